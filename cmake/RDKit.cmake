@@ -1,0 +1,12 @@
+# Debian's librdkit-dev ships no CMake config: locate headers and the few libraries we link.
+if(TARGET Varnex::RDKit)
+  return()
+endif()
+find_path(RDKIT_INCLUDE_DIR GraphMol/ROMol.h PATH_SUFFIXES rdkit REQUIRED)
+set(_varnex_rdkit_libs SubstructMatch FileParsers SmilesParse GraphMol DataStructs RDGeometryLib RDGeneral)
+add_library(Varnex::RDKit INTERFACE IMPORTED)
+foreach(_lib IN LISTS _varnex_rdkit_libs)
+  find_library(RDKIT_${_lib}_LIBRARY NAMES RDKit${_lib} REQUIRED)
+  target_link_libraries(Varnex::RDKit INTERFACE ${RDKIT_${_lib}_LIBRARY})
+endforeach()
+target_include_directories(Varnex::RDKit INTERFACE ${RDKIT_INCLUDE_DIR})

@@ -1,0 +1,10 @@
+// The chemistry layer: every public header of KvChem.
+#pragma once
+
+#include "kvchem/canon.h"
+#include "kvchem/lingo.h"
+#include "kvchem/mol.h"
+#include "kvchem/moldb.h"
+#include "kvchem/perception.h"
+#include "kvchem/predicates.h"
+#include "kvchem/substruct.h"

@@ -1,0 +1,47 @@
+// Random access to the records of a molecule file.
+//
+// SMILES files (.smi, .smiles, .txt: SMILES, then optional whitespace and a
+// name) and SD files (.sdf, .sd, .mol), plain or gzip-compressed (".gz" after
+// either). Open indexes the record boundaries in one pass without parsing
+// molecules. After Open, GetMolecule and GetMolName are safe to call from many
+// threads at once; Open and Close are not.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "kvchem/mol.h"
+
+namespace KvChem {
+
+struct KvMolDatabaseImpl;
+
+class KvMolDatabase {
+ public:
+  KvMolDatabase();
+  ~KvMolDatabase();
+  KvMolDatabase(const KvMolDatabase&) = delete;
+  KvMolDatabase& operator=(const KvMolDatabase&) = delete;
+
+  // Opens and indexes `path`; false with a warning when it cannot be read or
+  // its format is unknown. A truncated compressed file keeps the records read
+  // so far, with a warning.
+  bool Open(const std::string& path);
+  void Close();
+  bool IsOpen() const;
+  const std::string& GetPath() const;
+  // The number of records.
+  unsigned GetMaxMolIdx() const;
+  // Parses record `index` into `mol`; false with a warning naming the file and
+  // the index when it does not parse or the index is out of range.
+  bool GetMolecule(KvMolBase& mol, unsigned index) const;
+  // The record's name (SMILES title or SD title line); "" when none.
+  std::string GetMolName(unsigned index) const;
+  // The record's raw text.
+  std::string GetRecordText(unsigned index) const;
+
+ private:
+  std::unique_ptr<KvMolDatabaseImpl> impl_;
+};
+
+}  // namespace KvChem

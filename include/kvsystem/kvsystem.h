@@ -1,0 +1,8 @@
+// The system-services layer: every public header of KvSystem.
+#pragma once
+
+#include "kvsystem/base.h"
+#include "kvsystem/error.h"
+#include "kvsystem/functional.h"
+#include "kvsystem/iterator.h"
+#include "kvsystem/platform.h"

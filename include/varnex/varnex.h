@@ -1,0 +1,7 @@
+// Varnex: every public header of the fingerprint library and of the system
+// and chemistry layers it stands on.
+#pragma once
+
+#include "kvchem/kvchem.h"
+#include "kvsystem/kvsystem.h"
+#include "varnex/info.h"

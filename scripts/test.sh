@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test.
+#   scripts/test.sh              release build in build/
+#   scripts/test.sh --sanitize   AddressSanitizer + UBSan build in build-sanitize/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+build_dir=build
+cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE=Release)
+if [ "${1:-}" = "--sanitize" ]; then
+  build_dir=build-sanitize
+  cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEX_SANITIZE=ON -DVARNEX_BUILD_BENCH=OFF)
+  # RDKit is not instrumented: its containers trip ASan's container-overflow check.
+  export ASAN_OPTIONS="detect_container_overflow=0:${ASAN_OPTIONS:-}"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
+fi
+
+cmake -S . -B "$build_dir" "${cmake_args[@]}"
+cmake --build "$build_dir" -j "$(nproc)"
+ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
