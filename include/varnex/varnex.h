@@ -5,3 +5,4 @@
 #include "kvchem/kvchem.h"
 #include "kvsystem/kvsystem.h"
 #include "varnex/info.h"
+#include "varnex/typing.h"
