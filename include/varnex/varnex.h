@@ -4,5 +4,7 @@
 
 #include "kvchem/kvchem.h"
 #include "kvsystem/kvsystem.h"
+#include "varnex/fingerprint.h"
+#include "varnex/fptypes.h"
 #include "varnex/info.h"
 #include "varnex/typing.h"
