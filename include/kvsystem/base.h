@@ -94,6 +94,8 @@ class KvBase {
   virtual ~KvBase() = default;
 
   // Takes ownership of `item` and appends it after any items of its tag.
+  // A null item is reported and ignored; an item this holder already owns is
+  // left where it is (AddData and SetData never own an item twice).
   void AddData(KvBaseData* item);
   // Replaces every item of the item's tag by `item` (owned).
   void SetData(KvBaseData* item);
@@ -120,6 +122,8 @@ class KvBase {
   const std::vector<std::unique_ptr<KvBaseData>>& GetAllData() const { return items_; }
 
  private:
+  bool Owns(const KvBaseData* item) const;
+
   std::vector<std::unique_ptr<KvBaseData>> items_;
 };
 

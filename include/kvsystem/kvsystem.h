@@ -2,6 +2,7 @@
 #pragma once
 
 #include "kvsystem/base.h"
+#include "kvsystem/bitvector.h"
 #include "kvsystem/error.h"
 #include "kvsystem/functional.h"
 #include "kvsystem/iterator.h"
