@@ -6,4 +6,6 @@
 #include "kvsystem/error.h"
 #include "kvsystem/functional.h"
 #include "kvsystem/iterator.h"
+#include "kvsystem/namespace.h"
 #include "kvsystem/platform.h"
+#include "kvsystem/strings.h"
