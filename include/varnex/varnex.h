@@ -8,3 +8,5 @@
 #include "varnex/fptypes.h"
 #include "varnex/info.h"
 #include "varnex/typing.h"
+#include "varnex/vsepr_fingerprint.h"
+#include "varnex/vsepr_types.h"
