@@ -8,4 +8,5 @@
 #include "kvsystem/iterator.h"
 #include "kvsystem/namespace.h"
 #include "kvsystem/platform.h"
+#include "kvsystem/streams.h"
 #include "kvsystem/strings.h"

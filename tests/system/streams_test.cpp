@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "kvsystem/streams.h"
+
+namespace {
+
+using KvSystem::kvifstream;
+using KvSystem::kvisstream;
+using KvSystem::kvistream;
+using KvSystem::kvofstream;
+using KvSystem::kvosstream;
+
+// All pieces getline hands out with a buffer of `capacity` bytes.
+std::vector<std::string> Lines(kvistream& in, size_t capacity) {
+  std::vector<char> buffer(capacity);
+  std::vector<std::string> lines;
+  std::ptrdiff_t n;
+  while ((n = in.getline(buffer.data(), capacity)) >= 0) {
+    EXPECT_EQ(buffer[static_cast<size_t>(n)], '\0');
+    lines.emplace_back(buffer.data(), static_cast<size_t>(n));
+  }
+  return lines;
+}
+
+std::vector<std::string> Lines(const std::string& text, size_t capacity = 256) {
+  kvisstream in(text);
+  return Lines(in, capacity);
+}
+
+using Strings = std::vector<std::string>;
+
+// A scratch file removed at the end of the test.
+class TempFile {
+ public:
+  TempFile() {
+    char name[] = "/tmp/kvstreams_XXXXXX";
+    const int fd = ::mkstemp(name);
+    if (fd >= 0) ::close(fd);
+    path_ = name;
+  }
+  ~TempFile() { std::remove(path_.c_str()); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+TEST(StreamGetline, LinesWithAndWithoutFinalNewline) {
+  EXPECT_EQ(Lines("a\nbb\nccc\n"), (Strings{"a", "bb", "ccc"}));
+  EXPECT_EQ(Lines("a\nbb\nccc"), (Strings{"a", "bb", "ccc"}));
+  EXPECT_EQ(Lines(""), Strings{});
+  EXPECT_EQ(Lines("\n"), Strings{""});
+  EXPECT_EQ(Lines("a\n\n\nb"), (Strings{"a", "", "", "b"}));
+  EXPECT_EQ(Lines("dos\r\nline\r\n"), (Strings{"dos", "line"}));
+  EXPECT_EQ(Lines("lone\rcr\n"), Strings{"lone\rcr"});
+  EXPECT_EQ(Lines("end\r"), Strings{"end\r"});
+  EXPECT_EQ(Lines(std::string("nul\0byte\n", 9)), Strings{std::string("nul\0byte", 8)});
+}
+
+TEST(StreamGetline, LongLinesComeInPiecesWithoutPhantomLines) {
+  // Capacity 4 holds 3 bytes per piece.
+  EXPECT_EQ(Lines("abcdefgh\nxy\n", 4), (Strings{"abc", "def", "gh", "xy"}));
+  EXPECT_EQ(Lines("abcdef\nxy\n", 4), (Strings{"abc", "def", "xy"})) << "a piece that ends the line takes the newline";
+  EXPECT_EQ(Lines("abc\r\n\r\nz", 4), (Strings{"abc", "", "z"}));
+  EXPECT_EQ(Lines("abc", 4), Strings{"abc"});
+  EXPECT_EQ(Lines("ab\r\ncd", 3), (Strings{"ab", "cd"}));
+  // A line far longer than the internal read buffer, in small and large pieces.
+  const std::string big(200000, 'q');
+  EXPECT_EQ(Lines(big + "\nz\n", 200001), (Strings{big, "z"}));
+  const Strings pieces = Lines(big + "\n", 1000);
+  ASSERT_EQ(pieces.size(), 201u);  // 200 full pieces of 999 bytes and 200 bytes left over
+  EXPECT_EQ(pieces.front().size(), 999u);
+  EXPECT_EQ(pieces.back().size(), 200u);
+  std::string joined;
+  for (const auto& piece : pieces) joined += piece;
+  EXPECT_EQ(joined, big);
+  // And the whole-line form joins them.
+  kvisstream in(big + "\r\ntail");
+  std::string line;
+  ASSERT_TRUE(in.getline(line));
+  EXPECT_EQ(line, big);
+  ASSERT_TRUE(in.getline(line));
+  EXPECT_EQ(line, "tail");
+  EXPECT_FALSE(in.getline(line));
+}
+
+TEST(StreamGetline, TooSmallBufferIsReported) {
+  VarnexTest::CaptureSink sink;
+  kvisstream in("abc\n");
+  char buffer[1];
+  EXPECT_EQ(in.getline(buffer, 1), -1);
+  EXPECT_EQ(in.getline(nullptr, 10), -1);
+  EXPECT_EQ(sink.Count(), 2u);
+  EXPECT_TRUE(sink.Contains("kvistream::getline() needs a buffer of at least 2 bytes, got 1"));
+  char ok[8];
+  EXPECT_EQ(in.getline(ok, sizeof ok), 3) << "nothing was consumed by the refused calls";
+}
+
+TEST(StreamGettoken, SplitsAtWhiteSpace) {
+  kvisstream in("  c1ccccc1\tbenzene\r\n\nCCO  ethanol  ");
+  char buffer[64];
+  Strings tokens;
+  std::ptrdiff_t n;
+  while ((n = in.gettoken(buffer, sizeof buffer)) >= 0) tokens.emplace_back(buffer, static_cast<size_t>(n));
+  EXPECT_EQ(tokens, (Strings{"c1ccccc1", "benzene", "CCO", "ethanol"}));
+
+  kvisstream small("abcdefg hi");
+  char four[4];
+  Strings pieces;
+  while ((n = small.gettoken(four, sizeof four)) >= 0) pieces.emplace_back(four, static_cast<size_t>(n));
+  EXPECT_EQ(pieces, (Strings{"abc", "def", "g", "hi"}));
+
+  // The white space after a token stays: getline then reads the rest of the line.
+  kvisstream mixed("name rest of line\nnext");
+  EXPECT_EQ(mixed.gettoken(buffer, sizeof buffer), 4);
+  EXPECT_EQ(Lines(mixed, 64), (Strings{" rest of line", "next"}));
+}
+
+TEST(StreamRead, BinaryReadSkipAndEnd) {
+  std::string data(300000, '\0');
+  std::mt19937 rng(3);
+  for (char& c : data) c = static_cast<char>(rng());
+  kvisstream in(data);
+  EXPECT_EQ(in.size(), data.size());
+  std::vector<char> chunk(10);
+  ASSERT_EQ(in.read(chunk.data(), 10), 10u);
+  EXPECT_EQ(std::string(chunk.data(), 10), data.substr(0, 10));
+  EXPECT_EQ(in.peek(), static_cast<unsigned char>(data[10]));
+  EXPECT_EQ(in.skip(90), 90u);
+  EXPECT_EQ(in.tell(), 100u);
+  EXPECT_EQ(in.get(), static_cast<unsigned char>(data[100]));
+  // A read larger than the internal buffer, after buffered bytes.
+  std::vector<char> big(200000);
+  ASSERT_EQ(in.read(big.data(), big.size()), big.size());
+  EXPECT_EQ(std::string(big.data(), big.size()), data.substr(101, big.size()));
+  EXPECT_TRUE(in.good());
+  // Past the end: short counts, eof, nothing invented.
+  EXPECT_EQ(in.skip(1000000), data.size() - 200101);
+  EXPECT_TRUE(in.eof());
+  EXPECT_FALSE(in.good());
+  EXPECT_EQ(in.read(chunk.data(), 10), 0u);
+  EXPECT_EQ(in.get(), -1);
+  EXPECT_EQ(in.tell(), data.size());
+}
+
+TEST(StreamFile, WriteThenReadBackBinary) {
+  TempFile file;
+  std::string data;
+  for (int i = 0; i < 70000; ++i) data.push_back(static_cast<char>(i * 7));
+  {
+    kvofstream out(file.path());
+    ASSERT_TRUE(out.good());
+    EXPECT_TRUE(out.write(data.data(), 1000));
+    EXPECT_TRUE(out.write(std::string_view(data).substr(1000)));
+    EXPECT_EQ(out.size(), data.size());
+  }  // closed by the destructor
+  kvifstream in(file.path());
+  ASSERT_TRUE(in.good());
+  EXPECT_EQ(in.size(), data.size());
+  EXPECT_EQ(in.skip(65536 + 3), 65539u);  // seeks past buffered bytes
+  std::string rest(data.size(), '\0');
+  EXPECT_EQ(in.read(rest.data(), rest.size()), data.size() - 65539);
+  rest.resize(data.size() - 65539);
+  EXPECT_EQ(rest, data.substr(65539));
+  EXPECT_TRUE(in.eof());
+  in.close();
+  in.close();
+  EXPECT_EQ(in.get(), -1);
+}
+
+TEST(StreamFile, TextFileLinesMatchStringStream) {
+  TempFile file;
+  const std::string text = "CCO ethanol\nc1ccccc1 benzene\r\n\nlast";
+  std::ofstream(file.path(), std::ios::binary) << text;
+  kvifstream in(file.path());
+  EXPECT_EQ(Lines(in, 5), Lines(text, 5));
+}
+
+TEST(StreamFile, MissingFileIsReportedAndReadsNothing) {
+  VarnexTest::CaptureSink sink;
+  kvifstream in("/nonexistent/dir/mols.smi");
+  EXPECT_FALSE(in.good());
+  EXPECT_TRUE(in.fail());
+  EXPECT_FALSE(in.is_open());
+  ASSERT_EQ(sink.Count(), 1u);
+  EXPECT_EQ(sink.Texts()[0].rfind("kvifstream() cannot open /nonexistent/dir/mols.smi", 0), 0u) << sink.Texts()[0];
+  char buffer[16];
+  EXPECT_EQ(in.getline(buffer, sizeof buffer), -1);
+  EXPECT_EQ(in.read(buffer, sizeof buffer), 0u);
+  EXPECT_EQ(in.size(), 0u);
+
+  kvofstream out("/nonexistent/dir/out.bin");
+  EXPECT_FALSE(out.good());
+  EXPECT_FALSE(out.write("x", 1));
+  EXPECT_EQ(sink.Count(), 2u);
+}
+
+TEST(StreamString, OutputCollectsBytesAndStopsAfterClose) {
+  kvosstream out;
+  EXPECT_TRUE(out.write("ab", 2));
+  EXPECT_TRUE(out.put('\0'));
+  EXPECT_TRUE(out.write(std::string_view("cd")));
+  EXPECT_TRUE(out.write(nullptr, 0));
+  EXPECT_EQ(out.str(), std::string("ab\0cd", 5));
+  EXPECT_EQ(out.size(), 5u);
+  EXPECT_TRUE(out.flush());
+  EXPECT_TRUE(out.close());
+  EXPECT_FALSE(out.write("e", 1));
+  EXPECT_FALSE(out.good());
+  EXPECT_EQ(out.str().size(), 5u);
+}
+
+}  // namespace
