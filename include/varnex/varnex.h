@@ -10,3 +10,5 @@
 #include "varnex/typing.h"
 #include "varnex/vsepr_fingerprint.h"
 #include "varnex/vsepr_types.h"
+#include "varnex/generation.h"
+#include "varnex/pathfp.h"

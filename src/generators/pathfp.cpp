@@ -1,0 +1,356 @@
+// The path fingerprint and the path id generators.
+//
+// The molecule is flattened once into index arrays (neighbour lists in CSR
+// form, start atoms); the enumeration then runs on those arrays and the type
+// numbers alone, with an explicit stack of (atom, neighbour cursor, prefix)
+// per depth and no allocation per path.
+
+#include "varnex/pathfp.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <type_traits>
+
+#include "generators/modulus.h"
+#include "generators/scratch.h"
+#include "kvchem/perception.h"
+#include "kvsystem/error.h"
+#include "varnex/generation.h"
+#include "varnex/typing.h"
+
+namespace Varnex {
+namespace {
+
+constexpr unsigned kDefaultBits = 4096;
+constexpr unsigned kDefaultMinBonds = 0;
+constexpr unsigned kDefaultMaxBonds = 5;
+constexpr unsigned kMinBits = 16;
+constexpr unsigned kMaxBits = 65535;
+constexpr unsigned kMaxGeneratorBonds = 20;
+
+// Position weights: the atom at position k of a path is weighted by entry
+// 2k + 1, the bond leading into it by entry 2k.
+constexpr std::array<std::uint32_t, 51> kWeights = {
+    0,    947,  983,  1019, 1049, 1087, 1109, 1153, 1193, 1229, 1277, 1297, 1321, 1381, 1429, 1453, 1487,
+    1523, 1559, 1597, 1619, 1663, 1699, 1741, 1783, 1823, 1871, 1901, 1949, 1993, 2017, 2063, 2089, 2131,
+    2161, 2221, 2267, 2293, 2339, 2371, 2399, 2441, 2477, 2543, 2591, 2633, 2671, 2693, 2719, 2749, 2791};
+// The longest path the weights cover.
+constexpr unsigned kMaxWeightedBonds = (kWeights.size() - 2) / 2;
+
+// The molecule reduced to what the enumeration needs, carved from scratch
+// memory: neighbours of atom a are nbrAtom/nbrBond[offsets[a] .. offsets[a+1]).
+struct FlatGraph {
+  unsigned numAtoms = 0;
+  unsigned* offsets = nullptr;
+  unsigned* nbrAtom = nullptr;
+  unsigned* nbrBond = nullptr;
+  unsigned* starts = nullptr;  // start atoms in iteration order
+  unsigned numStarts = 0;
+};
+
+std::size_t FlatGraphBytes(unsigned numAtoms, unsigned numBonds) {
+  return KvScratchBytes<unsigned>(numAtoms + 1) + 2 * KvScratchBytes<unsigned>(2 * std::size_t{numBonds}) +
+         KvScratchBytes<unsigned>(numAtoms) + KvScratchBytes<unsigned char>(numAtoms + 1);
+}
+
+// Fills `g` from the molecule: neighbour lists ordered by bond index, and the
+// heavy atoms as start atoms, skipping an atom whose non-zero symmetry class
+// an earlier start atom had.
+void BuildFlatGraph(const KvChem::KvMolBase& mol, KvScratchCarver& carve, FlatGraph& g) {
+  const auto atoms = mol.Atoms();
+  const auto bonds = mol.Bonds();
+  const unsigned n = mol.GetMaxAtomIdx();
+  g.numAtoms = n;
+  g.offsets = carve.Take<unsigned>(n + 1);
+  g.nbrAtom = carve.Take<unsigned>(2 * std::size_t{bonds.size()});
+  g.nbrBond = carve.Take<unsigned>(2 * std::size_t{bonds.size()});
+  g.starts = carve.Take<unsigned>(n);
+  unsigned char* usedClass = carve.Take<unsigned char>(n + 1);
+
+  std::fill(g.offsets, g.offsets + n + 1, 0u);
+  for (const KvChem::KvBondBase* bond : bonds) {
+    ++g.offsets[bond->GetBeginAtom()->GetIdx() + 1];
+    ++g.offsets[bond->GetEndAtom()->GetIdx() + 1];
+  }
+  for (unsigned a = 0; a < n; ++a) g.offsets[a + 1] += g.offsets[a];
+  // Fill using offsets[a] as the cursor of atom a, then shift back.
+  for (const KvChem::KvBondBase* bond : bonds) {
+    const unsigned b = bond->GetBeginAtom()->GetIdx();
+    const unsigned e = bond->GetEndAtom()->GetIdx();
+    g.nbrAtom[g.offsets[b]] = e;
+    g.nbrBond[g.offsets[b]++] = bond->GetIdx();
+    g.nbrAtom[g.offsets[e]] = b;
+    g.nbrBond[g.offsets[e]++] = bond->GetIdx();
+  }
+  for (unsigned a = n; a > 0; --a) g.offsets[a] = g.offsets[a - 1];
+  g.offsets[0] = 0;
+
+  std::fill(usedClass, usedClass + n + 1, static_cast<unsigned char>(0));
+  g.numStarts = 0;
+  for (const KvChem::KvAtomBase* atom : atoms) {
+    if (atom->IsHydrogen()) continue;
+    const unsigned cls = atom->GetSymmetryClass();
+    if (cls != 0 && cls <= n) {
+      if (usedClass[cls]) continue;
+      usedClass[cls] = 1;
+    }
+    g.starts[g.numStarts++] = atom->GetIdx();
+  }
+}
+
+// Depth-first enumeration of all paths of up to `maxBonds` bonds from each
+// start atom. The policy builds the path's id incrementally:
+//   Start(atom)                   the id of the 0-bond path at depth 0;
+//   Extend(depth, bond, atom)     the id at `depth` from the one at depth - 1;
+//   Emit(depth)                   hands out the id at `depth`.
+template <typename Policy>
+void EnumeratePaths(const FlatGraph& g, unsigned minBonds, unsigned maxBonds, Policy& policy) {
+  KvScratchHeap heap;
+  const std::size_t bytes = KvScratchBytes<unsigned char>(g.numAtoms) + 2 * KvScratchBytes<unsigned>(maxBonds + 1);
+  KvScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
+  unsigned char* visited = carve.Take<unsigned char>(g.numAtoms);
+  unsigned* atomAt = carve.Take<unsigned>(maxBonds + 1);
+  unsigned* cursor = carve.Take<unsigned>(maxBonds + 1);
+  std::fill(visited, visited + g.numAtoms, static_cast<unsigned char>(0));
+
+  for (unsigned s = 0; s < g.numStarts; ++s) {
+    const unsigned start = g.starts[s];
+    policy.Start(start);
+    if (minBonds == 0) policy.Emit(0);
+    if (maxBonds == 0) continue;
+    visited[start] = 1;
+    atomAt[0] = start;
+    cursor[0] = g.offsets[start];
+    unsigned depth = 0;
+    for (;;) {
+      const unsigned atom = atomAt[depth];
+      if (cursor[depth] == g.offsets[atom + 1]) {  // all neighbours done: back up
+        visited[atom] = 0;
+        if (depth == 0) break;
+        --depth;
+        continue;
+      }
+      const unsigned k = cursor[depth]++;
+      const unsigned next = g.nbrAtom[k];
+      if (visited[next]) continue;
+      const unsigned nextDepth = depth + 1;
+      policy.Extend(nextDepth, g.nbrBond[k], next);
+      if (nextDepth >= minBonds) policy.Emit(nextDepth);
+      if (nextDepth < maxBonds) {
+        visited[next] = 1;
+        depth = nextDepth;
+        atomAt[depth] = next;
+        cursor[depth] = g.offsets[next];
+      }
+    }
+  }
+}
+
+// Numeric ids: the wrapping sum of weighted type numbers.
+template <typename Sink>
+class NumericIds {
+ public:
+  NumericIds(const unsigned* atomTypes, const unsigned* bondTypes, Sink sink)
+      : atomTypes_(atomTypes), bondTypes_(bondTypes), sink_(sink) {}
+  void Start(unsigned atom) { id_[0] = atomTypes_[atom] * kWeights[1]; }
+  void Extend(unsigned depth, unsigned bond, unsigned atom) {
+    id_[depth] = id_[depth - 1] + bondTypes_[bond] * kWeights[2 * depth] + atomTypes_[atom] * kWeights[2 * depth + 1];
+  }
+  void Emit(unsigned depth) { sink_(id_[depth]); }
+
+ private:
+  const unsigned* atomTypes_;
+  const unsigned* bondTypes_;
+  Sink sink_;
+  std::array<std::uint32_t, kMaxWeightedBonds + 1> id_{};
+};
+
+// Text ids: the type strings along the path, concatenated in one buffer that
+// is cut back to the prefix length of the depth being extended.
+template <typename Sink>
+class TextIds {
+ public:
+  TextIds(const std::vector<std::string>& atomTypes, const std::vector<std::string>& bondTypes, Sink sink)
+      : atomTypes_(atomTypes), bondTypes_(bondTypes), sink_(sink) {}
+  void Start(unsigned atom) {
+    text_ = atomTypes_[atom];
+    length_[0] = text_.size();
+  }
+  void Extend(unsigned depth, unsigned bond, unsigned atom) {
+    text_.resize(length_[depth - 1]);
+    text_ += bondTypes_[bond];
+    text_ += atomTypes_[atom];
+    length_[depth] = text_.size();
+  }
+  void Emit(unsigned /*depth*/) { sink_(text_); }
+
+ private:
+  const std::vector<std::string>& atomTypes_;
+  const std::vector<std::string>& bondTypes_;
+  Sink sink_;
+  std::string text_;
+  std::array<std::size_t, kMaxWeightedBonds + 1> length_{};
+};
+
+// Shared frame of the four id generators: checks the arrays, flattens the
+// molecule and runs the enumeration with the given policy.
+template <typename TypeVector, typename MakePolicy>
+void GenerateIds(const char* name, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
+                 const TypeVector& bondTypes, unsigned minBonds, unsigned maxBonds, MakePolicy makePolicy) {
+  if (!mol.IsValid()) return;
+  if (atomTypes.size() < mol.GetMaxAtomIdx() || bondTypes.size() < mol.GetMaxBondIdx()) {
+    KvSystem::KvThrow()->Warning("%s : atom or bond type array does not cover the molecule!", name);
+    return;
+  }
+  maxBonds = std::min(maxBonds, kMaxWeightedBonds);
+  if (minBonds > maxBonds) return;
+  KvScratchHeap heap;
+  const std::size_t bytes = FlatGraphBytes(mol.GetMaxAtomIdx(), mol.GetMaxBondIdx());
+  KvScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
+  FlatGraph graph;
+  BuildFlatGraph(mol, carve, graph);
+  auto policy = makePolicy();
+  EnumeratePaths(graph, minBonds, maxBonds, policy);
+}
+
+template <typename Output, typename TypeVector>
+unsigned RunIdGenerator(const char* name, Output& ids, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
+                        const TypeVector& bondTypes, unsigned minBonds, unsigned maxBonds) {
+  try {
+    using Value = typename Output::value_type;
+    auto add = [&ids](const Value& id) {
+      if constexpr (requires { ids.push_back(id); }) {
+        ids.push_back(id);
+      } else {
+        ids.insert(id);
+      }
+    };
+    if constexpr (std::is_same_v<Value, unsigned>) {
+      GenerateIds(name, mol, atomTypes, bondTypes, minBonds, maxBonds, [&] {
+        return NumericIds<decltype(add)>(atomTypes.data(), bondTypes.data(), add);
+      });
+    } else {
+      GenerateIds(name, mol, atomTypes, bondTypes, minBonds, maxBonds,
+                  [&] { return TextIds<decltype(add)>(atomTypes, bondTypes, add); });
+    }
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("%s : %s", name, e.what());
+  }
+  return static_cast<unsigned>(ids.size());
+}
+
+}  // namespace
+
+unsigned KvPathIdGenerator(std::set<unsigned>& ids, const KvChem::KvMolBase& mol, std::vector<unsigned>& atomTypes,
+                           std::vector<unsigned>& bondTypes, unsigned minBonds, unsigned maxBonds) {
+  return RunIdGenerator("KvPathIdGenerator()", ids, mol, atomTypes, bondTypes, minBonds, maxBonds);
+}
+
+unsigned KvPathIdGeneratorStack(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol,
+                                std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes, unsigned minBonds,
+                                unsigned maxBonds) {
+  return RunIdGenerator("KvPathIdGeneratorStack()", ids, mol, atomTypes, bondTypes, minBonds, maxBonds);
+}
+
+unsigned KvPathIdGenerator(std::set<std::string>& ids, const KvChem::KvMolBase& mol,
+                           std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes, unsigned minBonds,
+                           unsigned maxBonds) {
+  return RunIdGenerator("KvPathIdGenerator()", ids, mol, atomTypes, bondTypes, minBonds, maxBonds);
+}
+
+unsigned KvPathIdGeneratorStack(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
+                                std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
+                                unsigned minBonds, unsigned maxBonds) {
+  return RunIdGenerator("KvPathIdGeneratorStack()", ids, mol, atomTypes, bondTypes, minBonds, maxBonds);
+}
+
+bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
+  return KvMakePathFP(fp, mol, kDefaultBits, kDefaultMinBonds, kDefaultMaxBonds, KvFPAtomType::DefaultPathAtom,
+                      KvFPBondType::DefaultPathBond);
+}
+
+bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
+  const auto* pathType = dynamic_cast<const KvFPPathType*>(type);
+  if (pathType == nullptr || pathType->GetFPType() != KvFPType::Path) {
+    KvSystem::KvThrow()->Warning("%s : invalid path fingerprint type!", "KvMakePathFP");
+    return false;
+  }
+  // Bits outside the packed fields: 40-43 and 60-63.
+  constexpr std::uint64_t kStrayBits = (UINT64_C(0xF) << 40) | (UINT64_C(0xF) << 60);
+  if (pathType->GetParameterWord() & kStrayBits) KvSystem::KvThrow()->Warning("Unrecognised data in KvFPPathType!");
+  return KvMakePathFP(fp, mol, pathType->GetNumBits(), pathType->GetMinDistance(), pathType->GetMaxDistance(),
+                      pathType->GetAtomTypes(), pathType->GetBondTypes());
+}
+
+bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds,
+                  unsigned maxBonds, unsigned atomFlags, unsigned bondFlags) {
+  static constexpr const char* kName = "KvMakePathFP()";
+  try {
+    if (!mol.IsValid()) {
+      fp.SetFPTypeBase(nullptr);
+      return false;
+    }
+    auto* err = KvSystem::KvThrow();
+    if (bits < kMinBits || bits > kMaxBits) {
+      err->Warning("%s : invalid bit vector size %d for path fingerprint (default %d is used)!", kName,
+                   static_cast<int>(bits), static_cast<int>(kDefaultBits));
+      bits = kDefaultBits;
+    }
+    if (minBonds > kMaxGeneratorBonds) {
+      err->Warning("%s : invalid min bonds %d for path fingerprint (default %d is used)!", kName,
+                   static_cast<int>(minBonds), static_cast<int>(kDefaultMinBonds));
+      minBonds = kDefaultMinBonds;
+    }
+    if (maxBonds > kMaxGeneratorBonds) {
+      err->Warning("%s : invalid max bonds %d for path fingerprint (default %d is used)!", kName,
+                   static_cast<int>(maxBonds), static_cast<int>(kDefaultMaxBonds));
+      maxBonds = kDefaultMaxBonds;
+    }
+    if (minBonds > maxBonds) {
+      err->Warning("%s : invalid min bonds %d > max bonds %d for path fingerprint (minbonds = maxbonds is used)!",
+                   kName, static_cast<int>(minBonds), static_cast<int>(maxBonds));
+      minBonds = maxBonds;
+    }
+    if (atomFlags == 0 && bondFlags == 0) {
+      err->Warning("%s : invalid to have both atom and bond types set to be None (default types are used)!", kName);
+      atomFlags = KvFPAtomType::DefaultPathAtom;
+      bondFlags = KvFPBondType::DefaultPathBond;
+    }
+
+    fp.SetSize(bits);
+    fp.ClearBits();
+
+    KvChem::KvGraphMol copy(mol);
+    KvPrepareForFingerprinting(copy, KvFPType::Path);
+    if (copy.NumAtoms() > 0) {
+      if (maxBonds > 3 && mol.NumAtoms() > 20) KvChem::KvPerceiveSymmetry(copy, true, false);
+      thread_local std::vector<unsigned> atomTypes;
+      thread_local std::vector<unsigned> bondTypes;
+      KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, atomFlags, bondFlags);
+
+      KvScratchHeap heap;
+      const std::size_t bytes = FlatGraphBytes(copy.GetMaxAtomIdx(), copy.GetMaxBondIdx());
+      KvScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
+      FlatGraph graph;
+      BuildFlatGraph(copy, carve, graph);
+
+      const KvFastModulus modulus(KvGetBitModulus(bits));
+      std::uint8_t* out = fp.GetBytesMutable();
+      auto setBit = [out, modulus](std::uint32_t id) {
+        const std::uint32_t bit = modulus(id);
+        out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));
+      };
+      NumericIds<decltype(setBit)> policy(atomTypes.data(), bondTypes.data(), setBit);
+      EnumeratePaths(graph, minBonds, maxBonds, policy);
+    }
+    fp.SetFPTypeBase(KvGetPathFPType(KvGraphFPVersion, bits, minBonds, maxBonds, atomFlags, bondFlags));
+    return true;
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
+    return false;
+  }
+}
+
+}  // namespace Varnex
