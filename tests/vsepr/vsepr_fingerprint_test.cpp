@@ -1,0 +1,408 @@
+// VSEPR path-count fingerprints: exact paths of small molecules, option
+// repairs, the forced walk, a brute-force oracle, the operators, ordering and
+// attached data.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "capture_sink.h"
+#include "varnex/varnex.h"
+
+namespace {
+
+using KvChem::KvAtomBase;
+using KvChem::KvMol;
+using Varnex::KvVseprFingerprint;
+using Varnex::KvVseprOptions;
+using Pairs = std::vector<std::pair<std::uint64_t, double>>;
+
+KvMol Parse(const std::string& smiles) {
+  KvMol mol;
+  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol)) << smiles;
+  return mol;
+}
+
+Pairs Ones(std::initializer_list<std::uint64_t> keys) {
+  Pairs pairs;
+  for (std::uint64_t k : keys) pairs.emplace_back(k, 1.0);
+  return pairs;
+}
+
+// ---------------------------------------------------------------------------
+// Exact fingerprints of small molecules
+
+TEST(VseprFingerprint, DefaultsAndEmptyFingerprint) {
+  const KvVseprOptions options;
+  EXPECT_EQ(options.GetMaxPathLength(), 8u);
+  EXPECT_EQ(options.GetMinPathLength(), 0u);
+  EXPECT_TRUE(options.GetForcePathsOut());
+  EXPECT_FALSE(options.GetWeightByLength());
+  EXPECT_TRUE(options.GetStereoAware());
+  const KvVseprFingerprint empty;
+  EXPECT_TRUE(empty.GetPathCounts().empty());
+  EXPECT_EQ(empty.GetVolume(), 0.0);
+  EXPECT_EQ(empty.GetOptions(), KvVseprOptions());
+  // Setters chain and store values as passed.
+  const KvVseprOptions set = KvVseprOptions().SetMaxPathLength(99).SetMinPathLength(7).SetForcePathsOut(false);
+  EXPECT_EQ(set.GetMaxPathLength(), 99u);
+  EXPECT_EQ(set.GetMinPathLength(), 7u);
+  EXPECT_FALSE(set.GetForcePathsOut());
+}
+
+TEST(VseprFingerprint, EthanolHasNineKeysWithAndWithoutWeights) {
+  KvMol ethanol = Parse("CCO");  // types 6, 9, 62
+  const KvVseprFingerprint fp(ethanol, KvVseprOptions());
+  EXPECT_EQ(fp.GetPathCounts(),
+            Ones({0x06, 0x09, 0x3E, 0x0609, 0x0906, 0x093E, 0x3E09, 0x06093E, 0x3E0906}));
+  EXPECT_EQ(fp.GetVolume(), 9.0);
+
+  const KvVseprFingerprint weighted(ethanol, KvVseprOptions().SetWeightByLength(true));
+  const Pairs pairs = weighted.GetPathCounts();
+  ASSERT_EQ(pairs.size(), 9u);
+  for (const auto& [key, count] : pairs) {
+    const unsigned atoms = key > 0xFFFF ? 3 : key > 0xFF ? 2 : 1;
+    EXPECT_DOUBLE_EQ(count, std::exp((8.0 - (atoms - 1)) * 0.5)) << std::hex << key;
+  }
+  EXPECT_NEAR(weighted.GetVolume(), 336.427, 5e-4);
+  EXPECT_DOUBLE_EQ(weighted.GetVolume(), 3 * std::exp(4.0) + 4 * std::exp(3.5) + 2 * std::exp(3.0));
+}
+
+TEST(VseprFingerprint, PathLengthLimitsAndTheirRepairs) {
+  KvMol ethanol = Parse("CCO");
+  EXPECT_EQ(KvVseprFingerprint(ethanol, KvVseprOptions().SetMinPathLength(1)).GetPathCounts(),
+            Ones({0x0609, 0x0906, 0x093E, 0x3E09, 0x06093E, 0x3E0906}));
+  EXPECT_EQ(KvVseprFingerprint(ethanol, KvVseprOptions().SetMaxPathLength(2)).GetPathCounts(),
+            Ones({0x06, 0x09, 0x3E, 0x0609, 0x0906, 0x093E, 0x3E09}));
+  const KvVseprFingerprint none(ethanol, KvVseprOptions().SetMaxPathLength(0));
+  EXPECT_TRUE(none.GetPathCounts().empty());
+  EXPECT_EQ(none.GetVolume(), 0.0);
+
+  // Above 8: one warning, walked as 8, options kept as passed.
+  KvMol chain = Parse("CCCCCCCCCCCC");
+  VarnexTest::CaptureSink sink;
+  const KvVseprFingerprint twelve(chain, KvVseprOptions().SetMaxPathLength(12));
+  EXPECT_EQ(sink.Texts(),
+            std::vector<std::string>{"KvVseprFingerprint : Setting maxPathLength, passed as 12, to the max of 8u"});
+  EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Warning);
+  EXPECT_EQ(twelve.GetOptions().GetMaxPathLength(), 12u);
+  sink.Clear();
+  const KvVseprFingerprint eight(chain, KvVseprOptions());
+  EXPECT_EQ(sink.Count(), 0u);
+  EXPECT_EQ(twelve.GetPathCounts(), eight.GetPathCounts());
+  EXPECT_NE(eight.GetPathCounts().back().first >> 56, 0u);  // eight-atom paths reach the top byte
+
+  // Min above max: swapped.
+  const KvVseprFingerprint swapped(chain, KvVseprOptions().SetMinPathLength(5).SetMaxPathLength(3));
+  const KvVseprFingerprint ordered(chain, KvVseprOptions().SetMinPathLength(3).SetMaxPathLength(5));
+  EXPECT_EQ(swapped.GetPathCounts(), ordered.GetPathCounts());
+  EXPECT_EQ(swapped.GetOptions().GetMinPathLength(), 5u);
+  for (const auto& [key, count] : ordered.GetPathCounts()) {
+    EXPECT_GE(key, 1ull << 24) << std::hex << key;  // at least four atoms (3 bonds)
+    EXPECT_LT(key, 1ull << 40) << std::hex << key;  // at most five atoms (4 bonds)
+  }
+}
+
+TEST(VseprFingerprint, ForcedWalkNeverTurnsBackInARing) {
+  KvMol cyclohexane = Parse("C1CCCCC1");  // every atom CH2:SecondarySp3 = 9
+  const KvAtomBase& start = *cyclohexane.GetAtom(0);
+  const KvVseprFingerprint forced(start, KvVseprOptions());
+  EXPECT_EQ(forced.GetPathCounts(), (Pairs{{0x09, 1}, {0x0909, 2}, {0x090909, 2}, {0x09090909, 2}}));
+  EXPECT_EQ(forced.GetVolume(), 7.0);
+  const KvVseprFingerprint plain(start, KvVseprOptions().SetForcePathsOut(false));
+  EXPECT_EQ(plain.GetPathCounts(), (Pairs{{0x09, 1},
+                                          {0x0909, 2},
+                                          {0x090909, 2},
+                                          {0x09090909, 2},
+                                          {0x0909090909, 2},
+                                          {0x090909090909, 2}}));
+}
+
+TEST(VseprFingerprint, TrailingTypeZeroSharesTheShorterPathsKey) {
+  KvMol mol = Parse("CC[CH2-]");  // types 6, 9, 0
+  const KvVseprFingerprint fp(*mol.GetAtom(0), KvVseprOptions());
+  EXPECT_EQ(fp.GetPathCounts(), (Pairs{{0x06, 1}, {0x0906, 2}}));
+  const KvVseprFingerprint weighted(*mol.GetAtom(0), KvVseprOptions().SetWeightByLength(true));
+  EXPECT_DOUBLE_EQ(weighted.GetPathCounts()[1].second, std::exp(3.5) + std::exp(3.0));
+}
+
+TEST(VseprFingerprint, BondAndAtomStartsAndHydrogenAtoms) {
+  KvMol ethanol = Parse("CCO");
+  const KvVseprFingerprint bond(*ethanol.GetBond(0), KvVseprOptions());  // C-C: from both ends
+  EXPECT_EQ(bond.GetPathCounts(), Ones({0x06, 0x09, 0x0609, 0x0906, 0x3E09, 0x3E0906}));
+  const KvVseprFingerprint atom(*ethanol.GetAtom(2), KvVseprOptions());
+  EXPECT_EQ(atom.GetPathCounts(), Ones({0x3E, 0x093E, 0x06093E}));
+
+  // A hydrogen atom may start a path but never extends one.
+  KvMol deuterated = Parse("[2H]CC");
+  ASSERT_TRUE(deuterated.GetAtom(0)->IsHydrogen());
+  const KvVseprFingerprint fromH(*deuterated.GetAtom(0), KvVseprOptions());
+  EXPECT_EQ(fromH.GetPathCounts(), Ones({0xC9, 0x06C9, 0x0606C9}));  // 201: untyped in the stereo space
+  const KvVseprFingerprint fromHPlain(*deuterated.GetAtom(0), KvVseprOptions().SetStereoAware(false));
+  EXPECT_EQ(fromHPlain.GetPathCounts(), Ones({0xA5, 0x06A5, 0x0606A5}));  // 165
+  EXPECT_EQ(KvVseprFingerprint(deuterated, KvVseprOptions()).GetPathCounts(),
+            KvVseprFingerprint(Parse("CC"), KvVseprOptions()).GetPathCounts());
+}
+
+TEST(VseprFingerprint, StereoAwareTypesSplitEnantiomers) {
+  KvMol l = Parse("N[C@@H](C)C(=O)O");
+  KvMol d = Parse("N[C@H](C)C(=O)O");
+  const KvVseprFingerprint fl(l, KvVseprOptions()), fd(d, KvVseprOptions());
+  EXPECT_LT(fl.GetTanimoto(fd), 1.0);
+  const KvVseprOptions plain = KvVseprOptions().SetStereoAware(false);
+  EXPECT_EQ(KvVseprFingerprint(l, plain).GetPathCounts(), KvVseprFingerprint(d, plain).GetPathCounts());
+}
+
+// ---------------------------------------------------------------------------
+// Brute force: every simple heavy-atom path, checked against shortest
+// distances found by repeated relaxation.
+
+std::map<std::uint64_t, double> BruteForce(const KvChem::KvMolBase& mol, const std::vector<unsigned>& starts,
+                                          unsigned maxBonds, unsigned minBonds, bool forceOut, bool weighted,
+                                          bool stereo) {
+  const unsigned n = mol.NumAtoms();
+  std::vector<std::uint64_t> type(n);
+  for (const KvAtomBase* a : mol.Atoms())
+    type[a->GetIdx()] = stereo ? Varnex::VSEPRAroStereoType::GetType(*a) : Varnex::VSEPRAroType::GetType(*a);
+  std::map<std::uint64_t, double> counts;
+  for (unsigned s : starts) {
+    std::vector<unsigned> dist(n, 1000);
+    dist[s] = 0;
+    for (bool changed = true; changed;) {
+      changed = false;
+      for (const KvAtomBase* a : mol.Atoms())
+        for (const KvAtomBase* b : a->GetNeighbors())
+          if (!b->IsHydrogen() && dist[a->GetIdx()] + 1 < dist[b->GetIdx()]) {
+            dist[b->GetIdx()] = dist[a->GetIdx()] + 1;
+            changed = true;
+          }
+    }
+    std::vector<unsigned> path{s};
+    std::function<void()> extend = [&] {
+      const unsigned d = static_cast<unsigned>(path.size()) - 1;
+      if (forceOut && dist[path.back()] != d) return;
+      std::uint64_t key = 0;
+      for (unsigned i = 0; i < path.size(); ++i) key |= type[path[i]] << (8 * i);
+      if (d >= minBonds) counts[key] += weighted ? std::exp((8.0 - d) * 0.5) : 1.0;
+      if (d + 1 >= maxBonds) return;
+      for (const KvAtomBase* b : mol.GetAtom(path.back())->GetNeighbors()) {
+        if (b->IsHydrogen() || std::find(path.begin(), path.end(), b->GetIdx()) != path.end()) continue;
+        path.push_back(b->GetIdx());
+        extend();
+        path.pop_back();
+      }
+    };
+    if (maxBonds > 0) extend();
+  }
+  return counts;
+}
+
+TEST(VseprFingerprint, MatchesBruteForcePathEnumeration) {
+  const char* molecules[] = {"CC(=O)Oc1ccccc1C(=O)O",              // aspirin
+                             "Cn1cnc2c1c(=O)n(C)c(=O)n2C",          // caffeine
+                             "C12C3C4C1C5C2C3C45",                  // cubane
+                             "C[C@H](N)C(=O)N[C@@H](Cc1ccccc1)C(=O)O",
+                             "CC12CCC3C(CCC4=CC(=O)CCC34C)C1CCC2O"};  // testosterone skeleton
+  struct Case {
+    unsigned maxBonds, minBonds;
+    bool forceOut, weighted, stereo;
+  };
+  const Case cases[] = {{8, 0, true, false, true},  {8, 0, false, false, true}, {5, 2, true, true, false},
+                        {6, 1, false, true, true},  {1, 0, true, false, true},  {8, 7, false, false, false}};
+  for (const char* smiles : molecules) {
+    KvMol mol = Parse(smiles);
+    std::vector<unsigned> heavy;
+    for (const KvAtomBase* a : mol.Atoms())
+      if (!a->IsHydrogen()) heavy.push_back(a->GetIdx());
+    for (const Case& c : cases) {
+      const KvVseprOptions options = KvVseprOptions()
+                                         .SetMaxPathLength(c.maxBonds)
+                                         .SetMinPathLength(c.minBonds)
+                                         .SetForcePathsOut(c.forceOut)
+                                         .SetWeightByLength(c.weighted)
+                                         .SetStereoAware(c.stereo);
+      const auto expected = BruteForce(mol, heavy, c.maxBonds, c.minBonds, c.forceOut, c.weighted, c.stereo);
+      const KvVseprFingerprint fp(mol, options);
+      const Pairs pairs = fp.GetPathCounts();
+      ASSERT_EQ(pairs.size(), expected.size()) << smiles << " max " << c.maxBonds << " force " << c.forceOut;
+      double volume = 0;
+      auto it = expected.begin();
+      for (const auto& [key, count] : pairs) {
+        EXPECT_EQ(key, it->first) << smiles;
+        EXPECT_NEAR(count, it->second, 1e-9 * it->second) << smiles;
+        volume += count;
+        ++it;
+      }
+      EXPECT_DOUBLE_EQ(fp.GetVolume(), volume);
+      // One atom as start.
+      const KvVseprFingerprint one(*mol.GetAtom(2), options);
+      EXPECT_EQ(one.GetPathCounts().size(),
+                BruteForce(mol, {2}, c.maxBonds, c.minBonds, c.forceOut, c.weighted, c.stereo).size());
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Combinations and comparisons
+
+TEST(VseprFingerprintOperators, AddIntersectUniteAndScale) {
+  KvMol ethanol = Parse("CCO"), propanol = Parse("CCCO");
+  const KvVseprOptions options = KvVseprOptions().SetMaxPathLength(2);
+  const KvVseprFingerprint a(ethanol, options), b(propanol, options), empty;
+  // Ethanol: 06 09 3E 0609 0906 093E 3E09. Propanol: 06 09 09 3E 0609 0906
+  // 0909 0909 093E 3E09.
+  EXPECT_EQ((a + b).GetPathCounts(),
+            (Pairs{{0x06, 2}, {0x09, 3}, {0x3E, 2}, {0x0609, 2}, {0x0906, 2}, {0x0909, 2}, {0x093E, 2}, {0x3E09, 2}}));
+  EXPECT_EQ((a + b).GetVolume(), 17.0);
+  EXPECT_EQ((a + b).GetOptions(), KvVseprOptions());
+  EXPECT_EQ((a & b).GetPathCounts(), Ones({0x06, 0x09, 0x3E, 0x0609, 0x0906, 0x093E, 0x3E09}));
+  EXPECT_EQ((a & b).GetVolume(), 7.0);
+  EXPECT_EQ((a | b).GetPathCounts(), (b | a).GetPathCounts());
+  EXPECT_EQ((a | b).GetPathCounts(), b.GetPathCounts());
+  EXPECT_EQ((a | b).GetVolume(), 10.0);
+
+  // An empty operand: + copies the other one, options included; & is empty.
+  const KvVseprFingerprint sum = empty + a;
+  EXPECT_EQ(sum.GetPathCounts(), a.GetPathCounts());
+  EXPECT_EQ(sum.GetOptions().GetMaxPathLength(), 2u);
+  EXPECT_EQ((a + empty).GetOptions().GetMaxPathLength(), 2u);
+  EXPECT_TRUE((a & empty).GetPathCounts().empty());
+  EXPECT_EQ((empty | a).GetOptions(), KvVseprOptions());
+
+  const KvVseprFingerprint doubled = a.Scale(2.0);
+  EXPECT_EQ(doubled.GetVolume(), 14.0);
+  for (const auto& [key, count] : doubled.GetPathCounts()) EXPECT_EQ(count, 2.0);
+  EXPECT_EQ(doubled.GetOptions().GetMaxPathLength(), 2u);
+  // Operands are unchanged.
+  EXPECT_EQ(a.GetVolume(), 7.0);
+  EXPECT_EQ(b.GetVolume(), 10.0);
+}
+
+TEST(VseprFingerprintOperators, TanimotoAndTversky) {
+  KvMol ethanol = Parse("CCO"), propanol = Parse("CCCO"), aspirin = Parse("CC(=O)Oc1ccccc1C(=O)O");
+  const KvVseprFingerprint a(ethanol, {}), b(propanol, {}), c(aspirin, {}), empty;
+  EXPECT_EQ(a.GetTanimoto(a), 1.0);
+  EXPECT_EQ(c.GetTanimoto(c), 1.0);
+  EXPECT_EQ(a.GetTanimoto(empty), 0.0);
+  EXPECT_EQ(empty.GetTanimoto(empty), 0.0);
+  // Sum of minimum counts over sum of maximum counts.
+  EXPECT_DOUBLE_EQ(a.GetTanimoto(b), (a & b).GetVolume() / (a | b).GetVolume());
+  EXPECT_DOUBLE_EQ(c.GetTanimoto(b), (c & b).GetVolume() / (c | b).GetVolume());
+  EXPECT_EQ(Varnex::KvGetTanimoto(a, b), a.GetTanimoto(b));
+  EXPECT_EQ(a.GetTanimoto(b), b.GetTanimoto(a));
+  const Varnex::KvGetVseprTanimotoFxn fxn;
+  std::unique_ptr<KvSystem::KvBinaryFunction<KvVseprFingerprint, KvVseprFingerprint, double>> copy(fxn.CreateCopy());
+  EXPECT_EQ((*copy)(a, c), a.GetTanimoto(c));
+  // The stored volumes are not used: scaling both leaves the score.
+  EXPECT_DOUBLE_EQ(a.Scale(3).GetTanimoto(b.Scale(3)), a.GetTanimoto(b));
+
+  EXPECT_EQ(Varnex::KvGetTversky(c, c, 1, 1), 1.0);
+  EXPECT_DOUBLE_EQ(Varnex::KvGetTversky(a, b, 1, 1), a.GetTanimoto(b));
+  const double common = (a & b).GetVolume();
+  EXPECT_DOUBLE_EQ(Varnex::KvGetTversky(a, b, 0.9, 0.1),
+                   common / ((a.GetVolume() - common) * 0.9 + (b.GetVolume() - common) * 0.1 + common));
+  // With paths of at most two atoms, ethanol's paths all occur in propanol.
+  const KvVseprOptions two = KvVseprOptions().SetMaxPathLength(2);
+  EXPECT_EQ(Varnex::KvGetTversky(KvVseprFingerprint(ethanol, two), KvVseprFingerprint(propanol, two), 1, 0), 1.0);
+  EXPECT_LT(Varnex::KvGetTversky(a, b, 1, 0), 1.0);
+  // Zero denominator: 0.
+  EXPECT_EQ(Varnex::KvGetTversky(empty, empty, 1, 1), 0.0);
+  EXPECT_EQ(Varnex::KvGetTversky(a, empty, 0, 0), 0.0);
+}
+
+TEST(VseprFingerprintOperators, OrderingByVolumeThenPairs) {
+  KvMol ethanol = Parse("CCO"), ether = Parse("COC"), propanol = Parse("CCCO");
+  const KvVseprFingerprint a(ethanol, {}), e(ether, {}), p(propanol, {}), empty;
+  ASSERT_EQ(a.GetVolume(), e.GetVolume());  // 9 each
+  EXPECT_TRUE(a < p);                       // smaller volume first
+  EXPECT_FALSE(p < a);
+  EXPECT_TRUE(empty < a);
+  // Equal volumes: the first key 0x06 counts 1 in ethanol and 2 in the ether.
+  EXPECT_TRUE(a < e);
+  EXPECT_FALSE(e < a);
+  EXPECT_FALSE(a < a);
+  EXPECT_FALSE(a < KvVseprFingerprint(a));
+  // Equal zero volumes: an empty fingerprint sorts after a non-empty one.
+  const KvVseprFingerprint zero = a.Scale(0);
+  EXPECT_TRUE(zero < empty);
+  EXPECT_FALSE(empty < zero);
+  EXPECT_FALSE(empty < empty);
+  // Equal volumes and a proper prefix: the shorter list sorts after the longer.
+  const KvVseprFingerprint shortList = KvVseprFingerprint(ethanol, KvVseprOptions().SetMaxPathLength(1)).Scale(0);
+  const KvVseprFingerprint longList = KvVseprFingerprint(ethanol, KvVseprOptions().SetMaxPathLength(2)).Scale(0);
+  EXPECT_TRUE(longList < shortList);
+  EXPECT_FALSE(shortList < longList);
+}
+
+// ---------------------------------------------------------------------------
+// Attached fingerprints
+
+size_t ItemsUnderTag(const KvSystem::KvBase& object) {
+  return KvSystem::KvCollect(object.GetData(KvSystem::KvGetTag("KvVseprFingerprint"))).size();
+}
+
+TEST(VseprAttachedData, SecondPrepReplacesTheFirst) {
+  KvMol mol = Parse("CC(=O)Oc1ccccc1C(=O)O");
+  Varnex::KvPrepVsepr(mol, KvVseprOptions().SetMaxPathLength(3));
+  Varnex::KvPrepVsepr(mol, KvVseprOptions().SetMaxPathLength(5));
+  EXPECT_EQ(ItemsUnderTag(mol), 1u);
+  const KvSystem::KvBaseData* item = mol.FindData(KvSystem::KvGetTag("KvVseprFingerprint"));
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->GetTypeId(), 0x5AECBC2CC86F596EULL);
+  const KvVseprFingerprint& attached = Varnex::KvGetVseprFingerprint(mol);
+  EXPECT_EQ(attached.GetOptions().GetMaxPathLength(), 5u);
+  EXPECT_EQ(attached.GetPathCounts(), KvVseprFingerprint(mol, KvVseprOptions().SetMaxPathLength(5)).GetPathCounts());
+  // Copies of the molecule carry the item.
+  KvMol copy(mol);
+  EXPECT_EQ(Varnex::KvGetVseprTanimoto(mol, copy, -1.0), 1.0);
+}
+
+TEST(VseprAttachedData, TanimotoOfPreparedObjectsAndItsDefaults) {
+  KvMol a = Parse("CCO"), b = Parse("CCCO"), bare = Parse("CCN");
+  Varnex::KvPrepVsepr(a, KvVseprOptions());
+  Varnex::KvPrepVsepr(b, KvVseprOptions().SetStereoAware(false).SetWeightByLength(true));
+  // Stereo awareness and weights are not compared.
+  EXPECT_DOUBLE_EQ(Varnex::KvGetVseprTanimoto(a, b, -1.0),
+                   KvVseprFingerprint(a, {}).GetTanimoto(KvVseprFingerprint(b, KvVseprOptions().SetWeightByLength(true))));
+  EXPECT_EQ(Varnex::KvGetVseprTanimoto(a, bare, -1.0), -1.0);  // nothing attached
+  EXPECT_EQ(Varnex::KvGetVseprTanimoto(bare, a, -2.0), -2.0);
+  EXPECT_TRUE(Varnex::KvGetVseprFingerprint(bare).GetPathCounts().empty());
+  Varnex::KvPrepVsepr(b, KvVseprOptions().SetMaxPathLength(4));
+  EXPECT_EQ(Varnex::KvGetVseprTanimoto(a, b, -1.0), -1.0);  // max path lengths differ
+  Varnex::KvPrepVsepr(b, KvVseprOptions().SetMinPathLength(1));
+  EXPECT_EQ(Varnex::KvGetVseprTanimoto(a, b, -1.0), -1.0);
+  Varnex::KvPrepVsepr(b, KvVseprOptions().SetForcePathsOut(false));
+  EXPECT_EQ(Varnex::KvGetVseprTanimoto(a, b, -1.0), -1.0);
+
+  // Atoms and bonds behave the same way.
+  Varnex::KvPrepVsepr(*a.GetAtom(0), KvVseprOptions());
+  Varnex::KvPrepVsepr(*b.GetAtom(0), KvVseprOptions());
+  EXPECT_EQ(Varnex::KvGetVseprTanimoto(*a.GetAtom(0), *b.GetAtom(0), -1.0),
+            KvVseprFingerprint(*a.GetAtom(0), {}).GetTanimoto(KvVseprFingerprint(*b.GetAtom(0), {})));
+  EXPECT_EQ(Varnex::KvGetVseprTanimoto(*a.GetAtom(0), *a.GetAtom(1), -1.0), -1.0);
+  Varnex::KvPrepVsepr(*a.GetBond(0), KvVseprOptions());
+  Varnex::KvPrepVsepr(*b.GetBond(0), KvVseprOptions());
+  EXPECT_GT(Varnex::KvGetVseprTanimoto(*a.GetBond(0), *b.GetBond(0), -1.0), 0.0);
+  EXPECT_EQ(ItemsUnderTag(a), 1u);
+}
+
+TEST(VseprAttachedData, ItemOfAnotherTypeUnderTheTagIsNotOverwritten) {
+  KvMol mol = Parse("CCO");
+  const KvSystem::KvTag tag = KvSystem::KvGetTag("KvVseprFingerprint");
+  mol.AddData(new KvSystem::KvBaseDataT<int>(tag, 42));
+  VarnexTest::CaptureSink sink;
+  Varnex::KvPrepVsepr(mol, KvVseprOptions());
+  EXPECT_GE(sink.Count(), 1u);  // the type-mismatch check speaks
+  auto* item = mol.FindDataT<int>(tag);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->GetData(), 42);
+  EXPECT_EQ(Varnex::KvGetVseprTanimoto(mol, mol, -1.0), -1.0);
+}
+
+}  // namespace
