@@ -1,0 +1,295 @@
+// Type-string parsers, their messages, version arithmetic and the
+// string-level queries KvGetFPType, KvIsValidFPTypeString, KvGetFPTypeVersion.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "varnex/fptypes.h"
+
+namespace {
+
+using namespace Varnex;
+using VarnexTest::CaptureSink;
+
+const std::string kTail = ",atype=AtmNum,btype=Order";
+
+struct GraphResult {
+  bool ok;
+  unsigned short version;
+  unsigned bits, minimum, maximum, atomType, bondType;
+};
+
+GraphResult ParsePath(const std::string& text) {
+  GraphResult r{};
+  r.ok = KvGetPathFPTypeParams(text, r.version, r.bits, r.minimum, r.maximum, r.atomType, r.bondType);
+  return r;
+}
+
+// Parses with the parser of the kind the text names and returns the messages.
+std::vector<std::string> GraphMessages(unsigned kind, const std::string& text) {
+  CaptureSink sink;
+  unsigned short v;
+  unsigned b, mn, mx, a, bo;
+  bool ok = false;
+  switch (kind) {
+    case 102: ok = KvGetPathFPTypeParams(text, v, b, mn, mx, a, bo); break;
+    case 104: ok = KvGetCircularFPTypeParams(text, v, b, mn, mx, a, bo); break;
+    case 105: ok = KvGetTreeFPTypeParams(text, v, b, mn, mx, a, bo); break;
+    case 9000: ok = KvGetUnhashedPathFPTypeParams(text, v, mn, mx, a, bo); break;
+    case 9001: ok = KvGetUnhashedCircularFPTypeParams(text, v, mn, mx, a, bo); break;
+    case 9002: ok = KvGetUnhashedTreeFPTypeParams(text, v, mn, mx, a, bo); break;
+  }
+  std::vector<std::string> texts = sink.Texts();
+  if (ok) texts.insert(texts.begin(), "<ok>");
+  return texts;
+}
+
+TEST(FPTypeParsing, GraphParserReportsEachFaultWithItsMessage) {
+  struct Case {
+    unsigned kind;
+    std::string text;
+    std::string message;  // "" for a silent failure
+  };
+  const std::string v = "Path,ver=2.0.0";
+  const Case cases[] = {
+      {102, "", "Missing fingerprint type!"},
+      {102, ",,,", "Missing fingerprint type!"},
+      {102, "ver=2.0.0,size=64,bonds=0-5" + kTail, "Missing fingerprint type!"},
+      {102, "Path,size=64,bonds=0-5" + kTail, "Missing fingerprint version!"},
+      {102, "Path", "Missing fingerprint version!"},
+      {102, v + ",size", "Invalid string can not be tokenized for `Path` type!"},
+      {102, v + ",size=64=1", "Invalid string can not be tokenized for `Path` type!"},
+      {102, "Pathway,ver=2.0.0", "Invalid string can not be tokenized for `Path` type!"},
+      {104, "Circular,ver=2", "Invalid version for `Circular` type!"},
+      {102, "Path,ver=", "Invalid version for `Path` type!"},
+      {102, v + ",size=abc", "Invalid fingerprint size for `Path` type!"},
+      {102, v + ",size=-1", "Invalid fingerprint size for `Path` type!"},
+      {102, v + ",size=99999999999", "Invalid fingerprint size for `Path` type!"},
+      {102, v + ",size=", "Invalid fingerprint size for `Path` type!"},
+      {102, v + ",bonds=5", "Invalid fingerprint distance for `Path` type!"},
+      {105, "Tree,bonds=1-2-3", "Invalid fingerprint distance for `Tree` type!"},
+      {102, v + ",bonds=x-5", "Invalid fingerprint minimum distance for `Path` type!"},
+      {102, v + ",bonds=-5", "Invalid fingerprint minimum distance for `Path` type!"},
+      {102, v + ",bonds=0-", "Invalid fingerprint maximum distance for `Path` type!"},
+      {102, v + ",bonds=0-99999999999", "Invalid fingerprint maximum distance for `Path` type!"},
+      {102, v + ",size=64,foo=1", "'foo' is not a valid fingerprint type primitive!"},
+      {102, v + ",radius=0-5", "'radius' is not a valid fingerprint type primitive!"},
+      {104, "Circular,bonds=0-5", "'bonds' is not a valid fingerprint type primitive!"},
+      {9001, "UHCircular,size=64", "'size' is not a valid fingerprint type primitive!"},
+      {9002, "UHTree,numbits=64", "'numbits' is not a valid fingerprint type primitive!"},
+      {102, v + ",bonds=0-5" + kTail, "Size cannot be initialized for `Path` type!"},
+      {102, v + ",size=0,bonds=0-5" + kTail, "Size cannot be initialized for `Path` type!"},
+      {9000, "UHPath,ver=2.0.0,numbits=4294967295,bonds=0-5" + kTail, "Size cannot be initialized for `UHPath` type!"},
+      {102, v + ",size=64" + kTail, "Min or max distance cannot be initialized for `Path` type!"},
+      {102, v + ",size=64,bonds=4294967295-5" + kTail, "Min or max distance cannot be initialized for `Path` type!"},
+      {102, v + ",size=64,bonds=0-5,btype=Order", "Atom type cannot be initialized for `Path` type!"},
+      {9001, "UHCircular,ver=2.0.0,radius=0-5,atype=AtmNum", "Bond type cannot be initialized for `UHCircular` type!"},
+      {105, "Tree,ver=2.0.0,size=64,bonds=0-5,atype=None,btype=None",
+       "The atom and bond type cannot be both None for `Tree` type!"},
+      {102, v + ",atype=Bogus", ""},
+      {102, v + ",btype=AtmNum", ""},
+  };
+  for (const Case& c : cases) {
+    const auto expected = c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message};
+    EXPECT_EQ(GraphMessages(c.kind, c.text), expected) << c.text;
+  }
+}
+
+TEST(FPTypeParsing, GraphParserAcceptsAnyEntryOrderAndLastEntryWins) {
+  CaptureSink sink;
+  GraphResult r = ParsePath("size=64,bonds=1-2,ver=1.2.3,Path,atype=None,btype=Order,size=128,bonds=3-4");
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.version, 0x1023);
+  EXPECT_EQ(r.bits, 128u);
+  EXPECT_EQ(r.minimum, 3u);
+  EXPECT_EQ(r.maximum, 4u);
+  EXPECT_EQ(r.atomType, 0u);
+  EXPECT_EQ(r.bondType, 1u);
+  // Empty entries between commas are skipped; named combinations are names.
+  r = ParsePath("Path,,ver=2.0.0,size=64,,bonds=0-5,atype=DefaultPathAtom,btype=None,");
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.atomType, 191u);
+  EXPECT_EQ(r.bondType, 0u);
+
+  unsigned short version;
+  unsigned minimum, maximum, atomType, bondType;
+  EXPECT_TRUE(KvGetUnhashedPathFPTypeParams("UHPath,ver=2.0.0,numbits=1024,bonds=2-3" + kTail, version, minimum,
+                                            maximum, atomType, bondType));
+  EXPECT_EQ(minimum, 2u);
+  EXPECT_EQ(maximum, 3u);
+  EXPECT_EQ(sink.Count(), 0u);
+
+  // A failed parse starts from version 0 and all-ones fields.
+  r = ParsePath("Path,ver=2.0.0");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.version, 0x2000);
+  EXPECT_EQ(r.bits, 0xFFFFFFFFu);
+  EXPECT_EQ(r.minimum, 0xFFFFFFFFu);
+  EXPECT_EQ(r.bondType, 0xFFFFFFFFu);
+}
+
+TEST(FPTypeParsing, MACCS166AndLingoParsers) {
+  struct Case {
+    std::string text;
+    bool ok;
+    unsigned short version;
+    std::string message;
+  };
+  const Case maccs[] = {
+      {"MACCS166", true, 0, ""},
+      {"MACCS166,ver=2.2.0", true, 0x2020, ""},
+      {"ver=2.0.0,foo=bar,MACCS166", true, 0x2000, ""},
+      {"MACCS166,ver", false, 0xFFFF, "Invalid `MACCS166` type string!"},
+      {"MACCS166,ver=2.2", false, 0xFFFF, "Invalid version for `MACCS166` type!"},
+      {"MACCS166,foo=1", false, 0xFFFF, "Version number cannot be initialized for `MACCS166` type!"},
+      {"MACCS166,", false, 0xFFFF, "Version number cannot be initialized for `MACCS166` type!"},
+      {"ver=2.2.0", false, 0x2020, "Invalid fingerprint type string!"},
+      {"", false, 0xFFFF, "Invalid fingerprint type string!"},
+  };
+  for (const Case& c : maccs) {
+    CaptureSink sink;
+    unsigned short version = 7;
+    EXPECT_EQ(KvGetMACCS166FPTypeParams(c.text, version), c.ok) << c.text;
+    EXPECT_EQ(version, c.version) << c.text;
+    EXPECT_EQ(sink.Texts(), c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
+  }
+  CaptureSink sink;
+  unsigned short version = 0;
+  EXPECT_TRUE(KvGetLingoFPTypeParams("Lingo,ver=2.0.0", version));
+  EXPECT_EQ(version, 0x2000);
+  EXPECT_FALSE(KvGetLingoFPTypeParams("Lingo,x", version));
+  EXPECT_FALSE(KvGetLingoFPTypeParams("ver=2.0.0,foo=bar", version));
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"Invalid `Lingo` type string!", "Invalid fingerprint type string!"}));
+}
+
+TEST(FPTypeVersions, ArithmeticAndItsLimits) {
+  EXPECT_EQ(KvGetFingerPrintVersion(std::string("2.0.0")), 0x2000);
+  EXPECT_EQ(KvGetFingerPrintVersion(std::string("2.2.0")), 0x2020);
+  EXPECT_EQ(KvGetFingerPrintVersion(std::string("14.254.14")), 0xEFEE);
+  EXPECT_EQ(KvGetFingerPrintVersion(std::string("0.0.0")), 0);
+  EXPECT_TRUE(KvIsValidFingerPrintVersion("14.254.14"));
+  EXPECT_TRUE(KvIsValidFingerPrintVersion("007.0.1"));
+  for (const char* bad : {"2.0", "2.0.0.0", "15.0.0", "2.255.0", "2.0.15", "", "..", "2..0", "a.b.c", "-1.0.0",
+                          " 2.0.0", "2.0.0 ", "+2.0.0", "4294967296.0.0"}) {
+    EXPECT_FALSE(KvIsValidFingerPrintVersion(bad)) << bad;
+    EXPECT_EQ(KvGetFingerPrintVersion(std::string(bad)), 0) << bad;
+  }
+  EXPECT_EQ(KvGetFingerPrintVersionString(0x2000), "2.0.0");
+  EXPECT_EQ(KvGetFingerPrintVersionString(0x2020), "2.2.0");
+  EXPECT_EQ(KvGetFingerPrintVersionString(0xEFEE), "14.254.14");
+  EXPECT_EQ(KvGetFingerPrintVersionString(0xFFFF), "15.255.15");
+  EXPECT_EQ(KvGetFingerPrintVersionString(0), "0.0.0");
+  // Every valid version string survives number -> string -> number.
+  for (unsigned v = 0; v < 0xF000; v += 0x0111)
+    if ((v & 0xF) < 15 && ((v >> 4) & 0xFF) < 255) {
+      EXPECT_EQ(KvGetFingerPrintVersion(KvGetFingerPrintVersionString(static_cast<unsigned short>(v))), v);
+    }
+
+  CaptureSink sink;
+  EXPECT_EQ(KvGetFingerPrintVersion(101u), 0x2020);
+  for (unsigned kind : {102u, 103u, 104u, 105u, 9000u, 9001u, 9002u}) EXPECT_EQ(KvGetFingerPrintVersion(kind), 0x2000);
+  for (unsigned kind : {1u, 2u, 3u}) EXPECT_EQ(KvGetFingerPrintVersion(kind), 0);
+  EXPECT_EQ(sink.Count(), 0u);
+  EXPECT_EQ(KvGetFingerPrintVersion(4u), 0);
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvGetFingerPrintVersion : unknown fingerprint type!"});
+}
+
+TEST(FPTypeStringQueries, OldVersionsInvalidStringsAndUnknownPrefixes) {
+  const std::string oldPath = "Path,ver=1.0.0,size=64,bonds=0-5" + kTail;
+  {
+    CaptureSink sink;
+    EXPECT_EQ(KvGetFPType(oldPath), nullptr);
+    EXPECT_TRUE(KvIsValidFPTypeString(oldPath));
+    EXPECT_EQ(KvGetFPTypeVersion(oldPath), 0x1000);
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvGetFPType() fingerprint type with old version number",
+                                                      "KvIsValidFPTypeString() fingerprint type with old version number"}));
+  }
+  {
+    CaptureSink sink;
+    EXPECT_EQ(KvGetFPType("MACCS166"), nullptr);
+    const auto messages = sink.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].level, KvSystem::KvErrorLevel::Error);
+    EXPECT_EQ(messages[0].text, "KvGetFPType() fingerprint type with old version number");
+    sink.Clear();
+    EXPECT_EQ(KvGetFPType("MACCS166,ver=2.2.0"), KvGetFPType(101, false, 0));
+    EXPECT_EQ(KvGetFPType("Lingo,ver=2.0.0"), KvGetLingoFPType(0x2000));
+    EXPECT_EQ(KvGetFPTypeVersion("MACCS166"), 0);
+    EXPECT_EQ(KvGetFPTypeVersion("MACCS166,ver=2.2.0"), 0x2020);
+    EXPECT_EQ(sink.Count(), 0u);
+  }
+  {
+    CaptureSink sink;
+    EXPECT_EQ(KvGetFPType("Path,ver=2.0.0,size=0,bonds=0-5" + kTail), nullptr);
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"Size cannot be initialized for `Path` type!",
+                                                      "KvGetFPType() invalid fingerprint type string"}));
+    sink.Clear();
+    EXPECT_EQ(KvGetFPType("Lingo,ver"), nullptr);  // only the parser reports
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Invalid `Lingo` type string!"});
+    sink.Clear();
+    EXPECT_FALSE(KvIsValidFPTypeString("Tree,ver=2.0.0"));
+    EXPECT_EQ(KvGetFPTypeVersion("Tree,ver=2.0.0"), 0);
+    EXPECT_EQ(sink.Count(), 2u);
+  }
+  {
+    CaptureSink sink;
+    // Unhashed kinds: valid and current, but no version from KvGetFPTypeVersion.
+    const std::string uh = "UHTree,ver=2.0.0,bonds=0-4" + kTail;
+    EXPECT_EQ(KvGetFPType(uh), KvGetUnhashedTreeFPType(0x2000, 0, 4, 1, 1));
+    EXPECT_TRUE(KvIsValidFPTypeString(uh));
+    EXPECT_EQ(KvGetFPTypeVersion(uh), 0);
+    EXPECT_EQ(KvGetFPTypeVersion("UHTree,garbage"), 0);
+    for (const char* unknown : {"", "path,ver=2.0.0", " Path,ver=2.0.0", "Pat", "UH", "ECFP4", "XPath,ver=2.0.0"}) {
+      EXPECT_EQ(KvGetFPTypeFromString(unknown), 0u) << unknown;
+      EXPECT_EQ(KvGetFPType(std::string(unknown)), nullptr) << unknown;
+      EXPECT_FALSE(KvIsValidFPTypeString(unknown)) << unknown;
+      EXPECT_EQ(KvGetFPTypeVersion(unknown), 0) << unknown;
+    }
+    EXPECT_EQ(sink.Count(), 0u);
+  }
+  EXPECT_EQ(KvGetFPTypeFromString("MACCS166xyz"), 101u);
+  EXPECT_EQ(KvGetFPTypeFromString("Lingo"), 103u);
+  EXPECT_EQ(KvGetFPTypeFromString("Circular,"), 104u);
+  EXPECT_EQ(KvGetFPTypeFromString("UHCircular"), 9001u);
+}
+
+// Malformed strings, including random mutations of valid ones, never crash
+// (the sanitizer build checks memory); whatever parses gives a usable type.
+TEST(FPTypeStringQueries, MalformedStringsAreRejectedSafely) {
+  CaptureSink sink;
+  std::vector<std::string> seeds;
+  for (unsigned kind : {101u, 102u, 103u, 104u, 105u, 9000u, 9001u, 9002u})
+    seeds.push_back(KvGetFPType(kind, false, 0)->GetFPTypeString());
+  const std::string alphabet = ",=-.|0123456789PathUHverbondsizeNone\xff";
+  std::mt19937 random(12345);
+  std::vector<std::string> inputs = {"Path,", "Path,=", "Path,==,", "Path,ver=2.0.0,bonds=-", "UHPath,numbits=x",
+                                     "Circular,radius=99999999999999999999-1", "Tree,atype=,btype=",
+                                     std::string("Path\0,ver=2.0.0", 15)};
+  for (int i = 0; i < 3000; ++i) {
+    std::string text = seeds[random() % seeds.size()];
+    for (int edits = 1 + static_cast<int>(random() % 3); edits > 0; --edits) {
+      const std::size_t at = random() % (text.size() + 1);
+      switch (random() % 3) {
+        case 0: text.insert(at, 1, alphabet[random() % alphabet.size()]); break;
+        case 1: if (at < text.size()) text.erase(at, 1 + random() % 4); break;
+        case 2: text = text.substr(0, at); break;
+      }
+    }
+    inputs.push_back(text);
+  }
+  for (const std::string& text : inputs) {
+    const KvFPTypeBase* type = KvGetFPType(text);
+    if (type != nullptr) {
+      EXPECT_EQ(KvGetFPTypeFromString(type->GetFPTypeString()), type->GetFPType()) << text;
+    }
+    KvIsValidFPTypeString(text);
+    KvGetFPTypeVersion(text);
+    (void)KvFPTypeParams(text).IsValid();
+  }
+}
+
+}  // namespace

@@ -1,0 +1,264 @@
+// Fingerprint types: interning, default and VS types, written type strings,
+// names, sizes and KvFPTypeParams.
+
+#include <gtest/gtest.h>
+
+#include <latch>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture_sink.h"
+#include "varnex/fptypes.h"
+
+namespace {
+
+using namespace Varnex;
+using VarnexTest::CaptureSink;
+
+const std::string kDefaultPath =
+    "Path,ver=2.0.0,size=4096,bonds=0-5,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb|EqHalo,btype=Order|Chiral";
+
+TEST(FPTypeRegistry, SameParametersGiveOnePointerAndAnyDifferenceAnother) {
+  const KvFPTypeBase* path = KvGetPathFPType(0x2000, 2048, 1, 6, 63, 1);
+  EXPECT_EQ(path, KvGetPathFPType(2048, 1, 6, 63, 1));  // current version is 2.0.0
+  EXPECT_NE(path, KvGetPathFPType(0x2001, 2048, 1, 6, 63, 1));
+  EXPECT_NE(path, KvGetPathFPType(1024, 1, 6, 63, 1));
+  EXPECT_NE(path, KvGetPathFPType(2048, 0, 6, 63, 1));
+  EXPECT_NE(path, KvGetPathFPType(2048, 1, 5, 63, 1));
+  EXPECT_NE(path, KvGetPathFPType(2048, 1, 6, 62, 1));
+  EXPECT_NE(path, KvGetPathFPType(2048, 1, 6, 63, 3));
+  // Each kind has its own registry: equal parameters, distinct objects.
+  EXPECT_NE(path, KvGetTreeFPType(2048, 1, 6, 63, 1));
+  EXPECT_NE(KvGetTreeFPType(2048, 1, 6, 63, 1), KvGetCircularFPType(2048, 1, 6, 63, 1));
+  EXPECT_NE(KvGetUnhashedPathFPType(0x2000, 1, 6, 63, 1), KvGetUnhashedTreeFPType(0x2000, 1, 6, 63, 1));
+  EXPECT_EQ(KvGetUnhashedCircularFPType(0x2000, 1, 6, 63, 1), KvGetUnhashedCircularFPType(0x2000, 1, 6, 63, 1));
+  EXPECT_EQ(KvGetMACCS166FPType(0x2020), KvGetMACCS166FPType(0x2020));
+  EXPECT_NE(KvGetMACCS166FPType(0x2000), KvGetLingoFPType(0x2000));
+  EXPECT_NE(KvGetLingoFPType(0x2000), KvGetLingoFPType(0x2010));
+
+  const auto* graph = dynamic_cast<const KvFPGraphTypeBase*>(path);
+  ASSERT_NE(graph, nullptr);
+  EXPECT_EQ(graph->GetParameterWord(), (2048ull << 44) + (63ull << 24) + (1ull << 16) + (1ull << 8) + 6ull);
+  EXPECT_EQ(graph->GetNumBits(), 2048u);
+  EXPECT_EQ(graph->GetMinDistance(), 1u);
+  EXPECT_EQ(graph->GetMaxDistance(), 6u);
+  EXPECT_EQ(graph->GetAtomTypes(), 63u);
+  EXPECT_EQ(graph->GetBondTypes(), 1u);
+}
+
+TEST(FPTypeRegistry, ConcurrentRequestsForNewParametersShareOnePointer) {
+  constexpr int kThreads = 16;
+  constexpr unsigned kCombinations = 64;  // parameters no other test asks for
+  std::vector<std::vector<const KvFPTypeBase*>> seen(kThreads);
+  std::latch start(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      seen[t].resize(kCombinations * 3);
+      start.arrive_and_wait();
+      for (unsigned i = 0; i < kCombinations; ++i) {
+        const unsigned c = (i + static_cast<unsigned>(t)) % kCombinations;  // different orders per thread
+        seen[t][c] = KvGetPathFPType(0x2000, 512 + c, 2, 7, 1, 1);
+        seen[t][kCombinations + c] = KvGetUnhashedTreeFPType(0x2000, 3, 100 + c, 1, 1);
+        seen[t][2 * kCombinations + c] = KvGetLingoFPType(static_cast<unsigned short>(0x3000 + c));
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int t = 1; t < kThreads; ++t) EXPECT_EQ(seen[t], seen[0]) << "thread " << t;
+  for (unsigned i = 1; i < kCombinations; ++i) EXPECT_NE(seen[0][i], seen[0][i - 1]);
+}
+
+TEST(FPTypeDefaults, DefaultTypesOfEveryKindWriteTheirExactStrings) {
+  const std::vector<std::pair<unsigned, std::string>> expected = {
+      {101, "MACCS166,ver=2.2.0"},
+      {102, kDefaultPath},
+      {103, "Lingo,ver=2.0.0"},
+      {104, "Circular,ver=2.0.0,size=4096,radius=0-5,atype=AtmNum|Arom|Chiral|FCharge|EqHalo|HCount,btype=Order"},
+      {105, "Tree,ver=2.0.0,size=4096,bonds=0-4,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb,btype=Order"},
+      {9000, "UHPath,ver=2.0.0,bonds=0-5,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb|EqHalo,btype=Order|Chiral"},
+      {9001, "UHCircular,ver=2.0.0,radius=0-5,atype=AtmNum|Arom|Chiral|FCharge|EqHalo|HCount,btype=Order"},
+      {9002, "UHTree,ver=2.0.0,bonds=0-4,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb,btype=Order"},
+  };
+  CaptureSink sink;
+  for (const auto& [kind, text] : expected) {
+    const KvFPTypeBase* type = KvGetFPType(kind, false, 0);
+    ASSERT_NE(type, nullptr) << kind;
+    EXPECT_EQ(type->GetFPType(), kind);
+    EXPECT_EQ(type->GetFPTypeString(), text);
+    EXPECT_EQ(type->GetFPVersion(), kind == 101 ? 0x2020 : 0x2000);
+    // Round trip: the string parses back to the very same object.
+    EXPECT_EQ(KvGetFPType(text), type) << text;
+    EXPECT_TRUE(KvIsValidFPTypeString(text));
+  }
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(FPTypeDefaults, VSTypesAndTheirVersions) {
+  CaptureSink sink;
+  EXPECT_EQ(KvGetVSFPType(102, 0)->GetFPTypeString(),
+            "Path,ver=2.0.0,size=4096,bonds=0-5,atype=AtmNum|Arom|Chiral|HvyDeg|EqHalo,btype=Order|Chiral");
+  EXPECT_EQ(KvGetVSFPType(104, 1)->GetFPTypeString(),
+            "Circular,ver=2.0.0,size=4096,radius=0-5,atype=AtmNum|Arom|Chiral|EqHalo|HCount,btype=Order");
+  EXPECT_EQ(KvGetVSFPType(104, 2)->GetFPTypeString(),
+            "Circular,ver=2.0.0,size=4096,radius=0-5,atype=AtmNum|Arom|Chiral|EqHalo,btype=Order");
+  EXPECT_EQ(KvGetVSFPType(105, 1)->GetFPTypeString(),
+            "Tree,ver=2.0.0,size=4096,bonds=0-4,atype=AtmNum|Arom|Chiral|HvyDeg,btype=Order");
+  EXPECT_EQ(KvGetVSFPType(104, 0), KvGetVSFPType(104, 2));
+  EXPECT_EQ(KvGetFPType(104, true, 0), KvGetVSFPType(104, 2));
+  EXPECT_EQ(KvGetFPType(104, true, 1), KvGetVSFPType(104, 1));
+  EXPECT_EQ(KvGetFPType(101, true, 2), KvGetFPType(101, false, 0));  // MACCS166 ignores vs
+  EXPECT_EQ(sink.Count(), 0u);
+
+  EXPECT_EQ(KvGetFPType(102, true, 3), nullptr);
+  EXPECT_EQ(KvGetFPType(101, true, 3), nullptr);
+  EXPECT_EQ(KvGetVSFPType(102, 3), nullptr);
+  EXPECT_EQ(KvGetVSFPType(101, 1), nullptr);
+  EXPECT_EQ(KvGetVSFPType(9000, 2), nullptr);
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{
+                              "KvGetFPType() unknown VS fingerprint version",
+                              "KvGetFPType() unknown VS fingerprint version",
+                              "KvGetVSFPType() unknown VS fingerprint version",
+                              "KvGetVSFPType: no VS fingerprint type defined for requested fingerprint type: 101",
+                              "KvGetVSFPType: no VS fingerprint type defined for requested fingerprint type: 9000",
+                          }));
+  // With vs off, a VS version is not looked at.
+  EXPECT_NE(KvGetFPType(102, false, 7), nullptr);
+}
+
+TEST(FPTypeDefaults, UnknownAndLegacyKindsGiveNull) {
+  for (unsigned kind : {0u, 1u, 2u, 3u, 100u, 106u, 8999u, 9003u}) {
+    CaptureSink sink;
+    EXPECT_EQ(KvGetFPType(kind, false, 0), nullptr) << kind;
+    EXPECT_TRUE(sink.Contains("KvGetFPType() unknown fingerprint type")) << kind;
+  }
+}
+
+TEST(FPTypeStrings, NonDefaultParametersAndVersionsRoundTrip) {
+  CaptureSink sink;
+  const KvFPTypeBase* types[] = {
+      KvGetPathFPType(1024, 1, 7, 0, 4),
+      KvGetTreeFPType(65535, 255, 255, 0x17FF, 7),  // every atom flag
+      KvGetCircularFPType(32, 2, 3, 1, 0),
+      KvGetUnhashedPathFPType(0x2000, 0, 9, 64 | 512 | 1024, 0),
+      KvGetUnhashedCircularFPType(0x2000, 1, 2, 256, 4),
+      KvGetUnhashedTreeFPType(0x2000, 0, 0, 1, 1),
+      KvGetLingoFPType(0x2000),
+  };
+  for (const KvFPTypeBase* type : types) {
+    const std::string text = type->GetFPTypeString();
+    EXPECT_EQ(KvGetFPType(text), type) << text;
+  }
+  EXPECT_EQ(types[0]->GetFPTypeString(), "Path,ver=2.0.0,size=1024,bonds=1-7,atype=None,btype=InRing");
+  EXPECT_EQ(types[2]->GetFPTypeString(), "Circular,ver=2.0.0,size=32,radius=2-3,atype=AtmNum,btype=None");
+  EXPECT_EQ(sink.Count(), 0u);
+
+  // Old and extreme versions are written and read back exactly, though
+  // KvGetFPType only hands out current-version types.
+  unsigned short version = 0;
+  unsigned bits, minimum, maximum, atomType, bondType;
+  const std::string extreme = KvGetPathFPType(0xEFEE, 8, 0, 1, 1, 1)->GetFPTypeString();
+  EXPECT_EQ(extreme, "Path,ver=14.254.14,size=8,bonds=0-1,atype=AtmNum,btype=Order");
+  EXPECT_TRUE(KvGetPathFPTypeParams(extreme, version, bits, minimum, maximum, atomType, bondType));
+  EXPECT_EQ(version, 0xEFEE);
+  EXPECT_EQ(KvGetMACCS166FPType(0)->GetFPTypeString(), "MACCS166,ver=0.0.0");
+}
+
+TEST(FPTypeStrings, StrayParameterBitsAreReportedAndLeftOut) {
+  struct Case {
+    const KvFPTypeBase* type;
+    std::string text;
+    std::string message;
+  };
+  const Case cases[] = {
+      {KvGetPathFPType(0x10000 + 64, 0, 5, 1, 1), "Path,ver=2.0.0,size=64,bonds=0-5,atype=AtmNum,btype=Order",
+       "Unrecognised data in KvFPPathType!"},
+      {KvGetTreeFPType(64, 0, 4, 0x10001, 1), "Tree,ver=2.0.0,size=64,bonds=0-4,atype=AtmNum,btype=Order",
+       "Unrecognised data in KvFPTreeType!"},
+      {KvGetCircularFPType(0x20040, 0, 2, 1, 1), "Circular,ver=2.0.0,size=64,radius=0-2,atype=AtmNum,btype=Order",
+       "Unrecognised data in KvFPCircularType!"},
+      {KvGetUnhashedPathFPType(0x2000, 0, 5, 0x10001, 1), "UHPath,ver=2.0.0,bonds=0-5,atype=AtmNum,btype=Order",
+       "Unrecognised data!"},
+      {KvGetUnhashedTreeFPType(0x2000, 0, 5, 0x40001, 1), "UHTree,ver=2.0.0,bonds=0-5,atype=AtmNum,btype=Order",
+       "Unrecognised data!"},
+      {KvGetUnhashedCircularFPType(0x2000, 0, 5, 0x80001, 1),
+       "UHCircular,ver=2.0.0,radius=0-5,atype=AtmNum,btype=Order", "Unrecognised data!"},
+  };
+  for (const Case& c : cases) {
+    CaptureSink sink;
+    EXPECT_EQ(c.type->GetFPTypeString(), c.text);
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{c.message});
+  }
+}
+
+TEST(FPTypeNames, NamesAndSizesOfEveryKind) {
+  CaptureSink sink;
+  EXPECT_EQ(KvGetFingerPrintName(KvGetFPType(101, false, 0)), "MACCS166");
+  EXPECT_EQ(KvGetFingerPrintSize(KvGetFPType(101, false, 0)), 166u);
+  EXPECT_EQ(KvGetFingerPrintName(KvGetFPType(102, false, 0)), "Path");
+  EXPECT_EQ(KvGetFingerPrintSize(KvGetFPType(102, false, 0)), 4096u);
+  EXPECT_EQ(KvGetFingerPrintName(KvGetFPType(103, false, 0)), "Lingo");
+  EXPECT_EQ(KvGetFingerPrintSize(KvGetFPType(103, false, 0)), 0u);
+  EXPECT_EQ(KvGetFingerPrintName(KvGetCircularFPType(2048, 0, 3, 1, 1)), "Circular");
+  EXPECT_EQ(KvGetFingerPrintSize(KvGetCircularFPType(2048, 0, 3, 1, 1)), 2048u);
+  EXPECT_EQ(KvGetFingerPrintName(KvGetFPType(105, false, 0)), "Tree");
+  EXPECT_EQ(KvGetFingerPrintName(KvGetPathFPType(0x1000, 512, 0, 5, 1, 1)), "Path");  // old versions parse
+  for (unsigned kind : {9000u, 9001u, 9002u}) {
+    EXPECT_EQ(KvGetFingerPrintName(KvGetFPType(kind, false, 0)), "UNKNOWN");
+    EXPECT_EQ(KvGetFingerPrintSize(KvGetFPType(kind, false, 0)), 0u);
+  }
+  EXPECT_EQ(KvGetFingerPrintName(nullptr), "UNKNOWN");
+  EXPECT_EQ(KvGetFingerPrintSize(nullptr), 0u);
+  // A type whose string does not parse (size 0) has no name either.
+  EXPECT_EQ(KvGetFingerPrintName(KvGetPathFPType(0, 0, 5, 1, 1)), "UNKNOWN");
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Size cannot be initialized for `Path` type!"});
+}
+
+TEST(FPTypeParams, ValuesFromTypesAndStrings) {
+  CaptureSink sink;
+  const KvFPTypeParams path(KvGetFPType(102, false, 0));
+  EXPECT_TRUE(path.IsValid());
+  EXPECT_EQ(path.GetFPType(), 102u);
+  EXPECT_EQ(path.GetVersion(), 0x2000);
+  EXPECT_EQ(path.GetNumBits(), 4096u);
+  EXPECT_EQ(path.GetMinDistance(), 0u);
+  EXPECT_EQ(path.GetMaxDistance(), 5u);
+  EXPECT_EQ(path.GetAtomTypes(), 191u);
+  EXPECT_EQ(path.GetBondTypes(), 3u);
+
+  const KvFPTypeParams maccs("MACCS166,ver=2.2.0");
+  EXPECT_TRUE(maccs.IsValid());
+  EXPECT_EQ(maccs.GetVersion(), 0x2020);
+  EXPECT_EQ(maccs.GetNumBits(), 166u);
+  const KvFPTypeParams lingo(std::string("Lingo"));
+  EXPECT_TRUE(lingo.IsValid());
+  EXPECT_EQ(lingo.GetVersion(), 0);
+  EXPECT_EQ(lingo.GetNumBits(), 0u);
+
+  const KvFPTypeParams none(static_cast<const KvFPTypeBase*>(nullptr));
+  const KvFPTypeParams unhashed(KvGetFPType(9001, false, 0));
+  const KvFPTypeParams unknown(std::string("Hash,ver=2.0.0"));
+  for (const KvFPTypeParams* p : {&none, &unhashed, &unknown}) {
+    EXPECT_FALSE(p->IsValid());
+    EXPECT_EQ(p->GetVersion(), 0);
+    EXPECT_EQ(p->GetNumBits(), 0u);
+    EXPECT_EQ(p->GetAtomTypes(), 0u);
+  }
+  EXPECT_EQ(none.GetFPType(), 0u);
+  EXPECT_EQ(unhashed.GetFPType(), 9001u);
+  EXPECT_EQ(unknown.GetFPType(), 0u);
+  EXPECT_EQ(sink.Count(), 0u);
+
+  // A failed parse keeps what the parser wrote: unset fields are all ones.
+  const KvFPTypeParams partial(std::string("Tree,ver=2.0.0,bonds=1-4"));
+  EXPECT_FALSE(partial.IsValid());
+  EXPECT_EQ(partial.GetFPType(), 105u);
+  EXPECT_EQ(partial.GetVersion(), 0x2000);
+  EXPECT_EQ(partial.GetNumBits(), 0xFFFFFFFFu);
+  EXPECT_EQ(partial.GetMinDistance(), 1u);
+  EXPECT_EQ(partial.GetMaxDistance(), 4u);
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Size cannot be initialized for `Tree` type!"});
+}
+
+}  // namespace
