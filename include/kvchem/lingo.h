@@ -1,7 +1,9 @@
 // Lingo text of a molecule and Lingo comparison.
 //
-// Lingo text: canonical SMILES without stereo marks, every ring-closure label
-// replaced by '0', "Cl" by 'L' and "Br" by 'R'. Comparison counts the
+// Lingo text: RDKit canonical SMILES without stereo marks or isotopes, every
+// ring-closure label outside brackets (a digit, %nn or %(n)) replaced by '0',
+// "Cl" by 'L' and "Br" by 'R' wherever they occur, inside brackets too
+// ("[Cl-]" becomes "[L-]"); digits inside brackets stay. Comparison counts the
 // multisets of all substrings of length 4.
 #pragma once
 

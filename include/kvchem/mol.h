@@ -79,13 +79,17 @@ class KvAtomBase : public KvSystem::KvBase {
   // Sum of bond orders plus all hydrogens (RDKit's total valence).
   unsigned GetValence() const;
   // Sum of the orders of the bonds to non-hydrogen neighbours, aromatic bonds
-  // counted in a Kekulé form (a benzene CH has 3, a pyrrole NH 2).
+  // counted in a Kekulé form (a benzene CH has 3, a pyrrole NH 2, a
+  // naphthalene fusion carbon 4). The Kekulé form is computed once per
+  // molecule on first use (thread-safe); when none exists, each aromatic bond
+  // counts 1.5 and the sum is rounded half up.
   unsigned GetHeavyValence() const;
   // KvHybridization value; 0 until hybridisation is assigned.
   unsigned GetHybridization() const;
   bool IsAromatic() const;
   bool IsInRing() const;
-  // A tetrahedral stereocentre with a specified configuration.
+  // A tetrahedral stereocentre with a specified configuration (parsing and
+  // KvPerceiveChiral drop marks on atoms that are not stereocentres).
   bool IsChiral() const;
   bool IsHydrogen() const { return GetAtomicNum() == 1; }
   bool IsHalogen() const;  // F, Cl, Br, I, At
@@ -104,10 +108,15 @@ class KvAtomBase : public KvSystem::KvBase {
   KvBondBase* GetBond(const KvAtomBase* other) const;
 
   // Stereo query. With kind 57: 0 when the atom is not a specified
-  // tetrahedral stereocentre or `neighbors` is not a permutation of its
-  // neighbours (optionally leaving out one implicit hydrogen); otherwise 2 or
-  // 3, the two opposite parities of the configuration seen in that neighbour
-  // order. Other kinds answer 0.
+  // tetrahedral stereocentre or `neighbors` is not a permutation of all its
+  // neighbour atoms; otherwise 2 or 3, the two opposite parities of the
+  // configuration seen in that neighbour order. Convention: take the given
+  // neighbours in order, with the implicit hydrogen (or lone pair) of a
+  // three-connected centre appended last; looking from the first toward the
+  // centre, 2 means the rest run counter-clockwise (SMILES '@'), 3 clockwise
+  // ('@@'). So "N[C@@H](C)C(=O)O" with the order N, CH3, COOH answers 3;
+  // swapping two neighbours flips 2 and 3; the mirror image answers the other
+  // value. Other kinds answer 0.
   unsigned GetStereo(std::span<const KvAtomBase* const> neighbors, unsigned kind) const;
 
  private:
@@ -127,10 +136,12 @@ class KvBondBase : public KvSystem::KvBase {
 
   unsigned GetIdx() const { return idx_; }
   KvMolBase* GetParent() const { return parent_; }
-  // 1, 2, 3 or 4 for single to quadruple; aromatic bonds answer their Kekulé
-  // order when known, else 1; 0 for other bond kinds (dative, unspecified).
+  // 1, 2, 3 or 4 for single to quadruple; aromatic bonds answer their order
+  // in one Kekulé form of the molecule (1 or 2) when one exists, else 1; 0
+  // for other bond kinds (dative, zero-order, unspecified).
   unsigned GetOrder() const;
   bool IsAromatic() const;
+  // False until rings are perceived (after parsing they are).
   bool IsInRing() const;
   // A double bond with specified E/Z.
   bool IsChiral() const;
@@ -164,7 +175,7 @@ class KvMolBase : public KvSystem::KvBase {
   bool IsValid() const;
   // Makes the molecule empty and invalid (a failed parse).
   void SetInvalid();
-  // Makes the molecule empty and valid.
+  // Makes the molecule empty and valid, without title or attached data.
   void Clear();
 
   unsigned NumAtoms() const;
@@ -192,8 +203,10 @@ class KvMolBase : public KvSystem::KvBase {
   // The aromaticity model recorded under kKvAromaticityModelTag, 0 when none.
   unsigned GetAromaticityModel() const;
 
-  // Bracket a series of edits: between them, edits do not rebuild internal
-  // tables; EndModify rebuilds them once and records the state.
+  // Bracket a series of edits: between them, DeleteAtom only marks atoms, so
+  // indices and atom pointers stay as they were; EndModify removes the marked
+  // atoms and renumbers once. Brackets nest; an EndModify without edits costs
+  // nothing.
   void BeginModify();
   void EndModify();
 
@@ -223,9 +236,14 @@ class KvGraphMol : public KvMolBase {
 
 // Molecules from and to text. Parse failures give false with one warning
 // naming the problem; the molecule is then invalid. No exception escapes.
+// A parsed molecule is sanitised by RDKit and keeps explicit hydrogen atoms
+// ("C([H])O" has three atoms); its rings, model-2 aromaticity and stereo are
+// recorded as perceived. KvSmilesToMol takes the text after the SMILES and
+// whitespace as the title; KvMolBlockToMol the molfile's first line.
 bool KvSmilesToMol(const std::string& smiles, KvMolBase& mol);
 bool KvMolBlockToMol(const std::string& molBlock, KvMolBase& mol);  // MDL V2000 or V3000
-// Canonical SMILES; "" for an invalid molecule.
+// RDKit's canonical isomeric SMILES; "" for an invalid molecule. Safe to call
+// from several threads on one molecule.
 std::string KvMolToSmiles(const KvMolBase& mol);
 
 }  // namespace KvChem

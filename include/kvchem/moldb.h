@@ -5,6 +5,13 @@
 // either). Open indexes the record boundaries in one pass without parsing
 // molecules. After Open, GetMolecule and GetMolName are safe to call from many
 // threads at once; Open and Close are not.
+//
+// Records, numbered from 0: in SMILES files every line that holds something
+// other than whitespace and does not start with '#' (blank and '#' lines are
+// skipped and do not take an index); the first whitespace-separated token is
+// the SMILES, the rest of the line the name. In SD files the text up to each
+// "$$$$" line; a last record without "$$$$" counts when it has "M  END".
+// The whole file is read (and decompressed) into memory by Open.
 #pragma once
 
 #include <memory>

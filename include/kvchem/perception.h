@@ -14,16 +14,20 @@
 namespace KvChem {
 
 // Folds ordinary explicit hydrogen atoms into their heavy atoms' hydrogen
-// counts. With all three flags false, hydrogens that carry isotopes, charges,
+// counts; returns at once when there are no hydrogen atoms. With all three flags false, hydrogens that carry isotopes, charges,
 // or bridge two atoms stay as atoms; the flags ask to remove those too
 // (isotopic, charged/bridging, and hydrogens on stereo double bonds).
 void KvSuppressHydrogens(KvMolBase& mol, bool isotopic, bool unusual, bool stereo);
 // Finds ring atoms and bonds (KvPerception::Rings).
 void KvFindRingAtomsAndBonds(KvMolBase& mol);
-// Assigns aromatic flags. Model 2 is the toolkit's default model. With
-// `clear`, existing flags are cleared first. Records the model under
-// kKvAromaticityModelTag (KvPerception::Aromaticity). `maxRingSize` 0 means
-// no limit; `keepKekule` is accepted for interface compatibility.
+// Assigns aromatic flags. Model 2 is the toolkit's default model; other
+// models give a warning and no change. With `clear`, existing flags are
+// cleared first (from a Kekulé form; a molecule without one keeps its flags,
+// with a warning). Records the model under kKvAromaticityModelTag
+// (KvPerception::Aromaticity); returns at once when model 2 is already
+// current. Perceives rings first when needed. `maxRingSize` and `keepKekule`
+// are accepted for interface compatibility; the toolkit model has its own
+// ring rules.
 void KvAssignAromaticFlags(KvMolBase& mol, unsigned model, bool clear, unsigned maxRingSize, bool keepKekule);
 // Assigns hybridisation (KvPerception::Hybridization).
 void KvAssignHybridization(KvMolBase& mol);
@@ -40,9 +44,13 @@ bool KvHasExplicitHydrogens(const KvMolBase& mol);
 std::string KvGetAtomicSymbol(unsigned atomicNum);
 // Connected components: labels[atom index] = 1 .. count; returns the count.
 unsigned KvDetermineComponents(const KvMolBase& mol, std::vector<unsigned>& labels);
-// Aromatic ring systems (aromatic rings joined by shared bonds):
-// labels[atom index] = 1 .. count for atoms in a system, 0 for the others;
-// returns the count. Perceives rings on a private copy when needed.
+// Aromatic ring systems: the rings of the ring perception whose bonds are all
+// aromatic, joined into one system when two rings share at least one bond
+// (naphthalene is one system, biphenyl two). labels[atom index] = 1 .. count
+// for atoms in a system, numbered by their lowest atom index, 0 for atoms
+// outside every system; an atom where two systems touch at a single atom
+// carries one of their labels. Returns the count. Perceives rings on a
+// private copy when the molecule's rings are not current.
 unsigned KvDetermineAromaticRingSystems(const KvMolBase& mol, std::vector<unsigned>& labels);
 
 }  // namespace KvChem

@@ -80,8 +80,10 @@ class KvMatch : public KvMatchBase {
 
 struct KvSubSearchImpl;
 
-// A compiled SMARTS pattern. Compiled once on construction; matching is
-// const and safe from many threads at once on distinct or shared targets.
+// A compiled SMARTS pattern (RDKit SMARTS). Compiled once on construction;
+// matching is const and safe from many threads at once on distinct or shared
+// targets, recursive patterns included. A target whose rings are not current
+// is matched through a private copy with rings perceived.
 class KvSubSearch {
  public:
   // An unparsable SMARTS gives an invalid search and one warning.
@@ -97,7 +99,8 @@ class KvSubSearch {
   KvSystem::KvIterBase<KvMatchBase>* Match(const KvMolBase& mol, bool unique) const;
   // Whether there is at least one match.
   bool SingleMatch(const KvMolBase& mol) const;
-  // The number of unique matches, counting no further than `maxMatches`.
+  // The number of matches (unique ones with `unique`), counting no further
+  // than `maxMatches`; 0 means no limit.
   unsigned CountMatches(const KvMolBase& mol, bool unique, unsigned maxMatches) const;
 
  private:

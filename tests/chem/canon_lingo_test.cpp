@@ -1,0 +1,146 @@
+// Partition refinement and Lingo text and comparison.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "kvchem/kvchem.h"
+
+using namespace KvChem;
+
+namespace {
+
+KvMol Parse(const std::string& smiles) {
+  KvMol mol;
+  EXPECT_TRUE(KvSmilesToMol(smiles, mol)) << smiles;
+  return mol;
+}
+
+int ByDegree(const CanonState&, const KvAtomBase& a, const KvAtomBase& b) {
+  return static_cast<int>(a.GetDegree()) - static_cast<int>(b.GetDegree());
+}
+
+int ByNeighbourClasses(const CanonState& state, const KvAtomBase& a, const KvAtomBase& b) {
+  auto classes = [&](const KvAtomBase& atom) {
+    std::vector<unsigned> out;
+    for (const KvAtomBase* nbr : atom.GetNeighbors()) out.push_back(state.GetClass(*nbr));
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  const auto ca = classes(a), cb = classes(b);
+  return ca < cb ? -1 : cb < ca ? 1 : 0;
+}
+
+}  // namespace
+
+TEST(KvCanon, ChainSplitsIntoEndsNextAndMiddle) {
+  KvMol pentane = Parse("CCCCC");
+  std::vector<const KvAtomBase*> atoms(pentane.Atoms().begin(), pentane.Atoms().end());
+  CanonState state(atoms);
+  EXPECT_EQ(state.NumClasses(), 1u);
+
+  KvCanonRefinePartitions(state, false, ByDegree);
+  EXPECT_EQ(state.NumClasses(), 2u);
+  const auto cls = [&](unsigned i) { return state.GetClass(*pentane.GetAtom(i)); };
+  EXPECT_EQ(cls(0), 0u);  // degree 1 ranks first, at position 0
+  EXPECT_EQ(cls(4), 0u);
+  EXPECT_EQ(cls(1), 2u);
+  EXPECT_EQ(cls(2), 2u);
+
+  // Without activation nothing is refined again.
+  KvCanonRefinePartitions(state, true, ByNeighbourClasses);
+  EXPECT_EQ(state.NumClasses(), 2u);
+
+  KvCanonActivatePartitions(state);
+  KvCanonRefinePartitions(state, true, ByNeighbourClasses);
+  EXPECT_EQ(state.NumClasses(), 3u);
+  EXPECT_EQ(cls(0), cls(4));
+  EXPECT_EQ(cls(1), cls(3));
+  EXPECT_NE(cls(1), cls(2));
+  EXPECT_NE(cls(0), cls(1));
+  EXPECT_FALSE(state.IsDiscrete());
+
+  KvCanonSinglePartition(state);
+  EXPECT_EQ(state.NumClasses(), 1u);
+
+  // Atoms outside the set.
+  CanonState part({pentane.GetAtom(0), pentane.GetAtom(1)});
+  EXPECT_TRUE(part.Contains(*pentane.GetAtom(1)));
+  EXPECT_FALSE(part.Contains(*pentane.GetAtom(2)));
+  EXPECT_EQ(part.GetClass(*pentane.GetAtom(4)), 0xFFFFFFFFu);
+}
+
+TEST(KvCanon, IteratedRefinementOfBranchedTree) {
+  // Isobutane-like branching: 2-methylbutane has 4 distinct classes of 5 atoms
+  // except the two methyls on C2.
+  KvMol mol = Parse("CC(C)CC");
+  std::vector<const KvAtomBase*> atoms(mol.Atoms().begin(), mol.Atoms().end());
+  CanonState state(atoms);
+  KvCanonRefinePartitions(state, false, ByDegree);
+  KvCanonActivatePartitions(state);
+  KvCanonRefinePartitions(state, true, ByNeighbourClasses);
+  EXPECT_EQ(state.NumClasses(), 4u);
+  EXPECT_EQ(state.GetClass(*mol.GetAtom(0)), state.GetClass(*mol.GetAtom(2)));
+}
+
+TEST(KvLingo, TextReplacesRingLabelsAndHalogens) {
+  KvLingoMap map;
+  std::string text;
+  KvMol mol = Parse("Clc1ccc(Br)cc1[C@H](F)Cl");
+  ASSERT_TRUE(map.CreateString(text, mol));
+  EXPECT_EQ(text.find_first_of("123456789@"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Cl"), std::string::npos);
+  EXPECT_EQ(std::count(text.begin(), text.end(), 'L'), 2);
+  EXPECT_EQ(std::count(text.begin(), text.end(), 'R'), 1);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '0'), 2);
+
+  // Bracket contents keep their digits; charges stay; isotopes go with the
+  // stereo marks.
+  KvMol salt = Parse("[13CH3][NH3+].[Cl-]");
+  ASSERT_TRUE(map.CreateString(text, salt));
+  EXPECT_EQ(text, "C[NH3+].[L-]");
+  EXPECT_NE(text.find("[L-]"), std::string::npos) << text;
+
+  // Many rings give %nn labels, which become one '0' each.
+  KvMol cubane = Parse("C12C3C4C1C5C2C3C45");
+  ASSERT_TRUE(map.CreateString(text, cubane));
+  EXPECT_EQ(text.find('%'), std::string::npos);
+  EXPECT_EQ(text.find_first_of("123456789"), std::string::npos) << text;
+
+  KvMol invalid;
+  invalid.SetInvalid();
+  EXPECT_FALSE(map.CreateString(text, invalid));
+  EXPECT_TRUE(text.empty());
+}
+
+TEST(KvLingo, TermsCountSharedSubstrings) {
+  // "CCCCC": CCCC x2. "CCCCO": CCCC, CCCO.
+  KvLingoSim sim("CCCCC", 1);
+  ASSERT_TRUE(sim.IsValid());
+  std::uint32_t a = 9, b = 9, c = 9;
+  ASSERT_TRUE(sim.GetTerms("CCCCO", &a, &b, &c));
+  EXPECT_EQ(c, 1u);
+  EXPECT_EQ(a, 1u);
+  EXPECT_EQ(b, 1u);
+
+  // "c0ccccc0" vs "c0ccncc0": substrings c0cc ccc c... hand count:
+  // A: c0cc 0ccc cccc cccc ccc0 ; B: c0cc 0ccn ccnc cncc ncc0
+  KvLingoSim benzene("c0ccccc0", 1);
+  ASSERT_TRUE(benzene.GetTerms("c0ccncc0", &a, &b, &c));
+  EXPECT_EQ(c, 1u);
+  EXPECT_EQ(a, 4u);
+  EXPECT_EQ(b, 4u);
+  ASSERT_TRUE(benzene.GetTerms("c0ccccc0", &a, &b, &c));
+  EXPECT_EQ(c, 5u);
+  EXPECT_EQ(a + b, 0u);
+  ASSERT_TRUE(benzene.GetTerms("CC", &a, &b, &c));
+  EXPECT_EQ(c, 0u);
+  EXPECT_EQ(a, 5u);
+  EXPECT_EQ(b, 0u);
+
+  KvLingoSim tooShort("CCO", 1);
+  EXPECT_FALSE(tooShort.IsValid());
+  a = 7;
+  EXPECT_FALSE(tooShort.GetTerms("CCCC", &a, &b, &c));
+  EXPECT_EQ(a, 7u);
+}

@@ -1,0 +1,209 @@
+// Molecules: parsing, copying, editing and the recorded perception state.
+
+#include <gtest/gtest.h>
+
+#include "capture_sink.h"
+#include "kvchem/kvchem.h"
+
+using namespace KvChem;
+
+namespace {
+
+KvMol Parse(const std::string& smiles) {
+  KvMol mol;
+  EXPECT_TRUE(KvSmilesToMol(smiles, mol)) << smiles;
+  return mol;
+}
+
+const KvSystem::KvTag kOrigTag = KvSystem::KvGetTag("chemtest.orig");
+
+void Label(KvSystem::KvBase& item, unsigned value) {
+  item.SetData(new KvSystem::KvBaseDataT<unsigned>(kOrigTag, value));
+}
+unsigned LabelOf(const KvSystem::KvBase& item) {
+  const auto* d = item.FindDataT<unsigned>(kOrigTag);
+  return d ? d->GetData() : 999u;
+}
+
+bool FullyPerceived(const KvMolBase& mol) {
+  return mol.HasPerceived(KvPerception::Rings) && mol.HasPerceived(KvPerception::Aromaticity) &&
+         mol.GetAromaticityModel() == 2;
+}
+
+}  // namespace
+
+TEST(KvMolParse, ValidInvalidAndEmpty) {
+  VarnexTest::CaptureSink sink;
+  KvMol mol;
+  EXPECT_TRUE(mol.IsValid());
+  EXPECT_EQ(mol.NumAtoms(), 0u);
+
+  EXPECT_FALSE(KvSmilesToMol("C1CC(", mol));
+  EXPECT_FALSE(mol.IsValid());
+  EXPECT_EQ(mol.NumAtoms(), 0u);
+  EXPECT_EQ(KvMolToSmiles(mol), "");
+  ASSERT_EQ(sink.Count(), 1u);
+  EXPECT_EQ(sink.Texts()[0].rfind("KvSmilesToMol(): cannot parse SMILES 'C1CC('", 0), 0u) << sink.Texts()[0];
+
+  // A sanitisation failure carries RDKit's reason.
+  sink.Clear();
+  EXPECT_FALSE(KvSmilesToMol("N(C)(C)(C)(C)C", mol));
+  ASSERT_EQ(sink.Count(), 1u);
+  EXPECT_NE(sink.Texts()[0].find("valence"), std::string::npos) << sink.Texts()[0];
+
+  sink.Clear();
+  EXPECT_TRUE(KvSmilesToMol("", mol));
+  EXPECT_TRUE(mol.IsValid());
+  EXPECT_EQ(mol.NumAtoms(), 0u);
+  EXPECT_TRUE(KvSmilesToMol("OCC ethanol", mol));
+  EXPECT_EQ(mol.GetTitle(), "ethanol");
+  EXPECT_EQ(KvMolToSmiles(mol), "CCO");
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(KvMolParse, MolBlockV2000AndV3000) {
+  const std::string v2000 =
+      "acetaldehyde\n  test\n\n  3  2  0  0  0  0  0  0  0  0999 V2000\n"
+      "    0.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0\n"
+      "    1.2000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0\n"
+      "    1.8000    1.0000    0.0000 O   0  0  0  0  0  0  0  0  0  0  0  0\n"
+      "  1  2  1  0\n  2  3  2  0\nM  END\n";
+  const std::string v3000 =
+      "acetaldehyde\n  test\n\n  0  0  0     0  0            999 V3000\nM  V30 BEGIN CTAB\n"
+      "M  V30 COUNTS 3 2 0 0 0\nM  V30 BEGIN ATOM\nM  V30 1 C 0 0 0 0\nM  V30 2 C 1.2 0 0 0\n"
+      "M  V30 3 O 1.8 1 0 0\nM  V30 END ATOM\nM  V30 BEGIN BOND\nM  V30 1 1 1 2\nM  V30 2 2 2 3\n"
+      "M  V30 END BOND\nM  V30 END CTAB\nM  END\n";
+  for (const auto* block : {&v2000, &v3000}) {
+    KvMol mol;
+    ASSERT_TRUE(KvMolBlockToMol(*block, mol));
+    EXPECT_EQ(KvMolToSmiles(mol), "CC=O");
+    EXPECT_EQ(mol.GetTitle(), "acetaldehyde");
+    EXPECT_TRUE(FullyPerceived(mol));
+  }
+  VarnexTest::CaptureSink sink;
+  KvMol bad;
+  EXPECT_FALSE(KvMolBlockToMol("not a molfile\n", bad));
+  EXPECT_FALSE(bad.IsValid());
+  EXPECT_EQ(sink.Count(), 1u);
+}
+
+TEST(KvMolCopy, CopyKeepsGraphPerceptionAndAttachedData) {
+  KvMol mol = Parse("c1ccccc1CC(=O)O");
+  Label(mol, 100);
+  for (KvAtomBase* atom : mol.Atoms()) Label(*atom, atom->GetIdx());
+  for (KvBondBase* bond : mol.Bonds()) Label(*bond, 50 + bond->GetIdx());
+
+  KvGraphMol copy(mol);
+  EXPECT_EQ(KvMolToSmiles(copy), KvMolToSmiles(mol));
+  EXPECT_TRUE(FullyPerceived(copy));
+  EXPECT_EQ(LabelOf(copy), 100u);
+  for (KvAtomBase* atom : copy.Atoms()) {
+    EXPECT_EQ(atom->GetParent(), &copy);
+    EXPECT_EQ(LabelOf(*atom), atom->GetIdx());
+    EXPECT_EQ(atom->IsInRing(), mol.GetAtom(atom->GetIdx())->IsInRing());
+  }
+  for (KvBondBase* bond : copy.Bonds()) EXPECT_EQ(LabelOf(*bond), 50 + bond->GetIdx());
+
+  // The copy is independent: editing it leaves the original alone.
+  copy.DeleteAtom(copy.GetAtom(0));
+  EXPECT_EQ(mol.NumAtoms(), 10u);
+  EXPECT_TRUE(FullyPerceived(mol));
+
+  // Moving re-parents atoms.
+  KvMol moved(std::move(mol));
+  EXPECT_EQ(moved.GetAtom(3)->GetParent(), &moved);
+  EXPECT_EQ(LabelOf(*moved.GetAtom(3)), 3u);
+}
+
+TEST(KvMolEdit, DeleteAtomRenumbersAndMovesData) {
+  KvMol mol = Parse("OCC(N)Cl");
+  for (KvAtomBase* atom : mol.Atoms()) Label(*atom, atom->GetAtomicNum());
+  ASSERT_TRUE(FullyPerceived(mol));
+  ASSERT_TRUE(mol.DeleteAtom(mol.GetAtom(1)));  // the CH2: splits O from the rest
+  EXPECT_FALSE(mol.HasPerceived(KvPerception::Rings));
+  EXPECT_EQ(mol.GetAromaticityModel(), 0u);
+  ASSERT_EQ(mol.NumAtoms(), 4u);
+  ASSERT_EQ(mol.NumBonds(), 2u);
+  for (KvAtomBase* atom : mol.Atoms()) {
+    EXPECT_EQ(LabelOf(*atom), atom->GetAtomicNum());
+    EXPECT_EQ(mol.GetAtom(atom->GetIdx()), atom);
+  }
+  for (KvBondBase* bond : mol.Bonds()) {
+    EXPECT_EQ(bond->GetBeginAtom()->GetBond(bond->GetEndAtom()), bond);
+    EXPECT_EQ(mol.GetBond(bond->GetIdx()), bond);
+  }
+  std::vector<unsigned> labels;
+  EXPECT_EQ(KvDetermineComponents(mol, labels), 2u);
+  EXPECT_EQ(KvMolToSmiles(mol), "NCCl.O");
+
+  VarnexTest::CaptureSink sink;
+  KvMol other = Parse("CC");
+  EXPECT_FALSE(mol.DeleteAtom(other.GetAtom(0)));
+  EXPECT_EQ(sink.Count(), 1u);
+}
+
+TEST(KvMolEdit, ModifyBracketDefersRenumbering) {
+  KvMol mol = Parse("[2H]C([2H])([2H])O");  // isotopic hydrogens survive suppression
+  for (KvAtomBase* atom : mol.Atoms()) Label(*atom, atom->GetIdx());
+  KvSuppressHydrogens(mol, false, false, false);
+  ASSERT_EQ(mol.NumAtoms(), 5u);
+
+  mol.BeginModify();
+  KvAtomBase* carbon = mol.GetAtom(1);
+  for (unsigned i : {0u, 2u, 3u}) {
+    carbon->SetImplicitHCount(carbon->GetImplicitHCount() + 1);
+    ASSERT_TRUE(mol.DeleteAtom(mol.GetAtom(i)));
+    EXPECT_EQ(mol.NumAtoms(), 5u);  // nothing renumbered yet
+  }
+  mol.EndModify();
+  ASSERT_EQ(mol.NumAtoms(), 2u);
+  EXPECT_EQ(LabelOf(*mol.GetAtom(0)), 1u);
+  EXPECT_EQ(LabelOf(*mol.GetAtom(1)), 4u);
+  EXPECT_EQ(mol.GetAtom(0)->GetTotalHCount(), 3u);
+  EXPECT_EQ(KvMolToSmiles(mol), "CO");
+}
+
+TEST(KvMolHydrogens, ExplicitHydrogensFoldIntoCounts) {
+  KvMol bracket = Parse("[CH4]");
+  EXPECT_EQ(bracket.NumAtoms(), 1u);
+  EXPECT_EQ(bracket.GetAtom(0)->GetImplicitHCount(), 4u);
+  EXPECT_FALSE(KvHasExplicitHydrogens(bracket));
+
+  KvMol mol = Parse("C([H])([H])O");
+  ASSERT_EQ(mol.NumAtoms(), 4u);
+  EXPECT_TRUE(KvHasExplicitHydrogens(mol));
+  const KvAtomBase* c = mol.GetAtom(0);
+  EXPECT_EQ(c->GetDegree(), 3u);
+  EXPECT_EQ(c->GetHeavyDegree(), 1u);
+  EXPECT_EQ(c->GetImplicitHCount(), 1u);
+  EXPECT_EQ(c->GetTotalHCount(), 3u);
+  EXPECT_EQ(c->GetValence(), 4u);
+
+  KvSuppressHydrogens(mol, false, false, false);
+  EXPECT_FALSE(KvHasExplicitHydrogens(mol));
+  ASSERT_EQ(mol.NumAtoms(), 2u);
+  EXPECT_EQ(mol.GetAtom(0)->GetTotalHCount(), 3u);
+  EXPECT_EQ(mol.GetAtom(0)->GetImplicitHCount(), 3u);
+  EXPECT_EQ(KvMolToSmiles(mol), "CO");
+}
+
+TEST(KvMolPerceptionState, PreparedCopyStaysPreparedAndEditsClearIt) {
+  KvMol mol = Parse("c1ccncc1O");
+  KvGraphMol copy(mol);
+  KvSuppressHydrogens(copy, false, false, false);
+  KvFindRingAtomsAndBonds(copy);
+  KvAssignAromaticFlags(copy, 2, true, 0, false);
+  EXPECT_TRUE(FullyPerceived(copy));
+
+  copy.GetAtom(6)->SetImplicitHCount(0);
+  EXPECT_FALSE(copy.HasPerceived(KvPerception::Rings));
+  EXPECT_FALSE(copy.HasPerceived(KvPerception::Aromaticity));
+  EXPECT_EQ(copy.GetAromaticityModel(), 0u);
+  EXPECT_FALSE(copy.GetAtom(0)->IsInRing());  // ring information is gone with the edit
+
+  KvFindRingAtomsAndBonds(copy);
+  KvAssignAromaticFlags(copy, 2, true, 0, false);
+  EXPECT_TRUE(FullyPerceived(copy));
+  EXPECT_TRUE(copy.GetAtom(0)->IsInRing());
+  EXPECT_TRUE(copy.GetAtom(3)->IsAromatic());
+}

@@ -1,0 +1,228 @@
+// Perception on real molecules: aromaticity, valences, charges, stereo,
+// symmetry, hybridisation, ring systems and the alpha-beta predicate.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "capture_sink.h"
+#include "kvchem/kvchem.h"
+
+using namespace KvChem;
+
+namespace {
+
+KvMol Parse(const std::string& smiles) {
+  KvMol mol;
+  EXPECT_TRUE(KvSmilesToMol(smiles, mol)) << smiles;
+  return mol;
+}
+
+}  // namespace
+
+TEST(KvPerceptionAromatic, FiveAndSixRingsAndFusedRings) {
+  struct Case {
+    const char* smiles;
+    unsigned heteroIdx;       // atom whose heavy valence is checked
+    unsigned heavyValence;
+  };
+  // Written in Kekulé form so that aromaticity is really perceived.
+  for (const Case& c : {Case{"C1=CC=CC=C1", 0, 3}, Case{"C1=CC=NC=C1", 3, 3}, Case{"C1=CNC=C1", 2, 2},
+                        Case{"C1=COC=C1", 2, 2}, Case{"C1=CSC=C1", 2, 2}}) {
+    KvMol mol = Parse(c.smiles);
+    for (const KvAtomBase* atom : mol.Atoms()) {
+      EXPECT_TRUE(atom->IsAromatic()) << c.smiles;
+      EXPECT_TRUE(atom->IsInRing()) << c.smiles;
+    }
+    for (const KvBondBase* bond : mol.Bonds()) {
+      EXPECT_TRUE(bond->IsAromatic()) << c.smiles;
+      EXPECT_TRUE(bond->IsInRing()) << c.smiles;
+      EXPECT_TRUE(bond->GetOrder() == 1 || bond->GetOrder() == 2) << c.smiles;
+    }
+    EXPECT_EQ(mol.GetAtom(c.heteroIdx)->GetHeavyValence(), c.heavyValence) << c.smiles;
+  }
+
+  KvMol naphthalene = Parse("c1ccc2ccccc2c1");
+  EXPECT_EQ(naphthalene.GetAtom(3)->GetHeavyDegree(), 3u);
+  EXPECT_EQ(naphthalene.GetAtom(3)->GetHeavyValence(), 4u);
+  EXPECT_EQ(naphthalene.GetAtom(0)->GetHeavyValence(), 3u);
+  unsigned orderSum = 0;
+  for (const KvBondBase* bond : naphthalene.Bonds()) orderSum += bond->GetOrder();
+  EXPECT_EQ(orderSum, 11u + 5u);  // a Kekulé form: 11 bonds, 5 of them double
+
+  KvMol cyclohexene = Parse("C1=CCCCC1");
+  EXPECT_FALSE(cyclohexene.GetAtom(0)->IsAromatic());
+  EXPECT_EQ(cyclohexene.GetBond(0)->GetOrder(), 2u);
+}
+
+TEST(KvPerceptionAromatic, ClearAndReassignGivesTheSameFlags) {
+  KvMol mol = Parse("Cc1ccc2[nH]ccc2c1");
+  std::vector<bool> before;
+  for (const KvAtomBase* atom : mol.Atoms()) before.push_back(atom->IsAromatic());
+  mol.GetAtom(0)->SetImplicitHCount(3);  // an edit: forget perception
+  ASSERT_FALSE(mol.HasPerceived(KvPerception::Aromaticity));
+  KvAssignAromaticFlags(mol, 2, true, 0, false);
+  EXPECT_TRUE(mol.HasPerceived(KvPerception::Rings));
+  EXPECT_TRUE(mol.HasPerceived(KvPerception::Aromaticity));
+  EXPECT_EQ(mol.GetAromaticityModel(), 2u);
+  for (const KvAtomBase* atom : mol.Atoms()) EXPECT_EQ(atom->IsAromatic(), before[atom->GetIdx()]);
+
+  VarnexTest::CaptureSink sink;
+  KvAssignAromaticFlags(mol, 7, true, 0, false);
+  EXPECT_EQ(sink.Count(), 1u);
+  EXPECT_EQ(mol.GetAromaticityModel(), 2u);
+}
+
+TEST(KvPerceptionAtoms, ChargesHalogensAndHybridisation) {
+  KvMol nitro = Parse("C[N+](=O)[O-]");
+  EXPECT_EQ(nitro.GetAtom(1)->GetFormalCharge(), 1);
+  EXPECT_EQ(nitro.GetAtom(2)->GetFormalCharge(), 0);
+  EXPECT_EQ(nitro.GetAtom(3)->GetFormalCharge(), -1);
+  EXPECT_EQ(nitro.GetAtom(1)->GetValence(), 4u);
+  EXPECT_EQ(nitro.GetAtom(1)->GetHeavyValence(), 4u);
+
+  KvMol mol = Parse("FC(Cl)(Br)C#CC=CI");
+  EXPECT_TRUE(mol.GetAtom(0)->IsHalogen());
+  EXPECT_TRUE(mol.GetAtom(2)->IsHalogen());
+  EXPECT_FALSE(mol.GetAtom(1)->IsHalogen());
+  EXPECT_EQ(mol.GetAtom(1)->GetHybridization(), 0u);  // not assigned yet
+  KvAssignHybridization(mol);
+  EXPECT_EQ(mol.GetAtom(1)->GetHybridization(), KvHybridization::Sp3);
+  EXPECT_EQ(mol.GetAtom(4)->GetHybridization(), KvHybridization::Sp);
+  EXPECT_EQ(mol.GetAtom(6)->GetHybridization(), KvHybridization::Sp2);
+
+  EXPECT_EQ(KvGetAtomicSymbol(17), "Cl");
+  EXPECT_EQ(KvGetAtomicSymbol(0), "*");
+  EXPECT_EQ(KvGetAtomicSymbol(500), "");
+}
+
+TEST(KvPerceptionStereo, TetrahedralParityIsIndependentOfTheWriting) {
+  // L-alanine written two ways, and D-alanine.
+  KvMol a = Parse("N[C@@H](C)C(=O)O");
+  KvMol b = Parse("OC(=O)[C@H](C)N");
+  KvMol mirror = Parse("N[C@H](C)C(=O)O");
+  ASSERT_EQ(KvMolToSmiles(a), KvMolToSmiles(b));
+  ASSERT_NE(KvMolToSmiles(a), KvMolToSmiles(mirror));
+
+  // Neighbours of the centre ordered by a key that does not depend on the
+  // writing: atomic number, then heavy degree.
+  auto answer = [](const KvMolBase& mol, bool swapFirstTwo) {
+    const KvAtomBase* centre = nullptr;
+    for (const KvAtomBase* atom : mol.Atoms())
+      if (atom->IsChiral()) centre = atom;
+    EXPECT_NE(centre, nullptr);
+    std::vector<const KvAtomBase*> nbrs(centre->GetNeighbors().begin(), centre->GetNeighbors().end());
+    std::sort(nbrs.begin(), nbrs.end(), [](const KvAtomBase* x, const KvAtomBase* y) {
+      return std::make_pair(x->GetAtomicNum(), x->GetHeavyDegree()) < std::make_pair(y->GetAtomicNum(), y->GetHeavyDegree());
+    });
+    if (swapFirstTwo) std::swap(nbrs[0], nbrs[1]);
+    return centre->GetStereo(nbrs, 57);
+  };
+  const unsigned la = answer(a, false);
+  EXPECT_TRUE(la == 2 || la == 3);
+  EXPECT_EQ(answer(b, false), la);
+  EXPECT_EQ(answer(mirror, false), 5 - la);
+  EXPECT_EQ(answer(a, true), 5 - la);
+  // "N[C@@H](C)C(=O)O": looking from N the others run clockwise (@@), with
+  // the implicit H last: order N, CH3, COOH gives 3.
+  const KvAtomBase* centre = a.GetAtom(1);
+  std::vector<const KvAtomBase*> written = {a.GetAtom(0), a.GetAtom(2), a.GetAtom(3)};
+  EXPECT_EQ(centre->GetStereo(written, 57), 3u);
+  EXPECT_EQ(centre->GetStereo(written, 1), 0u);
+  EXPECT_EQ(a.GetAtom(2)->GetStereo({}, 57), 0u);
+  std::vector<const KvAtomBase*> incomplete = {a.GetAtom(0), a.GetAtom(2)};
+  EXPECT_EQ(centre->GetStereo(incomplete, 57), 0u);
+
+  // A centre that is not one loses its mark.
+  KvMol fake = Parse("C[C@H](C)O");
+  EXPECT_FALSE(fake.GetAtom(1)->IsChiral());
+}
+
+TEST(KvPerceptionStereo, DoubleBondStereo) {
+  KvMol e = Parse("C/C=C/C");
+  KvMol z = Parse("C/C=C\\C");
+  KvMol plain = Parse("CC=CC");
+  KvMol symmetric = Parse("C/C=C(/C)C");  // one end carries two methyls
+  EXPECT_TRUE(e.GetBond(1)->IsChiral());
+  EXPECT_TRUE(z.GetBond(1)->IsChiral());
+  EXPECT_FALSE(plain.GetBond(1)->IsChiral());
+  EXPECT_FALSE(symmetric.GetBond(1)->IsChiral());
+  EXPECT_FALSE(e.GetBond(0)->IsChiral());
+}
+
+TEST(KvPerceptionSymmetry, ClassesOfSymmetricMolecules) {
+  auto classes = [](const std::string& smiles) {
+    KvMol mol = Parse(smiles);
+    EXPECT_EQ(mol.GetAtom(0)->GetSymmetryClass(), 0u);
+    KvPerceiveSymmetry(mol, true, false);
+    std::vector<unsigned> out;
+    for (const KvAtomBase* atom : mol.Atoms()) out.push_back(atom->GetSymmetryClass());
+    return out;
+  };
+  const auto neopentane = classes("CC(C)(C)C");
+  EXPECT_EQ(neopentane[0], neopentane[2]);
+  EXPECT_EQ(neopentane[0], neopentane[3]);
+  EXPECT_EQ(neopentane[0], neopentane[4]);
+  EXPECT_NE(neopentane[0], neopentane[1]);
+  for (unsigned c : neopentane) EXPECT_GE(c, 1u);
+
+  const auto benzene = classes("c1ccccc1");
+  EXPECT_EQ(std::set<unsigned>(benzene.begin(), benzene.end()).size(), 1u);
+  const auto ethanol = classes("CCO");
+  EXPECT_EQ(std::set<unsigned>(ethanol.begin(), ethanol.end()).size(), 3u);
+  const auto pxylene = classes("Cc1ccc(C)cc1");
+  EXPECT_EQ(std::set<unsigned>(pxylene.begin(), pxylene.end()).size(), 3u);
+}
+
+TEST(KvPerceptionRingSystems, SystemsShareBonds) {
+  std::vector<unsigned> labels;
+  KvMol biphenyl = Parse("c1ccccc1-c1ccccc1");
+  EXPECT_EQ(KvDetermineAromaticRingSystems(biphenyl, labels), 2u);
+  EXPECT_EQ(labels[0], 1u);
+  EXPECT_EQ(labels[11], 2u);
+
+  KvMol naphthalene = Parse("c1ccc2ccccc2c1");
+  EXPECT_EQ(KvDetermineAromaticRingSystems(naphthalene, labels), 1u);
+  EXPECT_EQ(std::count(labels.begin(), labels.end(), 1u), 10);
+
+  // Tetralin: one aromatic ring, the saturated ring and the methyl are outside.
+  KvMol tetralin = Parse("Cc1ccc2CCCCc2c1");
+  EXPECT_EQ(KvDetermineAromaticRingSystems(tetralin, labels), 1u);
+  EXPECT_EQ(labels[0], 0u);
+  EXPECT_EQ(labels[6], 0u);
+  EXPECT_EQ(std::count(labels.begin(), labels.end(), 1u), 6);
+
+  // After an edit the rings are perceived on a private copy.
+  biphenyl.GetAtom(0)->SetImplicitHCount(1);
+  ASSERT_FALSE(biphenyl.HasPerceived(KvPerception::Rings));
+  EXPECT_EQ(KvDetermineAromaticRingSystems(biphenyl, labels), 2u);
+  EXPECT_FALSE(biphenyl.HasPerceived(KvPerception::Rings));
+
+  KvMol salt = Parse("[Na+].[Cl-].CCO");
+  EXPECT_EQ(KvDetermineComponents(salt, labels), 3u);
+  EXPECT_EQ(KvDetermineAromaticRingSystems(salt, labels), 0u);
+}
+
+TEST(KvPerceptionPredicates, AlphaBetaUnsaturation) {
+  // Acrolein-like: C0 single-bonded to C1, which is double-bonded to C2.
+  KvMol enal = Parse("CC=CC=O");
+  KvHasAlphaBetaUnsat withArom(true), withoutArom(false);
+  EXPECT_TRUE(withoutArom(*enal.GetAtom(0)));
+  EXPECT_TRUE(withoutArom(*enal.GetAtom(2)));   // C2-C3, C3=O
+  EXPECT_FALSE(withoutArom(*enal.GetAtom(4)));  // O is double-bonded, not single
+
+  KvMol toluene = Parse("Cc1ccccc1");
+  EXPECT_TRUE(withArom(*toluene.GetAtom(0)));
+  EXPECT_FALSE(withoutArom(*toluene.GetAtom(0)));
+  EXPECT_FALSE(withArom(*toluene.GetAtom(1)));  // ring atoms have no single bond out to a ring
+
+  KvMol propane = Parse("CCC");
+  EXPECT_FALSE(withArom(*propane.GetAtom(0)));
+
+  std::vector<KvAtomBase*> heavy = KvSystem::KvCollect(toluene.GetAtoms(KvIsHeavy()));
+  EXPECT_EQ(heavy.size(), 7u);
+  EXPECT_EQ(KvSystem::KvCollect(toluene.GetAtoms(KvHasAtomicNum(6))).size(), 7u);
+  EXPECT_EQ(KvSystem::KvCollect(toluene.GetAtom(1)->GetNeighbors(KvIsHydrogen())).size(), 0u);
+}
