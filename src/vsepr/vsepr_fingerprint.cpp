@@ -42,7 +42,8 @@ const std::array<double, kLongestPath>& LengthWeights() {
 // then sorts the distinct keys once.
 class PathCounter {
  public:
-  PathCounter() { Rehash(64); }
+  // `expected` distinct keys fit without growing.
+  explicit PathCounter(std::size_t expected) { Rehash(std::bit_ceil(std::max<std::size_t>(64, 2 * expected))); }
 
   void Add(std::uint64_t key, double weight) {
     std::size_t slot = Slot(key);
@@ -104,13 +105,18 @@ struct WalkGraph {
   std::vector<std::uint64_t> types;
   std::vector<std::uint32_t> offsets;  // heavy neighbours of a: nbrs[offsets[a] .. offsets[a + 1])
   std::vector<std::uint32_t> nbrs;
+  std::vector<unsigned char> hydrogen;  // per atom index
+  std::vector<std::uint32_t> heavyAtoms;  // in the molecule's atom order
 
   WalkGraph(const KvChem::KvMolBase& mol, bool stereoAware) {
     VseprDetail::TypeAtoms(mol, stereoAware, types);
     const unsigned bound = mol.GetMaxAtomIdx();
-    std::vector<unsigned char> hydrogen(bound, 0);
+    hydrogen.assign(bound, 0);
     const std::span<KvChem::KvAtomBase* const> atoms = mol.Atoms();
-    for (const KvChem::KvAtomBase* atom : atoms) hydrogen[atom->GetIdx()] = atom->IsHydrogen();
+    for (const KvChem::KvAtomBase* atom : atoms) {
+      hydrogen[atom->GetIdx()] = atom->IsHydrogen();
+      if (!hydrogen[atom->GetIdx()]) heavyAtoms.push_back(atom->GetIdx());
+    }
     offsets.assign(bound + 1, 0);
     for (const KvChem::KvAtomBase* atom : atoms)
       for (const KvChem::KvAtomBase* n : atom->GetNeighbors())
@@ -233,14 +239,10 @@ void KvVseprFingerprint::Build(const KvChem::KvMolBase* mol, std::span<const std
   minBonds = std::min(minBonds, kLongestPath);
 
   const WalkGraph graph(*mol, options.GetStereoAware());
-  PathCounter counter;
+  // A molecule has typically a few dozen distinct keys per heavy atom.
+  PathCounter counter(allHeavyAtoms ? 16 * graph.heavyAtoms.size() : 64);
   Walker walker(graph, maxBonds, minBonds, options.GetForcePathsOut(), options.GetWeightByLength(), counter);
-  if (allHeavyAtoms) {
-    for (const KvChem::KvAtomBase* atom : mol->Atoms())
-      if (!atom->IsHydrogen()) walker.WalkFrom(atom->GetIdx());
-  } else {
-    for (std::uint32_t s : starts) walker.WalkFrom(s);
-  }
+  for (std::uint32_t s : allHeavyAtoms ? std::span<const std::uint32_t>(graph.heavyAtoms) : starts) walker.WalkFrom(s);
   impl.volume = counter.Flatten(impl.pairs);
 }
 

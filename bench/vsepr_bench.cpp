@@ -1,0 +1,193 @@
+// VSEPR fingerprint speed on the NCI sample set: the molecule setup (typing,
+// walks, flattening) in microseconds per molecule, against two baselines
+// measured in the same run on the same molecules: parsing them from SMILES
+// (what every caller pays before any fingerprint) and RDKit's Morgan
+// fingerprint of radius 2 (2048 bits).
+//
+// Molecules are parsed once before timing. The setup is also split into its
+// typing step and the rest, and the plain (not forced-out) walk and the
+// count Tanimoto are timed for reference.
+
+#include <benchmark/benchmark.h>
+
+#include <DataStructs/ExplicitBitVect.h>
+#include <GraphMol/Fingerprints/MorganFingerprints.h>
+#include <GraphMol/SmilesParse/SmilesParse.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kvchem/mol.h"
+#include "varnex/vsepr_fingerprint.h"
+#include "vsepr/vsepr_internal.h"
+
+namespace {
+
+using Varnex::KvVseprFingerprint;
+using Varnex::KvVseprOptions;
+
+struct Data {
+  std::vector<std::string> smiles;
+  std::vector<KvChem::KvMol> mols;
+  std::vector<std::unique_ptr<RDKit::ROMol>> rdkitMols;
+  std::vector<KvVseprFingerprint> fingerprints;
+};
+
+Data& GetData() {
+  static Data* data = [] {
+    auto* d = new Data;
+    std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
+    std::string line;
+    while (std::getline(in, line)) {
+      std::istringstream fields(line);
+      std::string smiles;
+      if (!(fields >> smiles)) continue;
+      KvChem::KvMol mol;
+      if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
+      std::unique_ptr<RDKit::ROMol> rd;
+      try {
+        rd.reset(RDKit::SmilesToMol(smiles));
+      } catch (...) {
+      }
+      if (!rd) continue;
+      d->smiles.push_back(smiles);
+      d->fingerprints.emplace_back(mol, KvVseprOptions());
+      d->mols.push_back(std::move(mol));
+      d->rdkitMols.push_back(std::move(rd));
+    }
+    return d;
+  }();
+  return *data;
+}
+
+void PerMolecule(benchmark::State& state, size_t count) {
+  state.counters["us/mol"] = benchmark::Counter(static_cast<double>(count) * 1e-6,
+                                                benchmark::Counter::kIsIterationInvariantRate |
+                                                    benchmark::Counter::kInvert);
+}
+
+void BM_Parse_Smiles(benchmark::State& state) {
+  Data& d = GetData();
+  for (auto _ : state) {
+    for (const std::string& smiles : d.smiles) {
+      KvChem::KvMol mol;
+      KvChem::KvSmilesToMol(smiles, mol);
+      benchmark::DoNotOptimize(mol.NumAtoms());
+    }
+  }
+  PerMolecule(state, d.smiles.size());
+}
+
+void BM_RDKit_Morgan2(benchmark::State& state) {
+  Data& d = GetData();
+  for (auto _ : state) {
+    for (const auto& mol : d.rdkitMols) {
+      std::unique_ptr<ExplicitBitVect> fp(RDKit::MorganFingerprints::getFingerprintAsBitVect(*mol, 2, 2048));
+      benchmark::DoNotOptimize(fp.get());
+    }
+  }
+  PerMolecule(state, d.rdkitMols.size());
+}
+
+void BM_Vsepr_MolSetup(benchmark::State& state) {
+  Data& d = GetData();
+  KvVseprFingerprint fp;
+  const KvVseprOptions options;  // defaults: paths of up to 8 atoms, forced out, stereo aware
+  for (auto _ : state) {
+    for (const auto& mol : d.mols) {
+      fp.Setup(mol, options);
+      benchmark::DoNotOptimize(fp.GetVolume());
+    }
+  }
+  PerMolecule(state, d.mols.size());
+}
+
+void BM_Vsepr_MolSetupPlainWalk(benchmark::State& state) {
+  Data& d = GetData();
+  KvVseprFingerprint fp;
+  const KvVseprOptions options = KvVseprOptions().SetForcePathsOut(false);
+  for (auto _ : state) {
+    for (const auto& mol : d.mols) {
+      fp.Setup(mol, options);
+      benchmark::DoNotOptimize(fp.GetVolume());
+    }
+  }
+  PerMolecule(state, d.mols.size());
+}
+
+void BM_Vsepr_TypingOnly(benchmark::State& state) {
+  Data& d = GetData();
+  std::vector<std::uint64_t> types;
+  for (auto _ : state) {
+    for (const auto& mol : d.mols) {
+      Varnex::VseprDetail::TypeAtoms(mol, true, types);
+      benchmark::DoNotOptimize(types.data());
+    }
+  }
+  PerMolecule(state, d.mols.size());
+}
+
+// Tanimoto of each fingerprint with the next one.
+void BM_Vsepr_Tanimoto(benchmark::State& state) {
+  Data& d = GetData();
+  for (auto _ : state) {
+    double sum = 0;
+    for (size_t i = 1; i < d.fingerprints.size(); ++i) sum += d.fingerprints[i - 1].GetTanimoto(d.fingerprints[i]);
+    benchmark::DoNotOptimize(sum);
+  }
+  PerMolecule(state, d.fingerprints.size() - 1);
+}
+
+BENCHMARK(BM_Parse_Smiles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RDKit_Morgan2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Vsepr_MolSetup)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Vsepr_MolSetupPlainWalk)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Vsepr_TypingOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Vsepr_Tanimoto)->Unit(benchmark::kMillisecond);
+
+// Keeps the per-molecule time of every run for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      auto it = run.counters.find("us/mol");
+      if (it != run.counters.end() && run.run_type == Run::RT_Iteration)
+        microsPerMol[run.benchmark_name()] = it->second.value;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> microsPerMol;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  std::printf("molecules: %zu\n", GetData().mols.size());
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  const auto& t = reporter.microsPerMol;
+  auto get = [&](const std::string& name) {
+    auto it = t.find(name);
+    return it == t.end() ? -1.0 : it->second;
+  };
+  const double parse = get("BM_Parse_Smiles"), morgan = get("BM_RDKit_Morgan2");
+  const double setup = get("BM_Vsepr_MolSetup"), typing = get("BM_Vsepr_TypingOnly");
+  if (setup > 0) {
+    std::printf("\nVSEPR molecule setup (defaults): %.2f us/mol", setup);
+    if (parse > 0) std::printf("; SMILES parse %.2f us/mol, setup/parse %.2fx", parse, setup / parse);
+    if (morgan > 0) std::printf("; RDKit Morgan r2 %.2f us/mol, setup/Morgan %.2fx", morgan, setup / morgan);
+    std::printf("\n");
+    if (typing > 0) std::printf("of the setup: typing %.2f us/mol, walks and flattening %.2f us/mol\n", typing,
+                                setup - typing);
+  }
+  return 0;
+}
