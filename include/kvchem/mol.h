@@ -124,8 +124,9 @@ class KvAtomBase : public KvSystem::KvBase {
   KvAtomBase(KvMolBase* parent, unsigned idx) : parent_(parent), idx_(idx) {}
   KvMolBase* parent_;
   unsigned idx_;
-  std::vector<KvBondBase*> bonds_;
-  std::vector<KvAtomBase*> neighbors_;
+  // Views into the molecule's flat neighbour tables.
+  std::span<KvBondBase* const> bonds_;
+  std::span<KvAtomBase* const> neighbors_;
 };
 
 // A bond. Owned by its molecule; handed out by pointer.

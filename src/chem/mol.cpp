@@ -136,8 +136,10 @@ void KvMolImpl::RelinkWrappers() {
     atoms[i]->idx_ = i;
     atoms[i]->parent_ = owner;
   }
+  rdBonds.resize(numBonds);
+  for (RDKit::Bond* bond : mol->bonds()) rdBonds[bond->getIdx()] = bond;
   for (unsigned i = 0; i < numBonds; ++i) {
-    const RDKit::Bond* bond = mol->getBondWithIdx(i);
+    const RDKit::Bond* bond = rdBonds[i];
     KvBondBase* w = bonds[i].get();
     bondPtrs[i] = w;
     w->idx_ = i;
@@ -147,17 +149,19 @@ void KvMolImpl::RelinkWrappers() {
   }
   // Neighbour lists follow RDKit's bond order of each atom, the order its
   // chiral tags refer to.
+  nbrBonds.resize(2 * static_cast<size_t>(numBonds));
+  nbrAtoms.resize(2 * static_cast<size_t>(numBonds));
+  size_t pos = 0;
   for (unsigned i = 0; i < numAtoms; ++i) {
     const RDKit::Atom* atom = mol->getAtomWithIdx(i);
-    KvAtomBase* w = atoms[i].get();
-    w->bonds_.clear();
-    w->neighbors_.clear();
-    w->bonds_.reserve(atom->getDegree());
-    w->neighbors_.reserve(atom->getDegree());
+    const size_t start = pos;
     for (const RDKit::Bond* bond : mol->atomBonds(atom)) {
-      w->bonds_.push_back(bondPtrs[bond->getIdx()]);
-      w->neighbors_.push_back(atomPtrs[bond->getOtherAtomIdx(i)]);
+      nbrBonds[pos] = bondPtrs[bond->getIdx()];
+      nbrAtoms[pos] = atomPtrs[bond->getOtherAtomIdx(i)];
+      ++pos;
     }
+    atoms[i]->bonds_ = std::span<KvBondBase* const>(nbrBonds.data() + start, pos - start);
+    atoms[i]->neighbors_ = std::span<KvAtomBase* const>(nbrAtoms.data() + start, pos - start);
   }
 }
 
@@ -169,7 +173,7 @@ std::vector<const void*> KvMolImpl::SnapshotAtoms() const {
 
 std::vector<const void*> KvMolImpl::SnapshotBonds() const {
   std::vector<const void*> out(mol->getNumBonds());
-  for (unsigned i = 0; i < out.size(); ++i) out[i] = mol->getBondWithIdx(i);
+  for (const RDKit::Bond* bond : mol->bonds()) out[bond->getIdx()] = bond;
   return out;
 }
 
@@ -195,8 +199,10 @@ void KvMolImpl::Reconcile(const std::vector<const void*>& oldAtoms, const std::v
   carry(
       atoms, oldAtoms, mol->getNumAtoms(), [&](unsigned i) -> const void* { return mol->getAtomWithIdx(i); },
       [&](unsigned i) { return new KvAtomBase(owner, i); });
+  std::vector<const void*> newBonds(mol->getNumBonds());
+  for (const RDKit::Bond* bond : mol->bonds()) newBonds[bond->getIdx()] = bond;
   carry(
-      bonds, oldBonds, mol->getNumBonds(), [&](unsigned i) -> const void* { return mol->getBondWithIdx(i); },
+      bonds, oldBonds, mol->getNumBonds(), [&](unsigned i) -> const void* { return newBonds[i]; },
       [&](unsigned i) { return new KvBondBase(owner, i); });
   RelinkWrappers();
   pendingDelete.clear();
@@ -232,19 +238,19 @@ void KvMolImpl::ComputeKekule() const {
   const unsigned numBonds = mol->getNumBonds();
   kekuleOrders.assign(numBonds, 0);
   bool anyAromatic = false;
-  for (unsigned i = 0; i < numBonds; ++i) {
-    auto type = mol->getBondWithIdx(i)->getBondType();
+  for (const RDKit::Bond* bond : mol->bonds()) {
+    const auto type = bond->getBondType();
     if (type == RDKit::Bond::AROMATIC)
       anyAromatic = true;
     else
-      kekuleOrders[i] = static_cast<std::uint8_t>(PlainOrder(type));
+      kekuleOrders[bond->getIdx()] = static_cast<std::uint8_t>(PlainOrder(type));
   }
   if (!anyAromatic) return;
   try {
     RDKit::RWMol copy(*mol, true);
     RDKit::MolOps::Kekulize(copy, true);
-    for (unsigned i = 0; i < numBonds; ++i)
-      kekuleOrders[i] = static_cast<std::uint8_t>(PlainOrder(copy.getBondWithIdx(i)->getBondType()));
+    for (const RDKit::Bond* bond : copy.bonds())
+      kekuleOrders[bond->getIdx()] = static_cast<std::uint8_t>(PlainOrder(bond->getBondType()));
   } catch (...) {
     // No Kekulé form: aromatic bonds stay unknown (0).
   }
@@ -267,7 +273,7 @@ unsigned KvMolImpl::KekuleOrder(unsigned idx) const {
 namespace {
 inline const RDKit::Atom* RdAtom(const KvAtomBase& a) { return a.GetParent()->Impl().mol->getAtomWithIdx(a.GetIdx()); }
 inline RDKit::Atom* RdAtomMutable(const KvAtomBase& a) { return a.GetParent()->Impl().mol->getAtomWithIdx(a.GetIdx()); }
-inline const RDKit::Bond* RdBond(const KvBondBase& b) { return b.GetParent()->Impl().mol->getBondWithIdx(b.GetIdx()); }
+inline const RDKit::Bond* RdBond(const KvBondBase& b) { return b.GetParent()->Impl().rdBonds[b.GetIdx()]; }
 }  // namespace
 
 unsigned KvAtomBase::GetAtomicNum() const { return RdAtom(*this)->getAtomicNum(); }
@@ -313,7 +319,7 @@ unsigned KvAtomBase::GetHeavyValence() const {
   unsigned twice = 0;  // in half orders, so an unresolved aromatic bond adds 3
   for (size_t i = 0; i < bonds_.size(); ++i) {
     if (neighbors_[i]->IsHydrogen()) continue;
-    const RDKit::Bond* bond = impl.mol->getBondWithIdx(bonds_[i]->GetIdx());
+    const RDKit::Bond* bond = impl.rdBonds[bonds_[i]->GetIdx()];
     if (bond->getBondType() == RDKit::Bond::AROMATIC) {
       const unsigned k = impl.KekuleOrder(bond->getIdx());
       twice += k ? 2 * k : 3;

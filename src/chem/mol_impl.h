@@ -36,6 +36,11 @@ struct KvMolImpl {
   std::vector<std::unique_ptr<KvBondBase>> bonds;
   std::vector<KvAtomBase*> atomPtrs;
   std::vector<KvBondBase*> bondPtrs;
+  // RDKit bonds by index (RDKit's own lookup by index walks its edge list).
+  std::vector<RDKit::Bond*> rdBonds;
+  // Flat neighbour tables; each atom's bonds_ and neighbors_ view a run.
+  std::vector<KvBondBase*> nbrBonds;
+  std::vector<KvAtomBase*> nbrAtoms;
 
   // Begin/EndModify bracket: depth, pending deletions, whether anything changed.
   unsigned modifyDepth = 0;

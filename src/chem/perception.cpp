@@ -85,8 +85,8 @@ void KvAssignAromaticFlags(KvMolBase& mol, unsigned model, bool clear, unsigned 
   // when the molecule has no Kekulé form.
   std::vector<std::pair<RDKit::Bond::BondType, bool>> savedBonds;
   std::vector<bool> savedAtoms;
-  savedBonds.reserve(m.getNumBonds());
-  for (const RDKit::Bond* b : m.bonds()) savedBonds.emplace_back(b->getBondType(), b->getIsAromatic());
+  savedBonds.resize(m.getNumBonds());
+  for (const RDKit::Bond* b : m.bonds()) savedBonds[b->getIdx()] = {b->getBondType(), b->getIsAromatic()};
   savedAtoms.reserve(m.getNumAtoms());
   for (const RDKit::Atom* a : m.atoms()) savedAtoms.push_back(a->getIsAromatic());
   try {
@@ -95,9 +95,9 @@ void KvAssignAromaticFlags(KvMolBase& mol, unsigned model, bool clear, unsigned 
     m.updatePropertyCache(false);
   } catch (...) {
     KvSystem::KvThrow()->Warning("KvAssignAromaticFlags(): %s", DescribeCurrentException().c_str());
-    for (unsigned i = 0; i < savedBonds.size(); ++i) {
-      m.getBondWithIdx(i)->setBondType(savedBonds[i].first);
-      m.getBondWithIdx(i)->setIsAromatic(savedBonds[i].second);
+    for (RDKit::Bond* b : m.bonds()) {
+      b->setBondType(savedBonds[b->getIdx()].first);
+      b->setIsAromatic(savedBonds[b->getIdx()].second);
     }
     for (unsigned i = 0; i < savedAtoms.size(); ++i) m.getAtomWithIdx(i)->setIsAromatic(savedAtoms[i]);
     impl.InvalidateDerived();
@@ -204,10 +204,12 @@ unsigned KvDetermineAromaticRingSystems(const KvMolBase& mol, std::vector<unsign
     }
     const auto& bondRings = source->getRingInfo()->bondRings();
     const auto& atomRings = source->getRingInfo()->atomRings();
+    std::vector<bool> bondAromatic(source->getNumBonds(), false);
+    for (const RDKit::Bond* b : source->bonds()) bondAromatic[b->getIdx()] = b->getIsAromatic();
     std::vector<unsigned> aromatic;
     for (unsigned r = 0; r < bondRings.size(); ++r) {
       bool all = !bondRings[r].empty();
-      for (int b : bondRings[r]) all = all && source->getBondWithIdx(b)->getIsAromatic();
+      for (int b : bondRings[r]) all = all && bondAromatic[b];
       if (all) aromatic.push_back(r);
     }
     // Union-find over aromatic rings; two rings join when they share a bond.
