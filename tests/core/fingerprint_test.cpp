@@ -77,13 +77,6 @@ TEST(FingerPrint, AssignmentCopiesBitsAndTypeAndSetTypeLeavesBitsAlone) {
   EXPECT_TRUE(target.IsBitOn(9));
   EXPECT_FALSE(static_cast<bool>(target));
 
-  // A bit vector assigned through the base keeps the fingerprint's type.
-  KvSystem::KvBitVector bits(8);
-  bits.SetBitOn(3);
-  KvFingerPrint typed = source;
-  static_cast<KvSystem::KvBitVector&>(typed) = bits;
-  EXPECT_EQ(typed.GetFPTypeBase(), path);
-  EXPECT_EQ(typed.GetSize(), 8u);
 }
 
 TEST(FingerPrint, KindAndSameTypeQueries) {

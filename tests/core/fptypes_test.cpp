@@ -6,6 +6,7 @@
 #include <latch>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "capture_sink.h"
@@ -180,8 +181,6 @@ TEST(FPTypeStrings, StrayParameterBitsAreReportedAndLeftOut) {
        "Unrecognised data in KvFPCircularType!"},
       {KvGetUnhashedPathFPType(0x2000, 0, 5, 0x10001, 1), "UHPath,ver=2.0.0,bonds=0-5,atype=AtmNum,btype=Order",
        "Unrecognised data!"},
-      {KvGetUnhashedTreeFPType(0x2000, 0, 5, 0x40001, 1), "UHTree,ver=2.0.0,bonds=0-5,atype=AtmNum,btype=Order",
-       "Unrecognised data!"},
       {KvGetUnhashedCircularFPType(0x2000, 0, 5, 0x80001, 1),
        "UHCircular,ver=2.0.0,radius=0-5,atype=AtmNum,btype=Order", "Unrecognised data!"},
   };
@@ -194,70 +193,47 @@ TEST(FPTypeStrings, StrayParameterBitsAreReportedAndLeftOut) {
 
 TEST(FPTypeNames, NamesAndSizesOfEveryKind) {
   CaptureSink sink;
-  EXPECT_EQ(KvGetFingerPrintName(KvGetFPType(101, false, 0)), "MACCS166");
-  EXPECT_EQ(KvGetFingerPrintSize(KvGetFPType(101, false, 0)), 166u);
-  EXPECT_EQ(KvGetFingerPrintName(KvGetFPType(102, false, 0)), "Path");
-  EXPECT_EQ(KvGetFingerPrintSize(KvGetFPType(102, false, 0)), 4096u);
-  EXPECT_EQ(KvGetFingerPrintName(KvGetFPType(103, false, 0)), "Lingo");
-  EXPECT_EQ(KvGetFingerPrintSize(KvGetFPType(103, false, 0)), 0u);
-  EXPECT_EQ(KvGetFingerPrintName(KvGetCircularFPType(2048, 0, 3, 1, 1)), "Circular");
-  EXPECT_EQ(KvGetFingerPrintSize(KvGetCircularFPType(2048, 0, 3, 1, 1)), 2048u);
-  EXPECT_EQ(KvGetFingerPrintName(KvGetFPType(105, false, 0)), "Tree");
-  EXPECT_EQ(KvGetFingerPrintName(KvGetPathFPType(0x1000, 512, 0, 5, 1, 1)), "Path");  // old versions parse
-  for (unsigned kind : {9000u, 9001u, 9002u}) {
-    EXPECT_EQ(KvGetFingerPrintName(KvGetFPType(kind, false, 0)), "UNKNOWN");
-    EXPECT_EQ(KvGetFingerPrintSize(KvGetFPType(kind, false, 0)), 0u);
+  const std::vector<std::tuple<const KvFPTypeBase*, std::string, unsigned>> cases = {
+      {KvGetFPType(101, false, 0), "MACCS166", 166},
+      {KvGetFPType(102, false, 0), "Path", 4096},
+      {KvGetFPType(103, false, 0), "Lingo", 0},
+      {KvGetCircularFPType(2048, 0, 3, 1, 1), "Circular", 2048},
+      {KvGetFPType(105, false, 0), "Tree", 4096},
+      {KvGetPathFPType(0x1000, 512, 0, 5, 1, 1), "Path", 512},  // old versions still parse
+      {KvGetFPType(9000, false, 0), "UNKNOWN", 0},
+      {KvGetFPType(9001, false, 0), "UNKNOWN", 0},
+      {KvGetFPType(9002, false, 0), "UNKNOWN", 0},
+      {nullptr, "UNKNOWN", 0},
+  };
+  for (const auto& [type, name, size] : cases) {
+    EXPECT_EQ(KvGetFingerPrintName(type), name);
+    EXPECT_EQ(KvGetFingerPrintSize(type), size);
   }
-  EXPECT_EQ(KvGetFingerPrintName(nullptr), "UNKNOWN");
-  EXPECT_EQ(KvGetFingerPrintSize(nullptr), 0u);
+  EXPECT_EQ(sink.Count(), 0u);
   // A type whose string does not parse (size 0) has no name either.
   EXPECT_EQ(KvGetFingerPrintName(KvGetPathFPType(0, 0, 5, 1, 1)), "UNKNOWN");
   EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Size cannot be initialized for `Path` type!"});
 }
 
+// valid, kind, version, bits, minimum, maximum, atom types, bond types
+std::vector<unsigned> Fields(const KvFPTypeParams& p) {
+  return {p.IsValid(),         p.GetFPType(),        p.GetVersion(),    p.GetNumBits(),
+          p.GetMinDistance(), p.GetMaxDistance(), p.GetAtomTypes(), p.GetBondTypes()};
+}
+
 TEST(FPTypeParams, ValuesFromTypesAndStrings) {
+  using V = std::vector<unsigned>;
   CaptureSink sink;
-  const KvFPTypeParams path(KvGetFPType(102, false, 0));
-  EXPECT_TRUE(path.IsValid());
-  EXPECT_EQ(path.GetFPType(), 102u);
-  EXPECT_EQ(path.GetVersion(), 0x2000);
-  EXPECT_EQ(path.GetNumBits(), 4096u);
-  EXPECT_EQ(path.GetMinDistance(), 0u);
-  EXPECT_EQ(path.GetMaxDistance(), 5u);
-  EXPECT_EQ(path.GetAtomTypes(), 191u);
-  EXPECT_EQ(path.GetBondTypes(), 3u);
-
-  const KvFPTypeParams maccs("MACCS166,ver=2.2.0");
-  EXPECT_TRUE(maccs.IsValid());
-  EXPECT_EQ(maccs.GetVersion(), 0x2020);
-  EXPECT_EQ(maccs.GetNumBits(), 166u);
-  const KvFPTypeParams lingo(std::string("Lingo"));
-  EXPECT_TRUE(lingo.IsValid());
-  EXPECT_EQ(lingo.GetVersion(), 0);
-  EXPECT_EQ(lingo.GetNumBits(), 0u);
-
-  const KvFPTypeParams none(static_cast<const KvFPTypeBase*>(nullptr));
-  const KvFPTypeParams unhashed(KvGetFPType(9001, false, 0));
-  const KvFPTypeParams unknown(std::string("Hash,ver=2.0.0"));
-  for (const KvFPTypeParams* p : {&none, &unhashed, &unknown}) {
-    EXPECT_FALSE(p->IsValid());
-    EXPECT_EQ(p->GetVersion(), 0);
-    EXPECT_EQ(p->GetNumBits(), 0u);
-    EXPECT_EQ(p->GetAtomTypes(), 0u);
-  }
-  EXPECT_EQ(none.GetFPType(), 0u);
-  EXPECT_EQ(unhashed.GetFPType(), 9001u);
-  EXPECT_EQ(unknown.GetFPType(), 0u);
+  EXPECT_EQ(Fields(KvFPTypeParams(KvGetFPType(102, false, 0))), (V{1, 102, 0x2000, 4096, 0, 5, 191, 3}));
+  EXPECT_EQ(Fields(KvFPTypeParams(std::string("MACCS166,ver=2.2.0"))), (V{1, 101, 0x2020, 166, 0, 0, 0, 0}));
+  EXPECT_EQ(Fields(KvFPTypeParams(std::string("Lingo"))), (V{1, 103, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Fields(KvFPTypeParams(static_cast<const KvFPTypeBase*>(nullptr))), (V{0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Fields(KvFPTypeParams(KvGetFPType(9001, false, 0))), (V{0, 9001, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Fields(KvFPTypeParams(std::string("Hash,ver=2.0.0"))), (V{0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(sink.Count(), 0u);
-
   // A failed parse keeps what the parser wrote: unset fields are all ones.
-  const KvFPTypeParams partial(std::string("Tree,ver=2.0.0,bonds=1-4"));
-  EXPECT_FALSE(partial.IsValid());
-  EXPECT_EQ(partial.GetFPType(), 105u);
-  EXPECT_EQ(partial.GetVersion(), 0x2000);
-  EXPECT_EQ(partial.GetNumBits(), 0xFFFFFFFFu);
-  EXPECT_EQ(partial.GetMinDistance(), 1u);
-  EXPECT_EQ(partial.GetMaxDistance(), 4u);
+  EXPECT_EQ(Fields(KvFPTypeParams(std::string("Tree,ver=2.0.0,bonds=1-4"))),
+            (V{0, 105, 0x2000, 0xFFFFFFFF, 1, 4, 0xFFFFFFFF, 0xFFFFFFFF}));
   EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Size cannot be initialized for `Tree` type!"});
 }
 
