@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "capture_sink.h"
 #include "kvchem/kvchem.h"
@@ -225,4 +226,36 @@ TEST(KvPerceptionPredicates, AlphaBetaUnsaturation) {
   EXPECT_EQ(heavy.size(), 7u);
   EXPECT_EQ(KvSystem::KvCollect(toluene.GetAtoms(KvHasAtomicNum(6))).size(), 7u);
   EXPECT_EQ(KvSystem::KvCollect(toluene.GetAtom(1)->GetNeighbors(KvIsHydrogen())).size(), 0u);
+}
+
+TEST(KvPerceptionThreads, SharedMoleculeReadsAgreeWithSerialOnes) {
+  // Fresh molecules: the first heavy-valence query computes the Kekulé form,
+  // here from four threads at once, while SMILES are written from the same
+  // molecules; the answers must equal serial ones.
+  const std::vector<std::string> smiles = {"c1ccc2ccccc2c1", "c1ccc2[nH]ccc2c1", "Cc1ccncc1C(=O)O",
+                                           "c1ccc(-c2ccccc2)cc1", "O=c1cc[nH]cc1"};
+  std::vector<unsigned> serial;
+  std::vector<std::string> canonical;
+  for (const auto& s : smiles) {
+    KvMol mol = Parse(s);
+    for (const KvAtomBase* atom : mol.Atoms()) serial.push_back(atom->GetHeavyValence());
+    canonical.push_back(KvMolToSmiles(mol));
+  }
+  for (int round = 0; round < 20; ++round) {
+    std::vector<KvMol> mols;
+    for (const auto& s : smiles) mols.push_back(Parse(s));
+    std::vector<std::vector<unsigned>> seen(4);
+    std::vector<std::vector<std::string>> written(4);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+      workers.emplace_back([&, t] {
+        for (const auto& mol : mols) {
+          for (const KvAtomBase* atom : mol.Atoms()) seen[t].push_back(atom->GetHeavyValence());
+          written[t].push_back(KvMolToSmiles(mol));
+        }
+      });
+    for (auto& w : workers) w.join();
+    for (const auto& s : seen) ASSERT_EQ(s, serial);
+    for (const auto& w : written) ASSERT_EQ(w, canonical);
+  }
 }
