@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <limits>
 #include <mutex>
+#include <set>
 
 #include "chem/mol_impl.h"
 #include "kvchem/substruct.h"
@@ -87,11 +88,32 @@ std::vector<RDKit::MatchVectType> RunMatch(const KvSubSearchImpl& impl, const Kv
   params.uniquify = unique;
   params.maxMatches = maxMatches == 0 ? std::numeric_limits<unsigned>::max() : maxMatches;
   params.recursionPossible = true;
+  // The toolkit stops at maxMatches raw matches and only then drops the
+  // duplicates, so a symmetric pattern could stop short of maxMatches unique
+  // ones (a six-ring in naphthalene: 2 unique among 24 raw). Refusing repeated
+  // atom sets while searching makes the limit count unique matches. Recursive
+  // patterns, whose sub-searches could see that check too, search without a
+  // limit and are cut afterwards.
+  std::set<std::vector<unsigned>> seen;
+  const bool limitUnique = unique && maxMatches != 0;
+  const bool recursive = impl.smarts.find('$') != std::string::npos;
+  if (limitUnique && recursive) {
+    params.maxMatches = std::numeric_limits<unsigned>::max();
+  } else if (limitUnique) {
+    params.extraFinalCheck = [&seen](const RDKit::ROMol&, const std::vector<unsigned>& match) {
+      std::vector<unsigned> atoms(match);
+      std::sort(atoms.begin(), atoms.end());
+      return seen.insert(std::move(atoms)).second;
+    };
+  }
 #ifndef RDK_BUILD_THREADSAFE_SSS
   std::unique_lock<std::mutex> lock(impl.recursionMutex, std::defer_lock);
   if (impl.recursive) lock.lock();
 #endif
-  return WithTarget(mol, [&](const RDKit::ROMol& target) { return RDKit::SubstructMatch(target, *impl.query, params); });
+  auto matches =
+      WithTarget(mol, [&](const RDKit::ROMol& target) { return RDKit::SubstructMatch(target, *impl.query, params); });
+  if (limitUnique && matches.size() > maxMatches) matches.resize(maxMatches);
+  return matches;
 }
 
 }  // namespace

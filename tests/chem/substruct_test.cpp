@@ -58,6 +58,13 @@ TEST(KvSubSearchMatch, UniqueCountsAndLimit) {
   EXPECT_EQ(ring.CountMatches(benzene, false, 5), 5u);
   EXPECT_EQ(KvSystem::KvCollect(ring.Match(benzene, false)).size(), 12u);
 
+  // The limit counts unique matches: naphthalene has 2 unique six-rings among
+  // 24 raw matches.
+  KvMol naphthalene = Parse("c1ccc2ccccc2c1");
+  EXPECT_EQ(ring.CountMatches(naphthalene, true, 2), 2u);
+  EXPECT_EQ(ring.CountMatches(naphthalene, true, 0), 2u);
+  EXPECT_EQ(KvSubSearch("[$(c(c)c)]1ccccc1").CountMatches(naphthalene, true, 2), 2u);
+
   KvMol hexane = Parse("CCCCCC");
   KvSubSearch ch2("[CH2]");
   EXPECT_EQ(ch2.CountMatches(hexane, true, 0), 4u);
