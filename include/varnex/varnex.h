@@ -12,3 +12,4 @@
 #include "varnex/vsepr_types.h"
 #include "varnex/generation.h"
 #include "varnex/pathfp.h"
+#include "varnex/maccs.h"

@@ -8,6 +8,7 @@
 
 #include "kvchem/perception.h"
 #include "kvsystem/error.h"
+#include "varnex/maccs.h"
 #include "varnex/pathfp.h"
 
 namespace Varnex {
@@ -19,7 +20,8 @@ bool Dispatch(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBas
   switch (type->GetFPType()) {
     case KvFPType::Path:
       return KvMakePathFP(fp, mol, type);
-    case KvFPType::MACCS166:          // KvMakeMACCS166FP(fp, mol)
+    case KvFPType::MACCS166:
+      return KvMakeMACCS166FP(fp, mol);
     case KvFPType::Lingo:             // KvMakeLingoFP(fp, mol)
     case KvFPType::Circular:          // KvMakeCircularFP(fp, mol, type)
     case KvFPType::Tree:              // KvMakeTreeFP(fp, mol, type)
