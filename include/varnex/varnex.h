@@ -12,4 +12,8 @@
 #include "varnex/vsepr_types.h"
 #include "varnex/generation.h"
 #include "varnex/pathfp.h"
+#include "varnex/similarity.h"
+#include "varnex/simfunc.h"
+#include "varnex/lingofp.h"
+#include "varnex/dboptions.h"
 #include "varnex/maccs.h"

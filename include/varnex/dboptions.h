@@ -1,0 +1,122 @@
+// Search options and score records of the fingerprint databases.
+//
+// KvFPDatabaseOptions steers every database query: cutoff, measure, Tversky
+// coefficients, order, result limit and worker count. KvSimScore is one hit
+// (an entry index and its score), KvSimScorePair one cell of a similarity
+// matrix. All three are plain values; setters that reject a value warn and
+// keep the previous one.
+//
+// Thread safety: values without internal locking; concurrent reads are fine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "varnex/similarity.h"
+
+namespace Varnex {
+
+class KvFPDatabaseOptions {
+ public:
+  // Cutoff 0.0 and not in force, Tanimoto, Tversky alpha 0.95 and beta 0.05,
+  // descending, limit 1000, one processor.
+  KvFPDatabaseOptions() = default;
+  // Defaults but for `limit` and the measure. An invalid measure warns
+  // "KvFPDatabaseOptions::KvFPDatabaseOptions() unknown similarity function
+  // type %d ignored!" and gives Tanimoto.
+  KvFPDatabaseOptions(unsigned int limit, unsigned int simFunc);
+  KvFPDatabaseOptions(const KvFPDatabaseOptions&) = default;
+  KvFPDatabaseOptions& operator=(const KvFPDatabaseOptions&) = default;
+
+  // The cutoff, whether or not it is in force.
+  float GetCutoff() const { return cutoff_; }
+  // Any value; puts the cutoff in force.
+  void SetCutoff(float cutoff) {
+    cutoff_ = cutoff;
+    hasCutoff_ = true;
+  }
+  bool HasCutoff() const { return hasCutoff_; }
+  // Cutoff 0.0, not in force.
+  void ClearCutoff() {
+    cutoff_ = 0.0f;
+    hasCutoff_ = false;
+  }
+
+  // A KvSimMeasure code, 1 to 6.
+  unsigned int GetSimFunc() const { return simFunc_; }
+  // Values outside 1-6 warn "KvFPDatabaseOptions::SetSimFunc() unknown
+  // similarity function type %u ignored!" and keep the measure.
+  void SetSimFunc(unsigned int simFunc);
+
+  float GetTverskyAlpha() const { return alpha_; }
+  float GetTverskyBeta() const { return beta_; }
+  // Stores both only when each lies in [0, 1] (NaN fails); otherwise warns
+  // "KvFPDatabaseOptions::SetTverskyCoeffs() illegal alpha/beta values for
+  // Tversky similarity function are ignored!" and keeps both.
+  void SetTverskyCoeffs(float alpha, float beta);
+
+  // True: best (largest) scores first.
+  bool GetDescendingOrder() const { return descending_; }
+  void SetDescendingOrder(bool descending) { descending_ = descending; }
+
+  // Maximum number of scores of a sorted search; 0 means no limit.
+  unsigned int GetLimit() const { return limit_; }
+  void SetLimit(unsigned int limit) { limit_ = limit; }
+
+  // The effective worker count: the machine's processor count n when the
+  // stored value is 0, else min(stored, 2 n).
+  unsigned int GetNumProcessors() const;
+  // Stored unchanged; 0 means as many as the machine has.
+  void SetNumProcessors(unsigned int count) { numProcessors_ = count; }
+
+ private:
+  float cutoff_ = 0.0f;
+  bool hasCutoff_ = false;
+  unsigned int simFunc_ = KvSimMeasure::Tanimoto;
+  float alpha_ = 0.95f;
+  float beta_ = 0.05f;
+  bool descending_ = true;
+  unsigned int limit_ = 1000;
+  unsigned int numProcessors_ = 1;
+};
+
+// Whether `measure` is a KvSimMeasure code (1 to 6).
+constexpr bool KvIsValidSimMeasure(unsigned int measure) { return measure - 1u <= 5u; }
+
+// The worker count for a request of `requested` on a machine of `machine`
+// processors (the rule of KvFPDatabaseOptions::GetNumProcessors).
+constexpr unsigned int KvGetEffectiveNumProcessors(unsigned int requested, unsigned int machine) {
+  if (requested == 0) return machine;
+  const unsigned int cap = 2u * machine;
+  return requested < cap ? requested : cap;
+}
+
+// One hit: the index of a database entry and its score.
+class KvSimScore {
+ public:
+  KvSimScore() = default;
+  KvSimScore(std::size_t idx, double score) : idx_(idx), score_(score) {}
+  std::size_t GetIdx() const { return idx_; }
+  double GetScore() const { return score_; }
+
+ private:
+  std::uint64_t idx_ = 0;
+  double score_ = 0.0;
+};
+
+// One cell of a similarity matrix: two entry indices and their score.
+class KvSimScorePair {
+ public:
+  KvSimScorePair() = default;
+  KvSimScorePair(std::size_t idxA, std::size_t idxB, double score) : idxA_(idxA), idxB_(idxB), score_(score) {}
+  std::size_t GetIdxA() const { return idxA_; }
+  std::size_t GetIdxB() const { return idxB_; }
+  double GetScore() const { return score_; }
+
+ private:
+  std::uint64_t idxA_ = 0;
+  std::uint64_t idxB_ = 0;
+  double score_ = 0.0;
+};
+
+}  // namespace Varnex

@@ -1,0 +1,154 @@
+// The six similarity measures, the pair counts behind them and the measure
+// names.
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <string_view>
+#include <vector>
+
+#include "kvsystem/error.h"
+#include "similarity/formulas.h"
+#include "similarity/fptext.h"
+#include "similarity/popcount.h"
+#include "varnex/lingofp.h"
+#include "varnex/similarity.h"
+
+namespace Varnex {
+namespace {
+
+constexpr const char* kMismatch = "fingerprint type mismatch!";
+
+bool IsUnhashedKind(unsigned kind) {
+  return kind == KvFPType::UnhashedPath || kind == KvFPType::UnhashedCircular || kind == KvFPType::UnhashedTree;
+}
+
+// One pass over both bit vectors. A size mismatch (possible only for
+// fingerprints whose data was set by hand) is left to the bit vector's own
+// check, which reports it.
+bool CountBits(const KvFingerPrint& a, const KvFingerPrint& b, KvSimTerms& terms) {
+  if (a.GetSize() != b.GetSize()) return KvSystem::KvGetBitCounts(a, b, nullptr, nullptr, nullptr, nullptr);
+  const std::size_t bytes = std::min(a.NumWords(), b.NumWords()) * sizeof(std::uint32_t);
+  const KvBitPairCounts counts = KvCountBitPairs(a.GetBytes(), b.GetBytes(), bytes);
+  terms.a = static_cast<std::uint32_t>(counts.onA - counts.onBoth);
+  terms.b = static_cast<std::uint32_t>(counts.onB - counts.onBoth);
+  terms.c = static_cast<std::uint32_t>(counts.onBoth);
+  terms.d = static_cast<std::uint32_t>(a.GetSize() - (counts.onA + counts.onB - counts.onBoth));
+  return true;
+}
+
+// The sorted identifier lists of two unhashed fingerprints: identifiers only
+// in A, only in B, shared.
+bool CountIdentifiers(const KvFingerPrint& a, const KvFingerPrint& b, KvSimTerms& terms) {
+  try {
+    std::vector<std::string_view> tokensA, tokensB;
+    KvSplitTokens(KvGetFPText(a), tokensA);
+    KvSplitTokens(KvGetFPText(b), tokensB);
+    std::sort(tokensA.begin(), tokensA.end());
+    std::sort(tokensB.begin(), tokensB.end());
+    const std::uint64_t common = KvCountCommonSorted(tokensA, tokensB);
+    terms.a = static_cast<std::uint32_t>(tokensA.size() - common);
+    terms.b = static_cast<std::uint32_t>(tokensB.size() - common);
+    terms.c = static_cast<std::uint32_t>(common);
+    terms.d = 0;
+    return true;
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("unhashed fingerprint comparison : %s", e.what());
+    return false;
+  }
+}
+
+// The same-type test of every measure; on failure the mismatch error.
+bool CheckSameType(const KvFingerPrint& a, const KvFingerPrint& b, const char* mismatchMessage) {
+  if (KvIsSameFPType(a, b)) return true;
+  KvSystem::KvThrow()->Error("%s", mismatchMessage);
+  return false;
+}
+
+// The counts of the pair's kind. REQUIRES: both have the same type.
+bool CountTerms(const KvFingerPrint& a, const KvFingerPrint& b, KvSimTerms& terms) {
+  const unsigned kind = a.GetFPTypeBase()->GetFPType();
+  if (kind == KvFPType::Lingo) return KvGetLingoSimTerms(a, b, &terms.a, &terms.b, &terms.c);
+  if (IsUnhashedKind(kind)) return CountIdentifiers(a, b, terms);
+  return CountBits(a, b, terms);
+}
+
+// The prologue the measures share. False when the measure is to give 0.0
+// (the reason already reported).
+bool GetTerms(const KvFingerPrint& a, const KvFingerPrint& b, const char* mismatchMessage, KvSimTerms& terms) {
+  return CheckSameType(a, b, mismatchMessage) && CountTerms(a, b, terms);
+}
+
+// Unhashed Tanimoto: shared tokens over all tokens of both texts. Two
+// texts without tokens are identical feature sets and score 1.0, as two
+// fingerprints without bits do.
+float UnhashedTanimoto(const KvFingerPrint& a, const KvFingerPrint& b) {
+  KvSimTerms terms;
+  if (!CountIdentifiers(a, b, terms)) return 0.0f;
+  const std::uint64_t total = std::uint64_t{terms.a} + terms.b + terms.c;
+  if (total == 0) return 1.0f;
+  return static_cast<float>(terms.c) / static_cast<float>(total);
+}
+
+}  // namespace
+
+float KvTanimoto(const KvFingerPrint& a, const KvFingerPrint& b) {
+  if (!CheckSameType(a, b, "KvTanimoto() fingerprint type mismatch!")) return 0.0f;
+  if (IsUnhashedKind(a.GetFPTypeBase()->GetFPType())) return UnhashedTanimoto(a, b);
+  KvSimTerms terms;
+  if (!CountTerms(a, b, terms)) return 0.0f;
+  return KvTanimotoOf(terms);
+}
+
+float KvTversky(const KvFingerPrint& a, const KvFingerPrint& b, float alpha, float beta) {
+  KvSimTerms terms;
+  if (!GetTerms(a, b, kMismatch, terms)) return 0.0f;
+  return KvTverskyOf(terms, alpha, beta);
+}
+
+float KvDice(const KvFingerPrint& a, const KvFingerPrint& b) {
+  KvSimTerms terms;
+  if (!GetTerms(a, b, kMismatch, terms)) return 0.0f;
+  return KvDiceOf(terms);
+}
+
+float KvCosine(const KvFingerPrint& a, const KvFingerPrint& b) {
+  KvSimTerms terms;
+  if (!GetTerms(a, b, kMismatch, terms)) return 0.0f;
+  return KvCosineOf(terms);
+}
+
+float KvEuclid(const KvFingerPrint& a, const KvFingerPrint& b) {
+  KvSimTerms terms;
+  if (!GetTerms(a, b, kMismatch, terms)) return 0.0f;
+  return KvEuclidOf(terms);
+}
+
+float KvManhattan(const KvFingerPrint& a, const KvFingerPrint& b) {
+  KvSimTerms terms;
+  if (!GetTerms(a, b, kMismatch, terms)) return 0.0f;
+  return KvManhattanOf(terms);
+}
+
+bool KvGetBitCounts(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_t* onlyA, std::uint32_t* onlyB,
+                    std::uint32_t* both, std::uint32_t* neither) {
+  if (!CheckSameType(a, b, kMismatch)) return false;
+  if (a.GetFPTypeBase()->GetFPType() == KvFPType::Lingo) return KvGetLingoSimTerms(a, b, onlyA, onlyB, both);
+  KvSimTerms terms;
+  if (!CountBits(a, b, terms)) return false;
+  if (onlyA != nullptr) *onlyA = terms.a;
+  if (onlyB != nullptr) *onlyB = terms.b;
+  if (both != nullptr) *both = terms.c;
+  if (neither != nullptr) *neither = terms.d;
+  return true;
+}
+
+std::string KvGetSimilarityMeasureName(unsigned measure) {
+  static constexpr std::array<const char*, 7> kNames = {"unknown", "Tanimoto", "Cosine",   "Dice",
+                                                        "Euclid",  "Tversky",  "Manhattan"};
+  return measure < kNames.size() ? kNames[measure] : kNames[0];
+}
+
+unsigned KvGetPopCountMethod() { return KvPopCountMethod::Instruction; }
+
+}  // namespace Varnex

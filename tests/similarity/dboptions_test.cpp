@@ -1,0 +1,134 @@
+// Search options: defaults, the cutoff switch, measure and Tversky
+// validation with their warnings, and the processor-count rule.
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "kvsystem/platform.h"
+#include "varnex/dboptions.h"
+
+namespace {
+
+using namespace Varnex;
+using KvSystem::KvErrorLevel;
+using VarnexTest::CaptureSink;
+
+TEST(DatabaseOptions, Defaults) {
+  const KvFPDatabaseOptions options;
+  EXPECT_EQ(options.GetCutoff(), 0.0f);
+  EXPECT_FALSE(options.HasCutoff());
+  EXPECT_EQ(options.GetSimFunc(), KvSimMeasure::Tanimoto);
+  EXPECT_EQ(options.GetTverskyAlpha(), 0.95f);
+  EXPECT_EQ(options.GetTverskyBeta(), 0.05f);
+  EXPECT_TRUE(options.GetDescendingOrder());
+  EXPECT_EQ(options.GetLimit(), 1000u);
+  EXPECT_EQ(options.GetNumProcessors(), 1u);
+}
+
+TEST(DatabaseOptions, CutoffSwitch) {
+  KvFPDatabaseOptions options;
+  options.SetCutoff(0.0f);
+  EXPECT_TRUE(options.HasCutoff());
+  options.SetCutoff(-3.5f);  // any value
+  EXPECT_EQ(options.GetCutoff(), -3.5f);
+  const KvFPDatabaseOptions copy = options;
+  EXPECT_TRUE(copy.HasCutoff());
+  EXPECT_EQ(copy.GetCutoff(), -3.5f);
+  options.ClearCutoff();
+  EXPECT_FALSE(options.HasCutoff());
+  EXPECT_EQ(options.GetCutoff(), 0.0f);
+  options.SetLimit(0);
+  EXPECT_EQ(options.GetLimit(), 0u);
+}
+
+TEST(DatabaseOptions, MeasureValidation) {
+  CaptureSink sink;
+  KvFPDatabaseOptions options;
+  for (unsigned m = 1; m <= 6; ++m) {
+    options.SetSimFunc(m);
+    EXPECT_EQ(options.GetSimFunc(), m);
+  }
+  EXPECT_EQ(sink.Count(), 0u);
+  options.SetSimFunc(0);
+  options.SetSimFunc(7);
+  options.SetSimFunc(0xFFFFFFFFu);
+  EXPECT_EQ(options.GetSimFunc(), KvSimMeasure::Manhattan);
+  EXPECT_EQ(sink.Texts(),
+            (std::vector<std::string>{
+                "KvFPDatabaseOptions::SetSimFunc() unknown similarity function type 0 ignored!",
+                "KvFPDatabaseOptions::SetSimFunc() unknown similarity function type 7 ignored!",
+                "KvFPDatabaseOptions::SetSimFunc() unknown similarity function type 4294967295 ignored!"}));
+  EXPECT_EQ(sink.Messages()[0].level, KvErrorLevel::Warning);
+
+  // The constructor prints the measure signed, then falls back to Tanimoto.
+  sink.Clear();
+  const KvFPDatabaseOptions bad(10, 0xFFFFFFFFu);
+  EXPECT_EQ(bad.GetLimit(), 10u);
+  EXPECT_EQ(bad.GetSimFunc(), KvSimMeasure::Tanimoto);
+  const KvFPDatabaseOptions zero(10, 0);
+  EXPECT_EQ(zero.GetSimFunc(), KvSimMeasure::Tanimoto);
+  EXPECT_EQ(sink.Texts(),
+            (std::vector<std::string>{
+                "KvFPDatabaseOptions::KvFPDatabaseOptions() unknown similarity function type -1 ignored!",
+                "KvFPDatabaseOptions::KvFPDatabaseOptions() unknown similarity function type 0 ignored!"}));
+  sink.Clear();
+  const KvFPDatabaseOptions dice(5, KvSimMeasure::Dice);
+  EXPECT_EQ(dice.GetSimFunc(), KvSimMeasure::Dice);
+  EXPECT_EQ(dice.GetLimit(), 5u);
+  EXPECT_EQ(dice.GetTverskyBeta(), 0.05f);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(DatabaseOptions, TverskyValidation) {
+  CaptureSink sink;
+  KvFPDatabaseOptions options;
+  options.SetTverskyCoeffs(1.0f, 0.0f);
+  EXPECT_EQ(options.GetTverskyAlpha(), 1.0f);
+  EXPECT_EQ(options.GetTverskyBeta(), 0.0f);
+  options.SetTverskyCoeffs(0.0f, 0.0f);  // the sum is not constrained
+  EXPECT_EQ(sink.Count(), 0u);
+  options.SetTverskyCoeffs(0.3f, 0.6f);
+
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (auto [alpha, beta] : std::vector<std::pair<float, float>>{{1.01f, 0.5f}, {0.5f, -0.1f}, {nan, 0.5f}, {0.5f, nan}})
+    options.SetTverskyCoeffs(alpha, beta);
+  EXPECT_EQ(options.GetTverskyAlpha(), 0.3f);
+  EXPECT_EQ(options.GetTverskyBeta(), 0.6f);
+  EXPECT_EQ(sink.Texts(),
+            std::vector<std::string>(4, "KvFPDatabaseOptions::SetTverskyCoeffs() illegal alpha/beta values for "
+                                        "Tversky similarity function are ignored!"));
+}
+
+TEST(DatabaseOptions, ProcessorCountRule) {
+  EXPECT_EQ(KvGetEffectiveNumProcessors(0, 8), 8u);
+  EXPECT_EQ(KvGetEffectiveNumProcessors(100, 8), 16u);
+  EXPECT_EQ(KvGetEffectiveNumProcessors(16, 8), 16u);
+  EXPECT_EQ(KvGetEffectiveNumProcessors(3, 8), 3u);
+  EXPECT_EQ(KvGetEffectiveNumProcessors(1, 1), 1u);
+
+  const unsigned machine = KvSystem::KvGetNumProcessors();
+  KvFPDatabaseOptions options;
+  options.SetNumProcessors(0);
+  EXPECT_EQ(options.GetNumProcessors(), machine);
+  options.SetNumProcessors(1000000);
+  EXPECT_EQ(options.GetNumProcessors(), 2 * machine);
+  options.SetNumProcessors(1);
+  EXPECT_EQ(options.GetNumProcessors(), 1u);
+}
+
+TEST(ScoreRecords, KeepIndicesAndScores) {
+  std::vector<KvSimScore> scores = {KvSimScore(3, 0.25), KvSimScore(~std::size_t{0}, -1.0)};
+  scores[0] = scores[1];
+  EXPECT_EQ(scores[0].GetIdx(), ~std::size_t{0});
+  EXPECT_EQ(scores[0].GetScore(), -1.0);
+  const KvSimScorePair pair(7, 9, 0.5);
+  EXPECT_EQ(pair.GetIdxA(), 7u);
+  EXPECT_EQ(pair.GetIdxB(), 9u);
+  EXPECT_EQ(pair.GetScore(), 0.5);
+}
+
+}  // namespace

@@ -1,0 +1,281 @@
+// The six measures: the worked 1024-bit example, the special cases of empty
+// and identical fingerprints, type and size mismatches with their messages,
+// the bit counts, the Lingo routing and the unhashed identifier comparison.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "kvchem/mol.h"
+#include "varnex/lingofp.h"
+#include "varnex/similarity.h"
+
+namespace {
+
+using namespace Varnex;
+using KvSystem::KvErrorLevel;
+using VarnexTest::CaptureSink;
+
+const KvFPTypeBase* Path1024() { return KvGetPathFPType(1024, 0, 5, 191, 3); }
+
+KvFingerPrint Bits(const KvFPTypeBase* type, unsigned size, std::initializer_list<std::pair<unsigned, unsigned>> ranges) {
+  KvFingerPrint fp;
+  fp.SetSize(size);
+  for (auto [first, last] : ranges)
+    for (unsigned i = first; i < last; ++i) fp.SetBitOn(i);
+  fp.SetFPTypeBase(type);
+  return fp;
+}
+
+// A: bits 0-39, B: bits 0-29 and 40-59, so a = 10, b = 20, c = 30, d = 964.
+struct WorkedPair {
+  KvFingerPrint a = Bits(Path1024(), 1024, {{0, 40}});
+  KvFingerPrint b = Bits(Path1024(), 1024, {{0, 30}, {40, 60}});
+};
+
+TEST(Measures, WorkedExampleOf1024Bits) {
+  CaptureSink sink;
+  const WorkedPair p;
+  std::uint32_t a = 0, b = 0, c = 0, d = 0;
+  ASSERT_TRUE(KvGetBitCounts(p.a, p.b, &a, &b, &c, &d));
+  EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>{10, 20, 30, 964}));
+
+  // The values the formulas give in single precision, and their decimals.
+  EXPECT_EQ(KvTanimoto(p.a, p.b), 0.5f);
+  EXPECT_EQ(KvDice(p.a, p.b), 60.0f / static_cast<float>(60.0 + 30.0));
+  EXPECT_FLOAT_EQ(KvDice(p.a, p.b), 0.6666667f);
+  EXPECT_EQ(KvCosine(p.a, p.b), 30.0f / std::sqrt(40.0f * 50.0f));
+  EXPECT_FLOAT_EQ(KvCosine(p.a, p.b), 0.6708204f);
+  EXPECT_EQ(KvEuclid(p.a, p.b), std::sqrt(994.0f / 1024.0f));
+  EXPECT_FLOAT_EQ(KvEuclid(p.a, p.b), 0.9852427f);
+  EXPECT_EQ(KvManhattan(p.a, p.b), 0.029296875f);
+  EXPECT_EQ(KvTversky(p.a, p.b, 1.0f, 1.0f), KvTanimoto(p.a, p.b));
+  EXPECT_EQ(KvTversky(p.a, p.b, 0.5f, 0.5f), KvDice(p.a, p.b));
+  // alpha weighs the bits only in A (10), beta those only in B (20).
+  EXPECT_EQ(KvTversky(p.a, p.b, 1.0f, 0.0f), 30.0f / 40.0f);
+  EXPECT_EQ(KvTversky(p.b, p.a, 1.0f, 0.0f), 30.0f / 50.0f);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(Measures, IdenticalAndEmptyFingerprints) {
+  CaptureSink sink;
+  const KvFingerPrint empty = Bits(Path1024(), 1024, {});
+  const KvFingerPrint full = Bits(Path1024(), 1024, {{0, 1024}});
+  const KvFingerPrint ten = Bits(Path1024(), 1024, {{100, 110}});
+
+  for (const KvFingerPrint* same : {&empty, &full, &ten}) {
+    EXPECT_EQ(KvTanimoto(*same, *same), 1.0f);
+    EXPECT_EQ(KvTversky(*same, *same, 0.0f, 0.0f), 1.0f);
+    EXPECT_EQ(KvDice(*same, *same), 1.0f);
+    EXPECT_EQ(KvCosine(*same, *same), 1.0f);
+    EXPECT_EQ(KvEuclid(*same, *same), 1.0f);
+    EXPECT_EQ(KvManhattan(*same, *same), 0.0f);
+  }
+  // Bits against none: nothing shared.
+  EXPECT_EQ(KvTanimoto(ten, empty), 0.0f);
+  EXPECT_EQ(KvTversky(ten, empty, 0.95f, 0.05f), 0.0f);
+  EXPECT_EQ(KvDice(ten, empty), 0.0f);
+  EXPECT_EQ(KvCosine(ten, empty), 0.0f);
+  EXPECT_EQ(KvEuclid(ten, empty), std::sqrt(1014.0f / 1024.0f));
+  EXPECT_EQ(KvManhattan(ten, empty), 10.0f / 1024.0f);
+  // Full against empty: no position agrees.
+  EXPECT_EQ(KvEuclid(full, empty), 0.0f);
+  EXPECT_EQ(KvManhattan(empty, full), 1.0f);
+  EXPECT_EQ(KvTanimoto(empty, full), 0.0f);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(Measures, TypeMismatchGivesZeroAndOneError) {
+  const KvFingerPrint a = Bits(Path1024(), 1024, {{0, 10}});
+  const KvFingerPrint b = Bits(KvGetPathFPType(1024, 0, 6, 191, 3), 1024, {{0, 10}});
+  const KvFingerPrint untyped = Bits(nullptr, 1024, {{0, 10}});
+
+  struct Case {
+    const char* name;
+    float (*measure)(const KvFingerPrint&, const KvFingerPrint&);
+    const char* message;
+  };
+  const Case cases[] = {
+      {"Tanimoto", &KvTanimoto, "KvTanimoto() fingerprint type mismatch!"},
+      {"Dice", &KvDice, "fingerprint type mismatch!"},
+      {"Cosine", &KvCosine, "fingerprint type mismatch!"},
+      {"Euclid", &KvEuclid, "fingerprint type mismatch!"},
+      {"Manhattan", &KvManhattan, "fingerprint type mismatch!"},
+      {"Tversky", [](const KvFingerPrint& x, const KvFingerPrint& y) { return KvTversky(x, y, 0.5f, 0.5f); },
+       "fingerprint type mismatch!"},
+  };
+  for (const Case& c : cases) {
+    {
+      CaptureSink sink;
+      EXPECT_EQ(c.measure(a, b), 0.0f) << c.name;
+      ASSERT_EQ(sink.Count(), 1u) << c.name;
+      EXPECT_EQ(sink.Messages()[0].level, KvErrorLevel::Error);
+      EXPECT_EQ(sink.Messages()[0].text, c.message);
+    }
+    {
+      CaptureSink sink;
+      EXPECT_EQ(c.measure(a, untyped), 0.0f) << c.name;
+      EXPECT_EQ(sink.Texts(),
+                (std::vector<std::string>{"KvIsSameFPType() : uninitialized fingerprint type!", c.message}))
+          << c.name;
+    }
+  }
+}
+
+TEST(Measures, SizeMismatchWithinOneTypeIsReportedNotRead) {
+  // Only data set by hand can do this; the shorter vector must not be overrun.
+  CaptureSink sink;
+  const KvFingerPrint a = Bits(Path1024(), 1024, {{0, 10}});
+  const KvFingerPrint b = Bits(Path1024(), 64, {{0, 10}});
+  EXPECT_EQ(KvTanimoto(a, b), 0.0f);
+  std::uint32_t sentinel = 777;
+  EXPECT_FALSE(KvGetBitCounts(a, b, &sentinel, nullptr, nullptr, nullptr));
+  EXPECT_EQ(sentinel, 777u);
+  EXPECT_EQ(sink.Count(), 2u);
+  EXPECT_TRUE(sink.Contains("KvGetBitCounts() bit vector size mismatch (1024 and 64 bits)"));
+}
+
+TEST(BitCounts, OutputsAndMismatch) {
+  CaptureSink sink;
+  const WorkedPair p;
+  std::uint32_t a = 0, b = 0, c = 0;
+  ASSERT_TRUE(KvGetBitCounts(p.b, p.a, &a, &b, &c, nullptr));  // null fourth pointer
+  EXPECT_EQ((std::vector<std::uint32_t>{a, b, c}), (std::vector<std::uint32_t>{20, 10, 30}));
+  EXPECT_TRUE(KvGetBitCounts(p.a, p.b, nullptr, nullptr, nullptr, nullptr));
+
+  // Sizes that are not whole 64-bit words: 70 bits (three 32-bit words).
+  const KvFPTypeBase* t70 = KvGetPathFPType(70, 0, 5, 191, 3);
+  const KvFingerPrint x = Bits(t70, 70, {{0, 3}, {64, 70}});
+  const KvFingerPrint y = Bits(t70, 70, {{2, 5}, {69, 70}});
+  std::uint32_t d = 0;
+  ASSERT_TRUE(KvGetBitCounts(x, y, &a, &b, &c, &d));
+  EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>{7, 2, 2, 59}));
+  EXPECT_EQ(sink.Count(), 0u);
+
+  a = b = c = d = 777;
+  const KvFingerPrint other = Bits(KvGetPathFPType(2048, 0, 5, 191, 3), 2048, {});
+  EXPECT_FALSE(KvGetBitCounts(p.a, other, &a, &b, &c, &d));
+  EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>(4, 777)));
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"fingerprint type mismatch!"});
+}
+
+TEST(BitCounts, MeasureNamesAndPopCountMethod) {
+  const std::vector<std::string> names = {"unknown", "Tanimoto", "Cosine",    "Dice",
+                                          "Euclid",  "Tversky",  "Manhattan", "unknown"};
+  for (unsigned m = 0; m < names.size(); ++m) EXPECT_EQ(KvGetSimilarityMeasureName(m), names[m]) << m;
+  EXPECT_EQ(KvGetSimilarityMeasureName(0xFFFFFFFFu), "unknown");
+  EXPECT_EQ(KvGetPopCountMethod(), 2u);
+}
+
+// ---- Lingo pairs: the counts are the Lingo terms of the stored texts.
+
+KvFingerPrint LingoText(const std::string& text) {
+  KvFingerPrint fp;
+  fp.SetData(text.c_str(), 8 * (text.size() + 1));
+  fp.SetFPTypeBase(KvGetLingoFPType(KvGraphFPVersion));
+  return fp;
+}
+
+TEST(Measures, LingoPairsUseTheLingoTerms) {
+  CaptureSink sink;
+  // c0cc 0ccc cccc cccc ccc0 against c0cc 0ccn ccnc cncc ncc0: one shared.
+  const KvFingerPrint benzene = LingoText("c0ccccc0");
+  const KvFingerPrint pyridine = LingoText("c0ccncc0");
+  std::uint32_t a = 0, b = 0, c = 0, d = 777;
+  ASSERT_TRUE(KvGetBitCounts(benzene, pyridine, &a, &b, &c, &d));
+  EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>{4, 4, 1, 777}));
+  EXPECT_EQ(KvTanimoto(benzene, pyridine), 1.0f / 9.0f);
+  EXPECT_EQ(KvDice(benzene, pyridine), 2.0f / 10.0f);
+  EXPECT_EQ(KvCosine(benzene, pyridine), 1.0f / std::sqrt(25.0f));
+  EXPECT_EQ(KvEuclid(benzene, pyridine), std::sqrt(1.0f / 9.0f));      // d = 0
+  EXPECT_EQ(KvManhattan(benzene, pyridine), 8.0f / 9.0f);              // denominator a + b + c
+  EXPECT_EQ(KvTversky(benzene, pyridine, 0.5f, 0.25f), 1.0f / (2.0f + 1.0f + 1.0f));
+
+  // Short texts: equal ones are identical, different ones share nothing.
+  const KvFingerPrint co = LingoText("CO"), co2 = LingoText("CO"), cn = LingoText("CN");
+  EXPECT_EQ(KvTanimoto(co, co2), 1.0f);
+  EXPECT_EQ(KvManhattan(co, co2), 0.0f);
+  EXPECT_EQ(KvTanimoto(co, cn), 0.0f);
+  EXPECT_EQ(KvManhattan(co, cn), 1.0f);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+// ---- Unhashed pairs: identifier lists read from the stored text.
+
+// The stored form of an unhashed fingerprint: the distinct identifiers in
+// byte order, each followed by a space, spaces up to a multiple of 4 bytes,
+// the last byte zero; path fingerprints add one more zero byte.
+KvFingerPrint Unhashed(const KvFPTypeBase* type, const std::set<std::string>& ids) {
+  std::string text;
+  for (const std::string& id : ids) text += id + " ";
+  while (text.size() % 4 != 0) text += ' ';
+  if (!text.empty()) text.back() = '\0';
+  if (type->GetFPType() == KvFPType::UnhashedPath) text.push_back('\0');
+  KvFingerPrint fp;
+  fp.SetData(text.data(), 8 * text.size());
+  fp.SetFPTypeBase(type);
+  return fp;
+}
+
+// Any text, as if a generator had written it (duplicates, odd white space).
+KvFingerPrint RawText(const KvFPTypeBase* type, const std::string& text) {
+  KvFingerPrint fp;
+  fp.SetData(text.c_str(), 8 * (text.size() + 1));
+  fp.SetFPTypeBase(type);
+  return fp;
+}
+
+const KvFPTypeBase* UHPath() { return KvGetUnhashedPathFPType(KvGraphFPVersion, 0, 5, 191, 3); }
+const KvFPTypeBase* UHCircular() { return KvGetUnhashedCircularFPType(KvGraphFPVersion, 0, 5, 4239, 1); }
+const KvFPTypeBase* UHTree() { return KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 4, 63, 1); }
+
+TEST(UnhashedTanimoto, CountsSharedTokens) {
+  CaptureSink sink;
+  // The stored text of identifiers A and BC is 8 bytes: "A BC  " and a zero.
+  const KvFingerPrint abc = Unhashed(UHTree(), {"A", "BC"});
+  EXPECT_EQ(abc.GetSize(), 64u);
+  EXPECT_EQ(Unhashed(UHPath(), {"A", "BC"}).GetSize(), 72u);
+
+  for (const KvFPTypeBase* type : {UHPath(), UHCircular(), UHTree()}) {
+    EXPECT_EQ(KvTanimoto(Unhashed(type, {"A", "BC"}), Unhashed(type, {"A", "BD", "E"})), 1.0f / 4.0f);
+    EXPECT_EQ(KvTanimoto(Unhashed(type, {"A", "BC"}), Unhashed(type, {"BC", "A"})), 1.0f);
+    EXPECT_EQ(KvTanimoto(Unhashed(type, {"A"}), Unhashed(type, {"B"})), 0.0f);
+  }
+  // Duplicates pair off one to one; white space of any kind separates.
+  EXPECT_EQ(KvTanimoto(RawText(UHPath(), "1 2 2"), RawText(UHPath(), "2\t2\n 3")), 0.5f);
+  EXPECT_EQ(KvTanimoto(RawText(UHPath(), "5"), RawText(UHPath(), "5   5")), 0.5f);
+  // Byte order, prefixes first: "A" < "AB" < "B".
+  EXPECT_EQ(KvTanimoto(RawText(UHTree(), "B AB A"), RawText(UHTree(), "A B")), 2.0f / 3.0f);
+  // No tokens at all on both sides: identical (empty) feature sets.
+  EXPECT_EQ(KvTanimoto(Unhashed(UHCircular(), {}), Unhashed(UHCircular(), {})), 1.0f);
+  EXPECT_EQ(KvTanimoto(RawText(UHCircular(), "   "), Unhashed(UHCircular(), {})), 1.0f);
+  EXPECT_EQ(KvTanimoto(Unhashed(UHCircular(), {}), Unhashed(UHCircular(), {"C"})), 0.0f);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(UnhashedTanimoto, TypesMustMatch) {
+  CaptureSink sink;
+  EXPECT_EQ(KvTanimoto(Unhashed(UHPath(), {"A"}), Unhashed(UHTree(), {"A"})), 0.0f);
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvTanimoto() fingerprint type mismatch!"});
+}
+
+TEST(UnhashedMeasures, OtherMeasuresCompareIdentifiersToo) {
+  // Texts of different lengths: no size mismatch, the identifiers decide.
+  CaptureSink sink;
+  const KvFingerPrint x = Unhashed(UHCircular(), {"A", "BC"});
+  const KvFingerPrint y = Unhashed(UHCircular(), {"A", "BD", "EFGHIJ"});  // a = 1, b = 2, c = 1
+  EXPECT_EQ(KvDice(x, y), 2.0f / 5.0f);
+  EXPECT_EQ(KvCosine(x, y), 1.0f / std::sqrt(2.0f * 3.0f));
+  EXPECT_EQ(KvEuclid(x, y), std::sqrt(1.0f / 4.0f));
+  EXPECT_EQ(KvManhattan(x, y), 3.0f / 4.0f);
+  EXPECT_EQ(KvTversky(x, y, 1.0f, 0.0f), 1.0f / 2.0f);
+  EXPECT_EQ(KvManhattan(x, x), 0.0f);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+}  // namespace

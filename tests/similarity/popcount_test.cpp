@@ -1,0 +1,101 @@
+// Population-count kernels against a plain bit-by-bit loop: the software
+// kernel always, the instruction kernels where this processor has them, over
+// word counts that do and do not fill whole steps of four, and pair counts
+// over unaligned storage.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "similarity/popcount.h"
+
+namespace {
+
+using namespace Varnex;
+
+std::uint64_t PlainCount(const std::uint8_t* bytes, std::size_t n) {
+  std::uint64_t count = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    for (int bit = 0; bit < 8; ++bit) count += (bytes[i] >> bit) & 1u;
+  return count;
+}
+
+std::vector<std::uint64_t> RandomWords(std::mt19937_64& rng, std::size_t n) {
+  std::vector<std::uint64_t> words(n);
+  for (auto& w : words) {
+    // Mix dense, sparse and extreme words.
+    switch (rng() % 4) {
+      case 0: w = rng(); break;
+      case 1: w = rng() & rng() & rng(); break;
+      case 2: w = ~std::uint64_t{0}; break;
+      default: w = std::uint64_t{1} << (rng() % 64); break;
+    }
+  }
+  return words;
+}
+
+std::vector<std::pair<const char*, KvPopCountKernel>> AvailableKernels() {
+  std::vector<std::pair<const char*, KvPopCountKernel>> kernels = {{"software", &KvPopCountSoftware}};
+  if (KvHasPopCountInstruction()) kernels.push_back({"instruction", &KvPopCountInstruction});
+  return kernels;
+}
+
+TEST(PopCountKernels, MatchPlainLoopOnRandomWords) {
+  std::mt19937_64 rng(20240607);
+  for (std::size_t n : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 12u, 63u, 64u, 65u, 256u}) {
+    for (int round = 0; round < 20; ++round) {
+      const std::vector<std::uint64_t> words = RandomWords(rng, n);
+      const std::uint64_t expected = PlainCount(reinterpret_cast<const std::uint8_t*>(words.data()), n * 8);
+      for (auto [name, kernel] : AvailableKernels()) EXPECT_EQ(kernel(words.data(), n), expected) << name << " n=" << n;
+    }
+  }
+}
+
+TEST(PopCountKernels, EdgeValuesAndSelection) {
+  const std::vector<std::uint64_t> ones(8, ~std::uint64_t{0});
+  for (auto [name, kernel] : AvailableKernels()) {
+    EXPECT_EQ(kernel(ones.data(), 8), 512u) << name;
+    EXPECT_EQ(kernel(ones.data(), 0), 0u) << name;
+    EXPECT_EQ(kernel(nullptr, 0), 0u) << name;
+  }
+  // Words at an odd address: the kernels load through memcpy.
+  std::vector<std::uint8_t> buffer(8 * 9 + 1, 0xFF);
+  const auto* odd = reinterpret_cast<const std::uint64_t*>(buffer.data() + 1);  // only read via memcpy
+  for (auto [name, kernel] : AvailableKernels()) EXPECT_EQ(kernel(odd, 9), 576u) << name;
+
+  EXPECT_EQ(KvGetPopCountKernel(0), nullptr);
+  EXPECT_EQ(KvGetPopCountKernel(3), nullptr);
+  EXPECT_EQ(KvGetPopCountKernel(1), &KvPopCountSoftware);
+  ASSERT_NE(KvGetPopCountKernel(2), nullptr);
+  EXPECT_EQ(KvGetPopCountKernel(2)(ones.data(), 8), 512u);
+  EXPECT_EQ(KvGetPopCountKernel(2) == &KvPopCountInstruction, KvHasPopCountInstruction());
+}
+
+TEST(PairCounts, MatchPlainLoopOnUnalignedStorage) {
+  std::mt19937_64 rng(7);
+  using PairKernel = KvBitPairCounts (*)(const std::uint8_t*, const std::uint8_t*, std::size_t);
+  std::vector<std::pair<const char*, PairKernel>> kernels = {{"software", &KvCountBitPairsSoftware},
+                                                             {"dispatched", &KvCountBitPairs}};
+  if (KvHasPopCountInstruction()) kernels.push_back({"instruction", &KvCountBitPairsInstruction});
+
+  for (std::size_t halfWords : {0u, 1u, 2u, 3u, 5u, 32u, 128u, 129u}) {
+    const std::size_t bytes = halfWords * 4;
+    const std::vector<std::uint64_t> wa = RandomWords(rng, halfWords / 2 + 2);
+    const std::vector<std::uint64_t> wb = RandomWords(rng, halfWords / 2 + 2);
+    // Shift the start by 4 bytes, as a 32-bit-word storage may be.
+    const auto* a = reinterpret_cast<const std::uint8_t*>(wa.data()) + 4;
+    const auto* b = reinterpret_cast<const std::uint8_t*>(wb.data()) + 4;
+    std::vector<std::uint8_t> both(bytes);
+    for (std::size_t i = 0; i < bytes; ++i) both[i] = a[i] & b[i];
+    for (auto [name, kernel] : kernels) {
+      const KvBitPairCounts counts = kernel(a, b, bytes);
+      EXPECT_EQ(counts.onA, PlainCount(a, bytes)) << name << " " << bytes;
+      EXPECT_EQ(counts.onB, PlainCount(b, bytes)) << name << " " << bytes;
+      EXPECT_EQ(counts.onBoth, PlainCount(both.data(), bytes)) << name << " " << bytes;
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// Similarity functors: each public functor agrees with its free function,
+// copies (constructor, assignment, move, CreateCopy) keep class and
+// coefficients, and the internal Lingo and unhashed functors score their
+// prepared queries.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "capture_sink.h"
+#include "similarity/internal_simfunc.h"
+#include "varnex/similarity.h"
+#include "varnex/simfunc.h"
+
+namespace {
+
+using namespace Varnex;
+using VarnexTest::CaptureSink;
+
+KvFingerPrint Bits(unsigned first, unsigned last, std::initializer_list<unsigned> more = {}) {
+  KvFingerPrint fp;
+  fp.SetSize(1024);
+  for (unsigned i = first; i < last; ++i) fp.SetBitOn(i);
+  for (unsigned i : more) fp.SetBitOn(i);
+  fp.SetFPTypeBase(KvGetPathFPType(1024, 0, 5, 191, 3));
+  return fp;
+}
+
+TEST(SimFunctors, EachForwardsToItsMeasure) {
+  CaptureSink sink;
+  KvFingerPrint a = Bits(0, 40), b = Bits(0, 30);
+  for (unsigned i = 40; i < 60; ++i) b.SetBitOn(i);
+
+  const KvTanimotoSim tanimoto;
+  const KvTverskySim tversky(0.7f, 0.2f);
+  const KvDiceSim dice;
+  const KvCosineSim cosine;
+  const KvEuclidSim euclid;
+  const KvManhattanSim manhattan;
+  EXPECT_EQ(tanimoto(a, b), KvTanimoto(a, b));
+  EXPECT_EQ(tversky(a, b), KvTversky(a, b, 0.7f, 0.2f));
+  EXPECT_EQ(dice(a, b), KvDice(a, b));
+  EXPECT_EQ(cosine(a, b), KvCosine(a, b));
+  EXPECT_EQ(euclid(a, b), KvEuclid(a, b));
+  EXPECT_EQ(manhattan(a, b), KvManhattan(a, b));
+
+  const std::vector<std::pair<const KvSimFuncBase*, std::string>> named = {
+      {&tanimoto, "KvTanimoto"}, {&tversky, "KvTversky"}, {&dice, "KvDice"},
+      {&cosine, "KvCosine"},     {&euclid, "KvEuclid"},   {&manhattan, "KvManhattan"}};
+  for (const auto& [func, name] : named) {
+    EXPECT_EQ(func->GetSimTypeString(), name);
+    const std::unique_ptr<KvSimFuncBase> copy(func->CreateCopy());
+    EXPECT_NE(copy.get(), func);
+    EXPECT_EQ(typeid(*copy), typeid(*func)) << name;
+    EXPECT_EQ((*copy)(a, b), (*func)(a, b)) << name;
+  }
+  EXPECT_EQ(sink.Count(), 0u);
+
+  // Type checks and messages are the measure's.
+  KvFingerPrint untyped = Bits(0, 40);
+  untyped.SetFPTypeBase(nullptr);
+  EXPECT_EQ(tanimoto(a, untyped), 0.0f);
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvIsSameFPType() : uninitialized fingerprint type!",
+                                                    "KvTanimoto() fingerprint type mismatch!"}));
+}
+
+TEST(SimFunctors, TverskyCoefficients) {
+  const KvTverskySim byDefault;
+  EXPECT_EQ(byDefault.GetAlpha(), 0.95f);
+  EXPECT_EQ(byDefault.GetBeta(), 1.0f - 0.95f);
+  EXPECT_NE(byDefault.GetBeta(), 0.05f);  // not the options' 0.05
+
+  const KvTverskySim alphaOnly(0.3f);
+  EXPECT_EQ(alphaOnly.GetBeta(), 1.0f - 0.3f);
+  EXPECT_FLOAT_EQ(alphaOnly.GetBeta(), 0.7f);
+
+  const KvTverskySim unchecked(2.0f, -1.0f);
+  EXPECT_EQ(unchecked.GetAlpha(), 2.0f);
+  EXPECT_EQ(unchecked.GetBeta(), -1.0f);
+
+  // Copies are independent objects with the same coefficients.
+  const KvTverskySim original(0.7f, 0.2f);
+  std::unique_ptr<KvTverskySim> created(original.CreateCopy());
+  EXPECT_EQ(created->GetAlpha(), 0.7f);
+  EXPECT_EQ(created->GetBeta(), 0.2f);
+  EXPECT_EQ(created->GetSimTypeString(), "KvTversky");
+  *created = KvTverskySim(0.1f, 0.9f);  // move assignment
+  EXPECT_EQ(original.GetAlpha(), 0.7f);
+  EXPECT_EQ(created->GetAlpha(), 0.1f);
+  EXPECT_EQ(created->GetBeta(), 0.9f);
+
+  KvTverskySim assigned;
+  assigned = original;
+  EXPECT_EQ(assigned.GetAlpha(), 0.7f);
+  EXPECT_EQ(assigned.GetBeta(), 0.2f);
+  const KvTverskySim moved(std::move(assigned));
+  EXPECT_EQ(moved.GetAlpha(), 0.7f);
+  EXPECT_EQ(moved.GetBeta(), 0.2f);
+}
+
+KvFingerPrint LingoText(const std::string& text) {
+  KvFingerPrint fp;
+  fp.SetData(text.c_str(), 8 * (text.size() + 1));
+  fp.SetFPTypeBase(KvGetLingoFPType(KvGraphFPVersion));
+  return fp;
+}
+
+TEST(LingoFunctors, ScoreTheQueryAgainstAFingerprint) {
+  CaptureSink sink;
+  // "CCCCC" against "CCCCO": a = 1, b = 1, c = 1.
+  const KvChem::KvLingoSim query("CCCCC", 1);
+  const KvFingerPrint other = LingoText("CCCCO");
+  const KvFingerPrint same = LingoText("CCCCC");
+
+  EXPECT_EQ(KvTanimotoLingoSim()(query, other), 1.0f / 3.0f);
+  EXPECT_EQ(KvTverskyLingoSim()(query, other), 1.0f / (0.95f + (1.0f - 0.95f) + 1.0f));
+  EXPECT_EQ(KvTverskyLingoSim(1.0f, 0.0f)(query, other), 0.5f);
+  EXPECT_EQ(KvDiceLingoSim()(query, other), 0.5f);
+  EXPECT_EQ(KvCosineLingoSim()(query, other), 0.5f);
+  EXPECT_EQ(KvEuclidLingoSim()(query, other), std::sqrt(1.0f / 3.0f));
+  EXPECT_EQ(KvManhattanLingoSim()(query, other), 2.0f / 3.0f);
+  EXPECT_EQ(KvTanimotoLingoSim()(query, same), 1.0f);
+  EXPECT_EQ(KvManhattanLingoSim()(query, same), 0.0f);
+  // Nothing shared.
+  EXPECT_EQ(KvTanimotoLingoSim()(query, LingoText("NNNNN")), 0.0f);
+  EXPECT_EQ(KvManhattanLingoSim()(query, LingoText("NNNNN")), 1.0f);
+  EXPECT_EQ(sink.Count(), 0u);
+
+  // The two-fingerprint slot answers 0.0 without looking at its arguments.
+  const std::vector<std::unique_ptr<KvLingoSimFunc>> all = [] {
+    std::vector<std::unique_ptr<KvLingoSimFunc>> v;
+    v.emplace_back(new KvTanimotoLingoSim);
+    v.emplace_back(new KvTverskyLingoSim);
+    v.emplace_back(new KvDiceLingoSim);
+    v.emplace_back(new KvCosineLingoSim);
+    v.emplace_back(new KvEuclidLingoSim);
+    v.emplace_back(new KvManhattanLingoSim);
+    return v;
+  }();
+  const std::vector<std::string> names = {"KvTanimoto", "KvTversky", "KvDice",
+                                          "KvCosine",   "KvEuclid",  "KvManhattan"};
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const KvSimFuncBase& base = *all[i];
+    EXPECT_EQ(base(same, same), 0.0f) << names[i];
+    EXPECT_EQ(base.GetSimTypeString(), names[i]);
+    const std::unique_ptr<KvLingoSimFunc> copy(all[i]->CreateCopy());
+    EXPECT_EQ(typeid(*copy), typeid(*all[i]));
+    EXPECT_EQ((*copy)(query, other), (*all[i])(query, other)) << names[i];
+  }
+  EXPECT_EQ(sink.Count(), 0u);
+
+  // An invalid comparer scores 0.0 with the terms' warning.
+  EXPECT_EQ(KvTanimotoLingoSim()(KvChem::KvLingoSim("CC", 1), other), 0.0f);
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"lingo is not initialized"});
+
+  const KvTverskyLingoSim tversky(0.6f, 0.1f);
+  const std::unique_ptr<KvTverskyLingoSim> tverskyCopy(tversky.CreateCopy());
+  EXPECT_EQ(tverskyCopy->GetAlpha(), 0.6f);
+  EXPECT_EQ(tverskyCopy->GetBeta(), 0.1f);
+}
+
+TEST(UnhashedFunctor, TanimotoOfSortedIdentifierLists) {
+  const KvTanimotoUnhashedSim sim;
+  using Ids = std::vector<std::uint64_t>;
+  EXPECT_EQ(sim(Ids{1, 2, 3}, Ids{2, 3, 4}), 0.5f);
+  EXPECT_EQ(sim(Ids{5}, Ids{6}), 0.0f);
+  EXPECT_EQ(sim(Ids{1, 2}, Ids{}), 0.0f);
+  EXPECT_EQ(sim(Ids{}, Ids{}), 1.0f);  // two empty feature sets are identical
+  EXPECT_EQ(sim(Ids{1, 1, 2}, Ids{1, 2, 2}), 0.5f);
+  EXPECT_EQ(sim(Ids{0, ~std::uint64_t{0}}, Ids{~std::uint64_t{0}}), 0.5f);
+  EXPECT_EQ(sim.GetSimTypeString(), "KvTanimoto");
+  const KvFingerPrint fp = LingoText("CCCC");
+  EXPECT_EQ(static_cast<const KvSimFuncBase&>(sim)(fp, fp), 0.0f);
+  const std::unique_ptr<KvUnhashedSimFunc> copy(sim.CreateCopy());
+  EXPECT_EQ((*copy)(Ids{1, 2, 3}, Ids{2, 3, 4}), 0.5f);
+}
+
+}  // namespace
