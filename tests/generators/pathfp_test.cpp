@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture_sink.h"
@@ -282,6 +283,28 @@ TEST(PathFP, RealMoleculesModulusAtomOrderAndSymmetry) {
   }
   EXPECT_GT(checked, 2900u);
   EXPECT_GT(withSymmetry, 20u);
+}
+
+// Generation is re-entrant: threads sharing the input molecules and making
+// their own fingerprints agree with a serial run.
+TEST(PathFP, ThreadsAgreeWithSerialGeneration) {
+  std::vector<KvMol> mols;
+  for (const std::string& smiles : NciSmiles(400)) {
+    KvMol mol;
+    if (KvChem::KvSmilesToMol(smiles, mol)) mols.push_back(std::move(mol));
+  }
+  std::vector<KvFingerPrint> serial(mols.size());
+  for (size_t i = 0; i < mols.size(); ++i) ASSERT_TRUE(KvMakePathFP(serial[i], mols[i]));
+  constexpr int kThreads = 4;
+  std::vector<std::vector<KvFingerPrint>> results(kThreads, std::vector<KvFingerPrint>(mols.size()));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (size_t i = 0; i < mols.size(); ++i) KvMakePathFP(results[t][i], mols[(i + t * 97) % mols.size()]);
+    });
+  for (auto& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t)
+    for (size_t i = 0; i < mols.size(); ++i) ASSERT_TRUE(results[t][i] == serial[(i + t * 97) % mols.size()]);
 }
 
 TEST(PathIdGenerators, CountsIdsAndStrings) {
