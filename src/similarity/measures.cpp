@@ -23,17 +23,33 @@ bool IsUnhashedKind(unsigned kind) {
   return kind == KvFPType::UnhashedPath || kind == KvFPType::UnhashedCircular || kind == KvFPType::UnhashedTree;
 }
 
-// One pass over both bit vectors. A size mismatch (possible only for
-// fingerprints whose data was set by hand) is left to the bit vector's own
-// check, which reports it.
-bool CountBits(const KvFingerPrint& a, const KvFingerPrint& b, KvSimTerms& terms) {
+// Whether a measure needs a and b apart (Tversky, Cosine) or only their sum
+// (the others), which the bits give for one count per word less.
+enum class Split { Separate, SumOnly };
+
+// One pass over both bit vectors. With Split::SumOnly, a receives a + b and b
+// stays 0; the formulas of those measures read only the sum. A size mismatch
+// (possible only for fingerprints whose data was set by hand) is left to the
+// bit vector's own check, which reports it.
+bool CountBits(const KvFingerPrint& a, const KvFingerPrint& b, Split split, KvSimTerms& terms) {
   if (a.GetSize() != b.GetSize()) return KvSystem::KvGetBitCounts(a, b, nullptr, nullptr, nullptr, nullptr);
   const std::size_t bytes = std::min(a.NumWords(), b.NumWords()) * sizeof(std::uint32_t);
-  const KvBitPairCounts counts = KvCountBitPairs(a.GetBytes(), b.GetBytes(), bytes);
-  terms.a = static_cast<std::uint32_t>(counts.onA - counts.onBoth);
-  terms.b = static_cast<std::uint32_t>(counts.onB - counts.onBoth);
-  terms.c = static_cast<std::uint32_t>(counts.onBoth);
-  terms.d = static_cast<std::uint32_t>(a.GetSize() - (counts.onA + counts.onB - counts.onBoth));
+  std::uint64_t either = 0, both = 0;
+  if (split == Split::Separate) {
+    const KvBitPairCounts counts = KvCountBitPairs(a.GetBytes(), b.GetBytes(), bytes);
+    either = counts.onA + counts.onB - counts.onBoth;
+    both = counts.onBoth;
+    terms.a = static_cast<std::uint32_t>(counts.onA - both);
+    terms.b = static_cast<std::uint32_t>(counts.onB - both);
+  } else {
+    const KvBitUnionCounts counts = KvCountBitUnion(a.GetBytes(), b.GetBytes(), bytes);
+    either = counts.onEither;
+    both = counts.onBoth;
+    terms.a = static_cast<std::uint32_t>(either - both);
+    terms.b = 0;
+  }
+  terms.c = static_cast<std::uint32_t>(both);
+  terms.d = static_cast<std::uint32_t>(a.GetSize() - either);
   return true;
 }
 
@@ -66,17 +82,19 @@ bool CheckSameType(const KvFingerPrint& a, const KvFingerPrint& b, const char* m
 }
 
 // The counts of the pair's kind. REQUIRES: both have the same type.
-bool CountTerms(const KvFingerPrint& a, const KvFingerPrint& b, KvSimTerms& terms) {
+// Lingo and unhashed pairs always give a and b apart.
+bool CountTerms(const KvFingerPrint& a, const KvFingerPrint& b, Split split, KvSimTerms& terms) {
   const unsigned kind = a.GetFPTypeBase()->GetFPType();
   if (kind == KvFPType::Lingo) return KvGetLingoSimTerms(a, b, &terms.a, &terms.b, &terms.c);
   if (IsUnhashedKind(kind)) return CountIdentifiers(a, b, terms);
-  return CountBits(a, b, terms);
+  return CountBits(a, b, split, terms);
 }
 
 // The prologue the measures share. False when the measure is to give 0.0
 // (the reason already reported).
-bool GetTerms(const KvFingerPrint& a, const KvFingerPrint& b, const char* mismatchMessage, KvSimTerms& terms) {
-  return CheckSameType(a, b, mismatchMessage) && CountTerms(a, b, terms);
+bool GetTerms(const KvFingerPrint& a, const KvFingerPrint& b, const char* mismatchMessage, Split split,
+              KvSimTerms& terms) {
+  return CheckSameType(a, b, mismatchMessage) && CountTerms(a, b, split, terms);
 }
 
 // Unhashed Tanimoto: shared tokens over all tokens of both texts. Two
@@ -96,37 +114,37 @@ float KvTanimoto(const KvFingerPrint& a, const KvFingerPrint& b) {
   if (!CheckSameType(a, b, "KvTanimoto() fingerprint type mismatch!")) return 0.0f;
   if (IsUnhashedKind(a.GetFPTypeBase()->GetFPType())) return UnhashedTanimoto(a, b);
   KvSimTerms terms;
-  if (!CountTerms(a, b, terms)) return 0.0f;
+  if (!CountTerms(a, b, Split::SumOnly, terms)) return 0.0f;
   return KvTanimotoOf(terms);
 }
 
 float KvTversky(const KvFingerPrint& a, const KvFingerPrint& b, float alpha, float beta) {
   KvSimTerms terms;
-  if (!GetTerms(a, b, kMismatch, terms)) return 0.0f;
+  if (!GetTerms(a, b, kMismatch, Split::Separate, terms)) return 0.0f;
   return KvTverskyOf(terms, alpha, beta);
 }
 
 float KvDice(const KvFingerPrint& a, const KvFingerPrint& b) {
   KvSimTerms terms;
-  if (!GetTerms(a, b, kMismatch, terms)) return 0.0f;
+  if (!GetTerms(a, b, kMismatch, Split::SumOnly, terms)) return 0.0f;
   return KvDiceOf(terms);
 }
 
 float KvCosine(const KvFingerPrint& a, const KvFingerPrint& b) {
   KvSimTerms terms;
-  if (!GetTerms(a, b, kMismatch, terms)) return 0.0f;
+  if (!GetTerms(a, b, kMismatch, Split::Separate, terms)) return 0.0f;
   return KvCosineOf(terms);
 }
 
 float KvEuclid(const KvFingerPrint& a, const KvFingerPrint& b) {
   KvSimTerms terms;
-  if (!GetTerms(a, b, kMismatch, terms)) return 0.0f;
+  if (!GetTerms(a, b, kMismatch, Split::SumOnly, terms)) return 0.0f;
   return KvEuclidOf(terms);
 }
 
 float KvManhattan(const KvFingerPrint& a, const KvFingerPrint& b) {
   KvSimTerms terms;
-  if (!GetTerms(a, b, kMismatch, terms)) return 0.0f;
+  if (!GetTerms(a, b, kMismatch, Split::SumOnly, terms)) return 0.0f;
   return KvManhattanOf(terms);
 }
 
@@ -135,7 +153,7 @@ bool KvGetBitCounts(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_
   if (!CheckSameType(a, b, kMismatch)) return false;
   if (a.GetFPTypeBase()->GetFPType() == KvFPType::Lingo) return KvGetLingoSimTerms(a, b, onlyA, onlyB, both);
   KvSimTerms terms;
-  if (!CountBits(a, b, terms)) return false;
+  if (!CountBits(a, b, Split::Separate, terms)) return false;
   if (onlyA != nullptr) *onlyA = terms.a;
   if (onlyB != nullptr) *onlyB = terms.b;
   if (both != nullptr) *both = terms.c;

@@ -69,4 +69,45 @@ KvBitPairCounts KvCountBitPairs(const std::uint8_t* a, const std::uint8_t* b, st
   return KvHasPopCountInstruction() ? KvCountBitPairsInstruction(a, b, bytes) : KvCountBitPairsSoftware(a, b, bytes);
 }
 
+KvBitUnionCounts KvCountBitUnionSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
+  KvBitUnionCounts counts;
+  std::size_t i = 0;
+  for (; i + 8 <= bytes; i += 8) {
+    const std::uint64_t x = KvLoadWord(a + i);
+    const std::uint64_t y = KvLoadWord(b + i);
+    counts.onEither += KvPopCountWordSoftware(x | y);
+    counts.onBoth += KvPopCountWordSoftware(x & y);
+  }
+  if (i < bytes) {
+    const std::uint64_t x = KvLoadHalfWord(a + i);
+    const std::uint64_t y = KvLoadHalfWord(b + i);
+    counts.onEither += KvPopCountWordSoftware(x | y);
+    counts.onBoth += KvPopCountWordSoftware(x & y);
+  }
+  return counts;
+}
+
+VARNEX_TARGET_POPCNT KvBitUnionCounts KvCountBitUnionInstruction(const std::uint8_t* a, const std::uint8_t* b,
+                                                                 std::size_t bytes) {
+  KvBitUnionCounts counts;
+  std::size_t i = 0;
+  for (; i + 8 <= bytes; i += 8) {
+    const std::uint64_t x = KvLoadWord(a + i);
+    const std::uint64_t y = KvLoadWord(b + i);
+    counts.onEither += KvPopCountWordInstruction(x | y);
+    counts.onBoth += KvPopCountWordInstruction(x & y);
+  }
+  if (i < bytes) {
+    const std::uint64_t x = KvLoadHalfWord(a + i);
+    const std::uint64_t y = KvLoadHalfWord(b + i);
+    counts.onEither += KvPopCountWordInstruction(x | y);
+    counts.onBoth += KvPopCountWordInstruction(x & y);
+  }
+  return counts;
+}
+
+KvBitUnionCounts KvCountBitUnion(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
+  return KvHasPopCountInstruction() ? KvCountBitUnionInstruction(a, b, bytes) : KvCountBitUnionSoftware(a, b, bytes);
+}
+
 }  // namespace Varnex

@@ -124,4 +124,16 @@ KvBitPairCounts KvCountBitPairsInstruction(const std::uint8_t* a, const std::uin
 // The fastest form this processor runs.
 KvBitPairCounts KvCountBitPairs(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
 
+// Bits set in A or B, and in both: all that measures using only a + b need,
+// for two counts per word instead of three.
+struct KvBitUnionCounts {
+  std::uint64_t onEither = 0;
+  std::uint64_t onBoth = 0;
+};
+
+// Same requirements as the pair counts above.
+KvBitUnionCounts KvCountBitUnionSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
+KvBitUnionCounts KvCountBitUnionInstruction(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
+KvBitUnionCounts KvCountBitUnion(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
+
 }  // namespace Varnex

@@ -73,12 +73,16 @@ TEST(PopCountKernels, EdgeValuesAndSelection) {
   EXPECT_EQ(KvGetPopCountKernel(2) == &KvPopCountInstruction, KvHasPopCountInstruction());
 }
 
-TEST(PairCounts, MatchPlainLoopOnUnalignedStorage) {
+TEST(PairCounts, PairAndUnionCountsMatchPlainLoopOnUnalignedStorage) {
   std::mt19937_64 rng(7);
   using PairKernel = KvBitPairCounts (*)(const std::uint8_t*, const std::uint8_t*, std::size_t);
   std::vector<std::pair<const char*, PairKernel>> kernels = {{"software", &KvCountBitPairsSoftware},
                                                              {"dispatched", &KvCountBitPairs}};
   if (KvHasPopCountInstruction()) kernels.push_back({"instruction", &KvCountBitPairsInstruction});
+  using UnionKernel = KvBitUnionCounts (*)(const std::uint8_t*, const std::uint8_t*, std::size_t);
+  std::vector<std::pair<const char*, UnionKernel>> unionKernels = {{"software", &KvCountBitUnionSoftware},
+                                                                   {"dispatched", &KvCountBitUnion}};
+  if (KvHasPopCountInstruction()) unionKernels.push_back({"instruction", &KvCountBitUnionInstruction});
 
   for (std::size_t halfWords : {0u, 1u, 2u, 3u, 5u, 32u, 128u, 129u}) {
     const std::size_t bytes = halfWords * 4;
@@ -89,10 +93,17 @@ TEST(PairCounts, MatchPlainLoopOnUnalignedStorage) {
     const auto* b = reinterpret_cast<const std::uint8_t*>(wb.data()) + 4;
     std::vector<std::uint8_t> both(bytes);
     for (std::size_t i = 0; i < bytes; ++i) both[i] = a[i] & b[i];
+    std::vector<std::uint8_t> either(bytes);
+    for (std::size_t i = 0; i < bytes; ++i) either[i] = a[i] | b[i];
     for (auto [name, kernel] : kernels) {
       const KvBitPairCounts counts = kernel(a, b, bytes);
       EXPECT_EQ(counts.onA, PlainCount(a, bytes)) << name << " " << bytes;
       EXPECT_EQ(counts.onB, PlainCount(b, bytes)) << name << " " << bytes;
+      EXPECT_EQ(counts.onBoth, PlainCount(both.data(), bytes)) << name << " " << bytes;
+    }
+    for (auto [name, kernel] : unionKernels) {
+      const KvBitUnionCounts counts = kernel(a, b, bytes);
+      EXPECT_EQ(counts.onEither, PlainCount(either.data(), bytes)) << name << " " << bytes;
       EXPECT_EQ(counts.onBoth, PlainCount(both.data(), bytes)) << name << " " << bytes;
     }
   }
