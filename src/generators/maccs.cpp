@@ -124,12 +124,24 @@ bool KvMakeMACCS166FP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
   }
 }
 
-std::span<const MACCSKey> KvGetMACCSKeyList() { return Maccs::GetCompiledKeys().records; }
+std::span<const MACCSKey> KvGetMACCSKeyList() {
+  try {
+    return Maccs::GetCompiledKeys().records;
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("KvGetMACCSKeyList() : %s", e.what());
+    return {};
+  }
+}
 
 KvSystem::KvIterBase<const MACCSKey*>* KvGetMACCSKeys() {
-  std::vector<const MACCSKey*> records;
-  for (const MACCSKey& record : KvGetMACCSKeyList()) records.push_back(&record);
-  return KvSystem::KvMakeVectorIter(std::move(records));
+  try {
+    std::vector<const MACCSKey*> records;
+    for (const MACCSKey& record : KvGetMACCSKeyList()) records.push_back(&record);
+    return KvSystem::KvMakeVectorIter(std::move(records));
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("KvGetMACCSKeys() : %s", e.what());
+    return KvSystem::KvMakeEmptyIter<const MACCSKey*>();
+  }
 }
 
 unsigned KvGetMACCSElementKey(unsigned atomicNum) {
