@@ -17,3 +17,5 @@
 #include "varnex/lingofp.h"
 #include "varnex/dboptions.h"
 #include "varnex/maccs.h"
+#include "varnex/histogram.h"
+#include "varnex/searchresult.h"

@@ -1,0 +1,136 @@
+// The bounded hit list against a full sort, and its threshold rules.
+
+#include "database/hitlist.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <random>
+#include <vector>
+
+using Varnex::KvHitList;
+using Varnex::KvSimScore;
+
+namespace {
+
+// Runs scores through a hit list and returns its finished records.
+std::vector<KvSimScore> Search(const std::vector<double>& scores, std::size_t limit, bool descending, bool hasCutoff,
+                               double cutoff) {
+  KvHitList<KvSimScore> hits(limit, descending, hasCutoff, cutoff);
+  for (std::size_t i = 0; i < scores.size(); ++i) hits.Offer(KvSimScore(i, scores[i]));
+  hits.Finish();
+  return {hits.Entries().begin(), hits.Entries().end()};
+}
+
+// The reference: every score that passes the threshold, fully sorted, cut to the limit.
+std::vector<double> Reference(const std::vector<double>& scores, std::size_t limit, bool descending, bool hasCutoff,
+                              double cutoff) {
+  const double threshold = KvHitList<KvSimScore>::InitialThreshold(descending, hasCutoff, cutoff);
+  std::vector<double> kept;
+  for (double s : scores)
+    if (descending ? s > threshold : s < threshold) kept.push_back(s);
+  if (descending) {
+    std::sort(kept.begin(), kept.end(), std::greater<>());
+  } else {
+    std::sort(kept.begin(), kept.end());
+  }
+  if (kept.size() > limit) kept.resize(limit);
+  return kept;
+}
+
+TEST(HitList, WorkedExamples) {
+  // Descending without cutoff drops the 0.0.
+  auto hits = Search({0.8, 0.0, 0.5}, 3, true, false, 0.0);
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_EQ(hits[0].GetIdx(), 0u);
+  EXPECT_EQ(hits[0].GetScore(), 0.8);
+  EXPECT_EQ(hits[1].GetIdx(), 2u);
+  EXPECT_EQ(hits[1].GetScore(), 0.5);
+
+  // A cutoff is strict in the sorted search.
+  hits = Search({0.8, 0.5, 0.6}, 3, true, true, 0.5);
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_EQ(hits[1].GetIdx(), 2u);
+
+  // Limit 2 over 0.9, 0.1, 0.7, 0.8.
+  hits = Search({0.9, 0.1, 0.7, 0.8}, 2, true, false, 0.0);
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_EQ(hits[0].GetIdx(), 0u);
+  EXPECT_EQ(hits[1].GetIdx(), 3u);
+  EXPECT_EQ(hits[1].GetScore(), 0.8);
+}
+
+TEST(HitList, ThresholdRecordAndCompaction) {
+  KvHitList<KvSimScore> descending(2, true, false, 0.0);
+  EXPECT_EQ(descending.Threshold().GetIdx(), 0xFFFFFFFFu);
+  EXPECT_EQ(descending.ThresholdScore(), DBL_MIN);
+  EXPECT_FALSE(descending.Offer(KvSimScore(0, 0.0)));
+  EXPECT_FALSE(descending.Offer(KvSimScore(0, -1.0)));
+  EXPECT_TRUE(descending.Offer(KvSimScore(0, 1e-300)));
+
+  KvHitList<KvSimScore> ascending(2, false, false, 0.0);
+  EXPECT_EQ(ascending.ThresholdScore(), DBL_MAX);
+  EXPECT_TRUE(ascending.Offer(KvSimScore(0, -5.0)));
+  EXPECT_FALSE(ascending.Offer(KvSimScore(0, DBL_MAX)));
+
+  // Room for 2L: the fifth record triggers the compaction to L.
+  KvHitList<KvSimScore> hits(2, true, false, 0.0);
+  for (double s : {0.1, 0.4, 0.3, 0.2}) hits.Offer(KvSimScore(0, s));
+  EXPECT_EQ(hits.Size(), 4u);
+  EXPECT_EQ(hits.ThresholdScore(), DBL_MIN);
+  hits.Offer(KvSimScore(4, 0.25));
+  EXPECT_EQ(hits.Size(), 2u);
+  EXPECT_EQ(hits.ThresholdScore(), 0.3);
+  EXPECT_FALSE(hits.Offer(KvSimScore(5, 0.3)));  // equal to the threshold: refused
+  EXPECT_TRUE(hits.Offer(KvSimScore(6, 0.35)));
+}
+
+TEST(HitList, LimitZeroAdmitsNothing) {
+  KvHitList<KvSimScore> hits(0, true, false, 0.0);
+  EXPECT_FALSE(hits.Offer(KvSimScore(0, 0.9)));
+  hits.Finish();
+  EXPECT_TRUE(hits.Empty());
+}
+
+TEST(HitList, AgreesWithFullSortOnRandomScores) {
+  std::mt19937_64 rng(12345);
+  std::uniform_real_distribution<double> uniform(-0.2, 1.0);
+  std::uniform_int_distribution<int> coarse(0, 20);  // many ties
+  for (int round = 0; round < 6; ++round) {
+    std::vector<double> scores(3000 + 517 * round);
+    for (double& s : scores) s = round % 2 == 0 ? uniform(rng) : coarse(rng) / 20.0;
+    for (std::size_t limit : {1u, 2u, 3u, 10u, 31u, 32u, 33u, 100u, 999u, 1500u, 3000u, 100000u}) {
+      for (bool descending : {true, false}) {
+        for (bool hasCutoff : {false, true}) {
+          const double cutoff = 0.45;
+          SCOPED_TRACE(testing::Message() << "round " << round << " limit " << limit << " desc " << descending
+                                          << " cutoff " << hasCutoff);
+          const auto hits = Search(scores, limit, descending, hasCutoff, cutoff);
+          const auto expected = Reference(scores, limit, descending, hasCutoff, cutoff);
+          ASSERT_EQ(hits.size(), expected.size());
+          for (std::size_t i = 0; i < hits.size(); ++i) {
+            ASSERT_EQ(hits[i].GetScore(), expected[i]) << "at " << i;
+            ASSERT_EQ(scores[hits[i].GetIdx()], hits[i].GetScore());  // the index belongs to the score
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(HitList, IteratorOwnsRecordsAndEmptyListGivesEmptyIterator) {
+  KvHitList<KvSimScore> hits(3, true, false, 0.0);
+  for (double s : {0.2, 0.9, 0.5, 0.7}) hits.Offer(KvSimScore(static_cast<std::size_t>(s * 10), s));
+  auto collected = KvSystem::KvCollect(Varnex::KvMakeHitListIter(std::move(hits)));
+  ASSERT_EQ(collected.size(), 3u);
+  EXPECT_EQ(collected[0].GetScore(), 0.9);
+  EXPECT_EQ(collected[2].GetScore(), 0.5);
+
+  KvSystem::KvIterBase<KvSimScore>* empty = Varnex::KvMakeHitListIter(KvHitList<KvSimScore>(3, true, false, 0.0));
+  ASSERT_NE(empty, nullptr);
+  EXPECT_FALSE(static_cast<bool>(*empty));
+  delete empty;
+}
+
+}  // namespace
