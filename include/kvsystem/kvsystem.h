@@ -3,9 +3,11 @@
 
 #include "kvsystem/base.h"
 #include "kvsystem/bitvector.h"
+#include "kvsystem/dataflow.h"
 #include "kvsystem/error.h"
 #include "kvsystem/functional.h"
 #include "kvsystem/iterator.h"
+#include "kvsystem/kvb.h"
 #include "kvsystem/namespace.h"
 #include "kvsystem/platform.h"
 #include "kvsystem/streams.h"
