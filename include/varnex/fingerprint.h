@@ -9,6 +9,7 @@
 // Concurrent reads of one fingerprint are fine; changes need exclusive access.
 #pragma once
 
+#include "kvsystem/base.h"
 #include "kvsystem/bitvector.h"
 #include "varnex/fptypes.h"
 
@@ -52,3 +53,12 @@ bool KvIsFPType(const KvFingerPrint& fp, unsigned kind);
 bool KvIsSameFPType(const KvFingerPrint& a, const KvFingerPrint& b);
 
 }  // namespace Varnex
+
+// A fingerprint's type identifier is fixed, so that records and attached data
+// written by one build are recognised by another.
+namespace KvSystem {
+template <>
+struct KvTypeIdTraits<Varnex::KvFingerPrint> {
+  static constexpr std::uint64_t Value() { return KvHashTypeName("KvFingerPrint"); }
+};
+}  // namespace KvSystem

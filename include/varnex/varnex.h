@@ -19,3 +19,4 @@
 #include "varnex/maccs.h"
 #include "varnex/histogram.h"
 #include "varnex/searchresult.h"
+#include "varnex/fpio.h"

@@ -1,0 +1,139 @@
+// The "KvFingerPrint" and "KvBaseKvFingerPrint" binary records, and their
+// registration with the KvB registry at library load.
+#include "kvsystem/error.h"
+#include "kvsystem/kvb.h"
+#include "varnex/fpio.h"
+
+namespace Varnex {
+namespace {
+
+using KvSystem::KvBStatus;
+
+constexpr const char* kRecordName = "KvFingerPrint";
+
+// The version field is present for the current kinds only.
+bool IsCurrentKind(unsigned kind) { return kind >= KvFPType::MACCS166 && kind <= KvFPType::Tree; }
+bool IsLegacyKind(unsigned kind) { return kind >= KvFPType::LegacyMACCS166 && kind <= KvFPType::LegacyLingo; }
+
+// Sets the type of `fp` for a (current or legacy) kind from the type block at
+// the front of `in`.
+bool ReadType(KvSystem::kvistream& in, unsigned kind, unsigned short version, KvFingerPrint& fp) {
+  switch (kind) {
+    case KvFPType::LegacyMACCS166:
+    case KvFPType::MACCS166:
+      return KvReadMACCSFingerPrintType(in, version, fp);
+    case KvFPType::LegacyPath:
+    case KvFPType::Path:
+      return KvReadPathFingerPrintType(in, version, fp);
+    case KvFPType::LegacyLingo:
+    case KvFPType::Lingo:
+      return KvReadLingoFingerPrintType(in, version, fp);
+    case KvFPType::Circular:
+      return KvReadCircularFingerPrintType(in, version, fp);
+    case KvFPType::Tree:
+      return KvReadTreeFingerPrintType(in, version, fp);
+    default:
+      return false;
+  }
+}
+
+bool WriteType(KvSystem::kvostream& out, unsigned kind, const KvFingerPrint& fp) {
+  switch (kind) {
+    case KvFPType::MACCS166:
+      return KvWriteMACCSFingerPrintType(out, fp);
+    case KvFPType::Path:
+      return KvWritePathFingerPrintType(out, fp);
+    case KvFPType::Lingo:
+      return KvWriteLingoFingerPrintType(out, fp);
+    case KvFPType::Circular:
+      return KvWriteCircularFingerPrintType(out, fp);
+    case KvFPType::Tree:
+      return KvWriteTreeFingerPrintType(out, fp);
+    default:
+      return false;
+  }
+}
+
+void RegisterFingerPrintRecords() {
+  KvSystem::KvBRegisterWriter(std::make_unique<KvFingerPrintWriteFxn>());
+  KvSystem::KvBRegisterReader(std::make_unique<KvFingerPrintReadFxn>());
+  KvSystem::KvBRegisterWriter(std::make_unique<KvSystem::KvBaseKvBWriteFxn<KvFingerPrint>>(KvBaseKvFingerPrintName));
+  KvSystem::KvBRegisterReader(std::make_unique<KvSystem::KvBaseKvBReadFxn<KvFingerPrint>>(KvBaseKvFingerPrintName));
+}
+
+[[maybe_unused]] const bool kRecordsRegistered = KvSystem::KvRegisterKvBInitializer(&RegisterFingerPrintRecords);
+
+}  // namespace
+
+std::string KvFingerPrintWriteFxn::GetTypeName() const { return kRecordName; }
+
+std::unique_ptr<KvSystem::KvWriteFxnBase> KvFingerPrintWriteFxn::CreateNew() const {
+  return std::make_unique<KvFingerPrintWriteFxn>();
+}
+
+KvBStatus KvFingerPrintWriteFxn::Write(KvSystem::kvostream& out, const KvFingerPrint& fp) const {
+  const KvFPTypeBase* type = fp.GetFPTypeBase();
+  const unsigned kind = type != nullptr ? type->GetFPType() : 0;
+  if (IsLegacyKind(kind)) {
+    KvSystem::KvThrow()->Error("fingerprint type with old version cannot be written to an KvB");
+    return KvBStatus::NotHandled;
+  }
+  if (!IsCurrentKind(kind)) {
+    KvSystem::KvThrow()->Error("fingerprint with unknown type cannot be written to an KvB");
+    return KvBStatus::NotHandled;
+  }
+  KvSystem::kvosstream payload;
+  KvSystem::KvBWriteUInt32(payload, kind);
+  KvSystem::KvBWriteUInt16(payload, type->GetFPVersion());
+  if (!WriteType(payload, kind, fp)) {
+    KvSystem::KvThrow()->Error("fingerprint with unknown type cannot be written to an KvB");
+    return KvBStatus::NotHandled;
+  }
+  const auto bits = static_cast<std::uint32_t>(fp.GetSize());
+  KvSystem::KvBWriteUInt32(payload, bits);
+  if (bits != 0) payload.write(fp.GetBytes(), fp.NumWords() * sizeof(std::uint32_t));
+  return KvSystem::KvBWriteRecord(out, kRecordName, payload.str()) ? KvBStatus::Success : KvBStatus::Failure;
+}
+
+std::string KvFingerPrintReadFxn::GetTypeName() const { return kRecordName; }
+
+std::unique_ptr<KvSystem::KvReadFxnBase> KvFingerPrintReadFxn::CreateNew() const {
+  return std::make_unique<KvFingerPrintReadFxn>();
+}
+
+KvBStatus KvFingerPrintReadFxn::Read(KvSystem::kvistream& in, KvFingerPrint& fp, std::uint64_t length) const {
+  if (length == 0) return KvBStatus::Success;
+  std::string bytes;
+  if (KvSystem::KvBReadPayload(in, length, bytes) != KvBStatus::Success) return KvBStatus::Failure;
+  KvSystem::kvisstream payload(std::move(bytes));
+
+  std::uint32_t kind = 0;
+  if (!KvSystem::KvBReadUInt32(payload, kind)) return KvBStatus::Failure;
+  std::uint16_t version = 0;
+  if (IsCurrentKind(kind)) {
+    if (!KvSystem::KvBReadUInt16(payload, version)) return KvBStatus::Failure;
+  } else if (IsLegacyKind(kind)) {
+    KvSystem::KvThrow()->Warning("fingerprint type with old version was read from the KvB");
+  } else {
+    KvSystem::KvThrow()->Error("unknown fingerprint type was read from the KvB");
+    fp.SetFPTypeBase(nullptr);
+    return KvBStatus::Failure;
+  }
+
+  // Decode into a fresh fingerprint so that a short payload changes nothing.
+  KvFingerPrint decoded;
+  if (!ReadType(payload, kind, version, decoded)) return KvBStatus::Failure;
+  std::uint32_t bits = 0;
+  if (!KvSystem::KvBReadUInt32(payload, bits)) return KvBStatus::Failure;
+  const std::uint64_t dataBytes = (static_cast<std::uint64_t>(bits) + 31) / 32 * 4;
+  if (dataBytes > payload.size() - payload.tell()) return KvBStatus::Failure;
+  if (bits != 0) {
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(dataBytes));
+    if (payload.read(data.data(), data.size()) != data.size()) return KvBStatus::Failure;
+    decoded.SetData(data.data(), bits);
+  }
+  fp = std::move(decoded);
+  return KvBStatus::Success;
+}
+
+}  // namespace Varnex
