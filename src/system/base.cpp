@@ -48,7 +48,7 @@ std::string KvGetTag(KvTag tag) {
 bool KvCheckTypeMismatch(KvTag tag, std::uint64_t found, std::uint64_t wanted) {
   if (found == wanted) return true;
   std::string name = KvGetTag(tag);
-  if (name.empty()) name = "#" + std::to_string(tag);
+  if (name.empty()) name.assign("#").append(std::to_string(tag));  // GCC 12 warns falsely on "#" + string
   KvThrow()->Warning("KvCheckTypeMismatch() data under tag %s has type id 0x%016llX, expected 0x%016llX",
                      name.c_str(), static_cast<unsigned long long>(found), static_cast<unsigned long long>(wanted));
   return false;
