@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -64,12 +65,13 @@ KvIterBase<T>* KvMakeVectorIter(std::vector<T> items) {
   return new KvVectorIter<T>(std::move(items));
 }
 
-// Takes ownership of `iter`, drains it into a vector and deletes it.
+// Takes ownership of `iter`, drains it into a vector and deletes it (an
+// iterator of const items gives copies in a vector of non-const items).
 // A null iterator gives an empty vector.
 template <typename T>
-std::vector<T> KvCollect(KvIterBase<T>* iter) {
+std::vector<std::remove_cv_t<T>> KvCollect(KvIterBase<T>* iter) {
   std::unique_ptr<KvIterBase<T>> owned(iter);
-  std::vector<T> items;
+  std::vector<std::remove_cv_t<T>> items;
   if (!owned) return items;
   for (; *owned; ++*owned) items.push_back(**owned);
   return items;

@@ -20,3 +20,4 @@
 #include "varnex/histogram.h"
 #include "varnex/searchresult.h"
 #include "varnex/fpio.h"
+#include "varnex/fpdatabase.h"

@@ -1,0 +1,101 @@
+// The in-memory database of unhashed fingerprints: each entry's text becomes
+// an ascending list of token identifiers from the database's dictionary, and
+// lists are compared by the unhashed Tanimoto.
+
+#include <algorithm>
+
+#include "database/fpdatabase_impl.h"
+#include "database/scan.h"
+#include "kvsystem/error.h"
+#include "similarity/fptext.h"
+
+namespace Varnex {
+namespace {
+
+constexpr const char* kUnknownMeasure = "KvFPDatabase::SetSimFunc() unknown similarity measure";
+
+}  // namespace
+
+std::uint64_t KvTokenDictionary::Intern(std::string_view token) {
+  auto it = tokens_.find(token);
+  if (it == tokens_.end()) it = tokens_.emplace(token).first;
+  // Set entries never move, so the entry's address names the token.
+  return reinterpret_cast<std::uintptr_t>(&*it);
+}
+
+std::vector<std::uint64_t> KvTokenDictionary::InternText(std::string_view text) {
+  std::vector<std::string_view> tokens;
+  KvSplitTokens(text, tokens);
+  std::vector<std::uint64_t> ids;
+  ids.reserve(tokens.size());
+  for (std::string_view token : tokens) ids.push_back(Intern(token));
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  return ids;
+}
+
+KvFPDatabaseImplUnhashed::KvFPDatabaseImplUnhashed(const KvFPTypeBase* type)
+    : KvFPDatabaseImplBase(type), measure_(std::make_unique<KvTanimotoUnhashedSim>()) {}
+
+void KvFPDatabaseImplUnhashed::SetSimFunc(const KvSimFuncBase& measure, bool descending) {
+  SetDescendingOrder(descending);
+  measure_ = std::make_unique<KvTanimotoUnhashedSim>();
+  if (dynamic_cast<const KvTanimotoSim*>(&measure) == nullptr)
+    KvSystem::KvThrow()->Warning(
+        "KvFPDatabase::SetSimFunc() user defined similarity measure not allowed with unhashed database");
+}
+
+void KvFPDatabaseImplUnhashed::SetSimFunc(unsigned int measure, bool descending) {
+  SetDescendingOrder(descending);
+  measure_ = std::make_unique<KvTanimotoUnhashedSim>();
+  if (measure != KvSimMeasure::Tanimoto) KvSystem::KvThrow()->Warning("%s", kUnknownMeasure);
+}
+
+unsigned int KvFPDatabaseImplUnhashed::AddFP(const KvFingerPrint& fp) {
+  std::vector<std::uint64_t> ids = dictionary_.InternText(KvGetFPText(fp));
+  lists_.push_back(std::move(ids));
+  placeholders_.emplace_back();
+  return static_cast<unsigned int>(lists_.size() - 1);
+}
+
+unsigned int KvFPDatabaseImplUnhashed::NumFingerPrints() const { return static_cast<unsigned int>(lists_.size()); }
+
+KvSystem::KvIterBase<const KvFingerPrint>* KvFPDatabaseImplUnhashed::GetFingerPrints() const {
+  return new KvFingerPrintViewIter(placeholders_);
+}
+
+KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplUnhashed::GetScores(const KvFingerPrint& query,
+                                                                      unsigned int begin, unsigned int end) {
+  if (!CheckQueryType(query, "KvFPDatabase::GetScores() fingerprint type mismatch!"))
+    return KvSystem::KvMakeEmptyIter<KvSimScore>();
+  const std::vector<std::uint64_t> ids = dictionary_.InternText(KvGetFPText(query));
+  const KvUnhashedSimFunc& measure = *measure_;
+  return KvScanScores([&](std::size_t i) { return measure(ids, lists_[i]); }, begin,
+                      std::min<std::size_t>(end, lists_.size()), {HasCutoff(), GetCutoff(), GetDescendingOrder()});
+}
+
+KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplUnhashed::GetScores(const KvFingerPrint&,
+                                                                      const KvFPDatabaseOptions&) {
+  KvSystem::KvThrow()->Warning("KvFPDatabase::GetScores() has not been implemented yet!");
+  return KvSystem::KvMakeEmptyIter<KvSimScore>();
+}
+
+KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplUnhashed::GetSortedScores(const KvFingerPrint& query,
+                                                                            unsigned int limit, unsigned int begin,
+                                                                            unsigned int end) {
+  if (!CheckQueryType(query, "KvFPDatabase::GetSortedScores() fingerprint type mismatch!"))
+    return KvSystem::KvMakeEmptyIter<KvSimScore>();
+  const std::vector<std::uint64_t> ids = dictionary_.InternText(KvGetFPText(query));
+  const KvUnhashedSimFunc& measure = *measure_;
+  return KvScanSortedScores([&](std::size_t i) { return measure(ids, lists_[i]); }, begin,
+                            std::min<std::size_t>(end, lists_.size()), limit,
+                            {HasCutoff(), GetCutoff(), GetDescendingOrder()});
+}
+
+KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplUnhashed::GetSortedScores(const KvFingerPrint&,
+                                                                            const KvFPDatabaseOptions&) {
+  KvSystem::KvThrow()->Warning("KvFPDatabase::GetSortedScores() has not been implemented yet!");
+  return KvSystem::KvMakeEmptyIter<KvSimScore>();
+}
+
+}  // namespace Varnex

@@ -1,0 +1,427 @@
+// The in-memory database: construction, adding, both scans with their cutoff
+// rules, measure replacement and the Lingo and unhashed implementations.
+
+#include "varnex/fpdatabase.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "kvchem/mol.h"
+#include "varnex/generation.h"
+#include "varnex/lingofp.h"
+#include "varnex/similarity.h"
+
+using KvSystem::KvCollect;
+using Varnex::KvFingerPrint;
+using Varnex::KvFPDatabase;
+using Varnex::KvFPDatabaseOptions;
+using Varnex::KvSimScore;
+namespace FPType = Varnex::KvFPType;
+
+namespace {
+
+const Varnex::KvFPTypeBase* PathType() { return Varnex::KvGetFPType(FPType::Path); }
+
+// A default path fingerprint with bits [first, first + count) on.
+KvFingerPrint PathFP(unsigned first, unsigned count) {
+  KvFingerPrint fp;
+  fp.SetSize(4096);
+  for (unsigned i = first; i < first + count; ++i) fp.SetBitOn(i);
+  fp.SetFPTypeBase(PathType());
+  return fp;
+}
+
+// The query of the worked examples: bits 0-9, so an entry with bits 0-(k-1)
+// scores k / 10 under Tanimoto.
+KvFingerPrint Query() { return PathFP(0, 10); }
+
+// A database whose Tanimoto scores against Query() are tenths[i] / 10.
+void Fill(KvFPDatabase& db, const std::vector<unsigned>& tenths) {
+  for (unsigned t : tenths) ASSERT_NE(db.AddFP(t == 0 ? PathFP(100, 10) : PathFP(0, t)), 0xFFFFFFFFu);
+}
+
+std::vector<std::pair<std::size_t, float>> Pairs(KvSystem::KvIterBase<KvSimScore>* iter) {
+  std::vector<std::pair<std::size_t, float>> out;
+  for (const KvSimScore& s : KvCollect(iter)) out.emplace_back(s.GetIdx(), static_cast<float>(s.GetScore()));
+  return out;
+}
+
+using P = std::vector<std::pair<std::size_t, float>>;
+
+TEST(FPDatabase, ConstructionByKindAndType) {
+  KvFPDatabase path(FPType::Path);
+  EXPECT_EQ(path.GetFPTypeBase(), Varnex::KvGetPathFPType(Varnex::KvGraphFPVersion, 4096, 0, 5, 191, 3));
+  EXPECT_EQ(KvFPDatabase(FPType::Tree).GetFPTypeBase(), Varnex::KvGetTreeFPType(4096, 0, 4, 63, 1));
+  EXPECT_EQ(KvFPDatabase(FPType::Circular).GetFPTypeBase(), Varnex::KvGetCircularFPType(4096, 0, 5, 4239, 1));
+  EXPECT_EQ(KvFPDatabase(FPType::UnhashedTree).GetFPTypeBase(),
+            Varnex::KvGetUnhashedTreeFPType(Varnex::KvGraphFPVersion, 0, 4, 63, 1));
+  EXPECT_EQ(KvFPDatabase(FPType::UnhashedCircular).GetFPTypeBase()->GetFPType(), FPType::UnhashedCircular);
+  EXPECT_EQ(KvFPDatabase(FPType::MACCS166).GetFPTypeBase()->GetFPType(), FPType::MACCS166);
+  EXPECT_EQ(KvFPDatabase(FPType::Lingo).GetFPTypeBase()->GetFPType(), FPType::Lingo);
+
+  const auto* small = Varnex::KvGetPathFPType(1024, 1, 3, 63, 1);
+  EXPECT_EQ(KvFPDatabase(small).GetFPTypeBase(), small);
+
+  EXPECT_TRUE(path.GetDescendingOrder());
+  EXPECT_FALSE(path.HasCutoff());
+  path.SetCutoff(0.7f);
+  EXPECT_TRUE(path.HasCutoff());
+  path.ClearCutoff();
+  EXPECT_FALSE(path.HasCutoff());
+  EXPECT_EQ(path.GetCutoff(), 0.7f);
+}
+
+TEST(FPDatabase, UnknownKindFailsQuietlyAfterConstruction) {
+  VarnexTest::CaptureSink sink;
+  KvFPDatabase db(42u);
+  ASSERT_EQ(sink.Messages().size(), 1u);
+  EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Error);
+  EXPECT_EQ(sink.Messages()[0].text, "KvFPDatabase::KvFPDatabase() unknown fingerprint type");
+  KvFPDatabase null(static_cast<const Varnex::KvFPTypeBase*>(nullptr));
+  EXPECT_EQ(sink.Count(), 2u);
+
+  sink.Clear();
+  EXPECT_EQ(db.AddFP(Query()), 0xFFFFFFFFu);
+  EXPECT_EQ(db.NumFingerPrints(), 0u);
+  EXPECT_EQ(db.GetFPTypeBase(), nullptr);
+  db.SetSimFunc(3, false);
+  db.SetCutoff(0.5f);
+  EXPECT_TRUE(KvCollect(db.GetScores(Query())).empty());
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(Query(), KvFPDatabaseOptions())).empty());
+  EXPECT_TRUE(KvCollect(db.GetFingerPrints()).empty());
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(FPDatabase, AddFPChecksTypeIdentity) {
+  KvFPDatabase db(FPType::Path);
+  EXPECT_EQ(db.AddFP(Query()), 0u);
+  EXPECT_EQ(db.AddFP(PathFP(3, 3)), 1u);
+  // Another path type (other size) and an untyped fingerprint are refused.
+  KvFingerPrint other = PathFP(0, 3);
+  other.SetFPTypeBase(Varnex::KvGetPathFPType(2048, 0, 5, 191, 3));
+  EXPECT_EQ(db.AddFP(other), 0xFFFFFFFFu);
+  other.SetFPTypeBase(nullptr);
+  EXPECT_EQ(db.AddFP(other), 0xFFFFFFFFu);
+  EXPECT_EQ(db.NumFingerPrints(), 2u);
+
+  // The database keeps copies.
+  KvFingerPrint changing = PathFP(0, 2);
+  db.AddFP(changing);
+  changing.SetBitOn(4000);
+  const auto stored = KvCollect(db.GetFingerPrints());
+  ASSERT_EQ(stored.size(), 3u);
+  EXPECT_EQ(stored[2], PathFP(0, 2));
+  EXPECT_EQ(stored[0], Query());
+}
+
+TEST(FPDatabase, WorkedExamplesOfBothScans) {
+  KvFPDatabase db(FPType::Path);
+  Fill(db, {8, 0, 5});
+  // Descending without cutoff: the sorted search drops the 0.0, the scan does not.
+  EXPECT_EQ(Pairs(db.GetSortedScores(Query())), (P{{0, 0.8f}, {2, 0.5f}}));
+  EXPECT_EQ(Pairs(db.GetScores(Query())), (P{{0, 0.8f}, {1, 0.0f}, {2, 0.5f}}));
+
+  // Cutoff 0.5: inclusive in the scan, strict in the sorted search.
+  db.SetCutoff(0.5f);
+  EXPECT_EQ(Pairs(db.GetScores(Query())), (P{{0, 0.8f}, {2, 0.5f}}));
+  EXPECT_EQ(Pairs(db.GetSortedScores(Query())), (P{{0, 0.8f}}));
+  // Ascending: <= 0.5 in the scan, < 0.5 in the sorted search.
+  db.SetDescendingOrder(false);
+  EXPECT_EQ(Pairs(db.GetScores(Query())), (P{{1, 0.0f}, {2, 0.5f}}));
+  EXPECT_EQ(Pairs(db.GetSortedScores(Query())), (P{{1, 0.0f}}));
+  db.ClearCutoff();
+  EXPECT_EQ(Pairs(db.GetSortedScores(Query())), (P{{1, 0.0f}, {2, 0.5f}, {0, 0.8f}}));
+
+  KvFPDatabase four(FPType::Path);
+  Fill(four, {9, 1, 7, 8});
+  EXPECT_EQ(Pairs(four.GetSortedScores(Query(), 2)), (P{{0, 0.9f}, {3, 0.8f}}));
+  EXPECT_EQ(Pairs(four.GetSortedScores(Query(), 0)), (P{{0, 0.9f}, {3, 0.8f}, {2, 0.7f}, {1, 0.1f}}));
+  // Ranges: end 0 means the end; begin past the end gives nothing.
+  EXPECT_EQ(Pairs(four.GetScores(Query(), 2, 0)), (P{{2, 0.7f}, {3, 0.8f}}));
+  EXPECT_EQ(Pairs(four.GetScores(Query(), 1, 2)), (P{{1, 0.1f}}));
+  EXPECT_EQ(Pairs(four.GetScores(Query(), 1, 99)).size(), 3u);
+  EXPECT_TRUE(Pairs(four.GetScores(Query(), 4, 0)).empty());
+  EXPECT_TRUE(Pairs(four.GetScores(Query(), 7, 3)).empty());
+  EXPECT_EQ(Pairs(four.GetSortedScores(Query(), 1, 1, 3)), (P{{2, 0.7f}}));
+}
+
+TEST(FPDatabase, OptionsFormsTakeMeasureCutoffOrderAndLimit) {
+  KvFPDatabase db(FPType::Path);
+  Fill(db, {9, 1, 7, 8});
+  db.SetCutoff(0.95f);  // the database's own settings do not apply
+  db.SetDescendingOrder(false);
+
+  KvFPDatabaseOptions options(2, Varnex::KvSimMeasure::Tanimoto);
+  EXPECT_EQ(Pairs(db.GetSortedScores(Query(), options)), (P{{0, 0.9f}, {3, 0.8f}}));
+  EXPECT_EQ(Pairs(db.GetScores(Query(), options)).size(), 4u);  // the limit is not used
+  options.SetLimit(0);
+  options.SetCutoff(0.7f);
+  EXPECT_EQ(Pairs(db.GetSortedScores(Query(), options)), (P{{0, 0.9f}, {3, 0.8f}}));
+  EXPECT_EQ(Pairs(db.GetScores(Query(), options)), (P{{0, 0.9f}, {2, 0.7f}, {3, 0.8f}}));
+
+  // Dice from the options: 2c / (2c + a + b) with a = 10 - k.
+  options.ClearCutoff();
+  options.SetSimFunc(Varnex::KvSimMeasure::Dice);
+  const auto dice = Pairs(db.GetSortedScores(Query(), options));
+  ASSERT_EQ(dice.size(), 4u);
+  EXPECT_EQ(dice[0].second, 18.0f / 19.0f);
+  // Tversky with the options' coefficients.
+  options.SetSimFunc(Varnex::KvSimMeasure::Tversky);
+  options.SetTverskyCoeffs(0.2f, 0.8f);
+  const auto stored = KvCollect(db.GetFingerPrints());
+  const auto tversky = Pairs(db.GetScores(Query(), options));
+  ASSERT_EQ(tversky.size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(tversky[i].second, Varnex::KvTversky(Query(), stored[i], 0.2f, 0.8f));
+}
+
+TEST(FPDatabase, TypeMismatchWarnsAndGivesEmptyIterator) {
+  KvFPDatabase db(FPType::Path);
+  Fill(db, {9, 1});
+  KvFingerPrint foreign = PathFP(0, 3);
+  foreign.SetFPTypeBase(Varnex::KvGetPathFPType(2048, 0, 5, 191, 3));
+  VarnexTest::CaptureSink sink;
+  KvSystem::KvIterBase<KvSimScore>* iter = db.GetScores(foreign);
+  ASSERT_NE(iter, nullptr);
+  EXPECT_FALSE(static_cast<bool>(*iter));
+  delete iter;
+  EXPECT_TRUE(KvCollect(db.GetScores(foreign, KvFPDatabaseOptions())).empty());
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(foreign)).empty());
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(foreign, KvFPDatabaseOptions())).empty());
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvFPDatabase::GetScores() fingerprint type mismatch!",
+                                                    "KvFPDatabase::GetScores() fingerprint type mismatch!",
+                                                    "KvFPDatabase::GetSortedScores() fingerprint type mismatch!",
+                                                    "KvFPDatabase::GetSortedScores() fingerprint type mismatch!"}));
+}
+
+TEST(FPDatabase, MeasureReplacementOnBitVectors) {
+  KvFPDatabase db(FPType::Path);
+  Fill(db, {9, 1, 7, 8});
+  const auto stored = KvCollect(db.GetFingerPrints());
+
+  db.SetSimFunc(Varnex::KvSimMeasure::Tversky, false);
+  EXPECT_FALSE(db.GetDescendingOrder());
+  auto scores = Pairs(db.GetScores(Query()));
+  for (std::size_t i = 0; i < 4; ++i)
+    EXPECT_EQ(scores[i].second, Varnex::KvTversky(Query(), stored[i], 0.95f, 1.0f - 0.95f));
+  // Ascending sorted search, worst first.
+  EXPECT_EQ(Pairs(db.GetSortedScores(Query(), 1)).front().first, 1u);
+
+  db.SetSimFunc(Varnex::KvTverskySim(0.3f, 0.6f), true);
+  scores = Pairs(db.GetScores(Query()));
+  EXPECT_EQ(scores[2].second, Varnex::KvTversky(Query(), stored[2], 0.3f, 0.6f));
+
+  VarnexTest::CaptureSink sink;
+  db.SetSimFunc(9, true);
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvFPDatabase::SetSimFunc() unknown similarity measure"});
+  EXPECT_EQ(Pairs(db.GetScores(Query()))[2].second, 0.7f);  // Tanimoto again
+
+  db.SetSimFunc(Varnex::KvSimMeasure::Manhattan, false);
+  EXPECT_EQ(Pairs(db.GetSortedScores(Query(), 1)), (P{{0, 1.0f / 4096.0f}}));
+}
+
+TEST(FPDatabase, MoleculeForms) {
+  KvFPDatabase db(FPType::Path);
+  const std::vector<std::string> smiles = {"c1ccccc1O", "CCO", "c1ccccc1N", "CC(=O)O"};
+  for (const auto& s : smiles) {
+    KvChem::KvMol mol;
+    ASSERT_TRUE(KvChem::KvSmilesToMol(s, mol));
+    EXPECT_NE(db.AddFP(mol), 0xFFFFFFFFu);
+  }
+  KvChem::KvMol phenol;
+  ASSERT_TRUE(KvChem::KvSmilesToMol("Oc1ccccc1", phenol));
+  const auto best = Pairs(db.GetSortedScores(phenol, 1));
+  EXPECT_EQ(best, (P{{0, 1.0f}}));
+  KvFingerPrint fp;
+  ASSERT_TRUE(Varnex::KvMakeFP(fp, phenol, db.GetFPTypeBase()));
+  EXPECT_EQ(Pairs(db.GetScores(phenol)), Pairs(db.GetScores(fp)));
+  EXPECT_EQ(Pairs(db.GetScores(phenol, KvFPDatabaseOptions())), Pairs(db.GetScores(fp, KvFPDatabaseOptions())));
+  EXPECT_EQ(Pairs(db.GetSortedScores(phenol, KvFPDatabaseOptions())),
+            Pairs(db.GetSortedScores(fp, KvFPDatabaseOptions())));
+
+  // A molecule whose parse failed makes no fingerprint.
+  VarnexTest::CaptureSink sink;
+  KvChem::KvMol bad;
+  KvChem::KvSmilesToMol("C1CC(", bad);
+  EXPECT_EQ(db.AddFP(bad), 0xFFFFFFFFu);
+  EXPECT_TRUE(KvCollect(db.GetScores(bad)).empty());
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(bad, KvFPDatabaseOptions())).empty());
+  EXPECT_EQ(db.NumFingerPrints(), 4u);
+}
+
+TEST(FPDatabase, SortedSearchAgreesWithScanOnRealMolecules) {
+  std::ifstream in(VARNEX_RDKIT_DATA_DIR "/NCI/first_5K.smi");
+  ASSERT_TRUE(in.good());
+  KvFPDatabase db(FPType::Path);
+  std::string line;
+  std::vector<KvFingerPrint> queries;
+  while (std::getline(in, line) && db.NumFingerPrints() < 600) {
+    KvChem::KvMol mol;
+    if (!KvChem::KvSmilesToMol(line.substr(0, line.find_first_of(" \t")), mol)) continue;
+    KvFingerPrint fp;
+    if (!Varnex::KvMakeFP(fp, mol, db.GetFPTypeBase())) continue;
+    db.AddFP(fp);
+    if (queries.size() < 5) queries.push_back(fp);
+  }
+  for (const auto& query : queries) {
+    for (bool descending : {true, false}) {
+      db.SetDescendingOrder(descending);
+      auto all = KvCollect(db.GetScores(query));
+      std::vector<double> expected;
+      for (const auto& s : all)
+        if (descending ? s.GetScore() > 0.0 : true) expected.push_back(s.GetScore());
+      std::sort(expected.begin(), expected.end());
+      if (descending) std::reverse(expected.begin(), expected.end());
+      for (unsigned limit : {1u, 7u, 50u, 599u}) {
+        const auto hits = KvCollect(db.GetSortedScores(query, limit));
+        ASSERT_EQ(hits.size(), std::min<std::size_t>(limit, expected.size()));
+        for (std::size_t i = 0; i < hits.size(); ++i) {
+          EXPECT_EQ(hits[i].GetScore(), expected[i]);
+          EXPECT_EQ(hits[i].GetScore(), all[hits[i].GetIdx()].GetScore());
+        }
+      }
+    }
+  }
+}
+
+// ---- Lingo
+
+KvFingerPrint LingoFP(const std::string& smiles) {
+  KvChem::KvMol mol;
+  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol));
+  KvFingerPrint fp;
+  EXPECT_TRUE(Varnex::KvMakeLingoFP(fp, mol));
+  return fp;
+}
+
+TEST(FPDatabaseLingo, ScoresMatchTheFreeMeasures) {
+  KvFPDatabase db(FPType::Lingo);
+  const std::vector<std::string> smiles = {"CCCCCCO", "c1ccccc1CCN", "CC(=O)Oc1ccccc1C(=O)O", "CCCCCCN"};
+  std::vector<KvFingerPrint> fps;
+  for (const auto& s : smiles) {
+    fps.push_back(LingoFP(s));
+    EXPECT_EQ(db.AddFP(fps.back()), fps.size() - 1);
+  }
+  const KvFingerPrint query = LingoFP("CCCCCCCO");
+  auto scores = Pairs(db.GetScores(query));
+  ASSERT_EQ(scores.size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(scores[i].second, Varnex::KvTanimoto(query, fps[i])) << i;
+
+  db.SetSimFunc(Varnex::KvSimMeasure::Dice, true);
+  scores = Pairs(db.GetScores(query));
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(scores[i].second, Varnex::KvDice(query, fps[i])) << i;
+  const auto sorted = Pairs(db.GetSortedScores(query, 1));
+  ASSERT_EQ(sorted.size(), 1u);
+  EXPECT_EQ(sorted[0].first, 0u);
+
+  // The options form keeps the database's measure (Dice) but takes the cutoff.
+  KvFPDatabaseOptions options;
+  options.SetCutoff(scores[0].second);
+  EXPECT_EQ(Pairs(db.GetScores(query, options)), (P{{0, scores[0].second}}));
+  EXPECT_TRUE(Pairs(db.GetSortedScores(query, options)).empty());
+
+  VarnexTest::CaptureSink sink;
+  db.SetSimFunc(Varnex::KvDiceSim(), true);
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{
+                              "KvFPDatabase::SetSimFunc() user defined similarity measure not allowed with Lingo database"});
+  scores = Pairs(db.GetScores(query));
+  EXPECT_EQ(scores[1].second, Varnex::KvTanimoto(query, fps[1]));
+
+  // A Tversky object gives Lingo Tversky with the default coefficients, not its own.
+  sink.Clear();
+  db.SetSimFunc(Varnex::KvTverskySim(0.1f, 0.9f), true);
+  scores = Pairs(db.GetScores(query));
+  EXPECT_EQ(scores[2].second, Varnex::KvTversky(query, fps[2], 0.95f, 1.0f - 0.95f));
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(FPDatabaseLingo, QueryMessages) {
+  KvFPDatabase db(FPType::Lingo);
+  db.AddFP(LingoFP("CCCCCCO"));
+  VarnexTest::CaptureSink sink;
+  const KvFingerPrint path = PathFP(0, 3);
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(path, 1, 0, 0)).empty());
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(path, KvFPDatabaseOptions())).empty());
+  EXPECT_TRUE(KvCollect(db.GetScores(path)).empty());
+  // A text shorter than four characters makes no comparer.
+  const KvFingerPrint shortText = LingoFP("CO");
+  EXPECT_TRUE(KvCollect(db.GetScores(shortText)).empty());
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(shortText)).empty());
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvFPDatabase::GetSortedScores()fingerprint type mismatch!",
+                                                    "KvFPDatabase::GetSortedScores() fingerprint type mismatch!",
+                                                    "KvFPDatabase::GetScores() fingerprint type mismatch!",
+                                                    "KvFPDatabase::GetScores() cannot initialize lingo similarity!",
+                                                    "KvFPDatabase::GetSortedScores() cannot initialize lingo similarity!"}));
+}
+
+// ---- Unhashed
+
+// An unhashed path fingerprint holding `text` the way the generators store it:
+// identifiers each followed by a space, padded with spaces to a multiple of
+// four bytes, the last byte zero, plus one more zero byte for paths.
+KvFingerPrint UnhashedFP(const std::vector<std::string>& ids, const Varnex::KvFPTypeBase* type) {
+  std::string text;
+  for (const auto& id : ids) text += id + " ";
+  while (text.size() % 4 != 0) text += ' ';
+  if (!text.empty()) text.back() = '\0';
+  text.push_back('\0');
+  KvFingerPrint fp;
+  fp.SetData(text.data(), text.size() * 8);
+  fp.SetFPTypeBase(type);
+  return fp;
+}
+
+TEST(FPDatabaseUnhashed, TokenListsAndTanimoto) {
+  KvFPDatabase db(FPType::UnhashedPath);
+  const auto* type = db.GetFPTypeBase();
+  EXPECT_EQ(db.AddFP(UnhashedFP({"A", "BC", "C"}, type)), 0u);
+  EXPECT_EQ(db.AddFP(UnhashedFP({"D"}, type)), 1u);
+  EXPECT_EQ(db.AddFP(UnhashedFP({"A", "BC"}, type)), 2u);
+  KvFingerPrint doubled = UnhashedFP({"C", "C", "BC"}, type);  // duplicates count once
+  EXPECT_EQ(db.AddFP(doubled), 3u);
+  KvFingerPrint other = UnhashedFP({"A"}, Varnex::KvGetFPType(FPType::UnhashedTree));
+  EXPECT_EQ(db.AddFP(other), 0xFFFFFFFFu);
+  EXPECT_EQ(db.NumFingerPrints(), 4u);
+
+  const auto placeholders = KvCollect(db.GetFingerPrints());
+  ASSERT_EQ(placeholders.size(), 4u);
+  for (const auto& fp : placeholders) EXPECT_EQ(fp.GetSize(), 0u);
+
+  const KvFingerPrint query = UnhashedFP({"BC", "C", "E"}, type);
+  EXPECT_EQ(Pairs(db.GetScores(query)), (P{{0, 0.5f}, {1, 0.0f}, {2, 0.25f}, {3, 2.0f / 3.0f}}));
+  EXPECT_EQ(Pairs(db.GetSortedScores(query, 2)), (P{{3, 2.0f / 3.0f}, {0, 0.5f}}));
+  db.SetCutoff(0.5f);
+  EXPECT_EQ(Pairs(db.GetScores(query, 0, 3)), (P{{0, 0.5f}}));
+  EXPECT_EQ(Pairs(db.GetSortedScores(query)), (P{{3, 2.0f / 3.0f}}));
+}
+
+TEST(FPDatabaseUnhashed, MeasuresAndOptionsForms) {
+  KvFPDatabase db(FPType::UnhashedCircular);
+  const auto* type = db.GetFPTypeBase();
+  db.AddFP(UnhashedFP({"x", "y"}, type));
+  const KvFingerPrint query = UnhashedFP({"y"}, type);
+  VarnexTest::CaptureSink sink;
+  EXPECT_TRUE(KvCollect(db.GetScores(query, KvFPDatabaseOptions())).empty());
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(query, KvFPDatabaseOptions())).empty());
+  db.SetSimFunc(Varnex::KvDiceSim(), false);
+  EXPECT_FALSE(db.GetDescendingOrder());
+  db.SetSimFunc(Varnex::KvTanimotoSim(), true);
+  db.SetSimFunc(Varnex::KvSimMeasure::Dice, true);
+  db.SetSimFunc(Varnex::KvSimMeasure::Tanimoto, true);
+  db.SetSimFunc(0u, true);
+  EXPECT_EQ(sink.Texts(),
+            (std::vector<std::string>{
+                "KvFPDatabase::GetScores() has not been implemented yet!",
+                "KvFPDatabase::GetSortedScores() has not been implemented yet!",
+                "KvFPDatabase::SetSimFunc() user defined similarity measure not allowed with unhashed database",
+                "KvFPDatabase::SetSimFunc() unknown similarity measure",
+                "KvFPDatabase::SetSimFunc() unknown similarity measure"}));
+  EXPECT_EQ(Pairs(db.GetScores(query)), (P{{0, 0.5f}}));  // still Tanimoto
+}
+
+}  // namespace
