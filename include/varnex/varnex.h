@@ -21,3 +21,4 @@
 #include "varnex/searchresult.h"
 #include "varnex/fpio.h"
 #include "varnex/fpdatabase.h"
+#include "varnex/circularfp.h"

@@ -8,6 +8,7 @@
 
 #include "kvchem/perception.h"
 #include "kvsystem/error.h"
+#include "varnex/circularfp.h"
 #include "varnex/lingofp.h"
 #include "varnex/maccs.h"
 #include "varnex/pathfp.h"
@@ -25,7 +26,8 @@ bool Dispatch(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBas
       return KvMakeMACCS166FP(fp, mol);
     case KvFPType::Lingo:
       return KvMakeLingoFP(fp, mol);
-    case KvFPType::Circular:          // KvMakeCircularFP(fp, mol, type)
+    case KvFPType::Circular:
+      return KvMakeCircularFP(fp, mol, type);
     case KvFPType::Tree:              // KvMakeTreeFP(fp, mol, type)
     case KvFPType::UnhashedPath:      // KvMakeUnhashedPathFP(fp, mol, type)
     case KvFPType::UnhashedCircular:  // KvMakeUnhashedCircularFP(fp, mol, type)

@@ -1,0 +1,244 @@
+// The circular fingerprint and the circular identifier generators.
+//
+// The molecule is flattened once into a heavy-neighbour table. Each start
+// atom's environments grow by breadth-first levels in one queue, so the
+// environment of radius r is the queue's prefix after level r; it is hashed
+// as soon as it is complete. Scratch storage is per thread and reused from
+// molecule to molecule, so the walk allocates nothing per environment.
+
+#include "varnex/circularfp.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+
+#include "generators/canonical_string.h"
+#include "generators/modulus.h"
+#include "generators/subgraph_hash.h"
+#include "kvsystem/error.h"
+#include "varnex/generation.h"
+#include "varnex/typing.h"
+
+namespace Varnex {
+namespace {
+
+constexpr unsigned kDefaultBits = 4096;
+constexpr unsigned kDefaultMinRadius = 0;
+constexpr unsigned kDefaultMaxRadius = 5;
+constexpr unsigned kMinBits = 16;
+constexpr unsigned kMaxBits = 65535;
+constexpr unsigned kMaxGeneratorRadius = 10;
+
+struct CircularScratch {
+  KvHeavyNeighbourTable table;
+  KvSubgraphHasher hasher;
+  std::vector<unsigned> roots;
+  std::vector<unsigned> queue;
+  std::vector<unsigned char> visited;
+};
+
+CircularScratch& ThreadScratch() {
+  thread_local CircularScratch scratch;
+  return scratch;
+}
+
+// Calls emit(atoms, k) for every environment of radius minRadius (at least
+// 1) to maxRadius of every start atom, in emission order: radius by radius
+// per start atom, stopping after the first radius that added no atom (that
+// environment is still emitted).
+template <typename Emit>
+void WalkEnvironments(CircularScratch& s, unsigned minRadius, unsigned maxRadius, Emit&& emit) {
+  const KvHeavyNeighbourTable& g = s.table;
+  s.queue.resize(g.NumAtoms());
+  s.visited.assign(g.NumAtoms(), 0);
+  unsigned* queue = s.queue.data();
+  unsigned char* visited = s.visited.data();
+  for (const unsigned root : s.roots) {
+    queue[0] = root;
+    visited[root] = 1;
+    unsigned levelBegin = 0, levelEnd = 1, size = 1;
+    for (unsigned r = 1; r <= maxRadius; ++r) {
+      for (unsigned q = levelBegin; q < levelEnd; ++q) {
+        const unsigned atom = queue[q];
+        for (unsigned slot = g.Begin(atom); slot < g.End(atom); ++slot) {
+          const unsigned nbr = g.NbrAtom(slot);
+          if (visited[nbr]) continue;
+          visited[nbr] = 1;
+          queue[size++] = nbr;
+        }
+      }
+      levelBegin = levelEnd;
+      levelEnd = size;
+      if (r >= minRadius) emit(queue, size);
+      if (levelBegin == levelEnd) break;
+    }
+    for (unsigned q = 0; q < size; ++q) visited[queue[q]] = 0;
+  }
+}
+
+// Sets up the scratch for `mol`; false when the type arrays do not cover it.
+template <typename TypeVector>
+bool Prepare(const char* name, CircularScratch& s, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
+             const TypeVector& bondTypes) {
+  if (atomTypes.size() < mol.GetMaxAtomIdx() || bondTypes.size() < mol.GetMaxBondIdx()) {
+    KvSystem::KvThrow()->Warning("%s : atom or bond type array does not cover the molecule!", name);
+    return false;
+  }
+  s.table.Build(mol);
+  KvCollectRootAtoms(mol, s.roots);
+  return true;
+}
+
+// Room for every identifier: one per atom at radius 0 and per start atom
+// and emitted radius; radii beyond the atom count add nothing new.
+std::size_t ExpectedIds(unsigned n, unsigned minRadius, unsigned maxRadius) {
+  const unsigned top = std::min(maxRadius, n + 1);
+  return top >= minRadius ? std::size_t{top - minRadius + 1} * n : 0;
+}
+
+// Numeric identifiers through `sink`, in emission order.
+template <typename Sink>
+void GenerateNumericIds(CircularScratch& s, const KvChem::KvMolBase& mol, const unsigned* atomTypes,
+                        const unsigned* bondTypes, unsigned minRadius, unsigned maxRadius, Sink&& sink) {
+  const unsigned n = mol.GetMaxAtomIdx();
+  if (minRadius == 0)
+    for (unsigned a = 0; a < n; ++a) sink(atomTypes[a]);
+  if (maxRadius == 0) return;
+  s.hasher.Reset(s.table, atomTypes, bondTypes);
+  WalkEnvironments(s, minRadius, maxRadius, [&](const unsigned* atoms, unsigned k) {
+    sink(k == 1 ? atomTypes[atoms[0]] : s.hasher.Hash(atoms, k));
+  });
+}
+
+}  // namespace
+
+unsigned KvCircularIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol,
+                               std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes,
+                               unsigned minRadius, unsigned maxRadius, unsigned /*atomFlags*/,
+                               unsigned /*bondFlags*/) {
+  static constexpr const char* kName = "KvCircularIdGenerator()";
+  try {
+    ids.clear();
+    if (!mol.IsValid()) return 0;
+    CircularScratch& s = ThreadScratch();
+    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return 0;
+    ids.reserve(ExpectedIds(mol.GetMaxAtomIdx(), minRadius, maxRadius));
+    GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
+                       [&ids](std::uint32_t id) { ids.push_back(id); });
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
+  }
+  return static_cast<unsigned>(ids.size());
+}
+
+unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
+                               std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
+                               unsigned minRadius, unsigned maxRadius, unsigned /*atomFlags*/,
+                               unsigned /*bondFlags*/) {
+  static constexpr const char* kName = "KvCircularIdGenerator()";
+  try {
+    ids.clear();
+    if (!mol.IsValid()) return 0;
+    CircularScratch& s = ThreadScratch();
+    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return 0;
+    const unsigned n = mol.GetMaxAtomIdx();
+    ids.reserve(ExpectedIds(n, minRadius, maxRadius));
+    if (minRadius == 0)
+      for (unsigned a = 0; a < n; ++a) ids.push_back(atomTypes[a]);
+    if (maxRadius > 0) {
+      KvCanonicalStringBuilder canonical(mol, s.table, atomTypes, bondTypes);
+      WalkEnvironments(s, minRadius, maxRadius, [&](const unsigned* atoms, unsigned k) {
+        ids.push_back(k == 1 ? atomTypes[atoms[0]] : canonical.Build(atoms, k));
+      });
+    }
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
+  }
+  return static_cast<unsigned>(ids.size());
+}
+
+bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
+  return KvMakeCircularFP(fp, mol, kDefaultBits, kDefaultMinRadius, kDefaultMaxRadius,
+                          KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond);
+}
+
+bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
+  const auto* circularType = dynamic_cast<const KvFPCircularType*>(type);
+  if (circularType == nullptr || circularType->GetFPType() != KvFPType::Circular) {
+    KvSystem::KvThrow()->Warning("%s : invalid circular fingerprint type", "KvMakeCircularFP");
+    return false;
+  }
+  // Bits outside the packed fields: 40-43 and 60-63.
+  constexpr std::uint64_t kStrayBits = (UINT64_C(0xF) << 40) | (UINT64_C(0xF) << 60);
+  if (circularType->GetParameterWord() & kStrayBits)
+    KvSystem::KvThrow()->Warning("Unrecognised data in KvFPCircularType!");
+  return KvMakeCircularFP(fp, mol, circularType->GetNumBits(), circularType->GetMinDistance(),
+                          circularType->GetMaxDistance(), circularType->GetAtomTypes(), circularType->GetBondTypes());
+}
+
+bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minRadius,
+                      unsigned maxRadius, unsigned atomFlags, unsigned bondFlags) {
+  static constexpr const char* kName = "KvMakeCircularFP()";
+  try {
+    if (!mol.IsValid()) {
+      fp.SetFPTypeBase(nullptr);
+      return false;
+    }
+    auto* err = KvSystem::KvThrow();
+    if (bits < kMinBits || bits > kMaxBits) {
+      err->Warning("%s : invalid bit vector size %d for circular fingerprint (default %d is used)", kName,
+                   static_cast<int>(bits), static_cast<int>(kDefaultBits));
+      bits = kDefaultBits;
+    }
+    if (minRadius > kMaxGeneratorRadius) {
+      err->Warning("%s : invalid min radius %d for circular fingerprint (default %d is used)", kName,
+                   static_cast<int>(minRadius), static_cast<int>(kDefaultMinRadius));
+      minRadius = kDefaultMinRadius;
+    }
+    if (maxRadius > kMaxGeneratorRadius) {
+      err->Warning("%s : invalid max radius %d for circular fingerprint (default %d is used)", kName,
+                   static_cast<int>(maxRadius), static_cast<int>(kDefaultMaxRadius));
+      maxRadius = kDefaultMaxRadius;
+    }
+    if (minRadius > maxRadius) {
+      err->Warning("%s : invalid min radius %d > max radius %d for circular fingerprint (minradius = maxradius is "
+                   "used)",
+                   kName, static_cast<int>(minRadius), static_cast<int>(maxRadius));
+      minRadius = maxRadius;
+    }
+    if (atomFlags == 0 && bondFlags == 0) {
+      err->Warning("%s : invalid to have both atom and bond types set to be None (default types are used)!", kName);
+      atomFlags = KvFPAtomType::DefaultCircularAtom;
+      bondFlags = KvFPBondType::DefaultCircularBond;
+    }
+
+    fp.SetSize(bits);
+    fp.ClearBits();
+    const KvFPTypeBase* type =
+        KvGetCircularFPType(KvGraphFPVersion, bits, minRadius, maxRadius, atomFlags, bondFlags);
+
+    KvChem::KvGraphMol copy(mol);
+    KvPrepareForFingerprinting(copy, KvFPType::Circular);
+    if (copy.NumAtoms() > 0) {
+      thread_local std::vector<unsigned> atomTypes;
+      thread_local std::vector<unsigned> bondTypes;
+      KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, atomFlags, bondFlags);
+      CircularScratch& s = ThreadScratch();
+      if (!Prepare(kName, s, copy, atomTypes, bondTypes)) return false;
+      const KvFastModulus modulus(KvGetBitModulus(bits));
+      std::uint8_t* out = fp.GetBytesMutable();
+      GenerateNumericIds(s, copy, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
+                         [out, modulus](std::uint32_t id) {
+                           const std::uint32_t bit = modulus(id);
+                           out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));
+                         });
+    }
+    fp.SetFPTypeBase(type);
+    return true;
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
+    return false;
+  }
+}
+
+}  // namespace Varnex
