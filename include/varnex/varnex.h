@@ -22,3 +22,4 @@
 #include "varnex/fpio.h"
 #include "varnex/fpdatabase.h"
 #include "varnex/circularfp.h"
+#include "varnex/treefp.h"

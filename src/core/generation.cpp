@@ -12,6 +12,7 @@
 #include "varnex/lingofp.h"
 #include "varnex/maccs.h"
 #include "varnex/pathfp.h"
+#include "varnex/treefp.h"
 
 namespace Varnex {
 namespace {
@@ -28,7 +29,8 @@ bool Dispatch(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBas
       return KvMakeLingoFP(fp, mol);
     case KvFPType::Circular:
       return KvMakeCircularFP(fp, mol, type);
-    case KvFPType::Tree:              // KvMakeTreeFP(fp, mol, type)
+    case KvFPType::Tree:
+      return KvMakeTreeFP(fp, mol, type);
     case KvFPType::UnhashedPath:      // KvMakeUnhashedPathFP(fp, mol, type)
     case KvFPType::UnhashedCircular:  // KvMakeUnhashedCircularFP(fp, mol, type)
     case KvFPType::UnhashedTree:      // KvMakeUnhashedTreeFP(fp, mol, type)
