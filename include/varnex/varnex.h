@@ -23,3 +23,4 @@
 #include "varnex/fpdatabase.h"
 #include "varnex/circularfp.h"
 #include "varnex/treefp.h"
+#include "varnex/unhashedfp.h"

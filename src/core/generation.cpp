@@ -13,6 +13,7 @@
 #include "varnex/maccs.h"
 #include "varnex/pathfp.h"
 #include "varnex/treefp.h"
+#include "varnex/unhashedfp.h"
 
 namespace Varnex {
 namespace {
@@ -31,10 +32,12 @@ bool Dispatch(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBas
       return KvMakeCircularFP(fp, mol, type);
     case KvFPType::Tree:
       return KvMakeTreeFP(fp, mol, type);
-    case KvFPType::UnhashedPath:      // KvMakeUnhashedPathFP(fp, mol, type)
-    case KvFPType::UnhashedCircular:  // KvMakeUnhashedCircularFP(fp, mol, type)
-    case KvFPType::UnhashedTree:      // KvMakeUnhashedTreeFP(fp, mol, type)
-      return false;
+    case KvFPType::UnhashedPath:
+      return KvMakeUnhashedPathFP(fp, mol, type);
+    case KvFPType::UnhashedCircular:
+      return KvMakeUnhashedCircularFP(fp, mol, type);
+    case KvFPType::UnhashedTree:
+      return KvMakeUnhashedTreeFP(fp, mol, type);
     default:
       return false;
   }

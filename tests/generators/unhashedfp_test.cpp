@@ -1,0 +1,266 @@
+// Unhashed path, tree and circular fingerprints: the stored text byte by
+// byte, exact identifiers of small molecules, the canonical linear string
+// (branches, ring closures, ties), typed forms and their errors, and
+// atom-order independence over symmetric and ring-rich molecules.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "generators/unhashed_text.h"
+#include "graph_fp_test_util.h"
+#include "varnex/circularfp.h"
+#include "varnex/generation.h"
+#include "varnex/pathfp.h"
+#include "varnex/similarity.h"
+#include "varnex/treefp.h"
+#include "varnex/typing.h"
+#include "varnex/unhashedfp.h"
+
+namespace {
+
+using namespace Varnex;
+using KvChem::KvMol;
+using VarnexTest::CaptureSink;
+using VarnexTest::Mol;
+
+std::vector<unsigned char> StoredBytes(const KvFingerPrint& fp) {
+  return std::vector<unsigned char>(fp.GetBytes(), fp.GetBytes() + fp.NumBytes());
+}
+
+// The stored text up to its first zero byte.
+std::string StoredText(const KvFingerPrint& fp) {
+  const char* text = reinterpret_cast<const char*>(fp.GetBytes());
+  return std::string(text, strnlen(text, fp.NumBytes()));
+}
+
+std::vector<std::string> Tokens(const KvFingerPrint& fp) {
+  std::istringstream in(StoredText(fp));
+  std::vector<std::string> tokens;
+  for (std::string token; in >> token;) tokens.push_back(token);
+  return tokens;
+}
+
+// The three kinds with their default parameters, through the entry point.
+std::vector<KvFingerPrint> AllUnhashed(const KvMol& mol) {
+  std::vector<KvFingerPrint> fps(3);
+  const unsigned kinds[3] = {KvFPType::UnhashedPath, KvFPType::UnhashedTree, KvFPType::UnhashedCircular};
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(KvMakeFP(fps[i], mol, KvGetFPType(kinds[i])));
+  return fps;
+}
+
+TEST(UnhashedText, LayoutByteByByte) {
+  const std::set<std::string> ids = {"BC", "A"};
+  KvFingerPrint fp;
+  KvSetUnhashedText(fp, ids, false);
+  EXPECT_EQ(fp.GetSize(), 64u);
+  EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{'A', ' ', 'B', 'C', ' ', ' ', ' ', 0}));
+  EXPECT_EQ(StoredText(fp), "A BC   ");  // up to three trailing spaces
+  KvSetUnhashedText(fp, ids, true);
+  EXPECT_EQ(fp.GetSize(), 72u);
+  EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{'A', ' ', 'B', 'C', ' ', ' ', ' ', 0, 0}));
+  // A text that fills whole words needs no padding: its last space becomes 0.
+  KvSetUnhashedText(fp, {"ABC"}, false);
+  EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{'A', 'B', 'C', 0}));
+  // Byte-wise order: a prefix sorts first, upper case before lower case.
+  KvSetUnhashedText(fp, {"b", "a", "B", "ab"}, false);
+  EXPECT_EQ(StoredText(fp), "B a ab b   ");
+  // No identifiers: one word of zero bytes, plus the path kind's extra zero.
+  KvSetUnhashedText(fp, {}, false);
+  EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{0, 0, 0, 0}));
+  KvSetUnhashedText(fp, {}, true);
+  EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{0, 0, 0, 0, 0}));
+}
+
+TEST(UnhashedFP, ExactIdentifiersOfMethanol) {
+  const KvMol methanol = Mol("CO");
+  KvFingerPrint fp;
+  ASSERT_TRUE(KvMakeFP(fp, methanol, KvGetFPType(KvFPType::UnhashedCircular)));
+  // Radius 0 atoms and the two-atom environment, written once each; the
+  // canonical string starts at the atom with the smaller type string.
+  EXPECT_EQ(Tokens(fp), (std::vector<std::string>{"[C;h3]", "[C;h3]-[O;h1]", "[O;h1]"}));
+  EXPECT_EQ(fp.GetSize(), 8u * 28u);  // 27 characters and spaces fill 7 words exactly
+  EXPECT_EQ(fp.GetFPTypeBase(), KvGetUnhashedCircularFPType(KvGraphFPVersion, 0, 5, 4239, 1));
+
+  // Tree: a two-atom fragment reads from the greater atom string.
+  ASSERT_TRUE(KvMakeUnhashedTreeFP(fp, methanol, 1, 1, KvFPAtomType::DefaultTreeAtom, 1));
+  EXPECT_EQ(Tokens(fp), (std::vector<std::string>{"[O;D1;^3]-[C;D1;^3]"}));
+  EXPECT_EQ(fp.NumBytes() % 4, 0u);
+
+  // Path: both directions, plus the extra zero byte.
+  ASSERT_TRUE(KvMakeUnhashedPathFP(fp, methanol, 1, 1, KvFPAtomType::DefaultTreeAtom, 1));
+  EXPECT_EQ(Tokens(fp), (std::vector<std::string>{"[C;D1;^3]-[O;D1;^3]", "[O;D1;^3]-[C;D1;^3]"}));
+  EXPECT_EQ(fp.NumBytes() % 4, 1u);
+  EXPECT_EQ(fp.GetBytes()[fp.NumBytes() - 1], 0u);
+  EXPECT_EQ(fp.GetBytes()[fp.NumBytes() - 2], 0u);
+}
+
+TEST(UnhashedFP, CanonicalStringsOfBranchesAndRings) {
+  KvFingerPrint fp;
+  // Isobutane's whole set from its middle atom (the smallest type string):
+  // two branches in parentheses, the last neighbour without.
+  ASSERT_TRUE(KvMakeUnhashedCircularFP(fp, Mol("CC(C)C"), 1, 1, 4239, 1));
+  EXPECT_EQ(Tokens(fp), (std::vector<std::string>{"[C;h1](-[C;h3])(-[C;h3])-[C;h3]", "[C;h1]-[C;h3]"}));
+  // Benzene's ring: the closing bond is not written.
+  ASSERT_TRUE(KvMakeUnhashedCircularFP(fp, Mol("c1ccccc1"), 3, 3, 4239, 1));
+  EXPECT_EQ(Tokens(fp), (std::vector<std::string>{"[c;h1](:[c;h1]:[c;h1]:[c;h1]:[c;h1]:[c;h1])"}));
+  // Tree fragments of three atoms or more use the same strings.
+  ASSERT_TRUE(KvMakeUnhashedTreeFP(fp, Mol("CC(C)C"), 3, 3, 4239, 1));
+  EXPECT_EQ(Tokens(fp), (std::vector<std::string>{"[C;h1](-[C;h3])(-[C;h3])-[C;h3]"}));
+}
+
+TEST(UnhashedFP, RepeatedIdentifiersAreWrittenOnce) {
+  KvFingerPrint fp;
+  ASSERT_TRUE(KvMakeUnhashedCircularFP(fp, Mol("C12C3C4C1C5C2C3C45"), 0, 5, 4239, 1));
+  const std::vector<std::string> tokens = Tokens(fp);
+  // Cubane's eight atoms are alike: one string per radius 0 to 3.
+  EXPECT_EQ(tokens.size(), 4u);
+  EXPECT_EQ(std::set<std::string>(tokens.begin(), tokens.end()).size(), tokens.size());
+}
+
+TEST(UnhashedFP, EmptyAndInvalidMolecules) {
+  for (const KvFingerPrint& fp : AllUnhashed(KvMol())) {
+    EXPECT_TRUE(fp.GetFPTypeBase() != nullptr);
+    EXPECT_EQ(StoredText(fp), "");
+    EXPECT_EQ(fp.CountBits(), 0u);
+  }
+  KvFingerPrint fp;
+  ASSERT_TRUE(KvMakeUnhashedPathFP(fp, KvMol(), 0, 5, 191, 3));
+  EXPECT_EQ(fp.GetSize(), 40u);
+  ASSERT_TRUE(KvMakeUnhashedTreeFP(fp, KvMol(), 0, 4, 63, 1));
+  EXPECT_EQ(fp.GetSize(), 32u);
+  KvMol invalid;
+  invalid.SetInvalid();
+  EXPECT_FALSE(KvMakeUnhashedCircularFP(fp, invalid, 0, 5, 4239, 1));
+  EXPECT_EQ(fp.GetFPTypeBase(), nullptr);
+}
+
+TEST(UnhashedFP, TypedFormsCheckTheKind) {
+  const KvMol mol = Mol("CC(=O)Nc1ccc(O)cc1");
+  const KvFPTypeBase* pathType = KvGetUnhashedPathFPType(KvGraphFPVersion, 1, 3, 191, 3);
+  KvFingerPrint fp, explicitFp;
+  ASSERT_TRUE(KvMakeUnhashedPathFP(fp, mol, pathType));
+  ASSERT_TRUE(KvMakeUnhashedPathFP(explicitFp, mol, 1, 3, 191, 3));
+  EXPECT_TRUE(fp == explicitFp);
+  EXPECT_EQ(fp.GetFPTypeBase(), pathType);
+
+  struct Case {
+    bool (*make)(KvFingerPrint&, const KvChem::KvMolBase&, const KvFPTypeBase*);
+    const KvFPTypeBase* wrong;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {&KvMakeUnhashedPathFP, KvGetFPType(KvFPType::UnhashedCircular), "Invalid path fingerprint type"},
+      {&KvMakeUnhashedPathFP, KvGetFPType(KvFPType::Path), "Invalid path fingerprint type"},
+      {&KvMakeUnhashedCircularFP, KvGetFPType(KvFPType::Circular), "Invalid circular fingerprint type"},
+      {&KvMakeUnhashedTreeFP, KvGetFPType(KvFPType::UnhashedPath), "Invalid unhashed tree fingerprint type"},
+      {&KvMakeUnhashedTreeFP, nullptr, "Invalid unhashed tree fingerprint type"},
+  };
+  for (const Case& c : cases) {
+    CaptureSink sink;
+    KvFingerPrint untouched = fp;
+    EXPECT_FALSE(c.make(untouched, mol, c.wrong)) << c.message;
+    const auto messages = sink.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, c.message);
+    EXPECT_EQ(messages[0].level, KvSystem::KvErrorLevel::Error);
+    EXPECT_TRUE(untouched == fp);
+  }
+  // Stray bits above the four fields: warned, known fields used.
+  CaptureSink sink;
+  const KvFPTypeBase* treeType = KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 3, 63, 1);
+  KvFPUnhashedTreeType stray(KvGraphFPVersion,
+                             static_cast<const KvFPGraphTypeBase*>(treeType)->GetParameterWord() | (UINT64_C(1) << 50));
+  ASSERT_TRUE(KvMakeUnhashedTreeFP(fp, mol, &stray));
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Unrecognised data!"});
+  EXPECT_EQ(fp.GetFPTypeBase(), treeType);
+}
+
+// The stored path tokens are the distinct texts of the path id generator.
+TEST(UnhashedFP, PathTokensAreThePathTexts) {
+  for (const std::string smiles : {"c1ccccc1CC(=O)O", "CC(C)(C)CCl", "C1CC2CCC1C2"}) {
+    const KvMol mol = Mol(smiles);
+    KvMol copy(mol);
+    KvPrepareForFingerprinting(copy, KvFPType::UnhashedPath);
+    std::vector<std::string> atomTypes, bondTypes;
+    KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, 191, 3);
+    std::set<std::string> expected;
+    KvPathIdGenerator(expected, copy, atomTypes, bondTypes, 0, 5);
+    KvFingerPrint fp;
+    ASSERT_TRUE(KvMakeUnhashedPathFP(fp, mol, 0, 5, 191, 3));
+    EXPECT_EQ(Tokens(fp), std::vector<std::string>(expected.begin(), expected.end())) << smiles;
+  }
+}
+
+TEST(UnhashedFP, AtomOrderDoesNotMatter) {
+  const std::vector<std::string> molecules = {
+      "C12C3C4C1C5C2C3C45",                               // cubane
+      "C1C2CC3CC1CC(C2)C3",                               // adamantane
+      "c1cc2cc3ccc(cc4ccc(cc5ccc(cc1n2)[nH]5)n4)[nH]3",  // porphine
+      "C1CC2CCC3CCCC4CCC(C1)C2C34",                       // fused rings
+      "CC(C)(C)c1ccc(O)c(C(C)(C)C)c1",
+      "OC(=O)C(F)(F)C(F)(F)C(=O)O",
+      "C1CC2CC1C1CCCCC21",
+  };
+  for (const std::string& smiles : molecules) {
+    const KvMol mol = Mol(smiles);
+    const std::vector<KvFingerPrint> reference = AllUnhashed(VarnexTest::PermutedMol(mol, 0));
+    const std::vector<KvFingerPrint> canonical = AllUnhashed(Mol(KvChem::KvMolToSmiles(mol)));
+    const std::vector<KvFingerPrint> original = AllUnhashed(mol);
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_TRUE(original[k] == canonical[k]) << smiles << " kind " << k;
+      EXPECT_EQ(KvTanimoto(original[k], canonical[k]), 1.0f);
+    }
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+      const std::vector<KvFingerPrint> permuted = AllUnhashed(VarnexTest::PermutedMol(mol, seed));
+      for (int k = 0; k < 3; ++k)
+        EXPECT_TRUE(permuted[k] == reference[k]) << smiles << " kind " << k << " seed " << seed << "\n"
+                                                 << StoredText(permuted[k]) << "\n"
+                                                 << StoredText(reference[k]);
+    }
+  }
+}
+
+// With element and bond order only, the two oxygens of a carboxyl group have
+// equal strings and equal neighbours, yet are not interchangeable: refinement
+// leaves them tied and the tie-break has to try both.
+TEST(UnhashedFP, TiesRefinementCannotSplitDoNotDependOnAtomOrder) {
+  for (const std::string smiles : {"CC(=O)O", "OC(=O)CC(=O)O", "O=C1CCC(O)CC1", "NC(=O)C(N)=O"}) {
+    const KvMol mol = Mol(smiles);
+    KvFingerPrint reference;
+    ASSERT_TRUE(KvMakeUnhashedCircularFP(reference, VarnexTest::PermutedMol(mol, 0), 0, 4, 1, 1));
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+      KvFingerPrint fp;
+      ASSERT_TRUE(KvMakeUnhashedCircularFP(fp, VarnexTest::PermutedMol(mol, seed), 0, 4, 1, 1));
+      EXPECT_TRUE(fp == reference) << smiles << " seed " << seed << "\n"
+                                   << StoredText(fp) << "\n"
+                                   << StoredText(reference);
+    }
+  }
+}
+
+// Identifiers never contain white space, so the stored text splits back into
+// exactly the distinct identifiers; checked over real molecules.
+TEST(UnhashedFP, RealMoleculesStoreWellFormedText) {
+  const std::vector<std::string> smiles = VarnexTest::NciSmiles(300);
+  for (size_t i = 0; i < smiles.size(); i += 3) {
+    KvMol mol;
+    if (!KvChem::KvSmilesToMol(smiles[i], mol)) continue;
+    for (const KvFingerPrint& fp : AllUnhashed(mol)) {
+      const bool path = fp.GetFPTypeBase()->GetFPType() == KvFPType::UnhashedPath;
+      ASSERT_EQ(fp.NumBytes() % 4, path ? 1u : 0u) << smiles[i];
+      const std::string text = StoredText(fp);
+      EXPECT_EQ(text.size(), fp.NumBytes() - (path ? 2 : 1)) << smiles[i];
+      const std::vector<std::string> tokens = Tokens(fp);
+      EXPECT_TRUE(std::is_sorted(tokens.begin(), tokens.end())) << smiles[i];
+      EXPECT_EQ(std::set<std::string>(tokens.begin(), tokens.end()).size(), tokens.size()) << smiles[i];
+    }
+  }
+}
+
+}  // namespace
