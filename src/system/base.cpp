@@ -1,6 +1,7 @@
 #include "kvsystem/base.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 #include <shared_mutex>
 #include <unordered_map>
@@ -48,7 +49,11 @@ std::string KvGetTag(KvTag tag) {
 bool KvCheckTypeMismatch(KvTag tag, std::uint64_t found, std::uint64_t wanted) {
   if (found == wanted) return true;
   std::string name = KvGetTag(tag);
-  if (name.empty()) name.assign("#").append(std::to_string(tag));  // GCC 12 warns falsely on "#" + string
+  if (name.empty()) {
+    char number[16];
+    std::snprintf(number, sizeof number, "#%u", static_cast<unsigned>(tag));
+    name = number;
+  }
   KvThrow()->Warning("KvCheckTypeMismatch() data under tag %s has type id 0x%016llX, expected 0x%016llX",
                      name.c_str(), static_cast<unsigned long long>(found), static_cast<unsigned long long>(wanted));
   return false;
