@@ -53,7 +53,10 @@ void SetPatternKeys(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const MolPr
       if (record.search->SingleMatch(mol)) SetKey(fp, record.key);
       continue;
     }
-    const unsigned matches = CountUpToTwo(*record.search, mol);
+    // When the screen proves there is no second unique match, one match is
+    // all there is to find.
+    const bool mayRepeat = profile == nullptr || keys.screens[i].MayMatchTwice(*profile);
+    const unsigned matches = mayRepeat ? CountUpToTwo(*record.search, mol) : (record.search->SingleMatch(mol) ? 1 : 0);
     if (matches >= 1) SetKey(fp, record.key);
     if (matches >= 2) SetKey(fp, record.countKey);
   }

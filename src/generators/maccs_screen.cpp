@@ -236,6 +236,124 @@ std::optional<BondKindMask> ReadBondExpression(std::string_view text) {
   return bound->mask;
 }
 
+// The ring bonds of a molecule as neighbour lists, for the cycle walk.
+struct RingGraph {
+  std::vector<unsigned> offsets;  // neighbours of atom a: nbrs[offsets[a] .. offsets[a + 1])
+  std::vector<unsigned> nbrs;
+  std::vector<std::uint8_t> hetero;  // neither C nor H
+  std::vector<std::uint8_t> onPath;
+};
+
+// Walks the simple paths of ring bonds that start at `start` and visit only
+// higher atom indices, so that each cycle is seen from its lowest atom (once
+// in each direction). `atoms` counts the atoms on the path so far.
+class CycleWalk {
+ public:
+  CycleWalk(RingGraph& g, MolProfile& profile) : g_(g), profile_(profile) {}
+
+  // False when the step budget ran out (a dense cage); the results are then
+  // incomplete and must not be used.
+  bool Run() {
+    for (unsigned start = 0; start + 1 < g_.offsets.size(); ++start) {
+      if (g_.offsets[start] == g_.offsets[start + 1]) continue;
+      start_ = start;
+      g_.onPath[start] = 1;
+      Extend(start, 1, g_.hetero[start] != 0);
+      g_.onPath[start] = 0;
+      if (steps_ > kStepBudget) return false;
+    }
+    for (unsigned k = 3; k <= kMaxCycleAtoms; ++k)
+      profile_.cycleCount[k] = static_cast<std::uint8_t>(std::min(found_[k] / 2, 2u));
+    return true;
+  }
+
+ private:
+  static constexpr unsigned kStepBudget = 1u << 20;
+
+  void Extend(unsigned atom, unsigned atoms, bool hetero) {
+    for (unsigned k = g_.offsets[atom]; k < g_.offsets[atom + 1]; ++k) {
+      if (++steps_ > kStepBudget) return;
+      const unsigned next = g_.nbrs[k];
+      if (next == start_) {
+        if (atoms >= 3) {
+          profile_.cycleLengths |= static_cast<std::uint16_t>(1u << atoms);
+          if (hetero) profile_.heteroCycleLengths |= static_cast<std::uint16_t>(1u << atoms);
+          ++found_[atoms];
+        }
+        continue;
+      }
+      if (next < start_ || g_.onPath[next] || atoms == kMaxCycleAtoms) continue;
+      g_.onPath[next] = 1;
+      Extend(next, atoms + 1, hetero || g_.hetero[next] != 0);
+      g_.onPath[next] = 0;
+    }
+  }
+
+  RingGraph& g_;
+  MolProfile& profile_;
+  unsigned start_ = 0;
+  unsigned steps_ = 0;
+  std::array<unsigned, kMaxCycleAtoms + 1> found_{};
+};
+
+// Cycle lengths, cycle counts and the largest ring system of a molecule.
+void ProfileRings(const KvChem::KvMolBase& mol, MolProfile& profile) {
+  thread_local RingGraph g;
+  const unsigned n = mol.NumAtoms();
+  g.offsets.assign(n + 1, 0);
+  g.hetero.assign(n, 0);
+  g.onPath.assign(n, 0);
+  for (const KvChem::KvBondBase* bond : mol.Bonds()) {
+    if (!bond->IsInRing()) continue;
+    ++g.offsets[bond->GetBeginAtom()->GetIdx() + 1];
+    ++g.offsets[bond->GetEndAtom()->GetIdx() + 1];
+  }
+  for (unsigned a = 0; a < n; ++a) g.offsets[a + 1] += g.offsets[a];
+  g.nbrs.resize(g.offsets[n]);
+  // Fill using offsets[a] as the cursor of atom a, then shift back.
+  for (const KvChem::KvBondBase* bond : mol.Bonds()) {
+    if (!bond->IsInRing()) continue;
+    const unsigned b = bond->GetBeginAtom()->GetIdx();
+    const unsigned e = bond->GetEndAtom()->GetIdx();
+    g.nbrs[g.offsets[b]++] = e;
+    g.nbrs[g.offsets[e]++] = b;
+  }
+  for (unsigned a = n; a > 0; --a) g.offsets[a] = g.offsets[a - 1];
+  g.offsets[0] = 0;
+  for (const KvChem::KvAtomBase* atom : mol.Atoms()) {
+    const unsigned cls = ElementClassOf(atom->GetAtomicNum());
+    g.hetero[atom->GetIdx()] = cls != ElementClass::C && cls != ElementClass::H;
+  }
+
+  // Ring systems: atoms joined by ring bonds, found by a flood fill that
+  // reuses onPath as the visited mark.
+  thread_local std::vector<unsigned> todo;
+  for (unsigned start = 0; start < n; ++start) {
+    if (g.onPath[start] || g.offsets[start] == g.offsets[start + 1]) continue;
+    unsigned size = 0;
+    todo.assign(1, start);
+    g.onPath[start] = 1;
+    while (!todo.empty()) {
+      const unsigned atom = todo.back();
+      todo.pop_back();
+      ++size;
+      for (unsigned k = g.offsets[atom]; k < g.offsets[atom + 1]; ++k)
+        if (!g.onPath[g.nbrs[k]]) {
+          g.onPath[g.nbrs[k]] = 1;
+          todo.push_back(g.nbrs[k]);
+        }
+    }
+    profile.largestRingSystem = std::max(profile.largestRingSystem, size);
+  }
+  std::fill(g.onPath.begin(), g.onPath.end(), 0);
+
+  if (!CycleWalk(g, profile).Run()) {
+    // Too many paths to walk: claim every cycle, so that nothing is screened out.
+    profile.cycleLengths = profile.heteroCycleLengths = 0xFFFF;
+    profile.cycleCount.fill(2);
+  }
+}
+
 bool IsBondChar(char c) {
   return c == '-' || c == '=' || c == '#' || c == ':' || c == '~' || c == '@' || c == '!' || c == ';' || c == '&' ||
          c == ',';
@@ -288,6 +406,7 @@ void BuildProfile(const KvChem::KvMolBase& mol, MolProfile& profile) {
     profile.hasRingBond = profile.hasRingBond || ring;
     profile.hasAromaticBond = profile.hasAromaticBond || order == kAromatic;
   }
+  if (profile.hasRingBond) ProfileRings(mol, profile);
 }
 
 PatternScreen::PatternScreen(std::string_view smarts) {
@@ -306,6 +425,7 @@ PatternScreen::PatternScreen(std::string_view smarts) {
 // ring closures and '.' separators. Fails on anything else.
 bool PatternScreen::Analyse(std::string_view smarts) {
   std::vector<AtomKindMask> atoms;
+  std::vector<std::pair<unsigned, unsigned>> ends;  // query atoms of each entry of edges_
   struct Opening {
     unsigned atom;
     std::string_view bond;
@@ -320,6 +440,7 @@ bool PatternScreen::Analyse(std::string_view smarts) {
     const auto bonds = ReadBondExpression(bondText);
     if (!bonds) return false;
     edges_.push_back({ClassesOf(atoms[a]), ClassesOf(atoms[b]), *bonds});
+    ends.emplace_back(a, b);
     return true;
   };
   auto takeBond = [&](std::size_t pos) {
@@ -399,6 +520,7 @@ bool PatternScreen::Analyse(std::string_view smarts) {
     return false;
 
   numAtoms_ = static_cast<unsigned>(atoms.size());
+  AnalyseShape(atoms, ends);
   std::array<unsigned, kNumAtomKinds> kindDemand{};
   std::array<unsigned, ElementClass::Count> classDemand{};
   for (const AtomKindMask mask : atoms) {
@@ -426,10 +548,59 @@ bool PatternScreen::Analyse(std::string_view smarts) {
   return true;
 }
 
+// The shape facts the ring and count screens use: one simple cycle, ring
+// bonds only, a single atom.
+void PatternScreen::AnalyseShape(const std::vector<AtomKindMask>& atoms,
+                                 const std::vector<std::pair<unsigned, unsigned>>& ends) {
+  const auto n = static_cast<unsigned>(atoms.size());
+  if (n == 1) singleAtom_ = atoms[0];
+  std::vector<unsigned> degree(n, 0), component(n);
+  for (unsigned a = 0; a < n; ++a) component[a] = a;
+  auto find = [&](unsigned a) {
+    while (component[a] != a) a = component[a] = component[component[a]];
+    return a;
+  };
+  bool ringOnly = !ends.empty();
+  for (std::size_t e = 0; e < ends.size(); ++e) {
+    ++degree[ends[e].first];
+    ++degree[ends[e].second];
+    component[find(ends[e].first)] = find(ends[e].second);
+    if (edges_[e].bondKinds & ~RingKinds()) ringOnly = false;
+  }
+  bool connected = true;
+  for (unsigned a = 1; a < n; ++a) connected = connected && find(a) == find(0);
+  ringBondsOnly_ = connected && ringOnly;
+  const bool allDegreeTwo = std::all_of(degree.begin(), degree.end(), [](unsigned d) { return d == 2; });
+  if (connected && n >= 3 && n <= kMaxCycleAtoms && ends.size() == n && allDegreeTwo) {
+    cycleAtoms_ = n;
+    constexpr ClassMask kCarbonOrHydrogen = (1u << ElementClass::C) | (1u << ElementClass::H);
+    heteroCycle_ = std::any_of(atoms.begin(), atoms.end(),
+                               [](AtomKindMask m) { return (ClassesOf(m) & kCarbonOrHydrogen) == 0; });
+  }
+}
+
+bool PatternScreen::MayMatchTwice(const MolProfile& profile) const {
+  if (!active_) return true;
+  if (cycleAtoms_ != 0) return profile.cycleCount[cycleAtoms_] >= 2;
+  if (singleAtom_ != 0) {
+    unsigned atoms = 0;
+    for (AtomKindMask kinds = singleAtom_; kinds != 0 && atoms < 2; kinds &= kinds - 1)
+      atoms += profile.kindCount[static_cast<unsigned>(std::countr_zero(kinds))];
+    return atoms >= 2;
+  }
+  return true;
+}
+
 bool PatternScreen::MayMatch(const MolProfile& profile) const {
   if (!active_) return true;
   if (profile.numAtoms < numAtoms_) return false;
   if (needsCycle_ && !profile.hasRingBond) return false;
+  if (cycleAtoms_ != 0) {
+    const auto bit = static_cast<std::uint16_t>(1u << cycleAtoms_);
+    if (!(profile.cycleLengths & bit)) return false;
+    if (heteroCycle_ && !(profile.heteroCycleLengths & bit)) return false;
+  }
+  if (ringBondsOnly_ && profile.largestRingSystem < numAtoms_) return false;
   for (const AtomKindMask mask : atomMasks_)
     if ((mask & profile.atomKinds) == 0) return false;
   for (const Need& need : kindNeeds_)

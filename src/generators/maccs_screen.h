@@ -8,7 +8,11 @@
 // upper bound of the atom kinds it can match, and for each query bond an upper
 // bound of the bond kinds. A pattern may match only when every query atom and
 // every query bond finds a partner in the profile and the molecule has enough
-// atoms of each kind that some query atoms demand exclusively.
+// atoms of each kind that some query atoms demand exclusively. Ring patterns
+// are screened by the cycles of the molecule: a pattern that is one simple
+// cycle of k atoms needs a k-cycle (through a hetero atom when the pattern
+// demands one), and a connected pattern of ring bonds only needs a ring system
+// of at least as many atoms.
 //
 // The bounds are conservative: a primitive the screen does not model counts
 // as "matches anything", and a pattern text it cannot read gets a screen that
@@ -19,6 +23,7 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kvchem/mol.h"
@@ -45,12 +50,23 @@ using BondKindMask = std::uint16_t;
 // The element class of an atomic number.
 unsigned ElementClassOf(unsigned atomicNum);
 
+// Cycle lengths the ring screens look at: 3 to this many atoms.
+inline constexpr unsigned kMaxCycleAtoms = 8;
+
 // What the screens need to know about one molecule. Plain data, built on the
 // caller's stack.
 struct MolProfile {
   unsigned numAtoms = 0;
   bool hasRingBond = false;
   bool hasAromaticBond = false;
+  // Bit k: the molecule has a simple cycle of k atoms (k = 3 .. 8); the
+  // hetero form counts only cycles through an atom that is neither C nor H.
+  std::uint16_t cycleLengths = 0;
+  std::uint16_t heteroCycleLengths = 0;
+  // Distinct simple cycles of each length, counted no further than 2.
+  std::array<std::uint8_t, kMaxCycleAtoms + 1> cycleCount{};
+  // Atoms of the largest set joined by ring bonds.
+  unsigned largestRingSystem = 0;
   AtomKindMask atomKinds = 0;
   std::array<std::uint32_t, kNumAtomKinds> kindCount{};
   std::array<std::uint32_t, ElementClass::Count> classCount{};
@@ -69,6 +85,9 @@ class PatternScreen {
 
   // False only when the pattern certainly has no match in the profiled molecule.
   bool MayMatch(const MolProfile& profile) const;
+  // False only when the pattern certainly has fewer than two unique matches
+  // (atom sets); modelled for single-atom and simple-cycle patterns.
+  bool MayMatchTwice(const MolProfile& profile) const;
   // Whether the pattern text was understood (else MayMatch is always true).
   bool IsActive() const { return active_; }
 
@@ -84,10 +103,15 @@ class PatternScreen {
   };
 
   bool Analyse(std::string_view smarts);
+  void AnalyseShape(const std::vector<AtomKindMask>& atoms, const std::vector<std::pair<unsigned, unsigned>>& ends);
 
   bool active_ = false;
   bool needsCycle_ = false;
   unsigned numAtoms_ = 0;
+  unsigned cycleAtoms_ = 0;     // k when the pattern is one simple cycle of k atoms, else 0
+  bool heteroCycle_ = false;    // that cycle has an atom that cannot be C or H
+  bool ringBondsOnly_ = false;  // connected, and every bond can match ring bonds only
+  AtomKindMask singleAtom_ = 0;  // the bound of a one-atom pattern, else 0
   std::vector<AtomKindMask> atomMasks_;  // one per distinct query atom bound
   std::vector<Edge> edges_;
   std::vector<Need> kindNeeds_;   // query atoms bound to one atom kind

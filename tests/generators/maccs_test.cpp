@@ -341,6 +341,36 @@ TEST(MaccsScreens, UnreadableTextLetsEverythingThrough) {
   EXPECT_FALSE(nitrogen.MayMatch(profile));
 }
 
+TEST(MaccsScreens, ProfileCyclesAndRingSystems) {
+  struct Case {
+    const char* smiles;
+    std::uint16_t lengths;
+    std::uint16_t heteroLengths;
+    unsigned sixRings;  // counted no further than 2
+    unsigned largestSystem;
+  };
+  const Case cases[] = {
+      {"CCO", 0, 0, 0, 0},
+      {"c1ccccc1", 1u << 6, 0, 1, 6},
+      {"c1ccncc1", 1u << 6, 1u << 6, 1, 6},
+      {"c1ccc2ccccc2c1", 1u << 6, 0, 2, 10},        // the 10-cycle is beyond the walk
+      {"c1ccc(cc1)-c1ccccc1", 1u << 6, 0, 2, 6},    // two systems of 6
+      {"C1CC2CCC1CC2", 1u << 6, 0, 2, 8},           // three 6-cycles, any two bridges
+      {"C1CCC2(CC1)CCC2", (1u << 4) | (1u << 6), 0, 1, 9},
+      {"C1OC1", 1u << 3, 1u << 3, 0, 3},
+  };
+  for (const Case& c : cases) {
+    KvMol mol = Mol(c.smiles);
+    KvPrepareForFingerprinting(mol, KvFPType::MACCS166);
+    Maccs::MolProfile profile;
+    Maccs::BuildProfile(mol, profile);
+    EXPECT_EQ(profile.cycleLengths, c.lengths) << c.smiles;
+    EXPECT_EQ(profile.heteroCycleLengths, c.heteroLengths) << c.smiles;
+    EXPECT_EQ(profile.cycleCount[6], c.sixRings) << c.smiles;
+    EXPECT_EQ(profile.largestRingSystem, c.largestSystem) << c.smiles;
+  }
+}
+
 TEST(MaccsScreens, ScreenedEqualsUnscreenedOnRealMolecules) {
   std::vector<std::string> smiles = NciSmiles(2000);
   // Cases that stress the bounds: charges, isotopes, hydrogens as atoms,
@@ -348,7 +378,9 @@ TEST(MaccsScreens, ScreenedEqualsUnscreenedOnRealMolecules) {
   // every size the keys name.
   for (const char* extra : {"[13CH3]C", "[NH4+].[Cl-]", "[H]OC([H])([H])C", "*CC", "C1CC1", "C1CCC1",
                             "C1CCCCCC1", "C1CCCCCCC1", "S1SS1", "O=S(=O)(O)O", "FC(Cl)(Br)I", "C[Si](C)(C)O",
-                            "N#N", "O=[N+][O-]", "c1ccc2[nH]ccc2c1", "[Fe+2].[O-]C=O", "C=C=C", "CC#CC"})
+                            "N#N", "O=[N+][O-]", "c1ccc2[nH]ccc2c1", "[Fe+2].[O-]C=O", "C=C=C", "CC#CC",
+                            "C12C3C4C1C5C2C3C45", "C1CCC2(CC1)CCCC2", "C1CC2CCC1CC2", "C1CCCCCCCCCCC1",
+                            "c1ccc2ncccc2c1", "C1OC1", "C1CNC1", "O1CCCCCC1"})
     smiles.push_back(extra);
   size_t compared = 0;
   for (const std::string& s : smiles) {
