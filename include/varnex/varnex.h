@@ -24,3 +24,4 @@
 #include "varnex/circularfp.h"
 #include "varnex/treefp.h"
 #include "varnex/unhashedfp.h"
+#include "varnex/fpbin.h"
