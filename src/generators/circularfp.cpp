@@ -11,10 +11,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <optional>
 
 #include "generators/canonical_string.h"
 #include "generators/modulus.h"
 #include "generators/subgraph_hash.h"
+#include "generators/working_mol.h"
 #include "kvsystem/error.h"
 #include "varnex/generation.h"
 #include "varnex/typing.h"
@@ -217,17 +219,24 @@ bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned 
     const KvFPTypeBase* type =
         KvGetCircularFPType(KvGraphFPVersion, bits, minRadius, maxRadius, atomFlags, bondFlags);
 
-    KvChem::KvGraphMol copy(mol);
-    KvPrepareForFingerprinting(copy, KvFPType::Circular);
-    if (copy.NumAtoms() > 0) {
+    // A molecule already in the prepared state is read directly (typing then
+    // runs no perception on it, hence the const_cast); otherwise a copy.
+    std::optional<KvChem::KvGraphMol> copy;
+    KvChem::KvMolBase* work = const_cast<KvChem::KvMolBase*>(&mol);
+    if (!KvIsReadyForTyping(mol, atomFlags, bondFlags)) {
+      copy.emplace(mol);
+      KvPrepareForFingerprinting(*copy, KvFPType::Circular);
+      work = &*copy;
+    }
+    if (work->NumAtoms() > 0) {
       thread_local std::vector<unsigned> atomTypes;
       thread_local std::vector<unsigned> bondTypes;
-      KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, atomFlags, bondFlags);
+      KvGetFingerprintAtomTypes(atomTypes, bondTypes, *work, atomFlags, bondFlags);
       CircularScratch& s = ThreadScratch();
-      if (!Prepare(kName, s, copy, atomTypes, bondTypes)) return false;
+      if (!Prepare(kName, s, *work, atomTypes, bondTypes)) return false;
       const KvFastModulus modulus(KvGetBitModulus(bits));
       std::uint8_t* out = fp.GetBytesMutable();
-      GenerateNumericIds(s, copy, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
+      GenerateNumericIds(s, *work, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
                          [out, modulus](std::uint32_t id) {
                            const std::uint32_t bit = modulus(id);
                            out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));

@@ -11,11 +11,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <type_traits>
 
 #include "generators/canonical_string.h"
 #include "generators/modulus.h"
 #include "generators/subgraph_hash.h"
+#include "generators/working_mol.h"
 #include "kvchem/perception.h"
 #include "kvsystem/error.h"
 #include "varnex/generation.h"
@@ -324,18 +326,27 @@ bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits
     fp.SetSize(bits);
     fp.ClearBits();
 
-    KvChem::KvGraphMol copy(mol);
-    KvPrepareForFingerprinting(copy, KvFPType::Tree);
-    if (copy.NumAtoms() > 0) {
-      if (maxBonds > 3 && mol.NumAtoms() > 20) KvChem::KvPerceiveSymmetry(copy, true, false);
+    // A molecule already in the prepared state is read directly when no
+    // symmetry perception is due (typing then runs no perception on it, hence
+    // the const_cast); otherwise a copy.
+    const bool symmetry = maxBonds > 3 && mol.NumAtoms() > 20;
+    std::optional<KvChem::KvGraphMol> copy;
+    KvChem::KvMolBase* work = const_cast<KvChem::KvMolBase*>(&mol);
+    if (symmetry || !KvIsReadyForTyping(mol, atomFlags, bondFlags)) {
+      copy.emplace(mol);
+      KvPrepareForFingerprinting(*copy, KvFPType::Tree);
+      work = &*copy;
+    }
+    if (work->NumAtoms() > 0) {
+      if (symmetry) KvChem::KvPerceiveSymmetry(*work, true, false);
       thread_local std::vector<unsigned> atomTypes;
       thread_local std::vector<unsigned> bondTypes;
-      KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, atomFlags, bondFlags);
+      KvGetFingerprintAtomTypes(atomTypes, bondTypes, *work, atomFlags, bondFlags);
       TreeScratch& s = ThreadScratch();
-      if (!Prepare(kName, s, copy, atomTypes, bondTypes)) return false;
+      if (!Prepare(kName, s, *work, atomTypes, bondTypes)) return false;
       const KvFastModulus modulus(KvGetBitModulus(bits));
       std::uint8_t* out = fp.GetBytesMutable();
-      GenerateNumericIds(s, copy, atomTypes.data(), bondTypes.data(), minBonds, maxBonds,
+      GenerateNumericIds(s, *work, atomTypes.data(), bondTypes.data(), minBonds, maxBonds,
                          [out, modulus](std::uint32_t id) {
                            const std::uint32_t bit = modulus(id);
                            out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -200,6 +201,45 @@ TEST(CircularFP, VsEntryPointsUseTheCircularGenerator) {
   ASSERT_TRUE(KvMakeVSFP(vs1, mol, KvFPType::Circular, 1));
   EXPECT_TRUE(deprecated == vs1);
   EXPECT_EQ(vs1.GetFPTypeBase(), KvGetVSFPType(KvFPType::Circular, 1));
+}
+
+// A molecule that needs preparation (explicit hydrogens, a wildcard atom)
+// goes through a private copy, an already prepared one is read directly:
+// both give the fingerprint of the prepared form, and the caller's molecule
+// keeps its atoms.
+TEST(CircularFP, PreparedAndUnpreparedInputAgree) {
+  const KvMol withHydrogens = Mol("[H]OC([H])([H])c1ccccc1");
+  const KvMol plain = Mol("OCc1ccccc1");
+  KvFingerPrint a, b;
+  ASSERT_TRUE(KvMakeCircularFP(a, withHydrogens));
+  ASSERT_TRUE(KvMakeCircularFP(b, plain));
+  EXPECT_TRUE(a == b);
+  EXPECT_EQ(withHydrogens.NumAtoms(), 11u);
+  // A wildcard atom is folded into its neighbour as a hydrogen.
+  ASSERT_TRUE(KvMakeCircularFP(a, Mol("*OCc1ccccc1")));
+  EXPECT_TRUE(a == b);
+}
+
+// Threads sharing the input molecules (read directly, without copies) agree
+// with a serial run.
+TEST(CircularFP, ThreadsSharingMoleculesAgreeWithSerialGeneration) {
+  std::vector<KvMol> mols;
+  for (const std::string& smiles : VarnexTest::NciSmiles(300)) {
+    KvMol mol;
+    if (KvChem::KvSmilesToMol(smiles, mol)) mols.push_back(std::move(mol));
+  }
+  std::vector<KvFingerPrint> serial(mols.size());
+  for (size_t i = 0; i < mols.size(); ++i) ASSERT_TRUE(KvMakeCircularFP(serial[i], mols[i]));
+  constexpr int kThreads = 4;
+  std::vector<std::vector<KvFingerPrint>> results(kThreads, std::vector<KvFingerPrint>(mols.size()));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (size_t i = 0; i < mols.size(); ++i) KvMakeCircularFP(results[t][i], mols[i]);
+    });
+  for (auto& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t)
+    for (size_t i = 0; i < mols.size(); ++i) EXPECT_TRUE(results[t][i] == serial[i]) << t << " " << i;
 }
 
 TEST(SubgraphHash, MultipliersBeyondTheTableAreFixedOddAndDistinct) {
