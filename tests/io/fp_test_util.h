@@ -1,0 +1,57 @@
+// Fingerprints of every kind for the io tests: real molecules where a
+// generator exists, hand-set bits under registry types otherwise.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kvchem/mol.h"
+#include "varnex/fingerprint.h"
+#include "varnex/fptypes.h"
+#include "varnex/lingofp.h"
+#include "varnex/maccs.h"
+#include "varnex/pathfp.h"
+
+namespace VarnexIoTest {
+
+inline KvChem::KvMol Mol(const std::string& smiles) {
+  KvChem::KvMol mol;
+  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol)) << smiles;
+  return mol;
+}
+
+inline Varnex::KvFingerPrint PathFP(const std::string& smiles = "CC(=O)Oc1ccccc1C(=O)O") {
+  Varnex::KvFingerPrint fp;
+  EXPECT_TRUE(Varnex::KvMakePathFP(fp, Mol(smiles)));
+  return fp;
+}
+
+inline Varnex::KvFingerPrint MACCSFP(const std::string& smiles = "CC(=O)Oc1ccccc1C(=O)O") {
+  Varnex::KvFingerPrint fp;
+  EXPECT_TRUE(Varnex::KvMakeMACCS166FP(fp, Mol(smiles)));
+  return fp;
+}
+
+inline Varnex::KvFingerPrint LingoFP(const std::string& smiles = "CC(=O)Oc1ccccc1C(=O)O") {
+  Varnex::KvFingerPrint fp;
+  EXPECT_TRUE(Varnex::KvMakeLingoFP(fp, Mol(smiles)));
+  return fp;
+}
+
+// `bits` bits with every seventh and the last bit on, under `type`.
+inline Varnex::KvFingerPrint Patterned(const Varnex::KvFPTypeBase* type, unsigned bits) {
+  Varnex::KvFingerPrint fp;
+  fp.SetSize(bits);
+  for (unsigned i = 0; i < bits; i += 7) fp.SetBitOn(i);
+  if (bits > 0) fp.SetBitOn(bits - 1);
+  fp.SetFPTypeBase(type);
+  return fp;
+}
+
+inline Varnex::KvFingerPrint TreeFP() { return Patterned(Varnex::KvGetTreeFPType(2048, 0, 4, 63, 1), 2048); }
+inline Varnex::KvFingerPrint CircularFP() {
+  return Patterned(Varnex::KvGetCircularFPType(1024, 0, 3, 4239, 1), 1024);
+}
+
+}  // namespace VarnexIoTest

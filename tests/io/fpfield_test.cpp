@@ -1,0 +1,279 @@
+// The "Chem.FingerPrint" and "Chem.FingerPrintVec" data-flow field types:
+// byte forms, the older text form, JSON forms with escaping, lists with
+// absent entries, formatting and the cache behaviour of KvSetFingerPrintValue.
+#include <gtest/gtest.h>
+
+#include "capture_sink.h"
+#include "fp_test_util.h"
+#include "kvsystem/dataflow.h"
+#include "varnex/fpio.h"
+
+namespace {
+
+using KvDataFlow::KvBytes;
+using KvDataFlow::KvOptionalFPVec;
+using Varnex::KvFingerPrint;
+using Single = KvDataFlow::KvFieldType<KvFingerPrint>;
+using List = KvDataFlow::KvVectorFieldType<KvFingerPrint>;
+
+// The six items of the binary form.
+struct Decoded {
+  bool flag = true;
+  std::uint32_t kind = 0;
+  std::int32_t version = 0;
+  KvBytes block;
+  std::uint32_t bits = 0;
+  KvBytes words;
+};
+
+Decoded Decode(const KvBytes& bytes) {
+  Decoded d;
+  KvDataFlow::KvReadBuffer in(bytes);
+  EXPECT_TRUE(in.ReadBool(d.flag) && in.ReadInt(d.kind) && in.ReadInt(d.version) && in.ReadBlob(d.block) &&
+              in.ReadInt(d.bits) && in.ReadBlob(d.words));
+  EXPECT_EQ(in.Remaining(), 0u);
+  return d;
+}
+
+KvFingerPrint FromBytes(const KvBytes& bytes) {
+  KvFingerPrint fp;
+  EXPECT_TRUE(Single::FromBytes(fp, bytes));
+  return fp;
+}
+
+TEST(FingerPrintField, HandlersAreRegisteredAtLoad) {
+  auto& registry = KvDataFlow::KvFieldTypeHandlerRegistry::GetInstance();
+  const auto* single = registry.GetHandler("Chem.FingerPrint");
+  const auto* list = registry.GetHandler("Chem.FingerPrintVec");
+  ASSERT_NE(single, nullptr);
+  ASSERT_NE(list, nullptr);
+  EXPECT_TRUE(single->IsCacheable());
+  EXPECT_FALSE(list->IsCacheable());
+  EXPECT_FALSE(single->IsPOD());
+  EXPECT_FALSE(list->IsPOD());
+  std::unique_ptr<KvDataFlow::KvFieldTypeHandler> fresh(KvDataFlow::KvInitFPVecFieldHandler());
+  EXPECT_EQ(fresh->GetName(), "Chem.FingerPrintVec");
+  EXPECT_EQ(std::unique_ptr<KvDataFlow::KvFieldTypeHandler>(KvDataFlow::KvInitFPFieldHandler())->GetName(),
+            "Chem.FingerPrint");
+}
+
+TEST(FingerPrintField, UntypedFingerPrintHasNoBytes) {
+  const KvBytes bytes = Single::ToBytes(KvFingerPrint());
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_EQ(Single().BytesToJSON(bytes), "null");
+  KvFingerPrint fp = VarnexIoTest::MACCSFP();
+  EXPECT_FALSE(Single::FromBytes(fp, bytes));
+  EXPECT_TRUE(fp);  // untouched
+  EXPECT_FALSE(Single::ToBytes(std::optional<KvFingerPrint>()).has_value());
+  EXPECT_EQ(*Single::ToBytes(std::optional<KvFingerPrint>(fp)), Single::ToBytes(fp));
+}
+
+TEST(FingerPrintField, EveryKindRoundTripsThroughBytes) {
+  for (const KvFingerPrint& fp : {VarnexIoTest::PathFP(), VarnexIoTest::MACCSFP(), VarnexIoTest::LingoFP(),
+                                  VarnexIoTest::TreeFP(), VarnexIoTest::CircularFP()}) {
+    const KvFingerPrint back = FromBytes(Single::ToBytes(fp));
+    EXPECT_EQ(back.GetFPTypeBase(), fp.GetFPTypeBase());
+    EXPECT_EQ(back, fp);
+    EXPECT_EQ(Single().PtrToBytes(&fp), Single::ToBytes(fp));
+  }
+}
+
+TEST(FingerPrintField, BinaryItemsHoldKindVersionBlockAndWords) {
+  const KvFingerPrint path = VarnexIoTest::PathFP("c1ccccc1CCN");
+  const KvFingerPrint path1024 = [&] {
+    KvFingerPrint fp;
+    EXPECT_TRUE(Varnex::KvMakePathFP(fp, VarnexIoTest::Mol("c1ccccc1CCN"), 1024, 0, 5, 191, 3));
+    return fp;
+  }();
+  const Decoded d = Decode(Single::ToBytes(path1024));
+  EXPECT_FALSE(d.flag);
+  EXPECT_EQ(d.kind, 102u);
+  EXPECT_EQ(d.version, 0x2000);
+  const std::uint64_t word = static_cast<const Varnex::KvFPGraphTypeBase*>(path1024.GetFPTypeBase())->GetParameterWord();
+  KvSystem::kvosstream block;
+  Varnex::KvWritePathFingerPrintType(block, path1024);
+  EXPECT_EQ(d.block, KvBytes(block.str().begin(), block.str().end()));
+  EXPECT_EQ(d.block.size(), 8u);
+  EXPECT_EQ(d.block[0], word & 0xFF);
+  EXPECT_EQ(d.bits, 1024u);
+  EXPECT_EQ(d.words.size(), 128u);
+  EXPECT_EQ(FromBytes(Single::ToBytes(path1024)), path1024);
+  EXPECT_NE(path, path1024);
+
+  const KvFingerPrint odd = VarnexIoTest::Patterned(Varnex::KvGetPathFPType(33, 0, 3, 1, 1), 33);
+  EXPECT_EQ(Decode(Single::ToBytes(odd)).words.size(), 8u);
+  EXPECT_EQ(FromBytes(Single::ToBytes(odd)), odd);
+
+  const KvFingerPrint maccs = VarnexIoTest::MACCSFP();
+  const Decoded m = Decode(Single::ToBytes(maccs));
+  EXPECT_EQ(m.kind, 101u);
+  EXPECT_EQ(m.version, 0x2020);
+  EXPECT_TRUE(m.block.empty());
+  EXPECT_EQ(m.bits, 166u);
+  EXPECT_EQ(m.words.size(), 24u);
+}
+
+TEST(FingerPrintField, OlderTextFormIsRead) {
+  const KvFingerPrint path = VarnexIoTest::PathFP();
+  KvDataFlow::KvWriteBuffer old;
+  old.WriteString(path.GetFPTypeBase()->GetFPTypeString());
+  old.WriteString(path.ToHexString());
+  ASSERT_NE(old.Get()[0], 0);
+  const KvFingerPrint back = FromBytes(old.Get());
+  EXPECT_EQ(back.GetFPTypeBase(), path.GetFPTypeBase());
+  EXPECT_EQ(back, path);
+}
+
+TEST(FingerPrintField, UndecodableBytesGiveAnUntypedFingerPrint) {
+  VarnexTest::CaptureSink sink;
+  const KvBytes good = Single::ToBytes(VarnexIoTest::PathFP());
+  for (std::size_t keep = 1; keep < good.size(); keep += 29) {
+    KvFingerPrint fp = VarnexIoTest::MACCSFP();
+    EXPECT_TRUE(Single::FromBytes(fp, KvBytes(good.begin(), good.begin() + static_cast<long>(keep))));
+    EXPECT_FALSE(fp);
+    EXPECT_EQ(fp.GetSize(), 0u);
+  }
+  // An unknown kind calls no type reader.
+  KvDataFlow::KvWriteBuffer unknown;
+  unknown.WriteBool(false);
+  unknown.WriteInt(std::uint32_t{9000});
+  unknown.WriteInt(std::int32_t{0x2000});
+  unknown.WriteBlob(KvBytes{});
+  unknown.WriteInt(std::uint32_t{8});
+  unknown.WriteBlob(KvBytes{0xFF, 0, 0, 0});
+  KvFingerPrint fp = VarnexIoTest::MACCSFP();
+  EXPECT_TRUE(Single::FromBytes(fp, unknown.Get()));
+  EXPECT_FALSE(fp);
+  // An absurd bit count with a short word blob is refused, not allocated.
+  KvDataFlow::KvWriteBuffer absurd;
+  absurd.WriteBool(false);
+  absurd.WriteInt(std::uint32_t{101});
+  absurd.WriteInt(std::int32_t{0x2020});
+  absurd.WriteBlob(KvBytes{});
+  absurd.WriteInt(std::uint32_t{0xFFFFFFFF});
+  absurd.WriteBlob(KvBytes{1, 2, 3, 4});
+  EXPECT_TRUE(Single::FromBytes(fp, absurd.Get()));
+  EXPECT_FALSE(fp);
+  EXPECT_EQ(fp.GetSize(), 0u);
+}
+
+TEST(FingerPrintField, SingleJSONIsTheEscapedTextForm) {
+  const KvFingerPrint maccs = VarnexIoTest::MACCSFP();
+  const std::string text = "MACCS166,ver=2.2.0\n" + maccs.ToHexString();
+  EXPECT_EQ(Single::ToText(maccs), text);
+  EXPECT_EQ(Single().BytesToJSON(Single::ToBytes(maccs)), "\"MACCS166,ver=2.2.0\\n" + maccs.ToHexString() + "\"");
+  EXPECT_EQ(Single::ToText(KvFingerPrint()), "\n");
+
+  // JSONToBytes takes the text form itself.
+  EXPECT_EQ(Single().JSONToBytes(text), Single::ToBytes(maccs));
+  EXPECT_TRUE(Single().JSONToBytes("MACCS166,ver=2.2.0").empty());
+  EXPECT_TRUE(Single().JSONToBytes("\nMACCS166,ver=2.2.0").empty());
+  VarnexTest::CaptureSink sink;
+  EXPECT_TRUE(Single().JSONToBytes("MACCS166,ver=2.2.0\nzz").empty());
+  EXPECT_TRUE(Single().JSONToBytes("Nonsense\n00").empty());
+}
+
+TEST(FingerPrintField, ListsKeepAbsentEntriesInOrder) {
+  const KvFingerPrint path = VarnexIoTest::PathFP();
+  const KvFingerPrint lingo = VarnexIoTest::LingoFP();
+  const KvOptionalFPVec list{std::nullopt, path, std::nullopt, lingo};
+  const KvBytes bytes = List::ToBytes(list);
+  KvDataFlow::KvReadBuffer in(bytes);
+  std::uint64_t count = 0;
+  ASSERT_TRUE(in.ReadInt(count));
+  EXPECT_EQ(count, 4u);
+
+  KvOptionalFPVec back{VarnexIoTest::MACCSFP()};
+  ASSERT_TRUE(List::FromBytes(back, bytes));  // appended after the entry already there
+  ASSERT_EQ(back.size(), 5u);
+  EXPECT_TRUE(back[0].has_value());
+  EXPECT_FALSE(back[1].has_value());
+  EXPECT_EQ(*back[2], path);
+  EXPECT_FALSE(back[3].has_value());
+  EXPECT_EQ(*back[4], lingo);
+
+  std::vector<KvFingerPrint> plain;
+  ASSERT_TRUE(List::FromBytes(plain, bytes));
+  ASSERT_EQ(plain.size(), 2u);
+  EXPECT_EQ(plain[1], lingo);
+  EXPECT_EQ(List::ToBytes(plain), List::ToBytes(KvOptionalFPVec{path, lingo}));
+  EXPECT_EQ(List().PtrToBytes(&list), bytes);
+
+  KvOptionalFPVec untouched;
+  EXPECT_FALSE(List::FromBytes(untouched, KvBytes{}));
+  EXPECT_FALSE(List::FromBytes(untouched, KvBytes(bytes.begin(), bytes.end() - 1)));
+  EXPECT_TRUE(untouched.empty());
+  const KvBytes hugeCount{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
+  EXPECT_FALSE(List::FromBytes(untouched, hugeCount));
+  EXPECT_TRUE(untouched.empty());
+}
+
+TEST(FingerPrintField, ListJSONUsesNullForAbsentEntries) {
+  const KvFingerPrint maccs = VarnexIoTest::MACCSFP();
+  EXPECT_EQ(List().BytesToJSON(KvBytes{}), "null");
+  const std::string json = List().BytesToJSON(List::ToBytes(KvOptionalFPVec{std::nullopt, maccs}));
+  EXPECT_EQ(json, "[null,\"MACCS166,ver=2.2.0\\n" + maccs.ToHexString() + "\"]");
+
+  EXPECT_EQ(List().JSONToBytes("{\"value\": " + json + "}"), List::ToBytes(KvOptionalFPVec{std::nullopt, maccs}));
+  EXPECT_EQ(List().JSONToBytes("{\"value\": []}"), KvBytes(8, 0));
+  VarnexTest::CaptureSink sink;
+  EXPECT_TRUE(List().JSONToBytes("not json").empty());
+  EXPECT_TRUE(List().JSONToBytes("{\"other\": []}").empty());
+  EXPECT_TRUE(List().JSONToBytes("{\"value\": [\"\xc3\x28\"]}").empty());  // invalid UTF-8
+  // A number is not a text form: a present entry without type.
+  KvOptionalFPVec entries;
+  ASSERT_TRUE(List::FromBytes(entries, List().JSONToBytes("{\"value\": [1, null]}")));
+  ASSERT_EQ(entries.size(), 2u);
+  ASSERT_TRUE(entries[0].has_value());
+  EXPECT_FALSE(*entries[0]);
+  EXPECT_EQ(List().BytesToJSON(List().JSONToBytes("{\"value\": [1]}")), "[\"\\n\"]");
+}
+
+TEST(FingerPrintField, Formats) {
+  EXPECT_EQ(Single::Format(KvFingerPrint()), "<KvFingerPrint>");
+  EXPECT_EQ(Single::Format(VarnexIoTest::PathFP()), "<KvFingerPrint>");
+  EXPECT_EQ(List::Format(KvOptionalFPVec{}), "[0 fingerprints]");
+  EXPECT_EQ(List::Format(KvOptionalFPVec{std::nullopt}), "[1 fingerprint]");
+  EXPECT_EQ(List::Format(std::vector<KvFingerPrint>(3)), "[3 fingerprints]");
+  const auto copy = List::GetCopyForCache(std::vector<KvFingerPrint>{VarnexIoTest::MACCSFP()});
+  ASSERT_EQ(copy->size(), 1u);
+  EXPECT_TRUE((*copy)[0].has_value());
+  const KvOptionalFPVec source{std::nullopt};
+  EXPECT_EQ(List::GetCopyForCache(source)->size(), 1u);
+}
+
+TEST(FingerPrintField, SetFingerPrintValueUpdatesTheCachedValueInPlace) {
+  KvDataFlow::KvRecord record;
+  KvDataFlow::KvField<KvFingerPrint> field("fp");
+  const KvFingerPrint first = VarnexIoTest::PathFP("CCO");
+  const KvFingerPrint second = VarnexIoTest::PathFP("CCN");
+
+  EXPECT_TRUE(KvDataFlow::KvSetFingerPrintValue(record, field, first));
+  EXPECT_EQ(record.CheckField(field, false), KvDataFlow::KvFieldState::Cached);  // no bytes made yet
+  const std::shared_ptr<KvFingerPrint> cached = record.CheckCache(field, false);
+  ASSERT_NE(cached, nullptr);
+  EXPECT_EQ(*cached, first);
+  ASSERT_NE(record.GetBytes(field), nullptr);
+  EXPECT_EQ(*record.GetBytes(field), Single::ToBytes(first));
+
+  EXPECT_TRUE(KvDataFlow::KvSetFingerPrintValue(record, field, second));
+  EXPECT_EQ(record.CheckCache(field, false), cached);  // the same object, assigned
+  EXPECT_EQ(*cached, second);
+  EXPECT_EQ(*record.GetBytes(field), Single::ToBytes(second));  // dirty: bytes remade
+  EXPECT_EQ(record.GetJSON(field), Single().BytesToJSON(Single::ToBytes(second)));
+}
+
+TEST(FingerPrintField, SetFingerPrintValueReplacesAFieldOfAnotherType) {
+  KvDataFlow::KvRecord record;
+  KvDataFlow::KvField<KvOptionalFPVec> listField("fp");
+  record.SetBytes(listField, List::ToBytes(KvOptionalFPVec{}));
+  KvDataFlow::KvField<KvFingerPrint> field("fp");
+  ASSERT_EQ(record.CheckField(field, false), KvDataFlow::KvFieldState::OtherType);
+  const KvFingerPrint maccs = VarnexIoTest::MACCSFP();
+  EXPECT_TRUE(KvDataFlow::KvSetFingerPrintValue(record, field, maccs));
+  EXPECT_EQ(record.CheckField(field, false), KvDataFlow::KvFieldState::Cached);
+  EXPECT_EQ(FromBytes(*record.GetBytes(field)), maccs);
+  EXPECT_EQ(record.NumFields(), 1u);
+}
+
+}  // namespace

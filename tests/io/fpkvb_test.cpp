@@ -1,0 +1,306 @@
+// The "KvFingerPrint" and "KvBaseKvFingerPrint" binary records: round trips
+// for every kind, exact payload sizes and bytes, legacy kinds, unknown kinds,
+// short payloads and the registration made at load.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "capture_sink.h"
+#include "fp_test_util.h"
+#include "kvsystem/kvb.h"
+#include "varnex/fpio.h"
+
+namespace {
+
+using KvSystem::KvBStatus;
+using KvSystem::kvisstream;
+using KvSystem::kvosstream;
+using Varnex::KvFingerPrint;
+
+std::string Record(const KvFingerPrint& fp) {
+  kvosstream out;
+  EXPECT_EQ(KvSystem::KvBWrite(out, fp), KvBStatus::Success);
+  return out.str();
+}
+
+// The payload of a single record, checking its frame.
+std::string Payload(const std::string& record) {
+  kvisstream in(record);
+  std::string tag, payload;
+  std::uint64_t length = 0;
+  EXPECT_EQ(KvSystem::KvBReadTag(in, tag), KvBStatus::Success);
+  EXPECT_EQ(tag, "KvFingerPrint");
+  EXPECT_EQ(KvSystem::KvBReadDataLength(in, length), KvBStatus::Success);
+  EXPECT_EQ(KvSystem::KvBReadPayload(in, length, payload), KvBStatus::Success);
+  EXPECT_EQ(in.peek(), -1);
+  return payload;
+}
+
+std::string LE(std::uint64_t value, int bytes) {
+  std::string text;
+  for (int i = 0; i < bytes; ++i) text.push_back(static_cast<char>(value >> (8 * i)));
+  return text;
+}
+
+KvFingerPrint ReadBack(const std::string& record, KvBStatus expected = KvBStatus::Success) {
+  kvisstream in(record);
+  KvFingerPrint fp;
+  EXPECT_EQ(KvSystem::KvBRead(in, fp), expected);
+  return fp;
+}
+
+TEST(FingerPrintRecord, RegisteredAtLoad) {
+  const auto* reader = KvSystem::KvBFindReader("KvFingerPrint");
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(reader->GetTypeId(), KvSystem::KvTypeIdOf<KvFingerPrint>());
+  EXPECT_EQ(KvSystem::KvTypeIdOf<KvFingerPrint>(), KvSystem::KvHashTypeName("KvFingerPrint"));
+  ASSERT_NE(KvSystem::KvBFindWriter(KvSystem::KvTypeIdOf<KvFingerPrint>()), nullptr);
+  ASSERT_NE(KvSystem::KvBFindReader("KvBaseKvFingerPrint"), nullptr);
+  const auto* attached =
+      KvSystem::KvBFindWriter(KvSystem::KvTypeIdOf<KvSystem::KvBaseData>(), KvSystem::KvTypeIdOf<KvFingerPrint>());
+  ASSERT_NE(attached, nullptr);
+  EXPECT_EQ(attached->GetTypeName(), "KvBaseKvFingerPrint");
+  EXPECT_EQ(Varnex::KvFingerPrintReadFxn().CreateNew()->GetTypeName(), "KvFingerPrint");
+}
+
+TEST(FingerPrintRecord, EveryKindRoundTripsWithTheSameTypeAndBits) {
+  VarnexTest::CaptureSink sink;
+  const KvFingerPrint fps[] = {VarnexIoTest::PathFP(), VarnexIoTest::MACCSFP(), VarnexIoTest::LingoFP(),
+                               VarnexIoTest::TreeFP(), VarnexIoTest::CircularFP(),
+                               VarnexIoTest::Patterned(Varnex::KvGetPathFPType(33, 1, 7, 1, 2), 33)};
+  kvosstream stream;  // all of them in one stream, too
+  for (const auto& fp : fps) {
+    ASSERT_TRUE(fp);
+    const KvFingerPrint back = ReadBack(Record(fp));
+    EXPECT_EQ(back.GetFPTypeBase(), fp.GetFPTypeBase()) << fp.GetFPTypeBase()->GetFPTypeString();
+    EXPECT_EQ(back, fp) << fp.GetFPTypeBase()->GetFPTypeString();
+    ASSERT_EQ(KvSystem::KvBWrite(stream, fp), KvBStatus::Success);
+  }
+  kvisstream in(stream.str());
+  for (const auto& fp : fps) {
+    KvFingerPrint back;
+    ASSERT_EQ(KvSystem::KvBRead(in, back), KvBStatus::Success);
+    EXPECT_EQ(back, fp);
+  }
+  KvFingerPrint none;
+  EXPECT_EQ(KvSystem::KvBRead(in, none), KvBStatus::EndOfStream);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(FingerPrintRecord, PayloadLayoutAndSizes) {
+  const KvFingerPrint path = VarnexIoTest::PathFP();
+  ASSERT_EQ(path.GetSize(), 4096u);
+  const std::string pathPayload = Payload(Record(path));
+  ASSERT_EQ(pathPayload.size(), 530u);  // 4 + 2 + 8 + 4 + 512
+  const auto* pathType = static_cast<const Varnex::KvFPGraphTypeBase*>(path.GetFPTypeBase());
+  EXPECT_EQ(pathPayload.substr(0, 18),
+            LE(102, 4) + LE(0x2000, 2) + LE(pathType->GetParameterWord(), 8) + LE(4096, 4));
+  EXPECT_EQ(0, std::memcmp(pathPayload.data() + 18, path.GetBytes(), 512));
+
+  const KvFingerPrint maccs = VarnexIoTest::MACCSFP();
+  const std::string maccsPayload = Payload(Record(maccs));
+  ASSERT_EQ(maccsPayload.size(), 34u);  // 4 + 2 + 4 + 24
+  EXPECT_EQ(maccsPayload.substr(0, 10), LE(101, 4) + LE(0x2020, 2) + LE(166, 4));
+
+  const KvFingerPrint lingo = VarnexIoTest::LingoFP();
+  const std::string lingoPayload = Payload(Record(lingo));
+  EXPECT_EQ(lingoPayload.size(), 4 + 2 + 4 + lingo.NumWords() * 4);
+  EXPECT_EQ(lingoPayload.substr(0, 10), LE(103, 4) + LE(0x2000, 2) + LE(lingo.GetSize(), 4));
+}
+
+TEST(FingerPrintRecord, ZeroBitsWriteNoDataAndReadBackEmpty) {
+  const KvFingerPrint empty = VarnexIoTest::Patterned(Varnex::KvGetMACCS166FPType(0x2020), 0);
+  const std::string payload = Payload(Record(empty));
+  EXPECT_EQ(payload, LE(101, 4) + LE(0x2020, 2) + LE(0, 4));
+  KvFingerPrint back = VarnexIoTest::PathFP();
+  kvisstream in(Record(empty));
+  ASSERT_EQ(KvSystem::KvBRead(in, back), KvBStatus::Success);
+  EXPECT_EQ(back.GetSize(), 0u);
+  EXPECT_EQ(back.GetFPTypeBase(), empty.GetFPTypeBase());
+}
+
+TEST(FingerPrintRecord, LegacyKindsReadWithVersionZeroAndAWarning) {
+  VarnexTest::CaptureSink sink;
+  const std::uint64_t word = Varnex::KvMakeFPParameterWord(64, 0, 5, 191, 3);
+  const std::string data = LE(0x80000001u, 4) + LE(0x00000010u, 4);  // bits 0, 31 and 36
+  const std::string oldPath = LE(2, 4) + LE(word, 8) + LE(64, 4) + data;
+  kvosstream out;
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", oldPath));
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", LE(1, 4) + LE(0, 4)));
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", LE(3, 4) + LE(8, 4) + LE(0x43, 4)));
+  kvisstream in(out.str());
+
+  KvFingerPrint fp;
+  ASSERT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
+  EXPECT_EQ(fp.GetFPTypeBase(), Varnex::KvGetPathFPType(0, 64, 0, 5, 191, 3));
+  EXPECT_EQ(fp.GetFPTypeBase()->GetFPVersion(), 0);
+  EXPECT_EQ(fp.GetSize(), 64u);
+  EXPECT_EQ(fp.CountBits(), 3u);
+  EXPECT_TRUE(fp.IsBitOn(0) && fp.IsBitOn(31) && fp.IsBitOn(36));
+
+  ASSERT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
+  EXPECT_EQ(fp.GetFPTypeBase(), Varnex::KvGetMACCS166FPType(0));
+  ASSERT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
+  EXPECT_EQ(fp.GetFPTypeBase(), Varnex::KvGetLingoFPType(0));
+  EXPECT_EQ(fp.GetBytes()[0], 0x43);
+
+  ASSERT_EQ(sink.Count(), 3u);
+  for (const auto& message : sink.Messages()) {
+    EXPECT_EQ(message.level, KvSystem::KvErrorLevel::Warning);
+    EXPECT_EQ(message.text, "fingerprint type with old version was read from the KvB");
+  }
+}
+
+TEST(FingerPrintRecord, StrayBitsOfAParameterWordSurviveTheRoundTrip) {
+  VarnexTest::CaptureSink sink;  // the type string warns about unrecognised data
+  const std::uint64_t word = Varnex::KvMakeFPParameterWord(32, 1, 2, 3, 4) | (0xFULL << 40) | (0xAULL << 60);
+  kvosstream out;
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", LE(104, 4) + LE(0x2000, 2) + LE(word, 8) + LE(0, 4)));
+  const KvFingerPrint fp = ReadBack(out.str());
+  const auto* type = dynamic_cast<const Varnex::KvFPCircularType*>(fp.GetFPTypeBase());
+  ASSERT_NE(type, nullptr);
+  EXPECT_EQ(type->GetParameterWord(), word);
+}
+
+TEST(FingerPrintRecord, UnknownKindIsAnErrorAndLeavesNoType) {
+  VarnexTest::CaptureSink sink;
+  kvosstream out;
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", LE(9000, 4) + LE(0x2000, 2) + LE(0, 4)));
+  ASSERT_EQ(KvSystem::KvBWrite(out, VarnexIoTest::MACCSFP()), KvBStatus::Success);
+  kvisstream in(out.str());
+  KvFingerPrint fp = VarnexIoTest::PathFP();
+  EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Failure);
+  EXPECT_FALSE(fp);
+  ASSERT_EQ(sink.Count(), 1u);
+  EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Error);
+  EXPECT_EQ(sink.Messages()[0].text, "unknown fingerprint type was read from the KvB");
+  // The stream stays in step: the next record reads.
+  EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
+  EXPECT_TRUE(Varnex::KvIsFPType(fp, 101));
+}
+
+TEST(FingerPrintRecord, ShortOrInconsistentPayloadsLeaveTheFingerPrintUntouched) {
+  VarnexTest::CaptureSink sink;
+  const std::string whole = Record(VarnexIoTest::PathFP("c1ccncc1"));
+  const std::string payload = Payload(whole);
+  const KvFingerPrint original = VarnexIoTest::MACCSFP();
+  // A record announcing more bytes than the stream holds, at every cut.
+  for (std::size_t cut = 0; cut < whole.size(); cut += 37) {
+    KvFingerPrint fp = original;
+    kvisstream in(whole.substr(0, cut));
+    EXPECT_NE(KvSystem::KvBRead(in, fp), KvBStatus::Success);
+    EXPECT_EQ(fp, original);
+  }
+  // A complete record whose payload stops inside the fields.
+  for (std::size_t keep : {1u, 4u, 6u, 13u, 14u, 17u, 18u, 529u}) {
+    kvosstream out;
+    ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", payload.substr(0, keep)));
+    KvFingerPrint fp = original;
+    EXPECT_EQ(ReadBack(out.str(), KvBStatus::Failure).GetFPTypeBase(), nullptr);
+    kvisstream in(out.str());
+    EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Failure) << keep;
+    EXPECT_EQ(fp, original) << keep;
+  }
+  // An absurd bit count with a few data bytes.
+  kvosstream absurd;
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(absurd, "KvFingerPrint", LE(101, 4) + LE(0x2020, 2) + LE(~0u, 4) + "abcd"));
+  KvFingerPrint fp = original;
+  kvisstream in(absurd.str());
+  EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Failure);
+  EXPECT_EQ(fp, original);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(FingerPrintRecord, ZeroLengthSucceedsWithoutReading) {
+  kvosstream out;
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", ""));
+  const KvFingerPrint original = VarnexIoTest::LingoFP();
+  KvFingerPrint fp = original;
+  kvisstream in(out.str());
+  EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
+  EXPECT_EQ(fp, original);
+}
+
+TEST(FingerPrintRecord, UnwritableKindsAreErrorsAndWriteNothing) {
+  VarnexTest::CaptureSink sink;
+  KvFingerPrint unhashed = VarnexIoTest::Patterned(Varnex::KvGetUnhashedPathFPType(0x2000, 0, 5, 191, 3), 16);
+  kvosstream out;
+  EXPECT_EQ(KvSystem::KvBWrite(out, unhashed), KvBStatus::NotHandled);
+  EXPECT_EQ(KvSystem::KvBWrite(out, KvFingerPrint()), KvBStatus::NotHandled);
+  EXPECT_EQ(out.size(), 0u);
+  ASSERT_EQ(sink.Count(), 2u);
+  for (const auto& message : sink.Messages()) {
+    EXPECT_EQ(message.level, KvSystem::KvErrorLevel::Error);
+    EXPECT_EQ(message.text, "fingerprint with unknown type cannot be written to an KvB");
+  }
+}
+
+TEST(FingerPrintRecord, TypeBlocksOfEachKind) {
+  const KvFingerPrint path = VarnexIoTest::PathFP();
+  const KvFingerPrint tree = VarnexIoTest::TreeFP();
+  kvosstream out;
+  EXPECT_TRUE(Varnex::KvWriteMACCSFingerPrintType(out, path));
+  EXPECT_TRUE(Varnex::KvWriteLingoFingerPrintType(out, path));
+  EXPECT_EQ(out.size(), 0u);
+  EXPECT_TRUE(Varnex::KvWriteTreeFingerPrintType(out, tree));
+  EXPECT_EQ(out.str(), LE(static_cast<const Varnex::KvFPGraphTypeBase*>(tree.GetFPTypeBase())->GetParameterWord(), 8));
+  EXPECT_FALSE(Varnex::KvWritePathFingerPrintType(out, VarnexIoTest::MACCSFP()));
+
+  KvFingerPrint fp;
+  kvisstream in(out.str());
+  EXPECT_TRUE(Varnex::KvReadTreeFingerPrintType(in, 0x2000, fp));
+  EXPECT_EQ(fp.GetFPTypeBase(), tree.GetFPTypeBase());
+  kvisstream shortBlock(std::string(7, '\0'));
+  EXPECT_FALSE(Varnex::KvReadCircularFingerPrintType(shortBlock, 0x2000, fp));
+  EXPECT_EQ(fp.GetFPTypeBase(), tree.GetFPTypeBase());
+  kvisstream nothing("");
+  EXPECT_TRUE(Varnex::KvReadMACCSFingerPrintType(nothing, 0x2020, fp));
+  EXPECT_EQ(fp.GetFPTypeBase(), Varnex::KvGetFPType(101));
+}
+
+TEST(AttachedFingerPrintRecord, RoundTripsUnderItsTagAndSkipsOtherItems) {
+  KvSystem::KvBase source;
+  const KvFingerPrint path = VarnexIoTest::PathFP();
+  const KvFingerPrint maccs = VarnexIoTest::MACCSFP();
+  source.AddData(new KvSystem::KvBaseDataT<KvFingerPrint>(KvSystem::KvGetTag("PathFP"), path));
+  source.AddData(new KvSystem::KvBaseDataT<int>(KvSystem::KvGetTag("NotAFingerprint"), 3));
+  source.AddData(new KvSystem::KvBaseDataT<KvFingerPrint>(KvSystem::KvGetTag("KeysFP"), maccs));
+  kvosstream out;
+  ASSERT_EQ(KvSystem::KvBWriteAttachedData(out, source), KvBStatus::Success);
+
+  // First record: tag "KvBaseKvFingerPrint", then the item's tag and a whole fingerprint record.
+  kvisstream frame(out.str());
+  std::string tag, payload;
+  std::uint64_t length = 0;
+  ASSERT_EQ(KvSystem::KvBReadTag(frame, tag), KvBStatus::Success);
+  EXPECT_EQ(tag, "KvBaseKvFingerPrint");
+  ASSERT_EQ(KvSystem::KvBReadDataLength(frame, length), KvBStatus::Success);
+  ASSERT_EQ(KvSystem::KvBReadPayload(frame, length, payload), KvBStatus::Success);
+  EXPECT_EQ(payload, LE(6, 4) + "PathFP" + Record(path));
+
+  KvSystem::KvBase target;
+  kvisstream in(out.str());
+  ASSERT_EQ(KvSystem::KvBReadAttachedData(in, target), KvBStatus::Success);
+  ASSERT_EQ(target.GetAllData().size(), 2u);
+  const auto* readPath = target.FindDataT<KvFingerPrint>(KvSystem::KvGetTag("PathFP"));
+  const auto* readKeys = target.FindDataT<KvFingerPrint>(KvSystem::KvGetTag("KeysFP"));
+  ASSERT_NE(readPath, nullptr);
+  ASSERT_NE(readKeys, nullptr);
+  EXPECT_EQ(readPath->GetData(), path);
+  EXPECT_EQ(readKeys->GetData(), maccs);
+}
+
+TEST(AttachedFingerPrintRecord, BrokenInnerRecordAttachesNothing) {
+  VarnexTest::CaptureSink sink;
+  kvosstream inner;
+  KvSystem::KvBWriteTag(inner, "Broken");
+  KvSystem::KvBWriteRecord(inner, "KvFingerPrint", LE(77, 4));
+  kvosstream out;
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvBaseKvFingerPrint", inner.str()));
+  KvSystem::KvBase target;
+  kvisstream in(out.str());
+  EXPECT_EQ(KvSystem::KvBReadAttachedData(in, target), KvBStatus::Failure);
+  EXPECT_FALSE(target.HasData());
+}
+
+}  // namespace

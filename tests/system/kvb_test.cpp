@@ -1,0 +1,230 @@
+// KvB records: the byte layout of tags and lengths, the registry, skipping of
+// unknown records, attached data and byte-exact preservation of records that
+// nobody reads, and truncated input.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "capture_sink.h"
+#include "kvsystem/kvb.h"
+
+namespace {
+
+using KvSystem::KvBStatus;
+using KvSystem::kvisstream;
+using KvSystem::kvosstream;
+
+struct TestPoint {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  bool operator==(const TestPoint&) const = default;
+};
+
+}  // namespace
+
+template <>
+struct KvSystem::KvTypeIdTraits<TestPoint> {
+  static constexpr std::uint64_t Value() { return KvHashTypeName("TestPoint"); }
+};
+
+namespace {
+
+class PointWriter final : public KvSystem::KvWriteFxn<TestPoint> {
+ public:
+  std::string GetTypeName() const override { return "TestPoint"; }
+  std::unique_ptr<KvSystem::KvWriteFxnBase> CreateNew() const override { return std::make_unique<PointWriter>(); }
+  KvBStatus Write(KvSystem::kvostream& out, const TestPoint& p) const override {
+    kvosstream payload;
+    KvSystem::KvBWriteUInt32(payload, static_cast<std::uint32_t>(p.x));
+    KvSystem::KvBWriteUInt32(payload, static_cast<std::uint32_t>(p.y));
+    return KvSystem::KvBWriteRecord(out, "TestPoint", payload.str()) ? KvBStatus::Success : KvBStatus::Failure;
+  }
+};
+
+class PointReader final : public KvSystem::KvReadFxn<TestPoint> {
+ public:
+  std::string GetTypeName() const override { return "TestPoint"; }
+  std::unique_ptr<KvSystem::KvReadFxnBase> CreateNew() const override { return std::make_unique<PointReader>(); }
+  KvBStatus Read(KvSystem::kvistream& in, TestPoint& p, std::uint64_t length) const override {
+    std::string bytes;
+    if (KvSystem::KvBReadPayload(in, length, bytes) != KvBStatus::Success) return KvBStatus::Failure;
+    kvisstream payload(bytes);
+    std::uint32_t x = 0, y = 0;
+    if (!KvSystem::KvBReadUInt32(payload, x) || !KvSystem::KvBReadUInt32(payload, y)) return KvBStatus::Failure;
+    p = {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+    return KvBStatus::Success;
+  }
+};
+
+int initializerRuns = 0;
+void RegisterPoints() {
+  ++initializerRuns;
+  KvSystem::KvBRegisterWriter(std::make_unique<PointWriter>());
+  KvSystem::KvBRegisterReader(std::make_unique<PointReader>());
+  KvSystem::KvBRegisterWriter(std::make_unique<KvSystem::KvBaseKvBWriteFxn<TestPoint>>("KvBaseTestPoint"));
+  KvSystem::KvBRegisterReader(std::make_unique<KvSystem::KvBaseKvBReadFxn<TestPoint>>("KvBaseTestPoint"));
+}
+const bool pointsRegistered = KvSystem::KvRegisterKvBInitializer(&RegisterPoints);
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string bytes;
+  for (int v : values) bytes.push_back(static_cast<char>(v));
+  return bytes;
+}
+
+TEST(KvBPrimitives, TagsLengthsAndIntegersAreLittleEndian) {
+  kvosstream out;
+  ASSERT_TRUE(KvSystem::KvBWriteTag(out, "AB"));
+  ASSERT_TRUE(KvSystem::KvBWriteDataLength(out, 0x0102030405060708ULL));
+  ASSERT_TRUE(KvSystem::KvBWriteUInt16(out, 0xBEEF));
+  EXPECT_EQ(out.str(), Bytes({2, 0, 0, 0, 'A', 'B', 8, 7, 6, 5, 4, 3, 2, 1, 0xEF, 0xBE}));
+
+  kvisstream in(out.str());
+  std::string tag;
+  std::uint64_t length = 0;
+  std::uint16_t word = 0;
+  EXPECT_EQ(KvSystem::KvBReadTag(in, tag), KvBStatus::Success);
+  EXPECT_EQ(tag, "AB");
+  EXPECT_EQ(KvSystem::KvBReadDataLength(in, length), KvBStatus::Success);
+  EXPECT_EQ(length, 0x0102030405060708ULL);
+  EXPECT_TRUE(KvSystem::KvBReadUInt16(in, word));
+  EXPECT_EQ(word, 0xBEEF);
+  EXPECT_EQ(KvSystem::KvBReadTag(in, tag), KvBStatus::EndOfStream);
+}
+
+TEST(KvBPrimitives, MalformedTagsAreRefused) {
+  VarnexTest::CaptureSink sink;
+  kvosstream out;
+  EXPECT_FALSE(KvSystem::KvBWriteTag(out, ""));
+  EXPECT_FALSE(KvSystem::KvBWriteTag(out, std::string(KvSystem::KvBMaxTagLength + 1, 'x')));
+  EXPECT_EQ(out.size(), 0u);
+  EXPECT_EQ(sink.Count(), 2u);
+
+  std::string tag = "kept";
+  kvisstream zero(Bytes({0, 0, 0, 0}));
+  EXPECT_EQ(KvSystem::KvBReadTag(zero, tag), KvBStatus::Failure);
+  kvisstream huge(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 'a'}));
+  EXPECT_EQ(KvSystem::KvBReadTag(huge, tag), KvBStatus::Failure);
+  kvisstream cut(Bytes({3, 0, 0, 0, 'a', 'b'}));
+  EXPECT_EQ(KvSystem::KvBReadTag(cut, tag), KvBStatus::Failure);
+  kvisstream partialLength(Bytes({1, 0}));
+  EXPECT_EQ(KvSystem::KvBReadTag(partialLength, tag), KvBStatus::Failure);
+  EXPECT_EQ(tag, "kept");
+}
+
+TEST(KvBPrimitives, PayloadLongerThanTheDataFailsWithoutHugeAllocation) {
+  std::string payload = "x";
+  kvisstream in(Bytes({1, 2, 3}));
+  EXPECT_EQ(KvSystem::KvBReadPayload(in, ~0ULL, payload), KvBStatus::Failure);
+  EXPECT_TRUE(payload.empty());
+  kvisstream skip(Bytes({1, 2, 3}));
+  EXPECT_EQ(KvSystem::KvBSkipPayload(skip, 4), KvBStatus::Failure);
+  kvisstream exact(Bytes({1, 2, 3}));
+  EXPECT_EQ(KvSystem::KvBReadPayload(exact, 3, payload), KvBStatus::Success);
+  EXPECT_EQ(payload, Bytes({1, 2, 3}));
+}
+
+TEST(KvBRegistry, InitializerRunsOnceBeforeTheFirstLookup) {
+  ASSERT_TRUE(pointsRegistered);
+  ASSERT_NE(KvSystem::KvBFindReader("TestPoint"), nullptr);
+  ASSERT_NE(KvSystem::KvBFindWriter(KvSystem::KvTypeIdOf<TestPoint>()), nullptr);
+  EXPECT_EQ(KvSystem::KvBFindReader("NoSuchTag"), nullptr);
+  EXPECT_EQ(initializerRuns, 1);
+  // A second reader for a taken tag is refused; the first stays.
+  const auto* first = KvSystem::KvBFindReader("TestPoint");
+  EXPECT_FALSE(KvSystem::KvBRegisterReader(std::make_unique<PointReader>()));
+  EXPECT_EQ(KvSystem::KvBFindReader("TestPoint"), first);
+  EXPECT_EQ(initializerRuns, 1);
+}
+
+TEST(KvBStream, ObjectsRoundTripAndUnknownRecordsAreSkipped) {
+  kvosstream out;
+  ASSERT_EQ(KvSystem::KvBWrite(out, TestPoint{1, -2}), KvBStatus::Success);
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "SomethingElse", "payload"));
+  ASSERT_EQ(KvSystem::KvBWrite(out, TestPoint{300, 4}), KvBStatus::Success);
+  // tag (4 + 9) + length 8 + payload 8
+  EXPECT_EQ(out.str().size(), 29u + 4 + 13 + 8 + 7 + 29);
+
+  kvisstream in(out.str());
+  TestPoint p;
+  EXPECT_EQ(KvSystem::KvBRead(in, p), KvBStatus::Success);
+  EXPECT_EQ(p, (TestPoint{1, -2}));
+  EXPECT_EQ(KvSystem::KvBRead(in, p), KvBStatus::NotHandled);
+  EXPECT_EQ(p, (TestPoint{1, -2}));
+  EXPECT_EQ(KvSystem::KvBRead(in, p), KvBStatus::Success);
+  EXPECT_EQ(p, (TestPoint{300, 4}));
+  EXPECT_EQ(KvSystem::KvBRead(in, p), KvBStatus::EndOfStream);
+}
+
+TEST(KvBStream, WritingATypeWithoutWriterIsReported) {
+  VarnexTest::CaptureSink sink;
+  kvosstream out;
+  EXPECT_EQ(KvSystem::KvBWrite(out, 42.0), KvBStatus::NotHandled);
+  EXPECT_EQ(out.size(), 0u);
+  EXPECT_EQ(sink.Count(), 1u);
+}
+
+TEST(KvBStream, EveryTruncationOfARecordFails) {
+  kvosstream out;
+  ASSERT_EQ(KvSystem::KvBWrite(out, TestPoint{7, 8}), KvBStatus::Success);
+  const std::string whole = out.str();
+  for (std::size_t cut = 1; cut < whole.size(); ++cut) {
+    kvisstream in(whole.substr(0, cut));
+    TestPoint p{5, 5};
+    EXPECT_EQ(KvSystem::KvBRead(in, p), KvBStatus::Failure) << "cut at " << cut;
+    EXPECT_EQ(p, (TestPoint{5, 5}));
+  }
+}
+
+TEST(KvBAttachedData, ItemsRoundTripWithTheirTagsAndUnknownRecordsSurviveByteExact) {
+  KvSystem::KvBase source;
+  source.AddData(new KvSystem::KvBaseDataT<TestPoint>(KvSystem::KvGetTag("origin"), TestPoint{0, 1}));
+  source.AddData(new KvSystem::KvBaseDataT<double>(KvSystem::KvGetTag("no writer"), 2.5));
+  source.AddData(new KvSystem::KvBaseDataT<TestPoint>(KvSystem::KvGetTag("corner"), TestPoint{9, 9}));
+  kvosstream out;
+  ASSERT_EQ(KvSystem::KvBWriteAttachedData(out, source), KvBStatus::Success);
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "FromTheFuture", std::string("\0\1\2", 3)));
+
+  // Payload of the first record: the item's tag, then a whole TestPoint record.
+  kvisstream check(out.str());
+  std::string tag;
+  ASSERT_EQ(KvSystem::KvBReadTag(check, tag), KvBStatus::Success);
+  EXPECT_EQ(tag, "KvBaseTestPoint");
+  std::uint64_t length = 0;
+  ASSERT_EQ(KvSystem::KvBReadDataLength(check, length), KvBStatus::Success);
+  EXPECT_EQ(length, 4u + 6 + 4 + 9 + 8 + 8);
+
+  kvisstream in(out.str());
+  KvSystem::KvBase target;
+  ASSERT_EQ(KvSystem::KvBReadAttachedData(in, target), KvBStatus::Success);
+  ASSERT_EQ(target.GetAllData().size(), 3u);
+  const auto* origin = target.FindDataT<TestPoint>(KvSystem::KvGetTag("origin"));
+  const auto* corner = target.FindDataT<TestPoint>(KvSystem::KvGetTag("corner"));
+  ASSERT_NE(origin, nullptr);
+  ASSERT_NE(corner, nullptr);
+  EXPECT_EQ(origin->GetData(), (TestPoint{0, 1}));
+  EXPECT_EQ(corner->GetData(), (TestPoint{9, 9}));
+  const auto* unknown =
+      target.FindDataT<KvSystem::KvUnknownKvBData>(KvSystem::KvGetTag("KvUnknownKvBData"));
+  ASSERT_NE(unknown, nullptr);
+  EXPECT_EQ(unknown->GetData().GetTag(), "FromTheFuture");
+
+  kvosstream again;
+  ASSERT_EQ(KvSystem::KvBWriteAttachedData(again, target), KvBStatus::Success);
+  EXPECT_EQ(again.str(), out.str());
+}
+
+TEST(KvBAttachedData, TruncatedStreamFailsAndKeepsWhatWasRead) {
+  KvSystem::KvBase source;
+  source.AddData(new KvSystem::KvBaseDataT<TestPoint>(KvSystem::KvGetTag("a"), TestPoint{1, 1}));
+  source.AddData(new KvSystem::KvBaseDataT<TestPoint>(KvSystem::KvGetTag("b"), TestPoint{2, 2}));
+  kvosstream out;
+  ASSERT_EQ(KvSystem::KvBWriteAttachedData(out, source), KvBStatus::Success);
+  kvisstream in(out.str().substr(0, out.str().size() - 1));
+  KvSystem::KvBase target;
+  EXPECT_EQ(KvSystem::KvBReadAttachedData(in, target), KvBStatus::Failure);
+  ASSERT_EQ(target.GetAllData().size(), 1u);
+  EXPECT_NE(target.FindDataT<TestPoint>(KvSystem::KvGetTag("a")), nullptr);
+}
+
+}  // namespace
