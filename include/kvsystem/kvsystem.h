@@ -9,6 +9,8 @@
 #include "kvsystem/iterator.h"
 #include "kvsystem/kvb.h"
 #include "kvsystem/namespace.h"
+#include "kvsystem/parameters.h"
 #include "kvsystem/platform.h"
 #include "kvsystem/streams.h"
 #include "kvsystem/strings.h"
+#include "kvsystem/dots.h"
