@@ -1,0 +1,181 @@
+// Parameters: typed reads with their warnings, command-line parsing with
+// aliases, validation of ranges, legal values and required flags, help text.
+
+#include <gtest/gtest.h>
+
+#include "capture_sink.h"
+#include "kvsystem/parameters.h"
+
+using KvSystem::KvInterface;
+using KvSystem::KvParameter;
+using VarnexTest::CaptureSink;
+
+namespace {
+
+// A small tree: a root with one child group of an int, a string, a float and
+// a bool parameter.
+struct SearchInterface {
+  KvInterface root{"root"};
+  KvParameter* limit = nullptr;
+  KvParameter* measure = nullptr;
+  KvParameter* cutoff = nullptr;
+  KvParameter* descending = nullptr;
+
+  SearchInterface() {
+    KvInterface* child = root.AddInterface();
+    child->SetName("search options");
+    limit = child->AddParameter("int");
+    limit->SetName("-limit");
+    limit->AddAlias("-l");
+    limit->SetBrief("Maximum number of similarity scores");
+    limit->SetLegalRange("0", "100000");
+    limit->SetDefault(1000);
+    measure = child->AddParameter("string");
+    measure->SetName("-simfunc");
+    measure->AddAlias("-s");
+    for (const char* name : {"Tanimoto", "Cosine", "Dice"}) measure->AddLegalValue(name);
+    measure->SetDefault("Tanimoto");
+    cutoff = child->AddParameter("float");
+    cutoff->SetName("-cutoff");
+    cutoff->SetRequired(false);
+    descending = child->AddParameter("bool");
+    descending->SetName("-descending");
+    descending->SetDefault(true);
+  }
+};
+
+TEST(ParameterTest, TypeIdentifiersOfTheFourValueTypes) {
+  EXPECT_EQ(KvSystem::KvGetParameterTypeId("int"), 0x387BF5262A67C24CULL);
+  EXPECT_EQ(KvSystem::KvGetParameterTypeId("string"), 0x2447CF9BE2CDC01EULL);
+  EXPECT_EQ(KvSystem::KvGetParameterTypeId("float"), 0x5F975D76D21EC83DULL);
+  EXPECT_EQ(KvSystem::KvGetParameterTypeId("bool"), 0x22F2F78C9F426605ULL);
+  EXPECT_EQ(KvSystem::KvGetParameterTypeId("double"), 0u);
+
+  CaptureSink sink;
+  KvInterface i;
+  EXPECT_EQ(i.AddParameter("double"), nullptr);
+  EXPECT_TRUE(sink.Contains("KvInterface::AddParameter, unknown parameter value type double"));
+}
+
+TEST(ParameterTest, LookupByNameOrAliasThroughChildrenAndByType) {
+  SearchInterface s;
+  EXPECT_EQ(s.root.GetParameter("-limit"), s.limit);
+  EXPECT_EQ(s.root.GetParameter("-l"), s.limit);
+  EXPECT_EQ(s.root.GetParameter("-x"), nullptr);
+  EXPECT_EQ(s.root.GetTypedParameter<int>("-limit"), s.limit);
+  EXPECT_EQ(s.root.GetTypedParameter<std::string>("-limit"), nullptr);
+  EXPECT_TRUE(s.root.HasValue<int>("-limit"));
+  EXPECT_FALSE(s.root.HasValue<float>("-cutoff"));  // no default, not set
+  EXPECT_FALSE(s.root.HasValue<float>("-limit"));   // wrong type
+}
+
+TEST(ParameterTest, TypedGetReturnsValuesAndWarnsExactly) {
+  SearchInterface s;
+  CaptureSink sink;
+  EXPECT_EQ(s.root.Get<int>("-limit"), 1000);
+  EXPECT_EQ(s.root.Get<std::string>("-simfunc"), "Tanimoto");
+  EXPECT_TRUE(s.root.Get<bool>("-descending"));
+  EXPECT_EQ(sink.Count(), 0u);
+
+  EXPECT_EQ(s.root.Get<int>("-nothing"), 0);
+  EXPECT_EQ(s.root.Get<float>("-cutoff"), 0.0f);
+  EXPECT_EQ(s.root.Get<std::string>("-limit"), "");
+  s.limit->SetDefault(std::string("many"));
+  EXPECT_EQ(s.root.Get<int>("-limit"), 0);
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{
+                              "KvInterface::Get, requesting value of non-existent parameter -nothing",
+                              "KvInterface::Get, requesting value of unset parameter -cutoff",
+                              "KvInterface::Get, requested parameter -limit is not of requested type",
+                              "KvInterface::Get, parameter -limit is not set"}));
+}
+
+TEST(ParameterTest, FloatDefaultsRoundTrip) {
+  SearchInterface s;
+  s.cutoff->SetDefault(0.5f);
+  EXPECT_EQ(s.cutoff->GetDefault(), "0.5");
+  EXPECT_FLOAT_EQ(s.root.Get<float>("-cutoff"), 0.5f);
+  s.cutoff->SetDefault(0.1f);
+  EXPECT_FLOAT_EQ(s.root.Get<float>("-cutoff"), 0.1f);
+}
+
+TEST(ParameterTest, CommandLineWithNamesAliasesAndBareFlags) {
+  SearchInterface s;
+  CaptureSink sink;
+  EXPECT_TRUE(s.root.ParseCommandLine({"-l", "25", "-simfunc", "Dice", "-cutoff", "-0.25", "-descending", "false"}));
+  EXPECT_EQ(sink.Count(), 0u);
+  EXPECT_EQ(s.root.Get<int>("-limit"), 25);
+  EXPECT_EQ(s.root.Get<std::string>("-s"), "Dice");
+  EXPECT_FLOAT_EQ(s.root.Get<float>("-cutoff"), -0.25f);
+  EXPECT_FALSE(s.root.Get<bool>("-descending"));
+
+  SearchInterface t;
+  EXPECT_TRUE(t.root.ParseCommandLine({"-descending", "-l", "3"}));  // bare flag, then the next parameter
+  EXPECT_TRUE(t.root.Get<bool>("-descending"));
+  EXPECT_EQ(t.root.Get<int>("-limit"), 3);
+  EXPECT_FALSE(t.root.IsHelpRequested());
+  EXPECT_TRUE(t.root.ParseCommandLine({"-help"}));
+  EXPECT_TRUE(t.root.IsHelpRequested());
+}
+
+TEST(ParameterTest, CommandLineProblemsAreReportedOneByOne) {
+  SearchInterface s;
+  CaptureSink sink;
+  EXPECT_FALSE(s.root.ParseCommandLine({"-bogus", "1", "-limit", "ten", "-limit", "100001", "-simfunc", "tanimoto",
+                                        "-limit"}));
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{
+                              "unknown parameter -bogus",
+                              "unexpected argument \"1\" (parameters are given as -name value)",
+                              "value \"ten\" of parameter -limit is not a valid int",
+                              "value 100001 of parameter -limit is above the legal maximum 100000",
+                              "value \"tanimoto\" of parameter -simfunc is not one of the legal values: "
+                              "Tanimoto, Cosine, Dice",
+                              "parameter -limit needs a value"}));
+}
+
+TEST(ParameterTest, RangeBoundsAreInclusive) {
+  SearchInterface s;
+  CaptureSink sink;
+  EXPECT_TRUE(s.root.ParseCommandLine({"-limit", "0"}));
+  EXPECT_TRUE(s.root.ParseCommandLine({"-limit", "100000"}));
+  EXPECT_FALSE(s.root.ParseCommandLine({"-limit", "-1"}));
+  EXPECT_TRUE(sink.Contains("value -1 of parameter -limit is below the legal minimum 0"));
+  EXPECT_FALSE(s.root.ParseCommandLine({"-limit", "99999999999"}));  // does not fit an int
+}
+
+TEST(ParameterTest, ValidateChecksRequiredValuesAndDefaults) {
+  KvInterface root;
+  KvParameter* query = root.AddParameter("string");
+  query->SetName("-query");
+  KvParameter* bits = root.AddParameter("int");
+  bits->SetName("-numbits");
+  bits->SetLegalRange("64", "65535");
+  bits->SetDefault(32);
+  CaptureSink sink;
+  EXPECT_FALSE(root.Validate());
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"parameter -query is required but has no value",
+                                                     "value 32 of parameter -numbits is below the legal minimum 64"}));
+  query->SetValue("CCO");
+  bits->SetDefault(4096);
+  EXPECT_TRUE(root.Validate());
+}
+
+TEST(ParameterTest, HelpTextShowsEveryVisibleParameter) {
+  SearchInterface s;
+  s.limit->AddDetail("\n\tAPI : KvFPDatabaseOptions::SetLimit method\n\tIf set to zero, then all of the similarity "
+                     "scores are returned");
+  s.descending->SetVisibility(2);
+  const std::string help = s.root.GetHelpText();
+  EXPECT_NE(help.find("search options:\n"), std::string::npos);
+  EXPECT_NE(help.find("  -limit, -l <int>\n      Maximum number of similarity scores\n"
+                      "      API : KvFPDatabaseOptions::SetLimit method\n"
+                      "      If set to zero, then all of the similarity scores are returned\n"
+                      "      default: 1000\n      legal range: 0 to 100000\n"),
+            std::string::npos)
+      << help;
+  EXPECT_NE(help.find("legal values: Tanimoto Cosine Dice"), std::string::npos);
+  EXPECT_NE(help.find("-cutoff <float> (optional)\n      default: none"), std::string::npos);
+  EXPECT_NE(help.find("-descending"), std::string::npos);
+  EXPECT_EQ(s.root.GetHelpText(0).find("-descending"), std::string::npos);
+}
+
+}  // namespace
