@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "kvchem/mol.h"
+#include "kvsystem/namespace.h"
 
 namespace Varnex {
 
@@ -68,6 +69,11 @@ bool KvIsValidFPAtomType(const std::string& name);
 std::string KvGetFPBondType(unsigned bondType);
 unsigned KvGetFPBondType(const std::string& name);
 bool KvIsValidFPBondType(const std::string& name);
+
+// The flag namespaces behind the names above ("KvFPAtomType", "KvFPBondType"):
+// process-wide, built on first use, read-only.
+const KvSystem::KvNamespaceInterface& KvGetFPAtomTypeNamespace();
+const KvSystem::KvNamespaceInterface& KvGetFPBondTypeNamespace();
 
 // Computes the type number of every atom and bond of `mol` under the given
 // flags: atomTypes[atom index], bondTypes[bond index], resized to the

@@ -25,3 +25,4 @@
 #include "varnex/treefp.h"
 #include "varnex/unhashedfp.h"
 #include "varnex/fpbin.h"
+#include "varnex/config.h"

@@ -94,4 +94,7 @@ bool KvIsValidFPBondType(const std::string& name) {
   return BondCombination(name, value) || BondTypeNames().IsValid(name);
 }
 
+const KvSystem::KvNamespaceInterface& KvGetFPAtomTypeNamespace() { return AtomTypeNames(); }
+const KvSystem::KvNamespaceInterface& KvGetFPBondTypeNamespace() { return BondTypeNames(); }
+
 }  // namespace Varnex

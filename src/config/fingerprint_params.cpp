@@ -1,0 +1,156 @@
+// Fingerprint type parameters: "-fptype", "-numbits", "-mindistance",
+// "-maxdistance", "-atomtype", "-bondtype".
+
+#include <string>
+
+#include "config/config_namespaces.h"
+#include "config/parameter_builder.h"
+#include "kvsystem/error.h"
+#include "varnex/config.h"
+#include "varnex/typing.h"
+
+namespace Varnex {
+namespace {
+
+using Config::BuildParameter;
+using Config::ParameterSpec;
+using KvSystem::KvInterface;
+
+constexpr const char* kConfigure = "KvConfigureFingerPrint()";
+constexpr const char* kSetup = "KvSetupFingerPrint";
+constexpr const char* kApi = "\n\tAPI : ";
+constexpr const char* kOnlyGraphKinds = "\n\tOnly available for path, circular or tree fingerprints.";
+
+// Lists the primitives of a flag namespace with their descriptions, and how
+// to combine them.
+std::string NamespaceListing(const KvSystem::KvNamespaceInterface& ns) {
+  std::string text = "Primitive expressions :\n";
+  for (const auto& prim : ns.GetPrimitives()) {
+    std::string name = prim.GetName();
+    if (name.size() < 12) name.append(12 - name.size(), ' ');
+    text += "\t" + name;
+    if (!prim.GetDetail().empty()) text += " - " + prim.GetDetail();
+    text += "\n";
+  }
+  text += "\n";
+  text += "\tCombined expressions :\n";
+  text += "\tCreated by combining primitive tokens with | \n";
+  return text;
+}
+
+void AddIntParameter(KvInterface& group, ParameterSpec spec, unsigned value) {
+  if (KvSystem::KvParameter* p = BuildParameter(group, spec)) p->SetDefault(static_cast<int>(value));
+}
+
+void AddStringParameter(KvInterface& group, ParameterSpec spec, const std::string& value) {
+  if (KvSystem::KvParameter* p = BuildParameter(group, spec)) p->SetDefault(value);
+}
+
+struct KindDefaults {
+  unsigned bits, minimum, maximum, atomTypes, bondTypes;
+};
+
+bool DefaultsOf(unsigned kind, KindDefaults& d) {
+  switch (kind) {
+    case KvFPType::Path: d = {4096, 0, 5, KvFPAtomType::DefaultPathAtom, KvFPBondType::DefaultPathBond}; return true;
+    case KvFPType::Circular:
+      d = {4096, 0, 5, KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond};
+      return true;
+    case KvFPType::Tree: d = {4096, 0, 4, KvFPAtomType::DefaultTreeAtom, KvFPBondType::DefaultTreeBond}; return true;
+    default: return false;
+  }
+}
+
+// Reads an int parameter into `value` when it has one of the right type.
+void ReadInt(const KvInterface& itf, const char* name, unsigned& value) {
+  if (itf.HasValue<int>(name)) value = static_cast<unsigned>(itf.Get<int>(name));
+}
+
+}  // namespace
+
+bool KvConfigureFingerPrint(KvInterface& itf, const KvFPTypeBase* type) {
+  KvInterface* group = itf.AddInterface();
+  if (group == nullptr) {
+    KvSystem::KvThrow()->Warning("%s problem configuring fingerprint interface!", kConfigure);
+    return false;
+  }
+  if (type == nullptr) {
+    KvSystem::KvThrow()->Warning("%s invalid fingerprint type pointer!", kConfigure);
+    return false;
+  }
+  const KvFPTypeParams params(type->GetFPTypeString());
+  if (!params.IsValid()) {
+    KvSystem::KvThrow()->Warning("%s invalid fingerprint type", kConfigure);
+    return false;
+  }
+  if (params.GetFPType() == KvFPType::MACCS166 || params.GetFPType() == KvFPType::Lingo) {
+    KvSystem::KvThrow()->Warning("%s invalid fingerprint type (only path, circular or tree is allowed)", kConfigure);
+    return false;
+  }
+  group->SetName("fingerprint options");
+
+  const auto& kinds = Config::FPTypeNamespace();
+  std::vector<std::string> kindNames;
+  for (const auto& prim : kinds.GetPrimitives()) kindNames.push_back(prim.GetName());
+  AddStringParameter(*group,
+                     {"string", "-fptype", "-fpt", "Fingerprint type", std::nullopt, kindNames,
+                      {std::string(kApi) + "KvFPType namespace"}},
+                     kinds.GetName(params.GetFPType(), "invalid"));
+  AddIntParameter(*group,
+                  {"int", "-numbits", "-size", "Size of bitvector", std::make_pair("64", "65535"), {},
+                   {"Only available for path, circular or tree fingerprint."}},
+                  params.GetNumBits());
+  AddIntParameter(*group,
+                  {"int", "-mindistance", "-mind", "Minimum number of bonds/radius in path/circular/tree fingerprint",
+                   std::make_pair("0", "10"), {},
+                   {std::string(kOnlyGraphKinds) + "\n\tThis value has to be smaller or equal to the max distance value."}},
+                  params.GetMinDistance());
+  AddIntParameter(*group,
+                  {"int", "-maxdistance", "-maxd", "Maximum number of bonds/radius in path/circular/tree fingerprint",
+                   std::make_pair("0", "10"), {},
+                   {std::string(kOnlyGraphKinds) + "\n\tThis value has to be greater or equal to the min distance value."}},
+                  params.GetMaxDistance());
+  AddStringParameter(*group,
+                     {"string", "-atomtype", "-a", "Fingerprint atom type", std::nullopt, {},
+                      {std::string(kApi) + "KvFPAtomType namespace", NamespaceListing(KvGetFPAtomTypeNamespace())}},
+                     KvGetFPAtomType(params.GetAtomTypes()));
+  AddStringParameter(*group,
+                     {"string", "-bondtype", "-b", "Fingerprint bond type", std::nullopt, {},
+                      {std::string(kApi) + "KvFPBondType namespace", NamespaceListing(KvGetFPBondTypeNamespace())}},
+                     KvGetFPBondType(params.GetBondTypes()));
+  return true;
+}
+
+const KvFPTypeBase* KvSetupFingerPrint(const KvInterface& itf) {
+  unsigned kind = KvFPType::Tree;
+  if (itf.HasValue<std::string>("-fptype"))
+    kind = Config::FPTypeNamespace().GetValue(itf.Get<std::string>("-fptype"), 0);
+  KindDefaults d{};
+  if (!DefaultsOf(kind, d)) {
+    KvSystem::KvThrow()->Warning("%s Invalid fingerprint type", kSetup);
+    return nullptr;
+  }
+  const unsigned short version = KvGetFingerPrintVersion(kind);
+  ReadInt(itf, "-numbits", d.bits);
+  ReadInt(itf, "-mindistance", d.minimum);
+  ReadInt(itf, "-maxdistance", d.maximum);
+  if (itf.HasValue<std::string>("-atomtype")) d.atomTypes = KvGetFPAtomType(itf.Get<std::string>("-atomtype"));
+  if (itf.HasValue<std::string>("-bondtype")) d.bondTypes = KvGetFPBondType(itf.Get<std::string>("-bondtype"));
+  if (d.atomTypes == 0 || d.bondTypes == 0) {
+    KvSystem::KvThrow()->Warning("%s Invalid fingerprint atom or bond typing", kSetup);
+    return nullptr;
+  }
+  if (d.minimum > d.maximum) {
+    KvSystem::KvThrow()->Warning("%s Invalid min distance (%d) > max distance (%d)", kSetup,
+                                 static_cast<int>(d.minimum), static_cast<int>(d.maximum));
+    d.minimum = d.maximum;
+  }
+  switch (kind) {
+    case KvFPType::Path: return KvGetPathFPType(version, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
+    case KvFPType::Circular:
+      return KvGetCircularFPType(version, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
+    default: return KvGetTreeFPType(version, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
+  }
+}
+
+}  // namespace Varnex

@@ -1,0 +1,126 @@
+// Search option and memory-type parameters: defaults from options, the mask
+// form, setup with valid and invalid measure names, memory-type round trip.
+
+#include <gtest/gtest.h>
+
+#include "capture_sink.h"
+#include "kvsystem/parameters.h"
+#include "varnex/config.h"
+
+using KvSystem::KvInterface;
+using VarnexTest::CaptureSink;
+using namespace Varnex;
+
+namespace {
+
+std::vector<std::string> Names(const KvInterface& group) {
+  std::vector<std::string> names;
+  for (const auto& p : group.GetParameters()) names.push_back(p->GetName());
+  return names;
+}
+
+TEST(ConfigureFPDatabaseOptionsTest, DefaultsFromOptions) {
+  KvInterface itf;
+  ASSERT_TRUE(KvConfigureFPDatabaseOptions(itf, KvFPDatabaseOptions()));
+  ASSERT_EQ(itf.GetInterfaces().size(), 1u);
+  EXPECT_EQ(itf.GetInterfaces()[0]->GetName(), "fingerprint database search options");
+  EXPECT_EQ(Names(*itf.GetInterfaces()[0]), (std::vector<std::string>{"-limit", "-simfunc", "-cutoff", "-descending"}));
+  EXPECT_EQ(itf.Get<int>("-l"), 1000);
+  EXPECT_EQ(itf.Get<std::string>("-s"), "Tanimoto");
+  EXPECT_FALSE(itf.GetParameter("-c")->HasDefault());
+  EXPECT_FALSE(itf.GetParameter("-c")->IsRequired());
+  EXPECT_TRUE(itf.Get<bool>("-d"));
+  EXPECT_EQ(itf.GetParameter("-simfunc")->GetLegalValues(),
+            (std::vector<std::string>{"Tanimoto", "Cosine", "Dice", "Euclid", "Tversky", "Manhattan"}));
+  EXPECT_EQ(itf.GetParameter("-limit")->GetDetails().at(0),
+            "\n\tAPI : KvFPDatabaseOptions::SetLimit method\n\tIf set to zero, then all of the similarity scores are "
+            "returned");
+
+  KvFPDatabaseOptions options(25, KvSimMeasure::Dice);
+  options.SetCutoff(0.5f);
+  options.SetDescendingOrder(false);
+  KvInterface other;
+  ASSERT_TRUE(KvConfigureFPDatabaseOptions(other, options));
+  EXPECT_EQ(other.Get<int>("-limit"), 25);
+  EXPECT_EQ(other.Get<std::string>("-simfunc"), "Dice");
+  EXPECT_FLOAT_EQ(other.Get<float>("-cutoff"), 0.5f);
+  EXPECT_FALSE(other.Get<bool>("-descending"));
+}
+
+TEST(ConfigureFPDatabaseOptionsTest, MaskSelectsParameters) {
+  KvInterface itf;
+  ASSERT_TRUE(KvConfigureFPDatabaseOptions(itf, 7u));
+  EXPECT_EQ(Names(*itf.GetInterfaces()[0]), (std::vector<std::string>{"-limit", "-simfunc", "-cutoff"}));
+  EXPECT_EQ(itf.Get<int>("-limit"), 10);
+  EXPECT_EQ(itf.Get<std::string>("-simfunc"), "Tanimoto");
+  EXPECT_FALSE(itf.GetParameter("-cutoff")->HasDefault());
+
+  KvInterface none;
+  ASSERT_TRUE(KvConfigureFPDatabaseOptions(none, 0u));
+  ASSERT_EQ(none.GetInterfaces().size(), 1u);
+  EXPECT_EQ(none.GetInterfaces()[0]->GetName(), "fingerprint database search options");
+  EXPECT_TRUE(none.GetInterfaces()[0]->GetParameters().empty());
+
+  KvInterface cutoffOnly;
+  ASSERT_TRUE(KvConfigureFPDatabaseOptions(cutoffOnly, 4u));
+  EXPECT_EQ(Names(*cutoffOnly.GetInterfaces()[0]), (std::vector<std::string>{"-cutoff"}));
+}
+
+TEST(SetupFPDatabaseOptionsTest, ReadsValuesAndKeepsMeasureOnUnknownName) {
+  CaptureSink sink;
+  KvInterface itf;
+  ASSERT_TRUE(KvConfigureFPDatabaseOptions(itf, KvFPDatabaseOptions()));
+  ASSERT_TRUE(itf.ParseCommandLine({"-simfunc", "Dice", "-limit", "0", "-cutoff", "0.7", "-descending", "no"}));
+  KvFPDatabaseOptions options;
+  EXPECT_TRUE(KvSetupFPDatabaseOptions(options, itf));
+  EXPECT_EQ(options.GetSimFunc(), KvSimMeasure::Dice);
+  EXPECT_EQ(options.GetLimit(), 0u);
+  EXPECT_TRUE(options.HasCutoff());
+  EXPECT_FLOAT_EQ(options.GetCutoff(), 0.7f);
+  EXPECT_FALSE(options.GetDescendingOrder());
+  EXPECT_EQ(sink.Count(), 0u);
+
+  // A lower-case name is not in the namespace: SetSimFunc(0) warns and keeps Dice.
+  itf.GetParameter("-simfunc")->SetValue("dice");
+  EXPECT_TRUE(KvSetupFPDatabaseOptions(options, itf));
+  EXPECT_EQ(options.GetSimFunc(), KvSimMeasure::Dice);
+  EXPECT_EQ(sink.Texts(),
+            (std::vector<std::string>{"KvFPDatabaseOptions::SetSimFunc() unknown similarity function type 0 ignored!"}));
+}
+
+TEST(SetupFPDatabaseOptionsTest, NoParametersChangesNothing) {
+  KvInterface itf;
+  KvFPDatabaseOptions options(7, KvSimMeasure::Cosine);
+  EXPECT_TRUE(KvSetupFPDatabaseOptions(options, itf));
+  EXPECT_EQ(options.GetLimit(), 7u);
+  EXPECT_EQ(options.GetSimFunc(), KvSimMeasure::Cosine);
+  EXPECT_FALSE(options.HasCutoff());
+  EXPECT_TRUE(options.GetDescendingOrder());
+}
+
+TEST(MemoryTypeParameterTest, DefaultAndReadBack) {
+  CaptureSink sink;
+  KvInterface itf;
+  ASSERT_TRUE(KvConfigureFPDatabaseMemoryType(itf, 2, "-memtype", "-mt"));
+  EXPECT_EQ(itf.GetInterfaces()[0]->GetName(), "fingerprint database options");
+  const KvSystem::KvParameter* p = itf.GetParameter("-mt");
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->GetDefault(), "in-memory");
+  EXPECT_EQ(p->GetLegalValues(), (std::vector<std::string>{"memory-mapped", "in-memory", "CUDA"}));
+  EXPECT_EQ(p->GetBrief(), "Fingerprint database memory type");
+  EXPECT_EQ(KvGetFPDatabaseMemoryType(itf, "-memtype"), 2u);
+  ASSERT_TRUE(itf.ParseCommandLine({"-mt", "memory-mapped"}));
+  EXPECT_EQ(KvGetFPDatabaseMemoryType(itf, "-memtype"), 1u);
+  EXPECT_EQ(sink.Count(), 0u);
+
+  EXPECT_EQ(KvGetFPDatabaseMemoryType(itf, "-nothere"), 0u);
+  EXPECT_EQ(sink.Texts(),
+            (std::vector<std::string>{"KvInterface::Get, requesting value of non-existent parameter -nothere"}));
+
+  KvInterface invalid;
+  ASSERT_TRUE(KvConfigureFPDatabaseMemoryType(invalid, 9, "-memtype", "-mt"));
+  EXPECT_EQ(invalid.GetParameter("-memtype")->GetDefault(), "invalid");
+  EXPECT_EQ(KvGetFPDatabaseMemoryType(invalid, "-memtype"), 0u);
+}
+
+}  // namespace
