@@ -1,0 +1,153 @@
+// The search engines behind KvFastFPDatabase.
+//
+// Both engines score a query straight from the stored bit counts and 64-bit
+// words of a ".fpbin" file, without building fingerprint objects; they differ
+// only in where the records live: KvFastFPMemoryMapDatabaseImpl reads them
+// from a read-only mapping of the file, KvFastFPInMemoryDatabaseImpl from one
+// array filled at opening. All routines live in the base, over the record
+// array the engine hands out.
+//
+// Opening reads and checks the header (and that the file size matches n and
+// W), then the engine loads or maps the records, and finally the base builds
+// the index of positions by bit count (refusing a count above 64W). Every
+// opening warning names "KvFastFPDatabase::KvFastFPDatabase()".
+//
+// Results: in every KvSimScore and KvSimScorePair the index is the record's
+// stored molecule index, not its position. Iterators are owned by the caller.
+//
+// Thread safety: after opening nothing is written, so any number of threads
+// may query one engine at once; only SortedSearch starts threads of its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fastdb/count_index.h"
+#include "fastdb/fpbin_bytes.h"
+#include "kvsystem/iterator.h"
+#include "varnex/dboptions.h"
+#include "varnex/fingerprint.h"
+#include "varnex/fpbin.h"
+#include "varnex/histogram.h"
+#include "varnex/searchresult.h"
+
+namespace Varnex {
+
+// Where the records are and how they are laid out.
+struct KvRecordView {
+  const std::uint8_t* records = nullptr;  // record 0
+  std::uint64_t n = 0;                    // number of records
+  std::uint64_t words = 0;                // W
+  std::size_t stride = 0;                 // bytes per record, (W + 2) x 8
+
+  const std::uint8_t* At(std::uint64_t i) const { return records + i * stride; }
+  std::uint64_t MolIdx(std::uint64_t i) const { return KvLoadLE64(At(i)); }
+  std::uint64_t Count(std::uint64_t i) const { return KvLoadLE64(At(i) + 8); }
+};
+
+// The query as the kernels read it: W words and their bit count.
+struct KvQueryWords {
+  std::vector<std::uint64_t> words;
+  std::uint64_t bits = 0;
+};
+
+class KvFastFPDatabaseImplBase {
+ public:
+  KvFastFPDatabaseImplBase(const KvFastFPDatabaseImplBase&) = delete;
+  KvFastFPDatabaseImplBase& operator=(const KvFastFPDatabaseImplBase&) = delete;
+  virtual ~KvFastFPDatabaseImplBase() = default;
+
+  bool IsValid() const { return valid_; }
+  // 1 for the memory-mapped engine, 2 for the in-memory engine.
+  virtual unsigned GetMemoryType() const = 0;
+  // "memory-mapped" or "in-memory".
+  virtual std::string GetMemoryTypeString() const = 0;
+
+  const std::string& GetPath() const { return path_; }
+  const KvFastFPDatabaseParams& GetParams() const { return params_; }
+  std::uint64_t NumFingerPrints() const { return params_.NumFingerPrints(); }
+  const KvFPTypeBase* GetFPTypeBase() const { return params_.GetFPTypeBase(); }
+
+  // Record `position`: its W words, molecule index and stored bit count.
+  // Warns "KvFastFPDatabase::GetFingerPrint() : fingerprint index out of
+  // range!" (or "... : invalid fingerprint database file pointer!") and
+  // returns false when it cannot be read.
+  bool ReadRecord(std::vector<std::uint64_t>& words, std::uint64_t& molIdx, std::uint64_t& count,
+                  std::uint64_t position) const;
+
+  // The routines of the front, one each. REQUIRES: IsValid(), a query of the
+  // database's type and options with a measure 1 to 6 (the front checks).
+  KvSystem::KvIterBase<KvSimScore>* GetScores(const KvFingerPrint& query, const KvFPDatabaseOptions& options) const;
+  // Best first, visiting records by bit count and skipping those that cannot
+  // enter the hit list; `prune` false scores every record in file order.
+  KvSystem::KvIterBase<KvSimScore>* GetSortedScores(const KvFingerPrint& query, const KvFPDatabaseOptions& options,
+                                                    bool prune = true) const;
+  KvSystem::KvIterBase<double>* GetRawScores(const KvFingerPrint& query, const KvFPDatabaseOptions& options) const;
+  KvSystem::KvIterBase<float>* GetAllScores(const KvFPDatabaseOptions& options) const;
+  void GetHistogram(KvFPHistogram& out, const KvFPDatabaseOptions& options, std::size_t nbins) const;
+  void GetVariogram(KvFPVariogram& out, const std::vector<float>& values, const KvFPDatabaseOptions& options,
+                    std::size_t nbins) const;
+  // Checks its own options (limit, measure) with the texts of the front.
+  KvSystem::KvIterBase<KvSimScorePair>* GetSparseMatrix(const KvFPDatabaseOptions& options) const;
+  // Prepares `result`, scores every record on options.GetNumProcessors()
+  // threads (the calling thread alone below 1000 records) and returns the
+  // final status.
+  unsigned SortedSearch(KvSimSearchResult& result, const KvFingerPrint& query,
+                        const KvFPDatabaseOptions& options) const;
+
+  // The record layout, with a null record pointer when the engine has none.
+  KvRecordView View() const;
+  // The query's words and bit count as the kernels read them.
+  KvQueryWords MakeQuery(const KvFingerPrint& query) const;
+  // Record `position` as a query (REQUIRES: position < n and a record array).
+  void RecordAsQuery(std::uint64_t position, KvQueryWords& query) const;
+
+ protected:
+  // Reads and checks the header; valid_ tells whether the engine may go on.
+  explicit KvFastFPDatabaseImplBase(const std::string& path);
+  // The engine's record array (record 0), or null.
+  virtual const std::uint8_t* Records() const = 0;
+  // Builds the count index once the records are in place; refuses a record
+  // whose count exceeds 64W ("%s : invalid data in %d-th fingerprint").
+  bool IndexRecords();
+
+  bool valid_ = false;
+  unsigned popCountMethod_ = 0;
+  std::string path_;
+  KvFastFPDatabaseParams params_;
+  KvCountIndex index_;
+};
+
+// The records read from a read-only mapping of the whole file.
+class KvFastFPMemoryMapDatabaseImpl final : public KvFastFPDatabaseImplBase {
+ public:
+  explicit KvFastFPMemoryMapDatabaseImpl(const std::string& path);
+  unsigned GetMemoryType() const override { return 1; }
+  std::string GetMemoryTypeString() const override { return "memory-mapped"; }
+
+ protected:
+  const std::uint8_t* Records() const override;
+
+ private:
+  MMapInputFile file_;
+};
+
+// The records read once into one array of n x (W + 2) words.
+class KvFastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
+ public:
+  explicit KvFastFPInMemoryDatabaseImpl(const std::string& path);
+  unsigned GetMemoryType() const override { return 2; }
+  std::string GetMemoryTypeString() const override { return "in-memory"; }
+
+ protected:
+  const std::uint8_t* Records() const override;
+
+ private:
+  bool Load();
+
+  std::vector<std::uint64_t> records_;
+};
+
+}  // namespace Varnex

@@ -1,0 +1,72 @@
+// Scan kernels of the fast database: intersection counts of one query against
+// many stored records, in four instruction-set flavours.
+//
+// A record is W + 2 little-endian 64-bit words (molecule index, bit count, W
+// fingerprint words); records lie `stride` bytes apart. A kernel writes, per
+// record, the number of bits set both in the query and in the record's W
+// words. Every flavour gives the same numbers; they differ only in speed.
+//
+// Each flavour lives in its own translation unit, compiled for plain x86-64
+// with per-function target attributes, so one binary runs on any x86-64
+// machine; KvGetScanKernel() hands out only flavours this processor (and its
+// operating system, for the wide vector state) can run.
+//
+// The active kernel is chosen once per process: the fastest available, unless
+// the environment variable VARNEX_KERNEL names one of "software", "popcnt",
+// "avx2", "avx512" (a name that is unknown or not available warns once and is
+// ignored). Tests switch kernels with KvSetActiveScanKernel().
+//
+// Thread safety: kernels are pure functions; the active-kernel pointer is
+// atomic.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Varnex {
+
+namespace KvScanKernelId {
+inline constexpr unsigned Software = 0;  // bit-parallel count on 64-bit words
+inline constexpr unsigned PopCnt = 1;    // the POPCNT instruction
+inline constexpr unsigned Avx2 = 2;      // nibble lookup (vpshufb) on 256-bit vectors
+inline constexpr unsigned Avx512 = 3;    // VPOPCNTDQ on 512-bit vectors
+inline constexpr unsigned Count = 4;
+}  // namespace KvScanKernelId
+
+struct KvScanKernel {
+  unsigned id;
+  const char* name;
+  // out[r] = |query AND record r| for the `count` records starting at
+  // `first`, `stride` bytes apart. REQUIRES: every record holds 16 + 8W bytes.
+  void (*intersectRun)(const std::uint8_t* first, std::size_t stride, std::size_t count, const std::uint64_t* query,
+                       std::size_t words, std::uint32_t* out);
+  // The same for the records at positions[0, count) of the file's record
+  // array starting at `records`.
+  void (*intersectAt)(const std::uint8_t* records, std::size_t stride, const std::uint32_t* positions,
+                      std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out);
+  // The number of bits set in words[0, n).
+  std::uint64_t (*popCount)(const std::uint64_t* words, std::size_t n);
+};
+
+// The kernel `id` when this processor runs it, else null.
+const KvScanKernel* KvGetScanKernel(unsigned id);
+// The kernel in use (never null).
+const KvScanKernel& KvGetActiveScanKernel();
+// Switches the kernel in use; false (nothing changes) when `id` is not
+// available here.
+bool KvSetActiveScanKernel(unsigned id);
+// The id of "software", "popcnt", "avx2", "avx512"; Count for other names.
+unsigned KvParseScanKernelName(const std::string& name);
+
+// The flavours, defined in their own translation units. The non-software ones
+// REQUIRE the processor support that KvGetScanKernel checks.
+extern const KvScanKernel kKvScanKernelSoftware;
+extern const KvScanKernel kKvScanKernelPopCnt;
+extern const KvScanKernel kKvScanKernelAvx2;
+extern const KvScanKernel kKvScanKernelAvx512;
+
+// The fingerprint words of a record at `record` (16 bytes past its start).
+inline const std::uint8_t* KvRecordWords(const std::uint8_t* record) { return record + 16; }
+
+}  // namespace Varnex

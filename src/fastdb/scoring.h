@@ -1,0 +1,142 @@
+// The scores of the fast database, one functor per measure, in double
+// precision from three counts: q (query bits), p (record bits, as stored) and
+// c (bits in both), with N = 64W bits per fingerprint.
+//
+// They differ from the single-precision measures of the similarity subsystem
+// at the edges on purpose: two empty fingerprints score 0.0 with Tanimoto
+// and Cosine here. The query is the first argument ("A"), the record the
+// second.
+//
+// Each functor also gives the best score any record of p bits can reach
+// (Best), for the pruned sorted search: every score is monotone in c over the
+// feasible range max(0, p + q - N) <= c <= min(p, q), so the best is at one of
+// the two ends. For Tanimoto, Cosine, Dice, Euclid and Manhattan the rounded
+// operations keep that monotonicity exactly (integer operands are exact in a
+// double, and correctly rounded division and square root are monotone); the
+// Tversky denominator mixes rounded products, so its bound is widened by a
+// relative 1e-9, far above any rounding error.
+//
+// Measures are chosen once per query (KvWithScoreFunctor), never per record.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+
+#include "varnex/dboptions.h"
+#include "varnex/similarity.h"
+
+namespace Varnex {
+
+// Query-side constants of a scan.
+struct KvScoreContext {
+  double q = 0.0;      // bits of the query
+  double n = 0.0;      // bits per fingerprint (64W)
+  double alpha = 0.0;  // Tversky coefficients (widened from the options' floats)
+  double beta = 0.0;
+};
+
+struct KvTanimotoScore {
+  KvScoreContext k;
+  double operator()(double c, double p) const { return c == 0.0 ? 0.0 : c / (p + k.q - c); }
+};
+
+struct KvCosineScore {
+  KvScoreContext k;
+  double operator()(double c, double p) const {
+    if (k.q == 0.0 || p == 0.0 || c == 0.0) return 0.0;
+    return c / std::sqrt(p * k.q);
+  }
+};
+
+struct KvDiceScore {
+  KvScoreContext k;
+  double operator()(double c, double p) const {
+    const double sum = p + k.q;
+    return sum == 0.0 ? 0.0 : 2.0 * c / sum;
+  }
+};
+
+struct KvEuclidScore {
+  KvScoreContext k;
+  // The radicand is never negative for true counts; the clamp keeps a record
+  // whose stored count disagrees with its bits from producing NaN.
+  double operator()(double c, double p) const { return std::sqrt(std::max(0.0, (2.0 * c - p - k.q + k.n) / k.n)); }
+};
+
+struct KvTverskyScore {
+  KvScoreContext k;
+  double operator()(double c, double p) const {
+    const double denominator = k.alpha * (k.q - c) + k.beta * (p - c) + c;
+    return denominator == 0.0 ? 0.0 : c / denominator;
+  }
+};
+
+// A distance: 0 for identical fingerprints.
+struct KvManhattanScore {
+  KvScoreContext k;
+  double operator()(double c, double p) const { return (p + k.q - 2.0 * c) / k.n; }
+};
+
+template <typename Score>
+inline constexpr bool kKvNeedsBoundMargin = std::is_same_v<Score, KvTverskyScore>;
+
+// The best score (the largest when descending, else the smallest) that a
+// record of p bits can reach against the query, or a value at least that
+// good. REQUIRES: p <= N and q <= N.
+template <typename Score>
+double KvBestScore(const Score& score, double p, bool descending) {
+  const double cMax = std::min(p, score.k.q);
+  const double cMin = std::max(0.0, p + score.k.q - score.k.n);
+  const double atMin = score(cMin, p);
+  const double atMax = score(cMax, p);
+  double best = descending ? std::max(atMin, atMax) : std::min(atMin, atMax);
+  if constexpr (kKvNeedsBoundMargin<Score>) {
+    const double margin = 1e-9 * std::fabs(best) + 1e-300;
+    best = descending ? best + margin : best - margin;
+  }
+  return best;
+}
+
+// Calls body(functor) with the functor of `measure` (a KvSimMeasure code);
+// false without calling it for any other value.
+template <typename Body>
+bool KvWithScoreFunctor(unsigned measure, const KvScoreContext& context, Body&& body) {
+  switch (measure) {
+    case KvSimMeasure::Tanimoto:
+      body(KvTanimotoScore{context});
+      return true;
+    case KvSimMeasure::Cosine:
+      body(KvCosineScore{context});
+      return true;
+    case KvSimMeasure::Dice:
+      body(KvDiceScore{context});
+      return true;
+    case KvSimMeasure::Euclid:
+      body(KvEuclidScore{context});
+      return true;
+    case KvSimMeasure::Tversky:
+      body(KvTverskyScore{context});
+      return true;
+    case KvSimMeasure::Manhattan:
+      body(KvManhattanScore{context});
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The context of a query of q bits under `options`, for fingerprints of
+// `words` 64-bit words.
+inline KvScoreContext KvMakeScoreContext(std::uint64_t q, std::uint64_t words, const KvFPDatabaseOptions& options) {
+  KvScoreContext context;
+  context.q = static_cast<double>(q);
+  context.n = static_cast<double>(64 * words);
+  context.alpha = static_cast<double>(options.GetTverskyAlpha());
+  context.beta = static_cast<double>(options.GetTverskyBeta());
+  return context;
+}
+
+}  // namespace Varnex
