@@ -25,6 +25,5 @@
 #include "varnex/treefp.h"
 #include "varnex/unhashedfp.h"
 #include "varnex/fpbin.h"
-#include "varnex/fpbin_create.h"
 #include "varnex/config.h"
 #include "varnex/fastdb.h"
