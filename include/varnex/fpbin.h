@@ -106,7 +106,7 @@ bool KvWriteFastFPDatabaseParams(MMapOutputFile& file, const KvFastFPDatabasePar
 // fingerprint, one without data, or one whose storage is not whole 64-bit words.
 std::string KvWriteFastFingerPrintBlob(std::uint64_t index, const KvFingerPrint& fp);
 
-// 800 + n x (W + 2) x 8 with W = KvGetFingerPrintSize(type) / 64 (800 for a
+// 800 + n x (W + 2) x 8 with W = KvGetFingerPrintSize(type) / 64 (0 for a
 // null type). No message.
 std::uint64_t KvGetFPDatabaseFileSize(std::uint64_t n, const KvFPTypeBase* type);
 

@@ -25,5 +25,6 @@
 #include "varnex/treefp.h"
 #include "varnex/unhashedfp.h"
 #include "varnex/fpbin.h"
+#include "varnex/fpbin_create.h"
 #include "varnex/config.h"
 #include "varnex/fastdb.h"

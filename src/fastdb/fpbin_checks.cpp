@@ -13,18 +13,20 @@ bool KvIsAdmissibleFastFPType(const KvFPTypeBase* type, const char* caller) {
     report->Warning("%s invalid fingerprint pointer!", caller);
     return false;
   }
-  const KvFPTypeParams params(type);
-  if (!params.IsValid()) {
+  // KvFPTypeParams reads kinds 101-105 only; an unhashed type's string is
+  // still a valid type string, and such a type is refused for its kind below.
+  const std::string typeString = type->GetFPTypeString();
+  if (!KvFPTypeParams(typeString).IsValid() && !KvIsValidFPTypeString(typeString)) {
     report->Warning("%s invalid fingerprint type!", caller);
     return false;
   }
-  const unsigned kind = params.GetFPType();
+  const unsigned kind = type->GetFPType();
   if (kind != KvFPType::Path && kind != KvFPType::Circular && kind != KvFPType::Tree) {
     report->Warning("%s invalid fingerprint type (only path, circular or tree allowed)!", caller);
     return false;
   }
   // The scan kernels take four 64-bit words per step.
-  const unsigned bits = params.GetNumBits();
+  const unsigned bits = KvGetFingerPrintSize(type);
   if (bits == 0 || bits % KvFastFPSizeGranularity != 0) {
     report->Warning("%s invalid fingerprint size (has to be multiple of %d)!", caller,
                     static_cast<int>(KvFastFPSizeGranularity));

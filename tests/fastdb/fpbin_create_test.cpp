@@ -1,0 +1,227 @@
+// Creating .fpbin files: refusals with their warnings, records written once
+// each at their molecule's slot by many threads, byte-identical files for any
+// thread count, unparsable molecules keeping their slot, the NCI set.
+
+#include "varnex/fpbin_create.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "fpbin_test_files.h"
+#include "kvchem/mol.h"
+#include "kvchem/moldb.h"
+#include "kvsystem/platform.h"
+#include "varnex/fpbin.h"
+#include "varnex/generation.h"
+
+using FpbinTest::ReadFile;
+using FpbinTest::TempDir;
+using FpbinTest::WordAt;
+using Varnex::KvCreateFastFPDatabaseFile;
+using Varnex::KvCreateFastFPDatabaseOptions;
+using VarnexTest::CaptureSink;
+
+namespace {
+
+const std::string kNci5K = std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi";
+constexpr const char* kCreator = "KvCreateFastFPDatabaseFile()";
+
+const Varnex::KvFPTypeBase* Path4096() { return Varnex::KvGetFPType(Varnex::KvFPType::Path); }
+
+// The first `count` lines of the NCI set.
+std::string NciLines(std::size_t count) {
+  std::ifstream in(kNci5K);
+  std::string text, line;
+  for (std::size_t i = 0; i < count && std::getline(in, line); ++i) text += line + "\n";
+  return text;
+}
+
+KvCreateFastFPDatabaseOptions Options(const Varnex::KvFPTypeBase* type, unsigned threads) {
+  KvCreateFastFPDatabaseOptions options(type);
+  options.SetNumProcessors(threads);
+  return options;
+}
+
+// The record that creation must write for molecule `index` of `mols`.
+std::string ExpectedRecord(const KvChem::KvMolDatabase& mols, unsigned index, const Varnex::KvFPTypeBase* type) {
+  KvChem::KvMol mol;
+  Varnex::KvFingerPrint fp;
+  EXPECT_TRUE(mols.GetMolecule(mol, index));
+  EXPECT_TRUE(Varnex::KvMakeFP(fp, mol, type));
+  return Varnex::KvWriteFastFingerPrintBlob(index, fp);
+}
+
+TEST(FpbinCreateOptions, ProcessorsAndTracerCopies) {
+  const unsigned machine = KvSystem::KvGetNumProcessors();
+  KvCreateFastFPDatabaseOptions options(Path4096());
+  EXPECT_EQ(options.GetFPType(), Path4096());
+  EXPECT_EQ(options.GetNumProcessors(), machine);
+  options.SetNumProcessors(3);
+  EXPECT_EQ(options.GetNumProcessors(), std::min(3u, 2 * machine));
+  options.SetNumProcessors(1000000);
+  EXPECT_EQ(options.GetNumProcessors(), 2 * machine);
+
+  EXPECT_EQ(options.GetTracer(), nullptr);
+  KvSystem::KvDots dots("Creating", "molecules");
+  dots.SetDisplay(KvSystem::KvDots::Display::Never);
+  options.SetTracer(dots);
+  ASSERT_NE(options.GetTracer(), nullptr);
+  options.GetTracer()->Update(4);
+  EXPECT_EQ(dots.GetCount(), 0u);  // the options hold their own copy
+  const KvCreateFastFPDatabaseOptions copy(options);
+  ASSERT_NE(copy.GetTracer(), options.GetTracer());
+  EXPECT_EQ(copy.GetTracer()->GetCount(), 4u);
+  options.SetTracer(dots);
+  EXPECT_EQ(options.GetTracer()->GetCount(), 0u);
+}
+
+TEST(FpbinCreate, RefusalsWarnAndReturnFalse) {
+  TempDir dir;
+  const std::string smi = dir.File("mols.smi", "CCO ethanol\nc1ccccc1 benzene\n");
+  const std::string empty = dir.File("empty.smi", "");
+  const std::string out = dir.Path("out.fpbin");
+  struct Case {
+    const char* name;
+    std::string fpbin, mol;
+    const Varnex::KvFPTypeBase* type;
+    std::string warning;
+  };
+  const Case cases[] = {
+      {"upper-case extension", dir.Path("out.FPBIN"), smi, Path4096(),
+       "fingerprint database file should have '.fpbin' file extension!"},
+      {"short extension", dir.Path("out.fpb"), smi, Path4096(),
+       "fingerprint database file should have '.fpbin' file extension!"},
+      {"no extension", dir.Path("fpbin"), smi, Path4096(),
+       "fingerprint database file should have '.fpbin' file extension!"},
+      {"missing molecules", out, dir.Path("absent.smi"), Path4096(),
+       "cannot open molecule file " + dir.Path("absent.smi") + "!"},
+      {"empty molecule file", out, empty, Path4096(), "empty molecule database!"},
+      {"null type", out, smi, nullptr, "invalid fingerprint pointer!"},
+      {"1000 bits", out, smi, Varnex::KvGetPathFPType(1000, 0, 5, 191, 3),
+       "invalid fingerprint size (has to be multiple of 256)!"},
+      {"MACCS", out, smi, Varnex::KvGetFPType(Varnex::KvFPType::MACCS166),
+       "invalid fingerprint type (only path, circular or tree allowed)!"},
+      {"Lingo", out, smi, Varnex::KvGetFPType(Varnex::KvFPType::Lingo),
+       "invalid fingerprint type (only path, circular or tree allowed)!"},
+      {"output directory missing", dir.Path("no/dir/out.fpbin"), smi, Path4096(),
+       ": unable to open fingerprint database file: " + dir.Path("no/dir/out.fpbin")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CaptureSink sink;
+    EXPECT_FALSE(KvCreateFastFPDatabaseFile(c.fpbin, c.mol, c.type));
+    EXPECT_TRUE(sink.Contains(std::string(kCreator) + " " + c.warning))
+        << (sink.Count() ? sink.Texts().back() : "no message");
+  }
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST(FpbinCreate, ThreeMoleculesOnEightThreadsWriteEachRecordOnce) {
+  TempDir dir;
+  const std::string smi = dir.File("three.smi", "CCO ethanol\nc1ccccc1O phenol\nCC(=O)Nc1ccc(O)cc1 paracetamol\n");
+  const std::string out = dir.Path("three.fpbin");
+  KvCreateFastFPDatabaseOptions options = Options(Path4096(), 8);
+  KvSystem::KvDots dots("Creating", "molecules");
+  dots.SetDisplay(KvSystem::KvDots::Display::Never);
+  options.SetTracer(dots);
+  CaptureSink sink;
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, options));
+  EXPECT_EQ(sink.Count(), 0u);
+  EXPECT_EQ(options.GetTracer()->GetCount(), 3u);
+
+  const std::string bytes = ReadFile(out);
+  ASSERT_EQ(bytes.size(), 800u + 3u * 66u * 8u);
+  Varnex::KvFastFPDatabaseParams header;
+  header.SetMolDatabaseFilename(smi);
+  header.SetFPTypeBase(Path4096());
+  header.SetNumFingerPrints(3);
+  EXPECT_EQ(bytes.substr(0, 800), Varnex::KvWriteFastFPDatabaseHeaderBlob(header));
+  KvChem::KvMolDatabase mols;
+  ASSERT_TRUE(mols.Open(smi));
+  for (unsigned i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const std::string record = bytes.substr(Varnex::KvFastFPRecordOffset(i, 64), 528);
+    EXPECT_EQ(WordAt(record, 0), i);
+    EXPECT_GT(WordAt(record, 8), 0u);
+    EXPECT_EQ(record, ExpectedRecord(mols, i, Path4096()));
+  }
+  const Varnex::KvFastFPDatabaseParams read(out);
+  EXPECT_TRUE(read.IsValid());
+  EXPECT_EQ(read.GetMolDatabaseFilename(), smi);
+  EXPECT_TRUE(Varnex::KvCheckFastFPDatabaseLayout(read, out, "Test()"));
+}
+
+TEST(FpbinCreate, UnparsableMoleculeKeepsAnEmptyRecordAtItsSlot) {
+  TempDir dir;
+  const std::string smi = dir.File("bad.smi", "CCO ethanol\nC1CC(broken unclosed\nc1ccccc1 benzene\nXyz nonsense\nCCN\n");
+  const std::string out = dir.Path("bad.fpbin");
+  CaptureSink sink;
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, Options(Varnex::KvGetFPType(Varnex::KvFPType::Circular), 2)));
+  EXPECT_TRUE(sink.Contains(std::string(kCreator) + " cannot access molecule with index 1"));
+  EXPECT_TRUE(sink.Contains(std::string(kCreator) + " cannot access molecule with index 3"));
+
+  const std::string bytes = ReadFile(out);
+  const std::uint64_t words = Varnex::KvGetFingerPrintSize(Varnex::KvGetFPType(Varnex::KvFPType::Circular)) / 64;
+  ASSERT_EQ(bytes.size(), Varnex::KvFastFPRecordOffset(5, words));
+  for (unsigned i = 0; i < 5; ++i) {
+    const std::size_t at = Varnex::KvFastFPRecordOffset(i, words);
+    EXPECT_EQ(WordAt(bytes, at), i);
+    const bool broken = i == 1 || i == 3;
+    EXPECT_EQ(WordAt(bytes, at + 8) == 0, broken) << i;
+    if (broken) {
+      EXPECT_EQ(bytes.find_first_not_of('\0', at + 16), at + 16 + 8 * words);
+    }
+  }
+}
+
+TEST(FpbinCreate, FileIsByteIdenticalForAnyThreadCount) {
+  TempDir dir;
+  const std::string smi = dir.File("nci400.smi", NciLines(400));
+  const auto* tree = Varnex::KvGetTreeFPType(1024, 0, 4, 63, 1);
+  std::string first;
+  for (unsigned threads : {1u, 2u, 3u, 7u}) {
+    SCOPED_TRACE(threads);
+    const std::string out = dir.Path(std::to_string(threads) + "threads.fpbin");
+    ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, Options(tree, threads)));
+    const std::string bytes = ReadFile(out);
+    ASSERT_EQ(bytes.size(), Varnex::KvGetFPDatabaseFileSize(400, tree));
+    if (first.empty()) first = bytes;
+    EXPECT_TRUE(bytes == first);
+  }
+}
+
+TEST(FpbinCreate, NciSetOfFiveThousandMolecules) {
+  TempDir dir;
+  const std::string out = dir.Path("nci.fpbin");
+  KvChem::KvMolDatabase mols;
+  ASSERT_TRUE(mols.Open(kNci5K));
+  const std::uint64_t n = mols.GetMaxMolIdx();
+  ASSERT_GE(n, 4999u);
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, kNci5K, Path4096()));
+
+  const Varnex::KvFastFPDatabaseParams params(out);
+  ASSERT_TRUE(params.IsValid());
+  EXPECT_EQ(params.NumFingerPrints(), n);
+  EXPECT_EQ(params.GetMolDatabaseFilename(), kNci5K);
+  ASSERT_TRUE(Varnex::KvCheckFastFPDatabaseLayout(params, out, "Test()"));
+  Varnex::MMapInputFile file;
+  ASSERT_TRUE(file.Open(out, params.GetFileSize()));
+  const auto bytes = file.Bytes();
+  const std::string view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  std::uint64_t nonEmpty = 0;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    const std::size_t at = Varnex::KvFastFPRecordOffset(i, 64);
+    ASSERT_EQ(WordAt(view, at), i);
+    ASSERT_LE(WordAt(view, at + 8), 4096u);
+    nonEmpty += WordAt(view, at + 8) > 0;
+  }
+  EXPECT_GT(nonEmpty, n - 10);
+  for (unsigned i : {0u, 1u, 2500u, static_cast<unsigned>(n - 1)})
+    EXPECT_EQ(view.substr(Varnex::KvFastFPRecordOffset(i, 64), 528), ExpectedRecord(mols, i, Path4096())) << i;
+}
+
+}  // namespace

@@ -1,0 +1,344 @@
+// The .fpbin layout to the byte: header blob, records, file size, the header
+// reader on clean and deliberately corrupted files, the layout check, type
+// admission and the memory-mapped files.
+
+#include "varnex/fpbin.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "fpbin_test_files.h"
+
+using FpbinTest::SetWordAt;
+using FpbinTest::TempDir;
+using FpbinTest::WordAt;
+using Varnex::KvFastFPDatabaseParams;
+using Varnex::KvFingerPrint;
+using VarnexTest::CaptureSink;
+
+namespace {
+
+const Varnex::KvFPTypeBase* Path4096() { return Varnex::KvGetFPType(Varnex::KvFPType::Path); }
+
+KvFingerPrint MakeFP(const Varnex::KvFPTypeBase* type, unsigned bits, const std::vector<unsigned>& on) {
+  KvFingerPrint fp;
+  fp.SetSize(bits);
+  for (unsigned b : on) fp.SetBitOn(b);
+  fp.SetFPTypeBase(type);
+  return fp;
+}
+
+KvFastFPDatabaseParams Params(const std::string& molName, std::uint64_t n) {
+  KvFastFPDatabaseParams params;
+  params.SetMolDatabaseFilename(molName);
+  params.SetFPTypeBase(Path4096());
+  params.SetNumFingerPrints(n);
+  return params;
+}
+
+// A well-formed file of `n` default path records; record i has bits i and 4095.
+std::string WellFormedFile(std::uint64_t n) {
+  std::string bytes = Varnex::KvWriteFastFPDatabaseHeaderBlob(Params("mols.smi", n));
+  for (std::uint64_t i = 0; i < n; ++i)
+    bytes += Varnex::KvWriteFastFingerPrintBlob(i, MakeFP(Path4096(), 4096, {static_cast<unsigned>(i), 4095}));
+  return bytes;
+}
+
+TEST(FpbinLayout, FileSizeOfWorkedExamples) {
+  EXPECT_EQ(Varnex::KvGetFPDatabaseFileSize(1000, Path4096()), 800u + 1000u * 66u * 8u);
+  EXPECT_EQ(Varnex::KvGetFPDatabaseFileSize(0, Path4096()), 800u);
+  EXPECT_EQ(Varnex::KvGetFPDatabaseFileSize(5, nullptr), 800u + 5u * 2u * 8u);  // W = 0
+  EXPECT_EQ(Varnex::KvFastFPRecordOffset(2, 64), 800u + 2u * 66u * 8u);
+}
+
+TEST(FpbinLayout, HeaderBlobHoldsFourLinesZerosAndBinaryCounts) {
+  const std::string type = Path4096()->GetFPTypeString();
+  const std::string blob = Varnex::KvWriteFastFPDatabaseHeaderBlob(Params("M.smi", 10));
+  ASSERT_EQ(blob.size(), 800u);
+  const std::string text = "LE\nM.smi\n" + type + "\n10\n";
+  EXPECT_EQ(blob.substr(0, text.size()), text);
+  EXPECT_EQ(blob.find_first_not_of('\0', text.size()), 784u);
+  EXPECT_EQ(WordAt(blob, 784), 64u);
+  EXPECT_EQ(WordAt(blob, 792), 10u);
+}
+
+TEST(FpbinLayout, HeaderBlobCutsLongTextAtTheBinaryFields) {
+  const std::string blob = Varnex::KvWriteFastFPDatabaseHeaderBlob(Params(std::string(900, 'm'), 3));
+  ASSERT_EQ(blob.size(), 800u);
+  EXPECT_EQ(blob.substr(0, 4), "LE\nm");
+  EXPECT_EQ(blob[783], 'm');
+  EXPECT_EQ(WordAt(blob, 784), 64u);
+  EXPECT_EQ(WordAt(blob, 792), 3u);
+}
+
+TEST(FpbinLayout, RecordOfWorkedExample) {
+  const KvFingerPrint fp = MakeFP(Path4096(), 4096, {0, 100, 4095});
+  const std::string record = Varnex::KvWriteFastFingerPrintBlob(7, fp);
+  ASSERT_EQ(record.size(), 528u);
+  EXPECT_EQ(record.substr(0, 16), std::string("\x07\0\0\0\0\0\0\0\x03\0\0\0\0\0\0\0", 16));
+  EXPECT_EQ(record.substr(16), std::string(reinterpret_cast<const char*>(fp.GetBytes()), 512));
+  EXPECT_EQ(static_cast<unsigned char>(record[16]), 0x01u);   // bit 0
+  EXPECT_EQ(static_cast<unsigned char>(record[16 + 12]), 0x10u);  // bit 100 = bit 4 of byte 12
+  EXPECT_EQ(static_cast<unsigned char>(record[527]), 0x80u);  // bit 4095
+}
+
+TEST(FpbinLayout, RecordFaultsAreWarnedAndEmpty) {
+  CaptureSink sink;
+  EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(nullptr, 4096, {1})), "");
+  EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(Path4096(), 0, {})), "");
+  EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(Path4096(), 4000, {1})), "");  // 500 bytes
+  EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(Path4096(), 160, {1})), "");   // 20 bytes
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvWriteFastFingerPrintBlob() : uninitialized fingerprint!",
+                                                     "KvWriteFastFingerPrintBlob(): cannot access fingerprint data!",
+                                                     "KvWriteFastFingerPrintBlob() : invalid fingerprint size!",
+                                                     "KvWriteFastFingerPrintBlob() : invalid fingerprint size!"}));
+  const std::string record = Varnex::KvWriteFastFingerPrintBlob(2, MakeFP(Path4096(), 192, {191}));
+  EXPECT_EQ(record.size(), 16u + 24u);
+  EXPECT_EQ(WordAt(record, 8), 1u);
+  EXPECT_EQ(sink.Count(), 4u);
+}
+
+TEST(FpbinLayout, FingerPrintWordsMatchTheRecordBytes) {
+  const KvFingerPrint fp = MakeFP(Path4096(), 4096, {0, 63, 64, 1000, 4095});
+  std::vector<std::uint64_t> words{42};
+  EXPECT_EQ(Varnex::KvFingerPrintToWords(fp, words), 5u);
+  ASSERT_EQ(words.size(), 64u);
+  EXPECT_EQ(words[0], 0x8000000000000001ull);
+  EXPECT_EQ(words[1], 1u);
+  EXPECT_EQ(words[63], 0x8000000000000000ull);
+  const std::string record = Varnex::KvWriteFastFingerPrintBlob(0, fp);
+  for (std::size_t w = 0; w < words.size(); ++w) EXPECT_EQ(WordAt(record, 16 + 8 * w), words[w]);
+
+  EXPECT_EQ(Varnex::KvFingerPrintToWords(MakeFP(Path4096(), 4000, {3}), words), 0u);
+  EXPECT_TRUE(words.empty());
+  EXPECT_EQ(Varnex::KvFingerPrintToWords(MakeFP(Path4096(), 192, {3, 191}), words), 2u);
+  EXPECT_EQ(words.size(), 3u);
+}
+
+TEST(FpbinHeader, ReadsWhatTheWriterWrote) {
+  TempDir dir;
+  const std::string path = dir.File("db.fpbin", WellFormedFile(3));
+  CaptureSink sink;
+  const KvFastFPDatabaseParams params(path);
+  EXPECT_TRUE(params.IsValid());
+  EXPECT_TRUE(params.IsInLittleEndian());
+  EXPECT_EQ(params.GetMolDatabaseFilename(), "mols.smi");
+  EXPECT_EQ(params.GetFPTypeBase(), Path4096());
+  EXPECT_EQ(params.NumFingerPrints(), 3u);
+  EXPECT_EQ(params.GetFileSize(), 800u + 3u * 528u);
+  EXPECT_EQ(params.GetFingerPrintSizeIn64(), 64u);
+  EXPECT_EQ(params.GetFingerPrintSizeIn32(), 128u);
+  EXPECT_EQ(params.GetFingerPrintSizeInBits(), 4096u);
+  EXPECT_EQ(params.GetFingerPrintSizeInBytes(), 512u);
+  EXPECT_TRUE(Varnex::KvCheckFastFPDatabaseLayout(params, path, "Test()"));
+  EXPECT_EQ(sink.Count(), 0u) << sink.Texts().front();
+}
+
+TEST(FpbinHeader, DefaultsAndEmptyNames) {
+  const KvFastFPDatabaseParams none;
+  EXPECT_FALSE(none.IsValid());
+  EXPECT_FALSE(none.IsInLittleEndian());
+  EXPECT_EQ(none.GetFPTypeBase(), nullptr);
+  EXPECT_EQ(none.NumFingerPrints() + none.GetFileSize() + none.GetFingerPrintSizeIn64(), 0u);
+
+  TempDir dir;
+  std::string bytes = WellFormedFile(1);
+  const std::string nameless = "LE\n\n" + Path4096()->GetFPTypeString() + "\n1\n";
+  bytes.replace(0, nameless.size() + 8, nameless + std::string(8, '\0'));
+  const KvFastFPDatabaseParams params(dir.File("nameless.fpbin", bytes));
+  EXPECT_TRUE(params.IsValid());
+  EXPECT_EQ(params.GetMolDatabaseFilename(), "");
+}
+
+// Each case corrupts one part of a good file and expects one warning text.
+struct Corruption {
+  const char* name;
+  std::string (*corrupt)(std::string bytes);
+  const char* warning;  // with %s for the path
+};
+
+std::string Replace(std::string bytes, const std::string& from, const std::string& to) {
+  const std::size_t at = bytes.find(from);
+  bytes.replace(at, from.size(), to);
+  return bytes;
+}
+
+const Corruption kCorruptions[] = {
+    {"100 bytes", [](std::string b) { return b.substr(0, 100); }, "KvFastFPDatabaseParams() invalid fingerprint database file %s"},
+    {"marker XX", [](std::string b) { return Replace(b, "LE\n", "XX\n"); },
+     "KvFastFPDatabaseParams() invalid endianess 'XX' in %s header"},
+    {"marker X", [](std::string b) { return Replace(b, "LE\n", "X \n"); },
+     "KvFastFPDatabaseParams() invalid endianess ' X' in %s header"},
+    {"type string", [](std::string b) { return Replace(b, "Path,ver=2.0.0", "Path,ver=9.9.9"); },
+     "KvFastFPDatabaseParams() invalid fingerprint type in %s header"},
+    {"text count", [](std::string b) { return Replace(b, "\n3\n", "\nx\n"); },
+     "KvFastFPDatabaseParams() invalid number of fingerprints in %s header"},
+    {"binary count", [](std::string b) { SetWordAt(b, 792, 4); return b; },
+     "KvFastFPDatabaseParams() inconsistent number of fingerprints in %s header"},
+    {"ends after name", [](std::string) { return "LE\n" + std::string(120, 'n') + "\n"; },
+     "KvFastFPDatabaseParams() cannot read fingerprint type from %s header"},
+    {"ends after type", [](std::string b) { return b.substr(0, b.find("\n3\n") + 1); },
+     "KvFastFPDatabaseParams() cannot read number of fingerprints from %s header"},
+    {"short of binary fields", [](std::string b) { return b.substr(0, 500); },
+     "KvFastFPDatabaseParams() cannot open %s fingerprint database"},
+};
+
+TEST(FpbinHeader, CorruptedHeadersAreRefusedWithTheirWarning) {
+  TempDir dir;
+  for (const Corruption& c : kCorruptions) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.File("bad.fpbin", c.corrupt(WellFormedFile(3)));
+    CaptureSink sink;
+    const KvFastFPDatabaseParams params(path);
+    EXPECT_FALSE(params.IsValid());
+    char expected[512];
+    std::snprintf(expected, sizeof expected, c.warning, path.c_str());
+    EXPECT_TRUE(sink.Contains(expected)) << (sink.Count() ? sink.Texts().back() : "no message");
+    EXPECT_FALSE(Varnex::KvCheckFastFPDatabaseLayout(params, path, "Test()"));
+  }
+}
+
+TEST(FpbinHeader, MissingFileAndBigEndianMarker) {
+  TempDir dir;
+  {
+    CaptureSink sink;
+    const std::string path = dir.Path("absent.fpbin");
+    EXPECT_FALSE(KvFastFPDatabaseParams(path).IsValid());
+    EXPECT_EQ(sink.Texts(),
+              std::vector<std::string>{"KvFastFPDatabaseParams() cannot open fingerprint database file " + path});
+  }
+  {
+    CaptureSink sink;
+    EXPECT_FALSE(KvFastFPDatabaseParams(dir.Path("")).IsValid());  // a directory
+    EXPECT_EQ(sink.Count(), 1u);
+  }
+  const KvFastFPDatabaseParams big(dir.File("be.fpbin", Replace(WellFormedFile(2), "LE\n", "BE\n")));
+  EXPECT_TRUE(big.IsValid());
+  EXPECT_FALSE(big.IsInLittleEndian());
+  // Stops at the first fault but keeps what was read before it.
+  CaptureSink sink;
+  std::string bytes = WellFormedFile(2);
+  SetWordAt(bytes, 792, 11);
+  const KvFastFPDatabaseParams inconsistent(dir.File("inc.fpbin", bytes));
+  EXPECT_FALSE(inconsistent.IsValid());
+  EXPECT_EQ(inconsistent.NumFingerPrints(), 11u);
+  EXPECT_EQ(inconsistent.GetFPTypeBase(), Path4096());
+  EXPECT_EQ(inconsistent.GetMolDatabaseFilename(), "mols.smi");
+}
+
+TEST(FpbinLayoutCheck, SizeAndWordFaults) {
+  TempDir dir;
+  const std::string good = WellFormedFile(3);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* fragment;
+  };
+  std::string wrongWords = good;
+  SetWordAt(wrongWords, 784, 32);
+  std::string oddWords = good;
+  SetWordAt(oddWords, 784, 63);
+  std::string zeroWords = good;
+  SetWordAt(zeroWords, 784, 0);
+  // Header counts of 2^62 in text and binary: the expected size wraps.
+  const std::string huge = Varnex::KvWriteFastFPDatabaseHeaderBlob(Params("mols.smi", 1ull << 62)) + good.substr(800);
+  const Case cases[] = {
+      {"one record short", good.substr(0, good.size() - 528), "does not match 3 fingerprints of 4096 bits!"},
+      {"one byte long", good + "x", "does not match 3 fingerprints of 4096 bits!"},
+      {"W of another type", wrongWords, "does not match its type of 4096 bits!"},
+      {"W not a multiple of 4", oddWords, "is not a positive multiple of 4!"},
+      {"W zero", zeroWords, "is not a positive multiple of 4!"},
+      {"count that wraps", huge, "does not match 4611686018427387904 fingerprints"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.File("layout.fpbin", c.bytes);
+    const KvFastFPDatabaseParams params(path);
+    ASSERT_TRUE(params.IsValid());
+    CaptureSink sink;
+    EXPECT_FALSE(Varnex::KvCheckFastFPDatabaseLayout(params, path, "Test()"));
+    ASSERT_EQ(sink.Count(), 1u);
+    EXPECT_EQ(sink.Texts()[0].rfind("Test() : ", 0), 0u);
+    EXPECT_NE(sink.Texts()[0].find(c.fragment), std::string::npos) << sink.Texts()[0];
+  }
+}
+
+TEST(FpbinTypes, AdmissionOfPathCircularAndTreeSizes) {
+  CaptureSink sink;
+  EXPECT_TRUE(Varnex::KvIsAdmissibleFastFPType(Path4096(), "F()"));
+  EXPECT_TRUE(Varnex::KvIsAdmissibleFastFPType(Varnex::KvGetFPType(Varnex::KvFPType::Circular), "F()"));
+  EXPECT_TRUE(Varnex::KvIsAdmissibleFastFPType(Varnex::KvGetFPType(Varnex::KvFPType::Tree), "F()"));
+  EXPECT_TRUE(Varnex::KvIsAdmissibleFastFPType(Varnex::KvGetPathFPType(256, 0, 5, 191, 3), "F()"));
+  EXPECT_EQ(sink.Count(), 0u);
+
+  EXPECT_FALSE(Varnex::KvIsAdmissibleFastFPType(nullptr, "F()"));
+  EXPECT_FALSE(Varnex::KvIsAdmissibleFastFPType(Varnex::KvGetPathFPType(1000, 0, 5, 191, 3), "F()"));
+  EXPECT_FALSE(Varnex::KvIsAdmissibleFastFPType(Varnex::KvGetFPType(Varnex::KvFPType::MACCS166), "F()"));
+  EXPECT_FALSE(Varnex::KvIsAdmissibleFastFPType(Varnex::KvGetFPType(Varnex::KvFPType::Lingo), "F()"));
+  EXPECT_FALSE(Varnex::KvIsAdmissibleFastFPType(Varnex::KvGetFPType(Varnex::KvFPType::UnhashedPath), "F()"));
+  const std::string notGraph = "F() invalid fingerprint type (only path, circular or tree allowed)!";
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"F() invalid fingerprint pointer!",
+                                                     "F() invalid fingerprint size (has to be multiple of 256)!",
+                                                     notGraph, notGraph, notGraph}));
+}
+
+TEST(FpbinMappedFiles, OutputThenInputSeeTheSameBytes) {
+  TempDir dir;
+  const std::string path = dir.Path("mapped.fpbin");
+  Varnex::MMapOutputFile out;
+  EXPECT_EQ(out.GetPtr(), nullptr);
+  ASSERT_TRUE(out.Open(path, 4096 + 3));
+  ASSERT_NE(out.GetPtr(), nullptr);
+  EXPECT_EQ(out.GetLength(), 4099u);
+  static_cast<char*>(out.GetPtr())[4098] = 'z';
+  ASSERT_TRUE(Varnex::KvWriteFastFPDatabaseParams(out, Params("m", 0)));
+  Varnex::MMapOutputFile moved(std::move(out));
+  EXPECT_EQ(out.GetPtr(), nullptr);
+  moved.Close();
+  moved.Close();
+  EXPECT_EQ(moved.GetPtr(), nullptr);
+  EXPECT_EQ(moved.GetLength(), 0u);
+
+  Varnex::MMapInputFile in;
+  ASSERT_TRUE(in.Open(path, 4099));
+  const auto bytes = in.Bytes();
+  ASSERT_EQ(bytes.size(), 4099u);
+  EXPECT_EQ(bytes[4098], 'z');
+  EXPECT_EQ(bytes[0], 'L');
+  const std::string file = FpbinTest::ReadFile(path);
+  EXPECT_EQ(file.size(), 4099u);
+  EXPECT_EQ(file.substr(0, 800), Varnex::KvWriteFastFPDatabaseHeaderBlob(Params("m", 0)));
+}
+
+TEST(FpbinMappedFiles, FaultsAreErrorsAndLeaveNoView) {
+  TempDir dir;
+  const std::string small = dir.File("small.bin", std::string(10, 'x'));
+  CaptureSink sink;
+  Varnex::MMapInputFile in;
+  EXPECT_FALSE(in.Open(dir.Path("absent"), 10));
+  EXPECT_FALSE(in.Open(small, 11));  // past the end of the file
+  EXPECT_FALSE(in.Open(small, 0));
+  EXPECT_EQ(in.GetPtr(), nullptr);
+  EXPECT_EQ(in.GetLength(), 0u);
+  Varnex::MMapOutputFile out;
+  EXPECT_FALSE(out.Open(dir.Path("no/such/dir/x.fpbin"), 100));
+  EXPECT_FALSE(out.Open(dir.Path("zero.fpbin"), 0));
+  EXPECT_EQ(out.GetPtr(), nullptr);
+  EXPECT_FALSE(Varnex::KvWriteFastFPDatabaseParams(out, Params("m", 0)));
+  ASSERT_TRUE(out.Open(dir.Path("ok.fpbin"), 800));
+  EXPECT_FALSE(Varnex::KvWriteFastFPDatabaseParams(out, KvFastFPDatabaseParams()));  // no type
+
+  const auto messages = sink.Messages();
+  ASSERT_EQ(messages.size(), 5u);
+  for (const auto& m : messages) EXPECT_EQ(m.level, KvSystem::KvErrorLevel::Error);
+  EXPECT_EQ(messages[0].text, "Unable to open file: " + dir.Path("absent"));
+  EXPECT_EQ(messages[1].text, "unable for create file mapping");
+  EXPECT_EQ(messages[2].text, "unable for create file mapping");
+  EXPECT_EQ(messages[3].text, "Unable to create file: " + dir.Path("no/such/dir/x.fpbin"));
+  EXPECT_EQ(messages[4].text, "unable for create file mapping");
+}
+
+}  // namespace
