@@ -22,9 +22,11 @@ bool KvInterface::ParseCommandLine(const std::vector<std::string>& args) {
     }
     KvParameter* p = word.size() > 1 && word[0] == '-' ? GetParameter(word) : nullptr;
     if (p == nullptr) {
-      if (word.size() > 1 && word[0] == '-')
+      if (word.size() > 1 && word[0] == '-') {
         KvThrow()->Warning("unknown parameter %s", word.c_str());
-      else
+        // Its value, if any, goes with it rather than being a second fault.
+        if (i + 1 < args.size() && (args[i + 1].empty() || args[i + 1][0] != '-')) ++i;
+      } else
         KvThrow()->Warning("unexpected argument \"%s\" (parameters are given as -name value)", word.c_str());
       ok = false;
       continue;

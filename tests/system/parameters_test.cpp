@@ -120,11 +120,11 @@ TEST(ParameterTest, CommandLineWithNamesAliasesAndBareFlags) {
 TEST(ParameterTest, CommandLineProblemsAreReportedOneByOne) {
   SearchInterface s;
   CaptureSink sink;
-  EXPECT_FALSE(s.root.ParseCommandLine({"-bogus", "1", "-limit", "ten", "-limit", "100001", "-simfunc", "tanimoto",
+  EXPECT_FALSE(s.root.ParseCommandLine({"-bogus", "1", "stray", "-limit", "ten", "-limit", "100001", "-simfunc", "tanimoto",
                                         "-limit"}));
   EXPECT_EQ(sink.Texts(), (std::vector<std::string>{
                               "unknown parameter -bogus",
-                              "unexpected argument \"1\" (parameters are given as -name value)",
+                              "unexpected argument \"stray\" (parameters are given as -name value)",
                               "value \"ten\" of parameter -limit is not a valid int",
                               "value 100001 of parameter -limit is above the legal maximum 100000",
                               "value \"tanimoto\" of parameter -simfunc is not one of the legal values: "
