@@ -29,7 +29,7 @@ void ConfigureCompare(KvSystem::KvInterface& itf) {
   AddFingerPrintParameters(itf);
 }
 
-int RunCompare(const KvSystem::KvInterface& itf) {
+int RunCompare(KvSystem::KvInterface& itf) {
   const Varnex::KvFPTypeBase* type = FingerPrintTypeOf(itf);
   if (type == nullptr) return kExitUsage;
   KvChem::KvMol a, b;

@@ -48,7 +48,7 @@ void ConfigureFp(KvSystem::KvInterface& itf) {
   AddFingerPrintParameters(itf);
 }
 
-int RunFp(const KvSystem::KvInterface& itf) {
+int RunFp(KvSystem::KvInterface& itf) {
   const KvSystem::KvParameter* in = itf.GetParameter("-in");
   const KvSystem::KvParameter* smiles = itf.GetParameter("-smiles");
   if (in->HasValue() == smiles->HasValue()) {

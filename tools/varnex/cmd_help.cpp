@@ -12,7 +12,7 @@ void ConfigureHelp(KvSystem::KvInterface& itf) {
   for (const Command& command : Commands()) p->AddLegalValue(command.name);
 }
 
-int RunHelp(const KvSystem::KvInterface& itf) {
+int RunHelp(KvSystem::KvInterface& itf) {
   const KvSystem::KvParameter* wanted = itf.GetParameter("-command");
   if (wanted != nullptr && wanted->HasValue()) {
     std::fputs(CommandHelp(*FindCommand(wanted->GetText())).c_str(), stdout);

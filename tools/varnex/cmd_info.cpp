@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "command.h"
+#include "varnex/fastdb.h"
 #include "varnex/info.h"
 #include "varnex/similarity.h"
 
@@ -10,11 +11,12 @@ namespace VarnexCli {
 
 void ConfigureInfo(KvSystem::KvInterface&) {}
 
-int RunInfo(const KvSystem::KvInterface&) {
+int RunInfo(KvSystem::KvInterface&) {
   std::printf("varnex\t%s\n", Varnex::VarnexGetRelease());
   std::printf("build\t%u\n", Varnex::VarnexGetVersion());
   std::printf("platform\t%s\n", Varnex::VarnexGetPlatform());
   std::printf("configuration\t%s\n", Varnex::VarnexGetConfigureArgs());
+  std::printf("kernel\t%s\n", Varnex::KvGetScanKernelName().c_str());
   return kExitOk;
 }
 

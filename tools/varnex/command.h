@@ -22,7 +22,7 @@ struct Command {
   const char* summary;
   const char* example;
   void (*configure)(KvSystem::KvInterface& itf);
-  int (*run)(const KvSystem::KvInterface& itf);
+  int (*run)(KvSystem::KvInterface& itf);
 };
 
 // Every subcommand, in the order "varnex help" lists them.
@@ -40,12 +40,20 @@ std::string CommandHelp(const Command& command);
 
 // The subcommands, one per source file.
 void ConfigureFp(KvSystem::KvInterface& itf);
-int RunFp(const KvSystem::KvInterface& itf);
+int RunFp(KvSystem::KvInterface& itf);
 void ConfigureCompare(KvSystem::KvInterface& itf);
-int RunCompare(const KvSystem::KvInterface& itf);
+int RunCompare(KvSystem::KvInterface& itf);
+void ConfigureCreate(KvSystem::KvInterface& itf);
+int RunCreate(KvSystem::KvInterface& itf);
+void ConfigureSearch(KvSystem::KvInterface& itf);
+int RunSearch(KvSystem::KvInterface& itf);
+void ConfigureMatrix(KvSystem::KvInterface& itf);
+int RunMatrix(KvSystem::KvInterface& itf);
+void ConfigureHistogram(KvSystem::KvInterface& itf);
+int RunHistogram(KvSystem::KvInterface& itf);
 void ConfigureInfo(KvSystem::KvInterface& itf);
-int RunInfo(const KvSystem::KvInterface& itf);
+int RunInfo(KvSystem::KvInterface& itf);
 void ConfigureHelp(KvSystem::KvInterface& itf);
-int RunHelp(const KvSystem::KvInterface& itf);
+int RunHelp(KvSystem::KvInterface& itf);
 
 }  // namespace VarnexCli

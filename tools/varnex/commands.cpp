@@ -6,10 +6,19 @@ namespace VarnexCli {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
+      {"create", "A fast fingerprint database (.fpbin) from a molecule file, with a progress display.",
+       "varnex create -in data/sample.smi -out build/sample.fpbin", ConfigureCreate, RunCreate},
+      {"search", "The nearest neighbours of one SMILES or of a file of queries in a .fpbin database.",
+       "varnex search -db build/sample.fpbin -mols data/sample.smi -query 'c1ccccc1C(=O)O' -limit 10", ConfigureSearch,
+       RunSearch},
       {"fp", "Fingerprints of a molecule file or of one SMILES, as type string and hexadecimal bits.",
        "varnex fp -in data/sample.smi -fptype Path -numbits 1024", ConfigureFp, RunFp},
       {"compare", "All six similarity measures for two molecules.",
        "varnex compare -a 'c1ccccc1O' -b 'c1ccccc1N'", ConfigureCompare, RunCompare},
+      {"matrix", "The nearest neighbours of every record of a .fpbin database.",
+       "varnex matrix -db build/sample.fpbin -limit 3", ConfigureMatrix, RunMatrix},
+      {"histogram", "The distribution of the similarity scores of all pairs of records of a .fpbin database.",
+       "varnex histogram -db build/sample.fpbin -bins 10 -simfunc Dice", ConfigureHistogram, RunHistogram},
       {"info", "Version, build and the CPU kernel chosen for searches.", "varnex info", ConfigureInfo, RunInfo},
       {"help", "The subcommands, or the parameters of one of them.", "varnex help -command search", ConfigureHelp,
        RunHelp},

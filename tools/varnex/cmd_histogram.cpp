@@ -1,0 +1,48 @@
+// varnex histogram: the distribution of the scores of all pairs of records.
+
+#include <cstdio>
+
+#include "command.h"
+#include "database.h"
+#include "output.h"
+#include "parameters_common.h"
+#include "varnex/config.h"
+
+namespace VarnexCli {
+
+void ConfigureHistogram(KvSystem::KvInterface& itf) {
+  AddDatabaseParameters(itf);
+  AddFormat(itf);
+  KvSystem::KvParameter* bins = itf.AddParameter("int");
+  bins->SetName("-bins");
+  bins->AddAlias("-n");
+  bins->SetBrief("Number of bins over [0, 1]");
+  bins->SetLegalRange("1", "10000");
+  bins->SetDefault(20);
+  Varnex::KvConfigureFPDatabaseOptions(itf, 2u);  // -simfunc
+}
+
+int RunHistogram(KvSystem::KvInterface& itf) {
+  Varnex::KvFPDatabaseOptions options;
+  Varnex::KvSetupFPDatabaseOptions(options, itf);
+  options.SetNumProcessors(0);
+  auto db = OpenDatabase(itf);
+  if (db == nullptr) return kExitFailure;
+  const Varnex::KvFPHistogram histogram = db->GetHistogram(options, static_cast<std::size_t>(itf.Get<int>("-bins")));
+  const bool json = WantsJson(itf);
+  std::fputs(json ? "[" : "low\thigh\tcount\n", stdout);
+  for (std::size_t i = 0; i < histogram.NumBins(); ++i) {
+    const double low = histogram.GetMin() + static_cast<double>(i) * histogram.GetBinWidth();
+    const double high = i + 1 == histogram.NumBins() ? histogram.GetMax() : low + histogram.GetBinWidth();
+    const auto count = static_cast<unsigned long long>(histogram.GetCount(i));
+    if (json)
+      std::printf("%s\n{\"low\": %s, \"high\": %s, \"count\": %llu}", i == 0 ? "" : ",", FormatScore(low).c_str(),
+                  FormatScore(high).c_str(), count);
+    else
+      std::printf("%s\t%s\t%llu\n", FormatScore(low).c_str(), FormatScore(high).c_str(), count);
+  }
+  if (json) std::fputs("\n]\n", stdout);
+  return kExitOk;
+}
+
+}  // namespace VarnexCli

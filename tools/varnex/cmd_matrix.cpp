@@ -1,0 +1,46 @@
+// varnex matrix: the nearest neighbours of every record of a database.
+
+#include <cstdio>
+
+#include "command.h"
+#include "database.h"
+#include "output.h"
+#include "parameters_common.h"
+#include "kvsystem/iterator.h"
+#include "varnex/config.h"
+
+namespace VarnexCli {
+
+void ConfigureMatrix(KvSystem::KvInterface& itf) {
+  AddDatabaseParameters(itf);
+  AddFormat(itf);
+  Varnex::KvConfigureFPDatabaseOptions(itf, 7u);  // -limit (10 per record), -simfunc, -cutoff
+}
+
+int RunMatrix(KvSystem::KvInterface& itf) {
+  Varnex::KvFPDatabaseOptions options;
+  Varnex::KvSetupFPDatabaseOptions(options, itf);
+  options.SetNumProcessors(0);
+  auto db = OpenDatabase(itf);
+  if (db == nullptr) return kExitFailure;
+  RecordNames names;
+  if (!names.Open(itf, *db)) return kExitFailure;
+  const auto pairs = KvSystem::KvCollect(db->GetSparseMatrix(options));
+  const bool json = WantsJson(itf);
+  std::fputs(json ? "[" : "index_a\tname_a\tindex_b\tname_b\tscore\n", stdout);
+  bool first = true;
+  for (const auto& p : pairs) {
+    if (json)
+      std::printf("%s\n{\"index_a\": %zu, \"name_a\": %s, \"index_b\": %zu, \"name_b\": %s, \"score\": %s}",
+                  first ? "" : ",", p.GetIdxA(), JsonString(names.Get(p.GetIdxA())).c_str(), p.GetIdxB(),
+                  JsonString(names.Get(p.GetIdxB())).c_str(), FormatScore(p.GetScore()).c_str());
+    else
+      std::printf("%zu\t%s\t%zu\t%s\t%s\n", p.GetIdxA(), TsvField(names.Get(p.GetIdxA())).c_str(), p.GetIdxB(),
+                  TsvField(names.Get(p.GetIdxB())).c_str(), FormatScore(p.GetScore()).c_str());
+    first = false;
+  }
+  if (json) std::fputs("\n]\n", stdout);
+  return kExitOk;
+}
+
+}  // namespace VarnexCli
