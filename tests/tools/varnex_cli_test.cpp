@@ -15,7 +15,7 @@ namespace {
 TEST(VarnexCliTest, HelpListsCommandsAndParameters) {
   auto r = RunVarnex("help");
   EXPECT_EQ(r.status, 0);
-  for (const char* command : {"fp", "compare", "info", "help"}) EXPECT_NE(r.out.find(command), std::string::npos);
+  for (const char* command : {"create", "search", "fp", "compare", "matrix", "histogram", "info", "help"}) EXPECT_NE(r.out.find(command), std::string::npos);
 
   r = RunVarnex("fp -help");
   EXPECT_EQ(r.status, 0);
