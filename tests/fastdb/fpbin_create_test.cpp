@@ -15,6 +15,7 @@
 #include "kvchem/mol.h"
 #include "kvchem/moldb.h"
 #include "kvsystem/platform.h"
+#include "varnex/fastdb.h"
 #include "varnex/fpbin.h"
 #include "varnex/generation.h"
 
@@ -222,6 +223,70 @@ TEST(FpbinCreate, NciSetOfFiveThousandMolecules) {
   EXPECT_GT(nonEmpty, n - 10);
   for (unsigned i : {0u, 1u, 2500u, static_cast<unsigned>(n - 1)})
     EXPECT_EQ(view.substr(Varnex::KvFastFPRecordOffset(i, 64), 528), ExpectedRecord(mols, i, Path4096())) << i;
+}
+
+TEST(FpbinCompatibility, SizesFirstRecordAndEmptyRecords) {
+  TempDir dir;
+  const std::string smi = dir.File("mols.smi", "CCO ethanol\nc1ccccc1O phenol\nCCN ethylamine\n");
+  const std::string out = dir.Path("mols.fpbin");
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, Path4096()));
+  const Varnex::KvFastFPDatabase fpdb(out, Varnex::KvFastFPDatabaseMemoryType::MemoryMapped);
+  ASSERT_TRUE(fpdb.IsValid());
+
+  auto check = [&](const std::string& text, const char* name) {
+    KvChem::KvMolDatabase mols;
+    if (!text.empty()) {
+      EXPECT_TRUE(mols.Open(dir.File(name, text)));
+    }
+    return Varnex::KvAreCompatibleDatabases(mols, fpdb);
+  };
+  const std::string prefix = "KvAreCompatibleDatabases() ";
+  {
+    CaptureSink sink;
+    EXPECT_TRUE(check(ReadFile(smi), "same.smi"));
+    EXPECT_EQ(sink.Count(), 0u);
+  }
+  {
+    CaptureSink sink;
+    EXPECT_FALSE(check("", "unopened.smi"));
+    EXPECT_FALSE(check("CCO\nCCN\n", "two.smi"));
+    EXPECT_FALSE(check("CCCl\nc1ccccc1O\nCCN\n", "other.smi"));  // same size, other first molecule
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{prefix + "empty molecule database!",
+                                                       prefix + "different number of entries!",
+                                                       prefix + "fingerprint mismatch!"}));
+  }
+  {
+    CaptureSink sink;
+    EXPECT_FALSE(check("C1CC(bad\nc1ccccc1O\nCCN\n", "unreadable.smi"));
+    EXPECT_TRUE(sink.Contains(prefix + "cannot access molecule data!"));
+  }
+  {
+    CaptureSink sink;
+    const Varnex::KvFastFPDatabase missing(dir.Path("absent.fpbin"), 1);
+    KvChem::KvMolDatabase mols;
+    ASSERT_TRUE(mols.Open(smi));
+    EXPECT_FALSE(Varnex::KvAreCompatibleDatabases(mols, missing));
+    EXPECT_TRUE(sink.Contains(prefix + "invalid fingerprint database!"));
+  }
+  // A first molecule that could not be read at creation left an empty record:
+  // an unreadable first molecule is then no mismatch.
+  const std::string badSmi = dir.File("bad.smi", "C1CC(bad\nc1ccccc1O\nCCN\n");
+  const std::string badOut = dir.Path("bad.fpbin");
+  {
+    CaptureSink sink;
+    ASSERT_TRUE(KvCreateFastFPDatabaseFile(badOut, badSmi, Path4096()));
+  }
+  const Varnex::KvFastFPDatabase badDb(badOut, Varnex::KvFastFPDatabaseMemoryType::InMemory);
+  ASSERT_TRUE(badDb.IsValid());
+  KvChem::KvMolDatabase badMols;
+  ASSERT_TRUE(badMols.Open(badSmi));
+  CaptureSink sink;
+  EXPECT_TRUE(Varnex::KvAreCompatibleDatabases(badMols, badDb));
+  KvChem::KvMolDatabase goodMols;
+  ASSERT_TRUE(goodMols.Open(smi));
+  sink.Clear();
+  EXPECT_FALSE(Varnex::KvAreCompatibleDatabases(goodMols, badDb));
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{prefix + "fingerprint mismatch!"});
 }
 
 }  // namespace

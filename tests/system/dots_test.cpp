@@ -1,0 +1,119 @@
+// KvDots: the status line's text, silence off a terminal, forced drawing into
+// a pipe, thread-safe counting and independent copies.
+
+#include "kvsystem/dots.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using KvSystem::KvDots;
+
+// A pipe whose read end is drained after the writer is done.
+class Pipe {
+ public:
+  Pipe() {
+    EXPECT_EQ(::pipe(fds_), 0);
+    ::fcntl(fds_[0], F_SETFL, O_NONBLOCK);
+  }
+  ~Pipe() {
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+  }
+  int WriteEnd() const { return fds_[1]; }
+  std::string Drain() const {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(fds_[0], buffer, sizeof buffer)) > 0;) text.append(buffer, got);
+    return text;
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+TEST(Dots, LineShowsCountRateAndElapsedTime) {
+  const KvDots dots("Creating", "molecules");
+  EXPECT_EQ(dots.FormatLine(1234567, 2.0), "Creating 1,234,567 molecules 617283.5/s 0:02.00");
+  EXPECT_EQ(dots.FormatLine(0, 0.0), "Creating 0 molecules 0.0/s 0:00.00");
+  EXPECT_EQ(dots.FormatLine(999, 3723.5), "Creating 999 molecules 0.3/s 1:02:03.50");
+  EXPECT_EQ(KvDots("", "").FormatLine(12, 61.25), "12 0.2/s 1:01.25");
+}
+
+TEST(Dots, QuietOffATerminalUnlessForced) {
+  Pipe pipe;
+  KvDots automatic("Counting", "items", pipe.WriteEnd());
+  EXPECT_FALSE(automatic.IsDisplaying());  // a pipe is not a terminal
+  automatic.SetInterval(std::chrono::milliseconds(0));
+  automatic.Update(5);
+  automatic.Total();
+  EXPECT_EQ(pipe.Drain(), "");
+  EXPECT_EQ(automatic.GetCount(), 5u);
+
+  KvDots forced("Counting", "items", pipe.WriteEnd());
+  forced.SetDisplay(KvDots::Display::Always);
+  forced.SetInterval(std::chrono::milliseconds(0));
+  forced.Update(1);
+  forced.Update(1);
+  forced.Total();
+  const std::string text = pipe.Drain();
+  EXPECT_EQ(text.rfind("\rCounting 1 items ", 0), 0u) << text;
+  EXPECT_NE(text.find("\rCounting 2 items "), std::string::npos);
+  EXPECT_EQ(text.back(), '\n');
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 3);
+
+  KvDots never("x", "y", pipe.WriteEnd());
+  never.SetDisplay(KvDots::Display::Never);
+  never.Update(1);
+  never.Total();
+  EXPECT_EQ(pipe.Drain(), "");
+}
+
+TEST(Dots, RedrawsAtMostOncePerInterval) {
+  Pipe pipe;
+  KvDots dots("", "items", pipe.WriteEnd());
+  dots.SetDisplay(KvDots::Display::Always);
+  dots.SetInterval(std::chrono::hours(1));
+  for (int i = 0; i < 1000; ++i) dots.Update(1);
+  EXPECT_EQ(pipe.Drain(), "");
+  dots.Total();
+  const std::string text = pipe.Drain();
+  EXPECT_EQ(text.rfind("\r1,000 items ", 0), 0u) << text;
+}
+
+TEST(Dots, ConcurrentUpdatesAreAllCounted) {
+  KvDots dots;
+  dots.SetDisplay(KvDots::Display::Never);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&dots] {
+      for (int i = 0; i < 20000; ++i) dots.Update(1);
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(dots.GetCount(), 80000u);
+  EXPECT_GE(dots.GetElapsedSeconds(), 0.0);
+}
+
+TEST(Dots, CopiesAreIndependent) {
+  KvDots original("a", "b");
+  original.SetDisplay(KvDots::Display::Never);
+  original.Update(3);
+  KvDots copy(original);
+  copy.Update(2);
+  EXPECT_EQ(original.GetCount(), 3u);
+  EXPECT_EQ(copy.GetCount(), 5u);
+  original = copy;
+  EXPECT_EQ(original.GetCount(), 5u);
+  original.Restart();
+  EXPECT_EQ(original.GetCount(), 0u);
+  EXPECT_EQ(copy.GetCount(), 5u);
+}
+
+}  // namespace
