@@ -144,7 +144,10 @@ KvFingerPrint SingleType::FromText(const std::string& text) {
   const std::size_t split = text.find('\n');
   if (split == std::string::npos || split == 0) return fp;
   const KvFPTypeBase* type = Varnex::KvGetFPType(text.substr(0, split));
-  if (type == nullptr || !fp.FromHexString(text.substr(split + 1))) return KvFingerPrint();
+  // A type string whose values overflow their fields (a size above 65535)
+  // gives a type that prints as another one; such text is unusable.
+  if (type == nullptr || Varnex::KvGetFPType(type->GetFPTypeString()) != type) return KvFingerPrint();
+  if (!fp.FromHexString(text.substr(split + 1))) return KvFingerPrint();
   fp.SetFPTypeBase(type);
   return fp;
 }
