@@ -1,0 +1,290 @@
+// KvFastFPDatabase: memory types, every validation message in its order, the
+// three query forms, and searches of a database made from the NCI sample set.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "fastdb/engine.h"
+#include "fastdb_test_db.h"
+#include "kvchem/moldb.h"
+#include "kvchem/mol.h"
+#include "kvsystem/iterator.h"
+#include "varnex/fastdb.h"
+#include "varnex/generation.h"
+
+namespace {
+
+using namespace Varnex;
+using KvSystem::KvCollect;
+using Texts = std::vector<std::string>;
+
+// Options whose measure is `measure` even when it is not a valid one (the
+// setters refuse those; the database must still cope).
+KvFPDatabaseOptions OptionsWithMeasure(unsigned measure) {
+  KvFPDatabaseOptions options(10, 1);
+  static_assert(std::is_trivially_copyable_v<KvFPDatabaseOptions>);
+  std::memcpy(reinterpret_cast<char*>(&options) + 8, &measure, sizeof measure);  // the measure field
+  return options;
+}
+
+class FrontTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    type_ = FastDbTest::PathType(256);
+    fps_ = FastDbTest::RandomFingerPrints(type_, 20, 8);
+    FastDbTest::WriteDatabase(file_.str(), type_, fps_);
+  }
+  const KvFPTypeBase* type_ = nullptr;
+  std::vector<KvFingerPrint> fps_;
+  FastDbTest::TempPath file_{"front.fpbin"};
+};
+
+TEST_F(FrontTest, MemoryTypesAndTheirFallbacks) {
+  VarnexTest::CaptureSink sink;
+  KvFastFPDatabase mapped(file_.str(), KvFastFPDatabaseMemoryType::MemoryMapped);
+  KvFastFPDatabase loaded(file_.str(), KvFastFPDatabaseMemoryType::InMemory);
+  EXPECT_EQ(sink.Count(), 0u);
+  EXPECT_EQ(mapped.GetMemoryType(), 1u);
+  EXPECT_EQ(mapped.GetMemoryTypeString(), "memory-mapped");
+  EXPECT_EQ(loaded.GetMemoryType(), 2u);
+  EXPECT_EQ(loaded.GetMemoryTypeString(), "in-memory");
+
+  KvFastFPDatabase cuda(file_.str(), KvFastFPDatabaseMemoryType::CUDA);
+  EXPECT_EQ(sink.Texts(), Texts{"KvFastFPDatabase::KvFastFPDatabase() : no CUDA-enabled device available falling "
+                                "back to memory-mapped type!"});
+  EXPECT_TRUE(cuda.IsValid());
+  EXPECT_EQ(cuda.GetMemoryTypeString(), "memory-mapped");
+  sink.Clear();
+  KvFastFPDatabase odd(file_.str(), 7);
+  EXPECT_EQ(sink.Texts(),
+            Texts{"KvFastFPDatabase::KvFastFPDatabase() : invalid memory type parameter initialized for memory-mapped!"});
+  EXPECT_EQ(odd.GetMemoryType(), 1u);
+  EXPECT_EQ(odd.NumFingerPrints(), 20u);
+  EXPECT_EQ(odd.GetFPTypeBase(), type_);
+  EXPECT_TRUE(KvIsFastFPDatabaseReady());
+  EXPECT_FALSE(KvGetScanKernelName().empty());
+}
+
+TEST_F(FrontTest, AnInvalidDatabaseWarnsOnEveryCallAndReturnsNeutralValues) {
+  VarnexTest::CaptureSink sink;
+  KvFastFPDatabase db("/nonexistent/missing.fpbin", KvFastFPDatabaseMemoryType::MemoryMapped);
+  sink.Clear();
+  EXPECT_FALSE(db.IsValid());
+  EXPECT_EQ(sink.Count(), 0u);
+
+  EXPECT_EQ(db.NumFingerPrints(), 0u);
+  EXPECT_EQ(db.GetFPTypeBase(), nullptr);
+  EXPECT_EQ(db.GetMemoryType(), 0u);
+  EXPECT_EQ(db.GetMemoryTypeString(), "");
+  EXPECT_EQ(db.GetMoleculeIndex(0), std::numeric_limits<std::size_t>::max());
+  EXPECT_TRUE(KvCollect(db.GetScores(fps_[0], KvFPDatabaseOptions())).empty());
+  const KvFPHistogram histogram = db.GetHistogram(KvFPDatabaseOptions(), 12);
+  EXPECT_EQ(histogram.NumBins(), 12u);
+  EXPECT_EQ(histogram.NumSamples(), 0u);
+  KvSimSearchResult result;
+  EXPECT_EQ(db.SortedSearch(result, KvChem::KvMol(), KvFPDatabaseOptions()), KvSimSearchStatus::Uninitialized);
+  EXPECT_EQ(sink.Texts(), (Texts{"KvFastFPDatabase::NumFingerPrints() : invalid KvFastFPDatabase object!",
+                                 "KvFastFPDatabase::GetFPTypeBase() : invalid KvFastFPDatabase object!",
+                                 "KvFastFPDatabase::GetMemoryType() : invalid KvFastFPDatabase object!",
+                                 "KvFastFPDatabase::GetMemoryTypeString() : invalid KvFastFPDatabase object!",
+                                 "KvFastFPDatabase::GetMolculeIndex() : invalid KvFastFPDatabase object!",
+                                 "KvFastFPDatabase::GetScores() : invalid KvFastFPDatabase object!",
+                                 "KvFastFPDatabase::GetHistogram() : invalid KvFastFPDatabase object!",
+                                 "KvFastFPDatabase::Search() : invalid KvFastFPDatabase object!"}));
+}
+
+TEST_F(FrontTest, QueryChecksInOrder) {
+  KvFastFPDatabase db(file_.str(), KvFastFPDatabaseMemoryType::InMemory);
+  VarnexTest::CaptureSink sink;
+  KvFingerPrint fp;
+  EXPECT_FALSE(db.GetFingerPrint(fp, 20));
+  EXPECT_TRUE(KvCollect(db.GetScores(KvFingerPrint(), KvFPDatabaseOptions())).empty());
+  const KvFingerPrint other = FastDbTest::RandomFingerPrints(FastDbTest::PathType(512), 1, 1)[0];
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(other, KvFPDatabaseOptions())).empty());
+  // The fingerprint is checked before the options, the options before the engine.
+  EXPECT_TRUE(KvCollect(db.GetRawScores(other, OptionsWithMeasure(0))).empty());
+  EXPECT_TRUE(KvCollect(db.GetRawScores(fps_[0], OptionsWithMeasure(0))).empty());
+  EXPECT_TRUE(KvCollect(db.GetScores(std::size_t{20}, OptionsWithMeasure(0))).empty());
+  EXPECT_TRUE(KvCollect(db.GetAllScores(OptionsWithMeasure(7))).empty());
+  KvChem::KvMol bad;
+  bad.SetInvalid();
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(bad, OptionsWithMeasure(0))).empty());
+  EXPECT_EQ(sink.Texts(), (Texts{"KvFastFPDatabase::GetFingerPrint() : fingerprint index out of range!",
+                                 "KvFastFPDatabase::GetScores() : invalid fingerprint type!",
+                                 "KvFastFPDatabase::GetSortedScores() : fingerprint type mismatch!",
+                                 "KvFastFPDatabase::GetRawScores() : fingerprint type mismatch!",
+                                 "KvFastFPDatabase::GetRawScores() : unknown similarity measure type '0'!",
+                                 "KvFastFPDatabase::GetScores() : fingerprint index out of range!",
+                                 "KvFastFPDatabase::GetAllScores() : unknown similarity measure type '7'!",
+                                 "KvFastFPDatabase::GetSortedScores() : empty molecule!"}));
+  sink.Clear();
+  EXPECT_EQ(db.GetHistogram(OptionsWithMeasure(9), 5).NumBins(), 5u);
+  const KvFPVariogram variogram = db.GetVariogram(std::vector<float>(20, 1.0f), KvFPDatabaseOptions(10, 5), 7);
+  EXPECT_EQ(variogram.NumBins(), 7u);
+  EXPECT_EQ(variogram.NumSamples(), 0u);
+  KvSimSearchResult result;
+  EXPECT_EQ(db.SortedSearch(result, KvFingerPrint(), KvFPDatabaseOptions()), KvSimSearchStatus::Uninitialized);
+  EXPECT_EQ(sink.Texts(), (Texts{"KvFastFPDatabase::GetHistogram() : unknown similarity measure type '9'!",
+                                 "KvFastFPDatabase::GetVariogram() : Tversky similarity is not supported!",
+                                 "KvFastFPDatabase::SortedSearch() : invalid fingerprint type!"}));
+}
+
+TEST_F(FrontTest, RecordsReadBackAsTheFingerPrintsWritten) {
+  for (const unsigned memoryType : {1u, 2u}) {
+    KvFastFPDatabase db(file_.str(), memoryType);
+    for (std::size_t i = 0; i < fps_.size(); ++i) {
+      KvFingerPrint fp;
+      ASSERT_TRUE(db.GetFingerPrint(fp, i));
+      EXPECT_EQ(fp.GetFPTypeBase(), type_);
+      EXPECT_TRUE(fp == fps_[i]) << i;
+      EXPECT_EQ(db.GetMoleculeIndex(i), i);
+    }
+  }
+}
+
+TEST_F(FrontTest, StoredMoleculeIndicesOtherThanThePositionAreReportedAndRefusedAsQueries) {
+  FastDbTest::TempPath shifted("shifted.fpbin");
+  FastDbTest::WriteDatabase(shifted.str(), type_, fps_, 500);
+  KvFastFPDatabase db(shifted.str(), KvFastFPDatabaseMemoryType::MemoryMapped);
+  EXPECT_EQ(db.GetMoleculeIndex(3), 503u);
+  const auto hits = KvCollect(db.GetSortedScores(fps_[4], KvFPDatabaseOptions(1, 1)));
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0].GetIdx(), 504u);
+  VarnexTest::CaptureSink sink;
+  KvFingerPrint fp;
+  EXPECT_FALSE(db.GetFingerPrint(fp, 3));
+  EXPECT_TRUE(KvCollect(db.GetRawScores(std::size_t{3}, KvFPDatabaseOptions())).empty());
+  EXPECT_EQ(sink.Texts(), (Texts{"KvFastFPDatabase::GetFingerPrint() : fingerprint and molecule index inconsistency!",
+                                 "KvFastFPDatabase::GetFingerPrint() : fingerprint and molecule index inconsistency!",
+                                 "KvFastFPDatabase::GetRawScores() : cannot generate fingerprint!"}));
+}
+
+TEST_F(FrontTest, TheThreeQueryFormsAgree) {
+  // A real molecule, so that the molecule form has something to fingerprint.
+  const KvFPTypeBase* pathType = KvGetFPType(KvFPType::Path, false, 0);
+  KvChem::KvMol mol;
+  ASSERT_TRUE(KvChem::KvSmilesToMol("c1ccccc1C(=O)Nc1ccc(Cl)cc1", mol));
+  KvFingerPrint molFp;
+  ASSERT_TRUE(KvMakeFP(molFp, mol, pathType));
+  std::vector<KvFingerPrint> fps = FastDbTest::RandomFingerPrints(pathType, 30, 4);
+  fps[12] = molFp;
+  FastDbTest::TempPath file("forms.fpbin");
+  FastDbTest::WriteDatabase(file.str(), pathType, fps);
+  KvFastFPDatabase db(file.str(), KvFastFPDatabaseMemoryType::MemoryMapped);
+  ASSERT_TRUE(db.IsValid());
+  const KvFPDatabaseOptions options(5, KvSimMeasure::Dice);
+
+  const auto byFp = KvCollect(db.GetRawScores(molFp, options));
+  EXPECT_EQ(KvCollect(db.GetRawScores(mol, options)), byFp);
+  EXPECT_EQ(KvCollect(db.GetRawScores(std::size_t{12}, options)), byFp);
+  EXPECT_EQ(byFp[12], 1.0);
+  for (auto* iter : {db.GetSortedScores(mol, options), db.GetSortedScores(std::size_t{12}, options)}) {
+    const auto hits = KvCollect(iter);
+    ASSERT_FALSE(hits.empty());
+    EXPECT_EQ(hits[0].GetIdx(), 12u);
+    EXPECT_EQ(hits[0].GetScore(), 1.0);
+  }
+  EXPECT_EQ(KvCollect(db.GetScores(mol, options)).size(), 30u);
+  KvSimSearchResult result;
+  EXPECT_EQ(db.SortedSearch(result, mol, options), KvSimSearchStatus::Finished);
+  const auto hits = KvCollect(result.GetSortedScores());
+  ASSERT_FALSE(hits.empty());
+  EXPECT_EQ(hits[0].GetIdx(), 12u);
+}
+
+// ---- A database of the NCI sample set, made with the default path type.
+class NciTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const KvFPTypeBase* type = KvGetFPType(KvFPType::Path, false, 0);
+    VarnexTest::CaptureSink quiet;  // six records of the set do not parse
+    KvChem::KvMolDatabase molecules;
+    ASSERT_TRUE(molecules.Open(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi"));
+    fps_ = new std::vector<KvFingerPrint>;
+    mols_ = new std::vector<KvChem::KvMol>;
+    ASSERT_EQ(molecules.GetMaxMolIdx(), 4999u);
+    for (unsigned i = 0; i < molecules.GetMaxMolIdx(); ++i) {
+      KvChem::KvMol mol;
+      KvFingerPrint fp;
+      fp.SetSize(KvGetFingerPrintSize(type));
+      fp.SetFPTypeBase(type);
+      if (molecules.GetMolecule(mol, i)) KvMakeFP(fp, mol, type);
+      fps_->push_back(fp);
+      mols_->push_back(std::move(mol));
+    }
+    file_ = new FastDbTest::TempPath("nci.fpbin");
+    FastDbTest::WriteDatabase(file_->str(), type, *fps_);
+  }
+  static void TearDownTestSuite() {
+    delete fps_;
+    delete mols_;
+    delete file_;
+  }
+  static inline std::vector<KvFingerPrint>* fps_ = nullptr;
+  static inline std::vector<KvChem::KvMol>* mols_ = nullptr;
+  static inline FastDbTest::TempPath* file_ = nullptr;
+};
+
+TEST_F(NciTest, EachMoleculeFindsItselfFirst) {
+  for (const unsigned memoryType : {1u, 2u}) {
+    KvFastFPDatabase db(file_->str(), memoryType);
+    ASSERT_TRUE(db.IsValid());
+    EXPECT_EQ(db.NumFingerPrints(), fps_->size());
+    for (const std::size_t i : {0u, 17u, 1234u, 4998u}) {
+      const auto hits = KvCollect(db.GetSortedScores((*mols_)[i], KvFPDatabaseOptions(10, KvSimMeasure::Tanimoto)));
+      ASSERT_FALSE(hits.empty()) << i;
+      EXPECT_EQ(hits[0].GetScore(), 1.0);
+      // Duplicates of the molecule (same fingerprint) share the top score.
+      bool found = false;
+      for (const KvSimScore& hit : hits) found |= hit.GetScore() == 1.0 && hit.GetIdx() == i;
+      EXPECT_TRUE(found) << i;
+      for (std::size_t k = 1; k < hits.size(); ++k) EXPECT_LE(hits[k].GetScore(), hits[k - 1].GetScore());
+    }
+  }
+}
+
+TEST_F(NciTest, PrunedSearchesEqualFullScansOnRealFingerPrints) {
+  KvFastFPMemoryMapDatabaseImpl engine(file_->str());
+  ASSERT_TRUE(engine.IsValid());
+  for (const std::size_t query : {5u, 321u, 2500u}) {
+    for (unsigned measure = 1; measure <= 6; ++measure) {
+      for (const unsigned limit : {1u, 10u, 200u, 0u}) {
+        for (const float cutoff : {-1.0f, 0.5f, 0.8f}) {
+          for (const bool descending : {true, false}) {
+            KvFPDatabaseOptions options(limit, measure);
+            options.SetDescendingOrder(descending);
+            if (cutoff >= 0) options.SetCutoff(cutoff);
+            const auto pruned = KvCollect(engine.GetSortedScores((*fps_)[query], options, true));
+            const auto full = KvCollect(engine.GetSortedScores((*fps_)[query], options, false));
+            ASSERT_EQ(pruned.size(), full.size()) << measure << " " << limit << " " << cutoff;
+            for (std::size_t k = 0; k < full.size(); ++k) ASSERT_EQ(pruned[k].GetScore(), full[k].GetScore());
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(NciTest, ThreadedSearchEqualsTheSingleThreadedOne) {
+  KvFastFPDatabase db(file_->str(), KvFastFPDatabaseMemoryType::InMemory);
+  KvFPDatabaseOptions options(50, KvSimMeasure::Tanimoto);
+  KvSimSearchResult one, two;
+  EXPECT_EQ(db.SortedSearch(one, (*mols_)[42], options), KvSimSearchStatus::Finished);
+  options.SetNumProcessors(3);
+  EXPECT_EQ(db.SortedSearch(two, (*mols_)[42], options), KvSimSearchStatus::Finished);
+  const auto a = KvCollect(one.GetSortedScores());
+  const auto b = KvCollect(two.GetSortedScores());
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t k = 0; k < a.size(); ++k) EXPECT_EQ(a[k].GetScore(), b[k].GetScore());
+  const KvFPHistogram ha = one.GetHistogram(), hb = two.GetHistogram();
+  for (std::size_t bin = 0; bin < ha.NumBins(); ++bin) EXPECT_EQ(ha.GetCount(bin), hb.GetCount(bin));
+  EXPECT_EQ(hb.NumSamples(), fps_->size());
+}
+
+}  // namespace
