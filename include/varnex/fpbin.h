@@ -177,8 +177,9 @@ class MMapOutputFile {
   MMapOutputFile(MMapOutputFile&& other) noexcept;
   MMapOutputFile& operator=(MMapOutputFile&& other) noexcept;
 
-  // Creates or truncates `path`, sizes it to `size` bytes (zeros) and maps it
-  // writable. Errors (error level): "Unable to create file: %s", "unable for
+  // Creates `path` anew (an existing regular file is replaced, not truncated
+  // in place, so that mappings of it elsewhere stay readable), sizes it to
+  // `size` bytes (zeros) and maps it writable. Errors (error level): "Unable to create file: %s", "unable for
   // create file mapping" (size 0 or sizing failed), "Unable to mmap file".
   bool Open(const std::string& path, std::uint64_t size);
   // Unmaps the view (the file keeps what was stored); idempotent.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -49,6 +50,22 @@ struct CreationJob {
   std::mutex lock;
 };
 
+// The record words of `mol`'s fingerprint. An exception (memory exhausted)
+// must not end the worker, or the rest of its chunk would stay unwritten: it
+// fails this molecule only.
+bool MakeWords(KvFingerPrint& fp, const KvChem::KvMol& mol, const KvFPTypeBase* type,
+               std::vector<std::uint64_t>& words, std::uint64_t& bitCount) {
+  try {
+    if (!KvMakeFP(fp, mol, type)) return false;
+    bitCount = KvFingerPrintToWords(fp, words);
+    return true;
+  } catch (const std::exception&) {
+    words.clear();
+    bitCount = 0;
+    return false;
+  }
+}
+
 void RunWorker(CreationJob& job) {
   KvChem::KvMol mol;
   KvFingerPrint fp;
@@ -64,15 +81,12 @@ void RunWorker(CreationJob& job) {
     for (std::uint64_t i = begin; i < std::min(end, job.count); ++i) {
       const auto index = static_cast<unsigned>(i);
       std::uint64_t bitCount = 0;
+      words.clear();
       if (!job.mols.GetMolecule(mol, index)) {
         KvSystem::KvThrow()->Warning("%s cannot access molecule with index %d", job.caller, static_cast<int>(index));
-        words.clear();
-      } else if (!KvMakeFP(fp, mol, job.type)) {
+      } else if (!MakeWords(fp, mol, job.type, words, bitCount)) {
         KvSystem::KvThrow()->Warning("%s cannot generate fingerprint with index %d", job.caller,
                                      static_cast<int>(index));
-        words.clear();
-      } else {
-        bitCount = KvFingerPrintToWords(fp, words);
       }
       // A fingerprint of an unexpected length fills its slot and no more.
       std::fill(record.begin(), record.end(), std::uint8_t{0});

@@ -289,4 +289,21 @@ TEST(FpbinCompatibility, SizesFirstRecordAndEmptyRecords) {
   EXPECT_EQ(sink.Texts(), std::vector<std::string>{prefix + "fingerprint mismatch!"});
 }
 
+TEST(FpbinCreate, RecreatingAMappedFileLeavesItsReadersTheOldBytes) {
+  TempDir dir;
+  const std::string first = dir.File("first.smi", NciLines(50));
+  const std::string second = dir.File("second.smi", "CCO\n");
+  const std::string out = dir.Path("db.fpbin");
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, first, Options(Path4096(), 2)));
+  const std::uint64_t size = Varnex::KvGetFPDatabaseFileSize(50, Path4096());
+  Varnex::MMapInputFile reader;
+  ASSERT_TRUE(reader.Open(out, size));
+  const std::string before(reinterpret_cast<const char*>(reader.Bytes().data()), size);
+
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, second, Options(Path4096(), 2)));
+  EXPECT_EQ(ReadFile(out).size(), Varnex::KvGetFPDatabaseFileSize(1, Path4096()));
+  // Every page of the old view is still there (a truncation would fault here).
+  EXPECT_TRUE(std::string(reinterpret_cast<const char*>(reader.Bytes().data()), size) == before);
+}
+
 }  // namespace
