@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
   const double oneCpu = get(oneName, reporter.cpuRate);
   const double twoCpu = get(twoName, reporter.cpuRate);
   if (oneCpu > 0 && twoCpu > 0)
-    std::printf("per CPU second: 1 thread %.0f mols, 2 threads %.0f mols; ratio %.2fx (1.0 = no contention)\n",
-                oneCpu, twoCpu, twoCpu / oneCpu);
+    std::printf("per CPU second: 1 thread %.0f mols, 2 threads %.0f mols; ratio %.2fx (1.0 = no contention)\n", oneCpu,
+                twoCpu, twoCpu / oneCpu);
   return 0;
 }

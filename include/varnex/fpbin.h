@@ -29,16 +29,16 @@
 namespace Varnex {
 
 // ---- Byte layout constants.
-inline constexpr std::uint64_t KvFastFPHeaderSize = 800;             // bytes before record 0
-inline constexpr std::uint64_t KvFastFPHeaderWords = 100;            // the same in 64-bit words
-inline constexpr std::uint64_t KvFastFPHeaderTextSize = 784;         // text area (zero padded)
-inline constexpr std::uint64_t KvFastFPHeaderWordsOffset = 784;      // W, fingerprint size in words
-inline constexpr std::uint64_t KvFastFPHeaderCountOffset = 792;      // n, number of fingerprints
-inline constexpr std::uint64_t KvFastFPRecordExtraWords = 2;         // molecule index + bit count
-inline constexpr std::uint64_t KvFastFPRecordIndexWord = 0;          // word 0 of a record
-inline constexpr std::uint64_t KvFastFPRecordCountWord = 1;          // word 1 of a record
-inline constexpr std::uint64_t KvFastFPRecordBitsWord = 2;           // first fingerprint word
-inline constexpr unsigned KvFastFPSizeGranularity = 256;             // admitted sizes are multiples
+inline constexpr std::uint64_t KvFastFPHeaderSize = 800;         // bytes before record 0
+inline constexpr std::uint64_t KvFastFPHeaderWords = 100;        // the same in 64-bit words
+inline constexpr std::uint64_t KvFastFPHeaderTextSize = 784;     // text area (zero padded)
+inline constexpr std::uint64_t KvFastFPHeaderWordsOffset = 784;  // W, fingerprint size in words
+inline constexpr std::uint64_t KvFastFPHeaderCountOffset = 792;  // n, number of fingerprints
+inline constexpr std::uint64_t KvFastFPRecordExtraWords = 2;     // molecule index + bit count
+inline constexpr std::uint64_t KvFastFPRecordIndexWord = 0;      // word 0 of a record
+inline constexpr std::uint64_t KvFastFPRecordCountWord = 1;      // word 1 of a record
+inline constexpr std::uint64_t KvFastFPRecordBitsWord = 2;       // first fingerprint word
+inline constexpr unsigned KvFastFPSizeGranularity = 256;         // admitted sizes are multiples
 
 // Byte offset of record `i` in a file of W-word fingerprints.
 constexpr std::uint64_t KvFastFPRecordOffset(std::uint64_t i, std::uint64_t words) {

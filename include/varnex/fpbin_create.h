@@ -65,8 +65,7 @@ class KvCreateFastFPDatabaseOptions {
 bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string& molPath,
                                 const KvCreateFastFPDatabaseOptions& options);
 // The same on every processor, without progress display.
-bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string& molPath,
-                                const KvFPTypeBase* type);
+bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string& molPath, const KvFPTypeBase* type);
 
 // Whether `fpdb` was made from `mols`: both non-empty, `fpdb` valid with an
 // admissible type, the same number of entries, and the fingerprint of the

@@ -45,8 +45,8 @@ bool KvAreCompatibleDatabases(const KvChem::KvMolDatabase& mols, const KvFastFPD
   KvChem::KvMol mol;
   if (molIndex >= mols.GetMaxMolIdx() || !mols.GetMolecule(mol, static_cast<unsigned>(molIndex))) {
     // Creation leaves an empty record for a molecule it could not read.
-    const bool empty = storedCount == 0 && std::all_of(storedWords.begin(), storedWords.end(),
-                                                       [](std::uint64_t w) { return w == 0; });
+    const bool empty =
+        storedCount == 0 && std::all_of(storedWords.begin(), storedWords.end(), [](std::uint64_t w) { return w == 0; });
     if (empty) return true;
     report->Warning("%s cannot access molecule data!", kChecker);
     return false;

@@ -62,15 +62,13 @@ bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string&
   }
 
   KvSystem::KvDots* tracer = options.GetTracer();
-  KvRunCreationJob(mols, type, static_cast<std::uint8_t*>(file.GetPtr()), options.GetNumProcessors(), tracer,
-                   kCreator);
+  KvRunCreationJob(mols, type, static_cast<std::uint8_t*>(file.GetPtr()), options.GetNumProcessors(), tracer, kCreator);
   if (tracer != nullptr) tracer->Total();
   file.Close();
   return true;
 }
 
-bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string& molPath,
-                                const KvFPTypeBase* type) {
+bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string& molPath, const KvFPTypeBase* type) {
   return KvCreateFastFPDatabaseFile(fpbinPath, molPath, KvCreateFastFPDatabaseOptions(type));
 }
 

@@ -53,8 +53,8 @@ struct CreationJob {
 // The record words of `mol`'s fingerprint. An exception (memory exhausted)
 // must not end the worker, or the rest of its chunk would stay unwritten: it
 // fails this molecule only.
-bool MakeWords(KvFingerPrint& fp, const KvChem::KvMol& mol, const KvFPTypeBase* type,
-               std::vector<std::uint64_t>& words, std::uint64_t& bitCount) {
+bool MakeWords(KvFingerPrint& fp, const KvChem::KvMol& mol, const KvFPTypeBase* type, std::vector<std::uint64_t>& words,
+               std::uint64_t& bitCount) {
   try {
     if (!KvMakeFP(fp, mol, type)) return false;
     bitCount = KvFingerPrintToWords(fp, words);
@@ -104,8 +104,8 @@ void RunWorker(CreationJob& job) {
 
 }  // namespace
 
-void KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type, std::uint8_t* file,
-                      unsigned threads, KvSystem::KvDots* tracer, const char* caller) {
+void KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type, std::uint8_t* file, unsigned threads,
+                      KvSystem::KvDots* tracer, const char* caller) {
   CreationJob job(mols, type, file, tracer, caller);
   job.next.store(0);
   if (threads <= 1) {
@@ -120,8 +120,7 @@ void KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* typ
       workers.emplace_back(RunWorker, std::ref(job));
     } catch (const std::system_error& error) {
       // Fewer workers give the same file; the calling thread joins in below.
-      KvSystem::KvThrow()->Warning("%s cannot start worker thread %u of %u: %s", caller, t + 1, threads,
-                                   error.what());
+      KvSystem::KvThrow()->Warning("%s cannot start worker thread %u of %u: %s", caller, t + 1, threads, error.what());
       short_of_threads = true;
       break;
     }

@@ -16,7 +16,7 @@ namespace Varnex {
 // on `threads` threads (1: on the calling thread). `tracer` (may be null) is
 // advanced by one per molecule. Faults of single molecules are warnings
 // naming `caller`; their records hold the index, a count of 0 and no bits.
-void KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type, std::uint8_t* file,
-                      unsigned threads, KvSystem::KvDots* tracer, const char* caller);
+void KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type, std::uint8_t* file, unsigned threads,
+                      KvSystem::KvDots* tracer, const char* caller);
 
 }  // namespace Varnex

@@ -58,9 +58,9 @@ bool KvCheckFastFPDatabaseLayout(const KvFastFPDatabaseParams& params, const std
   const std::uint64_t recordBytes = (words + KvFastFPRecordExtraWords) * 8;
   const bool fits = n <= (UINT64_MAX - KvFastFPHeaderSize) / recordBytes;
   if (!fits || params.GetFileSize() != KvFastFPRecordOffset(n, words)) {
-    report->Warning("%s : size of %s (%llu bytes) does not match %llu fingerprints of %llu bits!", caller,
-                    path.c_str(), static_cast<unsigned long long>(params.GetFileSize()),
-                    static_cast<unsigned long long>(n), static_cast<unsigned long long>(64 * words));
+    report->Warning("%s : size of %s (%llu bytes) does not match %llu fingerprints of %llu bits!", caller, path.c_str(),
+                    static_cast<unsigned long long>(params.GetFileSize()), static_cast<unsigned long long>(n),
+                    static_cast<unsigned long long>(64 * words));
     return false;
   }
   return true;

@@ -158,7 +158,8 @@ TEST(FpbinCreate, ThreeMoleculesOnEightThreadsWriteEachRecordOnce) {
 
 TEST(FpbinCreate, UnparsableMoleculeKeepsAnEmptyRecordAtItsSlot) {
   TempDir dir;
-  const std::string smi = dir.File("bad.smi", "CCO ethanol\nC1CC(broken unclosed\nc1ccccc1 benzene\nXyz nonsense\nCCN\n");
+  const std::string smi =
+      dir.File("bad.smi", "CCO ethanol\nC1CC(broken unclosed\nc1ccccc1 benzene\nXyz nonsense\nCCN\n");
   const std::string out = dir.Path("bad.fpbin");
   CaptureSink sink;
   ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, Options(Varnex::KvGetFPType(Varnex::KvFPType::Circular), 2)));
@@ -251,9 +252,9 @@ TEST(FpbinCompatibility, SizesFirstRecordAndEmptyRecords) {
     EXPECT_FALSE(check("", "unopened.smi"));
     EXPECT_FALSE(check("CCO\nCCN\n", "two.smi"));
     EXPECT_FALSE(check("CCCl\nc1ccccc1O\nCCN\n", "other.smi"));  // same size, other first molecule
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{prefix + "empty molecule database!",
-                                                       prefix + "different number of entries!",
-                                                       prefix + "fingerprint mismatch!"}));
+    EXPECT_EQ(sink.Texts(),
+              (std::vector<std::string>{prefix + "empty molecule database!", prefix + "different number of entries!",
+                                        prefix + "fingerprint mismatch!"}));
   }
   {
     CaptureSink sink;
@@ -304,6 +305,22 @@ TEST(FpbinCreate, RecreatingAMappedFileLeavesItsReadersTheOldBytes) {
   EXPECT_EQ(ReadFile(out).size(), Varnex::KvGetFPDatabaseFileSize(1, Path4096()));
   // Every page of the old view is still there (a truncation would fault here).
   EXPECT_TRUE(std::string(reinterpret_cast<const char*>(reader.Bytes().data()), size) == before);
+}
+
+TEST(FpbinCreate, SdFileRecordsInFileOrder) {
+  TempDir dir;
+  const std::string sdf = std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_200.props.sdf";
+  const std::string out = dir.Path("sdf.fpbin");
+  const auto* circular = Varnex::KvGetFPType(Varnex::KvFPType::Circular);
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, sdf, Options(circular, 2)));
+  KvChem::KvMolDatabase mols;
+  ASSERT_TRUE(mols.Open(sdf));
+  ASSERT_EQ(mols.GetMaxMolIdx(), 200u);
+  const std::string bytes = ReadFile(out);
+  const std::uint64_t words = Varnex::KvGetFingerPrintSize(circular) / 64;
+  ASSERT_EQ(bytes.size(), Varnex::KvFastFPRecordOffset(200, words));
+  for (unsigned i : {0u, 77u, 199u})
+    EXPECT_EQ(bytes.substr(Varnex::KvFastFPRecordOffset(i, words), (words + 2) * 8), ExpectedRecord(mols, i, circular));
 }
 
 }  // namespace

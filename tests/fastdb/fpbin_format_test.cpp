@@ -2,8 +2,6 @@
 // reader on clean and deliberately corrupted files, the layout check, type
 // admission and the memory-mapped files.
 
-#include "varnex/fpbin.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +9,7 @@
 
 #include "capture_sink.h"
 #include "fpbin_test_files.h"
+#include "varnex/fpbin.h"
 
 using FpbinTest::SetWordAt;
 using FpbinTest::TempDir;
@@ -80,9 +79,9 @@ TEST(FpbinLayout, RecordOfWorkedExample) {
   ASSERT_EQ(record.size(), 528u);
   EXPECT_EQ(record.substr(0, 16), std::string("\x07\0\0\0\0\0\0\0\x03\0\0\0\0\0\0\0", 16));
   EXPECT_EQ(record.substr(16), std::string(reinterpret_cast<const char*>(fp.GetBytes()), 512));
-  EXPECT_EQ(static_cast<unsigned char>(record[16]), 0x01u);   // bit 0
+  EXPECT_EQ(static_cast<unsigned char>(record[16]), 0x01u);       // bit 0
   EXPECT_EQ(static_cast<unsigned char>(record[16 + 12]), 0x10u);  // bit 100 = bit 4 of byte 12
-  EXPECT_EQ(static_cast<unsigned char>(record[527]), 0x80u);  // bit 4095
+  EXPECT_EQ(static_cast<unsigned char>(record[527]), 0x80u);      // bit 4095
 }
 
 TEST(FpbinLayout, RecordFaultsAreWarnedAndEmpty) {
@@ -92,9 +91,9 @@ TEST(FpbinLayout, RecordFaultsAreWarnedAndEmpty) {
   EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(Path4096(), 4000, {1})), "");  // 500 bytes
   EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(Path4096(), 160, {1})), "");   // 20 bytes
   EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvWriteFastFingerPrintBlob() : uninitialized fingerprint!",
-                                                     "KvWriteFastFingerPrintBlob(): cannot access fingerprint data!",
-                                                     "KvWriteFastFingerPrintBlob() : invalid fingerprint size!",
-                                                     "KvWriteFastFingerPrintBlob() : invalid fingerprint size!"}));
+                                                    "KvWriteFastFingerPrintBlob(): cannot access fingerprint data!",
+                                                    "KvWriteFastFingerPrintBlob() : invalid fingerprint size!",
+                                                    "KvWriteFastFingerPrintBlob() : invalid fingerprint size!"}));
   const std::string record = Varnex::KvWriteFastFingerPrintBlob(2, MakeFP(Path4096(), 192, {191}));
   EXPECT_EQ(record.size(), 16u + 24u);
   EXPECT_EQ(WordAt(record, 8), 1u);
@@ -167,7 +166,8 @@ std::string Replace(std::string bytes, const std::string& from, const std::strin
 }
 
 const Corruption kCorruptions[] = {
-    {"100 bytes", [](std::string b) { return b.substr(0, 100); }, "KvFastFPDatabaseParams() invalid fingerprint database file %s"},
+    {"100 bytes", [](std::string b) { return b.substr(0, 100); },
+     "KvFastFPDatabaseParams() invalid fingerprint database file %s"},
     {"marker XX", [](std::string b) { return Replace(b, "LE\n", "XX\n"); },
      "KvFastFPDatabaseParams() invalid endianess 'XX' in %s header"},
     {"marker X", [](std::string b) { return Replace(b, "LE\n", "X \n"); },
@@ -176,7 +176,11 @@ const Corruption kCorruptions[] = {
      "KvFastFPDatabaseParams() invalid fingerprint type in %s header"},
     {"text count", [](std::string b) { return Replace(b, "\n3\n", "\nx\n"); },
      "KvFastFPDatabaseParams() invalid number of fingerprints in %s header"},
-    {"binary count", [](std::string b) { SetWordAt(b, 792, 4); return b; },
+    {"binary count",
+     [](std::string b) {
+       SetWordAt(b, 792, 4);
+       return b;
+     },
      "KvFastFPDatabaseParams() inconsistent number of fingerprints in %s header"},
     {"ends after name", [](std::string) { return "LE\n" + std::string(120, 'n') + "\n"; },
      "KvFastFPDatabaseParams() cannot read fingerprint type from %s header"},
@@ -281,8 +285,8 @@ TEST(FpbinTypes, AdmissionOfPathCircularAndTreeSizes) {
   EXPECT_FALSE(Varnex::KvIsAdmissibleFastFPType(Varnex::KvGetFPType(Varnex::KvFPType::UnhashedPath), "F()"));
   const std::string notGraph = "F() invalid fingerprint type (only path, circular or tree allowed)!";
   EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"F() invalid fingerprint pointer!",
-                                                     "F() invalid fingerprint size (has to be multiple of 256)!",
-                                                     notGraph, notGraph, notGraph}));
+                                                    "F() invalid fingerprint size (has to be multiple of 256)!",
+                                                    notGraph, notGraph, notGraph}));
 }
 
 TEST(FpbinMappedFiles, OutputThenInputSeeTheSameBytes) {
