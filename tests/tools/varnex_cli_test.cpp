@@ -27,6 +27,10 @@ TEST(VarnexCliTest, HelpListsCommandsAndParameters) {
   r = RunVarnex("help -command compare");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("usage: varnex compare"), std::string::npos);
+  EXPECT_EQ(RunVarnex("help compare").out, r.out);
+  r = RunVarnex("help nosuch");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("value \"nosuch\" of parameter -command is not one of the legal values"), std::string::npos);
 }
 
 TEST(VarnexCliTest, UsageFaultsExitNonZeroWithOneClearMessage) {

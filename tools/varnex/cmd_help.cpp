@@ -20,7 +20,8 @@ int RunHelp(KvSystem::KvInterface& itf) {
   }
   std::string text =
       "usage: varnex <command> [-parameter value ...]\n"
-      "Parameters are given as -name value; 'varnex <command> -help' lists them.\n\ncommands:\n";
+      "Parameters are given as -name value; 'varnex <command> -help' or 'varnex help <command>' lists them.\n\n"
+      "commands:\n";
   for (const Command& command : Commands()) {
     std::string name = command.name;
     name.resize(12, ' ');

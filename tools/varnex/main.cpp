@@ -20,5 +20,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   Arguments args(argv + 2, argv + argc);
+  // "varnex help search" reads as "varnex help -command search".
+  if (name == "help" && args.size() == 1 && !args[0].empty() && args[0][0] != '-') args.insert(args.begin(), "-command");
   return RunCommand(*command, args);
 }
