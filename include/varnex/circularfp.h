@@ -13,6 +13,7 @@
 // the type arrays they are given.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@
 #include "varnex/fptypes.h"
 
 namespace Varnex {
+
+// Feature records (see patterns.h), handed out on request.
+template <typename Id>
+class KvFPAtomBondSet;
+using KvFPFeatureRecords = std::vector<KvFPAtomBondSet<std::uint32_t>>;
 
 // Default circular parameters: 4096 bits, radii 0 to 5, atom flags 4239
 // (DefaultCircularAtom), bond flags 1 (DefaultCircularBond).
@@ -47,15 +53,20 @@ bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvF
 // hash. `atomTypes` and `bondTypes` come from KvGetFingerprintAtomTypes on
 // the same (prepared) molecule, which is neither copied nor prepared here.
 // `ids` is cleared first; returns its size. The flags do not change the ids.
+// With `records`, it is cleared and gets one record per identifier, in the
+// same order (the environment's atoms in breadth-first order, the identifier).
 unsigned KvCircularIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol,
                                std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes,
-                               unsigned minRadius, unsigned maxRadius, unsigned atomFlags, unsigned bondFlags);
+                               unsigned minRadius, unsigned maxRadius, unsigned atomFlags, unsigned bondFlags,
+                               KvFPFeatureRecords* records = nullptr);
 
 // The text form, used by the unhashed circular fingerprint: the same
 // environments in the same order, each written as its atom's type string
 // (one atom) or the canonical linear string of its atoms (see unhashedfp.h).
+// Records as above, each holding its identifier's position in `ids`.
 unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
                                std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
-                               unsigned minRadius, unsigned maxRadius, unsigned atomFlags, unsigned bondFlags);
+                               unsigned minRadius, unsigned maxRadius, unsigned atomFlags, unsigned bondFlags,
+                               KvFPFeatureRecords* records = nullptr);
 
 }  // namespace Varnex

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <set>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@
 #include "varnex/fptypes.h"
 
 namespace Varnex {
+
+// Feature records (see patterns.h), handed out on request.
+template <typename Id>
+class KvFPAtomBondSet;
+using KvFPFeatureRecords = std::vector<KvFPAtomBondSet<std::uint32_t>>;
 
 // Default path parameters: 4096 bits, paths of 0 to 5 bonds, atom flags 191
 // (DefaultPathAtom), bond flags 3 (DefaultPathBond).
@@ -49,16 +55,19 @@ bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTyp
 // Numeric ids: the wrapping 32-bit sum of the weighted type numbers.
 unsigned KvPathIdGenerator(std::set<unsigned>& ids, const KvChem::KvMolBase& mol, std::vector<unsigned>& atomTypes,
                            std::vector<unsigned>& bondTypes, unsigned minBonds, unsigned maxBonds);
-// Appends every id in emission order, repeats included.
+// Appends every id in emission order, repeats included. With `records`, one
+// record per appended id is appended there too (the path's atoms from its
+// start atom, the id).
 unsigned KvPathIdGeneratorStack(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol,
                                 std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes, unsigned minBonds,
-                                unsigned maxBonds);
+                                unsigned maxBonds, KvFPFeatureRecords* records = nullptr);
 // Text ids: the atom and bond type strings along the path, concatenated.
 unsigned KvPathIdGenerator(std::set<std::string>& ids, const KvChem::KvMolBase& mol,
                            std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes, unsigned minBonds,
                            unsigned maxBonds);
+// Records as above, each holding its id's position in `ids`.
 unsigned KvPathIdGeneratorStack(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
                                 std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
-                                unsigned minBonds, unsigned maxBonds);
+                                unsigned minBonds, unsigned maxBonds, KvFPFeatureRecords* records = nullptr);
 
 }  // namespace Varnex

@@ -13,6 +13,7 @@
 // the type arrays they are given.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@
 #include "varnex/fptypes.h"
 
 namespace Varnex {
+
+// Feature records (see patterns.h), handed out on request.
+template <typename Id>
+class KvFPAtomBondSet;
+using KvFPFeatureRecords = std::vector<KvFPAtomBondSet<std::uint32_t>>;
 
 // Default tree parameters: 4096 bits, fragments of 0 to 4 bonds, atom flags
 // 63 (DefaultTreeAtom), bond flags 1 (DefaultTreeBond).
@@ -49,17 +55,21 @@ bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTyp
 // atom index, so two sets with the same sum count once. `atomTypes` and
 // `bondTypes` come from KvGetFingerprintAtomTypes on the same (prepared)
 // molecule, which is neither copied nor prepared here. `ids` is cleared
-// first; returns its size. The flags do not change the ids.
+// first; returns its size. The flags do not change the ids. With `records`,
+// it is cleared and gets one record per identifier, in the same order (the
+// fragment's atoms in order of growth, the identifier).
 unsigned KvTreeIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol, std::vector<unsigned>& atomTypes,
                            std::vector<unsigned>& bondTypes, unsigned minBonds, unsigned maxBonds, unsigned atomFlags,
-                           unsigned bondFlags);
+                           unsigned bondFlags, KvFPFeatureRecords* records = nullptr);
 
 // The text form, used by the unhashed tree fingerprint: the same fragments
 // in the same order, written as the atom's type string (one atom), the
 // greater atom string, the bond string and the smaller atom string (two
 // atoms), or the canonical linear string of the set (see unhashedfp.h).
+// Records as above, each holding its identifier's position in `ids`.
 unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
                            std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
-                           unsigned minBonds, unsigned maxBonds, unsigned atomFlags, unsigned bondFlags);
+                           unsigned minBonds, unsigned maxBonds, unsigned atomFlags, unsigned bondFlags,
+                           KvFPFeatureRecords* records = nullptr);
 
 }  // namespace Varnex

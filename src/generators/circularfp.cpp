@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "generators/canonical_string.h"
+#include "generators/feature_records.h"
 #include "generators/modulus.h"
 #include "generators/subgraph_hash.h"
 #include "generators/working_mol.h"
@@ -98,17 +99,17 @@ std::size_t ExpectedIds(unsigned n, unsigned minRadius, unsigned maxRadius) {
   return top >= minRadius ? std::size_t{top - minRadius + 1} * n : 0;
 }
 
-// Numeric identifiers through `sink`, in emission order.
+// Numeric identifiers through sink(id, atoms, k), in emission order.
 template <typename Sink>
 void GenerateNumericIds(CircularScratch& s, const KvChem::KvMolBase& mol, const unsigned* atomTypes,
                         const unsigned* bondTypes, unsigned minRadius, unsigned maxRadius, Sink&& sink) {
   const unsigned n = mol.GetMaxAtomIdx();
   if (minRadius == 0)
-    for (unsigned a = 0; a < n; ++a) sink(atomTypes[a]);
+    for (unsigned a = 0; a < n; ++a) sink(atomTypes[a], &a, 1u);
   if (maxRadius == 0) return;
   s.hasher.Reset(s.table, atomTypes, bondTypes);
   WalkEnvironments(s, minRadius, maxRadius, [&](const unsigned* atoms, unsigned k) {
-    sink(k == 1 ? atomTypes[atoms[0]] : s.hasher.Hash(atoms, k));
+    sink(k == 1 ? atomTypes[atoms[0]] : s.hasher.Hash(atoms, k), atoms, k);
   });
 }
 
@@ -117,16 +118,25 @@ void GenerateNumericIds(CircularScratch& s, const KvChem::KvMolBase& mol, const 
 unsigned KvCircularIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol,
                                std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes,
                                unsigned minRadius, unsigned maxRadius, unsigned /*atomFlags*/,
-                               unsigned /*bondFlags*/) {
+                               unsigned /*bondFlags*/, KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvCircularIdGenerator()";
   try {
     ids.clear();
+    if (records != nullptr) records->clear();
     if (!mol.IsValid()) return 0;
     CircularScratch& s = ThreadScratch();
     if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return 0;
     ids.reserve(ExpectedIds(mol.GetMaxAtomIdx(), minRadius, maxRadius));
-    GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
-                       [&ids](std::uint32_t id) { ids.push_back(id); });
+    if (records == nullptr) {
+      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
+                         [&ids](std::uint32_t id, const unsigned*, unsigned) { ids.push_back(id); });
+    } else {
+      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
+                         [&](std::uint32_t id, const unsigned* atoms, unsigned k) {
+                           ids.push_back(id);
+                           KvAppendFeatureRecord(*records, mol, atoms, k, id);
+                         });
+    }
   } catch (const std::exception& e) {
     KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
   }
@@ -136,20 +146,29 @@ unsigned KvCircularIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBa
 unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
                                std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
                                unsigned minRadius, unsigned maxRadius, unsigned /*atomFlags*/,
-                               unsigned /*bondFlags*/) {
+                               unsigned /*bondFlags*/, KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvCircularIdGenerator()";
   try {
     ids.clear();
+    if (records != nullptr) records->clear();
     if (!mol.IsValid()) return 0;
     CircularScratch& s = ThreadScratch();
     if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return 0;
     const unsigned n = mol.GetMaxAtomIdx();
     ids.reserve(ExpectedIds(n, minRadius, maxRadius));
+    auto record = [&](const unsigned* atoms, unsigned k) {
+      if (records != nullptr)
+        KvAppendFeatureRecord(*records, mol, atoms, k, static_cast<std::uint32_t>(ids.size()));
+    };
     if (minRadius == 0)
-      for (unsigned a = 0; a < n; ++a) ids.push_back(atomTypes[a]);
+      for (unsigned a = 0; a < n; ++a) {
+        record(&a, 1);
+        ids.push_back(atomTypes[a]);
+      }
     if (maxRadius > 0) {
       KvCanonicalStringBuilder canonical(mol, s.table, atomTypes, bondTypes);
       WalkEnvironments(s, minRadius, maxRadius, [&](const unsigned* atoms, unsigned k) {
+        record(atoms, k);
         ids.push_back(k == 1 ? atomTypes[atoms[0]] : canonical.Build(atoms, k));
       });
     }
@@ -237,7 +256,7 @@ bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned 
       const KvFastModulus modulus(KvGetBitModulus(bits));
       std::uint8_t* out = fp.GetBytesMutable();
       GenerateNumericIds(s, *work, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
-                         [out, modulus](std::uint32_t id) {
+                         [out, modulus](std::uint32_t id, const unsigned*, unsigned) {
                            const std::uint32_t bit = modulus(id);
                            out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));
                          });

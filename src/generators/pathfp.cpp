@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <exception>
 #include <type_traits>
+#include <utility>
 
+#include "generators/feature_records.h"
 #include "generators/modulus.h"
 #include "generators/scratch.h"
 #include "kvchem/perception.h"
@@ -194,6 +196,35 @@ class TextIds {
   std::array<std::size_t, kMaxWeightedBonds + 1> length_{};
 };
 
+// The atoms of the current path, for feature records: wraps an id policy and
+// notes each atom as the enumeration places it.
+struct PathTrace {
+  std::array<unsigned, kMaxWeightedBonds + 1> atoms{};
+  unsigned length = 0;
+};
+
+template <typename Inner>
+class TracedIds {
+ public:
+  TracedIds(Inner inner, PathTrace& trace) : inner_(std::move(inner)), trace_(trace) {}
+  void Start(unsigned atom) {
+    trace_.atoms[0] = atom;
+    inner_.Start(atom);
+  }
+  void Extend(unsigned depth, unsigned bond, unsigned atom) {
+    trace_.atoms[depth] = atom;
+    inner_.Extend(depth, bond, atom);
+  }
+  void Emit(unsigned depth) {
+    trace_.length = depth + 1;
+    inner_.Emit(depth);
+  }
+
+ private:
+  Inner inner_;
+  PathTrace& trace_;
+};
+
 // Shared frame of the four id generators: checks the arrays, flattens the
 // molecule and runs the enumeration with the given policy.
 template <typename TypeVector, typename MakePolicy>
@@ -215,11 +246,45 @@ void GenerateIds(const char* name, const KvChem::KvMolBase& mol, const TypeVecto
   EnumeratePaths(graph, minBonds, maxBonds, policy);
 }
 
+// The stack generators with feature records: each id appended to `ids` gets
+// the record of the current path.
+template <typename Value, typename TypeVector>
+void RunTracedIdGenerator(const char* name, std::vector<Value>& ids, const KvChem::KvMolBase& mol,
+                          const TypeVector& atomTypes, const TypeVector& bondTypes, unsigned minBonds,
+                          unsigned maxBonds, KvFPFeatureRecords& records) {
+  PathTrace trace;
+  auto add = [&](const Value& id) {
+    std::uint32_t recordId;
+    if constexpr (std::is_same_v<Value, unsigned>) {
+      recordId = id;
+    } else {
+      recordId = static_cast<std::uint32_t>(ids.size());
+    }
+    KvAppendFeatureRecord(records, mol, trace.atoms.data(), trace.length, recordId);
+    ids.push_back(id);
+  };
+  if constexpr (std::is_same_v<Value, unsigned>) {
+    GenerateIds(name, mol, atomTypes, bondTypes, minBonds, maxBonds, [&] {
+      return TracedIds(NumericIds<decltype(add)>(atomTypes.data(), bondTypes.data(), add), trace);
+    });
+  } else {
+    GenerateIds(name, mol, atomTypes, bondTypes, minBonds, maxBonds,
+                [&] { return TracedIds(TextIds<decltype(add)>(atomTypes, bondTypes, add), trace); });
+  }
+}
+
 template <typename Output, typename TypeVector>
 unsigned RunIdGenerator(const char* name, Output& ids, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
-                        const TypeVector& bondTypes, unsigned minBonds, unsigned maxBonds) {
+                        const TypeVector& bondTypes, unsigned minBonds, unsigned maxBonds,
+                        KvFPFeatureRecords* records = nullptr) {
   try {
     using Value = typename Output::value_type;
+    if constexpr (requires { ids.push_back(Value{}); }) {
+      if (records != nullptr) {
+        RunTracedIdGenerator(name, ids, mol, atomTypes, bondTypes, minBonds, maxBonds, *records);
+        return static_cast<unsigned>(ids.size());
+      }
+    }
     auto add = [&ids](const Value& id) {
       if constexpr (requires { ids.push_back(id); }) {
         ids.push_back(id);
@@ -250,8 +315,8 @@ unsigned KvPathIdGenerator(std::set<unsigned>& ids, const KvChem::KvMolBase& mol
 
 unsigned KvPathIdGeneratorStack(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol,
                                 std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes, unsigned minBonds,
-                                unsigned maxBonds) {
-  return RunIdGenerator("KvPathIdGeneratorStack()", ids, mol, atomTypes, bondTypes, minBonds, maxBonds);
+                                unsigned maxBonds, KvFPFeatureRecords* records) {
+  return RunIdGenerator("KvPathIdGeneratorStack()", ids, mol, atomTypes, bondTypes, minBonds, maxBonds, records);
 }
 
 unsigned KvPathIdGenerator(std::set<std::string>& ids, const KvChem::KvMolBase& mol,
@@ -262,8 +327,8 @@ unsigned KvPathIdGenerator(std::set<std::string>& ids, const KvChem::KvMolBase& 
 
 unsigned KvPathIdGeneratorStack(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
                                 std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
-                                unsigned minBonds, unsigned maxBonds) {
-  return RunIdGenerator("KvPathIdGeneratorStack()", ids, mol, atomTypes, bondTypes, minBonds, maxBonds);
+                                unsigned minBonds, unsigned maxBonds, KvFPFeatureRecords* records) {
+  return RunIdGenerator("KvPathIdGeneratorStack()", ids, mol, atomTypes, bondTypes, minBonds, maxBonds, records);
 }
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {

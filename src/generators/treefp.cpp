@@ -15,6 +15,7 @@
 #include <type_traits>
 
 #include "generators/canonical_string.h"
+#include "generators/feature_records.h"
 #include "generators/modulus.h"
 #include "generators/subgraph_hash.h"
 #include "generators/working_mol.h"
@@ -197,22 +198,23 @@ bool Prepare(const char* name, TreeScratch& s, const KvChem::KvMolBase& mol, con
   return true;
 }
 
-// Numeric identifiers through `sink`, in emission order.
+// Numeric identifiers through sink(id, atoms, count), in emission order.
 // REQUIRES: maxBonds <= kMaxGeneratorBonds.
 template <typename Sink>
 void GenerateNumericIds(TreeScratch& s, const KvChem::KvMolBase& mol, const unsigned* atomTypes,
                         const unsigned* bondTypes, unsigned minBonds, unsigned maxBonds, Sink&& sink) {
   if (minBonds == 0)
-    for (unsigned a = 0, n = mol.GetMaxAtomIdx(); a < n; ++a) sink(atomTypes[a]);
+    for (unsigned a = 0, n = mol.GetMaxAtomIdx(); a < n; ++a) sink(atomTypes[a], &a, 1u);
   if (maxBonds == 0) return;
   s.hasher.Reset(s.table, atomTypes, bondTypes);
   EnumerateFragments(s, minBonds, maxBonds, [&](const unsigned* atoms, unsigned count, unsigned lastBond) {
     if (count == 2) {
       const std::uint32_t ta = atomTypes[atoms[0]], tb = atomTypes[atoms[1]];
       sink(bondTypes[lastBond] * kBondWeight + std::max(ta, tb) * kFirstAtomWeight +
-           std::min(ta, tb) * kSecondAtomWeight);
+               std::min(ta, tb) * kSecondAtomWeight,
+           atoms, count);
     } else {
-      sink(s.hasher.Hash(atoms, count));
+      sink(s.hasher.Hash(atoms, count), atoms, count);
     }
   });
 }
@@ -221,17 +223,26 @@ void GenerateNumericIds(TreeScratch& s, const KvChem::KvMolBase& mol, const unsi
 
 unsigned KvTreeIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol, std::vector<unsigned>& atomTypes,
                            std::vector<unsigned>& bondTypes, unsigned minBonds, unsigned maxBonds,
-                           unsigned /*atomFlags*/, unsigned /*bondFlags*/) {
+                           unsigned /*atomFlags*/, unsigned /*bondFlags*/, KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvTreeIdGenerator()";
   try {
     ids.clear();
     ids.reserve(1024);
+    if (records != nullptr) records->clear();
     if (!mol.IsValid()) return 0;
     TreeScratch& s = ThreadScratch();
     if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return 0;
     maxBonds = std::min(maxBonds, kMaxGeneratorBonds);
-    GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minBonds, maxBonds,
-                       [&ids](std::uint32_t id) { ids.push_back(id); });
+    if (records == nullptr) {
+      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minBonds, maxBonds,
+                         [&ids](std::uint32_t id, const unsigned*, unsigned) { ids.push_back(id); });
+    } else {
+      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minBonds, maxBonds,
+                         [&](std::uint32_t id, const unsigned* atoms, unsigned count) {
+                           ids.push_back(id);
+                           KvAppendFeatureRecord(*records, mol, atoms, count, id);
+                         });
+    }
   } catch (const std::exception& e) {
     KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
   }
@@ -240,20 +251,30 @@ unsigned KvTreeIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& 
 
 unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
                            std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
-                           unsigned minBonds, unsigned maxBonds, unsigned /*atomFlags*/, unsigned /*bondFlags*/) {
+                           unsigned minBonds, unsigned maxBonds, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
+                           KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvTreeIdGenerator()";
   try {
     ids.clear();
     ids.reserve(1024);
+    if (records != nullptr) records->clear();
     if (!mol.IsValid()) return 0;
     TreeScratch& s = ThreadScratch();
     if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return 0;
     maxBonds = std::min(maxBonds, kMaxGeneratorBonds);
+    auto record = [&](const unsigned* atoms, unsigned count) {
+      if (records != nullptr)
+        KvAppendFeatureRecord(*records, mol, atoms, count, static_cast<std::uint32_t>(ids.size()));
+    };
     if (minBonds == 0)
-      for (unsigned a = 0, n = mol.GetMaxAtomIdx(); a < n; ++a) ids.push_back(atomTypes[a]);
+      for (unsigned a = 0, n = mol.GetMaxAtomIdx(); a < n; ++a) {
+        record(&a, 1);
+        ids.push_back(atomTypes[a]);
+      }
     if (maxBonds > 0) {
       KvCanonicalStringBuilder canonical(mol, s.table, atomTypes, bondTypes);
       EnumerateFragments(s, minBonds, maxBonds, [&](const unsigned* atoms, unsigned count, unsigned lastBond) {
+        record(atoms, count);
         if (count == 2) {
           const std::string& a = atomTypes[atoms[0]];
           const std::string& b = atomTypes[atoms[1]];
@@ -347,7 +368,7 @@ bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits
       const KvFastModulus modulus(KvGetBitModulus(bits));
       std::uint8_t* out = fp.GetBytesMutable();
       GenerateNumericIds(s, *work, atomTypes.data(), bondTypes.data(), minBonds, maxBonds,
-                         [out, modulus](std::uint32_t id) {
+                         [out, modulus](std::uint32_t id, const unsigned*, unsigned) {
                            const std::uint32_t bit = modulus(id);
                            out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));
                          });
