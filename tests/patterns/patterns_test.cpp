@@ -1,0 +1,351 @@
+// Fingerprint patterns, coverage and overlap on real molecules.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "generators/modulus.h"
+#include "kvchem/mol.h"
+#include "kvsystem/base.h"
+#include "kvsystem/iterator.h"
+#include "varnex/fingerprint.h"
+#include "varnex/fptypes.h"
+#include "varnex/generation.h"
+#include "varnex/maccs.h"
+#include "varnex/patterns.h"
+#include "varnex/typing.h"
+
+namespace Varnex {
+namespace {
+
+using KvChem::KvAtomBondSet;
+using KvChem::KvMatchBase;
+using KvSystem::KvCollect;
+
+KvChem::KvMol Parse(const std::string& smiles) {
+  KvChem::KvMol mol;
+  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol)) << smiles;
+  return mol;
+}
+
+std::vector<std::string> NciSmiles(size_t limit) {
+  std::vector<std::string> out;
+  std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
+  std::string line;
+  while (out.size() < limit && std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string smiles;
+    if (fields >> smiles) out.push_back(smiles);
+  }
+  return out;
+}
+
+const KvFPTypeBase* DefaultType(unsigned kind) { return KvGetFPType(kind); }
+
+// Whether any atom or bond (or the molecule) still carries the back-pointer tag.
+bool HasOriginData(const KvChem::KvMolBase& mol) {
+  const KvSystem::KvTag tag = KvSystem::KvGetTag("__oriptr");
+  if (mol.FindData(tag) != nullptr) return true;
+  for (const KvChem::KvAtomBase* atom : mol.Atoms())
+    if (atom->FindData(tag) != nullptr) return true;
+  for (const KvChem::KvBondBase* bond : mol.Bonds())
+    if (bond->FindData(tag) != nullptr) return true;
+  return false;
+}
+
+bool BelongsTo(const KvAtomBondSet& set, const KvChem::KvMolBase& mol) {
+  for (const KvChem::KvAtomBase* atom : set.GetAtoms())
+    if (atom == nullptr || atom->GetParent() != &mol || mol.GetAtom(atom->GetIdx()) != atom) return false;
+  for (const KvChem::KvBondBase* bond : set.GetBonds())
+    if (bond == nullptr || bond->GetParent() != &mol || mol.GetBond(bond->GetIdx()) != bond) return false;
+  return true;
+}
+
+TEST(FPPatternTest, SingleHeavyAtomCircularRadiiZeroToFive) {
+  const KvChem::KvMol mol = Parse("N");
+  const KvFPTypeBase* type = KvGetCircularFPType(KvGraphFPVersion, 4096, 0, 5, KvFPAtomType::DefaultCircularAtom,
+                                                 KvFPBondType::DefaultCircularBond);
+  const std::vector<KvFPPattern> patterns = KvCollect(KvGetFPPatterns(mol, type));
+  ASSERT_EQ(patterns.size(), 2u);
+
+  KvChem::KvGraphMol copy(mol);
+  KvPrepareForFingerprinting(copy, KvFPType::Circular);
+  std::vector<unsigned> atomTypes, bondTypes;
+  std::vector<std::string> atomTexts, bondTexts;
+  KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, KvFPAtomType::DefaultCircularAtom,
+                            KvFPBondType::DefaultCircularBond);
+  KvGetFingerprintAtomTypes(atomTexts, bondTexts, copy, KvFPAtomType::DefaultCircularAtom,
+                            KvFPBondType::DefaultCircularBond);
+  for (const KvFPPattern& p : patterns) {
+    ASSERT_EQ(p.NumAtoms(), 1u);
+    EXPECT_EQ(p.NumBonds(), 0u);
+    EXPECT_EQ(p.GetAtoms()[0], mol.GetAtom(0));
+    EXPECT_EQ(p.GetSmarts(), atomTexts[0]);
+    EXPECT_EQ(p.GetUnhashed(), atomTypes[0]);
+    EXPECT_EQ(p.GetBit(), atomTypes[0] % KvGetBitModulus(4096));
+  }
+}
+
+TEST(FPPatternTest, PatternCopiesKeepFields) {
+  const KvChem::KvMol mol = Parse("CO");
+  KvFPPattern p({mol.GetAtom(0)}, {mol.GetBond(0)}, "[#6]", 7u, 3u);
+  std::unique_ptr<KvAtomBondSet> copy(static_cast<const KvAtomBondSet&>(p).CreateCopy());
+  const auto* pattern = dynamic_cast<const KvFPPattern*>(copy.get());
+  ASSERT_NE(pattern, nullptr);
+  EXPECT_EQ(pattern->GetSmarts(), "[#6]");
+  EXPECT_EQ(pattern->GetUnhashed(), 7u);
+  EXPECT_EQ(pattern->GetBit(), 3u);
+  EXPECT_EQ(pattern->GetAtoms(), p.GetAtoms());
+}
+
+// Every pattern's bit is its identifier modulo the prime, below it, and set
+// in the fingerprint of the same molecule; its atoms are the caller's.
+void CheckPatternsAgainstFingerprint(unsigned kind, size_t molecules) {
+  const KvFPTypeBase* type = DefaultType(kind);
+  ASSERT_NE(type, nullptr);
+  const unsigned bits = static_cast<const KvFPGraphTypeBase*>(type)->GetNumBits();
+  const unsigned modulus = KvGetBitModulus(bits);
+  size_t checked = 0;
+  for (const std::string& smiles : NciSmiles(molecules)) {
+    KvChem::KvMol mol;
+    if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
+    KvFingerPrint fp;
+    ASSERT_TRUE(KvMakeFP(fp, mol, type)) << smiles;
+    const std::vector<KvFPPattern> patterns = KvCollect(KvGetFPPatterns(mol, type));
+    if (mol.NumAtoms() > 0) {
+      EXPECT_FALSE(patterns.empty()) << smiles;
+    }
+    for (const KvFPPattern& p : patterns) {
+      ASSERT_EQ(p.GetBit(), p.GetUnhashed() % modulus) << smiles;
+      ASSERT_LT(p.GetBit(), modulus);
+      ASSERT_TRUE(fp.IsBitOn(p.GetBit())) << smiles << " " << p.GetSmarts();
+      ASSERT_TRUE(BelongsTo(p, mol)) << smiles;
+      ASSERT_GE(p.NumAtoms(), 1u);
+      // A spanning tree: one bond fewer than atoms (features are connected).
+      ASSERT_EQ(p.NumBonds() + 1, p.NumAtoms()) << smiles << " " << p.GetSmarts();
+    }
+    ASSERT_FALSE(HasOriginData(mol)) << smiles;
+    ++checked;
+  }
+  EXPECT_GT(checked, molecules * 9 / 10);
+}
+
+TEST(FPPatternTest, CircularBitsMatchFingerprintOnNci) { CheckPatternsAgainstFingerprint(KvFPType::Circular, 300); }
+TEST(FPPatternTest, PathBitsMatchFingerprintOnNci) { CheckPatternsAgainstFingerprint(KvFPType::Path, 200); }
+TEST(FPPatternTest, TreeBitsMatchFingerprintOnNci) { CheckPatternsAgainstFingerprint(KvFPType::Tree, 200); }
+
+TEST(FPPatternTest, PathPatternsFollowThePath) {
+  // Ethanol heavy atoms C-C-O; paths of 0 to 2 bonds from each atom.
+  const KvChem::KvMol mol = Parse("CCO");
+  const KvFPTypeBase* type =
+      KvGetPathFPType(KvGraphFPVersion, 1024, 0, 2, KvFPAtomType::DefaultPathAtom, KvFPBondType::DefaultPathBond);
+  const std::vector<KvFPPattern> patterns = KvCollect(KvGetFPPatterns(mol, type));
+  // From C0: C, CC, CCO; from C1: C, CC, CO; from O2: O, OC, OCC.
+  ASSERT_EQ(patterns.size(), 9u);
+  EXPECT_EQ(patterns[2].GetAtoms(),
+            (std::vector<const KvChem::KvAtomBase*>{mol.GetAtom(0), mol.GetAtom(1), mol.GetAtom(2)}));
+  EXPECT_EQ(patterns[2].GetBonds(), (std::vector<const KvChem::KvBondBase*>{mol.GetBond(0), mol.GetBond(1)}));
+  EXPECT_FALSE(patterns[2].GetSmarts().empty());
+  // Read from the other end: atoms reversed, each atom's bond to the atom before it.
+  EXPECT_EQ(patterns[8].GetAtoms(),
+            (std::vector<const KvChem::KvAtomBase*>{mol.GetAtom(2), mol.GetAtom(1), mol.GetAtom(0)}));
+  EXPECT_EQ(patterns[8].GetBonds(), (std::vector<const KvChem::KvBondBase*>{mol.GetBond(1), mol.GetBond(0)}));
+  // Positions weigh the types, so the two readings differ.
+  EXPECT_NE(patterns[2].GetUnhashed(), patterns[8].GetUnhashed());
+}
+
+TEST(FPPatternTest, RingFeaturesLeaveOutTheClosingBond) {
+  const KvChem::KvMol mol = Parse("C1CC1");
+  const KvFPTypeBase* type = KvGetCircularFPType(KvGraphFPVersion, 4096, 1, 1, KvFPAtomType::DefaultCircularAtom,
+                                                 KvFPBondType::DefaultCircularBond);
+  const std::vector<KvFPPattern> patterns = KvCollect(KvGetFPPatterns(mol, type));
+  ASSERT_FALSE(patterns.empty());
+  for (const KvFPPattern& p : patterns) {
+    EXPECT_EQ(p.NumAtoms(), 3u);
+    EXPECT_EQ(p.NumBonds(), 2u);
+  }
+}
+
+TEST(FPCoverageTest, UniqueFlagOnSymmetricMolecule) {
+  // Benzene: every atom environment is the same, so one set per radius with
+  // the flag.
+  const KvChem::KvMol mol = Parse("c1ccccc1");
+  const KvFPTypeBase* type = KvGetCircularFPType(KvGraphFPVersion, 4096, 0, 3, KvFPAtomType::DefaultCircularAtom,
+                                                 KvFPBondType::DefaultCircularBond);
+  const std::vector<KvAtomBondSet> unique = KvCollect(KvGetFPCoverage(mol, type, true));
+  // Identifiers: atom (radius 0), 3-atom arc, 5-atom arc, whole ring.
+  ASSERT_EQ(unique.size(), 4u);
+  EXPECT_EQ(unique[0].NumAtoms(), 1u);
+  EXPECT_EQ(unique[3].NumAtoms(), 6u);
+  EXPECT_EQ(unique[3].NumBonds(), 5u);
+  // Without it: six atoms, six 3-arcs, six 5-arcs, and the whole ring once
+  // per distinct spanning tree (starts whose trees leave out the same ring
+  // bond give equal sets, kept once): 5 of the 6 starts differ.
+  const std::vector<KvAtomBondSet> all = KvCollect(KvGetFPCoverage(mol, type, false));
+  std::set<std::pair<std::set<const void*>, std::set<const void*>>> distinct;
+  for (const KvFPPattern& p : KvCollect(KvGetFPPatterns(mol, type)))
+    distinct.insert({{p.GetAtoms().begin(), p.GetAtoms().end()}, {p.GetBonds().begin(), p.GetBonds().end()}});
+  EXPECT_EQ(all.size(), distinct.size());
+  EXPECT_EQ(all.size(), 23u);
+  for (const KvAtomBondSet& set : all) EXPECT_TRUE(BelongsTo(set, mol));
+  EXPECT_FALSE(HasOriginData(mol));
+}
+
+TEST(FPCoverageTest, RepeatedSetsCollapseWithoutUnique) {
+  // Radius 0 emits every atom once, the radius-1 walk emits one-atom sets
+  // again for a lone atom: the same set is kept once.
+  const KvChem::KvMol mol = Parse("C");
+  const KvFPTypeBase* type = DefaultType(KvFPType::Circular);
+  const std::vector<KvAtomBondSet> all = KvCollect(KvGetFPCoverage(mol, type, false));
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].GetAtoms()[0], mol.GetAtom(0));
+}
+
+TEST(FPOverlapTest, MoleculeWithItselfHasEveryFeatureOntoItself) {
+  for (const unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular}) {
+    const KvChem::KvMol mol = Parse("OC(=O)c1ccccc1N");
+    const KvChem::KvMol other = Parse("OC(=O)c1ccccc1N");
+    const KvFPTypeBase* type = DefaultType(kind);
+    const std::vector<KvFPPattern> patterns = KvCollect(KvGetFPPatterns(mol, type));
+    for (const KvChem::KvMolBase* b : {static_cast<const KvChem::KvMolBase*>(&mol),
+                                       static_cast<const KvChem::KvMolBase*>(&other)}) {
+      const std::vector<KvMatchBase> matches = KvCollect(KvGetFPOverlap(mol, *b, type));
+      ASSERT_FALSE(matches.empty()) << kind;
+      for (const KvFPPattern& p : patterns) {
+        bool found = false;
+        for (const KvMatchBase& m : matches) {
+          if (m.GetAtomPairs().size() != p.NumAtoms() || m.GetBondPairs().size() != p.NumBonds()) continue;
+          bool same = true;
+          for (size_t k = 0; k < p.NumAtoms() && same; ++k) {
+            same = m.GetAtomPairs()[k].query == p.GetAtoms()[k] &&
+                   m.GetAtomPairs()[k].target == b->GetAtom(p.GetAtoms()[k]->GetIdx());
+          }
+          for (size_t k = 0; k < p.NumBonds() && same; ++k) {
+            same = m.GetBondPairs()[k].query == p.GetBonds()[k] &&
+                   m.GetBondPairs()[k].target == b->GetBond(p.GetBonds()[k]->GetIdx());
+          }
+          if (same) {
+            found = true;
+            break;
+          }
+        }
+        EXPECT_TRUE(found) << kind << " " << p.GetSmarts();
+      }
+      // No match is kept twice.
+      std::set<std::vector<const void*>> seen;
+      for (const KvMatchBase& m : matches) {
+        std::vector<const void*> key;
+        for (const auto& pair : m.GetAtomPairs()) key.insert(key.end(), {pair.query, pair.target});
+        key.push_back(nullptr);
+        for (const auto& pair : m.GetBondPairs()) key.insert(key.end(), {pair.query, pair.target});
+        EXPECT_TRUE(seen.insert(key).second) << kind;
+      }
+    }
+    EXPECT_FALSE(HasOriginData(mol));
+    EXPECT_FALSE(HasOriginData(other));
+  }
+}
+
+TEST(FPOverlapTest, UnrelatedMoleculesShareOnlyCommonFeatures) {
+  const KvChem::KvMol a = Parse("CCCC");
+  const KvChem::KvMol b = Parse("NNN");
+  EXPECT_TRUE(KvCollect(KvGetFPOverlap(a, b, DefaultType(KvFPType::Circular))).empty());
+  const KvChem::KvMol c = Parse("CCN");
+  const std::vector<KvMatchBase> matches = KvCollect(KvGetFPOverlap(a, c, DefaultType(KvFPType::Path)));
+  ASSERT_FALSE(matches.empty());
+  for (const KvMatchBase& m : matches)
+    for (const auto& pair : m.GetAtomPairs()) {
+      EXPECT_EQ(pair.query->GetParent(), &a);
+      EXPECT_EQ(pair.target->GetParent(), &c);
+    }
+}
+
+TEST(FPPatternsCallerMoleculeTest, UnchangedAndWithoutLeftoverData) {
+  // Explicit hydrogens: the working copy folds them, the caller's keep theirs.
+  KvChem::KvMol mol = Parse("[H]OC([H])([H])C(=O)N");
+  mol.GetAtom(2)->SetData(new KvSystem::KvBaseDataT<int>(KvSystem::KvGetTag("mine"), 42));
+  const std::string before = KvChem::KvMolToSmiles(mol);
+  const unsigned atoms = mol.NumAtoms(), bonds = mol.NumBonds();
+  for (const unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular}) {
+    const KvFPTypeBase* type = DefaultType(kind);
+    for (const KvFPPattern& p : KvCollect(KvGetFPPatterns(mol, type))) {
+      EXPECT_TRUE(BelongsTo(p, mol));
+      for (const KvChem::KvAtomBase* atom : p.GetAtoms()) EXPECT_NE(atom->GetAtomicNum(), 1u);
+    }
+    for (const KvAtomBondSet& set : KvCollect(KvGetFPCoverage(mol, type, false))) EXPECT_TRUE(BelongsTo(set, mol));
+    KvCollect(KvGetFPOverlap(mol, mol, type));
+  }
+  KvCollect(KvGetFPCoverage(mol, KvGetFPType(KvFPType::MACCS166), false));
+  EXPECT_EQ(mol.NumAtoms(), atoms);
+  EXPECT_EQ(mol.NumBonds(), bonds);
+  EXPECT_EQ(KvChem::KvMolToSmiles(mol), before);
+  EXPECT_FALSE(HasOriginData(mol));
+  const auto* mine = mol.GetAtom(2)->FindDataT<int>(KvSystem::KvGetTag("mine"));
+  ASSERT_NE(mine, nullptr);
+  EXPECT_EQ(mine->GetData(), 42);
+}
+
+TEST(FPPatternsCallerMoleculeTest, PreparedMoleculeStillGivesCallerAtoms) {
+  // A molecule already in the prepared state (which the generators may read
+  // directly) must still yield its own atoms, not a copy's.
+  KvChem::KvMol mol = Parse("c1ccncc1CCl");
+  KvPrepareForFingerprinting(mol, KvFPType::Circular);
+  for (const unsigned kind : {KvFPType::Tree, KvFPType::Circular})
+    for (const KvFPPattern& p : KvCollect(KvGetFPPatterns(mol, DefaultType(kind)))) EXPECT_TRUE(BelongsTo(p, mol));
+  EXPECT_FALSE(HasOriginData(mol));
+}
+
+TEST(FPDispatchTest, WarningsAndEmptyResults) {
+  const KvChem::KvMol mol = Parse("CCO");
+  VarnexTest::CaptureSink sink;
+  EXPECT_TRUE(KvCollect(KvGetFPPatterns(mol, KvGetFPType(KvFPType::MACCS166))).empty());
+  EXPECT_TRUE(sink.Contains("KvGetFPPatterns() is not available for MACCS fingerprint!"));
+  EXPECT_TRUE(KvCollect(KvGetFPCoverage(mol, nullptr, true)).empty());
+  EXPECT_TRUE(sink.Contains("KvGetFPCoverage() invalid fingerprint type pointer!"));
+  EXPECT_TRUE(KvCollect(KvGetFPOverlap(mol, mol, KvGetFPType(KvFPType::Lingo))).empty());
+  EXPECT_TRUE(sink.Contains("KvGetFPOverlap() is not available for Lingo fingerprint!"));
+  EXPECT_TRUE(KvCollect(KvGetFPPatterns(mol, KvGetFPType(KvFPType::Lingo))).empty());
+  EXPECT_TRUE(sink.Contains("KvGetFPPatterns() is not available for Lingo fingerprint!"));
+  const KvFPTypeBase* unhashed = KvGetUnhashedCircularFPType(KvGraphFPVersion, 0, 2, KvFPAtomType::DefaultCircularAtom,
+                                                             KvFPBondType::DefaultCircularBond);
+  EXPECT_TRUE(KvCollect(KvGetFPCoverage(mol, unhashed, false)).empty());
+  EXPECT_TRUE(sink.Contains("KvGetFPCoverage() unknown fingerprint type!"));
+  EXPECT_EQ(sink.Count(), 5u);
+
+  // An invalid molecule: empty, and no message.
+  sink.Clear();
+  KvChem::KvMol invalid;
+  invalid.SetInvalid();
+  EXPECT_TRUE(KvCollect(KvGetFPPatterns(invalid, nullptr)).empty());
+  EXPECT_TRUE(KvCollect(KvGetFPOverlap(mol, invalid, DefaultType(KvFPType::Path))).empty());
+  EXPECT_EQ(sink.Count(), 0u);
+
+  // A member given another kind: empty without a message.
+  EXPECT_TRUE(KvCollect(KvGetTreeFPPatterns(mol, DefaultType(KvFPType::Path))).empty());
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(MACCSCoverageTest, ElementAndSmartsKeys) {
+  const KvChem::KvMol mol = Parse("OCC(=O)O");
+  const KvFPTypeBase* type = KvGetFPType(KvFPType::MACCS166);
+  const std::vector<KvAtomBondSet> all = KvCollect(KvGetFPCoverage(mol, type, false));
+  const std::vector<KvAtomBondSet> unique = KvCollect(KvGetFPCoverage(mol, type, true));
+  ASSERT_FALSE(all.empty());
+  EXPECT_LE(unique.size(), all.size());
+  for (const KvAtomBondSet& set : all) EXPECT_TRUE(BelongsTo(set, mol));
+  // Oxygen has an element key: with unique only the first oxygen stands alone.
+  size_t loneOxygens = 0;
+  for (const KvAtomBondSet& set : unique)
+    if (set.NumAtoms() == 1 && set.NumBonds() == 0 && set.GetAtoms()[0]->GetAtomicNum() == 8) ++loneOxygens;
+  EXPECT_EQ(loneOxygens, KvGetMACCSElementKey(8) != 0 ? 1u : 0u);
+  EXPECT_FALSE(HasOriginData(mol));
+}
+
+}  // namespace
+}  // namespace Varnex
