@@ -28,3 +28,4 @@
 #include "varnex/fpbin_create.h"
 #include "varnex/config.h"
 #include "varnex/fastdb.h"
+#include "varnex/patterns.h"
