@@ -17,7 +17,10 @@
 #include "varnex/fingerprint.h"
 #include "varnex/fptypes.h"
 #include "varnex/generation.h"
+#include "varnex/circularfp.h"
 #include "varnex/maccs.h"
+#include "varnex/pathfp.h"
+#include "varnex/treefp.h"
 #include "varnex/patterns.h"
 #include "varnex/typing.h"
 
@@ -345,6 +348,92 @@ TEST(MACCSCoverageTest, ElementAndSmartsKeys) {
     if (set.NumAtoms() == 1 && set.NumBonds() == 0 && set.GetAtoms()[0]->GetAtomicNum() == 8) ++loneOxygens;
   EXPECT_EQ(loneOxygens, KvGetMACCSElementKey(8) != 0 ? 1u : 0u);
   EXPECT_FALSE(HasOriginData(mol));
+}
+
+}  // namespace
+}  // namespace Varnex
+
+namespace Varnex {
+namespace {
+
+TEST(MACCSOverlapTest, MoleculeWithItself) {
+  const KvChem::KvMol mol = Parse("OCC(=O)N");
+  const std::vector<KvChem::KvMatchBase> matches =
+      KvSystem::KvCollect(KvGetFPOverlap(mol, mol, KvGetFPType(KvFPType::MACCS166)));
+  // Every keyed atom faces itself in a one-atom match.
+  for (const KvChem::KvAtomBase* atom : mol.Atoms()) {
+    if (KvGetMACCSElementKey(atom->GetAtomicNum()) == 0) continue;
+    bool found = false;
+    for (const KvChem::KvMatchBase& m : matches)
+      found = found || (m.GetAtomPairs().size() == 1 && m.GetBondPairs().empty() &&
+                        m.GetAtomPairs()[0].query == atom && m.GetAtomPairs()[0].target == atom);
+    EXPECT_TRUE(found) << atom->GetIdx();
+  }
+  // Two oxygens: four oxygen pairs from the element key, one per (A atom,
+  // B atom), besides those of one-atom SMARTS keys.
+  size_t oxygenPairs = 0;
+  for (const KvChem::KvMatchBase& m : matches)
+    if (m.GetAtomPairs().size() == 1 && m.GetBondPairs().empty() &&
+        m.GetAtomPairs()[0].query->GetAtomicNum() == 8)
+      ++oxygenPairs;
+  if (KvGetMACCSElementKey(8) != 0) {
+    EXPECT_GE(oxygenPairs, 4u);
+  }
+  // Every pair lies in the caller's molecule on both sides.
+  for (const KvChem::KvMatchBase& m : matches)
+    for (const KvChem::KvAtomPair& pair : m.GetAtomPairs()) {
+      ASSERT_NE(pair.query, nullptr);
+      ASSERT_NE(pair.target, nullptr);
+      EXPECT_EQ(pair.query->GetParent(), &mol);
+      EXPECT_EQ(pair.target->GetParent(), &mol);
+    }
+}
+
+TEST(MACCSCoverageTest, NothingSharedWithoutKeyedAtoms) {
+  const KvChem::KvMol a = Parse("CCCC");
+  const KvChem::KvMol b = Parse("[Na+].[Cl-]");
+  const auto matches = KvSystem::KvCollect(KvGetMACCSFPOverlap(a, b, KvGetFPType(KvFPType::MACCS166)));
+  for (const KvChem::KvMatchBase& m : matches)
+    for (const KvChem::KvAtomPair& pair : m.GetAtomPairs())
+      EXPECT_EQ(pair.query->GetAtomicNum(), pair.target->GetAtomicNum());
+  // A path type given to the MACCS member: empty, no message.
+  VarnexTest::CaptureSink sink;
+  EXPECT_TRUE(KvSystem::KvCollect(KvGetMACCSFPCoverage(a, KvGetFPType(KvFPType::Path), false)).empty());
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+// Records do not change the identifiers and come one per identifier.
+TEST(FeatureRecordTest, GeneratorsGiveOneRecordPerIdentifier) {
+  for (const std::string& smiles : NciSmiles(60)) {
+    KvChem::KvGraphMol mol;
+    if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
+    KvPrepareForFingerprinting(mol, KvFPType::Circular);
+    std::vector<unsigned> atomTypes, bondTypes;
+    KvGetFingerprintAtomTypes(atomTypes, bondTypes, mol, KvFPAtomType::DefaultCircularAtom,
+                              KvFPBondType::DefaultCircularBond);
+    std::vector<unsigned> plain, recorded;
+    KvFPFeatureRecords records;
+    KvCircularIdGenerator(plain, mol, atomTypes, bondTypes, 0, 3, 0, 0);
+    KvCircularIdGenerator(recorded, mol, atomTypes, bondTypes, 0, 3, 0, 0, &records);
+    ASSERT_EQ(plain, recorded) << smiles;
+    ASSERT_EQ(records.size(), plain.size());
+    for (size_t i = 0; i < records.size(); ++i) ASSERT_EQ(records[i].GetId(), plain[i]);
+    KvTreeIdGenerator(plain, mol, atomTypes, bondTypes, 0, 4, 0, 0);
+    KvTreeIdGenerator(recorded, mol, atomTypes, bondTypes, 0, 4, 0, 0, &records);
+    ASSERT_EQ(plain, recorded) << smiles;
+    ASSERT_EQ(records.size(), plain.size());
+    plain.clear();
+    recorded.clear();
+    records.clear();
+    KvPathIdGeneratorStack(plain, mol, atomTypes, bondTypes, 0, 5);
+    KvPathIdGeneratorStack(recorded, mol, atomTypes, bondTypes, 0, 5, &records);
+    ASSERT_EQ(plain, recorded) << smiles;
+    ASSERT_EQ(records.size(), plain.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+      ASSERT_EQ(records[i].GetMol(), &mol);
+      ASSERT_EQ(records[i].NumBonds() + 1, records[i].NumAtoms());
+    }
+  }
 }
 
 }  // namespace
