@@ -55,5 +55,7 @@ void ConfigureInfo(KvSystem::KvInterface& itf);
 int RunInfo(KvSystem::KvInterface& itf);
 void ConfigureHelp(KvSystem::KvInterface& itf);
 int RunHelp(KvSystem::KvInterface& itf);
+void ConfigureExplain(KvSystem::KvInterface& itf);
+int RunExplain(KvSystem::KvInterface& itf);
 
 }  // namespace VarnexCli

@@ -19,6 +19,8 @@ const std::vector<Command>& Commands() {
        "varnex matrix -db build/sample.fpbin -limit 3", ConfigureMatrix, RunMatrix},
       {"histogram", "The distribution of the similarity scores of all pairs of records of a .fpbin database.",
        "varnex histogram -db build/sample.fpbin -bins 10 -simfunc Dice", ConfigureHistogram, RunHistogram},
+      {"explain", "The patterns behind the bits of a molecule's fingerprint: bit, identifier, pattern, atoms.",
+       "varnex explain -smiles 'c1ccccc1O' -fptype Circular -bit 17", ConfigureExplain, RunExplain},
       {"info", "Version, build and the CPU kernel chosen for searches.", "varnex info", ConfigureInfo, RunInfo},
       {"help", "The subcommands, or the parameters of one of them.", "varnex help -command search", ConfigureHelp,
        RunHelp},
