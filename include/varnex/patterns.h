@@ -63,6 +63,12 @@ class KvFPPattern : public KvChem::KvAtomBondSet {
         smarts_(std::move(smarts)),
         unhashed_(unhashed),
         bit_(bit) {}
+  // The same from iterators, which the pattern takes over and drains (null
+  // iterators give no atoms or bonds).
+  KvFPPattern(KvSystem::KvIterBase<const KvChem::KvAtomBase*>* atoms,
+              KvSystem::KvIterBase<const KvChem::KvBondBase*>* bonds, std::string smarts, std::uint32_t unhashed,
+              std::uint32_t bit)
+      : KvFPPattern(KvSystem::KvCollect(atoms), KvSystem::KvCollect(bonds), std::move(smarts), unhashed, bit) {}
   KvFPPattern(const KvFPPattern&) = default;
   KvFPPattern& operator=(const KvFPPattern&) = default;
   ~KvFPPattern() override = default;

@@ -105,6 +105,12 @@ TEST(FPPatternTest, PatternCopiesKeepFields) {
   EXPECT_EQ(pattern->GetUnhashed(), 7u);
   EXPECT_EQ(pattern->GetBit(), 3u);
   EXPECT_EQ(pattern->GetAtoms(), p.GetAtoms());
+
+  const KvFPPattern fromIters(KvSystem::KvMakeVectorIter(std::vector<const KvChem::KvAtomBase*>{mol.GetAtom(1)}),
+                              KvSystem::KvMakeEmptyIter<const KvChem::KvBondBase*>(), "[#8]", 9u, 2u);
+  EXPECT_EQ(fromIters.GetAtoms(), (std::vector<const KvChem::KvAtomBase*>{mol.GetAtom(1)}));
+  EXPECT_EQ(fromIters.NumBonds(), 0u);
+  EXPECT_EQ(fromIters.GetSmarts(), "[#8]");
 }
 
 // Every pattern's bit is its identifier modulo the prime, below it, and set
