@@ -51,6 +51,7 @@ KV_TARGET void IntersectRun(const std::uint8_t* first, std::size_t stride, std::
 KV_TARGET void IntersectAt(const std::uint8_t* records, std::size_t stride, const std::uint32_t* positions,
                            std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
   for (std::size_t r = 0; r < count; ++r) {
+    if (r + kKvPrefetchAhead < count) KvPrefetchRecord(records + positions[r + kKvPrefetchAhead] * stride, stride);
     out[r] = static_cast<std::uint32_t>(AndCount(KvRecordWords(records + positions[r] * stride), query, words));
   }
 }

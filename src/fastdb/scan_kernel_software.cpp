@@ -27,7 +27,10 @@ void IntersectRun(const std::uint8_t* first, std::size_t stride, std::size_t cou
 
 void IntersectAt(const std::uint8_t* records, std::size_t stride, const std::uint32_t* positions, std::size_t count,
                  const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  for (std::size_t r = 0; r < count; ++r) out[r] = IntersectOne(records + positions[r] * stride, query, words);
+  for (std::size_t r = 0; r < count; ++r) {
+    if (r + kKvPrefetchAhead < count) KvPrefetchRecord(records + positions[r + kKvPrefetchAhead] * stride, stride);
+    out[r] = IntersectOne(records + positions[r] * stride, query, words);
+  }
 }
 
 std::uint64_t PopCount(const std::uint64_t* words, std::size_t n) { return KvPopCountSoftware(words, n); }
