@@ -38,12 +38,12 @@ std::string NamespaceListing(const KvSystem::KvNamespaceInterface& ns) {
   return text;
 }
 
-void AddIntParameter(KvInterface& group, ParameterSpec spec, unsigned value) {
-  if (KvSystem::KvParameter* p = BuildParameter(group, spec)) p->SetDefault(static_cast<int>(value));
+void AddIntParameter(KvInterface& group, ParameterSpec def, unsigned value) {
+  if (KvSystem::KvParameter* p = BuildParameter(group, def)) p->SetDefault(static_cast<int>(value));
 }
 
-void AddStringParameter(KvInterface& group, ParameterSpec spec, const std::string& value) {
-  if (KvSystem::KvParameter* p = BuildParameter(group, spec)) p->SetDefault(value);
+void AddStringParameter(KvInterface& group, ParameterSpec def, const std::string& value) {
+  if (KvSystem::KvParameter* p = BuildParameter(group, def)) p->SetDefault(value);
 }
 
 struct KindDefaults {

@@ -4,20 +4,20 @@
 
 namespace Varnex::Config {
 
-KvSystem::KvParameter* BuildParameter(KvSystem::KvInterface& itf, const ParameterSpec& spec) {
-  KvSystem::KvParameter* p = itf.AddParameter(spec.valueType);
+KvSystem::KvParameter* BuildParameter(KvSystem::KvInterface& itf, const ParameterSpec& def) {
+  KvSystem::KvParameter* p = itf.AddParameter(def.valueType);
   if (p == nullptr) return nullptr;
-  p->SetName(spec.name);
-  p->AddAlias(spec.alias);
+  p->SetName(def.name);
+  p->AddAlias(def.alias);
   p->SetVisibility(0);
-  p->SetBrief(spec.brief);
-  if (spec.range) p->SetLegalRange(spec.range->first, spec.range->second);
-  for (const auto& value : spec.legalValues) p->AddLegalValue(value);
-  if (!spec.required) p->SetRequired(false);
-  for (const auto& detail : spec.details) p->AddDetail(detail);
+  p->SetBrief(def.brief);
+  if (def.range) p->SetLegalRange(def.range->first, def.range->second);
+  for (const auto& value : def.legalValues) p->AddLegalValue(value);
+  if (!def.required) p->SetRequired(false);
+  for (const auto& detail : def.details) p->AddDetail(detail);
   // Looked up again by name and type: the default goes on the typed parameter.
-  KvSystem::KvParameter* typed = itf.GetParameter(spec.name);
-  return typed != nullptr && typed->GetTypeId() == KvSystem::KvGetParameterTypeId(spec.valueType) ? typed : nullptr;
+  KvSystem::KvParameter* typed = itf.GetParameter(def.name);
+  return typed != nullptr && typed->GetTypeId() == KvSystem::KvGetParameterTypeId(def.valueType) ? typed : nullptr;
 }
 
 }  // namespace Varnex::Config

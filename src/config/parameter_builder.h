@@ -25,6 +25,6 @@ struct ParameterSpec {
 
 // Builds the parameter in `itf`; returns the typed parameter to set the
 // default on, or null when it could not be added.
-KvSystem::KvParameter* BuildParameter(KvSystem::KvInterface& itf, const ParameterSpec& spec);
+KvSystem::KvParameter* BuildParameter(KvSystem::KvInterface& itf, const ParameterSpec& def);
 
 }  // namespace Varnex::Config
