@@ -301,7 +301,11 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       auto it = run.counters.find("records_per_s");
-      if (it != run.counters.end() && run.run_type == Run::RT_Iteration) rate[run.run_name.str()] = it->second.value;
+      if (it == run.counters.end()) continue;
+      // Single runs, or the median of repetitions.
+      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
+        rate[run.run_name.str()] = it->second.value;
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }

@@ -10,6 +10,7 @@ namespace Varnex {
 
 bool KvCountIndex::Build(const std::uint8_t* records, std::size_t stride, std::uint64_t n, std::uint64_t maxCount,
                          std::uint64_t& badRecord) {
+  counts_.clear();
   positions_.clear();
   binStart_.clear();
   // Read each count word once; the second pass works on this copy.
@@ -31,6 +32,7 @@ bool KvCountIndex::Build(const std::uint8_t* records, std::size_t stride, std::u
   std::vector<std::uint64_t> next(start.begin(), start.end() - 1);
   for (std::uint64_t i = 0; i < n; ++i) positions_[next[counts[i]]++] = static_cast<std::uint32_t>(i);
   binStart_ = std::move(start);
+  counts_ = std::move(counts);
   return true;
 }
 

@@ -30,12 +30,16 @@ class KvCountIndex {
   bool Empty() const { return binStart_.empty(); }
   // The number of bins (N + 1).
   std::size_t NumBins() const { return binStart_.empty() ? 0 : binStart_.size() - 1; }
+  // The stored count of every record, by position: a compact copy, so that
+  // a scan can pick records without touching the ones it skips.
+  std::span<const std::uint32_t> Counts() const { return {counts_.data(), counts_.size()}; }
   // The positions of the records of count p, ascending.
   std::span<const std::uint32_t> Bin(std::size_t p) const {
     return {positions_.data() + binStart_[p], static_cast<std::size_t>(binStart_[p + 1] - binStart_[p])};
   }
 
  private:
+  std::vector<std::uint32_t> counts_;
   std::vector<std::uint32_t> positions_;
   std::vector<std::uint64_t> binStart_;  // NumBins() + 1 offsets into positions_
 };

@@ -115,15 +115,18 @@ void KvScanIntoHitListPruned(const KvScanKernel& kernel, const KvRecordView& vie
   }
   if (b == bins.size()) return;
 
-  // Streaming phase over the bins not yet visited.
+  // Streaming phase over the bins not yet visited, in file order. Records
+  // are picked from the index's compact copy of the counts, so the ones
+  // skipped are never read.
   std::vector<char> done(index.NumBins(), 0);
   for (std::size_t v = 0; v < b; ++v) done[bins[v].count] = 1;
+  const std::span<const std::uint32_t> counts = index.Counts();
   std::uint32_t selected[kKvScanBlock];
   for (std::uint64_t block = 0; block < view.n; block += kKvScanBlock) {
     const std::uint64_t end = std::min<std::uint64_t>(view.n, block + kKvScanBlock);
     std::size_t count = 0;
     for (std::uint64_t position = block; position < end; ++position) {
-      const std::uint64_t p = view.Count(position);
+      const std::uint32_t p = counts[position];
       if (!done[p] && hits.Admits(bestOf[p])) selected[count++] = static_cast<std::uint32_t>(position);
     }
     KvScorePositions(kernel, view, selected, count, query, score, hits);
