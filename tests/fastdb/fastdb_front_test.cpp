@@ -12,8 +12,8 @@
 #include "capture_sink.h"
 #include "fastdb/engine.h"
 #include "fastdb_test_db.h"
-#include "kvchem/moldb.h"
 #include "kvchem/mol.h"
+#include "kvchem/moldb.h"
 #include "kvsystem/iterator.h"
 #include "varnex/fastdb.h"
 #include "varnex/generation.h"
@@ -62,8 +62,9 @@ TEST_F(FrontTest, MemoryTypesAndTheirFallbacks) {
   EXPECT_EQ(cuda.GetMemoryTypeString(), "memory-mapped");
   sink.Clear();
   KvFastFPDatabase odd(file_.str(), 7);
-  EXPECT_EQ(sink.Texts(),
-            Texts{"KvFastFPDatabase::KvFastFPDatabase() : invalid memory type parameter initialized for memory-mapped!"});
+  EXPECT_EQ(
+      sink.Texts(),
+      Texts{"KvFastFPDatabase::KvFastFPDatabase() : invalid memory type parameter initialized for memory-mapped!"});
   EXPECT_EQ(odd.GetMemoryType(), 1u);
   EXPECT_EQ(odd.NumFingerPrints(), 20u);
   EXPECT_EQ(odd.GetFPTypeBase(), type_);
