@@ -16,6 +16,7 @@
 #include "generators/canonical_string.h"
 #include "generators/feature_records.h"
 #include "generators/modulus.h"
+#include "generators/param_repair.h"
 #include "generators/subgraph_hash.h"
 #include "generators/working_mol.h"
 #include "kvsystem/error.h"
@@ -28,8 +29,6 @@ namespace {
 constexpr unsigned kDefaultBits = 4096;
 constexpr unsigned kDefaultMinRadius = 0;
 constexpr unsigned kDefaultMaxRadius = 5;
-constexpr unsigned kMinBits = 16;
-constexpr unsigned kMaxBits = 65535;
 constexpr unsigned kMaxGeneratorRadius = 10;
 
 struct CircularScratch {
@@ -205,33 +204,20 @@ bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned 
       fp.SetFPTypeBase(nullptr);
       return false;
     }
-    auto* err = KvSystem::KvThrow();
-    if (bits < kMinBits || bits > kMaxBits) {
-      err->Warning("%s : invalid bit vector size %d for circular fingerprint (default %d is used)", kName,
-                   static_cast<int>(bits), static_cast<int>(kDefaultBits));
-      bits = kDefaultBits;
-    }
-    if (minRadius > kMaxGeneratorRadius) {
-      err->Warning("%s : invalid min radius %d for circular fingerprint (default %d is used)", kName,
-                   static_cast<int>(minRadius), static_cast<int>(kDefaultMinRadius));
-      minRadius = kDefaultMinRadius;
-    }
-    if (maxRadius > kMaxGeneratorRadius) {
-      err->Warning("%s : invalid max radius %d for circular fingerprint (default %d is used)", kName,
-                   static_cast<int>(maxRadius), static_cast<int>(kDefaultMaxRadius));
-      maxRadius = kDefaultMaxRadius;
-    }
-    if (minRadius > maxRadius) {
-      err->Warning("%s : invalid min radius %d > max radius %d for circular fingerprint (minradius = maxradius is "
-                   "used)",
-                   kName, static_cast<int>(minRadius), static_cast<int>(maxRadius));
-      minRadius = maxRadius;
-    }
-    if (atomFlags == 0 && bondFlags == 0) {
-      err->Warning("%s : invalid to have both atom and bond types set to be None (default types are used)!", kName);
-      atomFlags = KvFPAtomType::DefaultCircularAtom;
-      bondFlags = KvFPBondType::DefaultCircularBond;
-    }
+    KvGraphParams params{bits, minRadius, maxRadius, atomFlags, bondFlags};
+    KvRepairGraphParams(kName, params,
+                        {kDefaultBits, kDefaultMinRadius, kDefaultMaxRadius, kMaxGeneratorRadius,
+                         KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond},
+                        {"%s : invalid bit vector size %d for circular fingerprint (default %d is used)",
+                         "%s : invalid min radius %d for circular fingerprint (default %d is used)",
+                         "%s : invalid max radius %d for circular fingerprint (default %d is used)",
+                         "%s : invalid min radius %d > max radius %d for circular fingerprint (minradius = "
+                         "maxradius is used)"});
+    bits = params.bits;
+    minRadius = params.min;
+    maxRadius = params.max;
+    atomFlags = params.atomFlags;
+    bondFlags = params.bondFlags;
 
     fp.SetSize(bits);
     fp.ClearBits();

@@ -16,6 +16,7 @@
 
 #include "generators/feature_records.h"
 #include "generators/modulus.h"
+#include "generators/param_repair.h"
 #include "generators/scratch.h"
 #include "kvchem/perception.h"
 #include "kvsystem/error.h"
@@ -28,8 +29,6 @@ namespace {
 constexpr unsigned kDefaultBits = 4096;
 constexpr unsigned kDefaultMinBonds = 0;
 constexpr unsigned kDefaultMaxBonds = 5;
-constexpr unsigned kMinBits = 16;
-constexpr unsigned kMaxBits = 65535;
 constexpr unsigned kMaxGeneratorBonds = 20;
 
 // Position weights: the atom at position k of a path is weighted by entry
@@ -357,32 +356,20 @@ bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits
       fp.SetFPTypeBase(nullptr);
       return false;
     }
-    auto* err = KvSystem::KvThrow();
-    if (bits < kMinBits || bits > kMaxBits) {
-      err->Warning("%s : invalid bit vector size %d for path fingerprint (default %d is used)!", kName,
-                   static_cast<int>(bits), static_cast<int>(kDefaultBits));
-      bits = kDefaultBits;
-    }
-    if (minBonds > kMaxGeneratorBonds) {
-      err->Warning("%s : invalid min bonds %d for path fingerprint (default %d is used)!", kName,
-                   static_cast<int>(minBonds), static_cast<int>(kDefaultMinBonds));
-      minBonds = kDefaultMinBonds;
-    }
-    if (maxBonds > kMaxGeneratorBonds) {
-      err->Warning("%s : invalid max bonds %d for path fingerprint (default %d is used)!", kName,
-                   static_cast<int>(maxBonds), static_cast<int>(kDefaultMaxBonds));
-      maxBonds = kDefaultMaxBonds;
-    }
-    if (minBonds > maxBonds) {
-      err->Warning("%s : invalid min bonds %d > max bonds %d for path fingerprint (minbonds = maxbonds is used)!",
-                   kName, static_cast<int>(minBonds), static_cast<int>(maxBonds));
-      minBonds = maxBonds;
-    }
-    if (atomFlags == 0 && bondFlags == 0) {
-      err->Warning("%s : invalid to have both atom and bond types set to be None (default types are used)!", kName);
-      atomFlags = KvFPAtomType::DefaultPathAtom;
-      bondFlags = KvFPBondType::DefaultPathBond;
-    }
+    KvGraphParams params{bits, minBonds, maxBonds, atomFlags, bondFlags};
+    KvRepairGraphParams(kName, params,
+                        {kDefaultBits, kDefaultMinBonds, kDefaultMaxBonds, kMaxGeneratorBonds,
+                         KvFPAtomType::DefaultPathAtom, KvFPBondType::DefaultPathBond},
+                        {"%s : invalid bit vector size %d for path fingerprint (default %d is used)!",
+                         "%s : invalid min bonds %d for path fingerprint (default %d is used)!",
+                         "%s : invalid max bonds %d for path fingerprint (default %d is used)!",
+                         "%s : invalid min bonds %d > max bonds %d for path fingerprint (minbonds = maxbonds is "
+                         "used)!"});
+    bits = params.bits;
+    minBonds = params.min;
+    maxBonds = params.max;
+    atomFlags = params.atomFlags;
+    bondFlags = params.bondFlags;
 
     fp.SetSize(bits);
     fp.ClearBits();

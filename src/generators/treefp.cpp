@@ -17,6 +17,7 @@
 #include "generators/canonical_string.h"
 #include "generators/feature_records.h"
 #include "generators/modulus.h"
+#include "generators/param_repair.h"
 #include "generators/subgraph_hash.h"
 #include "generators/working_mol.h"
 #include "kvchem/perception.h"
@@ -30,8 +31,6 @@ namespace {
 constexpr unsigned kDefaultBits = 4096;
 constexpr unsigned kDefaultMinBonds = 0;
 constexpr unsigned kDefaultMaxBonds = 4;
-constexpr unsigned kMinBits = 16;
-constexpr unsigned kMaxBits = 65535;
 constexpr unsigned kMaxGeneratorBonds = 20;
 
 // Weights of a two-atom fragment: the path weights of atom, bond, atom.
@@ -317,32 +316,20 @@ bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits
       fp.SetFPTypeBase(nullptr);
       return false;
     }
-    auto* err = KvSystem::KvThrow();
-    if (bits < kMinBits || bits > kMaxBits) {
-      err->Warning("%s : invalid bit vector size %d for tree fingerprint (default %d is used)", kName,
-                   static_cast<int>(bits), static_cast<int>(kDefaultBits));
-      bits = kDefaultBits;
-    }
-    if (minBonds > kMaxGeneratorBonds) {
-      err->Warning("%s : invalid min bonds %d for tree fingerprint (default %d is used)", kName,
-                   static_cast<int>(minBonds), static_cast<int>(kDefaultMinBonds));
-      minBonds = kDefaultMinBonds;
-    }
-    if (maxBonds > kMaxGeneratorBonds) {
-      err->Warning("%s : invalid max bonds %d for tree fingerprint (default %d is used)", kName,
-                   static_cast<int>(maxBonds), static_cast<int>(kDefaultMaxBonds));
-      maxBonds = kDefaultMaxBonds;
-    }
-    if (minBonds > maxBonds) {
-      err->Warning("%s : invalid min bonds %d > max bonds %d for tree fingerprint (minbonds = maxbonds is used)",
-                   kName, static_cast<int>(minBonds), static_cast<int>(maxBonds));
-      minBonds = maxBonds;
-    }
-    if (atomFlags == 0 && bondFlags == 0) {
-      err->Warning("%s : invalid to have both atom and bond types set to be None (default types are used)!", kName);
-      atomFlags = KvFPAtomType::DefaultTreeAtom;
-      bondFlags = KvFPBondType::DefaultTreeBond;
-    }
+    KvGraphParams params{bits, minBonds, maxBonds, atomFlags, bondFlags};
+    KvRepairGraphParams(kName, params,
+                        {kDefaultBits, kDefaultMinBonds, kDefaultMaxBonds, kMaxGeneratorBonds,
+                         KvFPAtomType::DefaultTreeAtom, KvFPBondType::DefaultTreeBond},
+                        {"%s : invalid bit vector size %d for tree fingerprint (default %d is used)",
+                         "%s : invalid min bonds %d for tree fingerprint (default %d is used)",
+                         "%s : invalid max bonds %d for tree fingerprint (default %d is used)",
+                         "%s : invalid min bonds %d > max bonds %d for tree fingerprint (minbonds = maxbonds is "
+                         "used)"});
+    bits = params.bits;
+    minBonds = params.min;
+    maxBonds = params.max;
+    atomFlags = params.atomFlags;
+    bondFlags = params.bondFlags;
 
     fp.SetSize(bits);
     fp.ClearBits();
