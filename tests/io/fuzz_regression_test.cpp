@@ -14,9 +14,8 @@
 namespace {
 
 std::string ReadFile(const std::string& name) {
-  const std::string here = __FILE__;
-  const std::string dir = here.substr(0, here.find_last_of('/'));
-  std::ifstream in(dir + "/fuzz_regressions/" + name, std::ios::binary);
+  // Not __FILE__: a compiler cache may make it relative to another folder.
+  std::ifstream in(std::string(VARNEX_TEST_DATA_DIR) + "/../io/fuzz_regressions/" + name, std::ios::binary);
   EXPECT_TRUE(in.good()) << name;
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
