@@ -15,6 +15,17 @@ unsigned KvGetNumProcessors();
 // the heap.
 std::size_t KvGetAllocaThreshold();
 
+// The processor features the library's kernels choose from, tested once per
+// process. A vector feature is reported only when the operating system also
+// saves its registers, so a reported feature is usable. Off x86-64 all are
+// false.
+struct KvCpuFeatures {
+  bool popcnt = false;           // POPCNT
+  bool avx2 = false;             // AVX2
+  bool avx512vpopcntdq = false;  // AVX-512 foundation with VPOPCNTDQ
+};
+const KvCpuFeatures& KvGetCpuFeatures();
+
 // The version record of one component of the toolkit.
 class KvVersion {
  public:

@@ -114,7 +114,6 @@ class KvFastFPDatabaseImplBase {
   bool IndexRecords();
 
   bool valid_ = false;
-  unsigned popCountMethod_ = 0;
   std::string path_;
   KvFastFPDatabaseParams params_;
   KvCountIndex index_;

@@ -6,7 +6,6 @@
 #include "fastdb/engine.h"
 #include "fastdb/scan_kernels.h"
 #include "kvsystem/error.h"
-#include "varnex/similarity.h"
 
 namespace Varnex {
 namespace {
@@ -15,14 +14,8 @@ constexpr const char* kGetFingerPrint = "KvFastFPDatabase::GetFingerPrint()";
 }  // namespace
 
 KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : path_(path), params_(path) {
-  KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   valid_ = params_.IsValid();
-  if (!valid_) report->Warning("%s : cannot initialize object!", kOpening);
-  popCountMethod_ = KvGetPopCountMethod();
-  if (popCountMethod_ == 0) {
-    report->Warning("%s : no pop count support!", kOpening);
-    valid_ = false;
-  }
+  if (!valid_) KvSystem::KvThrow()->Warning("%s : cannot initialize object!", kOpening);
   // No record is touched unless the file holds exactly n records of W words.
   if (valid_ && !KvCheckFastFPDatabaseLayout(params_, path_, kOpening)) valid_ = false;
 }

@@ -6,22 +6,18 @@
 
 #include "fastdb/scan_kernels.h"
 #include "kvsystem/error.h"
+#include "kvsystem/platform.h"
 
 namespace Varnex {
 namespace {
 
-// __builtin_cpu_supports also checks that the operating system saves the
-// wide vector registers (XGETBV), so a reported feature is usable.
 std::array<bool, KvScanKernelId::Count> DetectSupport() {
+  const KvSystem::KvCpuFeatures& cpu = KvSystem::KvGetCpuFeatures();
   std::array<bool, KvScanKernelId::Count> support{};
   support[KvScanKernelId::Software] = true;
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_cpu_init();
-  const bool popcnt = __builtin_cpu_supports("popcnt");
-  support[KvScanKernelId::PopCnt] = popcnt;
-  support[KvScanKernelId::Avx2] = popcnt && __builtin_cpu_supports("avx2");
-  support[KvScanKernelId::Avx512] = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vpopcntdq");
-#endif
+  support[KvScanKernelId::PopCnt] = cpu.popcnt;
+  support[KvScanKernelId::Avx2] = cpu.popcnt && cpu.avx2;
+  support[KvScanKernelId::Avx512] = cpu.avx512vpopcntdq;
   return support;
 }
 

@@ -2,12 +2,13 @@
 
 #include "similarity/popcount.h"
 
+#include "kvsystem/platform.h"
+
 namespace Varnex {
 
 bool KvHasPopCountInstruction() {
 #if defined(__x86_64__) || defined(__i386__)
-  static const bool has = __builtin_cpu_supports("popcnt");
-  return has;
+  return KvSystem::KvGetCpuFeatures().popcnt;
 #else
   return true;  // elsewhere the builtin is the plain instruction set's own count
 #endif

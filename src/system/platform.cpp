@@ -26,6 +26,26 @@ std::size_t KvGetAllocaThreshold() {
 }
 
 namespace {
+// __builtin_cpu_supports also checks (XGETBV) that the operating system
+// saves the wide vector registers.
+KvCpuFeatures DetectCpuFeatures() {
+  KvCpuFeatures features;
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  features.popcnt = __builtin_cpu_supports("popcnt");
+  features.avx2 = __builtin_cpu_supports("avx2");
+  features.avx512vpopcntdq = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vpopcntdq");
+#endif
+  return features;
+}
+}  // namespace
+
+const KvCpuFeatures& KvGetCpuFeatures() {
+  static const KvCpuFeatures features = DetectCpuFeatures();
+  return features;
+}
+
+namespace {
 struct VersionRegistry {
   std::mutex mutex;
   std::vector<KvVersionFunction> functions;
