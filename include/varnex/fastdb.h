@@ -17,8 +17,9 @@
 // Ownership: the database owns its engine and is not copied. Iterators handed
 // out are owned by the caller.
 // Thread safety: after construction a database is read-only; any number of
-// threads may query it at once. SortedSearch starts worker threads of its own
-// (options.GetNumProcessors(); none below 1000 records).
+// threads may query it at once. SortedSearch and the batch calls (the "Many"
+// family) start worker threads of their own (options.GetNumProcessors());
+// every other call runs on the caller's thread.
 #pragma once
 
 #include <cstddef>
@@ -129,6 +130,43 @@ class KvFastFPDatabase {
   // The same with a query fingerprint of the database's type.
   unsigned int SortedSearch(KvSimSearchResult& result, const KvFingerPrint& query,
                             const KvFPDatabaseOptions& options) const;
+
+  // ---- Batches: many queries per pass over the records.
+  //
+  // A batch call answers every query of `queries` as the single-query call
+  // named in its comment would, but reads each block of records once for a
+  // block of queries, and works on options.GetNumProcessors() threads (the
+  // caller's thread among them; a batch of one query is split over the
+  // records, so this is also the threaded form of a single search). Each
+  // query is checked as in the fingerprint form of the single calls, with
+  // warnings naming the batch call ("KvFastFPDatabase::GetSortedScoresMany()
+  // : fingerprint type mismatch!"); a query that fails gets an empty result
+  // (no hits, count 0, a histogram without samples) and the others are still
+  // answered. An invalid database or measure warns once and gives an empty
+  // result for every query.
+  //
+  // Results come in query order, one per query, and belong to the caller.
+  // They do not depend on the thread count, except which of several equal
+  // scores at the limit are kept, which no sorted search defines. Every
+  // result merges exactly with the result of the same queries against
+  // another database (a shard): hit lists carry the stored molecule indices
+  // and are merged by keeping the best `limit` scores, counts and histogram
+  // bins add up.
+
+  // Per query, the hits of GetSortedScores(query, options): the best
+  // options.GetLimit() scores (all for 0) strictly better than the cutoff
+  // (above 0.0 when descending without one), best first.
+  std::vector<std::vector<KvSimScore>> GetSortedScoresMany(const std::vector<KvFingerPrint>& queries,
+                                                           const KvFPDatabaseOptions& options) const;
+  // Per query, the number of hits GetSortedScores would give with limit 0:
+  // the records whose score is strictly better than the cutoff (above 0.0
+  // when descending without one). The options' limit is not used.
+  std::vector<std::uint64_t> NumHitsMany(const std::vector<KvFingerPrint>& queries,
+                                         const KvFPDatabaseOptions& options) const;
+  // Per query, its score against every record in nbins bins over [0, 1]
+  // (the histogram SortedSearch fills; nbins 0 counts as 1).
+  std::vector<KvFPHistogram> GetHistogramMany(const std::vector<KvFingerPrint>& queries,
+                                              const KvFPDatabaseOptions& options, std::size_t nbins) const;
 
  private:
   std::unique_ptr<KvFastFPDatabaseImplBase> impl_;

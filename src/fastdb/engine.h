@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "database/hitlist.h"
 #include "fastdb/count_index.h"
 #include "fastdb/fpbin_bytes.h"
 #include "kvsystem/iterator.h"
@@ -91,11 +92,24 @@ class KvFastFPDatabaseImplBase {
                     std::size_t nbins) const;
   // Checks its own options (limit, measure) with the texts of the front.
   KvSystem::KvIterBase<KvSimScorePair>* GetSparseMatrix(const KvFPDatabaseOptions& options) const;
+  // The batch forms of the front, one result per query in query order, on
+  // options.GetNumProcessors() threads. REQUIRES: IsValid(), queries of the
+  // database's type, a measure 1 to 6.
+  std::vector<std::vector<KvSimScore>> GetSortedScoresMany(const std::vector<const KvFingerPrint*>& queries,
+                                                           const KvFPDatabaseOptions& options) const;
+  std::vector<std::uint64_t> NumHitsMany(const std::vector<const KvFingerPrint*>& queries,
+                                         const KvFPDatabaseOptions& options) const;
+  std::vector<KvFPHistogram> GetHistogramMany(const std::vector<const KvFingerPrint*>& queries,
+                                              const KvFPDatabaseOptions& options, std::size_t nbins) const;
   // Prepares `result`, scores every record on options.GetNumProcessors()
   // threads (the calling thread alone below 1000 records) and returns the
   // final status.
   unsigned SortedSearch(KvSimSearchResult& result, const KvFingerPrint& query,
                         const KvFPDatabaseOptions& options) const;
+
+  // The hit list of a sorted search for `query` (not finished), pruned or
+  // scoring every record.
+  KvHitList<KvSimScore> SortedHits(const KvQueryWords& query, const KvFPDatabaseOptions& options, bool prune) const;
 
   // The record layout, with a null record pointer when the engine has none.
   KvRecordView View() const;

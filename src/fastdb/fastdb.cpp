@@ -3,6 +3,7 @@
 
 #include "varnex/fastdb.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -278,6 +279,58 @@ KvFPVariogram KvFastFPDatabase::GetVariogram(const std::vector<float>& values, c
   }
   impl_->GetVariogram(variogram, values, options, nbins);
   return variogram;
+}
+
+// ---- Batches: the database and options once, then every query.
+namespace {
+
+// results[i] = the engine's answer for queries[i] when that query passes the
+// checks, else `empty`. `run` gets the checked queries in their order.
+template <typename Result, typename Run>
+std::vector<Result> ForEachQuery(const KvFastFPDatabase& db, const KvFastFPDatabaseImplBase* impl,
+                                 const std::vector<KvFingerPrint>& queries, const KvFPDatabaseOptions& options,
+                                 const std::string& name, const Result& empty, Run&& run) {
+  std::vector<Result> results(queries.size(), empty);
+  if (!CheckDatabase(impl, name) || !CheckOptions(options, name)) return results;
+  std::vector<const KvFingerPrint*> checked;
+  std::vector<std::size_t> positions;
+  for (std::size_t i = 0; i < queries.size(); ++i) {
+    if (!CheckQuery(db, queries[i], name)) continue;
+    checked.push_back(&queries[i]);
+    positions.push_back(i);
+  }
+  if (checked.empty()) return results;
+  std::vector<Result> answers = run(checked);
+  for (std::size_t k = 0; k < positions.size(); ++k) results[positions[k]] = std::move(answers[k]);
+  return results;
+}
+
+}  // namespace
+
+std::vector<std::vector<KvSimScore>> KvFastFPDatabase::GetSortedScoresMany(const std::vector<KvFingerPrint>& queries,
+                                                                           const KvFPDatabaseOptions& options) const {
+  return ForEachQuery(*this, impl_.get(), queries, options, OperationName("GetSortedScoresMany"),
+                      std::vector<KvSimScore>(), [&](const std::vector<const KvFingerPrint*>& checked) {
+                        return impl_->GetSortedScoresMany(checked, options);
+                      });
+}
+
+std::vector<std::uint64_t> KvFastFPDatabase::NumHitsMany(const std::vector<KvFingerPrint>& queries,
+                                                         const KvFPDatabaseOptions& options) const {
+  return ForEachQuery(*this, impl_.get(), queries, options, OperationName("NumHitsMany"), std::uint64_t{0},
+                      [&](const std::vector<const KvFingerPrint*>& checked) {
+                        return impl_->NumHitsMany(checked, options);
+                      });
+}
+
+std::vector<KvFPHistogram> KvFastFPDatabase::GetHistogramMany(const std::vector<KvFingerPrint>& queries,
+                                                              const KvFPDatabaseOptions& options,
+                                                              std::size_t nbins) const {
+  nbins = std::max<std::size_t>(nbins, 1);
+  return ForEachQuery(*this, impl_.get(), queries, options, OperationName("GetHistogramMany"),
+                      KvFPHistogram(nbins, 0.0, 1.0), [&](const std::vector<const KvFingerPrint*>& checked) {
+                        return impl_->GetHistogramMany(checked, options, nbins);
+                      });
 }
 
 unsigned int KvFastFPDatabase::SortedSearch(KvSimSearchResult& result, const KvChem::KvMolBase& mol,

@@ -17,6 +17,7 @@
 #include "fastdb/scan_kernels.h"
 #include "fastdb_test_db.h"
 #include "kvsystem/iterator.h"
+#include "varnex/fastdb.h"
 
 namespace {
 
@@ -240,6 +241,74 @@ TEST_F(EnginesTest, SortedSearchOnOneAndSeveralThreadsGivesTheSameHitsAndHistogr
       }
     }
   }
+}
+
+// The batch calls against the brute-force reference: both memory types, one
+// and two threads, every measure, limits and cutoffs; a batch of one query
+// (split over the records) and a batch of all queries.
+TEST_F(EnginesTest, BatchCallsAnswerEveryQueryAsTheBruteForceReference) {
+  const std::vector<KvFingerPrint> queries = Queries();
+  for (const unsigned memoryType : {1u, 2u}) {
+    KvFastFPDatabase db(file_->str(), memoryType);
+    for (const unsigned measure : kMeasures) {
+      for (const auto& [limit, cutoff, descending] :
+           {std::tuple{10u, -1.0f, true}, std::tuple{0u, 0.5f, true}, std::tuple{3u, 0.2f, false},
+            std::tuple{1u, -1.0f, false}, std::tuple{0u, -1.0f, true}}) {
+        KvFPDatabaseOptions options = Options(measure, limit, descending);
+        if (cutoff >= 0.0f) options.SetCutoff(cutoff);
+        for (const unsigned threads : {1u, 2u}) {
+          SCOPED_TRACE("memory " + std::to_string(memoryType) + " measure " + std::to_string(measure) + " limit " +
+                       std::to_string(limit) + " threads " + std::to_string(threads));
+          options.SetNumProcessors(threads);
+          const auto hits = db.GetSortedScoresMany(queries, options);
+          const auto counts = db.NumHitsMany(queries, options);
+          const auto histograms = db.GetHistogramMany(queries, options, 25);
+          ASSERT_EQ(hits.size(), queries.size());
+          ASSERT_EQ(counts.size(), queries.size());
+          ASSERT_EQ(histograms.size(), queries.size());
+          for (std::size_t q = 0; q < queries.size(); ++q) {
+            const std::vector<double> reference = ReferenceScores(queries[q], *fps_, options);
+            ExpectSameHits(hits[q], ReferenceSorted(reference, options));
+            KvFPDatabaseOptions unlimited = options;
+            unlimited.SetLimit(0);
+            EXPECT_EQ(counts[q], ReferenceSorted(reference, unlimited).size());
+            EXPECT_EQ(Counts(histograms[q]), Counts(ReferenceHistogram(reference, 25)));
+            ExpectSameHits(db.GetSortedScoresMany({queries[q]}, options)[0], ReferenceSorted(reference, options));
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(EnginesTest, BatchCallsCheckEveryQueryAndAnswerTheOthers) {
+  KvFastFPDatabase db(file_->str(), KvFastFPDatabaseMemoryType::MemoryMapped);
+  const KvFingerPrint other = FastDbTest::RandomFingerPrints(FastDbTest::PathType(256), 1, 1)[0];
+  const std::vector<KvFingerPrint> queries = {(*fps_)[4], KvFingerPrint(), other, (*fps_)[4]};
+  const KvFPDatabaseOptions options = Options(1, 5);
+  VarnexTest::CaptureSink sink;
+  const auto hits = db.GetSortedScoresMany(queries, options);
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{
+                              "KvFastFPDatabase::GetSortedScoresMany() : invalid fingerprint type!",
+                              "KvFastFPDatabase::GetSortedScoresMany() : fingerprint type mismatch!"}));
+  ASSERT_EQ(hits.size(), 4u);
+  EXPECT_TRUE(hits[1].empty());
+  EXPECT_TRUE(hits[2].empty());
+  ExpectSameHits(hits[0], ReferenceSorted(ReferenceScores((*fps_)[4], *fps_, options), options));
+  ExpectSameHits(hits[3], hits[0]);
+  sink.Clear();
+  KvFPDatabaseOptions bad = options;
+  static_assert(std::is_trivially_copyable_v<KvFPDatabaseOptions>);
+  const unsigned zero = 0;
+  std::memcpy(reinterpret_cast<char*>(&bad) + 8, &zero, sizeof zero);  // the measure field
+  EXPECT_EQ(db.NumHitsMany(queries, bad), std::vector<std::uint64_t>(4, 0));
+  const auto histograms = db.GetHistogramMany(queries, bad, 0);
+  ASSERT_EQ(histograms.size(), 4u);
+  EXPECT_EQ(histograms[0].NumBins(), 1u);
+  EXPECT_EQ(sink.Texts(),
+            (std::vector<std::string>{"KvFastFPDatabase::NumHitsMany() : unknown similarity measure type '0'!",
+                                      "KvFastFPDatabase::GetHistogramMany() : unknown similarity measure type '0'!"}));
+  EXPECT_TRUE(db.GetSortedScoresMany({}, options).empty());
 }
 
 TEST_F(EnginesTest, ASecondSearchReplacesTheHitsAndAddsToTheHistogram) {

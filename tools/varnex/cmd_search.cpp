@@ -13,6 +13,7 @@
 #include "parameters_common.h"
 #include "kvsystem/iterator.h"
 #include "varnex/config.h"
+#include "varnex/generation.h"
 
 namespace VarnexCli {
 namespace {
@@ -83,19 +84,33 @@ int RunSearch(KvSystem::KvInterface& itf) {
 
   unsigned failed = 0;
   HitWriter writer(WantsJson(itf), names);
-  auto search = [&](unsigned index, const KvChem::KvMol& mol, const std::string& name) {
-    writer.Write(index, name, KvSystem::KvCollect(db->GetSortedScores(mol, options)));
-  };
-  if (fromFile) {
+  if (!fromFile) {
+    writer.Write(0, single.GetTitle(), KvSystem::KvCollect(db->GetSortedScores(single, options)));
+  } else {
+    // Blocks of queries go to the batch search, which reads the records once
+    // per block instead of once per query; the output keeps the file order.
+    constexpr unsigned kQueriesPerBatch = 1024;
+    const Varnex::KvFPTypeBase* type = db->GetFPTypeBase();
+    std::vector<Varnex::KvFingerPrint> fps;
+    std::vector<unsigned> indices;
+    auto flush = [&] {
+      const auto hits = db->GetSortedScoresMany(fps, options);
+      for (std::size_t k = 0; k < fps.size(); ++k) writer.Write(indices[k], queries.GetMolName(indices[k]), hits[k]);
+      fps.clear();
+      indices.clear();
+    };
     KvChem::KvMol mol;
     for (unsigned i = 0; i < queries.GetMaxMolIdx(); ++i) {
-      if (queries.GetMolecule(mol, i))
-        search(i, mol, queries.GetMolName(i));
-      else
+      Varnex::KvFingerPrint fp;
+      if (!queries.GetMolecule(mol, i) || !Varnex::KvMakeFP(fp, mol, type)) {
         ++failed;  // the library has named the record
+        continue;
+      }
+      fps.push_back(std::move(fp));
+      indices.push_back(i);
+      if (fps.size() == kQueriesPerBatch) flush();
     }
-  } else {
-    search(0, single, single.GetTitle());
+    flush();
   }
   if (failed != 0) {
     std::fprintf(stderr, "varnex search: %u queries could not be read\n", failed);
