@@ -44,7 +44,6 @@
 #include "kvsystem/kvb.h"
 #include "kvsystem/streams.h"
 #include "varnex/fingerprint.h"
-#include "varnex/lingofp.h"  // KvReadLingoFingerPrintType
 
 namespace Varnex {
 
@@ -60,12 +59,13 @@ bool KvWriteMACCSFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& 
 bool KvWriteLingoFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
 // Readers set fp's type to the registry type of `version` and the block read
 // from `in`. The graph readers read the 8-byte word; when fewer bytes remain
-// they return false and leave fp untouched. MACCS166 (and Lingo, in
-// lingofp.h) read nothing and return true.
+// they return false and leave fp untouched. MACCS166 and Lingo read nothing
+// and return true.
 bool KvReadPathFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
 bool KvReadTreeFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
 bool KvReadCircularFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
 bool KvReadMACCSFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
+bool KvReadLingoFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
 
 // Writes a fingerprint as one "KvFingerPrint" record. Types of other kinds
 // than 101-105 (legacy and unhashed kinds, untyped fingerprints) are

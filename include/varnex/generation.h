@@ -1,10 +1,9 @@
-// The fingerprint generation entry and molecule preparation.
+// The fingerprint generation entry.
 //
 // KvMakeFP turns a molecule into a fingerprint of a given type (or of a kind's
 // default type) by dispatching to the generator of the kind. Every generator
-// works on a private copy of the molecule that KvPrepareForFingerprinting has
-// brought into one canonical state: hydrogens folded into their heavy atoms,
-// wildcard atoms removed, rings and aromaticity (model 2) perceived.
+// works on a private copy of the molecule that KvPrepareForFingerprinting
+// (preparation.h) has brought into one canonical state.
 //
 // Thread safety: re-entrant. The caller's molecule is never changed by
 // KvMakeFP or KvMakeVSFP; calls on distinct output fingerprints may run
@@ -14,6 +13,7 @@
 #include "kvchem/mol.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fptypes.h"
+#include "varnex/preparation.h"
 
 namespace Varnex {
 
@@ -29,17 +29,5 @@ bool KvMakeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, bo
 // Makes the VS fingerprint of a kind (Path, Circular, Tree) for VS version 1
 // or 2 (0 means 2); other kinds and versions give false with a warning.
 bool KvMakeVSFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, unsigned vsVersion);
-
-// Prepares `mol` in place for fingerprinting: suppresses hydrogens, folds the
-// remaining hydrogen atoms and every wildcard atom (atomic number 0) into
-// their neighbours' implicit hydrogen counts, perceives rings and assigns
-// aromaticity model 2. Costs almost nothing on a molecule that is already
-// prepared. `kind` is accepted and not used. Not thread-safe on one molecule.
-void KvPrepareForFingerprinting(KvChem::KvMolBase& mol, unsigned kind);
-
-// Whether a generator of `kind` may use `mol` directly: rings and aromaticity
-// (model 2) perceived, no explicit hydrogens, and kind 101 (MACCS166) or 103
-// (Lingo). Always false for every other kind.
-bool KvIsPreparedForFingerprinting(const KvChem::KvMolBase& mol, unsigned kind);
 
 }  // namespace Varnex

@@ -18,15 +18,11 @@
 #include <vector>
 
 #include "kvchem/mol.h"
+#include "varnex/feature_records.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fptypes.h"
 
 namespace Varnex {
-
-// Feature records (see patterns.h), handed out on request.
-template <typename Id>
-class KvFPAtomBondSet;
-using KvFPFeatureRecords = std::vector<KvFPAtomBondSet<std::uint32_t>>;
 
 // Default path parameters: 4096 bits, paths of 0 to 5 bonds, atom flags 191
 // (DefaultPathAtom), bond flags 3 (DefaultPathBond).

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 
+#include "kvchem/lingo.h"
 #include "varnex/fingerprint.h"
 
 namespace Varnex {
@@ -58,6 +59,21 @@ float KvManhattan(const KvFingerPrint& a, const KvFingerPrint& b);
 // (error "fingerprint type mismatch!") or a size mismatch (warning).
 bool KvGetBitCounts(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_t* onlyA, std::uint32_t* onlyB,
                     std::uint32_t* both, std::uint32_t* neither = nullptr);
+
+// The three terms of two Lingo fingerprints' texts: a = substrings only in
+// A's text, b = only in B's, c = shared; any pointer may be null. When either
+// text is shorter than 4 characters: equal texts give (0, 0, length) and
+// different ones (length A, length B, 0). The fingerprint types are not
+// checked. False with the warning "Cannot initialize lingo similarity"
+// (counts untouched) when no comparer can be built.
+bool KvGetLingoSimTerms(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_t* onlyA, std::uint32_t* onlyB,
+                        std::uint32_t* both);
+
+// The same terms from a comparer built beforehand from A's text (kept per
+// query), against B's text. No short-text rule. An invalid comparer gives the
+// warning "lingo is not initialized" and false (counts untouched).
+bool KvGetLingoSimTerms(const KvChem::KvLingoSim& query, const KvFingerPrint& b, std::uint32_t* onlyA,
+                        std::uint32_t* onlyB, std::uint32_t* both);
 
 // "Tanimoto", "Cosine", "Dice", "Euclid", "Tversky", "Manhattan" for the
 // KvSimMeasure codes, "unknown" for any other value.

@@ -18,15 +18,11 @@
 #include <vector>
 
 #include "kvchem/mol.h"
+#include "varnex/feature_records.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fptypes.h"
 
 namespace Varnex {
-
-// Feature records (see patterns.h), handed out on request.
-template <typename Id>
-class KvFPAtomBondSet;
-using KvFPFeatureRecords = std::vector<KvFPAtomBondSet<std::uint32_t>>;
 
 // Default tree parameters: 4096 bits, fragments of 0 to 4 bonds, atom flags
 // 63 (DefaultTreeAtom), bond flags 1 (DefaultTreeBond).

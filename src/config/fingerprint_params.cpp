@@ -7,7 +7,7 @@
 #include "config/parameter_builder.h"
 #include "kvsystem/error.h"
 #include "varnex/config.h"
-#include "varnex/typing.h"
+#include "varnex/fptype_flags.h"
 
 namespace Varnex {
 namespace {

@@ -5,8 +5,8 @@
 
 #include "core/fptype_internal.h"
 #include "kvsystem/error.h"
+#include "varnex/fptype_flags.h"
 #include "varnex/fptypes.h"
-#include "varnex/typing.h"
 
 namespace Varnex {
 namespace {

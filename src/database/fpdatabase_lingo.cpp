@@ -3,10 +3,10 @@
 
 #include <string>
 
+#include "core/fptext.h"
 #include "database/fpdatabase_impl.h"
 #include "database/scan.h"
 #include "kvsystem/error.h"
-#include "similarity/fptext.h"
 
 namespace Varnex {
 namespace {

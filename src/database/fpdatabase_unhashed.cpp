@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
+#include "core/fptext.h"
 #include "database/fpdatabase_impl.h"
 #include "database/scan.h"
 #include "kvsystem/error.h"
-#include "similarity/fptext.h"
 
 namespace Varnex {
 namespace {

@@ -20,7 +20,7 @@
 #include "generators/subgraph_hash.h"
 #include "generators/working_mol.h"
 #include "kvsystem/error.h"
-#include "varnex/generation.h"
+#include "varnex/preparation.h"
 #include "varnex/typing.h"
 
 namespace Varnex {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "kvchem/mol.h"
-#include "varnex/patterns.h"
+#include "varnex/feature_records.h"
 
 namespace Varnex {
 

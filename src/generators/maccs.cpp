@@ -7,7 +7,7 @@
 #include "generators/maccs_internal.h"
 #include "kvchem/perception.h"
 #include "kvsystem/error.h"
-#include "varnex/generation.h"
+#include "varnex/preparation.h"
 
 namespace Varnex {
 namespace Maccs {

@@ -20,7 +20,7 @@
 #include "generators/scratch.h"
 #include "kvchem/perception.h"
 #include "kvsystem/error.h"
-#include "varnex/generation.h"
+#include "varnex/preparation.h"
 #include "varnex/typing.h"
 
 namespace Varnex {

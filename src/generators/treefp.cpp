@@ -22,7 +22,7 @@
 #include "generators/working_mol.h"
 #include "kvchem/perception.h"
 #include "kvsystem/error.h"
-#include "varnex/generation.h"
+#include "varnex/preparation.h"
 #include "varnex/typing.h"
 
 namespace Varnex {

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "generators/unhashed_text.h"
+#include "core/fptext.h"
 #include "kvchem/perception.h"
 #include "kvsystem/error.h"
 #include "varnex/circularfp.h"
-#include "varnex/generation.h"
 #include "varnex/pathfp.h"
+#include "varnex/preparation.h"
 #include "varnex/treefp.h"
 #include "varnex/typing.h"
 
@@ -26,8 +26,6 @@ namespace {
 // types in bits 0-39; nothing above.
 constexpr std::uint64_t kUnhashedFieldMask = 0x000000FFFFFFFFFFull;
 
-// Bytes an empty identifier set stores (before the path kind's extra zero).
-constexpr std::size_t kEmptyTextBytes = 4;
 
 bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
                   unsigned minimum, unsigned maximum, unsigned atomFlags, unsigned bondFlags) {
@@ -79,22 +77,6 @@ bool MakeUnhashedTyped(unsigned kind, const char* name, const char* invalidMessa
 }
 
 }  // namespace
-
-void KvSetUnhashedText(KvFingerPrint& fp, const std::set<std::string>& ids, bool extraZero) {
-  std::string text;
-  for (const std::string& id : ids) {
-    text += id;
-    text += ' ';
-  }
-  if (text.empty()) {
-    text.assign(kEmptyTextBytes, '\0');
-  } else {
-    text.resize((text.size() + 3) / 4 * 4, ' ');
-    text.back() = '\0';
-  }
-  if (extraZero) text.push_back('\0');
-  fp.SetData(text.data(), 8 * text.size());
-}
 
 bool KvMakeUnhashedPathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned minBonds, unsigned maxBonds,
                           unsigned atomFlags, unsigned bondFlags) {

@@ -13,7 +13,7 @@
 #pragma once
 
 #include "kvchem/mol.h"
-#include "varnex/typing.h"
+#include "varnex/fptype_flags.h"
 
 namespace Varnex {
 

@@ -57,5 +57,9 @@ bool KvReadMACCSFingerPrintType(KvSystem::kvistream& /*in*/, unsigned short vers
   fp.SetFPTypeBase(KvGetMACCS166FPType(version));
   return true;
 }
+bool KvReadLingoFingerPrintType(KvSystem::kvistream& /*in*/, unsigned short version, KvFingerPrint& fp) {
+  fp.SetFPTypeBase(KvGetLingoFPType(version));
+  return true;
+}
 
 }  // namespace Varnex

@@ -20,9 +20,9 @@
 #include "patterns/feature_key.h"
 #include "patterns/origin_tag.h"
 #include "varnex/circularfp.h"
-#include "varnex/generation.h"
 #include "varnex/pathfp.h"
 #include "varnex/patterns.h"
+#include "varnex/preparation.h"
 #include "varnex/treefp.h"
 #include "varnex/typing.h"
 

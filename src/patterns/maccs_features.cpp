@@ -11,9 +11,9 @@
 #include "kvsystem/error.h"
 #include "patterns/feature_key.h"
 #include "patterns/origin_tag.h"
-#include "varnex/generation.h"
 #include "varnex/maccs.h"
 #include "varnex/patterns.h"
+#include "varnex/preparation.h"
 
 namespace Varnex {
 namespace {

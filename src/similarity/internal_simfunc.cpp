@@ -2,9 +2,9 @@
 
 #include "similarity/internal_simfunc.h"
 
+#include "core/fptext.h"
 #include "similarity/formulas.h"
-#include "similarity/fptext.h"
-#include "varnex/lingofp.h"
+#include "varnex/similarity.h"
 
 namespace Varnex {
 namespace {

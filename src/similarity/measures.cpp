@@ -7,11 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/fptext.h"
 #include "kvsystem/error.h"
 #include "similarity/formulas.h"
-#include "similarity/fptext.h"
 #include "similarity/popcount.h"
-#include "varnex/lingofp.h"
 #include "varnex/similarity.h"
 
 namespace Varnex {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "capture_sink.h"
-#include "generators/unhashed_text.h"
+#include "core/fptext.h"
 #include "graph_fp_test_util.h"
 #include "varnex/circularfp.h"
 #include "varnex/generation.h"

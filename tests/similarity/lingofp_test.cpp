@@ -14,6 +14,7 @@
 #include "kvchem/lingo.h"
 #include "kvchem/mol.h"
 #include "kvsystem/streams.h"
+#include "varnex/fpio.h"
 #include "varnex/generation.h"
 #include "varnex/lingofp.h"
 #include "varnex/similarity.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "kvsystem/namespace.h"
-#include "varnex/typing.h"
+#include "varnex/fptype_flags.h"
 
 namespace Varnex {
 namespace {

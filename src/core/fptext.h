@@ -1,15 +1,24 @@
-// Reading the text that Lingo and unhashed fingerprints keep in their bits.
+// The text that Lingo and unhashed fingerprints keep in their bits: writing
+// the stored text of the unhashed kinds (layout in include/varnex/unhashedfp.h)
+// and reading any stored text back.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "varnex/fingerprint.h"
 
 namespace Varnex {
+
+// Replaces fp's bits with the stored text of `ids` (ascending, distinct);
+// `extraZero` appends the further zero byte of the unhashed path kind. The
+// type is not touched.
+void KvSetUnhashedText(KvFingerPrint& fp, const std::set<std::string>& ids, bool extraZero);
 
 // The stored text: the fingerprint's bytes up to the first zero byte, or all
 // of them when there is none. A view into fp's storage, valid while fp is

@@ -1,0 +1,143 @@
+# Fails when a source file includes a header of a layer above its own.
+#
+#   cmake -DVARNEX_SOURCE_DIR=<repository> -P cmake/CheckLayers.cmake
+#
+# Layers, lowest first; a folder may include headers of its own folder and of
+# lower layers only (folders of one layer do not include each other):
+#   system, chem, {core, info}, generators, {similarity, patterns, io, vsepr},
+#   stats, database, fastdb, config.
+# The command-line program and the Python extension use public headers only.
+# Every public header of include/varnex/ is owned by one folder (table below),
+# so that the public headers obey the same order.
+
+set(_layer_system 0)
+set(_layer_chem 1)
+set(_layer_core 2)
+set(_layer_info 2)
+set(_layer_generators 3)
+set(_layer_similarity 4)
+set(_layer_patterns 4)
+set(_layer_io 4)
+set(_layer_vsepr 4)
+set(_layer_stats 5)
+set(_layer_database 6)
+set(_layer_fastdb 7)
+set(_layer_config 8)
+
+# Owner folder of each public header of include/varnex/.
+set(_owner_fptypes.h core)
+set(_owner_fptype_flags.h core)
+set(_owner_fingerprint.h core)
+set(_owner_preparation.h core)
+set(_owner_info.h info)
+set(_owner_generation.h generators)
+set(_owner_typing.h generators)
+set(_owner_feature_records.h generators)
+set(_owner_pathfp.h generators)
+set(_owner_treefp.h generators)
+set(_owner_circularfp.h generators)
+set(_owner_unhashedfp.h generators)
+set(_owner_maccs.h generators)
+set(_owner_lingofp.h generators)
+set(_owner_similarity.h similarity)
+set(_owner_simfunc.h similarity)
+set(_owner_patterns.h patterns)
+set(_owner_fpio.h io)
+set(_owner_vsepr_types.h vsepr)
+set(_owner_vsepr_fingerprint.h vsepr)
+set(_owner_histogram.h stats)
+set(_owner_dboptions.h database)
+set(_owner_searchresult.h database)
+set(_owner_fpdatabase.h database)
+set(_owner_fastdb.h fastdb)
+set(_owner_fpbin.h fastdb)
+set(_owner_fpbin_create.h fastdb)
+set(_owner_config.h config)
+set(_owner_varnex.h top)
+
+set(_errors "")
+
+# The folder that owns an included header, or "" for headers that are not ours.
+function(_header_owner header out)
+  set(owner "")
+  if(header MATCHES "^varnex/(.+)$")
+    set(name "${CMAKE_MATCH_1}")
+    if(DEFINED _owner_${name})
+      set(owner "${_owner_${name}}")
+    else()
+      set(owner "unknown")
+    endif()
+  elseif(header MATCHES "^kvsystem/")
+    set(owner system)
+  elseif(header MATCHES "^kvchem/")
+    set(owner chem)
+  elseif(header MATCHES "^([a-z_]+)/")
+    # An internal header "<folder>/name.h" of src/.
+    if(DEFINED _layer_${CMAKE_MATCH_1})
+      set(owner "${CMAKE_MATCH_1}")
+    endif()
+  endif()
+  set(${out} "${owner}" PARENT_SCOPE)
+endfunction()
+
+# Checks every quoted include of `file`, which belongs to `folder`.
+function(_check_file file folder)
+  file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  file(RELATIVE_PATH shown "${VARNEX_SOURCE_DIR}" "${file}")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*$" "\\1" header "${line}")
+    _header_owner("${header}" owner)
+    if(owner STREQUAL "")
+      continue()
+    endif()
+    if(owner STREQUAL "unknown")
+      string(APPEND _errors "${shown}: ${header} is a public header without an owner folder in cmake/CheckLayers.cmake\n")
+    elseif(folder STREQUAL "top")
+      # The program, the Python extension and varnex.h: public headers only.
+      if(NOT header MATCHES "^(varnex|kvsystem|kvchem)/")
+        string(APPEND _errors "${shown}: includes the internal header ${header}\n")
+      endif()
+    elseif(NOT owner STREQUAL folder AND NOT _layer_${owner} LESS _layer_${folder})
+      string(APPEND _errors "${shown} (${folder}) includes ${header} (${owner})\n")
+    endif()
+  endforeach()
+  set(_errors "${_errors}" PARENT_SCOPE)
+endfunction()
+
+foreach(folder system chem core info generators similarity patterns io vsepr stats database fastdb config)
+  file(GLOB sources "${VARNEX_SOURCE_DIR}/src/${folder}/*.cpp" "${VARNEX_SOURCE_DIR}/src/${folder}/*.h")
+  foreach(file IN LISTS sources)
+    _check_file("${file}" ${folder})
+  endforeach()
+endforeach()
+
+foreach(lib system chem)
+  set(dir kv${lib})
+  file(GLOB headers "${VARNEX_SOURCE_DIR}/include/${dir}/*.h")
+  foreach(file IN LISTS headers)
+    _check_file("${file}" ${lib})
+  endforeach()
+endforeach()
+
+file(GLOB headers "${VARNEX_SOURCE_DIR}/include/varnex/*.h")
+foreach(file IN LISTS headers)
+  get_filename_component(name "${file}" NAME)
+  if(NOT DEFINED _owner_${name})
+    file(RELATIVE_PATH shown "${VARNEX_SOURCE_DIR}" "${file}")
+    string(APPEND _errors "${shown} has no owner folder in cmake/CheckLayers.cmake\n")
+    continue()
+  endif()
+  _check_file("${file}" ${_owner_${name}})
+endforeach()
+
+file(GLOB_RECURSE programs "${VARNEX_SOURCE_DIR}/tools/*.cpp" "${VARNEX_SOURCE_DIR}/tools/*.h"
+     "${VARNEX_SOURCE_DIR}/python/src/*.cpp" "${VARNEX_SOURCE_DIR}/python/src/*.h")
+foreach(file IN LISTS programs)
+  _check_file("${file}" top)
+endforeach()
+
+if(_errors)
+  message("${_errors}")
+  message(FATAL_ERROR "Includes against the layer order (above)")
+endif()
+message(STATUS "Every include follows the layer order")
