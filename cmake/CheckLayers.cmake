@@ -27,6 +27,7 @@ set(_layer_config 8)
 # Owner folder of each public header of include/varnex/.
 set(_owner_fptypes.h core)
 set(_owner_fptype_flags.h core)
+set(_owner_fpkinds.h core)
 set(_owner_fingerprint.h core)
 set(_owner_preparation.h core)
 set(_owner_info.h info)

@@ -72,6 +72,10 @@ class KvFPTypeBase {
   unsigned short GetFPVersion() const { return version_; }
   // The version as "major.minor.patch" in decimal.
   std::string GetFPVersionString() const;
+  // The number of bits of the fingerprints of this type: the size of a hashed
+  // graph type, 166 for MACCS166, 0 where the size varies with the molecule
+  // (Lingo and unhashed kinds, which store text). Never parses the type string.
+  unsigned GetNumBits() const;
 
  private:
   unsigned short version_;
@@ -89,7 +93,8 @@ class KvFPGraphTypeBase : public KvFPTypeBase {
   unsigned GetMinDistance() const { return static_cast<unsigned>((word_ >> 8) & 0xFF); }
   unsigned GetBondTypes() const { return static_cast<unsigned>((word_ >> 16) & 0xFF); }
   unsigned GetAtomTypes() const { return static_cast<unsigned>((word_ >> 24) & 0xFFFF); }
-  // Number of bits; always 0 for the unhashed kinds.
+  // Number of bits (the size field); always 0 for the unhashed kinds. The
+  // same as KvFPTypeBase::GetNumBits.
   unsigned GetNumBits() const { return static_cast<unsigned>((word_ >> 44) & 0xFFFF); }
 
  private:

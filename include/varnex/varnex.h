@@ -14,6 +14,7 @@
 #include "varnex/fpbin_create.h"
 #include "varnex/fpdatabase.h"
 #include "varnex/fpio.h"
+#include "varnex/fpkinds.h"
 #include "varnex/fptype_flags.h"
 #include "varnex/fptypes.h"
 #include "varnex/generation.h"

@@ -7,6 +7,7 @@
 #include "config/parameter_builder.h"
 #include "kvsystem/error.h"
 #include "varnex/config.h"
+#include "varnex/fpkinds.h"
 #include "varnex/fptype_flags.h"
 
 namespace Varnex {
@@ -46,19 +47,11 @@ void AddStringParameter(KvInterface& group, ParameterSpec def, const std::string
   if (KvSystem::KvParameter* p = BuildParameter(group, def)) p->SetDefault(value);
 }
 
-struct KindDefaults {
-  unsigned bits, minimum, maximum, atomTypes, bondTypes;
-};
-
-bool DefaultsOf(unsigned kind, KindDefaults& d) {
-  switch (kind) {
-    case KvFPType::Path: d = {4096, 0, 5, KvFPAtomType::DefaultPathAtom, KvFPBondType::DefaultPathBond}; return true;
-    case KvFPType::Circular:
-      d = {4096, 0, 5, KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond};
-      return true;
-    case KvFPType::Tree: d = {4096, 0, 4, KvFPAtomType::DefaultTreeAtom, KvFPBondType::DefaultTreeBond}; return true;
-    default: return false;
-  }
+// The kind of `code` when it is a hashed graph kind (the kinds these
+// parameters set up), else null.
+const KvFPKind* HashedKind(unsigned code) {
+  const KvFPKind* kind = KvFindFPKind(code);
+  return kind != nullptr && kind->layout == KvFPParamLayout::Hashed ? kind : nullptr;
 }
 
 // Reads an int parameter into `value` when it has one of the right type.
@@ -125,12 +118,12 @@ const KvFPTypeBase* KvSetupFingerPrint(const KvInterface& itf) {
   unsigned kind = KvFPType::Tree;
   if (itf.HasValue<std::string>("-fptype"))
     kind = Config::FPTypeNamespace().GetValue(itf.Get<std::string>("-fptype"), 0);
-  KindDefaults d{};
-  if (!DefaultsOf(kind, d)) {
+  const KvFPKind* hashed = HashedKind(kind);
+  if (hashed == nullptr) {
     KvSystem::KvThrow()->Warning("%s Invalid fingerprint type", kSetup);
     return nullptr;
   }
-  const unsigned short version = KvGetFingerPrintVersion(kind);
+  KvFPGraphParams d = hashed->defaults;
   ReadInt(itf, "-numbits", d.bits);
   ReadInt(itf, "-mindistance", d.minimum);
   ReadInt(itf, "-maxdistance", d.maximum);
@@ -145,12 +138,7 @@ const KvFPTypeBase* KvSetupFingerPrint(const KvInterface& itf) {
                                  static_cast<int>(d.minimum), static_cast<int>(d.maximum));
     d.minimum = d.maximum;
   }
-  switch (kind) {
-    case KvFPType::Path: return KvGetPathFPType(version, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
-    case KvFPType::Circular:
-      return KvGetCircularFPType(version, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
-    default: return KvGetTreeFPType(version, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
-  }
+  return hashed->intern(hashed->version, d);
 }
 
 }  // namespace Varnex

@@ -7,6 +7,7 @@
 
 #include "core/fptype_internal.h"
 #include "kvsystem/error.h"
+#include "varnex/fpkinds.h"
 #include "varnex/fptype_flags.h"
 #include "varnex/fptypes.h"
 
@@ -19,27 +20,15 @@ using FPTypeDetail::Split;
 
 KvSystem::KvErrorHandler& Throw() { return *KvSystem::KvThrow(); }
 
-// What distinguishes the six graph grammars.
-struct GraphGrammar {
-  const char* prefix;
-  bool hashed;              // has a "size" entry
-  const char* distanceKey;  // "bonds" or "radius"
-  bool acceptsNumBits;      // the unhashed path also takes a "numbits" entry
-};
-
-constexpr GraphGrammar kPathGrammar{"Path", true, "bonds", false};
-constexpr GraphGrammar kTreeGrammar{"Tree", true, "bonds", false};
-constexpr GraphGrammar kCircularGrammar{"Circular", true, "radius", false};
-constexpr GraphGrammar kUnhashedPathGrammar{"UHPath", false, "bonds", true};
-constexpr GraphGrammar kUnhashedTreeGrammar{"UHTree", false, "bonds", false};
-constexpr GraphGrammar kUnhashedCircularGrammar{"UHCircular", false, "radius", false};
-
-bool ParseGraphTypeString(const GraphGrammar& grammar, const std::string& text, unsigned short& version,
-                          unsigned& bits, unsigned& minimum, unsigned& maximum, unsigned& atomType,
-                          unsigned& bondType) {
-  const char* prefix = grammar.prefix;
+// Parses the type string of a graph kind (the grammar of `kind`: "size" for
+// hashed kinds, the distance key, and "numbits" for the unhashed path).
+bool ParseGraphTypeString(const KvFPKind& kind, const std::string& text, unsigned short& version, unsigned& bits,
+                          unsigned& minimum, unsigned& maximum, unsigned& atomType, unsigned& bondType) {
+  const char* prefix = kind.prefix;
+  const bool hashed = kind.layout == KvFPParamLayout::Hashed;
+  const bool acceptsNumBits = kind.code == KvFPType::UnhashedPath;
   version = 0;
-  bits = grammar.hashed ? kUnset : 0;
+  bits = hashed ? kUnset : 0;
   minimum = maximum = atomType = bondType = kUnset;
 
   const auto entries = Split(text, ',', false);
@@ -68,12 +57,12 @@ bool ParseGraphTypeString(const GraphGrammar& grammar, const std::string& text, 
       }
       version = KvGetFingerPrintVersion(value);
       versionSeen = true;
-    } else if ((grammar.hashed && key == "size") || (grammar.acceptsNumBits && key == "numbits")) {
+    } else if ((hashed && key == "size") || (acceptsNumBits && key == "numbits")) {
       if (!ParseDecimal(value, bits)) {
         Throw().Warning("Invalid fingerprint size for `%s` type!", prefix);
         return false;
       }
-    } else if (key == grammar.distanceKey) {
+    } else if (key == kind.distanceKey) {
       const auto range = Split(value, '-', true);
       if (range.size() != 2) {
         Throw().Warning("Invalid fingerprint distance for `%s` type!", prefix);
@@ -108,7 +97,7 @@ bool ParseGraphTypeString(const GraphGrammar& grammar, const std::string& text, 
     Throw().Warning("Missing fingerprint version!");
     return false;
   }
-  if (bits == kUnset || (grammar.hashed && bits == 0)) {
+  if (bits == kUnset || (hashed && bits == 0)) {
     Throw().Warning("Size cannot be initialized for `%s` type!", prefix);
     return false;
   }
@@ -169,73 +158,25 @@ bool ParseVersionTypeString(const char* prefix, const std::string& text, unsigne
   return true;
 }
 
-bool IsUnhashedKind(unsigned kind) {
-  return kind == KvFPType::UnhashedPath || kind == KvFPType::UnhashedCircular || kind == KvFPType::UnhashedTree;
-}
-
 // Everything a parser of any kind can produce.
 struct ParsedType {
   unsigned short version = 0;
-  unsigned bits = 0;
-  unsigned minimum = 0;
-  unsigned maximum = 0;
-  unsigned atomType = 0;
-  unsigned bondType = 0;
+  KvFPGraphParams params;
 };
 
-// Parses `text` with the parser of `kind`. False for a failed parse or a kind
-// without a parser.
-bool ParseAny(unsigned kind, const std::string& text, ParsedType& out) {
-  switch (kind) {
-    case KvFPType::MACCS166:
-      return KvGetMACCS166FPTypeParams(text, out.version);
-    case KvFPType::Lingo:
-      return KvGetLingoFPTypeParams(text, out.version);
-    case KvFPType::Path:
-      return KvGetPathFPTypeParams(text, out.version, out.bits, out.minimum, out.maximum, out.atomType,
-                                   out.bondType);
-    case KvFPType::Tree:
-      return KvGetTreeFPTypeParams(text, out.version, out.bits, out.minimum, out.maximum, out.atomType,
-                                   out.bondType);
-    case KvFPType::Circular:
-      return KvGetCircularFPTypeParams(text, out.version, out.bits, out.minimum, out.maximum, out.atomType,
-                                       out.bondType);
-    case KvFPType::UnhashedPath:
-      return KvGetUnhashedPathFPTypeParams(text, out.version, out.minimum, out.maximum, out.atomType,
-                                           out.bondType);
-    case KvFPType::UnhashedTree:
-      return KvGetUnhashedTreeFPTypeParams(text, out.version, out.minimum, out.maximum, out.atomType,
-                                           out.bondType);
-    case KvFPType::UnhashedCircular:
-      return KvGetUnhashedCircularFPTypeParams(text, out.version, out.minimum, out.maximum, out.atomType,
-                                               out.bondType);
-    default:
-      return false;
-  }
+// Parses `text` with the grammar of `kind`.
+bool ParseAny(const KvFPKind& kind, const std::string& text, ParsedType& out) {
+  if (!kind.IsGraph()) return ParseVersionTypeString(kind.prefix, text, out.version);
+  return ParseGraphTypeString(kind, text, out.version, out.params.bits, out.params.minimum, out.params.maximum,
+                              out.params.atomTypes, out.params.bondTypes);
 }
 
-// The registry type of parsed graph parameters.
-const KvFPTypeBase* InternParsed(unsigned kind, const ParsedType& p) {
-  switch (kind) {
-    case KvFPType::Path:
-      return KvGetPathFPType(p.version, p.bits, p.minimum, p.maximum, p.atomType, p.bondType);
-    case KvFPType::Tree:
-      return KvGetTreeFPType(p.version, p.bits, p.minimum, p.maximum, p.atomType, p.bondType);
-    case KvFPType::Circular:
-      return KvGetCircularFPType(p.version, p.bits, p.minimum, p.maximum, p.atomType, p.bondType);
-    case KvFPType::UnhashedPath:
-      return KvGetUnhashedPathFPType(p.version, p.minimum, p.maximum, p.atomType, p.bondType);
-    case KvFPType::UnhashedTree:
-      return KvGetUnhashedTreeFPType(p.version, p.minimum, p.maximum, p.atomType, p.bondType);
-    case KvFPType::UnhashedCircular:
-      return KvGetUnhashedCircularFPType(p.version, p.minimum, p.maximum, p.atomType, p.bondType);
-    case KvFPType::MACCS166:
-      return KvGetMACCS166FPType(p.version);
-    case KvFPType::Lingo:
-      return KvGetLingoFPType(p.version);
-    default:
-      return nullptr;
-  }
+// The kind a type string starts with; null when none.
+const KvFPKind* KindOfString(const std::string& typeString) {
+  const std::string_view text(typeString);
+  for (const KvFPKind& kind : KvGetFPKinds())
+    if (text.starts_with(kind.prefix)) return &kind;
+  return nullptr;
 }
 
 // The three numbers of "major.minor.patch", if it is a valid version string.
@@ -249,35 +190,44 @@ bool SplitVersion(const std::string& text, unsigned& major, unsigned& minor, uns
 
 // ---- Parsers.
 
+namespace {
+
+bool ParseGraph(unsigned code, const std::string& typeString, unsigned short& version, unsigned& bits,
+                unsigned& minimum, unsigned& maximum, unsigned& atomType, unsigned& bondType) {
+  return ParseGraphTypeString(*KvFindFPKind(code), typeString, version, bits, minimum, maximum, atomType, bondType);
+}
+
+bool ParseUnhashed(unsigned code, const std::string& typeString, unsigned short& version, unsigned& minimum,
+                   unsigned& maximum, unsigned& atomType, unsigned& bondType) {
+  unsigned bits = 0;
+  return ParseGraph(code, typeString, version, bits, minimum, maximum, atomType, bondType);
+}
+
+}  // namespace
+
 bool KvGetPathFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& bits, unsigned& minimum,
                            unsigned& maximum, unsigned& atomType, unsigned& bondType) {
-  return ParseGraphTypeString(kPathGrammar, typeString, version, bits, minimum, maximum, atomType, bondType);
+  return ParseGraph(KvFPType::Path, typeString, version, bits, minimum, maximum, atomType, bondType);
 }
 bool KvGetTreeFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& bits, unsigned& minimum,
                            unsigned& maximum, unsigned& atomType, unsigned& bondType) {
-  return ParseGraphTypeString(kTreeGrammar, typeString, version, bits, minimum, maximum, atomType, bondType);
+  return ParseGraph(KvFPType::Tree, typeString, version, bits, minimum, maximum, atomType, bondType);
 }
 bool KvGetCircularFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& bits,
                                unsigned& minimum, unsigned& maximum, unsigned& atomType, unsigned& bondType) {
-  return ParseGraphTypeString(kCircularGrammar, typeString, version, bits, minimum, maximum, atomType, bondType);
+  return ParseGraph(KvFPType::Circular, typeString, version, bits, minimum, maximum, atomType, bondType);
 }
 bool KvGetUnhashedPathFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& minimum,
                                    unsigned& maximum, unsigned& atomType, unsigned& bondType) {
-  unsigned bits = 0;
-  return ParseGraphTypeString(kUnhashedPathGrammar, typeString, version, bits, minimum, maximum, atomType,
-                              bondType);
+  return ParseUnhashed(KvFPType::UnhashedPath, typeString, version, minimum, maximum, atomType, bondType);
 }
 bool KvGetUnhashedTreeFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& minimum,
                                    unsigned& maximum, unsigned& atomType, unsigned& bondType) {
-  unsigned bits = 0;
-  return ParseGraphTypeString(kUnhashedTreeGrammar, typeString, version, bits, minimum, maximum, atomType,
-                              bondType);
+  return ParseUnhashed(KvFPType::UnhashedTree, typeString, version, minimum, maximum, atomType, bondType);
 }
 bool KvGetUnhashedCircularFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& minimum,
                                        unsigned& maximum, unsigned& atomType, unsigned& bondType) {
-  unsigned bits = 0;
-  return ParseGraphTypeString(kUnhashedCircularGrammar, typeString, version, bits, minimum, maximum, atomType,
-                              bondType);
+  return ParseUnhashed(KvFPType::UnhashedCircular, typeString, version, minimum, maximum, atomType, bondType);
 }
 bool KvGetMACCS166FPTypeParams(const std::string& typeString, unsigned short& version) {
   return ParseVersionTypeString(KvGetMACCS166FPStringPrefix(), typeString, version);
@@ -287,41 +237,19 @@ bool KvGetLingoFPTypeParams(const std::string& typeString, unsigned short& versi
 }
 
 unsigned KvGetFPTypeFromString(const std::string& typeString) {
-  // Order matters only in principle: no prefix is a prefix of another one.
-  static constexpr std::pair<std::string_view, unsigned> kPrefixes[] = {
-      {"MACCS166", KvFPType::MACCS166},     {"Lingo", KvFPType::Lingo},
-      {"Path", KvFPType::Path},             {"Circular", KvFPType::Circular},
-      {"Tree", KvFPType::Tree},             {"UHPath", KvFPType::UnhashedPath},
-      {"UHCircular", KvFPType::UnhashedCircular}, {"UHTree", KvFPType::UnhashedTree},
-  };
-  const std::string_view text(typeString);
-  for (const auto& [prefix, kind] : kPrefixes)
-    if (text.substr(0, prefix.size()) == prefix) return kind;
-  return 0;
+  const KvFPKind* kind = KindOfString(typeString);
+  return kind != nullptr ? kind->code : 0;
 }
 
 // ---- Versions.
 
-unsigned short KvGetFingerPrintVersion(unsigned kind) {
-  switch (kind) {
-    case KvFPType::MACCS166:
-      return KvMACCS166FPVersion;
-    case KvFPType::Path:
-    case KvFPType::Lingo:
-    case KvFPType::Circular:
-    case KvFPType::Tree:
-    case KvFPType::UnhashedPath:
-    case KvFPType::UnhashedCircular:
-    case KvFPType::UnhashedTree:
-      return KvGraphFPVersion;
-    case KvFPType::LegacyMACCS166:
-    case KvFPType::LegacyPath:
-    case KvFPType::LegacyLingo:
-      return 0;
-    default:
-      Throw().Warning("%s : unknown fingerprint type!", "KvGetFingerPrintVersion");
-      return 0;
+unsigned short KvGetFingerPrintVersion(unsigned code) {
+  for (const KvFPKind& kind : KvGetFPKinds()) {
+    if (kind.code == code) return kind.version;
+    if (kind.legacyCode != 0 && kind.legacyCode == code) return 0;
   }
+  Throw().Warning("%s : unknown fingerprint type!", "KvGetFingerPrintVersion");
+  return 0;
 }
 
 unsigned short KvGetFingerPrintVersion(const std::string& versionString) {
@@ -337,102 +265,72 @@ bool KvIsValidFingerPrintVersion(const std::string& versionString) {
 
 // ---- Default and VS types.
 
-const KvFPTypeBase* KvGetFPType(unsigned kind, bool vs, unsigned vsVersion) {
+const KvFPTypeBase* KvGetFPType(unsigned code, bool vs, unsigned vsVersion) {
   if (vsVersion == 0) vsVersion = 2;
   if (vs && vsVersion > 2) {
     Throw().Warning("KvGetFPType() unknown VS fingerprint version");
     return nullptr;
   }
-  const unsigned short version = KvGetFingerPrintVersion(kind);
-  switch (kind) {
-    case KvFPType::Path:
-      if (vs) return KvGetVSFPType(kind, vsVersion);
-      return KvGetPathFPType(version, 4096, 0, 5, KvFPAtomType::DefaultPathAtom, KvFPBondType::DefaultPathBond);
-    case KvFPType::Tree:
-      if (vs) return KvGetVSFPType(kind, vsVersion);
-      return KvGetTreeFPType(version, 4096, 0, 4, KvFPAtomType::DefaultTreeAtom, KvFPBondType::DefaultTreeBond);
-    case KvFPType::Circular:
-      if (vs) return KvGetVSFPType(kind, vsVersion);
-      return KvGetCircularFPType(version, 4096, 0, 5, KvFPAtomType::DefaultCircularAtom,
-                                 KvFPBondType::DefaultCircularBond);
-    case KvFPType::UnhashedPath:
-      return KvGetUnhashedPathFPType(version, 0, 5, KvFPAtomType::DefaultPathAtom, KvFPBondType::DefaultPathBond);
-    case KvFPType::UnhashedCircular:
-      return KvGetUnhashedCircularFPType(version, 0, 5, KvFPAtomType::DefaultCircularAtom,
-                                         KvFPBondType::DefaultCircularBond);
-    case KvFPType::UnhashedTree:
-      return KvGetUnhashedTreeFPType(version, 0, 4, KvFPAtomType::DefaultTreeAtom, KvFPBondType::DefaultTreeBond);
-    case KvFPType::MACCS166:
-      return KvGetMACCS166FPType(version);
-    case KvFPType::Lingo:
-      return KvGetLingoFPType(version);
-    default:
-      Throw().Warning("KvGetFPType() unknown fingerprint type");
-      return nullptr;
+  const unsigned short version = KvGetFingerPrintVersion(code);  // warns about an unknown code
+  const KvFPKind* kind = KvFindFPKind(code);
+  if (kind == nullptr) {
+    Throw().Warning("KvGetFPType() unknown fingerprint type");
+    return nullptr;
   }
+  if (vs && kind->hasVS) return KvGetVSFPType(code, vsVersion);
+  return kind->intern(version, kind->defaults);
 }
 
-const KvFPTypeBase* KvGetVSFPType(unsigned kind, unsigned vsVersion) {
-  using namespace KvFPAtomType;
+const KvFPTypeBase* KvGetVSFPType(unsigned code, unsigned vsVersion) {
   if (vsVersion == 0) vsVersion = 2;
   if (vsVersion != 1 && vsVersion != 2) {
     Throw().Warning("KvGetVSFPType() unknown VS fingerprint version");
     return nullptr;
   }
-  switch (kind) {
-    case KvFPType::Path:
-      return KvGetPathFPType(KvGraphFPVersion, 4096, 0, 5, AtmNum | Arom | Chiral | HvyDeg | EqHalo,
-                             KvFPBondType::Order | KvFPBondType::Chiral);
-    case KvFPType::Circular:
-      return KvGetCircularFPType(KvGraphFPVersion, 4096, 0, 5,
-                                 vsVersion == 1 ? (AtmNum | Arom | Chiral | EqHalo | HCount)
-                                                : (AtmNum | Arom | Chiral | EqHalo),
-                                 KvFPBondType::Order);
-    case KvFPType::Tree:
-      return KvGetTreeFPType(KvGraphFPVersion, 4096, 0, 4, AtmNum | Arom | Chiral | HvyDeg, KvFPBondType::Order);
-    default:
-      Throw().Warning("KvGetVSFPType: no VS fingerprint type defined for requested fingerprint type: %d",
-                      static_cast<int>(kind));
-      return nullptr;
+  const KvFPKind* kind = KvFindFPKind(code);
+  if (kind == nullptr || !kind->hasVS) {
+    Throw().Warning("KvGetVSFPType: no VS fingerprint type defined for requested fingerprint type: %d",
+                    static_cast<int>(code));
+    return nullptr;
   }
+  return kind->intern(kind->version, kind->vs[vsVersion - 1]);
 }
 
 // ---- String-level queries.
 
 const KvFPTypeBase* KvGetFPType(const std::string& typeString) {
-  const unsigned kind = KvGetFPTypeFromString(typeString);
-  if (kind == 0) return nullptr;
+  const KvFPKind* kind = KindOfString(typeString);
+  if (kind == nullptr) return nullptr;
   ParsedType parsed;
-  const bool versionOnly = kind == KvFPType::MACCS166 || kind == KvFPType::Lingo;
-  if (!ParseAny(kind, typeString, parsed)) {
-    if (!versionOnly) Throw().Warning("KvGetFPType() invalid fingerprint type string");
+  if (!ParseAny(*kind, typeString, parsed)) {
+    if (kind->IsGraph()) Throw().Warning("KvGetFPType() invalid fingerprint type string");
     return nullptr;
   }
-  if (parsed.version != KvGetFingerPrintVersion(kind)) {
-    if (versionOnly)
-      Throw().Error("KvGetFPType() fingerprint type with old version number");
-    else
+  if (parsed.version != kind->version) {
+    if (kind->IsGraph())
       Throw().Warning("KvGetFPType() fingerprint type with old version number");
+    else
+      Throw().Error("KvGetFPType() fingerprint type with old version number");
     return nullptr;
   }
-  return InternParsed(kind, parsed);
+  return kind->intern(parsed.version, parsed.params);
 }
 
 bool KvIsValidFPTypeString(const std::string& typeString) {
-  const unsigned kind = KvGetFPTypeFromString(typeString);
-  if (kind == 0) return false;
+  const KvFPKind* kind = KindOfString(typeString);
+  if (kind == nullptr) return false;
   ParsedType parsed;
-  if (!ParseAny(kind, typeString, parsed)) return false;
-  if (parsed.version != KvGetFingerPrintVersion(kind))
+  if (!ParseAny(*kind, typeString, parsed)) return false;
+  if (parsed.version != kind->version)
     Throw().Warning("KvIsValidFPTypeString() fingerprint type with old version number");
   return true;
 }
 
 unsigned short KvGetFPTypeVersion(const std::string& typeString) {
-  const unsigned kind = KvGetFPTypeFromString(typeString);
-  if (kind == 0 || IsUnhashedKind(kind)) return 0;
+  const KvFPKind* kind = KindOfString(typeString);
+  if (kind == nullptr || kind->layout == KvFPParamLayout::Unhashed) return 0;
   ParsedType parsed;
-  return ParseAny(kind, typeString, parsed) ? parsed.version : 0;
+  return ParseAny(*kind, typeString, parsed) ? parsed.version : 0;
 }
 
 // ---- KvFPTypeParams, names and sizes.
@@ -444,35 +342,24 @@ KvFPTypeParams::KvFPTypeParams(const KvFPTypeBase* type) {
 }
 
 void KvFPTypeParams::Parse(const std::string& typeString) {
-  kind_ = KvGetFPTypeFromString(typeString);
-  if (kind_ < KvFPType::MACCS166 || kind_ > KvFPType::Tree) return;
+  const KvFPKind* kind = KindOfString(typeString);
+  if (kind == nullptr) return;
+  kind_ = kind->code;
+  // The unhashed kinds are named but not parsed here.
+  if (kind->layout == KvFPParamLayout::Unhashed) return;
   ParsedType parsed;
-  valid_ = ParseAny(kind_, typeString, parsed);
+  valid_ = ParseAny(*kind, typeString, parsed);
   version_ = parsed.version;
-  bits_ = kind_ == KvFPType::MACCS166 ? 166 : parsed.bits;
-  minimum_ = parsed.minimum;
-  maximum_ = parsed.maximum;
-  atomTypes_ = parsed.atomType;
-  bondTypes_ = parsed.bondType;
+  bits_ = kind->fixedBits != 0 ? kind->fixedBits : parsed.params.bits;
+  minimum_ = parsed.params.minimum;
+  maximum_ = parsed.params.maximum;
+  atomTypes_ = parsed.params.atomTypes;
+  bondTypes_ = parsed.params.bondTypes;
 }
 
 std::string KvGetFingerPrintName(const KvFPTypeBase* type) {
   const KvFPTypeParams params(type);
-  if (!params.IsValid()) return "UNKNOWN";
-  switch (params.GetFPType()) {
-    case KvFPType::MACCS166:
-      return KvGetMACCS166FPStringPrefix();
-    case KvFPType::Path:
-      return KvGetPathFPStringPrefix();
-    case KvFPType::Lingo:
-      return KvGetLingoFPStringPrefix();
-    case KvFPType::Circular:
-      return KvGetCircularFPStringPrefix();
-    case KvFPType::Tree:
-      return KvGetTreeFPStringPrefix();
-    default:
-      return "UNKNOWN";
-  }
+  return params.IsValid() ? KvFindFPKind(params.GetFPType())->prefix : "UNKNOWN";
 }
 
 unsigned KvGetFingerPrintSize(const KvFPTypeBase* type) {

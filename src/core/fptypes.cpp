@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "core/fptype_internal.h"
-#include "kvsystem/error.h"
+#include "varnex/fpkinds.h"
 #include "varnex/fptype_flags.h"
 #include "varnex/fptypes.h"
 
@@ -13,11 +13,6 @@ namespace {
 
 using FPTypeDetail::KvFPTypeRegistry;
 using GraphKey = std::pair<unsigned short, std::uint64_t>;
-
-// Fields a graph parameter word may use: bits 0-39 always, 44-59 (the size)
-// only for hashed kinds. Everything else must stay clear.
-constexpr std::uint64_t kHashedWordMask = 0x0FFFF0FFFFFFFFFFull;
-constexpr std::uint64_t kUnhashedWordMask = 0x000000FFFFFFFFFFull;
 
 // One registry per kind. Function-local statics, so that a lookup made from
 // another translation unit's static initialiser still finds its registry.
@@ -41,29 +36,27 @@ const KvFPTypeBase* InternVersion(unsigned short version) {
   return VersionRegistry<Type>().Get(version, [&] { return new Type(version); });
 }
 
-// Writes a graph type string. `hashed` kinds write "size"; `distanceKey` is
-// "bonds" or "radius". Stray bits outside the fields are reported with
-// `strayMessage` and left out of the text.
-std::string WriteGraphTypeString(const char* prefix, bool hashed, const char* distanceKey, unsigned short version,
-                                 std::uint64_t word, const char* strayMessage) {
-  const std::uint64_t mask = hashed ? kHashedWordMask : kUnhashedWordMask;
-  if ((word & ~mask) != 0) KvSystem::KvThrow()->Warning("%s", strayMessage);
-  word &= mask;
+// Writes the type string of a graph type ("size" only for hashed kinds). Stray
+// bits outside the kind's fields are reported and left out of the text.
+std::string WriteGraphTypeString(const KvFPGraphTypeBase& type) {
+  const KvFPKind& kind = *KvFindFPKind(type.GetFPType());
+  KvReportStrayParameterBits(type);
+  const std::uint64_t word = type.GetParameterWord() & kind.wordMask;
   const unsigned maximum = static_cast<unsigned>(word & 0xFF);
   const unsigned minimum = static_cast<unsigned>((word >> 8) & 0xFF);
   const unsigned bondType = static_cast<unsigned>((word >> 16) & 0xFF);
   const unsigned atomType = static_cast<unsigned>((word >> 24) & 0xFFFF);
   const unsigned bits = static_cast<unsigned>((word >> 44) & 0xFFFF);
 
-  std::string text = prefix;
+  std::string text = kind.prefix;
   text += ",ver=";
-  text += KvGetFingerPrintVersionString(version);
-  if (hashed) {
+  text += type.GetFPVersionString();
+  if (kind.layout == KvFPParamLayout::Hashed) {
     text += ",size=";
     text += std::to_string(bits);
   }
   text += ',';
-  text += distanceKey;
+  text += kind.distanceKey;
   text += '=';
   text += std::to_string(minimum);
   text += '-';
@@ -75,15 +68,23 @@ std::string WriteGraphTypeString(const char* prefix, bool hashed, const char* di
   return text;
 }
 
-std::string WriteVersionTypeString(const char* prefix, unsigned short version) {
-  return std::string(prefix) + ",ver=" + KvGetFingerPrintVersionString(version);
+std::string WriteVersionTypeString(unsigned code, unsigned short version) {
+  return std::string(KvFindFPKind(code)->prefix) + ",ver=" + KvGetFingerPrintVersionString(version);
 }
+
+const char* PrefixOf(unsigned code) { return KvFindFPKind(code)->prefix; }
 
 }  // namespace
 
 KvFPTypeBase::~KvFPTypeBase() = default;
 
 std::string KvFPTypeBase::GetFPVersionString() const { return KvGetFingerPrintVersionString(version_); }
+
+unsigned KvFPTypeBase::GetNumBits() const {
+  if (const auto* graph = dynamic_cast<const KvFPGraphTypeBase*>(this)) return graph->GetNumBits();
+  const KvFPKind* kind = KvFindFPKind(GetFPType());
+  return kind != nullptr ? kind->fixedBits : 0;
+}
 
 std::string KvGetFingerPrintVersionString(unsigned short version) {
   char text[24];
@@ -96,60 +97,54 @@ std::string KvGetFingerPrintVersionString(unsigned short version) {
 
 unsigned KvFPPathType::GetFPType() const { return KvFPType::Path; }
 std::string KvFPPathType::GetFPTypeString() const {
-  return WriteGraphTypeString(KvGetPathFPStringPrefix(), true, "bonds", GetFPVersion(), GetParameterWord(),
-                              "Unrecognised data in KvFPPathType!");
+  return WriteGraphTypeString(*this);
 }
 
 unsigned KvFPTreeType::GetFPType() const { return KvFPType::Tree; }
 std::string KvFPTreeType::GetFPTypeString() const {
-  return WriteGraphTypeString(KvGetTreeFPStringPrefix(), true, "bonds", GetFPVersion(), GetParameterWord(),
-                              "Unrecognised data in KvFPTreeType!");
+  return WriteGraphTypeString(*this);
 }
 
 unsigned KvFPCircularType::GetFPType() const { return KvFPType::Circular; }
 std::string KvFPCircularType::GetFPTypeString() const {
-  return WriteGraphTypeString(KvGetCircularFPStringPrefix(), true, "radius", GetFPVersion(), GetParameterWord(),
-                              "Unrecognised data in KvFPCircularType!");
+  return WriteGraphTypeString(*this);
 }
 
 unsigned KvFPUnhashedPathType::GetFPType() const { return KvFPType::UnhashedPath; }
 std::string KvFPUnhashedPathType::GetFPTypeString() const {
-  return WriteGraphTypeString(KvGetUnhashedPathFPStringPrefix(), false, "bonds", GetFPVersion(), GetParameterWord(),
-                              "Unrecognised data!");
+  return WriteGraphTypeString(*this);
 }
 
 unsigned KvFPUnhashedTreeType::GetFPType() const { return KvFPType::UnhashedTree; }
 std::string KvFPUnhashedTreeType::GetFPTypeString() const {
-  return WriteGraphTypeString(KvGetUnhashedTreeFPStringPrefix(), false, "bonds", GetFPVersion(), GetParameterWord(),
-                              "Unrecognised data!");
+  return WriteGraphTypeString(*this);
 }
 
 unsigned KvFPUnhashedCircularType::GetFPType() const { return KvFPType::UnhashedCircular; }
 std::string KvFPUnhashedCircularType::GetFPTypeString() const {
-  return WriteGraphTypeString(KvGetUnhashedCircularFPStringPrefix(), false, "radius", GetFPVersion(),
-                              GetParameterWord(), "Unrecognised data!");
+  return WriteGraphTypeString(*this);
 }
 
 unsigned KvFPMACCS166Type::GetFPType() const { return KvFPType::MACCS166; }
 std::string KvFPMACCS166Type::GetFPTypeString() const {
-  return WriteVersionTypeString(KvGetMACCS166FPStringPrefix(), GetFPVersion());
+  return WriteVersionTypeString(GetFPType(), GetFPVersion());
 }
 
 unsigned KvFPLingoType::GetFPType() const { return KvFPType::Lingo; }
 std::string KvFPLingoType::GetFPTypeString() const {
-  return WriteVersionTypeString(KvGetLingoFPStringPrefix(), GetFPVersion());
+  return WriteVersionTypeString(GetFPType(), GetFPVersion());
 }
 
 // ---- Prefixes.
 
-const char* KvGetPathFPStringPrefix() { return "Path"; }
-const char* KvGetTreeFPStringPrefix() { return "Tree"; }
-const char* KvGetCircularFPStringPrefix() { return "Circular"; }
-const char* KvGetUnhashedPathFPStringPrefix() { return "UHPath"; }
-const char* KvGetUnhashedTreeFPStringPrefix() { return "UHTree"; }
-const char* KvGetUnhashedCircularFPStringPrefix() { return "UHCircular"; }
-const char* KvGetMACCS166FPStringPrefix() { return "MACCS166"; }
-const char* KvGetLingoFPStringPrefix() { return "Lingo"; }
+const char* KvGetPathFPStringPrefix() { return PrefixOf(KvFPType::Path); }
+const char* KvGetTreeFPStringPrefix() { return PrefixOf(KvFPType::Tree); }
+const char* KvGetCircularFPStringPrefix() { return PrefixOf(KvFPType::Circular); }
+const char* KvGetUnhashedPathFPStringPrefix() { return PrefixOf(KvFPType::UnhashedPath); }
+const char* KvGetUnhashedTreeFPStringPrefix() { return PrefixOf(KvFPType::UnhashedTree); }
+const char* KvGetUnhashedCircularFPStringPrefix() { return PrefixOf(KvFPType::UnhashedCircular); }
+const char* KvGetMACCS166FPStringPrefix() { return PrefixOf(KvFPType::MACCS166); }
+const char* KvGetLingoFPStringPrefix() { return PrefixOf(KvFPType::Lingo); }
 
 // ---- Creation.
 

@@ -7,6 +7,7 @@
 
 #include "database/fpdatabase_impl.h"
 #include "kvsystem/error.h"
+#include "varnex/fpkinds.h"
 #include "varnex/generation.h"
 
 namespace Varnex {
@@ -15,27 +16,9 @@ namespace {
 constexpr unsigned int kNoIndex = 0xFFFFFFFFu;
 
 // The default type of a kind at its current version; null for other kinds.
-const KvFPTypeBase* DefaultType(unsigned int kind) {
-  switch (kind) {
-    case KvFPType::Path:
-      return KvGetPathFPType(KvGetFingerPrintVersion(kind), 4096, 0, 5, 191, 3);
-    case KvFPType::Tree:
-      return KvGetTreeFPType(KvGetFingerPrintVersion(kind), 4096, 0, 4, 63, 1);
-    case KvFPType::Circular:
-      return KvGetCircularFPType(KvGetFingerPrintVersion(kind), 4096, 0, 5, 4239, 1);
-    case KvFPType::MACCS166:
-      return KvGetMACCS166FPType(KvGetFingerPrintVersion(kind));
-    case KvFPType::Lingo:
-      return KvGetLingoFPType(KvGetFingerPrintVersion(kind));
-    case KvFPType::UnhashedPath:
-      return KvGetUnhashedPathFPType(KvGetFingerPrintVersion(kind), 0, 5, 191, 3);
-    case KvFPType::UnhashedCircular:
-      return KvGetUnhashedCircularFPType(KvGetFingerPrintVersion(kind), 0, 5, 4239, 1);
-    case KvFPType::UnhashedTree:
-      return KvGetUnhashedTreeFPType(KvGetFingerPrintVersion(kind), 0, 4, 63, 1);
-    default:
-      return nullptr;
-  }
+const KvFPTypeBase* DefaultType(unsigned int code) {
+  const KvFPKind* kind = KvFindFPKind(code);
+  return kind != nullptr ? kind->DefaultType() : nullptr;
 }
 
 std::unique_ptr<KvFPDatabaseImplBase> MakeImplOrReport(const KvFPTypeBase* type) {
@@ -60,21 +43,12 @@ KvSystem::KvIterBase<KvSimScore>* Guarded(const char* operation, Query&& query) 
 
 std::unique_ptr<KvFPDatabaseImplBase> KvMakeFPDatabaseImpl(const KvFPTypeBase* type) {
   if (type == nullptr) return nullptr;
-  switch (type->GetFPType()) {
-    case KvFPType::MACCS166:
-    case KvFPType::Path:
-    case KvFPType::Circular:
-    case KvFPType::Tree:
-      return std::make_unique<KvFPDatabaseImplStd>(type);
-    case KvFPType::Lingo:
-      return std::make_unique<KvFPDatabaseImplLingo>(type);
-    case KvFPType::UnhashedPath:
-    case KvFPType::UnhashedCircular:
-    case KvFPType::UnhashedTree:
-      return std::make_unique<KvFPDatabaseImplUnhashed>(type);
-    default:
-      return nullptr;
-  }
+  const KvFPKind* kind = KvFindFPKind(type->GetFPType());
+  if (kind == nullptr) return nullptr;
+  // Lingo and unhashed fingerprints hold text, compared as texts.
+  if (kind->code == KvFPType::Lingo) return std::make_unique<KvFPDatabaseImplLingo>(type);
+  if (kind->layout == KvFPParamLayout::Unhashed) return std::make_unique<KvFPDatabaseImplUnhashed>(type);
+  return std::make_unique<KvFPDatabaseImplStd>(type);
 }
 
 bool KvFPDatabaseImplBase::CheckQueryType(const KvFingerPrint& query, const char* message) const {

@@ -34,7 +34,7 @@ struct CreationJob {
       : mols(molecules),
         type(fpType),
         count(molecules.GetMaxMolIdx()),
-        words(KvGetFingerPrintSize(fpType) / 64),
+        words(fpType->GetNumBits() / 64),
         file(output),
         tracer(progress),
         caller(name) {}

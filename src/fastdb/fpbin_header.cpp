@@ -41,7 +41,7 @@ std::string KvWriteFastFPDatabaseHeaderBlob(const KvFastFPDatabaseParams& params
   blob += '\n';
   // Padding with zeros or cutting; text past byte 784 is then overwritten.
   blob.resize(KvFastFPHeaderSize, '\0');
-  const std::uint64_t words = KvGetFingerPrintSize(type) / 64;
+  const std::uint64_t words = type != nullptr ? type->GetNumBits() / 64 : 0;
   KvStoreLE64(reinterpret_cast<std::uint8_t*>(blob.data()) + KvFastFPHeaderWordsOffset, words);
   KvStoreLE64(reinterpret_cast<std::uint8_t*>(blob.data()) + KvFastFPHeaderCountOffset, params.NumFingerPrints());
   return blob;

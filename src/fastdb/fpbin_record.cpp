@@ -40,7 +40,7 @@ std::string KvWriteFastFingerPrintBlob(std::uint64_t index, const KvFingerPrint&
 }
 
 std::uint64_t KvGetFPDatabaseFileSize(std::uint64_t n, const KvFPTypeBase* type) {
-  const std::uint64_t words = KvGetFingerPrintSize(type) / 64;
+  const std::uint64_t words = type != nullptr ? type->GetNumBits() / 64 : 0;
   return KvFastFPRecordOffset(n, words);
 }
 

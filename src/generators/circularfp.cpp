@@ -11,25 +11,27 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
-#include <optional>
 
 #include "generators/canonical_string.h"
 #include "generators/feature_records.h"
-#include "generators/modulus.h"
-#include "generators/param_repair.h"
+#include "generators/graph_driver.h"
 #include "generators/subgraph_hash.h"
-#include "generators/working_mol.h"
 #include "kvsystem/error.h"
-#include "varnex/preparation.h"
-#include "varnex/typing.h"
 
 namespace Varnex {
 namespace {
 
-constexpr unsigned kDefaultBits = 4096;
-constexpr unsigned kDefaultMinRadius = 0;
-constexpr unsigned kDefaultMaxRadius = 5;
 constexpr unsigned kMaxGeneratorRadius = 10;
+
+constexpr KvGraphGenerator kCircularGenerator{
+    KvFPType::Circular,
+    "KvMakeCircularFP()",
+    kMaxGeneratorRadius,
+    false,
+    {"%s : invalid bit vector size %d for circular fingerprint (default %d is used)",
+     "%s : invalid min radius %d for circular fingerprint (default %d is used)",
+     "%s : invalid max radius %d for circular fingerprint (default %d is used)",
+     "%s : invalid min radius %d > max radius %d for circular fingerprint (minradius = maxradius is used)"}};
 
 struct CircularScratch {
   KvHeavyNeighbourTable table;
@@ -178,81 +180,31 @@ unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMo
 }
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
-  return KvMakeCircularFP(fp, mol, kDefaultBits, kDefaultMinRadius, kDefaultMaxRadius,
-                          KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond);
+  const KvFPGraphParams& d = KvFindFPKind(KvFPType::Circular)->defaults;
+  return KvMakeCircularFP(fp, mol, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
 }
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  const auto* circularType = dynamic_cast<const KvFPCircularType*>(type);
-  if (circularType == nullptr || circularType->GetFPType() != KvFPType::Circular) {
+  KvFPGraphParams p;
+  if (!KvGraphParamsOf(type, KvFPType::Circular, p)) {
     KvSystem::KvThrow()->Warning("%s : invalid circular fingerprint type", "KvMakeCircularFP");
     return false;
   }
-  // Bits outside the packed fields: 40-43 and 60-63.
-  constexpr std::uint64_t kStrayBits = (UINT64_C(0xF) << 40) | (UINT64_C(0xF) << 60);
-  if (circularType->GetParameterWord() & kStrayBits)
-    KvSystem::KvThrow()->Warning("Unrecognised data in KvFPCircularType!");
-  return KvMakeCircularFP(fp, mol, circularType->GetNumBits(), circularType->GetMinDistance(),
-                          circularType->GetMaxDistance(), circularType->GetAtomTypes(), circularType->GetBondTypes());
+  return KvMakeCircularFP(fp, mol, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
 }
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minRadius,
                       unsigned maxRadius, unsigned atomFlags, unsigned bondFlags) {
-  static constexpr const char* kName = "KvMakeCircularFP()";
-  try {
-    if (!mol.IsValid()) {
-      fp.SetFPTypeBase(nullptr);
-      return false;
-    }
-    KvGraphParams params{bits, minRadius, maxRadius, atomFlags, bondFlags};
-    KvRepairGraphParams(kName, params,
-                        {kDefaultBits, kDefaultMinRadius, kDefaultMaxRadius, kMaxGeneratorRadius,
-                         KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond},
-                        {"%s : invalid bit vector size %d for circular fingerprint (default %d is used)",
-                         "%s : invalid min radius %d for circular fingerprint (default %d is used)",
-                         "%s : invalid max radius %d for circular fingerprint (default %d is used)",
-                         "%s : invalid min radius %d > max radius %d for circular fingerprint (minradius = "
-                         "maxradius is used)"});
-    bits = params.bits;
-    minRadius = params.min;
-    maxRadius = params.max;
-    atomFlags = params.atomFlags;
-    bondFlags = params.bondFlags;
-
-    fp.SetSize(bits);
-    fp.ClearBits();
-    const KvFPTypeBase* type =
-        KvGetCircularFPType(KvGraphFPVersion, bits, minRadius, maxRadius, atomFlags, bondFlags);
-
-    // A molecule already in the prepared state is read directly (typing then
-    // runs no perception on it, hence the const_cast); otherwise a copy.
-    std::optional<KvChem::KvGraphMol> copy;
-    KvChem::KvMolBase* work = const_cast<KvChem::KvMolBase*>(&mol);
-    if (!KvIsReadyForTyping(mol, atomFlags, bondFlags)) {
-      copy.emplace(mol);
-      KvPrepareForFingerprinting(*copy, KvFPType::Circular);
-      work = &*copy;
-    }
-    if (work->NumAtoms() > 0) {
-      thread_local std::vector<unsigned> atomTypes;
-      thread_local std::vector<unsigned> bondTypes;
-      KvGetFingerprintAtomTypes(atomTypes, bondTypes, *work, atomFlags, bondFlags);
-      CircularScratch& s = ThreadScratch();
-      if (!Prepare(kName, s, *work, atomTypes, bondTypes)) return false;
-      const KvFastModulus modulus(KvGetBitModulus(bits));
-      std::uint8_t* out = fp.GetBytesMutable();
-      GenerateNumericIds(s, *work, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
-                         [out, modulus](std::uint32_t id, const unsigned*, unsigned) {
-                           const std::uint32_t bit = modulus(id);
-                           out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));
-                         });
-    }
-    fp.SetFPTypeBase(type);
-    return true;
-  } catch (const std::exception& e) {
-    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
-    return false;
-  }
+  return KvMakeGraphFP(kCircularGenerator, fp, mol, {bits, minRadius, maxRadius, atomFlags, bondFlags},
+                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
+                          const std::vector<unsigned>& bondTypes, const KvFPGraphParams& params, auto& setBit) {
+                         CircularScratch& s = ThreadScratch();
+                         if (!Prepare(kCircularGenerator.name, s, work, atomTypes, bondTypes)) return false;
+                         GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), params.minimum,
+                                            params.maximum,
+                                            [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
+                         return true;
+                       });
 }
 
 }  // namespace Varnex

@@ -15,21 +15,24 @@
 #include <utility>
 
 #include "generators/feature_records.h"
-#include "generators/modulus.h"
-#include "generators/param_repair.h"
+#include "generators/graph_driver.h"
 #include "generators/scratch.h"
-#include "kvchem/perception.h"
 #include "kvsystem/error.h"
-#include "varnex/preparation.h"
-#include "varnex/typing.h"
 
 namespace Varnex {
 namespace {
 
-constexpr unsigned kDefaultBits = 4096;
-constexpr unsigned kDefaultMinBonds = 0;
-constexpr unsigned kDefaultMaxBonds = 5;
 constexpr unsigned kMaxGeneratorBonds = 20;
+
+constexpr KvGraphGenerator kPathGenerator{
+    KvFPType::Path,
+    "KvMakePathFP()",
+    kMaxGeneratorBonds,
+    true,
+    {"%s : invalid bit vector size %d for path fingerprint (default %d is used)!",
+     "%s : invalid min bonds %d for path fingerprint (default %d is used)!",
+     "%s : invalid max bonds %d for path fingerprint (default %d is used)!",
+     "%s : invalid min bonds %d > max bonds %d for path fingerprint (minbonds = maxbonds is used)!"}};
 
 // Position weights: the atom at position k of a path is weighted by entry
 // 2k + 1, the bond leading into it by entry 2k.
@@ -331,78 +334,33 @@ unsigned KvPathIdGeneratorStack(std::vector<std::string>& ids, const KvChem::KvM
 }
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
-  return KvMakePathFP(fp, mol, kDefaultBits, kDefaultMinBonds, kDefaultMaxBonds, KvFPAtomType::DefaultPathAtom,
-                      KvFPBondType::DefaultPathBond);
+  const KvFPGraphParams& d = KvFindFPKind(KvFPType::Path)->defaults;
+  return KvMakePathFP(fp, mol, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
 }
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  const auto* pathType = dynamic_cast<const KvFPPathType*>(type);
-  if (pathType == nullptr || pathType->GetFPType() != KvFPType::Path) {
+  KvFPGraphParams p;
+  if (!KvGraphParamsOf(type, KvFPType::Path, p)) {
     KvSystem::KvThrow()->Warning("%s : invalid path fingerprint type!", "KvMakePathFP");
     return false;
   }
-  // Bits outside the packed fields: 40-43 and 60-63.
-  constexpr std::uint64_t kStrayBits = (UINT64_C(0xF) << 40) | (UINT64_C(0xF) << 60);
-  if (pathType->GetParameterWord() & kStrayBits) KvSystem::KvThrow()->Warning("Unrecognised data in KvFPPathType!");
-  return KvMakePathFP(fp, mol, pathType->GetNumBits(), pathType->GetMinDistance(), pathType->GetMaxDistance(),
-                      pathType->GetAtomTypes(), pathType->GetBondTypes());
+  return KvMakePathFP(fp, mol, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
 }
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds,
                   unsigned maxBonds, unsigned atomFlags, unsigned bondFlags) {
-  static constexpr const char* kName = "KvMakePathFP()";
-  try {
-    if (!mol.IsValid()) {
-      fp.SetFPTypeBase(nullptr);
-      return false;
-    }
-    KvGraphParams params{bits, minBonds, maxBonds, atomFlags, bondFlags};
-    KvRepairGraphParams(kName, params,
-                        {kDefaultBits, kDefaultMinBonds, kDefaultMaxBonds, kMaxGeneratorBonds,
-                         KvFPAtomType::DefaultPathAtom, KvFPBondType::DefaultPathBond},
-                        {"%s : invalid bit vector size %d for path fingerprint (default %d is used)!",
-                         "%s : invalid min bonds %d for path fingerprint (default %d is used)!",
-                         "%s : invalid max bonds %d for path fingerprint (default %d is used)!",
-                         "%s : invalid min bonds %d > max bonds %d for path fingerprint (minbonds = maxbonds is "
-                         "used)!"});
-    bits = params.bits;
-    minBonds = params.min;
-    maxBonds = params.max;
-    atomFlags = params.atomFlags;
-    bondFlags = params.bondFlags;
-
-    fp.SetSize(bits);
-    fp.ClearBits();
-
-    KvChem::KvGraphMol copy(mol);
-    KvPrepareForFingerprinting(copy, KvFPType::Path);
-    if (copy.NumAtoms() > 0) {
-      if (maxBonds > 3 && mol.NumAtoms() > 20) KvChem::KvPerceiveSymmetry(copy, true, false);
-      thread_local std::vector<unsigned> atomTypes;
-      thread_local std::vector<unsigned> bondTypes;
-      KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, atomFlags, bondFlags);
-
-      KvScratchHeap heap;
-      const std::size_t bytes = FlatGraphBytes(copy.GetMaxAtomIdx(), copy.GetMaxBondIdx());
-      KvScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
-      FlatGraph graph;
-      BuildFlatGraph(copy, carve, graph);
-
-      const KvFastModulus modulus(KvGetBitModulus(bits));
-      std::uint8_t* out = fp.GetBytesMutable();
-      auto setBit = [out, modulus](std::uint32_t id) {
-        const std::uint32_t bit = modulus(id);
-        out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));
-      };
-      NumericIds<decltype(setBit)> policy(atomTypes.data(), bondTypes.data(), setBit);
-      EnumeratePaths(graph, minBonds, maxBonds, policy);
-    }
-    fp.SetFPTypeBase(KvGetPathFPType(KvGraphFPVersion, bits, minBonds, maxBonds, atomFlags, bondFlags));
-    return true;
-  } catch (const std::exception& e) {
-    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
-    return false;
-  }
+  return KvMakeGraphFP(kPathGenerator, fp, mol, {bits, minBonds, maxBonds, atomFlags, bondFlags},
+                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
+                          const std::vector<unsigned>& bondTypes, const KvFPGraphParams& params, auto& setBit) {
+                         KvScratchHeap heap;
+                         const std::size_t bytes = FlatGraphBytes(work.GetMaxAtomIdx(), work.GetMaxBondIdx());
+                         KvScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
+                         FlatGraph graph;
+                         BuildFlatGraph(work, carve, graph);
+                         NumericIds policy(atomTypes.data(), bondTypes.data(), setBit);
+                         EnumeratePaths(graph, params.minimum, params.maximum, policy);
+                         return true;
+                       });
 }
 
 }  // namespace Varnex

@@ -11,27 +11,28 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
-#include <optional>
 #include <type_traits>
 
 #include "generators/canonical_string.h"
 #include "generators/feature_records.h"
-#include "generators/modulus.h"
-#include "generators/param_repair.h"
+#include "generators/graph_driver.h"
 #include "generators/subgraph_hash.h"
-#include "generators/working_mol.h"
-#include "kvchem/perception.h"
 #include "kvsystem/error.h"
-#include "varnex/preparation.h"
-#include "varnex/typing.h"
 
 namespace Varnex {
 namespace {
 
-constexpr unsigned kDefaultBits = 4096;
-constexpr unsigned kDefaultMinBonds = 0;
-constexpr unsigned kDefaultMaxBonds = 4;
 constexpr unsigned kMaxGeneratorBonds = 20;
+
+constexpr KvGraphGenerator kTreeGenerator{
+    KvFPType::Tree,
+    "KvMakeTreeFP()",
+    kMaxGeneratorBonds,
+    true,
+    {"%s : invalid bit vector size %d for tree fingerprint (default %d is used)",
+     "%s : invalid min bonds %d for tree fingerprint (default %d is used)",
+     "%s : invalid max bonds %d for tree fingerprint (default %d is used)",
+     "%s : invalid min bonds %d > max bonds %d for tree fingerprint (minbonds = maxbonds is used)"}};
 
 // Weights of a two-atom fragment: the path weights of atom, bond, atom.
 constexpr std::uint32_t kFirstAtomWeight = 947;
@@ -291,81 +292,31 @@ unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBas
 }
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
-  return KvMakeTreeFP(fp, mol, kDefaultBits, kDefaultMinBonds, kDefaultMaxBonds, KvFPAtomType::DefaultTreeAtom,
-                      KvFPBondType::DefaultTreeBond);
+  const KvFPGraphParams& d = KvFindFPKind(KvFPType::Tree)->defaults;
+  return KvMakeTreeFP(fp, mol, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
 }
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  const auto* treeType = dynamic_cast<const KvFPTreeType*>(type);
-  if (treeType == nullptr || treeType->GetFPType() != KvFPType::Tree) {
+  KvFPGraphParams p;
+  if (!KvGraphParamsOf(type, KvFPType::Tree, p)) {
     KvSystem::KvThrow()->Error("%s ;invalid tree fingerprint type", "KvMakeTreeFP");
     return false;
   }
-  // Bits outside the packed fields: 40-43 and 60-63.
-  constexpr std::uint64_t kStrayBits = (UINT64_C(0xF) << 40) | (UINT64_C(0xF) << 60);
-  if (treeType->GetParameterWord() & kStrayBits) KvSystem::KvThrow()->Warning("Unrecognised data in KvFPTreeType!");
-  return KvMakeTreeFP(fp, mol, treeType->GetNumBits(), treeType->GetMinDistance(), treeType->GetMaxDistance(),
-                      treeType->GetAtomTypes(), treeType->GetBondTypes());
+  return KvMakeTreeFP(fp, mol, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
 }
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds,
                   unsigned maxBonds, unsigned atomFlags, unsigned bondFlags) {
-  static constexpr const char* kName = "KvMakeTreeFP()";
-  try {
-    if (!mol.IsValid()) {
-      fp.SetFPTypeBase(nullptr);
-      return false;
-    }
-    KvGraphParams params{bits, minBonds, maxBonds, atomFlags, bondFlags};
-    KvRepairGraphParams(kName, params,
-                        {kDefaultBits, kDefaultMinBonds, kDefaultMaxBonds, kMaxGeneratorBonds,
-                         KvFPAtomType::DefaultTreeAtom, KvFPBondType::DefaultTreeBond},
-                        {"%s : invalid bit vector size %d for tree fingerprint (default %d is used)",
-                         "%s : invalid min bonds %d for tree fingerprint (default %d is used)",
-                         "%s : invalid max bonds %d for tree fingerprint (default %d is used)",
-                         "%s : invalid min bonds %d > max bonds %d for tree fingerprint (minbonds = maxbonds is "
-                         "used)"});
-    bits = params.bits;
-    minBonds = params.min;
-    maxBonds = params.max;
-    atomFlags = params.atomFlags;
-    bondFlags = params.bondFlags;
-
-    fp.SetSize(bits);
-    fp.ClearBits();
-
-    // A molecule already in the prepared state is read directly when no
-    // symmetry perception is due (typing then runs no perception on it, hence
-    // the const_cast); otherwise a copy.
-    const bool symmetry = maxBonds > 3 && mol.NumAtoms() > 20;
-    std::optional<KvChem::KvGraphMol> copy;
-    KvChem::KvMolBase* work = const_cast<KvChem::KvMolBase*>(&mol);
-    if (symmetry || !KvIsReadyForTyping(mol, atomFlags, bondFlags)) {
-      copy.emplace(mol);
-      KvPrepareForFingerprinting(*copy, KvFPType::Tree);
-      work = &*copy;
-    }
-    if (work->NumAtoms() > 0) {
-      if (symmetry) KvChem::KvPerceiveSymmetry(*work, true, false);
-      thread_local std::vector<unsigned> atomTypes;
-      thread_local std::vector<unsigned> bondTypes;
-      KvGetFingerprintAtomTypes(atomTypes, bondTypes, *work, atomFlags, bondFlags);
-      TreeScratch& s = ThreadScratch();
-      if (!Prepare(kName, s, *work, atomTypes, bondTypes)) return false;
-      const KvFastModulus modulus(KvGetBitModulus(bits));
-      std::uint8_t* out = fp.GetBytesMutable();
-      GenerateNumericIds(s, *work, atomTypes.data(), bondTypes.data(), minBonds, maxBonds,
-                         [out, modulus](std::uint32_t id, const unsigned*, unsigned) {
-                           const std::uint32_t bit = modulus(id);
-                           out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));
-                         });
-    }
-    fp.SetFPTypeBase(KvGetTreeFPType(KvGraphFPVersion, bits, minBonds, maxBonds, atomFlags, bondFlags));
-    return true;
-  } catch (const std::exception& e) {
-    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
-    return false;
-  }
+  return KvMakeGraphFP(kTreeGenerator, fp, mol, {bits, minBonds, maxBonds, atomFlags, bondFlags},
+                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
+                          const std::vector<unsigned>& bondTypes, const KvFPGraphParams& params, auto& setBit) {
+                         TreeScratch& s = ThreadScratch();
+                         if (!Prepare(kTreeGenerator.name, s, work, atomTypes, bondTypes)) return false;
+                         GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), params.minimum,
+                                            params.maximum,
+                                            [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
+                         return true;
+                       });
 }
 
 }  // namespace Varnex

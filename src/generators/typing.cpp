@@ -183,15 +183,20 @@ void PerceiveForTyping(KvChem::KvMolBase& mol, unsigned atomFlags, unsigned bond
   if ((atomFlags & KvFPAtomType::Chiral) || (bondFlags & KvFPBondType::Chiral)) KvChem::KvPerceiveChiral(mol, false);
 }
 
+void TypeNumbers(std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes, const KvChem::KvMolBase& mol,
+                 unsigned atomFlags, unsigned bondFlags) {
+  atomTypes.assign(mol.GetMaxAtomIdx(), 0);
+  bondTypes.assign(mol.GetMaxBondIdx(), 0);
+  for (const KvAtomBase* atom : mol.Atoms()) atomTypes[atom->GetIdx()] = AtomValue(*atom, atomFlags);
+  for (const KvBondBase* bond : mol.Bonds()) bondTypes[bond->GetIdx()] = BondValue(*bond, bondFlags);
+}
+
 }  // namespace Typing
 
 void KvGetFingerprintAtomTypes(std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes,
                                KvChem::KvMolBase& mol, unsigned atomFlags, unsigned bondFlags) {
-  atomTypes.assign(mol.GetMaxAtomIdx(), 0);
-  bondTypes.assign(mol.GetMaxBondIdx(), 0);
   Typing::PerceiveForTyping(mol, atomFlags, bondFlags);
-  for (const KvAtomBase* atom : mol.Atoms()) atomTypes[atom->GetIdx()] = AtomValue(*atom, atomFlags);
-  for (const KvBondBase* bond : mol.Bonds()) bondTypes[bond->GetIdx()] = BondValue(*bond, bondFlags);
+  Typing::TypeNumbers(atomTypes, bondTypes, mol, atomFlags, bondFlags);
 }
 
 }  // namespace Varnex

@@ -1,6 +1,9 @@
 // Internal helpers shared by the numeric and the string atom typing.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "kvchem/mol.h"
 
 namespace Varnex::Typing {
@@ -15,5 +18,12 @@ bool IsHBondAcceptor(const KvChem::KvAtomBase& atom);
 // Runs the perception that the flags need (hybridisation, chirality) and
 // nothing else.
 void PerceiveForTyping(KvChem::KvMolBase& mol, unsigned atomFlags, unsigned bondFlags);
+
+// KvGetFingerprintAtomTypes without the perception: REQUIRES that the
+// perception the flags need has run on `mol`.
+void TypeNumbers(std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes, const KvChem::KvMolBase& mol,
+                 unsigned atomFlags, unsigned bondFlags);
+void TypeStrings(std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
+                 const KvChem::KvMolBase& mol, unsigned atomFlags, unsigned bondFlags);
 
 }  // namespace Varnex::Typing

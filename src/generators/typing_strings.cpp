@@ -97,13 +97,18 @@ std::string BondString(const KvBondBase& bond, unsigned flags) {
 
 }  // namespace
 
-void KvGetFingerprintAtomTypes(std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
-                               KvChem::KvMolBase& mol, unsigned atomFlags, unsigned bondFlags) {
+void Typing::TypeStrings(std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
+                         const KvChem::KvMolBase& mol, unsigned atomFlags, unsigned bondFlags) {
   atomTypes.assign(mol.GetMaxAtomIdx(), std::string());
   bondTypes.assign(mol.GetMaxBondIdx(), std::string());
-  Typing::PerceiveForTyping(mol, atomFlags, bondFlags);
   for (const KvAtomBase* atom : mol.Atoms()) atomTypes[atom->GetIdx()] = AtomString(*atom, atomFlags);
   for (const KvBondBase* bond : mol.Bonds()) bondTypes[bond->GetIdx()] = BondString(*bond, bondFlags);
+}
+
+void KvGetFingerprintAtomTypes(std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
+                               KvChem::KvMolBase& mol, unsigned atomFlags, unsigned bondFlags) {
+  Typing::PerceiveForTyping(mol, atomFlags, bondFlags);
+  Typing::TypeStrings(atomTypes, bondTypes, mol, atomFlags, bondFlags);
 }
 
 }  // namespace Varnex

@@ -11,21 +11,15 @@
 #include <vector>
 
 #include "core/fptext.h"
-#include "kvchem/perception.h"
+#include "generators/graph_driver.h"
+#include "generators/working_mol.h"
 #include "kvsystem/error.h"
 #include "varnex/circularfp.h"
 #include "varnex/pathfp.h"
-#include "varnex/preparation.h"
 #include "varnex/treefp.h"
-#include "varnex/typing.h"
 
 namespace Varnex {
 namespace {
-
-// Fields of an unhashed parameter word: maximum, minimum, bond and atom
-// types in bits 0-39; nothing above.
-constexpr std::uint64_t kUnhashedFieldMask = 0x000000FFFFFFFFFFull;
-
 
 bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
                   unsigned minimum, unsigned maximum, unsigned atomFlags, unsigned bondFlags) {
@@ -35,23 +29,18 @@ bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvCh
       return false;
     }
     fp.ClearBits();
-    KvChem::KvGraphMol copy(mol);
-    KvPrepareForFingerprinting(copy, kind);
-    if (kind != KvFPType::UnhashedCircular && maximum > 3 && mol.NumAtoms() > 20)
-      KvChem::KvPerceiveSymmetry(copy, true, false);
+    const bool symmetry = kind != KvFPType::UnhashedCircular && maximum > 3 && mol.NumAtoms() > 20;
+    const KvWorkingMol work(mol, kind, atomFlags, bondFlags, symmetry);
     std::vector<std::string> atomTypes, bondTypes, ids;
-    KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, atomFlags, bondFlags);
-    const KvFPTypeBase* type = nullptr;
-    if (kind == KvFPType::UnhashedPath) {
-      KvPathIdGeneratorStack(ids, copy, atomTypes, bondTypes, minimum, maximum);
-      type = KvGetUnhashedPathFPType(KvGraphFPVersion, minimum, maximum, atomFlags, bondFlags);
-    } else if (kind == KvFPType::UnhashedTree) {
-      KvTreeIdGenerator(ids, copy, atomTypes, bondTypes, minimum, maximum, atomFlags, bondFlags);
-      type = KvGetUnhashedTreeFPType(KvGraphFPVersion, minimum, maximum, atomFlags, bondFlags);
-    } else {
-      KvCircularIdGenerator(ids, copy, atomTypes, bondTypes, minimum, maximum, atomFlags, bondFlags);
-      type = KvGetUnhashedCircularFPType(KvGraphFPVersion, minimum, maximum, atomFlags, bondFlags);
-    }
+    work.Type(atomTypes, bondTypes);
+    if (kind == KvFPType::UnhashedPath)
+      KvPathIdGeneratorStack(ids, work.Get(), atomTypes, bondTypes, minimum, maximum);
+    else if (kind == KvFPType::UnhashedTree)
+      KvTreeIdGenerator(ids, work.Get(), atomTypes, bondTypes, minimum, maximum, atomFlags, bondFlags);
+    else
+      KvCircularIdGenerator(ids, work.Get(), atomTypes, bondTypes, minimum, maximum, atomFlags, bondFlags);
+    const KvFPKind& info = *KvFindFPKind(kind);
+    const KvFPTypeBase* type = info.intern(info.version, {0, minimum, maximum, atomFlags, bondFlags});
     const std::set<std::string> distinct(std::make_move_iterator(ids.begin()), std::make_move_iterator(ids.end()));
     KvSetUnhashedText(fp, distinct, kind == KvFPType::UnhashedPath);
     fp.SetFPTypeBase(type);
@@ -63,17 +52,14 @@ bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvCh
 }
 
 // The typed forms: kind check, stray-bit warning, then the explicit form.
-template <typename TypeClass>
 bool MakeUnhashedTyped(unsigned kind, const char* name, const char* invalidMessage, KvFingerPrint& fp,
                        const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  const auto* typed = dynamic_cast<const TypeClass*>(type);
-  if (typed == nullptr || typed->GetFPType() != kind) {
+  KvFPGraphParams p;
+  if (!KvGraphParamsOf(type, kind, p)) {
     KvSystem::KvThrow()->Error("%s", invalidMessage);
     return false;
   }
-  if (typed->GetParameterWord() & ~kUnhashedFieldMask) KvSystem::KvThrow()->Warning("Unrecognised data!");
-  return MakeUnhashed(kind, name, fp, mol, typed->GetMinDistance(), typed->GetMaxDistance(), typed->GetAtomTypes(),
-                      typed->GetBondTypes());
+  return MakeUnhashed(kind, name, fp, mol, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
 }
 
 }  // namespace
@@ -97,17 +83,17 @@ bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, u
 }
 
 bool KvMakeUnhashedPathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  return MakeUnhashedTyped<KvFPUnhashedPathType>(KvFPType::UnhashedPath, "KvMakeUnhashedPathFP()",
+  return MakeUnhashedTyped(KvFPType::UnhashedPath, "KvMakeUnhashedPathFP()",
                                                  "Invalid path fingerprint type", fp, mol, type);
 }
 
 bool KvMakeUnhashedTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  return MakeUnhashedTyped<KvFPUnhashedTreeType>(KvFPType::UnhashedTree, "KvMakeUnhashedTreeFP()",
+  return MakeUnhashedTyped(KvFPType::UnhashedTree, "KvMakeUnhashedTreeFP()",
                                                  "Invalid unhashed tree fingerprint type", fp, mol, type);
 }
 
 bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  return MakeUnhashedTyped<KvFPUnhashedCircularType>(KvFPType::UnhashedCircular, "KvMakeUnhashedCircularFP()",
+  return MakeUnhashedTyped(KvFPType::UnhashedCircular, "KvMakeUnhashedCircularFP()",
                                                      "Invalid circular fingerprint type", fp, mol, type);
 }
 

@@ -1,37 +1,47 @@
-// Choosing the working molecule of a graph generator.
+// The working molecule of a graph generator.
 //
 // Every generator works on a molecule in the prepared state (hydrogens and
-// wildcard atoms folded away, rings and model-2 aromaticity perceived). A
-// private copy is prepared when the caller's molecule is not in that state;
-// when it already is, and every perception that typing needs is current,
-// copying and preparing would change nothing, so the caller's molecule is
-// read directly. Copying is most of the cost of a small fingerprint.
+// wildcard atoms folded away, rings and model-2 aromaticity perceived) on
+// which the perception that typing needs (hybridisation, chirality) has run.
+// When the caller's molecule is already in that state and no symmetry
+// perception is due, copying and preparing would change nothing, so the
+// caller's molecule is read directly; otherwise a private copy is prepared.
+// Copying is most of the cost of a small fingerprint.
 //
-// Thread safety: the check only reads the molecule; a molecule that passes it
-// is only read by typing (no perception runs), so several threads may use
-// one such molecule at once.
+// Thread safety: the caller's molecule is only read, so several threads may
+// use one molecule at once.
 #pragma once
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "kvchem/mol.h"
-#include "varnex/fptype_flags.h"
 
 namespace Varnex {
 
-// Whether `mol` can be typed under the flags and walked as it is.
-inline bool KvIsReadyForTyping(const KvChem::KvMolBase& mol, unsigned atomFlags, unsigned bondFlags) {
-  using KvChem::KvPerception::Aromaticity;
-  using KvChem::KvPerception::Chirality;
-  using KvChem::KvPerception::Hybridization;
-  using KvChem::KvPerception::Rings;
-  if (!mol.IsValid() || !mol.HasPerceived(Rings) || !mol.HasPerceived(Aromaticity) || mol.GetAromaticityModel() != 2)
-    return false;
-  if ((atomFlags & KvFPAtomType::Hyb) && !mol.HasPerceived(Hybridization)) return false;
-  const bool chiral = (atomFlags & KvFPAtomType::Chiral) || (bondFlags & KvFPBondType::Chiral);
-  if (chiral && !mol.HasPerceived(Chirality)) return false;
-  // Preparation would fold hydrogen and wildcard atoms.
-  for (const KvChem::KvAtomBase* atom : mol.Atoms())
-    if (atom->GetAtomicNum() <= 1) return false;
-  return true;
-}
+class KvWorkingMol {
+ public:
+  // `symmetry`: perceive symmetry classes, which the path and tree
+  // enumerations use to skip equivalent start atoms.
+  KvWorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags, bool symmetry);
+  KvWorkingMol(const KvWorkingMol&) = delete;
+  KvWorkingMol& operator=(const KvWorkingMol&) = delete;
+
+  // The molecule to type and walk: the caller's or the prepared copy.
+  const KvChem::KvMolBase& Get() const { return *mol_; }
+
+  // The type numbers (or SMARTS-like type strings) of every atom and bond
+  // under the flags given at construction (see typing.h), indexed by atom
+  // and bond index.
+  void Type(std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes) const;
+  void Type(std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes) const;
+
+ private:
+  std::optional<KvChem::KvGraphMol> copy_;
+  const KvChem::KvMolBase* mol_;
+  unsigned atomFlags_;
+  unsigned bondFlags_;
+};
 
 }  // namespace Varnex

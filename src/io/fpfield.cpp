@@ -2,6 +2,7 @@
 // field types.
 #include <string_view>
 
+#include "io/type_block.h"
 #include "kvsystem/streams.h"
 #include "varnex/fpio.h"
 
@@ -10,57 +11,21 @@ namespace {
 
 using Varnex::KvFingerPrint;
 using Varnex::KvFPTypeBase;
-namespace KvFPType = Varnex::KvFPType;
 using SingleType = KvFieldType<KvFingerPrint>;
 
-// The type block: what the kind's type writer puts into a memory stream.
+// The type block: what the kind's type writer puts into a memory stream
+// (nothing for kinds without one).
 KvBytes TypeBlock(const KvFingerPrint& fp) {
   KvSystem::kvosstream out;
-  switch (fp.GetFPTypeBase()->GetFPType()) {
-    case KvFPType::Path:
-      Varnex::KvWritePathFingerPrintType(out, fp);
-      break;
-    case KvFPType::Circular:
-      Varnex::KvWriteCircularFingerPrintType(out, fp);
-      break;
-    case KvFPType::Tree:
-      Varnex::KvWriteTreeFingerPrintType(out, fp);
-      break;
-    case KvFPType::MACCS166:
-      Varnex::KvWriteMACCSFingerPrintType(out, fp);
-      break;
-    case KvFPType::Lingo:
-      Varnex::KvWriteLingoFingerPrintType(out, fp);
-      break;
-    default:
-      break;
-  }
+  if (!Varnex::KvWriteFPTypeBlock(out, fp)) return {};
   return KvBytes(out.str().begin(), out.str().end());
 }
 
-// Calls the type reader of `kind` over the type block; other kinds leave fp
-// untyped.
-void ReadTypeBlock(unsigned kind, unsigned short version, const KvBytes& block, KvFingerPrint& fp) {
+// Calls the type reader of `kind` over the type block. False, fp untouched,
+// for other kinds and a short block.
+bool ReadTypeBlock(unsigned kind, unsigned short version, const KvBytes& block, KvFingerPrint& fp) {
   KvSystem::kvisstream in(std::string(block.begin(), block.end()));
-  switch (kind) {
-    case KvFPType::MACCS166:
-      Varnex::KvReadMACCSFingerPrintType(in, version, fp);
-      break;
-    case KvFPType::Path:
-      Varnex::KvReadPathFingerPrintType(in, version, fp);
-      break;
-    case KvFPType::Lingo:
-      Varnex::KvReadLingoFingerPrintType(in, version, fp);
-      break;
-    case KvFPType::Circular:
-      Varnex::KvReadCircularFingerPrintType(in, version, fp);
-      break;
-    case KvFPType::Tree:
-      Varnex::KvReadTreeFingerPrintType(in, version, fp);
-      break;
-    default:
-      break;
-  }
+  return Varnex::KvReadFPTypeBlock(in, kind, version, fp);
 }
 
 // Older form: the type string and the hexadecimal bits as two strings.
@@ -87,6 +52,7 @@ void FromBinary(KvFingerPrint& fp, KvReadBuffer& in) {
   // would either read past them or blow a few bytes up into a huge vector.
   const std::uint64_t wordBytes = (static_cast<std::uint64_t>(bits) + 31) / 32 * 4;
   if (bits != 0 && words.size() != wordBytes) return;
+  // A kind without a type block keeps its bits and stays untyped.
   ReadTypeBlock(kind, static_cast<unsigned short>(version), block, fp);
   if (bits != 0) fp.SetData(words.data(), bits);
 }

@@ -1,8 +1,10 @@
 // The "KvFingerPrint" and "KvBaseKvFingerPrint" binary records, and their
 // registration with the KvB registry at library load.
+#include "io/type_block.h"
 #include "kvsystem/error.h"
 #include "kvsystem/kvb.h"
 #include "varnex/fpio.h"
+#include "varnex/fpkinds.h"
 
 namespace Varnex {
 namespace {
@@ -11,47 +13,18 @@ using KvSystem::KvBStatus;
 
 constexpr const char* kRecordName = "KvFingerPrint";
 
-// The version field is present for the current kinds only.
-bool IsCurrentKind(unsigned kind) { return kind >= KvFPType::MACCS166 && kind <= KvFPType::Tree; }
-bool IsLegacyKind(unsigned kind) { return kind >= KvFPType::LegacyMACCS166 && kind <= KvFPType::LegacyLingo; }
-
-// Sets the type of `fp` for a (current or legacy) kind from the type block at
-// the front of `in`.
-bool ReadType(KvSystem::kvistream& in, unsigned kind, unsigned short version, KvFingerPrint& fp) {
-  switch (kind) {
-    case KvFPType::LegacyMACCS166:
-    case KvFPType::MACCS166:
-      return KvReadMACCSFingerPrintType(in, version, fp);
-    case KvFPType::LegacyPath:
-    case KvFPType::Path:
-      return KvReadPathFingerPrintType(in, version, fp);
-    case KvFPType::LegacyLingo:
-    case KvFPType::Lingo:
-      return KvReadLingoFingerPrintType(in, version, fp);
-    case KvFPType::Circular:
-      return KvReadCircularFingerPrintType(in, version, fp);
-    case KvFPType::Tree:
-      return KvReadTreeFingerPrintType(in, version, fp);
-    default:
-      return false;
-  }
+// The kinds with a binary record; the version field is present for their
+// current codes only.
+bool IsCurrentKind(unsigned code) {
+  const KvFPKind* kind = KvFindFPKind(code);
+  return kind != nullptr && kind->layout != KvFPParamLayout::Unhashed;
 }
 
-bool WriteType(KvSystem::kvostream& out, unsigned kind, const KvFingerPrint& fp) {
-  switch (kind) {
-    case KvFPType::MACCS166:
-      return KvWriteMACCSFingerPrintType(out, fp);
-    case KvFPType::Path:
-      return KvWritePathFingerPrintType(out, fp);
-    case KvFPType::Lingo:
-      return KvWriteLingoFingerPrintType(out, fp);
-    case KvFPType::Circular:
-      return KvWriteCircularFingerPrintType(out, fp);
-    case KvFPType::Tree:
-      return KvWriteTreeFingerPrintType(out, fp);
-    default:
-      return false;
-  }
+// The current code of a legacy code, or 0 when `code` is none.
+unsigned CurrentOfLegacy(unsigned code) {
+  for (const KvFPKind& kind : KvGetFPKinds())
+    if (kind.legacyCode != 0 && kind.legacyCode == code) return kind.code;
+  return 0;
 }
 
 void RegisterFingerPrintRecords() {
@@ -74,7 +47,7 @@ std::unique_ptr<KvSystem::KvWriteFxnBase> KvFingerPrintWriteFxn::CreateNew() con
 KvBStatus KvFingerPrintWriteFxn::Write(KvSystem::kvostream& out, const KvFingerPrint& fp) const {
   const KvFPTypeBase* type = fp.GetFPTypeBase();
   const unsigned kind = type != nullptr ? type->GetFPType() : 0;
-  if (IsLegacyKind(kind)) {
+  if (CurrentOfLegacy(kind) != 0) {
     KvSystem::KvThrow()->Error("fingerprint type with old version cannot be written to an KvB");
     return KvBStatus::NotHandled;
   }
@@ -85,7 +58,7 @@ KvBStatus KvFingerPrintWriteFxn::Write(KvSystem::kvostream& out, const KvFingerP
   KvSystem::kvosstream payload;
   KvSystem::KvBWriteUInt32(payload, kind);
   KvSystem::KvBWriteUInt16(payload, type->GetFPVersion());
-  if (!WriteType(payload, kind, fp)) {
+  if (!KvWriteFPTypeBlock(payload, fp)) {
     KvSystem::KvThrow()->Error("fingerprint with unknown type cannot be written to an KvB");
     return KvBStatus::NotHandled;
   }
@@ -112,7 +85,7 @@ KvBStatus KvFingerPrintReadFxn::Read(KvSystem::kvistream& in, KvFingerPrint& fp,
   std::uint16_t version = 0;
   if (IsCurrentKind(kind)) {
     if (!KvSystem::KvBReadUInt16(payload, version)) return KvBStatus::Failure;
-  } else if (IsLegacyKind(kind)) {
+  } else if (CurrentOfLegacy(kind) != 0) {
     KvSystem::KvThrow()->Warning("fingerprint type with old version was read from the KvB");
   } else {
     KvSystem::KvThrow()->Error("unknown fingerprint type was read from the KvB");
@@ -122,7 +95,8 @@ KvBStatus KvFingerPrintReadFxn::Read(KvSystem::kvistream& in, KvFingerPrint& fp,
 
   // Decode into a fresh fingerprint so that a short payload changes nothing.
   KvFingerPrint decoded;
-  if (!ReadType(payload, kind, version, decoded)) return KvBStatus::Failure;
+  const unsigned current = IsCurrentKind(kind) ? kind : CurrentOfLegacy(kind);
+  if (!KvReadFPTypeBlock(payload, current, version, decoded)) return KvBStatus::Failure;
   std::uint32_t bits = 0;
   if (!KvSystem::KvBReadUInt32(payload, bits)) return KvBStatus::Failure;
   const std::uint64_t dataBytes = (static_cast<std::uint64_t>(bits) + 31) / 32 * 4;

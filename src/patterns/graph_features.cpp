@@ -20,6 +20,7 @@
 #include "patterns/feature_key.h"
 #include "patterns/origin_tag.h"
 #include "varnex/circularfp.h"
+#include "varnex/fpkinds.h"
 #include "varnex/pathfp.h"
 #include "varnex/patterns.h"
 #include "varnex/preparation.h"
@@ -31,8 +32,6 @@ namespace {
 
 using KvSystem::KvIterBase;
 
-constexpr unsigned kDefaultBits = 4096;
-
 // A caller's molecule readied for one kind: back-pointers attached, a
 // prepared working copy and its type codes. The tag goes when this does.
 struct Working {
@@ -43,7 +42,7 @@ struct Working {
     atomFlags = type.GetAtomTypes();
     bondFlags = type.GetBondTypes();
     bits = type.GetNumBits();
-    if (bits < 16 || bits > 65535) bits = kDefaultBits;
+    if (bits < 16 || bits > 65535) bits = KvFindFPKind(kind)->defaults.bits;
     KvPrepareForFingerprinting(copy, kind);
     // The path and tree fingerprints skip symmetric start atoms of larger
     // molecules; the same start atoms give the same features here.
@@ -86,7 +85,7 @@ struct Working {
   OriginTag tag;
   KvChem::KvGraphMol copy;
   unsigned kind;
-  unsigned minDistance = 0, maxDistance = 0, atomFlags = 0, bondFlags = 0, bits = kDefaultBits;
+  unsigned minDistance = 0, maxDistance = 0, atomFlags = 0, bondFlags = 0, bits = 0;
   std::vector<unsigned> atomTypes, bondTypes;
   std::vector<std::string> atomTexts, bondTexts;
 };
@@ -97,13 +96,7 @@ const KvFPGraphTypeBase* CheckType(const KvChem::KvMolBase& mol, const KvFPTypeB
   if (type == nullptr || type->GetFPType() != kind || !mol.IsValid()) return nullptr;
   const auto* graph = dynamic_cast<const KvFPGraphTypeBase*>(type);
   if (graph == nullptr) return nullptr;
-  constexpr std::uint64_t kStrayBits = (UINT64_C(0xF) << 40) | (UINT64_C(0xF) << 60);
-  if (graph->GetParameterWord() & kStrayBits) {
-    const char* name = kind == KvFPType::Path   ? "KvFPPathType"
-                       : kind == KvFPType::Tree ? "KvFPTreeType"
-                                                : "KvFPCircularType";
-    KvSystem::KvThrow()->Warning("Unrecognised data in %s!", name);
-  }
+  KvReportStrayParameterBits(*graph);
   return graph;
 }
 

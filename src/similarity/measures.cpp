@@ -11,6 +11,7 @@
 #include "kvsystem/error.h"
 #include "similarity/formulas.h"
 #include "similarity/popcount.h"
+#include "varnex/fpkinds.h"
 #include "varnex/similarity.h"
 
 namespace Varnex {
@@ -18,8 +19,9 @@ namespace {
 
 constexpr const char* kMismatch = "fingerprint type mismatch!";
 
-bool IsUnhashedKind(unsigned kind) {
-  return kind == KvFPType::UnhashedPath || kind == KvFPType::UnhashedCircular || kind == KvFPType::UnhashedTree;
+bool IsUnhashedKind(unsigned code) {
+  const KvFPKind* kind = KvFindFPKind(code);
+  return kind != nullptr && kind->layout == KvFPParamLayout::Unhashed;
 }
 
 // Whether a measure needs a and b apart (Tversky, Cosine) or only their sum

@@ -1,0 +1,93 @@
+// The driver shared by the path, tree and circular generators.
+//
+// Each of the three makes its fingerprint the same way: check the molecule,
+// repair out-of-range parameters with its own messages, choose the working
+// molecule (KvWorkingMol), type its atoms and bonds, let the kind enumerate
+// its features and set bit (identifier mod the bit modulus) for each, and
+// finally give the fingerprint the registry type of the repaired parameters.
+// Only the messages and the feature enumeration differ.
+//
+// Thread safety: re-entrant; the caller's molecule is only read.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <vector>
+
+#include "generators/modulus.h"
+#include "generators/working_mol.h"
+#include "kvchem/mol.h"
+#include "kvsystem/error.h"
+#include "varnex/fingerprint.h"
+#include "varnex/fpkinds.h"
+
+namespace Varnex {
+
+// The generator's printf formats of the repair warnings; each takes the
+// generator's name first. bits, min and max take (name, value, default);
+// minAboveMax (name, min, max).
+struct KvGraphParamMessages {
+  const char* bits;
+  const char* min;
+  const char* max;
+  const char* minAboveMax;
+};
+
+// What distinguishes one graph generator. Its default parameters are those of
+// its kind in the kinds table.
+struct KvGraphGenerator {
+  unsigned kind;                 // KvFPType code
+  const char* name;              // "KvMakePathFP()": the first argument of every message
+  unsigned maxDistance;          // the largest accepted minimum or maximum
+  bool symmetricStartsSkipped;   // larger molecules skip start atoms of one symmetry class
+  KvGraphParamMessages messages;
+};
+
+// Repairs `params` in place: sizes outside 16-65535 bits, distances above the
+// generator's limit, a minimum above the maximum and atom and bond flags both
+// 0 are reported with the generator's messages and replaced by defaults.
+void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& params);
+
+// The parameters of a type of the generator's kind, its stray parameter bits
+// reported; false when `type` is null or of another kind (the caller reports).
+[[nodiscard]] bool KvGraphParamsOf(const KvFPTypeBase* type, unsigned kind, KvFPGraphParams& params);
+
+// Makes the fingerprint. `enumerate(work, atomTypes, bondTypes, params,
+// setBit)` walks the features of the working molecule and calls setBit(id)
+// for each identifier; it returns false when it cannot (the fingerprint then
+// keeps no type). An invalid molecule gives false and a null type.
+template <typename Enumerate>
+bool KvMakeGraphFP(const KvGraphGenerator& generator, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
+                   KvFPGraphParams params, Enumerate&& enumerate) {
+  try {
+    if (!mol.IsValid()) {
+      fp.SetFPTypeBase(nullptr);
+      return false;
+    }
+    KvRepairGraphParams(generator, params);
+    fp.SetSize(params.bits);
+    fp.ClearBits();
+    const bool symmetry = generator.symmetricStartsSkipped && params.maximum > 3 && mol.NumAtoms() > 20;
+    const KvWorkingMol work(mol, generator.kind, params.atomTypes, params.bondTypes, symmetry);
+    if (work.Get().NumAtoms() > 0) {
+      thread_local std::vector<unsigned> atomTypes;
+      thread_local std::vector<unsigned> bondTypes;
+      work.Type(atomTypes, bondTypes);
+      const KvFastModulus modulus(KvGetBitModulus(params.bits));
+      std::uint8_t* out = fp.GetBytesMutable();
+      auto setBit = [out, modulus](std::uint32_t id) {
+        const std::uint32_t bit = modulus(id);
+        out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));
+      };
+      if (!enumerate(work.Get(), atomTypes, bondTypes, params, setBit)) return false;
+    }
+    const KvFPKind& kind = *KvFindFPKind(generator.kind);
+    fp.SetFPTypeBase(kind.intern(kind.version, params));
+    return true;
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("%s : %s", generator.name, e.what());
+    return false;
+  }
+}
+
+}  // namespace Varnex

@@ -1,0 +1,51 @@
+#include "generators/working_mol.h"
+
+#include "generators/typing_internal.h"
+#include "kvchem/perception.h"
+#include "varnex/fptype_flags.h"
+#include "varnex/preparation.h"
+
+namespace Varnex {
+namespace {
+
+// Whether `mol` can be typed under the flags and walked as it is.
+bool IsReadyForTyping(const KvChem::KvMolBase& mol, unsigned atomFlags, unsigned bondFlags) {
+  using KvChem::KvPerception::Aromaticity;
+  using KvChem::KvPerception::Chirality;
+  using KvChem::KvPerception::Hybridization;
+  using KvChem::KvPerception::Rings;
+  if (!mol.IsValid() || !mol.HasPerceived(Rings) || !mol.HasPerceived(Aromaticity) || mol.GetAromaticityModel() != 2)
+    return false;
+  if ((atomFlags & KvFPAtomType::Hyb) && !mol.HasPerceived(Hybridization)) return false;
+  const bool chiral = (atomFlags & KvFPAtomType::Chiral) || (bondFlags & KvFPBondType::Chiral);
+  if (chiral && !mol.HasPerceived(Chirality)) return false;
+  // Preparation would fold hydrogen and wildcard atoms.
+  for (const KvChem::KvAtomBase* atom : mol.Atoms())
+    if (atom->GetAtomicNum() <= 1) return false;
+  return true;
+}
+
+}  // namespace
+
+KvWorkingMol::KvWorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
+                           bool symmetry)
+    : mol_(&mol), atomFlags_(atomFlags), bondFlags_(bondFlags) {
+  if (!symmetry && IsReadyForTyping(mol, atomFlags, bondFlags)) return;
+  KvChem::KvGraphMol& copy = copy_.emplace(mol);
+  KvPrepareForFingerprinting(copy, kind);
+  if (copy.NumAtoms() > 0) {
+    if (symmetry) KvChem::KvPerceiveSymmetry(copy, true, false);
+    Typing::PerceiveForTyping(copy, atomFlags, bondFlags);
+  }
+  mol_ = &copy;
+}
+
+void KvWorkingMol::Type(std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes) const {
+  Typing::TypeNumbers(atomTypes, bondTypes, *mol_, atomFlags_, bondFlags_);
+}
+
+void KvWorkingMol::Type(std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes) const {
+  Typing::TypeStrings(atomTypes, bondTypes, *mol_, atomFlags_, bondFlags_);
+}
+
+}  // namespace Varnex
