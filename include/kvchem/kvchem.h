@@ -7,4 +7,5 @@
 #include "kvchem/moldb.h"
 #include "kvchem/perception.h"
 #include "kvchem/predicates.h"
+#include "kvchem/size_limits.h"
 #include "kvchem/substruct.h"

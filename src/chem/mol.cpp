@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "chem/mol_impl.h"
+#include "kvchem/size_limits.h"
 #include "kvsystem/error.h"
 
 namespace KvChem {
@@ -581,6 +582,10 @@ void KvMolBase::SetTitle(const std::string& title) { impl_->title = title; }
 bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason, bool parseName) {
   SilenceToolkitLogs();
   reason.clear();
+  if (!KvCheckSmilesText(smiles, reason)) {
+    mol.SetInvalid();
+    return false;
+  }
   std::unique_ptr<RDKit::RWMol> parsed;
   try {
     RDKit::SmilesParserParams params;
@@ -608,6 +613,10 @@ bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason,
 bool ParseMolBlock(const std::string& molBlock, KvMolBase& mol, std::string& reason) {
   SilenceToolkitLogs();
   reason.clear();
+  if (!KvCheckMolBlockText(molBlock, reason)) {
+    mol.SetInvalid();
+    return false;
+  }
   std::unique_ptr<RDKit::RWMol> parsed;
   try {
     parsed.reset(RDKit::MolBlockToMol(molBlock, true, false, true));

@@ -17,6 +17,7 @@
 #include "generators/modulus.h"
 #include "generators/working_mol.h"
 #include "kvchem/mol.h"
+#include "kvchem/size_limits.h"
 #include "kvsystem/error.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fpkinds.h"
@@ -60,7 +61,7 @@ template <typename Enumerate>
 bool KvMakeGraphFP(const KvGraphGenerator& generator, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
                    KvFPGraphParams params, Enumerate&& enumerate) {
   try {
-    if (!mol.IsValid()) {
+    if (!mol.IsValid() || !KvChem::KvIsWithinSizeLimit(mol, generator.name)) {
       fp.SetFPTypeBase(nullptr);
       return false;
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "kvchem/lingo.h"
+#include "kvchem/size_limits.h"
 #include "kvsystem/error.h"
 #include "varnex/fptypes.h"
 #include "varnex/preparation.h"
@@ -23,7 +24,7 @@ const KvChem::KvLingoMap& LingoMap() {
 bool KvMakeLingoFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
   try {
     const KvChem::KvLingoMap& map = LingoMap();
-    if (!mol.IsValid()) {
+    if (!mol.IsValid() || !KvChem::KvIsWithinSizeLimit(mol, "KvMakeLingoFP()")) {
       fp.SetFPTypeBase(nullptr);
       return false;
     }

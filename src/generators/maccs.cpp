@@ -6,6 +6,7 @@
 
 #include "generators/maccs_internal.h"
 #include "kvchem/perception.h"
+#include "kvchem/size_limits.h"
 #include "kvsystem/error.h"
 #include "varnex/preparation.h"
 
@@ -104,7 +105,7 @@ void SetKeyBits(KvFingerPrint& fp, const KvChem::KvMolBase& mol, bool screen) {
 
 bool KvMakeMACCS166FP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
   try {
-    if (!mol.IsValid()) {
+    if (!mol.IsValid() || !KvChem::KvIsWithinSizeLimit(mol, "KvMakeMACCS166FP()")) {
       fp.SetFPTypeBase(nullptr);
       return false;
     }

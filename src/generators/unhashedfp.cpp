@@ -13,6 +13,7 @@
 #include "core/fptext.h"
 #include "generators/graph_driver.h"
 #include "generators/working_mol.h"
+#include "kvchem/size_limits.h"
 #include "kvsystem/error.h"
 #include "varnex/circularfp.h"
 #include "varnex/pathfp.h"
@@ -24,7 +25,7 @@ namespace {
 bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
                   unsigned minimum, unsigned maximum, unsigned atomFlags, unsigned bondFlags) {
   try {
-    if (!mol.IsValid()) {
+    if (!mol.IsValid() || !KvChem::KvIsWithinSizeLimit(mol, name)) {
       fp.SetFPTypeBase(nullptr);
       return false;
     }

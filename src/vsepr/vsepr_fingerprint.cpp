@@ -8,6 +8,7 @@
 #include <bit>
 #include <span>
 
+#include "kvchem/size_limits.h"
 #include "kvsystem/error.h"
 #include "vsepr/vsepr_internal.h"
 
@@ -233,7 +234,7 @@ void KvVseprFingerprint::Build(const KvChem::KvMolBase* mol, std::span<const std
   if (maxBonds > kLongestPath)
     KvSystem::KvThrow()->Warning("KvVseprFingerprint : Setting maxPathLength, passed as %d, to the max of 8u",
                                  static_cast<int>(maxBonds));
-  if (mol == nullptr) return;
+  if (mol == nullptr || !KvChem::KvIsWithinSizeLimit(*mol, "KvVseprFingerprint")) return;
   if (maxBonds < minBonds) std::swap(maxBonds, minBonds);
   maxBonds = std::min(maxBonds, kLongestPath);
   minBonds = std::min(minBonds, kLongestPath);
