@@ -12,6 +12,16 @@
 // the SMILES, the rest of the line the name. In SD files the text up to each
 // "$$$$" line; a last record without "$$$$" counts when it has "M  END".
 // The whole file is read (and decompressed) into memory by Open.
+//
+// Nothing is lost silently. Damage found by Open is a warning: a damaged or
+// truncated gzip stream keeps every record inflated before the damage; an SD
+// record that runs into the next molecule because its "$$$$" is missing is
+// named by index and split there, so that later records keep their indices;
+// a record cut short (by the end of the file or of the readable data) keeps
+// its index and fails to read. A record that fails to read (cut short, a NUL
+// byte, above the size limits of size_limits.h, or not parsable) fails in
+// GetMolecule with a warning naming its index, and NumFailedRecords() counts
+// such records.
 #pragma once
 
 #include <memory>
@@ -31,8 +41,8 @@ class KvMolDatabase {
   KvMolDatabase& operator=(const KvMolDatabase&) = delete;
 
   // Opens and indexes `path`; false with a warning when it cannot be read or
-  // its format is unknown. A truncated compressed file keeps the records read
-  // so far, with a warning.
+  // its format is unknown. A damaged compressed file keeps the records read
+  // before the damage, with a warning.
   bool Open(const std::string& path);
   void Close();
   bool IsOpen() const;
@@ -42,6 +52,12 @@ class KvMolDatabase {
   // Parses record `index` into `mol`; false with a warning naming the file and
   // the index when it does not parse or the index is out of range.
   bool GetMolecule(KvMolBase& mol, unsigned index) const;
+  // The number of records known to be unreadable: those cut short, and those
+  // GetMolecule has failed on so far (each record counted once).
+  unsigned NumFailedRecords() const;
+  // Whether Open found the file damaged (and said so): a damaged compressed
+  // stream, a record cut short, or a missing "$$$$".
+  bool IsDamaged() const;
   // The record's name (SMILES title or SD title line); "" when none.
   std::string GetMolName(unsigned index) const;
   // The record's raw text.

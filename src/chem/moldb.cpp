@@ -2,26 +2,35 @@
 //
 // Open reads the whole (decompressed) file into memory and records where each
 // record starts and ends; GetMolecule parses one record on demand. The text
-// and the index are read-only after Open, so lookups need no lock.
+// and the index are read-only after Open, so lookups need no lock; the only
+// state GetMolecule writes is the set of failed records, kept in atomics.
+//
+// No record is lost silently: a record that cannot be read keeps its index
+// and fails in GetMolecule with a warning naming it, and every kind of
+// damage found by Open is reported there.
 //
 // Records:
 // - SMILES files: one record per line that holds anything but whitespace and
 //   does not start with '#' (blank lines and '#' comment lines are not
 //   records). The first whitespace-separated token is the SMILES, the rest of
 //   the line after the following whitespace is the name.
-// - SD files: text up to a "$$$$" line; a last record without "$$$$" counts
-//   when it has an "M  END" line (unless the file was cut short). The first
-//   line is the name.
+// - SD files: text up to a "$$$$" line. A record that runs on past its
+//   "M  END" and data items into a second molecule has lost its "$$$$": the
+//   second molecule becomes the next record. A last record without "$$$$"
+//   counts when it has an "M  END" line; without one it was cut short.
 
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <memory>
 #include <string_view>
 
 #include "chem/mol_impl.h"
 #include "kvchem/moldb.h"
+#include "kvchem/size_limits.h"
 #include "kvsystem/error.h"
 
 namespace KvChem {
@@ -53,43 +62,112 @@ FileKind KindOfPath(const std::string& path) {
   return kind;
 }
 
-// Reads a plain file; false when it cannot be opened or read.
-bool ReadPlain(const std::string& path, std::string& data) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// A zlib inflate stream for gzip members, ended on destruction.
+class Inflater {
+ public:
+  Inflater() { ok_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK; }
+  ~Inflater() {
+    if (ok_) inflateEnd(&stream_);
+  }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  bool ok() const { return ok_; }
+  z_stream& stream() { return stream_; }
+
+ private:
+  z_stream stream_{};
+  bool ok_ = false;
+};
+
+// How a file's bytes came out of reading it.
+struct ReadOutcome {
+  bool opened = false;
+  // The bytes may stop short of what the file once held: truncated or
+  // damaged compressed data; the last line may then be incomplete.
+  bool cut = false;
+  // What went wrong, when anything did ("" otherwise).
+  std::string damage;
+};
+
+// Reads a plain file whole.
+ReadOutcome ReadPlain(const std::string& path, std::string& data) {
+  ReadOutcome outcome;
+  FilePtr f(std::fopen(path.c_str(), "rb"));
+  if (!f) return outcome;
   char buffer[1 << 16];
   size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.append(buffer, n);
-  const bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) data.append(buffer, n);
+  outcome.opened = !std::ferror(f.get());
+  return outcome;
 }
 
-enum class GzResult { Ok, CannotOpen, Truncated };
-
-// Decompresses a gzip file; on a damaged or cut stream keeps what was
-// decompressed before the damage.
-GzResult ReadGzip(const std::string& path, std::string& data, std::string& error) {
-  gzFile f = gzopen(path.c_str(), "rb");
-  if (!f) return GzResult::CannotOpen;
-  gzbuffer(f, 1 << 17);
+// Decompresses a gzip file (one or more members). Everything inflated before
+// damage is kept: a bad checksum or length trailer leaves the data whole
+// but unverified; a file that ends early keeps what it held. Corrupt
+// compressed data also drops the output of the block it sits in, which a
+// decoder led astray may have filled with wrong text before noticing. A
+// file without the gzip magic is read as plain text.
+ReadOutcome ReadGzip(const std::string& path, std::string& data) {
+  ReadOutcome outcome;
+  FilePtr f(std::fopen(path.c_str(), "rb"));
+  if (!f) return outcome;
+  std::string packed;
   char buffer[1 << 16];
-  GzResult result = GzResult::Ok;
-  for (;;) {
-    const int n = gzread(f, buffer, sizeof buffer);
-    if (n > 0) data.append(buffer, static_cast<size_t>(n));
-    if (n < static_cast<int>(sizeof buffer)) {
-      int code = Z_OK;
-      const char* message = gzerror(f, &code);
-      if (n < 0 || (code != Z_OK && code != Z_STREAM_END)) {
-        error = message ? message : "read error";
-        result = GzResult::Truncated;
-      }
-      if (n <= 0 || result != GzResult::Ok) break;
-    }
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) packed.append(buffer, n);
+  if (std::ferror(f.get())) return outcome;
+  outcome.opened = true;
+  if (packed.size() < 2 || static_cast<unsigned char>(packed[0]) != 0x1f || static_cast<unsigned char>(packed[1]) != 0x8b) {
+    data = std::move(packed);
+    return outcome;
   }
-  gzclose(f);
-  return result;
+
+  Inflater inflater;
+  if (!inflater.ok()) {
+    outcome.cut = true;
+    outcome.damage = "cannot start decompression";
+    return outcome;
+  }
+  z_stream& z = inflater.stream();
+  z.next_in = reinterpret_cast<Bytef*>(packed.data());
+  z.avail_in = static_cast<uInt>(std::min<size_t>(packed.size(), UINT32_MAX));
+  size_t fed = z.avail_in;
+  size_t blockEnd = 0;  // output length at the last finished block
+  for (;;) {
+    z.next_out = reinterpret_cast<Bytef*>(buffer);
+    z.avail_out = sizeof buffer;
+    const int rc = inflate(&z, Z_BLOCK);
+    data.append(buffer, sizeof buffer - z.avail_out);
+    if (z.data_type & 128) blockEnd = data.size();
+    if (z.avail_in == 0 && fed < packed.size()) {
+      z.next_in = reinterpret_cast<Bytef*>(packed.data() + fed);
+      z.avail_in = static_cast<uInt>(std::min<size_t>(packed.size() - fed, UINT32_MAX));
+      fed += z.avail_in;
+    }
+    if (rc == Z_OK) continue;
+    if (rc == Z_STREAM_END) {
+      blockEnd = data.size();
+      // Another member may follow; anything else after the end is ignored.
+      if (z.avail_in >= 2 && z.next_in[0] == 0x1f && z.next_in[1] == 0x8b && inflateReset(&z) == Z_OK) continue;
+      return outcome;
+    }
+    if (rc == Z_BUF_ERROR && z.avail_in == 0) {
+      outcome.cut = true;
+      outcome.damage = "unexpected end of file";
+      return outcome;
+    }
+    const std::string_view message = z.msg != nullptr ? z.msg : "corrupt compressed data";
+    outcome.damage = message;
+    // A trailer fault is found after the member's data was inflated whole.
+    outcome.cut = message != "incorrect data check" && message != "incorrect length check";
+    if (outcome.cut) data.resize(blockEnd);
+    return outcome;
+  }
 }
 
 bool IsBlank(std::string_view line) {
@@ -101,18 +179,64 @@ std::string_view TrimRight(std::string_view s) {
   return s;
 }
 
+// Splits a SMILES record into the SMILES token and the name.
+void SplitSmilesRecord(std::string_view record, std::string_view& smiles, std::string_view& name) {
+  size_t cut = 0;
+  while (cut < record.size() && !std::isspace(static_cast<unsigned char>(record[cut]))) ++cut;
+  smiles = record.substr(0, cut);
+  size_t rest = cut;
+  while (rest < record.size() && std::isspace(static_cast<unsigned char>(record[rest]))) ++rest;
+  name = TrimRight(record.substr(rest));
+}
+
+// Walks the lines of `text` from `pos`: each call gives the next line (end
+// of line excluded) and its start; false at the end.
+class LineReader {
+ public:
+  LineReader(std::string_view text, size_t pos) : text_(text), pos_(pos) {}
+  bool Next(std::string_view& line, size_t& start) {
+    if (pos_ >= text_.size()) return false;
+    size_t end = text_.find('\n', pos_);
+    if (end == std::string_view::npos) end = text_.size();
+    start = pos_;
+    line = TrimRight(text_.substr(pos_, end - pos_));
+    pos_ = end + 1;
+    return true;
+  }
+  size_t Position() const { return std::min(pos_, text_.size()); }
+
+ private:
+  std::string_view text_;
+  size_t pos_;
+};
+
 }  // namespace
 
 struct KvMolDatabaseImpl {
+  struct Record {
+    size_t offset = 0;
+    size_t length = 0;
+    bool cutShort = false;  // the text stops inside the record
+  };
+
   std::string path;
   bool open = false;
   FileFormat format = FileFormat::Unknown;
   std::string data;
-  std::vector<std::pair<size_t, size_t>> records;  // offset, length
+  std::vector<Record> records;
+  // One flag per record that failed to read, and their number.
+  std::unique_ptr<std::atomic<bool>[]> failed;
+  std::atomic<unsigned> numFailed{0};
+  bool damaged = false;  // Open reported damage
 
   void IndexSmiles(bool cut);
   void IndexSd(bool cut);
-  std::string_view Record(unsigned i) const { return std::string_view(data).substr(records[i].first, records[i].second); }
+  void MarkFailed(unsigned i) {
+    if (!failed[i].exchange(true, std::memory_order_relaxed)) numFailed.fetch_add(1, std::memory_order_relaxed);
+  }
+  std::string_view Record(unsigned i) const {
+    return std::string_view(data).substr(records[i].offset, records[i].length);
+  }
 };
 
 void KvMolDatabaseImpl::IndexSmiles(bool cut) {
@@ -121,34 +245,54 @@ void KvMolDatabaseImpl::IndexSmiles(bool cut) {
     size_t end = data.find('\n', pos);
     const bool terminated = end != std::string::npos;
     if (!terminated) end = data.size();
-    // A last line without its newline in a cut file may be incomplete.
-    if (!terminated && cut) break;
     std::string_view line = TrimRight(std::string_view(data).substr(pos, end - pos));
     size_t lead = 0;
     while (lead < line.size() && std::isspace(static_cast<unsigned char>(line[lead]))) ++lead;
-    if (lead < line.size() && line[lead] != '#') records.emplace_back(pos + lead, line.size() - lead);
+    // A last line without its newline in a cut file may be incomplete: a
+    // shorter SMILES can still parse, so the record is kept but refused.
+    if (lead < line.size() && line[lead] != '#') records.push_back({pos + lead, line.size() - lead, cut && !terminated});
     pos = end + 1;
   }
 }
 
 void KvMolDatabaseImpl::IndexSd(bool cut) {
-  size_t pos = 0, start = 0;
-  bool sawEnd = false;
-  while (pos < data.size()) {
-    size_t end = data.find('\n', pos);
-    if (end == std::string::npos) end = data.size();
-    std::string_view line = TrimRight(std::string_view(data).substr(pos, end - pos));
+  enum class State { Molfile, DataItems, DataValue };
+  LineReader lines(data, 0);
+  std::string_view line;
+  size_t lineStart = 0;
+  size_t start = 0;
+  State state = State::Molfile;
+  while (lines.Next(line, lineStart)) {
     if (line == "$$$$") {
-      records.emplace_back(start, pos - start);
-      start = end + 1;
-      sawEnd = false;
-    } else if (line.substr(0, 6) == "M  END") {
-      sawEnd = true;
+      records.push_back({start, lineStart - start, false});
+      start = lines.Position();
+      state = State::Molfile;
+    } else if (state == State::Molfile) {
+      if (line.starts_with("M  END")) state = State::DataItems;
+    } else if (state == State::DataValue) {
+      if (line.empty()) state = State::DataItems;
+    } else if (line.starts_with(">")) {
+      state = State::DataValue;
+    } else {
+      // After "M  END" only data items may come before "$$$$": this line
+      // starts the next molecule, whose record lost its "$$$$".
+      KvSystem::KvThrow()->Warning("KvMolDatabase::Open(): record %u of %s does not end with $$$$",
+                                   static_cast<unsigned>(records.size()), path.c_str());
+      damaged = true;
+      records.push_back({start, lineStart - start, false});
+      start = lineStart;
+      state = State::Molfile;
     }
-    pos = end + 1;
   }
-  if (start < data.size() && sawEnd && !cut && !IsBlank(std::string_view(data).substr(start)))
-    records.emplace_back(start, data.size() - start);
+  if (start < data.size() && !IsBlank(std::string_view(data).substr(start))) {
+    const bool complete = state != State::Molfile && !cut;
+    if (!complete) {
+      KvSystem::KvThrow()->Warning("KvMolDatabase::Open(): record %u of %s is cut short",
+                                   static_cast<unsigned>(records.size()), path.c_str());
+      damaged = true;
+    }
+    records.push_back({start, data.size() - start, !complete});
+  }
 }
 
 KvMolDatabase::KvMolDatabase() : impl_(std::make_unique<KvMolDatabaseImpl>()) {}
@@ -162,33 +306,28 @@ bool KvMolDatabase::Open(const std::string& path) {
     KvSystem::KvThrow()->Warning("KvMolDatabase::Open(): unknown molecule file format of %s", path.c_str());
     return false;
   }
-  bool cut = false;
   try {
-    if (kind.gzipped) {
-      std::string error;
-      switch (ReadGzip(path, impl_->data, error)) {
-        case GzResult::CannotOpen:
-          KvSystem::KvThrow()->Warning("KvMolDatabase::Open(): cannot read %s", path.c_str());
-          impl_->data.clear();
-          return false;
-        case GzResult::Truncated:
-          cut = true;
-          break;
-        case GzResult::Ok: break;
-      }
-      if (cut)
-        KvSystem::KvThrow()->Warning("KvMolDatabase::Open(): %s is damaged or truncated (%s); keeping the records before the damage",
-                                     path.c_str(), error.c_str());
-    } else if (!ReadPlain(path, impl_->data)) {
+    const ReadOutcome outcome = kind.gzipped ? ReadGzip(path, impl_->data) : ReadPlain(path, impl_->data);
+    if (!outcome.opened) {
       KvSystem::KvThrow()->Warning("KvMolDatabase::Open(): cannot read %s", path.c_str());
-      impl_->data.clear();
+      Close();
       return false;
     }
     impl_->format = kind.format;
     if (kind.format == FileFormat::Smiles)
-      impl_->IndexSmiles(cut);
+      impl_->IndexSmiles(outcome.cut);
     else
-      impl_->IndexSd(cut);
+      impl_->IndexSd(outcome.cut);
+    const auto count = static_cast<unsigned>(impl_->records.size());
+    if (!outcome.damage.empty()) {
+      impl_->damaged = true;
+      KvSystem::KvThrow()->Warning(
+          "KvMolDatabase::Open(): %s is damaged or truncated (%s); keeping the %u records before the damage",
+          path.c_str(), outcome.damage.c_str(), count);
+    }
+    impl_->failed = std::make_unique<std::atomic<bool>[]>(count);
+    for (unsigned i = 0; i < count; ++i)
+      if (impl_->records[i].cutShort) impl_->MarkFailed(i);
   } catch (const std::exception& e) {
     KvSystem::KvThrow()->Warning("KvMolDatabase::Open(): cannot read %s: %s", path.c_str(), e.what());
     Close();
@@ -205,25 +344,16 @@ void KvMolDatabase::Close() {
   impl_->data.clear();
   impl_->data.shrink_to_fit();
   impl_->records.clear();
+  impl_->failed.reset();
+  impl_->numFailed = 0;
+  impl_->damaged = false;
 }
 
 bool KvMolDatabase::IsOpen() const { return impl_->open; }
 const std::string& KvMolDatabase::GetPath() const { return impl_->path; }
 unsigned KvMolDatabase::GetMaxMolIdx() const { return static_cast<unsigned>(impl_->records.size()); }
-
-namespace {
-
-// Splits a SMILES record into the SMILES token and the name.
-void SplitSmilesRecord(std::string_view record, std::string_view& smiles, std::string_view& name) {
-  size_t cut = 0;
-  while (cut < record.size() && !std::isspace(static_cast<unsigned char>(record[cut]))) ++cut;
-  smiles = record.substr(0, cut);
-  size_t rest = cut;
-  while (rest < record.size() && std::isspace(static_cast<unsigned char>(record[rest]))) ++rest;
-  name = TrimRight(record.substr(rest));
-}
-
-}  // namespace
+unsigned KvMolDatabase::NumFailedRecords() const { return impl_->numFailed.load(std::memory_order_relaxed); }
+bool KvMolDatabase::IsDamaged() const { return impl_->damaged; }
 
 bool KvMolDatabase::GetMolecule(KvMolBase& mol, unsigned index) const {
   if (index >= impl_->records.size()) {
@@ -235,16 +365,22 @@ bool KvMolDatabase::GetMolecule(KvMolBase& mol, unsigned index) const {
   const std::string_view record = impl_->Record(index);
   std::string reason;
   bool ok = false;
-  if (impl_->format == FileFormat::Smiles) {
+  if (impl_->records[index].cutShort) {
+    reason = "the record is cut short";
+    mol.SetInvalid();
+  } else if (impl_->format == FileFormat::Smiles) {
     std::string_view smiles, name;
     SplitSmilesRecord(record, smiles, name);
-    ok = ParseSmiles(std::string(smiles), mol, reason, false);
+    // The whole line is checked: a NUL byte would hide the rest of it.
+    ok = KvCheckSmilesText(record, reason) && ParseSmiles(std::string(smiles), mol, reason, false);
     if (ok) mol.SetTitle(std::string(name));
   } else {
     ok = ParseMolBlock(std::string(record), mol, reason);
     if (ok) mol.SetTitle(GetMolName(index));
   }
   if (!ok) {
+    mol.SetInvalid();
+    impl_->MarkFailed(index);
     if (reason.empty())
       KvSystem::KvThrow()->Warning("KvMolDatabase::GetMolecule(): cannot parse record %u of %s", index,
                                    impl_->path.c_str());

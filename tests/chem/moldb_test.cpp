@@ -47,6 +47,25 @@ std::string GzipFile(const std::string& path, const std::string& text) {
   return path;
 }
 
+// A gzip stream of `text` in two deflate blocks, the second starting on a
+// byte boundary at `blockStart` and holding text from `split` on.
+std::string GzipTwoBlocks(const std::string& text, size_t split, size_t& blockStart) {
+  z_stream z{};
+  deflateInit2(&z, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  std::string out(compressBound(static_cast<uLong>(text.size())) + 64, '\0');
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(split);
+  deflate(&z, Z_FULL_FLUSH);
+  blockStart = z.total_out;
+  z.avail_in = static_cast<uInt>(text.size() - split);
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -128,30 +147,174 @@ TEST(KvMolDatabaseFiles, EmptyMissingAndUnknownFiles) {
   EXPECT_EQ(sink.Count(), 3u);
 }
 
-TEST(KvMolDatabaseFiles, GzipRoundTripAndTruncation) {
+// What a reader made of every record: canonical SMILES and name, or "!"
+// for a record that failed.
+std::vector<std::string> ReadEveryRecord(const KvMolDatabase& db) {
+  std::vector<std::string> out;
+  KvMol mol;
+  for (unsigned i = 0; i < db.GetMaxMolIdx(); ++i)
+    out.push_back(db.GetMolecule(mol, i) ? KvMolToSmiles(mol) + " " + mol.GetTitle() : "!");
+  return out;
+}
+
+// Clean against damaged gzip streams: every record inflated before the
+// damage reads exactly as in the clean file, at the same index, and a last
+// record the damage cut into fails instead of parsing as a shorter molecule.
+TEST(KvMolDatabaseFiles, GzipDamageKeepsEveryRecordBeforeIt) {
   TempDir dir;
   std::string text;
-  for (int i = 0; i < 3000; ++i) text += (i % 2 ? "c1ccccc1O phenol_" : "CCN amine_") + std::to_string(i) + "\n";
-  const std::string gz = GzipFile(dir.Path("mols.smi.gz"), text);
+  for (int i = 0; i < 3000; ++i) text += (i % 2 ? "c1ccccc1OCCCCCC phenol_" : "CCN amine_") + std::to_string(i) + "\n";
+  const std::string clean = ReadAll(GzipFile(dir.Path("clean.smi.gz"), text));
   KvMolDatabase db;
-  ASSERT_TRUE(db.Open(gz));
-  ASSERT_EQ(db.GetMaxMolIdx(), 3000u);
-  KvMol mol;
-  ASSERT_TRUE(db.GetMolecule(mol, 2999));
-  EXPECT_EQ(KvMolToSmiles(mol), "Oc1ccccc1");
-  EXPECT_EQ(mol.GetTitle(), "phenol_2999");
-
-  // Cut the compressed file in half: the records before the cut survive.
-  const std::string bytes = ReadAll(gz);
-  const std::string cut = dir.File("cut.smi.gz", bytes.substr(0, bytes.size() / 2));
   VarnexTest::CaptureSink sink;
-  ASSERT_TRUE(db.Open(cut));
-  EXPECT_EQ(sink.Count(), 1u);
-  const unsigned kept = db.GetMaxMolIdx();
-  EXPECT_GT(kept, 0u);
-  EXPECT_LT(kept, 3000u);
-  for (unsigned i = 0; i < kept; ++i) EXPECT_EQ(db.GetMolName(i), (i % 2 ? "phenol_" : "amine_") + std::to_string(i));
-  EXPECT_TRUE(db.GetMolecule(mol, kept - 1));
+  ASSERT_TRUE(db.Open(dir.Path("clean.smi.gz")));
+  const std::vector<std::string> reference = ReadEveryRecord(db);
+  ASSERT_EQ(reference.size(), 3000u);
+  EXPECT_EQ(sink.Count(), 0u);
+  EXPECT_FALSE(db.IsDamaged());
+
+  auto flip = [&](size_t at) {
+    std::string bytes = clean;
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x55);
+    return bytes;
+  };
+  // A second block of the reserved type 3, starting inside record 1500.
+  size_t second = 0;
+  std::string badBlock = GzipTwoBlocks(text, text.find("phenol_1501") + 3, second);
+  badBlock[second] = static_cast<char>(badBlock[second] | 0x06);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* damage;  // "" for none
+    bool allKept;        // every record survives
+  };
+  const Case cases[] = {
+      {"two members", clean + clean, "", false},
+      {"bad checksum", flip(clean.size() - 8), "incorrect data check", true},
+      {"bad length", flip(clean.size() - 1), "incorrect length check", true},
+      {"cut in half", clean.substr(0, clean.size() / 2), "unexpected end of file", false},
+      {"cut before the trailer", clean.substr(0, clean.size() - 8), "unexpected end of file", true},
+      {"invalid block", badBlock, "invalid block type", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sink.Clear();
+    ASSERT_TRUE(db.Open(dir.File("damaged.smi.gz", c.bytes)));
+    const std::vector<std::string> got = ReadEveryRecord(db);
+    if (std::string(c.name) == "two members") {
+      ASSERT_EQ(got.size(), 6000u);
+      EXPECT_TRUE(std::equal(reference.begin(), reference.end(), got.begin() + 3000));
+      EXPECT_EQ(sink.Count(), 0u);
+      EXPECT_FALSE(db.IsDamaged());
+      continue;
+    }
+    EXPECT_TRUE(db.IsDamaged());
+    ASSERT_FALSE(sink.Texts().empty());
+    const std::string report = sink.Texts()[0];
+    EXPECT_EQ(report.rfind("KvMolDatabase::Open(): " + dir.Path("damaged.smi.gz") + " is damaged or truncated (", 0), 0u)
+        << report;
+    EXPECT_NE(report.find(c.damage), std::string::npos) << report;
+    EXPECT_NE(report.find("keeping the " + std::to_string(got.size()) + " records before the damage"), std::string::npos)
+        << report;
+    if (c.allKept) {
+      EXPECT_EQ(got, reference);
+      continue;
+    }
+    ASSERT_GT(got.size(), 1000u);
+    ASSERT_LT(got.size(), 3000u);
+    for (size_t i = 0; i + 1 < got.size(); ++i) ASSERT_EQ(got[i], reference[i]) << i;
+    // The last line was cut: it is refused, named, and counted.
+    EXPECT_EQ(got.back(), "!");
+    EXPECT_EQ(db.NumFailedRecords(), 1u);
+    EXPECT_TRUE(sink.Contains("KvMolDatabase::GetMolecule(): cannot parse record " + std::to_string(got.size() - 1) +
+                              " of " + dir.Path("damaged.smi.gz") + ": the record is cut short"));
+  }
+}
+
+// Clean against damaged SD files: a missing "$$$$" or a record cut short is
+// named by index, and every other record keeps its index and molecule.
+TEST(KvMolDatabaseSd, DamagedRecordsAreNamedAndLaterRecordsKeepTheirIndices) {
+  const std::string clean = ReadAll(kSdf200);
+  KvMolDatabase db;
+  ASSERT_TRUE(db.Open(kSdf200));
+  const std::vector<std::string> reference = ReadEveryRecord(db);
+  ASSERT_EQ(reference.size(), 200u);
+
+  // The offset just past the "$$$$" line ending record `i`.
+  auto endOf = [&](int i) {
+    size_t pos = 0;
+    for (int k = 0; k <= i; ++k) pos = clean.find("$$$$\n", pos) + 5;
+    return pos;
+  };
+  std::string noDelimiter = clean;
+  noDelimiter.erase(endOf(10) - 5, 5);
+  std::string twoMissing = noDelimiter;
+  twoMissing.erase(endOf(198) - 10, 5);  // erased before: offsets move by 5
+  const std::string cut = clean.substr(0, endOf(149) + 300);
+  TempDir dir;
+  struct Case {
+    std::string path;
+    std::vector<std::string> reports;
+    unsigned records;
+  };
+  const Case cases[] = {
+      {dir.File("missing.sdf", noDelimiter), {"record 10 of " + dir.Path("missing.sdf") + " does not end with $$$$"}, 200},
+      {dir.File("two.sdf", twoMissing),
+       {"record 10 of " + dir.Path("two.sdf") + " does not end with $$$$",
+        "record 198 of " + dir.Path("two.sdf") + " does not end with $$$$"},
+       200},
+      {dir.File("cut.sdf", cut), {"record 150 of " + dir.Path("cut.sdf") + " is cut short"}, 151},
+      {GzipFile(dir.Path("missing.sdf.gz"), noDelimiter),
+       {"record 10 of " + dir.Path("missing.sdf.gz") + " does not end with $$$$"},
+       200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    VarnexTest::CaptureSink sink;
+    ASSERT_TRUE(db.Open(c.path));
+    std::vector<std::string> expected;
+    for (const std::string& r : c.reports) expected.push_back("KvMolDatabase::Open(): " + r);
+    EXPECT_EQ(sink.Texts(), expected);
+    EXPECT_TRUE(db.IsDamaged());
+    ASSERT_EQ(db.GetMaxMolIdx(), c.records);
+    const std::vector<std::string> got = ReadEveryRecord(db);
+    const bool cutShort = c.records < 200;
+    for (unsigned i = 0; i < c.records - (cutShort ? 1 : 0); ++i) EXPECT_EQ(got[i], reference[i]) << i;
+    if (cutShort) {
+      EXPECT_EQ(got.back(), "!");
+      EXPECT_EQ(db.NumFailedRecords(), 1u);
+    } else {
+      EXPECT_EQ(db.NumFailedRecords(), 0u);
+    }
+  }
+}
+
+// A record with a NUL byte, an oversize molecule or an overlong line fails
+// alone with a warning naming it; the records around it read normally.
+TEST(KvMolDatabaseSmiles, RecordsBeyondTheReadersReachFailAlone) {
+  TempDir dir;
+  const std::string chain(1001, 'C');
+  using namespace std::string_literals;
+  const std::string text = "CC\0O x\n"s + "c1ccccc1\0garbage((((\n"s + chain + " chain\n" + "CCO ok\n" + "C" +
+                           std::string(70000, ' ') + "spaced\n" + "C1CCCCC1 last\n";
+  const std::string path = dir.File("odd.smi", text);
+  KvMolDatabase db;
+  ASSERT_TRUE(db.Open(path));
+  ASSERT_EQ(db.GetMaxMolIdx(), 6u);
+  VarnexTest::CaptureSink sink;
+  const std::vector<std::string> got = ReadEveryRecord(db);
+  EXPECT_EQ(got, (std::vector<std::string>{"!", "!", "!", "CCO ok", "!", "C1CCCCC1 last"}));
+  const std::string prefix = "KvMolDatabase::GetMolecule(): cannot parse record ";
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{
+                              prefix + "0 of " + path + ": a NUL byte in the text",
+                              prefix + "1 of " + path + ": a NUL byte in the text",
+                              prefix + "2 of " + path + ": 1001 atoms, more than the limit of 1000",
+                              prefix + "4 of " + path + ": a line of 70007 bytes, longer than the limit of 65536",
+                          }));
+  EXPECT_EQ(db.NumFailedRecords(), 4u);
+  KvMol mol;
+  db.GetMolecule(mol, 0);  // a second failure of the same record counts once
+  EXPECT_EQ(db.NumFailedRecords(), 4u);
 }
 
 TEST(KvMolDatabaseSd, RecordsNamesAndGzip) {
