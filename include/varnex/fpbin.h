@@ -15,6 +15,14 @@
 // Thread safety: the free functions are reentrant. KvFastFPDatabaseParams,
 // MMapInputFile and MMapOutputFile are plain objects without internal locks;
 // a mapped view may be read by any number of threads at once.
+//
+// Mapped files: a file must not be truncated or rewritten in place while
+// it is mapped. The system then delivers SIGBUS to a reader touching a page
+// past the new end, which ends the process; no library can catch that.
+// Varnex itself never does either: creation renames a new file over the
+// old one (see fpbin_create.h) and MMapOutputFile replaces an existing file
+// instead of truncating it, so readers keep the old file's pages. Tools
+// that update databases should do the same.
 #pragma once
 
 #include <cstddef>

@@ -2,16 +2,28 @@
 // molecule file, and checking that a molecule file and a fast database
 // belong together.
 //
-// Creation maps the output file at its final size, writes the header, and
-// lets worker threads claim molecules five at a time, make their fingerprints
-// and write each record at its molecule's position. The file is byte-for-byte
-// the same whatever the number of threads. A molecule that cannot be read or
+// Creation writes a temporary file next to the output ("<out>.tmp-<pid>-<n>"),
+// sized at once to its final size, with the header, and lets worker threads
+// claim molecules five at a time, make their fingerprints and write each
+// record at its molecule's position. The file is byte-for-byte the same
+// whatever the number of threads. A molecule that cannot be read or
 // fingerprinted keeps its record: its index, a count of 0 and no bits.
+//
+// The output appears whole or not at all: only a complete file, synced to
+// disk, is renamed over the output path. On any failure (a full disk, a
+// failed write or rename, a cancel) the temporary file is removed and an
+// existing output file is left as it was; processes that have it mapped keep
+// reading the old file even after a successful creation replaced it. A
+// killed process can leave its temporary file behind, never a partial output.
+// The header stores the molecule file's path as given when it fits on its
+// line; a path with a line break, or too long for the 784-byte header text,
+// is stored as its base name (line breaks as '?'), shortened when needed.
 //
 // Thread safety: the functions are reentrant; the options object is a plain
 // value that belongs to one thread at a time.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,11 +60,25 @@ class KvCreateFastFPDatabaseOptions {
   void SetTracer(const KvSystem::KvDots& tracer) { tracer_ = std::make_unique<KvSystem::KvDots>(tracer); }
   // The options' own copy, or null when none was set. Owned by the options.
   KvSystem::KvDots* GetTracer() const { return tracer_.get(); }
+  // A flag (not owned; null: none) that cancels the creation once it turns
+  // true, for example from a signal handler: workers stop at their next
+  // chunk, the temporary file is removed and creation returns false.
+  void SetCancelFlag(const std::atomic<bool>* flag) { cancel_ = flag; }
+  const std::atomic<bool>* GetCancelFlag() const { return cancel_; }
 
  private:
   const KvFPTypeBase* type_ = nullptr;
   unsigned int numProcessors_ = 0;
+  const std::atomic<bool>* cancel_ = nullptr;
   std::unique_ptr<KvSystem::KvDots> tracer_;
+};
+
+// What one creation wrote.
+struct KvCreateFastFPDatabaseSummary {
+  std::uint64_t records = 0;      // records in the file
+  std::uint64_t unreadable = 0;   // empty records: the molecule could not be read
+  std::uint64_t ungenerated = 0;  // empty records: its fingerprint failed
+  bool damagedInput = false;      // the molecule file was damaged (KvMolDatabase::IsDamaged)
 };
 
 // Writes the fast database `fpbinPath` (which must end in ".fpbin") with one
@@ -60,8 +86,12 @@ class KvCreateFastFPDatabaseOptions {
 // options' type (Path, Circular or Tree, size a multiple of 256 bits), on
 // GetNumProcessors() threads. False with a warning naming
 // "KvCreateFastFPDatabaseFile()" when the path, the molecule file, the type
-// or the output file is refused; a failed creation may leave a partial file.
-// Faults of single molecules are warnings and leave the result true.
+// or writing the output is refused or fails, or the cancel flag was set;
+// the output path is then untouched. Faults of single molecules are
+// warnings, leave the result true and are counted in `summary`.
+bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string& molPath,
+                                const KvCreateFastFPDatabaseOptions& options, KvCreateFastFPDatabaseSummary& summary);
+// The same without the summary.
 bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string& molPath,
                                 const KvCreateFastFPDatabaseOptions& options);
 // The same on every processor, without progress display.

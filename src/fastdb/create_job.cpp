@@ -1,10 +1,11 @@
 // Worker threads of the fast database creation.
 //
 // Workers claim five molecules at a time from one atomic counter and read the
-// molecule database concurrently; everything up to the finished record is
-// private to the worker. Only the record copy into the shared mapping and the
-// progress update take the job's lock, so the file's bytes do not depend on
-// the number of threads or on their timing.
+// molecule database concurrently; everything up to the finished records is
+// private to the worker. A chunk's records lie next to each other in the
+// file, so each chunk is one write. Only that write and the progress update
+// take the job's lock, so the file's bytes do not depend on the number of
+// threads or on their timing.
 
 #include "fastdb/create_job.h"
 
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -29,25 +31,36 @@ namespace {
 constexpr std::uint64_t kChunk = 5;
 
 struct CreationJob {
-  CreationJob(const KvChem::KvMolDatabase& molecules, const KvFPTypeBase* fpType, std::uint8_t* output,
-              KvSystem::KvDots* progress, const char* name)
+  CreationJob(const KvChem::KvMolDatabase& molecules, const KvFPTypeBase* fpType, KvWritableFile& output,
+              KvSystem::KvDots* progress, const char* name, const std::atomic<bool>* stopFlag)
       : mols(molecules),
         type(fpType),
         count(molecules.GetMaxMolIdx()),
         words(fpType->GetNumBits() / 64),
         file(output),
         tracer(progress),
-        caller(name) {}
+        caller(name),
+        cancel(stopFlag) {}
+
+  // Whether workers should stop claiming chunks.
+  bool Stopping() const {
+    return failed.load(std::memory_order_relaxed) || (cancel != nullptr && cancel->load(std::memory_order_relaxed));
+  }
 
   const KvChem::KvMolDatabase& mols;
   const KvFPTypeBase* type;
   std::uint64_t count;  // molecules, and records
   std::uint64_t words;  // W
-  std::uint8_t* file;   // start of the mapped file
+  KvWritableFile& file;
   KvSystem::KvDots* tracer;
   const char* caller;
+  const std::atomic<bool>* cancel;
   std::atomic<std::uint64_t> next{0};
+  std::atomic<bool> failed{false};
+  std::atomic<std::uint64_t> unreadable{0};
+  std::atomic<std::uint64_t> ungenerated{0};
   std::mutex lock;
+  std::string error;  // the first write fault, under the lock
 };
 
 // The record words of `mol`'s fingerprint. An exception (memory exhausted)
@@ -72,61 +85,84 @@ void RunWorker(CreationJob& job) {
   std::vector<std::uint64_t> words;
   words.reserve(job.words);
   const std::size_t recordBytes = (job.words + KvFastFPRecordExtraWords) * 8;
-  std::vector<std::uint8_t> record(recordBytes);
+  std::vector<std::uint8_t> records(recordBytes * kChunk);
 
-  for (;;) {
+  while (!job.Stopping()) {
     const std::uint64_t end = job.next.fetch_add(kChunk, std::memory_order_relaxed) + kChunk;
     const std::uint64_t begin = end - kChunk;
     if (begin >= job.count) return;
-    for (std::uint64_t i = begin; i < std::min(end, job.count); ++i) {
+    const std::uint64_t last = std::min(end, job.count);
+    std::fill(records.begin(), records.end(), std::uint8_t{0});
+    for (std::uint64_t i = begin; i < last; ++i) {
       const auto index = static_cast<unsigned>(i);
       std::uint64_t bitCount = 0;
       words.clear();
       if (!job.mols.GetMolecule(mol, index)) {
+        job.unreadable.fetch_add(1, std::memory_order_relaxed);
         KvSystem::KvThrow()->Warning("%s cannot access molecule with index %d", job.caller, static_cast<int>(index));
       } else if (!MakeWords(fp, mol, job.type, words, bitCount)) {
+        job.ungenerated.fetch_add(1, std::memory_order_relaxed);
         KvSystem::KvThrow()->Warning("%s cannot generate fingerprint with index %d", job.caller,
                                      static_cast<int>(index));
       }
       // A fingerprint of an unexpected length fills its slot and no more.
-      std::fill(record.begin(), record.end(), std::uint8_t{0});
-      KvStoreLE64(record.data(), i);
-      KvStoreLE64(record.data() + 8, bitCount);
+      std::uint8_t* record = records.data() + (i - begin) * recordBytes;
+      KvStoreLE64(record, i);
+      KvStoreLE64(record + 8, bitCount);
       const std::size_t kept = std::min<std::size_t>(words.size(), job.words);
-      for (std::size_t w = 0; w < kept; ++w) KvStoreLE64(record.data() + 16 + 8 * w, words[w]);
+      for (std::size_t w = 0; w < kept; ++w) KvStoreLE64(record + 16 + 8 * w, words[w]);
+    }
 
-      std::lock_guard<std::mutex> guard(job.lock);
-      if (job.tracer != nullptr) job.tracer->Update(1);
-      std::memcpy(job.file + KvFastFPRecordOffset(i, job.words), record.data(), recordBytes);
+    std::lock_guard<std::mutex> guard(job.lock);
+    if (job.tracer != nullptr)
+      for (std::uint64_t i = begin; i < last; ++i) job.tracer->Update(1);
+    if (job.failed.load(std::memory_order_relaxed)) return;
+    std::string error;
+    const std::span<const std::uint8_t> bytes(records.data(), (last - begin) * recordBytes);
+    if (!job.file.WriteAt(KvFastFPRecordOffset(begin, job.words), bytes, error)) {
+      job.error = error;
+      job.failed.store(true, std::memory_order_relaxed);
+      return;
     }
   }
 }
 
 }  // namespace
 
-void KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type, std::uint8_t* file, unsigned threads,
-                      KvSystem::KvDots* tracer, const char* caller) {
-  CreationJob job(mols, type, file, tracer, caller);
+KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type, KvWritableFile& file,
+                                     unsigned threads, KvSystem::KvDots* tracer, const char* caller,
+                                     const std::atomic<bool>* cancel) {
+  CreationJob job(mols, type, file, tracer, caller, cancel);
   job.next.store(0);
   if (threads <= 1) {
     RunWorker(job);
-    return;
-  }
-  std::vector<std::thread> workers;
-  workers.reserve(threads);
-  bool short_of_threads = false;
-  for (unsigned t = 0; t < threads; ++t) {
-    try {
-      workers.emplace_back(RunWorker, std::ref(job));
-    } catch (const std::system_error& error) {
-      // Fewer workers give the same file; the calling thread joins in below.
-      KvSystem::KvThrow()->Warning("%s cannot start worker thread %u of %u: %s", caller, t + 1, threads, error.what());
-      short_of_threads = true;
-      break;
+  } else {
+    std::vector<std::thread> workers;
+    workers.reserve(threads);
+    bool short_of_threads = false;
+    for (unsigned t = 0; t < threads; ++t) {
+      try {
+        workers.emplace_back(RunWorker, std::ref(job));
+      } catch (const std::system_error& error) {
+        // Fewer workers give the same file; the calling thread joins in below.
+        KvSystem::KvThrow()->Warning("%s cannot start worker thread %u of %u: %s", caller, t + 1, threads,
+                                     error.what());
+        short_of_threads = true;
+        break;
+      }
     }
+    if (short_of_threads) RunWorker(job);
+    for (std::thread& worker : workers) worker.join();
   }
-  if (short_of_threads) RunWorker(job);
-  for (std::thread& worker : workers) worker.join();
+  KvCreationJobResult result;
+  result.written = !job.failed.load();
+  result.error = job.error;
+  // A claimed chunk is always written, so records are missing exactly when
+  // chunks were left unclaimed; without a write fault only a cancel does that.
+  result.cancelled = result.written && job.next.load() < job.count;
+  result.unreadable = job.unreadable.load();
+  result.ungenerated = job.ungenerated.load();
+  return result;
 }
 
 }  // namespace Varnex

@@ -1,22 +1,37 @@
 // The creation job: worker threads that fingerprint the molecules of a
 // molecule database and write each record at its molecule's position of a
-// mapped fast database file.
+// fast database file.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <string>
 
+#include "fastdb/file_system.h"
 #include "kvchem/moldb.h"
 #include "kvsystem/dots.h"
+#include "varnex/fpbin_create.h"
 #include "varnex/fptypes.h"
 
 namespace Varnex {
 
-// Fills records 0 to GetMaxMolIdx() - 1 of the file mapped at `file` (the
-// header already written; the mapping at least KvGetFPDatabaseFileSize long)
-// on `threads` threads (1: on the calling thread). `tracer` (may be null) is
-// advanced by one per molecule. Faults of single molecules are warnings
-// naming `caller`; their records hold the index, a count of 0 and no bits.
-void KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type, std::uint8_t* file, unsigned threads,
-                      KvSystem::KvDots* tracer, const char* caller);
+// How the job ended.
+struct KvCreationJobResult {
+  bool written = true;     // every record reached the file
+  bool cancelled = false;  // the cancel flag stopped the job
+  std::string error;       // the write fault when !written
+  std::uint64_t unreadable = 0;
+  std::uint64_t ungenerated = 0;
+};
+
+// Writes records 0 to GetMaxMolIdx() - 1 of `file` (the header written
+// separately) on `threads` threads (1: on the calling thread). `tracer` (may
+// be null) is advanced by one per molecule. Faults of single molecules are
+// warnings naming `caller`; their records hold the index, a count of 0 and
+// no bits. A failed write or a set `cancel` flag (may be null) stops every
+// worker at its next chunk.
+KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type, KvWritableFile& file,
+                                     unsigned threads, KvSystem::KvDots* tracer, const char* caller,
+                                     const std::atomic<bool>* cancel);
 
 }  // namespace Varnex

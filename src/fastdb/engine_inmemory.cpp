@@ -5,8 +5,8 @@
 #include <exception>
 
 #include "fastdb/engine.h"
+#include "fastdb/file_system.h"
 #include "kvsystem/error.h"
-#include "kvsystem/streams.h"
 
 namespace Varnex {
 namespace {
@@ -40,11 +40,13 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
     return false;
   }
 
-  KvSystem::kvifstream in(path_);
-  if (!in.good()) {
+  std::string error;
+  const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
+  if (file == nullptr) {
     report->Warning("%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
     return false;
   }
+  KvReadableFileStream in(*file);
   if (in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
     report->Warning("%s : cannot skip header in database file %s", kOpening, path_.c_str());
     return false;

@@ -1,13 +1,12 @@
 // The 800-byte header of a fast database file: writing the blob and reading
 // it back into KvFastFPDatabaseParams.
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 
+#include "fastdb/file_system.h"
 #include "fastdb/fpbin_bytes.h"
 #include "kvsystem/error.h"
 #include "kvsystem/streams.h"
@@ -20,10 +19,21 @@ namespace {
 constexpr const char* kReader = "KvFastFPDatabaseParams()";
 // Lines and the marker token are read with at most this many characters.
 constexpr std::size_t kLineCapacity = KvFastFPHeaderSize + 1;
+// The header's text lines are looked for in the header's bytes only: text
+// past them never belongs to a valid header.
+constexpr std::uint64_t kTextReadLimit = KvFastFPHeaderSize;
 
-bool IsRegularFile(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+// Reads up to `count` bytes at `offset` into `out`; false on a read error.
+bool ReadFully(KvReadableFile& file, std::uint64_t offset, std::size_t count, std::string& out, std::string& error) {
+  out.resize(count);
+  std::size_t got = 0;
+  while (got < count) {
+    const std::size_t n = file.ReadAt(offset + got, out.data() + got, count - got, error);
+    if (n == 0) break;
+    got += n;
+  }
+  out.resize(got);
+  return error.empty();
 }
 
 }  // namespace
@@ -57,22 +67,25 @@ bool KvWriteFastFPDatabaseParams(MMapOutputFile& file, const KvFastFPDatabasePar
 
 KvFastFPDatabaseParams::KvFastFPDatabaseParams(const std::string& path) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
-  // The stream would report a missing file in words of its own; the header
-  // reader's message is the one callers look for.
-  if (!IsRegularFile(path)) {
+  std::string error;
+  const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path, error);
+  if (file == nullptr) {
     report->Warning("%s cannot open fingerprint database file %s", kReader, path.c_str());
     return;
   }
-  KvSystem::kvifstream in(path);
-  if (!in.is_open() || in.fail()) {
-    report->Warning("%s cannot open fingerprint database file %s", kReader, path.c_str());
-    return;
-  }
-  fileSize_ = in.size();
+  fileSize_ = file->Size();
   if (fileSize_ <= 100) {
     report->Warning("%s invalid fingerprint database file %s", kReader, path.c_str());
     return;
   }
+  // The text lines are parsed from the start of the file, read at once, so
+  // that a read fault is named as one and not as a fault of the text.
+  std::string text;
+  if (!ReadFully(*file, 0, static_cast<std::size_t>(std::min(fileSize_, kTextReadLimit)), text, error)) {
+    report->Warning("%s cannot read fingerprint database file %s: %s", kReader, path.c_str(), error.c_str());
+    return;
+  }
+  KvSystem::kvisstream in(text);
 
   std::array<char, kLineCapacity> buffer{};
   auto readLine = [&](std::string& line) {
@@ -117,21 +130,20 @@ KvFastFPDatabaseParams::KvFastFPDatabaseParams(const std::string& path) {
     report->Warning("%s invalid number of fingerprints in %s header", kReader, path.c_str());
     return;
   }
-  in.close();
 
-  // The binary fields; a file shorter than the header fails to map.
-  MMapInputFile header;
-  if (!header.Open(path, KvFastFPHeaderSize)) {
+  // The binary fields, W and n, at bytes 784 to 799.
+  std::string fields;
+  if (!ReadFully(*file, KvFastFPHeaderWordsOffset, 16, fields, error) || fields.size() < 16) {
     report->Warning("%s cannot open %s fingerprint database", kReader, path.c_str());
     return;
   }
-  const auto* bytes = static_cast<const std::uint8_t*>(header.GetPtr());
-  numFingerPrints_ = KvLoadLE64(bytes + KvFastFPHeaderCountOffset);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(fields.data());
+  numFingerPrints_ = KvLoadLE64(bytes + (KvFastFPHeaderCountOffset - KvFastFPHeaderWordsOffset));
   if (numFingerPrints_ != textCount) {
     report->Warning("%s inconsistent number of fingerprints in %s header", kReader, path.c_str());
     return;
   }
-  words_ = KvLoadLE64(bytes + KvFastFPHeaderWordsOffset);
+  words_ = KvLoadLE64(bytes);
   valid_ = true;
 }
 

@@ -115,8 +115,9 @@ bool MMapOutputFile::Open(const std::string& path, std::uint64_t size) {
   length_ = size;
   // Truncating a file that some reader has mapped would make its next access
   // fault; a fresh file at the same path leaves such readers the old bytes.
+  // A symbolic link is replaced too, never the file it points to.
   struct stat existing {};
-  if (::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) ::unlink(path.c_str());
+  if (::lstat(path.c_str(), &existing) == 0 && !S_ISDIR(existing.st_mode)) ::unlink(path.c_str());
   handle_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (handle_ < 0) {
     KvSystem::KvThrow()->Error("Unable to create file: %s", path.c_str());

@@ -1,0 +1,331 @@
+// Faults injected under creation and the readers through the file system
+// seam: a failed creation never touches the output path and leaves no
+// temporary file; readers refuse files whose bytes do not all arrive and
+// read chunked files exactly like whole ones. Also the cancel flag and the
+// molecule file names the header can hold.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "fastdb/file_system.h"
+#include "fpbin_test_files.h"
+#include "kvsystem/iterator.h"
+#include "varnex/fastdb.h"
+#include "varnex/fpbin.h"
+#include "varnex/fpbin_create.h"
+
+using FpbinTest::ReadFile;
+using FpbinTest::TempDir;
+using VarnexTest::CaptureSink;
+
+namespace {
+
+const Varnex::KvFPTypeBase* Path4096() { return Varnex::KvGetFPType(Varnex::KvFPType::Path); }
+const std::string kNci5K = std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi";
+
+// The POSIX file system with faults switched on by the test.
+class FaultyFileSystem final : public Varnex::KvFileSystem {
+ public:
+  // Creation faults.
+  bool failCreate = false;
+  bool failReserve = false;
+  int failWriteNumber = -1;  // this write (0 = the header) stores half its bytes, then fails
+  bool failSync = false;
+  bool failClose = false;
+  bool failRename = false;
+  std::function<void()> onWrite;  // runs after every write
+  // Reading faults.
+  std::size_t readChunk = 0;                   // at most this many bytes per read (0: no limit)
+  std::uint64_t readEnd = UINT64_MAX;          // reads stop here as if the file ended
+  std::uint64_t readErrorFrom = UINT64_MAX;    // reads from here fail
+
+  FaultyFileSystem() : previous_(Varnex::KvSetFileSystem(this)) {}
+  ~FaultyFileSystem() override { Varnex::KvSetFileSystem(previous_); }
+
+  std::unique_ptr<Varnex::KvWritableFile> CreateNew(const std::string& path, std::string& error) override {
+    if (failCreate) {
+      error = "cannot create " + path + ": Permission denied";
+      return nullptr;
+    }
+    auto file = posix().CreateNew(path, error);
+    return file ? std::make_unique<Writable>(*this, path, std::move(file)) : nullptr;
+  }
+  std::unique_ptr<Varnex::KvReadableFile> OpenForReading(const std::string& path, std::string& error) override {
+    auto file = posix().OpenForReading(path, error);
+    return file ? std::make_unique<Readable>(*this, std::move(file)) : nullptr;
+  }
+  bool Rename(const std::string& from, const std::string& to, std::string& error) override {
+    if (failRename) {
+      error = "cannot rename " + from + " to " + to + ": Device or resource busy";
+      return false;
+    }
+    return posix().Rename(from, to, error);
+  }
+  bool Remove(const std::string& path) override { return posix().Remove(path); }
+  bool SyncDirectory(const std::string& directory, std::string& error) override {
+    return posix().SyncDirectory(directory, error);
+  }
+
+ private:
+  static Varnex::KvFileSystem& posix() { return Varnex::KvDefaultFileSystem(); }
+
+  class Writable final : public Varnex::KvWritableFile {
+   public:
+    Writable(FaultyFileSystem& fs, std::string path, std::unique_ptr<Varnex::KvWritableFile> file)
+        : fs_(fs), path_(std::move(path)), file_(std::move(file)) {}
+    bool Reserve(std::uint64_t size, std::string& error) override {
+      if (fs_.failReserve) {
+        error = "cannot reserve space for " + path_ + ": No space left on device";
+        return false;
+      }
+      return file_->Reserve(size, error);
+    }
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, std::string& error) override {
+      if (writes_++ == fs_.failWriteNumber) {
+        file_->WriteAt(offset, bytes.first(bytes.size() / 2), error);
+        error = "cannot write " + path_ + ": No space left on device";
+        return false;
+      }
+      const bool ok = file_->WriteAt(offset, bytes, error);
+      if (fs_.onWrite) fs_.onWrite();
+      return ok;
+    }
+    bool Sync(std::string& error) override {
+      if (fs_.failSync) {
+        error = "cannot sync " + path_ + ": Input/output error";
+        return false;
+      }
+      return file_->Sync(error);
+    }
+    bool Close(std::string& error) override {
+      const bool ok = file_->Close(error);
+      if (fs_.failClose) {
+        error = "cannot close " + path_ + ": Input/output error";
+        return false;
+      }
+      return ok;
+    }
+
+   private:
+    FaultyFileSystem& fs_;
+    std::string path_;
+    std::unique_ptr<Varnex::KvWritableFile> file_;
+    int writes_ = 0;
+  };
+
+  class Readable final : public Varnex::KvReadableFile {
+   public:
+    Readable(FaultyFileSystem& fs, std::unique_ptr<Varnex::KvReadableFile> file) : fs_(fs), file_(std::move(file)) {}
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, std::string& error) override {
+      if (offset >= fs_.readErrorFrom) {
+        error = "cannot read: Input/output error";
+        return 0;
+      }
+      if (offset >= fs_.readEnd) return 0;
+      // A read reaching the fault stops short before it, as pread does.
+      count = std::min<std::uint64_t>({count, fs_.readEnd - offset, fs_.readErrorFrom - offset});
+      if (fs_.readChunk != 0) count = std::min(count, fs_.readChunk);
+      return file_->ReadAt(offset, buffer, count, error);
+    }
+    std::uint64_t Size() const override { return file_->Size(); }
+
+   private:
+    FaultyFileSystem& fs_;
+    std::unique_ptr<Varnex::KvReadableFile> file_;
+  };
+
+  Varnex::KvFileSystem* previous_;
+};
+
+std::string NciLines(std::size_t count) {
+  std::ifstream in(kNci5K);
+  std::string text, line;
+  for (std::size_t i = 0; i < count && std::getline(in, line); ++i) text += line + "\n";
+  return text;
+}
+
+std::set<std::string> FilesIn(const TempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path("")))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+Varnex::KvCreateFastFPDatabaseOptions Options(unsigned threads) {
+  Varnex::KvCreateFastFPDatabaseOptions options(Path4096());
+  options.SetNumProcessors(threads);
+  return options;
+}
+
+// Every fault under creation: false, the fault and its consequence named,
+// the old output byte for byte as it was, and no temporary file left.
+TEST(FaultInjection, FailedCreationLeavesTheOutputUntouchedAndNoTemporaryFile) {
+  TempDir dir;
+  const std::string mols = dir.File("mols.smi", NciLines(60));
+  const std::string out = dir.Path("db.fpbin");
+  ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, dir.File("old.smi", "CCO\nCCN\n"), Options(1)));
+  const std::string old = ReadFile(out);
+  const std::set<std::string> files = FilesIn(dir);
+  const std::string creator = "KvCreateFastFPDatabaseFile() : ";
+
+  struct Case {
+    const char* name;
+    std::function<void(FaultyFileSystem&)> arm;
+    std::string fault;        // first warning, after the creator's name
+    std::string consequence;  // last warning, after the creator's name
+  };
+  const std::string notWritten = "unable to write fingerprint database file: " + out;
+  const Case cases[] = {
+      {"temporary file refused", [](FaultyFileSystem& fs) { fs.failCreate = true; }, "cannot create",
+       "unable to open fingerprint database file: " + out},
+      {"disk full at sizing", [](FaultyFileSystem& fs) { fs.failReserve = true; }, "cannot reserve space for",
+       "unable to open fingerprint database file: " + out},
+      {"short header write", [](FaultyFileSystem& fs) { fs.failWriteNumber = 0; }, "cannot write",
+       "unable to write fingerprint database header: " + out},
+      {"short first record write", [](FaultyFileSystem& fs) { fs.failWriteNumber = 1; }, "cannot write", notWritten},
+      {"short last record write", [](FaultyFileSystem& fs) { fs.failWriteNumber = 12; }, "cannot write", notWritten},
+      {"failed sync", [](FaultyFileSystem& fs) { fs.failSync = true; }, "cannot sync", notWritten},
+      {"failed close", [](FaultyFileSystem& fs) { fs.failClose = true; }, "cannot close", notWritten},
+      {"failed rename", [](FaultyFileSystem& fs) { fs.failRename = true; }, "cannot rename", notWritten},
+  };
+  for (const Case& c : cases) {
+    for (unsigned threads : {1u, 2u}) {
+      SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
+      FaultyFileSystem fs;
+      c.arm(fs);
+      CaptureSink sink;
+      EXPECT_FALSE(Varnex::KvCreateFastFPDatabaseFile(out, mols, Options(threads)));
+      const std::vector<std::string> texts = sink.Texts();
+      ASSERT_GE(texts.size(), 2u);
+      EXPECT_EQ(texts[texts.size() - 2].rfind(creator + c.fault + " " + dir.Path("db.fpbin.tmp-"), 0), 0u)
+          << texts[texts.size() - 2];
+      EXPECT_EQ(texts.back(), creator + c.consequence);
+      EXPECT_TRUE(ReadFile(out) == old);
+      EXPECT_EQ(FilesIn(dir), files);
+    }
+  }
+  // Without faults the same creation goes through.
+  FaultyFileSystem fs;
+  ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, mols, Options(2)));
+  EXPECT_EQ(ReadFile(out).size(), Varnex::KvGetFPDatabaseFileSize(60, Path4096()));
+}
+
+TEST(FaultInjection, CancelFlagStopsCreationAndKeepsTheOldOutput) {
+  TempDir dir;
+  const std::string mols = dir.File("mols.smi", NciLines(200));
+  const std::string out = dir.File("db.fpbin", "not a database, but someone's file");
+  const std::set<std::string> files = FilesIn(dir);
+  std::atomic<bool> cancel{false};
+  Varnex::KvCreateFastFPDatabaseOptions options = Options(2);
+  options.SetCancelFlag(&cancel);
+  FaultyFileSystem fs;
+  fs.onWrite = [&] { cancel = true; };  // as a signal would, once work has started
+  CaptureSink sink;
+  EXPECT_FALSE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
+  EXPECT_EQ(sink.Texts().back(), "KvCreateFastFPDatabaseFile() : creation of " + out + " cancelled");
+  EXPECT_EQ(ReadFile(out), "not a database, but someone's file");
+  EXPECT_EQ(FilesIn(dir), files);
+
+  // A flag that stays clear changes nothing.
+  cancel = false;
+  fs.onWrite = nullptr;
+  EXPECT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
+}
+
+// Clean against faulty reads: chunked reads give the same database as whole
+// ones; a file whose records do not all arrive is refused by the in-memory
+// engine with the record named, and a header that cannot be read by both.
+TEST(FaultInjection, ShortAndFailedReads) {
+  TempDir dir;
+  const std::string out = dir.Path("db.fpbin");
+  ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, dir.File("mols.smi", NciLines(40)), Options(1)));
+  const std::uint64_t record = (Varnex::KvGetFingerPrintSize(Path4096()) / 64 + 2) * 8;
+  Varnex::KvFPDatabaseOptions search;
+  search.SetLimit(5);
+  auto topHits = [&](const Varnex::KvFastFPDatabase& db) {
+    std::vector<std::pair<std::size_t, double>> hits;
+    for (const auto& s : KvSystem::KvCollect(db.GetSortedScores(std::size_t{7}, search)))
+      hits.emplace_back(s.GetIdx(), s.GetScore());
+    return hits;
+  };
+  const Varnex::KvFastFPDatabase clean(out, Varnex::KvFastFPDatabaseMemoryType::InMemory);
+  ASSERT_TRUE(clean.IsValid());
+  const auto expected = topHits(clean);
+  ASSERT_EQ(expected.size(), 5u);
+
+  for (std::size_t chunk : {1u, 7u, 800u, 1000u}) {
+    FaultyFileSystem fs;
+    fs.readChunk = chunk;
+    for (unsigned memory : {1u, 2u}) {
+      const Varnex::KvFastFPDatabase db(out, memory);
+      ASSERT_TRUE(db.IsValid()) << chunk;
+      EXPECT_EQ(topHits(db), expected) << chunk;
+    }
+  }
+
+  const std::string opening = "KvFastFPDatabase::KvFastFPDatabase() : ";
+  const struct {
+    const char* name;
+    std::uint64_t end, errorFrom;
+    std::string warning;  // the in-memory engine's
+  } cases[] = {
+      {"ends inside record 0", 800 + record / 2, UINT64_MAX, opening + "cannot read 0-th fingerprint"},
+      {"ends inside record 39", 800 + 39 * record + 8, UINT64_MAX, opening + "cannot read 39-th fingerprint"},
+      {"read error at record 12", UINT64_MAX, 800 + 12 * record, opening + "cannot read 12-th fingerprint"},
+      {"ends inside the header", 500, UINT64_MAX, "KvFastFPDatabaseParams() cannot open " + out + " fingerprint database"},
+      {"read error in the header", UINT64_MAX, 0,
+       "KvFastFPDatabaseParams() cannot read fingerprint database file " + out + ": cannot read: Input/output error"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FaultyFileSystem fs;
+    fs.readEnd = c.end;
+    fs.readErrorFrom = c.errorFrom;
+    CaptureSink sink;
+    const Varnex::KvFastFPDatabase db(out, Varnex::KvFastFPDatabaseMemoryType::InMemory);
+    EXPECT_FALSE(db.IsValid());
+    EXPECT_TRUE(sink.Contains(c.warning)) << ::testing::PrintToString(sink.Texts());
+  }
+}
+
+// Molecule file names the header line cannot hold are stored as their base
+// name; every file creation writes reads back, and searches.
+TEST(FaultInjection, MoleculeFileNamesRoundTripThroughTheHeader) {
+  TempDir dir;
+  std::string deep = dir.Path("");
+  for (int i = 0; i < 4; ++i) {
+    deep += std::string(200, static_cast<char>('a' + i)) + "/";
+    std::filesystem::create_directories(deep);
+  }
+  const struct {
+    std::string path;
+    std::string stored;
+  } cases[] = {
+      {dir.Path("plain.smi"), dir.Path("plain.smi")},
+      {dir.Path("two\nlines.smi"), "two?lines.smi"},
+      {dir.Path("carriage\r.smi"), "carriage?.smi"},
+      {deep + "deep.smi", "deep.smi"},
+      {deep + "deep\n.smi", "deep?.smi"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    { std::ofstream(c.path) << "CCO ethanol\nc1ccccc1O phenol\n"; }
+    const std::string out = dir.Path("names.fpbin");
+    ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, c.path, Options(1)));
+    const Varnex::KvFastFPDatabaseParams params(out);
+    ASSERT_TRUE(params.IsValid());
+    EXPECT_EQ(params.GetMolDatabaseFilename(), c.stored);
+    EXPECT_EQ(params.NumFingerPrints(), 2u);
+    const Varnex::KvFastFPDatabase db(out, Varnex::KvFastFPDatabaseMemoryType::MemoryMapped);
+    EXPECT_EQ(KvSystem::KvCollect(db.GetRawScores(std::size_t{1}, Varnex::KvFPDatabaseOptions())).size(), 2u);
+  }
+}
+
+}  // namespace
