@@ -1,5 +1,9 @@
 // varnex create: a fast fingerprint database (.fpbin) from a molecule file.
 
+#include <signal.h>
+
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -10,6 +14,42 @@
 #include "varnex/fpbin_create.h"
 
 namespace VarnexCli {
+namespace {
+
+// Set by SIGINT or SIGTERM; the library stops the creation at its next
+// chunk and removes its temporary file. Lock-free, so a handler may set it.
+std::atomic<bool> gInterrupted{false};
+std::atomic<int> gSignal{0};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int signal) {
+  gSignal.store(signal);
+  gInterrupted.store(true);
+}
+
+// Catches SIGINT and SIGTERM while alive.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &oldInt_);
+    sigaction(SIGTERM, &action, &oldTerm_);
+  }
+  ~InterruptGuard() {
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction oldInt_ {};
+  struct sigaction oldTerm_ {};
+};
+
+}  // namespace
 
 void ConfigureCreate(KvSystem::KvInterface& itf) {
   AddText(itf, "-in", "-i", "Molecule file (.smi, .sdf, also .gz)");
@@ -37,24 +77,39 @@ int RunCreate(KvSystem::KvInterface& itf) {
   }
   const Varnex::KvFPTypeBase* type = FingerPrintTypeOf(itf);
   if (type == nullptr) return kExitUsage;
-  KvChem::KvMolDatabase probe;  // a clear message for a missing input before anything is written
-  if (!OpenMolecules(probe, in)) return kExitFailure;
-  const unsigned count = probe.GetMaxMolIdx();
-  probe.Close();
+  if (!IsMoleculeFile(in)) return kExitFailure;
 
   Varnex::KvCreateFastFPDatabaseOptions options(type);
   options.SetNumProcessors(static_cast<unsigned>(itf.Get<int>("-threads")));
   KvSystem::KvDots dots("Creating", "molecules");
   if (itf.Get<bool>("-quiet")) dots.SetDisplay(KvSystem::KvDots::Display::Never);
   options.SetTracer(dots);
-  if (!Varnex::KvCreateFastFPDatabaseFile(out, in, options)) {
-    std::remove(out.c_str());  // never leave a partial file that looks like a database
+  options.SetCancelFlag(&gInterrupted);
+  Varnex::KvCreateFastFPDatabaseSummary summary;
+  bool created = false;
+  {
+    InterruptGuard guard;
+    created = Varnex::KvCreateFastFPDatabaseFile(out, in, options, summary);
+  }
+  if (!created && gInterrupted.load()) {
+    std::fprintf(stderr, "varnex create: interrupted; %s was not written\n", out.c_str());
+    std::signal(gSignal.load(), SIG_DFL);  // end as the signal would have
+    std::raise(gSignal.load());
+  }
+  if (!created) {
+    // The library has said why; the output path is as it was.
     std::fprintf(stderr, "varnex create: could not create %s\n", out.c_str());
     return kExitFailure;
   }
-  std::fprintf(stderr, "varnex create: wrote %u fingerprints (%s) to %s\n", count,
+  const std::uint64_t empty = summary.unreadable + summary.ungenerated;
+  std::fprintf(stderr, "varnex create: wrote %llu fingerprints (%s) to %s", static_cast<unsigned long long>(summary.records),
                type->GetFPTypeString().c_str(), out.c_str());
-  return kExitOk;
+  if (empty != 0)
+    std::fprintf(stderr, "; %llu molecules failed (%llu unreadable, %llu without fingerprint) and have empty records",
+                 static_cast<unsigned long long>(empty), static_cast<unsigned long long>(summary.unreadable),
+                 static_cast<unsigned long long>(summary.ungenerated));
+  std::fputs(summary.damagedInput ? "; the molecule file is damaged\n" : "\n", stderr);
+  return empty != 0 || summary.damagedInput ? kExitPartial : kExitOk;
 }
 
 }  // namespace VarnexCli

@@ -82,7 +82,7 @@ int RunFp(KvSystem::KvInterface& itf) {
     }
   }
   if (failed != 0) std::fprintf(stderr, "varnex fp: %u of %u molecules could not be read\n", failed, mols.GetMaxMolIdx());
-  return kExitOk;
+  return InputStatus(mols, failed);
 }
 
 }  // namespace VarnexCli

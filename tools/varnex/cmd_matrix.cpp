@@ -23,6 +23,7 @@ int RunMatrix(KvSystem::KvInterface& itf) {
   options.SetNumProcessors(0);
   auto db = OpenDatabase(itf);
   if (db == nullptr) return kExitFailure;
+  ClampLimit(options, *db, "matrix");
   RecordNames names;
   if (!names.Open(itf, *db)) return kExitFailure;
   const auto pairs = KvSystem::KvCollect(db->GetSparseMatrix(options));

@@ -112,11 +112,8 @@ int RunSearch(KvSystem::KvInterface& itf) {
     }
     flush();
   }
-  if (failed != 0) {
-    std::fprintf(stderr, "varnex search: %u queries could not be read\n", failed);
-    return kExitFailure;
-  }
-  return kExitOk;
+  if (failed != 0) std::fprintf(stderr, "varnex search: %u queries could not be read\n", failed);
+  return InputStatus(queries, failed);
 }
 
 }  // namespace VarnexCli

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "checks.h"
+
 namespace VarnexCli {
 
 const Command* FindCommand(const std::string& name) {
@@ -35,6 +37,7 @@ int RunCommand(const Command& command, const Arguments& args) {
       std::fprintf(stderr, "varnex %s: bad parameters; see 'varnex %s -help'\n", command.name, command.name);
       return kExitUsage;
     }
+    if (!CheckAndApplyParameters(itf, command.name)) return kExitUsage;
     return command.run(itf);
   } catch (const std::exception& e) {
     // The library does not throw; this guards the program's own code.

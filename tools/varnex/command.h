@@ -8,10 +8,12 @@
 
 namespace VarnexCli {
 
-// Exit statuses.
+// Exit statuses. A run that read only part of its input writes every
+// result it could and exits with kExitPartial, naming what it skipped.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // the work failed (unreadable file, bad molecule, ...)
 inline constexpr int kExitUsage = 2;    // bad command line
+inline constexpr int kExitPartial = 3;  // done, but some input records could not be read
 
 using Arguments = std::vector<std::string>;
 

@@ -6,9 +6,11 @@
 
 #include <cstdio>
 
+#include "checks.h"
 #include "molecules.h"
 #include "parameters_common.h"
 #include "varnex/config.h"
+#include "varnex/fpbin_create.h"
 
 namespace VarnexCli {
 
@@ -16,6 +18,7 @@ void AddDatabaseParameters(KvSystem::KvInterface& itf) {
   AddText(itf, "-db", "", "Fast fingerprint database file (.fpbin, made by 'varnex create')");
   AddText(itf, "-mols", "", "Molecule file the database was made from, for molecule names", false);
   Varnex::KvConfigureFPDatabaseMemoryType(itf, Varnex::KvFastFPDatabaseMemoryType::MemoryMapped, "-memory", "-mem");
+  AddMoleculeLimitParameter(itf);  // for the molecules of -mols and of queries
 }
 
 std::unique_ptr<Varnex::KvFastFPDatabase> OpenDatabase(KvSystem::KvInterface& itf) {
@@ -43,8 +46,22 @@ bool RecordNames::Open(const KvSystem::KvInterface& itf, const Varnex::KvFastFPD
                  mols->GetText().c_str(), mols_.GetMaxMolIdx(), db.NumFingerPrints());
     return false;
   }
+  // The same count is not enough: another file (or the same one reordered)
+  // would name every hit wrongly.
+  if (!Varnex::KvAreCompatibleDatabases(mols_, db)) {
+    std::fprintf(stderr, "varnex: molecule file %s is not the one the database %s was made from\n",
+                 mols->GetText().c_str(), itf.Get<std::string>("-db").c_str());
+    return false;
+  }
   open_ = true;
   return true;
+}
+
+void ClampLimit(Varnex::KvFPDatabaseOptions& options, const Varnex::KvFastFPDatabase& db, const char* command) {
+  if (options.GetLimit() <= db.NumFingerPrints()) return;
+  std::fprintf(stderr, "varnex %s: -limit %u is above the %zu records of the database; using %zu\n", command,
+               options.GetLimit(), db.NumFingerPrints(), db.NumFingerPrints());
+  options.SetLimit(static_cast<unsigned>(db.NumFingerPrints()));
 }
 
 std::string RecordNames::Get(std::size_t index) const {

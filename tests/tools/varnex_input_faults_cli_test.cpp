@@ -1,0 +1,198 @@
+// End-to-end tests of the varnex program on bad and partly bad input: a
+// failed or interrupted creation never touches the output, partly bad input
+// exits 3 with every readable record done and the rest counted, and values
+// the declared ranges cannot catch are refused.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "run_program.h"
+
+using VarnexTest::ReadWhole;
+using VarnexTest::RunVarnex;
+
+namespace {
+
+const std::string kNci5K = "/usr/share/RDKit/Data/NCI/first_5K.smi";
+
+class VarnexInputFaultsCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = ::testing::TempDir() + "varnex_faults_cli_" + std::to_string(::getpid()) + "/";
+    std::filesystem::create_directories(dir_);
+    Write("mols.smi", "c1ccccc1C(=O)O benzoic\nCC(=O)Oc1ccccc1C(=O)O aspirin\nCCO ethanol\nc1ccccc1O phenol\n");
+    const auto r = RunVarnex("create -in '" + Path("mols.smi") + "' -out '" + Path("mols.fpbin") + "' -q");
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return dir_ + name; }
+  std::string Write(const std::string& name, const std::string& text) const {
+    std::ofstream(Path(name), std::ios::binary) << text;
+    return Path(name);
+  }
+  std::set<std::string> Files() const {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) names.insert(e.path().filename().string());
+    return names;
+  }
+
+  std::string dir_;
+};
+
+TEST_F(VarnexInputFaultsCliTest, FailedCreationLeavesTheOldFileAsItWas) {
+  const std::string old = ReadWhole(Path("mols.fpbin"));
+  Write("empty.smi", "");
+  Write("damaged.smi.gz", std::string("\x1f\x8b\x08\x00garbage", 11));
+  const std::set<std::string> files = Files();
+  const struct {
+    const char* name;
+    std::string arguments;
+    int status;
+    std::string message;
+  } cases[] = {
+      {"bad size", "-in '" + Path("mols.smi") + "' -numbits 1000", 1, "invalid fingerprint size"},
+      {"bad parameter", "-in '" + Path("mols.smi") + "' -fptype Lingo", 2, "bad parameters"},
+      {"missing input", "-in '" + Path("absent.smi") + "'", 1, "cannot read molecule file"},
+      {"empty input", "-in '" + Path("empty.smi") + "'", 1, "empty molecule database!"},
+      {"damaged gzip input", "-in '" + Path("damaged.smi.gz") + "'", 1, "is damaged or truncated"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = RunVarnex("create " + c.arguments + " -out '" + Path("mols.fpbin") + "' -q");
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_TRUE(ReadWhole(Path("mols.fpbin")) == old);
+    EXPECT_EQ(Files(), files);
+  }
+}
+
+// SIGTERM in the middle of a creation: the process ends by the signal, the
+// old output is untouched and the temporary file is gone.
+TEST_F(VarnexInputFaultsCliTest, InterruptedCreationLeavesTheOldFileAsItWas) {
+  std::string many;
+  const std::string nci = ReadWhole(kNci5K);
+  for (int i = 0; i < 8; ++i) many += nci;
+  Write("many.smi", many);
+  const std::string old = ReadWhole(Path("mols.fpbin"));
+  const std::set<std::string> files = Files();
+
+  const std::string in = Path("many.smi"), out = Path("mols.fpbin");
+  const char* argv[] = {VARNEX_CLI_PATH, "create", "-in", in.c_str(), "-out", out.c_str(), "-threads", "1", "-q", nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, VARNEX_CLI_PATH, nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
+  // Once the temporary file exists the records are being written.
+  bool writing = false;
+  for (int polls = 0; polls < 600000 && !writing; ++polls) {
+    for (const auto& name : Files()) writing = writing || name.find(".tmp-") != std::string::npos;
+    if (!writing) std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  ASSERT_TRUE(writing);
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(ReadWhole(out) == old);
+  std::set<std::string> after = Files();
+  EXPECT_EQ(after, files);
+}
+
+// Partly bad input: every readable record is done, the others are named and
+// counted, and the exit status is 3 for each command.
+TEST_F(VarnexInputFaultsCliTest, PartlyBadInputExitsThreeWithEveryGoodRecordDone) {
+  const std::string ring = "C1" + std::string(4998, 'C') + "C1";
+  Write("bad.smi", "CCO ethanol\nC1CC( broken\n" + ring + " huge\nc1ccccc1O phenol\nCC\\0O nul\n");
+  {  // a real NUL byte in record 4
+    std::string text = ReadWhole(Path("bad.smi"));
+    text.replace(text.find("\\0"), 2, std::string(1, '\0'));
+    Write("bad.smi", text);
+  }
+  auto r = RunVarnex("create -in '" + Path("bad.smi") + "' -out '" + Path("bad.fpbin") + "' -q");
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_NE(r.err.find("wrote 5 fingerprints"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("3 molecules failed (3 unreadable, 0 without fingerprint) and have empty records"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("cannot parse record 2 of " + Path("bad.smi") + ": 5000 atoms, more than the limit of 1000"),
+            std::string::npos);
+  EXPECT_NE(r.err.find("cannot parse record 4 of " + Path("bad.smi") + ": a NUL byte in the text"), std::string::npos);
+  // Records 1, 2 and 4 are empty; searching the database works.
+  r = RunVarnex("search -db '" + Path("bad.fpbin") + "' -mols '" + Path("bad.smi") + "' -query 'c1ccccc1O' -limit 1");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\t3\tphenol\t1.000000"), std::string::npos) << r.out;
+
+  r = RunVarnex("fp -in '" + Path("bad.smi") + "' -numbits 64");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("3 of 5 molecules could not be read"), std::string::npos) << r.err;
+
+  r = RunVarnex("search -db '" + Path("mols.fpbin") + "' -query '" + Path("bad.smi") + "' -limit 1");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("3 queries could not be read"), std::string::npos) << r.err;
+
+  // A gzip file whose checksum is damaged: every record kept, still status 3.
+  std::string packed;
+  {
+    const std::string gz = Path("mols.smi.gz");
+    gzFile f = gzopen(gz.c_str(), "wb");
+    const std::string text = ReadWhole(Path("mols.smi"));
+    gzwrite(f, text.data(), static_cast<unsigned>(text.size()));
+    gzclose(f);
+    packed = ReadWhole(gz);
+    packed[packed.size() - 8] = static_cast<char>(packed[packed.size() - 8] ^ 1);
+    Write("mols.smi.gz", packed);
+  }
+  r = RunVarnex("fp -in '" + Path("mols.smi.gz") + "' -numbits 64");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5) << r.out;  // header and four molecules
+  EXPECT_NE(r.err.find("incorrect data check"), std::string::npos) << r.err;
+}
+
+TEST_F(VarnexInputFaultsCliTest, ValuesOutsideTheirMeaningAreRefused) {
+  const std::string db = "-db '" + Path("mols.fpbin") + "'";
+  std::ofstream(Path("reversed.smi")) << "c1ccccc1O phenol\nCCO ethanol\nCC(=O)Oc1ccccc1C(=O)O aspirin\n"
+                                         "c1ccccc1C(=O)O benzoic\n";
+  const struct {
+    const char* name;
+    std::string arguments;
+    int status;
+    std::string message;  // on stderr
+  } cases[] = {
+      {"cutoff above 1", "search " + db + " -query CCO -cutoff 2", 2, "-cutoff 2 is outside the range of Tanimoto scores, 0 to 1"},
+      {"negative cutoff", "matrix " + db + " -cutoff -1 -simfunc Dice", 2, "-cutoff -1 is outside the range of Dice scores"},
+      {"cutoff nan", "search " + db + " -query CCO -cutoff nan", 2, "not a valid float"},
+      {"empty SMILES", "compare -a '' -b ''", 1, "molecule -a is an empty SMILES"},
+      {"blank query", "search " + db + " -query ' '", 1, "the query is an empty SMILES"},
+      {"empty molecule", "fp -smiles ''", 1, "the molecule is an empty SMILES"},
+      {"reordered molecule file", "search " + db + " -mols '" + Path("reversed.smi") + "' -query CCO", 1,
+       "is not the one the database " + Path("mols.fpbin") + " was made from"},
+      {"oversize molecule", "fp -smiles 'C1" + std::string(3000, 'C') + "1'", 1, "3001 atoms, more than the limit of 1000"},
+      {"overlong SMILES", "compare -a CCO -b 'C1" + std::string(69999, 'C') + "1'", 1,
+       "a line of 70002 bytes, longer than the limit of 65536"},
+      {"limit above the records", "matrix " + db + " -limit 7", 0,
+       "varnex matrix: -limit 7 is above the 4 records of the database; using 4"},
+      {"raised atom limit", "fp -smiles 'C1" + std::string(3000, 'C') + "1' -maxatoms 3001 -numbits 64", 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = RunVarnex(c.arguments);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    if (c.status == 0) {
+      EXPECT_FALSE(r.out.empty());
+    }
+  }
+  // The clamped matrix holds every pair: a header and 4 x 4 lines.
+  const auto r = RunVarnex("matrix " + db + " -limit 7");
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 17) << r.out;
+}
+
+}  // namespace
