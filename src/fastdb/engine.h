@@ -8,8 +8,9 @@
 // array the engine hands out.
 //
 // Opening reads and checks the header (and that the file size matches n and
-// W), then the engine loads or maps the records, and finally the base builds
-// the index of positions by bit count (refusing a count above 64W). Every
+// W), then the engine loads or maps the records and builds the search index
+// (search_index.h) in the same pass over the file, refusing a record whose
+// count is above 64W ("%s : invalid data in %d-th fingerprint"). Every
 // opening warning names "KvFastFPDatabase::KvFastFPDatabase()".
 //
 // Results: in every KvSimScore and KvSimScorePair the index is the record's
@@ -25,7 +26,7 @@
 #include <vector>
 
 #include "database/hitlist.h"
-#include "fastdb/count_index.h"
+#include "fastdb/search_index.h"
 #include "fastdb/fpbin_bytes.h"
 #include "kvsystem/iterator.h"
 #include "varnex/dboptions.h"
@@ -123,14 +124,10 @@ class KvFastFPDatabaseImplBase {
   explicit KvFastFPDatabaseImplBase(const std::string& path);
   // The engine's record array (record 0), or null.
   virtual const std::uint8_t* Records() const = 0;
-  // Builds the count index once the records are in place; refuses a record
-  // whose count exceeds 64W ("%s : invalid data in %d-th fingerprint").
-  bool IndexRecords();
-
   bool valid_ = false;
   std::string path_;
   KvFastFPDatabaseParams params_;
-  KvCountIndex index_;
+  KvSearchIndex index_;
 };
 
 // The records read from a read-only mapping of the whole file.
@@ -144,6 +141,9 @@ class KvFastFPMemoryMapDatabaseImpl final : public KvFastFPDatabaseImplBase {
   const std::uint8_t* Records() const override;
 
  private:
+  // Reads the file once to build the search index; false after a warning.
+  bool IndexRecords();
+
   MMapInputFile file_;
 };
 
@@ -158,9 +158,10 @@ class KvFastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
   const std::uint8_t* Records() const override;
 
  private:
+  // Reads the records and builds the search index; false after a warning.
   bool Load();
 
-  std::vector<std::uint64_t> records_;
+  KvWordBuffer records_;
 };
 
 }  // namespace Varnex

@@ -29,16 +29,6 @@ KvRecordView KvFastFPDatabaseImplBase::View() const {
   return view;
 }
 
-bool KvFastFPDatabaseImplBase::IndexRecords() {
-  const KvRecordView view = View();
-  std::uint64_t bad = 0;
-  if (!index_.Build(view.records, view.stride, view.n, 64 * view.words, bad)) {
-    KvSystem::KvThrow()->Warning("%s : invalid data in %d-th fingerprint", kOpening, static_cast<int>(bad));
-    return false;
-  }
-  return true;
-}
-
 bool KvFastFPDatabaseImplBase::ReadRecord(std::vector<std::uint64_t>& words, std::uint64_t& molIdx,
                                           std::uint64_t& count, std::uint64_t position) const {
   const KvRecordView view = View();

@@ -1,57 +1,416 @@
-// The batch forms: many queries, one result each, on several threads.
+// Pruned sorted searches and hit counts, for one query or many, on one
+// thread or several.
+//
+// Every query first searches on its own from the bin of its own bit count
+// outwards, always to the neighbouring bin with the better best score (the
+// "seed"): with one query on one thread the seed is the whole search. Then,
+// with a budget, it stops once its hit list has a real threshold, and the
+// slots it has not seen are swept in chunks: a work unit is one chunk for a
+// block of queries of similar bit counts, so the chunk's signatures are read
+// from memory once for the whole block. Threads claim units from an atomic
+// counter, search with private hit lists that also respect the best
+// threshold any thread has published for the query, and merge into the
+// query's hit list under its lock at the end of the unit.
+//
+// Exactness: a private list drops a record only when the list itself, or
+// the query's merged list, holds `limit` records at least as good, so the
+// merged result holds every score a full scan would keep (which of several
+// equal scores at the limit is not defined, as in any sorted search).
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <numeric>
+#include <optional>
 #include <vector>
 
 #include "fastdb/engine.h"
+#include "fastdb/pruned_scan.h"
 #include "fastdb/scan_loop.h"
 #include "fastdb/workers.h"
 
 namespace Varnex {
 namespace {
 
-// Calls answer(k) for every k < count on `threads` workers claiming one
-// query at a time.
-template <typename Answer>
-void ForEachQueryOnThreads(std::size_t count, unsigned threads, Answer&& answer) {
-  std::atomic<std::size_t> next{0};
-  KvRunWorkers(std::min<unsigned>(threads, static_cast<unsigned>(count)), [&](unsigned) {
-    for (std::size_t k = next.fetch_add(1); k < count; k = next.fetch_add(1)) answer(k);
-  });
+// Queries searched together in one sweep unit.
+constexpr std::size_t kQueriesPerBlock = 16;
+// Slots per sweep chunk (the signatures of a chunk stay in cache while the
+// queries of a block visit it) and chunks per unit at least.
+constexpr std::uint64_t kSlotsPerChunk = 2048;
+// Records a seed scores before it hands over to the sweep, at least (and at
+// least four times the limit).
+constexpr std::uint64_t kSeedRecords = 4096;
+
+std::uint64_t SlotLimit(const KvFPDatabaseOptions& options, std::uint64_t n) {
+  return options.GetLimit() != 0 ? options.GetLimit() : n;
 }
+
+// ---- Sinks (pruned_scan.h).
+
+// A hit list, also bounded by a threshold published by other threads.
+class HitSink {
+ public:
+  HitSink(KvHitList<KvSimScore>& hits, const KvRecordView& view, const std::atomic<double>& floor)
+      : hits_(hits), view_(view), floor_(floor) {}
+  double Threshold() const {
+    const double own = hits_.ThresholdScore();
+    const double shared = floor_.load(std::memory_order_relaxed);
+    return hits_.IsBetter(shared, own) ? shared : own;
+  }
+  bool Admits(double score) const { return hits_.Limit() != 0 && hits_.IsBetter(score, Threshold()); }
+  void Take(std::uint64_t position, double score) { hits_.Offer(KvSimScore(view_.MolIdx(position), score)); }
+
+ private:
+  KvHitList<KvSimScore>& hits_;
+  const KvRecordView& view_;
+  const std::atomic<double>& floor_;
+};
+
+// Counts the scores strictly better than a fixed threshold.
+class CountSink {
+ public:
+  CountSink(bool descending, double threshold) : descending_(descending), threshold_(threshold) {}
+  double Threshold() const { return threshold_; }
+  bool Admits(double score) const { return descending_ ? score > threshold_ : score < threshold_; }
+  void Take(std::uint64_t, double) { ++count_; }
+  std::uint64_t Count() const { return count_; }
+
+ private:
+  bool descending_;
+  double threshold_;
+  std::uint64_t count_ = 0;
+};
+
+// ---- One query's part of a batch.
+struct QueryState {
+  KvQueryWords words;
+  std::uint32_t order = 0;  // position in the caller's list
+  // The merged result: a hit list, or a count.
+  std::optional<KvHitList<KvSimScore>> hits;
+  std::uint64_t count = 0;
+  std::atomic<double> floor{0.0};  // best threshold published for this query
+  std::mutex mutex;                // guards hits, count and floor's raises
+  // Slots [seenBegin, seenEnd) were searched by the seed.
+  std::uint64_t seenBegin = 0;
+  std::uint64_t seenEnd = 0;
+  bool done = false;  // the seed searched everything
+};
+
+// The slot range of bins [lo, hi].
+struct BinRange {
+  std::size_t lo;
+  std::size_t hi;
+};
+
+// Searches bins outwards from the one with the best reachable score,
+// always to the neighbour whose best is better, until no neighbour can beat
+// the sink's threshold or `budget` records were read with `ready()` true.
+// Returns the bins done; `complete` tells whether the bins outside them
+// were checked too (so the search is finished).
+template <typename Score, typename Sink, typename Ready>
+BinRange Seed(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, Sink& sink, std::uint64_t budget,
+              Ready&& ready, bool& complete) {
+  const std::size_t bins = index.NumBins();
+  auto empty = [&](std::size_t p) { return index.BinBegin(p) == index.BinEnd(p); };
+  std::size_t peak = bins;
+  for (std::size_t p = 0; p < bins; ++p) {
+    if (!empty(p) && (peak == bins || query.IsBetter(query.Best(p), query.Best(peak)))) peak = p;
+  }
+  complete = false;
+  if (peak == bins) {
+    complete = true;
+    return {0, 0};
+  }
+  std::size_t lo = peak, hi = peak;
+  std::uint64_t read = query.ScanSlots(peak, index.BinBegin(peak), index.BinEnd(peak), sink);
+  for (;;) {
+    if (read >= budget && ready()) return {lo, hi};
+    std::size_t left = lo, right = hi;
+    while (left > 0 && empty(left - 1)) --left;
+    while (right + 1 < bins && empty(right + 1)) ++right;
+    const bool hasLeft = left > 0 && sink.Admits(query.Best(left - 1));
+    const bool hasRight = right + 1 < bins && sink.Admits(query.Best(right + 1));
+    if (!hasLeft && !hasRight) break;
+    const bool goLeft = hasLeft && (!hasRight || !query.IsBetter(query.Best(right + 1), query.Best(left - 1)));
+    const std::size_t p = goLeft ? left - 1 : right + 1;
+    read += query.ScanSlots(p, index.BinBegin(p), index.BinEnd(p), sink);
+    (goLeft ? lo : hi) = p;
+    if (goLeft) {
+      hi = std::max(hi, right);
+    } else {
+      lo = std::min(lo, left);
+    }
+  }
+  // Bounds that are not single-peaked may leave better bins further out.
+  for (std::size_t p = 0; p < bins; ++p) {
+    if ((p < lo || p > hi) && !empty(p) && sink.Admits(query.Best(p)))
+      query.ScanSlots(p, index.BinBegin(p), index.BinEnd(p), sink);
+  }
+  complete = true;
+  return {lo, hi};
+}
+
+// Offers the slots [begin, end) that lie outside [skipBegin, skipEnd).
+template <typename Score, typename Sink>
+void SweepSlots(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, std::uint64_t begin, std::uint64_t end,
+                std::uint64_t skipBegin, std::uint64_t skipEnd, Sink& sink) {
+  auto sweep = [&](std::uint64_t from, std::uint64_t to) {
+    if (from >= to) return;
+    // The bin holding slot `from`: the last bin starting at or before it.
+    std::size_t p = 0, hi = index.NumBins();
+    while (p + 1 < hi) {
+      const std::size_t mid = (p + hi) / 2;
+      if (index.BinBegin(mid) <= from) {
+        p = mid;
+      } else {
+        hi = mid;
+      }
+    }
+    for (; p < index.NumBins() && index.BinBegin(p) < to; ++p) {
+      const std::uint64_t a = std::max(from, index.BinBegin(p));
+      const std::uint64_t b = std::min(to, index.BinEnd(p));
+      if (a < b && sink.Admits(query.Best(p))) query.ScanSlots(p, a, b, sink);
+    }
+  };
+  sweep(begin, std::min(end, skipBegin));
+  sweep(std::max(begin, skipEnd), end);
+}
+
+// The batch driver: sorted searches (hit lists) or counts.
+class BatchSearch {
+ public:
+  BatchSearch(const KvFastFPDatabaseImplBase& engine, const KvSearchIndex& index,
+              const std::vector<const KvFingerPrint*>& queries, const KvFPDatabaseOptions& options, bool counting)
+      : engine_(engine), index_(index), view_(engine.View()), options_(options), counting_(counting),
+        states_(queries.size()) {
+    for (std::size_t k = 0; k < queries.size(); ++k) {
+      states_[k].words = engine.MakeQuery(*queries[k]);
+      states_[k].order = static_cast<std::uint32_t>(k);
+    }
+    // Blocks of queries of similar bit counts visit similar bins.
+    sorted_.resize(states_.size());
+    std::iota(sorted_.begin(), sorted_.end(), 0);
+    std::stable_sort(sorted_.begin(), sorted_.end(),
+                     [&](std::size_t a, std::size_t b) { return states_[a].words.bits < states_[b].words.bits; });
+    const bool descending = options.GetDescendingOrder();
+    initial_ = KvHitList<KvSimScore>::InitialThreshold(descending, options.HasCutoff(),
+                                                       static_cast<double>(options.GetCutoff()));
+    for (QueryState& state : states_) {
+      state.floor.store(initial_, std::memory_order_relaxed);
+      if (!counting_) state.hits.emplace(NewHitList());
+    }
+  }
+
+  void Run(unsigned threads) {
+    KvWithScoreFunctor(options_.GetSimFunc(), KvScoreContext{}, [&](const auto& prototype) {
+      using Score = std::decay_t<decltype(prototype)>;
+      RunWith<Score>(threads);
+    });
+  }
+
+  std::vector<std::vector<KvSimScore>> TakeHits() {
+    std::vector<std::vector<KvSimScore>> results(states_.size());
+    for (QueryState& state : states_) {
+      state.hits->Finish();
+      results[state.order] = state.hits->TakeEntries();
+    }
+    return results;
+  }
+  std::vector<std::uint64_t> TakeCounts() const {
+    std::vector<std::uint64_t> results(states_.size());
+    for (const QueryState& state : states_) results[state.order] = state.count;
+    return results;
+  }
+
+ private:
+  KvHitList<KvSimScore> NewHitList() const {
+    // Reserve for the limit, but never for a whole large database: a search
+    // with a cutoff and no limit that finds few hits stays small.
+    return KvHitList<KvSimScore>(static_cast<std::size_t>(SlotLimit(options_, view_.n)), options_, 1024);
+  }
+
+  template <typename Score>
+  using Queries = std::vector<std::optional<KvPrunedQuery<Score>>>;
+
+  template <typename Score>
+  void RunWith(unsigned threads) {
+    const std::size_t nq = states_.size();
+    const std::uint64_t limit = SlotLimit(options_, view_.n);
+    // A lone query on one thread searches best-first to the end; otherwise
+    // the seed stops once the threshold has moved (or at once when it never
+    // will: counts and searches without a limit keep the initial one).
+    const bool alone = threads <= 1 && nq == 1;
+    const bool thresholdMoves = !counting_ && limit < view_.n;
+    const std::uint64_t budget = alone ? ~std::uint64_t{0} : (thresholdMoves ? std::max(kSeedRecords, 4 * limit) : 0);
+
+    Queries<Score> queries(nq);
+    std::atomic<std::size_t> nextSeed{0};
+    KvRunWorkers(std::min<unsigned>(threads, static_cast<unsigned>(nq)), [&](unsigned) {
+      for (std::size_t k = nextSeed.fetch_add(1); k < nq; k = nextSeed.fetch_add(1)) {
+        const Score score{KvMakeScoreContext(states_[k].words.bits, view_.words, options_)};
+        queries[k].emplace(index_, view_, states_[k].words, score, options_.GetDescendingOrder());
+        SeedOne(*queries[k], states_[k], budget);
+      }
+    });
+
+    // Sweep units: (block of queries, chunk of slots), block-major.
+    const std::size_t blocks = (nq + kQueriesPerBlock - 1) / kQueriesPerBlock;
+    const std::uint64_t perChunk = std::max<std::uint64_t>(
+        kSlotsPerChunk, view_.n / (16 * std::max(1u, threads)) / kSlotsPerChunk * kSlotsPerChunk);
+    const std::uint64_t chunks = (view_.n + perChunk - 1) / perChunk;
+    const std::uint64_t units = blocks * chunks;
+    std::atomic<std::uint64_t> nextUnit{0};
+    KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, units)), [&](unsigned) {
+      for (std::uint64_t u = nextUnit.fetch_add(1); u < units; u = nextUnit.fetch_add(1)) {
+        SweepUnit(queries, static_cast<std::size_t>(u / chunks), (u % chunks) * perChunk,
+                  std::min(view_.n, (u % chunks + 1) * perChunk));
+      }
+    });
+  }
+
+  template <typename Score>
+  void SeedOne(const KvPrunedQuery<Score>& query, QueryState& state, std::uint64_t budget) {
+    bool complete = false;
+    BinRange seen{0, 0};
+    if (counting_) {
+      CountSink sink(options_.GetDescendingOrder(), initial_);
+      if (budget > 0) seen = Seed(query, index_, sink, budget, [] { return true; }, complete);
+      state.count = sink.Count();
+    } else {
+      KvHitList<KvSimScore>& hits = *state.hits;
+      HitSink sink(hits, view_, state.floor);
+      if (budget > 0) {
+        seen = Seed(query, index_, sink, budget, [&] { return hits.ThresholdScore() != initial_; }, complete);
+      }
+      state.floor.store(hits.ThresholdScore(), std::memory_order_relaxed);
+    }
+    state.done = complete;
+    if (budget > 0 && !complete) {
+      state.seenBegin = index_.BinBegin(seen.lo);
+      state.seenEnd = index_.BinEnd(seen.hi);
+    }
+  }
+
+  template <typename Score>
+  void SweepUnit(const Queries<Score>& queries, std::size_t block, std::uint64_t begin, std::uint64_t end) {
+    const std::size_t first = block * kQueriesPerBlock;
+    const std::size_t last = std::min(states_.size(), first + kQueriesPerBlock);
+    // Sub-chunks of the unit are visited by every query of the block in
+    // turn, so each sub-chunk is read from memory once.
+    constexpr std::uint64_t kStep = 512;
+    std::vector<std::optional<KvHitList<KvSimScore>>> hits(last - first);
+    std::vector<std::uint64_t> counts(last - first, 0);
+    for (std::uint64_t from = begin; from < end; from += kStep) {
+      const std::uint64_t to = std::min(end, from + kStep);
+      for (std::size_t i = first; i < last; ++i) {
+        const std::size_t q = sorted_[i];
+        QueryState& state = states_[q];
+        if (state.done) continue;
+        const std::size_t k = i - first;
+        if (counting_) {
+          CountSink sink(options_.GetDescendingOrder(), initial_);
+          SweepSlots(*queries[q], index_, from, to, state.seenBegin, state.seenEnd, sink);
+          counts[k] += sink.Count();
+        } else {
+          if (!hits[k]) hits[k].emplace(NewHitList());
+          HitSink sink(*hits[k], view_, state.floor);
+          SweepSlots(*queries[q], index_, from, to, state.seenBegin, state.seenEnd, sink);
+        }
+      }
+    }
+    for (std::size_t i = first; i < last; ++i) {
+      QueryState& state = states_[sorted_[i]];
+      if (state.done) continue;
+      const std::size_t k = i - first;
+      std::lock_guard<std::mutex> lock(state.mutex);
+      if (counting_) {
+        state.count += counts[k];
+        continue;
+      }
+      if (!hits[k]) continue;
+      for (const KvSimScore& hit : hits[k]->Entries()) state.hits->Offer(hit);
+      const double merged = state.hits->ThresholdScore();
+      if (state.hits->IsBetter(merged, state.floor.load(std::memory_order_relaxed)))
+        state.floor.store(merged, std::memory_order_relaxed);
+    }
+  }
+
+  const KvFastFPDatabaseImplBase& engine_;
+  const KvSearchIndex& index_;
+  const KvRecordView view_;
+  const KvFPDatabaseOptions& options_;
+  const bool counting_;
+  std::vector<QueryState> states_;
+  std::vector<std::size_t> sorted_;  // states_ by bit count
+  double initial_ = 0.0;             // the threshold before any hit
+};
 
 }  // namespace
 
+KvHitList<KvSimScore> KvFastFPDatabaseImplBase::SortedHits(const KvQueryWords& query,
+                                                           const KvFPDatabaseOptions& options, bool prune) const {
+  const KvRecordView view = View();
+  KvHitList<KvSimScore> hits(static_cast<std::size_t>(SlotLimit(options, view.n)), options, 1024);
+  if (view.n == 0 || view.records == nullptr) return hits;
+  const KvScanKernel& kernel = KvGetActiveScanKernel();
+  KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
+    if (prune && !index_.Empty()) {
+      std::atomic<double> floor{KvHitList<KvSimScore>::InitialThreshold(
+          options.GetDescendingOrder(), options.HasCutoff(), static_cast<double>(options.GetCutoff()))};
+      HitSink sink(hits, view, floor);
+      const KvPrunedQuery<std::decay_t<decltype(score)>> pruned(index_, view, query, score,
+                                                                options.GetDescendingOrder());
+      bool complete = false;
+      Seed(pruned, index_, sink, ~std::uint64_t{0}, [] { return true; }, complete);
+    } else {
+      KvScanIntoHitList(kernel, view, 0, view.n, query.words.data(), score, hits);
+    }
+  });
+  return hits;
+}
+
 std::vector<std::vector<KvSimScore>> KvFastFPDatabaseImplBase::GetSortedScoresMany(
     const std::vector<const KvFingerPrint*>& queries, const KvFPDatabaseOptions& options) const {
-  std::vector<std::vector<KvSimScore>> results(queries.size());
-  ForEachQueryOnThreads(queries.size(), options.GetNumProcessors(), [&](std::size_t k) {
-    KvHitList<KvSimScore> hits = SortedHits(MakeQuery(*queries[k]), options, true);
-    hits.Finish();
-    results[k] = hits.TakeEntries();
-  });
-  return results;
+  const KvRecordView view = View();
+  if (view.n == 0 || view.records == nullptr) return std::vector<std::vector<KvSimScore>>(queries.size());
+  if (index_.Empty()) {
+    std::vector<std::vector<KvSimScore>> results(queries.size());
+    for (std::size_t k = 0; k < queries.size(); ++k) {
+      KvHitList<KvSimScore> hits = SortedHits(MakeQuery(*queries[k]), options, false);
+      hits.Finish();
+      results[k] = hits.TakeEntries();
+    }
+    return results;
+  }
+  BatchSearch search(*this, index_, queries, options, false);
+  search.Run(options.GetNumProcessors());
+  return search.TakeHits();
 }
 
 std::vector<std::uint64_t> KvFastFPDatabaseImplBase::NumHitsMany(const std::vector<const KvFingerPrint*>& queries,
                                                                  const KvFPDatabaseOptions& options) const {
   std::vector<std::uint64_t> results(queries.size(), 0);
   const KvRecordView view = View();
-  if (view.records == nullptr) return results;
+  if (view.n == 0 || view.records == nullptr) return results;
+  if (!index_.Empty()) {
+    BatchSearch search(*this, index_, queries, options, true);
+    search.Run(options.GetNumProcessors());
+    return search.TakeCounts();
+  }
   const KvScanKernel& kernel = KvGetActiveScanKernel();
-  const bool descending = options.GetDescendingOrder();
-  const double threshold = KvHitList<KvSimScore>::InitialThreshold(descending, options.HasCutoff(),
-                                                                    static_cast<double>(options.GetCutoff()));
-  ForEachQueryOnThreads(queries.size(), options.GetNumProcessors(), [&](std::size_t k) {
+  CountSink prototype(options.GetDescendingOrder(),
+                      KvHitList<KvSimScore>::InitialThreshold(options.GetDescendingOrder(), options.HasCutoff(),
+                                                              static_cast<double>(options.GetCutoff())));
+  for (std::size_t k = 0; k < queries.size(); ++k) {
     const KvQueryWords q = MakeQuery(*queries[k]);
-    std::uint64_t count = 0;
+    CountSink sink = prototype;
     KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
-      KvScanRange(kernel, view, 0, view.n, q.words.data(), score, [&](std::uint64_t, double value) {
-        count += descending ? value > threshold : value < threshold;
+      KvScanRange(kernel, view, 0, view.n, q.words.data(), score, [&](std::uint64_t position, double value) {
+        if (sink.Admits(value)) sink.Take(position, value);
       });
     });
-    results[k] = count;
-  });
+    results[k] = sink.Count();
+  }
   return results;
 }
 
@@ -62,12 +421,16 @@ std::vector<KvFPHistogram> KvFastFPDatabaseImplBase::GetHistogramMany(const std:
   const KvRecordView view = View();
   if (view.records == nullptr) return results;
   const KvScanKernel& kernel = KvGetActiveScanKernel();
-  ForEachQueryOnThreads(queries.size(), options.GetNumProcessors(), [&](std::size_t k) {
-    const KvQueryWords q = MakeQuery(*queries[k]);
-    KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
-      KvScanRange(kernel, view, 0, view.n, q.words.data(), score,
-                  [&](std::uint64_t, double value) { results[k].AddSample(value); });
-    });
+  std::atomic<std::size_t> next{0};
+  KvRunWorkers(std::min<unsigned>(options.GetNumProcessors(), static_cast<unsigned>(queries.size())), [&](unsigned) {
+    for (std::size_t k = next.fetch_add(1); k < queries.size(); k = next.fetch_add(1)) {
+      const KvQueryWords q = MakeQuery(*queries[k]);
+      KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options),
+                         [&](const auto& score) {
+                           KvScanRange(kernel, view, 0, view.n, q.words.data(), score,
+                                       [&](std::uint64_t, double value) { results[k].AddSample(value); });
+                         });
+    }
   });
   return results;
 }

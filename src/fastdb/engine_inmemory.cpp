@@ -1,5 +1,5 @@
 // The in-memory engine: the records are read once into one array laid out
-// exactly as in the file.
+// exactly as in the file, and the search index is built from that array.
 
 #include <bit>
 #include <exception>
@@ -11,8 +11,6 @@
 namespace Varnex {
 namespace {
 constexpr const char* kOpening = "KvFastFPDatabase::KvFastFPDatabase()";
-// Records per read call: large reads, few calls.
-constexpr std::uint64_t kRecordsPerRead = 2048;
 }  // namespace
 
 KvFastFPInMemoryDatabaseImpl::KvFastFPInMemoryDatabaseImpl(const std::string& path)
@@ -22,16 +20,15 @@ KvFastFPInMemoryDatabaseImpl::KvFastFPInMemoryDatabaseImpl(const std::string& pa
     return;
   }
   valid_ = false;
-  valid_ = Load() && IndexRecords();
+  valid_ = Load();
 }
 
 bool KvFastFPInMemoryDatabaseImpl::Load() {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   const std::uint64_t n = params_.NumFingerPrints();
   const std::uint64_t recordWords = params_.GetFingerPrintSizeIn64() + KvFastFPRecordExtraWords;
-  const std::uint64_t maxCount = params_.GetFingerPrintSizeInBits();
   try {
-    records_.resize(static_cast<std::size_t>(n * recordWords));
+    if (!records_.Allocate(static_cast<std::size_t>(n * recordWords))) throw std::bad_alloc();
   } catch (const std::bad_alloc&) {
     report->Warning("%s : Cannot allocate enough memory!", kOpening);
     return false;
@@ -51,39 +48,38 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
     report->Warning("%s : cannot skip header in database file %s", kOpening, path_.c_str());
     return false;
   }
-  std::uint8_t* bytes = reinterpret_cast<std::uint8_t*>(records_.data());
+  std::uint8_t* bytes = reinterpret_cast<std::uint8_t*>(records_.Data());
   const std::size_t recordBytes = static_cast<std::size_t>(recordWords * 8);
-  for (std::uint64_t first = 0; first < n; first += kRecordsPerRead) {
-    const std::uint64_t want = std::min(kRecordsPerRead, n - first);
+  // Runs of about a megabyte: large reads, each checked while in cache.
+  const std::uint64_t perRead = std::max<std::uint64_t>(1, (std::uint64_t{1} << 20) / recordBytes);
+  index_.Begin(n, static_cast<std::size_t>(recordWords - KvFastFPRecordExtraWords), false);
+  for (std::uint64_t first = 0; first < n; first += perRead) {
+    const std::uint64_t want = std::min(perRead, n - first);
     std::uint8_t* block = bytes + first * recordBytes;
     const std::size_t got = in.read(block, static_cast<std::size_t>(want * recordBytes));
     const std::uint64_t complete = got / recordBytes;
-    for (std::uint64_t r = 0; r < complete; ++r) {
-      std::uint64_t* words = records_.data() + (first + r) * recordWords;
-      if constexpr (std::endian::native != std::endian::little) {
-        for (std::uint64_t w = 0; w < recordWords; ++w) {
-          words[w] = KvLoadLE64(reinterpret_cast<const std::uint8_t*>(words + w));
-        }
+    if constexpr (std::endian::native != std::endian::little) {
+      std::uint64_t* words = records_.Data() + first * recordWords;
+      for (std::uint64_t w = 0; w < complete * recordWords; ++w) {
+        words[w] = KvLoadLE64(reinterpret_cast<const std::uint8_t*>(words + w));
       }
-      if (words[KvFastFPRecordCountWord] > maxCount) {
-        report->Warning("%s : invalid data in %d-th fingerprint", kOpening, static_cast<int>(first + r));
-        return false;
-      }
+    }
+    std::uint64_t bad = 0;
+    if (!index_.Add(records_.Data() + first * recordWords, complete, bad)) {
+      report->Warning("%s : invalid data in %d-th fingerprint", kOpening, static_cast<int>(bad));
+      return false;
     }
     if (complete < want) {
       report->Warning("%s : cannot read %d-th fingerprint", kOpening, static_cast<int>(first + complete));
       return false;
     }
   }
-  if (records_.size() != n * recordWords) {
-    report->Warning("%s : cannot read all fingerprints!", kOpening);
-    return false;
-  }
+  index_.Finish(records_.Data());
   return true;
 }
 
 const std::uint8_t* KvFastFPInMemoryDatabaseImpl::Records() const {
-  return reinterpret_cast<const std::uint8_t*>(records_.data());
+  return reinterpret_cast<const std::uint8_t*>(records_.Data());
 }
 
 }  // namespace Varnex

@@ -29,23 +29,6 @@ KvSystem::KvIterBase<KvSimScore>* KvFastFPDatabaseImplBase::GetScores(const KvFi
   return KvSystem::KvMakeVectorIter(std::move(scores));
 }
 
-KvHitList<KvSimScore> KvFastFPDatabaseImplBase::SortedHits(const KvQueryWords& query,
-                                                           const KvFPDatabaseOptions& options, bool prune) const {
-  const KvRecordView view = View();
-  const std::size_t limit = options.GetLimit() != 0 ? options.GetLimit() : static_cast<std::size_t>(view.n);
-  KvHitList<KvSimScore> hits(limit, options, static_cast<std::size_t>(view.n));
-  if (view.n == 0 || view.records == nullptr) return hits;
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
-  KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
-    if (prune && !index_.Empty()) {
-      KvScanIntoHitListPruned(kernel, view, index_, query.words.data(), score, hits);
-    } else {
-      KvScanIntoHitList(kernel, view, 0, view.n, query.words.data(), score, hits);
-    }
-  });
-  return hits;
-}
-
 KvSystem::KvIterBase<KvSimScore>* KvFastFPDatabaseImplBase::GetSortedScores(const KvFingerPrint& query,
                                                                            const KvFPDatabaseOptions& options,
                                                                            bool prune) const {

@@ -44,15 +44,15 @@ KV_TARGET inline std::uint64_t AndCount(const std::uint8_t* a, const std::uint64
 KV_TARGET void IntersectRun(const std::uint8_t* first, std::size_t stride, std::size_t count,
                             const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
   for (std::size_t r = 0; r < count; ++r) {
-    out[r] = static_cast<std::uint32_t>(AndCount(KvRecordWords(first + r * stride), query, words));
+    out[r] = static_cast<std::uint32_t>(AndCount(first + r * stride, query, words));
   }
 }
 
-KV_TARGET void IntersectAt(const std::uint8_t* records, std::size_t stride, const std::uint32_t* positions,
+KV_TARGET void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
                            std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
   for (std::size_t r = 0; r < count; ++r) {
-    if (r + kKvPrefetchAhead < count) KvPrefetchRecord(records + positions[r + kKvPrefetchAhead] * stride, stride);
-    out[r] = static_cast<std::uint32_t>(AndCount(KvRecordWords(records + positions[r] * stride), query, words));
+    if (r + kKvPrefetchAhead < count) KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
+    out[r] = static_cast<std::uint32_t>(AndCount(base + positions[r] * stride, query, words));
   }
 }
 

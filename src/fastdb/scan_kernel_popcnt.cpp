@@ -9,7 +9,7 @@ namespace Varnex {
 namespace {
 
 KV_TARGET inline std::uint32_t IntersectOne(const std::uint8_t* record, const std::uint64_t* query, std::size_t words) {
-  const std::uint8_t* bits = KvRecordWords(record);
+  const std::uint8_t* bits = record;
   std::uint64_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
   std::size_t i = 0;
   for (; i + 4 <= words; i += 4) {
@@ -27,11 +27,11 @@ KV_TARGET void IntersectRun(const std::uint8_t* first, std::size_t stride, std::
   for (std::size_t r = 0; r < count; ++r) out[r] = IntersectOne(first + r * stride, query, words);
 }
 
-KV_TARGET void IntersectAt(const std::uint8_t* records, std::size_t stride, const std::uint32_t* positions,
+KV_TARGET void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
                            std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
   for (std::size_t r = 0; r < count; ++r) {
-    if (r + kKvPrefetchAhead < count) KvPrefetchRecord(records + positions[r + kKvPrefetchAhead] * stride, stride);
-    out[r] = IntersectOne(records + positions[r] * stride, query, words);
+    if (r + kKvPrefetchAhead < count) KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
+    out[r] = IntersectOne(base + positions[r] * stride, query, words);
   }
 }
 

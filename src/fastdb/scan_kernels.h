@@ -1,10 +1,12 @@
 // Scan kernels of the fast database: intersection counts of one query against
 // many stored records, in four instruction-set flavours.
 //
-// A record is W + 2 little-endian 64-bit words (molecule index, bit count, W
-// fingerprint words); records lie `stride` bytes apart. A kernel writes, per
-// record, the number of bits set both in the query and in the record's W
-// words. Every flavour gives the same numbers; they differ only in speed.
+// A kernel reads runs of `words` little-endian 64-bit words that lie
+// `stride` bytes apart (the fingerprint words of records, 16 bytes past each
+// record's start, or the signatures of the search index) and writes, per
+// run, the number of bits set both in it and in the query. Every flavour
+// gives the same numbers; they differ only in speed. No address needs any
+// alignment.
 //
 // Each flavour lives in its own translation unit, compiled for plain x86-64
 // with per-function target attributes, so one binary runs on any x86-64
@@ -37,13 +39,11 @@ inline constexpr unsigned Count = 4;
 struct KvScanKernel {
   unsigned id;
   const char* name;
-  // out[r] = |query AND record r| for the `count` records starting at
-  // `first`, `stride` bytes apart. REQUIRES: every record holds 16 + 8W bytes.
+  // out[r] = |query AND run r| for the `count` runs at first + r x stride.
   void (*intersectRun)(const std::uint8_t* first, std::size_t stride, std::size_t count, const std::uint64_t* query,
                        std::size_t words, std::uint32_t* out);
-  // The same for the records at positions[0, count) of the file's record
-  // array starting at `records`.
-  void (*intersectAt)(const std::uint8_t* records, std::size_t stride, const std::uint32_t* positions,
+  // The same for the runs at base + positions[r] x stride, r < count.
+  void (*intersectAt)(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
                       std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out);
   // The number of bits set in words[0, n).
   std::uint64_t (*popCount)(const std::uint64_t* words, std::size_t n);
@@ -73,10 +73,10 @@ inline const std::uint8_t* KvRecordWords(const std::uint8_t* record) { return re
 // use: their addresses do not follow a stream the hardware prefetcher sees.
 inline constexpr std::size_t kKvPrefetchAhead = 4;
 
-// Asks for every cache line of the record at `record` (`stride` bytes).
-inline void KvPrefetchRecord(const std::uint8_t* record, std::size_t stride) {
-  for (std::size_t offset = 0; offset < stride; offset += 64) __builtin_prefetch(record + offset);
-  __builtin_prefetch(record + stride - 1);
+// Asks for every cache line of the `bytes` bytes at `run`.
+inline void KvPrefetchRun(const std::uint8_t* run, std::size_t bytes) {
+  for (std::size_t offset = 0; offset < bytes; offset += 64) __builtin_prefetch(run + offset);
+  __builtin_prefetch(run + bytes - 1);
 }
 
 }  // namespace Varnex

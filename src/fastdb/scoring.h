@@ -7,6 +7,9 @@
 // and Cosine here. The query is the first argument ("A"), the record the
 // second.
 //
+// Every score is monotone in c for fixed p and q: non-decreasing for the
+// similarities, non-increasing for Manhattan (kIncreasingInCommonBits).
+//
 // Each functor also gives the best score any record of p bits can reach
 // (Best), for the pruned sorted search: every score is monotone in c over the
 // feasible range max(0, p + q - N) <= c <= min(p, q), so the best is at one of
@@ -39,11 +42,13 @@ struct KvScoreContext {
 };
 
 struct KvTanimotoScore {
+  static constexpr bool kIncreasingInCommonBits = true;
   KvScoreContext k;
   double operator()(double c, double p) const { return c == 0.0 ? 0.0 : c / (p + k.q - c); }
 };
 
 struct KvCosineScore {
+  static constexpr bool kIncreasingInCommonBits = true;
   KvScoreContext k;
   double operator()(double c, double p) const {
     if (k.q == 0.0 || p == 0.0 || c == 0.0) return 0.0;
@@ -52,6 +57,7 @@ struct KvCosineScore {
 };
 
 struct KvDiceScore {
+  static constexpr bool kIncreasingInCommonBits = true;
   KvScoreContext k;
   double operator()(double c, double p) const {
     const double sum = p + k.q;
@@ -60,6 +66,7 @@ struct KvDiceScore {
 };
 
 struct KvEuclidScore {
+  static constexpr bool kIncreasingInCommonBits = true;
   KvScoreContext k;
   // The radicand is never negative for true counts; the clamp keeps a record
   // whose stored count disagrees with its bits from producing NaN.
@@ -67,6 +74,7 @@ struct KvEuclidScore {
 };
 
 struct KvTverskyScore {
+  static constexpr bool kIncreasingInCommonBits = true;
   KvScoreContext k;
   double operator()(double c, double p) const {
     const double denominator = k.alpha * (k.q - c) + k.beta * (p - c) + c;
@@ -76,6 +84,7 @@ struct KvTverskyScore {
 
 // A distance: 0 for identical fingerprints.
 struct KvManhattanScore {
+  static constexpr bool kIncreasingInCommonBits = false;
   KvScoreContext k;
   double operator()(double c, double p) const { return (p + k.q - 2.0 * c) / k.n; }
 };
