@@ -1,68 +1,76 @@
-// Every record against every record: the full matrix, the score histogram,
-// the variogram and the nearest-neighbour lists.
+// The nearest-neighbour matrix: per record its k highest scores against all
+// records, kept exactly as the neighbour lists define it. Each list takes
+// the first k candidates in record order, then lets a candidate replace its
+// lowest entry (the first minimum) only when strictly higher; so which of
+// several equal scores a list keeps depends on every candidate it was
+// offered before, and every list must see its candidates in record order.
+//
+// The work goes in steps over row blocks R of kTile records. A step first
+// offers R's rows the records of one block in full (for symmetric measures
+// the block R itself: every column before it was offered in earlier steps),
+// then the tiles (R, C) of the columns still to come run on the worker
+// threads. For symmetric measures a tile computes each pair once and offers
+// it to both lists: the rows of C, which no other tile of the step touches,
+// at once and in row order; the rows of R afterwards, from per-tile lists,
+// tile by tile. A pair is skipped when neither list can take it: every list
+// that is full keeps the counts of records whose best reachable score can
+// still beat its lowest entry, an interval around the count where that
+// bound peaks, refreshed whenever the lowest entry rises.
 
 #include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <vector>
 
 #include "fastdb/engine.h"
 #include "fastdb/scan_loop.h"
+#include "fastdb/workers.h"
 #include "kvsystem/error.h"
 
 namespace Varnex {
 namespace {
 
 constexpr const char* kSparseMatrix = "KvFastFPDatabase::GetSparseMatrix()";
+// Records per block: a block of records (about 128 KB of 4096-bit ones)
+// stays in cache while the rows of a tile are scored against it.
+constexpr std::uint64_t kTile = 256;
+constexpr float kNoFloor = -std::numeric_limits<float>::infinity();
 
-// Calls body(i, query, score) for every record i as the query, with the
-// measure's functor for that query.
-template <typename Body>
-void ForEachRow(const KvFastFPDatabaseImplBase& engine, const KvFPDatabaseOptions& options, Body&& body) {
-  const KvRecordView view = engine.View();
-  KvQueryWords query;
-  for (std::uint64_t i = 0; i < view.n; ++i) {
-    engine.RecordAsQuery(i, query);
-    KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options),
-                       [&](const auto& score) { body(i, query, score); });
-  }
-}
-
-// The k best entries of one row, kept as the neighbour lists define it: the
-// first k candidates are taken; afterwards a candidate replaces the lowest
-// held entry (the first minimum) only when strictly higher.
+// One record's neighbour list.
 class RowNeighbours {
  public:
-  explicit RowNeighbours(std::size_t k) : k_(k) { held_.reserve(k); }
-
-  void Clear() {
-    held_.clear();
-    minimum_ = kUnknown;
-  }
-
-  void Offer(float score, std::uint64_t position) {
-    if (held_.size() < k_) {
-      held_.push_back({score, position});
-      minimum_ = kUnknown;
-      return;
-    }
-    if (k_ == 0) return;
-    if (minimum_ == kUnknown) minimum_ = FirstMinimum();
-    if (score > held_[minimum_].score) {
-      held_[minimum_] = {score, position};
-      minimum_ = kUnknown;
-    }
-  }
-
   struct Entry {
     float score;
-    std::uint64_t position;
+    std::uint32_t position;
   };
+
+  void Reset(std::size_t k) {
+    k_ = k;
+    held_.clear();
+    held_.reserve(std::min<std::size_t>(k, 64));
+    minimum_ = 0;
+  }
+
+  // The lowest held score once the list is full; kNoFloor before.
+  float Floor() const { return held_.size() < k_ || k_ == 0 ? kNoFloor : held_[minimum_].score; }
+
+  void Offer(float score, std::uint32_t position) {
+    if (held_.size() < k_) {
+      held_.push_back({score, position});
+      if (held_.size() == k_) minimum_ = FirstMinimum();
+      return;
+    }
+    if (k_ == 0 || !(score > held_[minimum_].score)) return;
+    held_[minimum_] = {score, position};
+    minimum_ = FirstMinimum();
+  }
+
   std::vector<Entry>& Held() { return held_; }
 
  private:
-  static constexpr std::size_t kUnknown = std::numeric_limits<std::size_t>::max();
-
   std::size_t FirstMinimum() const {
     std::size_t at = 0;
     for (std::size_t e = 1; e < held_.size(); ++e) {
@@ -71,79 +79,236 @@ class RowNeighbours {
     return at;
   }
 
-  std::size_t k_;
+  std::size_t k_ = 0;
   std::vector<Entry> held_;
-  std::size_t minimum_ = kUnknown;
+  std::size_t minimum_ = 0;  // the first minimum, valid while full
+};
+
+// The counts [lo, hi] of records that may beat `floor` for a row whose
+// functor is `score`; empty (lo > hi) when none can.
+struct CountRange {
+  std::uint32_t lo;
+  std::uint32_t hi;
+  bool Holds(std::uint32_t p) const { return p >= lo && p <= hi; }
+};
+
+template <typename Score>
+CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCount) {
+  if (floor == kNoFloor) return {0, maxCount};
+  auto beats = [&](std::uint32_t p) {
+    return static_cast<float>(KvBestScore(score, static_cast<double>(p), true)) > floor;
+  };
+  const auto peak = static_cast<std::uint32_t>(std::clamp(KvBestScorePeak(score), 0.0, double(maxCount)));
+  if (!beats(peak)) return {1, 0};
+  std::uint32_t lo = 0, hi = peak;  // the least p <= peak that beats
+  while (lo < hi) {
+    const std::uint32_t mid = lo + (hi - lo) / 2;
+    if (beats(mid)) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  const std::uint32_t first = lo;
+  lo = peak;
+  hi = maxCount;  // the largest p >= peak that beats
+  while (lo < hi) {
+    const std::uint32_t mid = lo + (hi - lo + 1) / 2;
+    if (beats(mid)) {
+      lo = mid;
+    } else {
+      hi = mid - 1;
+    }
+  }
+  return {first, lo};
+}
+
+template <typename Score>
+class NeighbourMatrix {
+ public:
+  NeighbourMatrix(const KvRecordView& view, std::span<const std::uint32_t> counts, const KvFPDatabaseOptions& options,
+                  std::size_t k, bool prune)
+      : view_(view),
+        counts_(counts),
+        options_(options),
+        k_(k),
+        prune_(prune),
+        symmetric_(options.GetSimFunc() != KvSimMeasure::Tversky),
+        maxCount_(static_cast<std::uint32_t>(64 * view.words)),
+        rows_(static_cast<std::size_t>(view.n)),
+        ranges_(static_cast<std::size_t>(view.n), CountRange{0, maxCount_}),
+        rangeFloor_(static_cast<std::size_t>(view.n), kNoFloor),
+        queryBits_(static_cast<std::size_t>(view.n)) {
+    for (RowNeighbours& row : rows_) row.Reset(k);
+    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    std::vector<std::uint64_t> words(static_cast<std::size_t>(view.words));
+    for (std::uint64_t i = 0; i < view.n; ++i) {
+      std::memcpy(words.data(), KvRecordWords(view.At(i)), 8 * words.size());
+      queryBits_[i] = static_cast<std::uint32_t>(kernel.popCount(words.data(), words.size()));
+    }
+  }
+
+  void Run(unsigned threads) {
+    const std::uint64_t blocks = (view_.n + kTile - 1) / kTile;
+    tileLists_.resize(static_cast<std::size_t>(blocks));
+    for (std::uint64_t r = 0; r < blocks; ++r) {
+      const std::uint64_t r0 = r * kTile, r1 = std::min(view_.n, r0 + kTile);
+      LoadRows(r0, r1);
+      const std::uint64_t firstBlock = symmetric_ ? r : 0;
+      FirstTile(r0, r1, firstBlock);
+      // Snapshot of R's floors: a list only ever raises its floor, so a
+      // candidate at or below it now will be refused later too.
+      for (std::uint64_t i = r0; i < r1; ++i) {
+        snapshot_[i - r0] = rows_[i].Floor();
+        RefreshRange(i);
+      }
+      const std::uint64_t from = firstBlock + 1;
+      std::atomic<std::uint64_t> next{from};
+      KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, std::max<std::uint64_t>(1, blocks - from))),
+                   [&](unsigned) {
+                     std::vector<std::uint32_t> positions(kTile), common(kTile);
+                     for (std::uint64_t c = next.fetch_add(1); c < blocks; c = next.fetch_add(1))
+                       Tile(r0, r1, c, positions, common);
+                   });
+      std::atomic<std::uint64_t> nextRow{r0};
+      KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, r1 - r0)), [&](unsigned) {
+        for (std::uint64_t i = nextRow.fetch_add(1); i < r1; i = nextRow.fetch_add(1)) {
+          for (std::uint64_t c = from; c < blocks; ++c) {
+            const TileList& list = tileLists_[c];
+            for (std::uint32_t e = list.offsets[i - r0]; e < list.offsets[i - r0 + 1]; ++e)
+              rows_[i].Offer(list.entries[e].score, list.entries[e].position);
+          }
+        }
+      });
+    }
+  }
+
+  // The pairs of every row, row by row: best first, equal scores by the
+  // larger molecule index first, at or above the cutoff when there is one.
+  void AppendPairs(std::vector<KvSimScorePair>& pairs) {
+    const bool hasCutoff = options_.HasCutoff();
+    const float cutoff = options_.GetCutoff();
+    for (std::uint64_t i = 0; i < view_.n; ++i) {
+      auto& held = rows_[i].Held();
+      std::sort(held.begin(), held.end(), [&](const auto& a, const auto& b) {
+        if (a.score != b.score) return a.score > b.score;
+        return view_.MolIdx(a.position) > view_.MolIdx(b.position);
+      });
+      const std::uint64_t rowIdx = view_.MolIdx(i);
+      for (const auto& entry : held) {
+        if (hasCutoff && !(entry.score >= cutoff)) continue;
+        pairs.emplace_back(rowIdx, view_.MolIdx(entry.position), static_cast<double>(entry.score));
+      }
+    }
+  }
+
+ private:
+  struct TileList {
+    std::vector<RowNeighbours::Entry> entries;  // candidates for the rows of R, row by row, columns ascending
+    std::vector<std::uint32_t> offsets;         // kTile + 1 per row of R
+  };
+
+  Score RowScore(std::uint64_t i) const {
+    return Score{KvMakeScoreContext(queryBits_[i], view_.words, options_)};
+  }
+  std::uint32_t CountOf(std::uint64_t j) const {
+    return counts_.empty() ? static_cast<std::uint32_t>(view_.Count(j)) : counts_[j];
+  }
+
+  void LoadRows(std::uint64_t r0, std::uint64_t r1) {
+    const std::size_t w = static_cast<std::size_t>(view_.words);
+    rowWords_.resize((r1 - r0) * w);
+    for (std::uint64_t i = r0; i < r1; ++i)
+      std::memcpy(rowWords_.data() + (i - r0) * w, KvRecordWords(view_.At(i)), 8 * w);
+    snapshot_.assign(r1 - r0, kNoFloor);
+  }
+  const std::uint64_t* RowWords(std::uint64_t i, std::uint64_t r0) const {
+    return rowWords_.data() + (i - r0) * view_.words;
+  }
+
+  void RefreshRange(std::uint64_t i) {
+    if (!prune_) return;
+    const float floor = rows_[i].Floor();
+    if (floor == rangeFloor_[i]) return;
+    ranges_[i] = AdmissibleCounts(RowScore(i), floor, maxCount_);
+    rangeFloor_[i] = floor;
+  }
+
+  // Block c offered in full and at once to the rows of R.
+  void FirstTile(std::uint64_t r0, std::uint64_t r1, std::uint64_t c) {
+    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    const std::uint64_t c0 = c * kTile, c1 = std::min(view_.n, c0 + kTile);
+    std::vector<std::uint32_t> common(kTile);
+    for (std::uint64_t i = r0; i < r1; ++i) {
+      const Score score = RowScore(i);
+      kernel.intersectRun(KvRecordWords(view_.At(c0)), view_.stride, c1 - c0, RowWords(i, r0),
+                          static_cast<std::size_t>(view_.words), common.data());
+      for (std::uint64_t j = c0; j < c1; ++j) {
+        const double value = score(static_cast<double>(common[j - c0]), static_cast<double>(view_.Count(j)));
+        rows_[i].Offer(static_cast<float>(value), static_cast<std::uint32_t>(j));
+      }
+    }
+  }
+
+  // The tile (R, c): candidates for the rows of R into the tile's list; for
+  // symmetric measures, straight into the lists of c's rows too.
+  void Tile(std::uint64_t r0, std::uint64_t r1, std::uint64_t c, std::vector<std::uint32_t>& positions,
+            std::vector<std::uint32_t>& common) {
+    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    const std::uint64_t c0 = c * kTile, c1 = std::min(view_.n, c0 + kTile);
+    const bool feedColumns = symmetric_ && c0 >= r1;
+    if (feedColumns) {
+      for (std::uint64_t j = c0; j < c1; ++j) RefreshRange(j);
+    }
+    TileList& list = tileLists_[c];
+    list.entries.clear();
+    list.offsets.assign(r1 - r0 + 1, 0);
+    for (std::uint64_t i = r0; i < r1; ++i) {
+      const std::uint32_t rowCount = CountOf(i);
+      const CountRange own = ranges_[i];
+      std::size_t m = 0;
+      for (std::uint64_t j = c0; j < c1; ++j) {
+        const bool wanted = !prune_ || own.Holds(CountOf(j)) || (feedColumns && ranges_[j].Holds(rowCount));
+        positions[m] = static_cast<std::uint32_t>(j);
+        m += wanted;
+      }
+      if (m > 0) {
+        kernel.intersectAt(view_.records + 16, view_.stride, positions.data(), m, RowWords(i, r0),
+                           static_cast<std::size_t>(view_.words), common.data());
+      }
+      const Score score = RowScore(i);
+      const float floor = snapshot_[i - r0];
+      for (std::size_t e = 0; e < m; ++e) {
+        const std::uint32_t j = positions[e];
+        const auto value =
+            static_cast<float>(score(static_cast<double>(common[e]), static_cast<double>(view_.Count(j))));
+        if (feedColumns) {
+          rows_[j].Offer(value, static_cast<std::uint32_t>(i));
+          RefreshRange(j);
+        }
+        if (value > floor) list.entries.push_back({value, j});
+      }
+      list.offsets[i - r0 + 1] = static_cast<std::uint32_t>(list.entries.size());
+    }
+  }
+
+  const KvRecordView& view_;
+  std::span<const std::uint32_t> counts_;  // by position, or empty: read from the records
+  const KvFPDatabaseOptions& options_;
+  const std::size_t k_;
+  const bool prune_;
+  const bool symmetric_;
+  const std::uint32_t maxCount_;
+  std::vector<RowNeighbours> rows_;
+  std::vector<CountRange> ranges_;
+  std::vector<float> rangeFloor_;  // the floor each range was found for
+  std::vector<std::uint32_t> queryBits_;
+  std::vector<std::uint64_t> rowWords_;  // the words of R's rows
+  std::vector<float> snapshot_;          // R's floors when its tiles start
+  std::vector<TileList> tileLists_;
 };
 
 }  // namespace
-
-KvSystem::KvIterBase<float>* KvFastFPDatabaseImplBase::GetAllScores(const KvFPDatabaseOptions& options) const {
-  const KvRecordView view = View();
-  if (view.n == 0 || view.records == nullptr) return KvSystem::KvMakeEmptyIter<float>();
-  const std::size_t n = static_cast<std::size_t>(view.n);
-  std::vector<float> matrix;
-  try {
-    if (n > std::numeric_limits<std::size_t>::max() / n) throw std::bad_alloc();
-    matrix.resize(n * n);
-  } catch (const std::exception&) {
-    KvSystem::KvThrow()->Warning("%s : not enough system memory to store results!",
-                                 "KvFastFPDatabase::GetAllScores()");
-    return KvSystem::KvMakeEmptyIter<float>();
-  }
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
-  // Every measure but Tversky is symmetric: each pair once, written twice.
-  const bool symmetric = options.GetSimFunc() != KvSimMeasure::Tversky;
-  ForEachRow(*this, options, [&](std::uint64_t i, const KvQueryWords& query, const auto& score) {
-    KvScanRange(kernel, view, symmetric ? i : 0, view.n, query.words.data(), score,
-                [&](std::uint64_t j, double value) {
-                  const float s = static_cast<float>(value);
-                  matrix[i * n + j] = s;
-                  if (symmetric) matrix[j * n + i] = s;
-                });
-  });
-  return KvSystem::KvMakeVectorIter(std::move(matrix));
-}
-
-void KvFastFPDatabaseImplBase::GetHistogram(KvFPHistogram& out, const KvFPDatabaseOptions& options,
-                                            std::size_t nbins) const {
-  out = KvFPHistogram(nbins, 0.0, 1.0);
-  const KvRecordView view = View();
-  if (view.records == nullptr && view.n > 0) {
-    KvSystem::KvThrow()->Warning("%s : invalid fingerprint database file pointer!", "KvFastFPDatabase::GetHistogram()");
-    return;
-  }
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
-  // Unordered pairs without the diagonal; Tversky is asymmetric, so there
-  // every ordered pair, the diagonal included.
-  const bool tversky = options.GetSimFunc() == KvSimMeasure::Tversky;
-  ForEachRow(*this, options, [&](std::uint64_t i, const KvQueryWords& query, const auto& score) {
-    KvScanRange(kernel, view, tversky ? 0 : i + 1, view.n, query.words.data(), score,
-                [&](std::uint64_t, double value) { out.AddSample(value); });
-  });
-}
-
-void KvFastFPDatabaseImplBase::GetVariogram(KvFPVariogram& out, const std::vector<float>& values,
-                                            const KvFPDatabaseOptions& options, std::size_t nbins) const {
-  out = KvFPVariogram(nbins, 0.0, 1.0);
-  const KvRecordView view = View();
-  if (view.records == nullptr && view.n > 0) {
-    KvSystem::KvThrow()->Warning("%s : invalid fingerprint database file pointer!", "KvFastFPDatabase::GetVariogram()");
-    return;
-  }
-  if (values.size() < view.n) {
-    KvSystem::KvThrow()->Warning("%s : fewer values (%d) than fingerprints (%d)!", "KvFastFPDatabase::GetVariogram()",
-                                 static_cast<int>(values.size()), static_cast<int>(view.n));
-    return;
-  }
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
-  ForEachRow(*this, options, [&](std::uint64_t i, const KvQueryWords& query, const auto& score) {
-    KvScanRange(kernel, view, i + 1, view.n, query.words.data(), score, [&](std::uint64_t j, double value) {
-      const float s = static_cast<float>(value);
-      out.AddSample(1.0f - s, values[i] - values[j]);
-    });
-  });
-}
 
 KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetSparseMatrix(
     const KvFPDatabaseOptions& options) const {
@@ -168,33 +333,19 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetSparseMatrix(
 
   std::vector<KvSimScorePair> pairs;
   try {
-    if (k > std::numeric_limits<std::size_t>::max() / view.n) throw std::bad_alloc();
+    if (k > std::numeric_limits<std::size_t>::max() / view.n || view.n > std::numeric_limits<std::uint32_t>::max())
+      throw std::bad_alloc();
     pairs.reserve(static_cast<std::size_t>(view.n * k));
+    KvWithScoreFunctor(options.GetSimFunc(), KvScoreContext{}, [&](const auto& prototype) {
+      using Score = std::decay_t<decltype(prototype)>;
+      NeighbourMatrix<Score> matrix(view, index_.Counts(), options, static_cast<std::size_t>(k), !index_.Empty());
+      matrix.Run(options.GetNumProcessors());
+      matrix.AppendPairs(pairs);
+    });
   } catch (const std::exception&) {
     report->Warning("%s: not enough system memory to store results!", kSparseMatrix);
     return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
   }
-
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
-  const bool hasCutoff = options.HasCutoff();
-  const float cutoff = options.GetCutoff();
-  RowNeighbours row(static_cast<std::size_t>(k));
-  ForEachRow(*this, options, [&](std::uint64_t i, const KvQueryWords& query, const auto& score) {
-    row.Clear();
-    KvScanRange(kernel, view, 0, view.n, query.words.data(), score,
-                [&](std::uint64_t j, double value) { row.Offer(static_cast<float>(value), j); });
-    auto& held = row.Held();
-    // Best first; equal scores by the larger molecule index first.
-    std::sort(held.begin(), held.end(), [&](const auto& a, const auto& b) {
-      if (a.score != b.score) return a.score > b.score;
-      return view.MolIdx(a.position) > view.MolIdx(b.position);
-    });
-    const std::uint64_t rowIdx = view.MolIdx(i);
-    for (const auto& entry : held) {
-      if (hasCutoff && !(entry.score >= cutoff)) continue;
-      pairs.emplace_back(rowIdx, view.MolIdx(entry.position), static_cast<double>(entry.score));
-    }
-  });
   if (pairs.empty()) return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
   return KvSystem::KvMakeVectorIter(std::move(pairs));
 }

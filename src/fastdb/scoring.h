@@ -109,6 +109,15 @@ double KvBestScore(const Score& score, double p, bool descending) {
   return best;
 }
 
+// The bit count p at which KvBestScore (descending) peaks: it is
+// non-decreasing in p below and non-increasing above, for every measure
+// (rounding keeps monotone pieces monotone). Manhattan distances are largest
+// for records that share the fewest bits, which peaks at p = N - q.
+template <typename Score>
+double KvBestScorePeak(const Score& score) {
+  return Score::kIncreasingInCommonBits ? score.k.q : score.k.n - score.k.q;
+}
+
 // Calls body(functor) with the functor of `measure` (a KvSimMeasure code);
 // false without calling it for any other value.
 template <typename Body>

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -14,20 +15,31 @@ namespace Varnex {
 // Runs worker(t) for t = 0 to threads - 1, worker 0 on the calling thread,
 // the others on threads of their own, and returns when all have ended.
 // Returns the number of workers that ran (fewer than asked when the system
-// refuses a thread; those running share the work).
+// refuses a thread; those running share the work). An exception thrown by a
+// worker (std::bad_alloc, say) ends that worker and is rethrown here, on the
+// calling thread, once all have ended.
 template <typename Worker>
 unsigned KvRunWorkers(unsigned threads, Worker&& worker) {
-  std::vector<std::thread> helpers;
-  if (threads > 1) helpers.reserve(threads - 1);
-  for (unsigned t = 1; t < threads; ++t) {
+  std::exception_ptr failure;
+  std::mutex mutex;
+  auto guarded = [&](unsigned t) {
     try {
-      helpers.emplace_back(worker, t);
-    } catch (const std::exception&) {
-      break;
+      worker(t);
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!failure) failure = std::current_exception();
     }
+  };
+  std::vector<std::thread> helpers;
+  try {
+    if (threads > 1) helpers.reserve(threads - 1);
+    for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(guarded, t);
+  } catch (const std::exception&) {
+    // Fewer threads than asked for.
   }
-  worker(0u);
+  guarded(0u);
   for (std::thread& helper : helpers) helper.join();
+  if (failure) std::rethrow_exception(failure);
   return static_cast<unsigned>(helpers.size()) + 1;
 }
 

@@ -451,6 +451,26 @@ TEST(EnginePairs, SparseMatrixKeepsEachRowsNearestNeighbours) {
   }
 }
 
+// Several blocks of records, duplicates and empty records, so that lists
+// meet equal scores at their limit and the pruned tiles have work to skip.
+TEST_F(EnginesTest, SparseMatrixOfManyBlocksKeepsEachListAsDefinedOnAnyThreadCount) {
+  for (const unsigned measure : kMeasures) {
+    for (const unsigned k : {1u, 7u}) {
+      KvFPDatabaseOptions options = Options(measure, k);
+      if (k == 7) options.SetCutoff(0.3f);
+      const auto expected = ReferenceNeighbours(*fps_, options, k, 0);
+      for (const auto& engine : Engines()) {
+        for (const unsigned threads : {1u, 2u}) {
+          SCOPED_TRACE("measure " + std::to_string(measure) + " k " + std::to_string(k) + " threads " +
+                       std::to_string(threads));
+          options.SetNumProcessors(threads);
+          ExpectSamePairs(KvCollect(engine->GetSparseMatrix(options)), expected);
+        }
+      }
+    }
+  }
+}
+
 TEST(EnginePairs, SparseMatrixLimitsAndTheirWarnings) {
   // Distinct, non-empty fingerprints: each record is its own nearest neighbour.
   auto fps = FastDbTest::RandomFingerPrints(FastDbTest::PathType(256), 5, 31);
