@@ -181,7 +181,11 @@ class BatchSearch {
  public:
   BatchSearch(const KvFastFPDatabaseImplBase& engine, const KvSearchIndex& index,
               const std::vector<const KvFingerPrint*>& queries, const KvFPDatabaseOptions& options, bool counting)
-      : engine_(engine), index_(index), view_(engine.View()), options_(options), counting_(counting),
+      : engine_(engine),
+        index_(index),
+        view_(engine.View()),
+        options_(options),
+        counting_(counting),
         states_(queries.size()) {
     for (std::size_t k = 0; k < queries.size(); ++k) {
       states_[k].words = engine.MakeQuery(*queries[k]);
@@ -274,13 +278,16 @@ class BatchSearch {
     BinRange seen{0, 0};
     if (counting_) {
       CountSink sink(options_.GetDescendingOrder(), initial_);
-      if (budget > 0) seen = Seed(query, index_, sink, budget, [] { return true; }, complete);
+      if (budget > 0)
+        seen = Seed(
+            query, index_, sink, budget, [] { return true; }, complete);
       state.count = sink.Count();
     } else {
       KvHitList<KvSimScore>& hits = *state.hits;
       HitSink sink(hits, view_, state.floor);
       if (budget > 0) {
-        seen = Seed(query, index_, sink, budget, [&] { return hits.ThresholdScore() != initial_; }, complete);
+        seen = Seed(
+            query, index_, sink, budget, [&] { return hits.ThresholdScore() != initial_; }, complete);
       }
       state.floor.store(hits.ThresholdScore(), std::memory_order_relaxed);
     }
@@ -361,7 +368,8 @@ KvHitList<KvSimScore> KvFastFPDatabaseImplBase::SortedHits(const KvQueryWords& q
       const KvPrunedQuery<std::decay_t<decltype(score)>> pruned(index_, view, query, score,
                                                                 options.GetDescendingOrder());
       bool complete = false;
-      Seed(pruned, index_, sink, ~std::uint64_t{0}, [] { return true; }, complete);
+      Seed(
+          pruned, index_, sink, ~std::uint64_t{0}, [] { return true; }, complete);
     } else {
       KvScanIntoHitList(kernel, view, 0, view.n, query.words.data(), score, hits);
     }
@@ -425,11 +433,10 @@ std::vector<KvFPHistogram> KvFastFPDatabaseImplBase::GetHistogramMany(const std:
   KvRunWorkers(std::min<unsigned>(options.GetNumProcessors(), static_cast<unsigned>(queries.size())), [&](unsigned) {
     for (std::size_t k = next.fetch_add(1); k < queries.size(); k = next.fetch_add(1)) {
       const KvQueryWords q = MakeQuery(*queries[k]);
-      KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options),
-                         [&](const auto& score) {
-                           KvScanRange(kernel, view, 0, view.n, q.words.data(), score,
-                                       [&](std::uint64_t, double value) { results[k].AddSample(value); });
-                         });
+      KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
+        KvScanRange(kernel, view, 0, view.n, q.words.data(), score,
+                    [&](std::uint64_t, double value) { results[k].AddSample(value); });
+      });
     }
   });
   return results;

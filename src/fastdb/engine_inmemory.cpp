@@ -13,8 +13,7 @@ namespace {
 constexpr const char* kOpening = "KvFastFPDatabase::KvFastFPDatabase()";
 }  // namespace
 
-KvFastFPInMemoryDatabaseImpl::KvFastFPInMemoryDatabaseImpl(const std::string& path)
-    : KvFastFPDatabaseImplBase(path) {
+KvFastFPInMemoryDatabaseImpl::KvFastFPInMemoryDatabaseImpl(const std::string& path) : KvFastFPDatabaseImplBase(path) {
   if (!valid_) {
     KvSystem::KvThrow()->Warning("%s cannot initialize object for in memory search!", kOpening);
     return;

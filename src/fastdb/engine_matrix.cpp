@@ -15,7 +15,9 @@
 // tile by tile. A pair is skipped when neither list can take it: every list
 // that is full keeps the counts of records whose best reachable score can
 // still beat its lowest entry, an interval around the count where that
-// bound peaks, refreshed whenever the lowest entry rises.
+// bound peaks, refreshed whenever the lowest entry rises; the pairs that
+// pass go through the signature bound of the search index before the
+// records themselves are compared.
 
 #include <algorithm>
 #include <atomic>
@@ -84,13 +86,14 @@ class RowNeighbours {
   std::size_t minimum_ = 0;  // the first minimum, valid while full
 };
 
-// The counts [lo, hi] of records that may beat `floor` for a row whose
-// functor is `score`; empty (lo > hi) when none can.
+// The counts lo to lo + span of records that may beat `floor` for a row
+// whose functor is `score` (one unsigned comparison per test).
 struct CountRange {
   std::uint32_t lo;
-  std::uint32_t hi;
-  bool Holds(std::uint32_t p) const { return p >= lo && p <= hi; }
+  std::uint32_t span;
+  bool Holds(std::uint32_t p) const { return p - lo <= span; }
 };
+constexpr CountRange kNoCounts = {0xFFFFFFFFu, 0};
 
 template <typename Score>
 CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCount) {
@@ -99,7 +102,7 @@ CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCo
     return static_cast<float>(KvBestScore(score, static_cast<double>(p), true)) > floor;
   };
   const auto peak = static_cast<std::uint32_t>(std::clamp(KvBestScorePeak(score), 0.0, double(maxCount)));
-  if (!beats(peak)) return {1, 0};
+  if (!beats(peak)) return kNoCounts;
   std::uint32_t lo = 0, hi = peak;  // the least p <= peak that beats
   while (lo < hi) {
     const std::uint32_t mid = lo + (hi - lo) / 2;
@@ -120,19 +123,20 @@ CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCo
       hi = mid - 1;
     }
   }
-  return {first, lo};
+  return {first, lo - first};
 }
 
 template <typename Score>
 class NeighbourMatrix {
  public:
-  NeighbourMatrix(const KvRecordView& view, std::span<const std::uint32_t> counts, const KvFPDatabaseOptions& options,
-                  std::size_t k, bool prune)
+  NeighbourMatrix(const KvRecordView& view, const KvSearchIndex& index, const KvFPDatabaseOptions& options,
+                  std::size_t k)
       : view_(view),
-        counts_(counts),
+        index_(index),
         options_(options),
         k_(k),
-        prune_(prune),
+        prune_(!index.Empty()),
+        sigWords_(index.SignatureWords()),
         symmetric_(options.GetSimFunc() != KvSimMeasure::Tversky),
         maxCount_(static_cast<std::uint32_t>(64 * view.words)),
         rows_(static_cast<std::size_t>(view.n)),
@@ -140,6 +144,11 @@ class NeighbourMatrix {
         rangeFloor_(static_cast<std::size_t>(view.n), kNoFloor),
         queryBits_(static_cast<std::size_t>(view.n)) {
     for (RowNeighbours& row : rows_) row.Reset(k);
+    if (prune_) {
+      slotOf_.resize(static_cast<std::size_t>(view.n));
+      for (std::uint64_t slot = 0; slot < view.n; ++slot)
+        slotOf_[index.Order()[slot]] = static_cast<std::uint32_t>(slot);
+    }
     const KvScanKernel& kernel = KvGetActiveScanKernel();
     std::vector<std::uint64_t> words(static_cast<std::size_t>(view.words));
     for (std::uint64_t i = 0; i < view.n; ++i) {
@@ -166,9 +175,9 @@ class NeighbourMatrix {
       std::atomic<std::uint64_t> next{from};
       KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, std::max<std::uint64_t>(1, blocks - from))),
                    [&](unsigned) {
-                     std::vector<std::uint32_t> positions(kTile), common(kTile);
+                     Scratch scratch(sigWords_);
                      for (std::uint64_t c = next.fetch_add(1); c < blocks; c = next.fetch_add(1))
-                       Tile(r0, r1, c, positions, common);
+                       Tile(r0, r1, c, scratch);
                    });
       std::atomic<std::uint64_t> nextRow{r0};
       KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, r1 - r0)), [&](unsigned) {
@@ -203,16 +212,36 @@ class NeighbourMatrix {
   }
 
  private:
+  // A worker's buffers: positions and counts of one row's candidates, the
+  // signatures of the column block.
+  struct Scratch {
+    explicit Scratch(std::size_t sigWords)
+        : positions(kTile), common(kTile), wanted(kTile), sigs(kTile * sigWords), sigBits(kTile), floors(kTile) {}
+    std::vector<std::uint32_t> positions;
+    std::vector<std::uint32_t> common;
+    std::vector<std::uint8_t> wanted;
+    std::vector<std::uint64_t> sigs;
+    std::vector<std::uint32_t> sigBits;
+    std::vector<float> floors;  // the column records' own floors when they take candidates here, else none
+  };
+
   struct TileList {
     std::vector<RowNeighbours::Entry> entries;  // candidates for the rows of R, row by row, columns ascending
     std::vector<std::uint32_t> offsets;         // kTile + 1 per row of R
   };
 
-  Score RowScore(std::uint64_t i) const {
-    return Score{KvMakeScoreContext(queryBits_[i], view_.words, options_)};
-  }
+  Score RowScore(std::uint64_t i) const { return Score{KvMakeScoreContext(queryBits_[i], view_.words, options_)}; }
   std::uint32_t CountOf(std::uint64_t j) const {
-    return counts_.empty() ? static_cast<std::uint32_t>(view_.Count(j)) : counts_[j];
+    return prune_ ? index_.Counts()[j] : static_cast<std::uint32_t>(view_.Count(j));
+  }
+  // Copies the signatures of records [first, last) to `sigs` (and their bit
+  // counts to `bits`), in record order.
+  void GatherSignatures(std::uint64_t first, std::uint64_t last, std::uint64_t* sigs, std::uint32_t* bits) const {
+    for (std::uint64_t j = first; j < last; ++j) {
+      const std::uint32_t slot = slotOf_[j];
+      std::memcpy(sigs + (j - first) * sigWords_, index_.Signature(slot), 8 * sigWords_);
+      bits[j - first] = index_.SignatureBits()[slot];
+    }
   }
 
   void LoadRows(std::uint64_t r0, std::uint64_t r1) {
@@ -221,13 +250,19 @@ class NeighbourMatrix {
     for (std::uint64_t i = r0; i < r1; ++i)
       std::memcpy(rowWords_.data() + (i - r0) * w, KvRecordWords(view_.At(i)), 8 * w);
     snapshot_.assign(r1 - r0, kNoFloor);
+    if (prune_) {
+      rowSigs_.resize((r1 - r0) * sigWords_);
+      rowSigBits_.resize(r1 - r0);
+      GatherSignatures(r0, r1, rowSigs_.data(), rowSigBits_.data());
+    }
   }
   const std::uint64_t* RowWords(std::uint64_t i, std::uint64_t r0) const {
     return rowWords_.data() + (i - r0) * view_.words;
   }
 
+  // Only Manhattan distances prune by bit-count intervals.
   void RefreshRange(std::uint64_t i) {
-    if (!prune_) return;
+    if (!prune_ || Score::kIncreasingInCommonBits) return;
     const float floor = rows_[i].Floor();
     if (floor == rangeFloor_[i]) return;
     ranges_[i] = AdmissibleCounts(RowScore(i), floor, maxCount_);
@@ -252,32 +287,38 @@ class NeighbourMatrix {
 
   // The tile (R, c): candidates for the rows of R into the tile's list; for
   // symmetric measures, straight into the lists of c's rows too.
-  void Tile(std::uint64_t r0, std::uint64_t r1, std::uint64_t c, std::vector<std::uint32_t>& positions,
-            std::vector<std::uint32_t>& common) {
+  void Tile(std::uint64_t r0, std::uint64_t r1, std::uint64_t c, Scratch& scratch) {
     const KvScanKernel& kernel = KvGetActiveScanKernel();
     const std::uint64_t c0 = c * kTile, c1 = std::min(view_.n, c0 + kTile);
     const bool feedColumns = symmetric_ && c0 >= r1;
     if (feedColumns) {
       for (std::uint64_t j = c0; j < c1; ++j) RefreshRange(j);
     }
+    if (prune_) {
+      GatherSignatures(c0, c1, scratch.sigs.data(), scratch.sigBits.data());
+      // Floors only rise while the tile feeds the column records, so the
+      // ones read here stay safe to prune with.
+      for (std::uint64_t j = c0; j < c1; ++j)
+        scratch.floors[j - c0] = feedColumns ? rows_[j].Floor() : std::numeric_limits<float>::infinity();
+    }
+    std::uint32_t* positions = scratch.positions.data();
+    std::uint32_t* common = scratch.common.data();
     TileList& list = tileLists_[c];
     list.entries.clear();
     list.offsets.assign(r1 - r0 + 1, 0);
     for (std::uint64_t i = r0; i < r1; ++i) {
-      const std::uint32_t rowCount = CountOf(i);
-      const CountRange own = ranges_[i];
-      std::size_t m = 0;
-      for (std::uint64_t j = c0; j < c1; ++j) {
-        const bool wanted = !prune_ || own.Holds(CountOf(j)) || (feedColumns && ranges_[j].Holds(rowCount));
-        positions[m] = static_cast<std::uint32_t>(j);
-        m += wanted;
-      }
-      if (m > 0) {
-        kernel.intersectAt(view_.records + 16, view_.stride, positions.data(), m, RowWords(i, r0),
-                           static_cast<std::size_t>(view_.words), common.data());
-      }
       const Score score = RowScore(i);
       const float floor = snapshot_[i - r0];
+      std::size_t m = 0;
+      if (!prune_) {
+        for (std::uint64_t j = c0; j < c1; ++j) positions[m++] = static_cast<std::uint32_t>(j);
+      } else {
+        m = Candidates(i, r0, c0, c1, feedColumns, score, floor, scratch);
+      }
+      if (m > 0) {
+        kernel.intersectAt(view_.records + 16, view_.stride, positions, m, RowWords(i, r0),
+                           static_cast<std::size_t>(view_.words), common);
+      }
       for (std::size_t e = 0; e < m; ++e) {
         const std::uint32_t j = positions[e];
         const auto value =
@@ -292,19 +333,71 @@ class NeighbourMatrix {
     }
   }
 
+  // The records of [c0, c1) that row i (whose list is at `floor` for this
+  // step) or, when `feedColumns`, the record's own list may take, into
+  // scratch.positions; returns their number. Where the best scores need many
+  // common bits, the signature bound on the common bits of every pair
+  // decides (it is never looser than the bit counts); Manhattan distances
+  // are bounded by the bit-count intervals.
+  std::size_t Candidates(std::uint64_t i, std::uint64_t r0, std::uint64_t c0, std::uint64_t c1, bool feedColumns,
+                         const Score& score, float floor, Scratch& scratch) const {
+    std::uint32_t* positions = scratch.positions.data();
+    const std::uint32_t* counts = index_.Counts().data() + c0;
+    const std::size_t width = static_cast<std::size_t>(c1 - c0);
+    const std::uint32_t rowCount = CountOf(i);
+    std::size_t kept = 0;
+    if constexpr (!Score::kIncreasingInCommonBits) {
+      const CountRange own = ranges_[i];
+      const CountRange* theirs = ranges_.data() + c0;
+      for (std::size_t r = 0; r < width; ++r) {
+        positions[kept] = static_cast<std::uint32_t>(c0 + r);
+        kept += own.Holds(counts[r]) | (feedColumns && theirs[r].Holds(rowCount));
+      }
+    } else {
+      std::uint32_t* common = scratch.common.data();
+      KvGetActiveScanKernel().intersectRun(reinterpret_cast<const std::uint8_t*>(scratch.sigs.data()), 8 * sigWords_,
+                                           width, rowSigs_.data() + (i - r0) * sigWords_, sigWords_, common);
+      const std::uint32_t rowExcess = rowCount - rowSigBits_[i - r0];
+      const float* columnFloors = scratch.floors.data();
+      // (A score that rounds to a float above a floor is above it as a
+      // double too, so comparing the doubles keeps every candidate.)
+      const double rowFloor = floor;
+      std::uint8_t* wanted = scratch.wanted.data();
+      // A flat loop the compiler vectorises, then the survivors are gathered.
+      for (std::size_t r = 0; r < width; ++r) {
+        const std::uint32_t count = counts[r];
+        const std::uint32_t bound =
+            std::min(std::min(count, rowCount), common[r] + std::min(rowExcess, count - scratch.sigBits[r]));
+        double reach = score(static_cast<double>(static_cast<std::int32_t>(bound)),
+                             static_cast<double>(static_cast<std::int32_t>(count)));
+        if constexpr (kKvNeedsBoundMargin<Score>) reach += 1e-9 * std::fabs(reach) + 1e-300;
+        wanted[r] = reach > std::min(rowFloor, static_cast<double>(columnFloors[r]));
+      }
+      for (std::size_t r = 0; r < width; ++r) {
+        positions[kept] = static_cast<std::uint32_t>(c0 + r);
+        kept += wanted[r];
+      }
+    }
+    return kept;
+  }
+
   const KvRecordView& view_;
-  std::span<const std::uint32_t> counts_;  // by position, or empty: read from the records
+  const KvSearchIndex& index_;
   const KvFPDatabaseOptions& options_;
   const std::size_t k_;
-  const bool prune_;
+  const bool prune_;  // the index holds true bit counts and signatures
+  const std::size_t sigWords_;
   const bool symmetric_;
   const std::uint32_t maxCount_;
   std::vector<RowNeighbours> rows_;
   std::vector<CountRange> ranges_;
   std::vector<float> rangeFloor_;  // the floor each range was found for
   std::vector<std::uint32_t> queryBits_;
+  std::vector<std::uint32_t> slotOf_;    // the index slot of each record
   std::vector<std::uint64_t> rowWords_;  // the words of R's rows
-  std::vector<float> snapshot_;          // R's floors when its tiles start
+  std::vector<std::uint64_t> rowSigs_;   // and their signatures
+  std::vector<std::uint32_t> rowSigBits_;
+  std::vector<float> snapshot_;  // R's floors when its tiles start
   std::vector<TileList> tileLists_;
 };
 
@@ -338,7 +431,7 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetSparseMatrix(
     pairs.reserve(static_cast<std::size_t>(view.n * k));
     KvWithScoreFunctor(options.GetSimFunc(), KvScoreContext{}, [&](const auto& prototype) {
       using Score = std::decay_t<decltype(prototype)>;
-      NeighbourMatrix<Score> matrix(view, index_.Counts(), options, static_cast<std::size_t>(k), !index_.Empty());
+      NeighbourMatrix<Score> matrix(view, index_, options, static_cast<std::size_t>(k));
       matrix.Run(options.GetNumProcessors());
       matrix.AppendPairs(pairs);
     });

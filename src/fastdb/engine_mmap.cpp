@@ -14,8 +14,7 @@ namespace {
 constexpr const char* kOpening = "KvFastFPDatabase::KvFastFPDatabase()";
 }  // namespace
 
-KvFastFPMemoryMapDatabaseImpl::KvFastFPMemoryMapDatabaseImpl(const std::string& path)
-    : KvFastFPDatabaseImplBase(path) {
+KvFastFPMemoryMapDatabaseImpl::KvFastFPMemoryMapDatabaseImpl(const std::string& path) : KvFastFPDatabaseImplBase(path) {
   if (!valid_) return;
   if (!file_.Open(path_, params_.GetFileSize())) {
     KvSystem::KvThrow()->Warning("%s : cannot initialize object for memory mapping!", kOpening);

@@ -44,41 +44,40 @@ void ForEachPair(const KvFastFPDatabaseImplBase& engine, const KvFPDatabaseOptio
   const std::size_t w = static_cast<std::size_t>(view.words);
   const std::uint64_t blocks = (view.n + kTile - 1) / kTile;
   std::atomic<std::uint64_t> next{0};
-  KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, std::max<std::uint64_t>(blocks, 1))),
-               [&](unsigned) {
-                 auto sink = makeSink();
-                 const KvScanKernel& kernel = KvGetActiveScanKernel();
-                 std::vector<std::uint64_t> rows(kTile * w);
-                 std::vector<std::uint64_t> rowBits(kTile);
-                 std::uint32_t common[kTile];
-                 for (std::uint64_t r = next.fetch_add(1); r < blocks; r = next.fetch_add(1)) {
-                   const std::uint64_t r0 = r * kTile, r1 = std::min(view.n, r0 + kTile);
-                   for (std::uint64_t i = r0; i < r1; ++i) {
-                     std::memcpy(rows.data() + (i - r0) * w, KvRecordWords(view.At(i)), 8 * w);
-                     rowBits[i - r0] = kernel.popCount(rows.data() + (i - r0) * w, w);
-                   }
-                   for (std::uint64_t c = which == Pairs::All ? 0 : r; c < blocks; ++c) {
-                     const std::uint64_t c0 = c * kTile, c1 = std::min(view.n, c0 + kTile);
-                     for (std::uint64_t i = r0; i < r1; ++i) {
-                       std::uint64_t j0 = c0;
-                       if (which == Pairs::UpperWithSelf) j0 = std::max(c0, i);
-                       if (which == Pairs::Upper) j0 = std::max(c0, i + 1);
-                       if (j0 >= c1) continue;
-                       kernel.intersectRun(KvRecordWords(view.At(j0)), view.stride, c1 - j0, rows.data() + (i - r0) * w,
-                                           w, common);
-                       KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(rowBits[i - r0], view.words, options),
-                                          [&](const auto& score) {
-                                            for (std::uint64_t j = j0; j < c1; ++j) {
-                                              sink(i, j,
-                                                   score(static_cast<double>(common[j - j0]),
-                                                         static_cast<double>(view.Count(j))));
-                                            }
-                                          });
-                     }
-                   }
-                 }
-                 done(sink);
-               });
+  KvRunWorkers(
+      static_cast<unsigned>(std::min<std::uint64_t>(threads, std::max<std::uint64_t>(blocks, 1))), [&](unsigned) {
+        auto sink = makeSink();
+        const KvScanKernel& kernel = KvGetActiveScanKernel();
+        std::vector<std::uint64_t> rows(kTile * w);
+        std::vector<std::uint64_t> rowBits(kTile);
+        std::uint32_t common[kTile];
+        for (std::uint64_t r = next.fetch_add(1); r < blocks; r = next.fetch_add(1)) {
+          const std::uint64_t r0 = r * kTile, r1 = std::min(view.n, r0 + kTile);
+          for (std::uint64_t i = r0; i < r1; ++i) {
+            std::memcpy(rows.data() + (i - r0) * w, KvRecordWords(view.At(i)), 8 * w);
+            rowBits[i - r0] = kernel.popCount(rows.data() + (i - r0) * w, w);
+          }
+          for (std::uint64_t c = which == Pairs::All ? 0 : r; c < blocks; ++c) {
+            const std::uint64_t c0 = c * kTile, c1 = std::min(view.n, c0 + kTile);
+            for (std::uint64_t i = r0; i < r1; ++i) {
+              std::uint64_t j0 = c0;
+              if (which == Pairs::UpperWithSelf) j0 = std::max(c0, i);
+              if (which == Pairs::Upper) j0 = std::max(c0, i + 1);
+              if (j0 >= c1) continue;
+              kernel.intersectRun(KvRecordWords(view.At(j0)), view.stride, c1 - j0, rows.data() + (i - r0) * w, w,
+                                  common);
+              KvWithScoreFunctor(
+                  options.GetSimFunc(), KvMakeScoreContext(rowBits[i - r0], view.words, options),
+                  [&](const auto& score) {
+                    for (std::uint64_t j = j0; j < c1; ++j) {
+                      sink(i, j, score(static_cast<double>(common[j - j0]), static_cast<double>(view.Count(j))));
+                    }
+                  });
+            }
+          }
+        }
+        done(sink);
+      });
 }
 
 }  // namespace
@@ -92,8 +91,7 @@ KvSystem::KvIterBase<float>* KvFastFPDatabaseImplBase::GetAllScores(const KvFPDa
     if (n > std::numeric_limits<std::size_t>::max() / n) throw std::bad_alloc();
     matrix.resize(n * n);
   } catch (const std::exception&) {
-    KvSystem::KvThrow()->Warning("%s : not enough system memory to store results!",
-                                 "KvFastFPDatabase::GetAllScores()");
+    KvSystem::KvThrow()->Warning("%s : not enough system memory to store results!", "KvFastFPDatabase::GetAllScores()");
     return KvSystem::KvMakeEmptyIter<float>();
   }
   // Every measure but Tversky is symmetric: each pair once, written twice.
@@ -153,14 +151,13 @@ void KvFastFPDatabaseImplBase::GetVariogram(KvFPVariogram& out, const std::vecto
   KvQueryWords query;
   for (std::uint64_t i = 0; i < view.n; ++i) {
     RecordAsQuery(i, query);
-    KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options),
-                       [&](const auto& score) {
-                         KvScanRange(kernel, view, i + 1, view.n, query.words.data(), score,
-                                     [&](std::uint64_t j, double value) {
-                                       const float s = static_cast<float>(value);
-                                       out.AddSample(1.0f - s, values[i] - values[j]);
-                                     });
-                       });
+    KvWithScoreFunctor(
+        options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
+          KvScanRange(kernel, view, i + 1, view.n, query.words.data(), score, [&](std::uint64_t j, double value) {
+            const float s = static_cast<float>(value);
+            out.AddSample(1.0f - s, values[i] - values[j]);
+          });
+        });
   }
 }
 

@@ -113,7 +113,7 @@ class KvPrunedQuery {
         kept = count;
       }
       if (kept == 0) continue;
-      kernel.intersectAt(words, view_.stride, positions, kept, query_.words.data(), w, common);
+      kernel.intersectAtFar(words, view_.stride, positions, kept, query_.words.data(), w, common);
       read += kept;
       for (std::size_t r = 0; r < kept; ++r) {
         if (common[r] < minCommon) continue;

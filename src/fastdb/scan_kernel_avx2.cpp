@@ -58,12 +58,25 @@ KV_TARGET void IntersectRun(const std::uint8_t* first, std::size_t stride, std::
   }
 }
 
-KV_TARGET void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
-                           std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
+template <bool kPrefetch>
+KV_TARGET void IntersectAtImpl(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
+                               std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
   for (std::size_t r = 0; r < count; ++r) {
-    if (r + kKvPrefetchAhead < count) KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
+    if (kPrefetch && r + kKvPrefetchAhead < count) {
+      KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
+    }
     out[r] = static_cast<std::uint32_t>(AndCount(base + positions[r] * stride, query, words));
   }
+}
+
+KV_TARGET void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
+                           std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
+  IntersectAtImpl<false>(base, stride, positions, count, query, words, out);
+}
+
+KV_TARGET void IntersectAtFar(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
+                              std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
+  IntersectAtImpl<true>(base, stride, positions, count, query, words, out);
 }
 
 KV_TARGET std::uint64_t PopCount(const std::uint64_t* words, std::size_t n) {
@@ -85,6 +98,7 @@ KV_TARGET std::uint64_t PopCount(const std::uint64_t* words, std::size_t n) {
 
 }  // namespace
 
-const KvScanKernel kKvScanKernelAvx2 = {KvScanKernelId::Avx2, "avx2", &IntersectRun, &IntersectAt, &PopCount};
+const KvScanKernel kKvScanKernelAvx2 = {KvScanKernelId::Avx2, "avx2",          &IntersectRun,
+                                        &IntersectAt,         &IntersectAtFar, &PopCount};
 
 }  // namespace Varnex

@@ -25,12 +25,25 @@ void IntersectRun(const std::uint8_t* first, std::size_t stride, std::size_t cou
   for (std::size_t r = 0; r < count; ++r) out[r] = IntersectOne(first + r * stride, query, words);
 }
 
-void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions, std::size_t count,
-                 const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
+template <bool kPrefetch>
+void IntersectAtImpl(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions, std::size_t count,
+                     const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
   for (std::size_t r = 0; r < count; ++r) {
-    if (r + kKvPrefetchAhead < count) KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
+    if (kPrefetch && r + kKvPrefetchAhead < count) {
+      KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
+    }
     out[r] = IntersectOne(base + positions[r] * stride, query, words);
   }
+}
+
+void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions, std::size_t count,
+                 const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
+  IntersectAtImpl<false>(base, stride, positions, count, query, words, out);
+}
+
+void IntersectAtFar(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions, std::size_t count,
+                    const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
+  IntersectAtImpl<true>(base, stride, positions, count, query, words, out);
 }
 
 std::uint64_t PopCount(const std::uint64_t* words, std::size_t n) { return KvPopCountSoftware(words, n); }
@@ -38,6 +51,6 @@ std::uint64_t PopCount(const std::uint64_t* words, std::size_t n) { return KvPop
 }  // namespace
 
 const KvScanKernel kKvScanKernelSoftware = {KvScanKernelId::Software, "software", &IntersectRun, &IntersectAt,
-                                            &PopCount};
+                                            &IntersectAtFar,          &PopCount};
 
 }  // namespace Varnex

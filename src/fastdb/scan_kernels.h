@@ -42,9 +42,14 @@ struct KvScanKernel {
   // out[r] = |query AND run r| for the `count` runs at first + r x stride.
   void (*intersectRun)(const std::uint8_t* first, std::size_t stride, std::size_t count, const std::uint64_t* query,
                        std::size_t words, std::uint32_t* out);
-  // The same for the runs at base + positions[r] x stride, r < count.
+  // The same for the runs at base + positions[r] x stride, r < count, when
+  // they are likely in cache (a block of records scored row after row).
   void (*intersectAt)(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
                       std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out);
+  // The same for runs scattered over memory: each is asked for
+  // kKvPrefetchAhead runs before it is read.
+  void (*intersectAtFar)(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
+                         std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out);
   // The number of bits set in words[0, n).
   std::uint64_t (*popCount)(const std::uint64_t* words, std::size_t n);
 };

@@ -26,7 +26,8 @@ void KvScanRange(const KvScanKernel& kernel, const KvRecordView& view, std::uint
   std::uint32_t common[kKvScanBlock];
   for (std::uint64_t block = begin; block < end; block += kKvScanBlock) {
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kKvScanBlock, end - block));
-    kernel.intersectRun(KvRecordWords(view.At(block)), view.stride, count, query, static_cast<std::size_t>(view.words), common);
+    kernel.intersectRun(KvRecordWords(view.At(block)), view.stride, count, query, static_cast<std::size_t>(view.words),
+                        common);
     for (std::size_t r = 0; r < count; ++r) {
       const std::uint64_t position = block + r;
       sink(position, score(static_cast<double>(common[r]), static_cast<double>(view.Count(position))));

@@ -88,10 +88,11 @@ TEST(ScanKernels, EveryKernelCountsTheSameAsTheReference) {
         std::vector<std::uint32_t> got(count, 0xdeadbeef);
         kernel->intersectRun(records.First() + 16, records.stride, count, query.data(), words, got.data());
         EXPECT_EQ(got, expected);
-        std::vector<std::uint32_t> at(positions.size(), 0xdeadbeef);
-        kernel->intersectAt(records.First() + 16, records.stride, positions.data(), positions.size(), query.data(), words,
-                            at.data());
-        for (std::size_t k = 0; k < positions.size(); ++k) EXPECT_EQ(at[k], expected[positions[k]]);
+        for (const auto at : {kernel->intersectAt, kernel->intersectAtFar}) {
+          std::vector<std::uint32_t> got(positions.size(), 0xdeadbeef);
+          at(records.First() + 16, records.stride, positions.data(), positions.size(), query.data(), words, got.data());
+          for (std::size_t k = 0; k < positions.size(); ++k) EXPECT_EQ(got[k], expected[positions[k]]);
+        }
       }
     }
   }
