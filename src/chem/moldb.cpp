@@ -111,7 +111,7 @@ ReadOutcome ReadPlain(const std::string& path, std::string& data) {
 // but unverified; a file that ends early keeps what it held. Corrupt
 // compressed data also drops the output of the block it sits in, which a
 // decoder led astray may have filled with wrong text before noticing. A
-// file without the gzip magic is read as plain text.
+// file without the gzip magic is read as plain text, and reported.
 ReadOutcome ReadGzip(const std::string& path, std::string& data) {
   ReadOutcome outcome;
   FilePtr f(std::fopen(path.c_str(), "rb"));
@@ -122,7 +122,10 @@ ReadOutcome ReadGzip(const std::string& path, std::string& data) {
   while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) packed.append(buffer, n);
   if (std::ferror(f.get())) return outcome;
   outcome.opened = true;
+  if (packed.empty()) return outcome;
   if (packed.size() < 2 || static_cast<unsigned char>(packed[0]) != 0x1f || static_cast<unsigned char>(packed[1]) != 0x8b) {
+    // Mislabelled, or its first bytes damaged: read, but not silently.
+    outcome.damage = "not in gzip format, read as plain text";
     data = std::move(packed);
     return outcome;
   }

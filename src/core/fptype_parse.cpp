@@ -302,7 +302,15 @@ const KvFPTypeBase* KvGetFPType(const std::string& typeString) {
   const KvFPKind* kind = KindOfString(typeString);
   if (kind == nullptr) return nullptr;
   ParsedType parsed;
-  if (!ParseAny(*kind, typeString, parsed)) {
+  // Values too wide for their fields of the parameter word would give a
+  // type that names another one (size=65537 would be size=1).
+  const KvFPGraphParams& p = parsed.params;
+  auto fits = [&] {
+    const bool sized = kind->layout == KvFPParamLayout::Hashed;
+    return (!sized || p.bits <= 0xFFFF) && p.minimum <= 0xFF && p.maximum <= 0xFF && p.atomTypes <= 0xFFFF &&
+           p.bondTypes <= 0xFF;
+  };
+  if (!ParseAny(*kind, typeString, parsed) || (kind->IsGraph() && !fits())) {
     if (kind->IsGraph()) Throw().Warning("KvGetFPType() invalid fingerprint type string");
     return nullptr;
   }

@@ -195,6 +195,7 @@ TEST(KvMolDatabaseFiles, GzipDamageKeepsEveryRecordBeforeIt) {
       {"cut in half", clean.substr(0, clean.size() / 2), "unexpected end of file", false},
       {"cut before the trailer", clean.substr(0, clean.size() - 8), "unexpected end of file", true},
       {"invalid block", badBlock, "invalid block type", false},
+      {"plain text named .gz", text, "not in gzip format, read as plain text", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
