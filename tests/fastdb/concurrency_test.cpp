@@ -1,0 +1,59 @@
+// Concurrent queries of one fast database from several caller threads, each
+// search itself threaded: every answer equals the one the same query gets
+// alone. Run under ThreadSanitizer by scripts/test.sh --tsan.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "fastdb_test_db.h"
+#include "kvsystem/iterator.h"
+#include "varnex/fastdb.h"
+
+namespace {
+
+using namespace Varnex;
+
+// What one query gets: the scores of its hits (records tied at the limit
+// may come in either order), raw scores, and a histogram.
+struct Answer {
+  std::vector<double> hits;
+  std::vector<double> raw;
+  std::vector<std::size_t> bins;
+  bool operator==(const Answer&) const = default;
+};
+
+Answer Ask(const KvFastFPDatabase& db, std::size_t query, unsigned threads) {
+  KvFPDatabaseOptions options(20, 1 + query % 6);
+  options.SetNumProcessors(threads);
+  Answer answer;
+  for (const auto& s : KvSystem::KvCollect(db.GetSortedScores(query, options)))
+    answer.hits.push_back(s.GetScore());
+  answer.raw = KvSystem::KvCollect(db.GetRawScores(query, options));
+  const KvFPHistogram histogram = db.GetHistogram(options, 16);
+  for (std::size_t bin = 0; bin < 16; ++bin) answer.bins.push_back(histogram.GetCount(bin));
+  return answer;
+}
+
+TEST(FastDbConcurrency, ConcurrentQueriesOfOneDatabaseEqualSerialOnes) {
+  const KvFPTypeBase* type = FastDbTest::PathType(512);
+  const FastDbTest::TempPath file("concurrent.fpbin");
+  FastDbTest::WriteDatabase(file.str(), type, FastDbTest::RandomFingerPrints(type, 1500, 3));
+  for (unsigned memory : {KvFastFPDatabaseMemoryType::MemoryMapped, KvFastFPDatabaseMemoryType::InMemory}) {
+    const KvFastFPDatabase db(file.str(), memory);
+    ASSERT_TRUE(db.IsValid());
+    constexpr std::size_t kQueries = 12;
+    std::vector<Answer> serial(kQueries), concurrent(kQueries);
+    for (std::size_t q = 0; q < kQueries; ++q) serial[q] = Ask(db, q * 97, 1);
+    std::vector<std::thread> callers;
+    for (unsigned t = 0; t < 4; ++t)
+      callers.emplace_back([&, t] {
+        for (std::size_t q = t; q < kQueries; q += 4) concurrent[q] = Ask(db, q * 97, 2);
+      });
+    for (std::thread& caller : callers) caller.join();
+    for (std::size_t q = 0; q < kQueries; ++q) EXPECT_TRUE(serial[q] == concurrent[q]) << memory << " " << q;
+  }
+}
+
+}  // namespace
