@@ -6,8 +6,8 @@
 #include <bit>
 
 #include "fastdb/engine.h"
+#include "fastdb/file_system.h"
 #include "kvsystem/error.h"
-#include "kvsystem/streams.h"
 
 namespace Varnex {
 namespace {
@@ -28,8 +28,14 @@ bool KvFastFPMemoryMapDatabaseImpl::IndexRecords() {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   const KvRecordView view = View();
   index_.Begin(view.n, static_cast<std::size_t>(view.words), true);
-  KvSystem::kvifstream in(path_);
-  if (!in.good() || in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
+  std::string error;
+  const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
+  if (file == nullptr) {
+    report->Warning("%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
+    return false;
+  }
+  KvReadableFileStream in(*file);
+  if (in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
     report->Warning("%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
     return false;
   }

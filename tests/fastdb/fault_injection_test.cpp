@@ -240,8 +240,8 @@ TEST(FaultInjection, CancelFlagStopsCreationAndKeepsTheOldOutput) {
 }
 
 // Clean against faulty reads: chunked reads give the same database as whole
-// ones; a file whose records do not all arrive is refused by the in-memory
-// engine with the record named, and a header that cannot be read by both.
+// ones; a file whose records do not all arrive is refused by both engines
+// with the record named.
 TEST(FaultInjection, ShortAndFailedReads) {
   TempDir dir;
   const std::string out = dir.Path("db.fpbin");
@@ -274,7 +274,7 @@ TEST(FaultInjection, ShortAndFailedReads) {
   const struct {
     const char* name;
     std::uint64_t end, errorFrom;
-    std::string warning;  // the in-memory engine's
+    std::string warning;
   } cases[] = {
       {"ends inside record 0", 800 + record / 2, UINT64_MAX, opening + "cannot read 0-th fingerprint"},
       {"ends inside record 39", 800 + 39 * record + 8, UINT64_MAX, opening + "cannot read 39-th fingerprint"},
@@ -284,14 +284,16 @@ TEST(FaultInjection, ShortAndFailedReads) {
        "KvFastFPDatabaseParams() cannot read fingerprint database file " + out + ": cannot read: Input/output error"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    FaultyFileSystem fs;
-    fs.readEnd = c.end;
-    fs.readErrorFrom = c.errorFrom;
-    CaptureSink sink;
-    const Varnex::KvFastFPDatabase db(out, Varnex::KvFastFPDatabaseMemoryType::InMemory);
-    EXPECT_FALSE(db.IsValid());
-    EXPECT_TRUE(sink.Contains(c.warning)) << ::testing::PrintToString(sink.Texts());
+    for (unsigned memory : {1u, 2u}) {
+      SCOPED_TRACE(std::string(c.name) + ", memory type " + std::to_string(memory));
+      FaultyFileSystem fs;
+      fs.readEnd = c.end;
+      fs.readErrorFrom = c.errorFrom;
+      CaptureSink sink;
+      const Varnex::KvFastFPDatabase db(out, memory);
+      EXPECT_FALSE(db.IsValid());
+      EXPECT_TRUE(sink.Contains(c.warning)) << ::testing::PrintToString(sink.Texts());
+    }
   }
 }
 
