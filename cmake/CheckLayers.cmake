@@ -5,7 +5,7 @@
 # Layers, lowest first; a folder may include headers of its own folder and of
 # lower layers only (folders of one layer do not include each other):
 #   system, chem, {core, info}, generators, {similarity, patterns, io, vsepr},
-#   stats, database, fastdb, config.
+#   stats, {database, pictures}, fastdb, config.
 # The command-line program and the Python extension use public headers only.
 # Every public header of include/varnex/ is owned by one folder (table below),
 # so that the public headers obey the same order.
@@ -21,6 +21,7 @@ set(_layer_io 4)
 set(_layer_vsepr 4)
 set(_layer_stats 5)
 set(_layer_database 6)
+set(_layer_pictures 6)
 set(_layer_fastdb 7)
 set(_layer_config 8)
 
@@ -47,6 +48,7 @@ set(_owner_fpio.h io)
 set(_owner_vsepr_types.h vsepr)
 set(_owner_vsepr_fingerprint.h vsepr)
 set(_owner_histogram.h stats)
+set(_owner_pictures.h pictures)
 set(_owner_dboptions.h database)
 set(_owner_searchresult.h database)
 set(_owner_fpdatabase.h database)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "kvchem/canon.h"
+#include "kvchem/depict.h"
 #include "kvchem/lingo.h"
 #include "kvchem/mol.h"
 #include "kvchem/moldb.h"

@@ -24,6 +24,7 @@
 #include "varnex/maccs.h"
 #include "varnex/pathfp.h"
 #include "varnex/patterns.h"
+#include "varnex/pictures.h"
 #include "varnex/preparation.h"
 #include "varnex/searchresult.h"
 #include "varnex/simfunc.h"

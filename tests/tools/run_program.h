@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace VarnexTest {
@@ -37,6 +38,22 @@ inline ProgramResult RunVarnex(const std::string& arguments) {
   std::remove((base + ".out").c_str());
   std::remove((base + ".err").c_str());
   return result;
+}
+
+// The lines of a text, without their line breaks.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The tab-separated fields of a line.
+inline std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+  return fields;
 }
 
 }  // namespace VarnexTest

@@ -19,8 +19,11 @@ TEST(VarnexCliTest, HelpListsCommandsAndParameters) {
 
   r = RunVarnex("fp -help");
   EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("-fptype, -fpt <string>\n      Fingerprint type\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("legal values: Path Circular Tree"), std::string::npos);
+  EXPECT_NE(r.out.find("-fptype, -fpt <string> (optional)\n      Fingerprint kind\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("legal values: Path Circular Tree MACCS166 Lingo UnhashedPath UnhashedTree UnhashedCircular "
+                       "VSEPRAroType VSEPRAroStereoType"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("Tree: 4\n"), std::string::npos) << "the kinds' own maximum distances";
   EXPECT_NE(r.out.find("legal range: 64 to 65535"), std::string::npos);
   EXPECT_NE(r.out.find("default: 4096"), std::string::npos);
 
@@ -55,9 +58,9 @@ TEST(VarnexCliTest, UsageFaultsExitNonZeroWithOneClearMessage) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("parameter -b is required but has no value"), std::string::npos);
 
-  r = RunVarnex("fp -smiles C -fptype Lingo");
+  r = RunVarnex("fp -smiles C -fptype Circle");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("is not one of the legal values: Path, Circular, Tree"), std::string::npos);
+  EXPECT_NE(r.err.find("is not one of the legal values: Path, Circular, Tree, MACCS166,"), std::string::npos);
 }
 
 TEST(VarnexCliTest, BadSmilesAndMissingFilesFail) {

@@ -1,15 +1,26 @@
 // End-to-end tests of the database commands of the varnex program: create,
 // search (one SMILES and a query file), matrix and histogram, with their
-// failures on missing, corrupt or mismatched files and bad queries.
+// failures on missing, corrupt or mismatched files and bad queries, and
+// their pictures: the HTML page of search and matrix, the histogram chart.
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
+#include "kvsystem/iterator.h"
 #include "run_program.h"
+#include "varnex/fptypes.h"
+#include "varnex/patterns.h"
+#include "xml_tree.h"
 
+using VarnexTest::Fields;
+using VarnexTest::Lines;
+using VarnexTest::ParseXml;
+using VarnexTest::ReadWhole;
 using VarnexTest::RunVarnex;
+using VarnexTest::XmlElement;
 
 namespace {
 
@@ -34,13 +45,6 @@ class VarnexDatabaseCliTest : public ::testing::Test {
   static std::string* dir_;
 };
 std::string* VarnexDatabaseCliTest::dir_ = nullptr;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
   auto r = RunVarnex("search " + Db() + " -mols '" + Path("mols.smi") + "' -query 'CC(=O)Oc1ccccc1C(=O)O' -limit 3");
@@ -116,6 +120,162 @@ TEST_F(VarnexDatabaseCliTest, BadFilesAndQueriesGiveOneMessageAndNoOutput) {
             std::string::npos);
   r = RunVarnex("search " + Db() + " -query CCO -limit 100001");
   EXPECT_EQ(r.status, 2);
+}
+
+// The atom indices of the highlight ellipses of a drawing.
+std::set<unsigned> Highlighted(const XmlElement& svg) {
+  std::set<unsigned> atoms;
+  for (const XmlElement* e : svg.FindAll("ellipse")) atoms.insert(std::stoul(e->Attribute("class").substr(5)));
+  return atoms;
+}
+
+// The atoms of A and of B in a feature both share, from the library's overlap.
+std::pair<std::set<unsigned>, std::set<unsigned>> OverlapAtoms(const std::string& a, const std::string& b) {
+  KvChem::KvMol molA, molB;
+  EXPECT_TRUE(KvChem::KvSmilesToMol(a, molA) && KvChem::KvSmilesToMol(b, molB));
+  const auto* type = Varnex::KvGetPathFPType(1024, 0, 5, 191, 3);  // the database's type
+  std::pair<std::set<unsigned>, std::set<unsigned>> atoms;
+  for (const auto& match : KvSystem::KvCollect(Varnex::KvGetFPOverlap(molA, molB, type)))
+    for (const auto& pair : match.GetAtomPairs()) {
+      atoms.first.insert(pair.query->GetIdx());
+      atoms.second.insert(pair.target->GetIdx());
+    }
+  return atoms;
+}
+
+TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitWithTheAtomsItSharesWithTheQuery) {
+  const std::string smiles[] = {"c1ccccc1C(=O)O", "CC(=O)Oc1ccccc1C(=O)O", "CCO", "c1ccccc1O", "Cc1ccccc1"};
+  const std::string search = "search " + Db() + " -mols '" + Path("mols.smi") + "' -query '" + smiles[1] + "' -limit 3";
+  const auto tsv = RunVarnex(search);
+  ASSERT_EQ(tsv.status, 0) << tsv.err;
+  const auto page = Path("page.html");
+  const auto r = RunVarnex(search + " -format html -out '" + page + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.empty());
+  const std::string html = ReadWhole(page);
+  EXPECT_EQ(html.rfind("<!DOCTYPE html>\n", 0), 0u);
+  const auto doc = ParseXml(html);
+  ASSERT_TRUE(doc) << "the page is well-formed";
+  // Self-contained: no script, nothing fetched.
+  EXPECT_TRUE(doc->FindAll("script").empty());
+  EXPECT_EQ(html.find(" src="), std::string::npos);
+  EXPECT_EQ(html.find(" href="), std::string::npos);
+
+  const auto hits = doc->FindAll("figure", "hit");
+  const auto lines = Lines(tsv.out);
+  ASSERT_EQ(hits.size(), 3u);
+  ASSERT_EQ(lines.size(), 4u);
+  for (std::size_t rank = 0; rank < hits.size(); ++rank) {
+    // The captions say what the lines say.
+    const auto fields = Fields(lines[rank + 1]);
+    std::vector<std::string> caption;
+    for (const char* cls : {"rank", "name", "index", "score"}) caption.push_back(hits[rank]->FindAll("div", cls).at(0)->AllText());
+    EXPECT_EQ(caption, (std::vector<std::string>{"rank " + fields[2], fields[4], "index " + fields[3], "score " + fields[5]}));
+    // Query (first drawing) and hit (second) highlight the atoms they share.
+    const auto drawings = hits[rank]->FindAll("svg");
+    ASSERT_EQ(drawings.size(), 2u);
+    const auto [onQuery, onHit] = OverlapAtoms(smiles[1], smiles[std::stoul(fields[3])]);
+    EXPECT_EQ(Highlighted(*drawings[0]), onQuery) << "rank " << rank + 1;
+    EXPECT_EQ(Highlighted(*drawings[1]), onHit) << "rank " << rank + 1;
+    EXPECT_EQ(drawings[1]->FindAll("ellipse").size(), onHit.size()) << "one highlight per atom";
+  }
+  // The query itself, first: all 13 atoms shared.
+  EXPECT_EQ(Highlighted(*hits[0]->FindAll("svg")[1]).size(), 13u);
+}
+
+TEST_F(VarnexDatabaseCliTest, MatrixOfOneRecordIsItsRowOfTheWholeMatrix) {
+  const std::string matrix = "matrix " + Db() + " -mols '" + Path("mols.smi") + "' -limit 3";
+  auto r = RunVarnex(matrix);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> row{"index_a\tname_a\tindex_b\tname_b\tscore"};
+  for (const std::string& line : Lines(r.out))
+    if (line.rfind("1\t", 0) == 0) row.push_back(line);
+  ASSERT_EQ(row.size(), 4u);
+  r = RunVarnex(matrix + " -record 1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(r.out), row);
+
+  r = RunVarnex(matrix + " -record 1 -format html -out '" + Path("row.html") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto doc = ParseXml(ReadWhole(Path("row.html")));
+  ASSERT_TRUE(doc);
+  EXPECT_EQ(doc->FindAll("h2").at(0)->AllText(), "record 1: aspirin");
+  EXPECT_EQ(doc->FindAll("figure", "hit").size(), 3u);
+
+  r = RunVarnex(matrix + " -record 5");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "varnex matrix: -record 5 is beyond the last record of the database (5 records)\n");
+  r = RunVarnex(matrix + " -format html -out '" + Path("all.html") + "'");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "varnex matrix: -format html shows the neighbours of one record: give -record N\n");
+}
+
+TEST_F(VarnexDatabaseCliTest, HistogramChartHasABarPerBinWithItsCount) {
+  auto r = RunVarnex("histogram " + Db() + " -bins 4");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto lines = Lines(r.out);
+  r = RunVarnex("histogram " + Db() + " -bins 4 -format svg -out '" + Path("h.svg") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.empty());
+  const auto chart = ParseXml(ReadWhole(Path("h.svg")));
+  ASSERT_TRUE(chart);
+  const auto bars = chart->FindAll("rect", "bar");
+  ASSERT_EQ(bars.size(), 4u);
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    const std::string tooltip = bars[i]->FindAll("title").at(0)->AllText();
+    EXPECT_EQ(tooltip.substr(tooltip.rfind(' ') + 1), Fields(lines[i + 1]).at(2)) << tooltip;
+  }
+  EXPECT_EQ(chart->FindAll("text", "axis-label").at(0)->AllText(), "Tanimoto score");
+}
+
+TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {
+  const std::string mols = " -mols '" + Path("mols.smi") + "'";
+  const std::pair<std::string, std::string> usage[] = {
+      {"search " + Db() + " -query CCO -format html -out '" + Path("x.html") + "'",
+       "varnex search: -format html draws the hits from their molecule file: give -mols FILE\n"},
+      {"search " + Db() + mols + " -query CCO -format html", "varnex search: -format html writes a file: give -out FILE\n"},
+      {"search " + Db() + " -query CCO -out '" + Path("x.html") + "'",
+       "varnex search: -out is for the picture format; tsv goes to stdout\n"},
+      {"histogram " + Db() + " -format json -out '" + Path("x.svg") + "'",
+       "varnex histogram: -out is for the picture format; json goes to stdout\n"},
+  };
+  for (const auto& [command, message] : usage) {
+    const auto r = RunVarnex(command);
+    EXPECT_EQ(r.status, 2) << command;
+    EXPECT_EQ(r.err, message);
+  }
+  const std::string missing = Path("missing/x.html");
+  for (const std::string& command : {"search " + Db() + mols + " -query CCO -format html -out '" + missing + "'",
+                                     "matrix " + Db() + mols + " -record 0 -format html -out '" + missing + "'",
+                                     "histogram " + Db() + " -format svg -out '" + missing + "'"}) {
+    const auto r = RunVarnex(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_EQ(r.err, "varnex: cannot write " + missing + ": No such file or directory\n");
+    EXPECT_TRUE(r.out.empty());
+  }
+  EXPECT_FALSE(std::ifstream(Path("x.html")).good());
+}
+
+TEST_F(VarnexDatabaseCliTest, UnreadableHitGetsANoteAndNamesComeFromDataFields) {
+  std::ofstream(Path("broken.sdf")) << "\n  drawn\n\n  1  0  0  0  0  0  0  0  0  0999 V2000\n"
+                                       "    0.0000    0.0000    0.0000 C   0  0\nM  END\n> <ID>\nmethane\n\n$$$$\n"
+                                       "\n  broken\n\n  1  0  0  0  0  0  0  0  0  0999 V2000\n"
+                                       "    0.0000    0.0000    0.0000 Xx  0  0\nM  END\n> <ID>\nnothing\n\n$$$$\n";
+  ASSERT_EQ(RunVarnex("create -q -in '" + Path("broken.sdf") + "' -out '" + Path("broken.fpbin") + "'").status, 0);
+  const std::string search = "search -db '" + Path("broken.fpbin") + "' -mols '" + Path("broken.sdf") +
+                             "' -nametag ID -query C -descending false -limit 2";
+  auto r = RunVarnex(search);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(r.out).at(1), "0\t\t1\t1\tnothing\t0.000000");
+  EXPECT_EQ(Lines(r.out).at(2), "0\t\t2\t0\tmethane\t1.000000");
+  r = RunVarnex(search + " -format html -out '" + Path("broken.html") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto doc = ParseXml(ReadWhole(Path("broken.html")));
+  ASSERT_TRUE(doc);
+  const auto hits = doc->FindAll("figure", "hit");
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_EQ(hits[0]->FindAll("text", "note").at(0)->AllText(), "record 1 could not be read");
+  EXPECT_EQ(hits[1]->FindAll("div", "name").at(0)->AllText(), "methane");
 }
 
 }  // namespace

@@ -1,24 +1,29 @@
-// End-to-end tests of varnex explain: one line per pattern, the bit filter
-// and JSON output.
+// End-to-end tests of varnex explain: one line per pattern, the bit filter,
+// JSON output, the unhashed kinds, and the drawings of -svg checked against
+// the lines.
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
+#include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "run_program.h"
+#include "xml_tree.h"
 
+using VarnexTest::Fields;
+using VarnexTest::Lines;
+using VarnexTest::ParseXml;
+using VarnexTest::ReadWhole;
 using VarnexTest::RunVarnex;
+using VarnexTest::XmlElement;
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 TEST(VarnexExplainCliTest, OneLinePerPatternAndBitFilter) {
   auto r = RunVarnex("explain -smiles CCO -fptype Path -numbits 1024");
@@ -53,6 +58,106 @@ TEST(VarnexExplainCliTest, JsonAndFaults) {
   EXPECT_EQ(RunVarnex("explain -smiles C -fptype Circular -format json -bit 0").out, "[]\n");
   EXPECT_NE(RunVarnex("explain -smiles 'not a smiles' -fptype Circular").status, 0);
   EXPECT_EQ(RunVarnex("explain -fptype Circular").status, 2);
+}
+
+TEST(VarnexExplainCliTest, UnhashedKindsListTheirTextsAndOtherKindsAreRefused) {
+  auto r = RunVarnex("explain -smiles CCO -fptype UnhashedPath -maxdistance 1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "bit\tidentifier\tpattern\tatoms\n"
+            "\t\t[C;D1;^3]\t0\n\t\t[C;D1;^3]-[C;D2;^3]\t0,1\n"
+            "\t\t[C;D2;^3]\t1\n\t\t[C;D2;^3]-[C;D1;^3]\t1,0\n\t\t[C;D2;^3]-[O;D1;^3]\t1,2\n"
+            "\t\t[O;D1;^3]\t2\n\t\t[O;D1;^3]-[C;D2;^3]\t2,1\n");
+  r = RunVarnex("explain -smiles CCO -fptype UnhashedTree -bit 3");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "varnex explain: UnhashedTree fingerprints have no bits; -bit is for Path, Tree and Circular\n");
+  for (const char* kind : {"MACCS166", "Lingo", "VSEPRAroType"}) {
+    r = RunVarnex(std::string("explain -smiles CCO -fptype ") + kind);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, std::string("varnex explain: ") + kind +
+                         " fingerprints have no patterns; explain takes Path, Tree, Circular and their unhashed forms\n");
+  }
+}
+
+class VarnexExplainSvgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = ::testing::TempDir() + "varnex_explain_svg_" + std::to_string(::getpid()) + "/";
+    ASSERT_EQ(std::system(("mkdir -p '" + dir_ + "'").c_str()), 0);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  // The names in the test folder.
+  std::set<std::string> Files() const {
+    std::set<std::string> names;
+    if (DIR* d = ::opendir(dir_.c_str())) {
+      while (const dirent* e = ::readdir(d))
+        if (e->d_name[0] != '.' || (std::string(e->d_name) != "." && std::string(e->d_name) != ".."))
+          names.insert(e->d_name);
+      ::closedir(d);
+    }
+    return names;
+  }
+  std::string dir_;
+};
+
+TEST_F(VarnexExplainSvgTest, OnePanelPerBitHighlightingTheAtomsOfItsLines) {
+  for (const char* kind : {"Path", "Circular"}) {
+    const std::string svg = dir_ + "aspirin.svg";
+    const auto r = RunVarnex("explain -smiles 'CC(=O)Oc1ccccc1C(=O)O' -fptype " + std::string(kind) + " -svg '" + svg +
+                             "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The lines are the oracle: the atoms of every pattern of each bit.
+    std::map<std::string, std::set<std::string>> atomsOfBit;
+    const auto lines = Lines(r.out);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      const auto fields = Fields(lines[i]);
+      std::istringstream atoms(fields.at(3));
+      for (std::string atom; std::getline(atoms, atom, ',');) atomsOfBit["bit " + fields[0]].insert(atom);
+    }
+    const auto grid = ParseXml(ReadWhole(svg));
+    ASSERT_TRUE(grid) << kind;
+    const auto panels = grid->FindAll("g", "panel");
+    EXPECT_EQ(panels.size(), atomsOfBit.size()) << kind;
+    for (const XmlElement* panel : panels) {
+      const std::string bit = panel->FindAll("text", "caption").at(0)->AllText();
+      std::multiset<std::string> highlighted;
+      for (const XmlElement* ellipse : panel->FindAll("ellipse")) highlighted.insert(ellipse->Attribute("class").substr(5));
+      EXPECT_EQ(highlighted, std::multiset<std::string>(atomsOfBit[bit].begin(), atomsOfBit[bit].end()))
+          << kind << " " << bit;
+    }
+  }
+}
+
+TEST_F(VarnexExplainSvgTest, BitNoPatternSetsGivesAnEmptyGridWithANote) {
+  const std::string svg = dir_ + "none.svg";
+  const auto r = RunVarnex("explain -smiles C -fptype Circular -bit 0 -svg '" + svg + "'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "bit\tidentifier\tpattern\tatoms\n");
+  const auto grid = ParseXml(ReadWhole(svg));
+  ASSERT_TRUE(grid);
+  EXPECT_TRUE(grid->FindAll("g", "panel").empty());
+  EXPECT_EQ(grid->FindAll("text", "note").at(0)->AllText(), "no pattern of this molecule sets bit 0");
+}
+
+TEST_F(VarnexExplainSvgTest, UnwritableFileGivesOneMessageAndNoFile) {
+  const std::pair<std::string, std::string> cases[] = {
+      {dir_ + "missing/x.svg", "No such file or directory"},
+      {dir_ + "folder", "Is a directory"},  // an existing folder stays as it is
+  };
+  ASSERT_EQ(std::system(("mkdir '" + dir_ + "folder'").c_str()), 0);
+  for (const auto& [path, reason] : cases) {
+    const auto r = RunVarnex("explain -smiles CCO -svg '" + path + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "varnex: cannot write " + path + ": " + reason + "\n");
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(Files(), std::set<std::string>{"folder"}) << "no file and no temporary file left";
+  }
+  // An existing file is replaced whole.
+  const std::string svg = dir_ + "old.svg";
+  std::ofstream(svg) << "old";
+  ASSERT_EQ(RunVarnex("explain -smiles CCO -svg '" + svg + "'").status, 0);
+  EXPECT_TRUE(ParseXml(ReadWhole(svg)));
+  EXPECT_EQ(Files(), (std::set<std::string>{"folder", "old.svg"}));
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
-// varnex compare: all six similarity measures for two molecules.
+// varnex compare: all six similarity measures for two molecules (Tanimoto
+// and Tversky for the VSEPR count fingerprints).
 
 #include <cstdio>
 
+#include <utility>
+#include <vector>
+
 #include "command.h"
+#include "fingerprint_kinds.h"
 #include "molecules.h"
 #include "output.h"
 #include "parameters_common.h"
-#include "varnex/fingerprint.h"
-#include "varnex/generation.h"
 #include "varnex/similarity.h"
 
 namespace VarnexCli {
@@ -30,25 +33,29 @@ void ConfigureCompare(KvSystem::KvInterface& itf) {
 }
 
 int RunCompare(KvSystem::KvInterface& itf) {
-  const Varnex::KvFPTypeBase* type = FingerPrintTypeOf(itf);
-  if (type == nullptr) return kExitUsage;
+  FingerPrintKind kind;
+  if (!ReadFingerPrintKind(itf, kind)) return kExitUsage;
   KvChem::KvMol a, b;
   if (!ReadSmiles(itf.Get<std::string>("-a"), a, "molecule -a") ||
       !ReadSmiles(itf.Get<std::string>("-b"), b, "molecule -b"))
     return kExitFailure;
-  Varnex::KvFingerPrint fa, fb;
-  if (!Varnex::KvMakeFP(fa, a, type) || !Varnex::KvMakeFP(fb, b, type)) return kExitFailure;
+  KindFingerPrint fa, fb;
+  if (!MakeFingerPrint(kind, a, fa) || !MakeFingerPrint(kind, b, fb)) return kExitFailure;
 
   const float alpha = itf.Get<float>("-alpha");
   const float beta = itf.Get<float>("-beta");
-  const std::pair<const char*, double> scores[] = {
-      {"Tanimoto", Varnex::KvTanimoto(fa, fb)},
-      {"Tversky", Varnex::KvTversky(fa, fb, alpha, beta)},
-      {"Dice", Varnex::KvDice(fa, fb)},
-      {"Cosine", Varnex::KvCosine(fa, fb)},
-      {"Euclid", Varnex::KvEuclid(fa, fb)},
-      {"Manhattan", Varnex::KvManhattan(fa, fb)},
-  };
+  std::vector<std::pair<const char*, double>> scores;
+  if (kind.IsVsepr()) {
+    scores = {{"Tanimoto", Varnex::KvGetTanimoto(fa.counts, fb.counts)},
+              {"Tversky", Varnex::KvGetTversky(fa.counts, fb.counts, alpha, beta)}};
+  } else {
+    scores = {{"Tanimoto", Varnex::KvTanimoto(fa.bits, fb.bits)},
+              {"Tversky", Varnex::KvTversky(fa.bits, fb.bits, alpha, beta)},
+              {"Dice", Varnex::KvDice(fa.bits, fb.bits)},
+              {"Cosine", Varnex::KvCosine(fa.bits, fb.bits)},
+              {"Euclid", Varnex::KvEuclid(fa.bits, fb.bits)},
+              {"Manhattan", Varnex::KvManhattan(fa.bits, fb.bits)}};
+  }
   const bool json = WantsJson(itf);
   std::fputs(json ? "{" : "measure\tscore\n", stdout);
   bool first = true;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "command.h"
+#include "fingerprint_kinds.h"
 #include "molecules.h"
 #include "parameters_common.h"
 #include "kvsystem/dots.h"
@@ -75,8 +76,14 @@ int RunCreate(KvSystem::KvInterface& itf) {
     std::fprintf(stderr, "varnex create: the output file must end in .fpbin: %s\n", out.c_str());
     return kExitUsage;
   }
-  const Varnex::KvFPTypeBase* type = FingerPrintTypeOf(itf);
-  if (type == nullptr) return kExitUsage;
+  FingerPrintKind kind;
+  if (!ReadFingerPrintKind(itf, kind)) return kExitUsage;
+  if (kind.IsVsepr()) {
+    std::fprintf(stderr, "varnex create: %s fingerprints count paths; a fast database holds Path, Circular or Tree bits\n",
+                 kind.name.c_str());
+    return kExitUsage;
+  }
+  const Varnex::KvFPTypeBase* type = kind.type;
   if (!IsMoleculeFile(in)) return kExitFailure;
 
   Varnex::KvCreateFastFPDatabaseOptions options(type);

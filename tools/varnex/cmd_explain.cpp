@@ -1,15 +1,17 @@
-// varnex explain: the patterns behind the bits of one molecule's fingerprint.
+// varnex explain: the patterns behind the bits of one molecule's fingerprint,
+// as lines and, with -svg, as drawings.
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "command.h"
-#include "kvsystem/iterator.h"
+#include "fingerprint_kinds.h"
 #include "molecules.h"
 #include "output.h"
+#include "output_file.h"
 #include "parameters_common.h"
-#include "varnex/patterns.h"
+#include "varnex/pictures.h"
 
 namespace VarnexCli {
 namespace {
@@ -24,6 +26,11 @@ std::string AtomList(const Varnex::KvFPPattern& pattern) {
   return text;
 }
 
+bool IsUnhashed(unsigned kind) {
+  return kind == Varnex::KvFPType::UnhashedPath || kind == Varnex::KvFPType::UnhashedTree ||
+         kind == Varnex::KvFPType::UnhashedCircular;
+}
+
 }  // namespace
 
 void ConfigureExplain(KvSystem::KvInterface& itf) {
@@ -33,34 +40,57 @@ void ConfigureExplain(KvSystem::KvInterface& itf) {
   bit->SetBrief("Only the patterns behind this bit (-1: every pattern)");
   bit->SetLegalRange("-1", "65535");
   bit->SetDefault(-1);
+  AddText(itf, "-svg", "", "Also draw the patterns into this SVG file: one panel per bit, captioned with bit and pattern",
+          false);
   AddFormat(itf);
   AddFingerPrintParameters(itf);
 }
 
 int RunExplain(KvSystem::KvInterface& itf) {
-  const Varnex::KvFPTypeBase* type = FingerPrintTypeOf(itf);
-  if (type == nullptr) return kExitUsage;
-  KvChem::KvMol mol;
-  if (!ReadSmiles(itf.Get<std::string>("-smiles"), mol, "molecule -smiles")) return kExitFailure;
-  const unsigned kind = type->GetFPType();
-  if (kind != Varnex::KvFPType::Path && kind != Varnex::KvFPType::Tree && kind != Varnex::KvFPType::Circular) {
-    std::fprintf(stderr, "varnex explain: patterns exist for the Path, Tree and Circular fingerprints only\n");
+  FingerPrintKind kind;
+  if (!ReadFingerPrintKind(itf, kind)) return kExitUsage;
+  const unsigned code = kind.IsVsepr() ? 0 : kind.type->GetFPType();
+  const bool unhashed = IsUnhashed(code);
+  if (!unhashed && code != Varnex::KvFPType::Path && code != Varnex::KvFPType::Tree &&
+      code != Varnex::KvFPType::Circular) {
+    std::fprintf(stderr,
+                 "varnex explain: %s fingerprints have no patterns; explain takes Path, Tree, Circular and their "
+                 "unhashed forms\n",
+                 kind.name.c_str());
     return kExitUsage;
   }
   const int only = itf.Get<int>("-bit");
-  std::vector<Varnex::KvFPPattern> patterns = KvSystem::KvCollect(Varnex::KvGetFPPatterns(mol, type));
+  if (unhashed && only >= 0) {
+    std::fprintf(stderr, "varnex explain: %s fingerprints have no bits; -bit is for Path, Tree and Circular\n",
+                 kind.name.c_str());
+    return kExitUsage;
+  }
+  KvChem::KvMol mol;
+  if (!ReadSmiles(itf.Get<std::string>("-smiles"), mol, "molecule -smiles")) return kExitFailure;
+
+  // The picture first: a file that cannot be written ends the command before
+  // anything is printed.
+  const KvSystem::KvParameter* svg = itf.GetParameter("-svg");
+  if (svg->HasValue()) {
+    OutputFile file;
+    if (!file.Open(svg->GetText())) return kExitFailure;
+    file.Write(Varnex::KvDrawFPPatterns(mol, kind.type, only));
+    if (!file.Commit()) return kExitFailure;
+  }
 
   const bool json = WantsJson(itf);
   std::fputs(json ? "[" : "bit\tidentifier\tpattern\tatoms\n", stdout);
   bool first = true;
-  for (const Varnex::KvFPPattern& p : patterns) {
+  for (const Varnex::KvFPPattern& p : Varnex::KvGetFeaturePatterns(mol, kind.type)) {
     if (only >= 0 && p.GetBit() != static_cast<unsigned>(only)) continue;
+    // Unhashed fingerprints keep the pattern texts, not bits or numbers.
+    const std::string bit = unhashed ? (json ? "null" : "") : std::to_string(p.GetBit());
+    const std::string id = unhashed ? (json ? "null" : "") : std::to_string(p.GetUnhashed());
     if (json) {
-      std::printf("%s\n  {\"bit\": %u, \"identifier\": %u, \"pattern\": %s, \"atoms\": [%s]}", first ? "" : ",",
-                  p.GetBit(), p.GetUnhashed(), JsonString(p.GetSmarts()).c_str(), AtomList(p).c_str());
+      std::printf("%s\n  {\"bit\": %s, \"identifier\": %s, \"pattern\": %s, \"atoms\": [%s]}", first ? "" : ",",
+                  bit.c_str(), id.c_str(), JsonString(p.GetSmarts()).c_str(), AtomList(p).c_str());
     } else {
-      std::printf("%u\t%u\t%s\t%s\n", p.GetBit(), p.GetUnhashed(), TsvField(p.GetSmarts()).c_str(),
-                  AtomList(p).c_str());
+      std::printf("%s\t%s\t%s\t%s\n", bit.c_str(), id.c_str(), TsvField(p.GetSmarts()).c_str(), AtomList(p).c_str());
     }
     first = false;
   }

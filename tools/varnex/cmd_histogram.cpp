@@ -1,18 +1,22 @@
 // varnex histogram: the distribution of the scores of all pairs of records.
 
 #include <cstdio>
+#include <string>
 
 #include "command.h"
 #include "database.h"
 #include "output.h"
+#include "output_file.h"
 #include "parameters_common.h"
 #include "varnex/config.h"
+#include "varnex/pictures.h"
+#include "varnex/similarity.h"
 
 namespace VarnexCli {
 
 void ConfigureHistogram(KvSystem::KvInterface& itf) {
   AddDatabaseParameters(itf);
-  AddFormat(itf);
+  AddFormat(itf, "svg");
   KvSystem::KvParameter* bins = itf.AddParameter("int");
   bins->SetName("-bins");
   bins->AddAlias("-n");
@@ -23,12 +27,20 @@ void ConfigureHistogram(KvSystem::KvInterface& itf) {
 }
 
 int RunHistogram(KvSystem::KvInterface& itf) {
+  std::string chart;
+  if (!ReadPictureOut(itf, "histogram", chart)) return kExitUsage;
   Varnex::KvFPDatabaseOptions options;
   Varnex::KvSetupFPDatabaseOptions(options, itf);
   options.SetNumProcessors(0);
   auto db = OpenDatabase(itf);
   if (db == nullptr) return kExitFailure;
   const Varnex::KvFPHistogram histogram = db->GetHistogram(options, static_cast<std::size_t>(itf.Get<int>("-bins")));
+  if (!chart.empty()) {
+    const std::string measure = Varnex::KvGetSimilarityMeasureName(options.GetSimFunc());
+    return WriteWholeFile(chart, Varnex::KvDrawHistogram(histogram, measure + " score", "pairs of records"))
+               ? kExitOk
+               : kExitFailure;
+  }
   const bool json = WantsJson(itf);
   std::fputs(json ? "[" : "low\thigh\tcount\n", stdout);
   for (std::size_t i = 0; i < histogram.NumBins(); ++i) {

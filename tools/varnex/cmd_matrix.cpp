@@ -4,6 +4,7 @@
 
 #include "command.h"
 #include "database.h"
+#include "matrix_page.h"
 #include "output.h"
 #include "parameters_common.h"
 #include "kvsystem/iterator.h"
@@ -13,11 +14,14 @@ namespace VarnexCli {
 
 void ConfigureMatrix(KvSystem::KvInterface& itf) {
   AddDatabaseParameters(itf);
-  AddFormat(itf);
+  AddNameTag(itf);
+  AddFormat(itf, "html");
+  AddRecordParameter(itf);
   Varnex::KvConfigureFPDatabaseOptions(itf, 7u);  // -limit (10 per record), -simfunc, -cutoff
 }
 
 int RunMatrix(KvSystem::KvInterface& itf) {
+  if (WantsPicture(itf) || itf.GetParameter("-out")->HasValue()) return RunMatrixPage(itf);
   Varnex::KvFPDatabaseOptions options;
   Varnex::KvSetupFPDatabaseOptions(options, itf);
   options.SetNumProcessors(0);
@@ -26,7 +30,12 @@ int RunMatrix(KvSystem::KvInterface& itf) {
   ClampLimit(options, *db, "matrix");
   RecordNames names;
   if (!names.Open(itf, *db)) return kExitFailure;
-  const auto pairs = KvSystem::KvCollect(db->GetSparseMatrix(options));
+  const int record = itf.Get<int>("-record");
+  std::vector<Varnex::KvSimScorePair> pairs;
+  if (record < 0)
+    pairs = KvSystem::KvCollect(db->GetSparseMatrix(options));
+  else if (!RecordNeighbours(*db, record, options, pairs))
+    return kExitUsage;
   const bool json = WantsJson(itf);
   std::fputs(json ? "[" : "index_a\tname_a\tindex_b\tname_b\tscore\n", stdout);
   bool first = true;

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "command.h"
 #include "database.h"
+#include "html_report.h"
 #include "molecules.h"
 #include "output.h"
 #include "parameters_common.h"
@@ -60,13 +62,16 @@ bool IsFile(const std::string& path) {
 void ConfigureSearch(KvSystem::KvInterface& itf) {
   AddText(itf, "-query", "-q", "One SMILES, or a molecule file of queries");
   AddDatabaseParameters(itf);
-  AddFormat(itf);
+  AddNameTag(itf);
+  AddFormat(itf, "html");
   Varnex::KvFPDatabaseOptions defaults;
   defaults.SetLimit(10);
   Varnex::KvConfigureFPDatabaseOptions(itf, defaults);
 }
 
 int RunSearch(KvSystem::KvInterface& itf) {
+  std::string page;
+  if (!ReadPictureOut(itf, "search", page) || !PageHasMolecules(itf, "search")) return kExitUsage;
   Varnex::KvFPDatabaseOptions options;
   Varnex::KvSetupFPDatabaseOptions(options, itf);
   options.SetNumProcessors(0);
@@ -82,10 +87,26 @@ int RunSearch(KvSystem::KvInterface& itf) {
   const bool fromFile = IsFile(query);
   if (fromFile ? !OpenMolecules(queries, query) : !ReadSmiles(query, single, "the query")) return kExitFailure;
 
+  // The hits go to lines, or to the sections of a page.
+  std::optional<HtmlReport> report;
+  std::optional<HitWriter> writer;
+  if (page.empty())
+    writer.emplace(WantsJson(itf), names);
+  else if (!report.emplace(db->GetFPTypeBase(), names)
+                .Open(page, "varnex search", PageSubtitle(itf.Get<std::string>("-db"), *db, options)))
+    return kExitFailure;
+  auto write = [&](unsigned index, const KvChem::KvMolBase& mol, const std::string& name,
+                   const std::vector<Varnex::KvSimScore>& hits) {
+    if (writer)
+      writer->Write(index, name, hits);
+    else
+      report->AddQuery("query " + std::to_string(index) + (name.empty() ? "" : ": " + name), mol, hits);
+  };
+
   unsigned failed = 0;
-  HitWriter writer(WantsJson(itf), names);
+  const MolNames queryNames(itf);
   if (!fromFile) {
-    writer.Write(0, single.GetTitle(), KvSystem::KvCollect(db->GetSortedScores(single, options)));
+    write(0, single, single.GetTitle(), KvSystem::KvCollect(db->GetSortedScores(single, options)));
   } else {
     // Blocks of queries go to the batch search, which reads the records once
     // per block instead of once per query; the output keeps the file order.
@@ -95,7 +116,11 @@ int RunSearch(KvSystem::KvInterface& itf) {
     std::vector<unsigned> indices;
     auto flush = [&] {
       const auto hits = db->GetSortedScoresMany(fps, options);
-      for (std::size_t k = 0; k < fps.size(); ++k) writer.Write(indices[k], queries.GetMolName(indices[k]), hits[k]);
+      KvChem::KvMol drawn;
+      for (std::size_t k = 0; k < fps.size(); ++k) {
+        if (report) queries.GetMolecule(drawn, indices[k]);  // the page draws the query
+        write(indices[k], drawn, queryNames.Get(queries, indices[k]), hits[k]);
+      }
       fps.clear();
       indices.clear();
     };
@@ -112,6 +137,7 @@ int RunSearch(KvSystem::KvInterface& itf) {
     }
     flush();
   }
+  if (report && !report->Commit()) return kExitFailure;
   if (failed != 0) std::fprintf(stderr, "varnex search: %u queries could not be read\n", failed);
   return InputStatus(queries, failed);
 }

@@ -53,6 +53,7 @@ bool RecordNames::Open(const KvSystem::KvInterface& itf, const Varnex::KvFastFPD
                  mols->GetText().c_str(), itf.Get<std::string>("-db").c_str());
     return false;
   }
+  names_ = MolNames(itf);
   open_ = true;
   return true;
 }
@@ -65,7 +66,11 @@ void ClampLimit(Varnex::KvFPDatabaseOptions& options, const Varnex::KvFastFPData
 }
 
 std::string RecordNames::Get(std::size_t index) const {
-  return open_ && index < mols_.GetMaxMolIdx() ? mols_.GetMolName(static_cast<unsigned>(index)) : std::string();
+  return open_ && index < mols_.GetMaxMolIdx() ? names_.Get(mols_, static_cast<unsigned>(index)) : std::string();
+}
+
+bool RecordNames::GetMolecule(KvChem::KvMolBase& mol, std::size_t index) const {
+  return open_ && index < mols_.GetMaxMolIdx() && mols_.GetMolecule(mol, static_cast<unsigned>(index));
 }
 
 }  // namespace VarnexCli

@@ -7,6 +7,7 @@
 
 #include "kvchem/moldb.h"
 #include "kvsystem/parameters.h"
+#include "molecules.h"
 #include "varnex/fastdb.h"
 
 namespace VarnexCli {
@@ -22,17 +23,24 @@ std::unique_ptr<Varnex::KvFastFPDatabase> OpenDatabase(KvSystem::KvInterface& it
 // note on stderr naming `command`.
 void ClampLimit(Varnex::KvFPDatabaseOptions& options, const Varnex::KvFastFPDatabase& db, const char* command);
 
-// Record names from the optional "-mols" file.
+// Record names (and molecules) from the optional "-mols" file; names from
+// the data field of "-nametag" when the command has one.
 class RecordNames {
  public:
   // False after a message when "-mols" is given but unreadable, or not the
   // molecule file the database was made from (KvAreCompatibleDatabases).
   bool Open(const KvSystem::KvInterface& itf, const Varnex::KvFastFPDatabase& db);
+  // Whether "-mols" was given.
+  bool IsOpen() const { return open_; }
   // The name of molecule `index`; "" when unknown.
   std::string Get(std::size_t index) const;
+  // Reads molecule `index`; false (with the library's warning) when it does
+  // not parse or no "-mols" was given.
+  bool GetMolecule(KvChem::KvMolBase& mol, std::size_t index) const;
 
  private:
   KvChem::KvMolDatabase mols_;
+  MolNames names_;
   bool open_ = false;
 };
 

@@ -1,27 +1,16 @@
-// Molecule input and fingerprint settings shared by the subcommands.
+// Molecule input shared by the subcommands.
 
 #include "molecules.h"
 
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <sstream>
 
-#include "checks.h"
 #include "command.h"
-#include "varnex/config.h"
+#include "parameters_common.h"
 
 namespace VarnexCli {
-
-void AddFingerPrintParameters(KvSystem::KvInterface& itf) {
-  Varnex::KvConfigureFingerPrint(itf, Varnex::KvGetFPType(Varnex::KvFPType::Path));
-  AddMoleculeLimitParameter(itf);
-}
-
-const Varnex::KvFPTypeBase* FingerPrintTypeOf(const KvSystem::KvInterface& itf) {
-  const Varnex::KvFPTypeBase* type = Varnex::KvSetupFingerPrint(itf);
-  if (type == nullptr) std::fputs("varnex: the fingerprint parameters describe no valid fingerprint type\n", stderr);
-  return type;
-}
 
 bool ReadSmiles(const std::string& smiles, KvChem::KvMol& mol, const std::string& what) {
   // An empty SMILES is a molecule without atoms: never what was meant.
@@ -53,6 +42,45 @@ bool OpenMolecules(KvChem::KvMolDatabase& mols, const std::string& path) {
 
 int InputStatus(const KvChem::KvMolDatabase& mols, unsigned failed) {
   return failed != 0 || mols.IsDamaged() ? kExitPartial : kExitOk;
+}
+
+void AddNameTag(KvSystem::KvInterface& itf) {
+  AddText(itf, "-nametag", "", "Molecule names from this SD data field instead of the title line", false);
+}
+
+std::optional<std::string> SdDataField(const std::string& recordText, const std::string& tag) {
+  std::istringstream in(recordText);
+  const std::string wanted = "<" + tag + ">";
+  bool inField = false;
+  std::optional<std::string> value;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!inField) {
+      // A data header: "> <TAG>", also with a number or text after the tag.
+      inField = !line.empty() && line[0] == '>' && line.find(wanted) != std::string::npos;
+      if (inField) value.emplace();
+      continue;
+    }
+    if (line.empty() || line == "$$$$") break;
+    *value += (value->empty() ? "" : " ") + line;
+  }
+  return value;
+}
+
+MolNames::MolNames(const KvSystem::KvInterface& itf) {
+  const KvSystem::KvParameter* p = itf.GetParameter("-nametag");
+  if (p != nullptr && p->HasValue()) tag_ = p->GetText();
+}
+
+std::string MolNames::Get(const KvChem::KvMolDatabase& mols, unsigned index) const {
+  if (tag_.empty()) return mols.GetMolName(index);
+  std::optional<std::string> name = SdDataField(mols.GetRecordText(index), tag_);
+  if (!name && !warned_) {
+    std::fprintf(stderr, "varnex: record %u of %s has no data field <%s>; such records have no name\n", index,
+                 mols.GetPath().c_str(), tag_.c_str());
+    warned_ = true;
+  }
+  return name.value_or("");
 }
 
 }  // namespace VarnexCli

@@ -2,6 +2,8 @@
 
 #include "parameters_common.h"
 
+#include <cstdio>
+
 namespace VarnexCli {
 
 KvSystem::KvParameter* AddText(KvSystem::KvInterface& itf, const std::string& name, const std::string& alias,
@@ -14,17 +16,44 @@ KvSystem::KvParameter* AddText(KvSystem::KvInterface& itf, const std::string& na
   return p;
 }
 
-void AddFormat(KvSystem::KvInterface& itf) {
+void AddFormat(KvSystem::KvInterface& itf, const char* picture) {
   KvSystem::KvParameter* p = AddText(itf, "-format", "-f", "Output format");
   p->AddLegalValue("tsv");
   p->AddLegalValue("json");
   p->SetDefault("tsv");
   p->AddDetail("\n\ttsv: a header line, then one tab-separated line per result\n\tjson: one JSON document");
+  if (picture == nullptr) return;
+  p->AddLegalValue(picture);
+  p->AddDetail(std::string("\t") + picture +
+               (std::string(picture) == "html" ? ": a page with drawings of the molecules, into the file of -out"
+                                               : ": a chart, into the file of -out"));
+  AddText(itf, "-out", "-o", std::string("File for -format ") + picture + ", written whole or not at all", false);
 }
 
 bool WantsJson(const KvSystem::KvInterface& itf) {
   const KvSystem::KvParameter* p = itf.GetParameter("-format");
   return p != nullptr && p->GetText() == "json";
+}
+
+bool WantsPicture(const KvSystem::KvInterface& itf) {
+  const KvSystem::KvParameter* p = itf.GetParameter("-format");
+  return p != nullptr && p->GetText() != "json" && p->GetText() != "tsv";
+}
+
+bool ReadPictureOut(const KvSystem::KvInterface& itf, const char* command, std::string& path) {
+  const KvSystem::KvParameter* out = itf.GetParameter("-out");
+  const bool given = out != nullptr && out->HasValue();
+  const std::string format = itf.GetParameter("-format")->GetText();
+  if (WantsPicture(itf) && !given) {
+    std::fprintf(stderr, "varnex %s: -format %s writes a file: give -out FILE\n", command, format.c_str());
+    return false;
+  }
+  if (!WantsPicture(itf) && given) {
+    std::fprintf(stderr, "varnex %s: -out is for the picture format; %s goes to stdout\n", command, format.c_str());
+    return false;
+  }
+  path = given ? out->GetText() : std::string();
+  return true;
 }
 
 }  // namespace VarnexCli

@@ -11,9 +11,15 @@ namespace VarnexCli {
 // is given or `required` is false.
 KvSystem::KvParameter* AddText(KvSystem::KvInterface& itf, const std::string& name, const std::string& alias,
                                const std::string& brief, bool required = true);
-// "-format" ("tsv" or "json", default "tsv").
-void AddFormat(KvSystem::KvInterface& itf);
+// "-format" ("tsv" or "json", default "tsv"). With a `picture` format
+// ("html", "svg") also that one, and "-out", the file it is written to.
+void AddFormat(KvSystem::KvInterface& itf, const char* picture = nullptr);
 // Whether "-format" asks for JSON.
 bool WantsJson(const KvSystem::KvInterface& itf);
+// Whether "-format" asks for the picture format.
+bool WantsPicture(const KvSystem::KvInterface& itf);
+// The "-out" file of the picture format, "" for the text formats; false
+// after a message when a picture lacks "-out" or a text format has one.
+bool ReadPictureOut(const KvSystem::KvInterface& itf, const char* command, std::string& path);
 
 }  // namespace VarnexCli

@@ -1,0 +1,103 @@
+// Pictures of the patterns behind a fingerprint's bits, and the atoms two
+// molecules share.
+
+#include <map>
+#include <set>
+
+#include "kvsystem/iterator.h"
+#include "varnex/pictures.h"
+
+namespace Varnex {
+namespace {
+
+// The hashed kind whose patterns carry an unhashed kind's identifiers, with
+// the same distances and typing; null for any other type.
+const KvFPTypeBase* HashedSibling(const KvFPTypeBase* type) {
+  const auto* graph = dynamic_cast<const KvFPGraphTypeBase*>(type);
+  if (graph == nullptr) return nullptr;
+  const unsigned min = graph->GetMinDistance(), max = graph->GetMaxDistance();
+  const unsigned atoms = graph->GetAtomTypes(), bonds = graph->GetBondTypes();
+  constexpr unsigned kBits = 4096;  // any size: the caller ignores the bits
+  switch (type->GetFPType()) {
+    case KvFPType::UnhashedPath: return KvGetPathFPType(kBits, min, max, atoms, bonds);
+    case KvFPType::UnhashedTree: return KvGetTreeFPType(kBits, min, max, atoms, bonds);
+    case KvFPType::UnhashedCircular: return KvGetCircularFPType(kBits, min, max, atoms, bonds);
+    default: return nullptr;
+  }
+}
+
+// The atoms and bonds of a group of patterns, and their distinct texts.
+struct PatternGroup {
+  std::set<unsigned> atoms, bonds;
+  std::set<std::string> texts;
+  void Add(const KvFPPattern& p) {
+    for (const KvChem::KvAtomBase* atom : p.GetAtoms()) atoms.insert(atom->GetIdx());
+    for (const KvChem::KvBondBase* bond : p.GetBonds()) bonds.insert(bond->GetIdx());
+    texts.insert(p.GetSmarts());
+  }
+  KvChem::KvHighlight Highlight() const {
+    return {{atoms.begin(), atoms.end()}, {bonds.begin(), bonds.end()}, KvPatternColour};
+  }
+};
+
+// Adds the atoms and bonds of one side of a match to a highlight's sets.
+template <typename Pair>
+void Collect(const std::vector<Pair>& pairs, bool querySide, std::set<unsigned>& into) {
+  for (const Pair& pair : pairs) {
+    const auto* item = querySide ? pair.query : pair.target;
+    if (item != nullptr) into.insert(item->GetIdx());
+  }
+}
+
+}  // namespace
+
+std::vector<KvFPPattern> KvGetFeaturePatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
+  const KvFPTypeBase* sibling = HashedSibling(type);
+  return KvSystem::KvCollect(KvGetFPPatterns(mol, sibling != nullptr ? sibling : type));
+}
+
+std::vector<KvPicturePanel> KvGetFPPatternPanels(const KvChem::KvMolBase& mol, const std::vector<KvFPPattern>& patterns,
+                                                 bool byBit, const KvPictureLayout& layout) {
+  std::vector<KvPicturePanel> panels;
+  if (byBit) {
+    std::map<std::uint32_t, PatternGroup> groups;
+    for (const KvFPPattern& p : patterns) groups[p.GetBit()].Add(p);
+    for (const auto& [bit, group] : groups) {
+      std::vector<std::string> caption{"bit " + std::to_string(bit)};
+      caption.insert(caption.end(), group.texts.begin(), group.texts.end());
+      panels.push_back(KvGetMoleculePanel(mol, {group.Highlight()}, layout, std::move(caption)));
+    }
+  } else {
+    std::map<std::string, PatternGroup> groups;
+    for (const KvFPPattern& p : patterns) groups[p.GetSmarts()].Add(p);
+    for (const auto& [text, group] : groups)
+      panels.push_back(KvGetMoleculePanel(mol, {group.Highlight()}, layout, {text}));
+  }
+  return panels;
+}
+
+std::string KvDrawFPPatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type, int bit,
+                             const KvPictureLayout& layout) {
+  const bool byBit = HashedSibling(type) == nullptr;
+  std::vector<KvFPPattern> patterns = KvGetFeaturePatterns(mol, type);
+  if (bit >= 0) {
+    std::erase_if(patterns, [&](const KvFPPattern& p) { return !byBit || p.GetBit() != static_cast<unsigned>(bit); });
+    if (patterns.empty()) return KvGetSvgGrid({}, layout, "no pattern of this molecule sets bit " + std::to_string(bit));
+  }
+  return KvGetSvgGrid(KvGetFPPatternPanels(mol, patterns, byBit, layout), layout, "no patterns");
+}
+
+void KvGetOverlapHighlights(const KvChem::KvMolBase& a, const KvChem::KvMolBase& b, const KvFPTypeBase* type,
+                            KvChem::KvHighlight& onA, KvChem::KvHighlight& onB) {
+  std::set<unsigned> atomsA, bondsA, atomsB, bondsB;
+  for (const KvChem::KvMatchBase& match : KvSystem::KvCollect(KvGetFPOverlap(a, b, type))) {
+    Collect(match.GetAtomPairs(), true, atomsA);
+    Collect(match.GetBondPairs(), true, bondsA);
+    Collect(match.GetAtomPairs(), false, atomsB);
+    Collect(match.GetBondPairs(), false, bondsB);
+  }
+  onA = {{atomsA.begin(), atomsA.end()}, {bondsA.begin(), bondsA.end()}, KvOverlapColour};
+  onB = {{atomsB.begin(), atomsB.end()}, {bondsB.begin(), bondsB.end()}, KvOverlapColour};
+}
+
+}  // namespace Varnex

@@ -1,0 +1,126 @@
+// Tests of the SVG depiction: one filled ellipse per highlighted atom and
+// nothing else highlighted, indices of the caller's molecule (explicit
+// hydrogens included), a chemist's 2D coordinates kept, and the warning for
+// a molecule that cannot be drawn.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "kvchem/depict.h"
+#include "xml_tree.h"
+
+namespace {
+
+using KvChem::KvDepiction;
+using KvChem::KvHighlight;
+using VarnexTest::ParseXml;
+using VarnexTest::XmlElement;
+
+// The atom indices of the highlight ellipses ("atom-N" classes).
+std::multiset<unsigned> HighlightedAtoms(const XmlElement& svg) {
+  std::multiset<unsigned> atoms;
+  for (const XmlElement* e : svg.FindAll("ellipse")) {
+    const std::string cls = e->Attribute("class");
+    if (cls.rfind("atom-", 0) == 0) atoms.insert(static_cast<unsigned>(std::stoul(cls.substr(5))));
+  }
+  return atoms;
+}
+
+struct HighlightCase {
+  const char* smiles;
+  std::vector<unsigned> atoms;
+  std::multiset<unsigned> expected;  // indices beyond the molecule are left out
+};
+
+TEST(KvDepictSvgTest, OneEllipsePerHighlightedAtom) {
+  const HighlightCase cases[] = {
+      {"CC(=O)Oc1ccccc1C(=O)O", {}, {}},
+      {"CC(=O)Oc1ccccc1C(=O)O", {1, 2, 3}, {1, 2, 3}},
+      {"OCC(=O)[O-].[Na+]", {0, 3, 4, 5}, {0, 3, 4, 5}},  // charged atoms and a second fragment
+      {"C([H])O", {1}, {1}},                               // an explicit hydrogen keeps its index
+      {"CCO", {2, 3, 99}, {2}},
+  };
+  for (const HighlightCase& c : cases) {
+    KvChem::KvMol mol;
+    ASSERT_TRUE(KvChem::KvSmilesToMol(c.smiles, mol)) << c.smiles;
+    KvDepiction depiction;
+    depiction.highlights.push_back(KvHighlight{c.atoms, {0}, {0.5f, 0.5f, 1.0f}});
+    const std::string svg = KvChem::KvDepictSvg(mol, depiction);
+    ASSERT_EQ(svg.rfind("<svg", 0), 0u) << "no XML declaration, so that the drawing nests: " << c.smiles;
+    const auto tree = ParseXml(svg);
+    ASSERT_TRUE(tree) << c.smiles;
+    EXPECT_EQ(tree->name, "svg");
+    EXPECT_EQ(tree->Attribute("width"), "260px");
+    EXPECT_EQ(HighlightedAtoms(*tree), c.expected) << c.smiles;
+    // The highlight colour: (0.5, 0.5, 1.0) is #7F7FFF.
+    if (!c.expected.empty()) {
+      EXPECT_NE(svg.find("fill:#7F7FFF"), std::string::npos) << c.smiles;
+    }
+  }
+}
+
+TEST(KvDepictSvgTest, LaterHighlightsWinSharedAtoms) {
+  KvChem::KvMol mol;
+  ASSERT_TRUE(KvChem::KvSmilesToMol("CCO", mol));
+  KvDepiction depiction;
+  depiction.highlights = {KvHighlight{{0, 1}, {}, {1.0f, 0.0f, 0.0f}}, KvHighlight{{1, 2}, {}, {0.0f, 0.0f, 1.0f}}};
+  const auto tree = ParseXml(KvChem::KvDepictSvg(mol, depiction));
+  ASSERT_TRUE(tree);
+  std::vector<std::string> styles(3);
+  for (const XmlElement* e : tree->FindAll("ellipse"))
+    styles[std::stoul(e->Attribute("class").substr(5))] = e->Attribute("style");
+  EXPECT_NE(styles[0].find("fill:#FF0000"), std::string::npos);
+  EXPECT_NE(styles[1].find("fill:#0000FF"), std::string::npos);
+  EXPECT_NE(styles[2].find("fill:#0000FF"), std::string::npos);
+}
+
+// The x coordinate of the ellipse of an atom.
+double EllipseX(const XmlElement& svg, unsigned atom) {
+  for (const XmlElement* e : svg.FindAll("ellipse"))
+    if (e->Attribute("class") == "atom-" + std::to_string(atom)) return std::stod(e->Attribute("cx"));
+  return -1.0;
+}
+
+TEST(KvDepictSvgTest, KeepsDrawnCoordinatesAndLaysOutZeroOnes) {
+  // Ethane drawn vertically: the file's coordinates put both atoms on one x.
+  const std::string drawn =
+      "ethane\n  drawn\n\n  2  1  0  0  0  0  0  0  0  0999 V2000\n"
+      "    0.0000    0.0000    0.0000 C   0  0\n"
+      "    0.0000    1.5000    0.0000 C   0  0\n"
+      "  1  2  1  0\nM  END\n";
+  std::string zeros = drawn;
+  zeros.replace(zeros.find("    1.5000"), 10, "    0.0000");
+  KvDepiction depiction;
+  depiction.highlights.push_back(KvHighlight{{0, 1}, {}, {}});
+  KvChem::KvMol mol;
+  ASSERT_TRUE(KvChem::KvMolBlockToMol(drawn, mol));
+  auto tree = ParseXml(KvChem::KvDepictSvg(mol, depiction));
+  ASSERT_TRUE(tree);
+  EXPECT_NEAR(EllipseX(*tree, 0), EllipseX(*tree, 1), 0.5);
+
+  ASSERT_TRUE(KvChem::KvMolBlockToMol(zeros, mol));
+  tree = ParseXml(KvChem::KvDepictSvg(mol, depiction));
+  ASSERT_TRUE(tree);
+  EXPECT_GT(std::abs(EllipseX(*tree, 0) - EllipseX(*tree, 1)), 10.0) << "all atoms on one point: laid out afresh";
+}
+
+TEST(KvDepictSvgTest, InvalidMoleculeGivesEmptyTextAndWarning) {
+  VarnexTest::CaptureSink sink;
+  KvChem::KvMol mol;
+  mol.SetInvalid();
+  EXPECT_EQ(KvChem::KvDepictSvg(mol, {}), "");
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvDepictSvg() invalid molecule!"});
+  sink.Clear();
+  // An empty molecule is valid: an empty drawing.
+  const auto tree = ParseXml(KvChem::KvDepictSvg(KvChem::KvMol(), {}));
+  ASSERT_TRUE(tree);
+  EXPECT_TRUE(HighlightedAtoms(*tree).empty());
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,280 @@
+// Pictures of fingerprints on NCI molecules: every document parses as XML;
+// the pattern grid has one panel per bit the fingerprint sets and highlights
+// exactly the atoms of that bit's patterns; unhashed panels carry the stored
+// identifiers; overlaps; the histogram chart; hostile texts.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture_sink.h"
+#include "kvsystem/iterator.h"
+#include "varnex/generation.h"
+#include "varnex/patterns.h"
+#include "varnex/pictures.h"
+#include "xml_tree.h"
+
+namespace Varnex {
+namespace {
+
+using VarnexTest::ParseXml;
+using VarnexTest::XmlElement;
+
+// The first `count` NCI molecules of at most 16 atoms (small enough that
+// drawing every bit stays quick).
+std::vector<KvChem::KvMol> NciMolecules(std::size_t count) {
+  std::vector<KvChem::KvMol> mols;
+  std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
+  for (std::string line; mols.size() < count && std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string smiles;
+    KvChem::KvMol mol;
+    if (fields >> smiles && KvChem::KvSmilesToMol(smiles, mol) && mol.NumAtoms() <= 16) mols.push_back(std::move(mol));
+  }
+  return mols;
+}
+
+KvChem::KvMol Parse(const std::string& smiles) {
+  KvChem::KvMol mol;
+  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol)) << smiles;
+  return mol;
+}
+
+// The distinct atom indices of the highlight ellipses below an element.
+std::set<unsigned> Highlighted(const XmlElement& e, std::size_t* ellipses = nullptr) {
+  std::set<unsigned> atoms;
+  const auto found = e.FindAll("ellipse");
+  for (const XmlElement* ellipse : found) atoms.insert(std::stoul(ellipse->Attribute("class").substr(5)));
+  if (ellipses != nullptr) *ellipses = found.size();
+  return atoms;
+}
+
+// The captions of a grid's panels, line by line.
+std::vector<std::vector<std::string>> Captions(const XmlElement& grid) {
+  std::vector<std::vector<std::string>> captions;
+  for (const XmlElement* panel : grid.FindAll("g", "panel")) {
+    captions.emplace_back();
+    for (const XmlElement* text : panel->FindAll("text", "caption")) captions.back().push_back(text->AllText());
+  }
+  return captions;
+}
+
+TEST(KvDrawFPPatternsTest, OnePanelPerSetBitHighlightingItsPatterns) {
+  for (unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular}) {
+    const KvFPTypeBase* type = KvGetFPType(kind);
+    for (const KvChem::KvMol& mol : NciMolecules(6)) {
+      KvFingerPrint fp;
+      ASSERT_TRUE(KvMakeFP(fp, mol, type));
+      std::map<unsigned, std::set<unsigned>> atomsOfBit;
+      for (const KvFPPattern& p : KvSystem::KvCollect(KvGetFPPatterns(mol, type)))
+        for (const KvChem::KvAtomBase* atom : p.GetAtoms()) atomsOfBit[p.GetBit()].insert(atom->GetIdx());
+
+      const auto grid = ParseXml(KvDrawFPPatterns(mol, type));
+      ASSERT_TRUE(grid) << KvChem::KvMolToSmiles(mol);
+      std::set<unsigned> bits;
+      for (const XmlElement* panel : grid->FindAll("g", "panel")) {
+        const std::string caption = panel->FindAll("text", "caption").at(0)->AllText();
+        ASSERT_EQ(caption.rfind("bit ", 0), 0u) << caption;
+        const unsigned bit = std::stoul(caption.substr(4));
+        EXPECT_TRUE(bits.insert(bit).second) << "one panel per bit";
+        EXPECT_TRUE(fp.IsBitOn(bit)) << bit;
+        std::size_t ellipses = 0;
+        EXPECT_EQ(Highlighted(*panel, &ellipses), atomsOfBit[bit]) << KvChem::KvMolToSmiles(mol) << " bit " << bit;
+        EXPECT_EQ(ellipses, atomsOfBit[bit].size()) << "one ellipse per atom";
+      }
+      EXPECT_EQ(bits.size(), fp.CountBits()) << KvChem::KvMolToSmiles(mol);
+    }
+  }
+}
+
+TEST(KvDrawFPPatternsTest, OneBitAndBitsNoPatternSets) {
+  const KvChem::KvMol phenol = Parse("c1ccccc1O");
+  const KvFPTypeBase* type = KvGetFPType(KvFPType::Circular);
+  const std::vector<KvFPPattern> patterns = KvSystem::KvCollect(KvGetFPPatterns(phenol, type));
+  const unsigned bit = patterns.front().GetBit();  // the oxygen-bearing carbon's atom environment
+  auto grid = ParseXml(KvDrawFPPatterns(phenol, type, static_cast<int>(bit)));
+  ASSERT_TRUE(grid);
+  const auto captions = Captions(*grid);
+  ASSERT_EQ(captions.size(), 1u);
+  EXPECT_EQ(captions[0].front(), "bit " + std::to_string(bit));
+
+  KvFingerPrint fp;
+  ASSERT_TRUE(KvMakeFP(fp, phenol, type));
+  unsigned clear = 0;
+  while (fp.IsBitOn(clear)) ++clear;
+  VarnexTest::CaptureSink sink;
+  grid = ParseXml(KvDrawFPPatterns(phenol, type, static_cast<int>(clear)));
+  ASSERT_TRUE(grid);
+  EXPECT_TRUE(grid->FindAll("g", "panel").empty());
+  EXPECT_EQ(grid->FindAll("text", "note").at(0)->AllText(),
+            "no pattern of this molecule sets bit " + std::to_string(clear));
+  EXPECT_EQ(sink.Count(), 0u);
+
+  // A kind without patterns: an empty grid and the library's warning.
+  grid = ParseXml(KvDrawFPPatterns(phenol, KvGetFPType(KvFPType::MACCS166)));
+  ASSERT_TRUE(grid);
+  EXPECT_EQ(grid->FindAll("text", "note").at(0)->AllText(), "no patterns");
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvGetFPPatterns() is not available for MACCS fingerprint!"});
+}
+
+// The identifiers an unhashed fingerprint stores: its text up to the zero
+// byte, split at blanks.
+std::set<std::string> StoredIdentifiers(const KvFingerPrint& fp) {
+  std::string text;
+  for (std::size_t i = 0; i < fp.GetSize() / 8; ++i) {
+    char c = 0;
+    for (unsigned b = 0; b < 8; ++b) c = static_cast<char>(c | (fp.IsBitOn(i * 8 + b) ? 1 << b : 0));
+    if (c == 0) break;
+    text += c;
+  }
+  std::set<std::string> ids;
+  std::istringstream words(text);
+  for (std::string word; words >> word;) ids.insert(word);
+  return ids;
+}
+
+TEST(KvGetFeaturePatternsTest, UnhashedPatternTextsAreTheStoredIdentifiers) {
+  for (unsigned kind : {KvFPType::UnhashedPath, KvFPType::UnhashedTree, KvFPType::UnhashedCircular}) {
+    const KvFPTypeBase* type = KvGetFPType(kind);
+    const std::vector<KvChem::KvMol> mols = NciMolecules(25);
+    for (std::size_t m = 0; m < mols.size(); ++m) {
+      const KvChem::KvMol& mol = mols[m];
+      KvFingerPrint fp;
+      ASSERT_TRUE(KvMakeFP(fp, mol, type));
+      std::set<std::string> texts;
+      for (const KvFPPattern& p : KvGetFeaturePatterns(mol, type)) texts.insert(p.GetSmarts());
+      EXPECT_EQ(texts, StoredIdentifiers(fp)) << kind << " " << KvChem::KvMolToSmiles(mol);
+
+      // One panel per identifier, which is its tooltip (the caption may be cut).
+      if (m >= 3) continue;
+      const auto grid = ParseXml(KvDrawFPPatterns(mol, type));
+      ASSERT_TRUE(grid);
+      std::set<std::string> tooltips;
+      for (const XmlElement* panel : grid->FindAll("g", "panel")) tooltips.insert(panel->FindAll("title").at(0)->AllText());
+      EXPECT_EQ(tooltips, texts);
+    }
+  }
+}
+
+struct OverlapCase {
+  const char* a;
+  const char* b;
+  std::vector<unsigned> atomsA, bondsA, atomsB, bondsB;
+};
+
+TEST(KvGetOverlapHighlightsTest, SharedAtomsAndBondsOnBothSides) {
+  const OverlapCase cases[] = {
+      // The methyl and methylene carbons and their bond type alike; O and N do not.
+      {"CCO", "CCN", {0, 1}, {0}, {0, 1}, {0}},
+      {"CCO", "c1ccccc1", {}, {}, {}, {}},
+      // Explicit hydrogens keep their indices and take no part.
+      {"C([H])O", "OC", {0, 2}, {1}, {0, 1}, {0}},
+  };
+  for (const OverlapCase& c : cases) {
+    KvChem::KvHighlight onA, onB;
+    KvGetOverlapHighlights(Parse(c.a), Parse(c.b), KvGetFPType(KvFPType::Path), onA, onB);
+    EXPECT_EQ(onA.atoms, c.atomsA) << c.a << " " << c.b;
+    EXPECT_EQ(onA.bonds, c.bondsA) << c.a << " " << c.b;
+    EXPECT_EQ(onB.atoms, c.atomsB) << c.a << " " << c.b;
+    EXPECT_EQ(onB.bonds, c.bondsB) << c.a << " " << c.b;
+  }
+  // A molecule against itself shares every heavy atom and bond, whatever the kind.
+  for (const KvChem::KvMol& mol : NciMolecules(5))
+    for (unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular, KvFPType::MACCS166}) {
+      KvChem::KvHighlight onA, onB;
+      KvGetOverlapHighlights(mol, KvChem::KvMol(mol), KvGetFPType(kind), onA, onB);
+      std::vector<unsigned> heavy;
+      for (const KvChem::KvAtomBase* atom : mol.Atoms())
+        if (!atom->IsHydrogen()) heavy.push_back(atom->GetIdx());
+      if (kind != KvFPType::MACCS166) {
+        EXPECT_EQ(onA.atoms, heavy) << kind << " " << KvChem::KvMolToSmiles(mol);
+      }
+      EXPECT_EQ(onA.atoms, onB.atoms);
+      EXPECT_EQ(onA.bonds, onB.bonds);
+    }
+}
+
+TEST(KvDrawHistogramTest, OneBarPerBinScaledToTheCounts) {
+  const KvFPHistogram histogram({0, 30, 120, 7, 0}, 0.0, 1.0);
+  const auto chart = ParseXml(KvDrawHistogram(histogram, "Tanimoto score", "pairs"));
+  ASSERT_TRUE(chart);
+  const auto bars = chart->FindAll("rect", "bar");
+  ASSERT_EQ(bars.size(), 5u);
+  std::vector<double> heights, xs;
+  for (const XmlElement* bar : bars) {
+    heights.push_back(std::stod(bar->Attribute("height")));
+    xs.push_back(std::stod(bar->Attribute("x")));
+  }
+  EXPECT_EQ(heights[0], 0.0);
+  EXPECT_NEAR(heights[2] / heights[1], 4.0, 0.02);
+  EXPECT_NEAR(heights[1] / heights[3], 30.0 / 7.0, 0.05);
+  for (std::size_t i = 1; i < xs.size(); ++i) EXPECT_GT(xs[i], xs[i - 1]);
+  EXPECT_EQ(bars[2]->FindAll("title").at(0)->AllText(), "0.4 to 0.6: 120");
+  std::vector<std::string> labels;
+  for (const XmlElement* label : chart->FindAll("text", "axis-label")) labels.push_back(label->AllText());
+  EXPECT_EQ(labels, (std::vector<std::string>{"Tanimoto score", "pairs"}));
+  std::set<std::string> ticks;
+  for (const XmlElement* text : chart->FindAll("text")) ticks.insert(text->AllText());
+  for (const char* tick : {"0", "0.2", "1", "50", "150"}) EXPECT_TRUE(ticks.count(tick)) << tick;
+
+  // No samples, or no bins: an empty chart, not a division by zero.
+  for (const KvFPHistogram& empty : {KvFPHistogram(4, 0.0, 1.0), KvFPHistogram(std::vector<std::size_t>{}, 0.0, 1.0)}) {
+    const auto drawn = ParseXml(KvDrawHistogram(empty, "x", "y"));
+    ASSERT_TRUE(drawn);
+    for (const XmlElement* bar : drawn->FindAll("rect", "bar")) EXPECT_EQ(bar->Attribute("height"), "0.0");
+  }
+}
+
+TEST(KvXmlTextTest, EscapesMarkupAndReplacesBytesThatAreNotUtf8) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a<b>&\"c'", "a&lt;b&gt;&amp;&quot;c&#39;"},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"\xFF", "\xEF\xBF\xBD"},
+      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},          // overlong
+      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate
+      {"x\xE2\x82", "x\xEF\xBF\xBD\xEF\xBF\xBD"},        // cut short
+      {std::string("a\x01\tb\n", 5), "a\xEF\xBF\xBD\tb\n"},
+  };
+  for (const auto& [raw, escaped] : cases) {
+    EXPECT_EQ(KvXmlText(raw), escaped);
+    EXPECT_TRUE(ParseXml("<t a='" + KvXmlText(raw) + "'>" + KvXmlText(raw) + "</t>")) << escaped;
+  }
+}
+
+TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndCutAtCharacters) {
+  KvPictureLayout layout;
+  layout.panelWidth = 100;  // 14 characters a line
+  layout.columns = 2;
+  const std::string e8 = "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";  // eight e-acute
+  const std::string longName = e8 + "<&>\xC3\xA9\xC3\xA9\xFFxyz";                      // 17 characters
+  KvChem::KvMol invalid;
+  invalid.SetInvalid();
+  VarnexTest::CaptureSink sink;
+  const std::vector<KvPicturePanel> panels = {
+      KvGetMoleculePanel(Parse("CCO"), {}, layout, {longName, "short"}),
+      KvGetMoleculePanel(invalid, {}, layout, {"unreadable"}),
+      KvGetMoleculePanel(Parse("c1ccccc1"), {}, layout, {}),
+  };
+  const auto grid = ParseXml(KvGetSvgGrid(panels, layout, "unused"));
+  ASSERT_TRUE(grid);
+  EXPECT_EQ(grid->Attribute("width"), "230");  // two columns
+  const auto groups = grid->FindAll("g", "panel");
+  ASSERT_EQ(groups.size(), 3u);
+  const std::string cut = groups[0]->FindAll("text", "caption").at(0)->AllText();
+  EXPECT_EQ(cut, e8 + "<&>\xC3\xA9\xC3\xA9\xE2\x80\xA6");  // 13 characters and an ellipsis
+  EXPECT_EQ(groups[0]->FindAll("title").at(0)->AllText(), e8 + "<&>\xC3\xA9\xC3\xA9\xEF\xBF\xBDxyz\nshort");
+  EXPECT_EQ(groups[1]->FindAll("text", "note").at(0)->AllText(), "no 2D drawing");
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvDepictSvg() invalid molecule!"});
+
+  const auto empty = ParseXml(KvGetSvgGrid({}, layout, "nothing <here>"));
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->FindAll("text", "note").at(0)->AllText(), "nothing <here>");
+}
+
+}  // namespace
+}  // namespace Varnex

@@ -1,0 +1,205 @@
+// End-to-end tests of the fingerprint kinds of the varnex program: every kind
+// through fp and compare against the library, each kind's own defaults and
+// parameters, the VSEPR counts of ethanol, parameters a kind does not take,
+// and names from SD data fields.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "run_program.h"
+#include "varnex/fingerprint.h"
+#include "varnex/fptypes.h"
+#include "varnex/generation.h"
+#include "varnex/similarity.h"
+#include "varnex/typing.h"
+
+using VarnexTest::Fields;
+using VarnexTest::Lines;
+using VarnexTest::RunVarnex;
+
+namespace {
+
+constexpr const char* kAspirin = "CC(=O)Oc1ccccc1C(=O)O";
+constexpr const char* kSalicylic = "OC(=O)c1ccccc1O";
+
+std::string Score(double score) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof(buffer), "%.6f", score);
+  return buffer;
+}
+
+Varnex::KvFingerPrint Make(const char* smiles, const Varnex::KvFPTypeBase* type) {
+  KvChem::KvMol mol;
+  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol));
+  Varnex::KvFingerPrint fp;
+  EXPECT_TRUE(Varnex::KvMakeFP(fp, mol, type));
+  return fp;
+}
+
+struct KindCase {
+  const char* name;
+  unsigned code;
+};
+
+TEST(VarnexKindsCliTest, EveryKindRoundTripsThroughFpAndCompare) {
+  const std::string path = ::testing::TempDir() + "varnex_kinds_" + std::to_string(::getpid()) + ".smi";
+  std::ofstream(path) << kAspirin << " aspirin\n" << kSalicylic << " salicylic\n";
+  const KindCase kinds[] = {
+      {"Path", Varnex::KvFPType::Path},
+      {"Circular", Varnex::KvFPType::Circular},
+      {"Tree", Varnex::KvFPType::Tree},
+      {"MACCS166", Varnex::KvFPType::MACCS166},
+      {"Lingo", Varnex::KvFPType::Lingo},
+      {"UnhashedPath", Varnex::KvFPType::UnhashedPath},
+      {"UnhashedTree", Varnex::KvFPType::UnhashedTree},
+      {"UnhashedCircular", Varnex::KvFPType::UnhashedCircular},
+  };
+  for (const KindCase& kind : kinds) {
+    // The kind's own default type, written as a type string that reads back.
+    const Varnex::KvFPTypeBase* type = Varnex::KvGetFPType(kind.code);
+    const auto fp = RunVarnex("fp -in '" + path + "' -fptype " + kind.name);
+    ASSERT_EQ(fp.status, 0) << kind.name << fp.err;
+    const auto lines = Lines(fp.out);
+    ASSERT_EQ(lines.size(), 3u) << fp.out;
+    const char* smiles[] = {kAspirin, kSalicylic};
+    for (int i = 0; i < 2; ++i) {
+      const auto fields = Fields(lines[1 + i]);
+      ASSERT_EQ(fields.size(), 5u) << lines[1 + i];
+      EXPECT_EQ(fields[2], type->GetFPTypeString()) << kind.name;
+      EXPECT_EQ(Varnex::KvGetFPType(fields[2]), type) << kind.name;
+      const Varnex::KvFingerPrint expected = Make(smiles[i], type);
+      EXPECT_EQ(fields[3], std::to_string(expected.CountBits())) << kind.name;
+      EXPECT_EQ(fields[4], expected.ToHexString()) << kind.name;
+    }
+
+    const auto compare = RunVarnex(std::string("compare -a '") + kAspirin + "' -b '" + kSalicylic + "' -fptype " +
+                                   kind.name + " -alpha 0.7 -beta 0.3");
+    ASSERT_EQ(compare.status, 0) << kind.name << compare.err;
+    const Varnex::KvFingerPrint a = Make(kAspirin, type), b = Make(kSalicylic, type);
+    EXPECT_EQ(compare.out, "measure\tscore\nTanimoto\t" + Score(Varnex::KvTanimoto(a, b)) + "\nTversky\t" +
+                               Score(Varnex::KvTversky(a, b, 0.7f, 0.3f)) + "\nDice\t" + Score(Varnex::KvDice(a, b)) +
+                               "\nCosine\t" + Score(Varnex::KvCosine(a, b)) + "\nEuclid\t" +
+                               Score(Varnex::KvEuclid(a, b)) + "\nManhattan\t" + Score(Varnex::KvManhattan(a, b)) +
+                               "\n")
+        << kind.name;
+  }
+  std::remove(path.c_str());
+}
+
+struct ParameterCase {
+  const char* arguments;
+  const Varnex::KvFPTypeBase* type;
+};
+
+TEST(VarnexKindsCliTest, ParametersLeftOutTakeTheKindsDefaults) {
+  using namespace Varnex;
+  const ParameterCase cases[] = {
+      // The circular typing, not the path one.
+      {"-fptype Circular -numbits 1024", KvGetCircularFPType(1024, 0, 5, 4239, 1)},
+      {"-fptype Tree -maxd 3", KvGetTreeFPType(4096, 0, 3, 63, 1)},
+      {"-fptype Path -a 'AtmNum|Arom' -b Order", KvGetPathFPType(4096, 0, 5, 3, 1)},
+      {"-fptype UnhashedTree -maxdistance 3 -bondtype 'Order|InRing'",
+       KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 3, 63, KvGetFPBondType("Order|InRing"))},
+      {"-fptype UnhashedCircular -mindistance 1", KvGetUnhashedCircularFPType(KvGraphFPVersion, 1, 5, 4239, 1)},
+      {"-fptype Tree -atomtype None", KvGetTreeFPType(4096, 0, 4, 0, 1)},
+  };
+  for (const ParameterCase& c : cases) {
+    const auto r = RunVarnex(std::string("fp -smiles C ") + c.arguments);
+    ASSERT_EQ(r.status, 0) << c.arguments << r.err;
+    EXPECT_EQ(Fields(Lines(r.out).at(1)).at(2), c.type->GetFPTypeString()) << c.arguments;
+  }
+}
+
+TEST(VarnexKindsCliTest, ParametersAKindDoesNotTakeAreRefused) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"-fptype Lingo -numbits 1024", "-numbits does not apply to Lingo fingerprints"},
+      {"-fptype MACCS166 -atomtype AtmNum", "-atomtype does not apply to MACCS166 fingerprints"},
+      {"-fptype UnhashedPath -size 1024", "-numbits does not apply to UnhashedPath fingerprints"},
+      {"-fptype Path -maxpath 4", "-maxpathlength does not apply to Path fingerprints"},
+      {"-fptype VSEPRAroType -maxdistance 3", "-maxdistance does not apply to VSEPRAroType fingerprints"},
+      {"-fptype Path -atomtype Bogus", "-atomtype Bogus is not an atom typing"},
+      {"-fptype Path -bondtype 'Order|Arom'", "-bondtype Order|Arom is not a bond typing"},
+      {"-fptype Path -mindistance 4 -maxdistance 2", "-mindistance 4 is above -maxdistance 2"},
+      {"-fptype Tree -atomtype None -bondtype None", "-atomtype and -bondtype cannot both be None"},
+  };
+  // The three commands that take every kind, in turn.
+  const char* commands[] = {"fp -smiles C ", "compare -a C -b CC ", "explain -smiles C "};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::string command = commands[i % 3] + std::string(cases[i].first);
+    const auto r = RunVarnex(command);
+    EXPECT_EQ(r.status, 2) << command;
+    EXPECT_EQ(r.err.rfind(std::string("varnex: ") + cases[i].second, 0), 0u) << command << ": " << r.err;
+    EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    EXPECT_TRUE(r.out.empty());
+  }
+}
+
+TEST(VarnexKindsCliTest, VseprCountsOfEthanol) {
+  // CH3 (type 6), CH2 (9), OH (62 = 0x3e); a key holds the start atom's type
+  // in its lowest byte.
+  auto r = RunVarnex("fp -smiles 'CCO ethanol' -fptype VSEPRAroStereoType");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "index\tname\ttype\tpaths\tvolume\tcounts\n0\tethanol\tVSEPRAroStereoType,maxpathlength=8,"
+            "minpathlength=0,forcepathsout=true,weightbylength=false\t9\t9\t"
+            "06=1 09=1 3e=1 0609=1 0906=1 093e=1 3e09=1 06093e=1 3e0906=1\n");
+  // Weighted by length: three one-atom paths e^4, four two-atom ones e^3.5,
+  // two three-atom ones e^3.
+  r = RunVarnex("fp -smiles CCO -fptype VSEPRAroType -weightbylength -minpath 1 -format json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"paths\": 6, \"volume\": 172.633, \"counts\": {\"0609\": 33.1155, "), std::string::npos)
+      << r.out;
+  r = RunVarnex("fp -smiles CCO -fptype VSEPRAroType -maxpathlength 2");
+  EXPECT_NE(r.out.find("\t7\t7\t06=1 09=1 3e=1 0609=1 0906=1 093e=1 3e09=1\n"), std::string::npos) << r.out;
+
+  r = RunVarnex("compare -a CCO -b OCC -fptype VSEPRAroType");
+  EXPECT_EQ(r.out, "measure\tscore\nTanimoto\t1.000000\nTversky\t1.000000\n");
+  // CCN shares CH3, CH2 and CH3-CH2 both ways: 4 of the 14 distinct keys.
+  r = RunVarnex("compare -a CCO -b CCN -fptype VSEPRAroType -format json");
+  EXPECT_NE(r.out.find("\"Tanimoto\": 0.285714"), std::string::npos) << r.out;
+}
+
+TEST(VarnexKindsCliTest, CreateRefusesKindsTheFastDatabaseCannotHold) {
+  const std::string dir = ::testing::TempDir();
+  const std::string in = dir + "varnex_kinds_create.smi", out = dir + "varnex_kinds_create.fpbin";
+  std::ofstream(in) << "CCO a\nCCN b\n";
+  auto r = RunVarnex("create -q -in '" + in + "' -out '" + out + "' -fptype Lingo");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("KvCreateFastFPDatabaseFile() invalid fingerprint type (only path, circular or tree allowed)!"),
+            std::string::npos)
+      << r.err;
+  r = RunVarnex("create -q -in '" + in + "' -out '" + out + "' -fptype VSEPRAroType");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "varnex create: VSEPRAroType fingerprints count paths; a fast database holds Path, Circular or Tree "
+                   "bits\n");
+  EXPECT_FALSE(std::ifstream(out).good());
+  r = RunVarnex("create -q -in '" + in + "' -out '" + out + "' -fptype Tree");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("(Tree,ver=2.0.0,size=4096,bonds=0-4,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb,btype=Order)"),
+            std::string::npos);
+  std::remove(in.c_str());
+  std::remove(out.c_str());
+}
+
+TEST(VarnexKindsCliTest, NamesFromSdDataFields) {
+  const std::string sdf = std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_200.props.sdf";
+  auto r = RunVarnex("fp -in '" + sdf + "' -fptype MACCS166 -nametag AMW");
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 201u);
+  EXPECT_EQ(Fields(lines[1]).at(1), "122.12344");
+  EXPECT_EQ(Fields(lines[2]).at(1), "332.495");
+  EXPECT_TRUE(r.err.empty()) << r.err;
+
+  // A field no record has: one message, empty names.
+  r = RunVarnex("fp -in '" + sdf + "' -fptype MACCS166 -nametag NOSUCH");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "varnex: record 0 of " + sdf + " has no data field <NOSUCH>; such records have no name\n");
+  for (std::size_t i = 1; i < Lines(r.out).size(); ++i) EXPECT_EQ(Fields(Lines(r.out)[i]).at(1), "");
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+// A self-contained HTML page of queries and their hits.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "database.h"
+#include "kvchem/mol.h"
+#include "kvsystem/parameters.h"
+#include "output_file.h"
+#include "varnex/dboptions.h"
+#include "varnex/fastdb.h"
+#include "varnex/fptypes.h"
+#include "varnex/searchresult.h"
+
+namespace VarnexCli {
+
+// One section per query: the query drawn on its own, then each hit beside a
+// drawing of the query, the atoms and bonds the two share (the overlap of
+// the database's fingerprint kind) highlighted in both, captioned with rank,
+// name, index and score. The page carries its drawings as inline SVG and
+// needs no script and no network; it is also well-formed XML.
+class HtmlReport {
+ public:
+  // `type`: the database's fingerprint type; `records`: the names and
+  // molecules of the hits (the "-mols" file). Both outlive the report.
+  HtmlReport(const Varnex::KvFPTypeBase* type, const RecordNames& records) : type_(type), records_(records) {}
+
+  // Creates the output file and writes the head of the page; false after a
+  // message on stderr.
+  bool Open(const std::string& path, const std::string& title, const std::string& subtitle);
+  // Adds the section of one query.
+  void AddQuery(const std::string& heading, const KvChem::KvMolBase& query, const std::vector<Varnex::KvSimScore>& hits);
+  // Ends the page and puts the file in place; false after a message.
+  bool Commit();
+
+ private:
+  const Varnex::KvFPTypeBase* type_;
+  const RecordNames& records_;
+  OutputFile file_;
+};
+
+// Whether a command asked for an HTML page has the molecule file to draw its
+// hits from ("-mols"); false after a message.
+bool PageHasMolecules(const KvSystem::KvInterface& itf, const char* command);
+// The line under a page's title: database, records, type and measure.
+std::string PageSubtitle(const std::string& dbPath, const Varnex::KvFastFPDatabase& db,
+                         const Varnex::KvFPDatabaseOptions& options);
+
+}  // namespace VarnexCli

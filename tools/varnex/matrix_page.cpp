@@ -1,0 +1,69 @@
+// varnex matrix for one record: its neighbours as matrix rows or as an HTML
+// page with drawings.
+
+#include <cstdio>
+
+#include "command.h"
+#include "html_report.h"
+#include "matrix_page.h"
+#include "parameters_common.h"
+#include "kvsystem/iterator.h"
+#include "varnex/config.h"
+
+namespace VarnexCli {
+
+void AddRecordParameter(KvSystem::KvInterface& itf) {
+  KvSystem::KvParameter* record = itf.AddParameter("int");
+  record->SetName("-record");
+  record->AddAlias("-r");
+  record->SetBrief("Only the neighbours of this record (-1: every record; -format html needs one)");
+  record->SetLegalRange("-1", "2147483647");
+  record->SetDefault(-1);
+}
+
+bool RecordNeighbours(const Varnex::KvFastFPDatabase& db, int record, const Varnex::KvFPDatabaseOptions& options,
+                      std::vector<Varnex::KvSimScorePair>& pairs) {
+  if (static_cast<std::size_t>(record) >= db.NumFingerPrints()) {
+    std::fprintf(stderr, "varnex matrix: -record %d is beyond the last record of the database (%zu records)\n", record,
+                 db.NumFingerPrints());
+    return false;
+  }
+  const std::size_t molecule = db.GetMoleculeIndex(static_cast<std::size_t>(record));
+  for (const auto& hit : KvSystem::KvCollect(db.GetSortedScores(static_cast<std::size_t>(record), options)))
+    pairs.emplace_back(molecule, hit.GetIdx(), hit.GetScore());
+  return true;
+}
+
+int RunMatrixPage(KvSystem::KvInterface& itf) {
+  std::string page;
+  if (!ReadPictureOut(itf, "matrix", page) || !PageHasMolecules(itf, "matrix")) return kExitUsage;
+  const int record = itf.Get<int>("-record");
+  if (record < 0) {
+    std::fputs("varnex matrix: -format html shows the neighbours of one record: give -record N\n", stderr);
+    return kExitUsage;
+  }
+  Varnex::KvFPDatabaseOptions options;
+  Varnex::KvSetupFPDatabaseOptions(options, itf);
+  auto db = OpenDatabase(itf);
+  if (db == nullptr) return kExitFailure;
+  RecordNames names;
+  if (!names.Open(itf, *db)) return kExitFailure;
+  std::vector<Varnex::KvSimScorePair> pairs;
+  if (!RecordNeighbours(*db, record, options, pairs)) return kExitUsage;
+  KvChem::KvMol query;
+  const std::size_t molecule = db->GetMoleculeIndex(static_cast<std::size_t>(record));
+  if (!names.GetMolecule(query, molecule)) {
+    std::fprintf(stderr, "varnex matrix: molecule %zu of the molecule file cannot be read\n", molecule);
+    return kExitFailure;
+  }
+  std::vector<Varnex::KvSimScore> hits;
+  for (const auto& p : pairs) hits.emplace_back(p.GetIdxB(), p.GetScore());
+  HtmlReport report(db->GetFPTypeBase(), names);
+  if (!report.Open(page, "varnex matrix", PageSubtitle(itf.Get<std::string>("-db"), *db, options)))
+    return kExitFailure;
+  const std::string name = names.Get(molecule);
+  report.AddQuery("record " + std::to_string(record) + (name.empty() ? "" : ": " + name), query, hits);
+  return report.Commit() ? kExitOk : kExitFailure;
+}
+
+}  // namespace VarnexCli
