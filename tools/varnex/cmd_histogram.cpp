@@ -34,12 +34,13 @@ int RunHistogram(KvSystem::KvInterface& itf) {
   options.SetNumProcessors(0);
   auto db = OpenDatabase(itf);
   if (db == nullptr) return kExitFailure;
+  OutputFile file;  // opened first: a folder that cannot be written ends the command before the work
+  if (!chart.empty() && !file.Open(chart)) return kExitFailure;
   const Varnex::KvFPHistogram histogram = db->GetHistogram(options, static_cast<std::size_t>(itf.Get<int>("-bins")));
   if (!chart.empty()) {
     const std::string measure = Varnex::KvGetSimilarityMeasureName(options.GetSimFunc());
-    return WriteWholeFile(chart, Varnex::KvDrawHistogram(histogram, measure + " score", "pairs of records"))
-               ? kExitOk
-               : kExitFailure;
+    file.Write(Varnex::KvDrawHistogram(histogram, measure + " score", "pairs of records"));
+    return file.Commit() ? kExitOk : kExitFailure;
   }
   const bool json = WantsJson(itf);
   std::fputs(json ? "[" : "low\thigh\tcount\n", stdout);

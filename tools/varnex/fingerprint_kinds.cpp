@@ -70,11 +70,11 @@ const Varnex::KvFPGraphTypeBase* GraphDefaults(unsigned code) {
   return dynamic_cast<const Varnex::KvFPGraphTypeBase*>(Varnex::KvGetFPType(code));
 }
 
-// "Path 0-5, Circular 0-5, ..." or "Path AtmNum|..., ...": a detail that
-// lists a default of every graph kind.
+// A detail that lists one default of every graph kind, a line per kind
+// ("Tree: 4").
 template <typename Field>
-std::string GraphDefaultsText(const char* title, Field field) {
-  std::string text = std::string("\n\t") + title;
+std::string GraphDefaultsText(Field field) {
+  std::string text = "\n\tby kind:";
   for (const KindInfo& kind : kKinds)
     if (kind.family == Family::Hashed || kind.family == Family::Unhashed)
       text += std::string("\n\t  ") + kind.name + ": " + field(*GraphDefaults(kind.code));
@@ -176,16 +176,16 @@ void AddFingerPrintParameters(KvSystem::KvInterface& itf) {
   p->SetDefault(4096);
   p = AddParameter(*group, "int", "-mindistance", "-mind", "Minimum number of bonds (radius for Circular kinds)");
   p->SetLegalRange("0", "10");
-  p->AddDetail(GraphDefaultsText("by kind:", [](const auto& t) { return std::to_string(t.GetMinDistance()); }));
+  p->AddDetail(GraphDefaultsText([](const auto& t) { return std::to_string(t.GetMinDistance()); }));
   p = AddParameter(*group, "int", "-maxdistance", "-maxd", "Maximum number of bonds (radius for Circular kinds)");
   p->SetLegalRange("0", "10");
-  p->AddDetail(GraphDefaultsText("by kind:", [](const auto& t) { return std::to_string(t.GetMaxDistance()); }));
+  p->AddDetail(GraphDefaultsText([](const auto& t) { return std::to_string(t.GetMaxDistance()); }));
   p = AddParameter(*group, "string", "-atomtype", "-a", "Atom typing of the graph kinds");
   p->AddDetail(FlagNames(Varnex::KvGetFPAtomTypeNamespace()));
-  p->AddDetail(GraphDefaultsText("by kind:", [](const auto& t) { return Varnex::KvGetFPAtomType(t.GetAtomTypes()); }));
+  p->AddDetail(GraphDefaultsText([](const auto& t) { return Varnex::KvGetFPAtomType(t.GetAtomTypes()); }));
   p = AddParameter(*group, "string", "-bondtype", "-b", "Bond typing of the graph kinds");
   p->AddDetail(FlagNames(Varnex::KvGetFPBondTypeNamespace()));
-  p->AddDetail(GraphDefaultsText("by kind:", [](const auto& t) { return Varnex::KvGetFPBondType(t.GetBondTypes()); }));
+  p->AddDetail(GraphDefaultsText([](const auto& t) { return Varnex::KvGetFPBondType(t.GetBondTypes()); }));
 
   const Varnex::KvVseprOptions vsepr;
   p = AddParameter(*group, "int", "-maxpathlength", "-maxpath", "VSEPR: paths have at most this many atoms");

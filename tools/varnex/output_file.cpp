@@ -76,11 +76,4 @@ void OutputFile::Discard() {
   temporary_.clear();
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& text) {
-  OutputFile out;
-  if (!out.Open(path)) return false;
-  out.Write(text);
-  return out.Commit();
-}
-
 }  // namespace VarnexCli

@@ -33,7 +33,4 @@ class OutputFile {
   int error_ = 0;  // the first write error
 };
 
-// Writes `text` to `path` through an OutputFile; false after one message.
-bool WriteWholeFile(const std::string& path, const std::string& text);
-
 }  // namespace VarnexCli
