@@ -61,7 +61,7 @@ TEST_F(VarnexInputFaultsCliTest, FailedCreationLeavesTheOldFileAsItWas) {
     std::string message;
   } cases[] = {
       {"bad size", "-in '" + Path("mols.smi") + "' -numbits 1000", 1, "invalid fingerprint size"},
-      {"bad parameter", "-in '" + Path("mols.smi") + "' -fptype Lingo", 2, "bad parameters"},
+      {"bad parameter", "-in '" + Path("mols.smi") + "' -fptype Circle", 2, "bad parameters"},
       {"missing input", "-in '" + Path("absent.smi") + "'", 1, "cannot read molecule file"},
       {"empty input", "-in '" + Path("empty.smi") + "'", 1, "empty molecule database!"},
       {"damaged gzip input", "-in '" + Path("damaged.smi.gz") + "'", 1, "is damaged or truncated"},
