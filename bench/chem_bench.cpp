@@ -16,13 +16,11 @@
 #include <GraphMol/SmilesParse/SmilesParse.h>
 
 #include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "kvchem/mol.h"
 #include "kvchem/perception.h"
 
@@ -45,13 +43,8 @@ RDKit::SmilesParserParams ParserParams() {
 Data& GetData() {
   static Data* data = [] {
     auto* d = new Data;
-    std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-    std::string line;
     const auto params = ParserParams();
-    while (std::getline(in, line)) {
-      std::istringstream fields(line);
-      std::string smiles;
-      if (!(fields >> smiles)) continue;
+    for (const std::string& smiles : VarnexBench::NciSmiles()) {
       std::unique_ptr<RDKit::RWMol> rd;
       try {
         rd.reset(RDKit::SmilesToMol(smiles, params));
@@ -67,13 +60,6 @@ Data& GetData() {
     return d;
   }();
   return *data;
-}
-
-void PerMolecule(benchmark::State& state, size_t count) {
-  // Seconds of CPU time per molecule, shown with an SI prefix ("12.3u").
-  state.counters["per_mol"] = benchmark::Counter(static_cast<double>(count),
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
 }
 
 void KvPrepare(KvChem::KvMolBase& mol) {
@@ -99,7 +85,7 @@ void BM_RDKit_ParseSmiles(benchmark::State& state) {
       std::unique_ptr<RDKit::RWMol> mol(RDKit::SmilesToMol(s, params));
       benchmark::DoNotOptimize(mol.get());
     }
-  PerMolecule(state, d.smiles.size());
+  VarnexBench::PerItem(state, d.smiles.size());
 }
 
 void BM_Kv_ParseSmiles(benchmark::State& state) {
@@ -110,7 +96,7 @@ void BM_Kv_ParseSmiles(benchmark::State& state) {
       KvChem::KvSmilesToMol(s, mol);
       benchmark::DoNotOptimize(mol.NumAtoms());
     }
-  PerMolecule(state, d.smiles.size());
+  VarnexBench::PerItem(state, d.smiles.size());
 }
 
 void BM_RDKit_Copy(benchmark::State& state) {
@@ -120,7 +106,7 @@ void BM_RDKit_Copy(benchmark::State& state) {
       RDKit::RWMol copy(*mol);
       benchmark::DoNotOptimize(copy.getNumAtoms());
     }
-  PerMolecule(state, d.rdkitMols.size());
+  VarnexBench::PerItem(state, d.rdkitMols.size());
 }
 
 void BM_Kv_Copy(benchmark::State& state) {
@@ -130,7 +116,7 @@ void BM_Kv_Copy(benchmark::State& state) {
       KvChem::KvGraphMol copy(mol);
       benchmark::DoNotOptimize(copy.NumAtoms());
     }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 // Preparation alone, on copies made (and prepared once) before timing.
@@ -147,7 +133,7 @@ void BM_RDKit_PreparePrepared(benchmark::State& state) {
       RDKitPrepare(mol);
       benchmark::DoNotOptimize(mol.getNumAtoms());
     }
-  PerMolecule(state, copies.size());
+  VarnexBench::PerItem(state, copies.size());
 }
 
 void BM_Kv_PreparePrepared(benchmark::State& state) {
@@ -163,7 +149,7 @@ void BM_Kv_PreparePrepared(benchmark::State& state) {
       KvPrepare(mol);
       benchmark::DoNotOptimize(mol.NumAtoms());
     }
-  PerMolecule(state, copies.size());
+  VarnexBench::PerItem(state, copies.size());
 }
 
 // Copy and preparation together.
@@ -175,7 +161,7 @@ void BM_RDKit_CopyAndPrepare(benchmark::State& state) {
       RDKitPrepare(copy);
       benchmark::DoNotOptimize(copy.getNumAtoms());
     }
-  PerMolecule(state, d.rdkitMols.size());
+  VarnexBench::PerItem(state, d.rdkitMols.size());
 }
 
 void BM_Kv_CopyAndPrepare(benchmark::State& state) {
@@ -186,7 +172,7 @@ void BM_Kv_CopyAndPrepare(benchmark::State& state) {
       KvPrepare(copy);
       benchmark::DoNotOptimize(copy.NumAtoms());
     }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 BENCHMARK(BM_RDKit_ParseSmiles)->Unit(benchmark::kMillisecond);
@@ -198,38 +184,16 @@ BENCHMARK(BM_Kv_PreparePrepared)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RDKit_CopyAndPrepare)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Kv_CopyAndPrepare)->Unit(benchmark::kMillisecond);
 
-// Keeps the per-molecule time of every run for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto it = run.counters.find("per_mol");
-      if (it != run.counters.end() && run.run_type == Run::RT_Iteration)
-        microsPerMol[run.benchmark_name()] = it->second.value * 1e6;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> microsPerMol;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("molecules: %zu\n", GetData().mols.size());
-  SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  const auto& t = reporter.microsPerMol;
-  auto get = [&](const std::string& name) {
-    auto it = t.find(name);
-    return it == t.end() ? -1.0 : it->second;
-  };
+  VarnexBench::CounterReporter reporter("per_mol", 1e6);  // microseconds per molecule
+  if (!VarnexBench::RunBenchmarks(argc, argv, reporter)) return 1;
   std::printf("\n%-28s %12s %12s %10s\n", "us per molecule", "RDKit", "KvChem", "ratio");
   for (const char* step : {"ParseSmiles", "Copy", "PreparePrepared", "CopyAndPrepare"}) {
-    const double rdkit = get(std::string("BM_RDKit_") + step);
-    const double kv = get(std::string("BM_Kv_") + step);
+    const double rdkit = reporter.Get(std::string("BM_RDKit_") + step);
+    const double kv = reporter.Get(std::string("BM_Kv_") + step);
     if (rdkit > 0 && kv > 0)
       std::printf("%-28s %12.3f %12.3f %9.2fx%s\n", step, rdkit, kv, kv / rdkit,
                   kv < rdkit ? "  (KvChem faster)" : "");

@@ -19,13 +19,11 @@
 #include <GraphMol/SmilesParse/SmilesParse.h>
 
 #include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "kvchem/mol.h"
 #include "varnex/circularfp.h"
 #include "varnex/generation.h"
@@ -44,12 +42,7 @@ struct Data {
 Data& GetData() {
   static Data* data = [] {
     auto* d = new Data;
-    std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-    std::string line;
-    while (std::getline(in, line)) {
-      std::istringstream fields(line);
-      std::string smiles;
-      if (!(fields >> smiles)) continue;
+    for (const std::string& smiles : VarnexBench::NciSmiles()) {
       KvChem::KvMol mol;
       if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
       std::unique_ptr<RDKit::ROMol> rd;
@@ -66,13 +59,6 @@ Data& GetData() {
   return *data;
 }
 
-void PerMolecule(benchmark::State& state, size_t count) {
-  // Seconds of CPU time per molecule, shown with an SI prefix ("12.3u").
-  state.counters["per_mol"] = benchmark::Counter(static_cast<double>(count),
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
-}
-
 // Argument: number of bits.
 void BM_RDKit_Morgan2(benchmark::State& state) {
   Data& d = GetData();
@@ -83,7 +69,7 @@ void BM_RDKit_Morgan2(benchmark::State& state) {
       benchmark::DoNotOptimize(fp.get());
     }
   }
-  PerMolecule(state, d.rdkitMols.size());
+  VarnexBench::PerItem(state, d.rdkitMols.size());
 }
 
 void BM_Varnex_Circular02_2048(benchmark::State& state) {
@@ -91,11 +77,12 @@ void BM_Varnex_Circular02_2048(benchmark::State& state) {
   KvFingerPrint fp;
   for (auto _ : state) {
     for (const auto& mol : d.mols) {
-      KvMakeCircularFP(fp, mol, 2048, 0, 2, KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond);
+      benchmark::DoNotOptimize(
+          KvMakeCircularFP(fp, mol, 2048, 0, 2, KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond));
       benchmark::DoNotOptimize(fp.GetWords());
     }
   }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 void BM_Varnex_CircularDefault(benchmark::State& state) {
@@ -103,11 +90,11 @@ void BM_Varnex_CircularDefault(benchmark::State& state) {
   KvFingerPrint fp;
   for (auto _ : state) {
     for (const auto& mol : d.mols) {
-      KvMakeCircularFP(fp, mol);
+      benchmark::DoNotOptimize(KvMakeCircularFP(fp, mol));
       benchmark::DoNotOptimize(fp.GetWords());
     }
   }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 void BM_RDKit_Branched1to4(benchmark::State& state) {
@@ -118,7 +105,7 @@ void BM_RDKit_Branched1to4(benchmark::State& state) {
       benchmark::DoNotOptimize(fp.get());
     }
   }
-  PerMolecule(state, d.rdkitMols.size());
+  VarnexBench::PerItem(state, d.rdkitMols.size());
 }
 
 void BM_Varnex_TreeDefault(benchmark::State& state) {
@@ -126,11 +113,11 @@ void BM_Varnex_TreeDefault(benchmark::State& state) {
   KvFingerPrint fp;
   for (auto _ : state) {
     for (const auto& mol : d.mols) {
-      KvMakeTreeFP(fp, mol);
+      benchmark::DoNotOptimize(KvMakeTreeFP(fp, mol));
       benchmark::DoNotOptimize(fp.GetWords());
     }
   }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 // The fixed cost every Varnex generator pays before its own work: the private
@@ -146,7 +133,7 @@ void BM_Varnex_CopyPrepareType(benchmark::State& state) {
       benchmark::DoNotOptimize(at.data());
     }
   }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 BENCHMARK(BM_RDKit_Morgan2)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);
@@ -156,50 +143,26 @@ BENCHMARK(BM_RDKit_Branched1to4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Varnex_TreeDefault)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Varnex_CopyPrepareType)->Unit(benchmark::kMillisecond);
 
-// Keeps the per-molecule time of every benchmark for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto it = run.counters.find("per_mol");
-      if (it == run.counters.end()) continue;
-      // With --benchmark_repetitions the median replaces the single runs.
-      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-        microsPerMol[run.run_name.str()] = it->second.value * 1e6;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> microsPerMol;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("molecules: %zu\n", GetData().mols.size());
-  SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  VarnexBench::CounterReporter reporter("per_mol", 1e6);  // microseconds per molecule
+  if (!VarnexBench::RunBenchmarks(argc, argv, reporter)) return 1;
 
-  const auto& t = reporter.microsPerMol;
-  auto get = [&](const std::string& name) {
-    auto it = t.find(name);
-    return it == t.end() ? -1.0 : it->second;
-  };
   auto line = [](const char* what, double baseline, const char* baselineName, double ours) {
     if (baseline > 0 && ours > 0)
       std::printf("%-34s %8.2f us/mol   %-30s %8.2f us/mol   ratio (RDKit / Varnex) %.2f\n", what, ours,
                   baselineName, baseline, baseline / ours);
   };
   std::printf("\n");
-  line("Varnex circular r0-2, 2048 bits:", get("BM_RDKit_Morgan2/2048"), "RDKit Morgan r2, 2048 bits:",
-       get("BM_Varnex_Circular02_2048"));
-  line("Varnex circular default (r0-5):", get("BM_RDKit_Morgan2/4096"), "RDKit Morgan r2, 4096 bits:",
-       get("BM_Varnex_CircularDefault"));
-  line("Varnex tree default (0-4 bonds):", get("BM_RDKit_Branched1to4"), "RDKit branched 1-4, 4096:",
-       get("BM_Varnex_TreeDefault"));
-  const double fixed = get("BM_Varnex_CopyPrepareType");
+  line("Varnex circular r0-2, 2048 bits:", reporter.Get("BM_RDKit_Morgan2/2048"), "RDKit Morgan r2, 2048 bits:",
+       reporter.Get("BM_Varnex_Circular02_2048"));
+  line("Varnex circular default (r0-5):", reporter.Get("BM_RDKit_Morgan2/4096"), "RDKit Morgan r2, 4096 bits:",
+       reporter.Get("BM_Varnex_CircularDefault"));
+  line("Varnex tree default (0-4 bonds):", reporter.Get("BM_RDKit_Branched1to4"), "RDKit branched 1-4, 4096:",
+       reporter.Get("BM_Varnex_TreeDefault"));
+  const double fixed = reporter.Get("BM_Varnex_CopyPrepareType");
   if (fixed > 0) std::printf("of which copy, preparation and typing: %.2f us/mol\n", fixed);
   return 0;
 }

@@ -11,13 +11,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "kvchem/mol.h"
 #include "varnex/fpdatabase.h"
 #include "varnex/generation.h"
@@ -41,13 +39,9 @@ Data& GetData() {
     auto* d = new Data;
     d->db = std::make_unique<KvFPDatabase>(KvFPType::Path);
     std::vector<KvFingerPrint> unique;
-    std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-    std::string line;
-    while (std::getline(in, line)) {
-      std::istringstream fields(line);
-      std::string smiles;
+    for (const std::string& smiles : VarnexBench::NciSmiles()) {
       KvChem::KvMol mol;
-      if (!(fields >> smiles) || !KvChem::KvSmilesToMol(smiles, mol)) continue;
+      if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
       KvFingerPrint fp;
       if (KvMakeFP(fp, mol, d->db->GetFPTypeBase())) unique.push_back(std::move(fp));
     }
@@ -106,38 +100,16 @@ void BM_PlainLoop_TanimotoSortAll(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainLoop_TanimotoSortAll)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond);
 
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto it = run.counters.find("fps_per_s");
-      if (it == run.counters.end()) continue;
-      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-        rate[run.run_name.str()] = it->second.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> rate;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("database: %zu path fingerprints of %zu bits\n", GetData().fps.size(),
               GetData().fps.empty() ? std::size_t{0} : GetData().fps[0].GetSize());
-  SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-
-  auto get = [&](const std::string& name) {
-    auto it = reporter.rate.find(name);
-    return it == reporter.rate.end() ? -1.0 : it->second;
-  };
+  VarnexBench::CounterReporter reporter("fps_per_s");
+  if (!VarnexBench::RunBenchmarks(argc, argv, reporter)) return 1;
   for (const char* limit : {"10", "1000"}) {
-    const double db = get(std::string("BM_Database_GetSortedScores/") + limit);
-    const double plain = get(std::string("BM_PlainLoop_TanimotoSortAll/") + limit);
+    const double db = reporter.Get(std::string("BM_Database_GetSortedScores/") + limit);
+    const double plain = reporter.Get(std::string("BM_PlainLoop_TanimotoSortAll/") + limit);
     if (db > 0 && plain > 0)
       std::printf("limit %s: GetSortedScores %.1f M fps/s, KvTanimoto + full sort %.1f M fps/s; ratio %.2fx\n", limit,
                   db / 1e6, plain / 1e6, db / plain);

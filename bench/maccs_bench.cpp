@@ -14,13 +14,11 @@
 #include <GraphMol/SmilesParse/SmilesParse.h>
 
 #include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "generators/maccs_internal.h"
 #include "kvchem/mol.h"
 #include "varnex/generation.h"
@@ -40,12 +38,7 @@ struct Data {
 Data& GetData() {
   static Data* data = [] {
     auto* d = new Data;
-    std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-    std::string line;
-    while (std::getline(in, line)) {
-      std::istringstream fields(line);
-      std::string smiles;
-      if (!(fields >> smiles)) continue;
+    for (const std::string& smiles : VarnexBench::NciSmiles()) {
       KvChem::KvMol mol;
       if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
       std::unique_ptr<RDKit::ROMol> rd;
@@ -65,13 +58,6 @@ Data& GetData() {
   return *data;
 }
 
-void PerMolecule(benchmark::State& state, size_t count) {
-  // Seconds of CPU time per molecule, shown with an SI prefix ("37.7u").
-  state.counters["per_mol"] = benchmark::Counter(static_cast<double>(count),
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
-}
-
 void BM_RDKit_MACCS(benchmark::State& state) {
   Data& d = GetData();
   for (auto _ : state) {
@@ -80,7 +66,7 @@ void BM_RDKit_MACCS(benchmark::State& state) {
       benchmark::DoNotOptimize(fp.get());
     }
   }
-  PerMolecule(state, d.rdkitMols.size());
+  VarnexBench::PerItem(state, d.rdkitMols.size());
 }
 
 void BM_Varnex_MACCS(benchmark::State& state) {
@@ -88,11 +74,11 @@ void BM_Varnex_MACCS(benchmark::State& state) {
   KvFingerPrint fp;
   for (auto _ : state) {
     for (const auto& mol : d.mols) {
-      KvMakeMACCS166FP(fp, mol);
+      benchmark::DoNotOptimize(KvMakeMACCS166FP(fp, mol));
       benchmark::DoNotOptimize(fp.GetWords());
     }
   }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 // The key bits on prepared molecules; argument 1 with the screens, 0 without.
@@ -108,28 +94,12 @@ void BM_Varnex_KeyBits(benchmark::State& state) {
       benchmark::DoNotOptimize(fp.GetWords());
     }
   }
-  PerMolecule(state, d.prepared.size());
+  VarnexBench::PerItem(state, d.prepared.size());
 }
 
 BENCHMARK(BM_RDKit_MACCS)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Varnex_MACCS)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Varnex_KeyBits)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
-
-// Keeps the per-molecule time of every benchmark for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      // With --benchmark_repetitions the median replaces the single runs.
-      auto it = run.counters.find("per_mol");
-      if (it == run.counters.end()) continue;
-      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-        microsPerMol[run.run_name.str()] = it->second.value * 1e6;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> microsPerMol;
-};
 
 // Molecules whose keys 1-166 equal RDKit's (RDKit keeps key k in bit k), and
 // the keys that differ most often.
@@ -139,7 +109,7 @@ void PrintAgreement() {
   std::vector<size_t> differs(KvMACCS166NumBits + 1, 0);
   KvFingerPrint fp;
   for (size_t i = 0; i < d.mols.size(); ++i) {
-    KvMakeMACCS166FP(fp, d.mols[i]);
+    if (!KvMakeMACCS166FP(fp, d.mols[i])) continue;
     std::unique_ptr<ExplicitBitVect> rd(RDKit::MACCSFingerprints::getFingerprintAsBitVect(*d.rdkitMols[i]));
     bool equal = true;
     for (unsigned key = 1; key <= KvMACCS166NumBits; ++key) {
@@ -166,24 +136,16 @@ void PrintAgreement() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("molecules: %zu\n", GetData().mols.size());
-  SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  VarnexBench::CounterReporter reporter("per_mol", 1e6);  // microseconds per molecule
+  if (!VarnexBench::RunBenchmarks(argc, argv, reporter)) return 1;
 
-  const auto& t = reporter.microsPerMol;
-  auto get = [&](const std::string& name) {
-    auto it = t.find(name);
-    return it == t.end() ? -1.0 : it->second;
-  };
-  const double rdkit = get("BM_RDKit_MACCS");
-  const double varnex = get("BM_Varnex_MACCS");
+  const double rdkit = reporter.Get("BM_RDKit_MACCS");
+  const double varnex = reporter.Get("BM_Varnex_MACCS");
   if (rdkit > 0 && varnex > 0)
     std::printf("\nRDKit MACCS: %.2f us/mol; Varnex MACCS166: %.2f us/mol; speed-up %.2fx\n", rdkit, varnex,
                 rdkit / varnex);
-  const double unscreened = get("BM_Varnex_KeyBits/0"), screened = get("BM_Varnex_KeyBits/1");
+  const double unscreened = reporter.Get("BM_Varnex_KeyBits/0"), screened = reporter.Get("BM_Varnex_KeyBits/1");
   if (unscreened > 0 && screened > 0)
     std::printf("key bits on prepared molecules: %.2f us/mol with screens, %.2f without (%.2fx)\n", screened,
                 unscreened, unscreened / screened);

@@ -15,13 +15,11 @@
 #include <DataStructs/ExplicitBitVect.h>
 
 #include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "kvchem/mol.h"
 #include "kvchem/perception.h"
 #include "varnex/generation.h"
@@ -44,12 +42,7 @@ struct Data {
 Data& GetData() {
   static Data* data = [] {
     auto* d = new Data;
-    std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-    std::string line;
-    while (std::getline(in, line)) {
-      std::istringstream fields(line);
-      std::string smiles;
-      if (!(fields >> smiles)) continue;
+    for (const std::string& smiles : VarnexBench::NciSmiles()) {
       KvChem::KvMol mol;
       if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
       std::unique_ptr<RDKit::ROMol> rd;
@@ -77,13 +70,6 @@ Data& GetData() {
   return *data;
 }
 
-void PerMolecule(benchmark::State& state, size_t count) {
-  // Seconds of CPU time per molecule, shown with an SI prefix ("37.7u").
-  state.counters["per_mol"] = benchmark::Counter(static_cast<double>(count),
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
-}
-
 void BM_RDKit_LinearPaths(benchmark::State& state) {
   Data& d = GetData();
   for (auto _ : state) {
@@ -92,7 +78,7 @@ void BM_RDKit_LinearPaths(benchmark::State& state) {
       benchmark::DoNotOptimize(fp.get());
     }
   }
-  PerMolecule(state, d.rdkitMols.size());
+  VarnexBench::PerItem(state, d.rdkitMols.size());
 }
 
 void BM_Varnex_PathFP(benchmark::State& state) {
@@ -100,11 +86,11 @@ void BM_Varnex_PathFP(benchmark::State& state) {
   KvFingerPrint fp;
   for (auto _ : state) {
     for (const auto& mol : d.mols) {
-      KvMakePathFP(fp, mol);
+      benchmark::DoNotOptimize(KvMakePathFP(fp, mol));
       benchmark::DoNotOptimize(fp.GetWords());
     }
   }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 // Cumulative stages of the generator: 0 copy, 1 + preparation, 2 + symmetry,
@@ -122,7 +108,7 @@ void BM_Varnex_Stage(benchmark::State& state) {
       benchmark::DoNotOptimize(copy.NumAtoms());
     }
   }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 // The enumeration alone (flattening the graph and walking the paths) on
@@ -141,7 +127,7 @@ void BM_Varnex_Enumeration(benchmark::State& state) {
       benchmark::DoNotOptimize(ids.data());
     }
   }
-  PerMolecule(state, d.prepared.size());
+  VarnexBench::PerItem(state, d.prepared.size());
 }
 
 BENCHMARK(BM_RDKit_LinearPaths)->Unit(benchmark::kMillisecond);
@@ -149,48 +135,22 @@ BENCHMARK(BM_Varnex_PathFP)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Varnex_Stage)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Varnex_Enumeration)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
-// Keeps the per-molecule time of every benchmark for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      // With --benchmark_repetitions the median replaces the single runs.
-      auto it = run.counters.find("per_mol");
-      if (it == run.counters.end()) continue;
-      if (run.run_type == Run::RT_Iteration)
-        microsPerMol[run.run_name.str()] = it->second.value * 1e6;
-      else if (run.aggregate_name == "median")
-        microsPerMol[run.run_name.str()] = it->second.value * 1e6;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> microsPerMol;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("molecules: %zu\n", GetData().mols.size());
-  SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  VarnexBench::CounterReporter reporter("per_mol", 1e6);  // microseconds per molecule
+  if (!VarnexBench::RunBenchmarks(argc, argv, reporter)) return 1;
 
-  const auto& t = reporter.microsPerMol;
-  auto get = [&](const std::string& name) {
-    auto it = t.find(name);
-    return it == t.end() ? -1.0 : it->second;
-  };
-  const double rdkit = get("BM_RDKit_LinearPaths");
-  const double varnex = get("BM_Varnex_PathFP");
+  const double rdkit = reporter.Get("BM_RDKit_LinearPaths");
+  const double varnex = reporter.Get("BM_Varnex_PathFP");
   if (rdkit > 0 && varnex > 0) {
     std::printf("\nRDKit linear paths 1-5: %.2f us/mol; Varnex path 0-5: %.2f us/mol; speed-up %.2fx\n", rdkit,
                 varnex, rdkit / varnex);
   }
-  const double s0 = get("BM_Varnex_Stage/0"), s1 = get("BM_Varnex_Stage/1"), s2 = get("BM_Varnex_Stage/2"),
-               s3 = get("BM_Varnex_Stage/3"), en = get("BM_Varnex_Enumeration/1"),
-               enAll = get("BM_Varnex_Enumeration/0");
+  const double s0 = reporter.Get("BM_Varnex_Stage/0"), s1 = reporter.Get("BM_Varnex_Stage/1"), s2 = reporter.Get("BM_Varnex_Stage/2"),
+               s3 = reporter.Get("BM_Varnex_Stage/3"), en = reporter.Get("BM_Varnex_Enumeration/1"),
+               enAll = reporter.Get("BM_Varnex_Enumeration/0");
   if (s0 > 0 && s1 > 0 && s2 > 0 && s3 > 0 && varnex > 0) {
     std::printf("where the time goes (us/mol): copy %.2f, preparation %.2f, symmetry %.2f, typing %.2f, "
                 "enumeration and bits %.2f\n"

@@ -13,13 +13,11 @@
 #include <DataStructs/ExplicitBitVect.h>
 
 #include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "kvchem/mol.h"
 #include "similarity/popcount.h"
 #include "varnex/pathfp.h"
@@ -40,13 +38,10 @@ struct Data {
 Data& GetData() {
   static Data* data = [] {
     auto* d = new Data;
-    std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-    std::string line;
-    while (d->fps.size() < kMolecules && std::getline(in, line)) {
-      std::istringstream fields(line);
-      std::string smiles;
+    for (const std::string& smiles : VarnexBench::NciSmiles()) {
+      if (d->fps.size() == kMolecules) break;
       KvChem::KvMol mol;
-      if (!(fields >> smiles) || !KvChem::KvSmilesToMol(smiles, mol)) continue;
+      if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
       KvFingerPrint fp;
       if (!KvMakePathFP(fp, mol)) continue;
       auto bv = std::make_unique<ExplicitBitVect>(static_cast<unsigned>(fp.GetSize()));
@@ -60,12 +55,6 @@ Data& GetData() {
   return *data;
 }
 
-void SetPerPair(benchmark::State& state, std::size_t pairs) {
-  state.counters["per_pair"] = benchmark::Counter(static_cast<double>(pairs),
-                                                  benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
-}
-
 void BM_Varnex_Tanimoto(benchmark::State& state) {
   const auto& fps = GetData().fps;
   const std::size_t n = fps.size();
@@ -74,7 +63,7 @@ void BM_Varnex_Tanimoto(benchmark::State& state) {
     for (std::size_t i = 0; i < n; ++i) sum += KvTanimoto(fps[i], fps[(i + kStride) % n]);
     benchmark::DoNotOptimize(sum);
   }
-  SetPerPair(state, n);
+  VarnexBench::PerItem(state, n, "per_pair");
 }
 BENCHMARK(BM_Varnex_Tanimoto);
 
@@ -86,7 +75,7 @@ void BM_RDKit_Tanimoto(benchmark::State& state) {
     for (std::size_t i = 0; i < n; ++i) sum += TanimotoSimilarity(*fps[i], *fps[(i + kStride) % n]);
     benchmark::DoNotOptimize(sum);
   }
-  SetPerPair(state, n);
+  VarnexBench::PerItem(state, n, "per_pair");
 }
 BENCHMARK(BM_RDKit_Tanimoto);
 
@@ -109,45 +98,23 @@ void BM_Varnex_PairCounts(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  SetPerPair(state, n);
+  VarnexBench::PerItem(state, n, "per_pair");
 }
 BENCHMARK(BM_Varnex_PairCounts)->DenseRange(0, 1);
-
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto it = run.counters.find("per_pair");
-      if (it == run.counters.end()) continue;
-      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-        nanosPerPair[run.run_name.str()] = it->second.value * 1e9;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> nanosPerPair;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("fingerprints: %zu of %zu bits\n", GetData().fps.size(),
               GetData().fps.empty() ? std::size_t{0} : GetData().fps[0].GetSize());
-  SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  VarnexBench::CounterReporter reporter("per_pair", 1e9);  // nanoseconds per pair
+  if (!VarnexBench::RunBenchmarks(argc, argv, reporter)) return 1;
 
-  const auto& t = reporter.nanosPerPair;
-  auto get = [&](const std::string& name) {
-    auto it = t.find(name);
-    return it == t.end() ? -1.0 : it->second;
-  };
-  const double varnex = get("BM_Varnex_Tanimoto"), rdkit = get("BM_RDKit_Tanimoto");
+  const double varnex = reporter.Get("BM_Varnex_Tanimoto"), rdkit = reporter.Get("BM_RDKit_Tanimoto");
   if (varnex > 0 && rdkit > 0)
     std::printf("\nTanimoto, 4096 bits: Varnex %.1f ns/pair, RDKit %.1f ns/pair; speed-up %.2fx\n", varnex, rdkit,
                 rdkit / varnex);
-  const double software = get("BM_Varnex_PairCounts/0"), instruction = get("BM_Varnex_PairCounts/1");
+  const double software = reporter.Get("BM_Varnex_PairCounts/0"), instruction = reporter.Get("BM_Varnex_PairCounts/1");
   if (software > 0 && instruction > 0)
     std::printf("pair counts alone: software %.1f ns/pair, instruction %.1f ns/pair\n", software, instruction);
   return 0;

@@ -15,13 +15,11 @@
 #include <GraphMol/SmilesParse/SmilesParse.h>
 
 #include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "kvchem/mol.h"
 #include "varnex/vsepr_fingerprint.h"
 #include "vsepr/vsepr_internal.h"
@@ -41,12 +39,7 @@ struct Data {
 Data& GetData() {
   static Data* data = [] {
     auto* d = new Data;
-    std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-    std::string line;
-    while (std::getline(in, line)) {
-      std::istringstream fields(line);
-      std::string smiles;
-      if (!(fields >> smiles)) continue;
+    for (const std::string& smiles : VarnexBench::NciSmiles()) {
       KvChem::KvMol mol;
       if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
       std::unique_ptr<RDKit::ROMol> rd;
@@ -65,12 +58,6 @@ Data& GetData() {
   return *data;
 }
 
-void PerMolecule(benchmark::State& state, size_t count) {
-  state.counters["us/mol"] = benchmark::Counter(static_cast<double>(count) * 1e-6,
-                                                benchmark::Counter::kIsIterationInvariantRate |
-                                                    benchmark::Counter::kInvert);
-}
-
 void BM_Parse_Smiles(benchmark::State& state) {
   Data& d = GetData();
   for (auto _ : state) {
@@ -80,7 +67,7 @@ void BM_Parse_Smiles(benchmark::State& state) {
       benchmark::DoNotOptimize(mol.NumAtoms());
     }
   }
-  PerMolecule(state, d.smiles.size());
+  VarnexBench::PerItem(state, d.smiles.size());
 }
 
 void BM_RDKit_Morgan2(benchmark::State& state) {
@@ -91,7 +78,7 @@ void BM_RDKit_Morgan2(benchmark::State& state) {
       benchmark::DoNotOptimize(fp.get());
     }
   }
-  PerMolecule(state, d.rdkitMols.size());
+  VarnexBench::PerItem(state, d.rdkitMols.size());
 }
 
 void BM_Vsepr_MolSetup(benchmark::State& state) {
@@ -104,7 +91,7 @@ void BM_Vsepr_MolSetup(benchmark::State& state) {
       benchmark::DoNotOptimize(fp.GetVolume());
     }
   }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 void BM_Vsepr_MolSetupPlainWalk(benchmark::State& state) {
@@ -117,7 +104,7 @@ void BM_Vsepr_MolSetupPlainWalk(benchmark::State& state) {
       benchmark::DoNotOptimize(fp.GetVolume());
     }
   }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 void BM_Vsepr_TypingOnly(benchmark::State& state) {
@@ -129,7 +116,7 @@ void BM_Vsepr_TypingOnly(benchmark::State& state) {
       benchmark::DoNotOptimize(types.data());
     }
   }
-  PerMolecule(state, d.mols.size());
+  VarnexBench::PerItem(state, d.mols.size());
 }
 
 // Tanimoto of each fingerprint with the next one.
@@ -140,7 +127,7 @@ void BM_Vsepr_Tanimoto(benchmark::State& state) {
     for (size_t i = 1; i < d.fingerprints.size(); ++i) sum += d.fingerprints[i - 1].GetTanimoto(d.fingerprints[i]);
     benchmark::DoNotOptimize(sum);
   }
-  PerMolecule(state, d.fingerprints.size() - 1);
+  VarnexBench::PerItem(state, d.fingerprints.size() - 1);
 }
 
 BENCHMARK(BM_Parse_Smiles)->Unit(benchmark::kMillisecond);
@@ -150,37 +137,15 @@ BENCHMARK(BM_Vsepr_MolSetupPlainWalk)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Vsepr_TypingOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Vsepr_Tanimoto)->Unit(benchmark::kMillisecond);
 
-// Keeps the per-molecule time of every run for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto it = run.counters.find("us/mol");
-      if (it != run.counters.end() && run.run_type == Run::RT_Iteration)
-        microsPerMol[run.benchmark_name()] = it->second.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> microsPerMol;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("molecules: %zu\n", GetData().mols.size());
-  SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  VarnexBench::CounterReporter reporter("per_mol", 1e6);  // microseconds per molecule
+  if (!VarnexBench::RunBenchmarks(argc, argv, reporter)) return 1;
 
-  const auto& t = reporter.microsPerMol;
-  auto get = [&](const std::string& name) {
-    auto it = t.find(name);
-    return it == t.end() ? -1.0 : it->second;
-  };
-  const double parse = get("BM_Parse_Smiles"), morgan = get("BM_RDKit_Morgan2");
-  const double setup = get("BM_Vsepr_MolSetup"), typing = get("BM_Vsepr_TypingOnly");
+  const double parse = reporter.Get("BM_Parse_Smiles"), morgan = reporter.Get("BM_RDKit_Morgan2");
+  const double setup = reporter.Get("BM_Vsepr_MolSetup"), typing = reporter.Get("BM_Vsepr_TypingOnly");
   if (setup > 0) {
     std::printf("\nVSEPR molecule setup (defaults): %.2f us/mol", setup);
     if (parse > 0) std::printf("; SMILES parse %.2f us/mol, setup/parse %.2fx", parse, setup / parse);
