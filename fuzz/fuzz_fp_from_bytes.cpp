@@ -10,8 +10,7 @@ VARNEX_FUZZ_TARGET(fp_from_bytes) {
   const KvDataFlow::KvBytes bytes(data, data + size);
 
   Varnex::KvFingerPrint fp;
-  Single::FromBytes(fp, bytes);
-  if (fp) {
+  if (Single::FromBytes(fp, bytes) && fp) {
     Varnex::KvFingerPrint back;
     VarnexFuzz::Check(Single::FromBytes(back, Single::ToBytes(fp)) && back == fp, "fingerprint bytes round trip");
   }

@@ -26,19 +26,19 @@ namespace Varnex {
 
 // Default circular parameters: 4096 bits, radii 0 to 5, atom flags 4239
 // (DefaultCircularAtom), bond flags 1 (DefaultCircularBond).
-bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol);
+[[nodiscard]] bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol);
 
 // Circular fingerprint with explicit parameters. Out-of-range parameters are
 // repaired with a warning (size 16-65535, else 4096; radii 0-10, minimum not
 // above maximum; atom and bond flags not both 0). On success fp holds `bits`
 // bits and the registry's circular type of the current version with the
 // repaired parameters. An invalid molecule gives false and a null type.
-bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minRadius,
+[[nodiscard]] bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minRadius,
                       unsigned maxRadius, unsigned atomFlags, unsigned bondFlags);
 
 // Circular fingerprint with the parameters of a circular type; any other
 // type (or null) gives false with a warning and leaves fp untouched.
-bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+[[nodiscard]] bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
 
 // The identifiers behind KvMakeCircularFP, in emission order: with minimum
 // radius 0 first the atom type number of every atom index, then for every

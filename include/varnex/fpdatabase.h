@@ -119,7 +119,7 @@ class KvFPDatabase {
 
  private:
   // The query fingerprint of `mol`; false when it cannot be made.
-  bool MakeQuery(const KvChem::KvMolBase& mol, KvFingerPrint& fp) const;
+  [[nodiscard]] bool MakeQuery(const KvChem::KvMolBase& mol, KvFingerPrint& fp) const;
 
   std::unique_ptr<KvFPDatabaseImplBase> impl_;
 };

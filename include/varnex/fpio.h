@@ -52,20 +52,20 @@ namespace Varnex {
 // word for path, tree and circular types, nothing for MACCS166 and Lingo.
 // True, except for a graph writer handed a fingerprint without a graph type
 // (nothing written, false).
-bool KvWritePathFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
-bool KvWriteTreeFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
-bool KvWriteCircularFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
-bool KvWriteMACCSFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
-bool KvWriteLingoFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
+[[nodiscard]] bool KvWritePathFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
+[[nodiscard]] bool KvWriteTreeFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
+[[nodiscard]] bool KvWriteCircularFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
+[[nodiscard]] bool KvWriteMACCSFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
+[[nodiscard]] bool KvWriteLingoFingerPrintType(KvSystem::kvostream& out, const KvFingerPrint& fp);
 // Readers set fp's type to the registry type of `version` and the block read
 // from `in`. The graph readers read the 8-byte word; when fewer bytes remain
 // they return false and leave fp untouched. MACCS166 and Lingo read nothing
 // and return true.
-bool KvReadPathFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
-bool KvReadTreeFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
-bool KvReadCircularFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
-bool KvReadMACCSFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
-bool KvReadLingoFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
+[[nodiscard]] bool KvReadPathFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
+[[nodiscard]] bool KvReadTreeFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
+[[nodiscard]] bool KvReadCircularFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
+[[nodiscard]] bool KvReadMACCSFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
+[[nodiscard]] bool KvReadLingoFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp);
 
 // Writes a fingerprint as one "KvFingerPrint" record. Types of other kinds
 // than 101-105 (legacy and unhashed kinds, untyped fingerprints) are
@@ -126,7 +126,7 @@ class KvFieldType<Varnex::KvFingerPrint> final : public KvFieldTypeHandler {
   static std::optional<KvBytes> ToBytes(const std::optional<Varnex::KvFingerPrint>& fp);
   // Decodes either byte form into fp. False only for empty bytes; bytes that
   // cannot be decoded give true and an untyped fingerprint of size 0.
-  static bool FromBytes(Varnex::KvFingerPrint& fp, const KvBytes& bytes);
+  [[nodiscard]] static bool FromBytes(Varnex::KvFingerPrint& fp, const KvBytes& bytes);
   // "<KvFingerPrint>".
   static std::string Format(const Varnex::KvFingerPrint& fp);
   // The text form: type string, line feed, hexadecimal bits ("\n" untyped).
@@ -154,9 +154,9 @@ class KvVectorFieldType<Varnex::KvFingerPrint> final : public KvFieldTypeHandler
   static KvBytes ToBytes(const std::vector<Varnex::KvFingerPrint>& fps);
   // Appends the decoded entries to `fps`. False for empty bytes and for bytes
   // that do not decode (then `fps` is unchanged).
-  static bool FromBytes(KvOptionalFPVec& fps, const KvBytes& bytes);
+  [[nodiscard]] static bool FromBytes(KvOptionalFPVec& fps, const KvBytes& bytes);
   // The same, skipping absent entries.
-  static bool FromBytes(std::vector<Varnex::KvFingerPrint>& fps, const KvBytes& bytes);
+  [[nodiscard]] static bool FromBytes(std::vector<Varnex::KvFingerPrint>& fps, const KvBytes& bytes);
   // "[n fingerprints]" ("[1 fingerprint]" for one entry).
   static std::string Format(const KvOptionalFPVec& fps);
   static std::string Format(const std::vector<Varnex::KvFingerPrint>& fps);
@@ -173,7 +173,7 @@ KvFieldTypeHandler* KvInitFPVecFieldHandler();
 // that holds another type): a cached fingerprint is assigned in place and
 // marked dirty, else a shared copy is cached. The bytes are made from the
 // cache when the record needs them. Always true.
-bool KvSetFingerPrintValue(KvRecord& record, const KvField<Varnex::KvFingerPrint>& field,
+[[nodiscard]] bool KvSetFingerPrintValue(KvRecord& record, const KvField<Varnex::KvFingerPrint>& field,
                            const Varnex::KvFingerPrint& fp);
 
 }  // namespace KvDataFlow

@@ -34,28 +34,29 @@ enum class KvFPParamLayout {
   Unhashed,     // the unhashed kinds: distance range, atom and bond types
 };
 
+// One kind. Fields not given in the table are 0, null or false.
 struct KvFPKind {
-  unsigned code;            // the KvFPType code
-  unsigned legacyCode;      // the older code of the kind (KvFPType::Legacy...), or 0
-  const char* prefix;       // first entry of the type string
-  unsigned short version;   // current version
-  KvFPParamLayout layout;
-  const char* distanceKey;  // type string key of the distance range ("bonds", "radius"); null without
+  unsigned code = 0;             // the KvFPType code
+  unsigned legacyCode = 0;       // the older code of the kind (KvFPType::Legacy...), or 0
+  const char* prefix = nullptr;  // first entry of the type string
+  unsigned short version = 0;    // current version
+  KvFPParamLayout layout = KvFPParamLayout::VersionOnly;
+  const char* distanceKey = nullptr;  // key of the distance range ("bonds", "radius")
   // Parameter word bits the fields may use (bits 40-43 and 60-63 never, the
   // size field only for hashed kinds); other bits are reported with
   // `strayMessage`.
-  std::uint64_t wordMask;
-  const char* strayMessage;
+  std::uint64_t wordMask = 0;
+  const char* strayMessage = nullptr;
   // The size of every fingerprint of the kind when it is fixed (MACCS166:
   // 166); 0 when the type has a size parameter or the size varies with the
   // molecule (Lingo and unhashed kinds store text).
-  unsigned fixedBits;
-  KvFPGraphParams defaults;  // parameters of the default type (graph kinds)
-  bool hasVS;                // Path, Tree, Circular have VS types
-  KvFPGraphParams vs[2];     // parameters of the VS types of VS versions 1 and 2
+  unsigned fixedBits = 0;
+  KvFPGraphParams defaults = {};  // parameters of the default type (graph kinds)
+  bool hasVS = false;             // Path, Tree, Circular have VS types
+  KvFPGraphParams vs[2] = {};     // parameters of the VS types of VS versions 1 and 2
   // The registry type of the kind for a version and parameters; VersionOnly
   // kinds ignore the parameters, unhashed kinds the size.
-  const KvFPTypeBase* (*intern)(unsigned short version, const KvFPGraphParams& params);
+  const KvFPTypeBase* (*intern)(unsigned short version, const KvFPGraphParams& params) = nullptr;
 
   bool IsGraph() const { return layout != KvFPParamLayout::VersionOnly; }
   // The kind's default type at its current version.

@@ -201,21 +201,21 @@ const char* KvGetLingoFPStringPrefix();             // "Lingo"
 // ---- Parsers. Each fills its out-parameters from a type string and returns
 // true, or reports a warning naming the fault and returns false. Unset
 // numeric outputs are 0xFFFFFFFF; the version starts at 0.
-bool KvGetPathFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& bits, unsigned& minimum,
+[[nodiscard]] bool KvGetPathFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& bits, unsigned& minimum,
                            unsigned& maximum, unsigned& atomType, unsigned& bondType);
-bool KvGetTreeFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& bits, unsigned& minimum,
+[[nodiscard]] bool KvGetTreeFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& bits, unsigned& minimum,
                            unsigned& maximum, unsigned& atomType, unsigned& bondType);
-bool KvGetCircularFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& bits,
+[[nodiscard]] bool KvGetCircularFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& bits,
                                unsigned& minimum, unsigned& maximum, unsigned& atomType, unsigned& bondType);
-bool KvGetUnhashedPathFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& minimum,
+[[nodiscard]] bool KvGetUnhashedPathFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& minimum,
                                    unsigned& maximum, unsigned& atomType, unsigned& bondType);
-bool KvGetUnhashedTreeFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& minimum,
+[[nodiscard]] bool KvGetUnhashedTreeFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& minimum,
                                    unsigned& maximum, unsigned& atomType, unsigned& bondType);
-bool KvGetUnhashedCircularFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& minimum,
+[[nodiscard]] bool KvGetUnhashedCircularFPTypeParams(const std::string& typeString, unsigned short& version, unsigned& minimum,
                                        unsigned& maximum, unsigned& atomType, unsigned& bondType);
 // The bare prefix ("MACCS166", "Lingo") parses with version 0.
-bool KvGetMACCS166FPTypeParams(const std::string& typeString, unsigned short& version);
-bool KvGetLingoFPTypeParams(const std::string& typeString, unsigned short& version);
+[[nodiscard]] bool KvGetMACCS166FPTypeParams(const std::string& typeString, unsigned short& version);
+[[nodiscard]] bool KvGetLingoFPTypeParams(const std::string& typeString, unsigned short& version);
 
 // The kind a type string starts with (its prefix), or 0 when none. No message.
 unsigned KvGetFPTypeFromString(const std::string& typeString);

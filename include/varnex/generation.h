@@ -20,14 +20,14 @@ namespace Varnex {
 // Makes the fingerprint of `type` for `mol`. A null type gives false without
 // a message and leaves fp unchanged; so does a kind without a generator.
 // Otherwise the result is the generator's.
-bool KvMakeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+[[nodiscard]] bool KvMakeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
 
 // Makes the fingerprint of a kind's default type (KvGetFPType(kind, vs, 1)).
 // With `vs` the deprecated VS version 1 type is used and a message says so.
-bool KvMakeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, bool vs);
+[[nodiscard]] bool KvMakeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, bool vs);
 
 // Makes the VS fingerprint of a kind (Path, Circular, Tree) for VS version 1
 // or 2 (0 means 2); other kinds and versions give false with a warning.
-bool KvMakeVSFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, unsigned vsVersion);
+[[nodiscard]] bool KvMakeVSFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, unsigned vsVersion);
 
 }  // namespace Varnex

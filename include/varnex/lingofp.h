@@ -19,6 +19,6 @@ namespace Varnex {
 // Makes the Lingo fingerprint of `mol`: the Lingo text of the molecule (used
 // directly when it is already prepared, else of a prepared private copy) and
 // the current Lingo type. An invalid molecule gives false and a null type.
-bool KvMakeLingoFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol);
+[[nodiscard]] bool KvMakeLingoFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol);
 
 }  // namespace Varnex

@@ -44,7 +44,7 @@ struct MACCSKey {
 // Makes the MACCS fingerprint of `mol`: 166 bits and the registry's MACCS
 // type of the current version. An invalid molecule gives false and a null
 // type (bits untouched); a molecule without atoms gives 166 clear bits.
-bool KvMakeMACCS166FP(KvFingerPrint& fp, const KvChem::KvMolBase& mol);
+[[nodiscard]] bool KvMakeMACCS166FP(KvFingerPrint& fp, const KvChem::KvMolBase& mol);
 
 // The 135 SMARTS key records in list order. The records live until the
 // process ends.

@@ -26,19 +26,19 @@ namespace Varnex {
 
 // Default path parameters: 4096 bits, paths of 0 to 5 bonds, atom flags 191
 // (DefaultPathAtom), bond flags 3 (DefaultPathBond).
-bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol);
+[[nodiscard]] bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol);
 
 // Path fingerprint with explicit parameters. Out-of-range parameters are
 // repaired with a warning (bits 16-65535, else 4096; bonds 0-20, minimum not
 // above maximum; atom and bond flags not both 0). On success fp holds `bits`
 // bits and the registry's path type of the current version with the repaired
 // parameters. An invalid molecule gives false and a null type (bits untouched).
-bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds,
+[[nodiscard]] bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds,
                   unsigned maxBonds, unsigned atomFlags, unsigned bondFlags);
 
 // Path fingerprint with the parameters of a path type; a null or non-path type
 // gives false with a warning. The result always has the current path version.
-bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+[[nodiscard]] bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
 
 // Path id generators: the enumeration behind KvMakePathFP without the hashing
 // into bits. `atomTypes` and `bondTypes` are indexed by atom and bond index

@@ -57,7 +57,7 @@ float KvManhattan(const KvFingerPrint& a, const KvFingerPrint& b);
 // never written. Every other kind counts the bit vectors (unhashed ones
 // included: their text bytes). False, outputs untouched, on a type mismatch
 // (error "fingerprint type mismatch!") or a size mismatch (warning).
-bool KvGetBitCounts(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_t* onlyA, std::uint32_t* onlyB,
+[[nodiscard]] bool KvGetBitCounts(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_t* onlyA, std::uint32_t* onlyB,
                     std::uint32_t* both, std::uint32_t* neither = nullptr);
 
 // The three terms of two Lingo fingerprints' texts: a = substrings only in
@@ -66,13 +66,13 @@ bool KvGetBitCounts(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_
 // different ones (length A, length B, 0). The fingerprint types are not
 // checked. False with the warning "Cannot initialize lingo similarity"
 // (counts untouched) when no comparer can be built.
-bool KvGetLingoSimTerms(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_t* onlyA, std::uint32_t* onlyB,
+[[nodiscard]] bool KvGetLingoSimTerms(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_t* onlyA, std::uint32_t* onlyB,
                         std::uint32_t* both);
 
 // The same terms from a comparer built beforehand from A's text (kept per
 // query), against B's text. No short-text rule. An invalid comparer gives the
 // warning "lingo is not initialized" and false (counts untouched).
-bool KvGetLingoSimTerms(const KvChem::KvLingoSim& query, const KvFingerPrint& b, std::uint32_t* onlyA,
+[[nodiscard]] bool KvGetLingoSimTerms(const KvChem::KvLingoSim& query, const KvFingerPrint& b, std::uint32_t* onlyA,
                         std::uint32_t* onlyB, std::uint32_t* both);
 
 // "Tanimoto", "Cosine", "Dice", "Euclid", "Tversky", "Manhattan" for the

@@ -26,19 +26,19 @@ namespace Varnex {
 
 // Default tree parameters: 4096 bits, fragments of 0 to 4 bonds, atom flags
 // 63 (DefaultTreeAtom), bond flags 1 (DefaultTreeBond).
-bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol);
+[[nodiscard]] bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol);
 
 // Tree fingerprint with explicit parameters. Out-of-range parameters are
 // repaired with a warning (bits 16-65535, else 4096; bonds 0-20, minimum not
 // above maximum; atom and bond flags not both 0). On success fp holds `bits`
 // bits and the registry's tree type of the current version with the repaired
 // parameters. An invalid molecule gives false and a null type.
-bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds,
+[[nodiscard]] bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds,
                   unsigned maxBonds, unsigned atomFlags, unsigned bondFlags);
 
 // Tree fingerprint with the parameters of a tree type; any other type (or
 // null) gives false with an error-level message.
-bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+[[nodiscard]] bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
 
 // The identifiers behind KvMakeTreeFP, in emission order: with minimum 0
 // first the type number of every atom index, then one identifier per

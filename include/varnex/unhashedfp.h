@@ -32,23 +32,23 @@ namespace Varnex {
 // KvPathIdGeneratorStack). On success fp holds the stored text and the
 // registry's unhashed path type with the given parameters. An invalid
 // molecule gives false and a null type.
-bool KvMakeUnhashedPathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned minBonds, unsigned maxBonds,
+[[nodiscard]] bool KvMakeUnhashedPathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned minBonds, unsigned maxBonds,
                           unsigned atomFlags, unsigned bondFlags);
 // Unhashed tree fragments of minBonds to maxBonds bonds (text ids of
 // KvTreeIdGenerator).
-bool KvMakeUnhashedTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned minBonds, unsigned maxBonds,
+[[nodiscard]] bool KvMakeUnhashedTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned minBonds, unsigned maxBonds,
                           unsigned atomFlags, unsigned bondFlags);
 // Unhashed circular environments of radii minRadius to maxRadius (text ids
 // of KvCircularIdGenerator).
-bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned minRadius,
+[[nodiscard]] bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned minRadius,
                               unsigned maxRadius, unsigned atomFlags, unsigned bondFlags);
 
 // The same with the parameters of a type of the generator's kind. Another
 // kind (or null) gives false with an error-level message ("Invalid path
 // fingerprint type", "Invalid circular fingerprint type", "Invalid unhashed
 // tree fingerprint type") and leaves fp untouched.
-bool KvMakeUnhashedPathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
-bool KvMakeUnhashedTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
-bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+[[nodiscard]] bool KvMakeUnhashedPathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+[[nodiscard]] bool KvMakeUnhashedTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+[[nodiscard]] bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
 
 }  // namespace Varnex

@@ -65,7 +65,7 @@ inline std::vector<std::string_view> Split(std::string_view text, char delimiter
 
 // Parses a non-empty run of decimal digits that fits 32 bits. Anything else
 // (sign, space, letters, overflow) gives false and leaves `value` alone.
-inline bool ParseDecimal(std::string_view text, unsigned& value) {
+[[nodiscard]] inline bool ParseDecimal(std::string_view text, unsigned& value) {
   if (text.empty()) return false;
   std::uint64_t result = 0;
   for (const char c : text) {

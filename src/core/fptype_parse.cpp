@@ -18,8 +18,6 @@ using FPTypeDetail::kUnset;
 using FPTypeDetail::ParseDecimal;
 using FPTypeDetail::Split;
 
-KvSystem::KvErrorHandler& Throw() { return *KvSystem::KvThrow(); }
-
 // Parses the type string of a graph kind (the grammar of `kind`: "size" for
 // hashed kinds, the distance key, and "numbits" for the unhashed path).
 bool ParseGraphTypeString(const KvFPKind& kind, const std::string& text, unsigned short& version, unsigned& bits,
@@ -33,7 +31,7 @@ bool ParseGraphTypeString(const KvFPKind& kind, const std::string& text, unsigne
 
   const auto entries = Split(text, ',', false);
   if (entries.empty()) {
-    Throw().Warning("Missing fingerprint type!");
+    KvSystem::KvThrow()->Warning("Missing fingerprint type!");
     return false;
   }
   bool kindSeen = false;
@@ -45,35 +43,35 @@ bool ParseGraphTypeString(const KvFPKind& kind, const std::string& text, unsigne
     }
     const auto keyValue = Split(entry, '=', true);
     if (keyValue.size() != 2) {
-      Throw().Warning("Invalid string can not be tokenized for `%s` type!", prefix);
+      KvSystem::KvThrow()->Warning("Invalid string can not be tokenized for `%s` type!", prefix);
       return false;
     }
     const std::string_view key = keyValue[0];
     const std::string value(keyValue[1]);
     if (key == "ver") {
       if (!KvIsValidFingerPrintVersion(value)) {
-        Throw().Warning("Invalid version for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning("Invalid version for `%s` type!", prefix);
         return false;
       }
       version = KvGetFingerPrintVersion(value);
       versionSeen = true;
     } else if ((hashed && key == "size") || (acceptsNumBits && key == "numbits")) {
       if (!ParseDecimal(value, bits)) {
-        Throw().Warning("Invalid fingerprint size for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning("Invalid fingerprint size for `%s` type!", prefix);
         return false;
       }
     } else if (key == kind.distanceKey) {
       const auto range = Split(value, '-', true);
       if (range.size() != 2) {
-        Throw().Warning("Invalid fingerprint distance for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning("Invalid fingerprint distance for `%s` type!", prefix);
         return false;
       }
       if (!ParseDecimal(range[0], minimum)) {
-        Throw().Warning("Invalid fingerprint minimum distance for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning("Invalid fingerprint minimum distance for `%s` type!", prefix);
         return false;
       }
       if (!ParseDecimal(range[1], maximum)) {
-        Throw().Warning("Invalid fingerprint maximum distance for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning("Invalid fingerprint maximum distance for `%s` type!", prefix);
         return false;
       }
     } else if (key == "atype") {
@@ -84,37 +82,37 @@ bool ParseGraphTypeString(const KvFPKind& kind, const std::string& text, unsigne
       bondType = KvGetFPBondType(value);
     } else {
       const std::string name(key);
-      Throw().Warning("'%s' is not a valid fingerprint type primitive!", name.c_str());
+      KvSystem::KvThrow()->Warning("'%s' is not a valid fingerprint type primitive!", name.c_str());
       return false;
     }
   }
 
   if (!kindSeen) {
-    Throw().Warning("Missing fingerprint type!");
+    KvSystem::KvThrow()->Warning("Missing fingerprint type!");
     return false;
   }
   if (!versionSeen) {
-    Throw().Warning("Missing fingerprint version!");
+    KvSystem::KvThrow()->Warning("Missing fingerprint version!");
     return false;
   }
   if (bits == kUnset || (hashed && bits == 0)) {
-    Throw().Warning("Size cannot be initialized for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning("Size cannot be initialized for `%s` type!", prefix);
     return false;
   }
   if (minimum == kUnset || maximum == kUnset) {
-    Throw().Warning("Min or max distance cannot be initialized for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning("Min or max distance cannot be initialized for `%s` type!", prefix);
     return false;
   }
   if (atomType == kUnset) {
-    Throw().Warning("Atom type cannot be initialized for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning("Atom type cannot be initialized for `%s` type!", prefix);
     return false;
   }
   if (bondType == kUnset) {
-    Throw().Warning("Bond type cannot be initialized for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning("Bond type cannot be initialized for `%s` type!", prefix);
     return false;
   }
   if (atomType == 0 && bondType == 0) {
-    Throw().Warning("The atom and bond type cannot be both None for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning("The atom and bond type cannot be both None for `%s` type!", prefix);
     return false;
   }
   return true;
@@ -135,24 +133,24 @@ bool ParseVersionTypeString(const char* prefix, const std::string& text, unsigne
     }
     const auto keyValue = Split(entry, '=', true);
     if (keyValue.size() != 2) {
-      Throw().Warning("Invalid `%s` type string!", prefix);
+      KvSystem::KvThrow()->Warning("Invalid `%s` type string!", prefix);
       return false;
     }
     if (keyValue[0] == "ver") {
       const std::string value(keyValue[1]);
       if (!KvIsValidFingerPrintVersion(value)) {
-        Throw().Warning("Invalid version for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning("Invalid version for `%s` type!", prefix);
         return false;
       }
       version = KvGetFingerPrintVersion(value);
     }
   }
   if (!kindSeen) {
-    Throw().Warning("Invalid fingerprint type string!");
+    KvSystem::KvThrow()->Warning("Invalid fingerprint type string!");
     return false;
   }
   if (version == 0xFFFF) {
-    Throw().Warning("Version number cannot be initialized for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning("Version number cannot be initialized for `%s` type!", prefix);
     return false;
   }
   return true;
@@ -248,7 +246,7 @@ unsigned short KvGetFingerPrintVersion(unsigned code) {
     if (kind.code == code) return kind.version;
     if (kind.legacyCode != 0 && kind.legacyCode == code) return 0;
   }
-  Throw().Warning("%s : unknown fingerprint type!", "KvGetFingerPrintVersion");
+  KvSystem::KvThrow()->Warning("%s : unknown fingerprint type!", "KvGetFingerPrintVersion");
   return 0;
 }
 
@@ -268,13 +266,13 @@ bool KvIsValidFingerPrintVersion(const std::string& versionString) {
 const KvFPTypeBase* KvGetFPType(unsigned code, bool vs, unsigned vsVersion) {
   if (vsVersion == 0) vsVersion = 2;
   if (vs && vsVersion > 2) {
-    Throw().Warning("KvGetFPType() unknown VS fingerprint version");
+    KvSystem::KvThrow()->Warning("KvGetFPType() unknown VS fingerprint version");
     return nullptr;
   }
   const unsigned short version = KvGetFingerPrintVersion(code);  // warns about an unknown code
   const KvFPKind* kind = KvFindFPKind(code);
   if (kind == nullptr) {
-    Throw().Warning("KvGetFPType() unknown fingerprint type");
+    KvSystem::KvThrow()->Warning("KvGetFPType() unknown fingerprint type");
     return nullptr;
   }
   if (vs && kind->hasVS) return KvGetVSFPType(code, vsVersion);
@@ -284,13 +282,13 @@ const KvFPTypeBase* KvGetFPType(unsigned code, bool vs, unsigned vsVersion) {
 const KvFPTypeBase* KvGetVSFPType(unsigned code, unsigned vsVersion) {
   if (vsVersion == 0) vsVersion = 2;
   if (vsVersion != 1 && vsVersion != 2) {
-    Throw().Warning("KvGetVSFPType() unknown VS fingerprint version");
+    KvSystem::KvThrow()->Warning("KvGetVSFPType() unknown VS fingerprint version");
     return nullptr;
   }
   const KvFPKind* kind = KvFindFPKind(code);
   if (kind == nullptr || !kind->hasVS) {
-    Throw().Warning("KvGetVSFPType: no VS fingerprint type defined for requested fingerprint type: %d",
-                    static_cast<int>(code));
+    KvSystem::KvThrow()->Warning("KvGetVSFPType: no VS fingerprint type defined for requested fingerprint type: %d",
+                                 static_cast<int>(code));
     return nullptr;
   }
   return kind->intern(kind->version, kind->vs[vsVersion - 1]);
@@ -311,14 +309,14 @@ const KvFPTypeBase* KvGetFPType(const std::string& typeString) {
            p.bondTypes <= 0xFF;
   };
   if (!ParseAny(*kind, typeString, parsed) || (kind->IsGraph() && !fits())) {
-    if (kind->IsGraph()) Throw().Warning("KvGetFPType() invalid fingerprint type string");
+    if (kind->IsGraph()) KvSystem::KvThrow()->Warning("KvGetFPType() invalid fingerprint type string");
     return nullptr;
   }
   if (parsed.version != kind->version) {
     if (kind->IsGraph())
-      Throw().Warning("KvGetFPType() fingerprint type with old version number");
+      KvSystem::KvThrow()->Warning("KvGetFPType() fingerprint type with old version number");
     else
-      Throw().Error("KvGetFPType() fingerprint type with old version number");
+      KvSystem::KvThrow()->Error("KvGetFPType() fingerprint type with old version number");
     return nullptr;
   }
   return kind->intern(parsed.version, parsed.params);
@@ -330,7 +328,7 @@ bool KvIsValidFPTypeString(const std::string& typeString) {
   ParsedType parsed;
   if (!ParseAny(*kind, typeString, parsed)) return false;
   if (parsed.version != kind->version)
-    Throw().Warning("KvIsValidFPTypeString() fingerprint type with old version number");
+    KvSystem::KvThrow()->Warning("KvIsValidFPTypeString() fingerprint type with old version number");
   return true;
 }
 

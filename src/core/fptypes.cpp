@@ -96,44 +96,28 @@ std::string KvGetFingerPrintVersionString(unsigned short version) {
 // ---- Kind codes and type strings of the eight classes.
 
 unsigned KvFPPathType::GetFPType() const { return KvFPType::Path; }
-std::string KvFPPathType::GetFPTypeString() const {
-  return WriteGraphTypeString(*this);
-}
+std::string KvFPPathType::GetFPTypeString() const { return WriteGraphTypeString(*this); }
 
 unsigned KvFPTreeType::GetFPType() const { return KvFPType::Tree; }
-std::string KvFPTreeType::GetFPTypeString() const {
-  return WriteGraphTypeString(*this);
-}
+std::string KvFPTreeType::GetFPTypeString() const { return WriteGraphTypeString(*this); }
 
 unsigned KvFPCircularType::GetFPType() const { return KvFPType::Circular; }
-std::string KvFPCircularType::GetFPTypeString() const {
-  return WriteGraphTypeString(*this);
-}
+std::string KvFPCircularType::GetFPTypeString() const { return WriteGraphTypeString(*this); }
 
 unsigned KvFPUnhashedPathType::GetFPType() const { return KvFPType::UnhashedPath; }
-std::string KvFPUnhashedPathType::GetFPTypeString() const {
-  return WriteGraphTypeString(*this);
-}
+std::string KvFPUnhashedPathType::GetFPTypeString() const { return WriteGraphTypeString(*this); }
 
 unsigned KvFPUnhashedTreeType::GetFPType() const { return KvFPType::UnhashedTree; }
-std::string KvFPUnhashedTreeType::GetFPTypeString() const {
-  return WriteGraphTypeString(*this);
-}
+std::string KvFPUnhashedTreeType::GetFPTypeString() const { return WriteGraphTypeString(*this); }
 
 unsigned KvFPUnhashedCircularType::GetFPType() const { return KvFPType::UnhashedCircular; }
-std::string KvFPUnhashedCircularType::GetFPTypeString() const {
-  return WriteGraphTypeString(*this);
-}
+std::string KvFPUnhashedCircularType::GetFPTypeString() const { return WriteGraphTypeString(*this); }
 
 unsigned KvFPMACCS166Type::GetFPType() const { return KvFPType::MACCS166; }
-std::string KvFPMACCS166Type::GetFPTypeString() const {
-  return WriteVersionTypeString(GetFPType(), GetFPVersion());
-}
+std::string KvFPMACCS166Type::GetFPTypeString() const { return WriteVersionTypeString(GetFPType(), GetFPVersion()); }
 
 unsigned KvFPLingoType::GetFPType() const { return KvFPType::Lingo; }
-std::string KvFPLingoType::GetFPTypeString() const {
-  return WriteVersionTypeString(GetFPType(), GetFPVersion());
-}
+std::string KvFPLingoType::GetFPTypeString() const { return WriteVersionTypeString(GetFPType(), GetFPVersion()); }
 
 // ---- Prefixes.
 
@@ -185,8 +169,7 @@ const KvFPTypeBase* KvGetUnhashedTreeFPType(unsigned short version, unsigned min
 }
 const KvFPTypeBase* KvGetUnhashedCircularFPType(unsigned short version, unsigned minimum, unsigned maximum,
                                                 unsigned atomType, unsigned bondType) {
-  return InternGraph<KvFPUnhashedCircularType>(version,
-                                               KvMakeFPParameterWord(0, minimum, maximum, atomType, bondType));
+  return InternGraph<KvFPUnhashedCircularType>(version, KvMakeFPParameterWord(0, minimum, maximum, atomType, bondType));
 }
 
 const KvFPTypeBase* KvGetMACCS166FPType(unsigned short version) { return InternVersion<KvFPMACCS166Type>(version); }

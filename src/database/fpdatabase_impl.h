@@ -59,7 +59,7 @@ class KvFPDatabaseImplBase {
 
  protected:
   // Whether the query has the database's type pointer; warns `message` if not.
-  bool CheckQueryType(const KvFingerPrint& query, const char* message) const;
+  [[nodiscard]] bool CheckQueryType(const KvFingerPrint& query, const char* message) const;
 
  private:
   const KvFPTypeBase* type_;

@@ -117,9 +117,9 @@ void GenerateNumericIds(CircularScratch& s, const KvChem::KvMolBase& mol, const 
 }  // namespace
 
 unsigned KvCircularIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol,
-                               std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes,
-                               unsigned minRadius, unsigned maxRadius, unsigned /*atomFlags*/,
-                               unsigned /*bondFlags*/, KvFPFeatureRecords* records) {
+                               std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes, unsigned minRadius,
+                               unsigned maxRadius, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
+                               KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvCircularIdGenerator()";
   try {
     ids.clear();
@@ -146,8 +146,8 @@ unsigned KvCircularIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBa
 
 unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
                                std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
-                               unsigned minRadius, unsigned maxRadius, unsigned /*atomFlags*/,
-                               unsigned /*bondFlags*/, KvFPFeatureRecords* records) {
+                               unsigned minRadius, unsigned maxRadius, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
+                               KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvCircularIdGenerator()";
   try {
     ids.clear();
@@ -158,8 +158,7 @@ unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMo
     const unsigned n = mol.GetMaxAtomIdx();
     ids.reserve(ExpectedIds(n, minRadius, maxRadius));
     auto record = [&](const unsigned* atoms, unsigned k) {
-      if (records != nullptr)
-        KvAppendFeatureRecord(*records, mol, atoms, k, static_cast<std::uint32_t>(ids.size()));
+      if (records != nullptr) KvAppendFeatureRecord(*records, mol, atoms, k, static_cast<std::uint32_t>(ids.size()));
     };
     if (minRadius == 0)
       for (unsigned a = 0; a < n; ++a) {
@@ -200,8 +199,7 @@ bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned 
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& params, auto& setBit) {
                          CircularScratch& s = ThreadScratch();
                          if (!Prepare(kCircularGenerator.name, s, work, atomTypes, bondTypes)) return false;
-                         GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), params.minimum,
-                                            params.maximum,
+                         GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), params.minimum, params.maximum,
                                             [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
                          return true;
                        });

@@ -11,25 +11,28 @@ void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& par
   const KvFPGraphParams& defaults = KvFindFPKind(generator.kind)->defaults;
   const KvGraphParamMessages& messages = generator.messages;
   const char* name = generator.name;
-  auto* err = KvSystem::KvThrow();
   if (params.bits < kMinBits || params.bits > kMaxBits) {
-    err->Warning(messages.bits, name, static_cast<int>(params.bits), static_cast<int>(defaults.bits));
+    KvSystem::KvThrow()->Warning(messages.bits, name, static_cast<int>(params.bits), static_cast<int>(defaults.bits));
     params.bits = defaults.bits;
   }
   if (params.minimum > generator.maxDistance) {
-    err->Warning(messages.min, name, static_cast<int>(params.minimum), static_cast<int>(defaults.minimum));
+    KvSystem::KvThrow()->Warning(messages.min, name, static_cast<int>(params.minimum),
+                                 static_cast<int>(defaults.minimum));
     params.minimum = defaults.minimum;
   }
   if (params.maximum > generator.maxDistance) {
-    err->Warning(messages.max, name, static_cast<int>(params.maximum), static_cast<int>(defaults.maximum));
+    KvSystem::KvThrow()->Warning(messages.max, name, static_cast<int>(params.maximum),
+                                 static_cast<int>(defaults.maximum));
     params.maximum = defaults.maximum;
   }
   if (params.minimum > params.maximum) {
-    err->Warning(messages.minAboveMax, name, static_cast<int>(params.minimum), static_cast<int>(params.maximum));
+    KvSystem::KvThrow()->Warning(messages.minAboveMax, name, static_cast<int>(params.minimum),
+                                 static_cast<int>(params.maximum));
     params.minimum = params.maximum;
   }
   if (params.atomTypes == 0 && params.bondTypes == 0) {
-    err->Warning("%s : invalid to have both atom and bond types set to be None (default types are used)!", name);
+    KvSystem::KvThrow()->Warning(
+        "%s : invalid to have both atom and bond types set to be None (default types are used)!", name);
     params.atomTypes = defaults.atomTypes;
     params.bondTypes = defaults.bondTypes;
   }

@@ -37,10 +37,10 @@ struct KvGraphParamMessages {
 // What distinguishes one graph generator. Its default parameters are those of
 // its kind in the kinds table.
 struct KvGraphGenerator {
-  unsigned kind;                 // KvFPType code
-  const char* name;              // "KvMakePathFP()": the first argument of every message
-  unsigned maxDistance;          // the largest accepted minimum or maximum
-  bool symmetricStartsSkipped;   // larger molecules skip start atoms of one symmetry class
+  unsigned kind;                // KvFPType code
+  const char* name;             // "KvMakePathFP()": the first argument of every message
+  unsigned maxDistance;         // the largest accepted minimum or maximum
+  bool symmetricStartsSkipped;  // larger molecules skip start atoms of one symmetry class
   KvGraphParamMessages messages;
 };
 
@@ -58,7 +58,7 @@ void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& par
 // for each identifier; it returns false when it cannot (the fingerprint then
 // keeps no type). An invalid molecule gives false and a null type.
 template <typename Enumerate>
-bool KvMakeGraphFP(const KvGraphGenerator& generator, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
+[[nodiscard]] bool KvMakeGraphFP(const KvGraphGenerator& generator, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
                    KvFPGraphParams params, Enumerate&& enumerate) {
   try {
     if (!mol.IsValid() || !KvChem::KvIsWithinSizeLimit(mol, generator.name)) {

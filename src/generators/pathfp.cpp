@@ -266,9 +266,8 @@ void RunTracedIdGenerator(const char* name, std::vector<Value>& ids, const KvChe
     ids.push_back(id);
   };
   if constexpr (std::is_same_v<Value, unsigned>) {
-    GenerateIds(name, mol, atomTypes, bondTypes, minBonds, maxBonds, [&] {
-      return TracedIds(NumericIds<decltype(add)>(atomTypes.data(), bondTypes.data(), add), trace);
-    });
+    GenerateIds(name, mol, atomTypes, bondTypes, minBonds, maxBonds,
+                [&] { return TracedIds(NumericIds<decltype(add)>(atomTypes.data(), bondTypes.data(), add), trace); });
   } else {
     GenerateIds(name, mol, atomTypes, bondTypes, minBonds, maxBonds,
                 [&] { return TracedIds(TextIds<decltype(add)>(atomTypes, bondTypes, add), trace); });
@@ -295,9 +294,8 @@ unsigned RunIdGenerator(const char* name, Output& ids, const KvChem::KvMolBase& 
       }
     };
     if constexpr (std::is_same_v<Value, unsigned>) {
-      GenerateIds(name, mol, atomTypes, bondTypes, minBonds, maxBonds, [&] {
-        return NumericIds<decltype(add)>(atomTypes.data(), bondTypes.data(), add);
-      });
+      GenerateIds(name, mol, atomTypes, bondTypes, minBonds, maxBonds,
+                  [&] { return NumericIds<decltype(add)>(atomTypes.data(), bondTypes.data(), add); });
     } else {
       GenerateIds(name, mol, atomTypes, bondTypes, minBonds, maxBonds,
                   [&] { return TextIds<decltype(add)>(atomTypes, bondTypes, add); });
@@ -347,8 +345,8 @@ bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTyp
   return KvMakePathFP(fp, mol, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
 }
 
-bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds,
-                  unsigned maxBonds, unsigned atomFlags, unsigned bondFlags) {
+bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds, unsigned maxBonds,
+                  unsigned atomFlags, unsigned bondFlags) {
   return KvMakeGraphFP(kPathGenerator, fp, mol, {bits, minBonds, maxBonds, atomFlags, bondFlags},
                        [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& params, auto& setBit) {

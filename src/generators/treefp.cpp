@@ -250,8 +250,8 @@ unsigned KvTreeIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& 
 }
 
 unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
-                           std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes,
-                           unsigned minBonds, unsigned maxBonds, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
+                           std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes, unsigned minBonds,
+                           unsigned maxBonds, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
                            KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvTreeIdGenerator()";
   try {
@@ -305,15 +305,14 @@ bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTyp
   return KvMakeTreeFP(fp, mol, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
 }
 
-bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds,
-                  unsigned maxBonds, unsigned atomFlags, unsigned bondFlags) {
+bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds, unsigned maxBonds,
+                  unsigned atomFlags, unsigned bondFlags) {
   return KvMakeGraphFP(kTreeGenerator, fp, mol, {bits, minBonds, maxBonds, atomFlags, bondFlags},
                        [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& params, auto& setBit) {
                          TreeScratch& s = ThreadScratch();
                          if (!Prepare(kTreeGenerator.name, s, work, atomTypes, bondTypes)) return false;
-                         GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), params.minimum,
-                                            params.maximum,
+                         GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), params.minimum, params.maximum,
                                             [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
                          return true;
                        });

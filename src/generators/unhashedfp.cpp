@@ -22,8 +22,8 @@
 namespace Varnex {
 namespace {
 
-bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
-                  unsigned minimum, unsigned maximum, unsigned atomFlags, unsigned bondFlags) {
+bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned minimum,
+                  unsigned maximum, unsigned atomFlags, unsigned bondFlags) {
   try {
     if (!mol.IsValid() || !KvChem::KvIsWithinSizeLimit(mol, name)) {
       fp.SetFPTypeBase(nullptr);
@@ -77,25 +77,25 @@ bool KvMakeUnhashedTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsig
                       bondFlags);
 }
 
-bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned minRadius,
-                              unsigned maxRadius, unsigned atomFlags, unsigned bondFlags) {
+bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned minRadius, unsigned maxRadius,
+                              unsigned atomFlags, unsigned bondFlags) {
   return MakeUnhashed(KvFPType::UnhashedCircular, "KvMakeUnhashedCircularFP()", fp, mol, minRadius, maxRadius,
                       atomFlags, bondFlags);
 }
 
 bool KvMakeUnhashedPathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  return MakeUnhashedTyped(KvFPType::UnhashedPath, "KvMakeUnhashedPathFP()",
-                                                 "Invalid path fingerprint type", fp, mol, type);
+  return MakeUnhashedTyped(KvFPType::UnhashedPath, "KvMakeUnhashedPathFP()", "Invalid path fingerprint type", fp, mol,
+                           type);
 }
 
 bool KvMakeUnhashedTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  return MakeUnhashedTyped(KvFPType::UnhashedTree, "KvMakeUnhashedTreeFP()",
-                                                 "Invalid unhashed tree fingerprint type", fp, mol, type);
+  return MakeUnhashedTyped(KvFPType::UnhashedTree, "KvMakeUnhashedTreeFP()", "Invalid unhashed tree fingerprint type",
+                           fp, mol, type);
 }
 
 bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   return MakeUnhashedTyped(KvFPType::UnhashedCircular, "KvMakeUnhashedCircularFP()",
-                                                     "Invalid circular fingerprint type", fp, mol, type);
+                           "Invalid circular fingerprint type", fp, mol, type);
 }
 
 }  // namespace Varnex

@@ -45,8 +45,8 @@ void FromBinary(KvFingerPrint& fp, KvReadBuffer& in) {
   std::uint32_t bits = 0;
   KvBytes words;
   fp = KvFingerPrint();
-  if (!in.ReadBool(textForm) || !in.ReadInt(kind) || !in.ReadInt(version) || !in.ReadBlob(block) ||
-      !in.ReadInt(bits) || !in.ReadBlob(words))
+  if (!in.ReadBool(textForm) || !in.ReadInt(kind) || !in.ReadInt(version) || !in.ReadBlob(block) || !in.ReadInt(bits) ||
+      !in.ReadBlob(words))
     return;
   // The words must be exactly the storage of `bits` bits; anything else
   // would either read past them or blow a few bytes up into a huge vector.
@@ -157,7 +157,7 @@ bool VectorType::FromBytes(KvOptionalFPVec& fps, const KvBytes& bytes) {
       decoded.emplace_back();
     } else {
       KvFingerPrint fp;
-      SingleType::FromBytes(fp, entry);
+      if (!SingleType::FromBytes(fp, entry)) fp = KvFingerPrint();  // an empty entry: untyped
       decoded.emplace_back(std::move(fp));
     }
   }

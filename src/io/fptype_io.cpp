@@ -26,7 +26,7 @@ bool ReadParameterWord(KvSystem::kvistream& in, unsigned short version, KvFinger
   params.minimum = static_cast<unsigned>((word >> 8) & 0xFF);
   params.bondTypes = static_cast<unsigned>((word >> 16) & 0xFF);
   params.atomTypes = static_cast<unsigned>((word >> 24) & 0xFFFFF);  // bits 24-43
-  params.bits = static_cast<unsigned>(word >> 44);                    // bits 44-63
+  params.bits = static_cast<unsigned>(word >> 44);                   // bits 44-63
   fp.SetFPTypeBase(kind.intern(version, params));
   return true;
 }

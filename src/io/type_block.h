@@ -15,7 +15,6 @@ namespace Varnex {
 // Reads the type block of the (current) kind `code` and gives fp the registry
 // type of `version` and the block. False, fp untouched, for a kind without a
 // binary form or a block shorter than the kind's.
-[[nodiscard]] bool KvReadFPTypeBlock(KvSystem::kvistream& in, unsigned code, unsigned short version,
-                                     KvFingerPrint& fp);
+[[nodiscard]] bool KvReadFPTypeBlock(KvSystem::kvistream& in, unsigned code, unsigned short version, KvFingerPrint& fp);
 
 }  // namespace Varnex

@@ -13,27 +13,26 @@ enum class Member { Path, Tree, Circular, MACCS, None };
 // The member for `type`; warns (naming `name`) and gives None when the kind
 // has no member. MACCS has no patterns.
 Member Choose(const KvFPTypeBase* type, const char* name, bool maccsAllowed) {
-  auto* err = KvSystem::KvThrow();
   if (type == nullptr) {
-    err->Warning("%s invalid fingerprint type pointer!", name);
+    KvSystem::KvThrow()->Warning("%s invalid fingerprint type pointer!", name);
     return Member::None;
   }
   switch (type->GetFPType()) {
     case KvFPType::MACCS166:
       if (maccsAllowed) return Member::MACCS;
-      err->Warning("%s is not available for MACCS fingerprint!", name);
+      KvSystem::KvThrow()->Warning("%s is not available for MACCS fingerprint!", name);
       return Member::None;
     case KvFPType::Path:
       return Member::Path;
     case KvFPType::Lingo:
-      err->Warning("%s is not available for Lingo fingerprint!", name);
+      KvSystem::KvThrow()->Warning("%s is not available for Lingo fingerprint!", name);
       return Member::None;
     case KvFPType::Circular:
       return Member::Circular;
     case KvFPType::Tree:
       return Member::Tree;
     default:
-      err->Warning("%s unknown fingerprint type!", name);
+      KvSystem::KvThrow()->Warning("%s unknown fingerprint type!", name);
       return Member::None;
   }
 }

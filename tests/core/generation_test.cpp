@@ -67,7 +67,7 @@ TEST(MakeFP, UnknownKindsAndVSMessages) {
   }
   {
     CaptureSink sink;
-    KvMakeFP(fp, mol, KvFPType::Circular, true);
+    EXPECT_TRUE(KvMakeFP(fp, mol, KvFPType::Circular, true));
     ASSERT_GE(sink.Count(), 1u);
     EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Warning);
     EXPECT_EQ(sink.Messages()[0].text,
@@ -76,7 +76,7 @@ TEST(MakeFP, UnknownKindsAndVSMessages) {
   }
   {
     CaptureSink sink;
-    KvMakeFP(fp, mol, KvFPType::Tree, true);
+    EXPECT_TRUE(KvMakeFP(fp, mol, KvFPType::Tree, true));
     EXPECT_TRUE(sink.Contains("KvMakeFP: (105) (deprecated) use KvMakeVSFP() for generating VS fingerprints"));
   }
 }

@@ -215,7 +215,9 @@ class NciTest : public ::testing::Test {
       KvFingerPrint fp;
       fp.SetSize(KvGetFingerPrintSize(type));
       fp.SetFPTypeBase(type);
-      if (molecules.GetMolecule(mol, i)) KvMakeFP(fp, mol, type);
+      if (molecules.GetMolecule(mol, i)) {
+        EXPECT_TRUE(KvMakeFP(fp, mol, type));
+      }
       fps_->push_back(fp);
       mols_->push_back(std::move(mol));
     }

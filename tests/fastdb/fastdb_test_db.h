@@ -86,7 +86,7 @@ inline void WriteDatabase(const std::string& path, const Varnex::KvFPTypeBase* t
 inline double ReferenceScore(const KvFingerPrint& query, const KvFingerPrint& record, unsigned measure, double alpha,
                              double beta) {
   std::uint32_t onlyQ = 0, onlyR = 0, both = 0;
-  Varnex::KvGetBitCounts(query, record, &onlyQ, &onlyR, &both);
+  EXPECT_TRUE(Varnex::KvGetBitCounts(query, record, &onlyQ, &onlyR, &both));
   const double q = onlyQ + both;
   const double p = onlyR + both;
   const double c = both;

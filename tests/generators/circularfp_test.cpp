@@ -235,7 +235,7 @@ TEST(CircularFP, ThreadsSharingMoleculesAgreeWithSerialGeneration) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([&, t] {
-      for (size_t i = 0; i < mols.size(); ++i) KvMakeCircularFP(results[t][i], mols[i]);
+      for (size_t i = 0; i < mols.size(); ++i) EXPECT_TRUE(KvMakeCircularFP(results[t][i], mols[i]));
     });
   for (auto& thread : threads) thread.join();
   for (int t = 0; t < kThreads; ++t)

@@ -451,7 +451,7 @@ TEST(MaccsThreads, ManyThreadsGiveTheSameBitsAsOne) {
       // so that threads hit the same molecules and patterns at once.
       for (size_t k = 0; k < mols.size(); ++k) {
         const size_t i = (k + t * mols.size() / kThreads) % mols.size();
-        KvMakeMACCS166FP(perThread[t][i], mols[i]);
+        EXPECT_TRUE(KvMakeMACCS166FP(perThread[t][i], mols[i]));
       }
     });
   for (auto& th : threads) th.join();

@@ -91,7 +91,7 @@ TEST(FingerPrintField, BinaryItemsHoldKindVersionBlockAndWords) {
   EXPECT_EQ(d.version, 0x2000);
   const std::uint64_t word = static_cast<const Varnex::KvFPGraphTypeBase*>(path1024.GetFPTypeBase())->GetParameterWord();
   KvSystem::kvosstream block;
-  Varnex::KvWritePathFingerPrintType(block, path1024);
+  ASSERT_TRUE(Varnex::KvWritePathFingerPrintType(block, path1024));
   EXPECT_EQ(d.block, KvBytes(block.str().begin(), block.str().end()));
   EXPECT_EQ(d.block.size(), 8u);
   EXPECT_EQ(d.block[0], word & 0xFF);

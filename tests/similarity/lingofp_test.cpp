@@ -172,7 +172,7 @@ TEST(LingoFP, ThreadsGiveTheSerialTexts) {
   std::vector<std::thread> workers;
   for (auto& out : threaded)
     workers.emplace_back([&mols, &out] {
-      for (std::size_t i = 0; i < mols.size(); ++i) KvMakeLingoFP(out[i], mols[i]);
+      for (std::size_t i = 0; i < mols.size(); ++i) EXPECT_TRUE(KvMakeLingoFP(out[i], mols[i]));
     });
   for (auto& w : workers) w.join();
   for (const auto& out : threaded)
