@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -155,22 +154,16 @@ TEST(FPTypeParsing, MACCS166AndLingoParsers) {
 }
 
 TEST(FPTypeVersions, ArithmeticAndItsLimits) {
-  EXPECT_EQ(KvGetFingerPrintVersion(std::string("2.0.0")), 0x2000);
   EXPECT_EQ(KvGetFingerPrintVersion(std::string("2.2.0")), 0x2020);
   EXPECT_EQ(KvGetFingerPrintVersion(std::string("14.254.14")), 0xEFEE);
-  EXPECT_EQ(KvGetFingerPrintVersion(std::string("0.0.0")), 0);
-  EXPECT_TRUE(KvIsValidFingerPrintVersion("14.254.14"));
   EXPECT_TRUE(KvIsValidFingerPrintVersion("007.0.1"));
   for (const char* bad : {"2.0", "2.0.0.0", "15.0.0", "2.255.0", "2.0.15", "", "..", "2..0", "a.b.c", "-1.0.0",
                           " 2.0.0", "2.0.0 ", "+2.0.0", "4294967296.0.0"}) {
     EXPECT_FALSE(KvIsValidFingerPrintVersion(bad)) << bad;
     EXPECT_EQ(KvGetFingerPrintVersion(std::string(bad)), 0) << bad;
   }
-  EXPECT_EQ(KvGetFingerPrintVersionString(0x2000), "2.0.0");
   EXPECT_EQ(KvGetFingerPrintVersionString(0x2020), "2.2.0");
-  EXPECT_EQ(KvGetFingerPrintVersionString(0xEFEE), "14.254.14");
   EXPECT_EQ(KvGetFingerPrintVersionString(0xFFFF), "15.255.15");
-  EXPECT_EQ(KvGetFingerPrintVersionString(0), "0.0.0");
   // Every valid version string survives number -> string -> number.
   for (unsigned v = 0; v < 0xF000; v += 0x0111)
     if ((v & 0xF) < 15 && ((v >> 4) & 0xFF) < 255) {
@@ -243,41 +236,6 @@ TEST(FPTypeStringQueries, OldVersionsInvalidStringsAndUnknownPrefixes) {
   EXPECT_EQ(KvGetFPTypeFromString("Lingo"), 103u);
   EXPECT_EQ(KvGetFPTypeFromString("Circular,"), 104u);
   EXPECT_EQ(KvGetFPTypeFromString("UHCircular"), 9001u);
-}
-
-// Malformed strings, including random mutations of valid ones, never crash
-// (the sanitizer build checks memory); whatever parses gives a usable type.
-TEST(FPTypeStringQueries, MalformedStringsAreRejectedSafely) {
-  CaptureSink sink;
-  std::vector<std::string> seeds;
-  for (unsigned kind : {101u, 102u, 103u, 104u, 105u, 9000u, 9001u, 9002u})
-    seeds.push_back(KvGetFPType(kind, false, 0)->GetFPTypeString());
-  const std::string alphabet = ",=-.|0123456789PathUHverbondsizeNone\xff";
-  std::mt19937 random(12345);
-  std::vector<std::string> inputs = {"Path,", "Path,=", "Path,==,", "Path,ver=2.0.0,bonds=-", "UHPath,numbits=x",
-                                     "Circular,radius=99999999999999999999-1", "Tree,atype=,btype=",
-                                     std::string("Path\0,ver=2.0.0", 15)};
-  for (int i = 0; i < 3000; ++i) {
-    std::string text = seeds[random() % seeds.size()];
-    for (int edits = 1 + static_cast<int>(random() % 3); edits > 0; --edits) {
-      const std::size_t at = random() % (text.size() + 1);
-      switch (random() % 3) {
-        case 0: text.insert(at, 1, alphabet[random() % alphabet.size()]); break;
-        case 1: if (at < text.size()) text.erase(at, 1 + random() % 4); break;
-        case 2: text = text.substr(0, at); break;
-      }
-    }
-    inputs.push_back(text);
-  }
-  for (const std::string& text : inputs) {
-    const KvFPTypeBase* type = KvGetFPType(text);
-    if (type != nullptr) {
-      EXPECT_EQ(KvGetFPTypeFromString(type->GetFPTypeString()), type->GetFPType()) << text;
-    }
-    KvIsValidFPTypeString(text);
-    KvGetFPTypeVersion(text);
-    (void)KvFPTypeParams(text).IsValid();
-  }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ namespace {
 using namespace Varnex;
 using KvChem::KvMol;
 using VarnexTest::CaptureSink;
+using Level = KvSystem::KvErrorLevel;
 
 KvMol Mol(const std::string& smiles) {
   KvMol mol;
@@ -24,7 +25,7 @@ KvMol Mol(const std::string& smiles) {
   return mol;
 }
 
-TEST(MakeFP, NullTypeLeavesTheFingerprintUnchanged) {
+TEST(MakeFP, DispatchByTypeAndByKind) {
   CaptureSink sink;
   KvFingerPrint fp;
   ASSERT_TRUE(KvMakePathFP(fp, Mol("CCO"), 1024, 0, 3, 191, 3));
@@ -32,155 +33,104 @@ TEST(MakeFP, NullTypeLeavesTheFingerprintUnchanged) {
   EXPECT_FALSE(KvMakeFP(fp, Mol("c1ccccc1"), nullptr));
   EXPECT_TRUE(fp == before);
   EXPECT_EQ(sink.Count(), 0u);
-}
-
-TEST(MakeFP, PathByKindEqualsTheDefaultPathGenerator) {
-  for (const char* smiles : {"CC(=O)Nc1ccc(O)cc1", "C", "", "[Na+].[Cl-]", "C1CC2CCC1CC2"}) {
+  for (const char* smiles : {"CC(=O)Nc1ccc(O)cc1", "", "[Na+].[Cl-]"}) {
     const KvMol mol = Mol(smiles);
-    KvFingerPrint byKind, byType, direct;
+    KvFingerPrint byKind, direct;
     ASSERT_TRUE(KvMakeFP(byKind, mol, KvFPType::Path, false));
-    ASSERT_TRUE(KvMakeFP(byType, mol, KvGetFPType(KvFPType::Path, false, 0)));
     ASSERT_TRUE(KvMakePathFP(direct, mol));
     EXPECT_TRUE(byKind == direct) << smiles;
-    EXPECT_TRUE(byType == direct) << smiles;
   }
+  EXPECT_FALSE(KvMakeFP(fp, Mol("CCN"), 999, false));
+  EXPECT_TRUE(sink.Contains("KvMakeFP() unknown fingerprint type"));
 }
 
-TEST(MakeFP, UnknownKindsAndVSMessages) {
+TEST(MakeFP, DeprecatedVSByKindIsReportedAndMakesVersionOne) {
+  struct Case {
+    unsigned kind;
+    Level level;
+    const char* message;
+  };
+  const Case cases[] = {
+      {KvFPType::Path, Level::Info, "KvMakeFP: (102) (deprecated) use KvMakeVSFP() for generating VS fingerprints"},
+      {KvFPType::Tree, Level::Info, "KvMakeFP: (105) (deprecated) use KvMakeVSFP() for generating VS fingerprints"},
+      {KvFPType::Circular, Level::Warning,
+       "KvMakeFP: (104) use KvMakeVSFP() for generating VS fingerprints - deprecated CircularVS fingerprints are "
+       "being generated"}};
   const KvMol mol = Mol("CCN");
-  KvFingerPrint fp;
-  {
+  for (const Case& c : cases) {
     CaptureSink sink;
-    EXPECT_FALSE(KvMakeFP(fp, mol, 999, false));
-    EXPECT_TRUE(sink.Contains("KvMakeFP() unknown fingerprint type"));
-    EXPECT_FALSE(static_cast<bool>(fp));
-  }
-  {
-    // VS path by kind: deprecated, reported at information level, still made
-    // with the VS version 1 path type.
-    CaptureSink sink;
-    ASSERT_TRUE(KvMakeFP(fp, mol, KvFPType::Path, true));
-    ASSERT_EQ(sink.Count(), 1u);
-    EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Info);
-    EXPECT_EQ(sink.Messages()[0].text, "KvMakeFP: (102) (deprecated) use KvMakeVSFP() for generating VS fingerprints");
-    EXPECT_EQ(fp.GetFPTypeBase(), KvGetVSFPType(KvFPType::Path, 1));
-  }
-  {
-    CaptureSink sink;
-    EXPECT_TRUE(KvMakeFP(fp, mol, KvFPType::Circular, true));
-    ASSERT_GE(sink.Count(), 1u);
-    EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Warning);
-    EXPECT_EQ(sink.Messages()[0].text,
-              "KvMakeFP: (104) use KvMakeVSFP() for generating VS fingerprints - deprecated CircularVS "
-              "fingerprints are being generated");
-  }
-  {
-    CaptureSink sink;
-    EXPECT_TRUE(KvMakeFP(fp, mol, KvFPType::Tree, true));
-    EXPECT_TRUE(sink.Contains("KvMakeFP: (105) (deprecated) use KvMakeVSFP() for generating VS fingerprints"));
+    KvFingerPrint fp, v1;
+    ASSERT_TRUE(KvMakeFP(fp, mol, c.kind, true));
+    ASSERT_EQ(sink.Count(), 1u) << c.kind;
+    EXPECT_EQ(sink.Messages()[0].level, c.level);
+    EXPECT_EQ(sink.Messages()[0].text, c.message);
+    EXPECT_EQ(fp.GetFPTypeBase(), KvGetVSFPType(c.kind, 1));
+    ASSERT_TRUE(KvMakeVSFP(v1, mol, c.kind, 1));
+    EXPECT_TRUE(fp == v1);
   }
 }
 
 TEST(MakeVSFP, VersionsAndKinds) {
   const KvMol mol = Mol("OC(=O)c1ccccc1Cl");
   KvFingerPrint fp, expected;
-  {
-    CaptureSink sink;
-    ASSERT_TRUE(KvMakeVSFP(fp, mol, KvFPType::Path, 0));
-    ASSERT_TRUE(KvMakePathFP(expected, mol, KvGetVSFPType(KvFPType::Path, 2)));
-    EXPECT_TRUE(fp == expected);
-    EXPECT_EQ(sink.Count(), 0u);
-  }
-  {
-    CaptureSink sink;
-    const KvFingerPrint before = fp;
-    EXPECT_FALSE(KvMakeVSFP(fp, mol, KvFPType::Path, 3));
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvMakeVSFP: unknown vsVersion specified: 3"}));
-    EXPECT_TRUE(fp == before);
-  }
-  {
-    CaptureSink sink;
-    EXPECT_FALSE(KvMakeVSFP(fp, mol, KvFPType::MACCS166, 0));
-    EXPECT_EQ(sink.Texts(),
-              (std::vector<std::string>{
-                  "KvGetVSFPType: no VS fingerprint type defined for requested fingerprint type: 101",
-                  "KvMakeVSFP() unknown fingerprint type"}));
-  }
+  CaptureSink sink;
+  ASSERT_TRUE(KvMakeVSFP(fp, mol, KvFPType::Circular, 0));
+  ASSERT_TRUE(KvMakeFP(expected, mol, KvGetVSFPType(KvFPType::Circular, 2)));
+  EXPECT_TRUE(fp == expected);
+  EXPECT_EQ(sink.Count(), 0u);
+  const KvFingerPrint before = fp;
+  EXPECT_FALSE(KvMakeVSFP(fp, mol, KvFPType::Path, 3));
+  EXPECT_FALSE(KvMakeVSFP(fp, mol, KvFPType::MACCS166, 0));
+  EXPECT_TRUE(fp == before);
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{
+                              "KvMakeVSFP: unknown vsVersion specified: 3",
+                              "KvGetVSFPType: no VS fingerprint type defined for requested fingerprint type: 101",
+                              "KvMakeVSFP() unknown fingerprint type"}));
 }
 
-TEST(Preparation, ExplicitHydrogensAndWildcardsFoldIntoNeighbours) {
-  {
-    KvMol mol = Mol("[H]OC([H])([H])[H]");
-    ASSERT_TRUE(KvChem::KvHasExplicitHydrogens(mol));
+TEST(Preparation, HydrogensAndWildcardsFoldIntoTheirNeighbours) {
+  struct Case {
+    const char* smiles;
+    unsigned atoms;
+    std::vector<unsigned> hydrogens;  // total hydrogen count per remaining atom
+  };
+  const Case cases[] = {
+      {"[H]OC([H])([H])[H]", 2, {1, 3}},
+      {"[2H]C([2H])([2H])O", 2, {3, 1}},  // isotopes survive suppression and are folded after it
+      {"*CC*", 2, {3, 3}},
+      {"*c1ccccc1", 6, {1, 1, 1, 1, 1, 1}},
+      {"C1CC*CC1", 5, {2, 2, 3, 3, 2}},  // the ring is gone before rings are perceived
+  };
+  for (const Case& c : cases) {
+    KvMol mol = Mol(c.smiles);
     KvPrepareForFingerprinting(mol, KvFPType::Path);
-    EXPECT_FALSE(KvChem::KvHasExplicitHydrogens(mol));
-    ASSERT_EQ(mol.NumAtoms(), 2u);
-    EXPECT_EQ(mol.GetAtom(0)->GetTotalHCount(), 1u);
-    EXPECT_EQ(mol.GetAtom(1)->GetTotalHCount(), 3u);
-  }
-  {
-    // Isotopic hydrogens survive hydrogen suppression and are folded after it.
-    KvMol mol = Mol("[2H]C([2H])([2H])O");
-    KvPrepareForFingerprinting(mol, KvFPType::Path);
-    EXPECT_FALSE(KvChem::KvHasExplicitHydrogens(mol));
-    ASSERT_EQ(mol.NumAtoms(), 2u);
-    EXPECT_EQ(mol.GetAtom(0)->GetAtomicNum(), 6u);
-    EXPECT_EQ(mol.GetAtom(0)->GetTotalHCount(), 3u);
-  }
-  {
-    // A wildcard becomes a hydrogen of each neighbour.
-    KvMol mol = Mol("*CC*");
-    KvPrepareForFingerprinting(mol, KvFPType::Path);
-    ASSERT_EQ(mol.NumAtoms(), 2u);
-    EXPECT_EQ(mol.GetAtom(0)->GetTotalHCount(), 3u);
-    EXPECT_EQ(mol.GetAtom(1)->GetTotalHCount(), 3u);
-  }
-  {
-    // Rings are perceived after the wildcard is gone: no ring is left.
-    KvMol mol = Mol("C1CC*CC1");
-    KvPrepareForFingerprinting(mol, KvFPType::Path);
-    ASSERT_EQ(mol.NumAtoms(), 5u);
-    for (const KvChem::KvAtomBase* atom : mol.Atoms()) EXPECT_FALSE(atom->IsInRing());
-    EXPECT_TRUE(mol.HasPerceived(KvChem::KvPerception::Rings));
-  }
-  {
-    KvMol mol = Mol("*c1ccccc1");
-    KvPrepareForFingerprinting(mol, KvFPType::Path);
-    ASSERT_EQ(mol.NumAtoms(), 6u);
-    for (const KvChem::KvAtomBase* atom : mol.Atoms()) {
-      EXPECT_TRUE(atom->IsAromatic());
-      EXPECT_EQ(atom->GetTotalHCount(), 1u);
+    EXPECT_FALSE(KvChem::KvHasExplicitHydrogens(mol)) << c.smiles;
+    ASSERT_EQ(mol.NumAtoms(), c.atoms) << c.smiles;
+    for (unsigned i = 0; i < c.atoms; ++i) {
+      EXPECT_EQ(mol.GetAtom(i)->GetTotalHCount(), c.hydrogens[i]) << c.smiles << " atom " << i;
+      EXPECT_EQ(mol.GetAtom(i)->IsInRing(), c.atoms == 6) << c.smiles << " atom " << i;
     }
   }
-  {
-    // A wildcard fingerprints like the hydrogen it becomes; the caller's
-    // molecule keeps its wildcard.
-    const KvMol star = Mol("*C(=O)O");
-    KvFingerPrint a, b;
-    ASSERT_TRUE(KvMakePathFP(a, star));
-    ASSERT_TRUE(KvMakePathFP(b, Mol("CC(=O)O")));
-    EXPECT_FALSE(a == b);  // *C(=O)O is formic acid, not acetic acid
-    ASSERT_TRUE(KvMakePathFP(b, Mol("OC=O")));
-    EXPECT_TRUE(a == b);
-    EXPECT_EQ(star.NumAtoms(), 4u);
-  }
+  // A wildcard fingerprints like the hydrogen it becomes (*C(=O)O is formic
+  // acid); the caller's molecule keeps it.
+  const KvMol star = Mol("*C(=O)O");
+  KvFingerPrint a, b;
+  ASSERT_TRUE(KvMakePathFP(a, star));
+  ASSERT_TRUE(KvMakePathFP(b, Mol("OC=O")));
+  EXPECT_TRUE(a == b);
+  EXPECT_EQ(star.NumAtoms(), 4u);
 }
 
-TEST(Preparation, PreparedStateAndKinds) {
+TEST(Preparation, PreparedStateHoldsForLingoAndMACCSUntilAnEdit) {
   KvMol mol = Mol("[H]c1ccccc1C(=O)O");
   EXPECT_FALSE(KvIsPreparedForFingerprinting(mol, KvFPType::Lingo));
   KvPrepareForFingerprinting(mol, KvFPType::Lingo);
   EXPECT_TRUE(KvIsPreparedForFingerprinting(mol, KvFPType::Lingo));
   EXPECT_TRUE(KvIsPreparedForFingerprinting(mol, KvFPType::MACCS166));
   EXPECT_FALSE(KvIsPreparedForFingerprinting(mol, KvFPType::Path));
-  EXPECT_FALSE(KvIsPreparedForFingerprinting(mol, KvFPType::Circular));
-  EXPECT_EQ(mol.GetAromaticityModel(), 2u);
-  // Preparing again changes nothing.
   const std::string smiles = KvChem::KvMolToSmiles(mol);
   KvPrepareForFingerprinting(mol, KvFPType::Path);
   EXPECT_EQ(KvChem::KvMolToSmiles(mol), smiles);
-  EXPECT_TRUE(KvIsPreparedForFingerprinting(mol, KvFPType::Lingo));
-  // An edit forgets the prepared state.
   mol.GetAtom(0)->SetImplicitHCount(0);
   EXPECT_FALSE(KvIsPreparedForFingerprinting(mol, KvFPType::Lingo));
 }

@@ -41,22 +41,6 @@ KvFingerPrint FromBytes(const KvBytes& bytes) {
   return fp;
 }
 
-TEST(FingerPrintField, HandlersAreRegisteredAtLoad) {
-  auto& registry = KvDataFlow::KvFieldTypeHandlerRegistry::GetInstance();
-  const auto* single = registry.GetHandler("Chem.FingerPrint");
-  const auto* list = registry.GetHandler("Chem.FingerPrintVec");
-  ASSERT_NE(single, nullptr);
-  ASSERT_NE(list, nullptr);
-  EXPECT_TRUE(single->IsCacheable());
-  EXPECT_FALSE(list->IsCacheable());
-  EXPECT_FALSE(single->IsPOD());
-  EXPECT_FALSE(list->IsPOD());
-  std::unique_ptr<KvDataFlow::KvFieldTypeHandler> fresh(KvDataFlow::KvInitFPVecFieldHandler());
-  EXPECT_EQ(fresh->GetName(), "Chem.FingerPrintVec");
-  EXPECT_EQ(std::unique_ptr<KvDataFlow::KvFieldTypeHandler>(KvDataFlow::KvInitFPFieldHandler())->GetName(),
-            "Chem.FingerPrint");
-}
-
 TEST(FingerPrintField, UntypedFingerPrintHasNoBytes) {
   const KvBytes bytes = Single::ToBytes(KvFingerPrint());
   EXPECT_TRUE(bytes.empty());

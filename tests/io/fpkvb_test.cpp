@@ -49,20 +49,6 @@ KvFingerPrint ReadBack(const std::string& record, KvBStatus expected = KvBStatus
   return fp;
 }
 
-TEST(FingerPrintRecord, RegisteredAtLoad) {
-  const auto* reader = KvSystem::KvBFindReader("KvFingerPrint");
-  ASSERT_NE(reader, nullptr);
-  EXPECT_EQ(reader->GetTypeId(), KvSystem::KvTypeIdOf<KvFingerPrint>());
-  EXPECT_EQ(KvSystem::KvTypeIdOf<KvFingerPrint>(), KvSystem::KvHashTypeName("KvFingerPrint"));
-  ASSERT_NE(KvSystem::KvBFindWriter(KvSystem::KvTypeIdOf<KvFingerPrint>()), nullptr);
-  ASSERT_NE(KvSystem::KvBFindReader("KvBaseKvFingerPrint"), nullptr);
-  const auto* attached =
-      KvSystem::KvBFindWriter(KvSystem::KvTypeIdOf<KvSystem::KvBaseData>(), KvSystem::KvTypeIdOf<KvFingerPrint>());
-  ASSERT_NE(attached, nullptr);
-  EXPECT_EQ(attached->GetTypeName(), "KvBaseKvFingerPrint");
-  EXPECT_EQ(Varnex::KvFingerPrintReadFxn().CreateNew()->GetTypeName(), "KvFingerPrint");
-}
-
 TEST(FingerPrintRecord, EveryKindRoundTripsWithTheSameTypeAndBits) {
   VarnexTest::CaptureSink sink;
   const KvFingerPrint fps[] = {VarnexIoTest::PathFP(), VarnexIoTest::MACCSFP(), VarnexIoTest::LingoFP(),

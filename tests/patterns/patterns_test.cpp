@@ -95,24 +95,6 @@ TEST(FPPatternTest, SingleHeavyAtomCircularRadiiZeroToFive) {
   }
 }
 
-TEST(FPPatternTest, PatternCopiesKeepFields) {
-  const KvChem::KvMol mol = Parse("CO");
-  KvFPPattern p({mol.GetAtom(0)}, {mol.GetBond(0)}, "[#6]", 7u, 3u);
-  std::unique_ptr<KvAtomBondSet> copy(static_cast<const KvAtomBondSet&>(p).CreateCopy());
-  const auto* pattern = dynamic_cast<const KvFPPattern*>(copy.get());
-  ASSERT_NE(pattern, nullptr);
-  EXPECT_EQ(pattern->GetSmarts(), "[#6]");
-  EXPECT_EQ(pattern->GetUnhashed(), 7u);
-  EXPECT_EQ(pattern->GetBit(), 3u);
-  EXPECT_EQ(pattern->GetAtoms(), p.GetAtoms());
-
-  const KvFPPattern fromIters(KvSystem::KvMakeVectorIter(std::vector<const KvChem::KvAtomBase*>{mol.GetAtom(1)}),
-                              KvSystem::KvMakeEmptyIter<const KvChem::KvBondBase*>(), "[#8]", 9u, 2u);
-  EXPECT_EQ(fromIters.GetAtoms(), (std::vector<const KvChem::KvAtomBase*>{mol.GetAtom(1)}));
-  EXPECT_EQ(fromIters.NumBonds(), 0u);
-  EXPECT_EQ(fromIters.GetSmarts(), "[#8]");
-}
-
 // Every pattern's bit is its identifier modulo the prime, below it, and set
 // in the fingerprint of the same molecule; its atoms are the caller's.
 void CheckPatternsAgainstFingerprint(unsigned kind, size_t molecules) {

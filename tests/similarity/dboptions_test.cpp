@@ -17,18 +17,6 @@ using namespace Varnex;
 using KvSystem::KvErrorLevel;
 using VarnexTest::CaptureSink;
 
-TEST(DatabaseOptions, Defaults) {
-  const KvFPDatabaseOptions options;
-  EXPECT_EQ(options.GetCutoff(), 0.0f);
-  EXPECT_FALSE(options.HasCutoff());
-  EXPECT_EQ(options.GetSimFunc(), KvSimMeasure::Tanimoto);
-  EXPECT_EQ(options.GetTverskyAlpha(), 0.95f);
-  EXPECT_EQ(options.GetTverskyBeta(), 0.05f);
-  EXPECT_TRUE(options.GetDescendingOrder());
-  EXPECT_EQ(options.GetLimit(), 1000u);
-  EXPECT_EQ(options.GetNumProcessors(), 1u);
-}
-
 TEST(DatabaseOptions, CutoffSwitch) {
   KvFPDatabaseOptions options;
   options.SetCutoff(0.0f);
@@ -118,17 +106,6 @@ TEST(DatabaseOptions, ProcessorCountRule) {
   EXPECT_EQ(options.GetNumProcessors(), 2 * machine);
   options.SetNumProcessors(1);
   EXPECT_EQ(options.GetNumProcessors(), 1u);
-}
-
-TEST(ScoreRecords, KeepIndicesAndScores) {
-  std::vector<KvSimScore> scores = {KvSimScore(3, 0.25), KvSimScore(~std::size_t{0}, -1.0)};
-  scores[0] = scores[1];
-  EXPECT_EQ(scores[0].GetIdx(), ~std::size_t{0});
-  EXPECT_EQ(scores[0].GetScore(), -1.0);
-  const KvSimScorePair pair(7, 9, 0.5);
-  EXPECT_EQ(pair.GetIdxA(), 7u);
-  EXPECT_EQ(pair.GetIdxB(), 9u);
-  EXPECT_EQ(pair.GetScore(), 0.5);
 }
 
 }  // namespace

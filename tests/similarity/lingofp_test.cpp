@@ -1,13 +1,10 @@
-// The Lingo fingerprint: stored text, empty and invalid molecules, the
-// prepared-molecule shortcut, the generation entry, the three terms on
-// short and long texts (counted by hand), and threads.
+// The Lingo fingerprint: its stored text, the three terms on short and long
+// texts (counted by hand) and the type reader. What every generator shares is
+// tested in generators/graph_driver_test.cpp.
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "capture_sink.h"
@@ -62,39 +59,6 @@ TEST(LingoFP, StoresTheLingoTextAndAZeroByte) {
   EXPECT_EQ(fp.GetFPTypeBase(), LingoType());
   EXPECT_EQ(fp.GetFPTypeBase()->GetFPTypeString(), "Lingo,ver=2.0.0");
   EXPECT_EQ(sink.Count(), 0u);
-}
-
-TEST(LingoFP, EmptyAndInvalidMolecules) {
-  CaptureSink sink;
-  KvFingerPrint fp;
-  ASSERT_TRUE(KvMakeLingoFP(fp, KvMol()));
-  EXPECT_EQ(fp.GetSize(), 1u);
-  EXPECT_FALSE(fp.IsBitOn(0));
-  EXPECT_EQ(fp.GetFPTypeBase(), LingoType());
-  EXPECT_EQ(KvTanimoto(fp, fp), 1.0f);  // equal short (empty) texts
-  EXPECT_EQ(KvManhattan(fp, fp), 0.0f);
-
-  KvMol invalid;
-  invalid.SetInvalid();
-  EXPECT_FALSE(KvMakeLingoFP(fp, invalid));
-  EXPECT_EQ(fp.GetFPTypeBase(), nullptr);
-  EXPECT_EQ(sink.Count(), 0u);
-}
-
-TEST(LingoFP, PreparedAndUnpreparedMoleculesAgree) {
-  // Explicit hydrogens send the generator through a prepared copy; the text
-  // is the one of the hydrogen-suppressed molecule.
-  KvFingerPrint withH, plain, byType, byKind;
-  ASSERT_TRUE(KvMakeLingoFP(withH, Mol("[H]OC([H])([H])C(=O)N")));
-  ASSERT_TRUE(KvMakeLingoFP(plain, Mol("OCC(N)=O")));
-  EXPECT_TRUE(withH == plain);
-  EXPECT_FALSE(KvIsPreparedForFingerprinting(Mol("[H]OC"), KvFPType::Lingo));
-
-  // The generation entry dispatches kind 103 here.
-  ASSERT_TRUE(KvMakeFP(byType, Mol("OCC(N)=O"), LingoType()));
-  ASSERT_TRUE(KvMakeFP(byKind, Mol("OCC(N)=O"), KvFPType::Lingo, false));
-  EXPECT_TRUE(byType == plain);
-  EXPECT_TRUE(byKind == plain);
 }
 
 TEST(LingoTerms, ShortTextsAreComparedWhole) {
@@ -152,31 +116,6 @@ TEST(LingoFP, ReadTypeSetsTheVersionsType) {
   EXPECT_EQ(in.tell(), 0u);
   EXPECT_TRUE(KvReadLingoFingerPrintType(in, 0x1000, fp));
   EXPECT_EQ(fp.GetFPTypeBase(), KvGetLingoFPType(0x1000));
-}
-
-TEST(LingoFP, ThreadsGiveTheSerialTexts) {
-  std::vector<KvMol> mols;
-  std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-  std::string line;
-  while (mols.size() < 200 && std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string smiles;
-    KvMol mol;
-    if (fields >> smiles && KvChem::KvSmilesToMol(smiles, mol)) mols.push_back(std::move(mol));
-  }
-  ASSERT_EQ(mols.size(), 200u);
-  std::vector<KvFingerPrint> serial(mols.size());
-  for (std::size_t i = 0; i < mols.size(); ++i) ASSERT_TRUE(KvMakeLingoFP(serial[i], mols[i]));
-
-  std::vector<std::vector<KvFingerPrint>> threaded(4, std::vector<KvFingerPrint>(mols.size()));
-  std::vector<std::thread> workers;
-  for (auto& out : threaded)
-    workers.emplace_back([&mols, &out] {
-      for (std::size_t i = 0; i < mols.size(); ++i) EXPECT_TRUE(KvMakeLingoFP(out[i], mols[i]));
-    });
-  for (auto& w : workers) w.join();
-  for (const auto& out : threaded)
-    for (std::size_t i = 0; i < mols.size(); ++i) EXPECT_TRUE(out[i] == serial[i]) << i;
 }
 
 }  // namespace

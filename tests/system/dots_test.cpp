@@ -101,19 +101,4 @@ TEST(Dots, ConcurrentUpdatesAreAllCounted) {
   EXPECT_GE(dots.GetElapsedSeconds(), 0.0);
 }
 
-TEST(Dots, CopiesAreIndependent) {
-  KvDots original("a", "b");
-  original.SetDisplay(KvDots::Display::Never);
-  original.Update(3);
-  KvDots copy(original);
-  copy.Update(2);
-  EXPECT_EQ(original.GetCount(), 3u);
-  EXPECT_EQ(copy.GetCount(), 5u);
-  original = copy;
-  EXPECT_EQ(original.GetCount(), 5u);
-  original.Restart();
-  EXPECT_EQ(original.GetCount(), 0u);
-  EXPECT_EQ(copy.GetCount(), 5u);
-}
-
 }  // namespace

@@ -25,14 +25,11 @@ TEST(ErrorHandler, FormatsPrintfStyleAndReportsTheLevel) {
   EXPECT_EQ(messages[1].text, "KvMakeFP: (102) (deprecated)");
   EXPECT_EQ(messages[2].level, KvErrorLevel::Error);
   EXPECT_EQ(messages[2].text, "7%");
-}
-
-TEST(ErrorHandler, LongMessagesAreNotTruncated) {
-  VarnexTest::CaptureSink sink;
-  const std::string long_text(5000, 'x');
-  KvThrow()->Warning("<%s>", long_text.c_str());
-  ASSERT_EQ(sink.Count(), 1u);
-  EXPECT_EQ(sink.Texts()[0], "<" + long_text + ">");
+  // Long messages are not truncated.
+  sink.Clear();
+  const std::string longText(5000, 'x');
+  KvThrow()->Warning("<%s>", longText.c_str());
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"<" + longText + ">"});
 }
 
 TEST(ErrorHandler, SetSinkReturnsThePreviousAndRestores) {

@@ -366,28 +366,6 @@ TEST(VseprIsType, PredicateIsTheSameTestAsGetType) {
   EXPECT_EQ(sink.Count(), 0u);
 }
 
-TEST(VseprIsType, CopiesAreIndependentClones) {
-  KvMol mol = Parse("CCO");
-  const KvAtomBase& oxygen = *mol.GetAtom(2);
-  Aro::KvIsType isHydroxyl(62);
-  Aro::KvIsType isMethyl(6);
-  Aro::KvIsType copy(isHydroxyl);
-  EXPECT_TRUE(copy(oxygen));
-  copy = isMethyl;
-  EXPECT_FALSE(copy(oxygen));
-  EXPECT_TRUE(copy(*mol.GetAtom(0)));
-  copy = copy;  // self-assignment keeps the predicate
-  EXPECT_TRUE(copy(*mol.GetAtom(0)));
-  std::unique_ptr<KvChem::KvAtomPredicate> heapCopy(isHydroxyl.CreateCopy());
-  EXPECT_TRUE((*heapCopy)(oxygen));
-  Aro::KvIsType moved(std::move(isHydroxyl));
-  EXPECT_TRUE(moved(oxygen));
-
-  Stereo::KvIsType stereoCopy(Stereo::KvIsType(62));
-  std::unique_ptr<KvChem::KvAtomPredicate> stereoHeap(stereoCopy.CreateCopy());
-  EXPECT_TRUE((*stereoHeap)(oxygen));
-}
-
 // ---------------------------------------------------------------------------
 // Per-molecule typing against per-atom typing, over a real data set
 

@@ -1,0 +1,290 @@
+// What every generator shares: parameter repair with each graph generator's
+// own messages, the typed entries, empty and invalid molecules, independence
+// of atom order and of the input's form, threaded against serial generation,
+// and each hashed graph fingerprint against the bits of its own id generator
+// over real molecules.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture_sink.h"
+#include "generators/modulus.h"
+#include "graph_fp_test_util.h"
+#include "kvchem/perception.h"
+#include "varnex/circularfp.h"
+#include "varnex/fpkinds.h"
+#include "varnex/generation.h"
+#include "varnex/pathfp.h"
+#include "varnex/treefp.h"
+#include "varnex/typing.h"
+
+namespace {
+
+using namespace Varnex;
+using KvChem::KvMol;
+using VarnexTest::CaptureSink;
+using VarnexTest::Mol;
+using Level = KvSystem::KvErrorLevel;
+
+const unsigned kAllKinds[] = {KvFPType::MACCS166,     KvFPType::Path,           KvFPType::Lingo,
+                              KvFPType::Circular,     KvFPType::Tree,           KvFPType::UnhashedPath,
+                              KvFPType::UnhashedCircular, KvFPType::UnhashedTree};
+
+using MakeFn = bool (*)(KvFingerPrint&, const KvChem::KvMolBase&, unsigned, unsigned, unsigned, unsigned, unsigned);
+using MakeTypedFn = bool (*)(KvFingerPrint&, const KvChem::KvMolBase&, const KvFPTypeBase*);
+using TypeFn = const KvFPTypeBase* (*)(unsigned short, unsigned, unsigned, unsigned, unsigned, unsigned);
+using IdsFn = std::function<void(std::vector<unsigned>&, const KvChem::KvMolBase&, std::vector<unsigned>&,
+                                 std::vector<unsigned>&, unsigned, unsigned)>;
+
+// One hashed graph generator and the texts of its messages.
+struct Graph {
+  unsigned kind;
+  MakeFn make;
+  MakeTypedFn makeTyped;
+  TypeFn versionedType;
+  const char* caller;    // "KvMakePathFP()"
+  const char* noun;      // "path"
+  const char* distance;  // "bonds" or "radius"
+  const char* end;       // "!" or ""
+  unsigned limit;        // largest distance accepted
+  unsigned defaultMax;
+  const char* typeMessage;
+  Level typeLevel;
+  IdsFn ids;  // the id generator behind the fingerprint
+
+  const KvFPTypeBase* Type(const KvFPGraphParams& p, unsigned short version = KvGraphFPVersion) const {
+    return versionedType(version, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
+  }
+  // "<caller> : invalid <what> for <noun> fingerprint (<repair>)<end>"
+  std::string Message(const std::string& what, const std::string& repair) const {
+    return std::string(caller) + " : invalid " + what + " for " + noun + " fingerprint (" + repair + ")" + end;
+  }
+};
+
+const Graph kGraphs[] = {
+    {KvFPType::Path, KvMakePathFP, KvMakePathFP, KvGetPathFPType, "KvMakePathFP()", "path", "bonds", "!", 20, 5,
+     "KvMakePathFP : invalid path fingerprint type!", Level::Warning,
+     [](auto& ids, const auto& mol, auto& at, auto& bt, unsigned lo, unsigned hi) {
+       KvPathIdGeneratorStack(ids, mol, at, bt, lo, hi);
+     }},
+    {KvFPType::Tree, KvMakeTreeFP, KvMakeTreeFP, KvGetTreeFPType, "KvMakeTreeFP()", "tree", "bonds", "", 20, 4,
+     "KvMakeTreeFP ;invalid tree fingerprint type", Level::Error,
+     [](auto& ids, const auto& mol, auto& at, auto& bt, unsigned lo, unsigned hi) {
+       KvTreeIdGenerator(ids, mol, at, bt, lo, hi, 0, 0);
+     }},
+    {KvFPType::Circular, KvMakeCircularFP, KvMakeCircularFP, KvGetCircularFPType, "KvMakeCircularFP()", "circular",
+     "radius", "", 10, 5, "KvMakeCircularFP : invalid circular fingerprint type", Level::Warning,
+     [](auto& ids, const auto& mol, auto& at, auto& bt, unsigned lo, unsigned hi) {
+       KvCircularIdGenerator(ids, mol, at, bt, lo, hi, 0, 0);
+     }},
+};
+
+std::vector<KvMol> NciMols(size_t limit) {
+  std::vector<KvMol> mols;
+  for (const std::string& smiles : VarnexTest::NciSmiles(limit)) {
+    KvMol mol;
+    if (KvChem::KvSmilesToMol(smiles, mol)) mols.push_back(std::move(mol));
+  }
+  return mols;
+}
+
+TEST(GraphGenerators, OutOfRangeParametersAreRepairedWithTheGeneratorsMessages) {
+  const KvMol mol = Mol("CC(=O)Oc1ccccc1C(=O)O");
+  for (const Graph& g : kGraphs) {
+    const auto* def = static_cast<const KvFPGraphTypeBase*>(KvGetFPType(g.kind));
+    const unsigned atom = def->GetAtomTypes(), bond = def->GetBondTypes();
+    const std::string d = g.distance, lo = std::to_string(g.limit + 1), hi = std::to_string(g.limit + 2);
+    struct Case {
+      KvFPGraphParams given, repaired;
+      std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {{15, 0, 3, atom, bond}, {4096, 0, 3, atom, bond}, {g.Message("bit vector size 15", "default 4096 is used")}},
+        {{70000, 0, 3, atom, bond},
+         {4096, 0, 3, atom, bond},
+         {g.Message("bit vector size 70000", "default 4096 is used")}},
+        {{2048, g.limit + 1, g.limit + 2, atom, bond},
+         {2048, 0, g.defaultMax, atom, bond},
+         {g.Message("min " + d + " " + lo, "default 0 is used"),
+          g.Message("max " + d + " " + hi, "default " + std::to_string(g.defaultMax) + " is used")}},
+        {{2048, 3, 2, atom, bond},
+         {2048, 2, 2, atom, bond},
+         {g.Message("min " + d + " 3 > max " + d + " 2", "min" + d + " = max" + d + " is used")}},
+        {{2048, 0, 3, 0, 0},
+         {2048, 0, 3, atom, bond},
+         {std::string(g.caller) + " : invalid to have both atom and bond types set to be None (default types are "
+                                  "used)!"}},
+        // The limits themselves are accepted without a message.
+        {{16, g.limit, g.limit, 0, 1}, {16, g.limit, g.limit, 0, 1}, {}},
+        {{65535, 0, 0, 1, 0}, {65535, 0, 0, 1, 0}, {}},
+    };
+    for (const Case& c : cases) {
+      CaptureSink sink;
+      KvFingerPrint fp, expected;
+      const KvFPGraphParams& p = c.given;
+      const KvFPGraphParams& r = c.repaired;
+      ASSERT_TRUE(g.make(fp, mol, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes));
+      EXPECT_EQ(sink.Texts(), c.messages) << g.noun;
+      EXPECT_EQ(fp.GetFPTypeBase(), g.Type(r)) << g.noun;
+      ASSERT_TRUE(g.make(expected, mol, r.bits, r.minimum, r.maximum, r.atomTypes, r.bondTypes));
+      EXPECT_TRUE(fp == expected) << g.noun;
+    }
+  }
+}
+
+TEST(GraphGenerators, TypedEntriesCheckTheKindAndReportStrayBits) {
+  const KvMol mol = Mol("c1ccncc1CCN");
+  for (const Graph& g : kGraphs) {
+    KvFingerPrint def, fp;
+    ASSERT_TRUE(g.makeTyped(def, mol, KvGetFPType(g.kind)));
+    const unsigned other = g.kind == KvFPType::Path ? KvFPType::Tree : KvFPType::Path;
+    for (const KvFPTypeBase* wrong :
+         {KvGetFPType(other), KvGetFPType(KvFPType::UnhashedPath), static_cast<const KvFPTypeBase*>(nullptr)}) {
+      CaptureSink sink;
+      KvFingerPrint untouched = def;
+      EXPECT_FALSE(g.makeTyped(untouched, mol, wrong));
+      ASSERT_EQ(sink.Count(), 1u) << g.noun;
+      EXPECT_EQ(sink.Messages()[0].text, g.typeMessage);
+      EXPECT_EQ(sink.Messages()[0].level, g.typeLevel);
+      EXPECT_TRUE(untouched == def);
+    }
+    // Wide fields spill into bits 41 and 62, outside the fields: reported,
+    // and the fingerprint gets the registry's type of the fields.
+    CaptureSink sink;
+    ASSERT_TRUE(g.makeTyped(fp, mol, g.Type({1024 | (1u << 18), 1, 3, 63 | 0x20000, 1})));
+    EXPECT_EQ(sink.Count(), 1u);
+    EXPECT_EQ(sink.Texts()[0].rfind("Unrecognised data in KvFP", 0), 0u) << sink.Texts()[0];
+    EXPECT_EQ(fp.GetFPTypeBase(), g.Type({1024, 1, 3, 63, 1}));
+    // An old version is accepted; the result has the current one.
+    ASSERT_TRUE(g.makeTyped(fp, mol, g.Type({1024, 1, 3, 63, 1}, 0x1000)));
+    EXPECT_EQ(fp.GetFPTypeBase(), g.Type({1024, 1, 3, 63, 1}));
+  }
+}
+
+TEST(AllGenerators, EmptyMoleculesGiveEmptyFingerprintsAndInvalidOnesNoType) {
+  KvMol invalid;
+  invalid.SetInvalid();
+  for (unsigned kind : kAllKinds) {
+    CaptureSink sink;
+    const KvFPTypeBase* type = KvGetFPType(kind);
+    KvFingerPrint fp;
+    ASSERT_TRUE(KvMakeFP(fp, KvMol(), type)) << kind;
+    EXPECT_EQ(fp.GetFPTypeBase(), type);
+    EXPECT_EQ(fp.CountBits(), 0u) << kind;
+    const std::size_t size = kind == KvFPType::MACCS166 ? 166
+                             : kind == KvFPType::Lingo  ? 1
+                             : type->GetNumBits() != 0  ? type->GetNumBits()
+                             : kind == KvFPType::UnhashedPath ? 40 : 32;
+    EXPECT_EQ(fp.GetSize(), size) << kind;
+    EXPECT_FALSE(KvMakeFP(fp, invalid, type)) << kind;
+    EXPECT_EQ(fp.GetFPTypeBase(), nullptr) << kind;
+    EXPECT_EQ(sink.Count(), 0u) << kind;
+  }
+}
+
+// Permuted atoms (and bonds), explicit hydrogens and Kekulé input give the
+// fingerprint of the plain molecule, for every kind; the caller's molecule is
+// not changed.
+TEST(AllGenerators, AtomOrderAndInputFormDoNotMatter) {
+  const std::vector<std::string> molecules = {
+      "C12C3C4C1C5C2C3C45",                               // cubane
+      "C1C2CC3CC1CC(C2)C3",                               // adamantane
+      "c1cc2cc3ccc(cc4ccc(cc5ccc(cc1n2)[nH]5)n4)[nH]3",  // porphine
+      "CC(C)(C)c1ccc(O)c(C(C)(C)C)c1",                    // symmetric branches
+      "O=C(O)CC(O)(CC(=O)O)C(=O)O",                       // citric acid
+      "C1CC2CCC3CCCC4CCC(C1)C2C34",                       // fused rings
+      "[NH3+]CC(=O)[O-]",                                 // charges
+      "OC(=O)C(F)(F)C(F)(F)C(=O)O",                       // equal halogens
+      "C1CC2CC1C1CCCCC21",                                // bridged and fused
+  };
+  const std::pair<const char*, const char*> forms[] = {{"[H]OC([H])([H])c1ccccc1", "OCc1ccccc1"},
+                                                       {"C1=CC=CC=C1C(=O)O", "OC(=O)c1ccccc1"},
+                                                       {"[2H]OC", "OC"}};
+  for (unsigned kind : kAllKinds) {
+    const KvFPTypeBase* type = KvGetFPType(kind);
+    for (const std::string& smiles : molecules) {
+      const KvMol mol = Mol(smiles);
+      KvFingerPrint reference;
+      ASSERT_TRUE(KvMakeFP(reference, VarnexTest::PermutedMol(mol, 0), type));
+      for (unsigned seed = 1; seed <= 3; ++seed) {
+        KvFingerPrint fp;
+        ASSERT_TRUE(KvMakeFP(fp, VarnexTest::PermutedMol(mol, seed), type));
+        EXPECT_TRUE(fp == reference) << kind << " " << smiles << " seed " << seed;
+      }
+    }
+    for (const auto& [input, plain] : forms) {
+      const KvMol mol = Mol(input);
+      const std::string before = KvChem::KvMolToSmiles(mol);
+      KvFingerPrint a, b;
+      ASSERT_TRUE(KvMakeFP(a, mol, type));
+      ASSERT_TRUE(KvMakeFP(b, Mol(plain), type));
+      EXPECT_TRUE(a == b) << kind << " " << input;
+      EXPECT_EQ(KvChem::KvMolToSmiles(mol), before);
+    }
+  }
+}
+
+// Threads sharing the input molecules, each making its own fingerprints of
+// every kind, agree with a serial run.
+TEST(AllGenerators, ThreadsSharingMoleculesAgreeWithSerialGeneration) {
+  const std::vector<KvMol> mols = NciMols(150);
+  const std::size_t n = std::size(kAllKinds) * mols.size();
+  auto make = [&](std::size_t job, KvFingerPrint& fp) {
+    return KvMakeFP(fp, mols[job % mols.size()], KvGetFPType(kAllKinds[job / mols.size()]));
+  };
+  std::vector<KvFingerPrint> serial(n);
+  for (std::size_t job = 0; job < n; ++job) ASSERT_TRUE(make(job, serial[job]));
+  constexpr std::size_t kThreads = 4;
+  std::vector<std::vector<KvFingerPrint>> results(kThreads, std::vector<KvFingerPrint>(n));
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (std::size_t i = 0; i < n; ++i) EXPECT_TRUE(make((i + t * 97) % n, results[t][(i + t * 97) % n]));
+    });
+  for (auto& thread : threads) thread.join();
+  for (std::size_t t = 0; t < kThreads; ++t)
+    for (std::size_t job = 0; job < n; ++job) ASSERT_TRUE(results[t][job] == serial[job]) << t << " " << job;
+}
+
+// Over the NCI set: bits at and above the modulus stay clear (4096 and 1000
+// bits), and every 15th molecule's fingerprint equals the bits of its id
+// generator run without symmetry classes (the brute-force reference of the
+// start-atom skip); symmetry classes the caller perceived change nothing.
+TEST(GraphGenerators, RealMoleculesModulusAndIdGeneratorReference) {
+  const std::vector<KvMol> mols = NciMols(3000);
+  ASSERT_GT(mols.size(), 2900u);
+  for (const Graph& g : kGraphs) {
+    const auto* def = static_cast<const KvFPGraphTypeBase*>(KvGetFPType(g.kind));
+    for (std::size_t i = 0; i < mols.size(); ++i) {
+      KvFingerPrint fp, odd;
+      ASSERT_TRUE(g.make(fp, mols[i], 4096, 0, g.defaultMax, def->GetAtomTypes(), def->GetBondTypes()));
+      ASSERT_TRUE(g.make(odd, mols[i], 1000, 0, 3, def->GetAtomTypes(), def->GetBondTypes()));
+      for (std::size_t bit = 4093; bit < 4096; ++bit) ASSERT_FALSE(fp.IsBitOn(bit)) << g.noun << " " << i;
+      for (std::size_t bit = 997; bit < 1000; ++bit) ASSERT_FALSE(odd.IsBitOn(bit)) << g.noun << " " << i;
+      if (i % 15 != 0) continue;
+      KvMol copy(mols[i]);
+      KvPrepareForFingerprinting(copy, g.kind);
+      std::vector<unsigned> atomTypes, bondTypes, ids;
+      KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, def->GetAtomTypes(), def->GetBondTypes());
+      g.ids(ids, copy, atomTypes, bondTypes, 0, g.defaultMax);
+      KvFingerPrint reference;
+      reference.SetSize(4096);
+      for (unsigned id : ids) reference.SetBitOn(id % 4093u);
+      EXPECT_TRUE(std::equal(reference.Bytes().begin(), reference.Bytes().end(), fp.Bytes().begin()))
+          << g.noun << " " << i;
+      KvMol symmetric(mols[i]);
+      KvChem::KvPerceiveSymmetry(symmetric, true, false);
+      KvFingerPrint withClasses;
+      ASSERT_TRUE(g.make(withClasses, symmetric, 4096, 0, g.defaultMax, def->GetAtomTypes(), def->GetBondTypes()));
+      EXPECT_TRUE(withClasses == fp) << g.noun << " " << i;
+    }
+  }
+}
+
+}  // namespace
