@@ -68,31 +68,27 @@ std::string NameOf(const KvNamespaceInterface& ns, unsigned value) {
   return value == 0 ? std::string("None") : ns.GetName(value, "invalid");
 }
 
+// A name's value: a named combination, else flag names; 0 when unknown.
+using Combination = bool (*)(const std::string&, unsigned&);
+unsigned ValueOf(Combination combination, const KvNamespaceInterface& ns, const std::string& name) {
+  unsigned value = 0;
+  return combination(name, value) ? value : ns.GetValue(name, 0);
+}
+
+bool IsValidName(Combination combination, const KvNamespaceInterface& ns, const std::string& name) {
+  unsigned value = 0;
+  return combination(name, value) || ns.IsValid(name);
+}
+
 }  // namespace
 
 std::string KvGetFPAtomType(unsigned atomType) { return NameOf(AtomTypeNames(), atomType); }
-
-unsigned KvGetFPAtomType(const std::string& name) {
-  unsigned value = 0;
-  return AtomCombination(name, value) ? value : AtomTypeNames().GetValue(name, 0);
-}
-
-bool KvIsValidFPAtomType(const std::string& name) {
-  unsigned value = 0;
-  return AtomCombination(name, value) || AtomTypeNames().IsValid(name);
-}
+unsigned KvGetFPAtomType(const std::string& name) { return ValueOf(AtomCombination, AtomTypeNames(), name); }
+bool KvIsValidFPAtomType(const std::string& name) { return IsValidName(AtomCombination, AtomTypeNames(), name); }
 
 std::string KvGetFPBondType(unsigned bondType) { return NameOf(BondTypeNames(), bondType); }
-
-unsigned KvGetFPBondType(const std::string& name) {
-  unsigned value = 0;
-  return BondCombination(name, value) ? value : BondTypeNames().GetValue(name, 0);
-}
-
-bool KvIsValidFPBondType(const std::string& name) {
-  unsigned value = 0;
-  return BondCombination(name, value) || BondTypeNames().IsValid(name);
-}
+unsigned KvGetFPBondType(const std::string& name) { return ValueOf(BondCombination, BondTypeNames(), name); }
+bool KvIsValidFPBondType(const std::string& name) { return IsValidName(BondCombination, BondTypeNames(), name); }
 
 const KvSystem::KvNamespaceInterface& KvGetFPAtomTypeNamespace() { return AtomTypeNames(); }
 const KvSystem::KvNamespaceInterface& KvGetFPBondTypeNamespace() { return BondTypeNames(); }

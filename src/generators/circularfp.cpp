@@ -31,7 +31,9 @@ constexpr KvGraphGenerator kCircularGenerator{
     {"%s : invalid bit vector size %d for circular fingerprint (default %d is used)",
      "%s : invalid min radius %d for circular fingerprint (default %d is used)",
      "%s : invalid max radius %d for circular fingerprint (default %d is used)",
-     "%s : invalid min radius %d > max radius %d for circular fingerprint (minradius = maxradius is used)"}};
+     "%s : invalid min radius %d > max radius %d for circular fingerprint (minradius = maxradius is used)"},
+    "KvMakeCircularFP : invalid circular fingerprint type",
+    false};
 
 struct CircularScratch {
   KvHeavyNeighbourTable table;
@@ -114,6 +116,20 @@ void GenerateNumericIds(CircularScratch& s, const KvChem::KvMolBase& mol, const 
   });
 }
 
+// The circular fingerprint of `params` (repaired by the driver).
+bool MakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
+  return KvMakeGraphFP(kCircularGenerator, fp, mol, params,
+                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
+                          const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
+                         CircularScratch& s = ThreadScratch();
+                         if (!Prepare(kCircularGenerator.name, s, work, atomTypes, bondTypes)) return false;
+                         GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), repaired.minimum,
+                                            repaired.maximum,
+                                            [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
+                         return true;
+                       });
+}
+
 }  // namespace
 
 unsigned KvCircularIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol,
@@ -179,30 +195,17 @@ unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMo
 }
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
-  const KvFPGraphParams& d = KvFindFPKind(KvFPType::Circular)->defaults;
-  return KvMakeCircularFP(fp, mol, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
+  return MakeCircularFP(fp, mol, KvFindFPKind(KvFPType::Circular)->defaults);
 }
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  KvFPGraphParams p;
-  if (!KvGraphParamsOf(type, KvFPType::Circular, p)) {
-    KvSystem::KvThrow()->Warning("%s : invalid circular fingerprint type", "KvMakeCircularFP");
-    return false;
-  }
-  return KvMakeCircularFP(fp, mol, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
+  KvFPGraphParams params;
+  return KvGraphParamsOf(kCircularGenerator, type, params) && MakeCircularFP(fp, mol, params);
 }
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minRadius,
                       unsigned maxRadius, unsigned atomFlags, unsigned bondFlags) {
-  return KvMakeGraphFP(kCircularGenerator, fp, mol, {bits, minRadius, maxRadius, atomFlags, bondFlags},
-                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
-                          const std::vector<unsigned>& bondTypes, const KvFPGraphParams& params, auto& setBit) {
-                         CircularScratch& s = ThreadScratch();
-                         if (!Prepare(kCircularGenerator.name, s, work, atomTypes, bondTypes)) return false;
-                         GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), params.minimum, params.maximum,
-                                            [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
-                         return true;
-                       });
+  return MakeCircularFP(fp, mol, {bits, minRadius, maxRadius, atomFlags, bondFlags});
 }
 
 }  // namespace Varnex

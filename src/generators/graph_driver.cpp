@@ -47,4 +47,13 @@ bool KvGraphParamsOf(const KvFPTypeBase* type, unsigned kind, KvFPGraphParams& p
   return true;
 }
 
+bool KvGraphParamsOf(const KvGraphGenerator& generator, const KvFPTypeBase* type, KvFPGraphParams& params) {
+  if (KvGraphParamsOf(type, generator.kind, params)) return true;
+  if (generator.typeMessageIsError)
+    KvSystem::KvThrow()->Error("%s", generator.typeMessage);
+  else
+    KvSystem::KvThrow()->Warning("%s", generator.typeMessage);
+  return false;
+}
+
 }  // namespace Varnex

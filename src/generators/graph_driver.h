@@ -42,6 +42,8 @@ struct KvGraphGenerator {
   unsigned maxDistance;         // the largest accepted minimum or maximum
   bool symmetricStartsSkipped;  // larger molecules skip start atoms of one symmetry class
   KvGraphParamMessages messages;
+  const char* typeMessage;  // reported when the typed entry gets a type of another kind
+  bool typeMessageIsError;  // at error level rather than warning level
 };
 
 // Repairs `params` in place: sizes outside 16-65535 bits, distances above the
@@ -52,6 +54,10 @@ void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& par
 // The parameters of a type of the generator's kind, its stray parameter bits
 // reported; false when `type` is null or of another kind (the caller reports).
 [[nodiscard]] bool KvGraphParamsOf(const KvFPTypeBase* type, unsigned kind, KvFPGraphParams& params);
+// The same for a generator's typed entry, reporting the generator's type
+// message when `type` is null or of another kind.
+[[nodiscard]] bool KvGraphParamsOf(const KvGraphGenerator& generator, const KvFPTypeBase* type,
+                                   KvFPGraphParams& params);
 
 // Makes the fingerprint. `enumerate(work, atomTypes, bondTypes, params,
 // setBit)` walks the features of the working molecule and calls setBit(id)
@@ -59,7 +65,7 @@ void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& par
 // keeps no type). An invalid molecule gives false and a null type.
 template <typename Enumerate>
 [[nodiscard]] bool KvMakeGraphFP(const KvGraphGenerator& generator, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
-                   KvFPGraphParams params, Enumerate&& enumerate) {
+                                 KvFPGraphParams params, Enumerate&& enumerate) {
   try {
     if (!mol.IsValid() || !KvChem::KvIsWithinSizeLimit(mol, generator.name)) {
       fp.SetFPTypeBase(nullptr);

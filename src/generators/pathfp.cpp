@@ -32,7 +32,9 @@ constexpr KvGraphGenerator kPathGenerator{
     {"%s : invalid bit vector size %d for path fingerprint (default %d is used)!",
      "%s : invalid min bonds %d for path fingerprint (default %d is used)!",
      "%s : invalid max bonds %d for path fingerprint (default %d is used)!",
-     "%s : invalid min bonds %d > max bonds %d for path fingerprint (minbonds = maxbonds is used)!"}};
+     "%s : invalid min bonds %d > max bonds %d for path fingerprint (minbonds = maxbonds is used)!"},
+    "KvMakePathFP : invalid path fingerprint type!",
+    false};
 
 // Position weights: the atom at position k of a path is weighted by entry
 // 2k + 1, the bond leading into it by entry 2k.
@@ -306,6 +308,22 @@ unsigned RunIdGenerator(const char* name, Output& ids, const KvChem::KvMolBase& 
   return static_cast<unsigned>(ids.size());
 }
 
+// The path fingerprint of `params` (repaired by the driver).
+bool MakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
+  return KvMakeGraphFP(kPathGenerator, fp, mol, params,
+                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
+                          const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
+                         KvScratchHeap heap;
+                         const std::size_t bytes = FlatGraphBytes(work.GetMaxAtomIdx(), work.GetMaxBondIdx());
+                         KvScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
+                         FlatGraph graph;
+                         BuildFlatGraph(work, carve, graph);
+                         NumericIds policy(atomTypes.data(), bondTypes.data(), setBit);
+                         EnumeratePaths(graph, repaired.minimum, repaired.maximum, policy);
+                         return true;
+                       });
+}
+
 }  // namespace
 
 unsigned KvPathIdGenerator(std::set<unsigned>& ids, const KvChem::KvMolBase& mol, std::vector<unsigned>& atomTypes,
@@ -332,33 +350,17 @@ unsigned KvPathIdGeneratorStack(std::vector<std::string>& ids, const KvChem::KvM
 }
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
-  const KvFPGraphParams& d = KvFindFPKind(KvFPType::Path)->defaults;
-  return KvMakePathFP(fp, mol, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
+  return MakePathFP(fp, mol, KvFindFPKind(KvFPType::Path)->defaults);
 }
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  KvFPGraphParams p;
-  if (!KvGraphParamsOf(type, KvFPType::Path, p)) {
-    KvSystem::KvThrow()->Warning("%s : invalid path fingerprint type!", "KvMakePathFP");
-    return false;
-  }
-  return KvMakePathFP(fp, mol, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
+  KvFPGraphParams params;
+  return KvGraphParamsOf(kPathGenerator, type, params) && MakePathFP(fp, mol, params);
 }
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds, unsigned maxBonds,
                   unsigned atomFlags, unsigned bondFlags) {
-  return KvMakeGraphFP(kPathGenerator, fp, mol, {bits, minBonds, maxBonds, atomFlags, bondFlags},
-                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
-                          const std::vector<unsigned>& bondTypes, const KvFPGraphParams& params, auto& setBit) {
-                         KvScratchHeap heap;
-                         const std::size_t bytes = FlatGraphBytes(work.GetMaxAtomIdx(), work.GetMaxBondIdx());
-                         KvScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
-                         FlatGraph graph;
-                         BuildFlatGraph(work, carve, graph);
-                         NumericIds policy(atomTypes.data(), bondTypes.data(), setBit);
-                         EnumeratePaths(graph, params.minimum, params.maximum, policy);
-                         return true;
-                       });
+  return MakePathFP(fp, mol, {bits, minBonds, maxBonds, atomFlags, bondFlags});
 }
 
 }  // namespace Varnex

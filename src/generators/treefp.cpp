@@ -32,7 +32,9 @@ constexpr KvGraphGenerator kTreeGenerator{
     {"%s : invalid bit vector size %d for tree fingerprint (default %d is used)",
      "%s : invalid min bonds %d for tree fingerprint (default %d is used)",
      "%s : invalid max bonds %d for tree fingerprint (default %d is used)",
-     "%s : invalid min bonds %d > max bonds %d for tree fingerprint (minbonds = maxbonds is used)"}};
+     "%s : invalid min bonds %d > max bonds %d for tree fingerprint (minbonds = maxbonds is used)"},
+    "KvMakeTreeFP ;invalid tree fingerprint type",
+    true};
 
 // Weights of a two-atom fragment: the path weights of atom, bond, atom.
 constexpr std::uint32_t kFirstAtomWeight = 947;
@@ -219,6 +221,20 @@ void GenerateNumericIds(TreeScratch& s, const KvChem::KvMolBase& mol, const unsi
   });
 }
 
+// The tree fingerprint of `params` (repaired by the driver).
+bool MakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
+  return KvMakeGraphFP(kTreeGenerator, fp, mol, params,
+                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
+                          const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
+                         TreeScratch& s = ThreadScratch();
+                         if (!Prepare(kTreeGenerator.name, s, work, atomTypes, bondTypes)) return false;
+                         GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), repaired.minimum,
+                                            repaired.maximum,
+                                            [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
+                         return true;
+                       });
+}
+
 }  // namespace
 
 unsigned KvTreeIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol, std::vector<unsigned>& atomTypes,
@@ -292,30 +308,17 @@ unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBas
 }
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
-  const KvFPGraphParams& d = KvFindFPKind(KvFPType::Tree)->defaults;
-  return KvMakeTreeFP(fp, mol, d.bits, d.minimum, d.maximum, d.atomTypes, d.bondTypes);
+  return MakeTreeFP(fp, mol, KvFindFPKind(KvFPType::Tree)->defaults);
 }
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  KvFPGraphParams p;
-  if (!KvGraphParamsOf(type, KvFPType::Tree, p)) {
-    KvSystem::KvThrow()->Error("%s ;invalid tree fingerprint type", "KvMakeTreeFP");
-    return false;
-  }
-  return KvMakeTreeFP(fp, mol, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
+  KvFPGraphParams params;
+  return KvGraphParamsOf(kTreeGenerator, type, params) && MakeTreeFP(fp, mol, params);
 }
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds, unsigned maxBonds,
                   unsigned atomFlags, unsigned bondFlags) {
-  return KvMakeGraphFP(kTreeGenerator, fp, mol, {bits, minBonds, maxBonds, atomFlags, bondFlags},
-                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
-                          const std::vector<unsigned>& bondTypes, const KvFPGraphParams& params, auto& setBit) {
-                         TreeScratch& s = ThreadScratch();
-                         if (!Prepare(kTreeGenerator.name, s, work, atomTypes, bondTypes)) return false;
-                         GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), params.minimum, params.maximum,
-                                            [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
-                         return true;
-                       });
+  return MakeTreeFP(fp, mol, {bits, minBonds, maxBonds, atomFlags, bondFlags});
 }
 
 }  // namespace Varnex
