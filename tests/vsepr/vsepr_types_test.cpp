@@ -119,25 +119,6 @@ TEST(VseprTypeTable, AtomLookupMatchesALinearSearchOverEveryCombination) {
             }
 }
 
-TEST(VseprTypeTable, DerivedPropertiesOfNamedExamples) {
-  // CH2-:PrimarySp3, SH5:PrimarySp3d2, C-:PrimarySp1
-  EXPECT_EQ(Aro::GetLPCount(0), 1u);
-  EXPECT_EQ(Aro::GetHeavyValence(0), 1u);
-  EXPECT_EQ(Aro::GetLPCount(87), 0u);
-  EXPECT_EQ(Aro::GetHeavyValence(87), 1u);
-  EXPECT_EQ(Aro::GetHydrogenCount(87), 5u);
-  EXPECT_EQ(Aro::GetLPCount(2), 1u);
-  EXPECT_EQ(Aro::GetHeavyValence(2), 3u);
-  EXPECT_EQ(Aro::GetDegree(6), 4u);  // CH3:PrimarySp3
-  EXPECT_EQ(Aro::GetValence(6), 4u);
-  EXPECT_EQ(Aro::GetLPCount(61), 3u);  // O-:PrimarySp3
-  EXPECT_EQ(Aro::GetCharge(134), 2);   // SH3++:PrimarySp3
-  EXPECT_EQ(Aro::GetAtomicNumber(144), 17u);
-  EXPECT_EQ(Aro::GetHeavyDegree(114), 6u);  // S:HvyDegree6Sp3d2
-  EXPECT_EQ(Aro::GetHeavyValence(114), 6u);
-  EXPECT_EQ(Aro::GetHeavyDegree(14), 4u);  // the "Quatenary" spelling
-}
-
 TEST(VseprTypeTable, AromaticTypesAreExactlyTheListedOnes) {
   // (id, heavy valence, lone pairs) as listed for the aromatic rows.
   const std::array<std::array<unsigned, 3>, 18> listed = {{{147, 2, 1}, {148, 3, 1}, {149, 3, 1}, {150, 3, 0},
@@ -221,21 +202,6 @@ TEST(VseprTypeMessages, EveryAccessorReportsAnInvalidIdAtErrorLevel) {
   EXPECT_EQ(Aro::GetAtomicNumber(200), 0u);
   EXPECT_EQ(Stereo::GetAtomicNumber(200), 16u);
   EXPECT_EQ(sink.Texts(), std::vector<std::string>{"VSEPRAroType::GetAtomicNumber : Invalid VSEPRAroType 200"});
-}
-
-TEST(VseprTypeMessages, DegreeAndValenceReportThroughTheAccessorsTheyAdd) {
-  VarnexTest::CaptureSink sink;
-  EXPECT_EQ(Aro::GetDegree(200), 0u);
-  EXPECT_EQ(Aro::GetValence(200), 0u);
-  EXPECT_EQ(Stereo::GetDegree(201), 0u);
-  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{
-                              "VSEPRAroType::GetHeavyDegree : Invalid VSEPRAroType 200",
-                              "VSEPRAroType::GetHydrogenCount : Invalid VSEPRAroType 200",
-                              "VSEPRAroType::GetHeavyValence : Invalid VSEPRAroType 200",
-                              "VSEPRAroType::GetHydrogenCount : Invalid VSEPRAroType 200",
-                              "VSEPRAroStereoType::GetHeavyDegree : Invalid VSEPRAroStereoType 201",
-                              "VSEPRAroStereoType::GetHydrogenCount : Invalid VSEPRAroStereoType 201",
-                          }));
 }
 
 TEST(VseprTypeMessages, PredicateOfAnInvalidIdReportsAndMatchesNoTypedAtom) {
