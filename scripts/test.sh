@@ -19,3 +19,9 @@ fi
 cmake -S . -B "$build_dir" "${cmake_args[@]}"
 cmake --build "$build_dir" -j "$(nproc)"
 ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
+
+# The Python package, straight from the build tree, with the interpreter it was built for.
+if [ -d "$build_dir/python/varnex" ] && [ "$build_dir" = build ]; then
+  python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
+  PYTHONPATH="$PWD/$build_dir/python" "${python:-/usr/bin/python3}" -m pytest -q python/tests
+fi

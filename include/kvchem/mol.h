@@ -243,6 +243,14 @@ class KvGraphMol : public KvMolBase {
 // whitespace as the title; KvMolBlockToMol the molfile's first line.
 bool KvSmilesToMol(const std::string& smiles, KvMolBase& mol);
 bool KvMolBlockToMol(const std::string& molBlock, KvMolBase& mol);  // MDL V2000 or V3000
+// A molecule from RDKit's binary pickle (what Python's Chem.Mol.ToBinary()
+// returns), so that a toolkit molecule crosses without a trip through text.
+// The copy is sanitised like a parsed SMILES (aromaticity, rings, stereo);
+// the molecule's name property, when pickled, becomes the title. A pickle
+// that RDKit refuses, or a molecule that does not sanitise, gives false with
+// one warning and an invalid molecule. REQUIRES: bytes written by RDKit's
+// pickler (the reader trusts the counts inside a well-formed pickle).
+bool KvBinaryToMol(const std::string& pickle, KvMolBase& mol);
 // RDKit's canonical isomeric SMILES; "" for an invalid molecule. Safe to call
 // from several threads on one molecule.
 std::string KvMolToSmiles(const KvMolBase& mol);

@@ -26,6 +26,7 @@
 #include "varnex/patterns.h"
 #include "varnex/pictures.h"
 #include "varnex/preparation.h"
+#include "varnex/recordscores.h"
 #include "varnex/searchresult.h"
 #include "varnex/simfunc.h"
 #include "varnex/similarity.h"

@@ -3,6 +3,7 @@
 #include <GraphMol/FileParsers/FileParsers.h>
 #include <GraphMol/GraphMol.h>
 #include <GraphMol/MolOps.h>
+#include <GraphMol/MolPickler.h>
 #include <GraphMol/SmilesParse/SmilesParse.h>
 #include <GraphMol/SmilesParse/SmilesWrite.h>
 #include <RDGeneral/RDLog.h>
@@ -654,6 +655,31 @@ bool KvMolBlockToMol(const std::string& molBlock, KvMolBase& mol) {
     KvSystem::KvThrow()->Warning("KvMolBlockToMol(): cannot parse the molfile");
   else
     KvSystem::KvThrow()->Warning("KvMolBlockToMol(): cannot parse the molfile: %s", reason.c_str());
+  return false;
+}
+
+bool KvBinaryToMol(const std::string& pickle, KvMolBase& mol) {
+  SilenceToolkitLogs();
+  std::string reason;
+  try {
+    auto parsed = std::make_unique<RDKit::RWMol>();
+    RDKit::MolPickler::molFromPickle(pickle, *parsed);
+    // The same state a parsed SMILES has: the caller's molecule may come
+    // unsanitised, kekulised or with stale stereo flags.
+    RDKit::MolOps::sanitizeMol(*parsed);
+    RDKit::MolOps::assignStereochemistry(*parsed, true);
+    std::string name;
+    parsed->getPropIfPresent(RDKit::common_properties::_Name, name);
+    mol.Clear();
+    mol.Impl().Reset(std::move(parsed));
+    mol.Impl().MarkSanitized();
+    mol.SetTitle(name);
+    return true;
+  } catch (...) {
+    reason = DescribeCurrentException();
+  }
+  mol.SetInvalid();
+  KvSystem::KvThrow()->Warning("KvBinaryToMol(): cannot read the molecule: %s", reason.c_str());
   return false;
 }
 

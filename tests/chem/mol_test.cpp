@@ -87,6 +87,37 @@ TEST(KvMolParse, MolBlockV2000AndV3000) {
   EXPECT_EQ(sink.Count(), 1u);
 }
 
+// RDKit's pickle of phenol in a Kekule form without aromatic flags, as
+// Python's Chem.Mol.ToBinary() writes it.
+std::string PhenolPickle() {
+  const std::string hex =
+      "efbeadde000000000d00000000000000010000000700000007000000800106006800000003030106006800000003030106006800000003"
+      "030106006800000003030106006800000003030106002800000003040800680000000301010b0001280201022002032802030420040528"
+      "0205062005002014010600050403020117040000000000000016";
+  std::string bytes;
+  for (std::size_t i = 0; i < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return bytes;
+}
+
+TEST(KvMolParse, BinaryPickleIsSanitisedLikeSmiles) {
+  VarnexTest::CaptureSink sink;
+  KvMol mol;
+  ASSERT_TRUE(KvBinaryToMol(PhenolPickle(), mol));
+  EXPECT_EQ(KvMolToSmiles(mol), KvMolToSmiles(Parse("c1ccccc1O")));
+  EXPECT_TRUE(FullyPerceived(mol));
+  EXPECT_TRUE(mol.GetAtom(0)->IsAromatic());
+  EXPECT_EQ(sink.Count(), 0u);
+  // Damaged pickles: refused with one warning each, never read past their end.
+  const std::string pickle = PhenolPickle();
+  for (const std::string& bad : {pickle.substr(0, 40), pickle.substr(0, pickle.size() - 9), std::string("CCO")}) {
+    sink.Clear();
+    KvMol damaged;
+    EXPECT_FALSE(KvBinaryToMol(bad, damaged));
+    EXPECT_FALSE(damaged.IsValid());
+    EXPECT_EQ(sink.Count(), 1u);
+  }
+}
+
 TEST(KvMolCopy, CopyKeepsGraphPerceptionAndAttachedData) {
   KvMol mol = Parse("c1ccccc1CC(=O)O");
   Label(mol, 100);

@@ -1,0 +1,115 @@
+"""The Python package against the plain C++ loops and RDKit, measured in one run.
+
+    PYTHONPATH=build/python /usr/bin/python3 bench/python_bench.py
+
+Prints, as same-run ratios (medians of repetitions):
+  * t.fingerprints on SMILES strings and on RDKit molecules (one thread)
+    against a C++ loop that parses the same SMILES and fingerprints them;
+  * db.search per query on the 1,000,000-record database of the fast
+    database benchmark against the same search called from C++;
+  * varnex.bulk_similarity against RDKit's DataStructs.BulkTanimotoSimilarity
+    over the same bits.
+The 1,000,000-record file (/tmp/varnex_fastdb_bench_1M.fpbin, shared with
+bench/fastdb_bench) is written on first use from the NCI sample set.
+"""
+
+import os
+import statistics
+import tempfile
+import time
+
+import numpy as np
+from rdkit import Chem, DataStructs
+
+import varnex
+from varnex import _core
+
+NCI = "/usr/share/RDKit/Data/NCI/first_5K.smi"
+BIG = "/tmp/varnex_fastdb_bench_1M.fpbin"
+RECORDS = 1_000_000
+REPEATS = 5
+
+
+def median_seconds(fn, repeats=REPEATS):
+    times = []
+    for _ in range(repeats):
+        start = time.perf_counter()
+        fn()
+        times.append(time.perf_counter() - start)
+    return statistics.median(times)
+
+
+def write_big_database(t, smiles):
+    """4,000 NCI fingerprints repeated to a million records (as bench/fastdb_bench does)."""
+    with tempfile.TemporaryDirectory() as folder:
+        source = os.path.join(folder, "first_5K.smi")
+        with open(source, "w") as f:
+            f.writelines(s + "\n" for s in smiles[:4000])
+        small = varnex.create_database(source, os.path.join(folder, "small.fpbin"), t, progress=False)
+        with open(small.path, "rb") as f:
+            header = bytearray(f.read(800))
+            records = np.frombuffer(f.read(), dtype=np.uint64).reshape(small.count, -1)
+    lines = bytes(header[:784]).rstrip(b"\0").split(b"\n")
+    lines[3] = str(RECORDS).encode()
+    text = b"\n".join(lines)
+    header[:784] = text + b"\0" * (784 - len(text))
+    header[792:800] = np.uint64(RECORDS).tobytes()
+    big = np.tile(records, (RECORDS // small.count + 1, 1))[:RECORDS].copy()
+    big[:, 0] = np.arange(RECORDS, dtype=np.uint64)
+    with open(BIG + ".part", "wb") as f:
+        f.write(bytes(header))
+        big.tofile(f)
+    os.replace(BIG + ".part", BIG)
+
+
+def main():
+    with open(NCI) as f:
+        smiles = [line.split()[0] for line in f]
+    t = varnex.FPType("Path")
+    mols = [m for m in (Chem.MolFromSmiles(s) for s in smiles) if m is not None]
+    print(f"varnex {varnex.__version__}, scan kernel {varnex.scan_kernel()}, {len(smiles)} NCI molecules")
+
+    cxx = median_seconds(lambda: _core._cxx_fingerprint_seconds(smiles, t))
+    py_smiles = median_seconds(lambda: t.fingerprints(smiles, threads=1))
+    py_mols = median_seconds(lambda: t.fingerprints(mols, threads=1))
+    per = 1e6 / len(smiles)
+    print(f"fingerprints, SMILES:    {py_smiles * per:7.1f} us/mol, C++ loop {cxx * per:7.1f} us/mol, "
+          f"ratio {py_smiles / cxx:.3f}")
+    print(f"fingerprints, Chem.Mol:  {py_mols * 1e6 / len(mols):7.1f} us/mol, C++ loop (SMILES) {cxx * per:7.1f} us/mol, "
+          f"ratio {py_mols / len(mols) / (cxx / len(smiles)):.3f}")
+
+    try:
+        db = varnex.FastDatabase(BIG)
+        ok = len(db) == RECORDS and db.type == t
+    except (OSError, ValueError):
+        ok = False
+    if not ok:
+        print(f"writing {BIG} ...")
+        write_big_database(t, smiles)
+        db = varnex.FastDatabase(BIG)
+    queries = [t.fingerprint(s) for s in smiles[4000:4016]]
+    cxx_search = median_seconds(lambda: _core._cxx_search_seconds(BIG, queries, 10))
+    py_search = median_seconds(lambda: [db.search(q, k=10) for q in queries])
+    print(f"search top-10 of 1M:     {py_search / len(queries) * 1e3:7.3f} ms/query, C++ {cxx_search / len(queries) * 1e3:7.3f} "
+          f"ms/query, overhead {(py_search - cxx_search) / len(queries) * 1e6:+.1f} us/query, "
+          f"ratio {py_search / cxx_search:.3f}")
+
+    array = t.fingerprints(smiles[:4000], threads=0)
+    bitvects = []
+    for i in range(len(array)):
+        bv = DataStructs.ExplicitBitVect(len(array[i]))
+        bv.SetBitsFromList([int(b) for b in array[i].on_bits()])
+        bitvects.append(bv)
+    bitvects = bitvects * 25  # 100,000 fingerprints
+    words = np.tile(np.asarray(array.words), (25, 1))
+    tiled = varnex.FingerprintArray.from_words(t, words)
+    query, rd_query = array[7], bitvects[7]
+    ours = median_seconds(lambda: varnex.bulk_similarity(query, tiled))
+    rdkit = median_seconds(lambda: DataStructs.BulkTanimotoSimilarity(rd_query, bitvects))
+    assert np.allclose(varnex.bulk_similarity(query, tiled), DataStructs.BulkTanimotoSimilarity(rd_query, bitvects))
+    print(f"bulk Tanimoto, 100k:     {ours * 1e3:7.2f} ms, RDKit BulkTanimotoSimilarity {rdkit * 1e3:7.2f} ms, "
+          f"ratio {ours / rdkit:.3f} (speed-up {rdkit / ours:.1f}x)")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,53 @@
+// Plain C++ loops over the library, the baselines that bench/python_bench.py
+// measures the package against in the same run. Not part of the API.
+
+#include <pybind11/stl.h>
+
+#include <chrono>
+
+#include "call_scope.h"
+#include "objects.h"
+#include "varnex/fastdb.h"
+#include "varnex/generation.h"
+
+namespace py = pybind11;
+using namespace Varnex;
+
+namespace VarnexPy {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Seconds to parse and fingerprint every SMILES on one thread.
+double FingerprintSeconds(const std::vector<std::string>& smiles, const FPType& type) {
+  CallScope scope;  // failed molecules: their warnings are dropped with the scope
+  py::gil_scoped_release release;
+  const Clock::time_point start = Clock::now();
+  for (const std::string& s : smiles) {
+    KvChem::KvMol mol;
+    KvFingerPrint fp;
+    if (KvChem::KvSmilesToMol(s, mol)) static_cast<void>(KvMakeFP(fp, mol, type.ptr));  // a failure is timed too
+  }
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Seconds for one sorted search per query (top `k`, Tanimoto) on the calling thread.
+double SearchSeconds(const std::string& path, const std::vector<Fingerprint>& queries, unsigned k) {
+  CallScope scope;
+  py::gil_scoped_release release;
+  KvFastFPDatabase db(path, KvFastFPDatabaseMemoryType::MemoryMapped);
+  KvFPDatabaseOptions options;
+  options.SetLimit(k);
+  const Clock::time_point start = Clock::now();
+  for (const Fingerprint& q : queries) KvSystem::KvCollect(db.GetSortedScores(q.fp, options));
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+void BindBaselines(py::module_& m) {
+  m.def("_cxx_fingerprint_seconds", &FingerprintSeconds);
+  m.def("_cxx_search_seconds", &SearchSeconds);
+}
+
+}  // namespace VarnexPy

@@ -1,0 +1,303 @@
+// varnex._core.FastDatabase and creation of fast database files.
+
+#include <pybind11/functional.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <regex>
+#include <thread>
+#include <unistd.h>
+
+#include "call_scope.h"
+#include "molecules.h"
+#include "objects.h"
+#include "options.h"
+#include "parallel.h"
+#include "results.h"
+#include "varnex/fastdb.h"
+#include "varnex/fpbin_create.h"
+
+namespace py = pybind11;
+using namespace Varnex;
+
+namespace VarnexPy {
+namespace {
+
+// A query of a search: a fingerprint, or a molecule to fingerprint.
+struct Query {
+  bool isFingerprint = false;
+  KvFingerPrint fp;
+  MolSource mol;
+};
+
+Query ToQuery(py::handle obj) {
+  Query q;
+  if (py::isinstance<Fingerprint>(obj)) {
+    q.isFingerprint = true;
+    q.fp = obj.cast<const Fingerprint&>().fp;
+  } else {
+    q.mol = ToMolSource(obj);
+  }
+  return q;
+}
+
+// Queries searched per batch of search_many, between checks for signals.
+constexpr std::size_t kQueryBatch = 64;
+
+class FastDatabase {
+ public:
+  FastDatabase(const std::string& path, const std::string& memory) : path_(path), memory_(memory) {
+    unsigned type = 0;
+    if (memory == "mmap")
+      type = KvFastFPDatabaseMemoryType::MemoryMapped;
+    else if (memory == "memory")
+      type = KvFastFPDatabaseMemoryType::InMemory;
+    else
+      throw py::value_error("memory must be 'mmap' or 'memory', not '" + memory + "'");
+    CallScope scope;
+    std::shared_ptr<KvFastFPDatabase> db;
+    {
+      py::gil_scoped_release release;
+      db = std::make_shared<KvFastFPDatabase>(path, type);
+    }
+    if (!db->IsValid()) {
+      const std::string text = scope.TakeText("cannot open fingerprint database " + path);
+      if (access(path.c_str(), R_OK) != 0) {
+        const int error = errno;
+        PyErr_SetObject(PyExc_OSError, py::make_tuple(error, text, path).ptr());
+        throw py::error_already_set();
+      }
+      throw py::value_error(text);
+    }
+    scope.Warn();
+    db_ = std::move(db);
+  }
+
+  std::size_t Size() const { return Open()->NumFingerPrints(); }
+  FPType Type() const { return FPType{Open()->GetFPTypeBase()}; }
+  const std::string& Path() const { return path_; }
+  const std::string& Memory() const { return memory_; }
+  bool Closed() const { return db_ == nullptr; }
+  void Close() { db_.reset(); }
+
+  Fingerprint Get(py::ssize_t i) const {
+    auto db = Open();
+    const py::ssize_t n = static_cast<py::ssize_t>(db->NumFingerPrints());
+    if (i < 0) i += n;
+    if (i < 0 || i >= n) throw py::index_error("FastDatabase.fingerprint(): index out of range");
+    CallScope scope;
+    Fingerprint f;
+    if (!db->GetFingerPrint(f.fp, static_cast<std::size_t>(i)))
+      throw py::value_error(scope.TakeText("cannot read record " + std::to_string(i)));
+    return f;
+  }
+
+  py::array_t<Hit> Search(const py::object& query, std::size_t k, const py::object& cutoff, const std::string& measure,
+                          float alpha, float beta, unsigned threads) const {
+    auto db = Open();
+    const KvFPDatabaseOptions options = SearchOptions(k, cutoff, measure, alpha, beta, threads);
+    const Query q = ToQuery(query);
+    CallScope scope;
+    std::vector<KvSimScore> hits;
+    bool ok = false;
+    {
+      py::gil_scoped_release release;
+      ok = SearchOne(*db, q, options, threads != 1, hits);
+    }
+    if (!ok) throw py::value_error(scope.TakeText("FastDatabase.search(): the search failed"));
+    scope.Warn();
+    return ToHitArray(hits);
+  }
+
+  py::list SearchMany(const py::iterable& queries, std::size_t k, const py::object& cutoff, const std::string& measure,
+                      float alpha, float beta, unsigned threads) const {
+    auto db = Open();
+    const KvFPDatabaseOptions options = SearchOptions(k, cutoff, measure, alpha, beta, 1);
+    std::vector<Query> all;
+    for (py::handle q : queries) all.push_back(ToQuery(q));
+    const unsigned workers = EffectiveThreads(threads);
+    CallScope scope;
+    std::vector<std::vector<KvSimScore>> hits(all.size());
+    for (std::size_t first = 0; first < all.size(); first += kQueryBatch) {
+      const std::size_t count = std::min(kQueryBatch, all.size() - first);
+      {
+        py::gil_scoped_release release;
+        RunParallel(count, workers, scope,
+                    [&](std::size_t i) { SearchOne(*db, all[first + i], options, false, hits[first + i]); });
+      }
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    }
+    scope.Warn();
+    py::list out;
+    for (const auto& h : hits) out.append(ToHitArray(h));
+    return out;
+  }
+
+  py::array_t<Cell> Matrix(std::size_t k, const std::string& measure, float alpha, float beta, unsigned threads) const {
+    auto db = Open();
+    const KvFPDatabaseOptions options = SearchOptions(k, py::none(), measure, alpha, beta, threads);
+    CallScope scope;
+    std::vector<KvSimScorePair> pairs;
+    {
+      py::gil_scoped_release release;
+      pairs = KvSystem::KvCollect(db->GetSparseMatrix(options));
+    }
+    if (pairs.empty() && !scope.Empty()) throw py::value_error(scope.TakeText(""));
+    scope.Warn();
+    return ToCellArray(pairs);
+  }
+
+  py::array_t<std::uint64_t> Histogram(std::size_t bins, const std::string& measure, float alpha, float beta,
+                                       unsigned threads) const {
+    auto db = Open();
+    if (bins == 0) throw py::value_error("bins must be at least 1");
+    const KvFPDatabaseOptions options = SearchOptions(0, py::none(), measure, alpha, beta, threads);
+    CallScope scope;
+    KvFPHistogram histogram;
+    {
+      py::gil_scoped_release release;
+      histogram = db->GetHistogram(options, bins);
+    }
+    if (histogram.NumBins() != bins) throw py::value_error(scope.TakeText("FastDatabase.histogram() failed"));
+    scope.Warn();
+    py::array_t<std::uint64_t> out(static_cast<py::ssize_t>(bins));
+    for (std::size_t i = 0; i < bins; ++i) out.mutable_at(static_cast<py::ssize_t>(i)) = histogram.GetCount(i);
+    return out;
+  }
+
+ private:
+  // The open database, shared with the calls running on it, so that close()
+  // while a search runs unmaps only after that search.
+  std::shared_ptr<KvFastFPDatabase> Open() const {
+    if (db_ == nullptr) throw py::value_error("the FastDatabase is closed");
+    return db_;
+  }
+
+  // One query, on the calling thread (or on the library's threads with
+  // `threaded`). False when the query cannot be read or the search is refused
+  // (the library says why).
+  static bool SearchOne(const KvFastFPDatabase& db, const Query& q, const KvFPDatabaseOptions& options, bool threaded,
+                        std::vector<KvSimScore>& hits) {
+    KvChem::KvMol mol;
+    if (!q.isFingerprint && !ParseMolSource(q.mol, mol)) return false;
+    if (q.isFingerprint && q.fp.GetFPTypeBase() != db.GetFPTypeBase()) {
+      KvSystem::KvThrow()->Warning("FastDatabase.search(): fingerprint type mismatch! (query %s, database %s)",
+                                   q.fp.GetFPTypeBase()->GetFPTypeString().c_str(),
+                                   db.GetFPTypeBase()->GetFPTypeString().c_str());
+      return false;
+    }
+    if (threaded) {
+      KvSimSearchResult result;
+      const unsigned status = q.isFingerprint ? db.SortedSearch(result, q.fp, options) : db.SortedSearch(result, mol, options);
+      hits = KvSystem::KvCollect(result.GetSortedScores());
+      return status == KvSimSearchStatus::Finished;
+    }
+    KvSystem::KvIterBase<KvSimScore>* it = q.isFingerprint ? db.GetSortedScores(q.fp, options) : db.GetSortedScores(mol, options);
+    hits = KvSystem::KvCollect(it);
+    return true;
+  }
+
+  std::string path_;
+  std::string memory_;
+  std::shared_ptr<KvFastFPDatabase> db_;
+};
+
+// The molecule indices that creation reported as unreadable or without
+// fingerprint, from its per-molecule warnings.
+std::vector<std::uint64_t> FailedIndices(const std::vector<Message>& messages) {
+  static const std::regex failure("cannot (access molecule|generate fingerprint) with index ([0-9]+)$");
+  std::vector<std::uint64_t> failed;
+  std::smatch match;
+  for (const Message& m : messages)
+    if (std::regex_search(m.text, match, failure)) failed.push_back(std::stoull(match[2].str()));
+  std::sort(failed.begin(), failed.end());
+  failed.erase(std::unique(failed.begin(), failed.end()), failed.end());
+  return failed;
+}
+
+// Creates `outPath` from `molPath` on a worker thread; the calling thread
+// reports progress to `progress(count)` (when not None) a few times a second
+// and checks for signals. The library offers no way to stop a creation, so an
+// interrupt is raised once it has finished. Returns (count, failed indices).
+py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath, const FPType& type, unsigned threads,
+                         const py::object& progress) {
+  KvCreateFastFPDatabaseOptions options(type.ptr);
+  options.SetNumProcessors(threads);
+  KvSystem::KvDots dots;
+  dots.SetDisplay(KvSystem::KvDots::Display::Never);
+  options.SetTracer(dots);
+  const KvSystem::KvDots* tracer = options.GetTracer();
+  CallScope scope;
+  std::future<bool> done = std::async(std::launch::async, [&] {
+    CallScope::Adoption adoption(scope);
+    return KvCreateFastFPDatabaseFile(outPath, molPath, options);
+  });
+  std::uint64_t reported = 0;
+  for (bool finished = false; !finished;) {
+    {
+      py::gil_scoped_release release;
+      finished = done.wait_for(std::chrono::milliseconds(200)) == std::future_status::ready;
+    }
+    const std::uint64_t count = tracer->GetCount();
+    try {
+      if (!progress.is_none() && count != reported) {
+        reported = count;
+        progress(count);
+      }
+      if (!finished && PyErr_CheckSignals() != 0) throw py::error_already_set();
+    } catch (py::error_already_set&) {
+      // The worker still runs on our locals: let it finish first.
+      {
+        py::gil_scoped_release release;
+        done.wait();
+      }
+      throw;
+    }
+  }
+  const bool created = done.get();
+  std::vector<Message> messages = scope.Take();
+  if (!created) {
+    std::string text;
+    for (const Message& m : messages) text += (text.empty() ? "" : "\n") + m.text;
+    if (text.empty()) text = "cannot create " + outPath;
+    if (access(molPath.c_str(), R_OK) != 0) {
+      const int error = errno;
+      PyErr_SetObject(PyExc_OSError, py::make_tuple(error, text, molPath).ptr());
+      throw py::error_already_set();
+    }
+    throw py::value_error(text);
+  }
+  const std::vector<std::uint64_t> failed = FailedIndices(messages);
+  for (const Message& m : messages)
+    if (PyErr_WarnEx(VarnexWarningType(), m.text.c_str(), 1) != 0) throw py::error_already_set();
+  return py::make_tuple(tracer->GetCount(), failed);
+}
+
+}  // namespace
+
+void BindFastDatabase(py::module_& m) {
+  py::class_<FastDatabase>(m, "FastDatabase")
+      .def(py::init<const std::string&, const std::string&>(), py::arg("path"), py::arg("memory") = "mmap")
+      .def("__len__", &FastDatabase::Size)
+      .def_property_readonly("type", &FastDatabase::Type)
+      .def_property_readonly("path", &FastDatabase::Path)
+      .def_property_readonly("memory", &FastDatabase::Memory)
+      .def_property_readonly("closed", &FastDatabase::Closed)
+      .def("close", &FastDatabase::Close)
+      .def("fingerprint", &FastDatabase::Get, py::arg("i"))
+      .def("search", &FastDatabase::Search, py::arg("query"), py::arg("k") = 10, py::arg("cutoff") = py::none(),
+           py::arg("measure") = "tanimoto", py::arg("alpha") = 1.0f, py::arg("beta") = 1.0f, py::arg("threads") = 1)
+      .def("search_many", &FastDatabase::SearchMany, py::arg("queries"), py::arg("k") = 10,
+           py::arg("cutoff") = py::none(), py::arg("measure") = "tanimoto", py::arg("alpha") = 1.0f,
+           py::arg("beta") = 1.0f, py::arg("threads") = 0)
+      .def("matrix", &FastDatabase::Matrix, py::arg("k") = 10, py::arg("measure") = "tanimoto", py::arg("alpha") = 1.0f,
+           py::arg("beta") = 1.0f, py::arg("threads") = 1)
+      .def("histogram", &FastDatabase::Histogram, py::arg("bins") = 50, py::arg("measure") = "tanimoto",
+           py::arg("alpha") = 1.0f, py::arg("beta") = 1.0f, py::arg("threads") = 1);
+  m.def("_create_database", &CreateDatabase, py::arg("molecule_file"), py::arg("out_path"), py::arg("type"),
+        py::arg("threads"), py::arg("progress"));
+}
+
+}  // namespace VarnexPy

@@ -1,0 +1,31 @@
+// Molecules from Python objects: SMILES strings, molfile blocks and RDKit
+// Chem.Mol objects (which cross as RDKit's binary pickle, never as text).
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+
+#include "kvchem/mol.h"
+
+namespace VarnexPy {
+
+// A molecule as taken from Python, ready to be parsed without the
+// interpreter lock.
+struct MolSource {
+  enum class Form { Smiles, MolBlock, Pickle };
+  Form form = Form::Smiles;
+  std::string data;
+};
+
+// Whether `obj` is something ToMolSource accepts. Needs the interpreter lock.
+bool IsMolecule(pybind11::handle obj);
+// The molecule form of `obj`: a str holding "M  END" is a molfile block, any
+// other str a SMILES (an optional name may follow after white space), an
+// rdkit.Chem.Mol its pickle. TypeError for anything else. Needs the lock; the
+// caller's molecule is only read.
+MolSource ToMolSource(pybind11::handle obj);
+// Parses `source` into `mol`; false with the library's warning. No lock needed.
+bool ParseMolSource(const MolSource& source, KvChem::KvMolBase& mol);
+
+}  // namespace VarnexPy

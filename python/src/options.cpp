@@ -1,0 +1,39 @@
+#include "options.h"
+
+#include <array>
+#include <cctype>
+#include <limits>
+
+#include "call_scope.h"
+
+namespace py = pybind11;
+
+namespace VarnexPy {
+
+unsigned MeasureCode(const std::string& measure) {
+  static constexpr std::array<const char*, 6> kNames{"tanimoto", "cosine", "dice", "euclid", "tversky", "manhattan"};
+  std::string lower;
+  for (char c : measure) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (unsigned i = 0; i < kNames.size(); ++i)
+    if (lower == kNames[i]) return i + 1;  // the KvSimMeasure codes run 1..6 in this order
+  throw py::value_error("unknown similarity measure '" + measure +
+                        "' (tanimoto, dice, cosine, euclid, tversky or manhattan)");
+}
+
+Varnex::KvFPDatabaseOptions SearchOptions(std::size_t limit, const py::object& cutoff, const std::string& measure,
+                                          float alpha, float beta, unsigned threads) {
+  Varnex::KvFPDatabaseOptions options;
+  const unsigned code = MeasureCode(measure);
+  options.SetSimFunc(code);
+  options.SetDescendingOrder(code != Varnex::KvSimMeasure::Manhattan);
+  if (limit > std::numeric_limits<unsigned>::max()) throw py::value_error("k is too large");
+  options.SetLimit(static_cast<unsigned>(limit));
+  if (!cutoff.is_none()) options.SetCutoff(cutoff.cast<float>());
+  options.SetNumProcessors(threads);
+  CallScope scope;
+  options.SetTverskyCoeffs(alpha, beta);
+  if (!scope.Empty()) throw py::value_error(scope.TakeText(""));
+  return options;
+}
+
+}  // namespace VarnexPy

@@ -1,0 +1,224 @@
+"""Fingerprint types, generation from every molecule form, arrays and bit layout."""
+
+import pickle
+import threading
+import warnings
+import _thread
+
+import numpy as np
+import pytest
+from rdkit import Chem
+
+import varnex
+
+KINDS = ["Path", "Tree", "Circular", "MACCS166", "Lingo", "UnhashedPath", "UnhashedTree", "UnhashedCircular"]
+
+
+@pytest.mark.parametrize("kind", KINDS)
+def test_rdkit_molecules_molblocks_and_smiles_give_the_same_fingerprints(kind, smiles):
+    t = varnex.FPType(kind)
+    mols = [Chem.MolFromSmiles(s) for s in smiles[:120]]
+    pickles = [m.ToBinary() for m in mols]
+    from_text = t.fingerprints(smiles[:120])
+    from_mols = t.fingerprints(mols)
+    assert len(from_text.failed) == 0 and len(from_mols.failed) == 0
+    for i, m in enumerate(mols):
+        assert from_mols[i] == from_text[i], smiles[i]
+        if i % 10 == 0:
+            assert t.fingerprint(Chem.MolToMolBlock(m)) == from_text[i], smiles[i]
+    # The caller's molecules are never changed.
+    assert [m.ToBinary() for m in mols] == pickles
+
+
+def test_kekulized_and_hydrogen_rich_molecules_are_prepared_like_smiles():
+    t = varnex.FPType("Path")
+    for s in ["c1ccccc1O", "C[C@H](N)C(=O)O", "OC1=C(Cl)C=C(C=C1[N+]([O-])=O)[N+]([O-])=O"]:
+        kekule = Chem.MolFromSmiles(s)
+        Chem.Kekulize(kekule, clearAromaticFlags=True)
+        assert t.fingerprint(kekule) == t.fingerprint(s)
+        assert t.fingerprint(Chem.AddHs(Chem.MolFromSmiles(s))) == t.fingerprint(s)
+
+
+def test_batch_equals_single_calls_and_threads_equal_serial(smiles):
+    t = varnex.FPType("Circular", size=2048)
+    serial = t.fingerprints(iter(smiles), threads=1)
+    threaded = t.fingerprints(smiles, threads=2)
+    assert np.array_equal(serial.words, threaded.words)
+    for i in range(0, len(smiles), 37):
+        assert threaded[i] == t.fingerprint(smiles[i])
+
+
+def test_failed_molecules_keep_their_rows_and_warn_once_each(smiles):
+    t = varnex.FPType("Path", size=512)
+    mols = list(smiles[:50])
+    bad = {3: "C1CC", 17: "not a smiles", 49: "c1cccc1"}
+    for i, s in bad.items():
+        mols[i] = s
+    with pytest.warns(varnex.VarnexWarning) as caught:
+        a = t.fingerprints(mols, threads=2)
+    assert list(a.failed) == sorted(bad)
+    assert len(a) == 50
+    messages = sorted(str(w.message) for w in caught)
+    assert len(messages) == len(bad)
+    for message, s in zip(messages, sorted(f"'{s}'" for s in bad.values())):
+        assert message.startswith(f"KvSmilesToMol(): cannot parse SMILES {s}")
+    counts = a.counts()
+    for i in range(50):
+        if i in bad:
+            assert counts[i] == 0 and a[i].count() == 0 and len(a[i]) == 512
+        else:
+            assert a[i] == t.fingerprint(mols[i])
+    with pytest.raises(ValueError, match="KvSmilesToMol.*not a smiles"):
+        t.fingerprint("not a smiles")
+
+
+@pytest.mark.parametrize("bad", [3, None, b"CCO", 1.5, object()])
+def test_non_molecules_raise_type_error(bad):
+    t = varnex.FPType("Path")
+    with pytest.raises(TypeError):
+        t.fingerprint(bad)
+    with pytest.raises(TypeError):
+        t.fingerprints(["CCO", bad])
+
+
+def test_words_hex_bytes_and_numpy_share_one_bit_order(smiles):
+    t = varnex.FPType("Tree", size=1024)
+    a = t.fingerprints(smiles[:40])
+    words = a.words
+    assert words.dtype == np.uint64 and words.shape == (40, 16) and not words.flags.writeable
+    assert words.base is not None  # a view, not a copy
+    for i in range(40):
+        fp = a[i]
+        bits = np.flatnonzero(np.unpackbits(words[i].view(np.uint8), bitorder="little"))
+        assert np.array_equal(bits, fp.on_bits())
+        assert np.array_equal(np.unpackbits(fp.to_numpy(), bitorder="little").nonzero()[0], fp.on_bits())
+        assert bytes(fp) == fp.to_numpy().tobytes() == words[i].tobytes()
+        assert varnex.Fingerprint.from_hex(t, fp.hex()) == fp
+        assert pickle.loads(pickle.dumps(fp)) == fp and hash(pickle.loads(pickle.dumps(fp))) == hash(fp)
+        assert a.counts()[i] == fp.count() == len(fp.on_bits())
+    again = pickle.loads(pickle.dumps(a))
+    assert np.array_equal(again.words, words) and again.type == t
+    assert np.array_equal(varnex.FingerprintArray.from_words(t, np.array(words)).words, words)
+
+
+def test_variable_size_rows_are_padded_and_sized():
+    t = varnex.FPType("Lingo")
+    a = t.fingerprints(["CCO", "c1ccccc1CCCCCCN", ""])
+    assert list(a.sizes) == [len(a[i]) for i in range(3)]
+    assert a.words.shape[1] == (max(a.sizes) + 63) // 64
+    assert a[1] == t.fingerprint("c1ccccc1CCCCCCN")
+
+
+@pytest.mark.parametrize("words, error", [
+    (np.zeros((2, 16), dtype=np.int64), TypeError),
+    (np.zeros((2, 16), dtype=np.float64), TypeError),
+    (np.zeros((2, 16), dtype=">u8"), TypeError),
+    ([[0] * 16], TypeError),
+    (np.zeros((2, 15), dtype=np.uint64), ValueError),
+    (np.zeros(16, dtype=np.uint64), ValueError),
+    (np.zeros((1, 2, 16), dtype=np.uint64), ValueError),
+])
+def test_words_of_wrong_dtype_or_shape_are_refused(words, error):
+    with pytest.raises(error):
+        varnex.FingerprintArray.from_words(varnex.FPType("Path", size=1024), words)
+
+
+def test_bits_past_the_size_are_refused():
+    maccs = varnex.FPType("MACCS166")
+    words = np.zeros((1, 3), dtype=np.uint64)
+    words[0, 2] = np.uint64(1) << np.uint64(166 - 128)
+    with pytest.raises(ValueError, match="above the fingerprint size"):
+        varnex.FingerprintArray.from_words(maccs, words)
+    words[0, 2] = np.uint64(1) << np.uint64(165 - 128)
+    assert list(varnex.FingerprintArray.from_words(maccs, words)[0].on_bits()) == [165]
+    with pytest.raises(ValueError, match="166 bits"):
+        varnex.Fingerprint.from_hex(maccs, "00" * 22)
+    with pytest.raises(ValueError):
+        varnex.Fingerprint.from_hex(maccs, "0g" * 21)
+
+
+@pytest.mark.parametrize("kind, params, expect", [
+    ("Path", {}, "Path,ver=2.0.0,size=4096,bonds=0-5,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb|EqHalo,btype=Order|Chiral"),
+    ("path", {"size": 1024, "max_dist": 7}, "Path,ver=2.0.0,size=1024,bonds=0-7,"),
+    ("Circular", {"size": 2048, "atom_type": "AtmNum|Arom", "bond_type": 1}, "Circular,ver=2.0.0,size=2048,"),
+    ("Tree", {"min_dist": 1, "max_dist": 3}, "Tree,ver=2.0.0,size=4096,bonds=1-3,"),
+    ("MACCS166", {}, "MACCS166"),
+    ("Lingo", {}, "Lingo"),
+    ("UnhashedCircular", {"max_dist": 2}, "UHCircular"),
+])
+def test_types_round_trip_through_strings_and_pickles(kind, params, expect):
+    t = varnex.FPType(kind, **params)
+    assert str(t).startswith(expect)
+    assert varnex.FPType.from_string(str(t)) == t
+    assert pickle.loads(pickle.dumps(t)) == t and hash(pickle.loads(pickle.dumps(t))) == hash(t)
+    assert varnex.FPType(kind, **params) is not t and varnex.FPType(kind, **params) == t
+    assert t.fingerprint("CC(=O)Oc1ccccc1C(=O)O").type == t
+
+
+@pytest.mark.parametrize("kind, params, message", [
+    ("Path", {"size": 8}, r"KvMakePathFP\(\) : invalid bit vector size 8"),
+    ("Path", {"min_dist": 6}, "invalid min bonds 6 > max bonds 5"),
+    ("Tree", {"min_dist": 4, "max_dist": 2}, "KvMakeTreeFP"),
+    ("Circular", {"atom_type": 0, "bond_type": 0}, "both atom and bond types"),
+    ("Path", {"atom_type": "AtmNum|Nonsense"}, "unknown atom_type"),
+    ("Path", {"size": 70000}, "size must lie in 0..65535"),
+    ("Path", {"size": -1}, "size must lie"),
+    ("MACCS166", {"size": 1024}, "take no parameters"),
+    ("UnhashedPath", {"size": 1024}, "no size parameter"),
+    ("Fingerprint", {}, "unknown fingerprint kind"),
+])
+def test_bad_kinds_and_parameters_raise_value_error(kind, params, message):
+    with pytest.raises(ValueError, match=message):
+        varnex.FPType(kind, **params)
+
+
+@pytest.mark.parametrize("text", ["Path,ver=2.0.0,size=abc", "Pith,ver=2.0.0", ""])
+def test_bad_type_strings_raise_value_error(text):
+    with pytest.raises(ValueError):
+        varnex.FPType.from_string(text)
+
+
+def test_explained_bits_are_the_fingerprint_bits(smiles):
+    for kind in ["Path", "Tree", "Circular"]:
+        t = varnex.FPType(kind, size=1024)
+        for s in smiles[:15]:
+            patterns = varnex.explain(s, t)
+            assert sorted({p["bit"] for p in patterns}) == list(t.fingerprint(s).on_bits())
+            mol = Chem.MolFromSmiles(s)
+            for p in patterns[:20]:
+                assert all(0 <= a < mol.GetNumAtoms() for a in p["atoms"])
+                assert all(0 <= b < mol.GetNumBonds() for b in p["bonds"])
+            bit = patterns[0]["bit"]
+            assert varnex.explain(mol, t, bit=bit) == [p for p in patterns if p["bit"] == bit]
+    with pytest.raises(ValueError, match="patterns exist"):
+        varnex.explain("CCO", varnex.FPType("MACCS166"))
+
+
+def test_interrupt_is_honoured_at_the_next_batch():
+    yielded = 0
+
+    def molecules():
+        nonlocal yielded
+        for _ in range(100_000):
+            yielded += 1
+            if yielded == 1500:
+                _thread.interrupt_main()
+            yield "CCO"
+
+    with pytest.raises(KeyboardInterrupt):
+        varnex.FPType("Path", size=256).fingerprints(molecules(), threads=2)
+    assert yielded <= 2048
+
+
+def test_warnings_reach_the_call_that_caused_them(smiles, monkeypatch):
+    t = varnex.FPType("Path", size=256)
+    shown = []
+    monkeypatch.setattr(warnings, "showwarning",
+                        lambda message, *args, **kwargs: shown.append(threading.current_thread().name))
+    warnings.simplefilter("always")
+    clean = threading.Thread(target=lambda: [t.fingerprints(smiles, threads=2) for _ in range(5)], name="clean")
+    clean.start()
+    for _ in range(5):
+        t.fingerprints(["C1CC"] * 20, threads=2)
+    clean.join()
+    assert shown == [threading.current_thread().name] * 100

@@ -1,0 +1,209 @@
+"""Similarity measures, bulk scoring, the in-memory database and fast database files."""
+
+import math
+import os
+import pickle
+import threading
+
+import numpy as np
+import pytest
+from rdkit import Chem
+
+import varnex
+from conftest import nci_smiles
+
+N = 1024
+
+
+def fp_with_bits(t, bits):
+    data = bytearray(t.size // 8)
+    for b in bits:
+        data[b // 8] |= 1 << (b % 8)
+    return varnex.Fingerprint.from_hex(t, data.hex())
+
+
+# a = 2 bits only in A, b = 1 only in B, c = 2 in both, d = N - 5 in neither.
+@pytest.mark.parametrize("measure, alpha, beta, expect", [
+    ("tanimoto", 1, 1, 2 / 5),
+    ("Dice", 1, 1, 4 / 7),
+    ("cosine", 1, 1, 2 / math.sqrt(4 * 3)),
+    ("euclid", 1, 1, math.sqrt((2 + N - 5) / N)),
+    ("tversky", 0.5, 0.25, 2 / (0.5 * 2 + 0.25 * 1 + 2)),
+    ("manhattan", 1, 1, 3 / N),
+])
+def test_measures_give_their_formulas_pairwise_and_in_bulk(measure, alpha, beta, expect):
+    t = varnex.FPType("Path", size=N)
+    a = fp_with_bits(t, [0, 1, 2, 3])
+    b = fp_with_bits(t, [2, 3, 700])
+    assert varnex.similarity(a, b, measure, alpha=alpha, beta=beta) == pytest.approx(expect, rel=1e-6)
+    array = varnex.FingerprintArray.from_words(t, np.stack([np.frombuffer(bytes(b), np.uint64)] * 3))
+    assert varnex.bulk_similarity(a, array, measure, alpha=alpha, beta=beta) == pytest.approx([expect] * 3, rel=1e-12)
+
+
+@pytest.mark.parametrize("measure", ["tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"])
+def test_bulk_scores_agree_with_pairwise_scores(measure, smiles):
+    t = varnex.FPType("Path", size=2048)
+    array = t.fingerprints(smiles)
+    for q in range(0, 300, 61):
+        bulk = varnex.bulk_similarity(array[q], array, measure, alpha=0.7, beta=0.3)
+        pair = [varnex.similarity(array[q], array[i], measure, alpha=0.7, beta=0.3) for i in range(len(array))]
+        assert bulk == pytest.approx(pair, rel=1e-6, abs=1e-7)
+
+
+@pytest.mark.parametrize("kind", ["Lingo", "UnhashedTree"])
+def test_text_fingerprints_compare_in_bulk_pair_by_pair(kind, smiles):
+    t = varnex.FPType(kind)
+    array = t.fingerprints(smiles[:40])
+    bulk = varnex.bulk_similarity(array[5], array)
+    assert list(bulk) == pytest.approx([varnex.similarity(array[5], array[i]) for i in range(40)])
+    assert bulk[5] == 1.0
+
+
+def test_comparing_different_types_or_unknown_measures_raises():
+    a = varnex.FPType("Path").fingerprint("CCO")
+    b = varnex.FPType("Tree").fingerprint("CCO")
+    with pytest.raises(ValueError, match="fingerprint type mismatch"):
+        varnex.similarity(a, b)
+    with pytest.raises(ValueError, match="fingerprint type mismatch"):
+        varnex.bulk_similarity(a, varnex.FPType("Tree").fingerprints(["CCO"]))
+    with pytest.raises(ValueError, match="unknown similarity measure"):
+        varnex.similarity(a, a, "jaccard")
+    with pytest.raises(ValueError, match="illegal alpha/beta"):
+        varnex.bulk_similarity(a, varnex.FPType("Path").fingerprints(["CCO"]), "tversky", alpha=2.0)
+
+
+def test_in_memory_database_ranks_like_brute_force(smiles):
+    t = varnex.FPType("Circular", size=1024)
+    db = varnex.Database(t)
+    fps = t.fingerprints(smiles[:200])
+    for i in range(100):
+        assert db.add(fps[i]) == i
+    for s in smiles[100:200]:
+        db.add(Chem.MolFromSmiles(s))
+    assert len(db) == 200 and db.type == t
+    query = smiles[7]
+    hits = db.search(query, k=10)
+    brute = sorted(((varnex.similarity(fps[7], fps[i]), i) for i in range(200)), key=lambda p: -p[0])
+    assert list(hits["score"]) == pytest.approx([s for s, _ in brute[:10]])
+    assert hits["index"][0] == 7
+    assert all(h > 0.5 for h in db.search(query, k=0, cutoff=0.5)["score"])
+    with pytest.raises(ValueError, match="type mismatch"):
+        db.add(varnex.FPType("Path").fingerprint("CCO"))
+    with pytest.raises(ValueError, match="KvSmilesToMol"):
+        db.add("C1CC")
+
+
+@pytest.fixture(scope="module")
+def nci_db(tmp_path_factory):
+    """A fast database of 500 NCI molecules with two unreadable lines."""
+    folder = tmp_path_factory.mktemp("fpbin")
+    mols = nci_smiles(500)
+    mols[10] = "C1CC"
+    mols[321] = "not_a_smiles"
+    source = folder / "mols.smi"
+    source.write_text("".join(f"{s} m{i}\n" for i, s in enumerate(mols)))
+    t = varnex.FPType("Path", size=1024)
+    with pytest.warns(varnex.VarnexWarning):
+        result = varnex.create_database(source, folder / "mols.fpbin", t, threads=2, progress=False)
+    with pytest.warns(varnex.VarnexWarning):
+        array = t.fingerprints(mols)
+    return result, mols, t, array
+
+
+def test_creation_reports_count_and_failed_molecules(nci_db):
+    result, mols, t, _ = nci_db
+    assert result.count == 500 and list(result.failed) == [10, 321] and result.type == t
+    with varnex.FastDatabase(result.path) as db:
+        assert len(db) == 500 and db.type == t
+        for i in [0, 9, 11, 499]:
+            assert db.fingerprint(i) == t.fingerprint(mols[i])
+        assert db.fingerprint(10).count() == 0 and db.fingerprint(-1) == db.fingerprint(499)
+        with pytest.raises(IndexError):
+            db.fingerprint(500)
+    assert db.closed
+    with pytest.raises(ValueError, match="closed"):
+        db.search("CCO")
+
+
+@pytest.mark.parametrize("measure", ["tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"])
+def test_searches_equal_brute_force_in_both_memory_types(nci_db, measure):
+    result, mols, t, array = nci_db
+    best_first = -1 if measure != "manhattan" else 1
+    for memory in ["mmap", "memory"]:
+        db = varnex.FastDatabase(result.path, memory=memory)
+        for q in [0, 42, 250]:
+            query = array[q]
+            scores = varnex.bulk_similarity(query, array, measure, alpha=0.9, beta=0.1)
+            hits = db.search(query, k=8, measure=measure, alpha=0.9, beta=0.1)
+            assert hits.dtype.names == ("index", "score") and hits["index"].dtype == np.uint64
+            expect = np.sort(best_first * scores)[:8] * best_first
+            assert hits["score"] == pytest.approx(expect)
+            assert np.allclose(scores[hits["index"].astype(int)], hits["score"])
+            threaded = db.search(query, k=8, measure=measure, alpha=0.9, beta=0.1, threads=2)
+            assert threaded["score"] == pytest.approx(hits["score"])
+
+
+def test_query_forms_cutoffs_and_many_queries_agree(nci_db):
+    result, mols, t, _ = nci_db
+    db = varnex.FastDatabase(result.path)
+    by_smiles = db.search(mols[3], k=0, cutoff=0.1)
+    assert np.array_equal(by_smiles, db.search(Chem.MolFromSmiles(mols[3]), k=0, cutoff=0.1))
+    assert np.array_equal(by_smiles, db.search(t.fingerprint(mols[3]), k=0, cutoff=0.1))
+    assert len(by_smiles) > 1 and all(by_smiles["score"] > 0.1) and by_smiles["index"][0] == 3
+    queries = [mols[i] for i in range(0, 500, 7)] + ["C1CC"]
+    with pytest.warns(varnex.VarnexWarning, match="C1CC"):
+        many = db.search_many(queries, k=5, threads=2)
+    assert len(many) == len(queries) and len(many[-1]) == 0
+    for q, hits in zip(queries[:-1], many):
+        assert np.array_equal(hits["score"], db.search(q, k=5)["score"])
+    with pytest.raises(ValueError, match="type mismatch"):
+        db.search(varnex.FPType("Path", size=2048).fingerprint("CCO"))
+    with pytest.raises(TypeError):
+        db.search(42)
+
+
+def test_matrix_and_histogram_cover_every_record(nci_db):
+    result, _, t, _ = nci_db
+    db = varnex.FastDatabase(result.path)
+    matrix = db.matrix(k=3)
+    assert matrix.dtype.names == ("row", "col", "score") and len(matrix) == 3 * 500
+    readable = [i for i in range(500) if i not in (10, 321)]
+    first = {int(r): (int(c), s) for r, c, s in matrix[::3]}
+    assert all(first[i] == (i, 1.0) or first[i][1] == 1.0 for i in readable)
+    counts = db.histogram(bins=20)
+    assert counts.dtype == np.uint64 and len(counts) == 20 and counts.sum() == 500 * 499 // 2
+
+
+def test_missing_or_damaged_files_raise(tmp_path, nci_db):
+    with pytest.raises(OSError):
+        varnex.FastDatabase(tmp_path / "none.fpbin")
+    with pytest.raises(OSError):
+        varnex.create_database(tmp_path / "none.smi", tmp_path / "x.fpbin", progress=False)
+    damaged = tmp_path / "damaged.fpbin"
+    damaged.write_bytes(open(nci_db[0].path, "rb").read()[:5000])
+    with pytest.raises(ValueError, match="KvFastFPDatabase"):
+        varnex.FastDatabase(str(damaged))
+    with pytest.raises(ValueError, match="memory must be"):
+        varnex.FastDatabase(nci_db[0].path, memory="gpu")
+    assert not (tmp_path / "x.fpbin").exists()
+
+
+def test_databases_pickle_by_path_and_serve_many_threads(nci_db):
+    result, mols, _, _ = nci_db
+    db = pickle.loads(pickle.dumps(varnex.FastDatabase(result.path, memory="memory")))
+    assert db.memory == "memory" and len(db) == 500
+    mols = mols[11:51]
+    expect = [db.search(m, k=4) for m in mols]
+    found = {}
+
+    def worker(part):
+        found[part] = [db.search(m, k=4) for m in mols[part:40:4]]
+
+    threads = [threading.Thread(target=worker, args=(p,)) for p in range(4)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    for part in range(4):
+        for hits, want in zip(found[part], expect[part::4]):
+            assert np.array_equal(hits, want)
