@@ -55,6 +55,7 @@ set(_owner_fpdatabase.h database)
 set(_owner_fastdb.h fastdb)
 set(_owner_fpbin.h fastdb)
 set(_owner_fpbin_create.h fastdb)
+set(_owner_recordscores.h fastdb)
 set(_owner_config.h config)
 set(_owner_varnex.h top)
 

@@ -18,6 +18,7 @@
 #include "results.h"
 #include "varnex/fastdb.h"
 #include "varnex/fpbin_create.h"
+#include "varnex/generation.h"
 
 namespace py = pybind11;
 using namespace Varnex;
@@ -43,8 +44,8 @@ Query ToQuery(py::handle obj) {
   return q;
 }
 
-// Queries searched per batch of search_many, between checks for signals.
-constexpr std::size_t kQueryBatch = 64;
+// Queries per batch call of search_many, between checks for signals.
+constexpr std::size_t kQueryBatch = 512;
 
 class FastDatabase {
  public:
@@ -104,28 +105,44 @@ class FastDatabase {
     bool ok = false;
     {
       py::gil_scoped_release release;
-      ok = SearchOne(*db, q, options, threads != 1, hits);
+      KvFingerPrint fp;
+      ok = QueryFingerprint(*db, q, fp);
+      if (ok && threads == 1)
+        hits = KvSystem::KvCollect(db->GetSortedScores(fp, options));
+      else if (ok)  // a batch of one query is the threaded form of a search
+        hits = std::move(db->GetSortedScoresMany({fp}, options).front());
     }
-    if (!ok) throw py::value_error(scope.TakeText("FastDatabase.search(): the search failed"));
-    scope.Warn();
+    if (!ok || !scope.Empty()) throw py::value_error(scope.TakeText("FastDatabase.search(): the search failed"));
     return ToHitArray(hits);
   }
 
   py::list SearchMany(const py::iterable& queries, std::size_t k, const py::object& cutoff, const std::string& measure,
                       float alpha, float beta, unsigned threads) const {
     auto db = Open();
-    const KvFPDatabaseOptions options = SearchOptions(k, cutoff, measure, alpha, beta, 1);
+    const KvFPDatabaseOptions options = SearchOptions(k, cutoff, measure, alpha, beta, threads);
     std::vector<Query> all;
     for (py::handle q : queries) all.push_back(ToQuery(q));
-    const unsigned workers = EffectiveThreads(threads);
     CallScope scope;
     std::vector<std::vector<KvSimScore>> hits(all.size());
     for (std::size_t first = 0; first < all.size(); first += kQueryBatch) {
       const std::size_t count = std::min(kQueryBatch, all.size() - first);
       {
         py::gil_scoped_release release;
-        RunParallel(count, workers, scope,
-                    [&](std::size_t i) { SearchOne(*db, all[first + i], options, false, hits[first + i]); });
+        // Molecules become fingerprints on our threads, then one batch call
+        // answers the readable queries; the others keep an empty hit list.
+        std::vector<KvFingerPrint> fps(count);
+        std::vector<char> readable(count);
+        RunParallel(count, EffectiveThreads(threads), scope,
+                    [&](std::size_t i) { readable[i] = QueryFingerprint(*db, all[first + i], fps[i]); });
+        std::vector<KvFingerPrint> batch;
+        std::vector<std::size_t> positions;
+        for (std::size_t i = 0; i < count; ++i) {
+          if (!readable[i]) continue;
+          batch.push_back(std::move(fps[i]));
+          positions.push_back(first + i);
+        }
+        std::vector<std::vector<KvSimScore>> found = db->GetSortedScoresMany(batch, options);
+        for (std::size_t j = 0; j < found.size() && j < positions.size(); ++j) hits[positions[j]] = std::move(found[j]);
       }
       if (PyErr_CheckSignals() != 0) throw py::error_already_set();
     }
@@ -175,28 +192,15 @@ class FastDatabase {
     return db_;
   }
 
-  // One query, on the calling thread (or on the library's threads with
-  // `threaded`). False when the query cannot be read or the search is refused
-  // (the library says why).
-  static bool SearchOne(const KvFastFPDatabase& db, const Query& q, const KvFPDatabaseOptions& options, bool threaded,
-                        std::vector<KvSimScore>& hits) {
+  // The query as a fingerprint of the database's type; false (the library
+  // says why) for a molecule that cannot be read or fingerprinted.
+  static bool QueryFingerprint(const KvFastFPDatabase& db, const Query& q, KvFingerPrint& fp) {
+    if (q.isFingerprint) {
+      fp = q.fp;
+      return true;
+    }
     KvChem::KvMol mol;
-    if (!q.isFingerprint && !ParseMolSource(q.mol, mol)) return false;
-    if (q.isFingerprint && q.fp.GetFPTypeBase() != db.GetFPTypeBase()) {
-      KvSystem::KvThrow()->Warning("FastDatabase.search(): fingerprint type mismatch! (query %s, database %s)",
-                                   q.fp.GetFPTypeBase()->GetFPTypeString().c_str(),
-                                   db.GetFPTypeBase()->GetFPTypeString().c_str());
-      return false;
-    }
-    if (threaded) {
-      KvSimSearchResult result;
-      const unsigned status = q.isFingerprint ? db.SortedSearch(result, q.fp, options) : db.SortedSearch(result, mol, options);
-      hits = KvSystem::KvCollect(result.GetSortedScores());
-      return status == KvSimSearchStatus::Finished;
-    }
-    KvSystem::KvIterBase<KvSimScore>* it = q.isFingerprint ? db.GetSortedScores(q.fp, options) : db.GetSortedScores(mol, options);
-    hits = KvSystem::KvCollect(it);
-    return true;
+    return ParseMolSource(q.mol, mol) && KvMakeFP(fp, mol, db.GetFPTypeBase());
   }
 
   std::string path_;
