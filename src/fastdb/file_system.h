@@ -2,9 +2,10 @@
 // replace to inject faults: short and failed writes, a full disk, failed
 // renames, short and failed reads.
 //
-// Creation writes through KvWritableFile; the header reader and the
-// in-memory engine read through KvReadableFile. The memory-mapped engine
-// maps the file with mmap directly (see MMapInputFile).
+// Creation writes through KvWritableFile; the header reader and both
+// engines' loading read through KvReadableFile (the memory-mapped engine
+// reads the records once to build its search index, then maps the file with
+// mmap directly, see MMapInputFile).
 //
 // Thread safety: the file system may be used from any thread, but
 // KvSetFileSystem must not race with a creation or an opening. A file
