@@ -107,14 +107,25 @@ class KvFastFPDatabase {
   KvSystem::KvIterBase<double>* GetRawScores(const KvChem::KvMolBase& query, const KvFPDatabaseOptions& options) const;
   KvSystem::KvIterBase<double>* GetRawScores(std::size_t queryIdx, const KvFPDatabaseOptions& options) const;
 
-  // The n x n matrix, row-major, entry (i, j) = record i against record j.
-  // Memory grows with n squared.
+  // The n x n matrix, row-major, entry (i, j) = record i against record j,
+  // on options.GetNumProcessors() threads. Memory grows with n squared.
   KvSystem::KvIterBase<float>* GetAllScores(const KvFPDatabaseOptions& options) const;
   // Per record, its options.GetLimit() nearest neighbours (itself included),
-  // best first, as (molecule index, molecule index, score) pairs.
+  // best first, as (molecule index, molecule index, score) pairs; with a
+  // cutoff only those at or above it. Runs on options.GetNumProcessors()
+  // threads; the result does not depend on their number.
   KvSystem::KvIterBase<KvSimScorePair>* GetSparseMatrix(const KvFPDatabaseOptions& options) const;
+  // Every pair of records whose score is at least the options' cutoff
+  // (every pair when there is none), row by row in record order, each row
+  // best first with equal scores by the larger molecule index first: what
+  // GetSparseMatrix gives with limit 0, without its warnings and without
+  // room for n x n pairs. The limit and the order are not used. Runs on
+  // options.GetNumProcessors() threads. Warns "... : not enough system
+  // memory to store results!" and gives nothing when the pairs do not fit.
+  KvSystem::KvIterBase<KvSimScorePair>* GetThresholdMatrix(const KvFPDatabaseOptions& options) const;
   // nbins bins over [0, 1] holding every pair's score (each unordered pair
-  // once; every ordered pair for Tversky).
+  // once; every ordered pair for Tversky), on options.GetNumProcessors()
+  // threads.
   KvFPHistogram GetHistogram(const KvFPDatabaseOptions& options, std::size_t nbins) const;
   // nbins bins over [0, 1] of 1 - score for every unordered pair, with the
   // squared differences of values[i] - values[j] (values indexed by record

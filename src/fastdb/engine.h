@@ -93,6 +93,7 @@ class KvFastFPDatabaseImplBase {
                     std::size_t nbins) const;
   // Checks its own options (limit, measure) with the texts of the front.
   KvSystem::KvIterBase<KvSimScorePair>* GetSparseMatrix(const KvFPDatabaseOptions& options) const;
+  KvSystem::KvIterBase<KvSimScorePair>* GetThresholdMatrix(const KvFPDatabaseOptions& options) const;
   // The batch forms of the front, one result per query in query order, on
   // options.GetNumProcessors() threads. REQUIRES: IsValid(), queries of the
   // database's type, a measure 1 to 6.

@@ -113,8 +113,14 @@ BinRange Seed(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, Sin
   const std::size_t bins = index.NumBins();
   auto empty = [&](std::size_t p) { return index.BinBegin(p) == index.BinEnd(p); };
   std::size_t peak = bins;
+  double peakBest = 0.0;
   for (std::size_t p = 0; p < bins; ++p) {
-    if (!empty(p) && (peak == bins || query.IsBetter(query.Best(p), query.Best(peak)))) peak = p;
+    if (empty(p)) continue;
+    const double best = query.Best(p);
+    if (peak == bins || query.IsBetter(best, peakBest)) {
+      peak = p;
+      peakBest = best;
+    }
   }
   complete = false;
   if (peak == bins) {

@@ -260,6 +260,12 @@ KvIterBase<KvSimScorePair>* KvFastFPDatabase::GetSparseMatrix(const KvFPDatabase
   return impl_->GetSparseMatrix(options);
 }
 
+KvIterBase<KvSimScorePair>* KvFastFPDatabase::GetThresholdMatrix(const KvFPDatabaseOptions& options) const {
+  const std::string name = OperationName("GetThresholdMatrix");
+  if (!CheckDatabase(impl_.get(), name) || !CheckOptions(options, name)) return KvMakeEmptyIter<KvSimScorePair>();
+  return impl_->GetThresholdMatrix(options);
+}
+
 KvFPHistogram KvFastFPDatabase::GetHistogram(const KvFPDatabaseOptions& options, std::size_t nbins) const {
   const std::string name = OperationName("GetHistogram");
   KvFPHistogram histogram(nbins, 0.0, 1.0);

@@ -56,21 +56,15 @@ class KvPrunedQuery {
         score_(score),
         descending_(descending),
         needsManyCommonBits_(descending == Score::kIncreasingInCommonBits),
-        best_(index.NumBins()),
         signature_(index.SignatureWords()) {
-    for (std::size_t p = 0; p < best_.size(); ++p) best_[p] = KvBestScore(score_, static_cast<double>(p), descending);
     index_.Fold(query_.words.data(), query_.words.size(), signature_.data());
     signatureBits_ = KvGetActiveScanKernel().popCount(signature_.data(), signature_.size());
   }
 
   bool IsDescending() const { return descending_; }
-  std::size_t NumBins() const { return best_.size(); }
   // The best score a record of bin p can reach.
-  double Best(std::size_t p) const { return best_[p]; }
+  double Best(std::size_t p) const { return KvBestScore(score_, static_cast<double>(p), descending_); }
   bool IsBetter(double a, double b) const { return descending_ ? a > b : a < b; }
-  // The bin of the query's own bit count (clamped), where the best scores
-  // usually are.
-  std::size_t QueryBin() const { return std::min<std::size_t>(query_.bits, best_.size() - 1); }
 
   // Offers the records of slots [begin, end), all of bin p, to the sink.
   // Returns the number of records whose words were read.
@@ -87,7 +81,7 @@ class KvPrunedQuery {
     std::uint64_t minCommon = 0;
     double minCommonFor = std::numeric_limits<double>::quiet_NaN();  // the threshold minCommon was found for
     for (std::uint64_t first = begin; first < end; first += kBlock) {
-      if (!sink.Admits(best_[p])) break;
+      if (!sink.Admits(Best(p))) break;
       const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, end - first));
       std::size_t kept = 0;
       if (needsManyCommonBits_) {
@@ -160,7 +154,6 @@ class KvPrunedQuery {
   Score score_;
   bool descending_;
   bool needsManyCommonBits_;
-  std::vector<double> best_;
   std::vector<std::uint64_t> signature_;
   std::uint64_t signatureBits_ = 0;
 };

@@ -471,6 +471,36 @@ TEST_F(EnginesTest, SparseMatrixOfManyBlocksKeepsEachListAsDefinedOnAnyThreadCou
   }
 }
 
+// The threshold form against the neighbour lists with limit 0, which keep
+// every record: the same rows, row by row, on any thread count.
+TEST_F(EnginesTest, ThresholdMatrixEqualsTheSparseMatrixWithoutLimit) {
+  for (const unsigned measure : kMeasures) {
+    for (const float cutoff : {0.75f, 0.3f}) {
+      KvFPDatabaseOptions options = Options(measure, 0);
+      options.SetCutoff(cutoff);
+      const auto engines = Engines();
+      std::vector<KvSimScorePair> expected;
+      {
+        VarnexTest::CaptureSink quiet;  // limit 0 warns
+        expected = KvCollect(engines[0]->GetSparseMatrix(options));
+      }
+      if (measure == 1) {
+        ASSERT_FALSE(expected.empty());
+      }
+      for (const auto& engine : engines) {
+        for (const unsigned threads : {1u, 2u}) {
+          SCOPED_TRACE("measure " + std::to_string(measure) + " cutoff " + std::to_string(cutoff) + " threads " +
+                       std::to_string(threads));
+          options.SetNumProcessors(threads);
+          VarnexTest::CaptureSink sink;
+          ExpectSamePairs(KvCollect(engine->GetThresholdMatrix(options)), expected);
+          EXPECT_EQ(sink.Count(), 0u);
+        }
+      }
+    }
+  }
+}
+
 TEST(EnginePairs, SparseMatrixLimitsAndTheirWarnings) {
   // Distinct, non-empty fingerprints: each record is its own nearest neighbour.
   auto fps = FastDbTest::RandomFingerPrints(FastDbTest::PathType(256), 5, 31);

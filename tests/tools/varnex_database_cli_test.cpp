@@ -81,6 +81,18 @@ TEST_F(VarnexDatabaseCliTest, MatrixAndHistogramCoverEveryRecord) {
   EXPECT_EQ(lines[0], "index_a\tname_a\tindex_b\tname_b\tscore");
   for (int i = 0; i < 5; ++i) EXPECT_EQ(lines[1 + i], std::to_string(i) + "\t\t" + std::to_string(i) + "\t\t1.000000");
 
+  // -cutoff alone, or with -limit 0: every pair at or above it, as the
+  // neighbour lists of all five records cut there give them.
+  const auto all = RunVarnex("matrix " + Db() + " -limit 5 -cutoff 0.2");
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_GT(Lines(all.out).size(), 6u);
+  for (const char* form : {" -cutoff 0.2", " -cutoff 0.2 -limit 0"}) {
+    r = RunVarnex("matrix " + Db() + form);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, all.out) << form;
+    EXPECT_EQ(r.err, "") << form;
+  }
+
   r = RunVarnex("histogram " + Db() + " -bins 4");
   ASSERT_EQ(r.status, 0) << r.err;
   lines = Lines(r.out);

@@ -1,4 +1,5 @@
-// varnex matrix: the nearest neighbours of every record of a database.
+// varnex matrix: the nearest neighbours of every record of a database, or
+// every pair of records at or above a cutoff.
 
 #include <cstdio>
 
@@ -27,15 +28,20 @@ int RunMatrix(KvSystem::KvInterface& itf) {
   options.SetNumProcessors(0);
   auto db = OpenDatabase(itf);
   if (db == nullptr) return kExitFailure;
-  ClampLimit(options, *db, "matrix");
+  // A cutoff without a limit (or with -limit 0) asks for every pair at or
+  // above it: the threshold form, which never holds n x n pairs.
+  const KvSystem::KvParameter* limit = itf.GetParameter("-limit");
+  const bool everyPairAbove = options.HasCutoff() && (limit == nullptr || !limit->IsSet() || options.GetLimit() == 0);
+  if (!everyPairAbove) ClampLimit(options, *db, "matrix");
   RecordNames names;
   if (!names.Open(itf, *db)) return kExitFailure;
   const int record = itf.Get<int>("-record");
   std::vector<Varnex::KvSimScorePair> pairs;
-  if (record < 0)
-    pairs = KvSystem::KvCollect(db->GetSparseMatrix(options));
-  else if (!RecordNeighbours(*db, record, options, pairs))
-    return kExitUsage;
+  if (record >= 0) {
+    if (!RecordNeighbours(*db, record, options, pairs)) return kExitUsage;
+  } else {
+    pairs = KvSystem::KvCollect(everyPairAbove ? db->GetThresholdMatrix(options) : db->GetSparseMatrix(options));
+  }
   const bool json = WantsJson(itf);
   std::fputs(json ? "[" : "index_a\tname_a\tindex_b\tname_b\tscore\n", stdout);
   bool first = true;

@@ -15,7 +15,9 @@ const std::vector<Command>& Commands() {
        "varnex fp -in data/sample.smi -fptype Path -numbits 1024", ConfigureFp, RunFp},
       {"compare", "All six similarity measures for two molecules.",
        "varnex compare -a 'c1ccccc1O' -b 'c1ccccc1N'", ConfigureCompare, RunCompare},
-      {"matrix", "The nearest neighbours of every record (or of one) of a .fpbin database, also as an HTML page.",
+      {"matrix",
+       "The nearest neighbours of every record (or of one) of a .fpbin database, also as an HTML page; with -cutoff "
+       "and no -limit every pair of records at or above the cutoff.",
        "varnex matrix -db build/sample.fpbin -limit 3", ConfigureMatrix, RunMatrix},
       {"histogram", "The distribution of the similarity scores of all pairs of records of a .fpbin database, also as a chart.",
        "varnex histogram -db build/sample.fpbin -bins 10 -simfunc Dice", ConfigureHistogram, RunHistogram},
