@@ -115,6 +115,9 @@ class KvFastFPDatabaseImplBase {
 
   // The record layout, with a null record pointer when the engine has none.
   KvRecordView View() const;
+  // The side structures of the pruned searches (empty when they could not
+  // be built).
+  const KvSearchIndex& Index() const { return index_; }
   // The query's words and bit count as the kernels read them.
   KvQueryWords MakeQuery(const KvFingerPrint& query) const;
   // Record `position` as a query (REQUIRES: position < n and a record array).

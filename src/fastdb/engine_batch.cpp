@@ -1,14 +1,17 @@
 // Pruned sorted searches and hit counts, for one query or many, on one
 // thread or several.
 //
-// Every query first searches on its own from the bin of its own bit count
-// outwards, always to the neighbouring bin with the better best score (the
-// "seed"): with one query on one thread the seed is the whole search. Then,
-// with a budget, it stops once its hit list has a real threshold, and the
-// slots it has not seen are swept in chunks: a work unit is one chunk for a
-// block of queries of similar bit counts, so the chunk's signatures are read
-// from memory once for the whole block. Threads claim units from an atomic
-// counter, search with private hit lists that also respect the best
+// Every query first searches on its own from the bin of its best reachable
+// score outwards, always to the neighbouring bin with the better best score
+// (the "seed"): with one query on one thread the seed is the whole search.
+// Otherwise it stops once its hit list has a real threshold, and the bins
+// it has not seen are swept. Queries of similar bit counts form blocks; a
+// block visits the bins in the order of the best scores its middle query
+// can reach there (so every query of it meets good records early, as in its
+// own search), cut into chunks of about kSlotsPerChunk records. A work unit
+// is one chunk for one block, and within it each run of records is read
+// from memory once for all the block's queries. Threads claim units from an
+// atomic counter, search with private hit lists that also respect the best
 // threshold any thread has published for the query, and merge into the
 // query's hit list under its lock at the end of the unit.
 //
@@ -34,9 +37,9 @@ namespace {
 
 // Queries searched together in one sweep unit.
 constexpr std::size_t kQueriesPerBlock = 16;
-// Slots per sweep chunk (the signatures of a chunk stay in cache while the
-// queries of a block visit it) and chunks per unit at least.
-constexpr std::uint64_t kSlotsPerChunk = 2048;
+// Records per sweep chunk, at least, and per run read once for a block.
+constexpr std::uint64_t kSlotsPerChunk = 8192;
+constexpr std::uint64_t kSlotsPerRun = 512;
 // Records a seed scores before it hands over to the sweep, at least (and at
 // least four times the limit).
 constexpr std::uint64_t kSeedRecords = 4096;
@@ -90,9 +93,9 @@ struct QueryState {
   std::uint64_t count = 0;
   std::atomic<double> floor{0.0};  // best threshold published for this query
   std::mutex mutex;                // guards hits, count and floor's raises
-  // Slots [seenBegin, seenEnd) were searched by the seed.
-  std::uint64_t seenBegin = 0;
-  std::uint64_t seenEnd = 0;
+  // Bins [seenLo, seenHi] were searched by the seed (none when seenLo > seenHi).
+  std::size_t seenLo = 1;
+  std::size_t seenHi = 0;
   bool done = false;  // the seed searched everything
 };
 
@@ -104,7 +107,8 @@ struct BinRange {
 
 // Searches bins outwards from the one with the best reachable score,
 // always to the neighbour whose best is better, until no neighbour can beat
-// the sink's threshold or `budget` records were read with `ready()` true.
+// the sink's threshold or the bins done hold `budget` records and `ready()`
+// is true.
 // Returns the bins done; `complete` tells whether the bins outside them
 // were checked too (so the search is finished).
 template <typename Score, typename Sink, typename Ready>
@@ -128,9 +132,10 @@ BinRange Seed(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, Sin
     return {0, 0};
   }
   std::size_t lo = peak, hi = peak;
-  std::uint64_t read = query.ScanSlots(peak, index.BinBegin(peak), index.BinEnd(peak), sink);
+  query.ScanSlots(peak, index.BinBegin(peak), index.BinEnd(peak), sink);
+  std::uint64_t done = index.BinEnd(peak) - index.BinBegin(peak);
   for (;;) {
-    if (read >= budget && ready()) return {lo, hi};
+    if (done >= budget && ready()) return {lo, hi};
     std::size_t left = lo, right = hi;
     while (left > 0 && empty(left - 1)) --left;
     while (right + 1 < bins && empty(right + 1)) ++right;
@@ -139,7 +144,8 @@ BinRange Seed(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, Sin
     if (!hasLeft && !hasRight) break;
     const bool goLeft = hasLeft && (!hasRight || !query.IsBetter(query.Best(right + 1), query.Best(left - 1)));
     const std::size_t p = goLeft ? left - 1 : right + 1;
-    read += query.ScanSlots(p, index.BinBegin(p), index.BinEnd(p), sink);
+    query.ScanSlots(p, index.BinBegin(p), index.BinEnd(p), sink);
+    done += index.BinEnd(p) - index.BinBegin(p);
     (goLeft ? lo : hi) = p;
     if (goLeft) {
       hi = std::max(hi, right);
@@ -154,32 +160,6 @@ BinRange Seed(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, Sin
   }
   complete = true;
   return {lo, hi};
-}
-
-// Offers the slots [begin, end) that lie outside [skipBegin, skipEnd).
-template <typename Score, typename Sink>
-void SweepSlots(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, std::uint64_t begin, std::uint64_t end,
-                std::uint64_t skipBegin, std::uint64_t skipEnd, Sink& sink) {
-  auto sweep = [&](std::uint64_t from, std::uint64_t to) {
-    if (from >= to) return;
-    // The bin holding slot `from`: the last bin starting at or before it.
-    std::size_t p = 0, hi = index.NumBins();
-    while (p + 1 < hi) {
-      const std::size_t mid = (p + hi) / 2;
-      if (index.BinBegin(mid) <= from) {
-        p = mid;
-      } else {
-        hi = mid;
-      }
-    }
-    for (; p < index.NumBins() && index.BinBegin(p) < to; ++p) {
-      const std::uint64_t a = std::max(from, index.BinBegin(p));
-      const std::uint64_t b = std::min(to, index.BinEnd(p));
-      if (a < b && sink.Admits(query.Best(p))) query.ScanSlots(p, a, b, sink);
-    }
-  };
-  sweep(begin, std::min(end, skipBegin));
-  sweep(std::max(begin, skipEnd), end);
 }
 
 // The batch driver: sorted searches (hit lists) or counts.
@@ -263,19 +243,57 @@ class BatchSearch {
       }
     });
 
-    // Sweep units: (block of queries, chunk of slots), block-major.
+    if (std::all_of(states_.begin(), states_.end(), [](const QueryState& state) { return state.done; })) return;
+
+    // Sweep units: (block of queries, chunk of its bins), block-major.
     const std::size_t blocks = (nq + kQueriesPerBlock - 1) / kQueriesPerBlock;
-    const std::uint64_t perChunk = std::max<std::uint64_t>(
-        kSlotsPerChunk, view_.n / (16 * std::max(1u, threads)) / kSlotsPerChunk * kSlotsPerChunk);
-    const std::uint64_t chunks = (view_.n + perChunk - 1) / perChunk;
-    const std::uint64_t units = blocks * chunks;
-    std::atomic<std::uint64_t> nextUnit{0};
-    KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, units)), [&](unsigned) {
-      for (std::uint64_t u = nextUnit.fetch_add(1); u < units; u = nextUnit.fetch_add(1)) {
-        SweepUnit(queries, static_cast<std::size_t>(u / chunks), (u % chunks) * perChunk,
-                  std::min(view_.n, (u % chunks + 1) * perChunk));
+    std::vector<BlockPlan> plans(blocks);
+    std::vector<std::pair<std::size_t, std::size_t>> units;  // (block, chunk)
+    for (std::size_t b = 0; b < blocks; ++b) {
+      const std::size_t first = b * kQueriesPerBlock, last = std::min(nq, first + kQueriesPerBlock);
+      plans[b] = PlanBlock(*queries[sorted_[(first + last) / 2]], threads);
+      for (std::size_t c = 0; c + 1 < plans[b].chunkStart.size(); ++c) units.emplace_back(b, c);
+    }
+    std::atomic<std::size_t> nextUnit{0};
+    KvRunWorkers(static_cast<unsigned>(std::min<std::size_t>(threads, units.size())), [&](unsigned) {
+      for (std::size_t u = nextUnit.fetch_add(1); u < units.size(); u = nextUnit.fetch_add(1)) {
+        const BlockPlan& plan = plans[units[u].first];
+        const std::size_t c = units[u].second;
+        SweepUnit(queries, units[u].first, &plan.bins[plan.chunkStart[c]], &plan.bins[plan.chunkStart[c + 1]]);
       }
     });
+  }
+
+  // A block's bins, best first for its middle query, and the chunks they
+  // are cut into (chunk c holds bins[chunkStart[c], chunkStart[c + 1])).
+  struct BlockPlan {
+    std::vector<std::uint32_t> bins;
+    std::vector<std::size_t> chunkStart;
+  };
+
+  template <typename Score>
+  BlockPlan PlanBlock(const KvPrunedQuery<Score>& middle, unsigned threads) const {
+    BlockPlan plan;
+    std::vector<std::pair<double, std::uint32_t>> order;
+    for (std::size_t p = 0; p < index_.NumBins(); ++p) {
+      if (index_.BinBegin(p) < index_.BinEnd(p)) order.emplace_back(middle.Best(p), static_cast<std::uint32_t>(p));
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](const auto& a, const auto& b) { return middle.IsBetter(a.first, b.first); });
+    // Enough chunks for the threads to share a single query's search.
+    const std::uint64_t perChunk = std::max<std::uint64_t>(kSlotsPerChunk, view_.n / (16 * std::max(1u, threads)));
+    std::uint64_t inChunk = 0;
+    plan.chunkStart.push_back(0);
+    for (const auto& [best, p] : order) {
+      plan.bins.push_back(p);
+      inChunk += index_.BinEnd(p) - index_.BinBegin(p);
+      if (inChunk >= perChunk) {
+        plan.chunkStart.push_back(plan.bins.size());
+        inChunk = 0;
+      }
+    }
+    if (plan.chunkStart.back() != plan.bins.size()) plan.chunkStart.push_back(plan.bins.size());
+    return plan;
   }
 
   template <typename Score>
@@ -299,35 +317,38 @@ class BatchSearch {
     }
     state.done = complete;
     if (budget > 0 && !complete) {
-      state.seenBegin = index_.BinBegin(seen.lo);
-      state.seenEnd = index_.BinEnd(seen.hi);
+      state.seenLo = seen.lo;
+      state.seenHi = seen.hi;
     }
   }
 
   template <typename Score>
-  void SweepUnit(const Queries<Score>& queries, std::size_t block, std::uint64_t begin, std::uint64_t end) {
+  void SweepUnit(const Queries<Score>& queries, std::size_t block, const std::uint32_t* binsBegin,
+                 const std::uint32_t* binsEnd) {
     const std::size_t first = block * kQueriesPerBlock;
     const std::size_t last = std::min(states_.size(), first + kQueriesPerBlock);
-    // Sub-chunks of the unit are visited by every query of the block in
-    // turn, so each sub-chunk is read from memory once.
-    constexpr std::uint64_t kStep = 512;
     std::vector<std::optional<KvHitList<KvSimScore>>> hits(last - first);
     std::vector<std::uint64_t> counts(last - first, 0);
-    for (std::uint64_t from = begin; from < end; from += kStep) {
-      const std::uint64_t to = std::min(end, from + kStep);
-      for (std::size_t i = first; i < last; ++i) {
-        const std::size_t q = sorted_[i];
-        QueryState& state = states_[q];
-        if (state.done) continue;
-        const std::size_t k = i - first;
-        if (counting_) {
-          CountSink sink(options_.GetDescendingOrder(), initial_);
-          SweepSlots(*queries[q], index_, from, to, state.seenBegin, state.seenEnd, sink);
-          counts[k] += sink.Count();
-        } else {
-          if (!hits[k]) hits[k].emplace(NewHitList());
-          HitSink sink(*hits[k], view_, state.floor);
-          SweepSlots(*queries[q], index_, from, to, state.seenBegin, state.seenEnd, sink);
+    for (const std::uint32_t* bin = binsBegin; bin != binsEnd; ++bin) {
+      const std::size_t p = *bin;
+      // Runs of the bin are visited by every query of the block in turn, so
+      // each run is read from memory once.
+      for (std::uint64_t from = index_.BinBegin(p); from < index_.BinEnd(p); from += kSlotsPerRun) {
+        const std::uint64_t to = std::min(index_.BinEnd(p), from + kSlotsPerRun);
+        for (std::size_t i = first; i < last; ++i) {
+          const std::size_t q = sorted_[i];
+          QueryState& state = states_[q];
+          if (state.done || (p >= state.seenLo && p <= state.seenHi)) continue;
+          const std::size_t k = i - first;
+          if (counting_) {
+            CountSink sink(options_.GetDescendingOrder(), initial_);
+            if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, from, to, sink);
+            counts[k] += sink.Count();
+          } else {
+            if (!hits[k]) hits[k].emplace(NewHitList());
+            HitSink sink(*hits[k], view_, state.floor);
+            if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, from, to, sink);
+          }
         }
       }
     }

@@ -76,7 +76,7 @@ inline const std::uint8_t* KvRecordWords(const std::uint8_t* record) { return re
 
 // Records the scattered-position kernels ask the memory system for ahead of
 // use: their addresses do not follow a stream the hardware prefetcher sees.
-inline constexpr std::size_t kKvPrefetchAhead = 4;
+inline constexpr std::size_t kKvPrefetchAhead = 8;
 
 // Asks for every cache line of the `bytes` bytes at `run`.
 inline void KvPrefetchRun(const std::uint8_t* run, std::size_t bytes) {
