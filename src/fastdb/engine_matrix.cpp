@@ -137,7 +137,9 @@ class NeighbourMatrix {
         k_(k),
         prune_(!index.Empty()),
         sigWords_(index.SignatureWords()),
-        symmetric_(options.GetSimFunc() != KvSimMeasure::Tversky),
+        // A pair's score is the same both ways only when the stored counts
+        // are the true ones (the index vouches for that).
+        symmetric_(options.GetSimFunc() != KvSimMeasure::Tversky && !index.Empty()),
         maxCount_(static_cast<std::uint32_t>(64 * view.words)),
         rows_(static_cast<std::size_t>(view.n)),
         ranges_(static_cast<std::size_t>(view.n), CountRange{0, maxCount_}),

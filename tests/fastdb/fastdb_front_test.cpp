@@ -136,6 +136,43 @@ TEST_F(FrontTest, QueryChecksInOrder) {
                                  "KvFastFPDatabase::SortedSearch() : invalid fingerprint type!"}));
 }
 
+// A batch checks the database and the measure once, then each query: the
+// failing ones get empty results and the others their answers.
+TEST_F(FrontTest, BatchCallsCheckEveryQueryAndAnswerTheOthers) {
+  KvFastFPDatabase db(file_.str(), KvFastFPDatabaseMemoryType::MemoryMapped);
+  const KvFingerPrint other = FastDbTest::RandomFingerPrints(FastDbTest::PathType(512), 1, 1)[0];
+  const std::vector<KvFingerPrint> queries = {fps_[4], KvFingerPrint(), other, fps_[4]};
+  KvFPDatabaseOptions options(5, KvSimMeasure::Tanimoto);
+  options.SetNumProcessors(2);
+  VarnexTest::CaptureSink sink;
+  const auto hits = db.GetSortedScoresMany(queries, options);
+  EXPECT_EQ(sink.Texts(), (Texts{"KvFastFPDatabase::GetSortedScoresMany() : invalid fingerprint type!",
+                                 "KvFastFPDatabase::GetSortedScoresMany() : fingerprint type mismatch!"}));
+  ASSERT_EQ(hits.size(), 4u);
+  EXPECT_TRUE(hits[1].empty());
+  EXPECT_TRUE(hits[2].empty());
+  const auto single = KvCollect(db.GetSortedScores(fps_[4], options));
+  ASSERT_EQ(hits[0].size(), single.size());
+  for (std::size_t k = 0; k < single.size(); ++k) EXPECT_EQ(hits[0][k].GetScore(), single[k].GetScore());
+  EXPECT_EQ(hits[3].size(), single.size());
+
+  sink.Clear();
+  EXPECT_EQ(db.NumHitsMany(queries, OptionsWithMeasure(0)), std::vector<std::uint64_t>(4, 0));
+  const auto histograms = db.GetHistogramMany(queries, OptionsWithMeasure(7), 0);
+  ASSERT_EQ(histograms.size(), 4u);
+  EXPECT_EQ(histograms[0].NumBins(), 1u);
+  EXPECT_EQ(histograms[0].NumSamples(), 0u);
+  EXPECT_TRUE(KvCollect(db.GetThresholdMatrix(OptionsWithMeasure(9))).empty());
+  EXPECT_EQ(sink.Texts(), (Texts{"KvFastFPDatabase::NumHitsMany() : unknown similarity measure type '0'!",
+                                 "KvFastFPDatabase::GetHistogramMany() : unknown similarity measure type '7'!",
+                                 "KvFastFPDatabase::GetThresholdMatrix() : unknown similarity measure type '9'!"}));
+  EXPECT_TRUE(db.GetSortedScoresMany({}, options).empty());
+  KvFastFPDatabase invalid("/nonexistent/missing.fpbin", KvFastFPDatabaseMemoryType::MemoryMapped);
+  sink.Clear();
+  EXPECT_EQ(invalid.GetSortedScoresMany(queries, options).size(), 4u);
+  EXPECT_EQ(sink.Texts(), Texts{"KvFastFPDatabase::GetSortedScoresMany() : invalid KvFastFPDatabase object!"});
+}
+
 TEST_F(FrontTest, RecordsReadBackAsTheFingerPrintsWritten) {
   for (const unsigned memoryType : {1u, 2u}) {
     KvFastFPDatabase db(file_.str(), memoryType);
