@@ -37,11 +37,11 @@ std::string DirectoryOf(const std::string& path) {
 // count; otherwise its base name with line breaks as '?', cut (at a UTF-8
 // character boundary) to what fits.
 std::string HeaderSafeMolFilename(const std::string& molPath, const KvFPTypeBase* type, std::uint64_t count) {
-  const std::size_t fixed = 3 + type->GetFPTypeString().size() + 1 + std::to_string(count).size() + 1 + 1;
-  const std::size_t budget = KvFastFPHeaderTextSize - fixed;
-  auto safe = [](const std::string& s) { return s.find_first_of("\n\r") == std::string::npos; };
-  if (safe(molPath) && molPath.size() <= budget) return molPath;
-  std::string name = molPath.substr(molPath.find_last_of('/') == std::string::npos ? 0 : molPath.find_last_of('/') + 1);
+  // "LE", the name, the type string and the count, each with its line feed.
+  const std::size_t others = 3 + type->GetFPTypeString().size() + 1 + std::to_string(count).size() + 1;
+  const std::size_t budget = KvFastFPHeaderTextSize - others - 1;
+  if (molPath.find_first_of("\n\r") == std::string::npos && molPath.size() <= budget) return molPath;
+  std::string name = molPath.substr(molPath.find_last_of('/') + 1);  // npos + 1 == 0
   for (char& c : name)
     if (c == '\n' || c == '\r') c = '?';
   if (name.size() > budget) {

@@ -328,6 +328,25 @@ TEST(FaultInjection, MoleculeFileNamesRoundTripThroughTheHeader) {
     const Varnex::KvFastFPDatabase db(out, Varnex::KvFastFPDatabaseMemoryType::MemoryMapped);
     EXPECT_EQ(KvSystem::KvCollect(db.GetRawScores(std::size_t{1}, Varnex::KvFPDatabaseOptions())).size(), 2u);
   }
+  // Paths of every length around what the header can hold: each is stored
+  // whole or as its base name, and every file reads back.
+  const std::string out = dir.Path("sweep.fpbin");
+  const std::string mid = deep.substr(0, dir.Path("").size() + 3 * 201);
+  ASSERT_LT(mid.size(), 630u);
+  bool storedWhole = false, storedShort = false;
+  for (std::size_t length = 640; length <= 720; ++length) {
+    const std::string name = std::string(length - mid.size() - 4, 'm') + ".smi";
+    const std::string path = mid + name;
+    { std::ofstream(path) << "CCO\n"; }
+    ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, path, Options(1)));
+    const Varnex::KvFastFPDatabaseParams params(out);
+    ASSERT_TRUE(params.IsValid()) << length;
+    EXPECT_TRUE(params.GetMolDatabaseFilename() == path || params.GetMolDatabaseFilename() == name) << length;
+    storedWhole = storedWhole || params.GetMolDatabaseFilename() == path;
+    storedShort = storedShort || params.GetMolDatabaseFilename() == name;
+    std::filesystem::remove(path);
+  }
+  EXPECT_TRUE(storedWhole && storedShort);
 }
 
 }  // namespace
