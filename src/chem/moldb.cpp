@@ -155,8 +155,11 @@ ReadOutcome ReadGzip(const std::string& path, std::string& data) {
     if (rc == Z_OK) continue;
     if (rc == Z_STREAM_END) {
       blockEnd = data.size();
-      // Another member may follow; anything else after the end is ignored.
+      // Another member may follow. Zero padding is harmless; other bytes may
+      // be a member whose start was damaged.
       if (z.avail_in >= 2 && z.next_in[0] == 0x1f && z.next_in[1] == 0x8b && inflateReset(&z) == Z_OK) continue;
+      const std::string_view rest(reinterpret_cast<const char*>(z.next_in), z.avail_in);
+      if (rest.find_first_not_of('\0') != std::string_view::npos) outcome.damage = "data after the compressed stream";
       return outcome;
     }
     if (rc == Z_BUF_ERROR && z.avail_in == 0) {

@@ -190,21 +190,23 @@ TEST(KvMolDatabaseFiles, GzipDamageKeepsEveryRecordBeforeIt) {
   };
   const Case cases[] = {
       {"two members", clean + clean, "", false},
+      {"zero padding", clean + std::string(512, '\0'), "", false},
       {"bad checksum", flip(clean.size() - 8), "incorrect data check", true},
       {"bad length", flip(clean.size() - 1), "incorrect length check", true},
       {"cut in half", clean.substr(0, clean.size() / 2), "unexpected end of file", false},
       {"cut before the trailer", clean.substr(0, clean.size() - 8), "unexpected end of file", true},
       {"invalid block", badBlock, "invalid block type", false},
       {"plain text named .gz", text, "not in gzip format, read as plain text", true},
+      {"trailing bytes", clean + "\x1f junk", "data after the compressed stream", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     sink.Clear();
     ASSERT_TRUE(db.Open(dir.File("damaged.smi.gz", c.bytes)));
     const std::vector<std::string> got = ReadEveryRecord(db);
-    if (std::string(c.name) == "two members") {
-      ASSERT_EQ(got.size(), 6000u);
-      EXPECT_TRUE(std::equal(reference.begin(), reference.end(), got.begin() + 3000));
+    if (c.damage[0] == '\0') {  // intact: one or two copies of the records
+      ASSERT_TRUE(got.size() == 3000u || got.size() == 6000u) << got.size();
+      EXPECT_TRUE(std::equal(reference.begin(), reference.end(), got.end() - 3000));
       EXPECT_EQ(sink.Count(), 0u);
       EXPECT_FALSE(db.IsDamaged());
       continue;
