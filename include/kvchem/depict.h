@@ -45,5 +45,9 @@ struct KvDepiction {
 // the molecule are left out. An invalid molecule, or one the toolkit cannot
 // lay out or draw, gives "" and a warning ("KvDepictSvg() ...").
 std::string KvDepictSvg(const KvMolBase& mol, const KvDepiction& depiction);
+// The same for several depictions of one molecule, which is laid out once:
+// one <svg> element per depiction, in order; all "" (and one warning,
+// "KvDepictSvgs() ...") when the molecule cannot be drawn.
+std::vector<std::string> KvDepictSvgs(const KvMolBase& mol, const std::vector<KvDepiction>& depictions);
 
 }  // namespace KvChem

@@ -55,6 +55,13 @@ std::string KvGetNoteSvg(const std::string& note, unsigned width, unsigned heigh
 // that cannot be drawn gives a drawing of the note "no 2D drawing".
 KvPicturePanel KvGetMoleculePanel(const KvChem::KvMolBase& mol, const std::vector<KvChem::KvHighlight>& highlights,
                                   const KvPictureLayout& layout, std::vector<std::string> caption);
+// The same for several highlightings of one molecule (laid out once), with
+// captions[i] under panel i.
+// REQUIRES: highlights.size() == captions.size().
+std::vector<KvPicturePanel> KvGetMoleculePanels(const KvChem::KvMolBase& mol,
+                                                const std::vector<std::vector<KvChem::KvHighlight>>& highlights,
+                                                const KvPictureLayout& layout,
+                                                std::vector<std::vector<std::string>> captions);
 
 // A whole SVG document: the panels in rows of layout.columns, each drawing
 // in a frame with its caption below. Without panels, a small document that

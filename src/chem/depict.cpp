@@ -7,6 +7,7 @@
 #include <GraphMol/MolDraw2D/MolDraw2DSVG.h>
 #include <GraphMol/MolDraw2D/MolDraw2DUtils.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,7 +18,6 @@
 namespace KvChem {
 namespace {
 
-constexpr const char* kDepict = "KvDepictSvg()";
 
 // Whether the molecule carries usable 2D coordinates: a 2D conformer whose
 // atoms do not all sit on one point (files often hold zeros).
@@ -54,12 +54,37 @@ std::string SvgElement(const std::string& document) {
   return start == std::string::npos ? std::string() : document.substr(start);
 }
 
-}  // namespace
+// One drawing of a laid-out, prepared molecule.
+std::string Draw(const RDKit::ROMol& mol, const KvDepiction& depiction) {
+  const unsigned numAtoms = mol.getNumAtoms();
+  const unsigned numBonds = mol.getNumBonds();
+  std::map<int, RDKit::DrawColour> atomColours, bondColours;
+  for (const KvHighlight& h : depiction.highlights) {
+    const RDKit::DrawColour colour(h.colour.red, h.colour.green, h.colour.blue);
+    for (unsigned a : h.atoms)
+      if (a < numAtoms) atomColours[static_cast<int>(a)] = colour;
+    for (unsigned b : h.bonds)
+      if (b < numBonds) bondColours[static_cast<int>(b)] = colour;
+  }
+  std::vector<int> atoms, bonds;
+  for (const auto& entry : atomColours) atoms.push_back(entry.first);
+  for (const auto& entry : bondColours) bonds.push_back(entry.first);
 
-std::string KvDepictSvg(const KvMolBase& mol, const KvDepiction& depiction) {
+  std::lock_guard<std::mutex> lock(DrawingMutex());
+  // Text as <text> elements rather than outlines: smaller, searchable.
+  RDKit::MolDraw2DSVG drawer(static_cast<int>(depiction.width), static_cast<int>(depiction.height), -1, -1, true);
+  drawer.drawOptions().clearBackground = false;
+  drawer.drawMolecule(mol, "", &atoms, &bonds, &atomColours, &bondColours);
+  drawer.finishDrawing();
+  return SvgElement(drawer.getDrawingText());
+}
+
+// Lays the molecule out once and draws every depiction; warnings name `caller`.
+std::vector<std::string> DrawAll(const KvMolBase& mol, const std::vector<KvDepiction>& depictions, const char* caller) {
+  std::vector<std::string> svgs(depictions.size());
   if (!mol.IsValid()) {
-    KvSystem::KvThrow()->Warning("%s invalid molecule!", kDepict);
-    return {};
+    KvSystem::KvThrow()->Warning("%s invalid molecule!", caller);
+    return svgs;
   }
   try {
     RDKit::RWMol copy(*mol.Impl().mol);
@@ -68,32 +93,22 @@ std::string KvDepictSvg(const KvMolBase& mol, const KvDepiction& depiction) {
       RDDepict::compute2DCoords(copy);
     }
     PrepareForDrawing(copy);
-
-    const unsigned numAtoms = copy.getNumAtoms();
-    const unsigned numBonds = copy.getNumBonds();
-    std::map<int, RDKit::DrawColour> atomColours, bondColours;
-    for (const KvHighlight& h : depiction.highlights) {
-      const RDKit::DrawColour colour(h.colour.red, h.colour.green, h.colour.blue);
-      for (unsigned a : h.atoms)
-        if (a < numAtoms) atomColours[static_cast<int>(a)] = colour;
-      for (unsigned b : h.bonds)
-        if (b < numBonds) bondColours[static_cast<int>(b)] = colour;
-    }
-    std::vector<int> atoms, bonds;
-    for (const auto& entry : atomColours) atoms.push_back(entry.first);
-    for (const auto& entry : bondColours) bonds.push_back(entry.first);
-
-    std::lock_guard<std::mutex> lock(DrawingMutex());
-    // Text as <text> elements rather than outlines: smaller, searchable.
-    RDKit::MolDraw2DSVG drawer(static_cast<int>(depiction.width), static_cast<int>(depiction.height), -1, -1, true);
-    drawer.drawOptions().clearBackground = false;
-    drawer.drawMolecule(copy, "", &atoms, &bonds, &atomColours, &bondColours);
-    drawer.finishDrawing();
-    return SvgElement(drawer.getDrawingText());
+    for (std::size_t i = 0; i < depictions.size(); ++i) svgs[i] = Draw(copy, depictions[i]);
   } catch (...) {
-    KvSystem::KvThrow()->Warning("%s cannot draw molecule: %s", kDepict, DescribeCurrentException().c_str());
-    return {};
+    KvSystem::KvThrow()->Warning("%s cannot draw molecule: %s", caller, DescribeCurrentException().c_str());
+    std::fill(svgs.begin(), svgs.end(), std::string());
   }
+  return svgs;
+}
+
+}  // namespace
+
+std::vector<std::string> KvDepictSvgs(const KvMolBase& mol, const std::vector<KvDepiction>& depictions) {
+  return DrawAll(mol, depictions, "KvDepictSvgs()");
+}
+
+std::string KvDepictSvg(const KvMolBase& mol, const KvDepiction& depiction) {
+  return DrawAll(mol, {depiction}, "KvDepictSvg()").front();
 }
 
 }  // namespace KvChem

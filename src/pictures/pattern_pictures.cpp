@@ -58,22 +58,25 @@ std::vector<KvFPPattern> KvGetFeaturePatterns(const KvChem::KvMolBase& mol, cons
 
 std::vector<KvPicturePanel> KvGetFPPatternPanels(const KvChem::KvMolBase& mol, const std::vector<KvFPPattern>& patterns,
                                                  bool byBit, const KvPictureLayout& layout) {
-  std::vector<KvPicturePanel> panels;
+  std::vector<std::vector<KvChem::KvHighlight>> highlights;
+  std::vector<std::vector<std::string>> captions;
   if (byBit) {
     std::map<std::uint32_t, PatternGroup> groups;
     for (const KvFPPattern& p : patterns) groups[p.GetBit()].Add(p);
     for (const auto& [bit, group] : groups) {
-      std::vector<std::string> caption{"bit " + std::to_string(bit)};
-      caption.insert(caption.end(), group.texts.begin(), group.texts.end());
-      panels.push_back(KvGetMoleculePanel(mol, {group.Highlight()}, layout, std::move(caption)));
+      highlights.push_back({group.Highlight()});
+      captions.push_back({"bit " + std::to_string(bit)});
+      captions.back().insert(captions.back().end(), group.texts.begin(), group.texts.end());
     }
   } else {
     std::map<std::string, PatternGroup> groups;
     for (const KvFPPattern& p : patterns) groups[p.GetSmarts()].Add(p);
-    for (const auto& [text, group] : groups)
-      panels.push_back(KvGetMoleculePanel(mol, {group.Highlight()}, layout, {text}));
+    for (const auto& [text, group] : groups) {
+      highlights.push_back({group.Highlight()});
+      captions.push_back({text});
+    }
   }
-  return panels;
+  return KvGetMoleculePanels(mol, highlights, layout, std::move(captions));
 }
 
 std::string KvDrawFPPatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type, int bit,

@@ -36,15 +36,23 @@ std::string KvGetNoteSvg(const std::string& note, unsigned width, unsigned heigh
          "</text>\n</svg>\n";
 }
 
+std::vector<KvPicturePanel> KvGetMoleculePanels(const KvChem::KvMolBase& mol,
+                                                const std::vector<std::vector<KvChem::KvHighlight>>& highlights,
+                                                const KvPictureLayout& layout,
+                                                std::vector<std::vector<std::string>> captions) {
+  std::vector<KvChem::KvDepiction> depictions;
+  for (const auto& h : highlights) depictions.push_back({layout.panelWidth, layout.panelHeight, h});
+  const std::vector<std::string> svgs = KvChem::KvDepictSvgs(mol, depictions);
+  std::vector<KvPicturePanel> panels;
+  for (std::size_t i = 0; i < svgs.size(); ++i)
+    panels.push_back({svgs[i].empty() ? KvGetNoteSvg("no 2D drawing", layout.panelWidth, layout.panelHeight) : svgs[i],
+                      std::move(captions[i])});
+  return panels;
+}
+
 KvPicturePanel KvGetMoleculePanel(const KvChem::KvMolBase& mol, const std::vector<KvChem::KvHighlight>& highlights,
                                   const KvPictureLayout& layout, std::vector<std::string> caption) {
-  KvChem::KvDepiction depiction;
-  depiction.width = layout.panelWidth;
-  depiction.height = layout.panelHeight;
-  depiction.highlights = highlights;
-  std::string svg = KvChem::KvDepictSvg(mol, depiction);
-  if (svg.empty()) svg = KvGetNoteSvg("no 2D drawing", layout.panelWidth, layout.panelHeight);
-  return {std::move(svg), std::move(caption)};
+  return KvGetMoleculePanels(mol, {highlights}, layout, {std::move(caption)}).front();
 }
 
 std::string KvGetSvgGrid(const std::vector<KvPicturePanel>& panels, const KvPictureLayout& layout,

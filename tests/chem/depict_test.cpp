@@ -1,7 +1,8 @@
 // Tests of the SVG depiction: one filled ellipse per highlighted atom and
 // nothing else highlighted, indices of the caller's molecule (explicit
-// hydrogens included), a chemist's 2D coordinates kept, and the warning for
-// a molecule that cannot be drawn.
+// hydrogens included), many depictions of one layout as each alone, a
+// chemist's 2D coordinates kept, and the warning for a molecule that cannot
+// be drawn.
 
 #include <gtest/gtest.h>
 
@@ -77,6 +78,22 @@ TEST(KvDepictSvgTest, LaterHighlightsWinSharedAtoms) {
   EXPECT_NE(styles[0].find("fill:#FF0000"), std::string::npos);
   EXPECT_NE(styles[1].find("fill:#0000FF"), std::string::npos);
   EXPECT_NE(styles[2].find("fill:#0000FF"), std::string::npos);
+}
+
+TEST(KvDepictSvgTest, OneLayoutForManyDepictionsDrawsAsOneAtATime) {
+  KvChem::KvMol mol;
+  ASSERT_TRUE(KvChem::KvSmilesToMol("CN1C=NC2=C1C(=O)N(C(=O)N2C)C", mol));
+  std::vector<KvDepiction> depictions(3);
+  depictions[1].highlights.push_back(KvHighlight{{0, 1, 2}, {0, 1}, {}});
+  depictions[2] = {120, 90, {KvHighlight{{13}, {}, {0.2f, 0.9f, 0.2f}}}};
+  const std::vector<std::string> all = KvChem::KvDepictSvgs(mol, depictions);
+  ASSERT_EQ(all.size(), 3u);
+  for (std::size_t i = 0; i < all.size(); ++i) EXPECT_EQ(all[i], KvChem::KvDepictSvg(mol, depictions[i])) << i;
+
+  VarnexTest::CaptureSink sink;
+  mol.SetInvalid();
+  EXPECT_EQ(KvChem::KvDepictSvgs(mol, depictions), std::vector<std::string>(3));
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvDepictSvgs() invalid molecule!"});
 }
 
 // The x coordinate of the ellipse of an atom.

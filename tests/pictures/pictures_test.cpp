@@ -269,7 +269,7 @@ TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndCutAtCharacters) {
   EXPECT_EQ(cut, e8 + "<&>\xC3\xA9\xC3\xA9\xE2\x80\xA6");  // 13 characters and an ellipsis
   EXPECT_EQ(groups[0]->FindAll("title").at(0)->AllText(), e8 + "<&>\xC3\xA9\xC3\xA9\xEF\xBF\xBDxyz\nshort");
   EXPECT_EQ(groups[1]->FindAll("text", "note").at(0)->AllText(), "no 2D drawing");
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvDepictSvg() invalid molecule!"});
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvDepictSvgs() invalid molecule!"});
 
   const auto empty = ParseXml(KvGetSvgGrid({}, layout, "nothing <here>"));
   ASSERT_TRUE(empty);

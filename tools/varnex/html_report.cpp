@@ -48,25 +48,34 @@ bool HtmlReport::Open(const std::string& path, const std::string& title, const s
 
 void HtmlReport::AddQuery(const std::string& heading, const KvChem::KvMolBase& query,
                           const std::vector<Varnex::KvSimScore>& hits) {
+  // Each hit drawn with the atoms it shares with the query, and the query
+  // beside it with the same atoms (all those drawings of one layout).
+  std::vector<std::string> hitDrawings;
+  std::vector<std::vector<KvChem::KvHighlight>> onQuery(hits.size());
+  KvChem::KvMol hit;
+  for (std::size_t rank = 0; rank < hits.size(); ++rank) {
+    const std::size_t index = hits[rank].GetIdx();
+    if (!records_.GetMolecule(hit, index)) {
+      hitDrawings.push_back(Varnex::KvGetNoteSvg("record " + std::to_string(index) + " could not be read",
+                                                 kPairLayout.panelWidth, kPairLayout.panelHeight));
+      continue;
+    }
+    KvChem::KvHighlight shared, onHit;
+    Varnex::KvGetOverlapHighlights(query, hit, type_, shared, onHit);
+    onQuery[rank].push_back(std::move(shared));
+    hitDrawings.push_back(Drawing(hit, onHit, kPairLayout));
+  }
+  const auto queryDrawings =
+      Varnex::KvGetMoleculePanels(query, onQuery, kPairLayout, std::vector<std::vector<std::string>>(hits.size()));
+
   std::string html = "<section>\n<h2>" + Varnex::KvXmlText(heading) + "</h2>\n<div class=\"grid\">\n";
   html += "<figure class=\"query\">" + Drawing(query, {}, kQueryLayout) + "<figcaption>" +
           Div("smiles", KvChem::KvMolToSmiles(query)) + "</figcaption></figure>\n";
   if (hits.empty()) html += "<p class=\"note\">no hits</p>\n";
-  KvChem::KvMol hit;
   for (std::size_t rank = 0; rank < hits.size(); ++rank) {
     const std::size_t index = hits[rank].GetIdx();
-    std::string pair;
-    if (records_.GetMolecule(hit, index)) {
-      KvChem::KvHighlight onQuery, onHit;
-      Varnex::KvGetOverlapHighlights(query, hit, type_, onQuery, onHit);
-      pair = Drawing(query, onQuery, kPairLayout) + Drawing(hit, onHit, kPairLayout);
-    } else {
-      pair = Drawing(query, {}, kPairLayout) +
-             Varnex::KvGetNoteSvg("record " + std::to_string(index) + " could not be read", kPairLayout.panelWidth,
-                                  kPairLayout.panelHeight);
-    }
-    html += "<figure class=\"hit\"><div class=\"pair\">" + pair + "</div><figcaption>" +
-            Div("rank", "rank " + std::to_string(rank + 1)) + Div("name", records_.Get(index)) +
+    html += "<figure class=\"hit\"><div class=\"pair\">" + queryDrawings[rank].svg + hitDrawings[rank] +
+            "</div><figcaption>" + Div("rank", "rank " + std::to_string(rank + 1)) + Div("name", records_.Get(index)) +
             Div("index", "index " + std::to_string(index)) +
             Div("score", "score " + FormatScore(hits[rank].GetScore())) + "</figcaption></figure>\n";
   }
