@@ -2,8 +2,8 @@
 // (patterns, one drawing per bit, the captioned grid) over NCI molecules
 // against a plain loop that lays each molecule out once and draws one panel
 // per bit with RDKit's MolDraw2DSVG directly (the atoms per bit found before
-// timing), in the same run. Reported as panels drawn per second; the summary
-// prints the ratio of the library to the plain loop.
+// timing), in the same run. Reported as CPU time per panel; the summary
+// prints the ratio of the plain loop's time to the library's.
 
 #include <GraphMol/Depictor/RDDepictor.h>
 #include <GraphMol/MolDraw2D/MolDraw2DSVG.h>
@@ -12,14 +12,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "kvchem/mol.h"
 #include "kvsystem/iterator.h"
 #include "varnex/pictures.h"
@@ -39,12 +38,10 @@ struct Molecule {
 std::vector<Molecule>& GetData() {
   static std::vector<Molecule>* data = [] {
     auto* d = new std::vector<Molecule>;
-    std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-    for (std::string line; d->size() < kMolecules && std::getline(in, line);) {
-      std::istringstream fields(line);
-      std::string smiles;
+    for (const std::string& smiles : VarnexBench::NciSmiles()) {
+      if (d->size() == kMolecules) break;
       Molecule m;
-      if (!(fields >> smiles) || !KvChem::KvSmilesToMol(smiles, m.mol)) continue;
+      if (!KvChem::KvSmilesToMol(smiles, m.mol)) continue;
       m.rdkit.reset(RDKit::SmilesToMol(smiles));
       if (!m.rdkit) continue;
       std::map<unsigned, std::set<int>> bits;
@@ -64,10 +61,6 @@ std::size_t TotalPanels() {
   return n;
 }
 
-void SetRate(benchmark::State& state) {
-  state.counters["panels_per_s"] =
-      benchmark::Counter(static_cast<double>(TotalPanels()), benchmark::Counter::kIsIterationInvariantRate);
-}
 
 void BM_KvDrawFPPatterns(benchmark::State& state) {
   const KvFPTypeBase* type = KvGetFPType(KvFPType::Path);
@@ -76,7 +69,7 @@ void BM_KvDrawFPPatterns(benchmark::State& state) {
       const std::string svg = KvDrawFPPatterns(m.mol, type);
       benchmark::DoNotOptimize(svg.data());
     }
-  SetRate(state);
+  VarnexBench::PerItem(state, TotalPanels(), "per_panel");
 }
 BENCHMARK(BM_KvDrawFPPatterns)->Unit(benchmark::kMillisecond);
 
@@ -95,36 +88,19 @@ void BM_PlainLoop_RDKitPanels(benchmark::State& state) {
         benchmark::DoNotOptimize(svg.data());
       }
     }
-  SetRate(state);
+  VarnexBench::PerItem(state, TotalPanels(), "per_panel");
 }
 BENCHMARK(BM_PlainLoop_RDKitPanels)->Unit(benchmark::kMillisecond);
-
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      auto it = run.counters.find("panels_per_s");
-      if (it == run.counters.end()) continue;
-      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-        rate[run.run_name.str()] = it->second.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> rate;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("%zu NCI molecules, %zu panels (one per path fingerprint bit)\n", GetData().size(), TotalPanels());
-  SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  const double lib = reporter.rate["BM_KvDrawFPPatterns"], plain = reporter.rate["BM_PlainLoop_RDKitPanels"];
+  VarnexBench::CounterReporter reporter("per_panel", 1e6);
+  if (!VarnexBench::RunBenchmarks(argc, argv, reporter)) return 1;
+  const double lib = reporter.Get("BM_KvDrawFPPatterns"), plain = reporter.Get("BM_PlainLoop_RDKitPanels");
   if (lib > 0 && plain > 0)
-    std::printf("KvDrawFPPatterns %.0f panels/s, plain RDKit loop %.0f panels/s; ratio %.2fx\n", lib, plain,
-                lib / plain);
+    std::printf("KvDrawFPPatterns %.0f us per panel, plain RDKit loop %.0f us per panel; ratio %.2fx\n", lib, plain,
+                plain / lib);
   return 0;
 }
