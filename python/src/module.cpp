@@ -25,5 +25,6 @@ PYBIND11_MODULE(_core, m) {
   VarnexPy::BindDatabase(m);
   VarnexPy::BindFastDatabase(m);
   VarnexPy::BindExplain(m);
+  VarnexPy::BindPictures(m);
   VarnexPy::BindBaselines(m);
 }

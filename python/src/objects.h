@@ -79,6 +79,7 @@ void BindSimilarity(pybind11::module_& m);
 void BindDatabase(pybind11::module_& m);
 void BindFastDatabase(pybind11::module_& m);
 void BindExplain(pybind11::module_& m);
+void BindPictures(pybind11::module_& m);
 void BindBaselines(pybind11::module_& m);
 
 }  // namespace VarnexPy

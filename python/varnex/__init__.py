@@ -11,6 +11,7 @@ Make fingerprints of molecules (SMILES strings, molfile blocks or RDKit
     varnex.create_database("mols.smi", "mols.fpbin", t)
     with varnex.FastDatabase("mols.fpbin") as db:
         hits = db.search("c1ccccc1O", k=5)    # fields 'index' and 'score'
+    varnex.draw("c1ccccc1O", t)               # the atoms behind each bit, as SVG
 
 Long calls release the interpreter lock and run on the library's threads.
 Library warnings arrive as :class:`VarnexWarning`; failures raise
@@ -30,18 +31,22 @@ from ._core import (
     similarity,
 )
 from ._fastdb import CreateResult, FastDatabase, create_database
+from ._pictures import Drawing, ScoreHistogram, draw
 
 __all__ = [
     "CreateResult",
     "Database",
+    "Drawing",
     "FastDatabase",
     "Fingerprint",
     "FingerprintArray",
     "FPType",
+    "ScoreHistogram",
     "VarnexWarning",
     "__version__",
     "bulk_similarity",
     "create_database",
+    "draw",
     "explain",
     "scan_kernel",
     "similarity",

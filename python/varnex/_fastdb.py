@@ -8,6 +8,7 @@ import numpy as np
 
 from . import _core
 from ._core import FPType
+from ._pictures import ScoreHistogram
 
 
 @dataclass(frozen=True)
@@ -95,11 +96,20 @@ class FastDatabase(_core.FastDatabase):
       record (itself included), fields ``row``, ``col`` (molecule indices) and
       ``score``.
     * ``db.histogram(bins=50, measure=...)``: counts of the scores of all pairs
-      of records in ``bins`` bins over [0, 1] (NumPy uint64).
+      of records in ``bins`` bins over [0, 1], a :class:`ScoreHistogram` (a
+      NumPy uint64 array that also knows its bins and plots itself).
     """
 
     def __init__(self, path, memory="mmap"):
         super().__init__(os.fspath(path), memory)
+
+    def histogram(self, bins=50, measure="tanimoto", alpha=1.0, beta=1.0, threads=1):
+        """The scores of all pairs of records in ``bins`` bins over [0, 1].
+
+        Each unordered pair counts once (every ordered pair for tversky).
+        Returns a :class:`ScoreHistogram`.
+        """
+        return ScoreHistogram(super().histogram(bins, measure, alpha, beta, threads), measure)
 
     def __enter__(self):
         return self

@@ -1,0 +1,124 @@
+"""Pictures: varnex.draw against varnex.explain, and the score histogram's chart and plot."""
+
+import sys
+import types
+import xml.etree.ElementTree as ET
+
+import numpy as np
+import pytest
+from rdkit import Chem
+
+import varnex
+
+SVG = "{http://www.w3.org/2000/svg}"
+
+
+def panels(drawing):
+    """Per panel of a drawing: its first caption line and the highlighted atom indices (a list)."""
+    root = ET.fromstring(drawing.svg.encode())
+    out = []
+    for g in root.iter(SVG + "g"):
+        if g.get("class") != "panel":
+            continue
+        caption = next(t.text for t in g.iter(SVG + "text") if t.get("class") == "caption")
+        atoms = [int(e.get("class")[5:]) for e in g.iter(SVG + "ellipse")]
+        out.append((caption, atoms))
+    return out
+
+
+@pytest.mark.parametrize("kind", ["Path", "Tree", "Circular"])
+def test_one_panel_per_bit_highlighting_the_atoms_explain_gives(kind, smiles):
+    t = varnex.FPType(kind, size=1024)
+    for s in [m for m in smiles[:30] if Chem.MolFromSmiles(m).GetNumAtoms() <= 14][:4]:
+        expected = {}
+        for p in varnex.explain(s, t):
+            expected.setdefault(f"bit {p['bit']}", set()).update(p["atoms"])
+        drawn = panels(varnex.draw(s, t))
+        assert [caption for caption, _ in drawn] == sorted(expected, key=lambda c: int(c[4:]))
+        for caption, atoms in drawn:
+            assert sorted(atoms) == sorted(expected[caption]), (s, caption)  # one ellipse per atom
+
+
+def test_drawing_shows_inline_and_takes_every_molecule_form(tmp_path):
+    t = varnex.FPType("Circular")
+    d = varnex.draw(Chem.MolFromSmiles("c1ccccc1O"), t, bit=varnex.explain("c1ccccc1O", t)[0]["bit"])
+    assert d._repr_svg_() == d.svg == str(d)
+    assert len(panels(d)) == 1
+    d.save(tmp_path / "one.svg")
+    assert (tmp_path / "one.svg").read_text(encoding="utf-8") == d.svg
+    block = Chem.MolToMolBlock(Chem.MolFromSmiles("c1ccccc1O"))
+    assert panels(varnex.draw(block, t)) == panels(varnex.draw("c1ccccc1O", t))
+    # Unhashed kinds: one panel per stored identifier.
+    assert [c for c, _ in panels(varnex.draw("CCO", varnex.FPType("UnhashedPath", max_dist=1)))] == [
+        "[C;D1;^3]", "[C;D1;^3]-[C;D2;^3]", "[C;D2;^3]", "[C;D2;^3]-[C;D1;^3]", "[C;D2;^3]-[O;D1;^3]",
+        "[O;D1;^3]", "[O;D1;^3]-[C;D2;^3]"]
+
+
+def test_bit_no_pattern_sets_gives_a_note_and_bad_input_raises():
+    t = varnex.FPType("Circular")
+    root = ET.fromstring(varnex.draw("C", t, bit=0).svg.encode())
+    notes = [e.text for e in root.iter(SVG + "text") if e.get("class") == "note"]
+    assert notes == ["no pattern of this molecule sets bit 0"]
+    with pytest.raises(ValueError, match="patterns exist"):
+        varnex.draw("CCO", varnex.FPType("MACCS166"))
+    with pytest.raises(ValueError, match="no bits"):
+        varnex.draw("CCO", varnex.FPType("UnhashedTree"), bit=3)
+    with pytest.raises(ValueError, match="between 0 and 65535"):
+        varnex.draw("CCO", t, bit=-5)
+    with pytest.raises(ValueError, match="cannot"):
+        varnex.draw("C1CC(", t)
+    with pytest.raises(TypeError):
+        varnex.draw(42, t)
+
+
+@pytest.fixture(scope="module")
+def small_db(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("pictures")
+    source = folder / "mols.smi"
+    source.write_text("c1ccccc1C(=O)O\nCC(=O)Oc1ccccc1C(=O)O\nCCO\nc1ccccc1O\nCc1ccccc1\nCCN\n")
+    result = varnex.create_database(source, folder / "mols.fpbin", varnex.FPType("Path", size=1024), progress=False)
+    with varnex.FastDatabase(result.path) as db:
+        yield db
+
+
+def test_histogram_is_an_array_with_its_bins_and_chart(small_db):
+    h = small_db.histogram(bins=4, measure="dice")
+    assert isinstance(h, np.ndarray) and h.dtype == np.uint64 and h.sum() == 15
+    assert list(h.edges) == [0.0, 0.25, 0.5, 0.75, 1.0] and h.measure == "dice"
+    root = ET.fromstring(h._repr_svg_().encode())
+    bars = [r for r in root.iter(SVG + "rect") if r.get("class") == "bar"]
+    assert [int(b.find(SVG + "title").text.rsplit(" ", 1)[1]) for b in bars] == list(h)
+    assert "Dice score" in [e.text for e in root.iter(SVG + "text")]
+    # A slice or a sum is no longer the histogram: no chart.
+    assert h[1:3]._repr_svg_() is None and (h + 1)._repr_svg_() is not None
+    assert h.sum() == int(np.asarray(h).sum())
+
+
+def test_plot_uses_matplotlib_when_there(small_db, monkeypatch):
+    h = small_db.histogram(bins=5)
+    calls = {}
+
+    class Axes:
+        def bar(self, x, height, **kw):
+            calls["bar"] = (list(x), list(height), kw)
+
+        def set_xlabel(self, text):
+            calls["x"] = text
+
+        def set_ylabel(self, text):
+            calls["y"] = text
+
+    pyplot = types.SimpleNamespace(figure=lambda: types.SimpleNamespace(add_subplot=lambda: Axes()))
+    monkeypatch.setitem(sys.modules, "matplotlib", types.SimpleNamespace(pyplot=pyplot))
+    monkeypatch.setitem(sys.modules, "matplotlib.pyplot", pyplot)
+    ax = h.plot(color="grey")
+    assert isinstance(ax, Axes)
+    x, height, kw = calls["bar"]
+    assert x == pytest.approx([0.0, 0.2, 0.4, 0.6, 0.8]) and height == list(h)
+    assert kw["width"] == pytest.approx([0.2] * 5) and kw["align"] == "edge" and kw["color"] == "grey"
+    assert calls["x"] == "Tanimoto score" and calls["y"] == "pairs of records"
+
+    monkeypatch.setitem(sys.modules, "matplotlib", None)
+    monkeypatch.setitem(sys.modules, "matplotlib.pyplot", None)
+    with pytest.raises(ImportError, match="needs matplotlib"):
+        h.plot()

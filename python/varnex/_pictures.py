@@ -1,0 +1,97 @@
+"""Pictures: the patterns behind a fingerprint's bits, and score histograms."""
+
+import numpy as np
+
+from . import _core
+
+
+class Drawing:
+    """An SVG picture.
+
+    ``d.svg`` (also ``str(d)``) is the whole SVG document; Jupyter shows the
+    drawing inline. ``d.save(path)`` writes it to a file.
+    """
+
+    def __init__(self, svg):
+        self.svg = svg
+
+    def _repr_svg_(self):
+        return self.svg
+
+    def __str__(self):
+        return self.svg
+
+    def __repr__(self):
+        return f"<varnex.Drawing, {len(self.svg)} characters of SVG>"
+
+    def save(self, path):
+        """Write the SVG document to ``path``."""
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(self.svg)
+
+
+def draw(mol, t, bit=None):
+    """Draw the patterns behind the bits of ``mol``'s fingerprint of type ``t``.
+
+    One panel per bit the fingerprint sets (or only ``bit``), the molecule
+    with the atoms and bonds of that bit's patterns highlighted, captioned
+    with the bit and the pattern texts. Unhashed kinds get one panel per
+    stored identifier (and take no ``bit``). ``mol`` is a SMILES string, a
+    molfile block or an RDKit ``Chem.Mol``. A bit that no pattern sets gives
+    an empty picture with a note. Returns a :class:`Drawing`. Raises
+    ``ValueError`` for a molecule that cannot be read, a kind without patterns
+    (MACCS166, Lingo) or a bad ``bit``.
+    """
+    return Drawing(_core._draw(mol, t, bit))
+
+
+class ScoreHistogram(np.ndarray):
+    """The counts of a score histogram (a NumPy uint64 array) and its bins.
+
+    ``h.edges`` holds the ``len(h) + 1`` bin boundaries over [0, 1] and
+    ``h.measure`` the similarity measure. ``h.plot()`` draws a bar chart with
+    matplotlib (when it is installed); Jupyter shows the chart inline without
+    it.
+    """
+
+    def __new__(cls, counts, measure):
+        h = np.asarray(counts, dtype=np.uint64).view(cls)
+        h.edges = np.linspace(0.0, 1.0, len(h) + 1)
+        h.measure = measure
+        return h
+
+    def __array_finalize__(self, obj):
+        self.edges = getattr(obj, "edges", None)
+        self.measure = getattr(obj, "measure", "")
+
+    def _whole(self):
+        """Whether this is the histogram itself, not a slice or a result."""
+        return self.ndim == 1 and self.edges is not None and len(self.edges) == len(self) + 1
+
+    def _repr_svg_(self):
+        if not self._whole():
+            return None
+        counts = np.ascontiguousarray(self, dtype=np.uint64).view(np.ndarray)
+        return _core._histogram_svg(counts, float(self.edges[0]), float(self.edges[-1]),
+                                    f"{self.measure.capitalize()} score", "pairs of records")
+
+    def plot(self, ax=None, **bar_options):
+        """Draw the counts as bars on ``ax`` (a new figure's axes by default).
+
+        Extra keyword arguments go to ``ax.bar``. Returns the axes. Needs
+        matplotlib, which varnex does not depend on: ``ImportError`` when it
+        is missing.
+        """
+        if not self._whole():
+            raise ValueError("plot() needs the whole histogram, not a slice of it")
+        try:
+            import matplotlib.pyplot as plt
+        except ImportError as e:
+            raise ImportError("ScoreHistogram.plot() needs matplotlib (apt-get install python3-matplotlib)") from e
+        if ax is None:
+            ax = plt.figure().add_subplot()
+        widths = np.diff(self.edges)
+        ax.bar(self.edges[:-1], self.view(np.ndarray), width=widths, align="edge", **bar_options)
+        ax.set_xlabel(f"{self.measure.capitalize()} score")
+        ax.set_ylabel("pairs of records")
+        return ax
