@@ -28,6 +28,7 @@
 #include "varnex/preparation.h"
 #include "varnex/recordscores.h"
 #include "varnex/searchresult.h"
+#include "varnex/shards.h"
 #include "varnex/simfunc.h"
 #include "varnex/similarity.h"
 #include "varnex/treefp.h"

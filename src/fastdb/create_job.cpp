@@ -3,9 +3,9 @@
 // Workers claim five molecules at a time from one atomic counter and read the
 // molecule database concurrently; everything up to the finished records is
 // private to the worker. A chunk's records lie next to each other in the
-// file, so each chunk is one write. Only that write and the progress update
-// take the job's lock, so the file's bytes do not depend on the number of
-// threads or on their timing.
+// file, so each chunk is one write per file it falls into. Only the writes
+// and the progress update take the job's lock, so the files' bytes do not
+// depend on the number of threads or on their timing.
 
 #include "fastdb/create_job.h"
 
@@ -31,13 +31,13 @@ namespace {
 constexpr std::uint64_t kChunk = 5;
 
 struct CreationJob {
-  CreationJob(const KvChem::KvMolDatabase& molecules, const KvFPTypeBase* fpType, KvWritableFile& output,
+  CreationJob(const KvChem::KvMolDatabase& molecules, const KvFPTypeBase* fpType, std::span<KvCreationOutput> files,
               KvSystem::KvDots* progress, const char* name, const std::atomic<bool>* stopFlag)
       : mols(molecules),
         type(fpType),
         count(molecules.GetMaxMolIdx()),
         words(fpType->GetNumBits() / 64),
-        file(output),
+        outputs(files),
         tracer(progress),
         caller(name),
         cancel(stopFlag) {}
@@ -51,7 +51,7 @@ struct CreationJob {
   const KvFPTypeBase* type;
   std::uint64_t count;  // molecules, and records
   std::uint64_t words;  // W
-  KvWritableFile& file;
+  std::span<KvCreationOutput> outputs;  // bit count ranges under the lock
   KvSystem::KvDots* tracer;
   const char* caller;
   const std::atomic<bool>* cancel;
@@ -79,6 +79,28 @@ bool MakeWords(KvFingerPrint& fp, const KvChem::KvMol& mol, const KvFPTypeBase* 
   }
 }
 
+// Writes the records of molecules [begin, last), laid out in `records` with
+// their bit counts in `bitCounts`, into every output they belong to.
+// REQUIRES: the job's lock is held.
+bool WriteChunk(CreationJob& job, std::uint64_t begin, std::uint64_t last, const std::uint8_t* records,
+                const std::uint64_t* bitCounts, std::size_t recordBytes, std::string& error) {
+  auto output = std::upper_bound(job.outputs.begin(), job.outputs.end(), begin,
+                                 [](std::uint64_t i, const KvCreationOutput& o) { return i < o.first; });
+  if (output != job.outputs.begin()) --output;
+  for (; output != job.outputs.end() && output->first < last; ++output) {
+    const std::uint64_t from = std::max(begin, output->first);
+    const std::uint64_t to = std::min(last, output->first + output->count);
+    if (from >= to) continue;
+    for (std::uint64_t i = from; i < to; ++i) {
+      output->minBits = std::min(output->minBits, bitCounts[i - begin]);
+      output->maxBits = std::max(output->maxBits, bitCounts[i - begin]);
+    }
+    const std::span<const std::uint8_t> bytes(records + (from - begin) * recordBytes, (to - from) * recordBytes);
+    if (!output->file->WriteAt(KvFastFPRecordOffset(from - output->first, job.words), bytes, error)) return false;
+  }
+  return true;
+}
+
 void RunWorker(CreationJob& job) {
   KvChem::KvMol mol;
   KvFingerPrint fp;
@@ -86,6 +108,7 @@ void RunWorker(CreationJob& job) {
   words.reserve(job.words);
   const std::size_t recordBytes = (job.words + KvFastFPRecordExtraWords) * 8;
   std::vector<std::uint8_t> records(recordBytes * kChunk);
+  std::uint64_t bitCounts[kChunk] = {};
 
   while (!job.Stopping()) {
     const std::uint64_t end = job.next.fetch_add(kChunk, std::memory_order_relaxed) + kChunk;
@@ -106,6 +129,7 @@ void RunWorker(CreationJob& job) {
                                      static_cast<int>(index));
       }
       // A fingerprint of an unexpected length fills its slot and no more.
+      bitCounts[i - begin] = bitCount;
       std::uint8_t* record = records.data() + (i - begin) * recordBytes;
       KvStoreLE64(record, i);
       KvStoreLE64(record + 8, bitCount);
@@ -118,8 +142,7 @@ void RunWorker(CreationJob& job) {
       for (std::uint64_t i = begin; i < last; ++i) job.tracer->Update(1);
     if (job.failed.load(std::memory_order_relaxed)) return;
     std::string error;
-    const std::span<const std::uint8_t> bytes(records.data(), (last - begin) * recordBytes);
-    if (!job.file.WriteAt(KvFastFPRecordOffset(begin, job.words), bytes, error)) {
+    if (!WriteChunk(job, begin, last, records.data(), bitCounts, recordBytes, error)) {
       job.error = error;
       job.failed.store(true, std::memory_order_relaxed);
       return;
@@ -129,10 +152,10 @@ void RunWorker(CreationJob& job) {
 
 }  // namespace
 
-KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type, KvWritableFile& file,
-                                     unsigned threads, KvSystem::KvDots* tracer, const char* caller,
-                                     const std::atomic<bool>* cancel) {
-  CreationJob job(mols, type, file, tracer, caller, cancel);
+KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type,
+                                     std::span<KvCreationOutput> outputs, unsigned threads, KvSystem::KvDots* tracer,
+                                     const char* caller, const std::atomic<bool>* cancel) {
+  CreationJob job(mols, type, outputs, tracer, caller, cancel);
   job.next.store(0);
   if (threads <= 1) {
     RunWorker(job);

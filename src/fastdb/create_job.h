@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
+#include <span>
 #include <string>
 
 #include "fastdb/file_system.h"
@@ -24,14 +26,26 @@ struct KvCreationJobResult {
   std::uint64_t ungenerated = 0;
 };
 
-// Writes records 0 to GetMaxMolIdx() - 1 of `file` (the header written
-// separately) on `threads` threads (1: on the calling thread). `tracer` (may
-// be null) is advanced by one per molecule. Faults of single molecules are
-// warnings naming `caller`; their records hold the index, a count of 0 and
-// no bits. A failed write or a set `cancel` flag (may be null) stops every
-// worker at its next chunk.
-KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type, KvWritableFile& file,
-                                     unsigned threads, KvSystem::KvDots* tracer, const char* caller,
-                                     const std::atomic<bool>* cancel);
+// One output file of a job: the records of molecules first to
+// first + count - 1, at positions 0 to count - 1 (the header written
+// separately). The job fills in the lowest and highest bit count it wrote.
+struct KvCreationOutput {
+  KvWritableFile* file = nullptr;  // not owned
+  std::uint64_t first = 0;
+  std::uint64_t count = 0;
+  std::uint64_t minBits = std::numeric_limits<std::uint64_t>::max();
+  std::uint64_t maxBits = 0;
+};
+
+// Writes the records of molecules 0 to GetMaxMolIdx() - 1 into `outputs`
+// (consecutive ranges in molecule order that cover them all; every record
+// keeps its molecule index) on `threads` threads (1: on the calling thread).
+// `tracer` (may be null) is advanced by one per molecule. Faults of single
+// molecules are warnings naming `caller`; their records hold the index, a
+// count of 0 and no bits. A failed write or a set `cancel` flag (may be
+// null) stops every worker at its next chunk.
+KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type,
+                                     std::span<KvCreationOutput> outputs, unsigned threads, KvSystem::KvDots* tracer,
+                                     const char* caller, const std::atomic<bool>* cancel);
 
 }  // namespace Varnex

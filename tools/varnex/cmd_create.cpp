@@ -13,6 +13,7 @@
 #include "parameters_common.h"
 #include "kvsystem/dots.h"
 #include "varnex/fpbin_create.h"
+#include "varnex/shards.h"
 
 namespace VarnexCli {
 namespace {
@@ -66,6 +67,15 @@ void ConfigureCreate(KvSystem::KvInterface& itf) {
   quiet->AddAlias("-q");
   quiet->SetBrief("No progress display");
   quiet->SetDefault(false);
+  KvSystem::KvParameter* shards = itf.AddParameter("int");
+  shards->SetName("-shards");
+  shards->SetBrief("Number of shard files for a cluster search (1: one plain file)");
+  shards->AddDetail(
+      "With N > 1 the molecules are split into N consecutive ranges, written for -out db.fpbin to db-0.fpbin to "
+      "db-<N-1>.fpbin (every record keeps its molecule index), and a manifest db.json lists the shards for "
+      "varnex.distributed.ShardedDatabase. With 1 only the -out file is written, as always.");
+  shards->SetLegalRange("1", "100000");
+  shards->SetDefault(1);
   AddFingerPrintParameters(itf);
 }
 
@@ -93,10 +103,13 @@ int RunCreate(KvSystem::KvInterface& itf) {
   options.SetTracer(dots);
   options.SetCancelFlag(&gInterrupted);
   Varnex::KvCreateFastFPDatabaseSummary summary;
+  const auto shards = static_cast<unsigned>(itf.Get<int>("-shards"));
+  Varnex::KvShardManifest manifest;
   bool created = false;
   {
     InterruptGuard guard;
-    created = Varnex::KvCreateFastFPDatabaseFile(out, in, options, summary);
+    created = shards > 1 ? Varnex::KvCreateShardedFastFPDatabase(out, in, options, shards, summary, manifest)
+                         : Varnex::KvCreateFastFPDatabaseFile(out, in, options, summary);
   }
   if (!created && gInterrupted.load()) {
     std::fprintf(stderr, "varnex create: interrupted; %s was not written\n", out.c_str());
@@ -111,6 +124,8 @@ int RunCreate(KvSystem::KvInterface& itf) {
   const std::uint64_t empty = summary.unreadable + summary.ungenerated;
   std::fprintf(stderr, "varnex create: wrote %llu fingerprints (%s) to %s", static_cast<unsigned long long>(summary.records),
                type->GetFPTypeString().c_str(), out.c_str());
+  if (shards > 1)
+    std::fprintf(stderr, " as %u shards listed in %s", shards, Varnex::KvShardManifestPath(out).c_str());
   if (empty != 0)
     std::fprintf(stderr, "; %llu molecules failed (%llu unreadable, %llu without fingerprint) and have empty records",
                  static_cast<unsigned long long>(empty), static_cast<unsigned long long>(summary.unreadable),

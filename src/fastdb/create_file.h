@@ -1,0 +1,35 @@
+// Creation of fast database files from a molecule file, as one file or as
+// several files of consecutive molecule ranges (shards).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "varnex/fpbin_create.h"
+
+namespace Varnex {
+
+// One file that a creation wrote: molecules first to first + count - 1 and
+// the lowest and highest bit count among their records.
+struct KvCreatedPart {
+  std::string path;
+  std::uint64_t first = 0;
+  std::uint64_t count = 0;
+  std::uint64_t minBits = 0;
+  std::uint64_t maxBits = 0;
+};
+
+// Writes the molecules of `molPath` into `parts` files (part i at
+// partPath(i)), part i holding molecules [i n / parts, (i + 1) n / parts).
+// `fpbinPath` is the path checked for the ".fpbin" extension and named in
+// the warnings (which name `caller`). The files appear together: none is
+// renamed into place before all are complete. False, with no file
+// written, when creation fails or there are fewer molecules than parts.
+bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string& molPath,
+                                 const KvCreateFastFPDatabaseOptions& options, unsigned parts,
+                                 const std::function<std::string(unsigned)>& partPath, const char* caller,
+                                 KvCreateFastFPDatabaseSummary& summary, std::vector<KvCreatedPart>& made);
+
+}  // namespace Varnex
