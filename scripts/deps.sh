@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(librdkit-dev libboost-dev rdkit-data rapidjson-dev libgtest-dev libbenchmark-dev
           cmake ninja-build g++ zlib1g-dev libexpat1-dev
-          python3-dev pybind11-dev python3-numpy python3-rdkit python3-pytest python3-tqdm)
+          python3-dev pybind11-dev python3-numpy python3-rdkit python3-pytest python3-tqdm
+          python3-dask python3-distributed)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -19,6 +19,7 @@
 #include "varnex/fastdb.h"
 #include "varnex/fpbin_create.h"
 #include "varnex/generation.h"
+#include "varnex/shards.h"
 
 namespace py = pybind11;
 using namespace Varnex;
@@ -224,9 +225,10 @@ std::vector<std::uint64_t> FailedIndices(const std::vector<Message>& messages) {
 // Creates `outPath` from `molPath` on a worker thread; the calling thread
 // reports progress to `progress(count)` (when not None) a few times a second
 // and checks for signals. The library offers no way to stop a creation, so an
-// interrupt is raised once it has finished. Returns (count, failed indices).
+// interrupt is raised once it has finished. With shards > 1 it writes that
+// many shards and their manifest. Returns (count, failed indices).
 py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath, const FPType& type, unsigned threads,
-                         const py::object& progress) {
+                         const py::object& progress, unsigned shards) {
   KvCreateFastFPDatabaseOptions options(type.ptr);
   options.SetNumProcessors(threads);
   KvSystem::KvDots dots;
@@ -236,7 +238,10 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
   CallScope scope;
   std::future<bool> done = std::async(std::launch::async, [&] {
     CallScope::Adoption adoption(scope);
-    return KvCreateFastFPDatabaseFile(outPath, molPath, options);
+    if (shards <= 1) return KvCreateFastFPDatabaseFile(outPath, molPath, options);
+    KvCreateFastFPDatabaseSummary summary;
+    KvShardManifest manifest;
+    return KvCreateShardedFastFPDatabase(outPath, molPath, options, shards, summary, manifest);
   });
   std::uint64_t reported = 0;
   for (bool finished = false; !finished;) {
@@ -301,7 +306,7 @@ void BindFastDatabase(py::module_& m) {
       .def("histogram", &FastDatabase::Histogram, py::arg("bins") = 50, py::arg("measure") = "tanimoto",
            py::arg("alpha") = 1.0f, py::arg("beta") = 1.0f, py::arg("threads") = 1);
   m.def("_create_database", &CreateDatabase, py::arg("molecule_file"), py::arg("out_path"), py::arg("type"),
-        py::arg("threads"), py::arg("progress"));
+        py::arg("threads"), py::arg("progress"), py::arg("shards") = 1);
 }
 
 }  // namespace VarnexPy

@@ -27,4 +27,5 @@ PYBIND11_MODULE(_core, m) {
   VarnexPy::BindExplain(m);
   VarnexPy::BindPictures(m);
   VarnexPy::BindBaselines(m);
+  VarnexPy::BindShards(m);
 }

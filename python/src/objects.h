@@ -81,5 +81,6 @@ void BindFastDatabase(pybind11::module_& m);
 void BindExplain(pybind11::module_& m);
 void BindPictures(pybind11::module_& m);
 void BindBaselines(pybind11::module_& m);
+void BindShards(pybind11::module_& m);
 
 }  // namespace VarnexPy

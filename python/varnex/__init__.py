@@ -13,6 +13,10 @@ Make fingerprints of molecules (SMILES strings, molfile blocks or RDKit
         hits = db.search("c1ccccc1O", k=5)    # fields 'index' and 'score'
     varnex.draw("c1ccccc1O", t)               # the atoms behind each bit, as SVG
 
+Collections too large for one machine are split into shards
+(:func:`shard_database`, ``create_database(..., shards=N)``) and searched on
+a Dask cluster with :class:`varnex.distributed.ShardedDatabase`.
+
 Long calls release the interpreter lock and run on the library's threads.
 Library warnings arrive as :class:`VarnexWarning`; failures raise
 ``ValueError`` or ``OSError`` with the library's message.
@@ -32,6 +36,7 @@ from ._core import (
 )
 from ._fastdb import CreateResult, FastDatabase, create_database
 from ._pictures import Drawing, ScoreHistogram, draw
+from ._shards import ShardInfo, Shards, read_manifest, shard_database
 
 __all__ = [
     "CreateResult",
@@ -42,12 +47,16 @@ __all__ = [
     "FingerprintArray",
     "FPType",
     "ScoreHistogram",
+    "ShardInfo",
+    "Shards",
     "VarnexWarning",
     "__version__",
     "bulk_similarity",
     "create_database",
     "draw",
     "explain",
+    "read_manifest",
     "scan_kernel",
+    "shard_database",
     "similarity",
 ]

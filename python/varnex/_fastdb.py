@@ -9,6 +9,7 @@ import numpy as np
 from . import _core
 from ._core import FPType
 from ._pictures import ScoreHistogram
+from ._shards import manifest_path, read_manifest
 
 
 @dataclass(frozen=True)
@@ -17,13 +18,15 @@ class CreateResult:
 
     ``count`` records, one per molecule of the input file in file order;
     ``failed`` holds the indices of the molecules that could not be read or
-    fingerprinted (their records hold no bits).
+    fingerprinted (their records hold no bits). ``shards`` is the
+    :class:`Shards` of a sharded creation, else None.
     """
 
     path: str
     type: FPType
     count: int
     failed: np.ndarray = field(repr=False)
+    shards: object = field(default=None, repr=False)
 
 
 def _progress_bar(progress):
@@ -39,7 +42,7 @@ def _progress_bar(progress):
     return tqdm(unit=" molecules", desc="Creating", file=sys.stderr)
 
 
-def create_database(molecule_file, out_path, fptype="Path", threads=0, progress=None):
+def create_database(molecule_file, out_path, fptype="Path", threads=0, progress=None, shards=1):
     """Write the fast database ``out_path`` (``.fpbin``) of a molecule file.
 
     ``molecule_file`` is a SMILES file (``.smi``, ``.smiles``, ``.txt``) or an
@@ -51,6 +54,12 @@ def create_database(molecule_file, out_path, fptype="Path", threads=0, progress=
     :class:`CreateResult`. Raises ``OSError`` for an unreadable input and
     ``ValueError`` with the library's message when the database cannot be
     made. A KeyboardInterrupt is raised once the writing threads are done.
+
+    With ``shards=N`` above 1 the molecules are split into N consecutive
+    ranges written to ``db-0.fpbin`` ... ``db-<N-1>.fpbin`` for
+    ``out_path="db.fpbin"``, with the manifest ``db.json`` that
+    :class:`varnex.distributed.ShardedDatabase` opens (see
+    :func:`shard_database`); every record keeps its molecule index.
     """
     if isinstance(fptype, str):
         fptype = FPType(fptype)
@@ -63,11 +72,12 @@ def create_database(molecule_file, out_path, fptype="Path", threads=0, progress=
             bar.update(count - bar.n)
     try:
         count, failed = _core._create_database(
-            os.fspath(molecule_file), os.fspath(out_path), fptype, int(threads), update)
+            os.fspath(molecule_file), os.fspath(out_path), fptype, int(threads), update, int(shards))
     finally:
         if bar is not None:
             bar.close()
-    return CreateResult(os.fspath(out_path), fptype, int(count), np.asarray(failed, dtype=np.uint64))
+    made = read_manifest(manifest_path(out_path)) if int(shards) > 1 else None
+    return CreateResult(os.fspath(out_path), fptype, int(count), np.asarray(failed, dtype=np.uint64), made)
 
 
 class FastDatabase(_core.FastDatabase):

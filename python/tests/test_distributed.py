@@ -1,0 +1,206 @@
+"""Sharded fast databases on a local Dask cluster: every answer equals that of
+one FastDatabase over the unsharded file, also when a worker dies; a missing
+or damaged shard raises an error naming it."""
+
+import os
+import shutil
+import signal
+import threading
+import time
+import warnings
+
+import numpy as np
+import pytest
+
+import varnex
+from conftest import NCI, nci_smiles
+
+distributed = pytest.importorskip("distributed")
+from varnex.distributed import ShardedDatabase  # noqa: E402
+
+N = 1200
+TYPE = varnex.FPType("Path", size=1024)
+# Queries from the set itself (the NCI set holds duplicates, so scores tie
+# at the limit), and one unreadable.
+QUERIES = nci_smiles(N)[::97] + ["C1CC", "c1ccccc1C(=O)O"]
+
+
+@pytest.fixture(scope="module")
+def client():
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                                           dashboard_address=None, silence_logs=50)
+    with cluster, distributed.Client(cluster) as c:
+        yield c
+
+
+@pytest.fixture(scope="module")
+def collection(tmp_path_factory):
+    """The unsharded file and its manifests of 1, 3 and 7 shards."""
+    folder = tmp_path_factory.mktemp("shards")
+    smi = folder / "nci.smi"
+    with NCI.open() as f:
+        smi.write_text("".join(line for _, line in zip(range(N), f)))
+    whole = folder / "whole.fpbin"
+    varnex.create_database(smi, whole, TYPE, progress=False)
+    made = varnex.create_database(smi, folder / "made.fpbin", TYPE, progress=False, shards=3)
+    # The records ordered by bit count (each keeps its molecule index): its
+    # shards hold disjoint bit count ranges, so most of them are pruned.
+    data = whole.read_bytes()
+    records = np.frombuffer(data[800:], dtype=np.uint64).reshape(N, -1)
+    by_count = folder / "by_count.fpbin"
+    by_count.write_bytes(data[:800] + records[np.argsort(records[:, 1], kind="stable")].tobytes())
+    return {
+        "whole": str(whole),
+        1: varnex.shard_database(whole, 1).manifest,
+        3: made.shards.manifest,
+        7: varnex.shard_database(whole, 7, out=folder / "split.fpbin").manifest,
+        "by count": varnex.shard_database(by_count, 7).manifest,
+    }
+
+
+@pytest.fixture(scope="module")
+def whole(collection):
+    with varnex.FastDatabase(collection["whole"]) as db:
+        yield db
+
+
+def expect_same_hits(got, want, k):
+    """Equal scores; equal indices except among the scores equal to the k-th,
+    where any of the tied records may stand."""
+    assert len(got) == len(want)
+    np.testing.assert_array_equal(got["score"], want["score"])
+    if k and len(want) == k:
+        tie = want["score"][-1]
+        np.testing.assert_array_equal(np.sort(got["index"][got["score"] != tie]),
+                                      np.sort(want["index"][want["score"] != tie]))
+    else:
+        np.testing.assert_array_equal(np.sort(got["index"]), np.sort(want["index"]))
+
+
+def test_sharded_creation_keeps_molecule_indices(collection):
+    shards = varnex.read_manifest(collection[3])
+    assert [s.first for s in shards.shards] == [0, 400, 800]
+    assert shards.records == N and shards.type == TYPE
+    with varnex.FastDatabase(shards.shards[2].path) as last, varnex.FastDatabase(collection["whole"]) as db:
+        assert len(last) == 400
+        top = last.search(db.fingerprint(1100), k=1)
+        assert top["index"][0] == 1100 and top["score"][0] == 1.0
+
+
+@pytest.mark.parametrize("shards", [1, 3, 7, "by count"])
+@pytest.mark.parametrize("k, cutoff, measure, alpha, beta", [
+    (10, None, "tanimoto", 1.0, 1.0),
+    (3, None, "dice", 1.0, 1.0),
+    (0, 0.6, "tanimoto", 1.0, 1.0),
+    (25, 0.4, "cosine", 1.0, 1.0),
+    (8, None, "tversky", 0.9, 0.1),
+    (5, None, "manhattan", 1.0, 1.0),
+])
+def test_search_equals_one_database(client, collection, whole, shards, k, cutoff, measure, alpha, beta):
+    db = ShardedDatabase(collection[shards], client, batch=5)
+    with pytest.warns(varnex.VarnexWarning):
+        got = db.search(QUERIES, k=k, cutoff=cutoff, measure=measure, alpha=alpha, beta=beta)
+    with pytest.warns(varnex.VarnexWarning):
+        want = whole.search_many(QUERIES, k=k, cutoff=cutoff, measure=measure, alpha=alpha, beta=beta)
+    assert len(got) == len(QUERIES)
+    for g, w in zip(got, want):
+        expect_same_hits(g, w, k)
+    assert len(got[-2]) == 0  # the unreadable query
+
+
+@pytest.mark.parametrize("shards", [3, 7])
+def test_counts_histograms_and_matrix_add_up(client, collection, whole, shards):
+    db = ShardedDatabase(collection[shards], client, batch=4)
+    queries = QUERIES[:-2]
+    for cutoff, measure in [(0.5, "tanimoto"), (None, "dice"), (0.02, "manhattan")]:
+        want = [len(h) for h in whole.search_many(queries, k=0, cutoff=cutoff, measure=measure)]
+        np.testing.assert_array_equal(db.count(queries, cutoff=cutoff, measure=measure), want)
+    # The histograms of the file as its own single shard.
+    want = ShardedDatabase(collection[1], client).histogram(queries, bins=20, measure="tversky", alpha=0.3, beta=0.7)
+    got = db.histogram(queries, bins=20, measure="tversky", alpha=0.3, beta=0.7)
+    for g, w in zip(got, want):
+        assert w.sum() == N
+        np.testing.assert_array_equal(g, w)
+    cells = db.matrix(queries[:3], k=4)
+    assert list(cells["row"]) == [0] * 4 + [1] * 4 + [2] * 4
+    np.testing.assert_array_equal(cells["score"],
+                                  np.concatenate([h["score"] for h in whole.search_many(queries[:3], k=4)]))
+
+
+def fingerprints(db, first, count):
+    return varnex.FingerprintArray.from_words(TYPE, np.stack([
+        np.frombuffer(bytes(db.fingerprint(i)), np.uint64) for i in range(first, first + count)]))
+
+
+def test_shard_bounds_hold_for_every_record(collection, whole):
+    """No record of a shard scores beyond the bound of its bit counts, and
+    a query's own shard reaches it."""
+    shards = varnex.read_manifest(collection[7])
+    queries = [whole.fingerprint(i) for i in range(0, N, 37)]
+    counts = np.array([q.count() for q in queries], dtype=np.uint64)
+    for measure, alpha, beta in [("tanimoto", 1, 1), ("cosine", 1, 1), ("tversky", 0.8, 0.2), ("euclid", 1, 1),
+                                 ("manhattan", 1, 1)]:
+        for s in shards.shards:
+            bound = varnex._core._shard_best_scores(counts, 16, s.min_bits, s.max_bits, measure, alpha, beta)
+            records = fingerprints(whole, s.first, s.records)
+            for q, b in zip(queries, bound):
+                scores = varnex.bulk_similarity(q, records, measure, alpha=alpha, beta=beta)
+                if measure == "manhattan":
+                    assert b <= scores.min() + 1e-6
+                else:
+                    assert b >= scores.max() - 1e-6
+
+
+def test_pruned_shards_get_no_task(client, collection, whole):
+    """With a Tanimoto cutoff of 0.95 only shards holding records of nearly
+    the query's bit count are searched."""
+    db = ShardedDatabase(collection[7], client)
+    shards = varnex.read_manifest(collection[7]).shards
+    counts = fingerprints(whole, 0, N).counts()
+    query = whole.fingerprint(int(np.argmax(counts)))
+    q = query.count()
+    reachable = [s for s in shards if s.max_bits >= q or s.max_bits / q > np.float32(0.95)]
+    with distributed.get_task_stream(client=client) as stream:
+        hits = db.search(query, k=5, cutoff=0.95)
+    assert len(stream.data) == len(reachable) < len(shards)
+    expect_same_hits(hits, whole.search(query, k=5, cutoff=0.95), 5)
+
+
+def test_killed_worker_is_replaced_and_the_result_stays_exact(client, collection, whole):
+    db = ShardedDatabase(collection[7], client, batch=1)
+    queries = nci_smiles(N)[::7]
+    want = whole.search_many(queries, k=6)
+    pids = client.run(os.getpid)
+    victim = sorted(pids)[0]
+    result = {}
+    search = threading.Thread(target=lambda: result.update(hits=db.search(queries, k=6)))
+    search.start()
+    # Kill a worker as soon as it is busy (the search may also end first:
+    # the answer must be exact either way).
+    while search.is_alive() and not client.processing().get(victim):
+        time.sleep(0.005)
+    os.kill(pids[victim], signal.SIGKILL)
+    search.join(timeout=300)
+    assert not search.is_alive()
+    for g, w in zip(result["hits"], want):
+        expect_same_hits(g, w, 6)
+    client.wait_for_workers(2, timeout=120)
+
+
+@pytest.mark.parametrize("damage", ["missing", "truncated"])
+def test_missing_or_damaged_shard_names_its_file(client, collection, tmp_path, damage):
+    manifest = varnex.read_manifest(collection[3])
+    for s in manifest.shards:
+        shutil.copy(s.path, tmp_path)
+    shutil.copy(manifest.manifest, tmp_path)
+    broken = tmp_path / os.path.basename(manifest.shards[1].path)
+    if damage == "missing":
+        broken.unlink()
+    else:
+        with open(broken, "r+b") as f:
+            f.truncate(os.path.getsize(broken) - 100)
+    db = ShardedDatabase(tmp_path / os.path.basename(manifest.manifest), client)
+    with pytest.raises((OSError, ValueError), match=str(broken)):
+        db.search(QUERIES[:-2], k=3)

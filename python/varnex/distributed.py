@@ -1,0 +1,333 @@
+"""Searches of sharded fast databases on a Dask cluster.
+
+A collection too large for one machine is split into shards (ordinary
+``.fpbin`` files listed in a JSON manifest, see :func:`varnex.shard_database`)
+that lie on the workers' disks at the paths the manifest names. A
+:class:`ShardedDatabase` sends each worker batches of queries as packed
+fingerprint words; the worker opens its shards once, memory-mapped, keeps
+them for later tasks, searches them with the library's batch calls and
+returns partial results that merge exactly: top-k lists of global molecule
+indices, hit counts and histogram bins. Records never cross the network::
+
+    from distributed import Client
+    from varnex.distributed import ShardedDatabase
+    client = Client("tcp://scheduler:8786")
+    db = ShardedDatabase("/data/enamine.json", client)
+    hits = db.search(["c1ccccc1O", "CCO"], k=10)   # one array per query
+
+Needs Dask's distributed scheduler (Debian ``python3-distributed``).
+"""
+
+import os
+import threading
+import warnings
+
+import numpy as np
+
+try:
+    import distributed
+except ImportError as error:  # pragma: no cover - depends on the machine
+    raise ImportError(
+        "varnex.distributed needs Dask's distributed scheduler: install python3-distributed "
+        "(Debian) or the 'distributed' package") from error
+
+from . import _core
+from ._core import Fingerprint, FingerprintArray, VarnexWarning
+from ._pictures import ScoreHistogram
+from ._shards import read_manifest
+
+__all__ = ["ShardedDatabase"]
+
+# ---- Worker side: the shards a worker process has opened.
+
+_opened = {}
+_opened_lock = threading.Lock()
+
+
+def _open_shard(path, records, type_string):
+    """The shard ``path`` opened in this process, reopened when the file
+    changed; checked against the manifest's record count and type."""
+    try:
+        st = os.stat(path)
+    except FileNotFoundError:
+        raise FileNotFoundError(2, f"shard file missing on worker {_worker_name()}", path) from None
+    key = (path, st.st_ino, st.st_size, st.st_mtime_ns)
+    with _opened_lock:
+        shard = _opened.get(key)
+        if shard is None:
+            for old in [k for k in _opened if k[0] == path]:
+                del _opened[old]
+            shard = _core._Shard(path)
+            if len(shard) != records or shard.type != type_string:
+                raise ValueError(f"shard {path} holds {len(shard)} records of {shard.type}, the manifest lists "
+                                 f"{records} of {type_string}")
+            _opened[key] = shard
+    return shard
+
+
+def _worker_name():
+    try:
+        return distributed.get_worker().address
+    except ValueError:
+        return "(none)"
+
+
+# Tasks: pure functions of their arguments, so a rerun after a lost worker
+# gives the same partial result.
+
+def _search_task(shard, words, k, cutoff, measure, alpha, beta, threads):
+    return _open_shard(*shard).search(words, k, cutoff, measure, alpha, beta, threads)
+
+
+def _count_task(shard, words, cutoff, measure, alpha, beta, threads):
+    return _open_shard(*shard).count(words, cutoff, measure, alpha, beta, threads)
+
+
+def _histogram_task(shard, words, bins, measure, alpha, beta, threads):
+    return _open_shard(*shard).histogram(words, bins, measure, alpha, beta, threads)
+
+
+# ---- Client side.
+
+def _is_single(queries):
+    return isinstance(queries, (str, bytes, Fingerprint)) or type(queries).__name__ == "Mol"
+
+
+class ShardedDatabase:
+    """The shards of one manifest, searched on the workers of a Dask ``client``.
+
+    ``ShardedDatabase(manifest, client, batch=256, threads=1)``: ``batch``
+    queries travel per task, each task searches one shard on ``threads``
+    library threads (1 suits workers with a thread per core). The shard files
+    must exist on every worker at the manifest's paths (a shared file system,
+    or the same copy on each machine); each shard is preferably searched by
+    one worker, which keeps it open, and by another when that one is lost.
+
+    Queries are SMILES strings, RDKit molecules, :class:`Fingerprint` objects of
+    the manifest's type, or a :class:`FingerprintArray`; one query gives one
+    result, a sequence gives a list. Every result is exactly that of one
+    :class:`varnex.FastDatabase` over the unsharded file (which of several equal
+    scores at the k-th place are kept is, as there, not defined). A query that
+    cannot be read warns and gets an empty result. A shard missing or damaged
+    on a worker raises an exception that names its file; there is never a
+    partial answer.
+    """
+
+    def __init__(self, manifest, client, batch=256, threads=1):
+        self.shards = read_manifest(manifest)
+        self.client = client
+        self.batch = max(1, int(batch))
+        self.threads = int(threads)
+        self._words = self.shards.type.size // 64
+
+    @property
+    def type(self):
+        return self.shards.type
+
+    def __len__(self):
+        return self.shards.records
+
+    def __repr__(self):
+        return (f"<varnex.distributed.ShardedDatabase {self.shards.manifest!r}, {len(self)} records in "
+                f"{len(self.shards)} shards>")
+
+    # -- queries
+
+    def _queries(self, queries):
+        """(words, bit counts, readable mask) of the queries."""
+        if isinstance(queries, FingerprintArray):
+            array = queries
+        else:
+            items = list(queries)
+            if items and all(isinstance(q, Fingerprint) for q in items):
+                rows = [np.frombuffer(bytes(q), dtype=np.uint64) if q.type == self.type else None for q in items]
+                if any(r is None for r in rows):
+                    raise ValueError(f"every query fingerprint must be of the type {self.type}")
+                array = FingerprintArray.from_words(self.type, np.stack(rows))
+            else:  # a molecule that fails warns here and keeps an empty row
+                array = self.type.fingerprints(items, threads=0)
+        if array.type != self.type:
+            raise ValueError(f"the queries are {array.type} fingerprints, the shards hold {self.type}")
+        words = np.ascontiguousarray(array.words, dtype=np.uint64).reshape(len(array), self._words)
+        readable = np.ones(len(array), dtype=bool)
+        readable[np.asarray(array.failed, dtype=np.int64)] = False
+        return words, np.asarray(array.counts(), dtype=np.uint64), readable
+
+    def _bounds(self, counts, measure, alpha, beta):
+        """Per shard and query, the best score its records can reach."""
+        return np.stack([_core._shard_best_scores(counts, self._words, s.min_bits, s.max_bits, measure, alpha, beta)
+                         for s in self.shards.shards])
+
+    def _homes(self):
+        """The worker that preferably searches each shard."""
+        workers = sorted(self.client.scheduler_info()["workers"])
+        return [workers[i % len(workers)] if workers else None for i in range(len(self.shards))]
+
+    def _submit(self, task, shard, home, *args):
+        info = self.shards.shards[shard]
+        return self.client.submit(task, (info.path, info.records, str(self.type)), *args,
+                                  workers=None if home is None else [home], allow_other_workers=True, pure=False)
+
+    def _window(self):
+        return max(1, sum(self.client.nthreads().values()))
+
+    # -- searches
+
+    def search(self, queries, k=10, cutoff=None, measure="tanimoto", alpha=1.0, beta=1.0):
+        """Per query, the best ``k`` hits over all shards (``k=0``: every hit),
+        a structured array with fields ``index`` (molecule index) and ``score``,
+        best first (smallest first for manhattan), as
+        :meth:`varnex.FastDatabase.search` gives them; equal scores come in
+        molecule order. Only scores strictly better than ``cutoff`` when given.
+        A shard whose bit counts cannot beat the cutoff, or the k-th score
+        already found elsewhere, is not searched."""
+        single = _is_single(queries)
+        words, counts, readable = self._queries([queries] if single else queries)
+        descending = measure.lower() != "manhattan"
+        bounds = self._bounds(counts, measure, alpha, beta)
+        threshold = _initial_threshold(descending, cutoff)
+        n = len(words)
+        found = [_empty_hits() for _ in range(n)]
+        kth = np.full(n, threshold)
+
+        def better(values, than):
+            return values > than if descending else values < than
+
+        def merge(positions, result):
+            hits, offsets = result
+            for j, q in enumerate(positions):
+                run = hits[offsets[j]:offsets[j + 1]].astype(_HIT)
+                if len(run):
+                    found[q] = _best(np.concatenate([found[q], run]), k, descending)
+                    if k and len(found[q]) >= k:
+                        kth[q] = found[q]["score"][k - 1]
+
+        # Units of work: (shard, query batch), most promising shards first.
+        units = []
+        for first in range(0, n, self.batch):
+            batch = np.arange(first, min(n, first + self.batch))
+            best = bounds[:, batch].max(axis=1) if descending else bounds[:, batch].min(axis=1)
+            for s in sorted(range(len(self.shards)), key=lambda s: -best[s] if descending else best[s]):
+                units.append((s, batch))
+        homes = self._homes()
+        pending = {}
+        queue = iter(units)
+
+        def submit_next():
+            """Submits the next unit that can still improve a hit list."""
+            for s, batch in queue:
+                keep = batch[readable[batch] & better(bounds[s, batch], kth[batch])]
+                if len(keep):
+                    future = self._submit(_search_task, s, homes[s], words[keep], int(k), cutoff, measure,
+                                          float(alpha), float(beta), self.threads)
+                    pending[future] = keep
+                    return future
+            return None
+
+        # As many units in flight as the cluster has threads; each finished
+        # one raises the k-th scores that the next must beat.
+        for _ in range(self._window()):
+            if submit_next() is None:
+                break
+        done = distributed.as_completed(list(pending))
+        for future in done:
+            merge(pending.pop(future), future.result())
+            following = submit_next()
+            if following is not None:
+                done.add(following)
+        _warn_unreadable(readable)
+        return found[0] if single else found
+
+    def matrix(self, queries, k=10, cutoff=None, measure="tanimoto", alpha=1.0, beta=1.0):
+        """The hits of :meth:`search` as one structured array with fields
+        ``row`` (the query's position), ``col`` (molecule index) and
+        ``score``, row by row."""
+        hits = self.search(queries, k, cutoff, measure, alpha, beta)
+        if _is_single(queries):
+            hits = [hits]
+        cells = np.zeros(sum(len(h) for h in hits), dtype=[("row", "<u8"), ("col", "<u8"), ("score", "<f8")])
+        at = 0
+        for row, h in enumerate(hits):
+            cells["row"][at:at + len(h)] = row
+            cells["col"][at:at + len(h)] = h["index"]
+            cells["score"][at:at + len(h)] = h["score"]
+            at += len(h)
+        return cells
+
+    def count(self, queries, cutoff=None, measure="tanimoto", alpha=1.0, beta=1.0):
+        """Per query, the number of records scoring strictly better than
+        ``cutoff`` (above 0 for similarities without one): the length of
+        ``search(query, k=0)``. A uint64 array (an int for one query)."""
+        single = _is_single(queries)
+        words, counts, readable = self._queries([queries] if single else queries)
+        descending = measure.lower() != "manhattan"
+        bounds = self._bounds(counts, measure, alpha, beta)
+        threshold = _initial_threshold(descending, cutoff)
+        reachable = bounds > threshold if descending else bounds < threshold
+        total = np.zeros(len(words), dtype=np.uint64)
+        for positions, result in self._each_shard(_count_task, words, readable, reachable, cutoff, measure,
+                                                  float(alpha), float(beta), self.threads):
+            total[positions] += result
+        _warn_unreadable(readable)
+        return int(total[0]) if single else total
+
+    def histogram(self, queries, bins=50, measure="tanimoto", alpha=1.0, beta=1.0):
+        """Per query, its scores against every record in ``bins`` bins over
+        [0, 1]: a :class:`varnex.ScoreHistogram` (a list of them for a
+        sequence of queries)."""
+        if int(bins) < 1:
+            raise ValueError("bins must be at least 1")
+        single = _is_single(queries)
+        words, _, readable = self._queries([queries] if single else queries)
+        every = np.ones((len(self.shards), len(words)), dtype=bool)
+        total = np.zeros((len(words), int(bins)), dtype=np.uint64)
+        for positions, result in self._each_shard(_histogram_task, words, readable, every, int(bins), measure,
+                                                  float(alpha), float(beta), self.threads):
+            total[positions] += result
+        _warn_unreadable(readable)
+        out = [ScoreHistogram(row, measure) for row in total]
+        return out[0] if single else out
+
+    def _each_shard(self, task, words, readable, wanted, *args):
+        """Runs ``task`` for every shard and batch of the readable queries it
+        is wanted for; yields (query positions, partial result)."""
+        homes = self._homes()
+        pending = {}
+        for first in range(0, len(words), self.batch):
+            batch = np.arange(first, min(len(words), first + self.batch))
+            for s in range(len(self.shards)):
+                keep = batch[readable[batch] & wanted[s, batch]]
+                if len(keep):
+                    pending[self._submit(task, s, homes[s], words[keep], *args)] = keep
+        for future in distributed.as_completed(list(pending)):
+            yield pending[future], future.result()
+
+
+def _initial_threshold(descending, cutoff):
+    """The score a hit must beat: the cutoff as the library holds it (a
+    float), else the smallest positive double (similarities) or the
+    largest (distances)."""
+    if cutoff is not None:
+        return float(np.float32(cutoff))
+    return np.finfo(np.float64).tiny if descending else np.finfo(np.float64).max
+
+
+_HIT = np.dtype([("index", "<u8"), ("score", "<f8")])
+
+
+def _empty_hits():
+    return np.zeros(0, dtype=_HIT)
+
+
+def _best(hits, k, descending):
+    """The best ``k`` of ``hits`` (all for 0), best first, equal scores by
+    molecule index."""
+    order = np.lexsort((hits["index"], -hits["score"] if descending else hits["score"]))
+    return hits[order[:k] if k else order]
+
+
+def _warn_unreadable(readable):
+    bad = np.flatnonzero(~readable)
+    if len(bad):
+        warnings.warn(f"queries {bad.tolist()} could not be read and have empty results", VarnexWarning,
+                      stacklevel=3)
