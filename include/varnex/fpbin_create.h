@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "kvsystem/dots.h"
 #include "varnex/fptypes.h"
@@ -79,6 +80,7 @@ struct KvCreateFastFPDatabaseSummary {
   std::uint64_t unreadable = 0;   // empty records: the molecule could not be read
   std::uint64_t ungenerated = 0;  // empty records: its fingerprint failed
   bool damagedInput = false;      // the molecule file was damaged (KvMolDatabase::IsDamaged)
+  std::vector<std::uint64_t> failed;  // indices of the empty records, ascending
 };
 
 // Writes the fast database `fpbinPath` (which must end in ".fpbin") with one

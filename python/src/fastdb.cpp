@@ -3,10 +3,10 @@
 #include <pybind11/functional.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <memory>
-#include <regex>
 #include <thread>
 #include <unistd.h>
 
@@ -209,24 +209,13 @@ class FastDatabase {
   std::shared_ptr<KvFastFPDatabase> db_;
 };
 
-// The molecule indices that creation reported as unreadable or without
-// fingerprint, from its per-molecule warnings.
-std::vector<std::uint64_t> FailedIndices(const std::vector<Message>& messages) {
-  static const std::regex failure("cannot (access molecule|generate fingerprint) with index ([0-9]+)$");
-  std::vector<std::uint64_t> failed;
-  std::smatch match;
-  for (const Message& m : messages)
-    if (std::regex_search(m.text, match, failure)) failed.push_back(std::stoull(match[2].str()));
-  std::sort(failed.begin(), failed.end());
-  failed.erase(std::unique(failed.begin(), failed.end()), failed.end());
-  return failed;
-}
-
 // Creates `outPath` from `molPath` on a worker thread; the calling thread
 // reports progress to `progress(count)` (when not None) a few times a second
-// and checks for signals. The library offers no way to stop a creation, so an
-// interrupt is raised once it has finished. With shards > 1 it writes that
-// many shards and their manifest. Returns (count, failed indices).
+// and checks for signals. An interrupt (or an exception of `progress`) sets
+// the library's cancel flag: the workers stop at their next chunk, the output
+// paths are left untouched, and the exception is raised once they have
+// stopped. With shards > 1 it writes that many shards and their manifest.
+// Returns (count, failed indices).
 py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath, const FPType& type, unsigned threads,
                          const py::object& progress, unsigned shards) {
   KvCreateFastFPDatabaseOptions options(type.ptr);
@@ -234,12 +223,14 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
   KvSystem::KvDots dots;
   dots.SetDisplay(KvSystem::KvDots::Display::Never);
   options.SetTracer(dots);
+  std::atomic<bool> cancel{false};
+  options.SetCancelFlag(&cancel);
   const KvSystem::KvDots* tracer = options.GetTracer();
   CallScope scope;
+  KvCreateFastFPDatabaseSummary summary;
   std::future<bool> done = std::async(std::launch::async, [&] {
     CallScope::Adoption adoption(scope);
-    if (shards <= 1) return KvCreateFastFPDatabaseFile(outPath, molPath, options);
-    KvCreateFastFPDatabaseSummary summary;
+    if (shards <= 1) return KvCreateFastFPDatabaseFile(outPath, molPath, options, summary);
     KvShardManifest manifest;
     return KvCreateShardedFastFPDatabase(outPath, molPath, options, shards, summary, manifest);
   });
@@ -247,7 +238,7 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
   for (bool finished = false; !finished;) {
     {
       py::gil_scoped_release release;
-      finished = done.wait_for(std::chrono::milliseconds(200)) == std::future_status::ready;
+      finished = done.wait_for(std::chrono::milliseconds(100)) == std::future_status::ready;
     }
     const std::uint64_t count = tracer->GetCount();
     try {
@@ -257,7 +248,8 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
       }
       if (!finished && PyErr_CheckSignals() != 0) throw py::error_already_set();
     } catch (py::error_already_set&) {
-      // The worker still runs on our locals: let it finish first.
+      // The worker still runs on our locals: stop it and let it finish first.
+      cancel.store(true);
       {
         py::gil_scoped_release release;
         done.wait();
@@ -266,11 +258,8 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
     }
   }
   const bool created = done.get();
-  std::vector<Message> messages = scope.Take();
   if (!created) {
-    std::string text;
-    for (const Message& m : messages) text += (text.empty() ? "" : "\n") + m.text;
-    if (text.empty()) text = "cannot create " + outPath;
+    const std::string text = scope.TakeText("cannot create " + outPath);
     if (access(molPath.c_str(), R_OK) != 0) {
       const int error = errno;
       PyErr_SetObject(PyExc_OSError, py::make_tuple(error, text, molPath).ptr());
@@ -278,10 +267,8 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
     }
     throw py::value_error(text);
   }
-  const std::vector<std::uint64_t> failed = FailedIndices(messages);
-  for (const Message& m : messages)
-    if (PyErr_WarnEx(VarnexWarningType(), m.text.c_str(), 1) != 0) throw py::error_already_set();
-  return py::make_tuple(tracer->GetCount(), failed);
+  scope.Warn();
+  return py::make_tuple(summary.records, summary.failed);
 }
 
 }  // namespace

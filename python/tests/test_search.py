@@ -2,6 +2,7 @@
 
 import math
 import os
+import _thread
 import pickle
 import threading
 
@@ -10,7 +11,7 @@ import pytest
 from rdkit import Chem
 
 import varnex
-from conftest import nci_smiles
+from conftest import NCI, nci_smiles
 
 N = 1024
 
@@ -186,6 +187,44 @@ def test_missing_or_damaged_files_raise(tmp_path, nci_db):
     with pytest.raises(ValueError, match="memory must be"):
         varnex.FastDatabase(nci_db[0].path, memory="gpu")
     assert not (tmp_path / "x.fpbin").exists()
+
+
+def _interrupt_from_another_thread(started):
+    """Interrupts the main thread, as Ctrl-C would, once creation has started."""
+    def interrupt():
+        started.wait()
+        _thread.interrupt_main()
+    threading.Thread(target=interrupt, daemon=True).start()
+
+
+def _raise_in_progress(started):
+    def fail():
+        raise RuntimeError("stop")
+    return fail
+
+
+@pytest.mark.parametrize("arm, error", [
+    (_interrupt_from_another_thread, KeyboardInterrupt),
+    (_raise_in_progress, RuntimeError),
+])
+def test_stopped_creation_leaves_the_output_as_it_was(tmp_path, arm, error):
+    out = tmp_path / "nci.fpbin"
+    out.write_bytes(b"the previous database")
+    started = threading.Event()
+    failing = arm(started)
+    counts = []
+
+    def progress(count):
+        counts.append(count)
+        started.set()
+        if failing is not None:
+            failing()
+
+    with pytest.raises(error):
+        varnex.create_database(NCI, out, "Path", threads=1, progress=progress)
+    assert out.read_bytes() == b"the previous database"
+    assert [p.name for p in tmp_path.iterdir()] == ["nci.fpbin"]  # no temporary file left
+    assert 0 < counts[-1] < 5000
 
 
 def test_databases_pickle_by_path_and_serve_many_threads(nci_db):

@@ -50,10 +50,13 @@ def create_database(molecule_file, out_path, fptype="Path", threads=0, progress=
     an :class:`FPType` or a kind name (Path, Circular or Tree, a size that is a
     multiple of 256). Runs on ``threads`` threads (0: every processor). A
     progress bar (tqdm) is shown when stderr is a terminal, unless
-    ``progress`` is False; True shows it anyway. Returns a
+    ``progress`` is False; True shows it anyway; a callable is called instead
+    with the number of molecules done, a few times a second. Returns a
     :class:`CreateResult`. Raises ``OSError`` for an unreadable input and
     ``ValueError`` with the library's message when the database cannot be
-    made. A KeyboardInterrupt is raised once the writing threads are done.
+    made. A KeyboardInterrupt (or an exception of the ``progress`` callable)
+    stops the writing threads within a few molecules and is raised then;
+    ``out_path`` is left as it was, as after any failure.
 
     With ``shards=N`` above 1 the molecules are split into N consecutive
     ranges written to ``db-0.fpbin`` ... ``db-<N-1>.fpbin`` for
@@ -65,8 +68,8 @@ def create_database(molecule_file, out_path, fptype="Path", threads=0, progress=
         fptype = FPType(fptype)
     if not isinstance(fptype, FPType):
         raise TypeError("fptype must be an FPType or a kind name")
-    bar = _progress_bar(progress)
-    update = None
+    bar = None if callable(progress) else _progress_bar(progress)
+    update = progress if callable(progress) else None
     if bar is not None:
         def update(count):
             bar.update(count - bar.n)

@@ -81,7 +81,7 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
   }
 
   KvSystem::KvDots* tracer = options.GetTracer();
-  const KvCreationJobResult job =
+  KvCreationJobResult job =
       KvRunCreationJob(mols, type, outputs, options.GetNumProcessors(), tracer, caller, options.GetCancelFlag());
   if (job.cancelled) {
     report->Warning("%s : creation of %s cancelled", caller, fpbinPath.c_str());
@@ -108,6 +108,7 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
   made.clear();
   for (unsigned i = 0; i < parts; ++i)
     made.push_back({files[i]->Target(), outputs[i].first, outputs[i].count, outputs[i].minBits, outputs[i].maxBits});
+  summary.failed = std::move(job.failed);
   return true;
 }
 

@@ -60,7 +60,8 @@ struct CreationJob {
   std::atomic<std::uint64_t> unreadable{0};
   std::atomic<std::uint64_t> ungenerated{0};
   std::mutex lock;
-  std::string error;  // the first write fault, under the lock
+  std::string error;                  // the first write fault, under the lock
+  std::vector<std::uint64_t> failures;  // indices of empty records, under the lock
 };
 
 // The record words of `mol`'s fingerprint. An exception (memory exhausted)
@@ -109,6 +110,8 @@ void RunWorker(CreationJob& job) {
   const std::size_t recordBytes = (job.words + KvFastFPRecordExtraWords) * 8;
   std::vector<std::uint8_t> records(recordBytes * kChunk);
   std::uint64_t bitCounts[kChunk] = {};
+  std::vector<std::uint64_t> failures;  // of the current chunk
+  failures.reserve(kChunk);
 
   while (!job.Stopping()) {
     const std::uint64_t end = job.next.fetch_add(kChunk, std::memory_order_relaxed) + kChunk;
@@ -116,14 +119,17 @@ void RunWorker(CreationJob& job) {
     if (begin >= job.count) return;
     const std::uint64_t last = std::min(end, job.count);
     std::fill(records.begin(), records.end(), std::uint8_t{0});
+    failures.clear();
     for (std::uint64_t i = begin; i < last; ++i) {
       const auto index = static_cast<unsigned>(i);
       std::uint64_t bitCount = 0;
       words.clear();
       if (!job.mols.GetMolecule(mol, index)) {
+        failures.push_back(i);
         job.unreadable.fetch_add(1, std::memory_order_relaxed);
         KvSystem::KvThrow()->Warning("%s cannot access molecule with index %d", job.caller, static_cast<int>(index));
       } else if (!MakeWords(fp, mol, job.type, words, bitCount)) {
+        failures.push_back(i);
         job.ungenerated.fetch_add(1, std::memory_order_relaxed);
         KvSystem::KvThrow()->Warning("%s cannot generate fingerprint with index %d", job.caller,
                                      static_cast<int>(index));
@@ -141,6 +147,7 @@ void RunWorker(CreationJob& job) {
     if (job.tracer != nullptr)
       for (std::uint64_t i = begin; i < last; ++i) job.tracer->Update(1);
     if (job.failed.load(std::memory_order_relaxed)) return;
+    job.failures.insert(job.failures.end(), failures.begin(), failures.end());
     std::string error;
     if (!WriteChunk(job, begin, last, records.data(), bitCounts, recordBytes, error)) {
       job.error = error;
@@ -185,6 +192,8 @@ KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const Kv
   result.cancelled = result.written && job.next.load() < job.count;
   result.unreadable = job.unreadable.load();
   result.ungenerated = job.ungenerated.load();
+  result.failed = std::move(job.failures);
+  std::sort(result.failed.begin(), result.failed.end());
   return result;
 }
 

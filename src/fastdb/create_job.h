@@ -8,6 +8,7 @@
 #include <limits>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "fastdb/file_system.h"
 #include "kvchem/moldb.h"
@@ -24,6 +25,7 @@ struct KvCreationJobResult {
   std::string error;       // the write fault when !written
   std::uint64_t unreadable = 0;
   std::uint64_t ungenerated = 0;
+  std::vector<std::uint64_t> failed;  // molecules of the unreadable and ungenerated records, ascending
 };
 
 // One output file of a job: the records of molecules first to

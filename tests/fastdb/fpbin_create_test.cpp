@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -156,26 +157,36 @@ TEST(FpbinCreate, ThreeMoleculesOnEightThreadsWriteEachRecordOnce) {
   EXPECT_TRUE(Varnex::KvCheckFastFPDatabaseLayout(read, out, "Test()"));
 }
 
-TEST(FpbinCreate, UnparsableMoleculeKeepsAnEmptyRecordAtItsSlot) {
+TEST(FpbinCreate, UnparsableMoleculesKeepEmptyRecordsAtTheirSlotsAndAreListed) {
   TempDir dir;
-  const std::string smi =
-      dir.File("bad.smi", "CCO ethanol\nC1CC(broken unclosed\nc1ccccc1 benzene\nXyz nonsense\nCCN\n");
-  const std::string out = dir.Path("bad.fpbin");
-  CaptureSink sink;
-  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, Options(Varnex::KvGetFPType(Varnex::KvFPType::Circular), 2)));
-  EXPECT_TRUE(sink.Contains(std::string(kCreator) + " cannot access molecule with index 1"));
-  EXPECT_TRUE(sink.Contains(std::string(kCreator) + " cannot access molecule with index 3"));
+  // Broken lines in several five-molecule chunks, so that workers merge their lists.
+  const std::vector<std::uint64_t> broken = {1, 3, 7, 12};
+  std::string text;
+  for (std::uint64_t i = 0; i < 13; ++i)
+    text += std::find(broken.begin(), broken.end(), i) != broken.end() ? "C1CC(broken unclosed\n" : "CCO\n";
+  const std::string smi = dir.File("bad.smi", text);
+  const auto* circular = Varnex::KvGetFPType(Varnex::KvFPType::Circular);
+  const std::uint64_t words = Varnex::KvGetFingerPrintSize(circular) / 64;
+  for (unsigned threads : {1u, 3u}) {
+    SCOPED_TRACE(threads);
+    const std::string out = dir.Path(std::to_string(threads) + ".fpbin");
+    CaptureSink sink;
+    Varnex::KvCreateFastFPDatabaseSummary summary;
+    ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, Options(circular, threads), summary));
+    EXPECT_TRUE(sink.Contains(std::string(kCreator) + " cannot access molecule with index 1"));
+    EXPECT_TRUE(sink.Contains(std::string(kCreator) + " cannot access molecule with index 12"));
+    EXPECT_EQ(summary.records, 13u);
+    EXPECT_EQ(summary.unreadable, broken.size());
+    EXPECT_EQ(summary.failed, broken);
 
-  const std::string bytes = ReadFile(out);
-  const std::uint64_t words = Varnex::KvGetFingerPrintSize(Varnex::KvGetFPType(Varnex::KvFPType::Circular)) / 64;
-  ASSERT_EQ(bytes.size(), Varnex::KvFastFPRecordOffset(5, words));
-  for (unsigned i = 0; i < 5; ++i) {
-    const std::size_t at = Varnex::KvFastFPRecordOffset(i, words);
-    EXPECT_EQ(WordAt(bytes, at), i);
-    const bool broken = i == 1 || i == 3;
-    EXPECT_EQ(WordAt(bytes, at + 8) == 0, broken) << i;
-    if (broken) {
-      EXPECT_EQ(bytes.find_first_not_of('\0', at + 16), at + 16 + 8 * words);
+    const std::string bytes = ReadFile(out);
+    ASSERT_EQ(bytes.size(), Varnex::KvFastFPRecordOffset(13, words));
+    for (unsigned i = 0; i < 13; ++i) {
+      const std::size_t at = Varnex::KvFastFPRecordOffset(i, words);
+      EXPECT_EQ(WordAt(bytes, at), i);
+      const bool empty = std::find(broken.begin(), broken.end(), i) != broken.end();
+      EXPECT_EQ(WordAt(bytes, at + 8) == 0, empty) << i;
+      if (empty) EXPECT_EQ(bytes.substr(at + 16, 8 * words), std::string(8 * words, '\0')) << i;
     }
   }
 }
