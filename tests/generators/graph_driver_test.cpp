@@ -85,15 +85,6 @@ const Graph kGraphs[] = {
      }},
 };
 
-std::vector<KvMol> NciMols(size_t limit) {
-  std::vector<KvMol> mols;
-  for (const std::string& smiles : VarnexTest::NciSmiles(limit)) {
-    KvMol mol;
-    if (KvChem::KvSmilesToMol(smiles, mol)) mols.push_back(std::move(mol));
-  }
-  return mols;
-}
-
 TEST(GraphGenerators, OutOfRangeParametersAreRepairedWithTheGeneratorsMessages) {
   const KvMol mol = Mol("CC(=O)Oc1ccccc1C(=O)O");
   for (const Graph& g : kGraphs) {
@@ -233,7 +224,7 @@ TEST(AllGenerators, AtomOrderAndInputFormDoNotMatter) {
 // Threads sharing the input molecules, each making its own fingerprints of
 // every kind, agree with a serial run.
 TEST(AllGenerators, ThreadsSharingMoleculesAgreeWithSerialGeneration) {
-  const std::vector<KvMol> mols = NciMols(150);
+  const std::vector<KvMol> mols = VarnexTest::NciMols(150);
   const std::size_t n = std::size(kAllKinds) * mols.size();
   auto make = [&](std::size_t job, KvFingerPrint& fp) {
     return KvMakeFP(fp, mols[job % mols.size()], KvGetFPType(kAllKinds[job / mols.size()]));
@@ -257,7 +248,7 @@ TEST(AllGenerators, ThreadsSharingMoleculesAgreeWithSerialGeneration) {
 // generator run without symmetry classes (the brute-force reference of the
 // start-atom skip); symmetry classes the caller perceived change nothing.
 TEST(GraphGenerators, RealMoleculesModulusAndIdGeneratorReference) {
-  const std::vector<KvMol> mols = NciMols(3000);
+  const std::vector<KvMol> mols = VarnexTest::NciMols(3000);
   ASSERT_GT(mols.size(), 2900u);
   for (const Graph& g : kGraphs) {
     const auto* def = static_cast<const KvFPGraphTypeBase*>(KvGetFPType(g.kind));

@@ -1,5 +1,4 @@
-// Helpers of the tree, circular and unhashed fingerprint tests: molecules
-// from SMILES, the NCI sample set, and the same molecule with its atoms in
+// Helpers of the graph fingerprint tests: the same molecule with its atoms in
 // another order (written as a molfile with permuted atom lines).
 #pragma once
 
@@ -7,44 +6,16 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <numeric>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "kvchem/mol.h"
 #include "kvchem/perception.h"
-#include "varnex/fingerprint.h"
+#include "molecules.h"
 
 namespace VarnexTest {
-
-inline KvChem::KvMol Mol(const std::string& smiles) {
-  KvChem::KvMol mol;
-  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol)) << smiles;
-  return mol;
-}
-
-// The first `limit` SMILES of the NCI sample set.
-inline std::vector<std::string> NciSmiles(size_t limit) {
-  std::vector<std::string> out;
-  std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-  std::string line;
-  while (out.size() < limit && std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string smiles;
-    if (fields >> smiles) out.push_back(smiles);
-  }
-  return out;
-}
-
-inline std::vector<size_t> OnBits(const Varnex::KvFingerPrint& fp) {
-  std::vector<size_t> on;
-  for (size_t i = 0; i < fp.GetSize(); ++i)
-    if (fp.IsBitOn(i)) on.push_back(i);
-  return on;
-}
 
 // The molecule as a V2000 molfile whose atom line i holds atom order[i]:
 // elements, charges and Kekulé bond orders, no stereo. Hydrogen counts are
