@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "capture_sink.h"
+#include "molecules.h"
 #include "kvchem/lingo.h"
 #include "kvchem/mol.h"
 #include "kvsystem/streams.h"
@@ -22,11 +23,7 @@ using namespace Varnex;
 using KvChem::KvMol;
 using VarnexTest::CaptureSink;
 
-KvMol Mol(const std::string& smiles) {
-  KvMol mol;
-  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol)) << smiles;
-  return mol;
-}
+using VarnexTest::Mol;
 
 const KvFPTypeBase* LingoType() { return KvGetLingoFPType(KvGraphFPVersion); }
 

@@ -110,20 +110,13 @@ TEST(Measures, TypeMismatchGivesZeroAndOneError) {
        "fingerprint type mismatch!"},
   };
   for (const Case& c : cases) {
-    {
-      CaptureSink sink;
-      EXPECT_EQ(c.measure(a, b), 0.0f) << c.name;
-      ASSERT_EQ(sink.Count(), 1u) << c.name;
-      EXPECT_EQ(sink.Messages()[0].level, KvErrorLevel::Error);
-      EXPECT_EQ(sink.Messages()[0].text, c.message);
-    }
-    {
-      CaptureSink sink;
-      EXPECT_EQ(c.measure(a, untyped), 0.0f) << c.name;
-      EXPECT_EQ(sink.Texts(),
-                (std::vector<std::string>{"KvIsSameFPType() : uninitialized fingerprint type!", c.message}))
-          << c.name;
-    }
+    CaptureSink sink;
+    EXPECT_EQ(c.measure(a, b), 0.0f) << c.name;
+    EXPECT_EQ(c.measure(a, untyped), 0.0f) << c.name;
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{c.message, "KvIsSameFPType() : uninitialized fingerprint type!",
+                                                      c.message}))
+        << c.name;
+    EXPECT_EQ(sink.Messages()[0].level, KvErrorLevel::Error);
   }
 }
 
@@ -178,9 +171,9 @@ TEST(Measures, LingoPairsUseTheLingoTerms) {
   // c0cc 0ccc cccc cccc ccc0 against c0cc 0ccn ccnc cncc ncc0: one shared.
   const KvFingerPrint benzene = LingoText("c0ccccc0");
   const KvFingerPrint pyridine = LingoText("c0ccncc0");
-  std::uint32_t a = 0, b = 0, c = 0, d = 777;
-  ASSERT_TRUE(KvGetBitCounts(benzene, pyridine, &a, &b, &c, &d));
-  EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>{4, 4, 1, 777}));
+  std::uint32_t d = 777;
+  ASSERT_TRUE(KvGetBitCounts(benzene, pyridine, nullptr, nullptr, nullptr, &d));
+  EXPECT_EQ(d, 777u);  // Lingo has no count of bits off in both
   EXPECT_EQ(KvTanimoto(benzene, pyridine), 1.0f / 9.0f);
   EXPECT_EQ(KvDice(benzene, pyridine), 2.0f / 10.0f);
   EXPECT_EQ(KvCosine(benzene, pyridine), 1.0f / std::sqrt(25.0f));
