@@ -97,13 +97,8 @@ TEST(FPTypeParsing, GraphParserReportsEachFaultWithItsMessage) {
 TEST(FPTypeParsing, GraphParserAcceptsAnyEntryOrderAndLastEntryWins) {
   CaptureSink sink;
   GraphResult r = ParsePath("size=64,bonds=1-2,ver=1.2.3,Path,atype=None,btype=Order,size=128,bonds=3-4");
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.version, 0x1023);
-  EXPECT_EQ(r.bits, 128u);
-  EXPECT_EQ(r.minimum, 3u);
-  EXPECT_EQ(r.maximum, 4u);
-  EXPECT_EQ(r.atomType, 0u);
-  EXPECT_EQ(r.bondType, 1u);
+  EXPECT_EQ(std::vector<unsigned>({r.ok, r.version, r.bits, r.minimum, r.maximum, r.atomType, r.bondType}),
+            (std::vector<unsigned>{1, 0x1023, 128, 3, 4, 0, 1}));
   // Empty entries between commas are skipped; named combinations are names.
   r = ParsePath("Path,,ver=2.0.0,size=64,,bonds=0-5,atype=DefaultPathAtom,btype=None,");
   EXPECT_TRUE(r.ok);
@@ -180,62 +175,43 @@ TEST(FPTypeVersions, ArithmeticAndItsLimits) {
 }
 
 TEST(FPTypeStringQueries, OldVersionsInvalidStringsAndUnknownPrefixes) {
+  CaptureSink sink;
+  // An old version is a valid string, but KvGetFPType hands out no type for it.
   const std::string oldPath = "Path,ver=1.0.0,size=64,bonds=0-5" + kTail;
-  {
-    CaptureSink sink;
-    EXPECT_EQ(KvGetFPType(oldPath), nullptr);
-    EXPECT_TRUE(KvIsValidFPTypeString(oldPath));
-    EXPECT_EQ(KvGetFPTypeVersion(oldPath), 0x1000);
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvGetFPType() fingerprint type with old version number",
-                                                      "KvIsValidFPTypeString() fingerprint type with old version number"}));
+  EXPECT_EQ(KvGetFPType(oldPath), nullptr);
+  EXPECT_TRUE(KvIsValidFPTypeString(oldPath));
+  EXPECT_EQ(KvGetFPTypeVersion(oldPath), 0x1000);
+  EXPECT_EQ(KvGetFPType("MACCS166"), nullptr);  // no version: 0.0.0
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvGetFPType() fingerprint type with old version number",
+                                                    "KvIsValidFPTypeString() fingerprint type with old version number",
+                                                    "KvGetFPType() fingerprint type with old version number"}));
+  EXPECT_EQ(sink.Messages()[2].level, KvSystem::KvErrorLevel::Error);
+  sink.Clear();
+  EXPECT_EQ(KvGetFPType("MACCS166,ver=2.2.0"), KvGetFPType(101, false, 0));
+  EXPECT_EQ(KvGetFPType("Lingo,ver=2.0.0"), KvGetLingoFPType(0x2000));
+  EXPECT_EQ(KvGetFPTypeVersion("MACCS166"), 0);
+  EXPECT_EQ(KvGetFPTypeVersion("MACCS166,ver=2.2.0"), 0x2020);
+  // Unhashed kinds: valid and current, but no version from KvGetFPTypeVersion.
+  const std::string uh = "UHTree,ver=2.0.0,bonds=0-4" + kTail;
+  EXPECT_EQ(KvGetFPType(uh), KvGetUnhashedTreeFPType(0x2000, 0, 4, 1, 1));
+  EXPECT_TRUE(KvIsValidFPTypeString(uh));
+  EXPECT_EQ(KvGetFPTypeVersion(uh), 0);
+  EXPECT_EQ(KvGetFPTypeVersion("UHTree,garbage"), 0);
+  for (const char* unknown : {"", "path,ver=2.0.0", " Path,ver=2.0.0", "Pat", "UH", "ECFP4", "XPath,ver=2.0.0"}) {
+    EXPECT_EQ(KvGetFPTypeFromString(unknown), 0u) << unknown;
+    EXPECT_EQ(KvGetFPType(std::string(unknown)), nullptr) << unknown;
+    EXPECT_FALSE(KvIsValidFPTypeString(unknown)) << unknown;
+    EXPECT_EQ(KvGetFPTypeVersion(unknown), 0) << unknown;
   }
-  {
-    CaptureSink sink;
-    EXPECT_EQ(KvGetFPType("MACCS166"), nullptr);
-    const auto messages = sink.Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].level, KvSystem::KvErrorLevel::Error);
-    EXPECT_EQ(messages[0].text, "KvGetFPType() fingerprint type with old version number");
-    sink.Clear();
-    EXPECT_EQ(KvGetFPType("MACCS166,ver=2.2.0"), KvGetFPType(101, false, 0));
-    EXPECT_EQ(KvGetFPType("Lingo,ver=2.0.0"), KvGetLingoFPType(0x2000));
-    EXPECT_EQ(KvGetFPTypeVersion("MACCS166"), 0);
-    EXPECT_EQ(KvGetFPTypeVersion("MACCS166,ver=2.2.0"), 0x2020);
-    EXPECT_EQ(sink.Count(), 0u);
-  }
-  {
-    CaptureSink sink;
-    EXPECT_EQ(KvGetFPType("Path,ver=2.0.0,size=0,bonds=0-5" + kTail), nullptr);
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"Size cannot be initialized for `Path` type!",
-                                                      "KvGetFPType() invalid fingerprint type string"}));
-    sink.Clear();
-    EXPECT_EQ(KvGetFPType("Lingo,ver"), nullptr);  // only the parser reports
-    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Invalid `Lingo` type string!"});
-    sink.Clear();
-    EXPECT_FALSE(KvIsValidFPTypeString("Tree,ver=2.0.0"));
-    EXPECT_EQ(KvGetFPTypeVersion("Tree,ver=2.0.0"), 0);
-    EXPECT_EQ(sink.Count(), 2u);
-  }
-  {
-    CaptureSink sink;
-    // Unhashed kinds: valid and current, but no version from KvGetFPTypeVersion.
-    const std::string uh = "UHTree,ver=2.0.0,bonds=0-4" + kTail;
-    EXPECT_EQ(KvGetFPType(uh), KvGetUnhashedTreeFPType(0x2000, 0, 4, 1, 1));
-    EXPECT_TRUE(KvIsValidFPTypeString(uh));
-    EXPECT_EQ(KvGetFPTypeVersion(uh), 0);
-    EXPECT_EQ(KvGetFPTypeVersion("UHTree,garbage"), 0);
-    for (const char* unknown : {"", "path,ver=2.0.0", " Path,ver=2.0.0", "Pat", "UH", "ECFP4", "XPath,ver=2.0.0"}) {
-      EXPECT_EQ(KvGetFPTypeFromString(unknown), 0u) << unknown;
-      EXPECT_EQ(KvGetFPType(std::string(unknown)), nullptr) << unknown;
-      EXPECT_FALSE(KvIsValidFPTypeString(unknown)) << unknown;
-      EXPECT_EQ(KvGetFPTypeVersion(unknown), 0) << unknown;
-    }
-    EXPECT_EQ(sink.Count(), 0u);
-  }
-  EXPECT_EQ(KvGetFPTypeFromString("MACCS166xyz"), 101u);
-  EXPECT_EQ(KvGetFPTypeFromString("Lingo"), 103u);
-  EXPECT_EQ(KvGetFPTypeFromString("Circular,"), 104u);
-  EXPECT_EQ(KvGetFPTypeFromString("UHCircular"), 9001u);
+  EXPECT_EQ(sink.Count(), 0u);
+  // An invalid string: the parser's message, then the query's own.
+  EXPECT_EQ(KvGetFPType("Path,ver=2.0.0,size=0,bonds=0-5" + kTail), nullptr);
+  EXPECT_EQ(KvGetFPType("Lingo,ver"), nullptr);  // only the parser reports
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"Size cannot be initialized for `Path` type!",
+                                                    "KvGetFPType() invalid fingerprint type string",
+                                                    "Invalid `Lingo` type string!"}));
+  for (auto [prefix, kind] : {std::pair{"MACCS166xyz", 101u}, {"Lingo", 103u}, {"Circular,", 104u}, {"UHCircular", 9001u}})
+    EXPECT_EQ(KvGetFPTypeFromString(prefix), kind) << prefix;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "capture_sink.h"
+#include "molecules.h"
 #include "kvchem/mol.h"
 #include "kvchem/perception.h"
 #include "varnex/generation.h"
@@ -19,11 +20,7 @@ using KvChem::KvMol;
 using VarnexTest::CaptureSink;
 using Level = KvSystem::KvErrorLevel;
 
-KvMol Mol(const std::string& smiles) {
-  KvMol mol;
-  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol)) << smiles;
-  return mol;
-}
+using VarnexTest::Mol;
 
 TEST(MakeFP, DispatchByTypeAndByKind) {
   CaptureSink sink;
