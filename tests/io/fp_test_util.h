@@ -7,6 +7,7 @@
 #include <string>
 
 #include "kvchem/mol.h"
+#include "molecules.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fptypes.h"
 #include "varnex/lingofp.h"
@@ -15,11 +16,7 @@
 
 namespace VarnexIoTest {
 
-inline KvChem::KvMol Mol(const std::string& smiles) {
-  KvChem::KvMol mol;
-  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol)) << smiles;
-  return mol;
-}
+using VarnexTest::Mol;
 
 inline Varnex::KvFingerPrint PathFP(const std::string& smiles = "CC(=O)Oc1ccccc1C(=O)O") {
   Varnex::KvFingerPrint fp;

@@ -182,7 +182,6 @@ TEST(FingerPrintRecord, ShortOrInconsistentPayloadsLeaveTheFingerPrintUntouched)
     kvosstream out;
     ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", payload.substr(0, keep)));
     KvFingerPrint fp = original;
-    EXPECT_EQ(ReadBack(out.str(), KvBStatus::Failure).GetFPTypeBase(), nullptr);
     kvisstream in(out.str());
     EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Failure) << keep;
     EXPECT_EQ(fp, original) << keep;
