@@ -1,4 +1,5 @@
-// The bounded hit list against a full sort, and its threshold rules.
+// The bounded hit list against a full sort, and its threshold rules. The
+// worked examples of the search rules are in fpdatabase_test.cpp.
 
 #include "database/hitlist.h"
 
@@ -39,28 +40,6 @@ std::vector<double> Reference(const std::vector<double>& scores, std::size_t lim
   return kept;
 }
 
-TEST(HitList, WorkedExamples) {
-  // Descending without cutoff drops the 0.0.
-  auto hits = Search({0.8, 0.0, 0.5}, 3, true, false, 0.0);
-  ASSERT_EQ(hits.size(), 2u);
-  EXPECT_EQ(hits[0].GetIdx(), 0u);
-  EXPECT_EQ(hits[0].GetScore(), 0.8);
-  EXPECT_EQ(hits[1].GetIdx(), 2u);
-  EXPECT_EQ(hits[1].GetScore(), 0.5);
-
-  // A cutoff is strict in the sorted search.
-  hits = Search({0.8, 0.5, 0.6}, 3, true, true, 0.5);
-  ASSERT_EQ(hits.size(), 2u);
-  EXPECT_EQ(hits[1].GetIdx(), 2u);
-
-  // Limit 2 over 0.9, 0.1, 0.7, 0.8.
-  hits = Search({0.9, 0.1, 0.7, 0.8}, 2, true, false, 0.0);
-  ASSERT_EQ(hits.size(), 2u);
-  EXPECT_EQ(hits[0].GetIdx(), 0u);
-  EXPECT_EQ(hits[1].GetIdx(), 3u);
-  EXPECT_EQ(hits[1].GetScore(), 0.8);
-}
-
 TEST(HitList, ThresholdRecordAndCompaction) {
   KvHitList<KvSimScore> descending(2, true, false, 0.0);
   EXPECT_EQ(descending.Threshold().GetIdx(), 0xFFFFFFFFu);
@@ -84,13 +63,11 @@ TEST(HitList, ThresholdRecordAndCompaction) {
   EXPECT_EQ(hits.ThresholdScore(), 0.3);
   EXPECT_FALSE(hits.Offer(KvSimScore(5, 0.3)));  // equal to the threshold: refused
   EXPECT_TRUE(hits.Offer(KvSimScore(6, 0.35)));
-}
 
-TEST(HitList, LimitZeroAdmitsNothing) {
-  KvHitList<KvSimScore> hits(0, true, false, 0.0);
-  EXPECT_FALSE(hits.Offer(KvSimScore(0, 0.9)));
-  hits.Finish();
-  EXPECT_TRUE(hits.Empty());
+  KvHitList<KvSimScore> none(0, true, false, 0.0);  // limit 0 admits nothing
+  EXPECT_FALSE(none.Offer(KvSimScore(0, 0.9)));
+  none.Finish();
+  EXPECT_TRUE(none.Empty());
 }
 
 TEST(HitList, AgreesWithFullSortOnRandomScores) {

@@ -23,10 +23,8 @@ namespace Status = Varnex::KvSimSearchStatus;
 namespace {
 
 TEST(SearchResult, StatusNames) {
-  EXPECT_EQ(Varnex::KvSimSearchStatusToName(0), "Uninitialized");
-  EXPECT_EQ(Varnex::KvSimSearchStatusToName(1), "InProgress");
-  EXPECT_EQ(Varnex::KvSimSearchStatusToName(2), "Finished");
-  EXPECT_EQ(Varnex::KvSimSearchStatusToName(7), "Invalid");
+  const char* names[] = {"Uninitialized", "InProgress", "Finished", "Invalid"};
+  for (unsigned status : {0u, 1u, 2u, 7u}) EXPECT_EQ(Varnex::KvSimSearchStatusToName(status), names[std::min(status, 3u)]);
   EXPECT_EQ(Varnex::KvSimSearchStatusToName(0xFFFFFFFFu), "Invalid");
 }
 
