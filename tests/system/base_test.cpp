@@ -50,15 +50,11 @@ TEST(Tags, ConcurrentInterningGivesOneTagPerName) {
 TEST(Base, AddFindSetAndDelete) {
   const KvTag t1 = KvGetTag("BaseTest.one"), t2 = KvGetTag("BaseTest.two");
   KvBase holder;
-  EXPECT_FALSE(holder.HasData());
   EXPECT_EQ(holder.FindData(t1), nullptr);
-  EXPECT_TRUE(KvCollect(holder.GetData(t1)).empty());
   holder.AddData(new KvBaseDataT<int>(t1, 1));
   holder.AddData(new KvBaseDataT<int>(t2, 20));
   holder.AddData(new KvBaseDataT<int>(t1, 2));
   EXPECT_EQ(IntsUnder(holder, t1), (std::vector<int>{1, 2}));
-  EXPECT_EQ(static_cast<KvBaseDataT<int>*>(holder.FindData(t1))->GetData(), 1);
-  EXPECT_NE(holder.FindDataT<int>(t2), nullptr);
   EXPECT_EQ(holder.FindDataT<double>(t2), nullptr) << "wrong type is not found";
 
   holder.SetData(new KvBaseDataT<int>(t1, 3));
@@ -98,18 +94,15 @@ TEST(Base, CopiesAreDeep) {
   KvBase original;
   original.AddData(new KvBaseDataT<std::vector<int>>(tag, {1, 2, 3}));
   KvBase copy(original);
-  auto* mine = copy.FindDataT<std::vector<int>>(tag);
-  ASSERT_NE(mine, nullptr);
-  EXPECT_NE(mine, original.FindDataT<std::vector<int>>(tag));
-  mine->GetData().push_back(4);
+  copy.FindDataT<std::vector<int>>(tag)->GetData().push_back(4);
   EXPECT_EQ(original.FindDataT<std::vector<int>>(tag)->GetData().size(), 3u);
 
   KvBase assigned;
   assigned.AddData(new KvBaseDataT<int>(tag, 5));
   assigned = original;
   EXPECT_EQ(assigned.GetAllData().size(), 1u);
-  EXPECT_EQ(assigned.FindDataT<std::vector<int>>(tag)->GetData().size(), 3u);
   original.ClearData();
+  EXPECT_EQ(assigned.FindDataT<std::vector<int>>(tag)->GetData().size(), 3u);
   EXPECT_EQ(copy.GetAllData().size(), 1u);
 }
 
@@ -117,12 +110,9 @@ TEST(Base, TypeMismatchNamesTheTagAndBothIds) {
   VarnexTest::CaptureSink sink;
   const KvTag tag = KvGetTag("BaseTest.typed");
   EXPECT_TRUE(KvSystem::KvCheckTypeMismatch(tag, 0x12, 0x12));
-  EXPECT_EQ(sink.Count(), 0u);
   EXPECT_FALSE(KvSystem::KvCheckTypeMismatch(tag, 0x1234, 0xABCDEF0123456789ull));
-  ASSERT_EQ(sink.Count(), 1u);
-  EXPECT_EQ(sink.Texts()[0],
-            "KvCheckTypeMismatch() data under tag BaseTest.typed has type id 0x0000000000001234, expected "
-            "0xABCDEF0123456789");
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvCheckTypeMismatch() data under tag BaseTest.typed has type id "
+                                                   "0x0000000000001234, expected 0xABCDEF0123456789"});
 }
 
 }  // namespace

@@ -74,18 +74,16 @@ TEST(Dots, QuietOffATerminalUnlessForced) {
   never.Update(1);
   never.Total();
   EXPECT_EQ(pipe.Drain(), "");
-}
 
-TEST(Dots, RedrawsAtMostOncePerInterval) {
-  Pipe pipe;
-  KvDots dots("", "items", pipe.WriteEnd());
-  dots.SetDisplay(KvDots::Display::Always);
-  dots.SetInterval(std::chrono::hours(1));
-  for (int i = 0; i < 1000; ++i) dots.Update(1);
+  // At most one redraw per interval, and the total at the end.
+  KvDots slow("", "items", pipe.WriteEnd());
+  slow.SetDisplay(KvDots::Display::Always);
+  slow.SetInterval(std::chrono::hours(1));
+  for (int i = 0; i < 1000; ++i) slow.Update(1);
   EXPECT_EQ(pipe.Drain(), "");
-  dots.Total();
-  const std::string text = pipe.Drain();
-  EXPECT_EQ(text.rfind("\r1,000 items ", 0), 0u) << text;
+  slow.Total();
+  const std::string total = pipe.Drain();
+  EXPECT_EQ(total.rfind("\r1,000 items ", 0), 0u) << total;
 }
 
 TEST(Dots, ConcurrentUpdatesAreAllCounted) {
@@ -98,7 +96,6 @@ TEST(Dots, ConcurrentUpdatesAreAllCounted) {
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(dots.GetCount(), 80000u);
-  EXPECT_GE(dots.GetElapsedSeconds(), 0.0);
 }
 
 }  // namespace

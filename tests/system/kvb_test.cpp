@@ -110,18 +110,14 @@ TEST(KvBPrimitives, MalformedTagsAreRefused) {
   kvisstream partialLength(Bytes({1, 0}));
   EXPECT_EQ(KvSystem::KvBReadTag(partialLength, tag), KvBStatus::Failure);
   EXPECT_EQ(tag, "kept");
-}
 
-TEST(KvBPrimitives, PayloadLongerThanTheDataFailsWithoutHugeAllocation) {
+  // A payload longer than the data fails without a huge allocation.
   std::string payload = "x";
   kvisstream in(Bytes({1, 2, 3}));
   EXPECT_EQ(KvSystem::KvBReadPayload(in, ~0ULL, payload), KvBStatus::Failure);
   EXPECT_TRUE(payload.empty());
   kvisstream skip(Bytes({1, 2, 3}));
   EXPECT_EQ(KvSystem::KvBSkipPayload(skip, 4), KvBStatus::Failure);
-  kvisstream exact(Bytes({1, 2, 3}));
-  EXPECT_EQ(KvSystem::KvBReadPayload(exact, 3, payload), KvBStatus::Success);
-  EXPECT_EQ(payload, Bytes({1, 2, 3}));
 }
 
 TEST(KvBRegistry, InitializerRunsOnceBeforeTheFirstLookup) {
@@ -154,13 +150,11 @@ TEST(KvBStream, ObjectsRoundTripAndUnknownRecordsAreSkipped) {
   EXPECT_EQ(KvSystem::KvBRead(in, p), KvBStatus::Success);
   EXPECT_EQ(p, (TestPoint{300, 4}));
   EXPECT_EQ(KvSystem::KvBRead(in, p), KvBStatus::EndOfStream);
-}
 
-TEST(KvBStream, WritingATypeWithoutWriterIsReported) {
   VarnexTest::CaptureSink sink;
-  kvosstream out;
-  EXPECT_EQ(KvSystem::KvBWrite(out, 42.0), KvBStatus::NotHandled);
-  EXPECT_EQ(out.size(), 0u);
+  kvosstream none;
+  EXPECT_EQ(KvSystem::KvBWrite(none, 42.0), KvBStatus::NotHandled) << "a type without writer";
+  EXPECT_EQ(none.size(), 0u);
   EXPECT_EQ(sink.Count(), 1u);
 }
 
