@@ -50,9 +50,7 @@ TEST_F(FrontTest, MemoryTypesAndTheirFallbacks) {
   KvFastFPDatabase mapped(file_.str(), KvFastFPDatabaseMemoryType::MemoryMapped);
   KvFastFPDatabase loaded(file_.str(), KvFastFPDatabaseMemoryType::InMemory);
   EXPECT_EQ(sink.Count(), 0u);
-  EXPECT_EQ(mapped.GetMemoryType(), 1u);
   EXPECT_EQ(mapped.GetMemoryTypeString(), "memory-mapped");
-  EXPECT_EQ(loaded.GetMemoryType(), 2u);
   EXPECT_EQ(loaded.GetMemoryTypeString(), "in-memory");
 
   KvFastFPDatabase cuda(file_.str(), KvFastFPDatabaseMemoryType::CUDA);
@@ -68,8 +66,6 @@ TEST_F(FrontTest, MemoryTypesAndTheirFallbacks) {
   EXPECT_EQ(odd.GetMemoryType(), 1u);
   EXPECT_EQ(odd.NumFingerPrints(), 20u);
   EXPECT_EQ(odd.GetFPTypeBase(), type_);
-  EXPECT_TRUE(KvIsFastFPDatabaseReady());
-  EXPECT_FALSE(KvGetScanKernelName().empty());
 }
 
 TEST_F(FrontTest, AnInvalidDatabaseWarnsOnEveryCallAndReturnsNeutralValues) {
@@ -271,20 +267,34 @@ class NciTest : public ::testing::Test {
   static inline FastDbTest::TempPath* file_ = nullptr;
 };
 
-TEST_F(NciTest, EachMoleculeFindsItselfFirst) {
+// Each molecule finds itself first (duplicates share the top score), and a
+// search on three threads gives what one thread gives.
+TEST_F(NciTest, EachMoleculeFindsItselfFirstOnAnyThreadCount) {
   for (const unsigned memoryType : {1u, 2u}) {
     KvFastFPDatabase db(file_->str(), memoryType);
     ASSERT_TRUE(db.IsValid());
     EXPECT_EQ(db.NumFingerPrints(), fps_->size());
-    for (const std::size_t i : {0u, 17u, 1234u, 4998u}) {
-      const auto hits = KvCollect(db.GetSortedScores((*mols_)[i], KvFPDatabaseOptions(10, KvSimMeasure::Tanimoto)));
+    for (const std::size_t i : {0u, 42u, 1234u, 4998u}) {
+      KvFPDatabaseOptions options(50, KvSimMeasure::Tanimoto);
+      KvSimSearchResult one, three;
+      EXPECT_EQ(db.SortedSearch(one, (*mols_)[i], options), KvSimSearchStatus::Finished);
+      options.SetNumProcessors(3);
+      EXPECT_EQ(db.SortedSearch(three, (*mols_)[i], options), KvSimSearchStatus::Finished);
+      const auto hits = KvCollect(one.GetSortedScores());
+      const auto threaded = KvCollect(three.GetSortedScores());
       ASSERT_FALSE(hits.empty()) << i;
       EXPECT_EQ(hits[0].GetScore(), 1.0);
-      // Duplicates of the molecule (same fingerprint) share the top score.
       bool found = false;
       for (const KvSimScore& hit : hits) found |= hit.GetScore() == 1.0 && hit.GetIdx() == i;
       EXPECT_TRUE(found) << i;
-      for (std::size_t k = 1; k < hits.size(); ++k) EXPECT_LE(hits[k].GetScore(), hits[k - 1].GetScore());
+      ASSERT_EQ(threaded.size(), hits.size());
+      for (std::size_t k = 0; k < hits.size(); ++k) {
+        EXPECT_EQ(threaded[k].GetScore(), hits[k].GetScore());
+        if (k > 0) EXPECT_LE(hits[k].GetScore(), hits[k - 1].GetScore());
+      }
+      const KvFPHistogram ha = one.GetHistogram(), hb = three.GetHistogram();
+      for (std::size_t bin = 0; bin < ha.NumBins(); ++bin) EXPECT_EQ(ha.GetCount(bin), hb.GetCount(bin));
+      EXPECT_EQ(hb.NumSamples(), fps_->size());
     }
   }
 }
@@ -309,22 +319,6 @@ TEST_F(NciTest, PrunedSearchesEqualFullScansOnRealFingerPrints) {
       }
     }
   }
-}
-
-TEST_F(NciTest, ThreadedSearchEqualsTheSingleThreadedOne) {
-  KvFastFPDatabase db(file_->str(), KvFastFPDatabaseMemoryType::InMemory);
-  KvFPDatabaseOptions options(50, KvSimMeasure::Tanimoto);
-  KvSimSearchResult one, two;
-  EXPECT_EQ(db.SortedSearch(one, (*mols_)[42], options), KvSimSearchStatus::Finished);
-  options.SetNumProcessors(3);
-  EXPECT_EQ(db.SortedSearch(two, (*mols_)[42], options), KvSimSearchStatus::Finished);
-  const auto a = KvCollect(one.GetSortedScores());
-  const auto b = KvCollect(two.GetSortedScores());
-  ASSERT_EQ(a.size(), b.size());
-  for (std::size_t k = 0; k < a.size(); ++k) EXPECT_EQ(a[k].GetScore(), b[k].GetScore());
-  const KvFPHistogram ha = one.GetHistogram(), hb = two.GetHistogram();
-  for (std::size_t bin = 0; bin < ha.NumBins(); ++bin) EXPECT_EQ(ha.GetCount(bin), hb.GetCount(bin));
-  EXPECT_EQ(hb.NumSamples(), fps_->size());
 }
 
 }  // namespace

@@ -1,18 +1,17 @@
-// Test helpers for the fast database engines: random fingerprints, a writer
-// of .fpbin files from fingerprints, and reference scores computed pair by
-// pair in double precision from KvGetBitCounts.
+// Test helpers for the fast database: temporary files, little-endian words,
+// random fingerprints, a writer of .fpbin files from fingerprints, and
+// reference scores computed pair by pair in double precision from
+// KvGetBitCounts.
 #pragma once
-
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fpbin.h"
 #include "varnex/fptypes.h"
@@ -22,22 +21,36 @@ namespace FastDbTest {
 
 using Varnex::KvFingerPrint;
 
-// A file name in the temporary directory, removed at the end of the scope.
+// A file in a private temporary directory, removed with it.
 class TempPath {
  public:
-  explicit TempPath(const std::string& name)
-      : path_((std::filesystem::temp_directory_path() /
-               ("varnex_engines_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++) + "_" + name))
-                  .string()) {}
-  ~TempPath() { std::filesystem::remove(path_); }
-  TempPath(const TempPath&) = delete;
-  TempPath& operator=(const TempPath&) = delete;
+  explicit TempPath(const std::string& name) : path_(dir_.Path(name)) {}
   const std::string& str() const { return path_; }
 
  private:
-  static inline int counter_ = 0;
+  VarnexTest::TempDir dir_;
   std::string path_;
 };
+
+// The first `count` lines of the NCI sample set.
+inline std::string NciLines(std::size_t count) {
+  std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
+  std::string text, line;
+  for (std::size_t i = 0; i < count && std::getline(in, line); ++i) text += line + "\n";
+  return text;
+}
+
+// The little-endian word at byte `offset` of `bytes`.
+inline std::uint64_t WordAt(const std::string& bytes, std::size_t offset) {
+  std::uint64_t value = 0;
+  for (int k = 7; k >= 0; --k) value = (value << 8) | static_cast<unsigned char>(bytes.at(offset + k));
+  return value;
+}
+
+// Overwrites the 8 bytes at `offset` with `value`, little-endian.
+inline void SetWordAt(std::string& bytes, std::size_t offset, std::uint64_t value) {
+  for (int k = 0; k < 8; ++k) bytes.at(offset + k) = static_cast<char>((value >> (8 * k)) & 0xFF);
+}
 
 // A path type of `bits` bits (a multiple of 256).
 inline const Varnex::KvFPTypeBase* PathType(unsigned bits) { return Varnex::KvGetPathFPType(bits, 0, 5, 191, 3); }

@@ -15,20 +15,19 @@
 
 #include "capture_sink.h"
 #include "fastdb/file_system.h"
-#include "fpbin_test_files.h"
+#include "fastdb_test_db.h"
 #include "kvsystem/iterator.h"
 #include "varnex/fastdb.h"
 #include "varnex/fpbin.h"
 #include "varnex/fpbin_create.h"
 
-using FpbinTest::ReadFile;
-using FpbinTest::TempDir;
+using VarnexTest::ReadFile;
+using VarnexTest::TempDir;
 using VarnexTest::CaptureSink;
 
 namespace {
 
 const Varnex::KvFPTypeBase* Path4096() { return Varnex::KvGetFPType(Varnex::KvFPType::Path); }
-const std::string kNci5K = std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi";
 
 // The POSIX file system with faults switched on by the test.
 class FaultyFileSystem final : public Varnex::KvFileSystem {
@@ -144,19 +143,7 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
   Varnex::KvFileSystem* previous_;
 };
 
-std::string NciLines(std::size_t count) {
-  std::ifstream in(kNci5K);
-  std::string text, line;
-  for (std::size_t i = 0; i < count && std::getline(in, line); ++i) text += line + "\n";
-  return text;
-}
 
-std::set<std::string> FilesIn(const TempDir& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.Path("")))
-    names.insert(entry.path().filename().string());
-  return names;
-}
 
 Varnex::KvCreateFastFPDatabaseOptions Options(unsigned threads) {
   Varnex::KvCreateFastFPDatabaseOptions options(Path4096());
@@ -168,11 +155,11 @@ Varnex::KvCreateFastFPDatabaseOptions Options(unsigned threads) {
 // the old output byte for byte as it was, and no temporary file left.
 TEST(FaultInjection, FailedCreationLeavesTheOutputUntouchedAndNoTemporaryFile) {
   TempDir dir;
-  const std::string mols = dir.File("mols.smi", NciLines(60));
+  const std::string mols = dir.File("mols.smi", FastDbTest::NciLines(60));
   const std::string out = dir.Path("db.fpbin");
   ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, dir.File("old.smi", "CCO\nCCN\n"), Options(1)));
   const std::string old = ReadFile(out);
-  const std::set<std::string> files = FilesIn(dir);
+  const std::set<std::string> files = dir.Files();
   const std::string creator = "KvCreateFastFPDatabaseFile() : ";
 
   struct Case {
@@ -208,7 +195,7 @@ TEST(FaultInjection, FailedCreationLeavesTheOutputUntouchedAndNoTemporaryFile) {
           << texts[texts.size() - 2];
       EXPECT_EQ(texts.back(), creator + c.consequence);
       EXPECT_TRUE(ReadFile(out) == old);
-      EXPECT_EQ(FilesIn(dir), files);
+      EXPECT_EQ(dir.Files(), files);
     }
   }
   // Without faults the same creation goes through.
@@ -219,9 +206,9 @@ TEST(FaultInjection, FailedCreationLeavesTheOutputUntouchedAndNoTemporaryFile) {
 
 TEST(FaultInjection, CancelFlagStopsCreationAndKeepsTheOldOutput) {
   TempDir dir;
-  const std::string mols = dir.File("mols.smi", NciLines(200));
+  const std::string mols = dir.File("mols.smi", FastDbTest::NciLines(200));
   const std::string out = dir.File("db.fpbin", "not a database, but someone's file");
-  const std::set<std::string> files = FilesIn(dir);
+  const std::set<std::string> files = dir.Files();
   std::atomic<bool> cancel{false};
   Varnex::KvCreateFastFPDatabaseOptions options = Options(2);
   options.SetCancelFlag(&cancel);
@@ -231,7 +218,7 @@ TEST(FaultInjection, CancelFlagStopsCreationAndKeepsTheOldOutput) {
   EXPECT_FALSE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
   EXPECT_EQ(sink.Texts().back(), "KvCreateFastFPDatabaseFile() : creation of " + out + " cancelled");
   EXPECT_EQ(ReadFile(out), "not a database, but someone's file");
-  EXPECT_EQ(FilesIn(dir), files);
+  EXPECT_EQ(dir.Files(), files);
 
   // A flag that stays clear changes nothing.
   cancel = false;
@@ -245,7 +232,7 @@ TEST(FaultInjection, CancelFlagStopsCreationAndKeepsTheOldOutput) {
 TEST(FaultInjection, ShortAndFailedReads) {
   TempDir dir;
   const std::string out = dir.Path("db.fpbin");
-  ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, dir.File("mols.smi", NciLines(40)), Options(1)));
+  ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, dir.File("mols.smi", FastDbTest::NciLines(40)), Options(1)));
   const std::uint64_t record = (Varnex::KvGetFingerPrintSize(Path4096()) / 64 + 2) * 8;
   Varnex::KvFPDatabaseOptions search;
   search.SetLimit(5);

@@ -8,49 +8,32 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "capture_sink.h"
-#include "fpbin_test_files.h"
+#include "fastdb_test_db.h"
 #include "varnex/fastdb.h"
 #include "varnex/fpbin.h"
 
-using FpbinTest::ReadFile;
-using FpbinTest::SetWordAt;
-using FpbinTest::TempDir;
-using FpbinTest::WordAt;
+using FastDbTest::SetWordAt;
+using FastDbTest::WordAt;
 using VarnexTest::CaptureSink;
+using VarnexTest::ReadFile;
+using VarnexTest::TempDir;
 
 namespace {
 
-const std::string kNci5K = std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi";
 constexpr std::uint64_t kWords = 16;  // 1024-bit fingerprints
 constexpr std::size_t kRecordBytes = (kWords + 2) * 8;
 
 const Varnex::KvFPTypeBase* Path1024() { return Varnex::KvGetPathFPType(1024, 0, 5, 191, 3); }
 
-std::string NciFile(const TempDir& dir, std::size_t count) {
-  std::ifstream in(kNci5K);
-  std::string text, line;
-  for (std::size_t i = 0; i < count && std::getline(in, line); ++i) text += line + "\n";
-  return dir.File("nci.smi", text);
-}
+std::string NciFile(const TempDir& dir, std::size_t count) { return dir.File("nci.smi", FastDbTest::NciLines(count)); }
 
 // The record bytes of a .fpbin file (everything after the header).
 std::string Records(const std::string& path) { return ReadFile(path).substr(Varnex::KvFastFPHeaderSize); }
-
-std::vector<std::string> FilesIn(const TempDir& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(dir.Path("")))) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // Checks `manifest` and its shard files against the unsharded file `whole`.
 void ExpectShardsOf(const std::string& whole, const std::string& manifestPath, const Varnex::KvShardManifest& manifest,
@@ -126,7 +109,7 @@ TEST(Shards, RefusalsChangeNoFile) {
   std::string damaged = ReadFile(whole);
   SetWordAt(damaged, Varnex::KvFastFPHeaderSize + 3 * kRecordBytes + 8, 1025);  // record 3 claims 1025 bits
   dir.File("damaged.fpbin", damaged);
-  const std::vector<std::string> before = FilesIn(dir);
+  const std::set<std::string> before = dir.Files();
   const struct {
     const char* name;
     std::function<bool(Varnex::KvShardManifest&)> run;
@@ -158,7 +141,7 @@ TEST(Shards, RefusalsChangeNoFile) {
     EXPECT_FALSE(c.run(manifest));
     ASSERT_GE(sink.Count(), 1u);
     EXPECT_EQ(sink.Texts().front(), c.warning);
-    EXPECT_EQ(FilesIn(dir), before);
+    EXPECT_EQ(dir.Files(), before);
   }
 }
 
