@@ -99,7 +99,6 @@ TEST(KvLingo, TextReplacesRingLabelsAndHalogens) {
   KvMol salt = Parse("[13CH3][NH3+].[Cl-]");
   ASSERT_TRUE(map.CreateString(text, salt));
   EXPECT_EQ(text, "C[NH3+].[L-]");
-  EXPECT_NE(text.find("[L-]"), std::string::npos) << text;
 
   // Many rings give %nn labels, which become one '0' each.
   KvMol cubane = Parse("C12C3C4C1C5C2C3C45");

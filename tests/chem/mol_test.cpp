@@ -217,24 +217,3 @@ TEST(KvMolHydrogens, ExplicitHydrogensFoldIntoCounts) {
   EXPECT_EQ(mol.GetAtom(0)->GetImplicitHCount(), 3u);
   EXPECT_EQ(KvMolToSmiles(mol), "CO");
 }
-
-TEST(KvMolPerceptionState, PreparedCopyStaysPreparedAndEditsClearIt) {
-  KvMol mol = Parse("c1ccncc1O");
-  KvGraphMol copy(mol);
-  KvSuppressHydrogens(copy, false, false, false);
-  KvFindRingAtomsAndBonds(copy);
-  KvAssignAromaticFlags(copy, 2, true, 0, false);
-  EXPECT_TRUE(FullyPerceived(copy));
-
-  copy.GetAtom(6)->SetImplicitHCount(0);
-  EXPECT_FALSE(copy.HasPerceived(KvPerception::Rings));
-  EXPECT_FALSE(copy.HasPerceived(KvPerception::Aromaticity));
-  EXPECT_EQ(copy.GetAromaticityModel(), 0u);
-  EXPECT_FALSE(copy.GetAtom(0)->IsInRing());  // ring information is gone with the edit
-
-  KvFindRingAtomsAndBonds(copy);
-  KvAssignAromaticFlags(copy, 2, true, 0, false);
-  EXPECT_TRUE(FullyPerceived(copy));
-  EXPECT_TRUE(copy.GetAtom(0)->IsInRing());
-  EXPECT_TRUE(copy.GetAtom(3)->IsAromatic());
-}

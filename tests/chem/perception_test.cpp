@@ -64,6 +64,9 @@ TEST(KvPerceptionAromatic, ClearAndReassignGivesTheSameFlags) {
   for (const KvAtomBase* atom : mol.Atoms()) before.push_back(atom->IsAromatic());
   mol.GetAtom(0)->SetImplicitHCount(3);  // an edit: forget perception
   ASSERT_FALSE(mol.HasPerceived(KvPerception::Aromaticity));
+  EXPECT_FALSE(mol.HasPerceived(KvPerception::Rings));
+  EXPECT_EQ(mol.GetAromaticityModel(), 0u);
+  EXPECT_FALSE(mol.GetAtom(1)->IsInRing()) << "ring information is gone with the edit";
   KvAssignAromaticFlags(mol, 2, true, 0, false);
   EXPECT_TRUE(mol.HasPerceived(KvPerception::Rings));
   EXPECT_TRUE(mol.HasPerceived(KvPerception::Aromaticity));
