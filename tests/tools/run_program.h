@@ -4,11 +4,12 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 #include <unistd.h>
+
+#include "temp_dir.h"
 
 namespace VarnexTest {
 
@@ -18,13 +19,6 @@ struct ProgramResult {
   std::string err;
 };
 
-inline std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // `arguments` is appended to the program path as shell words.
 inline ProgramResult RunVarnex(const std::string& arguments) {
   const std::string base = ::testing::TempDir() + "varnex_run_" + std::to_string(::getpid());
@@ -33,8 +27,8 @@ inline ProgramResult RunVarnex(const std::string& arguments) {
   const int raw = std::system(command.c_str());
   ProgramResult result;
   if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
-  result.out = ReadWhole(base + ".out");
-  result.err = ReadWhole(base + ".err");
+  result.out = ReadFile(base + ".out");
+  result.err = ReadFile(base + ".err");
   std::remove((base + ".out").c_str());
   std::remove((base + ".err").c_str());
   return result;

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 
 #include "run_program.h"
 
@@ -36,45 +34,31 @@ TEST(VarnexCliTest, HelpListsCommandsAndParameters) {
   EXPECT_NE(r.err.find("value \"nosuch\" of parameter -command is not one of the legal values"), std::string::npos);
 }
 
-TEST(VarnexCliTest, UsageFaultsExitNonZeroWithOneClearMessage) {
-  auto r = RunVarnex("");
-  EXPECT_EQ(r.status, 2);
-  r = RunVarnex("frobnicate");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "varnex: unknown command 'frobnicate'; see 'varnex help' for the commands\n");
-  EXPECT_TRUE(r.out.empty());
-
-  r = RunVarnex("compare -a C -b CC -numbits 20");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("value 20 of parameter -numbits is below the legal minimum 64"), std::string::npos);
-  EXPECT_NE(r.err.find("see 'varnex compare -help'"), std::string::npos);
-  EXPECT_TRUE(r.out.empty());
-
-  r = RunVarnex("compare -a C -b");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("parameter -b needs a value"), std::string::npos);
-
-  r = RunVarnex("compare -a C");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("parameter -b is required but has no value"), std::string::npos);
-
-  r = RunVarnex("fp -smiles C -fptype Circle");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("is not one of the legal values: Path, Circular, Tree, MACCS166,"), std::string::npos);
-}
-
-TEST(VarnexCliTest, BadSmilesAndMissingFilesFail) {
-  auto r = RunVarnex("compare -a 'c1ccccc1O' -b 'C1CC('");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("molecule -b is not a valid SMILES: C1CC("), std::string::npos);
-  EXPECT_TRUE(r.out.empty());
-
-  r = RunVarnex("fp -smiles 'not a smiles'");
-  EXPECT_EQ(r.status, 1);
-
-  r = RunVarnex("fp -in /nonexistent/mols.smi");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("cannot read molecule file /nonexistent/mols.smi"), std::string::npos);
+// Usage faults exit 2, bad molecules and files 1, each with its message and
+// nothing on stdout.
+TEST(VarnexCliTest, FaultsExitNonZeroWithOneClearMessage) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* message;
+  } cases[] = {
+      {"", 2, "usage: varnex <command>"},
+      {"frobnicate", 2, "varnex: unknown command 'frobnicate'; see 'varnex help' for the commands\n"},
+      {"compare -a C -b CC -numbits 20", 2, "value 20 of parameter -numbits is below the legal minimum 64"},
+      {"compare -a C -b CC -numbits 20", 2, "see 'varnex compare -help'"},
+      {"compare -a C -b", 2, "parameter -b needs a value"},
+      {"compare -a C", 2, "parameter -b is required but has no value"},
+      {"fp -smiles C -fptype Circle", 2, "is not one of the legal values: Path, Circular, Tree, MACCS166,"},
+      {"compare -a 'c1ccccc1O' -b 'C1CC('", 1, "molecule -b is not a valid SMILES: C1CC("},
+      {"fp -smiles 'not a smiles'", 1, "varnex"},
+      {"fp -in /nonexistent/mols.smi", 1, "cannot read molecule file /nonexistent/mols.smi"},
+  };
+  for (const auto& c : cases) {
+    const auto r = RunVarnex(c.arguments);
+    EXPECT_EQ(r.status, c.status) << c.arguments;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.arguments << ": " << r.err;
+    EXPECT_TRUE(r.out.empty()) << c.arguments;
+  }
 }
 
 TEST(VarnexCliTest, CompareGivesSixMeasuresAsTsvAndJson) {
@@ -92,13 +76,9 @@ TEST(VarnexCliTest, CompareGivesSixMeasuresAsTsvAndJson) {
 }
 
 TEST(VarnexCliTest, FpWritesTypeStringAndHexPerMolecule) {
-  const std::string path = ::testing::TempDir() + "varnex_cli_fp.smi";
-  {
-    std::ofstream out(path);
-    out << "CCO ethanol\nc1ccccc1 benzene\nC1CC( broken\n";
-  }
+  const VarnexTest::TempDir dir;
+  const std::string path = dir.File("fp.smi", "CCO ethanol\nc1ccccc1 benzene\nC1CC( broken\n");
   auto r = RunVarnex("fp -in '" + path + "' -numbits 64 -fptype Path");
-  std::remove(path.c_str());
   ASSERT_EQ(r.status, 3) << r.err;  // one record could not be read
   const std::string type =
       "Path,ver=2.0.0,size=64,bonds=0-5,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb|EqHalo,btype=Order|Chiral";

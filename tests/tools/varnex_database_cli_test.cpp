@@ -11,6 +11,7 @@
 
 #include "kvsystem/iterator.h"
 #include "run_program.h"
+#include "temp_dir.h"
 #include "varnex/fptypes.h"
 #include "varnex/patterns.h"
 #include "xml_tree.h"
@@ -18,7 +19,7 @@
 using VarnexTest::Fields;
 using VarnexTest::Lines;
 using VarnexTest::ParseXml;
-using VarnexTest::ReadWhole;
+using VarnexTest::ReadFile;
 using VarnexTest::RunVarnex;
 using VarnexTest::XmlElement;
 
@@ -27,24 +28,19 @@ namespace {
 class VarnexDatabaseCliTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new std::string(::testing::TempDir() + "varnex_db_cli_" + std::to_string(::getpid()) + "/");
-    ASSERT_EQ(std::system(("mkdir -p '" + *dir_ + "'").c_str()), 0);
+    dir_ = new VarnexTest::TempDir;
     std::ofstream(Path("mols.smi")) << "c1ccccc1C(=O)O benzoic\nCC(=O)Oc1ccccc1C(=O)O aspirin\nCCO ethanol\n"
                                        "c1ccccc1O phenol\nCc1ccccc1 toluene\n";
     const auto r = RunVarnex("create -in '" + Path("mols.smi") + "' -out '" + Path("mols.fpbin") + "' -numbits 1024");
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_NE(r.err.find("wrote 5 fingerprints (Path,ver=2.0.0,size=1024,"), std::string::npos) << r.err;
   }
-  static void TearDownTestSuite() {
-    std::system(("rm -rf '" + *dir_ + "'").c_str());
-    delete dir_;
-  }
-  static std::string Path(const std::string& name) { return *dir_ + name; }
+  static void TearDownTestSuite() { delete dir_; }
+  static std::string Path(const std::string& name) { return dir_->Path(name); }
   static std::string Db() { return "-db '" + Path("mols.fpbin") + "'"; }
 
-  static std::string* dir_;
+  static inline VarnexTest::TempDir* dir_ = nullptr;
 };
-std::string* VarnexDatabaseCliTest::dir_ = nullptr;
 
 TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
   auto r = RunVarnex("search " + Db() + " -mols '" + Path("mols.smi") + "' -query 'CC(=O)Oc1ccccc1C(=O)O' -limit 3");
@@ -60,17 +56,6 @@ TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
   EXPECT_EQ(r.out,
             "[\n{\"query\": 0, \"query_name\": \"q\", \"hits\": [\n"
             "  {\"rank\": 1, \"index\": 2, \"name\": \"\", \"score\": 1.000000}]}\n]\n");
-}
-
-TEST_F(VarnexDatabaseCliTest, QueryFileSearchesEveryReadableQuery) {
-  std::ofstream(Path("queries.smi")) << "c1ccccc1O first\nC1CC( broken\nCCO third\n";
-  const auto r = RunVarnex("search " + Db() + " -query '" + Path("queries.smi") + "' -limit 1");
-  EXPECT_EQ(r.status, 3);  // one query could not be read
-  EXPECT_NE(r.err.find("1 queries could not be read"), std::string::npos) << r.err;
-  const auto lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 3u) << r.out;
-  EXPECT_EQ(lines[1], "0\tfirst\t1\t3\t\t1.000000");
-  EXPECT_EQ(lines[2], "2\tthird\t1\t2\t\t1.000000");
 }
 
 TEST_F(VarnexDatabaseCliTest, MatrixAndHistogramCoverEveryRecord) {
@@ -105,33 +90,28 @@ TEST_F(VarnexDatabaseCliTest, MatrixAndHistogramCoverEveryRecord) {
 }
 
 TEST_F(VarnexDatabaseCliTest, BadFilesAndQueriesGiveOneMessageAndNoOutput) {
-  auto r = RunVarnex("search -db '" + Path("missing.fpbin") + "' -query CCO");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("cannot read fingerprint database"), std::string::npos);
-  EXPECT_TRUE(r.out.empty());
-
   std::ofstream(Path("corrupt.fpbin")) << "not a database at all";
-  r = RunVarnex("histogram -db '" + Path("corrupt.fpbin") + "'");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("is not a valid fingerprint database"), std::string::npos);
-  EXPECT_TRUE(r.out.empty());
-
-  r = RunVarnex("search " + Db() + " -query 'C1CC('");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("the query is not a valid SMILES: C1CC("), std::string::npos);
-  EXPECT_TRUE(r.out.empty());
-
   std::ofstream(Path("two.smi")) << "CCO a\nCCC b\n";
-  r = RunVarnex("search " + Db() + " -mols '" + Path("two.smi") + "' -query CCO");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("has 2 records but the database has 5 fingerprints"), std::string::npos);
-
-  r = RunVarnex("search " + Db() + " -query CCO -simfunc tanimoto");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("is not one of the legal values: Tanimoto, Cosine, Dice, Euclid, Tversky, Manhattan"),
-            std::string::npos);
-  r = RunVarnex("search " + Db() + " -query CCO -limit 100001");
-  EXPECT_EQ(r.status, 2);
+  const struct {
+    std::string arguments;
+    int status;
+    const char* message;
+  } cases[] = {
+      {"search -db '" + Path("missing.fpbin") + "' -query CCO", 1, "cannot read fingerprint database"},
+      {"histogram -db '" + Path("corrupt.fpbin") + "'", 1, "is not a valid fingerprint database"},
+      {"search " + Db() + " -query 'C1CC('", 1, "the query is not a valid SMILES: C1CC("},
+      {"search " + Db() + " -mols '" + Path("two.smi") + "' -query CCO", 1,
+       "has 2 records but the database has 5 fingerprints"},
+      {"search " + Db() + " -query CCO -simfunc tanimoto", 2,
+       "is not one of the legal values: Tanimoto, Cosine, Dice, Euclid, Tversky, Manhattan"},
+      {"search " + Db() + " -query CCO -limit 100001", 2, "above the legal maximum 100000"},
+  };
+  for (const auto& c : cases) {
+    const auto r = RunVarnex(c.arguments);
+    EXPECT_EQ(r.status, c.status) << c.arguments;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.arguments << ": " << r.err;
+    EXPECT_TRUE(r.out.empty()) << c.arguments;
+  }
 }
 
 // The atom indices of the highlight ellipses of a drawing.
@@ -164,7 +144,7 @@ TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitWithTheAtomsItSharesWithThe
   const auto r = RunVarnex(search + " -format html -out '" + page + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.out.empty());
-  const std::string html = ReadWhole(page);
+  const std::string html = ReadFile(page);
   EXPECT_EQ(html.rfind("<!DOCTYPE html>\n", 0), 0u);
   const auto doc = ParseXml(html);
   ASSERT_TRUE(doc) << "the page is well-formed";
@@ -209,7 +189,7 @@ TEST_F(VarnexDatabaseCliTest, MatrixOfOneRecordIsItsRowOfTheWholeMatrix) {
 
   r = RunVarnex(matrix + " -record 1 -format html -out '" + Path("row.html") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto doc = ParseXml(ReadWhole(Path("row.html")));
+  const auto doc = ParseXml(ReadFile(Path("row.html")));
   ASSERT_TRUE(doc);
   EXPECT_EQ(doc->FindAll("h2").at(0)->AllText(), "record 1: aspirin");
   EXPECT_EQ(doc->FindAll("figure", "hit").size(), 3u);
@@ -229,7 +209,7 @@ TEST_F(VarnexDatabaseCliTest, HistogramChartHasABarPerBinWithItsCount) {
   r = RunVarnex("histogram " + Db() + " -bins 4 -format svg -out '" + Path("h.svg") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.out.empty());
-  const auto chart = ParseXml(ReadWhole(Path("h.svg")));
+  const auto chart = ParseXml(ReadFile(Path("h.svg")));
   ASSERT_TRUE(chart);
   const auto bars = chart->FindAll("rect", "bar");
   ASSERT_EQ(bars.size(), 4u);
@@ -283,7 +263,7 @@ TEST_F(VarnexDatabaseCliTest, UnreadableHitGetsANoteAndNamesComeFromDataFields) 
   EXPECT_EQ(Lines(r.out).at(2), "0\t\t2\t0\tmethane\t1.000000");
   r = RunVarnex(search + " -format html -out '" + Path("broken.html") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto doc = ParseXml(ReadWhole(Path("broken.html")));
+  const auto doc = ParseXml(ReadFile(Path("broken.html")));
   ASSERT_TRUE(doc);
   const auto hits = doc->FindAll("figure", "hit");
   ASSERT_EQ(hits.size(), 2u);

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
-#include <fstream>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -14,12 +12,13 @@
 #include <vector>
 
 #include "run_program.h"
+#include "temp_dir.h"
 #include "xml_tree.h"
 
 using VarnexTest::Fields;
 using VarnexTest::Lines;
 using VarnexTest::ParseXml;
-using VarnexTest::ReadWhole;
+using VarnexTest::ReadFile;
 using VarnexTest::RunVarnex;
 using VarnexTest::XmlElement;
 
@@ -31,14 +30,13 @@ TEST(VarnexExplainCliTest, OneLinePerPatternAndBitFilter) {
   const std::vector<std::string> lines = Lines(r.out);
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[0], "bit\tidentifier\tpattern\tatoms");
-  // The first pattern: the path of the first atom alone.
-  std::istringstream first(lines[1]);
-  std::string bit, id, pattern, atoms;
-  ASSERT_TRUE(std::getline(first, bit, '\t') && std::getline(first, id, '\t') && std::getline(first, pattern, '\t') &&
-              std::getline(first, atoms));
-  EXPECT_EQ(atoms, "0");
-  // The identifier modulo the prime below 1024 (1021) is the bit.
-  EXPECT_EQ(std::stoul(id) % 1021, std::stoul(bit));
+  // The first pattern: the path of the first atom alone; the identifier
+  // modulo the prime below 1024 (1021) is its bit.
+  const auto first = Fields(lines[1]);
+  ASSERT_EQ(first.size(), 4u);
+  EXPECT_EQ(first[3], "0");
+  const std::string bit = first[0];
+  EXPECT_EQ(std::stoul(first[1]) % 1021, std::stoul(bit));
 
   auto filtered = RunVarnex("explain -smiles CCO -fptype Path -numbits 1024 -bit " + bit);
   ASSERT_EQ(filtered.status, 0);
@@ -81,28 +79,12 @@ TEST(VarnexExplainCliTest, UnhashedKindsListTheirTextsAndOtherKindsAreRefused) {
 
 class VarnexExplainSvgTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = ::testing::TempDir() + "varnex_explain_svg_" + std::to_string(::getpid()) + "/";
-    ASSERT_EQ(std::system(("mkdir -p '" + dir_ + "'").c_str()), 0);
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-  // The names in the test folder.
-  std::set<std::string> Files() const {
-    std::set<std::string> names;
-    if (DIR* d = ::opendir(dir_.c_str())) {
-      while (const dirent* e = ::readdir(d))
-        if (e->d_name[0] != '.' || (std::string(e->d_name) != "." && std::string(e->d_name) != ".."))
-          names.insert(e->d_name);
-      ::closedir(d);
-    }
-    return names;
-  }
-  std::string dir_;
+  VarnexTest::TempDir dir_;
 };
 
 TEST_F(VarnexExplainSvgTest, OnePanelPerBitHighlightingTheAtomsOfItsLines) {
   for (const char* kind : {"Path", "Circular"}) {
-    const std::string svg = dir_ + "aspirin.svg";
+    const std::string svg = dir_.Path("aspirin.svg");
     const auto r = RunVarnex("explain -smiles 'CC(=O)Oc1ccccc1C(=O)O' -fptype " + std::string(kind) + " -svg '" + svg +
                              "'");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -114,7 +96,7 @@ TEST_F(VarnexExplainSvgTest, OnePanelPerBitHighlightingTheAtomsOfItsLines) {
       std::istringstream atoms(fields.at(3));
       for (std::string atom; std::getline(atoms, atom, ',');) atomsOfBit["bit " + fields[0]].insert(atom);
     }
-    const auto grid = ParseXml(ReadWhole(svg));
+    const auto grid = ParseXml(ReadFile(svg));
     ASSERT_TRUE(grid) << kind;
     const auto panels = grid->FindAll("g", "panel");
     EXPECT_EQ(panels.size(), atomsOfBit.size()) << kind;
@@ -129,11 +111,11 @@ TEST_F(VarnexExplainSvgTest, OnePanelPerBitHighlightingTheAtomsOfItsLines) {
 }
 
 TEST_F(VarnexExplainSvgTest, BitNoPatternSetsGivesAnEmptyGridWithANote) {
-  const std::string svg = dir_ + "none.svg";
+  const std::string svg = dir_.Path("none.svg");
   const auto r = RunVarnex("explain -smiles C -fptype Circular -bit 0 -svg '" + svg + "'");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "bit\tidentifier\tpattern\tatoms\n");
-  const auto grid = ParseXml(ReadWhole(svg));
+  const auto grid = ParseXml(ReadFile(svg));
   ASSERT_TRUE(grid);
   EXPECT_TRUE(grid->FindAll("g", "panel").empty());
   EXPECT_EQ(grid->FindAll("text", "note").at(0)->AllText(), "no pattern of this molecule sets bit 0");
@@ -141,23 +123,22 @@ TEST_F(VarnexExplainSvgTest, BitNoPatternSetsGivesAnEmptyGridWithANote) {
 
 TEST_F(VarnexExplainSvgTest, UnwritableFileGivesOneMessageAndNoFile) {
   const std::pair<std::string, std::string> cases[] = {
-      {dir_ + "missing/x.svg", "No such file or directory"},
-      {dir_ + "folder", "Is a directory"},  // an existing folder stays as it is
+      {dir_.Path("missing/x.svg"), "No such file or directory"},
+      {dir_.Path("folder"), "Is a directory"},  // an existing folder stays as it is
   };
-  ASSERT_EQ(std::system(("mkdir '" + dir_ + "folder'").c_str()), 0);
+  std::filesystem::create_directory(dir_.Path("folder"));
   for (const auto& [path, reason] : cases) {
     const auto r = RunVarnex("explain -smiles CCO -svg '" + path + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "varnex: cannot write " + path + ": " + reason + "\n");
     EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(Files(), std::set<std::string>{"folder"}) << "no file and no temporary file left";
+    EXPECT_EQ(dir_.Files(), std::set<std::string>{"folder"}) << "no file and no temporary file left";
   }
   // An existing file is replaced whole.
-  const std::string svg = dir_ + "old.svg";
-  std::ofstream(svg) << "old";
+  const std::string svg = dir_.File("old.svg", "old");
   ASSERT_EQ(RunVarnex("explain -smiles CCO -svg '" + svg + "'").status, 0);
-  EXPECT_TRUE(ParseXml(ReadWhole(svg)));
-  EXPECT_EQ(Files(), (std::set<std::string>{"folder", "old.svg"}));
+  EXPECT_TRUE(ParseXml(ReadFile(svg)));
+  EXPECT_EQ(dir_.Files(), (std::set<std::string>{"folder", "old.svg"}));
 }
 
 }  // namespace

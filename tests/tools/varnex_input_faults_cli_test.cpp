@@ -9,15 +9,15 @@
 #include <sys/wait.h>
 #include <zlib.h>
 
-#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <thread>
 
 #include "run_program.h"
+#include "temp_dir.h"
 
-using VarnexTest::ReadWhole;
+using VarnexTest::ReadFile;
 using VarnexTest::RunVarnex;
 
 namespace {
@@ -27,30 +27,19 @@ const std::string kNci5K = "/usr/share/RDKit/Data/NCI/first_5K.smi";
 class VarnexInputFaultsCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = ::testing::TempDir() + "varnex_faults_cli_" + std::to_string(::getpid()) + "/";
-    std::filesystem::create_directories(dir_);
     Write("mols.smi", "c1ccccc1C(=O)O benzoic\nCC(=O)Oc1ccccc1C(=O)O aspirin\nCCO ethanol\nc1ccccc1O phenol\n");
     const auto r = RunVarnex("create -in '" + Path("mols.smi") + "' -out '" + Path("mols.fpbin") + "' -q");
     ASSERT_EQ(r.status, 0) << r.err;
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return dir_.Path(name); }
+  std::string Write(const std::string& name, const std::string& text) const { return dir_.File(name, text); }
+  std::set<std::string> Files() const { return dir_.Files(); }
 
-  std::string Path(const std::string& name) const { return dir_ + name; }
-  std::string Write(const std::string& name, const std::string& text) const {
-    std::ofstream(Path(name), std::ios::binary) << text;
-    return Path(name);
-  }
-  std::set<std::string> Files() const {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_)) names.insert(e.path().filename().string());
-    return names;
-  }
-
-  std::string dir_;
+  VarnexTest::TempDir dir_;
 };
 
 TEST_F(VarnexInputFaultsCliTest, FailedCreationLeavesTheOldFileAsItWas) {
-  const std::string old = ReadWhole(Path("mols.fpbin"));
+  const std::string old = ReadFile(Path("mols.fpbin"));
   Write("empty.smi", "");
   Write("damaged.smi.gz", std::string("\x1f\x8b\x08\x00garbage", 11));
   const std::set<std::string> files = Files();
@@ -71,7 +60,7 @@ TEST_F(VarnexInputFaultsCliTest, FailedCreationLeavesTheOldFileAsItWas) {
     const auto r = RunVarnex("create " + c.arguments + " -out '" + Path("mols.fpbin") + "' -q");
     EXPECT_EQ(r.status, c.status);
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-    EXPECT_TRUE(ReadWhole(Path("mols.fpbin")) == old);
+    EXPECT_TRUE(ReadFile(Path("mols.fpbin")) == old);
     EXPECT_EQ(Files(), files);
   }
 }
@@ -80,10 +69,10 @@ TEST_F(VarnexInputFaultsCliTest, FailedCreationLeavesTheOldFileAsItWas) {
 // old output is untouched and the temporary file is gone.
 TEST_F(VarnexInputFaultsCliTest, InterruptedCreationLeavesTheOldFileAsItWas) {
   std::string many;
-  const std::string nci = ReadWhole(kNci5K);
+  const std::string nci = ReadFile(kNci5K);
   for (int i = 0; i < 8; ++i) many += nci;
   Write("many.smi", many);
-  const std::string old = ReadWhole(Path("mols.fpbin"));
+  const std::string old = ReadFile(Path("mols.fpbin"));
   const std::set<std::string> files = Files();
 
   const std::string in = Path("many.smi"), out = Path("mols.fpbin");
@@ -101,7 +90,7 @@ TEST_F(VarnexInputFaultsCliTest, InterruptedCreationLeavesTheOldFileAsItWas) {
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-  EXPECT_TRUE(ReadWhole(out) == old);
+  EXPECT_TRUE(ReadFile(out) == old);
   std::set<std::string> after = Files();
   EXPECT_EQ(after, files);
 }
@@ -112,7 +101,7 @@ TEST_F(VarnexInputFaultsCliTest, PartlyBadInputExitsThreeWithEveryGoodRecordDone
   const std::string ring = "C1" + std::string(4998, 'C') + "C1";
   Write("bad.smi", "CCO ethanol\nC1CC( broken\n" + ring + " huge\nc1ccccc1O phenol\nCC\\0O nul\n");
   {  // a real NUL byte in record 4
-    std::string text = ReadWhole(Path("bad.smi"));
+    std::string text = ReadFile(Path("bad.smi"));
     text.replace(text.find("\\0"), 2, std::string(1, '\0'));
     Write("bad.smi", text);
   }
@@ -134,19 +123,23 @@ TEST_F(VarnexInputFaultsCliTest, PartlyBadInputExitsThreeWithEveryGoodRecordDone
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.err.find("3 of 5 molecules could not be read"), std::string::npos) << r.err;
 
+  // Every readable query is answered under its own index.
   r = RunVarnex("search -db '" + Path("mols.fpbin") + "' -query '" + Path("bad.smi") + "' -limit 1");
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.err.find("3 queries could not be read"), std::string::npos) << r.err;
+  EXPECT_EQ(VarnexTest::Lines(r.out), (std::vector<std::string>{"query\tquery_name\trank\tindex\tname\tscore",
+                                                                "0\tethanol\t1\t2\t\t1.000000",
+                                                                "3\tphenol\t1\t3\t\t1.000000"}));
 
   // A gzip file whose checksum is damaged: every record kept, still status 3.
   std::string packed;
   {
     const std::string gz = Path("mols.smi.gz");
     gzFile f = gzopen(gz.c_str(), "wb");
-    const std::string text = ReadWhole(Path("mols.smi"));
+    const std::string text = ReadFile(Path("mols.smi"));
     gzwrite(f, text.data(), static_cast<unsigned>(text.size()));
     gzclose(f);
-    packed = ReadWhole(gz);
+    packed = ReadFile(gz);
     packed[packed.size() - 8] = static_cast<char>(packed[packed.size() - 8] ^ 1);
     Write("mols.smi.gz", packed);
   }

@@ -46,8 +46,8 @@ struct KindCase {
 };
 
 TEST(VarnexKindsCliTest, EveryKindRoundTripsThroughFpAndCompare) {
-  const std::string path = ::testing::TempDir() + "varnex_kinds_" + std::to_string(::getpid()) + ".smi";
-  std::ofstream(path) << kAspirin << " aspirin\n" << kSalicylic << " salicylic\n";
+  const VarnexTest::TempDir dir;
+  const std::string path = dir.File("kinds.smi", std::string(kAspirin) + " aspirin\n" + kSalicylic + " salicylic\n");
   const KindCase kinds[] = {
       {"Path", Varnex::KvFPType::Path},
       {"Circular", Varnex::KvFPType::Circular},
@@ -87,7 +87,6 @@ TEST(VarnexKindsCliTest, EveryKindRoundTripsThroughFpAndCompare) {
                                "\n")
         << kind.name;
   }
-  std::remove(path.c_str());
 }
 
 struct ParameterCase {
@@ -164,9 +163,8 @@ TEST(VarnexKindsCliTest, VseprCountsOfEthanol) {
 }
 
 TEST(VarnexKindsCliTest, CreateRefusesKindsTheFastDatabaseCannotHold) {
-  const std::string dir = ::testing::TempDir();
-  const std::string in = dir + "varnex_kinds_create.smi", out = dir + "varnex_kinds_create.fpbin";
-  std::ofstream(in) << "CCO a\nCCN b\n";
+  const VarnexTest::TempDir dir;
+  const std::string in = dir.File("mols.smi", "CCO a\nCCN b\n"), out = dir.Path("mols.fpbin");
   auto r = RunVarnex("create -q -in '" + in + "' -out '" + out + "' -fptype Lingo");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("KvCreateFastFPDatabaseFile() invalid fingerprint type (only path, circular or tree allowed)!"),
@@ -181,8 +179,6 @@ TEST(VarnexKindsCliTest, CreateRefusesKindsTheFastDatabaseCannotHold) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("(Tree,ver=2.0.0,size=4096,bonds=0-4,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb,btype=Order)"),
             std::string::npos);
-  std::remove(in.c_str());
-  std::remove(out.c_str());
 }
 
 TEST(VarnexKindsCliTest, NamesFromSdDataFields) {
