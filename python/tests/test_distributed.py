@@ -134,25 +134,6 @@ def fingerprints(db, first, count):
         np.frombuffer(bytes(db.fingerprint(i)), np.uint64) for i in range(first, first + count)]))
 
 
-def test_shard_bounds_hold_for_every_record(collection, whole):
-    """No record of a shard scores beyond the bound of its bit counts, and
-    a query's own shard reaches it."""
-    shards = varnex.read_manifest(collection[7])
-    queries = [whole.fingerprint(i) for i in range(0, N, 37)]
-    counts = np.array([q.count() for q in queries], dtype=np.uint64)
-    for measure, alpha, beta in [("tanimoto", 1, 1), ("cosine", 1, 1), ("tversky", 0.8, 0.2), ("euclid", 1, 1),
-                                 ("manhattan", 1, 1)]:
-        for s in shards.shards:
-            bound = varnex._core._shard_best_scores(counts, 16, s.min_bits, s.max_bits, measure, alpha, beta)
-            records = fingerprints(whole, s.first, s.records)
-            for q, b in zip(queries, bound):
-                scores = varnex.bulk_similarity(q, records, measure, alpha=alpha, beta=beta)
-                if measure == "manhattan":
-                    assert b <= scores.min() + 1e-6
-                else:
-                    assert b >= scores.max() - 1e-6
-
-
 def test_pruned_shards_get_no_task(client, collection, whole):
     """With a Tanimoto cutoff of 0.95 only shards holding records of nearly
     the query's bit count are searched."""

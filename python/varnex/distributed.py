@@ -18,6 +18,7 @@ indices, hit counts and histogram bins. Records never cross the network::
 Needs Dask's distributed scheduler (Debian ``python3-distributed``).
 """
 
+import contextlib
 import os
 import threading
 import warnings
@@ -65,6 +66,11 @@ def _open_shard(path, records, type_string):
     return shard
 
 
+def _present(paths):
+    """Which of the files ``paths`` this worker finds."""
+    return [os.path.isfile(p) for p in paths]
+
+
 def _worker_name():
     try:
         return distributed.get_worker().address
@@ -98,10 +104,12 @@ class ShardedDatabase:
 
     ``ShardedDatabase(manifest, client, batch=256, threads=1)``: ``batch``
     queries travel per task, each task searches one shard on ``threads``
-    library threads (1 suits workers with a thread per core). The shard files
-    must exist on every worker at the manifest's paths (a shared file system,
-    or the same copy on each machine); each shard is preferably searched by
-    one worker, which keeps it open, and by another when that one is lost.
+    library threads (1 suits workers with a thread per core; a worker per
+    machine holding large shards does better with a thread per core here).
+    Workers find the shard files at the manifest's paths, on a shared file
+    system or each on its own disk: every shard is searched by two of the
+    workers that have its file (asked when the workers change), which keep it
+    open; when one is lost Dask reruns its tasks on the other.
 
     Queries are SMILES strings, RDKit molecules, :class:`Fingerprint` objects of
     the manifest's type, or a :class:`FingerprintArray`; one query gives one
@@ -119,6 +127,8 @@ class ShardedDatabase:
         self.batch = max(1, int(batch))
         self.threads = int(threads)
         self._words = self.shards.type.size // 64
+        self._placed_on = None  # the workers that self._home was chosen among
+        self._home = None
 
     @property
     def type(self):
@@ -159,14 +169,27 @@ class ShardedDatabase:
                          for s in self.shards.shards])
 
     def _homes(self):
-        """The worker that preferably searches each shard."""
-        workers = sorted(self.client.scheduler_info()["workers"])
-        return [workers[i % len(workers)] if workers else None for i in range(len(self.shards))]
+        """The workers that search each shard: two of those that find its
+        file (one when only one does), taken in turn, so that each shard stays
+        open in at most two processes and survives the loss of one. Asked
+        again when the workers change."""
+        workers = tuple(sorted(self.client.scheduler_info()["workers"]))
+        if workers != self._placed_on:
+            paths = [s.path for s in self.shards.shards]
+            present = self.client.run(_present, paths, on_error="ignore") if workers else {}
+            homes = []
+            for i, path in enumerate(paths):
+                holders = [w for w in workers if w in present and present[w][i]]
+                if workers and not holders:
+                    raise FileNotFoundError(2, "shard file on no worker", path)
+                homes.append(list({holders[(i + j) % len(holders)]: None for j in range(2)}) if holders else None)
+            self._placed_on, self._home = workers, homes
+        return self._home
 
-    def _submit(self, task, shard, home, *args):
+    def _submit(self, task, shard, workers, *args):
         info = self.shards.shards[shard]
-        return self.client.submit(task, (info.path, info.records, str(self.type)), *args,
-                                  workers=None if home is None else [home], allow_other_workers=True, pure=False)
+        return self.client.submit(task, (info.path, info.records, str(self.type)), *args, workers=workers,
+                                  allow_other_workers=True, pure=False)
 
     def _window(self):
         return max(1, sum(self.client.nthreads().values()))
@@ -187,7 +210,7 @@ class ShardedDatabase:
         bounds = self._bounds(counts, measure, alpha, beta)
         threshold = _initial_threshold(descending, cutoff)
         n = len(words)
-        found = [_empty_hits() for _ in range(n)]
+        found = _TopK(n, int(k), descending) if k else _AllHits(n, descending)
         kth = np.full(n, threshold)
 
         def better(values, than):
@@ -195,12 +218,9 @@ class ShardedDatabase:
 
         def merge(positions, result):
             hits, offsets = result
-            for j, q in enumerate(positions):
-                run = hits[offsets[j]:offsets[j + 1]].astype(_HIT)
-                if len(run):
-                    found[q] = _best(np.concatenate([found[q], run]), k, descending)
-                    if k and len(found[q]) >= k:
-                        kth[q] = found[q]["score"][k - 1]
+            found.add(positions, hits.astype(_HIT), np.asarray(offsets, dtype=np.int64))
+            if k:
+                kth[positions] = found.kth(positions, kth[positions])
 
         # Units of work: (shard, query batch), most promising shards first.
         units = []
@@ -230,13 +250,15 @@ class ShardedDatabase:
             if submit_next() is None:
                 break
         done = distributed.as_completed(list(pending))
-        for future in done:
-            merge(pending.pop(future), future.result())
-            following = submit_next()
-            if following is not None:
-                done.add(following)
+        with self._cancelled_on_error(pending):
+            for future in done:
+                merge(pending.pop(future), future.result())
+                following = submit_next()
+                if following is not None:
+                    done.add(following)
         _warn_unreadable(readable)
-        return found[0] if single else found
+        results = [found.hits(q) for q in range(n)]
+        return results[0] if single else results
 
     def matrix(self, queries, k=10, cutoff=None, measure="tanimoto", alpha=1.0, beta=1.0):
         """The hits of :meth:`search` as one structured array with fields
@@ -299,8 +321,19 @@ class ShardedDatabase:
                 keep = batch[readable[batch] & wanted[s, batch]]
                 if len(keep):
                     pending[self._submit(task, s, homes[s], words[keep], *args)] = keep
-        for future in distributed.as_completed(list(pending)):
-            yield pending[future], future.result()
+        with self._cancelled_on_error(pending):
+            for future in distributed.as_completed(list(pending)):
+                yield pending[future], future.result()
+
+    @contextlib.contextmanager
+    def _cancelled_on_error(self, pending):
+        """Cancels the tasks still pending when a task failed: no partial
+        answer, and no work left behind for nobody."""
+        try:
+            yield
+        except BaseException:
+            self.client.cancel(list(pending))
+            raise
 
 
 def _initial_threshold(descending, cutoff):
@@ -315,15 +348,62 @@ def _initial_threshold(descending, cutoff):
 _HIT = np.dtype([("index", "<u8"), ("score", "<f8")])
 
 
-def _empty_hits():
-    return np.zeros(0, dtype=_HIT)
+class _TopK:
+    """The best k hits of each query so far, in (n, k) arrays merged with the
+    partial lists of many queries at once. Rows hold the sort key (the score,
+    negated for similarities) ascending, then the molecule index; empty
+    slots have key +inf."""
+
+    def __init__(self, n, k, descending):
+        self.k = k
+        self.sign = -1.0 if descending else 1.0
+        self.key = np.full((n, k), np.inf)
+        self.index = np.full((n, k), np.iinfo(np.uint64).max, dtype=np.uint64)
+
+    def add(self, positions, hits, offsets):
+        """Merges the partial lists ``hits[offsets[j]:offsets[j + 1]]`` (at
+        most k each) into the rows ``positions``."""
+        m, k = len(positions), self.k
+        counts = np.diff(offsets)
+        row = np.repeat(np.arange(m), counts)
+        col = np.arange(len(hits)) - np.repeat(offsets[:-1], counts)
+        key = np.concatenate([self.key[positions], np.full((m, k), np.inf)], axis=1)
+        index = np.concatenate([self.index[positions], np.full((m, k), np.iinfo(np.uint64).max, np.uint64)], axis=1)
+        key[row, k + col] = self.sign * hits["score"]
+        index[row, k + col] = hits["index"]
+        order = np.lexsort((index.ravel(), key.ravel(), np.repeat(np.arange(m), 2 * k))).reshape(m, 2 * k)
+        keep = order[:, :k] % (2 * k)
+        self.key[positions] = np.take_along_axis(key, keep, axis=1)
+        self.index[positions] = np.take_along_axis(index, keep, axis=1)
+
+    def kth(self, positions, current):
+        """The k-th best scores of the rows, ``current`` where a row is not full."""
+        last = self.key[positions, self.k - 1]
+        return np.where(np.isfinite(last), self.sign * last, current)
+
+    def hits(self, q):
+        full = np.isfinite(self.key[q])
+        out = np.zeros(int(full.sum()), dtype=_HIT)
+        out["index"] = self.index[q][full]
+        out["score"] = self.sign * self.key[q][full]
+        return out
 
 
-def _best(hits, k, descending):
-    """The best ``k`` of ``hits`` (all for 0), best first, equal scores by
-    molecule index."""
-    order = np.lexsort((hits["index"], -hits["score"] if descending else hits["score"]))
-    return hits[order[:k] if k else order]
+class _AllHits:
+    """Every hit of each query (a search without limit)."""
+
+    def __init__(self, n, descending):
+        self.descending = descending
+        self.parts = [[] for _ in range(n)]
+
+    def add(self, positions, hits, offsets):
+        for j, q in enumerate(positions):
+            self.parts[q].append(hits[offsets[j]:offsets[j + 1]])
+
+    def hits(self, q):
+        hits = np.concatenate(self.parts[q]) if self.parts[q] else np.zeros(0, dtype=_HIT)
+        order = np.lexsort((hits["index"], -hits["score"] if self.descending else hits["score"]))
+        return hits[order]
 
 
 def _warn_unreadable(readable):
