@@ -5,16 +5,13 @@
 #include <algorithm>
 
 #include "kvchem/kvchem.h"
+#include "molecules.h"
 
 using namespace KvChem;
 
 namespace {
 
-KvMol Parse(const std::string& smiles) {
-  KvMol mol;
-  EXPECT_TRUE(KvSmilesToMol(smiles, mol)) << smiles;
-  return mol;
-}
+using VarnexTest::Mol;
 
 int ByDegree(const CanonState&, const KvAtomBase& a, const KvAtomBase& b) {
   return static_cast<int>(a.GetDegree()) - static_cast<int>(b.GetDegree());
@@ -34,7 +31,7 @@ int ByNeighbourClasses(const CanonState& state, const KvAtomBase& a, const KvAto
 }  // namespace
 
 TEST(KvCanon, ChainSplitsIntoEndsNextAndMiddle) {
-  KvMol pentane = Parse("CCCCC");
+  KvMol pentane = Mol("CCCCC");
   std::vector<const KvAtomBase*> atoms(pentane.Atoms().begin(), pentane.Atoms().end());
   CanonState state(atoms);
   EXPECT_EQ(state.NumClasses(), 1u);
@@ -73,7 +70,7 @@ TEST(KvCanon, ChainSplitsIntoEndsNextAndMiddle) {
 TEST(KvCanon, IteratedRefinementOfBranchedTree) {
   // Isobutane-like branching: 2-methylbutane has 4 distinct classes of 5 atoms
   // except the two methyls on C2.
-  KvMol mol = Parse("CC(C)CC");
+  KvMol mol = Mol("CC(C)CC");
   std::vector<const KvAtomBase*> atoms(mol.Atoms().begin(), mol.Atoms().end());
   CanonState state(atoms);
   KvCanonRefinePartitions(state, false, ByDegree);
@@ -86,7 +83,7 @@ TEST(KvCanon, IteratedRefinementOfBranchedTree) {
 TEST(KvLingo, TextReplacesRingLabelsAndHalogens) {
   KvLingoMap map;
   std::string text;
-  KvMol mol = Parse("Clc1ccc(Br)cc1[C@H](F)Cl");
+  KvMol mol = Mol("Clc1ccc(Br)cc1[C@H](F)Cl");
   ASSERT_TRUE(map.CreateString(text, mol));
   EXPECT_EQ(text.find_first_of("123456789@"), std::string::npos) << text;
   EXPECT_EQ(text.find("Cl"), std::string::npos);
@@ -96,12 +93,12 @@ TEST(KvLingo, TextReplacesRingLabelsAndHalogens) {
 
   // Bracket contents keep their digits; charges stay; isotopes go with the
   // stereo marks.
-  KvMol salt = Parse("[13CH3][NH3+].[Cl-]");
+  KvMol salt = Mol("[13CH3][NH3+].[Cl-]");
   ASSERT_TRUE(map.CreateString(text, salt));
   EXPECT_EQ(text, "C[NH3+].[L-]");
 
   // Many rings give %nn labels, which become one '0' each.
-  KvMol cubane = Parse("C12C3C4C1C5C2C3C45");
+  KvMol cubane = Mol("C12C3C4C1C5C2C3C45");
   ASSERT_TRUE(map.CreateString(text, cubane));
   EXPECT_EQ(text.find('%'), std::string::npos);
   EXPECT_EQ(text.find_first_of("123456789"), std::string::npos) << text;

@@ -4,16 +4,13 @@
 
 #include "capture_sink.h"
 #include "kvchem/kvchem.h"
+#include "molecules.h"
 
 using namespace KvChem;
 
 namespace {
 
-KvMol Parse(const std::string& smiles) {
-  KvMol mol;
-  EXPECT_TRUE(KvSmilesToMol(smiles, mol)) << smiles;
-  return mol;
-}
+using VarnexTest::Mol;
 
 const KvSystem::KvTag kOrigTag = KvSystem::KvGetTag("chemtest.orig");
 
@@ -103,7 +100,7 @@ TEST(KvMolParse, BinaryPickleIsSanitisedLikeSmiles) {
   VarnexTest::CaptureSink sink;
   KvMol mol;
   ASSERT_TRUE(KvBinaryToMol(PhenolPickle(), mol));
-  EXPECT_EQ(KvMolToSmiles(mol), KvMolToSmiles(Parse("c1ccccc1O")));
+  EXPECT_EQ(KvMolToSmiles(mol), KvMolToSmiles(Mol("c1ccccc1O")));
   EXPECT_TRUE(FullyPerceived(mol));
   EXPECT_TRUE(mol.GetAtom(0)->IsAromatic());
   EXPECT_EQ(sink.Count(), 0u);
@@ -119,7 +116,7 @@ TEST(KvMolParse, BinaryPickleIsSanitisedLikeSmiles) {
 }
 
 TEST(KvMolCopy, CopyKeepsGraphPerceptionAndAttachedData) {
-  KvMol mol = Parse("c1ccccc1CC(=O)O");
+  KvMol mol = Mol("c1ccccc1CC(=O)O");
   Label(mol, 100);
   for (KvAtomBase* atom : mol.Atoms()) Label(*atom, atom->GetIdx());
   for (KvBondBase* bond : mol.Bonds()) Label(*bond, 50 + bond->GetIdx());
@@ -147,7 +144,7 @@ TEST(KvMolCopy, CopyKeepsGraphPerceptionAndAttachedData) {
 }
 
 TEST(KvMolEdit, DeleteAtomRenumbersAndMovesData) {
-  KvMol mol = Parse("OCC(N)Cl");
+  KvMol mol = Mol("OCC(N)Cl");
   for (KvAtomBase* atom : mol.Atoms()) Label(*atom, atom->GetAtomicNum());
   ASSERT_TRUE(FullyPerceived(mol));
   ASSERT_TRUE(mol.DeleteAtom(mol.GetAtom(1)));  // the CH2: splits O from the rest
@@ -168,13 +165,13 @@ TEST(KvMolEdit, DeleteAtomRenumbersAndMovesData) {
   EXPECT_EQ(KvMolToSmiles(mol), "NCCl.O");
 
   VarnexTest::CaptureSink sink;
-  KvMol other = Parse("CC");
+  KvMol other = Mol("CC");
   EXPECT_FALSE(mol.DeleteAtom(other.GetAtom(0)));
   EXPECT_EQ(sink.Count(), 1u);
 }
 
 TEST(KvMolEdit, ModifyBracketDefersRenumbering) {
-  KvMol mol = Parse("[2H]C([2H])([2H])O");  // isotopic hydrogens survive suppression
+  KvMol mol = Mol("[2H]C([2H])([2H])O");  // isotopic hydrogens survive suppression
   for (KvAtomBase* atom : mol.Atoms()) Label(*atom, atom->GetIdx());
   KvSuppressHydrogens(mol, false, false, false);
   ASSERT_EQ(mol.NumAtoms(), 5u);
@@ -195,12 +192,12 @@ TEST(KvMolEdit, ModifyBracketDefersRenumbering) {
 }
 
 TEST(KvMolHydrogens, ExplicitHydrogensFoldIntoCounts) {
-  KvMol bracket = Parse("[CH4]");
+  KvMol bracket = Mol("[CH4]");
   EXPECT_EQ(bracket.NumAtoms(), 1u);
   EXPECT_EQ(bracket.GetAtom(0)->GetImplicitHCount(), 4u);
   EXPECT_FALSE(KvHasExplicitHydrogens(bracket));
 
-  KvMol mol = Parse("C([H])([H])O");
+  KvMol mol = Mol("C([H])([H])O");
   ASSERT_EQ(mol.NumAtoms(), 4u);
   EXPECT_TRUE(KvHasExplicitHydrogens(mol));
   const KvAtomBase* c = mol.GetAtom(0);

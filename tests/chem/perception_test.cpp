@@ -10,18 +10,11 @@
 
 #include "capture_sink.h"
 #include "kvchem/kvchem.h"
+#include "molecules.h"
 
 using namespace KvChem;
 
-namespace {
-
-KvMol Parse(const std::string& smiles) {
-  KvMol mol;
-  EXPECT_TRUE(KvSmilesToMol(smiles, mol)) << smiles;
-  return mol;
-}
-
-}  // namespace
+using VarnexTest::Mol;
 
 TEST(KvPerceptionAromatic, FiveAndSixRingsAndFusedRings) {
   struct Case {
@@ -32,7 +25,7 @@ TEST(KvPerceptionAromatic, FiveAndSixRingsAndFusedRings) {
   // Written in Kekulé form so that aromaticity is really perceived.
   for (const Case& c : {Case{"C1=CC=CC=C1", 0, 3}, Case{"C1=CC=NC=C1", 3, 3}, Case{"C1=CNC=C1", 2, 2},
                         Case{"C1=COC=C1", 2, 2}, Case{"C1=CSC=C1", 2, 2}}) {
-    KvMol mol = Parse(c.smiles);
+    KvMol mol = Mol(c.smiles);
     for (const KvAtomBase* atom : mol.Atoms()) {
       EXPECT_TRUE(atom->IsAromatic()) << c.smiles;
       EXPECT_TRUE(atom->IsInRing()) << c.smiles;
@@ -45,7 +38,7 @@ TEST(KvPerceptionAromatic, FiveAndSixRingsAndFusedRings) {
     EXPECT_EQ(mol.GetAtom(c.heteroIdx)->GetHeavyValence(), c.heavyValence) << c.smiles;
   }
 
-  KvMol naphthalene = Parse("c1ccc2ccccc2c1");
+  KvMol naphthalene = Mol("c1ccc2ccccc2c1");
   EXPECT_EQ(naphthalene.GetAtom(3)->GetHeavyDegree(), 3u);
   EXPECT_EQ(naphthalene.GetAtom(3)->GetHeavyValence(), 4u);
   EXPECT_EQ(naphthalene.GetAtom(0)->GetHeavyValence(), 3u);
@@ -53,13 +46,13 @@ TEST(KvPerceptionAromatic, FiveAndSixRingsAndFusedRings) {
   for (const KvBondBase* bond : naphthalene.Bonds()) orderSum += bond->GetOrder();
   EXPECT_EQ(orderSum, 11u + 5u);  // a Kekulé form: 11 bonds, 5 of them double
 
-  KvMol cyclohexene = Parse("C1=CCCCC1");
+  KvMol cyclohexene = Mol("C1=CCCCC1");
   EXPECT_FALSE(cyclohexene.GetAtom(0)->IsAromatic());
   EXPECT_EQ(cyclohexene.GetBond(0)->GetOrder(), 2u);
 }
 
 TEST(KvPerceptionAromatic, ClearAndReassignGivesTheSameFlags) {
-  KvMol mol = Parse("Cc1ccc2[nH]ccc2c1");
+  KvMol mol = Mol("Cc1ccc2[nH]ccc2c1");
   std::vector<bool> before;
   for (const KvAtomBase* atom : mol.Atoms()) before.push_back(atom->IsAromatic());
   mol.GetAtom(0)->SetImplicitHCount(3);  // an edit: forget perception
@@ -80,14 +73,14 @@ TEST(KvPerceptionAromatic, ClearAndReassignGivesTheSameFlags) {
 }
 
 TEST(KvPerceptionAtoms, ChargesHalogensAndHybridisation) {
-  KvMol nitro = Parse("C[N+](=O)[O-]");
+  KvMol nitro = Mol("C[N+](=O)[O-]");
   EXPECT_EQ(nitro.GetAtom(1)->GetFormalCharge(), 1);
   EXPECT_EQ(nitro.GetAtom(2)->GetFormalCharge(), 0);
   EXPECT_EQ(nitro.GetAtom(3)->GetFormalCharge(), -1);
   EXPECT_EQ(nitro.GetAtom(1)->GetValence(), 4u);
   EXPECT_EQ(nitro.GetAtom(1)->GetHeavyValence(), 4u);
 
-  KvMol mol = Parse("FC(Cl)(Br)C#CC=CI");
+  KvMol mol = Mol("FC(Cl)(Br)C#CC=CI");
   EXPECT_TRUE(mol.GetAtom(0)->IsHalogen());
   EXPECT_TRUE(mol.GetAtom(2)->IsHalogen());
   EXPECT_FALSE(mol.GetAtom(1)->IsHalogen());
@@ -104,9 +97,9 @@ TEST(KvPerceptionAtoms, ChargesHalogensAndHybridisation) {
 
 TEST(KvPerceptionStereo, TetrahedralParityIsIndependentOfTheWriting) {
   // L-alanine written two ways, and D-alanine.
-  KvMol a = Parse("N[C@@H](C)C(=O)O");
-  KvMol b = Parse("OC(=O)[C@H](C)N");
-  KvMol mirror = Parse("N[C@H](C)C(=O)O");
+  KvMol a = Mol("N[C@@H](C)C(=O)O");
+  KvMol b = Mol("OC(=O)[C@H](C)N");
+  KvMol mirror = Mol("N[C@H](C)C(=O)O");
   ASSERT_EQ(KvMolToSmiles(a), KvMolToSmiles(b));
   ASSERT_NE(KvMolToSmiles(a), KvMolToSmiles(mirror));
 
@@ -140,15 +133,15 @@ TEST(KvPerceptionStereo, TetrahedralParityIsIndependentOfTheWriting) {
   EXPECT_EQ(centre->GetStereo(incomplete, 57), 0u);
 
   // A centre that is not one loses its mark.
-  KvMol fake = Parse("C[C@H](C)O");
+  KvMol fake = Mol("C[C@H](C)O");
   EXPECT_FALSE(fake.GetAtom(1)->IsChiral());
 }
 
 TEST(KvPerceptionStereo, DoubleBondStereo) {
-  KvMol e = Parse("C/C=C/C");
-  KvMol z = Parse("C/C=C\\C");
-  KvMol plain = Parse("CC=CC");
-  KvMol symmetric = Parse("C/C=C(/C)C");  // one end carries two methyls
+  KvMol e = Mol("C/C=C/C");
+  KvMol z = Mol("C/C=C\\C");
+  KvMol plain = Mol("CC=CC");
+  KvMol symmetric = Mol("C/C=C(/C)C");  // one end carries two methyls
   EXPECT_TRUE(e.GetBond(1)->IsChiral());
   EXPECT_TRUE(z.GetBond(1)->IsChiral());
   EXPECT_FALSE(plain.GetBond(1)->IsChiral());
@@ -158,7 +151,7 @@ TEST(KvPerceptionStereo, DoubleBondStereo) {
 
 TEST(KvPerceptionSymmetry, ClassesOfSymmetricMolecules) {
   auto classes = [](const std::string& smiles) {
-    KvMol mol = Parse(smiles);
+    KvMol mol = Mol(smiles);
     EXPECT_EQ(mol.GetAtom(0)->GetSymmetryClass(), 0u);
     KvPerceiveSymmetry(mol, true, false);
     std::vector<unsigned> out;
@@ -182,17 +175,17 @@ TEST(KvPerceptionSymmetry, ClassesOfSymmetricMolecules) {
 
 TEST(KvPerceptionRingSystems, SystemsShareBonds) {
   std::vector<unsigned> labels;
-  KvMol biphenyl = Parse("c1ccccc1-c1ccccc1");
+  KvMol biphenyl = Mol("c1ccccc1-c1ccccc1");
   EXPECT_EQ(KvDetermineAromaticRingSystems(biphenyl, labels), 2u);
   EXPECT_EQ(labels[0], 1u);
   EXPECT_EQ(labels[11], 2u);
 
-  KvMol naphthalene = Parse("c1ccc2ccccc2c1");
+  KvMol naphthalene = Mol("c1ccc2ccccc2c1");
   EXPECT_EQ(KvDetermineAromaticRingSystems(naphthalene, labels), 1u);
   EXPECT_EQ(std::count(labels.begin(), labels.end(), 1u), 10);
 
   // Tetralin: one aromatic ring, the saturated ring and the methyl are outside.
-  KvMol tetralin = Parse("Cc1ccc2CCCCc2c1");
+  KvMol tetralin = Mol("Cc1ccc2CCCCc2c1");
   EXPECT_EQ(KvDetermineAromaticRingSystems(tetralin, labels), 1u);
   EXPECT_EQ(labels[0], 0u);
   EXPECT_EQ(labels[6], 0u);
@@ -204,25 +197,25 @@ TEST(KvPerceptionRingSystems, SystemsShareBonds) {
   EXPECT_EQ(KvDetermineAromaticRingSystems(biphenyl, labels), 2u);
   EXPECT_FALSE(biphenyl.HasPerceived(KvPerception::Rings));
 
-  KvMol salt = Parse("[Na+].[Cl-].CCO");
+  KvMol salt = Mol("[Na+].[Cl-].CCO");
   EXPECT_EQ(KvDetermineComponents(salt, labels), 3u);
   EXPECT_EQ(KvDetermineAromaticRingSystems(salt, labels), 0u);
 }
 
 TEST(KvPerceptionPredicates, AlphaBetaUnsaturation) {
   // Acrolein-like: C0 single-bonded to C1, which is double-bonded to C2.
-  KvMol enal = Parse("CC=CC=O");
+  KvMol enal = Mol("CC=CC=O");
   KvHasAlphaBetaUnsat withArom(true), withoutArom(false);
   EXPECT_TRUE(withoutArom(*enal.GetAtom(0)));
   EXPECT_TRUE(withoutArom(*enal.GetAtom(2)));   // C2-C3, C3=O
   EXPECT_FALSE(withoutArom(*enal.GetAtom(4)));  // O is double-bonded, not single
 
-  KvMol toluene = Parse("Cc1ccccc1");
+  KvMol toluene = Mol("Cc1ccccc1");
   EXPECT_TRUE(withArom(*toluene.GetAtom(0)));
   EXPECT_FALSE(withoutArom(*toluene.GetAtom(0)));
   EXPECT_FALSE(withArom(*toluene.GetAtom(1)));  // ring atoms have no single bond out to a ring
 
-  KvMol propane = Parse("CCC");
+  KvMol propane = Mol("CCC");
   EXPECT_FALSE(withArom(*propane.GetAtom(0)));
 
   std::vector<KvAtomBase*> heavy = KvSystem::KvCollect(toluene.GetAtoms(KvIsHeavy()));
@@ -240,13 +233,13 @@ TEST(KvPerceptionThreads, SharedMoleculeReadsAgreeWithSerialOnes) {
   std::vector<unsigned> serial;
   std::vector<std::string> canonical;
   for (const auto& s : smiles) {
-    KvMol mol = Parse(s);
+    KvMol mol = Mol(s);
     for (const KvAtomBase* atom : mol.Atoms()) serial.push_back(atom->GetHeavyValence());
     canonical.push_back(KvMolToSmiles(mol));
   }
   for (int round = 0; round < 20; ++round) {
     std::vector<KvMol> mols;
-    for (const auto& s : smiles) mols.push_back(Parse(s));
+    for (const auto& s : smiles) mols.push_back(Mol(s));
     std::vector<std::vector<unsigned>> seen(4);
     std::vector<std::vector<std::string>> written(4);
     std::vector<std::thread> workers;

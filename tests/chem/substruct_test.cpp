@@ -3,28 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <thread>
 
 #include "capture_sink.h"
 #include "kvchem/kvchem.h"
+#include "molecules.h"
 
 using namespace KvChem;
 
-namespace {
-
-KvMol Parse(const std::string& smiles) {
-  KvMol mol;
-  EXPECT_TRUE(KvSmilesToMol(smiles, mol)) << smiles;
-  return mol;
-}
-
-}  // namespace
+using VarnexTest::Mol;
 
 TEST(KvSubSearchMatch, AtomAndBondPairs) {
   KvSubSearch carboxyl("C(=O)[OX2H1]");
   ASSERT_TRUE(carboxyl.IsValid());
-  KvMol acid = Parse("CC(=O)O");
+  KvMol acid = Mol("CC(=O)O");
   auto matches = KvSystem::KvCollect(carboxyl.Match(acid, true));
   ASSERT_EQ(matches.size(), 1u);
   const auto& atoms = matches[0].GetAtomPairs();
@@ -45,13 +37,13 @@ TEST(KvSubSearchMatch, AtomAndBondPairs) {
   EXPECT_FALSE(set.HasAtom(acid.GetAtom(0)));
   EXPECT_FALSE(set.HasBond(acid.GetBond(0)));
 
-  KvMol ester = Parse("CC(=O)OC");
+  KvMol ester = Mol("CC(=O)OC");
   EXPECT_FALSE(carboxyl.SingleMatch(ester));
   EXPECT_EQ(KvSystem::KvCollect(carboxyl.Match(ester, true)).size(), 0u);
 }
 
 TEST(KvSubSearchMatch, UniqueCountsAndLimit) {
-  KvMol benzene = Parse("c1ccccc1");
+  KvMol benzene = Mol("c1ccccc1");
   KvSubSearch ring("c1ccccc1");
   EXPECT_EQ(ring.CountMatches(benzene, true, 0), 1u);
   EXPECT_EQ(ring.CountMatches(benzene, false, 0), 12u);  // 6 rotations x 2 directions
@@ -60,19 +52,19 @@ TEST(KvSubSearchMatch, UniqueCountsAndLimit) {
 
   // The limit counts unique matches: naphthalene has 2 unique six-rings among
   // 24 raw matches.
-  KvMol naphthalene = Parse("c1ccc2ccccc2c1");
+  KvMol naphthalene = Mol("c1ccc2ccccc2c1");
   EXPECT_EQ(ring.CountMatches(naphthalene, true, 2), 2u);
   EXPECT_EQ(ring.CountMatches(naphthalene, true, 0), 2u);
   EXPECT_EQ(KvSubSearch("[$(c(c)c)]1ccccc1").CountMatches(naphthalene, true, 2), 2u);
 
-  KvMol hexane = Parse("CCCCCC");
+  KvMol hexane = Mol("CCCCCC");
   KvSubSearch ch2("[CH2]");
   EXPECT_EQ(ch2.CountMatches(hexane, true, 0), 4u);
   EXPECT_EQ(ch2.CountMatches(hexane, true, 3), 3u);
 }
 
 TEST(KvSubSearchMatch, HydrogenPrimitivesAndRecursion) {
-  KvMol mol = Parse("NCc1ccc(O)cc1");
+  KvMol mol = Mol("NCc1ccc(O)cc1");
   EXPECT_EQ(KvSubSearch("[NH2]").CountMatches(mol, true, 0), 1u);
   EXPECT_EQ(KvSubSearch("[CH2]").CountMatches(mol, true, 0), 1u);
   EXPECT_EQ(KvSubSearch("[ch]").CountMatches(mol, true, 0), 4u);    // aromatic CH
@@ -89,7 +81,7 @@ TEST(KvSubSearchMatch, HydrogenPrimitivesAndRecursion) {
   EXPECT_EQ(KvSubSearch("[r6]").CountMatches(mol, true, 0), 6u);
 
   // Explicit hydrogen atoms count for H, not for h.
-  KvMol explicitH = Parse("C([H])([H])O");
+  KvMol explicitH = Mol("C([H])([H])O");
   EXPECT_EQ(KvSubSearch("[CH3]").CountMatches(explicitH, true, 0), 1u);
   EXPECT_EQ(KvSubSearch("[Ch1]").CountMatches(explicitH, true, 0), 1u);
 }
@@ -100,7 +92,7 @@ TEST(KvSubSearchMatch, InvalidPatternOrMolecule) {
   EXPECT_FALSE(bad.IsValid());
   ASSERT_EQ(sink.Count(), 1u);
   EXPECT_EQ(sink.Texts()[0].rfind("KvSubSearch: cannot parse SMARTS 'C(=O'", 0), 0u);
-  KvMol mol = Parse("CC=O");
+  KvMol mol = Mol("CC=O");
   EXPECT_FALSE(bad.SingleMatch(mol));
   EXPECT_EQ(KvSystem::KvCollect(bad.Match(mol, true)).size(), 0u);
 
@@ -110,13 +102,7 @@ TEST(KvSubSearchMatch, InvalidPatternOrMolecule) {
 }
 
 TEST(KvSubSearchThreads, SharedRecursivePatternAgreesWithSerialCounts) {
-  std::ifstream in(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi");
-  std::vector<KvMol> mols;
-  std::string line;
-  while (mols.size() < 600 && std::getline(in, line)) {
-    KvMol mol;
-    if (KvSmilesToMol(line.substr(0, line.find_first_of(" \t")), mol)) mols.push_back(std::move(mol));
-  }
+  const std::vector<KvMol> mols = VarnexTest::NciMols(600);
   ASSERT_GT(mols.size(), 500u);
   const KvSubSearch search("[#6;$([#6]~[#7,#8]);!$([#6]=O)]");
   std::vector<unsigned> serial;
