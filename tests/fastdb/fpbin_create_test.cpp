@@ -239,66 +239,40 @@ TEST(FpbinCreate, NciSetsHaveEveryRecordAtItsSlot) {
 
 TEST(FpbinCompatibility, SizesFirstRecordAndEmptyRecords) {
   TempDir dir;
-  const std::string smi = dir.File("mols.smi", "CCO ethanol\nc1ccccc1O phenol\nCCN ethylamine\n");
-  const std::string out = dir.Path("mols.fpbin");
-  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, Path4096()));
-  const Varnex::KvFastFPDatabase fpdb(out, Varnex::KvFastFPDatabaseMemoryType::MemoryMapped);
-  ASSERT_TRUE(fpdb.IsValid());
-
-  auto check = [&](const std::string& text, const char* name) {
-    KvChem::KvMolDatabase mols;
-    if (!text.empty()) {
-      EXPECT_TRUE(mols.Open(dir.File(name, text)));
-    }
-    return Varnex::KvAreCompatibleDatabases(mols, fpdb);
-  };
+  const std::string good = "CCO ethanol\nc1ccccc1O phenol\nCCN ethylamine\n", bad = "C1CC(bad\nc1ccccc1O\nCCN\n";
+  CaptureSink quiet;  // creation and the missing file warn
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(dir.Path("good.fpbin"), dir.File("good.smi", good), Path4096()));
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(dir.Path("bad.fpbin"), dir.File("bad.smi", bad), Path4096()));
+  const Varnex::KvFastFPDatabase goodDb(dir.Path("good.fpbin"), 1), badDb(dir.Path("bad.fpbin"), 2),
+      missing(dir.Path("absent.fpbin"), 1);
   const std::string prefix = "KvAreCompatibleDatabases() ";
-  {
-    CaptureSink sink;
-    EXPECT_TRUE(check(ReadFile(smi), "same.smi"));
-    EXPECT_EQ(sink.Count(), 0u);
-  }
-  {
-    CaptureSink sink;
-    EXPECT_FALSE(check("", "unopened.smi"));
-    EXPECT_FALSE(check("CCO\nCCN\n", "two.smi"));
-    EXPECT_FALSE(check("CCCl\nc1ccccc1O\nCCN\n", "other.smi"));  // same size, other first molecule
-    EXPECT_EQ(sink.Texts(),
-              (std::vector<std::string>{prefix + "empty molecule database!", prefix + "different number of entries!",
-                                        prefix + "fingerprint mismatch!"}));
-  }
-  {
-    CaptureSink sink;
-    EXPECT_FALSE(check("C1CC(bad\nc1ccccc1O\nCCN\n", "unreadable.smi"));
-    EXPECT_TRUE(sink.Contains(prefix + "cannot access molecule data!"));
-  }
-  {
-    CaptureSink sink;
-    const Varnex::KvFastFPDatabase missing(dir.Path("absent.fpbin"), 1);
+  const struct {
+    const char* name;
+    std::string mols;  // "" for a molecule database never opened
+    const Varnex::KvFastFPDatabase& db;
+    std::string fault;  // "" when compatible
+  } cases[] = {
+      {"same molecules", good, goodDb, ""},
+      {"unopened", "", goodDb, "empty molecule database!"},
+      {"fewer molecules", "CCO\nCCN\n", goodDb, "different number of entries!"},
+      {"other first molecule", "CCCl\nc1ccccc1O\nCCN\n", goodDb, "fingerprint mismatch!"},
+      {"unreadable first molecule", bad, goodDb, "cannot access molecule data!"},
+      {"missing database", good, missing, "invalid fingerprint database!"},
+      // An unreadable first molecule left an empty record: no mismatch then.
+      {"empty first record", bad, badDb, ""},
+      {"empty first record, readable molecule", good, badDb, "fingerprint mismatch!"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     KvChem::KvMolDatabase mols;
-    ASSERT_TRUE(mols.Open(smi));
-    EXPECT_FALSE(Varnex::KvAreCompatibleDatabases(mols, missing));
-    EXPECT_TRUE(sink.Contains(prefix + "invalid fingerprint database!"));
-  }
-  // A first molecule that could not be read at creation left an empty record:
-  // an unreadable first molecule is then no mismatch.
-  const std::string badSmi = dir.File("bad.smi", "C1CC(bad\nc1ccccc1O\nCCN\n");
-  const std::string badOut = dir.Path("bad.fpbin");
-  {
+    if (!c.mols.empty()) ASSERT_TRUE(mols.Open(dir.File(std::string(c.name) + ".smi", c.mols)));
     CaptureSink sink;
-    ASSERT_TRUE(KvCreateFastFPDatabaseFile(badOut, badSmi, Path4096()));
+    EXPECT_EQ(Varnex::KvAreCompatibleDatabases(mols, c.db), c.fault.empty());
+    bool reported = false;
+    for (const std::string& text : sink.Texts()) reported |= text.rfind(prefix, 0) == 0;
+    EXPECT_EQ(reported, !c.fault.empty());
+    if (!c.fault.empty()) EXPECT_TRUE(sink.Contains(prefix + c.fault)) << ::testing::PrintToString(sink.Texts());
   }
-  const Varnex::KvFastFPDatabase badDb(badOut, Varnex::KvFastFPDatabaseMemoryType::InMemory);
-  ASSERT_TRUE(badDb.IsValid());
-  KvChem::KvMolDatabase badMols;
-  ASSERT_TRUE(badMols.Open(badSmi));
-  CaptureSink sink;
-  EXPECT_TRUE(Varnex::KvAreCompatibleDatabases(badMols, badDb));
-  KvChem::KvMolDatabase goodMols;
-  ASSERT_TRUE(goodMols.Open(smi));
-  sink.Clear();
-  EXPECT_FALSE(Varnex::KvAreCompatibleDatabases(goodMols, badDb));
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{prefix + "fingerprint mismatch!"});
 }
 
 TEST(FpbinCreate, RecreatingAMappedFileLeavesItsReadersTheOldBytes) {
