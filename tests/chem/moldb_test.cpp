@@ -81,32 +81,6 @@ TEST(KvMolDatabaseSmiles, ConcurrentRandomAccessEqualsSequentialRead) {
   EXPECT_EQ(sequential[0], "CC1=CC(=O)C=CC1=O 1");
 }
 
-TEST(KvMolDatabaseSmiles, BrokenRecordsBlankLinesAndComments) {
-  TempDir dir;
-  const std::string path = dir.File("mixed.smi", "# header comment\nCCO ethanol\n\nC1CC( broken\n  c1ccccc1   benzene ring \nN\n");
-  KvMolDatabase db;
-  ASSERT_TRUE(db.Open(path));
-  ASSERT_EQ(db.GetMaxMolIdx(), 4u);
-  EXPECT_EQ(db.GetMolName(0), "ethanol");
-  EXPECT_EQ(db.GetMolName(2), "benzene ring");
-  EXPECT_EQ(db.GetMolName(3), "");
-
-  VarnexTest::CaptureSink sink;
-  KvMol mol;
-  EXPECT_FALSE(db.GetMolecule(mol, 1));
-  EXPECT_FALSE(mol.IsValid());
-  ASSERT_EQ(sink.Count(), 1u);
-  EXPECT_EQ(sink.Texts()[0].rfind("KvMolDatabase::GetMolecule(): cannot parse record 1 of " + path, 0), 0u)
-      << sink.Texts()[0];
-  ASSERT_TRUE(db.GetMolecule(mol, 2));
-  EXPECT_EQ(KvMolToSmiles(mol), "c1ccccc1");
-  EXPECT_EQ(mol.GetTitle(), "benzene ring");
-  EXPECT_TRUE(db.GetMolecule(mol, 3));
-  sink.Clear();
-  EXPECT_FALSE(db.GetMolecule(mol, 4));
-  EXPECT_EQ(sink.Count(), 1u);
-}
-
 TEST(KvMolDatabaseFiles, EmptyMissingAndUnknownFiles) {
   TempDir dir;
   KvMolDatabase db;
@@ -269,32 +243,44 @@ TEST(KvMolDatabaseSd, DamagedRecordsAreNamedAndLaterRecordsKeepTheirIndices) {
   }
 }
 
-// A record with a NUL byte, an oversize molecule or an overlong line fails
-// alone with a warning naming it; the records around it read normally.
-TEST(KvMolDatabaseSmiles, RecordsBeyondTheReadersReachFailAlone) {
+// Comments and blank lines are no records; a record that does not parse, or
+// with a NUL byte, an oversize molecule or an overlong line, fails alone with
+// a warning naming it; the records around it read normally.
+TEST(KvMolDatabaseSmiles, BadRecordsFailAloneAndKeepTheIndicesOfTheOthers) {
   TempDir dir;
-  const std::string chain(1001, 'C');
   using namespace std::string_literals;
-  const std::string text = "CC\0O x\n"s + "c1ccccc1\0garbage((((\n"s + chain + " chain\n" + "CCO ok\n" + "C" +
+  const std::string text = "# header comment\nCCO ethanol\n\nC1CC( broken\n  c1ccccc1   benzene ring \nN\n"s +
+                           "CC\0O x\n"s + "c1ccccc1\0garbage((((\n"s + std::string(1001, 'C') + " chain\n" + "C" +
                            std::string(70000, ' ') + "spaced\n" + "C1CCCCC1 last\n";
   const std::string path = dir.File("odd.smi", text);
   KvMolDatabase db;
   ASSERT_TRUE(db.Open(path));
-  ASSERT_EQ(db.GetMaxMolIdx(), 6u);
+  ASSERT_EQ(db.GetMaxMolIdx(), 9u);
+  EXPECT_EQ(db.GetMolName(0), "ethanol");
+  EXPECT_EQ(db.GetMolName(2), "benzene ring");
+  EXPECT_EQ(db.GetMolName(3), "");
   VarnexTest::CaptureSink sink;
-  const std::vector<std::string> got = ReadEveryRecord(db);
-  EXPECT_EQ(got, (std::vector<std::string>{"!", "!", "!", "CCO ok", "!", "C1CCCCC1 last"}));
+  EXPECT_EQ(ReadEveryRecord(db), (std::vector<std::string>{"CCO ethanol", "!", "c1ccccc1 benzene ring", "N ", "!", "!",
+                                                           "!", "!", "C1CCCCC1 last"}));
   const std::string prefix = "KvMolDatabase::GetMolecule(): cannot parse record ";
-  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{
-                              prefix + "0 of " + path + ": a NUL byte in the text",
-                              prefix + "1 of " + path + ": a NUL byte in the text",
-                              prefix + "2 of " + path + ": 1001 atoms, more than the limit of 1000",
-                              prefix + "4 of " + path + ": a line of 70007 bytes, longer than the limit of 65536",
-                          }));
-  EXPECT_EQ(db.NumFailedRecords(), 4u);
+  const std::vector<std::string> texts = sink.Texts();
+  ASSERT_EQ(texts.size(), 5u);
+  EXPECT_EQ(texts[0].rfind(prefix + "1 of " + path, 0), 0u) << texts[0];
+  EXPECT_EQ(std::vector<std::string>(texts.begin() + 1, texts.end()),
+            (std::vector<std::string>{
+                prefix + "4 of " + path + ": a NUL byte in the text",
+                prefix + "5 of " + path + ": a NUL byte in the text",
+                prefix + "6 of " + path + ": 1001 atoms, more than the limit of 1000",
+                prefix + "7 of " + path + ": a line of 70007 bytes, longer than the limit of 65536",
+            }));
+  EXPECT_EQ(db.NumFailedRecords(), 5u);
   KvMol mol;
-  db.GetMolecule(mol, 0);  // a second failure of the same record counts once
-  EXPECT_EQ(db.NumFailedRecords(), 4u);
+  EXPECT_FALSE(db.GetMolecule(mol, 4));  // a second failure of the same record counts once
+  EXPECT_FALSE(mol.IsValid());
+  EXPECT_EQ(db.NumFailedRecords(), 5u);
+  sink.Clear();
+  EXPECT_FALSE(db.GetMolecule(mol, 9));
+  EXPECT_EQ(sink.Count(), 1u);
 }
 
 // Titles as names, and a last record without "$$$$".
