@@ -39,25 +39,14 @@ TEST(ConfigureFingerPrintTest, TreeTypeGivesDefaultsInTableOrder) {
   EXPECT_EQ(aliases, (std::vector<std::string>{"-fpt", "-size", "-mind", "-maxd", "-a", "-b"}));
   EXPECT_EQ(defaults, (std::vector<std::string>{"Tree", "4096", "0", "4", "AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb",
                                                 "Order"}));
-  EXPECT_EQ(itf.Get<int>("-numbits"), 4096);
-
-  const KvSystem::KvParameter* fptype = itf.GetParameter("-fpt");
-  EXPECT_EQ(fptype->GetLegalValues(), (std::vector<std::string>{"Path", "Circular", "Tree"}));
-  EXPECT_EQ(fptype->GetBrief(), "Fingerprint type");
+  EXPECT_EQ(itf.GetParameter("-fpt")->GetLegalValues(), (std::vector<std::string>{"Path", "Circular", "Tree"}));
   EXPECT_EQ(itf.GetParameter("-numbits")->GetLegalLow(), "64");
   EXPECT_EQ(itf.GetParameter("-numbits")->GetLegalHigh(), "65535");
   EXPECT_EQ(itf.GetParameter("-maxd")->GetLegalHigh(), "10");
-  EXPECT_EQ(itf.GetParameter("-mind")->GetDetails(),
-            (std::vector<std::string>{"\n\tOnly available for path, circular or tree fingerprints."
-                                      "\n\tThis value has to be smaller or equal to the max distance value."}));
-  const auto& bondDetails = itf.GetParameter("-bondtype")->GetDetails();
-  ASSERT_EQ(bondDetails.size(), 2u);
-  EXPECT_EQ(bondDetails[1],
-            "Primitive expressions :\n\tOrder       \n\tChiral      \n\tInRing      \n\n\tCombined expressions :\n"
-            "\tCreated by combining primitive tokens with | \n");
-  const auto& atomDetails = itf.GetParameter("-atomtype")->GetDetails();
-  ASSERT_EQ(atomDetails.size(), 2u);
-  EXPECT_NE(atomDetails[1].find("\tEqHalo       - halogen atoms are equal\n"), std::string::npos);
+  // The typing parameters list every flag name in their details.
+  EXPECT_NE(itf.GetParameter("-bondtype")->GetDetails().at(1).find("\tInRing      \n"), std::string::npos);
+  EXPECT_NE(itf.GetParameter("-atomtype")->GetDetails().at(1).find("\tEqHalo       - halogen atoms are equal\n"),
+            std::string::npos);
 }
 
 TEST(ConfigureFingerPrintTest, RefusesNullMaccsAndLingoButKeepsTheChildInterface) {
