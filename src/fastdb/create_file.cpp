@@ -45,7 +45,8 @@ bool StartPart(KvTemporaryOutput& output, const std::string& molPath, const KvFP
 }
 
 bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const KvCreateFastFPDatabaseOptions& options,
-                 unsigned parts, const std::function<std::string(unsigned)>& partPath, const char* caller,
+                 unsigned parts, const std::function<std::string(unsigned)>& partPath,
+                 const std::function<bool(const std::vector<KvCreatedPart>&)>& beforeCommit, const char* caller,
                  KvCreateFastFPDatabaseSummary& summary, std::vector<KvCreatedPart>& made) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   if (!KvHasFastDatabaseExtension(fpbinPath)) {
@@ -87,27 +88,28 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
     report->Warning("%s : creation of %s cancelled", caller, fpbinPath.c_str());
     return false;
   }
-  std::string error = job.error;
-  for (std::size_t i = 0; i < files.size() && job.written; ++i) {
-    if (!files[i]->Commit(error)) {
-      report->Warning("%s : %s", caller, error.c_str());
-      report->Warning("%s : unable to write fingerprint database file: %s", caller, files[i]->Target().c_str());
-      return false;
-    }
-  }
   if (!job.written) {
-    report->Warning("%s : %s", caller, error.c_str());
+    report->Warning("%s : %s", caller, job.error.c_str());
     report->Warning("%s : unable to write fingerprint database file: %s", caller, fpbinPath.c_str());
     return false;
+  }
+  made.clear();
+  for (unsigned i = 0; i < parts; ++i)
+    made.push_back({files[i]->Target(), outputs[i].first, outputs[i].count, outputs[i].minBits, outputs[i].maxBits});
+  if (beforeCommit && !beforeCommit(made)) return false;
+  std::string error;
+  for (const auto& file : files) {
+    if (!file->Commit(error)) {
+      report->Warning("%s : %s", caller, error.c_str());
+      report->Warning("%s : unable to write fingerprint database file: %s", caller, file->Target().c_str());
+      return false;
+    }
   }
   if (tracer != nullptr) tracer->Total();
   summary.records = count;
   summary.unreadable = job.unreadable;
   summary.ungenerated = job.ungenerated;
   summary.damagedInput = mols.IsDamaged();
-  made.clear();
-  for (unsigned i = 0; i < parts; ++i)
-    made.push_back({files[i]->Target(), outputs[i].first, outputs[i].count, outputs[i].minBits, outputs[i].maxBits});
   summary.failed = std::move(job.failed);
   return true;
 }
@@ -116,11 +118,13 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
 
 bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string& molPath,
                                  const KvCreateFastFPDatabaseOptions& options, unsigned parts,
-                                 const std::function<std::string(unsigned)>& partPath, const char* caller,
-                                 KvCreateFastFPDatabaseSummary& summary, std::vector<KvCreatedPart>& made) {
+                                 const std::function<std::string(unsigned)>& partPath,
+                                 const std::function<bool(const std::vector<KvCreatedPart>&)>& beforeCommit,
+                                 const char* caller, KvCreateFastFPDatabaseSummary& summary,
+                                 std::vector<KvCreatedPart>& made) {
   summary = {};
   try {
-    return CreateParts(fpbinPath, molPath, options, parts, partPath, caller, summary, made);
+    return CreateParts(fpbinPath, molPath, options, parts, partPath, beforeCommit, caller, summary, made);
   } catch (const std::exception& e) {
     // Memory exhausted: the temporary files are gone with the stack.
     KvSystem::KvThrow()->Warning("%s : %s", caller, e.what());
@@ -132,7 +136,7 @@ bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string&
                                 const KvCreateFastFPDatabaseOptions& options, KvCreateFastFPDatabaseSummary& summary) {
   std::vector<KvCreatedPart> made;
   return KvCreateFastFPDatabaseParts(
-      fpbinPath, molPath, options, 1, [&](unsigned) { return fpbinPath; }, kCreator, summary, made);
+      fpbinPath, molPath, options, 1, [&](unsigned) { return fpbinPath; }, nullptr, kCreator, summary, made);
 }
 
 bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string& molPath,

@@ -25,11 +25,15 @@ struct KvCreatedPart {
 // partPath(i)), part i holding molecules [i n / parts, (i + 1) n / parts).
 // `fpbinPath` is the path checked for the ".fpbin" extension and named in
 // the warnings (which name `caller`). The files appear together: none is
-// renamed into place before all are complete. False, with no file
-// written, when creation fails or there are fewer molecules than parts.
+// renamed into place before all are complete and `beforeCommit` (may be
+// empty) has accepted them; it sees what `made` will hold and may refuse
+// (after its own warning). False, with no file written, when creation fails,
+// `beforeCommit` refuses or there are fewer molecules than parts.
 bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string& molPath,
                                  const KvCreateFastFPDatabaseOptions& options, unsigned parts,
-                                 const std::function<std::string(unsigned)>& partPath, const char* caller,
-                                 KvCreateFastFPDatabaseSummary& summary, std::vector<KvCreatedPart>& made);
+                                 const std::function<std::string(unsigned)>& partPath,
+                                 const std::function<bool(const std::vector<KvCreatedPart>&)>& beforeCommit,
+                                 const char* caller, KvCreateFastFPDatabaseSummary& summary,
+                                 std::vector<KvCreatedPart>& made);
 
 }  // namespace Varnex

@@ -10,6 +10,7 @@
 #include "fastdb/create_file.h"
 #include "fastdb/file_system.h"
 #include "fastdb/fpbin_bytes.h"
+#include "fastdb/shards_manifest.h"
 #include "fastdb/temporary_output.h"
 #include "kvsystem/error.h"
 #include "varnex/fpbin.h"
@@ -128,13 +129,23 @@ bool Split(const std::string& fpbinPath, unsigned shards, const std::string& out
     }
     made.shards.push_back(std::move(info));
   }
-  for (std::size_t i = 0; ok && i < files.size(); ++i) ok = files[i]->Commit(error);
   if (!ok) {
     report->Warning("%s : %s", kSplitter, error.c_str());
     report->Warning("%s : cannot split %s", kSplitter, fpbinPath.c_str());
     return false;
   }
-  if (!KvWriteShardManifest(KvShardManifestPath(outPath), made)) return false;
+  // The manifest is written before any shard is put in place, and put in
+  // place after them.
+  KvPendingManifest pending(KvShardManifestPath(outPath));
+  if (!pending.Write(made)) return false;
+  for (const auto& file : files) {
+    if (!file->Commit(error)) {
+      report->Warning("%s : %s", kSplitter, error.c_str());
+      report->Warning("%s : cannot split %s", kSplitter, fpbinPath.c_str());
+      return false;
+    }
+  }
+  if (!pending.Commit()) return false;
   manifest = std::move(made);
   return true;
 }
@@ -161,15 +172,22 @@ std::string KvShardPath(const std::string& fpbinPath, unsigned i, unsigned n) {
 bool KvCreateShardedFastFPDatabase(const std::string& fpbinPath, const std::string& molPath,
                                    const KvCreateFastFPDatabaseOptions& options, unsigned shards,
                                    KvCreateFastFPDatabaseSummary& summary, KvShardManifest& manifest) {
-  std::vector<KvCreatedPart> parts;
   const auto name = [&](unsigned i) { return KvShardPath(fpbinPath, i, shards); };
-  if (!KvCreateFastFPDatabaseParts(fpbinPath, molPath, options, shards, name, kCreator, summary, parts)) return false;
+  // The manifest is written before any shard is put in place, and put in
+  // place after them.
+  KvPendingManifest pending(KvShardManifestPath(fpbinPath));
   KvShardManifest made;
-  made.type = options.GetFPType()->GetFPTypeString();
-  made.molFile = molPath;
-  for (const KvCreatedPart& part : parts)
-    made.shards.push_back(ToShardInfo(part.path, part.first, part.count, part.minBits, part.maxBits));
-  if (!KvWriteShardManifest(KvShardManifestPath(fpbinPath), made)) return false;
+  const auto writeManifest = [&](const std::vector<KvCreatedPart>& parts) {
+    made.type = options.GetFPType()->GetFPTypeString();
+    made.molFile = molPath;
+    for (const KvCreatedPart& part : parts)
+      made.shards.push_back(ToShardInfo(part.path, part.first, part.count, part.minBits, part.maxBits));
+    return pending.Write(made);
+  };
+  std::vector<KvCreatedPart> parts;
+  if (!KvCreateFastFPDatabaseParts(fpbinPath, molPath, options, shards, name, writeManifest, kCreator, summary, parts) ||
+      !pending.Commit())
+    return false;
   manifest = std::move(made);
   return true;
 }

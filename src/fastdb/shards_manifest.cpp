@@ -7,8 +7,9 @@
 
 #include <string>
 
+#include "fastdb/shards_manifest.h"
+
 #include "fastdb/file_system.h"
-#include "fastdb/temporary_output.h"
 #include "kvsystem/error.h"
 #include "varnex/fpbin.h"
 #include "varnex/fptypes.h"
@@ -154,17 +155,31 @@ std::uint64_t KvShardManifest::NumRecords() const {
   return total;
 }
 
-bool KvWriteShardManifest(const std::string& path, const KvShardManifest& manifest) {
+bool KvPendingManifest::Write(const KvShardManifest& manifest) {
   const std::string text = Serialize(manifest);
-  KvTemporaryOutput output(KvGetFileSystem(), path);
   std::string error;
-  if (!output.Create(error) || !output.File().Reserve(text.size(), error) ||
-      !output.File().WriteAt(0, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, error) ||
-      !output.Commit(error)) {
-    KvSystem::KvThrow()->Warning("%s : cannot write shard manifest %s: %s", kWriter, path.c_str(), error.c_str());
+  if (!output_.Create(error) || !output_.File().Reserve(text.size(), error) ||
+      !output_.File().WriteAt(0, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, error)) {
+    KvSystem::KvThrow()->Warning("%s : cannot write shard manifest %s: %s", kWriter, output_.Target().c_str(),
+                                 error.c_str());
     return false;
   }
   return true;
+}
+
+bool KvPendingManifest::Commit() {
+  std::string error;
+  if (!output_.Commit(error)) {
+    KvSystem::KvThrow()->Warning("%s : cannot write shard manifest %s: %s", kWriter, output_.Target().c_str(),
+                                 error.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool KvWriteShardManifest(const std::string& path, const KvShardManifest& manifest) {
+  KvPendingManifest pending(path);
+  return pending.Write(manifest) && pending.Commit();
 }
 
 bool KvReadShardManifest(const std::string& path, KvShardManifest& manifest) {

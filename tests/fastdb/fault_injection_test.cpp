@@ -20,6 +20,7 @@
 #include "varnex/fastdb.h"
 #include "varnex/fpbin.h"
 #include "varnex/fpbin_create.h"
+#include "varnex/shards.h"
 
 using VarnexTest::ReadFile;
 using VarnexTest::TempDir;
@@ -36,6 +37,7 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
   bool failCreate = false;
   bool failReserve = false;
   int failWriteNumber = -1;  // this write (0 = the header) stores half its bytes, then fails
+  std::string failWriteIn;   // ... in files whose path holds this text only ("": in every file)
   bool failSync = false;
   bool failClose = false;
   bool failRename = false;
@@ -87,7 +89,7 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
       return file_->Reserve(size, error);
     }
     bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, std::string& error) override {
-      if (writes_++ == fs_.failWriteNumber) {
+      if (writes_++ == fs_.failWriteNumber && path_.find(fs_.failWriteIn) != std::string::npos) {
         file_->WriteAt(offset, bytes.first(bytes.size() / 2), error);
         error = "cannot write " + path_ + ": No space left on device";
         return false;
@@ -224,6 +226,53 @@ TEST(FaultInjection, CancelFlagStopsCreationAndKeepsTheOldOutput) {
   cancel = false;
   fs.onWrite = nullptr;
   EXPECT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
+}
+
+// Shards appear together or not at all: a fault in any of them leaves no
+// shard, no manifest and no temporary file, for creation and for splitting.
+TEST(FaultInjection, FailedShardingLeavesNoShard) {
+  TempDir dir;
+  const std::string mols = dir.File("mols.smi", FastDbTest::NciLines(60));
+  const std::string whole = dir.Path("whole.fpbin");
+  ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(whole, mols, Options(1)));
+  const std::set<std::string> files = dir.Files();
+  const struct {
+    const char* name;
+    std::function<void(FaultyFileSystem&)> arm;
+  } faults[] = {
+      {"disk full at sizing", [](FaultyFileSystem& fs) { fs.failReserve = true; }},
+      {"short header write of the last shard",
+       [](FaultyFileSystem& fs) {
+         fs.failWriteNumber = 0;
+         fs.failWriteIn = "shards-3.fpbin";
+       }},
+      {"short record write of the last shard",
+       [](FaultyFileSystem& fs) {
+         fs.failWriteNumber = 1;
+         fs.failWriteIn = "shards-3.fpbin";
+       }},
+      {"manifest not written",
+       [](FaultyFileSystem& fs) {
+         fs.failWriteNumber = 0;
+         fs.failWriteIn = "shards.json";
+       }},
+      {"failed rename", [](FaultyFileSystem& fs) { fs.failRename = true; }},
+  };
+  for (const auto& fault : faults) {
+    for (bool split : {false, true}) {
+      SCOPED_TRACE(std::string(fault.name) + (split ? ", split" : ", created"));
+      FaultyFileSystem fs;
+      fault.arm(fs);
+      CaptureSink sink;
+      Varnex::KvShardManifest manifest;
+      Varnex::KvCreateFastFPDatabaseSummary summary;
+      const std::string out = dir.Path("shards.fpbin");
+      EXPECT_FALSE(split ? Varnex::KvSplitFastFPDatabase(whole, 4, out, manifest)
+                         : Varnex::KvCreateShardedFastFPDatabase(out, mols, Options(2), 4, summary, manifest));
+      EXPECT_GE(sink.Count(), 1u);
+      EXPECT_EQ(dir.Files(), files);
+    }
+  }
 }
 
 // Clean against faulty reads: chunked reads give the same database as whole
