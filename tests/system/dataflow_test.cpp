@@ -5,6 +5,7 @@
 #include <rapidjson/document.h>
 
 #include <string>
+#include <tuple>
 
 #include "capture_sink.h"
 #include "kvsystem/dataflow.h"
@@ -33,28 +34,20 @@ TEST(KvDataFlowBuffer, ItemsHaveTheDocumentedBytesAndReadBack) {
   EXPECT_TRUE(std::equal(head.begin(), head.end(), bytes.begin()));
 
   KvReadBuffer in(bytes);
-  bool b1 = true, b2 = false;
+  bool b1 = true, b2 = false, isNone = true, noneIsNone = false;
   std::uint32_t u = 0;
   std::int32_t i = 0;
   std::uint64_t w = 0;
   std::string s, longText;
   KvBytes blob, none{1};
-  bool isNone = false;
   ASSERT_TRUE(in.ReadBool(b1) && in.ReadBool(b2) && in.ReadInt(u) && in.ReadInt(i) && in.ReadInt(w) &&
-              in.ReadString(s) && in.ReadBlob(blob, isNone));
-  EXPECT_FALSE(isNone);
-  ASSERT_TRUE(in.ReadBlob(none, isNone));
-  EXPECT_TRUE(isNone);
+              in.ReadString(s) && in.ReadBlob(blob, isNone) && in.ReadBlob(none, noneIsNone) &&
+              in.ReadString(longText));
+  EXPECT_EQ(std::tuple(b1, b2, u, i, w, s, blob, isNone), std::tuple(false, true, 0x01020304u, -2, std::uint64_t{5},
+                                                                      std::string("hi"), KvBytes{7, 8}, false));
+  EXPECT_TRUE(noneIsNone);
   EXPECT_TRUE(none.empty());
-  ASSERT_TRUE(in.ReadString(longText));
   EXPECT_EQ(longText, std::string(300, 'z'));
-  EXPECT_FALSE(b1);
-  EXPECT_TRUE(b2);
-  EXPECT_EQ(u, 0x01020304u);
-  EXPECT_EQ(i, -2);
-  EXPECT_EQ(w, 5u);
-  EXPECT_EQ(s, "hi");
-  EXPECT_EQ(blob, (KvBytes{7, 8}));
   EXPECT_EQ(in.Remaining(), 0u);
   EXPECT_FALSE(in.Failed());
 }
