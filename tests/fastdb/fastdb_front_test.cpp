@@ -169,7 +169,7 @@ TEST_F(FrontTest, BatchCallsCheckEveryQueryAndAnswerTheOthers) {
   EXPECT_EQ(sink.Texts(), Texts{"KvFastFPDatabase::GetSortedScoresMany() : invalid KvFastFPDatabase object!"});
 }
 
-TEST_F(FrontTest, RecordsReadBackAsTheFingerPrintsWritten) {
+TEST_F(FrontTest, RecordsReadBackAndOtherStoredMoleculeIndicesAreRefusedAsQueries) {
   for (const unsigned memoryType : {1u, 2u}) {
     KvFastFPDatabase db(file_.str(), memoryType);
     for (std::size_t i = 0; i < fps_.size(); ++i) {
@@ -180,9 +180,6 @@ TEST_F(FrontTest, RecordsReadBackAsTheFingerPrintsWritten) {
       EXPECT_EQ(db.GetMoleculeIndex(i), i);
     }
   }
-}
-
-TEST_F(FrontTest, StoredMoleculeIndicesOtherThanThePositionAreReportedAndRefusedAsQueries) {
   FastDbTest::TempPath shifted("shifted.fpbin");
   FastDbTest::WriteDatabase(shifted.str(), type_, fps_, 500);
   KvFastFPDatabase db(shifted.str(), KvFastFPDatabaseMemoryType::MemoryMapped);
