@@ -40,27 +40,58 @@ def median_seconds(fn, repeats=REPEATS):
     return statistics.median(times)
 
 
-def write_big_database(t, smiles):
-    """4,000 NCI fingerprints repeated to a million records (as bench/fastdb_bench does)."""
+def read_database(path):
+    """The 800-byte header and the records (one row of W + 2 words each) of a .fpbin file."""
+    with open(path, "rb") as f:
+        header = bytearray(f.read(800))
+        records = np.frombuffer(f.read(), dtype=np.uint64)
+    count = int(np.frombuffer(bytes(header[792:800]), dtype=np.uint64)[0])
+    return header, records.reshape(count, -1)
+
+
+def write_database(path, header, records):
+    """Writes `records` under a copy of `header` with their number, renamed into place whole."""
+    header = bytearray(header)
+    lines = bytes(header[:784]).rstrip(b"\0").split(b"\n")
+    lines[3] = str(len(records)).encode()
+    text = b"\n".join(lines)
+    header[:784] = text + b"\0" * (784 - len(text))
+    header[792:800] = np.uint64(len(records)).tobytes()
+    with open(path + ".part", "wb") as f:
+        f.write(bytes(header))
+        records.tofile(f)
+    os.replace(path + ".part", path)
+
+
+def small_database(t, smiles):
+    """The header and records of a database of the first 4,000 NCI molecules."""
     with tempfile.TemporaryDirectory() as folder:
         source = os.path.join(folder, "first_5K.smi")
         with open(source, "w") as f:
             f.writelines(s + "\n" for s in smiles[:4000])
         small = varnex.create_database(source, os.path.join(folder, "small.fpbin"), t, progress=False)
-        with open(small.path, "rb") as f:
-            header = bytearray(f.read(800))
-            records = np.frombuffer(f.read(), dtype=np.uint64).reshape(small.count, -1)
-    lines = bytes(header[:784]).rstrip(b"\0").split(b"\n")
-    lines[3] = str(RECORDS).encode()
-    text = b"\n".join(lines)
-    header[:784] = text + b"\0" * (784 - len(text))
-    header[792:800] = np.uint64(RECORDS).tobytes()
-    big = np.tile(records, (RECORDS // small.count + 1, 1))[:RECORDS].copy()
+        return read_database(small.path)
+
+
+def write_big_database(t, smiles):
+    """4,000 NCI fingerprints repeated to a million records (as bench/fastdb_bench does)."""
+    header, records = small_database(t, smiles)
+    big = np.tile(records, (RECORDS // len(records) + 1, 1))[:RECORDS].copy()
     big[:, 0] = np.arange(RECORDS, dtype=np.uint64)
-    with open(BIG + ".part", "wb") as f:
-        f.write(bytes(header))
-        big.tofile(f)
-    os.replace(BIG + ".part", BIG)
+    write_database(BIG, header, big)
+
+
+def open_big_database(t, smiles):
+    """The 1,000,000-record database, written first when missing or not of type `t`."""
+    try:
+        db = varnex.FastDatabase(BIG)
+        if len(db) == RECORDS and db.type == t:
+            return db
+    except (OSError, ValueError):
+        pass
+    print(f"writing {BIG} ...")
+    write_big_database(t, smiles)
+    return varnex.FastDatabase(BIG)
 
 
 def main():
@@ -80,15 +111,7 @@ def main():
     print(f"fingerprints, Chem.Mol:  {py_mols * 1e6 / len(mols):7.1f} us/mol, C++ loop (SMILES) {cxx * per:7.1f} us/mol, "
           f"ratio {py_mols / len(mols) / (cxx / len(smiles)):.3f}")
 
-    try:
-        db = varnex.FastDatabase(BIG)
-        ok = len(db) == RECORDS and db.type == t
-    except (OSError, ValueError):
-        ok = False
-    if not ok:
-        print(f"writing {BIG} ...")
-        write_big_database(t, smiles)
-        db = varnex.FastDatabase(BIG)
+    db = open_big_database(t, smiles)
     queries = [t.fingerprint(s) for s in smiles[4000:4016]]
     # Both sides search one open database pass after pass; the first, cold
     # pass (pages faulted in) falls out of the median.

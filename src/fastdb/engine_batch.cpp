@@ -11,9 +11,11 @@
 // own search), cut into chunks of about kSlotsPerChunk records. A work unit
 // is one chunk for one block, and within it each run of records is read
 // from memory once for all the block's queries. Threads claim units from an
-// atomic counter, search with private hit lists that also respect the best
-// threshold any thread has published for the query, and merge into the
-// query's hit list under its lock at the end of the unit.
+// atomic counter and search with hit lists of their own, one per query for
+// the whole sweep, that also respect the best threshold any thread has
+// published for the query; a thread publishes its lists' thresholds after
+// each unit and merges the lists into the queries' under their locks at the
+// end.
 //
 // Exactness: a private list drops a record only when the list itself, or
 // the query's merged list, holds `limit` records at least as good, so the
@@ -256,13 +258,24 @@ class BatchSearch {
     }
     std::atomic<std::size_t> nextUnit{0};
     KvRunWorkers(static_cast<unsigned>(std::min<std::size_t>(threads, units.size())), [&](unsigned) {
+      Private mine(nq);
       for (std::size_t u = nextUnit.fetch_add(1); u < units.size(); u = nextUnit.fetch_add(1)) {
         const BlockPlan& plan = plans[units[u].first];
         const std::size_t c = units[u].second;
-        SweepUnit(queries, units[u].first, &plan.bins[plan.chunkStart[c]], &plan.bins[plan.chunkStart[c + 1]]);
+        SweepUnit(queries, units[u].first, &plan.bins[plan.chunkStart[c]], &plan.bins[plan.chunkStart[c + 1]], mine);
       }
+      Merge(mine);
     });
   }
+
+  // A worker's own results per query over the whole sweep: its hit lists
+  // keep their thresholds from unit to unit (with one thread, the sweep's
+  // threshold is the one list's), and are merged once at the end.
+  struct Private {
+    explicit Private(std::size_t nq) : hits(nq), counts(nq, 0) {}
+    std::vector<std::optional<KvHitList<KvSimScore>>> hits;
+    std::vector<std::uint64_t> counts;
+  };
 
   // A block's bins, best first for its middle query, and the chunks they
   // are cut into (chunk c holds bins[chunkStart[c], chunkStart[c + 1])).
@@ -324,11 +337,9 @@ class BatchSearch {
 
   template <typename Score>
   void SweepUnit(const Queries<Score>& queries, std::size_t block, const std::uint32_t* binsBegin,
-                 const std::uint32_t* binsEnd) {
+                 const std::uint32_t* binsEnd, Private& mine) {
     const std::size_t first = block * kQueriesPerBlock;
     const std::size_t last = std::min(states_.size(), first + kQueriesPerBlock);
-    std::vector<std::optional<KvHitList<KvSimScore>>> hits(last - first);
-    std::vector<std::uint64_t> counts(last - first, 0);
     for (const std::uint32_t* bin = binsBegin; bin != binsEnd; ++bin) {
       const std::size_t p = *bin;
       // Runs of the bin are visited by every query of the block in turn, so
@@ -339,33 +350,41 @@ class BatchSearch {
           const std::size_t q = sorted_[i];
           QueryState& state = states_[q];
           if (state.done || (p >= state.seenLo && p <= state.seenHi)) continue;
-          const std::size_t k = i - first;
           if (counting_) {
             CountSink sink(options_.GetDescendingOrder(), initial_);
             if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, from, to, sink);
-            counts[k] += sink.Count();
+            mine.counts[q] += sink.Count();
           } else {
-            if (!hits[k]) hits[k].emplace(NewHitList());
-            HitSink sink(*hits[k], view_, state.floor);
+            if (!mine.hits[q]) mine.hits[q].emplace(NewHitList());
+            HitSink sink(*mine.hits[q], view_, state.floor);
             if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, from, to, sink);
           }
         }
       }
     }
+    if (counting_) return;
+    // What this worker holds bounds the final lists already: publish it.
     for (std::size_t i = first; i < last; ++i) {
       QueryState& state = states_[sorted_[i]];
-      if (state.done) continue;
-      const std::size_t k = i - first;
+      if (state.done || !mine.hits[sorted_[i]]) continue;
+      const double own = mine.hits[sorted_[i]]->ThresholdScore();
+      if (!mine.hits[sorted_[i]]->IsBetter(own, state.floor.load(std::memory_order_relaxed))) continue;
       std::lock_guard<std::mutex> lock(state.mutex);
-      if (counting_) {
-        state.count += counts[k];
-        continue;
+      if (mine.hits[sorted_[i]]->IsBetter(own, state.floor.load(std::memory_order_relaxed)))
+        state.floor.store(own, std::memory_order_relaxed);
+    }
+  }
+
+  // Adds a worker's results to the queries' merged ones.
+  void Merge(Private& mine) {
+    for (QueryState& state : states_) {
+      const std::size_t q = state.order;
+      if (state.done || (!mine.hits[q] && mine.counts[q] == 0)) continue;
+      std::lock_guard<std::mutex> lock(state.mutex);
+      state.count += mine.counts[q];
+      if (mine.hits[q]) {
+        for (const KvSimScore& hit : mine.hits[q]->Entries()) state.hits->Offer(hit);
       }
-      if (!hits[k]) continue;
-      for (const KvSimScore& hit : hits[k]->Entries()) state.hits->Offer(hit);
-      const double merged = state.hits->ThresholdScore();
-      if (state.hits->IsBetter(merged, state.floor.load(std::memory_order_relaxed)))
-        state.floor.store(merged, std::memory_order_relaxed);
     }
   }
 
