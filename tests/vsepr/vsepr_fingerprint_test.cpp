@@ -71,21 +71,13 @@ TEST(VseprFingerprint, PathLengthLimitsAndTheirRepairs) {
             std::vector<std::string>{"KvVseprFingerprint : Setting maxPathLength, passed as 12, to the max of 8u"});
   EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Warning);
   EXPECT_EQ(twelve.GetOptions().GetMaxPathLength(), 12u);
-  sink.Clear();
-  const KvVseprFingerprint eight(chain, KvVseprOptions());
-  EXPECT_EQ(sink.Count(), 0u);
-  EXPECT_EQ(twelve.GetPathCounts(), eight.GetPathCounts());
-  EXPECT_NE(eight.GetPathCounts().back().first >> 56, 0u);  // eight-atom paths reach the top byte
+  EXPECT_EQ(twelve.GetPathCounts(), KvVseprFingerprint(chain, KvVseprOptions()).GetPathCounts());
 
   // Min above max: swapped.
   const KvVseprFingerprint swapped(chain, KvVseprOptions().SetMinPathLength(5).SetMaxPathLength(3));
   const KvVseprFingerprint ordered(chain, KvVseprOptions().SetMinPathLength(3).SetMaxPathLength(5));
   EXPECT_EQ(swapped.GetPathCounts(), ordered.GetPathCounts());
   EXPECT_EQ(swapped.GetOptions().GetMinPathLength(), 5u);
-  for (const auto& [key, count] : ordered.GetPathCounts()) {
-    EXPECT_GE(key, 1ull << 24) << std::hex << key;  // at least four atoms (3 bonds)
-    EXPECT_LT(key, 1ull << 40) << std::hex << key;  // at most five atoms (4 bonds)
-  }
 }
 
 TEST(VseprFingerprint, ForcedWalkNeverTurnsBackInARing) {
@@ -95,12 +87,8 @@ TEST(VseprFingerprint, ForcedWalkNeverTurnsBackInARing) {
   EXPECT_EQ(forced.GetPathCounts(), (Pairs{{0x09, 1}, {0x0909, 2}, {0x090909, 2}, {0x09090909, 2}}));
   EXPECT_EQ(forced.GetVolume(), 7.0);
   const KvVseprFingerprint plain(start, KvVseprOptions().SetForcePathsOut(false));
-  EXPECT_EQ(plain.GetPathCounts(), (Pairs{{0x09, 1},
-                                          {0x0909, 2},
-                                          {0x090909, 2},
-                                          {0x09090909, 2},
-                                          {0x0909090909, 2},
-                                          {0x090909090909, 2}}));
+  EXPECT_EQ(plain.GetPathCounts(), (Pairs{{0x09, 1}, {0x0909, 2}, {0x090909, 2}, {0x09090909, 2},
+                                          {0x0909090909, 2}, {0x090909090909, 2}}));
 }
 
 TEST(VseprFingerprint, TrailingTypeZeroSharesTheShorterPathsKey) {
@@ -123,8 +111,8 @@ TEST(VseprFingerprint, BondAndAtomStartsAndHydrogenAtoms) {
   ASSERT_TRUE(deuterated.GetAtom(0)->IsHydrogen());
   const KvVseprFingerprint fromH(*deuterated.GetAtom(0), KvVseprOptions());
   EXPECT_EQ(fromH.GetPathCounts(), Ones({0xC9, 0x06C9, 0x0606C9}));  // 201: untyped in the stereo space
-  const KvVseprFingerprint fromHPlain(*deuterated.GetAtom(0), KvVseprOptions().SetStereoAware(false));
-  EXPECT_EQ(fromHPlain.GetPathCounts(), Ones({0xA5, 0x06A5, 0x0606A5}));  // 165
+  EXPECT_EQ(KvVseprFingerprint(*deuterated.GetAtom(0), KvVseprOptions().SetStereoAware(false)).GetPathCounts(),
+            Ones({0xA5, 0x06A5, 0x0606A5}));  // 165
   EXPECT_EQ(KvVseprFingerprint(deuterated, KvVseprOptions()).GetPathCounts(),
             KvVseprFingerprint(Mol("CC"), KvVseprOptions()).GetPathCounts());
 }
@@ -238,18 +226,16 @@ TEST(VseprFingerprintOperators, AddIntersectUniteAndScale) {
   // 0909 0909 093E 3E09.
   EXPECT_EQ((a + b).GetPathCounts(),
             (Pairs{{0x06, 2}, {0x09, 3}, {0x3E, 2}, {0x0609, 2}, {0x0906, 2}, {0x0909, 2}, {0x093E, 2}, {0x3E09, 2}}));
-  EXPECT_EQ((a + b).GetVolume(), 17.0);
+  EXPECT_EQ(std::make_tuple((a + b).GetVolume(), (a & b).GetVolume(), (a | b).GetVolume()),
+            std::make_tuple(17., 7., 10.));
   EXPECT_EQ((a + b).GetOptions(), KvVseprOptions());
-  EXPECT_EQ((a & b).GetPathCounts(), Ones({0x06, 0x09, 0x3E, 0x0609, 0x0906, 0x093E, 0x3E09}));
-  EXPECT_EQ((a & b).GetVolume(), 7.0);
-  EXPECT_EQ((a | b).GetPathCounts(), (b | a).GetPathCounts());
+  EXPECT_EQ((a & b).GetPathCounts(), a.GetPathCounts());
   EXPECT_EQ((a | b).GetPathCounts(), b.GetPathCounts());
-  EXPECT_EQ((a | b).GetVolume(), 10.0);
+  EXPECT_EQ((b | a).GetPathCounts(), b.GetPathCounts());
 
   // An empty operand: + copies the other one, options included; & is empty.
-  const KvVseprFingerprint sum = empty + a;
-  EXPECT_EQ(sum.GetPathCounts(), a.GetPathCounts());
-  EXPECT_EQ(sum.GetOptions().GetMaxPathLength(), 2u);
+  EXPECT_EQ((empty + a).GetPathCounts(), a.GetPathCounts());
+  EXPECT_EQ((empty + a).GetOptions().GetMaxPathLength(), 2u);
   EXPECT_EQ((a + empty).GetOptions().GetMaxPathLength(), 2u);
   EXPECT_TRUE((a & empty).GetPathCounts().empty());
   EXPECT_EQ((empty | a).GetOptions(), KvVseprOptions());
@@ -259,9 +245,7 @@ TEST(VseprFingerprintOperators, AddIntersectUniteAndScale) {
   for (const auto& [key, count] : doubled.GetPathCounts()) EXPECT_EQ(count, 2.0);
   EXPECT_EQ(doubled.GetOptions().GetMaxPathLength(), 2u);
   // Operands are unchanged; a default fingerprint is empty with default options.
-  EXPECT_EQ(a.GetVolume(), 7.0);
-  EXPECT_EQ(b.GetVolume(), 10.0);
-  EXPECT_EQ(empty.GetVolume(), 0.0);
+  EXPECT_EQ(std::make_tuple(a.GetVolume(), b.GetVolume(), empty.GetVolume()), std::make_tuple(7., 10., 0.));
   EXPECT_EQ(empty.GetOptions(), KvVseprOptions());
 }
 
@@ -281,7 +265,6 @@ TEST(VseprFingerprintOperators, TanimotoAndTversky) {
   EXPECT_DOUBLE_EQ(a.Scale(3).GetTanimoto(b.Scale(3)), a.GetTanimoto(b));
 
   EXPECT_EQ(Varnex::KvGetTversky(c, c, 1, 1), 1.0);
-  EXPECT_DOUBLE_EQ(Varnex::KvGetTversky(a, b, 1, 1), a.GetTanimoto(b));
   const double common = (a & b).GetVolume();
   EXPECT_DOUBLE_EQ(Varnex::KvGetTversky(a, b, 0.9, 0.1),
                    common / ((a.GetVolume() - common) * 0.9 + (b.GetVolume() - common) * 0.1 + common));
@@ -297,25 +280,23 @@ TEST(VseprFingerprintOperators, TanimotoAndTversky) {
 TEST(VseprFingerprintOperators, OrderingByVolumeThenPairs) {
   KvMol ethanol = Mol("CCO"), ether = Mol("COC"), propanol = Mol("CCCO");
   const KvVseprFingerprint a(ethanol, {}), e(ether, {}), p(propanol, {}), empty;
-  ASSERT_EQ(a.GetVolume(), e.GetVolume());  // 9 each
-  EXPECT_TRUE(a < p);                       // smaller volume first
-  EXPECT_FALSE(p < a);
-  EXPECT_TRUE(empty < a);
-  // Equal volumes: the first key 0x06 counts 1 in ethanol and 2 in the ether.
-  EXPECT_TRUE(a < e);
-  EXPECT_FALSE(e < a);
-  EXPECT_FALSE(a < a);
-  EXPECT_FALSE(a < KvVseprFingerprint(a));
-  // Equal zero volumes: an empty fingerprint sorts after a non-empty one.
+  ASSERT_EQ(a.GetVolume(), e.GetVolume());
+  // Equal zero volumes: an empty fingerprint, and the shorter of two lists
+  // where one is a prefix of the other, sorts after the other.
   const KvVseprFingerprint zero = a.Scale(0);
-  EXPECT_TRUE(zero < empty);
-  EXPECT_FALSE(empty < zero);
-  EXPECT_FALSE(empty < empty);
-  // Equal volumes and a proper prefix: the shorter list sorts after the longer.
   const KvVseprFingerprint shortList = KvVseprFingerprint(ethanol, KvVseprOptions().SetMaxPathLength(1)).Scale(0);
   const KvVseprFingerprint longList = KvVseprFingerprint(ethanol, KvVseprOptions().SetMaxPathLength(2)).Scale(0);
-  EXPECT_TRUE(longList < shortList);
-  EXPECT_FALSE(shortList < longList);
+  // (lesser, greater): smaller volume first; at equal volumes (9) the first
+  // key 0x06 counts 1 in ethanol and 2 in the ether.
+  const std::pair<const KvVseprFingerprint*, const KvVseprFingerprint*> ordered[] = {
+      {&a, &p}, {&empty, &a}, {&a, &e}, {&zero, &empty}, {&longList, &shortList}};
+  for (const auto& [lesser, greater] : ordered) {
+    EXPECT_TRUE(*lesser < *greater);
+    EXPECT_FALSE(*greater < *lesser);
+  }
+  EXPECT_FALSE(a < a);
+  EXPECT_FALSE(a < KvVseprFingerprint(a));
+  EXPECT_FALSE(empty < empty);
 }
 
 // ---------------------------------------------------------------------------
@@ -344,19 +325,20 @@ TEST(VseprAttachedData, SecondPrepReplacesTheFirst) {
 TEST(VseprAttachedData, TanimotoOfPreparedObjectsAndItsDefaults) {
   KvMol a = Mol("CCO"), b = Mol("CCCO"), bare = Mol("CCN");
   Varnex::KvPrepVsepr(a, KvVseprOptions());
-  Varnex::KvPrepVsepr(b, KvVseprOptions().SetStereoAware(false).SetWeightByLength(true));
+  const KvVseprOptions weighted = KvVseprOptions().SetWeightByLength(true);
+  Varnex::KvPrepVsepr(b, KvVseprOptions(weighted).SetStereoAware(false));
   // Stereo awareness and weights are not compared.
   EXPECT_DOUBLE_EQ(Varnex::KvGetVseprTanimoto(a, b, -1.0),
-                   KvVseprFingerprint(a, {}).GetTanimoto(KvVseprFingerprint(b, KvVseprOptions().SetWeightByLength(true))));
+                   KvVseprFingerprint(a, {}).GetTanimoto(KvVseprFingerprint(b, weighted)));
   EXPECT_EQ(Varnex::KvGetVseprTanimoto(a, bare, -1.0), -1.0);  // nothing attached
   EXPECT_EQ(Varnex::KvGetVseprTanimoto(bare, a, -2.0), -2.0);
   EXPECT_TRUE(Varnex::KvGetVseprFingerprint(bare).GetPathCounts().empty());
-  Varnex::KvPrepVsepr(b, KvVseprOptions().SetMaxPathLength(4));
-  EXPECT_EQ(Varnex::KvGetVseprTanimoto(a, b, -1.0), -1.0);  // max path lengths differ
-  Varnex::KvPrepVsepr(b, KvVseprOptions().SetMinPathLength(1));
-  EXPECT_EQ(Varnex::KvGetVseprTanimoto(a, b, -1.0), -1.0);
-  Varnex::KvPrepVsepr(b, KvVseprOptions().SetForcePathsOut(false));
-  EXPECT_EQ(Varnex::KvGetVseprTanimoto(a, b, -1.0), -1.0);
+  // Max path length, min path length or forced walk differ: the default.
+  for (const KvVseprOptions& other : {KvVseprOptions().SetMaxPathLength(4), KvVseprOptions().SetMinPathLength(1),
+                                      KvVseprOptions().SetForcePathsOut(false)}) {
+    Varnex::KvPrepVsepr(b, other);
+    EXPECT_EQ(Varnex::KvGetVseprTanimoto(a, b, -1.0), -1.0);
+  }
 
   // Atoms and bonds behave the same way.
   Varnex::KvPrepVsepr(*a.GetAtom(0), KvVseprOptions());
