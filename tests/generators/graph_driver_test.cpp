@@ -95,22 +95,18 @@ TEST(GraphGenerators, OutOfRangeParametersAreRepairedWithTheGeneratorsMessages) 
       KvFPGraphParams given, repaired;
       std::vector<std::string> messages;
     };
+    const std::string lowMax = "min" + d + " = max" + d + " is used";
+    const std::string noTypes = std::string(g.caller) +
+                                " : invalid to have both atom and bond types set to be None (default types are used)!";
     const Case cases[] = {
         {{15, 0, 3, atom, bond}, {4096, 0, 3, atom, bond}, {g.Message("bit vector size 15", "default 4096 is used")}},
-        {{70000, 0, 3, atom, bond},
-         {4096, 0, 3, atom, bond},
+        {{70000, 0, 3, atom, bond}, {4096, 0, 3, atom, bond},
          {g.Message("bit vector size 70000", "default 4096 is used")}},
-        {{2048, g.limit + 1, g.limit + 2, atom, bond},
-         {2048, 0, g.defaultMax, atom, bond},
+        {{2048, g.limit + 1, g.limit + 2, atom, bond}, {2048, 0, g.defaultMax, atom, bond},
          {g.Message("min " + d + " " + lo, "default 0 is used"),
           g.Message("max " + d + " " + hi, "default " + std::to_string(g.defaultMax) + " is used")}},
-        {{2048, 3, 2, atom, bond},
-         {2048, 2, 2, atom, bond},
-         {g.Message("min " + d + " 3 > max " + d + " 2", "min" + d + " = max" + d + " is used")}},
-        {{2048, 0, 3, 0, 0},
-         {2048, 0, 3, atom, bond},
-         {std::string(g.caller) + " : invalid to have both atom and bond types set to be None (default types are "
-                                  "used)!"}},
+        {{2048, 3, 2, atom, bond}, {2048, 2, 2, atom, bond}, {g.Message("min " + d + " 3 > max " + d + " 2", lowMax)}},
+        {{2048, 0, 3, 0, 0}, {2048, 0, 3, atom, bond}, {noTypes}},
         // The limits themselves are accepted without a message.
         {{16, g.limit, g.limit, 0, 1}, {16, g.limit, g.limit, 0, 1}, {}},
         {{65535, 0, 0, 1, 0}, {65535, 0, 0, 1, 0}, {}},
