@@ -33,11 +33,9 @@ TEST(FPTypeRegistry, SameParametersGiveOnePointerAndAnyDifferenceAnother) {
   const auto* graph = dynamic_cast<const KvFPGraphTypeBase*>(path);
   ASSERT_NE(graph, nullptr);
   EXPECT_EQ(graph->GetParameterWord(), (2048ull << 44) + (63ull << 24) + (1ull << 16) + (1ull << 8) + 6ull);
-  EXPECT_EQ(graph->GetNumBits(), 2048u);
-  EXPECT_EQ(graph->GetMinDistance(), 1u);
-  EXPECT_EQ(graph->GetMaxDistance(), 6u);
-  EXPECT_EQ(graph->GetAtomTypes(), 63u);
-  EXPECT_EQ(graph->GetBondTypes(), 1u);
+  EXPECT_EQ(std::make_tuple(graph->GetNumBits(), graph->GetMinDistance(), graph->GetMaxDistance(),
+                            graph->GetAtomTypes(), graph->GetBondTypes()),
+            std::make_tuple(2048u, 1u, 6u, 63u, 1u));
 }
 
 TEST(FPTypeRegistry, ConcurrentRequestsForNewParametersShareOnePointer) {
@@ -90,14 +88,12 @@ TEST(FPTypeDefaults, DefaultTypesOfEveryKindWriteTheirExactStrings) {
 
 TEST(FPTypeDefaults, VSTypesAndTheirVersions) {
   CaptureSink sink;
-  EXPECT_EQ(KvGetVSFPType(102, 0)->GetFPTypeString(),
-            "Path,ver=2.0.0,size=4096,bonds=0-5,atype=AtmNum|Arom|Chiral|HvyDeg|EqHalo,btype=Order|Chiral");
-  EXPECT_EQ(KvGetVSFPType(104, 1)->GetFPTypeString(),
-            "Circular,ver=2.0.0,size=4096,radius=0-5,atype=AtmNum|Arom|Chiral|EqHalo|HCount,btype=Order");
-  EXPECT_EQ(KvGetVSFPType(104, 2)->GetFPTypeString(),
-            "Circular,ver=2.0.0,size=4096,radius=0-5,atype=AtmNum|Arom|Chiral|EqHalo,btype=Order");
-  EXPECT_EQ(KvGetVSFPType(105, 1)->GetFPTypeString(),
-            "Tree,ver=2.0.0,size=4096,bonds=0-4,atype=AtmNum|Arom|Chiral|HvyDeg,btype=Order");
+  const std::tuple<unsigned, unsigned, std::string> vs[] = {
+      {102, 0, "Path,ver=2.0.0,size=4096,bonds=0-5,atype=AtmNum|Arom|Chiral|HvyDeg|EqHalo,btype=Order|Chiral"},
+      {104, 1, "Circular,ver=2.0.0,size=4096,radius=0-5,atype=AtmNum|Arom|Chiral|EqHalo|HCount,btype=Order"},
+      {104, 2, "Circular,ver=2.0.0,size=4096,radius=0-5,atype=AtmNum|Arom|Chiral|EqHalo,btype=Order"},
+      {105, 1, "Tree,ver=2.0.0,size=4096,bonds=0-4,atype=AtmNum|Arom|Chiral|HvyDeg,btype=Order"}};
+  for (const auto& [kind, version, text] : vs) EXPECT_EQ(KvGetVSFPType(kind, version)->GetFPTypeString(), text);
   EXPECT_EQ(KvGetFPType(104, true, 0), KvGetVSFPType(104, 2));
   EXPECT_EQ(KvGetFPType(104, true, 1), KvGetVSFPType(104, 1));
   EXPECT_EQ(KvGetFPType(101, true, 2), KvGetFPType(101, false, 0));  // MACCS166 ignores vs
@@ -200,9 +196,7 @@ TEST(FPTypeNames, NamesAndSizesOfEveryKind) {
     EXPECT_EQ(KvGetFingerPrintName(type), name);
     EXPECT_EQ(KvGetFingerPrintSize(type), size);
     // The size a type answers directly agrees with the one its string gives.
-    if (type != nullptr) {
-      EXPECT_EQ(type->GetNumBits(), size) << name;
-    }
+    if (type != nullptr) EXPECT_EQ(type->GetNumBits(), size) << name;
   }
   EXPECT_EQ(sink.Count(), 0u);
   // A type whose string does not parse (size 0) has no name either.

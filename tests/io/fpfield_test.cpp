@@ -62,37 +62,25 @@ TEST(FingerPrintField, EveryKindRoundTripsThroughBytes) {
   }
 }
 
+// flag, kind, version, bits, block size, word bytes
+auto Items(const Decoded& d) {
+  return std::make_tuple(d.flag, d.kind, d.version, d.bits, d.block.size(), d.words.size());
+}
+
 TEST(FingerPrintField, BinaryItemsHoldKindVersionBlockAndWords) {
-  const KvFingerPrint path1024 = [&] {
-    KvFingerPrint fp;
-    EXPECT_TRUE(Varnex::KvMakePathFP(fp, VarnexIoTest::Mol("c1ccccc1CCN"), 1024, 0, 5, 191, 3));
-    return fp;
-  }();
+  KvFingerPrint path1024;
+  ASSERT_TRUE(Varnex::KvMakePathFP(path1024, VarnexIoTest::Mol("c1ccccc1CCN"), 1024, 0, 5, 191, 3));
   const Decoded d = Decode(Single::ToBytes(path1024));
-  EXPECT_FALSE(d.flag);
-  EXPECT_EQ(d.kind, 102u);
-  EXPECT_EQ(d.version, 0x2000);
-  const std::uint64_t word = static_cast<const Varnex::KvFPGraphTypeBase*>(path1024.GetFPTypeBase())->GetParameterWord();
+  EXPECT_EQ(Items(d), std::make_tuple(false, 102u, 0x2000, 1024u, std::size_t{8}, std::size_t{128}));
   KvSystem::kvosstream block;
   ASSERT_TRUE(Varnex::KvWritePathFingerPrintType(block, path1024));
   EXPECT_EQ(d.block, KvBytes(block.str().begin(), block.str().end()));
-  EXPECT_EQ(d.block.size(), 8u);
-  EXPECT_EQ(d.block[0], word & 0xFF);
-  EXPECT_EQ(d.bits, 1024u);
-  EXPECT_EQ(d.words.size(), 128u);
-  EXPECT_EQ(FromBytes(Single::ToBytes(path1024)), path1024);
-
+  // 33 bits take two whole words.
   const KvFingerPrint odd = VarnexIoTest::Patterned(Varnex::KvGetPathFPType(33, 0, 3, 1, 1), 33);
   EXPECT_EQ(Decode(Single::ToBytes(odd)).words.size(), 8u);
   EXPECT_EQ(FromBytes(Single::ToBytes(odd)), odd);
-
-  const KvFingerPrint maccs = VarnexIoTest::MACCSFP();
-  const Decoded m = Decode(Single::ToBytes(maccs));
-  EXPECT_EQ(m.kind, 101u);
-  EXPECT_EQ(m.version, 0x2020);
-  EXPECT_TRUE(m.block.empty());
-  EXPECT_EQ(m.bits, 166u);
-  EXPECT_EQ(m.words.size(), 24u);
+  EXPECT_EQ(Items(Decode(Single::ToBytes(VarnexIoTest::MACCSFP()))),
+            std::make_tuple(false, 101u, 0x2020, 166u, std::size_t{0}, std::size_t{24}));
 }
 
 TEST(FingerPrintField, OlderTextFormIsRead) {
@@ -167,17 +155,11 @@ TEST(FingerPrintField, ListsKeepAbsentEntriesInOrder) {
 
   KvOptionalFPVec back{VarnexIoTest::MACCSFP()};
   ASSERT_TRUE(List::FromBytes(back, bytes));  // appended after the entry already there
-  ASSERT_EQ(back.size(), 5u);
-  EXPECT_TRUE(back[0].has_value());
-  EXPECT_FALSE(back[1].has_value());
-  EXPECT_EQ(*back[2], path);
-  EXPECT_FALSE(back[3].has_value());
-  EXPECT_EQ(*back[4], lingo);
+  EXPECT_EQ(back, (KvOptionalFPVec{VarnexIoTest::MACCSFP(), std::nullopt, path, std::nullopt, lingo}));
 
   std::vector<KvFingerPrint> plain;
   ASSERT_TRUE(List::FromBytes(plain, bytes));
-  ASSERT_EQ(plain.size(), 2u);
-  EXPECT_EQ(plain[1], lingo);
+  EXPECT_EQ(plain, (std::vector<KvFingerPrint>{path, lingo}));
   EXPECT_EQ(List::ToBytes(plain), List::ToBytes(KvOptionalFPVec{path, lingo}));
   EXPECT_EQ(List().PtrToBytes(&list), bytes);
 

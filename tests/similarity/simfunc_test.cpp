@@ -8,6 +8,7 @@
 #include <memory>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <typeinfo>
 #include <vector>
 
@@ -41,25 +42,19 @@ TEST(SimFunctors, EachForwardsToItsMeasure) {
   const KvCosineSim cosine;
   const KvEuclidSim euclid;
   const KvManhattanSim manhattan;
-  EXPECT_EQ(tanimoto(a, b), KvTanimoto(a, b));
-  EXPECT_EQ(tversky(a, b), KvTversky(a, b, 0.7f, 0.2f));
-  EXPECT_EQ(dice(a, b), KvDice(a, b));
-  EXPECT_EQ(cosine(a, b), KvCosine(a, b));
-  EXPECT_EQ(euclid(a, b), KvEuclid(a, b));
-  EXPECT_EQ(manhattan(a, b), KvManhattan(a, b));
-
-  const std::vector<std::pair<const KvSimFuncBase*, std::string>> named = {
-      {&tanimoto, "KvTanimoto"}, {&tversky, "KvTversky"}, {&dice, "KvDice"},
-      {&cosine, "KvCosine"},     {&euclid, "KvEuclid"},   {&manhattan, "KvManhattan"}};
-  for (const auto& [func, name] : named) {
+  const std::tuple<const KvSimFuncBase*, std::string, float> named[] = {
+      {&tanimoto, "KvTanimoto", KvTanimoto(a, b)}, {&tversky, "KvTversky", KvTversky(a, b, 0.7f, 0.2f)},
+      {&dice, "KvDice", KvDice(a, b)},             {&cosine, "KvCosine", KvCosine(a, b)},
+      {&euclid, "KvEuclid", KvEuclid(a, b)},       {&manhattan, "KvManhattan", KvManhattan(a, b)}};
+  for (const auto& [func, name, expected] : named) {
+    EXPECT_EQ((*func)(a, b), expected) << name;
     EXPECT_EQ(func->GetSimTypeString(), name);
     const std::unique_ptr<KvSimFuncBase> copy(func->CreateCopy());
     EXPECT_NE(copy.get(), func);
     EXPECT_EQ(typeid(*copy), typeid(*func)) << name;
-    EXPECT_EQ((*copy)(a, b), (*func)(a, b)) << name;
+    EXPECT_EQ((*copy)(a, b), expected) << name;
   }
   EXPECT_EQ(sink.Count(), 0u);
-
 }
 
 // Tversky's default beta is 1 - alpha computed in single precision, not 0.05.
