@@ -59,6 +59,9 @@ TEST(KvPerceptionAromatic, ClearAndReassignGivesTheSameFlags) {
   EXPECT_FALSE(mol.HasPerceived(KvPerception::Rings));
   EXPECT_EQ(mol.GetAromaticityModel(), 0u);
   EXPECT_FALSE(mol.GetAtom(1)->IsInRing()) << "ring information is gone with the edit";
+  KvFindRingAtomsAndBonds(mol);
+  EXPECT_TRUE(mol.GetAtom(1)->IsInRing());
+  EXPECT_FALSE(mol.HasPerceived(KvPerception::Aromaticity));
   KvAssignAromaticFlags(mol, 2, true, 0, false);
   EXPECT_TRUE(mol.HasPerceived(KvPerception::Rings));
   EXPECT_TRUE(mol.HasPerceived(KvPerception::Aromaticity));

@@ -389,7 +389,7 @@ TEST_F(OracleTest, AllPairsEqualTheBruteForce) {
   const std::size_t n = fps_->size();
   std::vector<float> values;
   for (std::size_t i = 0; i < n; ++i) values.push_back(static_cast<float>(i % 7) * 0.5f);
-  for (const unsigned measure : {1u, 5u, 6u}) {
+  for (const unsigned measure : {1u, 2u, 5u, 6u}) {
     KvFPDatabaseOptions options = Options(measure);
     options.SetNumProcessors(2);
     std::vector<float> matrix;

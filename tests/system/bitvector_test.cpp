@@ -43,6 +43,9 @@ TEST(BitVector, OutOfRangeIndicesAreIgnoredAndStorageTailStaysClear) {
   EXPECT_EQ(v.CountBits(), 2u);  // bits 0 and 32
   EXPECT_FALSE(v.IsBitOn(63));
   EXPECT_FALSE(v.IsBitOn(64));
+  v.ClearBits();
+  EXPECT_EQ(v.CountBits(), 0u);
+  EXPECT_EQ(v.GetSize(), 70u);
   KvBitVector moved = std::move(v);
   EXPECT_EQ(v.GetSize(), 0u);  // documented moved-from state
   v.SetBitOn(0);               // must not touch missing storage
@@ -92,6 +95,8 @@ TEST(BitVector, HexTextRoundTripsEverySize) {
   nine.SetBitOn(0);
   nine.SetBitOn(8);
   EXPECT_EQ(nine.ToHexString(), "0101/9");
+  ASSERT_TRUE(v.FromHexString("FF0A"));
+  EXPECT_EQ(v.CountBits(), 10u);
   EXPECT_NE(nine, KvBitVector(9)) << "same size, other bits";
   EXPECT_NE(KvBitVector(40), KvBitVector(41)) << "same bits, other size";
 }

@@ -78,6 +78,8 @@ TEST(ParameterTest, TypedGetReturnsValuesAndWarnsExactly) {
                               "KvInterface::Get, requesting value of unset parameter -cutoff",
                               "KvInterface::Get, requested parameter -limit is not of requested type",
                               "KvInterface::Get, parameter -limit is not set"}));
+  s.cutoff->SetDefault(0.5f);
+  EXPECT_EQ(s.cutoff->GetDefault(), "0.5");
   s.cutoff->SetDefault(0.1f);
   EXPECT_FLOAT_EQ(s.root.Get<float>("-cutoff"), 0.1f);
 }
