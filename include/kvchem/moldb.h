@@ -10,15 +10,18 @@
 // other than whitespace and does not start with '#' (blank and '#' lines are
 // skipped and do not take an index); the first whitespace-separated token is
 // the SMILES, the rest of the line the name. In SD files the text up to each
-// "$$$$" line; a last record without "$$$$" counts when it has "M  END".
+// "$$$$" line (blank lines after "M  END" belong to the record); a last
+// record without "$$$$" counts when it has "M  END".
 // The whole file is read (and decompressed) into memory by Open.
 //
 // Nothing is lost silently. Damage found by Open is a warning: a damaged or
 // truncated gzip stream keeps every record inflated before the damage; an SD
 // record that runs into the next molecule because its "$$$$" is missing is
-// named by index and split there, so that later records keep their indices;
-// a record cut short (by the end of the file or of the readable data) keeps
-// its index and fails to read. A record that fails to read (cut short, a NUL
+// named by index and split there, so that later records keep their indices
+// (also a last record that has data items but no "$$$$": they may be cut);
+// a record cut short (by the end of the file or of the readable data, or by
+// the next molecule's counts line before its "M  END") keeps its index and
+// fails to read. A record that fails to read (cut short, a NUL
 // byte, above the size limits of size_limits.h, or not parsable) fails in
 // GetMolecule with a warning naming its index, and NumFailedRecords() counts
 // such records.

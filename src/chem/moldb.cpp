@@ -14,10 +14,13 @@
 //   does not start with '#' (blank lines and '#' comment lines are not
 //   records). The first whitespace-separated token is the SMILES, the rest of
 //   the line after the following whitespace is the name.
-// - SD files: text up to a "$$$$" line. A record that runs on past its
-//   "M  END" and data items into a second molecule has lost its "$$$$": the
-//   second molecule becomes the next record. A last record without "$$$$"
-//   counts when it has an "M  END" line; without one it was cut short.
+// - SD files: text up to a "$$$$" line. After "M  END" only data items and
+//   blank lines may come: a counts line there starts the next molecule
+//   (three lines above it), and the record before has lost its "$$$$"; a
+//   second counts line before "M  END" means the record was cut short. A
+//   last record without "$$$$" counts when it has an "M  END" line (reported
+//   when data items follow it, which may have been cut); without one it was
+//   cut short.
 
 #include <zlib.h>
 
@@ -216,6 +219,9 @@ class LineReader {
   size_t pos_;
 };
 
+// A molfile's counts line, which ends with its format version.
+bool IsCountsLine(std::string_view line) { return line.ends_with("V2000") || line.ends_with("V3000"); }
+
 }  // namespace
 
 struct KvMolDatabaseImpl {
@@ -268,32 +274,61 @@ void KvMolDatabaseImpl::IndexSd(bool cut) {
   size_t lineStart = 0;
   size_t start = 0;
   State state = State::Molfile;
-  while (lines.Next(line, lineStart)) {
+  // Lines are numbered from 0; the starts of the last four are kept, so that
+  // a molecule can begin three lines above its counts line.
+  size_t n = 0;
+  size_t starts[4] = {};
+  size_t recordLine = 0;  // the record's first line
+  size_t floorLine = 0;   // the earliest line a molecule running into this record can start at
+  bool hasData = false;   // something other than blank lines after "M  END"
+  auto split = [&](size_t countsLine, bool cutShort) {
+    const size_t first = std::max(countsLine >= 3 ? countsLine - 3 : 0, floorLine);
+    const unsigned index = static_cast<unsigned>(records.size());
+    KvSystem::KvThrow()->Warning(cutShort ? "KvMolDatabase::Open(): record %u of %s is cut short"
+                                          : "KvMolDatabase::Open(): record %u of %s does not end with $$$$",
+                                 index, path.c_str());
+    damaged = true;
+    records.push_back({start, starts[first % 4] - start, cutShort});
+    start = starts[first % 4];
+    recordLine = floorLine = first;
+    state = State::Molfile;
+    hasData = false;
+  };
+  for (; lines.Next(line, lineStart); ++n) {
+    starts[n % 4] = lineStart;
     if (line == "$$$$") {
       records.push_back({start, lineStart - start, false});
       start = lines.Position();
+      recordLine = floorLine = n + 1;
       state = State::Molfile;
+      hasData = false;
     } else if (state == State::Molfile) {
-      if (line.starts_with("M  END")) state = State::DataItems;
+      if (line.starts_with("M  END")) {
+        state = State::DataItems;
+        floorLine = n + 1;
+      } else if (IsCountsLine(line) && n > recordLine + 3) {
+        floorLine = recordLine + 4;  // past this record's own counts line
+        split(n, true);              // a second molecule began before this one's "M  END"
+      }
     } else if (state == State::DataValue) {
-      if (line.empty()) state = State::DataItems;
+      if (line.empty()) {
+        state = State::DataItems;
+        floorLine = n + 1;
+      }
     } else if (line.starts_with(">")) {
       state = State::DataValue;
-    } else {
-      // After "M  END" only data items may come before "$$$$": this line
-      // starts the next molecule, whose record lost its "$$$$".
-      KvSystem::KvThrow()->Warning("KvMolDatabase::Open(): record %u of %s does not end with $$$$",
-                                   static_cast<unsigned>(records.size()), path.c_str());
-      damaged = true;
-      records.push_back({start, lineStart - start, false});
-      start = lineStart;
-      state = State::Molfile;
+      hasData = true;
+    } else if (IsCountsLine(line)) {
+      split(n, false);  // the next molecule: this record lost its "$$$$"
+    } else if (!line.empty()) {
+      hasData = true;
     }
   }
   if (start < data.size() && !IsBlank(std::string_view(data).substr(start))) {
     const bool complete = state != State::Molfile && !cut;
-    if (!complete) {
-      KvSystem::KvThrow()->Warning("KvMolDatabase::Open(): record %u of %s is cut short",
+    if (!complete || hasData) {
+      KvSystem::KvThrow()->Warning(!complete ? "KvMolDatabase::Open(): record %u of %s is cut short"
+                                             : "KvMolDatabase::Open(): record %u of %s does not end with $$$$",
                                    static_cast<unsigned>(records.size()), path.c_str());
       damaged = true;
     }
