@@ -3,9 +3,9 @@
 #   scripts/test.sh              release build in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UBSan build in build-sanitize/
 #   scripts/test.sh --tsan       ThreadSanitizer build in build-tsan/ of the library and of the
-#                                test programs of threaded code (error sink, molecule files,
-#                                search results, fast database creation and searches); runs
-#                                the tests named *Thread* or *Concurrent*
+#                                test programs of threaded code (error sink, molecule files, type
+#                                registry, generators, search results, fast database creation
+#                                and searches); runs the tests named *Thread* or *Concurrent*
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -24,7 +24,7 @@ elif [ "${1:-}" = "--tsan" ]; then
   build_dir=build-tsan
   cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEX_TSAN=ON -DVARNEX_BUILD_BENCH=OFF
               -DVARNEX_BUILD_TOOLS=OFF -DVARNEX_PYTHON=OFF)
-  targets=(system_tests chem_tests database_tests fastdb_tests)
+  targets=(system_tests chem_tests core_tests generators_tests database_tests fastdb_tests)
   tests=(-R 'Thread|Concurrent')
   export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
 fi

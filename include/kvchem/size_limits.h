@@ -41,6 +41,10 @@ bool KvCheckSmilesText(std::string_view smiles, std::string& reason);
 // "M  V30 COUNTS" line (V3000).
 bool KvCheckMolBlockText(std::string_view molBlock, std::string& reason);
 
+// The same check on an atom count already known (a molecule read from its
+// binary form, whose perception is still to come).
+bool KvCheckAtomCount(std::size_t atoms, std::string& reason);
+
 // The check of the generators: true when `mol` has at most KvGetMaxAtoms()
 // atoms; otherwise the warning "%s : molecule has %u atoms, more than the
 // limit of %u!" with `caller` and false.

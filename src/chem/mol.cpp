@@ -664,17 +664,20 @@ bool KvBinaryToMol(const std::string& pickle, KvMolBase& mol) {
   try {
     auto parsed = std::make_unique<RDKit::RWMol>();
     RDKit::MolPickler::molFromPickle(pickle, *parsed);
-    // The same state a parsed SMILES has: the caller's molecule may come
-    // unsanitised, kekulised or with stale stereo flags.
-    RDKit::MolOps::sanitizeMol(*parsed);
-    RDKit::MolOps::assignStereochemistry(*parsed, true);
-    std::string name;
-    parsed->getPropIfPresent(RDKit::common_properties::_Name, name);
-    mol.Clear();
-    mol.Impl().Reset(std::move(parsed));
-    mol.Impl().MarkSanitized();
-    mol.SetTitle(name);
-    return true;
+    // Reading the pickle is linear; perceiving a huge molecule is not.
+    if (KvCheckAtomCount(parsed->getNumAtoms(), reason)) {
+      // The same state a parsed SMILES has: the caller's molecule may come
+      // unsanitised, kekulised or with stale stereo flags.
+      RDKit::MolOps::sanitizeMol(*parsed);
+      RDKit::MolOps::assignStereochemistry(*parsed, true);
+      std::string name;
+      parsed->getPropIfPresent(RDKit::common_properties::_Name, name);
+      mol.Clear();
+      mol.Impl().Reset(std::move(parsed));
+      mol.Impl().MarkSanitized();
+      mol.SetTitle(name);
+      return true;
+    }
   } catch (...) {
     reason = DescribeCurrentException();
   }

@@ -83,6 +83,8 @@ bool KvCheckSmilesText(std::string_view smiles, std::string& reason) {
          CheckAtoms(CountSmilesAtoms(smiles), reason);
 }
 
+bool KvCheckAtomCount(std::size_t atoms, std::string& reason) { return CheckAtoms(atoms, reason); }
+
 bool KvCheckMolBlockText(std::string_view molBlock, std::string& reason) {
   if (!CheckNoNul(molBlock, reason)) return false;
   std::size_t atoms = 0;

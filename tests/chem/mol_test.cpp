@@ -113,6 +113,15 @@ TEST(KvMolParse, BinaryPickleIsSanitisedLikeSmiles) {
     EXPECT_FALSE(damaged.IsValid());
     EXPECT_EQ(sink.Count(), 1u);
   }
+  // Above the atom limit: refused before the toolkit perceives it.
+  sink.Clear();
+  KvSetMaxAtoms(6);
+  KvMol big;
+  EXPECT_FALSE(KvBinaryToMol(pickle, big));
+  KvSetMaxAtoms(0);
+  EXPECT_FALSE(big.IsValid());
+  EXPECT_EQ(sink.Texts(),
+            std::vector<std::string>{"KvBinaryToMol(): cannot read the molecule: 7 atoms, more than the limit of 6"});
 }
 
 TEST(KvMolCopy, CopyKeepsGraphPerceptionAndAttachedData) {
