@@ -1,6 +1,7 @@
 // Fuzz target: SMILES and SD files through KvMolDatabase (the first byte
 // picks the format). The same text plain and gzipped must give the same
-// records, and every failed record must be counted once.
+// records, every failed record must be counted once, and blank lines before
+// the "$$$$" lines of an SD file must change no record.
 #include "moldb_fuzz.h"
 
 VARNEX_FUZZ_TARGET(moldb_text) {
@@ -16,6 +17,15 @@ VARNEX_FUZZ_TARGET(moldb_text) {
   VarnexFuzz::Check(plain.IsDamaged() == packed.IsDamaged(), "plain and gzip agree on damage");
   for (unsigned i = 0; i < plain.GetMaxMolIdx(); ++i)
     VarnexFuzz::Check(plain.GetRecordText(i) == packed.GetRecordText(i), "plain and gzip give the same records");
+  if (sd) {  // a blank line before a "$$$$" line belongs to the record it ends
+    std::string spaced = text;
+    for (std::size_t at = 0; (at = spaced.find("\n$$$$\n", at)) != std::string::npos; at += 2) spaced.insert(at, "\n");
+    static const VarnexFuzz::ScratchFile sdfSpaced("spaced.sdf");
+    KvChem::KvMolDatabase blank;
+    VarnexFuzz::Check(blank.Open(sdfSpaced.Write(spaced)), "a readable file opens");
+    VarnexFuzz::Check(blank.GetMaxMolIdx() == plain.GetMaxMolIdx(), "blank lines before $$$$ add no record");
+    VarnexFuzz::Check(blank.IsDamaged() == plain.IsDamaged(), "blank lines before $$$$ are no damage");
+  }
   VarnexFuzz::ReadRecords(plain, 16);
   return 0;
 }
