@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "capture_sink.h"
+#include "fp_texts.h"
 #include "molecules.h"
 #include "kvchem/mol.h"
 #include "varnex/generation.h"
@@ -23,6 +23,7 @@ using Varnex::KvFPDatabase;
 using Varnex::KvFPDatabaseOptions;
 using Varnex::KvSimScore;
 namespace FPType = Varnex::KvFPType;
+using VarnexTest::UnhashedText;
 
 namespace {
 
@@ -328,30 +329,15 @@ TEST(FPDatabaseLingo, QueryMessages) {
 
 // ---- Unhashed
 
-// An unhashed path fingerprint holding `text` the way the generators store it:
-// identifiers each followed by a space, padded with spaces to a multiple of
-// four bytes, the last byte zero, plus one more zero byte for paths.
-KvFingerPrint UnhashedFP(const std::vector<std::string>& ids, const Varnex::KvFPTypeBase* type) {
-  std::string text;
-  for (const auto& id : ids) text += id + " ";
-  while (text.size() % 4 != 0) text += ' ';
-  if (!text.empty()) text.back() = '\0';
-  text.push_back('\0');
-  KvFingerPrint fp;
-  fp.SetData(text.data(), text.size() * 8);
-  fp.SetFPTypeBase(type);
-  return fp;
-}
-
 TEST(FPDatabaseUnhashed, TokenListsAndTanimoto) {
   KvFPDatabase db(FPType::UnhashedPath);
   const auto* type = db.GetFPTypeBase();
-  EXPECT_EQ(db.AddFP(UnhashedFP({"A", "BC", "C"}, type)), 0u);
-  EXPECT_EQ(db.AddFP(UnhashedFP({"D"}, type)), 1u);
-  EXPECT_EQ(db.AddFP(UnhashedFP({"A", "BC"}, type)), 2u);
-  KvFingerPrint doubled = UnhashedFP({"C", "C", "BC"}, type);  // duplicates count once
+  EXPECT_EQ(db.AddFP(UnhashedText(type, {"A", "BC", "C"})), 0u);
+  EXPECT_EQ(db.AddFP(UnhashedText(type, {"D"})), 1u);
+  EXPECT_EQ(db.AddFP(UnhashedText(type, {"A", "BC"})), 2u);
+  KvFingerPrint doubled = UnhashedText(type, {"C", "C", "BC"});  // duplicates count once
   EXPECT_EQ(db.AddFP(doubled), 3u);
-  KvFingerPrint other = UnhashedFP({"A"}, Varnex::KvGetFPType(FPType::UnhashedTree));
+  KvFingerPrint other = UnhashedText(Varnex::KvGetFPType(FPType::UnhashedTree), {"A"});
   EXPECT_EQ(db.AddFP(other), 0xFFFFFFFFu);
   EXPECT_EQ(db.NumFingerPrints(), 4u);
 
@@ -359,7 +345,7 @@ TEST(FPDatabaseUnhashed, TokenListsAndTanimoto) {
   ASSERT_EQ(placeholders.size(), 4u);
   for (const auto& fp : placeholders) EXPECT_EQ(fp.GetSize(), 0u);
 
-  const KvFingerPrint query = UnhashedFP({"BC", "C", "E"}, type);
+  const KvFingerPrint query = UnhashedText(type, {"BC", "C", "E"});
   EXPECT_EQ(Pairs(db.GetScores(query)), (P{{0, 0.5f}, {1, 0.0f}, {2, 0.25f}, {3, 2.0f / 3.0f}}));
   EXPECT_EQ(Pairs(db.GetSortedScores(query, 2)), (P{{3, 2.0f / 3.0f}, {0, 0.5f}}));
   db.SetCutoff(0.5f);
@@ -370,8 +356,8 @@ TEST(FPDatabaseUnhashed, TokenListsAndTanimoto) {
 TEST(FPDatabaseUnhashed, MeasuresAndOptionsForms) {
   KvFPDatabase db(FPType::UnhashedCircular);
   const auto* type = db.GetFPTypeBase();
-  db.AddFP(UnhashedFP({"x", "y"}, type));
-  const KvFingerPrint query = UnhashedFP({"y"}, type);
+  db.AddFP(UnhashedText(type, {"x", "y"}));
+  const KvFingerPrint query = UnhashedText(type, {"y"});
   VarnexTest::CaptureSink sink;
   EXPECT_TRUE(KvCollect(db.GetScores(query, KvFPDatabaseOptions())).empty());
   EXPECT_TRUE(KvCollect(db.GetSortedScores(query, KvFPDatabaseOptions())).empty());

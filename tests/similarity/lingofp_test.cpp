@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "capture_sink.h"
+#include "fp_texts.h"
 #include "molecules.h"
 #include "kvchem/lingo.h"
 #include "kvchem/mol.h"
@@ -22,6 +23,7 @@ namespace {
 using namespace Varnex;
 using KvChem::KvMol;
 using VarnexTest::CaptureSink;
+using VarnexTest::LingoText;
 
 using VarnexTest::Mol;
 
@@ -29,13 +31,6 @@ const KvFPTypeBase* LingoType() { return KvGetLingoFPType(KvGraphFPVersion); }
 
 std::string StoredText(const KvFingerPrint& fp) {
   return std::string(reinterpret_cast<const char*>(fp.GetBytes()), fp.NumBytes());
-}
-
-KvFingerPrint LingoText(const std::string& text) {
-  KvFingerPrint fp;
-  fp.SetData(text.c_str(), 8 * (text.size() + 1));
-  fp.SetFPTypeBase(LingoType());
-  return fp;
 }
 
 std::vector<std::uint32_t> Terms(const KvFingerPrint& a, const KvFingerPrint& b) {

@@ -5,13 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <iterator>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "capture_sink.h"
+#include "fp_texts.h"
 #include "kvchem/mol.h"
 #include "varnex/lingofp.h"
 #include "varnex/similarity.h"
@@ -21,6 +20,9 @@ namespace {
 using namespace Varnex;
 using KvSystem::KvErrorLevel;
 using VarnexTest::CaptureSink;
+using VarnexTest::LingoText;
+using VarnexTest::TextFP;
+using VarnexTest::UnhashedText;
 
 const KvFPTypeBase* Path1024() { return KvGetPathFPType(1024, 0, 5, 191, 3); }
 
@@ -140,13 +142,6 @@ TEST(BitCounts, MeasureNamesAndPopCountMethod) {
 
 // ---- Lingo pairs: the counts are the Lingo terms of the stored texts.
 
-KvFingerPrint LingoText(const std::string& text) {
-  KvFingerPrint fp;
-  fp.SetData(text.c_str(), 8 * (text.size() + 1));
-  fp.SetFPTypeBase(KvGetLingoFPType(KvGraphFPVersion));
-  return fp;
-}
-
 TEST(Measures, LingoPairsUseTheLingoTerms) {
   CaptureSink sink;
   // c0cc 0ccc cccc cccc ccc0 against c0cc 0ccn ccnc cncc ncc0: one shared.
@@ -172,29 +167,6 @@ TEST(Measures, LingoPairsUseTheLingoTerms) {
 
 // ---- Unhashed pairs: identifier lists read from the stored text.
 
-// The stored form of an unhashed fingerprint: the distinct identifiers in
-// byte order, each followed by a space, spaces up to a multiple of 4 bytes,
-// the last byte zero; path fingerprints add one more zero byte.
-KvFingerPrint Unhashed(const KvFPTypeBase* type, const std::set<std::string>& ids) {
-  std::string text;
-  for (const std::string& id : ids) text += id + " ";
-  while (text.size() % 4 != 0) text += ' ';
-  if (!text.empty()) text.back() = '\0';
-  if (type->GetFPType() == KvFPType::UnhashedPath) text.push_back('\0');
-  KvFingerPrint fp;
-  fp.SetData(text.data(), 8 * text.size());
-  fp.SetFPTypeBase(type);
-  return fp;
-}
-
-// Any text, as if a generator had written it (duplicates, odd white space).
-KvFingerPrint RawText(const KvFPTypeBase* type, const std::string& text) {
-  KvFingerPrint fp;
-  fp.SetData(text.c_str(), 8 * (text.size() + 1));
-  fp.SetFPTypeBase(type);
-  return fp;
-}
-
 const KvFPTypeBase* UHPath() { return KvGetUnhashedPathFPType(KvGraphFPVersion, 0, 5, 191, 3); }
 const KvFPTypeBase* UHCircular() { return KvGetUnhashedCircularFPType(KvGraphFPVersion, 0, 5, 4239, 1); }
 const KvFPTypeBase* UHTree() { return KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 4, 63, 1); }
@@ -202,34 +174,34 @@ const KvFPTypeBase* UHTree() { return KvGetUnhashedTreeFPType(KvGraphFPVersion, 
 TEST(UnhashedTanimoto, CountsSharedTokens) {
   CaptureSink sink;
   // The stored text of identifiers A and BC is 8 bytes: "A BC  " and a zero.
-  const KvFingerPrint abc = Unhashed(UHTree(), {"A", "BC"});
+  const KvFingerPrint abc = UnhashedText(UHTree(), {"A", "BC"});
   EXPECT_EQ(abc.GetSize(), 64u);
-  EXPECT_EQ(Unhashed(UHPath(), {"A", "BC"}).GetSize(), 72u);
+  EXPECT_EQ(UnhashedText(UHPath(), {"A", "BC"}).GetSize(), 72u);
 
   for (const KvFPTypeBase* type : {UHPath(), UHCircular(), UHTree()}) {
-    EXPECT_EQ(KvTanimoto(Unhashed(type, {"A", "BC"}), Unhashed(type, {"A", "BD", "E"})), 1.0f / 4.0f);
-    EXPECT_EQ(KvTanimoto(Unhashed(type, {"A", "BC"}), Unhashed(type, {"BC", "A"})), 1.0f);
-    EXPECT_EQ(KvTanimoto(Unhashed(type, {"A"}), Unhashed(type, {"B"})), 0.0f);
+    EXPECT_EQ(KvTanimoto(UnhashedText(type, {"A", "BC"}), UnhashedText(type, {"A", "BD", "E"})), 1.0f / 4.0f);
+    EXPECT_EQ(KvTanimoto(UnhashedText(type, {"A", "BC"}), UnhashedText(type, {"BC", "A"})), 1.0f);
+    EXPECT_EQ(KvTanimoto(UnhashedText(type, {"A"}), UnhashedText(type, {"B"})), 0.0f);
   }
   // Duplicates pair off one to one; white space of any kind separates.
-  EXPECT_EQ(KvTanimoto(RawText(UHPath(), "1 2 2"), RawText(UHPath(), "2\t2\n 3")), 0.5f);
-  EXPECT_EQ(KvTanimoto(RawText(UHPath(), "5"), RawText(UHPath(), "5   5")), 0.5f);
+  EXPECT_EQ(KvTanimoto(TextFP(UHPath(), "1 2 2"), TextFP(UHPath(), "2\t2\n 3")), 0.5f);
+  EXPECT_EQ(KvTanimoto(TextFP(UHPath(), "5"), TextFP(UHPath(), "5   5")), 0.5f);
   // Byte order, prefixes first: "A" < "AB" < "B".
-  EXPECT_EQ(KvTanimoto(RawText(UHTree(), "B AB A"), RawText(UHTree(), "A B")), 2.0f / 3.0f);
+  EXPECT_EQ(KvTanimoto(TextFP(UHTree(), "B AB A"), TextFP(UHTree(), "A B")), 2.0f / 3.0f);
   // No tokens at all on both sides: identical (empty) feature sets.
-  EXPECT_EQ(KvTanimoto(Unhashed(UHCircular(), {}), Unhashed(UHCircular(), {})), 1.0f);
-  EXPECT_EQ(KvTanimoto(RawText(UHCircular(), "   "), Unhashed(UHCircular(), {})), 1.0f);
-  EXPECT_EQ(KvTanimoto(Unhashed(UHCircular(), {}), Unhashed(UHCircular(), {"C"})), 0.0f);
+  EXPECT_EQ(KvTanimoto(UnhashedText(UHCircular(), {}), UnhashedText(UHCircular(), {})), 1.0f);
+  EXPECT_EQ(KvTanimoto(TextFP(UHCircular(), "   "), UnhashedText(UHCircular(), {})), 1.0f);
+  EXPECT_EQ(KvTanimoto(UnhashedText(UHCircular(), {}), UnhashedText(UHCircular(), {"C"})), 0.0f);
   EXPECT_EQ(sink.Count(), 0u);
-  EXPECT_EQ(KvTanimoto(Unhashed(UHPath(), {"A"}), Unhashed(UHTree(), {"A"})), 0.0f);
+  EXPECT_EQ(KvTanimoto(UnhashedText(UHPath(), {"A"}), UnhashedText(UHTree(), {"A"})), 0.0f);
   EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvTanimoto() fingerprint type mismatch!"});
 }
 
 TEST(UnhashedMeasures, OtherMeasuresCompareIdentifiersToo) {
   // Texts of different lengths: no size mismatch, the identifiers decide.
   CaptureSink sink;
-  const KvFingerPrint x = Unhashed(UHCircular(), {"A", "BC"});
-  const KvFingerPrint y = Unhashed(UHCircular(), {"A", "BD", "EFGHIJ"});  // a = 1, b = 2, c = 1
+  const KvFingerPrint x = UnhashedText(UHCircular(), {"A", "BC"});
+  const KvFingerPrint y = UnhashedText(UHCircular(), {"A", "BD", "EFGHIJ"});  // a = 1, b = 2, c = 1
   const float expected[] = {1.0f / 4.0f, 1.0f / std::sqrt(2.0f * 3.0f), 2.0f / 5.0f, std::sqrt(1.0f / 4.0f),
                             1.0f / (0.95f * 1.0f + 0.05f * 2.0f + 1.0f), 3.0f / 4.0f};
   for (std::size_t m = 0; m < std::size(kMeasures); ++m) {

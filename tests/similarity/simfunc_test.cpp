@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "capture_sink.h"
+#include "fp_texts.h"
 #include "similarity/internal_simfunc.h"
 #include "varnex/similarity.h"
 #include "varnex/simfunc.h"
@@ -21,6 +22,7 @@ namespace {
 
 using namespace Varnex;
 using VarnexTest::CaptureSink;
+using VarnexTest::LingoText;
 
 KvFingerPrint Bits(unsigned first, unsigned last, std::initializer_list<unsigned> more = {}) {
   KvFingerPrint fp;
@@ -66,13 +68,6 @@ TEST(SimFunctors, TverskyCoefficients) {
   const std::unique_ptr<KvTverskySim> created(KvTverskySim(0.7f, 0.2f).CreateCopy());
   EXPECT_EQ(created->GetAlpha(), 0.7f);
   EXPECT_EQ(created->GetBeta(), 0.2f);
-}
-
-KvFingerPrint LingoText(const std::string& text) {
-  KvFingerPrint fp;
-  fp.SetData(text.c_str(), 8 * (text.size() + 1));
-  fp.SetFPTypeBase(KvGetLingoFPType(KvGraphFPVersion));
-  return fp;
 }
 
 TEST(LingoFunctors, ScoreTheQueryAgainstAFingerprint) {
