@@ -103,26 +103,23 @@ TEST(FingerPrintField, UndecodableBytesGiveAnUntypedFingerPrint) {
     EXPECT_FALSE(fp);
     EXPECT_EQ(fp.GetSize(), 0u);
   }
+  // The binary items with no type block.
+  const auto binary = [](std::uint32_t kind, std::int32_t version, std::uint32_t bits, const KvBytes& words) {
+    KvDataFlow::KvWriteBuffer out;
+    out.WriteBool(false);
+    out.WriteInt(kind);
+    out.WriteInt(version);
+    out.WriteBlob(KvBytes{});
+    out.WriteInt(bits);
+    out.WriteBlob(words);
+    return out.Get();
+  };
   // An unknown kind calls no type reader.
-  KvDataFlow::KvWriteBuffer unknown;
-  unknown.WriteBool(false);
-  unknown.WriteInt(std::uint32_t{9000});
-  unknown.WriteInt(std::int32_t{0x2000});
-  unknown.WriteBlob(KvBytes{});
-  unknown.WriteInt(std::uint32_t{8});
-  unknown.WriteBlob(KvBytes{0xFF, 0, 0, 0});
   KvFingerPrint fp = VarnexIoTest::MACCSFP();
-  EXPECT_TRUE(Single::FromBytes(fp, unknown.Get()));
+  EXPECT_TRUE(Single::FromBytes(fp, binary(9000, 0x2000, 8, KvBytes{0xFF, 0, 0, 0})));
   EXPECT_FALSE(fp);
   // An absurd bit count with a short word blob is refused, not allocated.
-  KvDataFlow::KvWriteBuffer absurd;
-  absurd.WriteBool(false);
-  absurd.WriteInt(std::uint32_t{101});
-  absurd.WriteInt(std::int32_t{0x2020});
-  absurd.WriteBlob(KvBytes{});
-  absurd.WriteInt(std::uint32_t{0xFFFFFFFF});
-  absurd.WriteBlob(KvBytes{1, 2, 3, 4});
-  EXPECT_TRUE(Single::FromBytes(fp, absurd.Get()));
+  EXPECT_TRUE(Single::FromBytes(fp, binary(101, 0x2020, 0xFFFFFFFF, KvBytes{1, 2, 3, 4})));
   EXPECT_FALSE(fp);
   EXPECT_EQ(fp.GetSize(), 0u);
 }
