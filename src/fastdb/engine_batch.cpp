@@ -215,10 +215,11 @@ class BatchSearch {
   }
 
  private:
-  KvHitList<KvSimScore> NewHitList() const {
-    // Reserve for the limit, but never for a whole large database: a search
-    // with a cutoff and no limit that finds few hits stays small.
-    return KvHitList<KvSimScore>(static_cast<std::size_t>(SlotLimit(options_, view_.n)), options_, 1024);
+  // Reserves for the limit, but never for a whole large database: a search
+  // with a cutoff and no limit that finds few hits stays small. A worker's
+  // own lists, one per query, start smaller still.
+  KvHitList<KvSimScore> NewHitList(std::size_t reserve = 1024) const {
+    return KvHitList<KvSimScore>(static_cast<std::size_t>(SlotLimit(options_, view_.n)), options_, reserve);
   }
 
   template <typename Score>
@@ -355,7 +356,7 @@ class BatchSearch {
             if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, from, to, sink);
             mine.counts[q] += sink.Count();
           } else {
-            if (!mine.hits[q]) mine.hits[q].emplace(NewHitList());
+            if (!mine.hits[q]) mine.hits[q].emplace(NewHitList(64));
             HitSink sink(*mine.hits[q], view_, state.floor);
             if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, from, to, sink);
           }
