@@ -6,7 +6,8 @@ Prints, as same-run ratios (medians of repetitions):
   * t.fingerprints on SMILES strings and on RDKit molecules (one thread)
     against a C++ loop that parses the same SMILES and fingerprints them;
   * db.search per query on the 1,000,000-record database of the fast
-    database benchmark against the same search called from C++;
+    database benchmark against the same search called from C++, and on a
+    1,000-record database, where the per-call overhead dominates;
   * varnex.bulk_similarity against RDKit's DataStructs.BulkTanimotoSimilarity
     over the same bits.
 The 1,000,000-record file (/tmp/varnex_fastdb_bench_1M.fpbin, shared with
@@ -94,6 +95,17 @@ def open_big_database(t, smiles):
     return varnex.FastDatabase(BIG)
 
 
+def search_overhead(label, db, path, queries, repeats=REPEATS):
+    """db.search on Fingerprint queries against the same searches called from C++."""
+    # Both sides search one open database pass after pass; the first, cold
+    # pass (pages faulted in) falls out of the median.
+    cxx = statistics.median(_core._cxx_search_seconds(path, queries, 10, repeats))
+    py = median_seconds(lambda: [db.search(q, k=10) for q in queries], repeats)
+    n = len(queries)
+    print(f"{label} {py / n * 1e6:9.1f} us/query, C++ {cxx / n * 1e6:9.1f} us/query, "
+          f"overhead {(py - cxx) / n * 1e6:+.1f} us/query, ratio {py / cxx:.3f}")
+
+
 def main():
     warnings.simplefilter("ignore", varnex.VarnexWarning)  # the NCI set has a few molecules RDKit refuses
     with open(NCI) as f:
@@ -112,14 +124,14 @@ def main():
           f"ratio {py_mols / len(mols) / (cxx / len(smiles)):.3f}")
 
     db = open_big_database(t, smiles)
-    queries = [t.fingerprint(s) for s in smiles[4000:4016]]
-    # Both sides search one open database pass after pass; the first, cold
-    # pass (pages faulted in) falls out of the median.
-    cxx_search = statistics.median(_core._cxx_search_seconds(BIG, queries, 10, REPEATS))
-    py_search = median_seconds(lambda: [db.search(q, k=10) for q in queries])
-    print(f"search top-10 of 1M:     {py_search / len(queries) * 1e3:7.3f} ms/query, C++ {cxx_search / len(queries) * 1e3:7.3f} "
-          f"ms/query, overhead {(py_search - cxx_search) / len(queries) * 1e6:+.1f} us/query, "
-          f"ratio {py_search / cxx_search:.3f}")
+    search_overhead("search top-10 of 1M:    ", db, BIG, [t.fingerprint(s) for s in smiles[4000:4016]])
+    header, records = small_database(t, smiles)
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "first_1K.fpbin")
+        write_database(path, header, records[:1000].copy())
+        with varnex.FastDatabase(path) as small:
+            search_overhead("search top-10 of 1k:    ", small, path, [t.fingerprint(s) for s in smiles[4000:4400]],
+                            repeats=4 * REPEATS)
 
     array = t.fingerprints(smiles[:4000], threads=0)
     bitvects = []
