@@ -44,8 +44,20 @@ def test_drawing_shows_inline_and_takes_every_molecule_form(tmp_path):
     d = varnex.draw(Chem.MolFromSmiles("c1ccccc1O"), t, bit=varnex.explain("c1ccccc1O", t)[0]["bit"])
     assert d._repr_svg_() == d.svg == str(d)
     assert len(panels(d)) == 1
+    (tmp_path / "one.svg").write_text("an older, longer drawing" * 1000)
     d.save(tmp_path / "one.svg")
     assert (tmp_path / "one.svg").read_text(encoding="utf-8") == d.svg
+    # A folder that does not exist, or a folder in the way: OSError, no file left behind.
+    (tmp_path / "folder.svg").mkdir()
+    for path in [tmp_path / "missing" / "x.svg", tmp_path / "folder.svg"]:
+        with pytest.raises(OSError):
+            d.save(path)
+    # A write that fails half-way (text that cannot be encoded) leaves the old file.
+    with pytest.raises(UnicodeEncodeError):
+        varnex.Drawing(d.svg + "\ud800").save(tmp_path / "one.svg")
+    assert (tmp_path / "one.svg").read_text(encoding="utf-8") == d.svg
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["folder.svg", "one.svg"]
+    assert not any((tmp_path / "folder.svg").iterdir())
     block = Chem.MolToMolBlock(Chem.MolFromSmiles("c1ccccc1O"))
     assert panels(varnex.draw(block, t)) == panels(varnex.draw("c1ccccc1O", t))
     # Unhashed kinds: one panel per stored identifier.

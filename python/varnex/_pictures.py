@@ -1,5 +1,8 @@
 """Pictures: the patterns behind a fingerprint's bits, and score histograms."""
 
+import os
+import uuid
+
 import numpy as np
 
 from . import _core
@@ -25,9 +28,22 @@ class Drawing:
         return f"<varnex.Drawing, {len(self.svg)} characters of SVG>"
 
     def save(self, path):
-        """Write the SVG document to ``path``."""
-        with open(path, "w", encoding="utf-8") as f:
-            f.write(self.svg)
+        """Write the SVG document to ``path``, whole or not at all.
+
+        The text goes to a temporary file beside ``path`` that replaces it
+        once complete; on any failure (``OSError`` for a folder that does not
+        exist or cannot be written) ``path`` keeps what it had.
+        """
+        path = os.fspath(path)
+        temporary = f"{path}.tmp-{os.getpid()}-{uuid.uuid4().hex}"
+        fd = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
+        try:
+            with os.fdopen(fd, "w", encoding="utf-8") as f:
+                f.write(self.svg)
+            os.replace(temporary, path)
+        except BaseException:
+            os.unlink(temporary)
+            raise
 
 
 def draw(mol, t, bit=None):
