@@ -37,8 +37,11 @@
 namespace Varnex {
 namespace {
 
-// Queries searched together in one sweep unit.
-constexpr std::size_t kQueriesPerBlock = 16;
+// Queries searched together in one sweep unit: the more share a run read
+// from memory the better, as long as their bit counts stay close enough
+// for one order of bins to suit them all (a block spans at most a
+// sixteenth of the batch in bit-count order).
+std::size_t QueriesPerBlock(std::size_t queries) { return std::clamp<std::size_t>(queries / 16, 16, 64); }
 // Records per sweep chunk, at least, and per run read once for a block.
 constexpr std::uint64_t kSlotsPerChunk = 8192;
 constexpr std::uint64_t kSlotsPerRun = 512;
@@ -174,7 +177,8 @@ class BatchSearch {
         view_(engine.View()),
         options_(options),
         counting_(counting),
-        states_(queries.size()) {
+        states_(queries.size()),
+        perBlock_(QueriesPerBlock(queries.size())) {
     for (std::size_t k = 0; k < queries.size(); ++k) {
       states_[k].words = engine.MakeQuery(*queries[k]);
       states_[k].order = static_cast<std::uint32_t>(k);
@@ -249,11 +253,11 @@ class BatchSearch {
     if (std::all_of(states_.begin(), states_.end(), [](const QueryState& state) { return state.done; })) return;
 
     // Sweep units: (block of queries, chunk of its bins), block-major.
-    const std::size_t blocks = (nq + kQueriesPerBlock - 1) / kQueriesPerBlock;
+    const std::size_t blocks = (nq + perBlock_ - 1) / perBlock_;
     std::vector<BlockPlan> plans(blocks);
     std::vector<std::pair<std::size_t, std::size_t>> units;  // (block, chunk)
     for (std::size_t b = 0; b < blocks; ++b) {
-      const std::size_t first = b * kQueriesPerBlock, last = std::min(nq, first + kQueriesPerBlock);
+      const std::size_t first = b * perBlock_, last = std::min(nq, first + perBlock_);
       plans[b] = PlanBlock(*queries[sorted_[(first + last) / 2]], threads);
       for (std::size_t c = 0; c + 1 < plans[b].chunkStart.size(); ++c) units.emplace_back(b, c);
     }
@@ -339,8 +343,8 @@ class BatchSearch {
   template <typename Score>
   void SweepUnit(const Queries<Score>& queries, std::size_t block, const std::uint32_t* binsBegin,
                  const std::uint32_t* binsEnd, Private& mine) {
-    const std::size_t first = block * kQueriesPerBlock;
-    const std::size_t last = std::min(states_.size(), first + kQueriesPerBlock);
+    const std::size_t first = block * perBlock_;
+    const std::size_t last = std::min(states_.size(), first + perBlock_);
     for (const std::uint32_t* bin = binsBegin; bin != binsEnd; ++bin) {
       const std::size_t p = *bin;
       // Runs of the bin are visited by every query of the block in turn, so
@@ -396,6 +400,7 @@ class BatchSearch {
   const bool counting_;
   std::vector<QueryState> states_;
   std::vector<std::size_t> sorted_;  // states_ by bit count
+  std::size_t perBlock_;             // queries per block of the sweep
   double initial_ = 0.0;             // the threshold before any hit
 };
 
