@@ -580,6 +580,26 @@ void KvMolBase::SetTitle(const std::string& title) { impl_->title = title; }
 // ---------------------------------------------------------------------------
 // Text
 
+namespace {
+
+// Makes the sanitised `parsed` the molecule of `mol`, titled with its name
+// when `takeName`; a null `parsed` leaves `mol` invalid. True when adopted.
+bool Adopt(std::unique_ptr<RDKit::RWMol> parsed, KvMolBase& mol, bool takeName) {
+  if (!parsed) {
+    mol.SetInvalid();
+    return false;
+  }
+  std::string name;
+  if (takeName) parsed->getPropIfPresent(RDKit::common_properties::_Name, name);
+  mol.Clear();
+  mol.Impl().Reset(std::move(parsed));
+  mol.Impl().MarkSanitized();
+  mol.SetTitle(name);
+  return true;
+}
+
+}  // namespace
+
 bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason, bool parseName) {
   SilenceToolkitLogs();
   reason.clear();
@@ -598,17 +618,7 @@ bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason,
     reason = DescribeCurrentException();
     parsed.reset();
   }
-  if (!parsed) {
-    mol.SetInvalid();
-    return false;
-  }
-  std::string name;
-  if (parseName) parsed->getPropIfPresent(RDKit::common_properties::_Name, name);
-  mol.Clear();
-  mol.Impl().Reset(std::move(parsed));
-  mol.Impl().MarkSanitized();
-  mol.SetTitle(name);
-  return true;
+  return Adopt(std::move(parsed), mol, parseName);
 }
 
 bool ParseMolBlock(const std::string& molBlock, KvMolBase& mol, std::string& reason) {
@@ -625,17 +635,7 @@ bool ParseMolBlock(const std::string& molBlock, KvMolBase& mol, std::string& rea
     reason = DescribeCurrentException();
     parsed.reset();
   }
-  if (!parsed) {
-    mol.SetInvalid();
-    return false;
-  }
-  std::string name;
-  parsed->getPropIfPresent(RDKit::common_properties::_Name, name);
-  mol.Clear();
-  mol.Impl().Reset(std::move(parsed));
-  mol.Impl().MarkSanitized();
-  mol.SetTitle(name);
-  return true;
+  return Adopt(std::move(parsed), mol, true);
 }
 
 bool KvSmilesToMol(const std::string& smiles, KvMolBase& mol) {
@@ -670,13 +670,7 @@ bool KvBinaryToMol(const std::string& pickle, KvMolBase& mol) {
       // unsanitised, kekulised or with stale stereo flags.
       RDKit::MolOps::sanitizeMol(*parsed);
       RDKit::MolOps::assignStereochemistry(*parsed, true);
-      std::string name;
-      parsed->getPropIfPresent(RDKit::common_properties::_Name, name);
-      mol.Clear();
-      mol.Impl().Reset(std::move(parsed));
-      mol.Impl().MarkSanitized();
-      mol.SetTitle(name);
-      return true;
+      return Adopt(std::move(parsed), mol, true);
     }
   } catch (...) {
     reason = DescribeCurrentException();
