@@ -40,6 +40,8 @@ if [ "${FUZZ_BUILD_ONLY:-0}" = 1 ]; then exit 0; fi
 
 # RDKit is not instrumented: its containers trip ASan's container-overflow check.
 export ASAN_OPTIONS="detect_container_overflow=0:${ASAN_OPTIONS:-}"
+# Its parsers leak on malformed input (fuzz/lsan.supp).
+export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0:${LSAN_OPTIONS:-}"
 failed=0
 printf '%-22s %14s %8s %8s\n' target execs coverage crashes
 for target in "${targets[@]}"; do
