@@ -98,8 +98,12 @@ constexpr CountRange kNoCounts = {0xFFFFFFFFu, 0};
 template <typename Score>
 CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCount) {
   if (floor == kNoFloor) return {0, maxCount};
+  // For similarities the range only screens pairs before their signature
+  // bound is compared in doubles: widened, so rounding never drops a pair.
   auto beats = [&](std::uint32_t p) {
-    return static_cast<float>(KvBestScore(score, static_cast<double>(p), true)) > floor;
+    const double best = KvBestScore(score, static_cast<double>(p), true);
+    if constexpr (Score::kIncreasingInCommonBits) return best + 1e-7 * std::fabs(best) + 1e-300 > floor;
+    return static_cast<float>(best) > floor;
   };
   const auto peak = static_cast<std::uint32_t>(std::clamp(KvBestScorePeak(score), 0.0, double(maxCount)));
   if (!beats(peak)) return kNoCounts;
@@ -218,10 +222,10 @@ class NeighbourMatrix {
   // signatures of the column block.
   struct Scratch {
     explicit Scratch(std::size_t sigWords)
-        : positions(kTile), common(kTile), wanted(kTile), sigs(kTile * sigWords), sigBits(kTile), floors(kTile) {}
+        : positions(kTile), near(kTile), common(kTile), sigs(kTile * sigWords), sigBits(kTile), floors(kTile) {}
     std::vector<std::uint32_t> positions;
+    std::vector<std::uint32_t> near;  // offsets in the block of the pairs the bit counts leave
     std::vector<std::uint32_t> common;
-    std::vector<std::uint8_t> wanted;
     std::vector<std::uint64_t> sigs;
     std::vector<std::uint32_t> sigBits;
     std::vector<float> floors;  // the column records' own floors when they take candidates here, else none
@@ -262,9 +266,8 @@ class NeighbourMatrix {
     return rowWords_.data() + (i - r0) * view_.words;
   }
 
-  // Only Manhattan distances prune by bit-count intervals.
   void RefreshRange(std::uint64_t i) {
-    if (!prune_ || Score::kIncreasingInCommonBits) return;
+    if (!prune_) return;
     const float floor = rows_[i].Floor();
     if (floor == rangeFloor_[i]) return;
     ranges_[i] = AdmissibleCounts(RowScore(i), floor, maxCount_);
@@ -337,10 +340,10 @@ class NeighbourMatrix {
 
   // The records of [c0, c1) that row i (whose list is at `floor` for this
   // step) or, when `feedColumns`, the record's own list may take, into
-  // scratch.positions; returns their number. Where the best scores need many
-  // common bits, the signature bound on the common bits of every pair
-  // decides (it is never looser than the bit counts); Manhattan distances
-  // are bounded by the bit-count intervals.
+  // scratch.positions; returns their number. Pairs outside both lists'
+  // bit-count ranges are dropped first; where the best scores need many
+  // common bits, the signature bound on the common bits then decides for
+  // the rest.
   std::size_t Candidates(std::uint64_t i, std::uint64_t r0, std::uint64_t c0, std::uint64_t c1, bool feedColumns,
                          const Score& score, float floor, Scratch& scratch) const {
     std::uint32_t* positions = scratch.positions.data();
@@ -356,28 +359,35 @@ class NeighbourMatrix {
         kept += own.Holds(counts[r]) | (feedColumns && theirs[r].Holds(rowCount));
       }
     } else {
+      // The bit-count ranges first (integer tests over the block), then the
+      // signature bound of the pairs they leave, in doubles.
+      const CountRange own = ranges_[i];
+      const CountRange* theirs = ranges_.data() + c0;
+      std::uint32_t* near = scratch.near.data();
+      std::size_t m = 0;
+      for (std::size_t r = 0; r < width; ++r) {
+        near[m] = static_cast<std::uint32_t>(r);
+        m += own.Holds(counts[r]) | (feedColumns && theirs[r].Holds(rowCount));
+      }
+      if (m == 0) return 0;
       std::uint32_t* common = scratch.common.data();
-      KvGetActiveScanKernel().intersectRun(reinterpret_cast<const std::uint8_t*>(scratch.sigs.data()), 8 * sigWords_,
-                                           width, rowSigs_.data() + (i - r0) * sigWords_, sigWords_, common);
+      KvGetActiveScanKernel().intersectAt(reinterpret_cast<const std::uint8_t*>(scratch.sigs.data()), 8 * sigWords_,
+                                          near, m, rowSigs_.data() + (i - r0) * sigWords_, sigWords_, common);
       const std::uint32_t rowExcess = rowCount - rowSigBits_[i - r0];
       const float* columnFloors = scratch.floors.data();
       // (A score that rounds to a float above a floor is above it as a
       // double too, so comparing the doubles keeps every candidate.)
       const double rowFloor = floor;
-      std::uint8_t* wanted = scratch.wanted.data();
-      // A flat loop the compiler vectorises, then the survivors are gathered.
-      for (std::size_t r = 0; r < width; ++r) {
+      for (std::size_t e = 0; e < m; ++e) {
+        const std::uint32_t r = near[e];
         const std::uint32_t count = counts[r];
         const std::uint32_t bound =
-            std::min(std::min(count, rowCount), common[r] + std::min(rowExcess, count - scratch.sigBits[r]));
+            std::min(std::min(count, rowCount), common[e] + std::min(rowExcess, count - scratch.sigBits[r]));
         double reach = score(static_cast<double>(static_cast<std::int32_t>(bound)),
                              static_cast<double>(static_cast<std::int32_t>(count)));
         if constexpr (kKvNeedsBoundMargin<Score>) reach += 1e-9 * std::fabs(reach) + 1e-300;
-        wanted[r] = reach > std::min(rowFloor, static_cast<double>(columnFloors[r]));
-      }
-      for (std::size_t r = 0; r < width; ++r) {
         positions[kept] = static_cast<std::uint32_t>(c0 + r);
-        kept += wanted[r];
+        kept += reach > std::min(rowFloor, static_cast<double>(columnFloors[r]));
       }
     }
     return kept;
