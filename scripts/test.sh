@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test.
 #   scripts/test.sh              release build in build/
-#   scripts/test.sh --sanitize   AddressSanitizer + UBSan build in build-sanitize/
+#   scripts/test.sh --sanitize   AddressSanitizer + UBSan build in build-sanitize/, the Python
+#                                tests too, with the ASan runtime preloaded
 #   scripts/test.sh --tsan       ThreadSanitizer build in build-tsan/ of the library and of the
 #                                test programs of threaded code (error sink, molecule files, type
 #                                registry, generators, search results, fast database creation
@@ -34,7 +35,16 @@ cmake --build "$build_dir" -j "$(nproc)" --target "${targets[@]}"
 ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" "${tests[@]}"
 
 # The Python package, straight from the build tree, with the interpreter it was built for.
-if [ -d "$build_dir/python/varnex" ] && [ "$build_dir" = build ]; then
+if [ -d "$build_dir/python/varnex" ] && [ "$build_dir" != build-tsan ]; then
   python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
-  PYTHONPATH="$PWD/$build_dir/python" "${python:-/usr/bin/python3}" -m pytest -q python/tests
+  run=(env PYTHONPATH="$PWD/$build_dir/python")
+  if [ "$build_dir" = build-sanitize ]; then
+    # The interpreter is not instrumented: the ASan runtime must come first,
+    # and the C++ runtime with it, or ASan cannot intercept C++ exceptions.
+    # Python's own allocations live to the end, so leaks are not checked.
+    cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
+    runtimes="$("${cxx:-c++}" -print-file-name=libasan.so) $("${cxx:-c++}" -print-file-name=libstdc++.so)"
+    run+=(LD_PRELOAD="$runtimes" ASAN_OPTIONS="detect_leaks=0:$ASAN_OPTIONS")
+  fi
+  "${run[@]}" "${python:-/usr/bin/python3}" -m pytest -q python/tests
 fi

@@ -26,9 +26,16 @@ std::size_t FixedBits(const KvFPTypeBase* type) {
   }
 }
 
+namespace {
+// memcpy that takes the empty buffers (null data) of fingerprints that failed.
+void CopyBytes(void* to, const void* from, std::size_t count) {
+  if (count != 0) std::memcpy(to, from, count);
+}
+}  // namespace
+
 std::vector<std::uint64_t> ToWords(const KvFingerPrint& fp, std::size_t words) {
   std::vector<std::uint64_t> out(words, 0);
-  std::memcpy(out.data(), fp.GetBytes(), std::min(fp.NumBytes(), words * 8));
+  CopyBytes(out.data(), fp.GetBytes(), std::min(fp.NumBytes(), words * 8));
   return out;
 }
 
@@ -49,7 +56,7 @@ FingerprintArray::FingerprintArray(const KvFPTypeBase* type, const std::vector<K
     std::uint64_t* record = records_.data() + i * (words_ + 2);
     record[0] = i;
     record[1] = rows[i].CountBits();
-    std::memcpy(record + 2, rows[i].GetBytes(), std::min(rows[i].NumBytes(), words_ * 8));
+    CopyBytes(record + 2, rows[i].GetBytes(), std::min(rows[i].NumBytes(), words_ * 8));
   }
 }
 
@@ -275,7 +282,7 @@ a.words is padded with zero words to the widest row.
             const std::string bytes = state[2].cast<std::string>();
             if (bytes.size() % ((words + 2) * 8) != 0) throw py::value_error("damaged FingerprintArray state");
             std::vector<std::uint64_t> records(bytes.size() / 8);
-            std::memcpy(records.data(), bytes.data(), bytes.size());
+            CopyBytes(records.data(), bytes.data(), bytes.size());
             auto sizes = state[3].cast<std::vector<std::uint32_t>>();
             const std::size_t n = records.size() / (words + 2);
             if (FixedBits(type) == 0 ? sizes.size() != n : !sizes.empty())
