@@ -125,7 +125,10 @@ ReadOutcome ReadGzip(const std::string& path, std::string& data) {
   while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) packed.append(buffer, n);
   if (std::ferror(f.get())) return outcome;
   outcome.opened = true;
-  if (packed.empty()) return outcome;
+  if (packed.empty()) {  // not even a gzip header: a compression that never wrote, or a file cut to nothing
+    outcome.damage = "unexpected end of file";
+    return outcome;
+  }
   if (packed.size() < 2 || static_cast<unsigned char>(packed[0]) != 0x1f || static_cast<unsigned char>(packed[1]) != 0x8b) {
     // Mislabelled, or its first bytes damaged: read, but not silently.
     outcome.damage = "not in gzip format, read as plain text";

@@ -96,6 +96,14 @@ TEST(KvMolDatabaseFiles, EmptyMissingAndUnknownFiles) {
   EXPECT_FALSE(db.Open(dir.Path("missing.smi.gz")));
   EXPECT_FALSE(db.Open(dir.File("molecules.xyz", "CCO\n")));
   EXPECT_EQ(sink.Count(), 3u);
+  // An empty gzip file lacks even the header gzip writes for empty input.
+  sink.Clear();
+  EXPECT_TRUE(db.Open(dir.File("empty.smi.gz", "")));
+  EXPECT_EQ(db.GetMaxMolIdx(), 0u);
+  EXPECT_TRUE(db.IsDamaged());
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvMolDatabase::Open(): " + dir.Path("empty.smi.gz") +
+                                                   " is damaged or truncated (unexpected end of file); keeping the 0 "
+                                                   "records before the damage"});
 }
 
 // What a reader made of every record: canonical SMILES and name, or "!"
