@@ -15,7 +15,7 @@
 // tile by tile. A pair is skipped when neither list can take it: every list
 // that is full keeps the counts of records whose best reachable score can
 // still beat its lowest entry, an interval around the count where that
-// bound peaks, refreshed whenever the lowest entry rises; the pairs that
+// bound peaks, refreshed as each step or tile starts; the pairs that
 // pass go through the signature bound of the search index before the
 // records themselves are compared.
 
@@ -296,6 +296,7 @@ class NeighbourMatrix {
     const KvScanKernel& kernel = KvGetActiveScanKernel();
     const std::uint64_t c0 = c * kTile, c1 = std::min(view_.n, c0 + kTile);
     const bool feedColumns = symmetric_ && c0 >= r1;
+    // Once per tile: a range found for a lower floor only screens less.
     if (feedColumns) {
       for (std::uint64_t j = c0; j < c1; ++j) RefreshRange(j);
     }
@@ -328,10 +329,7 @@ class NeighbourMatrix {
         const std::uint32_t j = positions[e];
         const auto value =
             static_cast<float>(score(static_cast<double>(common[e]), static_cast<double>(view_.Count(j))));
-        if (feedColumns) {
-          rows_[j].Offer(value, static_cast<std::uint32_t>(i));
-          RefreshRange(j);
-        }
+        if (feedColumns) rows_[j].Offer(value, static_cast<std::uint32_t>(i));
         if (value > floor) list.entries.push_back({value, j});
       }
       list.offsets[i - r0 + 1] = static_cast<std::uint32_t>(list.entries.size());
