@@ -20,7 +20,8 @@
 //   second counts line before "M  END" means the record was cut short. A
 //   last record without "$$$$" counts when it has an "M  END" line (reported
 //   when data items follow it, which may have been cut); without one it was
-//   cut short.
+//   cut short. In a cut text the last line may be incomplete, so it is
+//   neither a counts line nor "$$$$", and its record is cut short.
 
 #include <zlib.h>
 
@@ -299,7 +300,10 @@ void KvMolDatabaseImpl::IndexSd(bool cut) {
   };
   for (; lines.Next(line, lineStart); ++n) {
     starts[n % 4] = lineStart;
-    if (line == "$$$$") {
+    // The last line of a cut text may stop mid-line, where "...V2000" or
+    // "$$$$" can be the start of a longer line: it marks nothing.
+    const bool partial = cut && lines.Position() == data.size() && data.back() != '\n';
+    if (line == "$$$$" && !partial) {
       records.push_back({start, lineStart - start, false});
       start = lines.Position();
       recordLine = floorLine = n + 1;
@@ -309,7 +313,7 @@ void KvMolDatabaseImpl::IndexSd(bool cut) {
       if (line.starts_with("M  END")) {
         state = State::DataItems;
         floorLine = n + 1;
-      } else if (IsCountsLine(line) && n > recordLine + 3) {
+      } else if (IsCountsLine(line) && n > recordLine + 3 && !partial) {
         floorLine = recordLine + 4;  // past this record's own counts line
         split(n, true);              // a second molecule began before this one's "M  END"
       }
@@ -321,7 +325,7 @@ void KvMolDatabaseImpl::IndexSd(bool cut) {
     } else if (line.starts_with(">")) {
       state = State::DataValue;
       hasData = true;
-    } else if (IsCountsLine(line)) {
+    } else if (IsCountsLine(line) && !partial) {
       split(n, false);  // the next molecule: this record lost its "$$$$"
     } else if (!line.empty()) {
       hasData = true;

@@ -219,6 +219,12 @@ TEST(KvMolDatabaseSd, DamagedRecordsAreNamedAndLaterRecordsKeepTheirIndices) {
   twoMissing.erase(endOf(198) - 10, 5);  // erased before: offsets move by 5
   const std::string cut = clean.substr(0, endOf(149) + 300);
   const size_t lastEnd = endOf(150) - 5;  // the "$$$$" of record 150
+  // A stream cut after "V2000" inside an atom alias of record 150: the line
+  // went on, so it is no counts line starting another record.
+  const size_t aliasAt = clean.find("M  END", endOf(149));
+  size_t flush = 0;
+  const std::string alias = clean.substr(0, aliasAt) + "A    1\nV2000 side chain\n" + clean.substr(aliasAt);
+  const std::string cutAlias = GzipTwoBlocks(alias, aliasAt + 12, flush).substr(0, flush);
   TempDir dir;
   struct Case {
     std::string path;
@@ -240,6 +246,11 @@ TEST(KvMolDatabaseSd, DamagedRecordsAreNamedAndLaterRecordsKeepTheirIndices) {
       {dir.File("cut-in-delimiter.sdf", clean.substr(0, lastEnd + 2)),
        {"record 150 of " + dir.Path("cut-in-delimiter.sdf") + " does not end with $$$$"}, 151, -1},
       {dir.File("blank-lines.sdf", replaceAll(replaceAll(clean, "M  END\n", "M  END\n\n"), "$$$$\n", "\n$$$$\n")), {}, 200, -1},
+      {dir.File("cut-alias.sdf.gz", cutAlias),
+       {"record 150 of " + dir.Path("cut-alias.sdf.gz") + " is cut short",
+        dir.Path("cut-alias.sdf.gz") +
+            " is damaged or truncated (unexpected end of file); keeping the 151 records before the damage"},
+       151, 150},
       {GzipFile(dir.Path("missing.sdf.gz"), noDelimiter),
        {"record 10 of " + dir.Path("missing.sdf.gz") + " does not end with $$$$"}, 200, -1},
   };
