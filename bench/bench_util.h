@@ -1,17 +1,26 @@
-// What the benchmark programs share: the NCI sample molecules, per-item
-// counters, and a reporter that keeps one counter of every run for the
-// summary ratios each program prints against its same-run baseline.
+// What the benchmark programs share: the NCI sample molecules (also parsed by
+// both Varnex and RDKit), the per-molecule timing loops, per-item counters,
+// and a reporter that keeps one counter of every run for the summary ratios
+// each program prints against its same-run baseline.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
+#include <GraphMol/ROMol.h>
+#include <GraphMol/SmilesParse/SmilesParse.h>
+
 #include <cstddef>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
+
+#include "kvchem/mol.h"
+#include "varnex/fingerprint.h"
 
 namespace VarnexBench {
 
@@ -31,11 +40,63 @@ inline const std::vector<std::string>& NciSmiles() {
   return smiles;
 }
 
+// Calls add(smiles, mol, rdkitMol) for every NCI sample molecule that both
+// Varnex and RDKit parse, in file order, so baselines and Varnex runs see the
+// same molecules.
+template <typename Add>
+void ForEachNciMol(Add&& add) {
+  for (const std::string& smiles : NciSmiles()) {
+    KvChem::KvMol mol;
+    if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
+    std::unique_ptr<RDKit::ROMol> rd;
+    try {
+      rd.reset(RDKit::SmilesToMol(smiles));
+    } catch (...) {
+    }
+    if (!rd) continue;
+    add(smiles, std::move(mol), std::move(rd));
+  }
+}
+
 // Counter `name`: `count` items per iteration, shown as CPU time per item
 // with an SI prefix ("12.3u").
 inline void PerItem(benchmark::State& state, std::size_t count, const char* name = "per_mol") {
   state.counters[name] = benchmark::Counter(
       static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Times `make(item)` for every item of `items` in each iteration and counts
+// per item. The result is kept from being optimised away; steps that write
+// into a caller's object return a pointer to what they wrote.
+template <typename Items, typename Make>
+void RunPerMolecule(benchmark::State& state, const Items& items, Make&& make) {
+  for (auto _ : state) {
+    for (const auto& item : items) {
+      auto result = make(item);
+      benchmark::DoNotOptimize(result);
+    }
+  }
+  PerItem(state, items.size());
+}
+
+// RunPerMolecule for a generator that returns a new object (RDKit's bit
+// vectors): the object is owned and freed inside the timed loop.
+template <typename Items, typename Make>
+void RunOwnedPerMolecule(benchmark::State& state, const Items& items, Make&& make) {
+  RunPerMolecule(state, items, [&make](const auto& item) {
+    return std::unique_ptr<std::remove_pointer_t<decltype(make(item))>>(make(item));
+  });
+}
+
+// RunPerMolecule for a Varnex generator make(fp, mol) that writes into one
+// reused fingerprint.
+template <typename Mols, typename Make>
+void RunFingerprintPerMolecule(benchmark::State& state, const Mols& mols, Make&& make) {
+  Varnex::KvFingerPrint fp;
+  RunPerMolecule(state, mols, [&](const auto& mol) {
+    benchmark::DoNotOptimize(make(fp, mol));
+    return fp.GetWords();
+  });
 }
 
 // The console output, and the value of one counter of every run by run name,

@@ -16,7 +16,6 @@
 #include <DataStructs/ExplicitBitVect.h>
 #include <GraphMol/Fingerprints/Fingerprints.h>
 #include <GraphMol/Fingerprints/MorganFingerprints.h>
-#include <GraphMol/SmilesParse/SmilesParse.h>
 
 #include <cstdio>
 #include <memory>
@@ -42,18 +41,10 @@ struct Data {
 Data& GetData() {
   static Data* data = [] {
     auto* d = new Data;
-    for (const std::string& smiles : VarnexBench::NciSmiles()) {
-      KvChem::KvMol mol;
-      if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
-      std::unique_ptr<RDKit::ROMol> rd;
-      try {
-        rd.reset(RDKit::SmilesToMol(smiles));
-      } catch (...) {
-      }
-      if (!rd) continue;
+    VarnexBench::ForEachNciMol([d](const std::string&, KvChem::KvMol mol, std::unique_ptr<RDKit::ROMol> rd) {
       d->mols.push_back(std::move(mol));
       d->rdkitMols.push_back(std::move(rd));
-    }
+    });
     return d;
   }();
   return *data;
@@ -63,61 +54,37 @@ Data& GetData() {
 void BM_RDKit_Morgan2(benchmark::State& state) {
   Data& d = GetData();
   const auto bits = static_cast<unsigned>(state.range(0));
-  for (auto _ : state) {
-    for (const auto& mol : d.rdkitMols) {
-      std::unique_ptr<ExplicitBitVect> fp(RDKit::MorganFingerprints::getFingerprintAsBitVect(*mol, 2, bits));
-      benchmark::DoNotOptimize(fp.get());
-    }
-  }
-  VarnexBench::PerItem(state, d.rdkitMols.size());
+  VarnexBench::RunOwnedPerMolecule(state, d.rdkitMols, [bits](const auto& mol) {
+    return RDKit::MorganFingerprints::getFingerprintAsBitVect(*mol, 2, bits);
+  });
 }
 
 void BM_Varnex_Circular02_2048(benchmark::State& state) {
   Data& d = GetData();
-  KvFingerPrint fp;
-  for (auto _ : state) {
-    for (const auto& mol : d.mols) {
-      benchmark::DoNotOptimize(
-          KvMakeCircularFP(fp, mol, 2048, 0, 2, KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond));
-      benchmark::DoNotOptimize(fp.GetWords());
-    }
-  }
-  VarnexBench::PerItem(state, d.mols.size());
+  VarnexBench::RunFingerprintPerMolecule(state, d.mols, [](KvFingerPrint& fp, const KvChem::KvMol& mol) {
+    return KvMakeCircularFP(fp, mol, 2048, 0, 2, KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond);
+  });
 }
 
 void BM_Varnex_CircularDefault(benchmark::State& state) {
   Data& d = GetData();
-  KvFingerPrint fp;
-  for (auto _ : state) {
-    for (const auto& mol : d.mols) {
-      benchmark::DoNotOptimize(KvMakeCircularFP(fp, mol));
-      benchmark::DoNotOptimize(fp.GetWords());
-    }
-  }
-  VarnexBench::PerItem(state, d.mols.size());
+  VarnexBench::RunFingerprintPerMolecule(state, d.mols, [](KvFingerPrint& fp, const KvChem::KvMol& mol) {
+    return KvMakeCircularFP(fp, mol);
+  });
 }
 
 void BM_RDKit_Branched1to4(benchmark::State& state) {
   Data& d = GetData();
-  for (auto _ : state) {
-    for (const auto& mol : d.rdkitMols) {
-      std::unique_ptr<ExplicitBitVect> fp(RDKit::RDKFingerprintMol(*mol, 1, 4, 4096, 1, true, 0.0, 128, true));
-      benchmark::DoNotOptimize(fp.get());
-    }
-  }
-  VarnexBench::PerItem(state, d.rdkitMols.size());
+  VarnexBench::RunOwnedPerMolecule(state, d.rdkitMols, [](const auto& mol) {
+    return RDKit::RDKFingerprintMol(*mol, 1, 4, 4096, 1, true, 0.0, 128, true);
+  });
 }
 
 void BM_Varnex_TreeDefault(benchmark::State& state) {
   Data& d = GetData();
-  KvFingerPrint fp;
-  for (auto _ : state) {
-    for (const auto& mol : d.mols) {
-      benchmark::DoNotOptimize(KvMakeTreeFP(fp, mol));
-      benchmark::DoNotOptimize(fp.GetWords());
-    }
-  }
-  VarnexBench::PerItem(state, d.mols.size());
+  VarnexBench::RunFingerprintPerMolecule(state, d.mols, [](KvFingerPrint& fp, const KvChem::KvMol& mol) {
+    return KvMakeTreeFP(fp, mol);
+  });
 }
 
 // The fixed cost every Varnex generator pays before its own work: the private
@@ -125,15 +92,12 @@ void BM_Varnex_TreeDefault(benchmark::State& state) {
 void BM_Varnex_CopyPrepareType(benchmark::State& state) {
   Data& d = GetData();
   std::vector<unsigned> at, bt;
-  for (auto _ : state) {
-    for (const auto& mol : d.mols) {
-      KvChem::KvGraphMol copy(mol);
-      KvPrepareForFingerprinting(copy, KvFPType::Circular);
-      KvGetFingerprintAtomTypes(at, bt, copy, KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond);
-      benchmark::DoNotOptimize(at.data());
-    }
-  }
-  VarnexBench::PerItem(state, d.mols.size());
+  VarnexBench::RunPerMolecule(state, d.mols, [&](const KvChem::KvMol& mol) {
+    KvChem::KvGraphMol copy(mol);
+    KvPrepareForFingerprinting(copy, KvFPType::Circular);
+    KvGetFingerprintAtomTypes(at, bt, copy, KvFPAtomType::DefaultCircularAtom, KvFPBondType::DefaultCircularBond);
+    return at.data();
+  });
 }
 
 BENCHMARK(BM_RDKit_Morgan2)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);

@@ -11,7 +11,6 @@
 
 #include <DataStructs/ExplicitBitVect.h>
 #include <GraphMol/Fingerprints/MACCS.h>
-#include <GraphMol/SmilesParse/SmilesParse.h>
 
 #include <cstdio>
 #include <memory>
@@ -38,21 +37,13 @@ struct Data {
 Data& GetData() {
   static Data* data = [] {
     auto* d = new Data;
-    for (const std::string& smiles : VarnexBench::NciSmiles()) {
-      KvChem::KvMol mol;
-      if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
-      std::unique_ptr<RDKit::ROMol> rd;
-      try {
-        rd.reset(RDKit::SmilesToMol(smiles));
-      } catch (...) {
-      }
-      if (!rd) continue;
+    VarnexBench::ForEachNciMol([d](const std::string&, KvChem::KvMol mol, std::unique_ptr<RDKit::ROMol> rd) {
       KvChem::KvMol copy(mol);
       KvPrepareForFingerprinting(copy, KvFPType::MACCS166);
       d->mols.push_back(std::move(mol));
       d->rdkitMols.push_back(std::move(rd));
       d->prepared.push_back(std::move(copy));
-    }
+    });
     return d;
   }();
   return *data;
@@ -60,25 +51,16 @@ Data& GetData() {
 
 void BM_RDKit_MACCS(benchmark::State& state) {
   Data& d = GetData();
-  for (auto _ : state) {
-    for (const auto& mol : d.rdkitMols) {
-      std::unique_ptr<ExplicitBitVect> fp(RDKit::MACCSFingerprints::getFingerprintAsBitVect(*mol));
-      benchmark::DoNotOptimize(fp.get());
-    }
-  }
-  VarnexBench::PerItem(state, d.rdkitMols.size());
+  VarnexBench::RunOwnedPerMolecule(state, d.rdkitMols, [](const auto& mol) {
+    return RDKit::MACCSFingerprints::getFingerprintAsBitVect(*mol);
+  });
 }
 
 void BM_Varnex_MACCS(benchmark::State& state) {
   Data& d = GetData();
-  KvFingerPrint fp;
-  for (auto _ : state) {
-    for (const auto& mol : d.mols) {
-      benchmark::DoNotOptimize(KvMakeMACCS166FP(fp, mol));
-      benchmark::DoNotOptimize(fp.GetWords());
-    }
-  }
-  VarnexBench::PerItem(state, d.mols.size());
+  VarnexBench::RunFingerprintPerMolecule(state, d.mols, [](KvFingerPrint& fp, const KvChem::KvMol& mol) {
+    return KvMakeMACCS166FP(fp, mol);
+  });
 }
 
 // The key bits on prepared molecules; argument 1 with the screens, 0 without.
@@ -87,14 +69,11 @@ void BM_Varnex_KeyBits(benchmark::State& state) {
   const bool screen = state.range(0) != 0;
   KvFingerPrint fp;
   fp.SetSize(KvMACCS166NumBits);
-  for (auto _ : state) {
-    for (const auto& mol : d.prepared) {
-      fp.ClearBits();
-      Maccs::SetKeyBits(fp, mol, screen);
-      benchmark::DoNotOptimize(fp.GetWords());
-    }
-  }
-  VarnexBench::PerItem(state, d.prepared.size());
+  VarnexBench::RunPerMolecule(state, d.prepared, [&](const KvChem::KvMol& mol) {
+    fp.ClearBits();
+    Maccs::SetKeyBits(fp, mol, screen);
+    return fp.GetWords();
+  });
 }
 
 BENCHMARK(BM_RDKit_MACCS)->Unit(benchmark::kMillisecond);

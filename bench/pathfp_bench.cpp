@@ -11,7 +11,6 @@
 #include <benchmark/benchmark.h>
 
 #include <GraphMol/Fingerprints/Fingerprints.h>
-#include <GraphMol/SmilesParse/SmilesParse.h>
 #include <DataStructs/ExplicitBitVect.h>
 
 #include <cstdio>
@@ -42,18 +41,10 @@ struct Data {
 Data& GetData() {
   static Data* data = [] {
     auto* d = new Data;
-    for (const std::string& smiles : VarnexBench::NciSmiles()) {
-      KvChem::KvMol mol;
-      if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
-      std::unique_ptr<RDKit::ROMol> rd;
-      try {
-        rd.reset(RDKit::SmilesToMol(smiles));
-      } catch (...) {
-      }
-      if (!rd) continue;
+    VarnexBench::ForEachNciMol([d](const std::string&, KvChem::KvMol mol, std::unique_ptr<RDKit::ROMol> rd) {
       d->mols.push_back(std::move(mol));
       d->rdkitMols.push_back(std::move(rd));
-    }
+    });
     for (const auto& mol : d->mols) {
       KvChem::KvMol copy(mol);
       KvPrepareForFingerprinting(copy, KvFPType::Path);
@@ -72,25 +63,16 @@ Data& GetData() {
 
 void BM_RDKit_LinearPaths(benchmark::State& state) {
   Data& d = GetData();
-  for (auto _ : state) {
-    for (const auto& mol : d.rdkitMols) {
-      std::unique_ptr<ExplicitBitVect> fp(RDKit::RDKFingerprintMol(*mol, 1, 5, 4096, 2, true, 0.0, 128, false));
-      benchmark::DoNotOptimize(fp.get());
-    }
-  }
-  VarnexBench::PerItem(state, d.rdkitMols.size());
+  VarnexBench::RunOwnedPerMolecule(state, d.rdkitMols, [](const auto& mol) {
+    return RDKit::RDKFingerprintMol(*mol, 1, 5, 4096, 2, true, 0.0, 128, false);
+  });
 }
 
 void BM_Varnex_PathFP(benchmark::State& state) {
   Data& d = GetData();
-  KvFingerPrint fp;
-  for (auto _ : state) {
-    for (const auto& mol : d.mols) {
-      benchmark::DoNotOptimize(KvMakePathFP(fp, mol));
-      benchmark::DoNotOptimize(fp.GetWords());
-    }
-  }
-  VarnexBench::PerItem(state, d.mols.size());
+  VarnexBench::RunFingerprintPerMolecule(state, d.mols, [](KvFingerPrint& fp, const KvChem::KvMol& mol) {
+    return KvMakePathFP(fp, mol);
+  });
 }
 
 // Cumulative stages of the generator: 0 copy, 1 + preparation, 2 + symmetry,
@@ -99,16 +81,14 @@ void BM_Varnex_Stage(benchmark::State& state) {
   Data& d = GetData();
   const int stage = static_cast<int>(state.range(0));
   std::vector<unsigned> at, bt;
-  for (auto _ : state) {
-    for (const auto& mol : d.mols) {
-      KvChem::KvGraphMol copy(mol);
-      if (stage >= 1) KvPrepareForFingerprinting(copy, KvFPType::Path);
-      if (stage >= 2 && mol.NumAtoms() > 20) KvChem::KvPerceiveSymmetry(copy, true, false);
-      if (stage >= 3) KvGetFingerprintAtomTypes(at, bt, copy, KvFPAtomType::DefaultPathAtom, KvFPBondType::DefaultPathBond);
-      benchmark::DoNotOptimize(copy.NumAtoms());
-    }
-  }
-  VarnexBench::PerItem(state, d.mols.size());
+  VarnexBench::RunPerMolecule(state, d.mols, [&](const KvChem::KvMol& mol) {
+    KvChem::KvGraphMol copy(mol);
+    if (stage >= 1) KvPrepareForFingerprinting(copy, KvFPType::Path);
+    if (stage >= 2 && mol.NumAtoms() > 20) KvChem::KvPerceiveSymmetry(copy, true, false);
+    if (stage >= 3)
+      KvGetFingerprintAtomTypes(at, bt, copy, KvFPAtomType::DefaultPathAtom, KvFPBondType::DefaultPathBond);
+    return copy.NumAtoms();
+  });
 }
 
 // The enumeration alone (flattening the graph and walking the paths) on

@@ -12,7 +12,6 @@
 
 #include <DataStructs/ExplicitBitVect.h>
 #include <GraphMol/Fingerprints/MorganFingerprints.h>
-#include <GraphMol/SmilesParse/SmilesParse.h>
 
 #include <cstdio>
 #include <memory>
@@ -39,20 +38,12 @@ struct Data {
 Data& GetData() {
   static Data* data = [] {
     auto* d = new Data;
-    for (const std::string& smiles : VarnexBench::NciSmiles()) {
-      KvChem::KvMol mol;
-      if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
-      std::unique_ptr<RDKit::ROMol> rd;
-      try {
-        rd.reset(RDKit::SmilesToMol(smiles));
-      } catch (...) {
-      }
-      if (!rd) continue;
+    VarnexBench::ForEachNciMol([d](const std::string& smiles, KvChem::KvMol mol, std::unique_ptr<RDKit::ROMol> rd) {
       d->smiles.push_back(smiles);
       d->fingerprints.emplace_back(mol, KvVseprOptions());
       d->mols.push_back(std::move(mol));
       d->rdkitMols.push_back(std::move(rd));
-    }
+    });
     return d;
   }();
   return *data;
@@ -60,63 +51,47 @@ Data& GetData() {
 
 void BM_Parse_Smiles(benchmark::State& state) {
   Data& d = GetData();
-  for (auto _ : state) {
-    for (const std::string& smiles : d.smiles) {
-      KvChem::KvMol mol;
-      KvChem::KvSmilesToMol(smiles, mol);
-      benchmark::DoNotOptimize(mol.NumAtoms());
-    }
-  }
-  VarnexBench::PerItem(state, d.smiles.size());
+  VarnexBench::RunPerMolecule(state, d.smiles, [](const std::string& smiles) {
+    KvChem::KvMol mol;
+    KvChem::KvSmilesToMol(smiles, mol);
+    return mol.NumAtoms();
+  });
 }
 
 void BM_RDKit_Morgan2(benchmark::State& state) {
   Data& d = GetData();
-  for (auto _ : state) {
-    for (const auto& mol : d.rdkitMols) {
-      std::unique_ptr<ExplicitBitVect> fp(RDKit::MorganFingerprints::getFingerprintAsBitVect(*mol, 2, 2048));
-      benchmark::DoNotOptimize(fp.get());
-    }
-  }
-  VarnexBench::PerItem(state, d.rdkitMols.size());
+  VarnexBench::RunOwnedPerMolecule(state, d.rdkitMols, [](const auto& mol) {
+    return RDKit::MorganFingerprints::getFingerprintAsBitVect(*mol, 2, 2048);
+  });
 }
 
 void BM_Vsepr_MolSetup(benchmark::State& state) {
   Data& d = GetData();
   KvVseprFingerprint fp;
   const KvVseprOptions options;  // defaults: paths of up to 8 atoms, forced out, stereo aware
-  for (auto _ : state) {
-    for (const auto& mol : d.mols) {
-      fp.Setup(mol, options);
-      benchmark::DoNotOptimize(fp.GetVolume());
-    }
-  }
-  VarnexBench::PerItem(state, d.mols.size());
+  VarnexBench::RunPerMolecule(state, d.mols, [&](const KvChem::KvMol& mol) {
+    fp.Setup(mol, options);
+    return fp.GetVolume();
+  });
 }
 
 void BM_Vsepr_MolSetupPlainWalk(benchmark::State& state) {
   Data& d = GetData();
   KvVseprFingerprint fp;
   const KvVseprOptions options = KvVseprOptions().SetForcePathsOut(false);
-  for (auto _ : state) {
-    for (const auto& mol : d.mols) {
-      fp.Setup(mol, options);
-      benchmark::DoNotOptimize(fp.GetVolume());
-    }
-  }
-  VarnexBench::PerItem(state, d.mols.size());
+  VarnexBench::RunPerMolecule(state, d.mols, [&](const KvChem::KvMol& mol) {
+    fp.Setup(mol, options);
+    return fp.GetVolume();
+  });
 }
 
 void BM_Vsepr_TypingOnly(benchmark::State& state) {
   Data& d = GetData();
   std::vector<std::uint64_t> types;
-  for (auto _ : state) {
-    for (const auto& mol : d.mols) {
-      Varnex::VseprDetail::TypeAtoms(mol, true, types);
-      benchmark::DoNotOptimize(types.data());
-    }
-  }
-  VarnexBench::PerItem(state, d.mols.size());
+  VarnexBench::RunPerMolecule(state, d.mols, [&types](const KvChem::KvMol& mol) {
+    Varnex::VseprDetail::TypeAtoms(mol, true, types);
+    return types.data();
+  });
 }
 
 // Tanimoto of each fingerprint with the next one.

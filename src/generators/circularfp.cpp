@@ -10,13 +10,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <exception>
 
 #include "generators/canonical_string.h"
 #include "generators/feature_records.h"
 #include "generators/graph_driver.h"
 #include "generators/subgraph_hash.h"
-#include "kvsystem/error.h"
 
 namespace Varnex {
 namespace {
@@ -86,10 +84,7 @@ void WalkEnvironments(CircularScratch& s, unsigned minRadius, unsigned maxRadius
 template <typename TypeVector>
 bool Prepare(const char* name, CircularScratch& s, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
              const TypeVector& bondTypes) {
-  if (atomTypes.size() < mol.GetMaxAtomIdx() || bondTypes.size() < mol.GetMaxBondIdx()) {
-    KvSystem::KvThrow()->Warning("%s : atom or bond type array does not cover the molecule!", name);
-    return false;
-  }
+  if (!KvTypesCoverMol(name, mol, atomTypes, bondTypes)) return false;
   s.table.Build(mol);
   KvCollectRootAtoms(mol, s.roots);
   return true;
@@ -137,27 +132,14 @@ unsigned KvCircularIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBa
                                unsigned maxRadius, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
                                KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvCircularIdGenerator()";
-  try {
-    ids.clear();
-    if (records != nullptr) records->clear();
-    if (!mol.IsValid()) return 0;
+  return KvRunIdGenerator(kName, ids, records, mol, [&] {
     CircularScratch& s = ThreadScratch();
-    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return 0;
+    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return;
     ids.reserve(ExpectedIds(mol.GetMaxAtomIdx(), minRadius, maxRadius));
-    if (records == nullptr) {
-      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
-                         [&ids](std::uint32_t id, const unsigned*, unsigned) { ids.push_back(id); });
-    } else {
-      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minRadius, maxRadius,
-                         [&](std::uint32_t id, const unsigned* atoms, unsigned k) {
-                           ids.push_back(id);
-                           KvAppendFeatureRecord(*records, mol, atoms, k, id);
-                         });
-    }
-  } catch (const std::exception& e) {
-    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
-  }
-  return static_cast<unsigned>(ids.size());
+    KvCollectNumericIds(ids, records, mol, [&](auto&& sink) {
+      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minRadius, maxRadius, sink);
+    });
+  });
 }
 
 unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
@@ -165,12 +147,9 @@ unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMo
                                unsigned minRadius, unsigned maxRadius, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
                                KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvCircularIdGenerator()";
-  try {
-    ids.clear();
-    if (records != nullptr) records->clear();
-    if (!mol.IsValid()) return 0;
+  return KvRunIdGenerator(kName, ids, records, mol, [&] {
     CircularScratch& s = ThreadScratch();
-    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return 0;
+    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return;
     const unsigned n = mol.GetMaxAtomIdx();
     ids.reserve(ExpectedIds(n, minRadius, maxRadius));
     auto record = [&](const unsigned* atoms, unsigned k) {
@@ -188,10 +167,7 @@ unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMo
         ids.push_back(k == 1 ? atomTypes[atoms[0]] : canonical.Build(atoms, k));
       });
     }
-  } catch (const std::exception& e) {
-    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
-  }
-  return static_cast<unsigned>(ids.size());
+  });
 }
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {

@@ -5,7 +5,9 @@
 // molecule (KvWorkingMol), type its atoms and bonds, let the kind enumerate
 // its features and set bit (identifier mod the bit modulus) for each, and
 // finally give the fingerprint the registry type of the repaired parameters.
-// Only the messages and the feature enumeration differ.
+// Only the messages and the feature enumeration differ. The frame of the
+// explicit-typed identifier generators (emptying the outputs, checking the
+// molecule and type arrays, reporting escaped exceptions) is shared here too.
 //
 // Thread safety: re-entrant; the caller's molecule is only read.
 #pragma once
@@ -14,11 +16,13 @@
 #include <exception>
 #include <vector>
 
+#include "generators/feature_records.h"
 #include "generators/modulus.h"
 #include "generators/working_mol.h"
 #include "kvchem/mol.h"
 #include "kvchem/size_limits.h"
 #include "kvsystem/error.h"
+#include "varnex/feature_records.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fpkinds.h"
 
@@ -94,6 +98,48 @@ template <typename Enumerate>
   } catch (const std::exception& e) {
     KvSystem::KvThrow()->Warning("%s : %s", generator.name, e.what());
     return false;
+  }
+}
+
+// True when the caller's type arrays cover every atom and bond index of
+// `mol`; otherwise warns under `name`.
+template <typename TypeVector>
+[[nodiscard]] bool KvTypesCoverMol(const char* name, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
+                                   const TypeVector& bondTypes) {
+  if (atomTypes.size() >= mol.GetMaxAtomIdx() && bondTypes.size() >= mol.GetMaxBondIdx()) return true;
+  KvSystem::KvThrow()->Warning("%s : atom or bond type array does not cover the molecule!", name);
+  return false;
+}
+
+// The frame of an identifier generator: empties `ids` and `records`, gives 0
+// for an invalid molecule, runs `generate()` and reports an escaped exception
+// as a warning under `name`. Returns the number of identifiers in `ids`.
+template <typename Id, typename Generate>
+unsigned KvRunIdGenerator(const char* name, std::vector<Id>& ids, KvFPFeatureRecords* records,
+                          const KvChem::KvMolBase& mol, Generate&& generate) {
+  try {
+    ids.clear();
+    if (records != nullptr) records->clear();
+    if (!mol.IsValid()) return 0;
+    generate();
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("%s : %s", name, e.what());
+  }
+  return static_cast<unsigned>(ids.size());
+}
+
+// Runs `generate(sink)`, whose sink(id, atoms, k) appends each numeric
+// identifier to `ids` and, when `records` is not null, its feature record.
+template <typename Generate>
+void KvCollectNumericIds(std::vector<unsigned>& ids, KvFPFeatureRecords* records, const KvChem::KvMolBase& mol,
+                         Generate&& generate) {
+  if (records == nullptr) {
+    generate([&ids](std::uint32_t id, const unsigned*, unsigned) { ids.push_back(id); });
+  } else {
+    generate([&](std::uint32_t id, const unsigned* atoms, unsigned k) {
+      ids.push_back(id);
+      KvAppendFeatureRecord(*records, mol, atoms, k, id);
+    });
   }
 }
 

@@ -235,10 +235,7 @@ template <typename TypeVector, typename MakePolicy>
 void GenerateIds(const char* name, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
                  const TypeVector& bondTypes, unsigned minBonds, unsigned maxBonds, MakePolicy makePolicy) {
   if (!mol.IsValid()) return;
-  if (atomTypes.size() < mol.GetMaxAtomIdx() || bondTypes.size() < mol.GetMaxBondIdx()) {
-    KvSystem::KvThrow()->Warning("%s : atom or bond type array does not cover the molecule!", name);
-    return;
-  }
+  if (!KvTypesCoverMol(name, mol, atomTypes, bondTypes)) return;
   maxBonds = std::min(maxBonds, kMaxWeightedBonds);
   if (minBonds > maxBonds) return;
   KvScratchHeap heap;

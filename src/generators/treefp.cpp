@@ -10,14 +10,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <exception>
 #include <type_traits>
 
 #include "generators/canonical_string.h"
 #include "generators/feature_records.h"
 #include "generators/graph_driver.h"
 #include "generators/subgraph_hash.h"
-#include "kvsystem/error.h"
 
 namespace Varnex {
 namespace {
@@ -191,10 +189,7 @@ void EnumerateFragments(TreeScratch& s, unsigned minBonds, unsigned maxBonds, Re
 template <typename TypeVector>
 bool Prepare(const char* name, TreeScratch& s, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
              const TypeVector& bondTypes) {
-  if (atomTypes.size() < mol.GetMaxAtomIdx() || bondTypes.size() < mol.GetMaxBondIdx()) {
-    KvSystem::KvThrow()->Warning("%s : atom or bond type array does not cover the molecule!", name);
-    return false;
-  }
+  if (!KvTypesCoverMol(name, mol, atomTypes, bondTypes)) return false;
   s.table.Build(mol);
   KvCollectRootAtoms(mol, s.roots);
   return true;
@@ -241,28 +236,15 @@ unsigned KvTreeIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& 
                            std::vector<unsigned>& bondTypes, unsigned minBonds, unsigned maxBonds,
                            unsigned /*atomFlags*/, unsigned /*bondFlags*/, KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvTreeIdGenerator()";
-  try {
-    ids.clear();
+  return KvRunIdGenerator(kName, ids, records, mol, [&] {
     ids.reserve(1024);
-    if (records != nullptr) records->clear();
-    if (!mol.IsValid()) return 0;
     TreeScratch& s = ThreadScratch();
-    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return 0;
+    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return;
     maxBonds = std::min(maxBonds, kMaxGeneratorBonds);
-    if (records == nullptr) {
-      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minBonds, maxBonds,
-                         [&ids](std::uint32_t id, const unsigned*, unsigned) { ids.push_back(id); });
-    } else {
-      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minBonds, maxBonds,
-                         [&](std::uint32_t id, const unsigned* atoms, unsigned count) {
-                           ids.push_back(id);
-                           KvAppendFeatureRecord(*records, mol, atoms, count, id);
-                         });
-    }
-  } catch (const std::exception& e) {
-    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
-  }
-  return static_cast<unsigned>(ids.size());
+    KvCollectNumericIds(ids, records, mol, [&](auto&& sink) {
+      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minBonds, maxBonds, sink);
+    });
+  });
 }
 
 unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBase& mol,
@@ -270,13 +252,10 @@ unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBas
                            unsigned maxBonds, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
                            KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvTreeIdGenerator()";
-  try {
-    ids.clear();
+  return KvRunIdGenerator(kName, ids, records, mol, [&] {
     ids.reserve(1024);
-    if (records != nullptr) records->clear();
-    if (!mol.IsValid()) return 0;
     TreeScratch& s = ThreadScratch();
-    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return 0;
+    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return;
     maxBonds = std::min(maxBonds, kMaxGeneratorBonds);
     auto record = [&](const unsigned* atoms, unsigned count) {
       if (records != nullptr)
@@ -301,10 +280,7 @@ unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBas
         }
       });
     }
-  } catch (const std::exception& e) {
-    KvSystem::KvThrow()->Warning("%s : %s", kName, e.what());
-  }
-  return static_cast<unsigned>(ids.size());
+  });
 }
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
