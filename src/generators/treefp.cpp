@@ -230,19 +230,28 @@ bool MakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraph
                        });
 }
 
-}  // namespace
-
-unsigned KvTreeIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol, std::vector<unsigned>& atomTypes,
-                           std::vector<unsigned>& bondTypes, unsigned minBonds, unsigned maxBonds,
-                           unsigned /*atomFlags*/, unsigned /*bondFlags*/, KvFPFeatureRecords* records) {
+// The frame of both tree id generators: after the checks, run(s, limit) with
+// the prepared scratch and maxBonds clamped to kMaxGeneratorBonds.
+template <typename Id, typename TypeVector, typename Run>
+unsigned RunTreeIdGenerator(std::vector<Id>& ids, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
+                            const TypeVector& bondTypes, unsigned maxBonds, KvFPFeatureRecords* records, Run&& run) {
   static constexpr const char* kName = "KvTreeIdGenerator()";
   return KvRunIdGenerator(kName, ids, records, mol, [&] {
     ids.reserve(1024);
     TreeScratch& s = ThreadScratch();
     if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return;
-    maxBonds = std::min(maxBonds, kMaxGeneratorBonds);
+    run(s, std::min(maxBonds, kMaxGeneratorBonds));
+  });
+}
+
+}  // namespace
+
+unsigned KvTreeIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& mol, std::vector<unsigned>& atomTypes,
+                           std::vector<unsigned>& bondTypes, unsigned minBonds, unsigned maxBonds,
+                           unsigned /*atomFlags*/, unsigned /*bondFlags*/, KvFPFeatureRecords* records) {
+  return RunTreeIdGenerator(ids, mol, atomTypes, bondTypes, maxBonds, records, [&](TreeScratch& s, unsigned limit) {
     KvCollectNumericIds(ids, records, mol, [&](auto&& sink) {
-      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minBonds, maxBonds, sink);
+      GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minBonds, limit, sink);
     });
   });
 }
@@ -251,12 +260,7 @@ unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBas
                            std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes, unsigned minBonds,
                            unsigned maxBonds, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
                            KvFPFeatureRecords* records) {
-  static constexpr const char* kName = "KvTreeIdGenerator()";
-  return KvRunIdGenerator(kName, ids, records, mol, [&] {
-    ids.reserve(1024);
-    TreeScratch& s = ThreadScratch();
-    if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return;
-    maxBonds = std::min(maxBonds, kMaxGeneratorBonds);
+  return RunTreeIdGenerator(ids, mol, atomTypes, bondTypes, maxBonds, records, [&](TreeScratch& s, unsigned limit) {
     auto record = [&](const unsigned* atoms, unsigned count) {
       if (records != nullptr)
         KvAppendFeatureRecord(*records, mol, atoms, count, static_cast<std::uint32_t>(ids.size()));
@@ -266,9 +270,9 @@ unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBas
         record(&a, 1);
         ids.push_back(atomTypes[a]);
       }
-    if (maxBonds > 0) {
+    if (limit > 0) {
       KvCanonicalStringBuilder canonical(mol, s.table, atomTypes, bondTypes);
-      EnumerateFragments(s, minBonds, maxBonds, [&](const unsigned* atoms, unsigned count, unsigned lastBond) {
+      EnumerateFragments(s, minBonds, limit, [&](const unsigned* atoms, unsigned count, unsigned lastBond) {
         record(atoms, count);
         if (count == 2) {
           const std::string& a = atomTypes[atoms[0]];
