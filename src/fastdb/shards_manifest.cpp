@@ -6,6 +6,7 @@
 #include <rapidjson/stringbuffer.h>
 
 #include <string>
+#include <utility>
 
 #include "fastdb/shards_manifest.h"
 
@@ -122,14 +123,11 @@ bool Decode(const rapidjson::Document& document, KvShardManifest& manifest, std:
     if (!entry.IsObject()) return what = shard + " is not an object", false;
     if (!GetString(entry, "file", info.file) || info.file.empty() || info.file.front() == '/')
       return what = shard + " has no relative \"file\" name", false;
-    for (const char* name : {"records", "first", "min_bits", "max_bits"}) {
-      std::uint64_t value = 0;
-      if (!GetUint64(entry, name, value)) return what = shard + " has no unsigned \"" + name + "\"", false;
+    const std::pair<const char*, std::uint64_t*> numbers[] = {
+        {"records", &info.records}, {"first", &info.firstIndex}, {"min_bits", &info.minBits}, {"max_bits", &info.maxBits}};
+    for (const auto& [name, value] : numbers) {
+      if (!GetUint64(entry, name, *value)) return what = shard + " has no unsigned \"" + name + "\"", false;
     }
-    GetUint64(entry, "records", info.records);
-    GetUint64(entry, "first", info.firstIndex);
-    GetUint64(entry, "min_bits", info.minBits);
-    GetUint64(entry, "max_bits", info.maxBits);
     if (info.records == 0) return what = shard + " has no records", false;
     if (info.firstIndex != next)
       return what = shard + " starts at molecule " + std::to_string(info.firstIndex) + ", not " + std::to_string(next),
