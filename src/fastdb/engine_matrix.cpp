@@ -348,24 +348,24 @@ class NeighbourMatrix {
     const std::uint32_t* counts = index_.Counts().data() + c0;
     const std::size_t width = static_cast<std::size_t>(c1 - c0);
     const std::uint32_t rowCount = CountOf(i);
+    const CountRange own = ranges_[i];
+    const CountRange* theirs = ranges_.data() + c0;
+    // Whether the pair with column c0 + r is in either list's bit-count range.
+    auto inRange = [&](std::size_t r) { return own.Holds(counts[r]) | (feedColumns && theirs[r].Holds(rowCount)); };
     std::size_t kept = 0;
     if constexpr (!Score::kIncreasingInCommonBits) {
-      const CountRange own = ranges_[i];
-      const CountRange* theirs = ranges_.data() + c0;
       for (std::size_t r = 0; r < width; ++r) {
         positions[kept] = static_cast<std::uint32_t>(c0 + r);
-        kept += own.Holds(counts[r]) | (feedColumns && theirs[r].Holds(rowCount));
+        kept += inRange(r);
       }
     } else {
       // The bit-count ranges first (integer tests over the block), then the
       // signature bound of the pairs they leave, in doubles.
-      const CountRange own = ranges_[i];
-      const CountRange* theirs = ranges_.data() + c0;
       std::uint32_t* near = scratch.near.data();
       std::size_t m = 0;
       for (std::size_t r = 0; r < width; ++r) {
         near[m] = static_cast<std::uint32_t>(r);
-        m += own.Holds(counts[r]) | (feedColumns && theirs[r].Holds(rowCount));
+        m += inRange(r);
       }
       if (m == 0) return 0;
       std::uint32_t* common = scratch.common.data();
