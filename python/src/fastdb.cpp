@@ -48,6 +48,16 @@ Query ToQuery(py::handle obj) {
 // Queries per batch call of search_many, between checks for signals.
 constexpr std::size_t kQueryBatch = 512;
 
+// Raises OSError (with errno and `path`) when `path` cannot be read, else ValueError with `text`.
+[[noreturn]] void RaiseFileError(const std::string& text, const std::string& path) {
+  if (access(path.c_str(), R_OK) != 0) {
+    const int error = errno;
+    PyErr_SetObject(PyExc_OSError, py::make_tuple(error, text, path).ptr());
+    throw py::error_already_set();
+  }
+  throw py::value_error(text);
+}
+
 class FastDatabase {
  public:
   FastDatabase(const std::string& path, const std::string& memory) : path_(path), memory_(memory) {
@@ -64,15 +74,7 @@ class FastDatabase {
       py::gil_scoped_release release;
       db = std::make_shared<KvFastFPDatabase>(path, type);
     }
-    if (!db->IsValid()) {
-      const std::string text = scope.TakeText("cannot open fingerprint database " + path);
-      if (access(path.c_str(), R_OK) != 0) {
-        const int error = errno;
-        PyErr_SetObject(PyExc_OSError, py::make_tuple(error, text, path).ptr());
-        throw py::error_already_set();
-      }
-      throw py::value_error(text);
-    }
+    if (!db->IsValid()) RaiseFileError(scope.TakeText("cannot open fingerprint database " + path), path);
     scope.Warn();
     db_ = std::move(db);
   }
@@ -258,15 +260,7 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
     }
   }
   const bool created = done.get();
-  if (!created) {
-    const std::string text = scope.TakeText("cannot create " + outPath);
-    if (access(molPath.c_str(), R_OK) != 0) {
-      const int error = errno;
-      PyErr_SetObject(PyExc_OSError, py::make_tuple(error, text, molPath).ptr());
-      throw py::error_already_set();
-    }
-    throw py::value_error(text);
-  }
+  if (!created) RaiseFileError(scope.TakeText("cannot create " + outPath), molPath);
   scope.Warn();
   return py::make_tuple(summary.records, summary.failed);
 }
