@@ -86,6 +86,15 @@ py::array_t<T> ToArray(const std::vector<T>& values) {
   return out;
 }
 
+// `value(i)` for each row i of `a`, as numpy uint32.
+template <typename F>
+py::array_t<std::uint32_t> PerRow(const FingerprintArray& a, F value) {
+  py::array_t<std::uint32_t> out(static_cast<py::ssize_t>(a.Size()));
+  auto w = out.mutable_unchecked<1>();
+  for (std::size_t i = 0; i < a.Size(); ++i) w(static_cast<py::ssize_t>(i)) = static_cast<std::uint32_t>(value(i));
+  return out;
+}
+
 const KvFPTypeBase* TypeOfString(const std::string& text) {
   CallScope scope;
   const KvFPTypeBase* type = KvGetFPType(text);
@@ -244,22 +253,10 @@ a.words is padded with zero words to the widest row.
           },
           "A read-only (n, W) uint64 view on the array's buffer, no copy.")
       .def(
-          "counts",
-          [](const FingerprintArray& a) {
-            py::array_t<std::uint32_t> out(static_cast<py::ssize_t>(a.Size()));
-            auto w = out.mutable_unchecked<1>();
-            for (std::size_t i = 0; i < a.Size(); ++i) w(static_cast<py::ssize_t>(i)) = static_cast<std::uint32_t>(a.Count(i));
-            return out;
-          },
+          "counts", [](const FingerprintArray& a) { return PerRow(a, [&](std::size_t i) { return a.Count(i); }); },
           "The number of bits set in each row (numpy uint32).")
       .def_property_readonly(
-          "sizes",
-          [](const FingerprintArray& a) {
-            py::array_t<std::uint32_t> out(static_cast<py::ssize_t>(a.Size()));
-            auto w = out.mutable_unchecked<1>();
-            for (std::size_t i = 0; i < a.Size(); ++i) w(static_cast<py::ssize_t>(i)) = static_cast<std::uint32_t>(a.RowBits(i));
-            return out;
-          },
+          "sizes", [](const FingerprintArray& a) { return PerRow(a, [&](std::size_t i) { return a.RowBits(i); }); },
           "Bits of each row (numpy uint32).")
       .def_static("from_words", &FromWords, py::arg("type"), py::arg("words"),
                   "An array of fingerprints of a fixed-size `type` from a 2-D numpy uint64 array of shape (n, W). "
