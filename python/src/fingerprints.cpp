@@ -82,7 +82,7 @@ namespace {
 template <typename T>
 py::array_t<T> ToArray(const std::vector<T>& values) {
   py::array_t<T> out(static_cast<py::ssize_t>(values.size()));
-  if (!values.empty()) std::memcpy(out.mutable_data(), values.data(), values.size() * sizeof(T));
+  CopyBytes(out.mutable_data(), values.data(), values.size() * sizeof(T));
   return out;
 }
 
@@ -184,7 +184,7 @@ bit i % 8 of byte i // 8 of bytes(fp). Immutable, hashable and picklable.
           "to_numpy",
           [](const Fingerprint& f) {
             py::array_t<std::uint8_t> out(static_cast<py::ssize_t>(f.fp.NumBytes()));
-            if (f.fp.NumBytes() != 0) std::memcpy(out.mutable_data(), f.fp.GetBytes(), f.fp.NumBytes());
+            CopyBytes(out.mutable_data(), f.fp.GetBytes(), f.fp.NumBytes());
             return out;
           },
           "The bits packed into a numpy uint8 array, bit i in bit i % 8 of byte i // 8 "
