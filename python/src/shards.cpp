@@ -179,6 +179,7 @@ void BindShards(py::module_& m) {
            py::arg("beta"), py::arg("threads"))
       .def("histogram", &Shard::Histogram, py::arg("words"), py::arg("bins"), py::arg("measure"), py::arg("alpha"),
            py::arg("beta"), py::arg("threads"));
+  m.def("_manifest_path", &KvShardManifestPath, py::arg("fpbin"));
   m.def("_read_manifest", &ReadManifest, py::arg("path"));
   m.def("_split_database", &SplitDatabase, py::arg("fpbin"), py::arg("shards"), py::arg("out"));
   m.def("_shard_best_scores", &BestScores, py::arg("counts"), py::arg("words"), py::arg("min_bits"),

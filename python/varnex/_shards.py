@@ -55,9 +55,9 @@ def _from_dict(path, d):
 
 
 def manifest_path(fpbin):
-    """The manifest of the collection ``fpbin``: ``db.fpbin`` -> ``db.json``."""
-    root, _ = os.path.splitext(os.fspath(fpbin))
-    return root + ".json"
+    """The manifest of the collection ``fpbin``: ``db.fpbin`` -> ``db.json``
+    (the library's own naming, so that the path is where creation writes it)."""
+    return _core._manifest_path(os.fspath(fpbin))
 
 
 def shard_database(fpbin, n, out=None):
