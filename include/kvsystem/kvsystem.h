@@ -12,5 +12,6 @@
 #include "kvsystem/parameters.h"
 #include "kvsystem/platform.h"
 #include "kvsystem/streams.h"
+#include "kvsystem/status.h"
 #include "kvsystem/strings.h"
 #include "kvsystem/dots.h"
