@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace KvSystem {
@@ -37,5 +38,19 @@ std::string KvNumberToString(unsigned value, unsigned base = 10);
 // dot, with its only dot in front (".hidden") or with a trailing dot gives
 // `defaultExtension`; dots in directory names ("dir.d/file") do not count.
 std::string KvFileExtension(const std::string& path, const std::string& defaultExtension = "");
+
+// `text` as a message may quote it: at most `limit` bytes (cut at a UTF-8
+// character boundary, then "..." and the full length in bytes), control
+// characters as '?', so that one line of a message never carries a whole
+// input file or a terminal escape sequence.
+std::string KvQuoteInput(std::string_view text, std::size_t limit = 80);
+
+// The length of the valid UTF-8 sequence at text[i], or 0 when the bytes
+// there do not form one (overlong forms, surrogates, U+FFFE, U+FFFF and
+// values above U+10FFFF included). REQUIRES: i < text.size().
+std::size_t KvUtf8SequenceLength(std::string_view text, std::size_t i);
+// `text` with every byte that does not start a valid UTF-8 sequence replaced
+// by U+FFFD: text any JSON or XML reader accepts.
+std::string KvValidUtf8(std::string_view text);
 
 }  // namespace KvSystem

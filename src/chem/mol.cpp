@@ -14,6 +14,7 @@
 
 #include "chem/mol_impl.h"
 #include "kvchem/size_limits.h"
+#include "kvsystem/strings.h"
 #include "kvsystem/error.h"
 
 namespace KvChem {
@@ -642,9 +643,10 @@ bool KvSmilesToMol(const std::string& smiles, KvMolBase& mol) {
   std::string reason;
   if (ParseSmiles(smiles, mol, reason, true)) return true;
   if (reason.empty())
-    KvSystem::KvThrow()->Warning("KvSmilesToMol(): cannot parse SMILES '%s'", smiles.c_str());
+    KvSystem::KvThrow()->Warning("KvSmilesToMol(): cannot parse SMILES '%s'", KvSystem::KvQuoteInput(smiles).c_str());
   else
-    KvSystem::KvThrow()->Warning("KvSmilesToMol(): cannot parse SMILES '%s': %s", smiles.c_str(), reason.c_str());
+    KvSystem::KvThrow()->Warning("KvSmilesToMol(): cannot parse SMILES '%s': %s", KvSystem::KvQuoteInput(smiles).c_str(),
+                                 reason.c_str());
   return false;
 }
 

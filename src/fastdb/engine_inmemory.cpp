@@ -64,8 +64,12 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
       }
     }
     std::uint64_t bad = 0;
-    if (!index_.Add(records_.Data() + first * recordWords, complete, bad)) {
+    std::string damage;
+    if (!index_.Add(records_.Data() + first * recordWords, complete, bad, damage)) {
       report->Warning("%s : invalid data in %d-th fingerprint", kOpening, static_cast<int>(bad));
+      if (!damage.empty())
+        report->Warning(KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, ""), "%s : %s is damaged: record %llu: %s",
+                        kOpening, path_.c_str(), static_cast<unsigned long long>(bad), damage.c_str());
       return false;
     }
     if (complete < want) {

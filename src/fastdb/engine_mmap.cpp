@@ -48,8 +48,12 @@ bool KvFastFPMemoryMapDatabaseImpl::IndexRecords() {
       for (std::uint64_t& word : run) word = KvLoadLE64(reinterpret_cast<const std::uint8_t*>(&word));
     }
     std::uint64_t bad = 0;
-    if (!index_.Add(run.data(), complete, bad)) {
+    std::string damage;
+    if (!index_.Add(run.data(), complete, bad, damage)) {
       report->Warning("%s : invalid data in %d-th fingerprint", kOpening, static_cast<int>(bad));
+      if (!damage.empty())
+        report->Warning(KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, ""), "%s : %s is damaged: record %llu: %s",
+                        kOpening, path_.c_str(), static_cast<unsigned long long>(bad), damage.c_str());
       return false;
     }
     if (complete < want) {

@@ -52,15 +52,23 @@ void KvSearchIndex::Begin(std::uint64_t n, std::size_t words, bool foldWhileAddi
   }
 }
 
-bool KvSearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord) {
-  const std::uint64_t maxCount = 64 * std::uint64_t{words_};
+bool KvSearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord,
+                        std::string& damage) {
   const std::size_t stride = words_ + 2;
+  const KvScanKernel& kernel = KvGetActiveScanKernel();
   for (std::uint64_t r = 0; r < count; ++r) {
-    if (records[r * stride + 1] > maxCount) {
-      badRecord = added_ + r;
-      usable_ = false;
-      return false;
-    }
+    const std::uint64_t* record = records + r * stride;
+    const std::uint64_t bits = kernel.popCount(record + 2, words_);
+    if (record[1] > 64 * std::uint64_t{words_})
+      damage.clear();  // beyond any fingerprint: the invalid-data warning says it all
+    else if (record[1] != bits)
+      damage = "its stored bit count " + std::to_string(record[1]) + " is not the " + std::to_string(bits) +
+               " bits it holds";
+    else
+      continue;
+    badRecord = added_ + r;
+    usable_ = false;
+    return false;
   }
   if (!usable_ || count == 0) {
     added_ += count;
@@ -76,12 +84,10 @@ bool KvSearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::
       return true;
     }
   }
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
   for (std::uint64_t r = 0; r < count && usable_; ++r) {
     const std::uint64_t* record = records + r * stride;
     const std::uint64_t position = added_ + r;
     const std::uint64_t stored = record[1];
-    usable_ = kernel.popCount(record + 2, words_) == stored;
     counts_[position] = static_cast<std::uint32_t>(stored);
     addedBits_ += stored;
     if (foldWhileAdding_) {

@@ -32,6 +32,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <span>
 #include <vector>
 
@@ -46,14 +47,15 @@ class KvSearchIndex {
   void Begin(std::uint64_t n, std::size_t words, bool foldWhileAdding);
   // Adds the next `count` records, laid out as in the file but as words in
   // the host's order (W + 2 words each). Returns false, with the position
-  // of the first record whose count exceeds 64W in `badRecord`, when there
-  // is one.
-  bool Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord);
+  // of the first damaged record in `badRecord` and what is wrong with it in
+  // `damage` (empty for a count above 64W), when a record's stored bit count
+  // is not the count of its bits: searches would silently score it wrong
+  // (an infinite score, or a record pruned away).
+  bool Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord, std::string& damage);
   // Orders what was added, folding the signatures from `records` unless
   // they were folded while adding (then `records` may be null). The index
   // stays empty when there is nothing to prune with (no records, more than
-  // 2^32 - 1 of them, a stored count that is not the true one, or no
-  // memory for the signatures).
+  // 2^32 - 1 of them, or no memory for the signatures).
   void Finish(const std::uint64_t* records);
 
   bool Empty() const { return binStart_.empty(); }

@@ -2,7 +2,12 @@
 
 #include "fastdb/temporary_output.h"
 
+#include <dirent.h>
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 #include <algorithm>
 #include <atomic>
@@ -46,7 +51,37 @@ KvTemporaryOutput::~KvTemporaryOutput() {
   if (!path_.empty()) fs_.Remove(path_);
 }
 
+namespace {
+
+// The process id in a temporary file name "<target>.tmp-<pid>-<n>", or 0.
+pid_t TemporaryOwner(std::string_view name) {
+  const std::size_t tag = name.rfind(".tmp-");
+  if (tag == std::string_view::npos) return 0;
+  const std::string_view rest = name.substr(tag + 5);
+  const std::size_t dash = rest.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size()) return 0;
+  if (rest.find_first_not_of("0123456789-") != std::string_view::npos || rest.find('-', dash + 1) != std::string_view::npos)
+    return 0;
+  const long pid = std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
+  return pid > 0 && pid < (1L << 30) ? static_cast<pid_t>(pid) : 0;
+}
+
+}  // namespace
+
+void KvRemoveDeadTemporaries(KvFileSystem& fs, const std::string& directory) {
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const pid_t owner = TemporaryOwner(entry->d_name);
+    // Only a process that no longer exists cannot finish its file.
+    if (owner != 0 && ::kill(owner, 0) != 0 && errno == ESRCH)
+      fs.Remove(directory + "/" + entry->d_name);
+  }
+  ::closedir(dir);
+}
+
 bool KvTemporaryOutput::Create(KvSystem::KvStatus& error) {
+  KvRemoveDeadTemporaries(fs_, KvDirectoryOf(target_));
   static std::atomic<unsigned> serial{0};
   constexpr std::size_t kLongestStem = 200;
   const std::size_t nameStart = target_.find_last_of('/') + 1;  // npos + 1 == 0

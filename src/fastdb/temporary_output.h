@@ -23,6 +23,10 @@ bool KvHasFastDatabaseExtension(const std::string& path);
 // boundary) to what fits.
 std::string KvHeaderSafeMolFilename(const std::string& molPath, const KvFPTypeBase* type, std::uint64_t count);
 
+// Removes the temporary files "<name>.tmp-<pid>-<n>" in `directory` whose
+// process has ended (killed, say) without renaming or removing them.
+void KvRemoveDeadTemporaries(KvFileSystem& fs, const std::string& directory);
+
 // The temporary output file: created next to the target, removed on
 // destruction unless Commit() renamed it over the target.
 class KvTemporaryOutput {
@@ -33,7 +37,8 @@ class KvTemporaryOutput {
   KvTemporaryOutput& operator=(const KvTemporaryOutput&) = delete;
 
   // Creates "<target>.tmp-<pid>-<n>" with the first n that is free (a
-  // process of the same id may have died and left one). A very long file
+  // process of the same id may have died and left one), after removing the
+  // temporary files dead processes left in that folder. A very long file
   // name is shortened, so that the suffix still fits.
   bool Create(KvSystem::KvStatus& error);
   // REQUIRES: Create() succeeded and Commit() was not called.

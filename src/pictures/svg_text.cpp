@@ -5,43 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "kvsystem/strings.h"
 #include "varnex/pictures.h"
 
 namespace Varnex {
 namespace {
 
 constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-// The length of the valid UTF-8 sequence at text[i], or 0 when the bytes there
-// do not form one (overlong forms, surrogates and values above U+10FFFF
-// included).
-std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t length;
-  std::uint32_t value;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    value = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    value = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (byte(i + k) & 0x3F);
-  }
-  const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
-  const bool outside = (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF || value == 0xFFFE || value == 0xFFFF;
-  return overlong || outside ? 0 : length;
-}
 
 }  // namespace
 
@@ -50,7 +20,7 @@ std::string KvXmlText(const std::string& text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     const char c = text[i];
-    const std::size_t length = Utf8SequenceLength(text, i);
+    const std::size_t length = KvSystem::KvUtf8SequenceLength(text, i);
     if (length == 0) {
       out += kReplacement;
       ++i;

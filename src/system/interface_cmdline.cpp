@@ -2,6 +2,10 @@
 
 #include "kvsystem/error.h"
 #include "kvsystem/parameters.h"
+
+#include <map>
+
+#include "kvsystem/strings.h"
 #include "system/parameter_values.h"
 
 namespace KvSystem {
@@ -14,6 +18,7 @@ bool KvInterface::ParseCommandLine(int argc, const char* const* argv, int first)
 
 bool KvInterface::ParseCommandLine(const std::vector<std::string>& args) {
   bool ok = true;
+  std::map<const KvParameter*, std::string> given;  // each parameter once, under the name used
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& word = args[i];
     if (word == "-help" || word == "-h" || word == "--help") {
@@ -23,13 +28,21 @@ bool KvInterface::ParseCommandLine(const std::vector<std::string>& args) {
     KvParameter* p = word.size() > 1 && word[0] == '-' ? GetParameter(word) : nullptr;
     if (p == nullptr) {
       if (word.size() > 1 && word[0] == '-') {
-        KvThrow()->Warning("unknown parameter %s", word.c_str());
+        KvThrow()->Warning("unknown parameter %s", KvQuoteInput(word).c_str());
         // Its value, if any, goes with it rather than being a second fault.
         if (i + 1 < args.size() && (args[i + 1].empty() || args[i + 1][0] != '-')) ++i;
       } else
-        KvThrow()->Warning("unexpected argument \"%s\" (parameters are given as -name value)", word.c_str());
+        KvThrow()->Warning("unexpected argument \"%s\" (parameters are given as -name value)",
+                           KvQuoteInput(word).c_str());
       ok = false;
       continue;
+    }
+    if (const auto [earlier, first] = given.emplace(p, word); !first) {
+      if (earlier->second == word)
+        KvThrow()->Warning("parameter %s is given twice", word.c_str());
+      else
+        KvThrow()->Warning("parameter %s is given twice (also as %s)", word.c_str(), earlier->second.c_str());
+      ok = false;
     }
     std::string text;
     if (p->GetTypeId() == KvParameterTypeId::Bool) {

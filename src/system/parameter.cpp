@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kvsystem/parameters.h"
+#include "kvsystem/strings.h"
 #include "system/parameter_values.h"
 
 namespace KvSystem {
@@ -38,7 +39,7 @@ void KvParameter::SetDefault(bool value) { SetDefault(std::string(value ? "true"
 
 bool KvParameter::SetValue(const std::string& text, std::string* problem) {
   if (!ParameterText::Reads(typeId_, text)) {
-    if (problem != nullptr) *problem = "value \"" + text + "\" of parameter " + name_ + " is not a valid " + valueType_;
+    if (problem != nullptr) *problem = "value \"" + KvQuoteInput(text) + "\" of parameter " + name_ + " is not a valid " + valueType_;
     return false;
   }
   value_ = text;
@@ -101,19 +102,19 @@ bool KvParameter::Validate(std::string& problem) const {
   }
   const std::string& text = GetText();
   if (!ParameterText::Reads(typeId_, text)) {
-    problem = "value \"" + text + "\" of parameter " + name_ + " is not a valid " + valueType_;
+    problem = "value \"" + KvQuoteInput(text) + "\" of parameter " + name_ + " is not a valid " + valueType_;
     return false;
   }
   if (hasRange_ && BelowBound(typeId_, text, low_, true)) {
-    problem = "value " + text + " of parameter " + name_ + " is below the legal minimum " + low_;
+    problem = "value " + KvQuoteInput(text) + " of parameter " + name_ + " is below the legal minimum " + low_;
     return false;
   }
   if (hasRange_ && BelowBound(typeId_, text, high_, false)) {
-    problem = "value " + text + " of parameter " + name_ + " is above the legal maximum " + high_;
+    problem = "value " + KvQuoteInput(text) + " of parameter " + name_ + " is above the legal maximum " + high_;
     return false;
   }
   if (!legalValues_.empty() && std::find(legalValues_.begin(), legalValues_.end(), text) == legalValues_.end()) {
-    problem = "value \"" + text + "\" of parameter " + name_ + " is not one of the legal values: " +
+    problem = "value \"" + KvQuoteInput(text) + "\" of parameter " + name_ + " is not one of the legal values: " +
               JoinLegalValues(legalValues_);
     return false;
   }

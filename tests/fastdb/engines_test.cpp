@@ -420,37 +420,41 @@ TEST_F(OracleTest, AllPairsEqualTheBruteForce) {
   }
 }
 
-// A stored count that is not the record's true count leaves the engines
-// without a search index: every search scores every record with the stored
-// counts, and the pruned forms agree with the full scan.
-TEST_F(OracleTest, AWrongStoredCountTurnsPruningOffWithoutChangingAnyResult) {
-  FastDbTest::TempPath damaged("wrong_count.fpbin");
-  std::filesystem::copy_file(file_->str(), damaged.str());
-  {
-    std::fstream f(damaged.str(), std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(800 + 10 * 18 * 8 + 8);
-    const char count[8] = {3, 0, 0, 0, 0, 0, 0, 0};
-    f.write(count, 8);
-  }
-  for (const unsigned memoryType : {1u, 2u}) {
-    std::unique_ptr<KvFastFPDatabaseImplBase> engine;
-    if (memoryType == 1) engine = std::make_unique<KvFastFPMemoryMapDatabaseImpl>(damaged.str());
-    if (memoryType == 2) engine = std::make_unique<KvFastFPInMemoryDatabaseImpl>(damaged.str());
-    ASSERT_TRUE(engine->IsValid());
-    EXPECT_TRUE(engine->Index().Empty());
-    for (const unsigned measure : {1u, 6u}) {
-      KvFPDatabaseOptions options = Options(measure, 5);
-      options.SetNumProcessors(2);
-      SCOPED_TRACE(Trace(memoryType, options));
-      const auto full = KvCollect(engine->GetSortedScores((*queries_)[1], options, false));
-      ExpectSameHits(KvCollect(engine->GetSortedScores((*queries_)[1], options, true)), full);
-      ExpectSameHits(engine->GetSortedScoresMany({&(*queries_)[1]}, options)[0], full);
-      options.SetLimit(0);
-      options.SetCutoff(0.4f);
-      EXPECT_EQ(engine->NumHitsMany({&(*queries_)[1]}, options)[0],
-                KvCollect(engine->GetSortedScores((*queries_)[1], options, false)).size());
-      VarnexTest::CaptureSink quiet;  // limit 0 warns
-      ExpectSamePairs(KvCollect(engine->GetThresholdMatrix(options)), KvCollect(engine->GetSparseMatrix(options)));
+// A record whose stored bit count contradicts its bits would be scored wrong
+// (an infinite score, or an exact match dropped by pruning): both engines
+// refuse the file, naming it and the record.
+TEST_F(OracleTest, RecordsThatContradictThemselvesAreRefusedByName) {
+  const struct {
+    const char* name;
+    std::uint64_t word;  // 0: molecule index, 1: bit count
+    std::uint64_t value;
+    const char* damage;
+  } cases[] = {
+      {"count 0", 1, 0, "stored bit count 0 is not"},
+      {"count 3", 1, 3, "stored bit count 3 is not"},
+      {"count 256", 1, 256, "stored bit count 256 is not"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FastDbTest::TempPath damaged("damaged.fpbin");
+    std::filesystem::copy_file(file_->str(), damaged.str(), std::filesystem::copy_options::overwrite_existing);
+    {
+      std::fstream f(damaged.str(), std::ios::in | std::ios::out | std::ios::binary);
+      f.seekp(static_cast<std::streamoff>(800 + 10 * 18 * 8 + 8 * c.word));
+      char bytes[8] = {};
+      for (int k = 0; k < 8; ++k) bytes[k] = static_cast<char>(c.value >> (8 * k));
+      f.write(bytes, 8);
+    }
+    for (const unsigned memoryType : {1u, 2u}) {
+      VarnexTest::CaptureSink sink;
+      std::unique_ptr<KvFastFPDatabaseImplBase> engine;
+      if (memoryType == 1) engine = std::make_unique<KvFastFPMemoryMapDatabaseImpl>(damaged.str());
+      if (memoryType == 2) engine = std::make_unique<KvFastFPInMemoryDatabaseImpl>(damaged.str());
+      EXPECT_FALSE(engine->IsValid());
+      std::string texts;
+      for (const std::string& text : sink.Texts()) texts += text + "\n";
+      EXPECT_NE(texts.find(damaged.str() + " is damaged: record 10: "), std::string::npos) << texts;
+      EXPECT_NE(texts.find(c.damage), std::string::npos) << texts;
     }
   }
 }

@@ -112,9 +112,11 @@ TEST(ParameterTest, CommandLineProblemsAreReportedOneByOne) {
                               "unknown parameter -bogus",
                               "unexpected argument \"stray\" (parameters are given as -name value)",
                               "value \"ten\" of parameter -limit is not a valid int",
+                              "parameter -limit is given twice",
                               "value 100001 of parameter -limit is above the legal maximum 100000",
                               "value \"tanimoto\" of parameter -simfunc is not one of the legal values: "
                               "Tanimoto, Cosine, Dice",
+                              "parameter -limit is given twice",
                               "parameter -limit needs a value"}));
   // The bounds are inclusive.
   sink.Clear();

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <fstream>
@@ -49,7 +50,7 @@ TEST_F(VarnexInputFaultsCliTest, FailedCreationLeavesTheOldFileAsItWas) {
     int status;
     std::string message;
   } cases[] = {
-      {"bad size", "-in '" + Path("mols.smi") + "' -numbits 1000", 1, "invalid fingerprint size"},
+      {"bad size", "-in '" + Path("mols.smi") + "' -numbits 1000", 2, "-numbits 1000 is not allowed"},
       {"bad parameter", "-in '" + Path("mols.smi") + "' -fptype Circle", 2, "bad parameters"},
       {"missing input", "-in '" + Path("absent.smi") + "'", 1, "cannot read molecule file"},
       {"empty input", "-in '" + Path("empty.smi") + "'", 1, "empty molecule database!"},
@@ -65,8 +66,10 @@ TEST_F(VarnexInputFaultsCliTest, FailedCreationLeavesTheOldFileAsItWas) {
   }
 }
 
-// SIGTERM in the middle of a creation: the process ends by the signal, the
-// old output is untouched and the temporary file is gone.
+// SIGTERM, SIGHUP or SIGINT in the middle of a creation: the process ends by
+// the signal, the old output is untouched and the temporary file is gone.
+// The program starts with the default dispositions, whatever this test
+// inherited (a background job ignores SIGINT).
 TEST_F(VarnexInputFaultsCliTest, InterruptedCreationLeavesTheOldFileAsItWas) {
   std::string many;
   const std::string nci = ReadFile(kNci5K);
@@ -74,25 +77,86 @@ TEST_F(VarnexInputFaultsCliTest, InterruptedCreationLeavesTheOldFileAsItWas) {
   Write("many.smi", many);
   const std::string old = ReadFile(Path("mols.fpbin"));
   const std::set<std::string> files = Files();
-
   const std::string in = Path("many.smi"), out = Path("mols.fpbin");
   const char* argv[] = {VARNEX_CLI_PATH, "create", "-in", in.c_str(), "-out", out.c_str(), "-threads", "1", "-q", nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, VARNEX_CLI_PATH, nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
-  // Once the temporary file exists the records are being written.
-  bool writing = false;
-  for (int polls = 0; polls < 600000 && !writing; ++polls) {
-    for (const auto& name : Files()) writing = writing || name.find(".tmp-") != std::string::npos;
-    if (!writing) std::this_thread::sleep_for(std::chrono::microseconds(100));
+  for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(signal);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (const int s : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&defaults, s);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, VARNEX_CLI_PATH, nullptr, &attributes, const_cast<char* const*>(argv), environ), 0);
+    posix_spawnattr_destroy(&attributes);
+    // Once the temporary file exists the records are being written.
+    bool writing = false;
+    for (int polls = 0; polls < 600000 && !writing; ++polls) {
+      for (const auto& name : Files()) writing = writing || name.find(".tmp-") != std::string::npos;
+      if (!writing) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    ASSERT_TRUE(writing);
+    ASSERT_EQ(::kill(pid, signal), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_TRUE(ReadFile(out) == old);
+    EXPECT_EQ(Files(), files);
   }
-  ASSERT_TRUE(writing);
-  ASSERT_EQ(::kill(pid, SIGTERM), 0);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-  EXPECT_TRUE(ReadFile(out) == old);
-  std::set<std::string> after = Files();
-  EXPECT_EQ(after, files);
+}
+
+// Answers that used to be silently wrong: each now reads as written, or ends
+// with its fault named.
+TEST_F(VarnexInputFaultsCliTest, WrongAnswersBecomeNamedFaults) {
+  const std::string db = "-db '" + Path("mols.fpbin") + "'";
+  Write("cr.smi", "CCO a\rc1ccccc1 b\rCCN c\r");
+  Write("crlf.smi", "CCO a\r\nc1ccccc1 b\r\nCCN c\r\n");
+  // Records 1 and 2 swapped: record 0 still matches.
+  Write("swapped.smi", "c1ccccc1C(=O)O benzoic\nCCO ethanol\nCC(=O)Oc1ccccc1C(=O)O aspirin\nc1ccccc1O phenol\n");
+  Write("odd.smi", "CCO \xff\xfe bad\nCCN \x1b[31mred\n");
+  ASSERT_EQ(RunVarnex("create -in '" + Path("odd.smi") + "' -out '" + Path("odd.fpbin") + "' -q").status, 0);
+  std::string damaged = ReadFile(Path("mols.fpbin"));
+  const std::size_t record = 800 + 1 * (4096 / 64 + 2) * 8;
+  damaged.replace(record + 8, 8, std::string(8, '\0'));  // record 1 claims no bits
+  Write("damaged.fpbin", damaged);
+  // A creation killed before it could clean up left this; its process is gone.
+  const pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  ::waitpid(dead, nullptr, 0);
+  const std::string stale = "mols.fpbin.tmp-" + std::to_string(dead) + "-0";
+  Write(stale, "partial");
+  const std::string odd = "search -db '" + Path("odd.fpbin") + "' -mols '" + Path("odd.smi") + "' -query CCO";
+  const struct {
+    const char* name;
+    std::string arguments;
+    int status;
+    std::string err;  // on stderr
+    std::string out;  // on stdout
+  } cases[] = {
+      {"CR line ends", "create -in '" + Path("cr.smi") + "' -out '" + Path("cr.fpbin") + "' -q", 0, "wrote 3 fingerprints", ""},
+      {"CRLF line ends", "create -in '" + Path("crlf.smi") + "' -out '" + Path("cr.fpbin") + "' -q", 0,
+       "wrote 3 fingerprints", ""},
+      {"stored count wrong", "search -db '" + Path("damaged.fpbin") + "' -query CCO -format json", 1,
+       "damaged.fpbin is damaged: record 1: its stored bit count 0", ""},
+      {"molecule file reordered", "search " + db + " -mols '" + Path("swapped.smi") + "' -query CCO", 1,
+       "does not match molecule 2 of", ""},
+      {"invalid UTF-8 in JSON", odd + " -format json", 0, "", "\"name\": \"\xEF\xBF\xBD\xEF\xBF\xBD bad\""},
+      {"escape sequence in TSV", odd + " -limit 2", 0, "", "\t\\x1b[31mred\t"},
+      {"dead creation's temporary", "create -in '" + Path("mols.smi") + "' -out '" + Path("mols.fpbin") + "' -q", 0, "",
+       ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = RunVarnex(c.arguments);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("inf"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  }
+  EXPECT_EQ(Files().count(stale), 0u);
 }
 
 // Partly bad input: every readable record is done, the others are named and
@@ -173,12 +237,24 @@ TEST_F(VarnexInputFaultsCliTest, ValuesOutsideTheirMeaningAreRefused) {
       {"limit above the records", "matrix " + db + " -limit 7", 0,
        "varnex matrix: -limit 7 is above the 4 records of the database; using 4"},
       {"raised atom limit", "fp -smiles 'C1" + std::string(3000, 'C') + "1' -maxatoms 3001 -numbits 64", 0, ""},
+      {"parameter twice", "search " + db + " -query CCO -limit 3 -l 4", 2, "parameter -l is given twice (also as -limit)"},
+      {"database twice", "search " + db + " " + db + " -query CCO", 2, "parameter -db is given twice"},
+      {"bit beyond the size", "explain -smiles CCO -fptype Path -numbits 1024 -bit 5000", 2,
+       "-bit 5000 is beyond the last bit of a 1024-bit fingerprint"},
+      {"page over its molecule file",
+       "search " + db + " -query CCO -mols '" + Path("mols.smi") + "' -format html -out '" + Path("mols.smi") + "'", 2,
+       "is the -mols input"},
+      {"chart over its database", "histogram " + db + " -format svg -out '" + Path("mols.fpbin") + "'", 2,
+       "is the -db input"},
+      {"unparsable long SMILES", "compare -a CCO -b 'C1(" + std::string(70000, 'C') + "'", 1, "is not a valid SMILES"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto r = RunVarnex(c.arguments);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    // One line per message, quoting at most 80 bytes of any input.
+    for (const std::string& line : VarnexTest::Lines(r.err)) EXPECT_LT(line.size(), 240u) << line.substr(0, 240);
     if (c.status == 0) {
       EXPECT_FALSE(r.out.empty());
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "kvchem/size_limits.h"
+#include "varnex/config.h"
 
 namespace VarnexCli {
 
@@ -20,12 +21,11 @@ void AddMoleculeLimitParameter(KvSystem::KvInterface& itf) {
 
 bool CheckAndApplyParameters(const KvSystem::KvInterface& itf, const char* command) {
   if (itf.HasValue<float>("-cutoff")) {
-    const float cutoff = itf.Get<float>("-cutoff");
-    const std::string measure = itf.HasValue<std::string>("-simfunc") ? itf.Get<std::string>("-simfunc") : "Tanimoto";
-    // Every measure scores from 0 to 1; NaN is refused as well.
-    if (!(cutoff >= 0.0f && cutoff <= 1.0f)) {
-      std::fprintf(stderr, "varnex %s: -cutoff %g is outside the range of %s scores, 0 to 1\n", command,
-                   static_cast<double>(cutoff), measure.c_str());
+    Varnex::KvFPDatabaseOptions options;
+    Varnex::KvSetupFPDatabaseOptions(options, itf);
+    const KvSystem::KvStatus status = Varnex::KvCheckCutoff(options.GetSimFunc(), options.GetCutoff());
+    if (!status.IsOk()) {
+      std::fprintf(stderr, "varnex %s: -cutoff %s\n", command, status.Message().c_str());
       return false;
     }
   }

@@ -1,9 +1,5 @@
 // varnex create: a fast fingerprint database (.fpbin) from a molecule file.
 
-#include <signal.h>
-
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -11,48 +7,12 @@
 #include "fingerprint_kinds.h"
 #include "molecules.h"
 #include "parameters_common.h"
+#include "run_context.h"
 #include "kvsystem/dots.h"
 #include "varnex/fpbin_create.h"
 #include "varnex/shards.h"
 
 namespace VarnexCli {
-namespace {
-
-// Set by SIGINT or SIGTERM; the library stops the creation at its next
-// chunk and removes its temporary file. Lock-free, so a handler may set it.
-std::atomic<bool> gInterrupted{false};
-std::atomic<int> gSignal{0};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void OnInterrupt(int signal) {
-  gSignal.store(signal);
-  gInterrupted.store(true);
-}
-
-// Catches SIGINT and SIGTERM while alive.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &oldInt_);
-    sigaction(SIGTERM, &action, &oldTerm_);
-  }
-  ~InterruptGuard() {
-    sigaction(SIGINT, &oldInt_, nullptr);
-    sigaction(SIGTERM, &oldTerm_, nullptr);
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  struct sigaction oldInt_ {};
-  struct sigaction oldTerm_ {};
-};
-
-}  // namespace
-
 void ConfigureCreate(KvSystem::KvInterface& itf) {
   AddText(itf, "-in", "-i", "Molecule file (.smi, .sdf, also .gz)");
   AddText(itf, "-out", "-o", "Fingerprint database to write (must end in .fpbin)");
@@ -94,6 +54,12 @@ int RunCreate(KvSystem::KvInterface& itf) {
     return kExitUsage;
   }
   const Varnex::KvFPTypeBase* type = kind.type;
+  if (Varnex::KvGetFingerPrintSize(type) % 256 != 0) {
+    std::fprintf(stderr, "varnex create: -numbits %u is not allowed: a fast database holds multiples of 256 bits\n",
+                 Varnex::KvGetFingerPrintSize(type));
+    return kExitUsage;
+  }
+  if (!IsNoInput(itf, "create", out)) return kExitUsage;
   if (!IsMoleculeFile(in)) return kExitFailure;
 
   Varnex::KvCreateFastFPDatabaseOptions options(type);
@@ -101,21 +67,15 @@ int RunCreate(KvSystem::KvInterface& itf) {
   KvSystem::KvDots dots("Creating", "molecules");
   if (itf.Get<bool>("-quiet")) dots.SetDisplay(KvSystem::KvDots::Display::Never);
   options.SetTracer(dots);
-  options.SetCancelFlag(&gInterrupted);
   Varnex::KvCreateFastFPDatabaseSummary summary;
   const auto shards = static_cast<unsigned>(itf.Get<int>("-shards"));
   Varnex::KvShardManifest manifest;
   bool created = false;
-  {
-    InterruptGuard guard;
-    created = shards > 1 ? Varnex::KvCreateShardedFastFPDatabase(out, in, options, shards, summary, manifest)
-                         : Varnex::KvCreateFastFPDatabaseFile(out, in, options, summary);
-  }
-  if (!created && gInterrupted.load()) {
-    std::fprintf(stderr, "varnex create: interrupted; %s was not written\n", out.c_str());
-    std::signal(gSignal.load(), SIG_DFL);  // end as the signal would have
-    std::raise(gSignal.load());
-  }
+  // A signal cancels the creation through the run's context (run_context.h):
+  // the output path stays as it was.
+  created = shards > 1 ? Varnex::KvCreateShardedFastFPDatabase(out, in, options, shards, summary, manifest)
+                       : Varnex::KvCreateFastFPDatabaseFile(out, in, options, summary);
+  if (Interrupted()) return kExitFailure;
   if (!created) {
     // The library has said why; the output path is as it was.
     std::fprintf(stderr, "varnex create: could not create %s\n", out.c_str());

@@ -65,6 +65,11 @@ int RunExplain(KvSystem::KvInterface& itf) {
                  kind.name.c_str());
     return kExitUsage;
   }
+  if (!unhashed && only >= 0 && static_cast<std::size_t>(only) >= Varnex::KvGetFingerPrintSize(kind.type)) {
+    std::fprintf(stderr, "varnex explain: -bit %d is beyond the last bit of a %u-bit fingerprint\n", only,
+                 Varnex::KvGetFingerPrintSize(kind.type));
+    return kExitUsage;
+  }
   KvChem::KvMol mol;
   if (!ReadSmiles(itf.Get<std::string>("-smiles"), mol, "molecule -smiles")) return kExitFailure;
 

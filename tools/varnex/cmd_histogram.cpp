@@ -30,8 +30,7 @@ int RunHistogram(KvSystem::KvInterface& itf) {
   std::string chart;
   if (!ReadPictureOut(itf, "histogram", chart)) return kExitUsage;
   Varnex::KvFPDatabaseOptions options;
-  Varnex::KvSetupFPDatabaseOptions(options, itf);
-  options.SetNumProcessors(0);
+  SetupSearchOptions(options, itf);
   auto db = OpenDatabase(itf);
   if (db == nullptr) return kExitFailure;
   OutputFile file;  // opened first: a folder that cannot be written ends the command before the work

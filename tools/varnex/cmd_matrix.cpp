@@ -24,8 +24,7 @@ void ConfigureMatrix(KvSystem::KvInterface& itf) {
 int RunMatrix(KvSystem::KvInterface& itf) {
   if (WantsPicture(itf) || itf.GetParameter("-out")->HasValue()) return RunMatrixPage(itf);
   Varnex::KvFPDatabaseOptions options;
-  Varnex::KvSetupFPDatabaseOptions(options, itf);
-  options.SetNumProcessors(0);
+  SetupSearchOptions(options, itf);
   auto db = OpenDatabase(itf);
   if (db == nullptr) return kExitFailure;
   // A cutoff without a limit (or with -limit 0) asks for every pair at or
@@ -56,7 +55,7 @@ int RunMatrix(KvSystem::KvInterface& itf) {
     first = false;
   }
   if (json) std::fputs("\n]\n", stdout);
-  return kExitOk;
+  return names.Mismatched() ? kExitFailure : kExitOk;
 }
 
 }  // namespace VarnexCli

@@ -13,6 +13,7 @@
 #include "molecules.h"
 #include "output.h"
 #include "parameters_common.h"
+#include "run_context.h"
 #include "kvsystem/iterator.h"
 #include "varnex/config.h"
 #include "varnex/generation.h"
@@ -30,6 +31,7 @@ class HitWriter {
     if (json_) std::fputs("\n]\n", stdout);
   }
   void Write(unsigned query, const std::string& queryName, const std::vector<Varnex::KvSimScore>& hits) {
+    if (Interrupted()) return;  // the hits of a cancelled search are incomplete
     if (json_) {
       std::printf("%s\n{\"query\": %u, \"query_name\": %s, \"hits\": [", first_ ? "" : ",", query,
                   JsonString(queryName).c_str());
@@ -73,8 +75,7 @@ int RunSearch(KvSystem::KvInterface& itf) {
   std::string page;
   if (!ReadPictureOut(itf, "search", page) || !PageHasMolecules(itf, "search")) return kExitUsage;
   Varnex::KvFPDatabaseOptions options;
-  Varnex::KvSetupFPDatabaseOptions(options, itf);
-  options.SetNumProcessors(0);
+  SetupSearchOptions(options, itf);
   auto db = OpenDatabase(itf);
   if (db == nullptr) return kExitFailure;
   RecordNames names;
@@ -137,7 +138,7 @@ int RunSearch(KvSystem::KvInterface& itf) {
     }
     flush();
   }
-  if (report && !report->Commit()) return kExitFailure;
+  if (names.Mismatched() || (report && !report->Commit())) return kExitFailure;
   if (failed != 0) std::fprintf(stderr, "varnex search: %u queries could not be read\n", failed);
   return InputStatus(queries, failed);
 }

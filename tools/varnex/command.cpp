@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "checks.h"
+#include "run_context.h"
 
 namespace VarnexCli {
 
@@ -38,7 +39,10 @@ int RunCommand(const Command& command, const Arguments& args) {
       return kExitUsage;
     }
     if (!CheckAndApplyParameters(itf, command.name)) return kExitUsage;
-    return command.run(itf);
+    RunContext context;
+    const int status = command.run(itf);
+    if (Interrupted()) EndByTheSignal(command.name);
+    return status;
   } catch (const std::exception& e) {
     // The library does not throw; this guards the program's own code.
     std::fprintf(stderr, "varnex %s: internal error: %s\n", command.name, e.what());

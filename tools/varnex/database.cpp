@@ -11,6 +11,7 @@
 #include "parameters_common.h"
 #include "varnex/config.h"
 #include "varnex/fpbin_create.h"
+#include "varnex/generation.h"
 
 namespace VarnexCli {
 
@@ -54,8 +55,29 @@ bool RecordNames::Open(const KvSystem::KvInterface& itf, const Varnex::KvFastFPD
     return false;
   }
   names_ = MolNames(itf);
+  db_ = &db;
+  checked_.assign(db.NumFingerPrints(), 0);
   open_ = true;
   return true;
+}
+
+bool RecordNames::Matches(std::size_t index) const {
+  if (index >= checked_.size()) return false;
+  if (checked_[index] == 0) {
+    Varnex::KvFingerPrint stored, made;
+    KvChem::KvMol mol;
+    const bool same = db_->GetFingerPrint(stored, index) &&
+                      (mols_.GetMolecule(mol, static_cast<unsigned>(index))
+                           ? Varnex::KvMakeFP(made, mol, db_->GetFPTypeBase()) && made == stored
+                           : stored.CountBits() == 0);  // an unreadable molecule has an empty record
+    checked_[index] = same ? 1 : 2;
+    if (!same) {
+      std::fprintf(stderr, "varnex: record %zu of the database does not match molecule %zu of %s; not named\n", index,
+                   index, mols_.GetPath().c_str());
+      mismatched_ = true;
+    }
+  }
+  return checked_[index] == 1;
 }
 
 void ClampLimit(Varnex::KvFPDatabaseOptions& options, const Varnex::KvFastFPDatabase& db, const char* command) {
@@ -66,7 +88,8 @@ void ClampLimit(Varnex::KvFPDatabaseOptions& options, const Varnex::KvFastFPData
 }
 
 std::string RecordNames::Get(std::size_t index) const {
-  return open_ && index < mols_.GetMaxMolIdx() ? names_.Get(mols_, static_cast<unsigned>(index)) : std::string();
+  return open_ && index < mols_.GetMaxMolIdx() && Matches(index) ? names_.Get(mols_, static_cast<unsigned>(index))
+                                                                 : std::string();
 }
 
 bool RecordNames::GetMolecule(KvChem::KvMolBase& mol, std::size_t index) const {

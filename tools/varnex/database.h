@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "kvchem/moldb.h"
 #include "kvsystem/parameters.h"
@@ -32,15 +33,25 @@ class RecordNames {
   bool Open(const KvSystem::KvInterface& itf, const Varnex::KvFastFPDatabase& db);
   // Whether "-mols" was given.
   bool IsOpen() const { return open_; }
-  // The name of molecule `index`; "" when unknown.
+  // The name of molecule `index`; "" when unknown. The first time a record
+  // is named its molecule is fingerprinted and compared with the record: a
+  // molecule file changed since the database was made names no hit wrongly
+  // (the mismatch is reported once on stderr and the name is "").
   std::string Get(std::size_t index) const;
+  // Whether a named record did not match its molecule.
+  bool Mismatched() const { return mismatched_; }
   // Reads molecule `index`; false (with the library's warning) when it does
   // not parse or no "-mols" was given.
   bool GetMolecule(KvChem::KvMolBase& mol, std::size_t index) const;
 
  private:
+  bool Matches(std::size_t index) const;
+
   KvChem::KvMolDatabase mols_;
   MolNames names_;
+  const Varnex::KvFastFPDatabase* db_ = nullptr;
+  mutable std::vector<char> checked_;  // per record: 0 not yet, 1 matches, 2 does not
+  mutable bool mismatched_ = false;
   bool open_ = false;
 };
 

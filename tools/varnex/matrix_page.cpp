@@ -43,7 +43,7 @@ int RunMatrixPage(KvSystem::KvInterface& itf) {
     return kExitUsage;
   }
   Varnex::KvFPDatabaseOptions options;
-  Varnex::KvSetupFPDatabaseOptions(options, itf);
+  SetupSearchOptions(options, itf);
   auto db = OpenDatabase(itf);
   if (db == nullptr) return kExitFailure;
   RecordNames names;
@@ -63,7 +63,7 @@ int RunMatrixPage(KvSystem::KvInterface& itf) {
     return kExitFailure;
   const std::string name = names.Get(molecule);
   report.AddQuery("record " + std::to_string(record) + (name.empty() ? "" : ": " + name), query, hits);
-  return report.Commit() ? kExitOk : kExitFailure;
+  return !names.Mismatched() && report.Commit() ? kExitOk : kExitFailure;
 }
 
 }  // namespace VarnexCli

@@ -9,6 +9,7 @@
 
 #include "command.h"
 #include "parameters_common.h"
+#include "kvsystem/strings.h"
 
 namespace VarnexCli {
 
@@ -19,7 +20,7 @@ bool ReadSmiles(const std::string& smiles, KvChem::KvMol& mol, const std::string
     return false;
   }
   if (KvChem::KvSmilesToMol(smiles, mol) && mol.IsValid()) return true;
-  std::fprintf(stderr, "varnex: %s is not a valid SMILES: %s\n", what.c_str(), smiles.c_str());
+  std::fprintf(stderr, "varnex: %s is not a valid SMILES: %s\n", what.c_str(), KvSystem::KvQuoteInput(smiles).c_str());
   return false;
 }
 

@@ -4,11 +4,13 @@
 
 #include <cstdio>
 
+#include "kvsystem/strings.h"
+
 namespace VarnexCli {
 
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
-  for (unsigned char c : text) {
+  for (unsigned char c : KvSystem::KvValidUtf8(text)) {
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -16,7 +18,7 @@ std::string JsonString(const std::string& text) {
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
       default:
-        if (c < 0x20) {
+        if (c < 0x20 || c == 0x7f) {
           char buffer[8];
           std::snprintf(buffer, sizeof(buffer), "\\u%04x", c);
           out += buffer;
@@ -35,9 +37,22 @@ std::string FormatScore(double score) {
 }
 
 std::string TsvField(const std::string& text) {
-  std::string out = text;
-  for (char& c : out)
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c == '\t' || c == '\n' || c == '\r') {
+      out += ' ';
+    } else if (c == '\\') {
+      out += "\\\\";  // a backslash always starts an escape
+    } else if (c < 0x20 || c == 0x7f) {
+      // Escape sequences never reach a terminal.
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\x%02x", c);
+      out += buffer;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
   return out;
 }
 

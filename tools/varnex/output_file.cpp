@@ -2,6 +2,8 @@
 
 #include "output_file.h"
 
+#include "run_context.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +58,10 @@ void OutputFile::Write(const std::string& text) {
 
 bool OutputFile::Commit() {
   if (file_ == nullptr) return false;
+  if (Interrupted()) {  // a cancelled run leaves the target as it was
+    Discard();
+    return false;
+  }
   int error = error_;
   if (error == 0 && (std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0)) error = errno != 0 ? errno : EIO;
   if (std::fclose(file_) != 0 && error == 0) error = errno;

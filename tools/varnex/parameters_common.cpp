@@ -2,7 +2,11 @@
 
 #include "parameters_common.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
+
+#include "varnex/config.h"
 
 namespace VarnexCli {
 
@@ -53,7 +57,29 @@ bool ReadPictureOut(const KvSystem::KvInterface& itf, const char* command, std::
     return false;
   }
   path = given ? out->GetText() : std::string();
+  return path.empty() || IsNoInput(itf, command, path);
+}
+
+bool IsNoInput(const KvSystem::KvInterface& itf, const char* command, const std::string& out) {
+  struct stat target {};
+  if (::stat(out.c_str(), &target) != 0) return true;  // a new file is nobody's input
+  for (const char* name : {"-db", "-mols", "-query", "-in"}) {
+    const KvSystem::KvParameter* p = itf.GetParameter(name);
+    struct stat input {};
+    if (p == nullptr || !p->HasValue() || ::stat(p->GetText().c_str(), &input) != 0) continue;
+    if (input.st_dev == target.st_dev && input.st_ino == target.st_ino) {
+      std::fprintf(stderr, "varnex %s: the output file %s is the %s input; choose another output file\n", command,
+                   out.c_str(), name);
+      return false;
+    }
+  }
   return true;
+}
+
+void SetupSearchOptions(Varnex::KvFPDatabaseOptions& options, const KvSystem::KvInterface& itf) {
+  Varnex::KvSetupFPDatabaseOptions(options, itf);
+  if (options.HasCutoff()) options.SetInclusiveCutoff(options.GetCutoff());
+  options.SetNumProcessors(0);
 }
 
 }  // namespace VarnexCli

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "kvsystem/parameters.h"
+#include "varnex/dboptions.h"
 
 namespace VarnexCli {
 
@@ -19,7 +20,16 @@ bool WantsJson(const KvSystem::KvInterface& itf);
 // Whether "-format" asks for the picture format.
 bool WantsPicture(const KvSystem::KvInterface& itf);
 // The "-out" file of the picture format, "" for the text formats; false
-// after a message when a picture lacks "-out" or a text format has one.
+// after a message when a picture lacks "-out" or a text format has one, or
+// when it names one of the command's inputs.
 bool ReadPictureOut(const KvSystem::KvInterface& itf, const char* command, std::string& path);
+// False after a message when `out` is (by device and inode) one of the files
+// the command reads: "-db", "-mols", "-query", "-in".
+bool IsNoInput(const KvSystem::KvInterface& itf, const char* command, const std::string& out);
+
+// The search options of the parameters, on every processor, with the
+// library's inclusive cutoff rule: every score at or above "-cutoff" (at or
+// below it for the Manhattan distance) is kept.
+void SetupSearchOptions(Varnex::KvFPDatabaseOptions& options, const KvSystem::KvInterface& itf);
 
 }  // namespace VarnexCli
