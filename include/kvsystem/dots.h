@@ -12,6 +12,7 @@
 // objects with the source's settings and counts.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -44,6 +45,10 @@ class KvDots {
   void Restart();
 
   std::uint64_t GetCount() const;
+  // The number of items the work will have once known (0: not known), for a
+  // progress bar with an end.
+  void SetExpected(std::uint64_t count) { expected_.store(count); }
+  std::uint64_t GetExpected() const { return expected_.load(); }
   // Seconds since the first Update (0 before it).
   double GetElapsedSeconds() const;
   // Whether this object writes anything (Display, and for Auto whether the
@@ -66,6 +71,7 @@ class KvDots {
   bool terminal_ = false;
   std::chrono::milliseconds interval_{250};
   std::uint64_t count_ = 0;
+  std::atomic<std::uint64_t> expected_{0};
   bool started_ = false;
   Clock::time_point start_{};
   Clock::time_point lastDraw_{};

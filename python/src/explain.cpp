@@ -18,7 +18,15 @@ py::list Explain(py::handle molObj, const FPType& type, const py::object& bit) {
   if (kind != KvFPType::Path && kind != KvFPType::Tree && kind != KvFPType::Circular)
     throw py::value_error("explain(): patterns exist for Path, Tree and Circular fingerprints, not " +
                           type.ptr->GetFPTypeString());
-  const long long only = bit.is_none() ? -1 : bit.cast<long long>();
+  long long only = -1;
+  if (!bit.is_none()) {
+    if (!PyIndex_Check(bit.ptr()) || PyBool_Check(bit.ptr())) throw py::type_error("bit must be an integer or None");
+    only = py::reinterpret_steal<py::object>(PyNumber_Index(bit.ptr())).cast<long long>();
+    const long long size = KvGetFingerPrintSize(type.ptr);
+    if (only < 0 || only >= size)
+      throw py::value_error("bit " + std::to_string(only) + " is outside the " + std::to_string(size) +
+                            " bits of the type (0 to " + std::to_string(size - 1) + ")");
+  }
   const MolSource source = ToMolSource(molObj);
   CallScope scope;
   std::vector<KvFPPattern> patterns;

@@ -33,13 +33,13 @@ struct Query {
   MolSource mol;
 };
 
-Query ToQuery(py::handle obj) {
+Query ToQuery(py::handle obj, bool allowNone = false) {
   Query q;
   if (py::isinstance<Fingerprint>(obj)) {
     q.isFingerprint = true;
     q.fp = obj.cast<const Fingerprint&>().fp;
   } else {
-    q.mol = ToMolSource(obj);
+    q.mol = ToMolSource(obj, allowNone);
   }
   return q;
 }
@@ -113,8 +113,9 @@ class FastDatabase {
                       double alpha, double beta, unsigned threads) const {
     auto db = Open();
     const KvFPDatabaseOptions options = SearchOptions(k, cutoff, measure, alpha, beta, threads);
+    RequireMoleculeIterable(queries);
     std::vector<Query> all;
-    for (py::handle q : queries) all.push_back(ToQuery(q));
+    for (py::handle q : queries) all.push_back(ToQuery(q, true));
     CallScope scope;
     std::vector<std::vector<KvSimScore>> hits(all.size());
     RunInterruptible(scope, [&] {
@@ -194,13 +195,14 @@ class FastDatabase {
 
 // Creates `outPath` from `molPath` on a helper thread; the calling thread
 // reports progress to `progress(count)` (when not None) a few times a second
-// and checks for signals. An interrupt (or an exception of `progress`)
+// and checks for signals; `total(n)` (when not None) once the number of
+// molecules is known. An interrupt (or an exception of `progress`)
 // cancels the call: the workers stop at their next chunk, the output paths
 // are left untouched, and the exception is raised once they have stopped.
 // With shards > 1 it writes that many shards and their manifest. Returns
 // (count, failed indices).
 py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath, const FPType& type, unsigned threads,
-                         const py::object& progress, unsigned shards) {
+                         const py::object& progress, unsigned shards, const py::object& total) {
   KvCreateFastFPDatabaseOptions options(type.ptr);
   options.SetNumProcessors(threads);
   KvSystem::KvDots dots;
@@ -210,6 +212,7 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
   CallScope scope;
   KvCreateFastFPDatabaseSummary summary;
   std::uint64_t reported = 0;
+  bool totalReported = false;
   const bool created = RunInterruptible(
       scope,
       [&] {
@@ -218,6 +221,10 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
         return KvCreateShardedFastFPDatabase(outPath, molPath, options, shards, summary, manifest);
       },
       [&] {
+        if (!totalReported && !total.is_none() && tracer->GetExpected() != 0) {
+          totalReported = true;
+          total(tracer->GetExpected());
+        }
         const std::uint64_t count = tracer->GetCount();
         if (progress.is_none() || count == reported) return;
         reported = count;
@@ -250,7 +257,7 @@ void BindFastDatabase(py::module_& m) {
       .def("histogram", &FastDatabase::Histogram, py::arg("bins") = 50, py::arg("measure") = "tanimoto",
            py::arg("alpha") = 1.0f, py::arg("beta") = 1.0f, py::arg("threads") = 1);
   m.def("_create_database", &CreateDatabase, py::arg("molecule_file"), py::arg("out_path"), py::arg("type"),
-        py::arg("threads"), py::arg("progress"), py::arg("shards") = 1);
+        py::arg("threads"), py::arg("progress"), py::arg("shards") = 1, py::arg("total") = py::none());
 }
 
 }  // namespace VarnexPy

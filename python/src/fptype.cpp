@@ -56,21 +56,22 @@ const char* KindName(unsigned code) {
 
 const KvFPGraphTypeBase* Graph(const FPType& t) { return dynamic_cast<const KvFPGraphTypeBase*>(t.ptr); }
 
-// An integer parameter in [0, limit]; None keeps `current`.
-unsigned Number(const py::object& value, const char* name, unsigned limit, unsigned current) {
+// An integer parameter (any integer type, numpy's too) in [low, high]; None
+// keeps `current`.
+unsigned Number(const py::object& value, const char* name, unsigned low, unsigned high, unsigned current) {
   if (value.is_none()) return current;
-  if (!PyLong_Check(value.ptr()) || PyBool_Check(value.ptr()))
+  if (!PyIndex_Check(value.ptr()) || PyBool_Check(value.ptr()))
     throw py::type_error(std::string(name) + " must be an integer");
-  const long long v = value.cast<long long>();
-  if (v < 0 || v > static_cast<long long>(limit))
-    throw py::value_error(std::string(name) + " must lie in 0.." + std::to_string(limit) + ", got " +
-                          std::to_string(v));
+  const long long v = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr())).cast<long long>();
+  if (v < static_cast<long long>(low) || v > static_cast<long long>(high))
+    throw py::value_error(std::string(name) + " must lie in " + std::to_string(low) + ".." + std::to_string(high) +
+                          ", got " + std::to_string(v));
   return static_cast<unsigned>(v);
 }
 
 // A flag set given as an integer or as flag names joined by "|".
 unsigned Flags(const py::object& value, const char* name, unsigned limit, unsigned current, bool atoms) {
-  if (!PyUnicode_Check(value.ptr())) return Number(value, name, limit, current);
+  if (!PyUnicode_Check(value.ptr())) return Number(value, name, 0, limit, current);
   const std::string text = value.cast<std::string>();
   if (!(atoms ? KvIsValidFPAtomType(text) : KvIsValidFPBondType(text)))
     throw py::value_error(std::string("unknown ") + name + " '" + text + "'");
@@ -107,9 +108,10 @@ FPType MakeType(const std::string& kind, const py::object& size, const py::objec
   if (!hashed && !size.is_none())
     throw py::value_error(std::string(KindName(code)) + " fingerprints have no size parameter");
   if (!anyParameter) return FPType{base};
-  const unsigned bits = Number(size, "size", 65535, graph->GetNumBits());
-  const unsigned lo = Number(minDist, "min_dist", 255, graph->GetMinDistance());
-  const unsigned hi = Number(maxDist, "max_dist", 255, graph->GetMaxDistance());
+  // The ranges of the command line's -numbits, -mindistance and -maxdistance.
+  const unsigned bits = Number(size, "size", 64, 65535, graph->GetNumBits());
+  const unsigned lo = Number(minDist, "min_dist", 0, 10, graph->GetMinDistance());
+  const unsigned hi = Number(maxDist, "max_dist", 0, 10, graph->GetMaxDistance());
   const unsigned atoms = Flags(atomType, "atom_type", 65535, graph->GetAtomTypes(), true);
   const unsigned bonds = Flags(bondType, "bond_type", 255, graph->GetBondTypes(), false);
   const KvFPTypeBase* type = nullptr;

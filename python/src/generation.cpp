@@ -38,6 +38,7 @@ Fingerprint MakeFingerprint(const FPType& type, py::handle mol) {
 }
 
 FingerprintArray MakeFingerprints(const FPType& type, py::iterable mols, unsigned threads) {
+  RequireMoleculeIterable(mols);
   const unsigned workers = EffectiveThreads(threads);
   py::iterator it = py::iter(mols);
   CallScope scope;
@@ -54,7 +55,7 @@ FingerprintArray MakeFingerprints(const FPType& type, py::iterable mols, unsigne
         more = false;
         break;
       }
-      batch.push_back(ToMolSource(py::reinterpret_steal<py::object>(item)));
+      batch.push_back(ToMolSource(py::reinterpret_steal<py::object>(item), true));
     }
     const std::size_t first = rows.size();
     rows.resize(first + batch.size());

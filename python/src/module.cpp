@@ -16,7 +16,7 @@ PYBIND11_MODULE(_core, m) {
   VarnexPy::RegisterStatusTranslator();
   VarnexPy::RegisterResultTypes();
   m.attr("VarnexWarning") = py::handle(VarnexPy::VarnexWarningType());
-  m.attr("__version__") = Varnex::VarnexGetRelease();
+  m.attr("__version__") = VARNEX_PACKAGE_VERSION;
   m.def("scan_kernel", &Varnex::KvGetScanKernelName,
         "The name of the scan kernel the fast searches use on this processor ('avx512', 'avx2', 'popcnt' or "
         "'software').");

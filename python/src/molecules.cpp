@@ -1,5 +1,7 @@
 #include "molecules.h"
 
+#include "kvsystem/error.h"
+
 namespace py = pybind11;
 
 namespace VarnexPy {
@@ -30,11 +32,19 @@ bool IsRDKitMol(py::handle obj) {
 
 }  // namespace
 
+void RequireMoleculeIterable(py::handle mols) {
+  if (PyUnicode_Check(mols.ptr()) || PyBytes_Check(mols.ptr()))
+    throw py::type_error("expected an iterable of molecules, got a single " + std::string(Py_TYPE(mols.ptr())->tp_name) +
+                         "; wrap one molecule in a list");
+}
+
 bool IsMolecule(py::handle obj) { return PyUnicode_Check(obj.ptr()) || IsRDKitMol(obj); }
 
-MolSource ToMolSource(py::handle obj) {
+MolSource ToMolSource(py::handle obj, bool allowNone) {
   MolSource source;
-  if (PyUnicode_Check(obj.ptr())) {
+  if (allowNone && obj.is_none()) {
+    source.form = MolSource::Form::Missing;
+  } else if (PyUnicode_Check(obj.ptr())) {
     source.data = obj.cast<std::string>();
     source.form = source.data.find("M  END") != std::string::npos ? MolSource::Form::MolBlock : MolSource::Form::Smiles;
   } else if (IsRDKitMol(obj)) {
@@ -51,6 +61,9 @@ bool ParseMolSource(const MolSource& source, KvChem::KvMolBase& mol) {
   switch (source.form) {
     case MolSource::Form::MolBlock: return KvChem::KvMolBlockToMol(source.data, mol);
     case MolSource::Form::Pickle: return KvChem::KvBinaryToMol(source.data, mol);
+    case MolSource::Form::Missing:
+      KvSystem::KvThrow()->Warning("no molecule (None), as RDKit gives for a molecule it could not read");
+      return false;
     case MolSource::Form::Smiles: break;
   }
   return KvChem::KvSmilesToMol(source.data, mol);

@@ -13,7 +13,7 @@ namespace VarnexPy {
 // A molecule as taken from Python, ready to be parsed without the
 // interpreter lock.
 struct MolSource {
-  enum class Form { Smiles, MolBlock, Pickle };
+  enum class Form { Smiles, MolBlock, Pickle, Missing };
   Form form = Form::Smiles;
   std::string data;
 };
@@ -22,10 +22,15 @@ struct MolSource {
 bool IsMolecule(pybind11::handle obj);
 // The molecule form of `obj`: a str holding "M  END" is a molfile block, any
 // other str a SMILES (an optional name may follow after white space), an
-// rdkit.Chem.Mol its pickle. TypeError for anything else. Needs the lock; the
-// caller's molecule is only read.
-MolSource ToMolSource(pybind11::handle obj);
-// Parses `source` into `mol`; false with the library's warning. No lock needed.
+// rdkit.Chem.Mol its pickle; with `allowNone` None is a missing molecule
+// (what Chem.MolFromSmiles returns for a bad SMILES). TypeError for anything
+// else. Needs the lock; the caller's molecule is only read.
+MolSource ToMolSource(pybind11::handle obj, bool allowNone = false);
+// TypeError when `mols` is a str or bytes: an iterable of molecules was meant,
+// not the characters of one SMILES.
+void RequireMoleculeIterable(pybind11::handle mols);
+// Parses `source` into `mol`; false with the library's warning (or, for a
+// missing molecule, one naming it). No lock needed.
 bool ParseMolSource(const MolSource& source, KvChem::KvMolBase& mol);
 
 }  // namespace VarnexPy

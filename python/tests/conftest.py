@@ -1,6 +1,7 @@
 """Shared molecules for the varnex tests: Debian's NCI sample set."""
 
 import pathlib
+import signal
 
 import pytest
 
@@ -16,3 +17,12 @@ def nci_smiles(n):
 @pytest.fixture(scope="session")
 def smiles():
     return nci_smiles(300)
+
+
+@pytest.fixture()
+def interruptible():
+    """Ctrl-C raises KeyboardInterrupt during the test, also when the test
+    process started with SIGINT ignored (a background job)."""
+    previous = signal.signal(signal.SIGINT, signal.default_int_handler)
+    yield
+    signal.signal(signal.SIGINT, previous)

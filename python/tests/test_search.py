@@ -207,7 +207,7 @@ def _raise_in_progress(started):
     (_interrupt_from_another_thread, KeyboardInterrupt),
     (_raise_in_progress, RuntimeError),
 ])
-def test_stopped_creation_leaves_the_output_as_it_was(tmp_path, arm, error):
+def test_stopped_creation_leaves_the_output_as_it_was(tmp_path, arm, error, interruptible):
     out = tmp_path / "nci.fpbin"
     out.write_bytes(b"the previous database")
     started = threading.Event()

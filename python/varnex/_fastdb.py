@@ -42,6 +42,17 @@ def _progress_bar(progress):
     return tqdm(unit=" molecules", desc="Creating", file=sys.stderr)
 
 
+def _set_total(bar):
+    """Gives a tqdm bar its end once the number of molecules is known."""
+    if bar is None:
+        return None
+
+    def total(count):
+        bar.total = count
+        bar.refresh()
+    return total
+
+
 def create_database(molecule_file, out_path, fptype="Path", threads=0, progress=None, shards=1):
     """Write the fast database ``out_path`` (``.fpbin``) of a molecule file.
 
@@ -75,7 +86,8 @@ def create_database(molecule_file, out_path, fptype="Path", threads=0, progress=
             bar.update(count - bar.n)
     try:
         count, failed = _core._create_database(
-            os.fspath(molecule_file), os.fspath(out_path), fptype, int(threads), update, int(shards))
+            os.fspath(molecule_file), os.fspath(out_path), fptype, int(threads), update, int(shards),
+            _set_total(bar))
     finally:
         if bar is not None:
             bar.close()

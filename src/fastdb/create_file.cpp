@@ -82,6 +82,7 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
   }
 
   KvSystem::KvDots* tracer = options.GetTracer();
+  if (tracer != nullptr) tracer->SetExpected(count);
   KvCreationJobResult job =
       KvRunCreationJob(mols, type, outputs, options.GetNumProcessors(), tracer, caller, options.GetCancelFlag());
   if (job.cancelled) {

@@ -248,6 +248,8 @@ class BatchSearch {
       }
     });
 
+    // A cancelled call leaves queries unseeded: its (discarded) answer ends here.
+    if (KvSystem::KvCancelRequested()) return;
     if (std::all_of(states_.begin(), states_.end(), [](const QueryState& state) { return state.done; })) return;
 
     // Sweep units: (block of queries, chunk of its bins), block-major.

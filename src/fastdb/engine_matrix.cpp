@@ -185,6 +185,7 @@ class NeighbourMatrix {
                      for (std::uint64_t c = KvClaim(next, blocks); c < blocks; c = KvClaim(next, blocks))
                        Tile(r0, r1, c, scratch);
                    });
+      if (KvSystem::KvCancelRequested()) return;  // tiles were skipped: the (discarded) rows end here
       std::atomic<std::uint64_t> nextRow{r0};
       KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, r1 - r0)), [&](unsigned) {
         for (std::uint64_t i = nextRow.fetch_add(1); i < r1; i = nextRow.fetch_add(1)) {

@@ -63,6 +63,7 @@ KvDots::KvDots(const KvDots& other) {
   terminal_ = other.terminal_;
   interval_ = other.interval_;
   count_ = other.count_;
+  expected_.store(other.expected_.load());
   started_ = other.started_;
   start_ = other.start_;
   lastDraw_ = other.lastDraw_;
@@ -79,6 +80,7 @@ KvDots& KvDots::operator=(const KvDots& other) {
   terminal_ = other.terminal_;
   interval_ = other.interval_;
   count_ = other.count_;
+  expected_.store(other.expected_.load());
   started_ = other.started_;
   start_ = other.start_;
   lastDraw_ = other.lastDraw_;

@@ -1,0 +1,209 @@
+"""Python is as strict as the command line, the cutoff rule holds exactly, and
+every long call stops on Ctrl-C whatever signal disposition the tests
+inherited."""
+
+import math
+import pathlib
+import re
+import signal
+import threading
+import time
+import warnings
+
+import numpy as np
+import pytest
+from rdkit import Chem
+
+import varnex
+from conftest import NCI
+
+N = 6400  # bits: every ratio below is an exact Euclid and Manhattan score at this size
+RATIOS = [(1, 2), (7, 10), (4, 5), (9, 10)]
+
+
+@pytest.fixture(scope="module")
+def small_db(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("strict")
+    (folder / "mols.smi").write_text("CCO a\nc1ccccc1O b\nCCN c\n")
+    result = varnex.create_database(folder / "mols.smi", folder / "mols.fpbin", "Path", progress=False)
+    return varnex.FastDatabase(result.path), folder
+
+
+def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, tmp_path):
+    db, folder = small_db
+    t = db.type
+    fp = t.fingerprint("CCO")
+    cases = [
+        (lambda: t.fingerprints("CCO"), TypeError, "iterable of molecules"),
+        (lambda: db.search_many("CCO"), TypeError, "iterable of molecules"),
+        (lambda: db.search("CCO", cutoff=float("nan")), ValueError, "outside the range of Tanimoto"),
+        (lambda: db.search("CCO", cutoff=-1), ValueError, "-1 is outside the range"),
+        (lambda: db.search("CCO", cutoff=2, measure="dice"), ValueError, "outside the range of Dice"),
+        (lambda: db.search("CCO", cutoff="high"), TypeError, "cutoff must be a number"),
+        (lambda: db.search("CCO", k=-1), TypeError, ""),
+        (lambda: varnex.similarity(fp, fp, "tversky", alpha=-1), ValueError, "must each lie between 0 and 1"),
+        (lambda: varnex.similarity(fp, fp, "tversky", beta=float("inf")), ValueError, "between 0 and 1"),
+        (lambda: varnex.FPType("Path", size=63), ValueError, "size must lie in 64..65535"),
+        (lambda: varnex.FPType("Path", max_dist=11), ValueError, "max_dist must lie in 0..10"),
+        (lambda: varnex.FPType("Path", size=1024.0), TypeError, "size must be an integer"),
+        (lambda: varnex.explain("CCO", t, bit=-1), ValueError, "outside the 4096 bits"),
+        (lambda: varnex.explain("CCO", t, bit=4096), ValueError, "outside the 4096 bits"),
+        (lambda: varnex.similarity(fp, "CCO"), TypeError, ""),
+        (lambda: varnex.create_database(folder / "mols.smi", tmp_path / "missing" / "x.fpbin", progress=False),
+         FileNotFoundError, "missing"),
+        (lambda: varnex.create_database(tmp_path / "absent.smi", tmp_path / "x.fpbin", progress=False),
+         FileNotFoundError, "absent.smi"),
+        (lambda: varnex.FastDatabase(tmp_path / "absent.fpbin"), FileNotFoundError, "absent.fpbin"),
+        (lambda: varnex.FastDatabase(tmp_path), IsADirectoryError, ""),
+    ]
+    for call, error, match in cases:
+        with pytest.raises(error, match=re.escape(match)):
+            call()
+
+
+def test_numpy_numbers_count_as_numbers(small_db):
+    db, _ = small_db
+    t = varnex.FPType("Path", size=np.int64(1024), max_dist=np.uint8(4))
+    assert t.size == 1024
+    hits = db.search("CCO", k=np.int64(2), cutoff=np.float32(0.5), threads=np.int32(1))
+    assert len(hits) == 1 and hits["index"][0] == 0
+    assert varnex.explain("CCO", db.type, bit=np.int64(0)) is not None
+
+
+def test_a_missing_molecule_keeps_its_row_with_one_warning_at_the_callers_line():
+    t = varnex.FPType("Path", size=256)
+    mols = ["CCO", None, "C1CC", Chem.MolFromSmiles("CCN"), Chem.MolFromSmiles("C1CC")]
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        array = t.fingerprints(mols)
+    assert list(array.failed) == [1, 2, 4]
+    assert len(caught) == 3
+    assert all(w.filename == __file__ for w in caught)
+
+
+def test_version_is_the_package_version():
+    cmake = (pathlib.Path(__file__).parents[2] / "CMakeLists.txt").read_text()
+    assert varnex.__version__ == re.search(r"project\(Varnex VERSION ([0-9.]+)", cmake).group(1)
+
+
+def test_the_progress_bar_knows_its_end(tmp_path, monkeypatch):
+    totals = []
+
+    class Bar:
+        def __init__(self, **kwargs):
+            self.n, self.total = 0, kwargs.get("total")
+
+        def update(self, n):
+            self.n += n
+
+        def refresh(self):
+            totals.append(self.total)
+
+        def close(self):
+            pass
+
+    import tqdm
+    monkeypatch.setattr(tqdm, "tqdm", Bar)
+    (tmp_path / "m.smi").write_text("CCO\nCCN\nCCC\n")
+    varnex.create_database(tmp_path / "m.smi", tmp_path / "m.fpbin", "Path", progress=True)
+    assert totals == [3]
+
+
+def _exact_records(measure, ratio):
+    """(query bits q, common bits c, record bits p) whose score under
+    `measure` is exactly `ratio` at size N."""
+    r = ratio[0] / ratio[1]
+    q = 100
+    if measure in ("euclid", "manhattan"):
+        c = 10
+        differing = ratio[0] * N // ratio[1] if measure == "manhattan" else (ratio[1] ** 2 - ratio[0] ** 2) * N // ratio[1] ** 2
+        return q, c, differing - (q - c) + c
+    for c in range(1, q + 1):
+        for p in range(c, N - q + c):
+            if measure == "tanimoto" and c * ratio[1] == ratio[0] * (p + q - c):
+                return q, c, p
+            if measure in ("dice", "tversky") and 2 * c * ratio[1] == ratio[0] * (p + q):
+                return q, c, p
+            if measure == "cosine" and c * c * ratio[1] ** 2 == ratio[0] ** 2 * p * q:
+                return q, c, p
+    raise AssertionError(measure)
+
+
+def _write_fpbin(path, fptype, rows):
+    """A fast database file of the given rows of 64-bit words."""
+    words = N // 64
+    header = f"LE\n\n{fptype}\n{len(rows)}\n".encode().ljust(784, b"\0")
+    records = np.zeros((len(rows), words + 2), dtype="<u8")
+    for i, row in enumerate(rows):
+        records[i, 0] = i
+        records[i, 1] = sum(bin(int(w)).count("1") for w in row)
+        records[i, 2:] = row
+    path.write_bytes(header + np.array([words, len(rows)], dtype="<u8").tobytes() + records.tobytes())
+
+
+def _bits(indices):
+    row = np.zeros(N // 64, dtype=np.uint64)
+    for i in indices:
+        row[i // 64] |= np.uint64(1) << np.uint64(i % 64)
+    return row
+
+
+@pytest.mark.parametrize("measure", ["tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"])
+def test_a_score_equal_to_the_cutoff_is_always_in(measure, tmp_path):
+    """One record per ratio scores exactly that ratio against its query; a
+    cutoff at the ratio keeps it, in every search form."""
+    t = varnex.FPType("Path", size=N)
+    weights = {"alpha": 0.5, "beta": 0.5}
+    descending = measure != "manhattan"
+    for ratio in RATIOS:
+        q, c, p = _exact_records(measure, ratio)
+        query = _bits(range(q))
+        record = _bits(list(range(c)) + list(range(q, q + p - c)))
+        path = tmp_path / f"{measure}-{ratio[0]}.fpbin"
+        _write_fpbin(path, t, [record])
+        db = varnex.FastDatabase(path)
+        fp = varnex.FingerprintArray.from_words(t, query[np.newaxis, :])[0]
+        cutoff = ratio[0] / ratio[1]
+        score = varnex.bulk_similarity(fp, varnex.FingerprintArray.from_words(t, record[np.newaxis, :]), measure,
+                                       **weights)[0]
+        assert math.isclose(score, cutoff, rel_tol=1e-12), (measure, ratio, score)
+        for k in (0, 1):
+            assert len(db.search(fp, k=k, cutoff=cutoff, measure=measure, **weights)) == 1, (measure, ratio, k)
+            assert len(db.search_many([fp], k=k, cutoff=cutoff, measure=measure, **weights)[0]) == 1
+            assert len(db.search(fp, k=k, cutoff=cutoff, measure=measure, threads=2, **weights)) == 1
+        memory = varnex.Database(t)
+        memory.add(varnex.FingerprintArray.from_words(t, record[np.newaxis, :])[0])
+        assert len(memory.search(fp, k=0, cutoff=cutoff, measure=measure, **weights)) == 1, (measure, ratio)
+        # A cutoff one float step beyond the score leaves it out.
+        beyond = float(np.nextafter(np.float32(cutoff), np.float32(2 if descending else -1)))
+        assert len(db.search(fp, k=0, cutoff=beyond, measure=measure, **weights)) == 0, (measure, ratio)
+
+
+def _big_db(tmp_path_factory, copies=8):
+    folder = tmp_path_factory.mktemp("big")
+    (folder / "many.smi").write_text(NCI.read_text() * copies)
+    result = varnex.create_database(folder / "many.smi", folder / "many.fpbin", varnex.FPType("Path", size=1024),
+                                    progress=False)
+    return varnex.FastDatabase(result.path)
+
+
+@pytest.fixture(scope="module")
+def big_db(tmp_path_factory):
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        return _big_db(tmp_path_factory)
+
+
+@pytest.mark.parametrize("call", [
+    lambda db: db.histogram(bins=20, threads=1),
+    lambda db: db.matrix(k=100, threads=1),
+    lambda db: db.search_many(["c1ccccc1"] * 20000, k=10, threads=1),
+], ids=["histogram", "matrix", "search_many"])
+def test_long_calls_stop_within_a_second_of_ctrl_c(big_db, call, interruptible):
+    timer = threading.Timer(0.3, signal.raise_signal, args=(signal.SIGINT,))
+    start = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        call(big_db)
+    timer.join()
+    assert time.monotonic() - start < 0.3 + 1.0
