@@ -26,17 +26,37 @@ const KvFPTypeBase* HashedSibling(const KvFPTypeBase* type) {
   }
 }
 
-// The atoms and bonds of a group of patterns, and their distinct texts.
-struct PatternGroup {
+// Colours of the several patterns behind one bit, the first the usual one;
+// light enough for black bonds and labels on top.
+constexpr KvChem::KvColour kPatternPalette[] = {
+    KvPatternColour,       {0.55f, 0.78f, 1.0f},  {0.60f, 0.87f, 0.60f}, {1.0f, 0.65f, 0.80f},
+    {0.80f, 0.70f, 1.0f},  {1.0f, 0.90f, 0.40f},  {0.55f, 0.90f, 0.90f}, {0.85f, 0.80f, 0.65f},
+};
+
+// The atoms and bonds of the patterns of one text.
+struct AtomsAndBonds {
   std::set<unsigned> atoms, bonds;
-  std::set<std::string> texts;
-  void Add(const KvFPPattern& p) {
-    for (const KvChem::KvAtomBase* atom : p.GetAtoms()) atoms.insert(atom->GetIdx());
-    for (const KvChem::KvBondBase* bond : p.GetBonds()) bonds.insert(bond->GetIdx());
-    texts.insert(p.GetSmarts());
+  void Add(const KvChem::KvAtomBondSet& set) {
+    for (const KvChem::KvAtomBase* atom : set.GetAtoms()) atoms.insert(atom->GetIdx());
+    for (const KvChem::KvBondBase* bond : set.GetBonds()) bonds.insert(bond->GetIdx());
   }
-  KvChem::KvHighlight Highlight() const {
-    return {{atoms.begin(), atoms.end()}, {bonds.begin(), bonds.end()}, KvPatternColour};
+  KvChem::KvHighlight Highlight(KvChem::KvColour colour) const {
+    return {{atoms.begin(), atoms.end()}, {bonds.begin(), bonds.end()}, colour};
+  }
+};
+
+// The patterns of one panel by text: each text highlighted in its own colour,
+// which its caption line shows.
+struct PatternGroup {
+  std::map<std::string, AtomsAndBonds> byText;
+  void Add(const KvFPPattern& p) { byText[p.GetSmarts()].Add(p); }
+  void AppendTo(std::vector<KvChem::KvHighlight>& highlights, std::vector<KvCaptionLine>& caption) const {
+    std::size_t i = 0;
+    for (const auto& [text, set] : byText) {
+      const KvChem::KvColour colour = kPatternPalette[i++ % std::size(kPatternPalette)];
+      highlights.push_back(set.Highlight(colour));
+      caption.emplace_back(text, colour);
+    }
   }
 };
 
@@ -59,20 +79,20 @@ std::vector<KvFPPattern> KvGetFeaturePatterns(const KvChem::KvMolBase& mol, cons
 std::vector<KvPicturePanel> KvGetFPPatternPanels(const KvChem::KvMolBase& mol, const std::vector<KvFPPattern>& patterns,
                                                  bool byBit, const KvPictureLayout& layout) {
   std::vector<std::vector<KvChem::KvHighlight>> highlights;
-  std::vector<std::vector<std::string>> captions;
+  std::vector<std::vector<KvCaptionLine>> captions;
   if (byBit) {
     std::map<std::uint32_t, PatternGroup> groups;
     for (const KvFPPattern& p : patterns) groups[p.GetBit()].Add(p);
     for (const auto& [bit, group] : groups) {
-      highlights.push_back({group.Highlight()});
+      highlights.emplace_back();
       captions.push_back({"bit " + std::to_string(bit)});
-      captions.back().insert(captions.back().end(), group.texts.begin(), group.texts.end());
+      group.AppendTo(highlights.back(), captions.back());
     }
   } else {
-    std::map<std::string, PatternGroup> groups;
+    std::map<std::string, AtomsAndBonds> groups;
     for (const KvFPPattern& p : patterns) groups[p.GetSmarts()].Add(p);
     for (const auto& [text, group] : groups) {
-      highlights.push_back({group.Highlight()});
+      highlights.push_back({group.Highlight(KvPatternColour)});
       captions.push_back({text});
     }
   }
@@ -92,8 +112,14 @@ std::string KvDrawFPPatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* t
 
 void KvGetOverlapHighlights(const KvChem::KvMolBase& a, const KvChem::KvMolBase& b, const KvFPTypeBase* type,
                             KvChem::KvHighlight& onA, KvChem::KvHighlight& onB) {
+  if (const KvFPTypeBase* sibling = HashedSibling(type)) type = sibling;
+  // Single atoms and single bonds are shared by nearly any two molecules:
+  // paths, trees and keys count from 3 atoms (2 bonds), circular
+  // environments from radius 1 (2 atoms).
+  const std::size_t minAtoms = type != nullptr && type->GetFPType() == KvFPType::Circular ? 2 : 3;
   std::set<unsigned> atomsA, bondsA, atomsB, bondsB;
   for (const KvChem::KvMatchBase& match : KvSystem::KvCollect(KvGetFPOverlap(a, b, type))) {
+    if (match.GetAtomPairs().size() < minAtoms) continue;
     Collect(match.GetAtomPairs(), true, atomsA);
     Collect(match.GetBondPairs(), true, bondsA);
     Collect(match.GetAtomPairs(), false, atomsB);

@@ -150,12 +150,19 @@ TEST(KvGetFeaturePatternsTest, UnhashedPatternTextsAreTheStoredIdentifiers) {
       for (const KvFPPattern& p : KvGetFeaturePatterns(mol, type)) texts.insert(p.GetSmarts());
       EXPECT_EQ(texts, StoredIdentifiers(fp)) << kind << " " << KvChem::KvMolToSmiles(mol);
 
-      // One panel per identifier, which is its tooltip (the caption may be cut).
+      // One panel per identifier, which is its tooltip and, wrapped to the
+      // panel, its caption.
       if (m >= 3) continue;
       const auto grid = ParseXml(KvDrawFPPatterns(mol, type));
       ASSERT_TRUE(grid);
       std::set<std::string> tooltips;
-      for (const XmlElement* panel : grid->FindAll("g", "panel")) tooltips.insert(panel->FindAll("title").at(0)->AllText());
+      for (const XmlElement* panel : grid->FindAll("g", "panel")) {
+        const std::string tooltip = panel->FindAll("title").at(0)->AllText();
+        std::string caption;
+        for (const XmlElement* line : panel->FindAll("text", "caption")) caption += line->AllText();
+        EXPECT_EQ(caption, tooltip);
+        tooltips.insert(tooltip);
+      }
       EXPECT_EQ(tooltips, texts);
     }
   }
@@ -167,13 +174,14 @@ struct OverlapCase {
   std::vector<unsigned> atomsA, bondsA, atomsB, bondsB;
 };
 
-TEST(KvGetOverlapHighlightsTest, SharedAtomsAndBondsOnBothSides) {
+TEST(KvGetOverlapHighlightsTest, SharedFeaturesOfAtLeastTwoBondsOnBothSides) {
   const OverlapCase cases[] = {
-      // The methyl and methylene carbons and their bond type alike; O and N do not.
-      {"CCO", "CCN", {0, 1}, {0}, {0, 1}, {0}},
+      // A shared C-C bond alone says nothing: paths count from 2 bonds.
+      {"CCO", "CCN", {}, {}, {}, {}},
+      {"CCCO", "NCCC", {0, 1, 2}, {0, 1}, {1, 2, 3}, {1, 2}},
       {"CCO", "c1ccccc1", {}, {}, {}, {}},
       // Explicit hydrogens keep their indices and take no part.
-      {"C([H])O", "OC", {0, 2}, {1}, {0, 1}, {0}},
+      {"CC([H])O", "OCC", {0, 1, 3}, {0, 2}, {0, 1, 2}, {0, 1}},
   };
   for (const OverlapCase& c : cases) {
     KvChem::KvHighlight onA, onB;
@@ -183,9 +191,11 @@ TEST(KvGetOverlapHighlightsTest, SharedAtomsAndBondsOnBothSides) {
     EXPECT_EQ(onB.atoms, c.atomsB) << c.a << " " << c.b;
     EXPECT_EQ(onB.bonds, c.bondsB) << c.a << " " << c.b;
   }
-  // A molecule against itself shares every heavy atom and bond, whatever the kind.
+  // A molecule against itself shares every heavy atom and bond, whatever the
+  // kind (the unhashed kinds through the features of their hashed kind).
   for (const KvChem::KvMol& mol : NciMolecules(5))
-    for (unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular, KvFPType::MACCS166}) {
+    for (unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular, KvFPType::MACCS166,
+                          KvFPType::UnhashedCircular}) {
       KvChem::KvHighlight onA, onB;
       KvGetOverlapHighlights(mol, KvChem::KvMol(mol), KvGetFPType(kind), onA, onB);
       std::vector<unsigned> heavy;
@@ -246,9 +256,10 @@ TEST(KvXmlTextTest, EscapesMarkupAndReplacesBytesThatAreNotUtf8) {
   }
 }
 
-TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndCutAtCharacters) {
+TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndWrapAtCharacters) {
   KvPictureLayout layout;
   layout.panelWidth = 100;  // 14 characters a line
+  layout.bondLength = 10;   // small enough for the molecules to fit the panel
   layout.columns = 2;
   const std::string e8 = "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";  // eight e-acute
   const std::string longName = e8 + "<&>\xC3\xA9\xC3\xA9\xFFxyz";                      // 17 characters
@@ -258,18 +269,26 @@ TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndCutAtCharacters) {
   const std::vector<KvPicturePanel> panels = {
       KvGetMoleculePanel(Parse("CCO"), {}, layout, {longName, "short"}),
       KvGetMoleculePanel(invalid, {}, layout, {"unreadable"}),
-      KvGetMoleculePanel(Parse("c1ccccc1"), {}, layout, {}),
+      KvGetMoleculePanel(Parse("c1ccccc1"), {}, layout, {"[C;D1;^3]-[C;D2;^3]-[O;D1;^3]"}),
   };
   const auto grid = ParseXml(KvGetSvgGrid(panels, layout, "unused"));
   ASSERT_TRUE(grid);
   EXPECT_EQ(grid->Attribute("width"), "230");  // two columns
   const auto groups = grid->FindAll("g", "panel");
   ASSERT_EQ(groups.size(), 3u);
-  const std::string cut = groups[0]->FindAll("text", "caption").at(0)->AllText();
-  EXPECT_EQ(cut, e8 + "<&>\xC3\xA9\xC3\xA9\xE2\x80\xA6");  // 13 characters and an ellipsis
+  const std::vector<std::string> expected[] = {
+      {e8 + "<&>\xC3\xA9\xC3\xA9\xEF\xBF\xBD", "xyz", "short"},  // 14 characters, the rest, the next line
+      {"unreadable"},
+      {"[C;D1;^3]-", "[C;D2;^3]-", "[O;D1;^3]"},  // broken after separators
+  };
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    std::vector<std::string> lines;
+    for (const XmlElement* text : groups[i]->FindAll("text", "caption")) lines.push_back(text->AllText());
+    EXPECT_EQ(lines, expected[i]) << i;
+  }
   EXPECT_EQ(groups[0]->FindAll("title").at(0)->AllText(), e8 + "<&>\xC3\xA9\xC3\xA9\xEF\xBF\xBDxyz\nshort");
   EXPECT_EQ(groups[1]->FindAll("text", "note").at(0)->AllText(), "no 2D drawing");
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvDepictSvgs() invalid molecule!"});
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvLayOut() invalid molecule!"});
 
   const auto empty = ParseXml(KvGetSvgGrid({}, layout, "nothing <here>"));
   ASSERT_TRUE(empty);

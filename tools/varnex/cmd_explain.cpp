@@ -11,6 +11,7 @@
 #include "output.h"
 #include "output_file.h"
 #include "parameters_common.h"
+#include "picture_options.h"
 #include "varnex/pictures.h"
 
 namespace VarnexCli {
@@ -42,6 +43,7 @@ void ConfigureExplain(KvSystem::KvInterface& itf) {
   bit->SetDefault(-1);
   AddText(itf, "-svg", "", "Also draw the patterns into this SVG file: one panel per bit, captioned with bit and pattern",
           false);
+  AddPictureLayout(itf);
   AddFormat(itf);
   AddFingerPrintParameters(itf);
 }
@@ -65,6 +67,8 @@ int RunExplain(KvSystem::KvInterface& itf) {
                  kind.name.c_str());
     return kExitUsage;
   }
+  Varnex::KvPictureLayout layout;
+  if (!ReadPictureLayout(itf, "explain", layout)) return kExitUsage;
   KvChem::KvMol mol;
   if (!ReadSmiles(itf.Get<std::string>("-smiles"), mol, "molecule -smiles")) return kExitFailure;
 
@@ -74,7 +78,7 @@ int RunExplain(KvSystem::KvInterface& itf) {
   if (svg->HasValue()) {
     OutputFile file;
     if (!file.Open(svg->GetText())) return kExitFailure;
-    file.Write(Varnex::KvDrawFPPatterns(mol, kind.type, only));
+    file.Write(Varnex::KvDrawFPPatterns(mol, kind.type, only, layout));
     if (!file.Commit()) return kExitFailure;
   }
 
