@@ -78,8 +78,8 @@ TEST(KvFindMcsTest, TimeLimitStopsWithTheBestSoFar) {
   options.timeLimit = std::chrono::milliseconds(20);
   KvChem::KvMcsResult result;
   ASSERT_TRUE(KvChem::KvFindMcs(a, b, options, result));
+  // How much is found by then depends on the machine's load: only the stop is certain.
   EXPECT_FALSE(result.complete);
-  EXPECT_GE(result.atoms.size(), 10u);
 }
 
 TEST(KvFindMcsTest, InvalidMoleculeGivesAWarningAndNothing) {
