@@ -3,6 +3,7 @@
 
 #include "kvsystem/base.h"
 #include "kvsystem/bitvector.h"
+#include "kvsystem/call_context.h"
 #include "kvsystem/dataflow.h"
 #include "kvsystem/error.h"
 #include "kvsystem/functional.h"

@@ -54,6 +54,8 @@ class [[nodiscard]] KvStatus {
   int OsError() const { return osError_; }
   // One line naming what failed and why; empty on success.
   const std::string& Message() const { return message_; }
+  // The same failure told in other words (a caller's context added, say).
+  KvStatus WithMessage(std::string message) const { return KvStatus(code_, std::move(message), osError_); }
 
  private:
   KvStatusCode code_ = KvStatusCode::Ok;

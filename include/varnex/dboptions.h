@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kvsystem/status.h"
 #include "varnex/similarity.h"
 
 namespace Varnex {
@@ -30,16 +31,33 @@ class KvFPDatabaseOptions {
 
   // The cutoff, whether or not it is in force.
   float GetCutoff() const { return cutoff_; }
-  // Any value; puts the cutoff in force.
+  // Any value; puts the cutoff in force. Sorted searches then keep the
+  // scores strictly better than it.
   void SetCutoff(float cutoff) {
     cutoff_ = cutoff;
     hasCutoff_ = true;
+    inclusive_ = false;
+  }
+  // The cutoff rule of the varnex program, the Python package, collections
+  // and the search service: every query keeps exactly the scores at or above
+  // `cutoff` (at or below it in ascending order, as for the Manhattan
+  // distance), a score equal to the cutoff always included. Scores and
+  // cutoff are compared as the library states scores, in single precision,
+  // so the float rounding of a cutoff such as 0.8 never drops a score of
+  // exactly 4/5. GetCutoff() returns the cutoff rounded to float.
+  void SetInclusiveCutoff(double cutoff) {
+    cutoff_ = static_cast<float>(cutoff);
+    hasCutoff_ = true;
+    inclusive_ = true;
   }
   bool HasCutoff() const { return hasCutoff_; }
+  // Whether the cutoff in force was set by SetInclusiveCutoff().
+  bool HasInclusiveCutoff() const { return hasCutoff_ && inclusive_; }
   // Cutoff 0.0, not in force.
   void ClearCutoff() {
     cutoff_ = 0.0f;
     hasCutoff_ = false;
+    inclusive_ = false;
   }
 
   // A KvSimMeasure code, 1 to 6.
@@ -72,6 +90,7 @@ class KvFPDatabaseOptions {
  private:
   float cutoff_ = 0.0f;
   bool hasCutoff_ = false;
+  bool inclusive_ = false;
   unsigned int simFunc_ = KvSimMeasure::Tanimoto;
   float alpha_ = 0.95f;
   float beta_ = 0.05f;
@@ -82,6 +101,24 @@ class KvFPDatabaseOptions {
 
 // Whether `measure` is a KvSimMeasure code (1 to 6).
 constexpr bool KvIsValidSimMeasure(unsigned int measure) { return measure - 1u <= 5u; }
+
+// The score a sorted query compares against with a strict test (a score is
+// kept when it is strictly better than this value in the options' order):
+// the cutoff itself for SetCutoff(), the value that makes the strict test
+// keep exactly the scores at or beyond the cutoff for SetInclusiveCutoff(),
+// and without a cutoff the smallest positive double (descending) or the
+// largest double (ascending).
+double KvGetScoreThreshold(const KvFPDatabaseOptions& options);
+
+// Checks a cutoff given by a user for `measure` (a KvSimMeasure code): every
+// measure scores from 0 to 1, so anything else, NaN included, is refused
+// with InvalidArgument "<value> is outside the range of <Measure> scores, 0
+// to 1".
+KvSystem::KvStatus KvCheckCutoff(unsigned int measure, double cutoff);
+
+// Checks Tversky weights: each in [0, 1] (NaN refused), the rule of
+// SetTverskyCoeffs(), with InvalidArgument naming both values otherwise.
+KvSystem::KvStatus KvCheckTverskyCoeffs(double alpha, double beta);
 
 // The worker count for a request of `requested` on a machine of `machine`
 // processors (the rule of KvFPDatabaseOptions::GetNumProcessors).

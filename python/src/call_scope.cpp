@@ -3,57 +3,20 @@
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <mutex>
+
+#include "errors.h"
+
+namespace py = pybind11;
 
 namespace VarnexPy {
-namespace {
 
-thread_local CallScope* tCurrent = nullptr;
+CallScope::CallScope() : installed_(this) { SetCancelFlag(&cancel_); }
 
-// Open scopes, oldest first, for messages of threads that belong to none.
-std::mutex gOpenMutex;
-std::vector<CallScope*>& OpenScopes() {
-  static auto* scopes = new std::vector<CallScope*>();  // never destroyed: workers may outlive the interpreter
-  return *scopes;
-}
+CallScope::~CallScope() = default;
 
-void Route(KvSystem::KvErrorLevel level, const std::string& text) {
-  if (tCurrent != nullptr) {
-    tCurrent->Add(level, text);
-    return;
-  }
-  {
-    std::lock_guard<std::mutex> lock(gOpenMutex);
-    if (!OpenScopes().empty()) {
-      OpenScopes().back()->Add(level, text);
-      return;
-    }
-  }
-  std::fprintf(stderr, "%s%s\n", KvSystem::KvErrorLevelPrefix(level), text.c_str());
-}
-
-}  // namespace
-
-CallScope::CallScope() : previous_(tCurrent) {
-  tCurrent = this;
-  std::lock_guard<std::mutex> lock(gOpenMutex);
-  OpenScopes().push_back(this);
-}
-
-CallScope::~CallScope() {
-  tCurrent = previous_;
-  std::lock_guard<std::mutex> lock(gOpenMutex);
-  auto& scopes = OpenScopes();
-  scopes.erase(std::find(scopes.begin(), scopes.end(), this));
-}
-
-CallScope::Adoption::Adoption(CallScope& scope) : previous_(tCurrent) { tCurrent = &scope; }
-CallScope::Adoption::~Adoption() { tCurrent = previous_; }
-
-void CallScope::Add(KvSystem::KvErrorLevel level, const std::string& text) {
+void CallScope::Report(KvSystem::KvErrorLevel level, const KvSystem::KvStatus& status) {
   std::lock_guard<std::mutex> lock(mutex_);
-  messages_.push_back({level, text});
+  messages_.push_back({level, status});
 }
 
 bool CallScope::Empty() const {
@@ -72,20 +35,31 @@ std::string CallScope::TakeText(const std::string& fallback) {
   std::string text;
   for (const Message& m : Take()) {
     if (!text.empty()) text += '\n';
-    text += m.text;
+    text += m.status.Message();
   }
   return text.empty() ? fallback : text;
 }
 
-void CallScope::Warn() {
-  for (const Message& m : Take()) {
-    if (PyErr_WarnEx(VarnexWarningType(), m.text.c_str(), 1) != 0) throw pybind11::error_already_set();
+void CallScope::Fail(const std::string& fallback, const std::string& prefix) {
+  const std::vector<Message> messages = Take();
+  KvSystem::KvStatus cause(KvSystem::KvStatusCode::InvalidArgument, fallback);
+  std::string text;
+  for (const Message& m : messages) {
+    if (!text.empty()) text += '\n';
+    text += m.status.Message();
+    if (cause.Code() == KvSystem::KvStatusCode::InvalidArgument && !m.status.IsOk()) cause = m.status;
   }
+  if (Cancelled()) cause = KvSystem::KvStatus(KvSystem::KvStatusCode::Cancelled, "");
+  ThrowStatus(cause.WithMessage(prefix + (text.empty() ? fallback : text)));
 }
 
-void InstallMessageRouter() {
-  static std::once_flag once;
-  std::call_once(once, [] { KvSystem::KvSetErrorSink(&Route); });
+void CallScope::Warn() {
+  const std::vector<Message> messages = Take();
+  if (messages.empty()) return;
+  const int level = CallerStackLevel();
+  for (const Message& m : messages) {
+    if (PyErr_WarnEx(VarnexWarningType(), m.status.Message().c_str(), level) != 0) throw py::error_already_set();
+  }
 }
 
 PyObject* VarnexWarningType() {
@@ -93,6 +67,30 @@ PyObject* VarnexWarningType() {
       "varnex.VarnexWarning", "A warning of the Varnex library: a molecule or value it repaired or skipped.",
       PyExc_UserWarning, nullptr);
   return type;
+}
+
+int CallerStackLevel() {
+  // Frames whose file lies in the package folder belong to the package.
+  static const std::string package = [] {
+    const std::string file = py::module_::import("varnex").attr("__file__").cast<std::string>();
+    return file.substr(0, file.find_last_of('/') + 1);
+  }();
+  int level = 1;
+  PyFrameObject* frame = PyEval_GetFrame();  // borrowed
+  Py_XINCREF(frame);
+  while (frame != nullptr) {
+    PyCodeObject* code = PyFrame_GetCode(frame);
+    const char* file = PyUnicode_AsUTF8(code->co_filename);
+    Py_DECREF(code);
+    if (file == nullptr) PyErr_Clear();
+    if (file == nullptr || std::string_view(file).substr(0, package.size()) != package) break;
+    PyFrameObject* back = PyFrame_GetBack(frame);
+    Py_DECREF(frame);
+    frame = back;
+    ++level;
+  }
+  Py_XDECREF(frame);
+  return level;
 }
 
 }  // namespace VarnexPy

@@ -45,7 +45,7 @@ class Database {
         index = db_->AddFP(mol);
       }
     }
-    if (index == kNoIndex) throw py::value_error(scope.TakeText("Database.add(): cannot add the fingerprint"));
+    if (index == kNoIndex) scope.Fail("Database.add(): cannot add the fingerprint");
     scope.Warn();
     return index;
   }
@@ -53,7 +53,7 @@ class Database {
   std::size_t Size() const { return db_->NumFingerPrints(); }
 
   py::array_t<Hit> Search(const py::object& query, std::size_t k, const py::object& cutoff, const std::string& measure,
-                          float alpha, float beta) {
+                          double alpha, double beta) {
     const KvFPDatabaseOptions options = SearchOptions(k, cutoff, measure, alpha, beta, 1);
     const bool isFingerprint = py::isinstance<Fingerprint>(query);
     MolSource source;
@@ -78,7 +78,7 @@ class Database {
                                                  : db_->GetSortedScores(mol, options.GetLimit()));
       }
     }
-    if (!parsed) throw py::value_error(scope.TakeText("Database.search(): cannot read the query"));
+    if (!parsed) scope.Fail("Database.search(): cannot read the query");
     scope.Warn();
     return ToHitArray(hits);
   }
@@ -92,8 +92,11 @@ class Database {
       db_->SetSimFunc(KvTverskySim(options.GetTverskyAlpha(), options.GetTverskyBeta()), true);
     else
       db_->SetSimFunc(options.GetSimFunc(), options.GetDescendingOrder());
+    // This database scores in single precision and keeps scores strictly
+    // better than its cutoff: the float next to the inclusive cutoff (the
+    // library's threshold rounded to float) keeps exactly those at or beyond it.
     if (options.HasCutoff())
-      db_->SetCutoff(options.GetCutoff());
+      db_->SetCutoff(static_cast<float>(KvGetScoreThreshold(options)));
     else
       db_->ClearCutoff();
   }

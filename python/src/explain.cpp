@@ -29,7 +29,7 @@ py::list Explain(py::handle molObj, const FPType& type, const py::object& bit) {
     parsed = ParseMolSource(source, mol);
     if (parsed) patterns = KvSystem::KvCollect(KvGetFPPatterns(mol, type.ptr));
   }
-  if (!parsed) throw py::value_error(scope.TakeText("explain(): cannot read the molecule"));
+  if (!parsed) scope.Fail("explain(): cannot read the molecule");
   scope.Warn();
   py::list out;
   for (const KvFPPattern& p : patterns) {

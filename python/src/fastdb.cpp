@@ -8,7 +8,6 @@
 #include <future>
 #include <memory>
 #include <thread>
-#include <unistd.h>
 
 #include "call_scope.h"
 #include "molecules.h"
@@ -45,18 +44,11 @@ Query ToQuery(py::handle obj) {
   return q;
 }
 
-// Queries per batch call of search_many, between checks for signals.
+// Queries fingerprinted and searched per batch call of search_many.
 constexpr std::size_t kQueryBatch = 512;
-
-// Raises OSError (with errno and `path`) when `path` cannot be read, else ValueError with `text`.
-[[noreturn]] void RaiseFileError(const std::string& text, const std::string& path) {
-  if (access(path.c_str(), R_OK) != 0) {
-    const int error = errno;
-    PyErr_SetObject(PyExc_OSError, py::make_tuple(error, text, path).ptr());
-    throw py::error_already_set();
-  }
-  throw py::value_error(text);
-}
+// Databases from this size on are searched on a helper thread, so that Ctrl-C
+// can stop a single search.
+constexpr std::size_t kInterruptibleRecords = 100000;
 
 class FastDatabase {
  public:
@@ -69,12 +61,9 @@ class FastDatabase {
     else
       throw py::value_error("memory must be 'mmap' or 'memory', not '" + memory + "'");
     CallScope scope;
-    std::shared_ptr<KvFastFPDatabase> db;
-    {
-      py::gil_scoped_release release;
-      db = std::make_shared<KvFastFPDatabase>(path, type);
-    }
-    if (!db->IsValid()) RaiseFileError(scope.TakeText("cannot open fingerprint database " + path), path);
+    std::shared_ptr<KvFastFPDatabase> db =
+        RunInterruptible(scope, [&] { return std::make_shared<KvFastFPDatabase>(path, type); });
+    if (!db->IsValid()) scope.Fail("cannot open fingerprint database " + path);
     scope.Warn();
     db_ = std::move(db);
   }
@@ -94,43 +83,43 @@ class FastDatabase {
     CallScope scope;
     Fingerprint f;
     if (!db->GetFingerPrint(f.fp, static_cast<std::size_t>(i)))
-      throw py::value_error(scope.TakeText("cannot read record " + std::to_string(i)));
+      scope.Fail("cannot read record " + std::to_string(i));
     return f;
   }
 
   py::array_t<Hit> Search(const py::object& query, std::size_t k, const py::object& cutoff, const std::string& measure,
-                          float alpha, float beta, unsigned threads) const {
+                          double alpha, double beta, unsigned threads) const {
     auto db = Open();
     const KvFPDatabaseOptions options = SearchOptions(k, cutoff, measure, alpha, beta, threads);
     const Query q = ToQuery(query);
     CallScope scope;
-    std::vector<KvSimScore> hits;
     bool ok = false;
-    {
-      py::gil_scoped_release release;
-      KvFingerPrint fp;
-      ok = QueryFingerprint(*db, q, fp);
-      if (ok && threads == 1)
-        hits = KvSystem::KvCollect(db->GetSortedScores(fp, options));
-      else if (ok)  // a batch of one query is the threaded form of a search
-        hits = std::move(db->GetSortedScoresMany({fp}, options).front());
-    }
-    if (!ok || !scope.Empty()) throw py::value_error(scope.TakeText("FastDatabase.search(): the search failed"));
+    std::vector<KvSimScore> hits = RunInterruptible(
+        scope,
+        [&] {
+          KvFingerPrint fp;
+          ok = QueryFingerprint(*db, q, fp);
+          if (!ok) return std::vector<KvSimScore>();
+          if (threads == 1) return KvSystem::KvCollect(db->GetSortedScores(fp, options));
+          // A batch of one query is the threaded form of a search.
+          return std::move(db->GetSortedScoresMany({fp}, options).front());
+        },
+        db->NumFingerPrints() >= kInterruptibleRecords);
+    if (!ok || !scope.Empty()) scope.Fail("FastDatabase.search(): the search failed");
     return ToHitArray(hits);
   }
 
   py::list SearchMany(const py::iterable& queries, std::size_t k, const py::object& cutoff, const std::string& measure,
-                      float alpha, float beta, unsigned threads) const {
+                      double alpha, double beta, unsigned threads) const {
     auto db = Open();
     const KvFPDatabaseOptions options = SearchOptions(k, cutoff, measure, alpha, beta, threads);
     std::vector<Query> all;
     for (py::handle q : queries) all.push_back(ToQuery(q));
     CallScope scope;
     std::vector<std::vector<KvSimScore>> hits(all.size());
-    for (std::size_t first = 0; first < all.size(); first += kQueryBatch) {
-      const std::size_t count = std::min(kQueryBatch, all.size() - first);
-      {
-        py::gil_scoped_release release;
+    RunInterruptible(scope, [&] {
+      for (std::size_t first = 0; first < all.size() && !scope.Cancelled(); first += kQueryBatch) {
+        const std::size_t count = std::min(kQueryBatch, all.size() - first);
         // Molecules become fingerprints on our threads, then one batch call
         // answers the readable queries; the others keep an empty hit list.
         std::vector<KvFingerPrint> fps(count);
@@ -147,40 +136,32 @@ class FastDatabase {
         std::vector<std::vector<KvSimScore>> found = db->GetSortedScoresMany(batch, options);
         for (std::size_t j = 0; j < found.size() && j < positions.size(); ++j) hits[positions[j]] = std::move(found[j]);
       }
-      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-    }
+    });
     scope.Warn();
     py::list out;
     for (const auto& h : hits) out.append(ToHitArray(h));
     return out;
   }
 
-  py::array_t<Cell> Matrix(std::size_t k, const std::string& measure, float alpha, float beta, unsigned threads) const {
+  py::array_t<Cell> Matrix(std::size_t k, const std::string& measure, double alpha, double beta, unsigned threads) const {
     auto db = Open();
     const KvFPDatabaseOptions options = SearchOptions(k, py::none(), measure, alpha, beta, threads);
     CallScope scope;
-    std::vector<KvSimScorePair> pairs;
-    {
-      py::gil_scoped_release release;
-      pairs = KvSystem::KvCollect(db->GetSparseMatrix(options));
-    }
-    if (pairs.empty() && !scope.Empty()) throw py::value_error(scope.TakeText(""));
+    std::vector<KvSimScorePair> pairs =
+        RunInterruptible(scope, [&] { return KvSystem::KvCollect(db->GetSparseMatrix(options)); });
+    if (pairs.empty() && !scope.Empty()) scope.Fail("");
     scope.Warn();
     return ToCellArray(pairs);
   }
 
-  py::array_t<std::uint64_t> Histogram(std::size_t bins, const std::string& measure, float alpha, float beta,
+  py::array_t<std::uint64_t> Histogram(std::size_t bins, const std::string& measure, double alpha, double beta,
                                        unsigned threads) const {
     auto db = Open();
     if (bins == 0) throw py::value_error("bins must be at least 1");
     const KvFPDatabaseOptions options = SearchOptions(0, py::none(), measure, alpha, beta, threads);
     CallScope scope;
-    KvFPHistogram histogram;
-    {
-      py::gil_scoped_release release;
-      histogram = db->GetHistogram(options, bins);
-    }
-    if (histogram.NumBins() != bins) throw py::value_error(scope.TakeText("FastDatabase.histogram() failed"));
+    KvFPHistogram histogram = RunInterruptible(scope, [&] { return db->GetHistogram(options, bins); });
+    if (histogram.NumBins() != bins) scope.Fail("FastDatabase.histogram() failed");
     scope.Warn();
     py::array_t<std::uint64_t> out(static_cast<py::ssize_t>(bins));
     for (std::size_t i = 0; i < bins; ++i) out.mutable_at(static_cast<py::ssize_t>(i)) = histogram.GetCount(i);
@@ -211,13 +192,13 @@ class FastDatabase {
   std::shared_ptr<KvFastFPDatabase> db_;
 };
 
-// Creates `outPath` from `molPath` on a worker thread; the calling thread
+// Creates `outPath` from `molPath` on a helper thread; the calling thread
 // reports progress to `progress(count)` (when not None) a few times a second
-// and checks for signals. An interrupt (or an exception of `progress`) sets
-// the library's cancel flag: the workers stop at their next chunk, the output
-// paths are left untouched, and the exception is raised once they have
-// stopped. With shards > 1 it writes that many shards and their manifest.
-// Returns (count, failed indices).
+// and checks for signals. An interrupt (or an exception of `progress`)
+// cancels the call: the workers stop at their next chunk, the output paths
+// are left untouched, and the exception is raised once they have stopped.
+// With shards > 1 it writes that many shards and their manifest. Returns
+// (count, failed indices).
 py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath, const FPType& type, unsigned threads,
                          const py::object& progress, unsigned shards) {
   KvCreateFastFPDatabaseOptions options(type.ptr);
@@ -225,42 +206,24 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
   KvSystem::KvDots dots;
   dots.SetDisplay(KvSystem::KvDots::Display::Never);
   options.SetTracer(dots);
-  std::atomic<bool> cancel{false};
-  options.SetCancelFlag(&cancel);
   const KvSystem::KvDots* tracer = options.GetTracer();
   CallScope scope;
   KvCreateFastFPDatabaseSummary summary;
-  std::future<bool> done = std::async(std::launch::async, [&] {
-    CallScope::Adoption adoption(scope);
-    if (shards <= 1) return KvCreateFastFPDatabaseFile(outPath, molPath, options, summary);
-    KvShardManifest manifest;
-    return KvCreateShardedFastFPDatabase(outPath, molPath, options, shards, summary, manifest);
-  });
   std::uint64_t reported = 0;
-  for (bool finished = false; !finished;) {
-    {
-      py::gil_scoped_release release;
-      finished = done.wait_for(std::chrono::milliseconds(100)) == std::future_status::ready;
-    }
-    const std::uint64_t count = tracer->GetCount();
-    try {
-      if (!progress.is_none() && count != reported) {
+  const bool created = RunInterruptible(
+      scope,
+      [&] {
+        if (shards <= 1) return KvCreateFastFPDatabaseFile(outPath, molPath, options, summary);
+        KvShardManifest manifest;
+        return KvCreateShardedFastFPDatabase(outPath, molPath, options, shards, summary, manifest);
+      },
+      [&] {
+        const std::uint64_t count = tracer->GetCount();
+        if (progress.is_none() || count == reported) return;
         reported = count;
         progress(count);
-      }
-      if (!finished && PyErr_CheckSignals() != 0) throw py::error_already_set();
-    } catch (py::error_already_set&) {
-      // The worker still runs on our locals: stop it and let it finish first.
-      cancel.store(true);
-      {
-        py::gil_scoped_release release;
-        done.wait();
-      }
-      throw;
-    }
-  }
-  const bool created = done.get();
-  if (!created) RaiseFileError(scope.TakeText("cannot create " + outPath), molPath);
+      });
+  if (!created) scope.Fail("cannot create " + outPath);
   scope.Warn();
   return py::make_tuple(summary.records, summary.failed);
 }

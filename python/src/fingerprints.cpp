@@ -98,14 +98,14 @@ py::array_t<std::uint32_t> PerRow(const FingerprintArray& a, F value) {
 const KvFPTypeBase* TypeOfString(const std::string& text) {
   CallScope scope;
   const KvFPTypeBase* type = KvGetFPType(text);
-  if (type == nullptr) throw py::value_error(scope.TakeText("unknown fingerprint type string '" + text + "'"));
+  if (type == nullptr) scope.Fail("unknown fingerprint type string '" + text + "'");
   return type;
 }
 
 Fingerprint FromHex(const FPType& type, const std::string& text) {
   CallScope scope;
   Fingerprint result;
-  if (!result.fp.FromHexString(text)) throw py::value_error(scope.TakeText("malformed fingerprint text"));
+  if (!result.fp.FromHexString(text)) scope.Fail("malformed fingerprint text");
   const std::size_t bits = FixedBits(type.ptr);
   if (bits != 0 && result.fp.GetSize() != bits)
     throw py::value_error("a " + type.ptr->GetFPTypeString() + " fingerprint has " + std::to_string(bits) +

@@ -89,7 +89,7 @@ void CheckByGeneration(const KvFPTypeBase* type) {
   KvFingerPrint fp;
   const bool made = KvMakeFP(fp, *probe, type);
   if (!scope.Empty() || !made || fp.GetFPTypeBase() != type)
-    throw py::value_error(scope.TakeText("invalid fingerprint parameters: " + type->GetFPTypeString()));
+    scope.Fail("invalid fingerprint parameters: " + type->GetFPTypeString());
 }
 
 FPType MakeType(const std::string& kind, const py::object& size, const py::object& minDist,
@@ -133,7 +133,7 @@ FPType MakeType(const std::string& kind, const py::object& size, const py::objec
 FPType FromString(const std::string& text) {
   CallScope scope;
   const KvFPTypeBase* type = KvGetFPType(text);
-  if (type == nullptr) throw py::value_error(scope.TakeText("unknown fingerprint type string '" + text + "'"));
+  if (type == nullptr) scope.Fail("unknown fingerprint type string '" + text + "'");
   scope.Warn();
   return FPType{type};
 }

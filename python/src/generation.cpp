@@ -32,7 +32,7 @@ Fingerprint MakeFingerprint(const FPType& type, py::handle mol) {
     py::gil_scoped_release release;
     made = MakeFromSource(source, type.ptr, result.fp);
   }
-  if (!made) throw py::value_error(scope.TakeText("cannot make a fingerprint of the molecule"));
+  if (!made) scope.Fail("cannot make a fingerprint of the molecule");
   scope.Warn();
   return result;
 }

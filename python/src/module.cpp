@@ -3,6 +3,7 @@
 #include <pybind11/pybind11.h>
 
 #include "call_scope.h"
+#include "errors.h"
 #include "objects.h"
 #include "results.h"
 #include "varnex/fastdb.h"
@@ -12,7 +13,7 @@ namespace py = pybind11;
 
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The compiled part of the varnex package; use the names exported by varnex itself.";
-  VarnexPy::InstallMessageRouter();
+  VarnexPy::RegisterStatusTranslator();
   VarnexPy::RegisterResultTypes();
   m.attr("VarnexWarning") = py::handle(VarnexPy::VarnexWarningType());
   m.attr("__version__") = Varnex::VarnexGetRelease();

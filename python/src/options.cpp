@@ -4,7 +4,7 @@
 #include <cctype>
 #include <limits>
 
-#include "call_scope.h"
+#include "errors.h"
 
 namespace py = pybind11;
 
@@ -20,19 +20,30 @@ unsigned MeasureCode(const std::string& measure) {
                         "' (tanimoto, dice, cosine, euclid, tversky or manhattan)");
 }
 
+void CheckTverskyCoeffs(double alpha, double beta) {
+  const KvSystem::KvStatus status = Varnex::KvCheckTverskyCoeffs(alpha, beta);
+  if (!status.IsOk()) ThrowStatus(status);
+}
+
 Varnex::KvFPDatabaseOptions SearchOptions(std::size_t limit, const py::object& cutoff, const std::string& measure,
-                                          float alpha, float beta, unsigned threads) {
+                                          double alpha, double beta, unsigned threads) {
   Varnex::KvFPDatabaseOptions options;
   const unsigned code = MeasureCode(measure);
   options.SetSimFunc(code);
   options.SetDescendingOrder(code != Varnex::KvSimMeasure::Manhattan);
   if (limit > std::numeric_limits<unsigned>::max()) throw py::value_error("k is too large");
   options.SetLimit(static_cast<unsigned>(limit));
-  if (!cutoff.is_none()) options.SetCutoff(cutoff.cast<float>());
+  if (!cutoff.is_none()) {
+    if (!PyFloat_Check(cutoff.ptr()) && !PyIndex_Check(cutoff.ptr()) && !PyNumber_Check(cutoff.ptr()))
+      throw py::type_error("cutoff must be a number or None");
+    const double value = cutoff.cast<double>();
+    const KvSystem::KvStatus status = Varnex::KvCheckCutoff(code, value);
+    if (!status.IsOk()) ThrowStatus(status.WithMessage("cutoff " + status.Message()));
+    options.SetInclusiveCutoff(value);
+  }
   options.SetNumProcessors(threads);
-  CallScope scope;
-  options.SetTverskyCoeffs(alpha, beta);
-  if (!scope.Empty()) throw py::value_error(scope.TakeText(""));
+  CheckTverskyCoeffs(alpha, beta);
+  options.SetTverskyCoeffs(static_cast<float>(alpha), static_cast<float>(beta));
   return options;
 }
 

@@ -13,11 +13,16 @@ namespace VarnexPy {
 // "euclid", "tversky", "manhattan", any case); ValueError otherwise.
 unsigned MeasureCode(const std::string& measure);
 
+// ValueError unless both Tversky weights lie in [0, 1] (the library's rule).
+void CheckTverskyCoeffs(double alpha, double beta);
+
 // Options of one search: best first (smallest first for the Manhattan
-// distance), `limit` hits (0: all), the cutoff when not None, the measure,
-// Tversky weights in [0, 1] (ValueError with the library's message
-// otherwise) and `threads` workers (0: every processor).
+// distance), `limit` hits (0: all), the measure, Tversky weights in [0, 1]
+// and `threads` workers (0: every processor). A cutoff that is not None must
+// lie in the measure's score range (ValueError, also for NaN) and follows the
+// library's inclusive rule: every score at or above it (at or below it for
+// the Manhattan distance) is kept.
 Varnex::KvFPDatabaseOptions SearchOptions(std::size_t limit, const pybind11::object& cutoff, const std::string& measure,
-                                          float alpha, float beta, unsigned threads);
+                                          double alpha, double beta, unsigned threads);
 
 }  // namespace VarnexPy

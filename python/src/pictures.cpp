@@ -38,7 +38,7 @@ std::string Draw(py::handle molObj, const FPType& type, const py::object& bit) {
     parsed = ParseMolSource(source, mol);
     if (parsed) svg = KvDrawFPPatterns(mol, type.ptr, static_cast<int>(only));
   }
-  if (!parsed) throw py::value_error(scope.TakeText("draw(): cannot read the molecule"));
+  if (!parsed) scope.Fail("draw(): cannot read the molecule");
   scope.Warn();
   return svg;
 }

@@ -50,7 +50,7 @@ py::dict ReadManifest(const std::string& path) {
     py::gil_scoped_release release;
     ok = KvReadShardManifest(path, manifest);
   }
-  if (!ok) throw py::value_error(scope.TakeText("cannot read shard manifest " + path));
+  if (!ok) scope.Fail("cannot read shard manifest " + path);
   return ManifestToDict(manifest);
 }
 
@@ -62,7 +62,7 @@ py::dict SplitDatabase(const std::string& fpbin, unsigned shards, const std::str
     py::gil_scoped_release release;
     ok = KvSplitFastFPDatabase(fpbin, shards, out, manifest);
   }
-  if (!ok) throw py::value_error(scope.TakeText("cannot split " + fpbin));
+  if (!ok) scope.Fail("cannot split " + fpbin);
   scope.Warn();
   return ManifestToDict(manifest);
 }
@@ -76,7 +76,7 @@ class Shard {
       py::gil_scoped_release release;
       db_ = std::make_unique<KvFastFPDatabase>(path, KvFastFPDatabaseMemoryType::MemoryMapped);
     }
-    if (!db_->IsValid()) throw py::value_error("shard " + path + ": " + scope.TakeText("cannot open"));
+    if (!db_->IsValid()) scope.Fail("cannot open", "shard " + path + ": ");
     words_ = KvGetFingerPrintSize(db_->GetFPTypeBase()) / 64;
   }
 
@@ -86,7 +86,7 @@ class Shard {
   // Per query the hits, concatenated, and the offsets of each query's run
   // (n + 1 of them).
   py::tuple Search(const Words& words, std::size_t k, const py::object& cutoff, const std::string& measure,
-                   float alpha, float beta, unsigned threads) const {
+                   double alpha, double beta, unsigned threads) const {
     const KvFPDatabaseOptions options = SearchOptions(k, cutoff, measure, alpha, beta, threads);
     std::vector<std::vector<KvSimScore>> hits;
     Run(words, [&](const std::vector<KvFingerPrint>& queries) { hits = db_->GetSortedScoresMany(queries, options); });
@@ -100,7 +100,7 @@ class Shard {
   }
 
   py::array_t<std::uint64_t> Count(const Words& words, const py::object& cutoff, const std::string& measure,
-                                   float alpha, float beta, unsigned threads) const {
+                                   double alpha, double beta, unsigned threads) const {
     const KvFPDatabaseOptions options = SearchOptions(0, cutoff, measure, alpha, beta, threads);
     std::vector<std::uint64_t> counts;
     Run(words, [&](const std::vector<KvFingerPrint>& queries) { counts = db_->NumHitsMany(queries, options); });
@@ -142,7 +142,7 @@ class Shard {
       }
       body(queries);
     }
-    if (!scope.Empty()) throw py::value_error("shard " + path_ + ": " + scope.TakeText(""));
+    if (!scope.Empty()) scope.Fail("", "shard " + path_ + ": ");
   }
 
   std::string path_;
@@ -154,7 +154,7 @@ class Shard {
 // with stored bit counts in [min_bits, max_bits] can reach.
 py::array_t<double> BestScores(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts,
                                std::size_t words, std::uint64_t minBits, std::uint64_t maxBits,
-                               const std::string& measure, float alpha, float beta) {
+                               const std::string& measure, double alpha, double beta) {
   const KvFPDatabaseOptions options = SearchOptions(0, py::none(), measure, alpha, beta, 1);
   if (minBits > maxBits || maxBits > 64 * words) throw py::value_error("bit count range outside the size");
   py::array_t<double> out(counts.size());
@@ -182,6 +182,14 @@ void BindShards(py::module_& m) {
   m.def("_manifest_path", &KvShardManifestPath, py::arg("fpbin"));
   m.def("_read_manifest", &ReadManifest, py::arg("path"));
   m.def("_split_database", &SplitDatabase, py::arg("fpbin"), py::arg("shards"), py::arg("out"));
+  m.def(
+      "_score_threshold",
+      [](const py::object& cutoff, const std::string& measure) {
+        return KvGetScoreThreshold(SearchOptions(0, cutoff, measure, 1.0, 1.0, 1));
+      },
+      py::arg("cutoff"), py::arg("measure"),
+      "The score a hit must beat (strictly) under the library's cutoff rule: exactly the scores at or beyond "
+      "`cutoff` (None: above 0 for similarities) are kept.");
   m.def("_shard_best_scores", &BestScores, py::arg("counts"), py::arg("words"), py::arg("min_bits"),
         py::arg("max_bits"), py::arg("measure"), py::arg("alpha"), py::arg("beta"));
 }

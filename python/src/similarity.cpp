@@ -25,16 +25,17 @@ float Measure(unsigned code, const KvFingerPrint& a, const KvFingerPrint& b, flo
   }
 }
 
-double Similarity(const Fingerprint& a, const Fingerprint& b, const std::string& measure, float alpha, float beta) {
+double Similarity(const Fingerprint& a, const Fingerprint& b, const std::string& measure, double alpha, double beta) {
   const unsigned code = MeasureCode(measure);
+  CheckTverskyCoeffs(alpha, beta);
   CallScope scope;
-  const float score = Measure(code, a.fp, b.fp, alpha, beta);
-  if (!scope.Empty()) throw py::value_error(scope.TakeText(""));
+  const float score = Measure(code, a.fp, b.fp, static_cast<float>(alpha), static_cast<float>(beta));
+  if (!scope.Empty()) scope.Fail("");
   return score;
 }
 
 py::array_t<double> BulkSimilarity(const Fingerprint& query, const FingerprintArray& array, const std::string& measure,
-                                   float alpha, float beta) {
+                                   double alpha, double beta) {
   if (query.fp.GetFPTypeBase() != array.Type())
     throw py::value_error("bulk_similarity(): fingerprint type mismatch! (query " +
                           query.fp.GetFPTypeBase()->GetFPTypeString() + ", array " + array.Type()->GetFPTypeString() +
@@ -51,7 +52,7 @@ py::array_t<double> BulkSimilarity(const Fingerprint& query, const FingerprintAr
   } else {
     // Lingo and unhashed fingerprints compare their texts pair by pair.
     py::gil_scoped_release release;
-    for (std::size_t i = 0; i < array.Size(); ++i) scores[i] = Measure(code, query.fp, array.Get(i), alpha, beta);
+    for (std::size_t i = 0; i < array.Size(); ++i) scores[i] = Measure(code, query.fp, array.Get(i), static_cast<float>(alpha), static_cast<float>(beta));
   }
   scope.Warn();
   return out;
@@ -65,7 +66,7 @@ void BindSimilarity(py::module_& m) {
         R"doc(
 The similarity of two fingerprints of one type under `measure`: "tanimoto",
 "dice", "cosine", "euclid", "tversky" (weights alpha for the bits only in a,
-beta for those only in b) or "manhattan" (a distance). Lingo and unhashed
+beta for those only in b, each in [0, 1]) or "manhattan" (a distance). Lingo and unhashed
 fingerprints compare their substrings or identifiers. Two identical
 fingerprints score 1.0 (Manhattan 0.0), also when both are empty. ValueError
 for fingerprints of different types.

@@ -201,14 +201,15 @@ class ShardedDatabase:
         a structured array with fields ``index`` (molecule index) and ``score``,
         best first (smallest first for manhattan), as
         :meth:`varnex.FastDatabase.search` gives them; equal scores come in
-        molecule order. Only scores strictly better than ``cutoff`` when given.
+        molecule order. Only scores at or above ``cutoff`` (at or below it for
+        manhattan) when given.
         A shard whose bit counts cannot beat the cutoff, or the k-th score
         already found elsewhere, is not searched."""
         single = _is_single(queries)
         words, counts, readable = self._queries([queries] if single else queries)
         descending = measure.lower() != "manhattan"
         bounds = self._bounds(counts, measure, alpha, beta)
-        threshold = _initial_threshold(descending, cutoff)
+        threshold = _initial_threshold(measure, cutoff)
         n = len(words)
         found = _TopK(n, int(k), descending) if k else _AllHits(n, descending)
         kth = np.full(n, threshold)
@@ -277,14 +278,14 @@ class ShardedDatabase:
         return cells
 
     def count(self, queries, cutoff=None, measure="tanimoto", alpha=1.0, beta=1.0):
-        """Per query, the number of records scoring strictly better than
-        ``cutoff`` (above 0 for similarities without one): the length of
+        """Per query, the number of records scoring at or beyond ``cutoff``
+        (above 0 for similarities without one): the length of
         ``search(query, k=0)``. A uint64 array (an int for one query)."""
         single = _is_single(queries)
         words, counts, readable = self._queries([queries] if single else queries)
         descending = measure.lower() != "manhattan"
         bounds = self._bounds(counts, measure, alpha, beta)
-        threshold = _initial_threshold(descending, cutoff)
+        threshold = _initial_threshold(measure, cutoff)
         reachable = bounds > threshold if descending else bounds < threshold
         total = np.zeros(len(words), dtype=np.uint64)
         for positions, result in self._each_shard(_count_task, words, readable, reachable, cutoff, measure,
@@ -336,13 +337,11 @@ class ShardedDatabase:
             raise
 
 
-def _initial_threshold(descending, cutoff):
-    """The score a hit must beat: the cutoff as the library holds it (a
-    float), else the smallest positive double (similarities) or the
-    largest (distances)."""
-    if cutoff is not None:
-        return float(np.float32(cutoff))
-    return np.finfo(np.float64).tiny if descending else np.finfo(np.float64).max
+def _initial_threshold(measure, cutoff):
+    """The score a hit must beat, strictly: the library's cutoff rule (every
+    score at or beyond ``cutoff`` is in), else the smallest positive double
+    (similarities) or the largest (distances)."""
+    return _core._score_threshold(cutoff, measure)
 
 
 _HIT = np.dtype([("index", "<u8"), ("score", "<f8")])

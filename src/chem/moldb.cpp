@@ -28,7 +28,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -91,6 +93,7 @@ class Inflater {
 // How a file's bytes came out of reading it.
 struct ReadOutcome {
   bool opened = false;
+  int osError = 0;  // why it could not be read, when it could not
   // The bytes may stop short of what the file once held: truncated or
   // damaged compressed data; the last line may then be incomplete.
   bool cut = false;
@@ -98,15 +101,68 @@ struct ReadOutcome {
   std::string damage;
 };
 
+// Appends decompressed bytes to `data`, keeping at most one byte more than
+// the line limit of any one line: such a line is refused whatever its
+// length, so the rest need never be held, and a small compressed file that
+// expands to one enormous line costs no more memory than the limit. The last
+// byte kept of a cut line is DEL, so that no cut (of trailing blanks, say)
+// makes it read as a shorter valid record.
+class LineCappedText {
+ public:
+  explicit LineCappedText(std::string& data) : data_(data), cap_(KvGetMaxLineLength() + 1) {}
+  void Append(const char* bytes, std::size_t n) {
+    while (n > 0) {
+      const char* end = static_cast<const char*>(std::memchr(bytes, '\n', n));
+      const char* cr = static_cast<const char*>(std::memchr(bytes, '\r', end != nullptr ? end - bytes : n));
+      if (cr != nullptr) end = cr;
+      const std::size_t segment = end != nullptr ? static_cast<std::size_t>(end - bytes) : n;
+      const std::size_t keep = std::min(segment, cap_ - std::min(cap_, line_));
+      data_.append(bytes, keep);
+      if (keep < segment && line_ + keep == cap_) data_.back() = '\x7f';
+      line_ += segment;
+      if (end == nullptr) return;
+      data_.push_back(*end);
+      line_ = 0;
+      bytes = end + 1;
+      n -= segment + 1;
+    }
+  }
+
+ private:
+  std::string& data_;
+  std::size_t cap_;
+  std::size_t line_ = 0;
+};
+
+// Makes CR LF and lone CR line ends LF ends, so that files written on any
+// system read as written.
+void NormaliseLineEnds(std::string& data) {
+  if (data.find('\r') == std::string::npos) return;
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    if (data[i] != '\r') {
+      data[out++] = data[i];
+    } else {
+      data[out++] = '\n';
+      if (i + 1 < data.size() && data[i + 1] == '\n') ++i;
+    }
+  }
+  data.resize(out);
+}
+
 // Reads a plain file whole.
 ReadOutcome ReadPlain(const std::string& path, std::string& data) {
   ReadOutcome outcome;
   FilePtr f(std::fopen(path.c_str(), "rb"));
-  if (!f) return outcome;
+  if (!f) {
+    outcome.osError = errno;
+    return outcome;
+  }
   char buffer[1 << 16];
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) data.append(buffer, n);
   outcome.opened = !std::ferror(f.get());
+  if (!outcome.opened) outcome.osError = EIO;
   return outcome;
 }
 
@@ -119,12 +175,18 @@ ReadOutcome ReadPlain(const std::string& path, std::string& data) {
 ReadOutcome ReadGzip(const std::string& path, std::string& data) {
   ReadOutcome outcome;
   FilePtr f(std::fopen(path.c_str(), "rb"));
-  if (!f) return outcome;
+  if (!f) {
+    outcome.osError = errno;
+    return outcome;
+  }
   std::string packed;
   char buffer[1 << 16];
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) packed.append(buffer, n);
-  if (std::ferror(f.get())) return outcome;
+  if (std::ferror(f.get())) {
+    outcome.osError = EIO;
+    return outcome;
+  }
   outcome.opened = true;
   if (packed.empty()) {  // not even a gzip header: a compression that never wrote, or a file cut to nothing
     outcome.damage = "unexpected end of file";
@@ -133,7 +195,7 @@ ReadOutcome ReadGzip(const std::string& path, std::string& data) {
   if (packed.size() < 2 || static_cast<unsigned char>(packed[0]) != 0x1f || static_cast<unsigned char>(packed[1]) != 0x8b) {
     // Mislabelled, or its first bytes damaged: read, but not silently.
     outcome.damage = "not in gzip format, read as plain text";
-    data = std::move(packed);
+    LineCappedText(data).Append(packed.data(), packed.size());
     return outcome;
   }
 
@@ -148,11 +210,12 @@ ReadOutcome ReadGzip(const std::string& path, std::string& data) {
   z.avail_in = static_cast<uInt>(std::min<size_t>(packed.size(), UINT32_MAX));
   size_t fed = z.avail_in;
   size_t blockEnd = 0;  // output length at the last finished block
+  LineCappedText text(data);
   for (;;) {
     z.next_out = reinterpret_cast<Bytef*>(buffer);
     z.avail_out = sizeof buffer;
     const int rc = inflate(&z, Z_BLOCK);
-    data.append(buffer, sizeof buffer - z.avail_out);
+    text.Append(buffer, sizeof buffer - z.avail_out);
     if (z.data_type & 128) blockEnd = data.size();
     if (z.avail_in == 0 && fed < packed.size()) {
       z.next_in = reinterpret_cast<Bytef*>(packed.data() + fed);
@@ -357,10 +420,12 @@ bool KvMolDatabase::Open(const std::string& path) {
   try {
     const ReadOutcome outcome = kind.gzipped ? ReadGzip(path, impl_->data) : ReadPlain(path, impl_->data);
     if (!outcome.opened) {
-      KvSystem::KvThrow()->Warning("KvMolDatabase::Open(): cannot read %s", path.c_str());
+      KvSystem::KvThrow()->Warning(KvSystem::KvStatus::FromErrno(outcome.osError, ""),
+                                   "KvMolDatabase::Open(): cannot read %s", path.c_str());
       Close();
       return false;
     }
+    NormaliseLineEnds(impl_->data);
     impl_->format = kind.format;
     if (kind.format == FileFormat::Smiles)
       impl_->IndexSmiles(outcome.cut);

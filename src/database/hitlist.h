@@ -59,8 +59,7 @@ class KvHitList {
   // force) and the given limit.
   KvHitList(std::size_t limit, const KvFPDatabaseOptions& options,
             std::size_t maxCandidates = static_cast<std::size_t>(-1))
-      : KvHitList(limit, options.GetDescendingOrder(), options.HasCutoff(), static_cast<double>(options.GetCutoff()),
-                  maxCandidates) {}
+      : KvHitList(limit, options.GetDescendingOrder(), true, KvGetScoreThreshold(options), maxCandidates) {}
 
   // The score of the threshold record before any compaction.
   static double InitialThreshold(bool descending, bool hasCutoff, double cutoff) {

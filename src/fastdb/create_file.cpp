@@ -24,10 +24,10 @@ bool StartPart(KvTemporaryOutput& output, const std::string& molPath, const KvFP
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   const std::uint64_t fileSize = KvGetFPDatabaseFileSize(count, type);
   const char* target = output.Target().c_str();
-  std::string error;
+  KvSystem::KvStatus error;
   if (!output.Create(error) || !output.File().Reserve(fileSize, error)) {
-    report->Warning("%s : %s", caller, error.c_str());
-    report->Warning("%s : unable to open fingerprint database file: %s", caller, target);
+    report->Warning(error, "%s : %s", caller, error.Message().c_str());
+    report->Warning(error, "%s : unable to open fingerprint database file: %s", caller, target);
     return false;
   }
   KvFastFPDatabaseParams params;
@@ -37,8 +37,8 @@ bool StartPart(KvTemporaryOutput& output, const std::string& molPath, const KvFP
   params.SetFileSize(fileSize);
   const std::string header = KvWriteFastFPDatabaseHeaderBlob(params);
   if (!output.File().WriteAt(0, {reinterpret_cast<const std::uint8_t*>(header.data()), header.size()}, error)) {
-    report->Warning("%s : %s", caller, error.c_str());
-    report->Warning("%s : unable to write fingerprint database header: %s", caller, target);
+    report->Warning(error, "%s : %s", caller, error.Message().c_str());
+    report->Warning(error, "%s : unable to write fingerprint database header: %s", caller, target);
     return false;
   }
   return true;
@@ -89,19 +89,19 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
     return false;
   }
   if (!job.written) {
-    report->Warning("%s : %s", caller, job.error.c_str());
-    report->Warning("%s : unable to write fingerprint database file: %s", caller, fpbinPath.c_str());
+    report->Warning(job.error, "%s : %s", caller, job.error.Message().c_str());
+    report->Warning(job.error, "%s : unable to write fingerprint database file: %s", caller, fpbinPath.c_str());
     return false;
   }
   made.clear();
   for (unsigned i = 0; i < parts; ++i)
     made.push_back({files[i]->Target(), outputs[i].first, outputs[i].count, outputs[i].minBits, outputs[i].maxBits});
   if (beforeCommit && !beforeCommit(made)) return false;
-  std::string error;
+  KvSystem::KvStatus error;
   for (const auto& file : files) {
     if (!file->Commit(error)) {
-      report->Warning("%s : %s", caller, error.c_str());
-      report->Warning("%s : unable to write fingerprint database file: %s", caller, file->Target().c_str());
+      report->Warning(error, "%s : %s", caller, error.Message().c_str());
+      report->Warning(error, "%s : unable to write fingerprint database file: %s", caller, file->Target().c_str());
       return false;
     }
   }

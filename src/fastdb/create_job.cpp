@@ -21,6 +21,7 @@
 
 #include "fastdb/fpbin_bytes.h"
 #include "kvchem/mol.h"
+#include "kvsystem/call_context.h"
 #include "kvsystem/error.h"
 #include "varnex/fpbin.h"
 #include "varnex/generation.h"
@@ -44,7 +45,8 @@ struct CreationJob {
 
   // Whether workers should stop claiming chunks.
   bool Stopping() const {
-    return failed.load(std::memory_order_relaxed) || (cancel != nullptr && cancel->load(std::memory_order_relaxed));
+    return failed.load(std::memory_order_relaxed) || (cancel != nullptr && cancel->load(std::memory_order_relaxed)) ||
+           KvSystem::KvCancelRequested();
   }
 
   const KvChem::KvMolDatabase& mols;
@@ -60,7 +62,7 @@ struct CreationJob {
   std::atomic<std::uint64_t> unreadable{0};
   std::atomic<std::uint64_t> ungenerated{0};
   std::mutex lock;
-  std::string error;                  // the first write fault, under the lock
+  KvSystem::KvStatus error;           // the first write fault, under the lock
   std::vector<std::uint64_t> failures;  // indices of empty records, under the lock
 };
 
@@ -84,7 +86,7 @@ bool MakeWords(KvFingerPrint& fp, const KvChem::KvMol& mol, const KvFPTypeBase* 
 // their bit counts in `bitCounts`, into every output they belong to.
 // REQUIRES: the job's lock is held.
 bool WriteChunk(CreationJob& job, std::uint64_t begin, std::uint64_t last, const std::uint8_t* records,
-                const std::uint64_t* bitCounts, std::size_t recordBytes, std::string& error) {
+                const std::uint64_t* bitCounts, std::size_t recordBytes, KvSystem::KvStatus& error) {
   auto output = std::upper_bound(job.outputs.begin(), job.outputs.end(), begin,
                                  [](std::uint64_t i, const KvCreationOutput& o) { return i < o.first; });
   if (output != job.outputs.begin()) --output;
@@ -148,7 +150,7 @@ void RunWorker(CreationJob& job) {
       for (std::uint64_t i = begin; i < last; ++i) job.tracer->Update(1);
     if (job.failed.load(std::memory_order_relaxed)) return;
     job.failures.insert(job.failures.end(), failures.begin(), failures.end());
-    std::string error;
+    KvSystem::KvStatus error;
     if (!WriteChunk(job, begin, last, records.data(), bitCounts, recordBytes, error)) {
       job.error = error;
       job.failed.store(true, std::memory_order_relaxed);
@@ -172,7 +174,7 @@ KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const Kv
     bool short_of_threads = false;
     for (unsigned t = 0; t < threads; ++t) {
       try {
-        workers.emplace_back(RunWorker, std::ref(job));
+        workers.emplace_back(KvSystem::KvInCallContext([&job] { RunWorker(job); }));
       } catch (const std::system_error& error) {
         // Fewer workers give the same file; the calling thread joins in below.
         KvSystem::KvThrow()->Warning("%s cannot start worker thread %u of %u: %s", caller, t + 1, threads,

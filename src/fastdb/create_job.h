@@ -22,7 +22,7 @@ namespace Varnex {
 struct KvCreationJobResult {
   bool written = true;     // every record reached the file
   bool cancelled = false;  // the cancel flag stopped the job
-  std::string error;       // the write fault when !written
+  KvSystem::KvStatus error;  // the write fault when !written
   std::uint64_t unreadable = 0;
   std::uint64_t ungenerated = 0;
   std::vector<std::uint64_t> failed;  // molecules of the unreadable and ungenerated records, ascending

@@ -188,9 +188,7 @@ class BatchSearch {
     std::iota(sorted_.begin(), sorted_.end(), 0);
     std::stable_sort(sorted_.begin(), sorted_.end(),
                      [&](std::size_t a, std::size_t b) { return states_[a].words.bits < states_[b].words.bits; });
-    const bool descending = options.GetDescendingOrder();
-    initial_ = KvHitList<KvSimScore>::InitialThreshold(descending, options.HasCutoff(),
-                                                       static_cast<double>(options.GetCutoff()));
+    initial_ = KvGetScoreThreshold(options);
     for (QueryState& state : states_) {
       state.floor.store(initial_, std::memory_order_relaxed);
       if (!counting_) state.hits.emplace(NewHitList());
@@ -243,7 +241,7 @@ class BatchSearch {
     Queries<Score> queries(nq);
     std::atomic<std::size_t> nextSeed{0};
     KvRunWorkers(std::min<unsigned>(threads, static_cast<unsigned>(nq)), [&](unsigned) {
-      for (std::size_t k = nextSeed.fetch_add(1); k < nq; k = nextSeed.fetch_add(1)) {
+      for (std::size_t k = KvClaim(nextSeed, nq); k < nq; k = KvClaim(nextSeed, nq)) {
         const Score score{KvMakeScoreContext(states_[k].words.bits, view_.words, options_)};
         queries[k].emplace(index_, view_, states_[k].words, score, options_.GetDescendingOrder());
         SeedOne(*queries[k], states_[k], budget);
@@ -264,7 +262,7 @@ class BatchSearch {
     std::atomic<std::size_t> nextUnit{0};
     KvRunWorkers(static_cast<unsigned>(std::min<std::size_t>(threads, units.size())), [&](unsigned) {
       Private mine(nq);
-      for (std::size_t u = nextUnit.fetch_add(1); u < units.size(); u = nextUnit.fetch_add(1)) {
+      for (std::size_t u = KvClaim(nextUnit, units.size()); u < units.size(); u = KvClaim(nextUnit, units.size())) {
         const BlockPlan& plan = plans[units[u].first];
         const std::size_t c = units[u].second;
         SweepUnit(queries, units[u].first, &plan.bins[plan.chunkStart[c]], &plan.bins[plan.chunkStart[c + 1]], mine);
@@ -414,8 +412,7 @@ KvHitList<KvSimScore> KvFastFPDatabaseImplBase::SortedHits(const KvQueryWords& q
   const KvScanKernel& kernel = KvGetActiveScanKernel();
   KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
     if (prune && !index_.Empty()) {
-      std::atomic<double> floor{KvHitList<KvSimScore>::InitialThreshold(
-          options.GetDescendingOrder(), options.HasCutoff(), static_cast<double>(options.GetCutoff()))};
+      std::atomic<double> floor{KvGetScoreThreshold(options)};
       HitSink sink(hits, view, floor);
       const KvPrunedQuery<std::decay_t<decltype(score)>> pruned(index_, view, query, score,
                                                                 options.GetDescendingOrder());
@@ -458,9 +455,7 @@ std::vector<std::uint64_t> KvFastFPDatabaseImplBase::NumHitsMany(const std::vect
     return search.TakeCounts();
   }
   const KvScanKernel& kernel = KvGetActiveScanKernel();
-  CountSink prototype(options.GetDescendingOrder(),
-                      KvHitList<KvSimScore>::InitialThreshold(options.GetDescendingOrder(), options.HasCutoff(),
-                                                              static_cast<double>(options.GetCutoff())));
+  CountSink prototype(options.GetDescendingOrder(), KvGetScoreThreshold(options));
   for (std::size_t k = 0; k < queries.size(); ++k) {
     const KvQueryWords q = MakeQuery(*queries[k]);
     CountSink sink = prototype;
@@ -483,7 +478,7 @@ std::vector<KvFPHistogram> KvFastFPDatabaseImplBase::GetHistogramMany(const std:
   const KvScanKernel& kernel = KvGetActiveScanKernel();
   std::atomic<std::size_t> next{0};
   KvRunWorkers(std::min<unsigned>(options.GetNumProcessors(), static_cast<unsigned>(queries.size())), [&](unsigned) {
-    for (std::size_t k = next.fetch_add(1); k < queries.size(); k = next.fetch_add(1)) {
+    for (std::size_t k = KvClaim(next, queries.size()); k < queries.size(); k = KvClaim(next, queries.size())) {
       const KvQueryWords q = MakeQuery(*queries[k]);
       KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
         KvScanRange(kernel, view, 0, view.n, q.words.data(), score,

@@ -36,10 +36,10 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
     return false;
   }
 
-  std::string error;
+  KvSystem::KvStatus error;
   const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
   if (file == nullptr) {
-    report->Warning("%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
+    report->Warning(error, "%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
     return false;
   }
   KvReadableFileStream in(*file);

@@ -166,7 +166,7 @@ class NeighbourMatrix {
   void Run(unsigned threads) {
     const std::uint64_t blocks = (view_.n + kTile - 1) / kTile;
     tileLists_.resize(static_cast<std::size_t>(blocks));
-    for (std::uint64_t r = 0; r < blocks; ++r) {
+    for (std::uint64_t r = 0; r < blocks && !KvSystem::KvCancelRequested(); ++r) {
       const std::uint64_t r0 = r * kTile, r1 = std::min(view_.n, r0 + kTile);
       LoadRows(r0, r1);
       const std::uint64_t firstBlock = symmetric_ ? r : 0;
@@ -182,7 +182,7 @@ class NeighbourMatrix {
       KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, std::max<std::uint64_t>(1, blocks - from))),
                    [&](unsigned) {
                      Scratch scratch(sigWords_);
-                     for (std::uint64_t c = next.fetch_add(1); c < blocks; c = next.fetch_add(1))
+                     for (std::uint64_t c = KvClaim(next, blocks); c < blocks; c = KvClaim(next, blocks))
                        Tile(r0, r1, c, scratch);
                    });
       std::atomic<std::uint64_t> nextRow{r0};

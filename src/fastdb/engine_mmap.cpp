@@ -28,10 +28,10 @@ bool KvFastFPMemoryMapDatabaseImpl::IndexRecords() {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   const KvRecordView view = View();
   index_.Begin(view.n, static_cast<std::size_t>(view.words), true);
-  std::string error;
+  KvSystem::KvStatus error;
   const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
   if (file == nullptr) {
-    report->Warning("%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
+    report->Warning(error, "%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
     return false;
   }
   KvReadableFileStream in(*file);

@@ -51,7 +51,7 @@ void ForEachPair(const KvFastFPDatabaseImplBase& engine, const KvFPDatabaseOptio
         std::vector<std::uint64_t> rows(kTile * w);
         std::vector<std::uint64_t> rowBits(kTile);
         std::uint32_t common[kTile];
-        for (std::uint64_t r = next.fetch_add(1); r < blocks; r = next.fetch_add(1)) {
+        for (std::uint64_t r = KvClaim(next, blocks); r < blocks; r = KvClaim(next, blocks)) {
           const std::uint64_t r0 = r * kTile, r1 = std::min(view.n, r0 + kTile);
           for (std::uint64_t i = r0; i < r1; ++i) {
             std::memcpy(rows.data() + (i - r0) * w, KvRecordWords(view.At(i)), 8 * w);

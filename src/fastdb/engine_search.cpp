@@ -13,6 +13,7 @@
 #include "database/searchresult_impl.h"
 #include "fastdb/engine.h"
 #include "fastdb/scan_loop.h"
+#include "kvsystem/call_context.h"
 #include "kvsystem/error.h"
 
 namespace Varnex {
@@ -70,7 +71,7 @@ unsigned KvFastFPDatabaseImplBase::SortedSearch(KvSimSearchResult& result, const
     std::vector<std::thread> helpers;
     helpers.reserve(threads - 1);
     try {
-      for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(worker);
+      for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(KvSystem::KvInCallContext(worker));
     } catch (const std::exception&) {
       // Fewer threads than asked for: those running (and this one) share the work.
     }

@@ -77,7 +77,7 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetThresholdMatr
       collected.emplace_back();
       CutoffSink sink(options.HasCutoff(), options.GetCutoff(), collected.back());
       KvQueryWords query;
-      for (std::uint64_t row = 0; row < n; ++row) {
+      for (std::uint64_t row = 0; row < n && !KvSystem::KvCancelRequested(); ++row) {
         RecordAsQuery(row, query);
         sink.SetRow(row, false);
         KvWithScoreFunctor(
@@ -95,8 +95,8 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetThresholdMatr
           std::vector<Cell> cells;
           CutoffSink sink(options.HasCutoff(), options.GetCutoff(), cells);
           KvQueryWords query;
-          for (std::uint64_t first = next.fetch_add(kQueriesPerClaim); first < n;
-               first = next.fetch_add(kQueriesPerClaim)) {
+          for (std::uint64_t first = KvClaim(next, n, kQueriesPerClaim); first < n;
+               first = KvClaim(next, n, kQueriesPerClaim)) {
             for (std::uint64_t slot = first; slot < std::min(n, first + kQueriesPerClaim); ++slot) {
               const std::uint64_t row = index_.Order()[slot];
               RecordAsQuery(row, query);

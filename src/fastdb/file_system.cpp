@@ -15,8 +15,8 @@
 namespace Varnex {
 namespace {
 
-std::string Describe(const char* action, const std::string& path, int code) {
-  return std::string("cannot ") + action + " " + path + ": " + std::strerror(code);
+KvSystem::KvStatus Describe(const char* action, const std::string& path, int code) {
+  return KvSystem::KvStatus::FromErrno(code, std::string("cannot ") + action + " " + path + ": " + std::strerror(code));
 }
 
 void CloseQuietly(int& handle) {
@@ -29,7 +29,7 @@ class PosixWritableFile final : public KvWritableFile {
   PosixWritableFile(std::string path, int handle) : path_(std::move(path)), handle_(handle) {}
   ~PosixWritableFile() override { CloseQuietly(handle_); }
 
-  bool Reserve(std::uint64_t size, std::string& error) override {
+  bool Reserve(std::uint64_t size, KvSystem::KvStatus& error) override {
     if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
       error = Describe("size", path_, EFBIG);
       return false;
@@ -47,7 +47,7 @@ class PosixWritableFile final : public KvWritableFile {
     return true;
   }
 
-  bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, std::string& error) override {
+  bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, KvSystem::KvStatus& error) override {
     while (!bytes.empty()) {
       const ssize_t n = ::pwrite(handle_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
       if (n < 0 && errno == EINTR) continue;
@@ -61,13 +61,13 @@ class PosixWritableFile final : public KvWritableFile {
     return true;
   }
 
-  bool Sync(std::string& error) override {
+  bool Sync(KvSystem::KvStatus& error) override {
     if (::fsync(handle_) == 0) return true;
     error = Describe("sync", path_, errno);
     return false;
   }
 
-  bool Close(std::string& error) override {
+  bool Close(KvSystem::KvStatus& error) override {
     const int handle = handle_;
     handle_ = -1;
     // After a failed close the descriptor is gone on Linux: never retry it.
@@ -87,7 +87,7 @@ class PosixReadableFile final : public KvReadableFile {
       : path_(std::move(path)), handle_(handle), size_(size) {}
   ~PosixReadableFile() override { CloseQuietly(handle_); }
 
-  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, std::string& error) override {
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, KvSystem::KvStatus& error) override {
     for (;;) {
       const ssize_t n = ::pread(handle_, buffer, count, static_cast<off_t>(offset));
       if (n >= 0) return static_cast<std::size_t>(n);
@@ -107,7 +107,7 @@ class PosixReadableFile final : public KvReadableFile {
 
 class PosixFileSystem final : public KvFileSystem {
  public:
-  std::unique_ptr<KvWritableFile> CreateNew(const std::string& path, std::string& error) override {
+  std::unique_ptr<KvWritableFile> CreateNew(const std::string& path, KvSystem::KvStatus& error) override {
     const int handle = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (handle < 0) {
       error = Describe("create", path, errno);
@@ -116,7 +116,7 @@ class PosixFileSystem final : public KvFileSystem {
     return std::make_unique<PosixWritableFile>(path, handle);
   }
 
-  std::unique_ptr<KvReadableFile> OpenForReading(const std::string& path, std::string& error) override {
+  std::unique_ptr<KvReadableFile> OpenForReading(const std::string& path, KvSystem::KvStatus& error) override {
     int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (handle < 0) {
       error = Describe("open", path, errno);
@@ -131,15 +131,16 @@ class PosixFileSystem final : public KvFileSystem {
     return std::make_unique<PosixReadableFile>(path, handle, static_cast<std::uint64_t>(info.st_size));
   }
 
-  bool Rename(const std::string& from, const std::string& to, std::string& error) override {
+  bool Rename(const std::string& from, const std::string& to, KvSystem::KvStatus& error) override {
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
-    error = std::string("cannot rename ") + from + " to " + to + ": " + std::strerror(errno);
+    error = KvSystem::KvStatus::FromErrno(errno, std::string("cannot rename ") + from + " to " + to + ": " +
+                                                     std::strerror(errno));
     return false;
   }
 
   bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
 
-  bool SyncDirectory(const std::string& directory, std::string& error) override {
+  bool SyncDirectory(const std::string& directory, KvSystem::KvStatus& error) override {
     int handle = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (handle < 0) {
       error = Describe("open", directory, errno);
@@ -174,7 +175,7 @@ KvFileSystem* KvSetFileSystem(KvFileSystem* fs) {
 
 std::size_t KvReadableFileStream::ReadSource(void* buffer, std::size_t count) {
   const std::size_t got = file_.ReadAt(offset_, buffer, count, error_);
-  if (got == 0 && !error_.empty()) SetFail();
+  if (got == 0 && !error_.IsOk()) SetFail();
   offset_ += got;
   return got;
 }

@@ -18,25 +18,27 @@
 #include <span>
 #include <string>
 
+#include "kvsystem/status.h"
 #include "kvsystem/streams.h"
 
 namespace Varnex {
 
-// A file written at explicit offsets. Failures set `error` to a text naming
-// the file and the cause ("cannot write <path>: No space left on device").
+// A file written at explicit offsets. Failures set `error` to a status with
+// the system's error number and a text naming the file and the cause
+// ("cannot write <path>: No space left on device").
 class KvWritableFile {
  public:
   virtual ~KvWritableFile() = default;
   // Sizes the file to `size` bytes (zeros) and claims its disk space, so a
   // full disk shows here and not in the middle of the work.
-  virtual bool Reserve(std::uint64_t size, std::string& error) = 0;
+  virtual bool Reserve(std::uint64_t size, KvSystem::KvStatus& error) = 0;
   // Writes all of `bytes` at `offset`; a write that stops short is retried,
   // one that cannot go on is an error.
-  virtual bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, std::string& error) = 0;
+  virtual bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, KvSystem::KvStatus& error) = 0;
   // Puts the written data on stable storage.
-  virtual bool Sync(std::string& error) = 0;
+  virtual bool Sync(KvSystem::KvStatus& error) = 0;
   // Releases the file; an error reported by the system at closing counts.
-  virtual bool Close(std::string& error) = 0;
+  virtual bool Close(KvSystem::KvStatus& error) = 0;
 };
 
 // A file read at explicit offsets.
@@ -46,7 +48,7 @@ class KvReadableFile {
   // Reads up to `count` bytes at `offset` into `buffer` and returns how many
   // it read: fewer only at the end of the file or on an error (then with
   // `error` set), and possibly fewer than asked for at any time.
-  virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, std::string& error) = 0;
+  virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, KvSystem::KvStatus& error) = 0;
   // The file's size in bytes when it was opened.
   virtual std::uint64_t Size() const = 0;
 };
@@ -55,15 +57,15 @@ class KvFileSystem {
  public:
   virtual ~KvFileSystem() = default;
   // Creates `path`, which must not exist yet; null with `error` otherwise.
-  virtual std::unique_ptr<KvWritableFile> CreateNew(const std::string& path, std::string& error) = 0;
+  virtual std::unique_ptr<KvWritableFile> CreateNew(const std::string& path, KvSystem::KvStatus& error) = 0;
   // Opens the regular file `path` for reading; null with `error` otherwise.
-  virtual std::unique_ptr<KvReadableFile> OpenForReading(const std::string& path, std::string& error) = 0;
+  virtual std::unique_ptr<KvReadableFile> OpenForReading(const std::string& path, KvSystem::KvStatus& error) = 0;
   // Replaces `to` by `from` in one step: readers of the old `to` keep it.
-  virtual bool Rename(const std::string& from, const std::string& to, std::string& error) = 0;
+  virtual bool Rename(const std::string& from, const std::string& to, KvSystem::KvStatus& error) = 0;
   // Removes `path`; false when it could not.
   virtual bool Remove(const std::string& path) = 0;
   // Puts the entries of `directory` (a finished rename) on stable storage.
-  virtual bool SyncDirectory(const std::string& directory, std::string& error) = 0;
+  virtual bool SyncDirectory(const std::string& directory, KvSystem::KvStatus& error) = 0;
 };
 
 // The POSIX file system.
@@ -79,8 +81,8 @@ KvFileSystem* KvSetFileSystem(KvFileSystem* fs);
 class KvReadableFileStream final : public KvSystem::kvistream {
  public:
   explicit KvReadableFileStream(KvReadableFile& file) : file_(file) {}
-  // The cause of the last failed read ("" when none).
-  const std::string& Error() const { return error_; }
+  // The cause of the last failed read (Ok when none).
+  const KvSystem::KvStatus& Error() const { return error_; }
 
  protected:
   std::size_t ReadSource(void* buffer, std::size_t count) override;
@@ -90,7 +92,7 @@ class KvReadableFileStream final : public KvSystem::kvistream {
  private:
   KvReadableFile& file_;
   std::uint64_t offset_ = 0;
-  std::string error_;
+  KvSystem::KvStatus error_;
 };
 
 }  // namespace Varnex

@@ -24,7 +24,8 @@ constexpr std::size_t kLineCapacity = KvFastFPHeaderSize + 1;
 constexpr std::uint64_t kTextReadLimit = KvFastFPHeaderSize;
 
 // Reads up to `count` bytes at `offset` into `out`; false on a read error.
-bool ReadFully(KvReadableFile& file, std::uint64_t offset, std::size_t count, std::string& out, std::string& error) {
+bool ReadFully(KvReadableFile& file, std::uint64_t offset, std::size_t count, std::string& out,
+               KvSystem::KvStatus& error) {
   out.resize(count);
   std::size_t got = 0;
   while (got < count) {
@@ -33,7 +34,7 @@ bool ReadFully(KvReadableFile& file, std::uint64_t offset, std::size_t count, st
     got += n;
   }
   out.resize(got);
-  return error.empty();
+  return error.IsOk();
 }
 
 }  // namespace
@@ -67,10 +68,10 @@ bool KvWriteFastFPDatabaseParams(MMapOutputFile& file, const KvFastFPDatabasePar
 
 KvFastFPDatabaseParams::KvFastFPDatabaseParams(const std::string& path) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
-  std::string error;
+  KvSystem::KvStatus error;
   const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path, error);
   if (file == nullptr) {
-    report->Warning("%s cannot open fingerprint database file %s", kReader, path.c_str());
+    report->Warning(error, "%s cannot open fingerprint database file %s", kReader, path.c_str());
     return;
   }
   fileSize_ = file->Size();
@@ -82,7 +83,8 @@ KvFastFPDatabaseParams::KvFastFPDatabaseParams(const std::string& path) {
   // that a read fault is named as one and not as a fault of the text.
   std::string text;
   if (!ReadFully(*file, 0, static_cast<std::size_t>(std::min(fileSize_, kTextReadLimit)), text, error)) {
-    report->Warning("%s cannot read fingerprint database file %s: %s", kReader, path.c_str(), error.c_str());
+    report->Warning(error, "%s cannot read fingerprint database file %s: %s", kReader, path.c_str(),
+                    error.Message().c_str());
     return;
   }
   KvSystem::kvisstream in(text);
@@ -134,7 +136,7 @@ KvFastFPDatabaseParams::KvFastFPDatabaseParams(const std::string& path) {
   // The binary fields, W and n, at bytes 784 to 799.
   std::string fields;
   if (!ReadFully(*file, KvFastFPHeaderWordsOffset, 16, fields, error) || fields.size() < 16) {
-    report->Warning("%s cannot open %s fingerprint database", kReader, path.c_str());
+    report->Warning(error, "%s cannot open %s fingerprint database", kReader, path.c_str());
     return;
   }
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(fields.data());

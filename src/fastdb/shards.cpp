@@ -34,7 +34,7 @@ KvShardInfo ToShardInfo(const std::string& path, std::uint64_t first, std::uint6
 // already written), noting the range of stored bit counts. A count above
 // the size marks the input damaged.
 bool CopyRecords(KvReadableFile& in, KvWritableFile& out, std::uint64_t first, std::uint64_t count,
-                 std::uint64_t words, std::uint64_t& minBits, std::uint64_t& maxBits, std::string& error) {
+                 std::uint64_t words, std::uint64_t& minBits, std::uint64_t& maxBits, KvSystem::KvStatus& error) {
   const std::uint64_t recordBytes = (words + KvFastFPRecordExtraWords) * 8;
   const std::uint64_t perBlock = std::max<std::uint64_t>(1, kCopyBlock / recordBytes);
   std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min(count, perBlock) * recordBytes));
@@ -47,7 +47,7 @@ bool CopyRecords(KvReadableFile& in, KvWritableFile& out, std::uint64_t first, s
     for (std::size_t got = 0; got < bytes;) {
       const std::size_t read = in.ReadAt(from + got, block.data() + got, bytes - got, error);
       if (read == 0) {
-        if (error.empty()) error = "file ended early";
+        if (error.IsOk()) error = KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, "file ended early");
         return false;
       }
       got += read;
@@ -55,7 +55,8 @@ bool CopyRecords(KvReadableFile& in, KvWritableFile& out, std::uint64_t first, s
     for (std::uint64_t r = 0; r < records; ++r) {
       const std::uint64_t bits = KvLoadLE64(block.data() + r * recordBytes + 8 * KvFastFPRecordCountWord);
       if (bits > 64 * words) {
-        error = "invalid data in " + std::to_string(first + done + r) + "-th fingerprint";
+        error = KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt,
+                                   "invalid data in " + std::to_string(first + done + r) + "-th fingerprint");
         return false;
       }
       minBits = std::min(minBits, bits);
@@ -69,14 +70,14 @@ bool CopyRecords(KvReadableFile& in, KvWritableFile& out, std::uint64_t first, s
 
 // Only reads the records: the manifest of a file as its own single shard.
 bool ScanRecords(KvReadableFile& in, std::uint64_t count, std::uint64_t words, std::uint64_t& minBits,
-                 std::uint64_t& maxBits, std::string& error) {
+                 std::uint64_t& maxBits, KvSystem::KvStatus& error) {
   // A sink that takes every write and keeps nothing.
   class Discard final : public KvWritableFile {
    public:
-    bool Reserve(std::uint64_t, std::string&) override { return true; }
-    bool WriteAt(std::uint64_t, std::span<const std::uint8_t>, std::string&) override { return true; }
-    bool Sync(std::string&) override { return true; }
-    bool Close(std::string&) override { return true; }
+    bool Reserve(std::uint64_t, KvSystem::KvStatus&) override { return true; }
+    bool WriteAt(std::uint64_t, std::span<const std::uint8_t>, KvSystem::KvStatus&) override { return true; }
+    bool Sync(KvSystem::KvStatus&) override { return true; }
+    bool Close(KvSystem::KvStatus&) override { return true; }
   } discard;
   return CopyRecords(in, discard, 0, count, words, minBits, maxBits, error);
 }
@@ -99,7 +100,7 @@ bool Split(const std::string& fpbinPath, unsigned shards, const std::string& out
                     shards);
     return false;
   }
-  std::string error;
+  KvSystem::KvStatus error;
   std::unique_ptr<KvReadableFile> in = KvGetFileSystem().OpenForReading(fpbinPath, error);
   KvShardManifest made;
   made.type = params.GetFPTypeBase()->GetFPTypeString();
@@ -130,8 +131,8 @@ bool Split(const std::string& fpbinPath, unsigned shards, const std::string& out
     made.shards.push_back(std::move(info));
   }
   if (!ok) {
-    report->Warning("%s : %s", kSplitter, error.c_str());
-    report->Warning("%s : cannot split %s", kSplitter, fpbinPath.c_str());
+    report->Warning(error, "%s : %s", kSplitter, error.Message().c_str());
+    report->Warning(error, "%s : cannot split %s", kSplitter, fpbinPath.c_str());
     return false;
   }
   // The manifest is written before any shard is put in place, and put in
@@ -140,8 +141,8 @@ bool Split(const std::string& fpbinPath, unsigned shards, const std::string& out
   if (!pending.Write(made)) return false;
   for (const auto& file : files) {
     if (!file->Commit(error)) {
-      report->Warning("%s : %s", kSplitter, error.c_str());
-      report->Warning("%s : cannot split %s", kSplitter, fpbinPath.c_str());
+      report->Warning(error, "%s : %s", kSplitter, error.Message().c_str());
+      report->Warning(error, "%s : cannot split %s", kSplitter, fpbinPath.c_str());
       return false;
     }
   }

@@ -63,11 +63,11 @@ std::string Serialize(const KvShardManifest& manifest) {
   return std::string(buffer.GetString(), buffer.GetSize()) + "\n";
 }
 
-bool ReadWhole(const std::string& path, std::string& text, std::string& error) {
+bool ReadWhole(const std::string& path, std::string& text, KvSystem::KvStatus& error) {
   std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path, error);
   if (file == nullptr) return false;
   if (file->Size() > kLargestManifest) {
-    error = "file too large";
+    error = KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, "file too large");
     return false;
   }
   text.resize(file->Size());
@@ -75,7 +75,7 @@ bool ReadWhole(const std::string& path, std::string& text, std::string& error) {
   while (done < text.size()) {
     const std::size_t got = file->ReadAt(done, text.data() + done, text.size() - done, error);
     if (got == 0) {
-      if (error.empty()) error = "file ended early";
+      if (error.IsOk()) error = KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, "file ended early");
       return false;
     }
     done += got;
@@ -155,21 +155,21 @@ std::uint64_t KvShardManifest::NumRecords() const {
 
 bool KvPendingManifest::Write(const KvShardManifest& manifest) {
   const std::string text = Serialize(manifest);
-  std::string error;
+  KvSystem::KvStatus error;
   if (!output_.Create(error) || !output_.File().Reserve(text.size(), error) ||
       !output_.File().WriteAt(0, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, error)) {
-    KvSystem::KvThrow()->Warning("%s : cannot write shard manifest %s: %s", kWriter, output_.Target().c_str(),
-                                 error.c_str());
+    KvSystem::KvThrow()->Warning(error, "%s : cannot write shard manifest %s: %s", kWriter, output_.Target().c_str(),
+                                 error.Message().c_str());
     return false;
   }
   return true;
 }
 
 bool KvPendingManifest::Commit() {
-  std::string error;
+  KvSystem::KvStatus error;
   if (!output_.Commit(error)) {
-    KvSystem::KvThrow()->Warning("%s : cannot write shard manifest %s: %s", kWriter, output_.Target().c_str(),
-                                 error.c_str());
+    KvSystem::KvThrow()->Warning(error, "%s : cannot write shard manifest %s: %s", kWriter, output_.Target().c_str(),
+                                 error.Message().c_str());
     return false;
   }
   return true;
@@ -182,9 +182,10 @@ bool KvWriteShardManifest(const std::string& path, const KvShardManifest& manife
 
 bool KvReadShardManifest(const std::string& path, KvShardManifest& manifest) {
   std::string text;
-  std::string error;
+  KvSystem::KvStatus error;
   if (!ReadWhole(path, text, error)) {
-    KvSystem::KvThrow()->Warning("%s : cannot read shard manifest %s: %s", kReader, path.c_str(), error.c_str());
+    KvSystem::KvThrow()->Warning(error, "%s : cannot read shard manifest %s: %s", kReader, path.c_str(),
+                                 error.Message().c_str());
     return false;
   }
   rapidjson::Document document;

@@ -46,28 +46,28 @@ KvTemporaryOutput::~KvTemporaryOutput() {
   if (!path_.empty()) fs_.Remove(path_);
 }
 
-bool KvTemporaryOutput::Create(std::string& error) {
+bool KvTemporaryOutput::Create(KvSystem::KvStatus& error) {
   static std::atomic<unsigned> serial{0};
   constexpr std::size_t kLongestStem = 200;
   const std::size_t nameStart = target_.find_last_of('/') + 1;  // npos + 1 == 0
   const std::string stem = target_.substr(0, nameStart + std::min(kLongestStem, target_.size() - nameStart));
   for (int attempt = 0; attempt < 10 && file_ == nullptr; ++attempt) {
     const std::string path = stem + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1));
-    error.clear();
+    error = {};
     file_ = fs_.CreateNew(path, error);
     if (file_ != nullptr) path_ = path;
   }
   return file_ != nullptr;
 }
 
-bool KvTemporaryOutput::Commit(std::string& error) {
+bool KvTemporaryOutput::Commit(KvSystem::KvStatus& error) {
   if (!file_->Sync(error) || !file_->Close(error)) return false;
   file_.reset();
   if (!fs_.Rename(path_, target_, error)) return false;
   path_.clear();
   // The new file is in place; a directory that cannot be synced leaves the
   // rename to the next sync of the system, not a failure.
-  std::string ignored;
+  KvSystem::KvStatus ignored;
   fs_.SyncDirectory(KvDirectoryOf(target_), ignored);
   return true;
 }

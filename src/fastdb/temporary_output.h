@@ -35,13 +35,13 @@ class KvTemporaryOutput {
   // Creates "<target>.tmp-<pid>-<n>" with the first n that is free (a
   // process of the same id may have died and left one). A very long file
   // name is shortened, so that the suffix still fits.
-  bool Create(std::string& error);
+  bool Create(KvSystem::KvStatus& error);
   // REQUIRES: Create() succeeded and Commit() was not called.
   KvWritableFile& File() { return *file_; }
   const std::string& Target() const { return target_; }
   // Syncs and closes the file, renames it over the target and syncs the
   // directory that holds both.
-  bool Commit(std::string& error);
+  bool Commit(KvSystem::KvStatus& error);
 
  private:
   KvFileSystem& fs_;

@@ -5,15 +5,19 @@
 // routine still finishes when no thread can be started.
 #pragma once
 
+#include <atomic>
 #include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "kvsystem/call_context.h"
+
 namespace Varnex {
 
 // Runs worker(t) for t = 0 to threads - 1, worker 0 on the calling thread,
-// the others on threads of their own, and returns when all have ended.
+// the others on threads of their own under the caller's call context, and
+// returns when all have ended.
 // Returns the number of workers that ran (fewer than asked when the system
 // refuses a thread; those running share the work). An exception thrown by a
 // worker (std::bad_alloc, say) ends that worker and is rethrown here, on the
@@ -33,7 +37,7 @@ unsigned KvRunWorkers(unsigned threads, Worker&& worker) {
   std::vector<std::thread> helpers;
   try {
     if (threads > 1) helpers.reserve(threads - 1);
-    for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(guarded, t);
+    for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(KvSystem::KvInCallContext(guarded), t);
   } catch (const std::exception&) {
     // Fewer threads than asked for.
   }
@@ -41,6 +45,14 @@ unsigned KvRunWorkers(unsigned threads, Worker&& worker) {
   for (std::thread& helper : helpers) helper.join();
   if (failure) std::rethrow_exception(failure);
   return static_cast<unsigned>(helpers.size()) + 1;
+}
+
+// Claims the next `step` items of `next`: the first of them, or `count` (no
+// more work) once the caller's call has been cancelled (call_context.h), so
+// that every worker stops at its next claim.
+template <typename T>
+T KvClaim(std::atomic<T>& next, T count, T step = 1) {
+  return KvSystem::KvCancelRequested() ? count : next.fetch_add(step);
 }
 
 }  // namespace Varnex

@@ -1,5 +1,7 @@
 #include "kvsystem/error.h"
 
+#include "kvsystem/call_context.h"
+
 #include <cstdio>
 #include <mutex>
 #include <vector>
@@ -46,6 +48,26 @@ KvErrorHandler* KvThrow() {
 }
 
 void KvErrorHandler::Report(KvErrorLevel level, const std::string& message) {
+  if (KvCurrentCallContext() != nullptr) {
+    Report(level, KvStatus(KvStatusCode::InvalidArgument, message));
+    return;
+  }
+  ToSink(level, message);
+}
+
+void KvErrorHandler::Report(KvErrorLevel level, const KvStatus& status) {
+  if (KvCallContext* context = KvCurrentCallContext()) {
+    try {
+      context->Report(level, status);
+    } catch (...) {
+      // As for a sink: no exception leaves the library.
+    }
+    return;
+  }
+  ToSink(level, status.Message());
+}
+
+void KvErrorHandler::ToSink(KvErrorLevel level, const std::string& message) {
   SinkState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
   try {
@@ -55,7 +77,7 @@ void KvErrorHandler::Report(KvErrorLevel level, const std::string& message) {
   }
 }
 
-void KvErrorHandler::Dispatch(KvErrorLevel level, const char* format, va_list args) {
+void KvErrorHandler::Dispatch(KvErrorLevel level, const KvStatus* cause, const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
   char small[512];
@@ -71,18 +93,25 @@ void KvErrorHandler::Dispatch(KvErrorLevel level, const char* format, va_list ar
     message.assign(large.data(), static_cast<size_t>(length));
   }
   va_end(copy);
-  Report(level, message);
+  if (cause != nullptr && !cause->IsOk())
+    Report(level, cause->WithMessage(std::move(message)));
+  else
+    Report(level, message);
 }
 
-#define KV_DISPATCH(level)        \
-  va_list args;                   \
-  va_start(args, format);         \
-  Dispatch(level, format, args);  \
+#define KV_DISPATCH(level, cause)        \
+  va_list args;                          \
+  va_start(args, format);                \
+  Dispatch(level, cause, format, args);  \
   va_end(args)
 
-void KvErrorHandler::Info(const char* format, ...) { KV_DISPATCH(KvErrorLevel::Info); }
-void KvErrorHandler::Warning(const char* format, ...) { KV_DISPATCH(KvErrorLevel::Warning); }
-void KvErrorHandler::Error(const char* format, ...) { KV_DISPATCH(KvErrorLevel::Error); }
+void KvErrorHandler::Info(const char* format, ...) { KV_DISPATCH(KvErrorLevel::Info, nullptr); }
+void KvErrorHandler::Warning(const char* format, ...) { KV_DISPATCH(KvErrorLevel::Warning, nullptr); }
+void KvErrorHandler::Error(const char* format, ...) { KV_DISPATCH(KvErrorLevel::Error, nullptr); }
+void KvErrorHandler::Warning(const KvStatus& cause, const char* format, ...) {
+  KV_DISPATCH(KvErrorLevel::Warning, &cause);
+}
+void KvErrorHandler::Error(const KvStatus& cause, const char* format, ...) { KV_DISPATCH(KvErrorLevel::Error, &cause); }
 
 #undef KV_DISPATCH
 

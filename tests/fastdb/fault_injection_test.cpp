@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -50,27 +51,27 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
   FaultyFileSystem() : previous_(Varnex::KvSetFileSystem(this)) {}
   ~FaultyFileSystem() override { Varnex::KvSetFileSystem(previous_); }
 
-  std::unique_ptr<Varnex::KvWritableFile> CreateNew(const std::string& path, std::string& error) override {
+  std::unique_ptr<Varnex::KvWritableFile> CreateNew(const std::string& path, KvSystem::KvStatus& error) override {
     if (failCreate) {
-      error = "cannot create " + path + ": Permission denied";
+      error = KvSystem::KvStatus::FromErrno(EACCES, "cannot create " + path + ": Permission denied");
       return nullptr;
     }
     auto file = posix().CreateNew(path, error);
     return file ? std::make_unique<Writable>(*this, path, std::move(file)) : nullptr;
   }
-  std::unique_ptr<Varnex::KvReadableFile> OpenForReading(const std::string& path, std::string& error) override {
+  std::unique_ptr<Varnex::KvReadableFile> OpenForReading(const std::string& path, KvSystem::KvStatus& error) override {
     auto file = posix().OpenForReading(path, error);
     return file ? std::make_unique<Readable>(*this, std::move(file)) : nullptr;
   }
-  bool Rename(const std::string& from, const std::string& to, std::string& error) override {
+  bool Rename(const std::string& from, const std::string& to, KvSystem::KvStatus& error) override {
     if (failRename) {
-      error = "cannot rename " + from + " to " + to + ": Device or resource busy";
+      error = KvSystem::KvStatus::FromErrno(EBUSY, "cannot rename " + from + " to " + to + ": Device or resource busy");
       return false;
     }
     return posix().Rename(from, to, error);
   }
   bool Remove(const std::string& path) override { return posix().Remove(path); }
-  bool SyncDirectory(const std::string& directory, std::string& error) override {
+  bool SyncDirectory(const std::string& directory, KvSystem::KvStatus& error) override {
     return posix().SyncDirectory(directory, error);
   }
 
@@ -81,34 +82,34 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
    public:
     Writable(FaultyFileSystem& fs, std::string path, std::unique_ptr<Varnex::KvWritableFile> file)
         : fs_(fs), path_(std::move(path)), file_(std::move(file)) {}
-    bool Reserve(std::uint64_t size, std::string& error) override {
+    bool Reserve(std::uint64_t size, KvSystem::KvStatus& error) override {
       if (fs_.failReserve) {
-        error = "cannot reserve space for " + path_ + ": No space left on device";
+        error = KvSystem::KvStatus::FromErrno(ENOSPC, "cannot reserve space for " + path_ + ": No space left on device");
         return false;
       }
       return file_->Reserve(size, error);
     }
-    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, std::string& error) override {
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, KvSystem::KvStatus& error) override {
       if (writes_++ == fs_.failWriteNumber && path_.find(fs_.failWriteIn) != std::string::npos) {
         file_->WriteAt(offset, bytes.first(bytes.size() / 2), error);
-        error = "cannot write " + path_ + ": No space left on device";
+        error = KvSystem::KvStatus::FromErrno(ENOSPC, "cannot write " + path_ + ": No space left on device");
         return false;
       }
       const bool ok = file_->WriteAt(offset, bytes, error);
       if (fs_.onWrite) fs_.onWrite();
       return ok;
     }
-    bool Sync(std::string& error) override {
+    bool Sync(KvSystem::KvStatus& error) override {
       if (fs_.failSync) {
-        error = "cannot sync " + path_ + ": Input/output error";
+        error = KvSystem::KvStatus::FromErrno(EIO, "cannot sync " + path_ + ": Input/output error");
         return false;
       }
       return file_->Sync(error);
     }
-    bool Close(std::string& error) override {
+    bool Close(KvSystem::KvStatus& error) override {
       const bool ok = file_->Close(error);
       if (fs_.failClose) {
-        error = "cannot close " + path_ + ": Input/output error";
+        error = KvSystem::KvStatus::FromErrno(EIO, "cannot close " + path_ + ": Input/output error");
         return false;
       }
       return ok;
@@ -124,9 +125,9 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
   class Readable final : public Varnex::KvReadableFile {
    public:
     Readable(FaultyFileSystem& fs, std::unique_ptr<Varnex::KvReadableFile> file) : fs_(fs), file_(std::move(file)) {}
-    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, std::string& error) override {
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, KvSystem::KvStatus& error) override {
       if (offset >= fs_.readErrorFrom) {
-        error = "cannot read: Input/output error";
+        error = KvSystem::KvStatus::FromErrno(EIO, "cannot read: Input/output error");
         return 0;
       }
       if (offset >= fs_.readEnd) return 0;
