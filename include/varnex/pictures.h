@@ -47,6 +47,10 @@ struct KvPictureLayout {
 
 // The largest side of a drawing, in pixels.
 inline constexpr unsigned KvMaxPanelSide = 800;
+// What callers may ask for: panel sides (pixels) and columns.
+inline constexpr unsigned KvMinPanelRequest = 40;
+inline constexpr unsigned KvMaxPanelRequest = 2000;
+inline constexpr unsigned KvMaxColumns = 100;
 
 // One line of a caption; `swatch` puts a square of that colour before the
 // text (the key to a highlight colour).
@@ -101,25 +105,30 @@ std::vector<KvPicturePanel> KvGetMoleculePanels(const KvChem::KvMolBase& mol,
 std::string KvGetSvgGrid(const std::vector<KvPicturePanel>& panels, const KvPictureLayout& layout,
                          const std::string& emptyNote);
 
-// The patterns that explain a fingerprint of `type` (KvGetFPPatterns) for the
-// path, tree and circular kinds. For their unhashed forms, the patterns of the
-// hashed kind with the same distances and typing: their texts are the
-// identifiers the unhashed fingerprint stores, their bits mean nothing.
-// Other kinds and null give an empty list with the warning of KvGetFPPatterns.
+// The patterns that explain a fingerprint of `type`, for every kind: the
+// path, tree and circular patterns (KvGetFPPatterns), the MACCS key matches
+// (KvGetMACCSFPPatterns), the Lingo substrings (KvGetLingoFPPatterns). For the
+// unhashed kinds, the patterns of the hashed kind with the same distances and
+// typing: their texts are the identifiers the unhashed fingerprint stores,
+// their bits mean nothing. Null and unknown types give an empty list with the
+// warning of KvGetFPPatterns.
 std::vector<KvFPPattern> KvGetFeaturePatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
 
-// One panel per bit (`byBit`, in increasing bit order, captioned "bit N" and
-// the distinct pattern texts) or per distinct pattern text (in text order,
-// captioned with the text), the molecule with the atoms and bonds of all its
-// patterns highlighted.
+// The panels of `patterns` (of `mol`'s fingerprint of `type`), the molecule
+// with the atoms and bonds of each panel's patterns highlighted: for the
+// hashed graph kinds one panel per bit (increasing, captioned "bit N"), for
+// MACCS one per key (captioned "key K (bit K-1)" and what the key means), and
+// under it each distinct pattern text in its own highlight colour, shown by
+// the square before the text; for the unhashed kinds and Lingo one panel per
+// distinct text, captioned with the text.
 std::vector<KvPicturePanel> KvGetFPPatternPanels(const KvChem::KvMolBase& mol, const std::vector<KvFPPattern>& patterns,
-                                                 bool byBit, const KvPictureLayout& layout);
+                                                 const KvFPTypeBase* type, const KvPictureLayout& layout);
 
-// The grid of the patterns of `mol` for `type`: one panel per bit, or only
-// bit `bit` when it is not negative (unhashed kinds: one panel per identifier,
-// and `bit` must be negative). A bit that no pattern sets gives an empty grid
-// with a note; a kind without patterns, an empty grid with a note and the
-// warning of KvGetFPPatterns.
+// The grid of the patterns of `mol` for `type`: every panel, or only the one
+// of bit `bit` when it is not negative (`bit` must be negative for the kinds
+// without bits: unhashed and Lingo). A bit that no pattern sets gives an
+// empty grid with a note; a type without patterns, an empty grid with a note
+// and the warning of KvGetFPPatterns.
 std::string KvDrawFPPatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type, int bit = -1,
                              const KvPictureLayout& layout = {});
 
@@ -128,8 +137,8 @@ std::string KvDrawFPPatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* t
 // KvOverlapColour. Only features that say something count: paths and trees
 // of at least 2 bonds, circular environments of radius 1 and more, MACCS keys
 // of at least 3 atoms; the unhashed kinds count the features of their hashed
-// kind. Types without overlap give empty highlights and the warning of
-// KvGetFPOverlap.
+// kind, Lingo the atoms of the substrings both texts have. Types without
+// overlap give empty highlights and the warning of KvGetFPOverlap.
 void KvGetOverlapHighlights(const KvChem::KvMolBase& a, const KvChem::KvMolBase& b, const KvFPTypeBase* type,
                             KvChem::KvHighlight& onA, KvChem::KvHighlight& onB);
 

@@ -39,6 +39,17 @@ def test_one_panel_per_bit_highlighting_the_atoms_explain_gives(kind, smiles):
             assert sorted(atoms) == sorted(expected[caption]), (s, caption)  # one ellipse per atom
 
 
+def test_panel_and_columns_shape_the_grid():
+    t = varnex.FPType("MACCS166")
+    keys = len(list(t.fingerprint("CCO").on_bits()))
+    for panel, columns in [((300, 200), 2), ((120, 90), 3)]:
+        root = ET.fromstring(varnex.draw("CCO", t, panel=panel, columns=columns).svg.encode())
+        # columns cells of the panel's width, 10 px apart within 10 px margins
+        assert int(root.get("width")) == 2 * 10 + columns * panel[0] + (columns - 1) * 10
+        frames = [int(float(r.get("width"))) for r in root.iter(SVG + "rect") if r.get("class") == "frame"]
+        assert frames == [panel[0]] * keys
+
+
 def test_drawing_shows_inline_and_takes_every_molecule_form(tmp_path):
     t = varnex.FPType("Circular")
     d = varnex.draw(Chem.MolFromSmiles("c1ccccc1O"), t, bit=varnex.explain("c1ccccc1O", t)[0]["bit"])
@@ -71,12 +82,14 @@ def test_bit_no_pattern_sets_gives_a_note_and_bad_input_raises():
     root = ET.fromstring(varnex.draw("C", t, bit=0).svg.encode())
     notes = [e.text for e in root.iter(SVG + "text") if e.get("class") == "note"]
     assert notes == ["no pattern of this molecule sets bit 0"]
-    with pytest.raises(ValueError, match="patterns exist"):
-        varnex.draw("CCO", varnex.FPType("MACCS166"))
     with pytest.raises(ValueError, match="no bits"):
         varnex.draw("CCO", varnex.FPType("UnhashedTree"), bit=3)
     with pytest.raises(ValueError, match="between 0 and 65535"):
         varnex.draw("CCO", t, bit=-5)
+    for panel, columns, message in [((39, 100), None, "panel sides"), ((100, 2001), None, "panel sides"),
+                                    (None, 0, "columns"), (None, 101, "columns")]:
+        with pytest.raises(ValueError, match=message):
+            varnex.draw("CCO", t, panel=panel, columns=columns)
     with pytest.raises(ValueError, match="cannot"):
         varnex.draw("C1CC(", t)
     with pytest.raises(TypeError):

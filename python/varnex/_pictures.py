@@ -46,19 +46,24 @@ class Drawing:
             raise
 
 
-def draw(mol, t, bit=None):
-    """Draw the patterns behind the bits of ``mol``'s fingerprint of type ``t``.
+def draw(mol, t, bit=None, panel=None, columns=None):
+    """Draw the patterns behind ``mol``'s fingerprint of type ``t``.
 
     One panel per bit the fingerprint sets (or only ``bit``), the molecule
     with the atoms and bonds of that bit's patterns highlighted, captioned
-    with the bit and the pattern texts. Unhashed kinds get one panel per
-    stored identifier (and take no ``bit``). ``mol`` is a SMILES string, a
-    molfile block or an RDKit ``Chem.Mol``. A bit that no pattern sets gives
-    an empty picture with a note. Returns a :class:`Drawing`. Raises
-    ``ValueError`` for a molecule that cannot be read, a kind without patterns
-    (MACCS166, Lingo) or a bad ``bit``.
+    with the bit and the pattern texts, each text in the colour of its
+    highlight when several patterns set one bit. MACCS166 gets one panel per
+    key, captioned with what the key means and its pattern; the unhashed kinds
+    one panel per stored identifier and Lingo one per substring (these take
+    no ``bit``). All panels are drawn at one scale; ``panel=(width, height)``
+    sets the smallest drawing in pixels (40 to 2000; drawings grow with the
+    molecule) and ``columns`` the panels per row (1 to 100, default 4).
+    ``mol`` is a SMILES string, a molfile block or an RDKit ``Chem.Mol``. A
+    bit that no pattern sets gives an empty picture with a note. Returns a
+    :class:`Drawing`. Raises ``ValueError`` for a molecule that cannot be
+    read or a bad ``bit``, ``panel`` or ``columns``.
     """
-    return Drawing(_core._draw(mol, t, bit))
+    return Drawing(_core._draw(mol, t, bit, panel, columns))
 
 
 class ScoreHistogram(np.ndarray):

@@ -119,7 +119,8 @@ std::size_t NumChars(const std::string& text) {
 }
 
 std::string HexColour(const KvChem::KvColour& colour) {
-  const auto channel = [](float value) { return static_cast<unsigned>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255)); };
+  // Truncated, as the drawings write their highlight colours.
+  const auto channel = [](float value) { return static_cast<unsigned>(std::clamp(value, 0.0f, 1.0f) * 255); };
   char buffer[8];
   std::snprintf(buffer, sizeof(buffer), "#%02X%02X%02X", channel(colour.red), channel(colour.green), channel(colour.blue));
   return buffer;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <set>
@@ -115,11 +116,62 @@ TEST(KvDrawFPPatternsTest, OneBitAndBitsNoPatternSets) {
             "no pattern of this molecule sets bit " + std::to_string(clear));
   EXPECT_EQ(sink.Count(), 0u);
 
-  // A kind without patterns: an empty grid and the library's warning.
-  grid = ParseXml(KvDrawFPPatterns(phenol, KvGetFPType(KvFPType::MACCS166)));
+  // No type: an empty grid and the library's warning.
+  grid = ParseXml(KvDrawFPPatterns(phenol, nullptr));
   ASSERT_TRUE(grid);
   EXPECT_EQ(grid->FindAll("text", "note").at(0)->AllText(), "no patterns");
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvGetFPPatterns() is not available for MACCS fingerprint!"});
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvGetFPPatterns() invalid fingerprint type pointer!"});
+}
+
+// The fill colours ("#RRGGBB") of the highlight ellipses and the caption
+// swatches of a panel.
+std::pair<std::set<std::string>, std::vector<std::string>> PanelColours(const XmlElement& panel) {
+  std::set<std::string> fills;
+  for (const XmlElement* e : panel.FindAll("ellipse")) {
+    const std::string style = e->Attribute("style");
+    fills.insert(style.substr(style.find("fill:") + 5, 7));
+  }
+  std::vector<std::string> swatches;
+  for (const XmlElement* r : panel.FindAll("rect", "swatch")) swatches.push_back(r->Attribute("fill"));
+  return {fills, swatches};
+}
+
+TEST(KvDrawFPPatternsTest, EveryKindExplainedAndEachPatternOfABitInItsOwnColour) {
+  const KvChem::KvMol aspirin = Parse("CC(=O)Oc1ccccc1C(=O)O");
+  // MACCS: one panel per set key, captioned with key, bit and description.
+  KvFingerPrint fp;
+  ASSERT_TRUE(KvMakeFP(fp, aspirin, KvGetFPType(KvFPType::MACCS166)));
+  auto grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetFPType(KvFPType::MACCS166)));
+  ASSERT_TRUE(grid);
+  const auto captions = Captions(*grid);
+  ASSERT_EQ(captions.size(), fp.CountBits());
+  const std::vector<std::string> key154 = {"key 154 (bit 153)", "a carbonyl (C=O)", "[#6]=[#8]"};
+  EXPECT_NE(std::find(captions.begin(), captions.end(), key154), captions.end());
+
+  // Lingo: one panel per distinct substring, captioned with it.
+  grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetFPType(KvFPType::Lingo)));
+  ASSERT_TRUE(grid);
+  std::set<std::string> texts;
+  for (const KvFPPattern& p : KvGetFeaturePatterns(aspirin, KvGetFPType(KvFPType::Lingo))) texts.insert(p.GetSmarts());
+  std::set<std::string> shown;
+  for (const auto& caption : Captions(*grid)) shown.insert(caption.at(0));
+  EXPECT_EQ(shown, texts);
+
+  // A small path fingerprint folds several patterns onto one bit: each has
+  // a colour of its own, the key before its caption line.
+  std::size_t crowded = 0;
+  grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetPathFPType(64, 0, 5, 191, 3)));
+  ASSERT_TRUE(grid);
+  for (const XmlElement* panel : grid->FindAll("g", "panel")) {
+    const auto [fills, swatches] = PanelColours(*panel);
+    const std::string tooltip = panel->FindAll("title").at(0)->AllText();  // the bit and the texts, a line each
+    EXPECT_EQ(swatches.size(), static_cast<std::size_t>(std::count(tooltip.begin(), tooltip.end(), '\n')))
+        << "one swatch per pattern text";
+    EXPECT_EQ(std::set<std::string>(swatches.begin(), swatches.end()).size(), std::min<std::size_t>(swatches.size(), 8));
+    for (const std::string& fill : fills) EXPECT_NE(std::find(swatches.begin(), swatches.end(), fill), swatches.end());
+    if (swatches.size() > 1) ++crowded;
+  }
+  EXPECT_GT(crowded, 10u);
 }
 
 // The identifiers an unhashed fingerprint stores: its text up to the zero

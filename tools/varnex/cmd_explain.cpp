@@ -27,9 +27,10 @@ std::string AtomList(const Varnex::KvFPPattern& pattern) {
   return text;
 }
 
-bool IsUnhashed(unsigned kind) {
+// Unhashed and Lingo fingerprints keep texts, not bits.
+bool HasNoBits(unsigned kind) {
   return kind == Varnex::KvFPType::UnhashedPath || kind == Varnex::KvFPType::UnhashedTree ||
-         kind == Varnex::KvFPType::UnhashedCircular;
+         kind == Varnex::KvFPType::UnhashedCircular || kind == Varnex::KvFPType::Lingo;
 }
 
 }  // namespace
@@ -51,19 +52,16 @@ void ConfigureExplain(KvSystem::KvInterface& itf) {
 int RunExplain(KvSystem::KvInterface& itf) {
   FingerPrintKind kind;
   if (!ReadFingerPrintKind(itf, kind)) return kExitUsage;
-  const unsigned code = kind.IsVsepr() ? 0 : kind.type->GetFPType();
-  const bool unhashed = IsUnhashed(code);
-  if (!unhashed && code != Varnex::KvFPType::Path && code != Varnex::KvFPType::Tree &&
-      code != Varnex::KvFPType::Circular) {
-    std::fprintf(stderr,
-                 "varnex explain: %s fingerprints have no patterns; explain takes Path, Tree, Circular and their "
-                 "unhashed forms\n",
+  if (kind.IsVsepr()) {
+    std::fprintf(stderr, "varnex explain: %s fingerprints have no patterns; explain takes every other kind\n",
                  kind.name.c_str());
     return kExitUsage;
   }
+  const bool noBits = HasNoBits(kind.type->GetFPType());
   const int only = itf.Get<int>("-bit");
-  if (unhashed && only >= 0) {
-    std::fprintf(stderr, "varnex explain: %s fingerprints have no bits; -bit is for Path, Tree and Circular\n",
+  if (noBits && only >= 0) {
+    std::fprintf(stderr,
+                 "varnex explain: %s fingerprints have no bits; -bit is for Path, Tree, Circular and MACCS166\n",
                  kind.name.c_str());
     return kExitUsage;
   }
@@ -87,9 +85,10 @@ int RunExplain(KvSystem::KvInterface& itf) {
   bool first = true;
   for (const Varnex::KvFPPattern& p : Varnex::KvGetFeaturePatterns(mol, kind.type)) {
     if (only >= 0 && p.GetBit() != static_cast<unsigned>(only)) continue;
-    // Unhashed fingerprints keep the pattern texts, not bits or numbers.
-    const std::string bit = unhashed ? (json ? "null" : "") : std::to_string(p.GetBit());
-    const std::string id = unhashed ? (json ? "null" : "") : std::to_string(p.GetUnhashed());
+    // Unhashed and Lingo fingerprints keep the pattern texts, not bits or
+    // numbers; MACCS identifiers are key numbers.
+    const std::string bit = noBits ? (json ? "null" : "") : std::to_string(p.GetBit());
+    const std::string id = noBits ? (json ? "null" : "") : std::to_string(p.GetUnhashed());
     if (json) {
       std::printf("%s\n  {\"bit\": %s, \"identifier\": %s, \"pattern\": %s, \"atoms\": [%s]}", first ? "" : ",",
                   bit.c_str(), id.c_str(), JsonString(p.GetSmarts()).c_str(), AtomList(p).c_str());

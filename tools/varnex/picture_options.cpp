@@ -10,14 +10,11 @@
 namespace VarnexCli {
 namespace {
 
-constexpr unsigned kMinPanelSide = 40;
-constexpr unsigned kMaxPanelSide = 2000;
-
 // A side of "-panel": digits only, within the legal sizes.
 bool ParseSide(const std::string& text, unsigned& side) {
   if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
   side = static_cast<unsigned>(std::stoul(text));
-  return side >= kMinPanelSide && side <= kMaxPanelSide;
+  return side >= Varnex::KvMinPanelRequest && side <= Varnex::KvMaxPanelRequest;
 }
 
 }  // namespace
@@ -30,7 +27,7 @@ void AddPictureLayout(KvSystem::KvInterface& itf) {
   KvSystem::KvParameter* columns = itf.AddParameter("int");
   columns->SetName("-columns");
   columns->SetBrief("Panels per row (at most)");
-  columns->SetLegalRange("1", "100");
+  columns->SetLegalRange("1", std::to_string(Varnex::KvMaxColumns));
   columns->SetDefault(static_cast<int>(defaults.columns));
 }
 
@@ -55,7 +52,7 @@ bool ReadPictureLayout(const KvSystem::KvInterface& itf, const char* command, Va
   if (x == std::string::npos || !ParseSide(panel.substr(0, x), layout.panelWidth) ||
       !ParseSide(panel.substr(x + 1), layout.panelHeight)) {
     std::fprintf(stderr, "varnex %s: -panel must be WIDTHxHEIGHT in pixels, each from %u to %u: %s\n", command,
-                 kMinPanelSide, kMaxPanelSide, panel.c_str());
+                 Varnex::KvMinPanelRequest, Varnex::KvMaxPanelRequest, panel.c_str());
     return false;
   }
   layout.columns = static_cast<unsigned>(itf.Get<int>("-columns"));
