@@ -190,10 +190,41 @@ std::string KvGetHitPageHtml(const std::string& title, const std::string& subtit
 std::string KvGetHitPageHead(const std::string& title, const std::string& subtitle);
 std::string KvGetHitPageTail();
 
-// A bar chart of the histogram as a whole SVG document: one bar (a <rect> of
-// class "bar" with a tooltip of its range and count) per bin, an x axis over
-// the histogram's range labelled `xLabel`, a y axis of counts labelled
-// `yLabel`, and ticks with numbers on both.
-std::string KvDrawHistogram(const KvFPHistogram& histogram, const std::string& xLabel, const std::string& yLabel);
+// How the counts axis of a histogram chart is scaled. Auto: logarithmic
+// when the largest bin holds more than 100 times the smallest non-empty one
+// (KvHistogramWantsLogScale), so that the few high scores chemists look for
+// stay visible beside the many low ones; else linear.
+enum class KvChartScale { Auto, Log, Linear };
+// The scale of a name ("auto", "log", "linear"); false for any other.
+[[nodiscard]] bool KvParseChartScale(const std::string& name, KvChartScale& scale);
+// The Auto rule: whether the largest bin is more than 100 times the
+// smallest non-empty one.
+bool KvHistogramWantsLogScale(const KvFPHistogram& histogram);
+
+struct KvHistogramChartOptions {
+  // Lines above the chart: say which database, type, measure and how many
+  // pairs (none by default).
+  std::vector<std::string> title;
+  std::string xLabel = "score";
+  std::string yLabel = "pairs of records";
+  KvChartScale scale = KvChartScale::Auto;
+};
+
+// The title of the chart of the histogram of a database's pairs: its source
+// and number of records, its fingerprint type, the measure and the number of
+// pairs counted (the histogram's total), e.g. {"mols.fpbin: 5,000 records",
+// "Path,ver=2.0.0,...", "Tanimoto scores of 12,497,500 pairs"}.
+std::vector<std::string> KvGetHistogramTitle(const std::string& source, std::size_t records,
+                                             const std::string& typeString, const std::string& measure,
+                                             const KvFPHistogram& histogram);
+
+// A bar chart of the histogram as a whole SVG document: the title, one bar
+// (a <rect> of class "bar" with a tooltip of its range and count) per bin, an
+// x axis over the histogram's range labelled xLabel, a y axis of counts
+// (linear or logarithmic, its label saying which) labelled yLabel, and ticks
+// with numbers on both. Count ticks read "2,500" or, from 10,000, "12.5k",
+// "400M"; the axis label keeps clear of the widest of them. On a log axis a
+// non-empty bin is at least 2 pixels high, so that no count looks like none.
+std::string KvDrawHistogram(const KvFPHistogram& histogram, const KvHistogramChartOptions& options);
 
 }  // namespace Varnex

@@ -59,11 +59,26 @@ std::string Draw(py::handle molObj, const FPType& type, const py::object& bit, c
   return svg;
 }
 
-std::string HistogramSvg(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts,
-                         double low, double high, const std::string& xLabel, const std::string& yLabel) {
+KvFPHistogram ToHistogram(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts,
+                          double low, double high) {
   if (counts.ndim() != 1) throw py::value_error("the counts must be one-dimensional");
-  std::vector<std::size_t> bins(counts.data(), counts.data() + counts.size());
-  return KvDrawHistogram(KvFPHistogram(bins, low, high), xLabel, yLabel);
+  return KvFPHistogram(std::vector<std::size_t>(counts.data(), counts.data() + counts.size()), low, high);
+}
+
+// `log`: None for the automatic choice, else whether the counts axis is logarithmic.
+std::string HistogramSvg(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts,
+                         double low, double high, std::vector<std::string> title, const std::string& xLabel,
+                         const std::string& yLabel, const py::object& log) {
+  KvHistogramChartOptions options;
+  options.title = std::move(title);
+  options.xLabel = xLabel;
+  options.yLabel = yLabel;
+  options.scale = log.is_none() ? KvChartScale::Auto : log.cast<bool>() ? KvChartScale::Log : KvChartScale::Linear;
+  return KvDrawHistogram(ToHistogram(counts, low, high), options);
+}
+
+bool HistogramWantsLog(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts) {
+  return KvHistogramWantsLogScale(ToHistogram(counts, 0.0, 1.0));
 }
 
 }  // namespace
@@ -71,8 +86,14 @@ std::string HistogramSvg(const py::array_t<std::uint64_t, py::array::c_style | p
 void BindPictures(py::module_& m) {
   m.def("_draw", &Draw, py::arg("mol"), py::arg("type"), py::arg("bit") = py::none(), py::arg("panel") = py::none(),
         py::arg("columns") = py::none());
-  m.def("_histogram_svg", &HistogramSvg, py::arg("counts"), py::arg("low"), py::arg("high"), py::arg("x_label"),
-        py::arg("y_label"));
+  m.def("_histogram_svg", &HistogramSvg, py::arg("counts"), py::arg("low"), py::arg("high"), py::arg("title"),
+        py::arg("x_label"), py::arg("y_label"), py::arg("log") = py::none());
+  m.def("_histogram_wants_log", &HistogramWantsLog, py::arg("counts"));
+  m.def("_histogram_title", [](const std::string& source, std::size_t records, const FPType& type,
+                               const std::string& measure,
+                               const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts) {
+    return KvGetHistogramTitle(source, records, type.ptr->GetFPTypeString(), measure, ToHistogram(counts, 0.0, 1.0));
+  });
 }
 
 }  // namespace VarnexPy

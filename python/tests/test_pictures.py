@@ -114,6 +114,11 @@ def test_histogram_is_an_array_with_its_bins_and_chart(small_db):
     bars = [r for r in root.iter(SVG + "rect") if r.get("class") == "bar"]
     assert [int(b.find(SVG + "title").text.rsplit(" ", 1)[1]) for b in bars] == list(h)
     assert "Dice score" in [e.text for e in root.iter(SVG + "text")]
+    # The title says what is counted; the counts axis is logarithmic when asked.
+    assert h.title[0] == f"{small_db.path}: 6 records" and h.title[-1] == "Dice scores of 15 pairs"
+    assert [e.text for e in root.iter(SVG + "text") if e.get("class") == "title"][-1] == h.title[-1]
+    log = ET.fromstring(h.svg(log=True).encode())
+    assert "pairs of records (log scale)" in [e.text for e in log.iter(SVG + "text")]
     # A slice or a sum is no longer the histogram: no chart.
     assert h[1:3]._repr_svg_() is None and (h + 1)._repr_svg_() is not None
     assert h.sum() == int(np.asarray(h).sum())
@@ -133,6 +138,12 @@ def test_plot_uses_matplotlib_when_there(small_db, monkeypatch):
         def set_ylabel(self, text):
             calls["y"] = text
 
+        def set_yscale(self, scale):
+            calls["scale"] = scale
+
+        def set_title(self, text):
+            calls["title"] = text
+
     pyplot = types.SimpleNamespace(figure=lambda: types.SimpleNamespace(add_subplot=lambda: Axes()))
     monkeypatch.setitem(sys.modules, "matplotlib", types.SimpleNamespace(pyplot=pyplot))
     monkeypatch.setitem(sys.modules, "matplotlib.pyplot", pyplot)
@@ -142,6 +153,14 @@ def test_plot_uses_matplotlib_when_there(small_db, monkeypatch):
     assert x == pytest.approx([0.0, 0.2, 0.4, 0.6, 0.8]) and height == list(h)
     assert kw["width"] == pytest.approx([0.2] * 5) and kw["align"] == "edge" and kw["color"] == "grey"
     assert calls["x"] == "Tanimoto score" and calls["y"] == "pairs of records"
+    assert "scale" not in calls and calls["title"] == "\n".join(h.title)
+    # Counts spanning more than a hundredfold go on a log axis unless told otherwise.
+    wide = varnex.ScoreHistogram([1, 5000, 0], "tanimoto")
+    wide.plot()
+    assert calls["scale"] == "log" and calls["y"] == "pairs of records (log scale)"
+    calls.clear()
+    wide.plot(log=False)
+    assert "scale" not in calls
 
     monkeypatch.setitem(sys.modules, "matplotlib", None)
     monkeypatch.setitem(sys.modules, "matplotlib.pyplot", None)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "varnex/pictures.h"
 
@@ -116,6 +117,35 @@ std::vector<std::string> WrapToChars(const std::string& text, std::size_t maxCha
 std::size_t NumChars(const std::string& text) {
   return static_cast<std::size_t>(
       std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string FormatCount(double count, bool exact) {
+  char buffer[48];
+  if (exact || count < 10000) {
+    std::snprintf(buffer, sizeof(buffer), "%.0f", count);
+    std::string digits = buffer, out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+      if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+      out += digits[i];
+    }
+    return out;
+  }
+  static constexpr std::pair<double, const char*> kUnits[] = {{1e15, "P"}, {1e12, "T"}, {1e9, "G"}, {1e6, "M"}, {1e3, "k"}};
+  double scaled = count;
+  const char* unit = "";
+  for (const auto& [size, name] : kUnits)
+    if (count >= size) {
+      scaled = count / size;
+      unit = name;
+      break;
+    }
+  std::snprintf(buffer, sizeof(buffer), scaled >= 100 ? "%.0f" : scaled >= 10 ? "%.1f" : "%.2f", scaled);
+  std::string text = buffer;
+  if (text.find('.') != std::string::npos) {
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+  }
+  return text + unit;
 }
 
 std::string HexColour(const KvChem::KvColour& colour) {

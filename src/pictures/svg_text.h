@@ -19,6 +19,10 @@ std::string Num(double value);
 std::vector<std::string> WrapToChars(const std::string& text, std::size_t maxChars);
 // The number of characters (UTF-8 code points) of `text`.
 std::size_t NumChars(const std::string& text);
+// A count as people read it: "2,500" below 10,000, then "12.5k", "400M",
+// "1.2G" (3 significant digits); with `exact`, every digit with thousands
+// separators ("49,995,000").
+std::string FormatCount(double count, bool exact = false);
 // "#RRGGBB" of a colour.
 std::string HexColour(const KvChem::KvColour& colour);
 

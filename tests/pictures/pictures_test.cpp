@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <set>
@@ -261,35 +262,77 @@ TEST(KvGetOverlapHighlightsTest, SharedFeaturesOfAtLeastTwoBondsOnBothSides) {
     }
 }
 
-TEST(KvDrawHistogramTest, OneBarPerBinScaledToTheCounts) {
-  const KvFPHistogram histogram({0, 30, 120, 7, 0}, 0.0, 1.0);
-  const auto chart = ParseXml(KvDrawHistogram(histogram, "Tanimoto score", "pairs"));
-  ASSERT_TRUE(chart);
-  const auto bars = chart->FindAll("rect", "bar");
-  ASSERT_EQ(bars.size(), 5u);
-  std::vector<double> heights, xs;
-  for (const XmlElement* bar : bars) {
-    heights.push_back(std::stod(bar->Attribute("height")));
-    xs.push_back(std::stod(bar->Attribute("x")));
+struct Chart {
+  std::vector<double> heights;
+  std::vector<std::string> tooltips, labels, ticks, title;
+};
+
+Chart ReadChart(const std::string& svg) {
+  Chart chart;
+  const auto doc = ParseXml(svg);
+  EXPECT_TRUE(doc);
+  if (!doc) return chart;
+  for (const XmlElement* bar : doc->FindAll("rect", "bar")) {
+    chart.heights.push_back(std::stod(bar->Attribute("height")));
+    chart.tooltips.push_back(bar->FindAll("title").at(0)->AllText());
   }
-  EXPECT_EQ(heights[0], 0.0);
-  EXPECT_NEAR(heights[2] / heights[1], 4.0, 0.02);
-  EXPECT_NEAR(heights[1] / heights[3], 30.0 / 7.0, 0.05);
-  for (std::size_t i = 1; i < xs.size(); ++i) EXPECT_GT(xs[i], xs[i - 1]);
-  EXPECT_EQ(bars[2]->FindAll("title").at(0)->AllText(), "0.4 to 0.6: 120");
-  std::vector<std::string> labels;
-  for (const XmlElement* label : chart->FindAll("text", "axis-label")) labels.push_back(label->AllText());
-  EXPECT_EQ(labels, (std::vector<std::string>{"Tanimoto score", "pairs"}));
-  std::set<std::string> ticks;
-  for (const XmlElement* text : chart->FindAll("text")) ticks.insert(text->AllText());
-  for (const char* tick : {"0", "0.2", "1", "50", "150"}) EXPECT_TRUE(ticks.count(tick)) << tick;
+  for (const XmlElement* e : doc->FindAll("text", "axis-label")) chart.labels.push_back(e->AllText());
+  for (const XmlElement* e : doc->FindAll("text", "tick")) chart.ticks.push_back(e->AllText());
+  for (const XmlElement* e : doc->FindAll("text", "title")) chart.title.push_back(e->AllText());
+  return chart;
+}
+
+TEST(KvDrawHistogramTest, LinearBarsScaledToTheCountsWithReadableTicks) {
+  KvHistogramChartOptions options;
+  options.xLabel = "Tanimoto score";
+  options.yLabel = "pairs";
+  Chart chart = ReadChart(KvDrawHistogram(KvFPHistogram({0, 30, 120, 7, 0}, 0.0, 1.0), options));
+  ASSERT_EQ(chart.heights.size(), 5u);  // 120 / 7 is below 100: linear
+  EXPECT_EQ(chart.heights[0], 0.0);
+  EXPECT_NEAR(chart.heights[2] / chart.heights[1], 4.0, 0.02);
+  EXPECT_NEAR(chart.heights[1] / chart.heights[3], 30.0 / 7.0, 0.05);
+  EXPECT_EQ(chart.tooltips[2], "0.4 to 0.6: 120");
+  EXPECT_EQ(chart.labels, (std::vector<std::string>{"Tanimoto score", "pairs"}));
+  EXPECT_EQ(chart.ticks, (std::vector<std::string>{"0", "0.2", "0.4", "0.6", "0.8", "1", "0", "50", "100", "150"}));
+  // Counts from 10,000 read with suffixes, below with separators.
+  chart = ReadChart(KvDrawHistogram(KvFPHistogram({123456, 1}, 0.0, 1.0), {{}, "x", "y", KvChartScale::Linear}));
+  EXPECT_EQ(std::vector<std::string>(chart.ticks.begin() + 6, chart.ticks.end()),
+            (std::vector<std::string>{"0", "50k", "100k", "150k"}));
+  EXPECT_EQ(chart.tooltips[0], "0 to 0.5: 123,456");
+  chart = ReadChart(KvDrawHistogram(KvFPHistogram(std::vector<std::size_t>{4500}, 0.0, 1.0), {}));
+  EXPECT_EQ(std::vector<std::string>(chart.ticks.begin() + 6, chart.ticks.end()),
+            (std::vector<std::string>{"0", "1,000", "2,000", "3,000", "4,000", "5,000"}));
 
   // No samples, or no bins: an empty chart, not a division by zero.
-  for (const KvFPHistogram& empty : {KvFPHistogram(4, 0.0, 1.0), KvFPHistogram(std::vector<std::size_t>{}, 0.0, 1.0)}) {
-    const auto drawn = ParseXml(KvDrawHistogram(empty, "x", "y"));
-    ASSERT_TRUE(drawn);
-    for (const XmlElement* bar : drawn->FindAll("rect", "bar")) EXPECT_EQ(bar->Attribute("height"), "0.0");
-  }
+  for (const KvFPHistogram& empty : {KvFPHistogram(4, 0.0, 1.0), KvFPHistogram(std::vector<std::size_t>{}, 0.0, 1.0)})
+    for (const KvChartScale scale : {KvChartScale::Auto, KvChartScale::Log})
+      for (const double height : ReadChart(KvDrawHistogram(empty, {{}, "x", "y", scale})).heights) EXPECT_EQ(height, 0.0);
+}
+
+TEST(KvDrawHistogramTest, LogScaleWhenTheBinsSpanMoreThanAHundredfold) {
+  const KvFPHistogram histogram({1, 400000000, 2000000, 1000, 0}, 0.0, 1.0);
+  EXPECT_TRUE(KvHistogramWantsLogScale(histogram));
+  EXPECT_FALSE(KvHistogramWantsLogScale(KvFPHistogram({100, 1, 0}, 0.0, 1.0)));  // exactly 100 times: linear
+  EXPECT_TRUE(KvHistogramWantsLogScale(KvFPHistogram({101, 1, 0}, 0.0, 1.0)));
+  KvHistogramChartOptions options;
+  options.title = KvGetHistogramTitle("nci.fpbin", 28285, "MACCS166,ver=1.0.0", "Tanimoto", histogram);
+  const Chart chart = ReadChart(KvDrawHistogram(histogram, options));
+  EXPECT_EQ(chart.title, (std::vector<std::string>{"nci.fpbin: 28,285 records", "MACCS166,ver=1.0.0",
+                                                   "Tanimoto scores of 402,001,001 pairs"}));
+  EXPECT_EQ(chart.labels.at(1), "pairs of records (log scale)");
+  // Decades 1 to 1G, every second one labelled, the top among them.
+  EXPECT_EQ(std::vector<std::string>(chart.ticks.begin() + 6, chart.ticks.end()),
+            (std::vector<std::string>{"10", "1,000", "100k", "10M", "1G"}));
+  ASSERT_EQ(chart.heights.size(), 5u);
+  EXPECT_EQ(chart.heights[0], 2.0) << "one pair is still a visible bar";
+  EXPECT_EQ(chart.heights[4], 0.0);
+  // Heights follow the logarithm: 10^3, 10^6.3 and 10^8.6 of 9 decades.
+  EXPECT_NEAR(chart.heights[3] / chart.heights[1], 3.0 / std::log10(4e8), 0.01);
+  EXPECT_NEAR(chart.heights[2] / chart.heights[1], std::log10(2e6) / std::log10(4e8), 0.01);
+  EXPECT_EQ(chart.tooltips[1], "0.2 to 0.4: 400,000,000");
+  // Asked for linear, the small bins nearly vanish.
+  options.scale = KvChartScale::Linear;
+  EXPECT_LT(ReadChart(KvDrawHistogram(histogram, options)).heights[3], 0.01);
 }
 
 TEST(KvXmlTextTest, EscapesMarkupAndReplacesBytesThatAreNotUtf8) {

@@ -259,6 +259,20 @@ TEST_F(VarnexDatabaseCliTest, HistogramChartHasABarPerBinWithItsCount) {
     EXPECT_EQ(tooltip.substr(tooltip.rfind(' ') + 1), Fields(lines[i + 1]).at(2)) << tooltip;
   }
   EXPECT_EQ(chart->FindAll("text", "axis-label").at(0)->AllText(), "Tanimoto score");
+  std::vector<std::string> title;
+  for (const XmlElement* line : chart->FindAll("text", "title")) title.push_back(line->AllText());
+  ASSERT_GE(title.size(), 3u);  // the type string wraps
+  EXPECT_EQ(title.front().substr(title.front().size() - 11), ": 5 records");
+  std::string type;
+  for (std::size_t i = 1; i + 1 < title.size(); ++i) type += title[i];
+  EXPECT_EQ(type, "Path,ver=2.0.0,size=1024,bonds=0-5,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb|EqHalo,btype=Order|Chiral");
+  EXPECT_EQ(title.back(), "Tanimoto scores of 10 pairs");
+  // -scale chooses the counts axis.
+  r = RunVarnex("histogram " + Db() + " -bins 4 -scale log -format svg -out '" + Path("h.svg") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ParseXml(ReadFile(Path("h.svg")))->FindAll("text", "axis-label").at(1)->AllText(),
+            "pairs of records (log scale)");
+  EXPECT_EQ(RunVarnex("histogram " + Db() + " -scale cubic -format svg -out '" + Path("h.svg") + "'").status, 2);
 }
 
 TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {
