@@ -91,7 +91,7 @@ def strict(collection):
     """Small limits, to break each of them cheaply."""
     running = Service(collection, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi", "-timeout", "1",
                       "-connections", "4", "-maxbody", "2048", "-maxheader", "2048", "-maxquery", "100", "-maxk", "50",
-                      "-maxqueries", "3")
+                      "-maxqueries", "3", "-maxpending", "2")
     yield running
     assert running.stop() == 0
 
@@ -202,6 +202,7 @@ def test_page_shows_the_hits_and_hostile_names_literally(service, collection):
     (("json", '{"queries": []}'), 400, '"queries" is missing or empty', None),
     (("json", '{"queries": ["C", "C", "C", "C"]}'), 400, "4 queries are more than 3 per request (-maxqueries)",
      "maxqueries"),
+    (("json", '{"queries": ["C", "CC", "CCC"]}'), 429, "more than 2 queries are waiting", "maxpending"),
     (("json", '{"queries": ["CCO", "C1CC"]}'), 400, "queries[1]: KvSmilesToMol(): cannot parse SMILES", None),
     (("json", '{"queries": ["' + "C" * 3000 + '"]}'), 413, "request body is larger than 2048 bytes (-maxbody)",
      "maxbody"),

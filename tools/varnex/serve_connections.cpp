@@ -68,11 +68,13 @@ class ConnectionStream final : public httplib::Stream {
   }
 
   // Waits for the first byte of the next request; false when the client
-  // closes, `idle()` passes without one, or `stopping()` turns true.
+  // closes, `idle()` passes without one, or `stopping()` turns true with
+  // no byte there.
   bool WaitForRequest(const std::function<Clock::duration()>& idle, const std::function<bool()>& stopping) {
     const Clock::time_point since = Clock::now();
     while (begin_ == end_) {
-      if (stopping() || Clock::now() >= since + idle()) return false;
+      if (stopping()) return PollUntil(sock_, POLLIN, Clock::now()) > 0 && Receive() > 0;
+      if (Clock::now() >= since + idle()) return false;
       const int ready = PollUntil(sock_, POLLIN, std::min(since + idle(), Clock::now() + kPollSlice));
       if (ready < 0 || (ready > 0 && Receive() <= 0)) return false;
     }

@@ -208,8 +208,8 @@ bool ReadIndex(const Request& req, const ServeBackend& backend, std::size_t& ind
   const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), index);
   if (problem == std::errc() && end == text.data() + text.size() && index < backend.NumRecords()) return true;
   SendError(res, {404,
-                  "no molecule " + text.substr(0, 24) + ": the collection has molecules 0 to " +
-                      std::to_string(backend.NumRecords() - 1),
+                  "no molecule " + text.substr(0, 24) + ": the collection has " +
+                      std::to_string(backend.NumRecords()) + ", numbered from 0",
                   ""});
   return false;
 }
