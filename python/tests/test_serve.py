@@ -275,15 +275,17 @@ def test_a_token_guards_every_request(collection, tmp_path):
 
 
 def test_many_clients_at_once_get_the_serial_answers(service, collection):
-    queries = [s for s, _ in records(collection)[:400:8]]
-    serial = {q: service.get("/api/search", params={"q": q, "k": 5}).text for q in queries}
+    # Two kinds of search, which must not share a pass.
+    requests_ = [{"q": s, "k": 5} for s, _ in records(collection)[:400:8]]
+    requests_ += [{"q": r["q"], "k": 3, "measure": "dice"} for r in requests_]
+    serial = [service.get("/api/search", params=r).text for r in requests_]
 
     def client(c):
         with requests.Session() as session:
             for r in range(50):
-                q = queries[(c * 7 + r) % len(queries)]
-                answer = session.get(service.url + "/api/search", params={"q": q, "k": 5}, timeout=60)
-                assert answer.status_code == 200 and answer.text == serial[q]
+                i = (c * 7 + r) % len(requests_)
+                answer = session.get(service.url + "/api/search", params=requests_[i], timeout=60)
+                assert answer.status_code == 200 and answer.text == serial[i]
         return True
 
     with ThreadPoolExecutor(32) as pool:
