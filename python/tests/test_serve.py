@@ -175,10 +175,12 @@ def test_page_shows_the_hits_and_hostile_names_literally(service, collection):
     page = service.post("/", data={"q": smiles, "k": "3", "measure": "tanimoto"})
     assert page.status_code == 200 and "script-src" not in page.headers["Content-Security-Policy"]
     assert "&lt;img src=x onerror=&quot;alert(1)&quot;&gt;&amp;amp;" in page.text and "<img" not in page.text
-    assert page.text.count('<tr class="hit">') == 3 and page.text.count("class='panel'") == 3
+    figures = re.findall(r'<figure class="hit".*?</figure>', page.text, re.S)
+    assert len(figures) == 3 and all("<svg" in f for f in figures)
     assert "bad \ufffd\ufffd utf-8" in service.post("/", data={"q": HOSTILE[1][0], "k": "1"}).text
-    refused = service.post("/", data={"q": "C1CC"})
-    assert refused.status_code == 400 and "cannot parse SMILES" in refused.text
+    for form, message in [({"q": "C1CC"}, "cannot parse SMILES"), ({"q": "CCO", "highlight": "x"}, "highlight must be")]:
+        refused = service.post("/", data=form)
+        assert refused.status_code == 400 and message in refused.text
 
 
 @pytest.mark.parametrize("request_, status, message, limit", [
@@ -395,9 +397,9 @@ def test_a_browser_pastes_a_smiles_and_sees_hits_with_ids_and_pictures(service, 
         driver.get(service.url + "/")
         driver.find_element(By.ID, "query").send_keys(smiles)
         driver.find_element(By.ID, "search").click()
-        rows = WebDriverWait(driver, 30).until(lambda d: d.find_elements(By.CSS_SELECTOR, "#results tr.hit"))
+        hits = WebDriverWait(driver, 60).until(lambda d: d.find_elements(By.CSS_SELECTOR, "#results figure.hit"))
         expected = service.get("/api/search", params={"q": smiles}).json()["hits"]
-        assert [r.find_element(By.CSS_SELECTOR, "td.id").text for r in rows] == [h["id"] for h in expected]
-        assert len(driver.find_elements(By.CSS_SELECTOR, "#results g.panel")) == len(expected) == 10
+        assert [h.find_element(By.CSS_SELECTOR, ".name").text for h in hits] == [h["id"] for h in expected]
+        assert len(expected) == 10 and all(h.find_elements(By.TAG_NAME, "svg") for h in hits)
     finally:
         driver.quit()

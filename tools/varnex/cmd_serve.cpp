@@ -14,6 +14,7 @@
 #include "command.h"
 #include "database.h"
 #include "parameters_common.h"
+#include "picture_options.h"
 #include "serve_backend.h"
 #include "serve_connections.h"
 #include "serve_messages.h"
@@ -100,6 +101,7 @@ void ConfigureServe(KvSystem::KvInterface& itf) {
   AddText(itf, "-token", "", "File holding a token every request must send as \"Authorization: Bearer <token>\"",
           false);
   AddServeLimitParameters(itf);
+  AddHitPictureOptions(itf);
 }
 
 int RunServe(KvSystem::KvInterface& itf) {
@@ -114,6 +116,7 @@ int RunServe(KvSystem::KvInterface& itf) {
   settings.limits = ReadServeLimits(itf);
   settings.threads = static_cast<unsigned>(itf.Get<int>("-threads"));
   settings.batch = static_cast<unsigned>(itf.Get<int>("-batch"));
+  if (!ReadHitPictureOptions(itf, "serve", settings.pictures)) return kExitUsage;
   const KvSystem::KvParameter* token = itf.GetParameter("-token");
   if (token->HasValue() && !ReadToken(token->GetText(), settings.token)) return kExitUsage;
   std::unique_ptr<ServeBackend> backend = OpenServeBackend(itf);

@@ -2,25 +2,20 @@
 
 #include "serve_page.h"
 
-#include "output.h"
-#include "serve_messages.h"
-#include "varnex/pictures.h"
+#include <memory>
 
 namespace VarnexCli {
 namespace {
 
-constexpr Varnex::KvPictureLayout kHitLayout{220, 170, 4};
 constexpr const char* kMeasures[] = {"tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"};
+constexpr const char* kHighlights[] = {"mcs", "bits", "none"};  // in the order of KvHitHighlight
 
 constexpr const char* kStyle =
     "body{font-family:sans-serif;margin:16px;color:#222222;background:#F4F4F4}"
     "form{display:flex;flex-wrap:wrap;gap:12px;align-items:flex-end;margin-bottom:16px}"
     "label{display:flex;flex-direction:column;font-size:13px}"
     "textarea{font-family:monospace;width:42em;height:7em}"
-    ".error{color:#A00000;font-weight:bold;overflow-wrap:anywhere}"
-    "table{border-collapse:collapse;margin-top:12px;background:#FFFFFF}"
-    "td,th{border:1px solid #CCCCCC;padding:3px 8px;text-align:left;font-size:13px}"
-    "td.smiles{font-family:monospace;overflow-wrap:anywhere;max-width:40em}";
+    ".error{color:#A00000;font-weight:bold;overflow-wrap:anywhere}";
 
 std::string Escaped(const std::string& text) { return Varnex::KvXmlText(text); }
 
@@ -29,76 +24,59 @@ std::string Field(const char* label, const char* name, const std::string& value,
          attributes + "/></label>\n";
 }
 
-std::string Form(const PageForm& form) {
+std::string Choice(const char* label, const char* name, const std::string& chosen,
+                   const std::vector<const char*>& values) {
+  std::string html = std::string("<label>") + label + " <select name=\"" + name + "\">";
+  for (const char* value : values)
+    html += std::string("<option") + (chosen == value ? " selected=\"selected\"" : "") + ">" + value + "</option>";
+  return html + "</select></label>\n";
+}
+
+std::string Form(const PageForm& form, const Varnex::KvHitGridOptions& pictures) {
   std::string html = "<form method=\"post\" action=\"/\">\n<label>Structure (SMILES or molfile)"
                      "<textarea id=\"query\" name=\"q\" required=\"required\">" +
                      Escaped(form.query) + "</textarea></label>\n";
   html += Field("k", "k", form.k.empty() ? "10" : form.k,
                 "type=\"number\" min=\"1\" max=\"" + std::to_string(kMaxPageHits) + "\"");
   html += Field("cutoff", "cutoff", form.cutoff, "type=\"number\" min=\"0\" max=\"1\" step=\"any\"");
-  html += "<label>measure <select name=\"measure\">";
-  for (const char* measure : kMeasures)
-    html += std::string("<option") + (form.measure == measure ? " selected=\"selected\"" : "") + ">" + measure +
-            "</option>";
-  return html + "</select></label>\n<button id=\"search\" type=\"submit\">Search</button>\n</form>\n";
+  html += Choice("measure", "measure", form.measure, {std::begin(kMeasures), std::end(kMeasures)});
+  const char* highlight = kHighlights[static_cast<int>(pictures.highlight)];
+  html += Choice("highlight", "highlight", form.highlight.empty() ? highlight : form.highlight,
+                 {std::begin(kHighlights), std::end(kHighlights)});
+  return html + "<button id=\"search\" type=\"submit\">Search</button>\n</form>\n";
 }
 
-// One drawing per hit with the atoms it shares with the query, captioned.
-std::string Grid(const ServeBackend& backend, const PreparedQuery& query, const std::vector<Varnex::KvSimScore>& hits) {
-  std::vector<Varnex::KvPicturePanel> panels;
+std::string Grid(const ServeBackend& backend, const Varnex::KvHitGridOptions& pictures, const PreparedQuery& query,
+                 const std::vector<Varnex::KvSimScore>& hits) {
+  // An unreadable record stays an invalid molecule, which the grid shows as a note.
+  std::vector<std::unique_ptr<KvChem::KvMol>> mols;
+  std::vector<Varnex::KvPictureHit> pictureHits;
   MoleculeRecord record;
-  KvChem::KvMol mol;
-  MessageCapture quiet;  // kinds without atom patterns say so; the grid simply has no highlights
-  for (std::size_t rank = 0; rank < hits.size(); ++rank) {
-    const std::size_t index = hits[rank].GetIdx();
-    backend.GetRecord(index, record);
-    std::vector<std::string> caption = {std::to_string(rank + 1) + ". " + record.id,
-                                        "index " + std::to_string(index),
-                                        "score " + FormatScore(hits[rank].GetScore())};
-    if (!backend.GetMolecule(index, mol)) {
-      panels.push_back({Varnex::KvGetNoteSvg("cannot be read", kHitLayout.panelWidth, kHitLayout.panelHeight),
-                        std::move(caption)});
-      continue;
-    }
-    KvChem::KvHighlight onQuery, onHit;
-    Varnex::KvGetOverlapHighlights(query.mol, mol, backend.GetFPType(), onQuery, onHit);
-    panels.push_back(Varnex::KvGetMoleculePanel(mol, {onHit}, kHitLayout, std::move(caption)));
+  for (const Varnex::KvSimScore& hit : hits) {
+    mols.push_back(std::make_unique<KvChem::KvMol>());
+    if (!backend.GetMolecule(hit.GetIdx(), *mols.back())) mols.back()->SetInvalid();
+    backend.GetRecord(hit.GetIdx(), record);
+    pictureHits.push_back({mols.back().get(), record.id, hit.GetIdx(), hit.GetScore()});
   }
-  std::string svg = Varnex::KvGetSvgGrid(panels, kHitLayout, "no hits");
-  if (svg.compare(0, 5, "<?xml") == 0) svg.erase(0, svg.find("?>") + 2);
-  return svg;
-}
-
-std::string Table(const ServeBackend& backend, const std::vector<Varnex::KvSimScore>& hits) {
-  std::string html = "<table id=\"hits\">\n<tr><th>rank</th><th>id</th><th>index</th><th>score</th><th>SMILES</th></tr>\n";
-  MoleculeRecord record;
-  for (std::size_t rank = 0; rank < hits.size(); ++rank) {
-    const std::size_t index = hits[rank].GetIdx();
-    const bool known = backend.GetRecord(index, record);
-    html += "<tr class=\"hit\"><td>" + std::to_string(rank + 1) + "</td><td class=\"id\">" + Escaped(record.id) +
-            "</td><td><a href=\"/api/molecules/" + std::to_string(index) + "\">" + std::to_string(index) +
-            "</a></td><td>" + FormatScore(hits[rank].GetScore()) + "</td><td class=\"smiles\">" +
-            (known ? Escaped(record.smiles) : "") + "</td></tr>\n";
-  }
-  return html + "</table>\n";
+  const std::string heading = std::to_string(hits.size()) + (hits.size() == 1 ? " hit" : " hits");
+  return Varnex::KvGetHitGridHtml(heading, query.mol, pictureHits, backend.GetFPType(), pictures);
 }
 
 }  // namespace
 
-std::string SearchPage(const ServeBackend& backend, const PageForm& form, const std::string& error,
-                       const PreparedQuery* query, const std::vector<Varnex::KvSimScore>* hits) {
+std::string SearchPage(const ServeBackend& backend, const Varnex::KvHitGridOptions& pictures, const PageForm& form,
+                       const std::string& error, const PreparedQuery* query,
+                       const std::vector<Varnex::KvSimScore>* hits) {
   std::string html = std::string("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n"
                                  "<title>varnex search</title>\n<style>") +
-                     kStyle + "</style>\n</head>\n<body>\n<h1>varnex search</h1>\n<p class=\"collection\">" +
+                     kStyle + Varnex::KvGetHitGridStyle() + "</style>\n</head>\n<body>\n<h1>varnex search</h1>\n" +
+                     "<p class=\"collection\">" +
                      Escaped(backend.GetName() + ": " + std::to_string(backend.NumRecords()) + " records of " +
                              backend.GetFPType()->GetFPTypeString()) +
-                     "</p>\n" + Form(form);
+                     "</p>\n" + Form(form, pictures);
   if (!error.empty()) html += "<p class=\"error\" id=\"error\">" + Escaped(error) + "</p>\n";
-  if (query != nullptr && hits != nullptr) {
-    html += "<section id=\"results\">\n<h2>" + std::to_string(hits->size()) + " hits for " + Escaped(query->smiles) +
-            "</h2>\n<div class=\"grid\">" + Grid(backend, *query, *hits) + "</div>\n" + Table(backend, *hits) +
-            "</section>\n";
-  }
+  if (query != nullptr && hits != nullptr)
+    html += "<div id=\"results\">\n" + Grid(backend, pictures, *query, *hits) + "</div>\n";
   return html + "<p><a href=\"/api/openapi.json\">HTTP API</a></p>\n</body>\n</html>\n";
 }
 

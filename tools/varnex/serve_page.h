@@ -1,7 +1,8 @@
 // The search page of the service: a form (structure as SMILES or molfile, k,
-// cutoff, measure) and the hits as a picture grid with a table of ids,
-// indices, scores and SMILES. Plain HTML with inline SVG: no script, and
-// every text from a request or a molecule file escaped.
+// cutoff, measure, highlight) and the hits as the library's hit grid
+// (KvGetHitGridHtml: drawings in the query's orientation, captioned with
+// rank, id, index, score and SMILES). Plain HTML with inline SVG: no script,
+// and every text from a request or a molecule file escaped.
 #pragma once
 
 #include <string>
@@ -10,6 +11,7 @@
 #include "serve_backend.h"
 #include "serve_query.h"
 #include "varnex/dboptions.h"
+#include "varnex/pictures.h"
 
 namespace VarnexCli {
 
@@ -18,13 +20,14 @@ inline constexpr unsigned kMaxPageHits = 100;
 
 // The form's fields as the user gave them, to show them again.
 struct PageForm {
-  std::string query, k, cutoff, measure;
+  std::string query, k, cutoff, measure, highlight;
 };
 
-// The page; with `query` and `hits` the results below the form, with
-// `error` a message instead.
-std::string SearchPage(const ServeBackend& backend, const PageForm& form, const std::string& error,
-                       const PreparedQuery* query, const std::vector<Varnex::KvSimScore>* hits);
+// The page; with `query` and `hits` the hit grid below the form, drawn with
+// `pictures`, with `error` a message instead.
+std::string SearchPage(const ServeBackend& backend, const Varnex::KvHitGridOptions& pictures, const PageForm& form,
+                       const std::string& error, const PreparedQuery* query,
+                       const std::vector<Varnex::KvSimScore>* hits);
 
 // The Content-Security-Policy of the page and the drawings: nothing runs,
 // nothing loads from elsewhere.

@@ -178,14 +178,20 @@ void AnswerSearch(SearchService& service, const SearchInput& input, bool many, B
 
 void AnswerPage(SearchService& service, const httplib::Params& params, Response& res) {
   const auto backend = service.Backend();
-  PageForm form;
   const auto field = [&](const char* name) {
     const auto it = params.find(name);
     return it == params.end() ? std::string() : it->second;
   };
-  form = {field("q"), field("k"), field("cutoff"), field("measure")};
+  const PageForm form{field("q"), field("k"), field("cutoff"), field("measure"), field("highlight")};
+  Varnex::KvHitGridOptions pictures = service.Settings().pictures;
   res.set_header("Content-Security-Policy", kPagePolicy);
-  if (form.query.empty()) return res.set_content(SearchPage(*backend, form, "", nullptr, nullptr), kHtml);
+  const auto refuse = [&](const HttpError& error) {
+    res.status = error.status;
+    res.set_content(SearchPage(*backend, pictures, form, error.message, nullptr, nullptr), kHtml);
+  };
+  if (form.query.empty()) return res.set_content(SearchPage(*backend, pictures, form, "", nullptr, nullptr), kHtml);
+  if (!form.highlight.empty() && !Varnex::KvParseHitHighlight(form.highlight, pictures.highlight))
+    return refuse({400, "highlight must be mcs, bits or none", ""});
 
   BatchGatherer::Arrival arrival(service.Gatherer());
   SearchInput input;
@@ -195,11 +201,12 @@ void AnswerPage(SearchService& service, const httplib::Params& params, Response&
   std::vector<PreparedQuery> queries;
   std::vector<std::vector<Varnex::KvSimScore>> hits;
   HttpError error;
-  if (!Search(service, *backend, backend, arrival, input, false, kMaxPageHits, queries, hits, error)) {
-    res.status = error.status;
-    return res.set_content(SearchPage(*backend, form, error.message, nullptr, nullptr), kHtml);
-  }
-  res.set_content(SearchPage(*backend, form, "", &queries[0], &hits[0]), kHtml);
+  if (!Search(service, *backend, backend, arrival, input, false, kMaxPageHits, queries, hits, error))
+    return refuse(error);
+  // The common substructures of all hits together take at most the time limit.
+  const auto share = service.Settings().limits.timeout / std::max<std::size_t>(hits[0].size(), 1);
+  pictures.mcsTimeLimit = std::min(pictures.mcsTimeLimit, std::chrono::duration_cast<std::chrono::milliseconds>(share));
+  res.set_content(SearchPage(*backend, pictures, form, "", &queries[0], &hits[0]), kHtml);
 }
 
 // The molecule of the index in the path; false after a 404 answer.

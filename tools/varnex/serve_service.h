@@ -16,6 +16,7 @@
 #include "serve_gatherer.h"
 #include "serve_limits.h"
 #include "serve_metrics.h"
+#include "varnex/pictures.h"
 
 namespace VarnexCli {
 
@@ -24,6 +25,7 @@ struct ServeSettings {
   unsigned threads = 0;  // engine threads per pass; 0: every processor
   unsigned batch = 256;  // most queries per pass; 1: no gathering
   std::string token;     // required as "Authorization: Bearer <token>"; "" for none
+  Varnex::KvHitGridOptions pictures;  // of the page's hit grids
 };
 
 class SearchService {
