@@ -40,7 +40,7 @@ constexpr const char* kPaths = R"({
 "/api/openapi.json": {"get": {"summary": "This description", "responses": {"200": {"description": "OpenAPI 3.0", "content": {"application/json": {}}}}}},
 "/metrics": {"get": {"summary": "Counters in the Prometheus text format", "responses": {"200": {"description": "The counters", "content": {"text/plain": {}}}}}},
 "/": {"get": {"summary": "The search page", "responses": {"200": {"description": "HTML", "content": {"text/html": {}}}}},
-      "post": {"summary": "The search page with the hits of its form", "requestBody": {"content": {"application/x-www-form-urlencoded": {"schema": {"type": "object", "properties": {"q": {"type": "string"}, "k": {"type": "string"}, "cutoff": {"type": "string"}, "measure": {"type": "string"}}}}}}, "responses": {"200": {"description": "HTML", "content": {"text/html": {}}}}}}
+      "post": {"summary": "The search page with the hits of its form", "requestBody": {"content": {"application/x-www-form-urlencoded": {"schema": {"type": "object", "properties": {"q": {"type": "string"}, "k": {"type": "string"}, "cutoff": {"type": "string"}, "measure": {"type": "string"}, "highlight": {"type": "string", "enum": ["mcs", "bits", "none"]}}}}}}, "responses": {"200": {"description": "HTML", "content": {"text/html": {}}}}}}
 })";
 
 constexpr const char* kComponents = R"({
