@@ -160,6 +160,7 @@ def test_molecules_info_health_metrics_and_description(service, collection, db):
     assert service.get("/api/info").json() == {"name": "mols.fpbin", "type": str(db.type), "records": len(names),
                                                "shards": 1, "version": varnex.__version__}
     assert service.get("/api/health").json() == {"status": "ok"}
+    assert service.get("/api/search", params={"q": "CCO"}).status_code == 200
     metrics = service.get("/metrics").text
     assert re.search(r'^varnex_http_requests_total\{endpoint="molecule",status="404"\} [1-9]', metrics, re.M)
     assert re.search(r"^varnex_batch_pass_queries_count [1-9]", metrics, re.M)
