@@ -233,7 +233,8 @@ def test_slow_large_and_idle_clients_cannot_hold_the_service(strict):
     assert strict.raw(head + b"Content-Length: 2\r\n\r\n{}").startswith(b"HTTP/1.1 400")
     assert strict.raw(head + b"\r\n" + head + b"Connection: close\r\n\r\n").count(b"HTTP/1.1 200") == 2
     # Twice as many clients as connections trickle their headers, more sit idle: each trickler
-    # gets 408 after the 1 s time limit, and a plain request is still answered.
+    # gets 408 after the 1 s time limit, and a plain request is still answered (after two
+    # rounds of tricklers), long before the tricklers would stop.
     idle = [socket.create_connection(("127.0.0.1", strict.port)) for _ in range(8)]
     slow = [socket.create_connection(("127.0.0.1", strict.port), timeout=10) for _ in range(8)]
     for s in slow:
@@ -253,7 +254,7 @@ def test_slow_large_and_idle_clients_cannot_hold_the_service(strict):
     try:
         start = time.monotonic()
         assert strict.get("/api/health", timeout=10).status_code == 200
-        assert time.monotonic() - start < 5
+        assert time.monotonic() - start < 9
         assert all(receive_all(s).startswith(b"HTTP/1.1 408") for s in slow)
     finally:
         stop.set()

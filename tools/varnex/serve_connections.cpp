@@ -36,7 +36,7 @@ constexpr auto kBusyIdleTime = std::chrono::milliseconds(100);
 constexpr auto kBusyFirstByte = std::chrono::seconds(1);
 constexpr auto kWriteTime = std::chrono::seconds(30);        // to write one answer
 constexpr auto kPollSlice = std::chrono::milliseconds(100);  // idle waits look for a stop this often
-constexpr auto kLinger = std::chrono::milliseconds(500);  // to read what a refused client still sends
+constexpr auto kLinger = std::chrono::milliseconds(200);  // to read what a refused client still sends
 constexpr std::size_t kRequestsPerConnection = 1000;
 constexpr int kDeferAcceptSeconds = 5;
 
