@@ -263,6 +263,19 @@ def test_slow_large_and_idle_clients_cannot_hold_the_service(strict):
             s.close()
 
 
+def test_a_burst_of_connections_is_served_at_once(service):
+    service.get("/api/health")  # leaves a connection thread idle
+    burst = [socket.create_connection(("127.0.0.1", service.port), timeout=10) for _ in range(24)]
+    start = time.monotonic()
+    for s in burst:
+        s.sendall(b"GET /api/health HTTP/1.1\r\nHost: x\r\n\r\n")
+    # Each answer comes at once, although every connection stays open (none waits for another to end).
+    assert all(s.recv(4096).startswith(b"HTTP/1.1 200") for s in burst)
+    assert time.monotonic() - start < 3  # a connection left waiting would wait 5 s
+    for s in burst:
+        s.close()
+
+
 def test_a_token_guards_every_request(collection, tmp_path):
     token = tmp_path / "token"
     token.write_text("s3cret-token\n")

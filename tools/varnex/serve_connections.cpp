@@ -193,7 +193,9 @@ class ConnectionPool final : public httplib::TaskQueue {
   void enqueue(std::function<void()> job) override {
     std::lock_guard<std::mutex> lock(mutex_);
     jobs_.push_back(std::move(job));
-    if (idle_ > 0 || threads_.size() >= maxThreads_) {
+    // Threads woken but not yet running still count as idle: a new thread
+    // is needed when more connections wait than threads are idle.
+    if (jobs_.size() <= idle_ || threads_.size() >= maxThreads_) {
       wake_.notify_one();
       return;
     }
