@@ -17,7 +17,6 @@
 #include "picture_options.h"
 #include "serve_backend.h"
 #include "serve_connections.h"
-#include "serve_messages.h"
 #include "serve_routes.h"
 #include "serve_service.h"
 
@@ -110,7 +109,6 @@ int RunServe(KvSystem::KvInterface& itf) {
   for (int s : {SIGTERM, SIGINT, SIGHUP}) ::signal(s, SIG_DFL);
   ::signal(SIGPIPE, SIG_IGN);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  InstallMessageRouter();
 
   ServeSettings settings;
   settings.limits = ReadServeLimits(itf);
