@@ -18,14 +18,21 @@ void AddMoleculeLimitParameter(KvSystem::KvInterface& itf) {
   p->SetDefault(static_cast<int>(KvChem::KvDefaultMaxAtoms));
 }
 
+std::string CutoffProblem(const std::string& name, float cutoff, const std::string& measure) {
+  // Every measure scores from 0 to 1; NaN is refused as well.
+  if (cutoff >= 0.0f && cutoff <= 1.0f) return "";
+  char value[32];
+  std::snprintf(value, sizeof(value), "%g", static_cast<double>(cutoff));
+  return name + " " + value + " is outside the range of " + measure + " scores, 0 to 1";
+}
+
 bool CheckAndApplyParameters(const KvSystem::KvInterface& itf, const char* command) {
   if (itf.HasValue<float>("-cutoff")) {
     const float cutoff = itf.Get<float>("-cutoff");
     const std::string measure = itf.HasValue<std::string>("-simfunc") ? itf.Get<std::string>("-simfunc") : "Tanimoto";
-    // Every measure scores from 0 to 1; NaN is refused as well.
-    if (!(cutoff >= 0.0f && cutoff <= 1.0f)) {
-      std::fprintf(stderr, "varnex %s: -cutoff %g is outside the range of %s scores, 0 to 1\n", command,
-                   static_cast<double>(cutoff), measure.c_str());
+    const std::string problem = CutoffProblem("-cutoff", cutoff, measure);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "varnex %s: %s\n", command, problem.c_str());
       return false;
     }
   }

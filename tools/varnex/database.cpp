@@ -69,6 +69,19 @@ std::string RecordNames::Get(std::size_t index) const {
   return open_ && index < mols_.GetMaxMolIdx() ? names_.Get(mols_, static_cast<unsigned>(index)) : std::string();
 }
 
+std::string RecordNames::GetSmiles(std::size_t index) const {
+  if (!open_ || index >= mols_.GetMaxMolIdx()) return "";
+  // A SMILES record is one line: the SMILES, then the name.
+  const std::string text = mols_.GetRecordText(static_cast<unsigned>(index));
+  const std::size_t end = text.find_last_not_of(" \t\r\n");
+  if (end != std::string::npos && text.find('\n') > end) {
+    const std::size_t begin = text.find_first_not_of(" \t");
+    return text.substr(begin, text.find_first_of(" \t\r\n", begin) - begin);
+  }
+  KvChem::KvMol mol;
+  return GetMolecule(mol, index) ? KvChem::KvMolToSmiles(mol) : "";
+}
+
 bool RecordNames::GetMolecule(KvChem::KvMolBase& mol, std::size_t index) const {
   return open_ && index < mols_.GetMaxMolIdx() && mols_.GetMolecule(mol, static_cast<unsigned>(index));
 }

@@ -34,6 +34,10 @@ class RecordNames {
   bool IsOpen() const { return open_; }
   // The name of molecule `index`; "" when unknown.
   std::string Get(std::size_t index) const;
+  // The SMILES of molecule `index`: its own text in a SMILES file, written
+  // from the parsed molecule for other files; "" when it cannot be read.
+  // Safe to call from many threads at once.
+  std::string GetSmiles(std::size_t index) const;
   // Reads molecule `index`; false (with the library's warning) when it does
   // not parse or no "-mols" was given.
   bool GetMolecule(KvChem::KvMolBase& mol, std::size_t index) const;
