@@ -4,6 +4,7 @@
 #include "kvchem/canon.h"
 #include "kvchem/depict.h"
 #include "kvchem/lingo.h"
+#include "kvchem/mcs.h"
 #include "kvchem/mol.h"
 #include "kvchem/moldb.h"
 #include "kvchem/perception.h"

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "kvchem/mol.h"
 
@@ -21,6 +22,13 @@ class KvLingoMap {
   // Writes the Lingo text of `mol` into `text`; false (text empty) for an
   // invalid molecule.
   bool CreateString(std::string& text, const KvMolBase& mol) const;
+  // The same, and for each character of the text the index of the atom it
+  // writes (every character of a bracket atom, the letter of a "Cl" or "Br"),
+  // or -1 for bonds, branches and ring closures.
+  bool CreateString(std::string& text, std::vector<int>& atoms, const KvMolBase& mol) const;
+
+ private:
+  bool Create(std::string& text, std::vector<int>* atoms, const KvMolBase& mol) const;
 };
 
 // A comparer built from one Lingo text. Immutable after construction: Terms

@@ -30,6 +30,11 @@ namespace Varnex {
 // The number of bits of every MACCS fingerprint.
 inline constexpr unsigned KvMACCS166NumBits = 166;
 
+// The keys decided by whole-molecule properties.
+inline constexpr unsigned KvMACCSSeveralComponentsKey = 166;
+inline constexpr unsigned KvMACCSAromaticRingSystemKey = 162;
+inline constexpr unsigned KvMACCSSeveralAromaticRingSystemsKey = 125;
+
 // One SMARTS key of the MACCS key list. Records belong to the process-wide
 // key list and are never changed after creation.
 struct MACCSKey {
@@ -54,5 +59,14 @@ KvSystem::KvIterBase<const MACCSKey*>* KvGetMACCSKeys();
 
 // The element key of an atomic number (0 when none, also above 116).
 unsigned KvGetMACCSElementKey(unsigned atomicNum);
+
+// What MACCS key `key` (1 to 166) stands for, in words ("a 4-membered ring
+// with a heteroatom"); "" for other numbers.
+std::string KvGetMACCSKeyDescription(unsigned key);
+// The pattern that decides key `key`: the SMARTS of its key record (with
+// "(2 or more)" for a count key), the atomic numbers of an element key as one
+// SMARTS atom ("[#9]"), or the whole-molecule rule of keys 125, 162 and 166;
+// "" for key 44 (never set) and other numbers.
+std::string KvGetMACCSKeyPattern(unsigned key);
 
 }  // namespace Varnex

@@ -99,10 +99,22 @@ KvSystem::KvIterBase<KvChem::KvMatchBase>* KvGetCircularFPOverlap(const KvChem::
 KvSystem::KvIterBase<KvFPPattern>* KvGetCircularFPPatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
 
 // MACCS: element keys give one-atom sets, SMARTS keys their unique matches.
+// Patterns: one per key match, in key order: for each atom with an element
+// key, each unique match of a SMARTS key (and of its count key when there are
+// two or more), each component (key 166) and each aromatic ring system (keys
+// 162 and 125) when the key is set. The text is the key's pattern
+// (KvGetMACCSKeyPattern), the identifier the key number, the bit key - 1: the
+// bits of the patterns are exactly the bits the fingerprint sets.
+KvSystem::KvIterBase<KvFPPattern>* KvGetMACCSFPPatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
 KvSystem::KvIterBase<KvChem::KvAtomBondSet>* KvGetMACCSFPCoverage(const KvChem::KvMolBase& mol,
                                                                   const KvFPTypeBase* type, bool unique);
 KvSystem::KvIterBase<KvChem::KvMatchBase>* KvGetMACCSFPOverlap(const KvChem::KvMolBase& molA,
                                                                const KvChem::KvMolBase& molB,
                                                                const KvFPTypeBase* type);
+
+// Lingo (kind 103): one pattern per substring of 4 characters of the Lingo
+// text, in text order: the substring, the atoms whose characters it covers
+// and the bonds between them; identifier and bit 0 (Lingo has no bits).
+KvSystem::KvIterBase<KvFPPattern>* KvGetLingoFPPatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type);
 
 }  // namespace Varnex

@@ -5,7 +5,10 @@
 #include "call_scope.h"
 #include "molecules.h"
 #include "objects.h"
+#include "pattern_args.h"
+#include "varnex/maccs.h"
 #include "varnex/patterns.h"
+#include "varnex/pictures.h"
 
 namespace py = pybind11;
 using namespace Varnex;
@@ -15,18 +18,8 @@ namespace {
 
 py::list Explain(py::handle molObj, const FPType& type, const py::object& bit) {
   const unsigned kind = type.ptr->GetFPType();
-  if (kind != KvFPType::Path && kind != KvFPType::Tree && kind != KvFPType::Circular)
-    throw py::value_error("explain(): patterns exist for Path, Tree and Circular fingerprints, not " +
-                          type.ptr->GetFPTypeString());
-  long long only = -1;
-  if (!bit.is_none()) {
-    if (!PyIndex_Check(bit.ptr()) || PyBool_Check(bit.ptr())) throw py::type_error("bit must be an integer or None");
-    only = py::reinterpret_steal<py::object>(PyNumber_Index(bit.ptr())).cast<long long>();
-    const long long size = KvGetFingerPrintSize(type.ptr);
-    if (only < 0 || only >= size)
-      throw py::value_error("bit " + std::to_string(only) + " is outside the " + std::to_string(size) +
-                            " bits of the type (0 to " + std::to_string(size - 1) + ")");
-  }
+  const bool hasBits = HasBits(kind);
+  const long long only = CheckBit("explain()", bit, type.ptr, hasBits);
   const MolSource source = ToMolSource(molObj);
   CallScope scope;
   std::vector<KvFPPattern> patterns;
@@ -35,7 +28,7 @@ py::list Explain(py::handle molObj, const FPType& type, const py::object& bit) {
   {
     py::gil_scoped_release release;
     parsed = ParseMolSource(source, mol);
-    if (parsed) patterns = KvSystem::KvCollect(KvGetFPPatterns(mol, type.ptr));
+    if (parsed) patterns = KvGetFeaturePatterns(mol, type.ptr);
   }
   if (!parsed) scope.Fail("explain(): cannot read the molecule");
   scope.Warn();
@@ -46,9 +39,10 @@ py::list Explain(py::handle molObj, const FPType& type, const py::object& bit) {
     for (const KvChem::KvAtomBase* a : p.GetAtoms()) atoms.push_back(a->GetIdx());
     for (const KvChem::KvBondBase* b : p.GetBonds()) bonds.push_back(b->GetIdx());
     py::dict d;
-    d["bit"] = p.GetBit();
-    d["identifier"] = p.GetUnhashed();
+    d["bit"] = hasBits ? py::cast(p.GetBit()) : py::none();
+    d["identifier"] = hasBits ? py::cast(p.GetUnhashed()) : py::none();
     d["pattern"] = p.GetSmarts();
+    if (kind == KvFPType::MACCS166) d["description"] = KvGetMACCSKeyDescription(p.GetUnhashed());
     d["atoms"] = atoms;
     d["bonds"] = bonds;
     out.append(d);
@@ -61,10 +55,13 @@ py::list Explain(py::handle molObj, const FPType& type, const py::object& bit) {
 void BindExplain(py::module_& m) {
   m.def("explain", &Explain, py::arg("mol"), py::arg("type"), py::arg("bit") = py::none(),
         R"doc(
-The patterns behind the bits of a molecule's Path, Tree or Circular
-fingerprint: one dict per feature with `bit`, `identifier` (the unhashed
-number), `pattern` (its SMARTS-like text), `atoms` and `bonds` (indices in the
-molecule as given). With `bit`, only the features that set that bit.
+The patterns behind a molecule's fingerprint: one dict per feature with `bit`,
+`identifier` (the unhashed number; for MACCS166 the key number), `pattern`
+(its SMARTS-like text), `atoms` and `bonds` (indices in the molecule as
+given), and for MACCS166 the key's `description`. Unhashed kinds give their
+stored identifiers and Lingo its substrings of 4 characters, with `bit` and
+`identifier` None. With `bit`, only the features that set that bit (kinds
+with bits only).
 )doc");
 }
 

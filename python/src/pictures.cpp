@@ -1,12 +1,14 @@
 // varnex.draw and the histogram chart: SVG pictures from the library.
 
 #include <pybind11/numpy.h>
+#include <pybind11/stl.h>
 
 #include <vector>
 
 #include "call_scope.h"
 #include "molecules.h"
 #include "objects.h"
+#include "pattern_args.h"
 #include "varnex/pictures.h"
 
 namespace py = pybind11;
@@ -15,19 +17,33 @@ using namespace Varnex;
 namespace VarnexPy {
 namespace {
 
-bool IsUnhashed(unsigned kind) {
-  return kind == KvFPType::UnhashedPath || kind == KvFPType::UnhashedTree || kind == KvFPType::UnhashedCircular;
+// The layout of the `panel` (width, height) and `columns` arguments, checked
+// like the command line's -panel and -columns.
+KvPictureLayout ToLayout(const char* function, const py::object& panel, const py::object& columns) {
+  KvPictureLayout layout;
+  if (!panel.is_none()) {
+    const auto sides = panel.cast<std::pair<long long, long long>>();
+    for (const long long side : {sides.first, sides.second})
+      if (side < KvMinPanelRequest || side > KvMaxPanelRequest)
+        throw py::value_error(std::string(function) + ": panel sides must be from " +
+                              std::to_string(KvMinPanelRequest) + " to " + std::to_string(KvMaxPanelRequest) +
+                              " pixels");
+    layout.panelWidth = static_cast<unsigned>(sides.first);
+    layout.panelHeight = static_cast<unsigned>(sides.second);
+  }
+  if (!columns.is_none()) {
+    const long long n = columns.cast<long long>();
+    if (n < 1 || n > KvMaxColumns)
+      throw py::value_error(std::string(function) + ": columns must be from 1 to " + std::to_string(KvMaxColumns));
+    layout.columns = static_cast<unsigned>(n);
+  }
+  return layout;
 }
 
-std::string Draw(py::handle molObj, const FPType& type, const py::object& bit) {
-  const unsigned kind = type.ptr->GetFPType();
-  const bool unhashed = IsUnhashed(kind);
-  if (!unhashed && kind != KvFPType::Path && kind != KvFPType::Tree && kind != KvFPType::Circular)
-    throw py::value_error("draw(): patterns exist for Path, Tree and Circular fingerprints and their unhashed forms, "
-                          "not " + type.ptr->GetFPTypeString());
-  const long long only = bit.is_none() ? -1 : bit.cast<long long>();
-  if (only < -1 || only > 65535) throw py::value_error("draw(): bit must be between 0 and 65535");
-  if (unhashed && only >= 0) throw py::value_error("draw(): unhashed fingerprints have no bits");
+std::string Draw(py::handle molObj, const FPType& type, const py::object& bit, const py::object& panel,
+                 const py::object& columns) {
+  const KvPictureLayout layout = ToLayout("draw()", panel, columns);
+  const long long only = CheckBit("draw()", bit, type.ptr, HasBits(type.ptr->GetFPType()));
   const MolSource source = ToMolSource(molObj);
   CallScope scope;
   std::string svg;
@@ -36,26 +52,48 @@ std::string Draw(py::handle molObj, const FPType& type, const py::object& bit) {
     py::gil_scoped_release release;
     KvChem::KvMol mol;
     parsed = ParseMolSource(source, mol);
-    if (parsed) svg = KvDrawFPPatterns(mol, type.ptr, static_cast<int>(only));
+    if (parsed) svg = KvDrawFPPatterns(mol, type.ptr, static_cast<int>(only), layout);
   }
   if (!parsed) scope.Fail("draw(): cannot read the molecule");
   scope.Warn();
   return svg;
 }
 
-std::string HistogramSvg(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts,
-                         double low, double high, const std::string& xLabel, const std::string& yLabel) {
+KvFPHistogram ToHistogram(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts,
+                          double low, double high) {
   if (counts.ndim() != 1) throw py::value_error("the counts must be one-dimensional");
-  std::vector<std::size_t> bins(counts.data(), counts.data() + counts.size());
-  return KvDrawHistogram(KvFPHistogram(bins, low, high), xLabel, yLabel);
+  return KvFPHistogram(std::vector<std::size_t>(counts.data(), counts.data() + counts.size()), low, high);
+}
+
+// `log`: None for the automatic choice, else whether the counts axis is logarithmic.
+std::string HistogramSvg(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts,
+                         double low, double high, std::vector<std::string> title, const std::string& xLabel,
+                         const std::string& yLabel, const py::object& log) {
+  KvHistogramChartOptions options;
+  options.title = std::move(title);
+  options.xLabel = xLabel;
+  options.yLabel = yLabel;
+  options.scale = log.is_none() ? KvChartScale::Auto : log.cast<bool>() ? KvChartScale::Log : KvChartScale::Linear;
+  return KvDrawHistogram(ToHistogram(counts, low, high), options);
+}
+
+bool HistogramWantsLog(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts) {
+  return KvHistogramWantsLogScale(ToHistogram(counts, 0.0, 1.0));
 }
 
 }  // namespace
 
 void BindPictures(py::module_& m) {
-  m.def("_draw", &Draw, py::arg("mol"), py::arg("type"), py::arg("bit") = py::none());
-  m.def("_histogram_svg", &HistogramSvg, py::arg("counts"), py::arg("low"), py::arg("high"), py::arg("x_label"),
-        py::arg("y_label"));
+  m.def("_draw", &Draw, py::arg("mol"), py::arg("type"), py::arg("bit") = py::none(), py::arg("panel") = py::none(),
+        py::arg("columns") = py::none());
+  m.def("_histogram_svg", &HistogramSvg, py::arg("counts"), py::arg("low"), py::arg("high"), py::arg("title"),
+        py::arg("x_label"), py::arg("y_label"), py::arg("log") = py::none());
+  m.def("_histogram_wants_log", &HistogramWantsLog, py::arg("counts"));
+  m.def("_histogram_title", [](const std::string& source, std::size_t records, const FPType& type,
+                               const std::string& measure,
+                               const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts) {
+    return KvGetHistogramTitle(source, records, type.ptr->GetFPTypeString(), measure, ToHistogram(counts, 0.0, 1.0));
+  });
 }
 
 }  // namespace VarnexPy

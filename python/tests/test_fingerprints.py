@@ -180,8 +180,8 @@ def test_bad_type_strings_raise_value_error(text):
 
 
 def test_explained_bits_are_the_fingerprint_bits(smiles):
-    for kind in ["Path", "Tree", "Circular"]:
-        t = varnex.FPType(kind, size=1024)
+    for kind in ["Path", "Tree", "Circular", "MACCS166"]:
+        t = varnex.FPType(kind) if kind == "MACCS166" else varnex.FPType(kind, size=1024)
         for s in smiles[:15]:
             patterns = varnex.explain(s, t)
             assert sorted({p["bit"] for p in patterns}) == list(t.fingerprint(s).on_bits())
@@ -191,8 +191,13 @@ def test_explained_bits_are_the_fingerprint_bits(smiles):
                 assert all(0 <= b < mol.GetNumBonds() for b in p["bonds"])
             bit = patterns[0]["bit"]
             assert varnex.explain(mol, t, bit=bit) == [p for p in patterns if p["bit"] == bit]
-    with pytest.raises(ValueError, match="patterns exist"):
-        varnex.explain("CCO", varnex.FPType("MACCS166"))
+    # MACCS keys say what they are; Lingo substrings and unhashed identifiers have no bits.
+    assert varnex.explain("CCO", varnex.FPType("MACCS166"), bit=163) == [
+        {"bit": 163, "identifier": 164, "pattern": "[#8]", "description": "oxygen", "atoms": [2], "bonds": []}]
+    assert varnex.explain("OCCCl", varnex.FPType("Lingo")) == [
+        {"bit": None, "identifier": None, "pattern": "OCCL", "atoms": [0, 1, 2, 3], "bonds": [0, 1, 2]}]
+    with pytest.raises(ValueError, match="no bits"):
+        varnex.explain("CCO", varnex.FPType("Lingo"), bit=3)
 
 
 def test_interrupt_is_honoured_at_the_next_batch(interruptible):

@@ -39,6 +39,17 @@ def test_one_panel_per_bit_highlighting_the_atoms_explain_gives(kind, smiles):
             assert sorted(atoms) == sorted(expected[caption]), (s, caption)  # one ellipse per atom
 
 
+def test_panel_and_columns_shape_the_grid():
+    t = varnex.FPType("MACCS166")
+    keys = len(list(t.fingerprint("CCO").on_bits()))
+    for panel, columns in [((300, 200), 2), ((120, 90), 3)]:
+        root = ET.fromstring(varnex.draw("CCO", t, panel=panel, columns=columns).svg.encode())
+        # columns cells of the panel's width, 10 px apart within 10 px margins
+        assert int(root.get("width")) == 2 * 10 + columns * panel[0] + (columns - 1) * 10
+        frames = [int(float(r.get("width"))) for r in root.iter(SVG + "rect") if r.get("class") == "frame"]
+        assert frames == [panel[0]] * keys
+
+
 def test_drawing_shows_inline_and_takes_every_molecule_form(tmp_path):
     t = varnex.FPType("Circular")
     d = varnex.draw(Chem.MolFromSmiles("c1ccccc1O"), t, bit=varnex.explain("c1ccccc1O", t)[0]["bit"])
@@ -71,12 +82,14 @@ def test_bit_no_pattern_sets_gives_a_note_and_bad_input_raises():
     root = ET.fromstring(varnex.draw("C", t, bit=0).svg.encode())
     notes = [e.text for e in root.iter(SVG + "text") if e.get("class") == "note"]
     assert notes == ["no pattern of this molecule sets bit 0"]
-    with pytest.raises(ValueError, match="patterns exist"):
-        varnex.draw("CCO", varnex.FPType("MACCS166"))
     with pytest.raises(ValueError, match="no bits"):
         varnex.draw("CCO", varnex.FPType("UnhashedTree"), bit=3)
     with pytest.raises(ValueError, match="between 0 and 65535"):
         varnex.draw("CCO", t, bit=-5)
+    for panel, columns, message in [((39, 100), None, "panel sides"), ((100, 2001), None, "panel sides"),
+                                    (None, 0, "columns"), (None, 101, "columns")]:
+        with pytest.raises(ValueError, match=message):
+            varnex.draw("CCO", t, panel=panel, columns=columns)
     with pytest.raises(ValueError, match="cannot"):
         varnex.draw("C1CC(", t)
     with pytest.raises(TypeError):
@@ -101,6 +114,11 @@ def test_histogram_is_an_array_with_its_bins_and_chart(small_db):
     bars = [r for r in root.iter(SVG + "rect") if r.get("class") == "bar"]
     assert [int(b.find(SVG + "title").text.rsplit(" ", 1)[1]) for b in bars] == list(h)
     assert "Dice score" in [e.text for e in root.iter(SVG + "text")]
+    # The title says what is counted; the counts axis is logarithmic when asked.
+    assert h.title[0] == f"{small_db.path}: 6 records" and h.title[-1] == "Dice scores of 15 pairs"
+    assert [e.text for e in root.iter(SVG + "text") if e.get("class") == "title"][-1] == h.title[-1]
+    log = ET.fromstring(h.svg(log=True).encode())
+    assert "pairs of records (log scale)" in [e.text for e in log.iter(SVG + "text")]
     # A slice or a sum is no longer the histogram: no chart.
     assert h[1:3]._repr_svg_() is None and (h + 1)._repr_svg_() is not None
     assert h.sum() == int(np.asarray(h).sum())
@@ -120,6 +138,12 @@ def test_plot_uses_matplotlib_when_there(small_db, monkeypatch):
         def set_ylabel(self, text):
             calls["y"] = text
 
+        def set_yscale(self, scale):
+            calls["scale"] = scale
+
+        def set_title(self, text):
+            calls["title"] = text
+
     pyplot = types.SimpleNamespace(figure=lambda: types.SimpleNamespace(add_subplot=lambda: Axes()))
     monkeypatch.setitem(sys.modules, "matplotlib", types.SimpleNamespace(pyplot=pyplot))
     monkeypatch.setitem(sys.modules, "matplotlib.pyplot", pyplot)
@@ -129,6 +153,14 @@ def test_plot_uses_matplotlib_when_there(small_db, monkeypatch):
     assert x == pytest.approx([0.0, 0.2, 0.4, 0.6, 0.8]) and height == list(h)
     assert kw["width"] == pytest.approx([0.2] * 5) and kw["align"] == "edge" and kw["color"] == "grey"
     assert calls["x"] == "Tanimoto score" and calls["y"] == "pairs of records"
+    assert "scale" not in calls and calls["title"] == "\n".join(h.title)
+    # Counts spanning more than a hundredfold go on a log axis unless told otherwise.
+    wide = varnex.ScoreHistogram([1, 5000, 0], "tanimoto")
+    wide.plot()
+    assert calls["scale"] == "log" and calls["y"] == "pairs of records (log scale)"
+    calls.clear()
+    wide.plot(log=False)
+    assert "scale" not in calls
 
     monkeypatch.setitem(sys.modules, "matplotlib", None)
     monkeypatch.setitem(sys.modules, "matplotlib.pyplot", None)

@@ -134,7 +134,10 @@ class FastDatabase(_core.FastDatabase):
         Each unordered pair counts once (every ordered pair for tversky).
         Returns a :class:`ScoreHistogram`.
         """
-        return ScoreHistogram(super().histogram(bins, measure, alpha, beta, threads), measure)
+        counts = super().histogram(bins, measure, alpha, beta, threads)
+        title = _core._histogram_title(self.path, len(self), self.type, measure.capitalize(),
+                                       counts)
+        return ScoreHistogram(counts, measure, title)
 
     def __enter__(self):
         return self

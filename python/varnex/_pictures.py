@@ -46,57 +46,75 @@ class Drawing:
             raise
 
 
-def draw(mol, t, bit=None):
-    """Draw the patterns behind the bits of ``mol``'s fingerprint of type ``t``.
+def draw(mol, t, bit=None, panel=None, columns=None):
+    """Draw the patterns behind ``mol``'s fingerprint of type ``t``.
 
     One panel per bit the fingerprint sets (or only ``bit``), the molecule
     with the atoms and bonds of that bit's patterns highlighted, captioned
-    with the bit and the pattern texts. Unhashed kinds get one panel per
-    stored identifier (and take no ``bit``). ``mol`` is a SMILES string, a
-    molfile block or an RDKit ``Chem.Mol``. A bit that no pattern sets gives
-    an empty picture with a note. Returns a :class:`Drawing`. Raises
-    ``ValueError`` for a molecule that cannot be read, a kind without patterns
-    (MACCS166, Lingo) or a bad ``bit``.
+    with the bit and the pattern texts, each text in the colour of its
+    highlight when several patterns set one bit. MACCS166 gets one panel per
+    key, captioned with what the key means and its pattern; the unhashed kinds
+    one panel per stored identifier and Lingo one per substring (these take
+    no ``bit``). All panels are drawn at one scale; ``panel=(width, height)``
+    sets the smallest drawing in pixels (40 to 2000; drawings grow with the
+    molecule) and ``columns`` the panels per row (1 to 100, default 4).
+    ``mol`` is a SMILES string, a molfile block or an RDKit ``Chem.Mol``. A
+    bit that no pattern sets gives an empty picture with a note. Returns a
+    :class:`Drawing`. Raises ``ValueError`` for a molecule that cannot be
+    read or a bad ``bit``, ``panel`` or ``columns``.
     """
-    return Drawing(_core._draw(mol, t, bit))
+    return Drawing(_core._draw(mol, t, bit, panel, columns))
 
 
 class ScoreHistogram(np.ndarray):
     """The counts of a score histogram (a NumPy uint64 array) and its bins.
 
-    ``h.edges`` holds the ``len(h) + 1`` bin boundaries over [0, 1] and
-    ``h.measure`` the similarity measure. ``h.plot()`` draws a bar chart with
-    matplotlib (when it is installed); Jupyter shows the chart inline without
-    it.
+    ``h.edges`` holds the ``len(h) + 1`` bin boundaries over [0, 1],
+    ``h.measure`` the similarity measure and ``h.title`` the lines that say
+    which database, type and measure it counts and how many pairs. ``h.plot()``
+    draws a bar chart with matplotlib (when it is installed); Jupyter shows
+    the chart inline without it. Both put the counts on a logarithmic axis
+    when the largest bin holds more than 100 times the smallest non-empty one
+    (``log=None``), so that the few high scores stay visible; ``log=True`` or
+    ``False`` chooses.
     """
 
-    def __new__(cls, counts, measure):
+    def __new__(cls, counts, measure, title=()):
         h = np.asarray(counts, dtype=np.uint64).view(cls)
         h.edges = np.linspace(0.0, 1.0, len(h) + 1)
         h.measure = measure
+        h.title = list(title)
         return h
 
     def __array_finalize__(self, obj):
         self.edges = getattr(obj, "edges", None)
         self.measure = getattr(obj, "measure", "")
+        self.title = getattr(obj, "title", [])
 
     def _whole(self):
         """Whether this is the histogram itself, not a slice or a result."""
         return self.ndim == 1 and self.edges is not None and len(self.edges) == len(self) + 1
 
-    def _repr_svg_(self):
-        if not self._whole():
-            return None
-        counts = np.ascontiguousarray(self, dtype=np.uint64).view(np.ndarray)
-        return _core._histogram_svg(counts, float(self.edges[0]), float(self.edges[-1]),
-                                    f"{self.measure.capitalize()} score", "pairs of records")
+    def _counts(self):
+        return np.ascontiguousarray(self, dtype=np.uint64).view(np.ndarray)
 
-    def plot(self, ax=None, **bar_options):
+    def svg(self, log=None):
+        """The bar chart as an SVG document (what Jupyter shows)."""
+        if not self._whole():
+            raise ValueError("svg() needs the whole histogram, not a slice of it")
+        return _core._histogram_svg(self._counts(), float(self.edges[0]), float(self.edges[-1]), self.title,
+                                    f"{self.measure.capitalize()} score", "pairs of records", log)
+
+    def _repr_svg_(self):
+        return self.svg() if self._whole() else None
+
+    def plot(self, ax=None, log=None, **bar_options):
         """Draw the counts as bars on ``ax`` (a new figure's axes by default).
 
-        Extra keyword arguments go to ``ax.bar``. Returns the axes. Needs
-        matplotlib, which varnex does not depend on: ``ImportError`` when it
-        is missing.
+        ``log``: counts on a logarithmic axis (None: when the largest bin
+        holds more than 100 times the smallest non-empty one). Extra keyword
+        arguments go to ``ax.bar``. Returns the axes. Needs matplotlib, which
+        varnex does not depend on: ``ImportError`` when it is missing.
         """
         if not self._whole():
             raise ValueError("plot() needs the whole histogram, not a slice of it")
@@ -106,8 +124,14 @@ class ScoreHistogram(np.ndarray):
             raise ImportError("ScoreHistogram.plot() needs matplotlib (apt-get install python3-matplotlib)") from e
         if ax is None:
             ax = plt.figure().add_subplot()
+        if log is None:
+            log = _core._histogram_wants_log(self._counts())
         widths = np.diff(self.edges)
         ax.bar(self.edges[:-1], self.view(np.ndarray), width=widths, align="edge", **bar_options)
+        if log:
+            ax.set_yscale("log")
         ax.set_xlabel(f"{self.measure.capitalize()} score")
-        ax.set_ylabel("pairs of records")
+        ax.set_ylabel("pairs of records" + (" (log scale)" if log else ""))
+        if self.title:
+            ax.set_title("\n".join(self.title))
         return ax

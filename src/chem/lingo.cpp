@@ -17,23 +17,43 @@ namespace {
 
 // Ring-closure labels outside brackets (a digit, %nn or %(n...)) become '0';
 // "Cl" and "Br" become 'L' and 'R' wherever they occur, inside brackets too
-// ([Cl-] -> [L-]): the text is only compared, never parsed again.
-std::string Compress(const std::string& smiles) {
+// ([Cl-] -> [L-]): the text is only compared, never parsed again. With
+// `order` (the atoms in the order the SMILES writes them) and `atoms`, each
+// output character gets the atom its token belongs to, -1 for bonds,
+// branches and ring closures.
+std::string Compress(const std::string& smiles, const std::vector<unsigned>* order = nullptr,
+                     std::vector<int>* atoms = nullptr) {
   std::string out;
   out.reserve(smiles.size());
   bool inBracket = false;
+  std::size_t nextAtom = 0;
+  int current = -1;  // the atom of the token being written
+  const auto emit = [&](char c, int atom) {
+    out.push_back(c);
+    if (atoms != nullptr) atoms->push_back(atom);
+  };
+  const auto startAtom = [&] {
+    current = order != nullptr && nextAtom < order->size() ? static_cast<int>((*order)[nextAtom]) : -1;
+    ++nextAtom;
+    return current;
+  };
   for (size_t i = 0; i < smiles.size(); ++i) {
     const char c = smiles[i];
-    if (c == '[') inBracket = true;
-    if (c == ']') inBracket = false;
-    if (c == 'C' && i + 1 < smiles.size() && smiles[i + 1] == 'l') {
-      out.push_back('L');
+    if (c == '[') {
+      inBracket = true;
+      startAtom();
+    }
+    const bool twoLetter = (c == 'C' && i + 1 < smiles.size() && smiles[i + 1] == 'l') ||
+                           (c == 'B' && i + 1 < smiles.size() && smiles[i + 1] == 'r');
+    if (inBracket) {
+      emit(twoLetter ? (c == 'C' ? 'L' : 'R') : c, current);
+      if (twoLetter) ++i;
+      if (c == ']') inBracket = false;
+    } else if (twoLetter) {
+      emit(c == 'C' ? 'L' : 'R', startAtom());
       ++i;
-    } else if (c == 'B' && i + 1 < smiles.size() && smiles[i + 1] == 'r') {
-      out.push_back('R');
-      ++i;
-    } else if (!inBracket && c == '%') {
-      out.push_back('0');
+    } else if (c == '%') {
+      emit('0', -1);
       if (i + 1 < smiles.size() && smiles[i + 1] == '(') {
         const size_t close = smiles.find(')', i + 2);
         i = close == std::string::npos ? smiles.size() : close;
@@ -41,10 +61,12 @@ std::string Compress(const std::string& smiles) {
         for (int k = 0; k < 2 && i + 1 < smiles.size() && std::isdigit(static_cast<unsigned char>(smiles[i + 1])); ++k)
           ++i;
       }
-    } else if (!inBracket && std::isdigit(static_cast<unsigned char>(c))) {
-      out.push_back('0');
+    } else if (std::isdigit(static_cast<unsigned char>(c))) {
+      emit('0', -1);
+    } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '*') {
+      emit(c, startAtom());
     } else {
-      out.push_back(c);
+      emit(c, -1);
     }
   }
   return out;
@@ -59,20 +81,32 @@ inline std::uint32_t Pack(const char* p) {
 }  // namespace
 
 bool KvLingoMap::CreateString(std::string& text, const KvMolBase& mol) const {
+  return Create(text, nullptr, mol);
+}
+
+bool KvLingoMap::CreateString(std::string& text, std::vector<int>& atoms, const KvMolBase& mol) const {
+  return Create(text, &atoms, mol);
+}
+
+bool KvLingoMap::Create(std::string& text, std::vector<int>* atoms, const KvMolBase& mol) const {
   text.clear();
+  if (atoms != nullptr) atoms->clear();
   if (!mol.IsValid()) return false;
   KvMolImpl& impl = mol.Impl();
   try {
     std::string smiles;
+    std::vector<unsigned> order;
     {
       std::lock_guard<std::mutex> lock(impl.toolkitMutex);
       smiles = RDKit::MolToSmiles(*impl.mol, false);
+      if (atoms != nullptr) impl.mol->getProp(RDKit::common_properties::_smilesAtomOutputOrder, order);
     }
-    text = Compress(smiles);
+    text = Compress(smiles, atoms != nullptr ? &order : nullptr, atoms);
     return true;
   } catch (...) {
     KvSystem::KvThrow()->Warning("KvLingoMap::CreateString(): %s", DescribeCurrentException().c_str());
     text.clear();
+    if (atoms != nullptr) atoms->clear();
     return false;
   }
 }

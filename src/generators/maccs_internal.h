@@ -29,9 +29,9 @@ extern const std::array<KeyText, kNumSmartsKeys> kKeyTexts;
 extern const std::array<std::uint8_t, kMaxTabledAtomicNum + 1> kElementKeys;
 
 // Keys decided by whole-molecule properties.
-inline constexpr unsigned kSeveralComponentsKey = 166;
-inline constexpr unsigned kAromaticRingSystemKey = 162;
-inline constexpr unsigned kSeveralAromaticRingSystemsKey = 125;
+inline constexpr unsigned kSeveralComponentsKey = KvMACCSSeveralComponentsKey;
+inline constexpr unsigned kAromaticRingSystemKey = KvMACCSAromaticRingSystemKey;
+inline constexpr unsigned kSeveralAromaticRingSystemsKey = KvMACCSSeveralAromaticRingSystemsKey;
 
 // The process-wide compiled key list: the public records plus, per record,
 // the screen that tells when its pattern cannot occur in a molecule.

@@ -2,12 +2,14 @@
 // SMARTS keys their unique matches, all on a prepared working copy whose
 // atoms and bonds lead back to the caller's molecule.
 
+#include <algorithm>
 #include <array>
 #include <exception>
 #include <memory>
 #include <set>
 #include <vector>
 
+#include "kvchem/perception.h"
 #include "kvsystem/error.h"
 #include "patterns/feature_key.h"
 #include "patterns/origin_tag.h"
@@ -59,7 +61,59 @@ std::vector<KvChem::KvAtomBondSet> KeyMatches(const MACCSKey& key, const KvChem:
   return sets;
 }
 
+// The atoms labelled `label` and the bonds between them that `keep` accepts.
+template <typename Keep>
+KvChem::KvAtomBondSet LabelledSet(const KvChem::KvMolBase& mol, const std::vector<unsigned>& labels, unsigned label,
+                                  Keep keep) {
+  KvChem::KvAtomBondSet set;
+  for (const KvChem::KvAtomBase* atom : mol.Atoms())
+    if (labels[atom->GetIdx()] == label) set.AddAtom(atom);
+  for (const KvChem::KvBondBase* bond : mol.Bonds())
+    if (labels[bond->GetBeginAtom()->GetIdx()] == label && labels[bond->GetEndAtom()->GetIdx()] == label && keep(bond))
+      set.AddBond(bond);
+  return set;
+}
+
 }  // namespace
+
+KvIterBase<KvFPPattern>* KvGetMACCSFPPatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
+  try {
+    if (!IsMaccs(type) || !mol.IsValid()) return KvSystem::KvMakeEmptyIter<KvFPPattern>();
+    MaccsWorking work(mol);
+    std::vector<KvFPPattern> patterns;
+    const auto add = [&](unsigned key, const KvChem::KvAtomBondSet& set) {
+      const KvChem::KvAtomBondSet origin = KvTranslateSet(set);
+      patterns.emplace_back(origin.GetAtoms(), origin.GetBonds(), KvGetMACCSKeyPattern(key), key, key - 1);
+    };
+    for (const KvChem::KvAtomBase* atom : work.copy.Atoms())
+      if (const unsigned key = KvGetMACCSElementKey(atom->GetAtomicNum()))
+        add(key, KvChem::KvAtomBondSet({atom}, {}));
+    for (const MACCSKey& key : KvGetMACCSKeyList()) {
+      const std::vector<KvChem::KvAtomBondSet> sets = KeyMatches(key, work.copy);
+      for (const KvChem::KvAtomBondSet& set : sets) add(key.key, set);
+      if (key.countKey != 0 && sets.size() >= 2)
+        for (const KvChem::KvAtomBondSet& set : sets) add(key.countKey, set);
+    }
+    // The keys of the whole molecule: its components, its aromatic ring systems.
+    std::vector<unsigned> labels;
+    const unsigned components = KvChem::KvDetermineComponents(work.copy, labels);
+    if (work.copy.NumAtoms() > 1 && components > 1)
+      for (unsigned c = 1; c <= components; ++c)
+        add(KvMACCSSeveralComponentsKey, LabelledSet(work.copy, labels, c, [](const KvChem::KvBondBase*) { return true; }));
+    const unsigned systems = KvChem::KvDetermineAromaticRingSystems(work.copy, labels);
+    for (unsigned key : {KvMACCSAromaticRingSystemKey, KvMACCSSeveralAromaticRingSystemsKey}) {
+      if (systems < (key == KvMACCSAromaticRingSystemKey ? 1u : 2u)) continue;
+      for (unsigned s = 1; s <= systems; ++s)
+        add(key, LabelledSet(work.copy, labels, s, [](const KvChem::KvBondBase* b) { return b->IsAromatic(); }));
+    }
+    std::stable_sort(patterns.begin(), patterns.end(),
+                     [](const KvFPPattern& a, const KvFPPattern& b) { return a.GetBit() < b.GetBit(); });
+    return KvSystem::KvMakeVectorIter(std::move(patterns));
+  } catch (const std::exception& e) {
+    KvSystem::KvThrow()->Warning("%s : %s", "KvGetMACCSFPPatterns()", e.what());
+    return KvSystem::KvMakeEmptyIter<KvFPPattern>();
+  }
+}
 
 KvIterBase<KvChem::KvAtomBondSet>* KvGetMACCSFPCoverage(const KvChem::KvMolBase& mol, const KvFPTypeBase* type,
                                                         bool unique) {

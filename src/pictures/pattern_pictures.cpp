@@ -5,6 +5,7 @@
 #include <set>
 
 #include "kvsystem/iterator.h"
+#include "varnex/maccs.h"
 #include "varnex/pictures.h"
 
 namespace Varnex {
@@ -26,17 +27,37 @@ const KvFPTypeBase* HashedSibling(const KvFPTypeBase* type) {
   }
 }
 
-// The atoms and bonds of a group of patterns, and their distinct texts.
-struct PatternGroup {
+// Colours of the several patterns behind one bit, the first the usual one;
+// light enough for black bonds and labels on top.
+constexpr KvChem::KvColour kPatternPalette[] = {
+    KvPatternColour,       {0.55f, 0.78f, 1.0f},  {0.60f, 0.87f, 0.60f}, {1.0f, 0.65f, 0.80f},
+    {0.80f, 0.70f, 1.0f},  {1.0f, 0.90f, 0.40f},  {0.55f, 0.90f, 0.90f}, {0.85f, 0.80f, 0.65f},
+};
+
+// The atoms and bonds of the patterns of one text.
+struct AtomsAndBonds {
   std::set<unsigned> atoms, bonds;
-  std::set<std::string> texts;
-  void Add(const KvFPPattern& p) {
-    for (const KvChem::KvAtomBase* atom : p.GetAtoms()) atoms.insert(atom->GetIdx());
-    for (const KvChem::KvBondBase* bond : p.GetBonds()) bonds.insert(bond->GetIdx());
-    texts.insert(p.GetSmarts());
+  void Add(const KvChem::KvAtomBondSet& set) {
+    for (const KvChem::KvAtomBase* atom : set.GetAtoms()) atoms.insert(atom->GetIdx());
+    for (const KvChem::KvBondBase* bond : set.GetBonds()) bonds.insert(bond->GetIdx());
   }
-  KvChem::KvHighlight Highlight() const {
-    return {{atoms.begin(), atoms.end()}, {bonds.begin(), bonds.end()}, KvPatternColour};
+  KvChem::KvHighlight Highlight(KvChem::KvColour colour) const {
+    return {{atoms.begin(), atoms.end()}, {bonds.begin(), bonds.end()}, colour};
+  }
+};
+
+// The patterns of one panel by text: each text highlighted in its own colour,
+// which its caption line shows.
+struct PatternGroup {
+  std::map<std::string, AtomsAndBonds> byText;
+  void Add(const KvFPPattern& p) { byText[p.GetSmarts()].Add(p); }
+  void AppendTo(std::vector<KvChem::KvHighlight>& highlights, std::vector<KvCaptionLine>& caption) const {
+    std::size_t i = 0;
+    for (const auto& [text, set] : byText) {
+      const KvChem::KvColour colour = kPatternPalette[i++ % std::size(kPatternPalette)];
+      highlights.push_back(set.Highlight(colour));
+      caption.emplace_back(text, colour);
+    }
   }
 };
 
@@ -49,31 +70,51 @@ void Collect(const std::vector<Pair>& pairs, bool querySide, std::set<unsigned>&
   }
 }
 
+// How the panels of a kind are made: one per bit, one per key, or one per
+// pattern text (kinds whose bits mean nothing).
+enum class PanelsPer { Bit, Key, Text };
+
+PanelsPer PanelsOf(const KvFPTypeBase* type) {
+  if (type == nullptr) return PanelsPer::Bit;
+  if (type->GetFPType() == KvFPType::MACCS166) return PanelsPer::Key;
+  if (type->GetFPType() == KvFPType::Lingo || HashedSibling(type) != nullptr) return PanelsPer::Text;
+  return PanelsPer::Bit;
+}
+
 }  // namespace
 
 std::vector<KvFPPattern> KvGetFeaturePatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
+  if (type != nullptr && type->GetFPType() == KvFPType::MACCS166)
+    return KvSystem::KvCollect(KvGetMACCSFPPatterns(mol, type));
+  if (type != nullptr && type->GetFPType() == KvFPType::Lingo)
+    return KvSystem::KvCollect(KvGetLingoFPPatterns(mol, type));
   const KvFPTypeBase* sibling = HashedSibling(type);
   return KvSystem::KvCollect(KvGetFPPatterns(mol, sibling != nullptr ? sibling : type));
 }
 
 std::vector<KvPicturePanel> KvGetFPPatternPanels(const KvChem::KvMolBase& mol, const std::vector<KvFPPattern>& patterns,
-                                                 bool byBit, const KvPictureLayout& layout) {
+                                                 const KvFPTypeBase* type, const KvPictureLayout& layout) {
   std::vector<std::vector<KvChem::KvHighlight>> highlights;
-  std::vector<std::vector<std::string>> captions;
-  if (byBit) {
+  std::vector<std::vector<KvCaptionLine>> captions;
+  const PanelsPer per = PanelsOf(type);
+  if (per == PanelsPer::Text) {
+    std::map<std::string, AtomsAndBonds> groups;
+    for (const KvFPPattern& p : patterns) groups[p.GetSmarts()].Add(p);
+    for (const auto& [text, group] : groups) {
+      highlights.push_back({group.Highlight(KvPatternColour)});
+      captions.push_back({text});
+    }
+  } else {
     std::map<std::uint32_t, PatternGroup> groups;
     for (const KvFPPattern& p : patterns) groups[p.GetBit()].Add(p);
     for (const auto& [bit, group] : groups) {
-      highlights.push_back({group.Highlight()});
-      captions.push_back({"bit " + std::to_string(bit)});
-      captions.back().insert(captions.back().end(), group.texts.begin(), group.texts.end());
-    }
-  } else {
-    std::map<std::string, PatternGroup> groups;
-    for (const KvFPPattern& p : patterns) groups[p.GetSmarts()].Add(p);
-    for (const auto& [text, group] : groups) {
-      highlights.push_back({group.Highlight()});
-      captions.push_back({text});
+      highlights.emplace_back();
+      if (per == PanelsPer::Key)
+        captions.push_back({"key " + std::to_string(bit + 1) + " (bit " + std::to_string(bit) + ")",
+                            KvGetMACCSKeyDescription(bit + 1)});
+      else
+        captions.push_back({"bit " + std::to_string(bit)});
+      group.AppendTo(highlights.back(), captions.back());
     }
   }
   return KvGetMoleculePanels(mol, highlights, layout, std::move(captions));
@@ -81,26 +122,45 @@ std::vector<KvPicturePanel> KvGetFPPatternPanels(const KvChem::KvMolBase& mol, c
 
 std::string KvDrawFPPatterns(const KvChem::KvMolBase& mol, const KvFPTypeBase* type, int bit,
                              const KvPictureLayout& layout) {
-  const bool byBit = HashedSibling(type) == nullptr;
+  const bool hasBits = PanelsOf(type) != PanelsPer::Text;
   std::vector<KvFPPattern> patterns = KvGetFeaturePatterns(mol, type);
   if (bit >= 0) {
-    std::erase_if(patterns, [&](const KvFPPattern& p) { return !byBit || p.GetBit() != static_cast<unsigned>(bit); });
+    std::erase_if(patterns, [&](const KvFPPattern& p) { return !hasBits || p.GetBit() != static_cast<unsigned>(bit); });
     if (patterns.empty()) return KvGetSvgGrid({}, layout, "no pattern of this molecule sets bit " + std::to_string(bit));
   }
-  return KvGetSvgGrid(KvGetFPPatternPanels(mol, patterns, byBit, layout), layout, "no patterns");
+  return KvGetSvgGrid(KvGetFPPatternPanels(mol, patterns, type, layout), layout, "no patterns");
 }
 
 void KvGetOverlapHighlights(const KvChem::KvMolBase& a, const KvChem::KvMolBase& b, const KvFPTypeBase* type,
                             KvChem::KvHighlight& onA, KvChem::KvHighlight& onB) {
-  std::set<unsigned> atomsA, bondsA, atomsB, bondsB;
-  for (const KvChem::KvMatchBase& match : KvSystem::KvCollect(KvGetFPOverlap(a, b, type))) {
-    Collect(match.GetAtomPairs(), true, atomsA);
-    Collect(match.GetBondPairs(), true, bondsA);
-    Collect(match.GetAtomPairs(), false, atomsB);
-    Collect(match.GetBondPairs(), false, bondsB);
+  AtomsAndBonds sharedA, sharedB;
+  if (type != nullptr && type->GetFPType() == KvFPType::Lingo) {
+    // The substrings both texts have, wherever they occur.
+    const std::vector<KvFPPattern> patternsA = KvGetFeaturePatterns(a, type), patternsB = KvGetFeaturePatterns(b, type);
+    std::set<std::string> textsA, common;
+    for (const KvFPPattern& p : patternsA) textsA.insert(p.GetSmarts());
+    for (const KvFPPattern& p : patternsB)
+      if (textsA.count(p.GetSmarts())) common.insert(p.GetSmarts());
+    for (const KvFPPattern& p : patternsA)
+      if (common.count(p.GetSmarts())) sharedA.Add(p);
+    for (const KvFPPattern& p : patternsB)
+      if (common.count(p.GetSmarts())) sharedB.Add(p);
+  } else {
+    if (const KvFPTypeBase* sibling = HashedSibling(type)) type = sibling;
+    // Single atoms and single bonds are shared by nearly any two molecules:
+    // paths, trees and keys count from 3 atoms (2 bonds), circular
+    // environments from radius 1 (2 atoms).
+    const std::size_t minAtoms = type != nullptr && type->GetFPType() == KvFPType::Circular ? 2 : 3;
+    for (const KvChem::KvMatchBase& match : KvSystem::KvCollect(KvGetFPOverlap(a, b, type))) {
+      if (match.GetAtomPairs().size() < minAtoms) continue;
+      Collect(match.GetAtomPairs(), true, sharedA.atoms);
+      Collect(match.GetBondPairs(), true, sharedA.bonds);
+      Collect(match.GetAtomPairs(), false, sharedB.atoms);
+      Collect(match.GetBondPairs(), false, sharedB.bonds);
+    }
   }
-  onA = {{atomsA.begin(), atomsA.end()}, {bondsA.begin(), bondsA.end()}, KvOverlapColour};
-  onB = {{atomsB.begin(), atomsB.end()}, {bondsB.begin(), bondsB.end()}, KvOverlapColour};
+  onA = sharedA.Highlight(KvOverlapColour);
+  onB = sharedB.Highlight(KvOverlapColour);
 }
 
 }  // namespace Varnex

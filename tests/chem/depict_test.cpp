@@ -1,8 +1,9 @@
-// Tests of the SVG depiction: one filled ellipse per highlighted atom and
-// nothing else highlighted, indices of the caller's molecule (explicit
-// hydrogens included), many depictions of one layout as each alone, a
-// chemist's 2D coordinates kept, and the warning for a molecule that cannot
-// be drawn.
+// Tests of layouts and the SVG depiction: one filled ellipse per highlighted
+// atom and nothing else highlighted, indices of the caller's molecule
+// (explicit hydrogens included), many depictions of one layout as each alone,
+// a chemist's 2D coordinates kept at the common bond length, layouts around
+// fixed atoms, drawings at the bond length asked for with readable labels,
+// and the warnings for a molecule that cannot be drawn.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,9 @@
 #include <vector>
 
 #include "capture_sink.h"
+#include "drawing_geometry.h"
 #include "kvchem/depict.h"
+#include "molecules.h"
 #include "xml_tree.h"
 
 namespace {
@@ -108,6 +111,8 @@ double EllipseX(const XmlElement& svg, unsigned atom) {
   return -1.0;
 }
 
+double Distance(const KvChem::KvPoint2D& a, const KvChem::KvPoint2D& b) { return std::hypot(a.x - b.x, a.y - b.y); }
+
 TEST(KvDepictSvgTest, KeepsDrawnCoordinatesAndLaysOutZeroOnes) {
   // Ethane drawn vertically: the file's coordinates put both atoms on one x.
   const std::string drawn =
@@ -125,10 +130,66 @@ TEST(KvDepictSvgTest, KeepsDrawnCoordinatesAndLaysOutZeroOnes) {
   ASSERT_TRUE(tree);
   EXPECT_NEAR(EllipseX(*tree, 0), EllipseX(*tree, 1), 0.5);
 
+  // The layout keeps the drawing's direction at the common bond length.
+  KvChem::KvLayout layout;
+  ASSERT_TRUE(KvChem::KvLayOut(mol, layout));
+  ASSERT_EQ(layout.size(), 2u);
+  EXPECT_NEAR(layout[0].x, layout[1].x, 1e-9);
+  EXPECT_NEAR(Distance(layout[0], layout[1]), KvChem::KvLayoutBondLength, 1e-9);
+
   ASSERT_TRUE(KvChem::KvMolBlockToMol(zeros, mol));
   tree = ParseXml(KvChem::KvDepictSvg(mol, depiction));
   ASSERT_TRUE(tree);
   EXPECT_GT(std::abs(EllipseX(*tree, 0) - EllipseX(*tree, 1)), 10.0) << "all atoms on one point: laid out afresh";
+}
+
+TEST(KvLayOutTest, AroundFixedAtomsKeepsThemWhereTheyWere) {
+  // Salicylic acid's ring and carboxyl placed where aspirin has them.
+  const KvChem::KvMol aspirin = VarnexTest::Mol("CC(=O)Oc1ccccc1C(=O)O");
+  const KvChem::KvMol salicylic = VarnexTest::Mol("OC(=O)c1ccccc1O");
+  KvChem::KvLayout reference, layout;
+  ASSERT_TRUE(KvChem::KvLayOut(aspirin, reference));
+  // salicylic atom -> aspirin atom
+  const std::vector<std::pair<unsigned, unsigned>> common = {{0, 12}, {1, 10}, {2, 11}, {3, 9}, {4, 8}, {5, 7},
+                                                             {6, 6}, {7, 5}, {8, 4}, {9, 3}};
+  std::vector<std::pair<unsigned, KvChem::KvPoint2D>> fixed;
+  for (const auto& [mine, theirs] : common) fixed.emplace_back(mine, reference[theirs]);
+  fixed.emplace_back(99, KvChem::KvPoint2D{});  // beyond the molecule: left out
+  ASSERT_TRUE(KvChem::KvLayOutAround(salicylic, fixed, layout));
+  ASSERT_EQ(layout.size(), salicylic.NumAtoms());
+  for (const auto& [mine, theirs] : common) EXPECT_LT(Distance(layout[mine], reference[theirs]), 1e-3) << mine;
+
+  // Nothing fixed: an ordinary layout. Invalid molecules: a warning each.
+  ASSERT_TRUE(KvChem::KvLayOutAround(salicylic, {}, layout));
+  EXPECT_EQ(layout.size(), salicylic.NumAtoms());
+  VarnexTest::CaptureSink sink;
+  KvChem::KvMol invalid;
+  invalid.SetInvalid();
+  EXPECT_FALSE(KvChem::KvLayOut(invalid, layout));
+  EXPECT_FALSE(KvChem::KvLayOutAround(invalid, fixed, layout));
+  EXPECT_TRUE(layout.empty());
+  EXPECT_EQ(KvChem::KvDepictSvgs(salicylic, KvChem::KvLayout(3), {KvDepiction{}}), std::vector<std::string>{""});
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvLayOut() invalid molecule!", "KvLayOutAround() invalid molecule!",
+                                                    "KvDepictSvgs() the layout does not fit the molecule!"}));
+}
+
+TEST(KvDepictSvgTest, CanvasOfTheSizeGivenDrawsAtTheBondLengthAskedFor) {
+  for (const double bond : {18.0, 24.0, 40.0}) {
+    for (const KvChem::KvMol& mol : VarnexTest::NciMols(40)) {
+      KvChem::KvLayout layout;
+      ASSERT_TRUE(KvChem::KvLayOut(mol, layout));
+      KvDepiction depiction;
+      depiction.bondLength = bond;
+      KvChem::KvDepictionSize(layout, bond, depiction.width, depiction.height);
+      const auto tree = ParseXml(KvChem::KvDepictSvgs(mol, layout, {depiction}).at(0));
+      ASSERT_TRUE(tree);
+      const std::string smiles = KvChem::KvMolToSmiles(mol);
+      for (const double length : VarnexTest::CentreBondLengths(*tree))
+        EXPECT_NEAR(length, bond, 0.03 * bond) << smiles;
+      for (const auto& [atom, size] : VarnexTest::LabelSizes(*tree))
+        EXPECT_GE(size, std::max(KvChem::KvMinLabelSize, bond / 2) - 0.5) << smiles << " atom " << atom;
+    }
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <set>
@@ -115,11 +117,62 @@ TEST(KvDrawFPPatternsTest, OneBitAndBitsNoPatternSets) {
             "no pattern of this molecule sets bit " + std::to_string(clear));
   EXPECT_EQ(sink.Count(), 0u);
 
-  // A kind without patterns: an empty grid and the library's warning.
-  grid = ParseXml(KvDrawFPPatterns(phenol, KvGetFPType(KvFPType::MACCS166)));
+  // No type: an empty grid and the library's warning.
+  grid = ParseXml(KvDrawFPPatterns(phenol, nullptr));
   ASSERT_TRUE(grid);
   EXPECT_EQ(grid->FindAll("text", "note").at(0)->AllText(), "no patterns");
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvGetFPPatterns() is not available for MACCS fingerprint!"});
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvGetFPPatterns() invalid fingerprint type pointer!"});
+}
+
+// The fill colours ("#RRGGBB") of the highlight ellipses and the caption
+// swatches of a panel.
+std::pair<std::set<std::string>, std::vector<std::string>> PanelColours(const XmlElement& panel) {
+  std::set<std::string> fills;
+  for (const XmlElement* e : panel.FindAll("ellipse")) {
+    const std::string style = e->Attribute("style");
+    fills.insert(style.substr(style.find("fill:") + 5, 7));
+  }
+  std::vector<std::string> swatches;
+  for (const XmlElement* r : panel.FindAll("rect", "swatch")) swatches.push_back(r->Attribute("fill"));
+  return {fills, swatches};
+}
+
+TEST(KvDrawFPPatternsTest, EveryKindExplainedAndEachPatternOfABitInItsOwnColour) {
+  const KvChem::KvMol aspirin = Parse("CC(=O)Oc1ccccc1C(=O)O");
+  // MACCS: one panel per set key, captioned with key, bit and description.
+  KvFingerPrint fp;
+  ASSERT_TRUE(KvMakeFP(fp, aspirin, KvGetFPType(KvFPType::MACCS166)));
+  auto grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetFPType(KvFPType::MACCS166)));
+  ASSERT_TRUE(grid);
+  const auto captions = Captions(*grid);
+  ASSERT_EQ(captions.size(), fp.CountBits());
+  const std::vector<std::string> key154 = {"key 154 (bit 153)", "a carbonyl (C=O)", "[#6]=[#8]"};
+  EXPECT_NE(std::find(captions.begin(), captions.end(), key154), captions.end());
+
+  // Lingo: one panel per distinct substring, captioned with it.
+  grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetFPType(KvFPType::Lingo)));
+  ASSERT_TRUE(grid);
+  std::set<std::string> texts;
+  for (const KvFPPattern& p : KvGetFeaturePatterns(aspirin, KvGetFPType(KvFPType::Lingo))) texts.insert(p.GetSmarts());
+  std::set<std::string> shown;
+  for (const auto& caption : Captions(*grid)) shown.insert(caption.at(0));
+  EXPECT_EQ(shown, texts);
+
+  // A small path fingerprint folds several patterns onto one bit: each has
+  // a colour of its own, the key before its caption line.
+  std::size_t crowded = 0;
+  grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetPathFPType(64, 0, 5, 191, 3)));
+  ASSERT_TRUE(grid);
+  for (const XmlElement* panel : grid->FindAll("g", "panel")) {
+    const auto [fills, swatches] = PanelColours(*panel);
+    const std::string tooltip = panel->FindAll("title").at(0)->AllText();  // the bit and the texts, a line each
+    EXPECT_EQ(swatches.size(), static_cast<std::size_t>(std::count(tooltip.begin(), tooltip.end(), '\n')))
+        << "one swatch per pattern text";
+    EXPECT_EQ(std::set<std::string>(swatches.begin(), swatches.end()).size(), std::min<std::size_t>(swatches.size(), 8));
+    for (const std::string& fill : fills) EXPECT_NE(std::find(swatches.begin(), swatches.end(), fill), swatches.end());
+    if (swatches.size() > 1) ++crowded;
+  }
+  EXPECT_GT(crowded, 10u);
 }
 
 // The identifiers an unhashed fingerprint stores: its text up to the zero
@@ -150,12 +203,19 @@ TEST(KvGetFeaturePatternsTest, UnhashedPatternTextsAreTheStoredIdentifiers) {
       for (const KvFPPattern& p : KvGetFeaturePatterns(mol, type)) texts.insert(p.GetSmarts());
       EXPECT_EQ(texts, StoredIdentifiers(fp)) << kind << " " << KvChem::KvMolToSmiles(mol);
 
-      // One panel per identifier, which is its tooltip (the caption may be cut).
+      // One panel per identifier, which is its tooltip and, wrapped to the
+      // panel, its caption.
       if (m >= 3) continue;
       const auto grid = ParseXml(KvDrawFPPatterns(mol, type));
       ASSERT_TRUE(grid);
       std::set<std::string> tooltips;
-      for (const XmlElement* panel : grid->FindAll("g", "panel")) tooltips.insert(panel->FindAll("title").at(0)->AllText());
+      for (const XmlElement* panel : grid->FindAll("g", "panel")) {
+        const std::string tooltip = panel->FindAll("title").at(0)->AllText();
+        std::string caption;
+        for (const XmlElement* line : panel->FindAll("text", "caption")) caption += line->AllText();
+        EXPECT_EQ(caption, tooltip);
+        tooltips.insert(tooltip);
+      }
       EXPECT_EQ(tooltips, texts);
     }
   }
@@ -167,13 +227,14 @@ struct OverlapCase {
   std::vector<unsigned> atomsA, bondsA, atomsB, bondsB;
 };
 
-TEST(KvGetOverlapHighlightsTest, SharedAtomsAndBondsOnBothSides) {
+TEST(KvGetOverlapHighlightsTest, SharedFeaturesOfAtLeastTwoBondsOnBothSides) {
   const OverlapCase cases[] = {
-      // The methyl and methylene carbons and their bond type alike; O and N do not.
-      {"CCO", "CCN", {0, 1}, {0}, {0, 1}, {0}},
+      // A shared C-C bond alone says nothing: paths count from 2 bonds.
+      {"CCO", "CCN", {}, {}, {}, {}},
+      {"CCCO", "NCCC", {0, 1, 2}, {0, 1}, {1, 2, 3}, {1, 2}},
       {"CCO", "c1ccccc1", {}, {}, {}, {}},
       // Explicit hydrogens keep their indices and take no part.
-      {"C([H])O", "OC", {0, 2}, {1}, {0, 1}, {0}},
+      {"CC([H])O", "OCC", {0, 1, 3}, {0, 2}, {0, 1, 2}, {0, 1}},
   };
   for (const OverlapCase& c : cases) {
     KvChem::KvHighlight onA, onB;
@@ -183,9 +244,11 @@ TEST(KvGetOverlapHighlightsTest, SharedAtomsAndBondsOnBothSides) {
     EXPECT_EQ(onB.atoms, c.atomsB) << c.a << " " << c.b;
     EXPECT_EQ(onB.bonds, c.bondsB) << c.a << " " << c.b;
   }
-  // A molecule against itself shares every heavy atom and bond, whatever the kind.
+  // A molecule against itself shares every heavy atom and bond, whatever the
+  // kind (the unhashed kinds through the features of their hashed kind).
   for (const KvChem::KvMol& mol : NciMolecules(5))
-    for (unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular, KvFPType::MACCS166}) {
+    for (unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular, KvFPType::MACCS166,
+                          KvFPType::UnhashedCircular}) {
       KvChem::KvHighlight onA, onB;
       KvGetOverlapHighlights(mol, KvChem::KvMol(mol), KvGetFPType(kind), onA, onB);
       std::vector<unsigned> heavy;
@@ -199,35 +262,77 @@ TEST(KvGetOverlapHighlightsTest, SharedAtomsAndBondsOnBothSides) {
     }
 }
 
-TEST(KvDrawHistogramTest, OneBarPerBinScaledToTheCounts) {
-  const KvFPHistogram histogram({0, 30, 120, 7, 0}, 0.0, 1.0);
-  const auto chart = ParseXml(KvDrawHistogram(histogram, "Tanimoto score", "pairs"));
-  ASSERT_TRUE(chart);
-  const auto bars = chart->FindAll("rect", "bar");
-  ASSERT_EQ(bars.size(), 5u);
-  std::vector<double> heights, xs;
-  for (const XmlElement* bar : bars) {
-    heights.push_back(std::stod(bar->Attribute("height")));
-    xs.push_back(std::stod(bar->Attribute("x")));
+struct Chart {
+  std::vector<double> heights;
+  std::vector<std::string> tooltips, labels, ticks, title;
+};
+
+Chart ReadChart(const std::string& svg) {
+  Chart chart;
+  const auto doc = ParseXml(svg);
+  EXPECT_TRUE(doc);
+  if (!doc) return chart;
+  for (const XmlElement* bar : doc->FindAll("rect", "bar")) {
+    chart.heights.push_back(std::stod(bar->Attribute("height")));
+    chart.tooltips.push_back(bar->FindAll("title").at(0)->AllText());
   }
-  EXPECT_EQ(heights[0], 0.0);
-  EXPECT_NEAR(heights[2] / heights[1], 4.0, 0.02);
-  EXPECT_NEAR(heights[1] / heights[3], 30.0 / 7.0, 0.05);
-  for (std::size_t i = 1; i < xs.size(); ++i) EXPECT_GT(xs[i], xs[i - 1]);
-  EXPECT_EQ(bars[2]->FindAll("title").at(0)->AllText(), "0.4 to 0.6: 120");
-  std::vector<std::string> labels;
-  for (const XmlElement* label : chart->FindAll("text", "axis-label")) labels.push_back(label->AllText());
-  EXPECT_EQ(labels, (std::vector<std::string>{"Tanimoto score", "pairs"}));
-  std::set<std::string> ticks;
-  for (const XmlElement* text : chart->FindAll("text")) ticks.insert(text->AllText());
-  for (const char* tick : {"0", "0.2", "1", "50", "150"}) EXPECT_TRUE(ticks.count(tick)) << tick;
+  for (const XmlElement* e : doc->FindAll("text", "axis-label")) chart.labels.push_back(e->AllText());
+  for (const XmlElement* e : doc->FindAll("text", "tick")) chart.ticks.push_back(e->AllText());
+  for (const XmlElement* e : doc->FindAll("text", "title")) chart.title.push_back(e->AllText());
+  return chart;
+}
+
+TEST(KvDrawHistogramTest, LinearBarsScaledToTheCountsWithReadableTicks) {
+  KvHistogramChartOptions options;
+  options.xLabel = "Tanimoto score";
+  options.yLabel = "pairs";
+  Chart chart = ReadChart(KvDrawHistogram(KvFPHistogram({0, 30, 120, 7, 0}, 0.0, 1.0), options));
+  ASSERT_EQ(chart.heights.size(), 5u);  // 120 / 7 is below 100: linear
+  EXPECT_EQ(chart.heights[0], 0.0);
+  EXPECT_NEAR(chart.heights[2] / chart.heights[1], 4.0, 0.02);
+  EXPECT_NEAR(chart.heights[1] / chart.heights[3], 30.0 / 7.0, 0.05);
+  EXPECT_EQ(chart.tooltips[2], "0.4 to 0.6: 120");
+  EXPECT_EQ(chart.labels, (std::vector<std::string>{"Tanimoto score", "pairs"}));
+  EXPECT_EQ(chart.ticks, (std::vector<std::string>{"0", "0.2", "0.4", "0.6", "0.8", "1", "0", "50", "100", "150"}));
+  // Counts from 10,000 read with suffixes, below with separators.
+  chart = ReadChart(KvDrawHistogram(KvFPHistogram({123456, 1}, 0.0, 1.0), {{}, "x", "y", KvChartScale::Linear}));
+  EXPECT_EQ(std::vector<std::string>(chart.ticks.begin() + 6, chart.ticks.end()),
+            (std::vector<std::string>{"0", "50k", "100k", "150k"}));
+  EXPECT_EQ(chart.tooltips[0], "0 to 0.5: 123,456");
+  chart = ReadChart(KvDrawHistogram(KvFPHistogram(std::vector<std::size_t>{4500}, 0.0, 1.0), {}));
+  EXPECT_EQ(std::vector<std::string>(chart.ticks.begin() + 6, chart.ticks.end()),
+            (std::vector<std::string>{"0", "1,000", "2,000", "3,000", "4,000", "5,000"}));
 
   // No samples, or no bins: an empty chart, not a division by zero.
-  for (const KvFPHistogram& empty : {KvFPHistogram(4, 0.0, 1.0), KvFPHistogram(std::vector<std::size_t>{}, 0.0, 1.0)}) {
-    const auto drawn = ParseXml(KvDrawHistogram(empty, "x", "y"));
-    ASSERT_TRUE(drawn);
-    for (const XmlElement* bar : drawn->FindAll("rect", "bar")) EXPECT_EQ(bar->Attribute("height"), "0.0");
-  }
+  for (const KvFPHistogram& empty : {KvFPHistogram(4, 0.0, 1.0), KvFPHistogram(std::vector<std::size_t>{}, 0.0, 1.0)})
+    for (const KvChartScale scale : {KvChartScale::Auto, KvChartScale::Log})
+      for (const double height : ReadChart(KvDrawHistogram(empty, {{}, "x", "y", scale})).heights) EXPECT_EQ(height, 0.0);
+}
+
+TEST(KvDrawHistogramTest, LogScaleWhenTheBinsSpanMoreThanAHundredfold) {
+  const KvFPHistogram histogram({1, 400000000, 2000000, 1000, 0}, 0.0, 1.0);
+  EXPECT_TRUE(KvHistogramWantsLogScale(histogram));
+  EXPECT_FALSE(KvHistogramWantsLogScale(KvFPHistogram({100, 1, 0}, 0.0, 1.0)));  // exactly 100 times: linear
+  EXPECT_TRUE(KvHistogramWantsLogScale(KvFPHistogram({101, 1, 0}, 0.0, 1.0)));
+  KvHistogramChartOptions options;
+  options.title = KvGetHistogramTitle("nci.fpbin", 28285, "MACCS166,ver=1.0.0", "Tanimoto", histogram);
+  const Chart chart = ReadChart(KvDrawHistogram(histogram, options));
+  EXPECT_EQ(chart.title, (std::vector<std::string>{"nci.fpbin: 28,285 records", "MACCS166,ver=1.0.0",
+                                                   "Tanimoto scores of 402,001,001 pairs"}));
+  EXPECT_EQ(chart.labels.at(1), "pairs of records (log scale)");
+  // Decades 1 to 1G, every second one labelled, the top among them.
+  EXPECT_EQ(std::vector<std::string>(chart.ticks.begin() + 6, chart.ticks.end()),
+            (std::vector<std::string>{"10", "1,000", "100k", "10M", "1G"}));
+  ASSERT_EQ(chart.heights.size(), 5u);
+  EXPECT_EQ(chart.heights[0], 2.0) << "one pair is still a visible bar";
+  EXPECT_EQ(chart.heights[4], 0.0);
+  // Heights follow the logarithm: 10^3, 10^6.3 and 10^8.6 of 9 decades.
+  EXPECT_NEAR(chart.heights[3] / chart.heights[1], 3.0 / std::log10(4e8), 0.01);
+  EXPECT_NEAR(chart.heights[2] / chart.heights[1], std::log10(2e6) / std::log10(4e8), 0.01);
+  EXPECT_EQ(chart.tooltips[1], "0.2 to 0.4: 400,000,000");
+  // Asked for linear, the small bins nearly vanish.
+  options.scale = KvChartScale::Linear;
+  EXPECT_LT(ReadChart(KvDrawHistogram(histogram, options)).heights[3], 0.01);
 }
 
 TEST(KvXmlTextTest, EscapesMarkupAndReplacesBytesThatAreNotUtf8) {
@@ -246,9 +351,10 @@ TEST(KvXmlTextTest, EscapesMarkupAndReplacesBytesThatAreNotUtf8) {
   }
 }
 
-TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndCutAtCharacters) {
+TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndWrapAtCharacters) {
   KvPictureLayout layout;
   layout.panelWidth = 100;  // 14 characters a line
+  layout.bondLength = 10;   // small enough for the molecules to fit the panel
   layout.columns = 2;
   const std::string e8 = "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";  // eight e-acute
   const std::string longName = e8 + "<&>\xC3\xA9\xC3\xA9\xFFxyz";                      // 17 characters
@@ -258,18 +364,26 @@ TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndCutAtCharacters) {
   const std::vector<KvPicturePanel> panels = {
       KvGetMoleculePanel(Parse("CCO"), {}, layout, {longName, "short"}),
       KvGetMoleculePanel(invalid, {}, layout, {"unreadable"}),
-      KvGetMoleculePanel(Parse("c1ccccc1"), {}, layout, {}),
+      KvGetMoleculePanel(Parse("c1ccccc1"), {}, layout, {"[C;D1;^3]-[C;D2;^3]-[O;D1;^3]"}),
   };
   const auto grid = ParseXml(KvGetSvgGrid(panels, layout, "unused"));
   ASSERT_TRUE(grid);
   EXPECT_EQ(grid->Attribute("width"), "230");  // two columns
   const auto groups = grid->FindAll("g", "panel");
   ASSERT_EQ(groups.size(), 3u);
-  const std::string cut = groups[0]->FindAll("text", "caption").at(0)->AllText();
-  EXPECT_EQ(cut, e8 + "<&>\xC3\xA9\xC3\xA9\xE2\x80\xA6");  // 13 characters and an ellipsis
+  const std::vector<std::string> expected[] = {
+      {e8 + "<&>\xC3\xA9\xC3\xA9\xEF\xBF\xBD", "xyz", "short"},  // 14 characters, the rest, the next line
+      {"unreadable"},
+      {"[C;D1;^3]-", "[C;D2;^3]-", "[O;D1;^3]"},  // broken after separators
+  };
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    std::vector<std::string> lines;
+    for (const XmlElement* text : groups[i]->FindAll("text", "caption")) lines.push_back(text->AllText());
+    EXPECT_EQ(lines, expected[i]) << i;
+  }
   EXPECT_EQ(groups[0]->FindAll("title").at(0)->AllText(), e8 + "<&>\xC3\xA9\xC3\xA9\xEF\xBF\xBDxyz\nshort");
   EXPECT_EQ(groups[1]->FindAll("text", "note").at(0)->AllText(), "no 2D drawing");
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvDepictSvgs() invalid molecule!"});
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvLayOut() invalid molecule!"});
 
   const auto empty = ParseXml(KvGetSvgGrid({}, layout, "nothing <here>"));
   ASSERT_TRUE(empty);

@@ -9,7 +9,9 @@
 #include <set>
 #include <sstream>
 
+#include "kvchem/mcs.h"
 #include "kvsystem/iterator.h"
+#include "molecules.h"
 #include "run_program.h"
 #include "temp_dir.h"
 #include "varnex/fptypes.h"
@@ -121,58 +123,97 @@ std::set<unsigned> Highlighted(const XmlElement& svg) {
   return atoms;
 }
 
-// The atoms of A and of B in a feature both share, from the library's overlap.
-std::pair<std::set<unsigned>, std::set<unsigned>> OverlapAtoms(const std::string& a, const std::string& b) {
-  KvChem::KvMol molA, molB;
-  EXPECT_TRUE(KvChem::KvSmilesToMol(a, molA) && KvChem::KvSmilesToMol(b, molB));
+// The atoms of A and of B in a feature of at least 2 bonds both share, from
+// the library's overlap.
+std::pair<std::set<unsigned>, std::set<unsigned>> OverlapAtoms(const KvChem::KvMol& a, const KvChem::KvMol& b) {
   const auto* type = Varnex::KvGetPathFPType(1024, 0, 5, 191, 3);  // the database's type
   std::pair<std::set<unsigned>, std::set<unsigned>> atoms;
-  for (const auto& match : KvSystem::KvCollect(Varnex::KvGetFPOverlap(molA, molB, type)))
+  for (const auto& match : KvSystem::KvCollect(Varnex::KvGetFPOverlap(a, b, type))) {
+    if (match.GetAtomPairs().size() < 3) continue;
     for (const auto& pair : match.GetAtomPairs()) {
       atoms.first.insert(pair.query->GetIdx());
       atoms.second.insert(pair.target->GetIdx());
     }
+  }
   return atoms;
 }
 
-TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitWithTheAtomsItSharesWithTheQuery) {
+// The atoms of B in the maximum common substructure of A and B.
+std::set<unsigned> CommonAtoms(const KvChem::KvMol& a, const KvChem::KvMol& b) {
+  KvChem::KvMcsResult mcs;
+  EXPECT_TRUE(KvChem::KvFindMcs(a, b, {}, mcs));
+  std::set<unsigned> atoms;
+  for (const auto& pair : mcs.atoms) atoms.insert(pair.second);
+  return atoms.size() >= 3 ? atoms : std::set<unsigned>{};
+}
+
+TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitWithWhatItSharesWithTheQuery) {
   const std::string smiles[] = {"c1ccccc1C(=O)O", "CC(=O)Oc1ccccc1C(=O)O", "CCO", "c1ccccc1O", "Cc1ccccc1"};
   const std::string search = "search " + Db() + " -mols '" + Path("mols.smi") + "' -query '" + smiles[1] + "' -limit 3";
   const auto tsv = RunVarnex(search);
   ASSERT_EQ(tsv.status, 0) << tsv.err;
-  const auto page = Path("page.html");
-  const auto r = RunVarnex(search + " -format html -out '" + page + "'");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(r.out.empty());
-  const std::string html = ReadFile(page);
-  EXPECT_EQ(html.rfind("<!DOCTYPE html>\n", 0), 0u);
-  const auto doc = ParseXml(html);
-  ASSERT_TRUE(doc) << "the page is well-formed";
-  // Self-contained: no script, nothing fetched.
-  EXPECT_TRUE(doc->FindAll("script").empty());
-  EXPECT_EQ(html.find(" src="), std::string::npos);
-  EXPECT_EQ(html.find(" href="), std::string::npos);
-
-  const auto hits = doc->FindAll("figure", "hit");
   const auto lines = Lines(tsv.out);
-  ASSERT_EQ(hits.size(), 3u);
   ASSERT_EQ(lines.size(), 4u);
-  for (std::size_t rank = 0; rank < hits.size(); ++rank) {
-    // The captions say what the lines say.
-    const auto fields = Fields(lines[rank + 1]);
-    std::vector<std::string> caption;
-    for (const char* cls : {"rank", "name", "index", "score"}) caption.push_back(hits[rank]->FindAll("div", cls).at(0)->AllText());
-    EXPECT_EQ(caption, (std::vector<std::string>{"rank " + fields[2], fields[4], "index " + fields[3], "score " + fields[5]}));
-    // Query (first drawing) and hit (second) highlight the atoms they share.
-    const auto drawings = hits[rank]->FindAll("svg");
-    ASSERT_EQ(drawings.size(), 2u);
-    const auto [onQuery, onHit] = OverlapAtoms(smiles[1], smiles[std::stoul(fields[3])]);
-    EXPECT_EQ(Highlighted(*drawings[0]), onQuery) << "rank " << rank + 1;
-    EXPECT_EQ(Highlighted(*drawings[1]), onHit) << "rank " << rank + 1;
-    EXPECT_EQ(drawings[1]->FindAll("ellipse").size(), onHit.size()) << "one highlight per atom";
+  const KvChem::KvMol query = VarnexTest::Mol(smiles[1]);
+  for (const std::string highlight : {"mcs", "bits", "none"}) {
+    const auto page = Path(highlight + ".html");
+    const auto r = RunVarnex(search + " -format html -highlight " + highlight + " -out '" + page + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    const std::string html = ReadFile(page);
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>\n", 0), 0u);
+    const auto doc = ParseXml(html);
+    ASSERT_TRUE(doc) << "the page is well-formed";
+    // Self-contained: no script, nothing fetched.
+    EXPECT_TRUE(doc->FindAll("script").empty());
+    EXPECT_EQ(html.find(" src="), std::string::npos);
+    EXPECT_EQ(html.find(" href="), std::string::npos);
+    EXPECT_EQ(doc->FindAll("p", "legend").size(), 1u);
+
+    const auto hits = doc->FindAll("figure", "hit");
+    ASSERT_EQ(hits.size(), 3u);
+    for (std::size_t rank = 0; rank < hits.size(); ++rank) {
+      // The captions say what the lines say, the score to 3 decimals.
+      const auto fields = Fields(lines[rank + 1]);
+      const std::size_t index = std::stoul(fields[3]);
+      char score[16];
+      std::snprintf(score, sizeof(score), "%.3f", std::stod(fields[5]));
+      std::vector<std::string> caption;
+      for (const char* cls : {"rank", "name", "index", "score", "smiles"})
+        caption.push_back(hits[rank]->FindAll("div", cls).at(0)->AllText());
+      const KvChem::KvMol hit = VarnexTest::Mol(smiles[index]);
+      EXPECT_EQ(caption, (std::vector<std::string>{"rank " + fields[2], fields[4], "index " + fields[3],
+                                                   std::string("score ") + score, KvChem::KvMolToSmiles(hit)}));
+      // mcs: the hit alone, its common part with the query highlighted;
+      // bits: the query (first) and the hit with the atoms of shared features;
+      // none: the hit alone, nothing highlighted.
+      const auto drawings = hits[rank]->FindAll("svg");
+      ASSERT_EQ(drawings.size(), highlight == "bits" ? 2u : 1u);
+      if (highlight == "bits") {
+        const auto [onQuery, onHit] = OverlapAtoms(query, hit);
+        EXPECT_EQ(Highlighted(*drawings[0]), onQuery) << "rank " << rank + 1;
+        EXPECT_EQ(Highlighted(*drawings[1]), onHit) << "rank " << rank + 1;
+      } else {
+        EXPECT_EQ(Highlighted(*drawings[0]), highlight == "mcs" ? CommonAtoms(query, hit) : std::set<unsigned>{});
+        EXPECT_EQ(drawings[0]->FindAll("ellipse").size(), Highlighted(*drawings[0]).size()) << "one per atom";
+      }
+    }
   }
-  // The query itself, first: all 13 atoms shared.
-  EXPECT_EQ(Highlighted(*hits[0]->FindAll("svg")[1]).size(), 13u);
+}
+
+TEST_F(VarnexDatabaseCliTest, PictureOptionsOutsideTheirRangeAreRefused) {
+  const std::string search = "search " + Db() + " -mols '" + Path("mols.smi") + "' -query CCO -format html -out '" +
+                             Path("never.html") + "'";
+  for (const std::string panel : {"10x200", "200", "200x", "x200", "200x3000", "200x160x3", "-200x160", "2e2x160"}) {
+    const auto r = RunVarnex(search + " -panel " + panel);
+    EXPECT_EQ(r.status, 2) << panel;
+    EXPECT_EQ(r.err, "varnex search: -panel must be WIDTHxHEIGHT in pixels, each from 40 to 2000: " + panel + "\n");
+  }
+  for (const std::string bad : {" -columns 0", " -highlight atoms", " -mcstime 0"}) {
+    const auto r = RunVarnex(search + bad);
+    EXPECT_EQ(r.status, 2) << bad << ": " << r.err;
+  }
+  EXPECT_FALSE(std::ifstream(Path("never.html")).good());
 }
 
 TEST_F(VarnexDatabaseCliTest, MatrixOfOneRecordIsItsRowOfTheWholeMatrix) {
@@ -218,6 +259,20 @@ TEST_F(VarnexDatabaseCliTest, HistogramChartHasABarPerBinWithItsCount) {
     EXPECT_EQ(tooltip.substr(tooltip.rfind(' ') + 1), Fields(lines[i + 1]).at(2)) << tooltip;
   }
   EXPECT_EQ(chart->FindAll("text", "axis-label").at(0)->AllText(), "Tanimoto score");
+  std::vector<std::string> title;
+  for (const XmlElement* line : chart->FindAll("text", "title")) title.push_back(line->AllText());
+  ASSERT_GE(title.size(), 3u);  // the type string wraps
+  EXPECT_EQ(title.front().substr(title.front().size() - 11), ": 5 records");
+  std::string type;
+  for (std::size_t i = 1; i + 1 < title.size(); ++i) type += title[i];
+  EXPECT_EQ(type, "Path,ver=2.0.0,size=1024,bonds=0-5,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb|EqHalo,btype=Order|Chiral");
+  EXPECT_EQ(title.back(), "Tanimoto scores of 10 pairs");
+  // -scale chooses the counts axis.
+  r = RunVarnex("histogram " + Db() + " -bins 4 -scale log -format svg -out '" + Path("h.svg") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ParseXml(ReadFile(Path("h.svg")))->FindAll("text", "axis-label").at(1)->AllText(),
+            "pairs of records (log scale)");
+  EXPECT_EQ(RunVarnex("histogram " + Db() + " -scale cubic -format svg -out '" + Path("h.svg") + "'").status, 2);
 }
 
 TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {

@@ -58,7 +58,7 @@ TEST(VarnexExplainCliTest, JsonAndFaults) {
   EXPECT_EQ(RunVarnex("explain -fptype Circular").status, 2);
 }
 
-TEST(VarnexExplainCliTest, UnhashedKindsListTheirTextsAndOtherKindsAreRefused) {
+TEST(VarnexExplainCliTest, EveryKindListsItsPatternsAndVseprIsRefused) {
   auto r = RunVarnex("explain -smiles CCO -fptype UnhashedPath -maxdistance 1");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
@@ -66,15 +66,22 @@ TEST(VarnexExplainCliTest, UnhashedKindsListTheirTextsAndOtherKindsAreRefused) {
             "\t\t[C;D1;^3]\t0\n\t\t[C;D1;^3]-[C;D2;^3]\t0,1\n"
             "\t\t[C;D2;^3]\t1\n\t\t[C;D2;^3]-[C;D1;^3]\t1,0\n\t\t[C;D2;^3]-[O;D1;^3]\t1,2\n"
             "\t\t[O;D1;^3]\t2\n\t\t[O;D1;^3]-[C;D2;^3]\t2,1\n");
-  r = RunVarnex("explain -smiles CCO -fptype UnhashedTree -bit 3");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "varnex explain: UnhashedTree fingerprints have no bits; -bit is for Path, Tree and Circular\n");
-  for (const char* kind : {"MACCS166", "Lingo", "VSEPRAroType"}) {
-    r = RunVarnex(std::string("explain -smiles CCO -fptype ") + kind);
+  // Lingo: its substrings; MACCS: the key (bit and number) and its pattern.
+  r = RunVarnex("explain -smiles OCCCl -fptype Lingo");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "bit\tidentifier\tpattern\tatoms\n\t\tOCCL\t0,1,2,3\n");
+  r = RunVarnex("explain -smiles CCO -fptype MACCS166 -bit 163");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "bit\tidentifier\tpattern\tatoms\n163\t164\t[#8]\t2\n");
+  for (const char* kind : {"UnhashedTree", "Lingo"}) {
+    r = RunVarnex(std::string("explain -smiles CCO -bit 3 -fptype ") + kind);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, std::string("varnex explain: ") + kind +
-                         " fingerprints have no patterns; explain takes Path, Tree, Circular and their unhashed forms\n");
+                         " fingerprints have no bits; -bit is for Path, Tree, Circular and MACCS166\n");
   }
+  r = RunVarnex("explain -smiles CCO -fptype VSEPRAroType");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "varnex explain: VSEPRAroType fingerprints have no patterns; explain takes every other kind\n");
 }
 
 class VarnexExplainSvgTest : public ::testing::Test {
@@ -83,7 +90,7 @@ class VarnexExplainSvgTest : public ::testing::Test {
 };
 
 TEST_F(VarnexExplainSvgTest, OnePanelPerBitHighlightingTheAtomsOfItsLines) {
-  for (const char* kind : {"Path", "Circular"}) {
+  for (const char* kind : {"Path", "Circular", "MACCS166"}) {
     const std::string svg = dir_.Path("aspirin.svg");
     const auto r = RunVarnex("explain -smiles 'CC(=O)Oc1ccccc1C(=O)O' -fptype " + std::string(kind) + " -svg '" + svg +
                              "'");
@@ -94,14 +101,16 @@ TEST_F(VarnexExplainSvgTest, OnePanelPerBitHighlightingTheAtomsOfItsLines) {
     for (std::size_t i = 1; i < lines.size(); ++i) {
       const auto fields = Fields(lines[i]);
       std::istringstream atoms(fields.at(3));
-      for (std::string atom; std::getline(atoms, atom, ',');) atomsOfBit["bit " + fields[0]].insert(atom);
+      for (std::string atom; std::getline(atoms, atom, ',');) atomsOfBit[fields[0]].insert(atom);
     }
     const auto grid = ParseXml(ReadFile(svg));
     ASSERT_TRUE(grid) << kind;
     const auto panels = grid->FindAll("g", "panel");
     EXPECT_EQ(panels.size(), atomsOfBit.size()) << kind;
     for (const XmlElement* panel : panels) {
-      const std::string bit = panel->FindAll("text", "caption").at(0)->AllText();
+      // "bit N", or for MACCS "key N+1 (bit N)".
+      const std::string caption = panel->FindAll("text", "caption").at(0)->AllText();
+      const std::string bit = std::to_string(std::stoul(caption.substr(caption.rfind("bit ") + 4)));
       std::multiset<std::string> highlighted;
       for (const XmlElement* ellipse : panel->FindAll("ellipse")) highlighted.insert(ellipse->Attribute("class").substr(5));
       EXPECT_EQ(highlighted, std::multiset<std::string>(atomsOfBit[bit].begin(), atomsOfBit[bit].end()))

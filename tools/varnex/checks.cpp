@@ -19,13 +19,18 @@ void AddMoleculeLimitParameter(KvSystem::KvInterface& itf) {
   p->SetDefault(static_cast<int>(KvChem::KvDefaultMaxAtoms));
 }
 
+std::string CutoffProblem(const std::string& name, float cutoff, unsigned measure) {
+  const KvSystem::KvStatus status = Varnex::KvCheckCutoff(measure, cutoff);
+  return status.IsOk() ? "" : name + " " + status.Message();
+}
+
 bool CheckAndApplyParameters(const KvSystem::KvInterface& itf, const char* command) {
   if (itf.HasValue<float>("-cutoff")) {
     Varnex::KvFPDatabaseOptions options;
     Varnex::KvSetupFPDatabaseOptions(options, itf);
-    const KvSystem::KvStatus status = Varnex::KvCheckCutoff(options.GetSimFunc(), options.GetCutoff());
-    if (!status.IsOk()) {
-      std::fprintf(stderr, "varnex %s: -cutoff %s\n", command, status.Message().c_str());
+    const std::string problem = CutoffProblem("-cutoff", options.GetCutoff(), options.GetSimFunc());
+    if (!problem.empty()) {
+      std::fprintf(stderr, "varnex %s: %s\n", command, problem.c_str());
       return false;
     }
   }

@@ -18,16 +18,7 @@ namespace VarnexCli {
 void ConfigureCompare(KvSystem::KvInterface& itf) {
   AddText(itf, "-a", "", "First molecule as SMILES");
   AddText(itf, "-b", "", "Second molecule as SMILES");
-  KvSystem::KvParameter* alpha = itf.AddParameter("float");
-  alpha->SetName("-alpha");
-  alpha->SetBrief("Tversky weight of the first molecule's own bits");
-  alpha->SetLegalRange("0", "1");
-  alpha->SetDefault(0.95f);
-  KvSystem::KvParameter* beta = itf.AddParameter("float");
-  beta->SetName("-beta");
-  beta->SetBrief("Tversky weight of the second molecule's own bits");
-  beta->SetLegalRange("0", "1");
-  beta->SetDefault(0.05f);
+  AddTverskyWeights(itf);
   AddFormat(itf);
   AddFingerPrintParameters(itf);
 }

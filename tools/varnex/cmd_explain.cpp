@@ -11,6 +11,7 @@
 #include "output.h"
 #include "output_file.h"
 #include "parameters_common.h"
+#include "picture_options.h"
 #include "varnex/pictures.h"
 
 namespace VarnexCli {
@@ -26,9 +27,10 @@ std::string AtomList(const Varnex::KvFPPattern& pattern) {
   return text;
 }
 
-bool IsUnhashed(unsigned kind) {
+// Unhashed and Lingo fingerprints keep texts, not bits.
+bool HasNoBits(unsigned kind) {
   return kind == Varnex::KvFPType::UnhashedPath || kind == Varnex::KvFPType::UnhashedTree ||
-         kind == Varnex::KvFPType::UnhashedCircular;
+         kind == Varnex::KvFPType::UnhashedCircular || kind == Varnex::KvFPType::Lingo;
 }
 
 }  // namespace
@@ -42,6 +44,7 @@ void ConfigureExplain(KvSystem::KvInterface& itf) {
   bit->SetDefault(-1);
   AddText(itf, "-svg", "", "Also draw the patterns into this SVG file: one panel per bit, captioned with bit and pattern",
           false);
+  AddPictureLayout(itf);
   AddFormat(itf);
   AddFingerPrintParameters(itf);
 }
@@ -49,27 +52,26 @@ void ConfigureExplain(KvSystem::KvInterface& itf) {
 int RunExplain(KvSystem::KvInterface& itf) {
   FingerPrintKind kind;
   if (!ReadFingerPrintKind(itf, kind)) return kExitUsage;
-  const unsigned code = kind.IsVsepr() ? 0 : kind.type->GetFPType();
-  const bool unhashed = IsUnhashed(code);
-  if (!unhashed && code != Varnex::KvFPType::Path && code != Varnex::KvFPType::Tree &&
-      code != Varnex::KvFPType::Circular) {
-    std::fprintf(stderr,
-                 "varnex explain: %s fingerprints have no patterns; explain takes Path, Tree, Circular and their "
-                 "unhashed forms\n",
+  if (kind.IsVsepr()) {
+    std::fprintf(stderr, "varnex explain: %s fingerprints have no patterns; explain takes every other kind\n",
                  kind.name.c_str());
     return kExitUsage;
   }
+  const bool noBits = HasNoBits(kind.type->GetFPType());
   const int only = itf.Get<int>("-bit");
-  if (unhashed && only >= 0) {
-    std::fprintf(stderr, "varnex explain: %s fingerprints have no bits; -bit is for Path, Tree and Circular\n",
+  if (noBits && only >= 0) {
+    std::fprintf(stderr,
+                 "varnex explain: %s fingerprints have no bits; -bit is for Path, Tree, Circular and MACCS166\n",
                  kind.name.c_str());
     return kExitUsage;
   }
-  if (!unhashed && only >= 0 && static_cast<std::size_t>(only) >= Varnex::KvGetFingerPrintSize(kind.type)) {
+  if (!noBits && only >= 0 && static_cast<std::size_t>(only) >= Varnex::KvGetFingerPrintSize(kind.type)) {
     std::fprintf(stderr, "varnex explain: -bit %d is beyond the last bit of a %u-bit fingerprint\n", only,
                  Varnex::KvGetFingerPrintSize(kind.type));
     return kExitUsage;
   }
+  Varnex::KvPictureLayout layout;
+  if (!ReadPictureLayout(itf, "explain", layout)) return kExitUsage;
   KvChem::KvMol mol;
   if (!ReadSmiles(itf.Get<std::string>("-smiles"), mol, "molecule -smiles")) return kExitFailure;
 
@@ -79,7 +81,7 @@ int RunExplain(KvSystem::KvInterface& itf) {
   if (svg->HasValue()) {
     OutputFile file;
     if (!file.Open(svg->GetText())) return kExitFailure;
-    file.Write(Varnex::KvDrawFPPatterns(mol, kind.type, only));
+    file.Write(Varnex::KvDrawFPPatterns(mol, kind.type, only, layout));
     if (!file.Commit()) return kExitFailure;
   }
 
@@ -88,9 +90,10 @@ int RunExplain(KvSystem::KvInterface& itf) {
   bool first = true;
   for (const Varnex::KvFPPattern& p : Varnex::KvGetFeaturePatterns(mol, kind.type)) {
     if (only >= 0 && p.GetBit() != static_cast<unsigned>(only)) continue;
-    // Unhashed fingerprints keep the pattern texts, not bits or numbers.
-    const std::string bit = unhashed ? (json ? "null" : "") : std::to_string(p.GetBit());
-    const std::string id = unhashed ? (json ? "null" : "") : std::to_string(p.GetUnhashed());
+    // Unhashed and Lingo fingerprints keep the pattern texts, not bits or
+    // numbers; MACCS identifiers are key numbers.
+    const std::string bit = noBits ? (json ? "null" : "") : std::to_string(p.GetBit());
+    const std::string id = noBits ? (json ? "null" : "") : std::to_string(p.GetUnhashed());
     if (json) {
       std::printf("%s\n  {\"bit\": %s, \"identifier\": %s, \"pattern\": %s, \"atoms\": [%s]}", first ? "" : ",",
                   bit.c_str(), id.c_str(), JsonString(p.GetSmarts()).c_str(), AtomList(p).c_str());

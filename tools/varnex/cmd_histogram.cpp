@@ -23,12 +23,23 @@ void ConfigureHistogram(KvSystem::KvInterface& itf) {
   bins->SetBrief("Number of bins over [0, 1]");
   bins->SetLegalRange("1", "10000");
   bins->SetDefault(20);
+  KvSystem::KvParameter* scale = AddText(itf, "-scale", "", "Counts axis of -format svg");
+  for (const char* name : {"auto", "log", "linear"}) scale->AddLegalValue(name);
+  scale->SetDefault("auto");
+  scale->AddDetail("\n\tauto: log when the largest bin holds more than 100 times the smallest non-empty one, "
+                   "else linear");
   Varnex::KvConfigureFPDatabaseOptions(itf, 2u);  // -simfunc
 }
 
 int RunHistogram(KvSystem::KvInterface& itf) {
   std::string chart;
   if (!ReadPictureOut(itf, "histogram", chart)) return kExitUsage;
+  Varnex::KvHistogramChartOptions chartOptions;
+  const std::string scale = itf.Get<std::string>("-scale");
+  if (!Varnex::KvParseChartScale(scale, chartOptions.scale)) {
+    std::fprintf(stderr, "varnex histogram: -scale must be auto, log or linear: %s\n", scale.c_str());
+    return kExitUsage;
+  }
   Varnex::KvFPDatabaseOptions options;
   SetupSearchOptions(options, itf);
   auto db = OpenDatabase(itf);
@@ -38,7 +49,10 @@ int RunHistogram(KvSystem::KvInterface& itf) {
   const Varnex::KvFPHistogram histogram = db->GetHistogram(options, static_cast<std::size_t>(itf.Get<int>("-bins")));
   if (!chart.empty()) {
     const std::string measure = Varnex::KvGetSimilarityMeasureName(options.GetSimFunc());
-    file.Write(Varnex::KvDrawHistogram(histogram, measure + " score", "pairs of records"));
+    chartOptions.title = Varnex::KvGetHistogramTitle(itf.Get<std::string>("-db"), db->NumFingerPrints(),
+                                                     db->GetFPTypeBase()->GetFPTypeString(), measure, histogram);
+    chartOptions.xLabel = measure + " score";
+    file.Write(Varnex::KvDrawHistogram(histogram, chartOptions));
     return file.Commit() ? kExitOk : kExitFailure;
   }
   const bool json = WantsJson(itf);

@@ -8,6 +8,7 @@
 #include "matrix_page.h"
 #include "output.h"
 #include "parameters_common.h"
+#include "picture_options.h"
 #include "kvsystem/iterator.h"
 #include "varnex/config.h"
 
@@ -18,6 +19,7 @@ void ConfigureMatrix(KvSystem::KvInterface& itf) {
   AddNameTag(itf);
   AddFormat(itf, "html");
   AddRecordParameter(itf);
+  AddHitPictureOptions(itf);
   Varnex::KvConfigureFPDatabaseOptions(itf, 7u);  // -limit (10 per record), -simfunc, -cutoff
 }
 

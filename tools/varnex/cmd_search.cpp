@@ -13,6 +13,7 @@
 #include "molecules.h"
 #include "output.h"
 #include "parameters_common.h"
+#include "picture_options.h"
 #include "run_context.h"
 #include "kvsystem/iterator.h"
 #include "varnex/config.h"
@@ -66,6 +67,7 @@ void ConfigureSearch(KvSystem::KvInterface& itf) {
   AddDatabaseParameters(itf);
   AddNameTag(itf);
   AddFormat(itf, "html");
+  AddHitPictureOptions(itf);
   Varnex::KvFPDatabaseOptions defaults;
   defaults.SetLimit(10);
   Varnex::KvConfigureFPDatabaseOptions(itf, defaults);
@@ -73,7 +75,10 @@ void ConfigureSearch(KvSystem::KvInterface& itf) {
 
 int RunSearch(KvSystem::KvInterface& itf) {
   std::string page;
-  if (!ReadPictureOut(itf, "search", page) || !PageHasMolecules(itf, "search")) return kExitUsage;
+  Varnex::KvHitGridOptions pictures;
+  if (!ReadPictureOut(itf, "search", page) || !PageHasMolecules(itf, "search") ||
+      !ReadHitPictureOptions(itf, "search", pictures))
+    return kExitUsage;
   Varnex::KvFPDatabaseOptions options;
   SetupSearchOptions(options, itf);
   auto db = OpenDatabase(itf);
@@ -93,7 +98,7 @@ int RunSearch(KvSystem::KvInterface& itf) {
   std::optional<HitWriter> writer;
   if (page.empty())
     writer.emplace(WantsJson(itf), names);
-  else if (!report.emplace(db->GetFPTypeBase(), names)
+  else if (!report.emplace(db->GetFPTypeBase(), names, pictures)
                 .Open(page, "varnex search", PageSubtitle(itf.Get<std::string>("-db"), *db, options)))
     return kExitFailure;
   auto write = [&](unsigned index, const KvChem::KvMolBase& mol, const std::string& name,

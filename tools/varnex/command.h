@@ -59,5 +59,7 @@ void ConfigureHelp(KvSystem::KvInterface& itf);
 int RunHelp(KvSystem::KvInterface& itf);
 void ConfigureExplain(KvSystem::KvInterface& itf);
 int RunExplain(KvSystem::KvInterface& itf);
+void ConfigureServe(KvSystem::KvInterface& itf);
+int RunServe(KvSystem::KvInterface& itf);
 
 }  // namespace VarnexCli

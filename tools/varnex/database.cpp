@@ -56,28 +56,29 @@ bool RecordNames::Open(const KvSystem::KvInterface& itf, const Varnex::KvFastFPD
   }
   names_ = MolNames(itf);
   db_ = &db;
-  checked_.assign(db.NumFingerPrints(), 0);
+  checked_ = std::make_unique<std::atomic<char>[]>(db.NumFingerPrints());
+  size_ = db.NumFingerPrints();
   open_ = true;
   return true;
 }
 
 bool RecordNames::Matches(std::size_t index) const {
-  if (index >= checked_.size()) return false;
-  if (checked_[index] == 0) {
+  if (index >= size_) return false;
+  if (checked_[index].load() == 0) {
     Varnex::KvFingerPrint stored, made;
     KvChem::KvMol mol;
     const bool same = db_->GetFingerPrint(stored, index) &&
                       (mols_.GetMolecule(mol, static_cast<unsigned>(index))
                            ? Varnex::KvMakeFP(made, mol, db_->GetFPTypeBase()) && made == stored
                            : stored.CountBits() == 0);  // an unreadable molecule has an empty record
-    checked_[index] = same ? 1 : 2;
+    if (checked_[index].exchange(same ? 1 : 2) != 0) return same;  // another thread checked it meanwhile
     if (!same) {
       std::fprintf(stderr, "varnex: record %zu of the database does not match molecule %zu of %s; not named\n", index,
                    index, mols_.GetPath().c_str());
       mismatched_ = true;
     }
   }
-  return checked_[index] == 1;
+  return checked_[index].load() == 1;
 }
 
 void ClampLimit(Varnex::KvFPDatabaseOptions& options, const Varnex::KvFastFPDatabase& db, const char* command) {
@@ -90,6 +91,19 @@ void ClampLimit(Varnex::KvFPDatabaseOptions& options, const Varnex::KvFastFPData
 std::string RecordNames::Get(std::size_t index) const {
   return open_ && index < mols_.GetMaxMolIdx() && Matches(index) ? names_.Get(mols_, static_cast<unsigned>(index))
                                                                  : std::string();
+}
+
+std::string RecordNames::GetSmiles(std::size_t index) const {
+  if (!open_ || index >= mols_.GetMaxMolIdx()) return "";
+  // A SMILES record is one line: the SMILES, then the name.
+  const std::string text = mols_.GetRecordText(static_cast<unsigned>(index));
+  const std::size_t end = text.find_last_not_of(" \t\r\n");
+  if (end != std::string::npos && text.find('\n') > end) {
+    const std::size_t begin = text.find_first_not_of(" \t");
+    return text.substr(begin, text.find_first_of(" \t\r\n", begin) - begin);
+  }
+  KvChem::KvMol mol;
+  return GetMolecule(mol, index) ? KvChem::KvMolToSmiles(mol) : "";
 }
 
 bool RecordNames::GetMolecule(KvChem::KvMolBase& mol, std::size_t index) const {

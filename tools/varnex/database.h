@@ -1,6 +1,7 @@
 // Opening a fast fingerprint database and naming its records.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -39,7 +40,11 @@ class RecordNames {
   // (the mismatch is reported once on stderr and the name is "").
   std::string Get(std::size_t index) const;
   // Whether a named record did not match its molecule.
-  bool Mismatched() const { return mismatched_; }
+  bool Mismatched() const { return mismatched_.load(); }
+  // The SMILES of molecule `index`: its own text in a SMILES file, written
+  // from the parsed molecule for other files; "" when it cannot be read.
+  // Safe to call from many threads at once.
+  std::string GetSmiles(std::size_t index) const;
   // Reads molecule `index`; false (with the library's warning) when it does
   // not parse or no "-mols" was given.
   bool GetMolecule(KvChem::KvMolBase& mol, std::size_t index) const;
@@ -50,8 +55,11 @@ class RecordNames {
   KvChem::KvMolDatabase mols_;
   MolNames names_;
   const Varnex::KvFastFPDatabase* db_ = nullptr;
-  mutable std::vector<char> checked_;  // per record: 0 not yet, 1 matches, 2 does not
-  mutable bool mismatched_ = false;
+  // Per record: 0 not yet checked, 1 matches, 2 does not. Atomic, so that
+  // threads naming records at once may each check one (the same answer).
+  mutable std::unique_ptr<std::atomic<char>[]> checked_;
+  mutable std::atomic<bool> mismatched_{false};
+  std::size_t size_ = 0;
   bool open_ = false;
 };
 

@@ -11,20 +11,22 @@
 #include "varnex/dboptions.h"
 #include "varnex/fastdb.h"
 #include "varnex/fptypes.h"
+#include "varnex/pictures.h"
 #include "varnex/searchresult.h"
 
 namespace VarnexCli {
 
-// One section per query: the query drawn on its own, then each hit beside a
-// drawing of the query, the atoms and bonds the two share (the overlap of
-// the database's fingerprint kind) highlighted in both, captioned with rank,
-// name, index and score. The page carries its drawings as inline SVG and
-// needs no script and no network; it is also well-formed XML.
+// One section per query (the library's hit grid, Varnex::KvGetHitGridHtml):
+// the query, then each hit drawn in the query's orientation with the chosen
+// highlight, captioned with rank, name, index, score and SMILES. The page
+// carries its drawings as inline SVG and needs no script and no network; it
+// is also well-formed XML.
 class HtmlReport {
  public:
   // `type`: the database's fingerprint type; `records`: the names and
   // molecules of the hits (the "-mols" file). Both outlive the report.
-  HtmlReport(const Varnex::KvFPTypeBase* type, const RecordNames& records) : type_(type), records_(records) {}
+  HtmlReport(const Varnex::KvFPTypeBase* type, const RecordNames& records, const Varnex::KvHitGridOptions& options)
+      : type_(type), records_(records), options_(options) {}
 
   // Creates the output file and writes the head of the page; false after a
   // message on stderr.
@@ -37,6 +39,7 @@ class HtmlReport {
  private:
   const Varnex::KvFPTypeBase* type_;
   const RecordNames& records_;
+  Varnex::KvHitGridOptions options_;
   OutputFile file_;
 };
 

@@ -7,6 +7,7 @@
 #include "html_report.h"
 #include "matrix_page.h"
 #include "parameters_common.h"
+#include "picture_options.h"
 #include "kvsystem/iterator.h"
 #include "varnex/config.h"
 
@@ -36,7 +37,10 @@ bool RecordNeighbours(const Varnex::KvFastFPDatabase& db, int record, const Varn
 
 int RunMatrixPage(KvSystem::KvInterface& itf) {
   std::string page;
-  if (!ReadPictureOut(itf, "matrix", page) || !PageHasMolecules(itf, "matrix")) return kExitUsage;
+  Varnex::KvHitGridOptions pictures;
+  if (!ReadPictureOut(itf, "matrix", page) || !PageHasMolecules(itf, "matrix") ||
+      !ReadHitPictureOptions(itf, "matrix", pictures))
+    return kExitUsage;
   const int record = itf.Get<int>("-record");
   if (record < 0) {
     std::fputs("varnex matrix: -format html shows the neighbours of one record: give -record N\n", stderr);
@@ -58,7 +62,7 @@ int RunMatrixPage(KvSystem::KvInterface& itf) {
   }
   std::vector<Varnex::KvSimScore> hits;
   for (const auto& p : pairs) hits.emplace_back(p.GetIdxB(), p.GetScore());
-  HtmlReport report(db->GetFPTypeBase(), names);
+  HtmlReport report(db->GetFPTypeBase(), names, pictures);
   if (!report.Open(page, "varnex matrix", PageSubtitle(itf.Get<std::string>("-db"), *db, options)))
     return kExitFailure;
   const std::string name = names.Get(molecule);

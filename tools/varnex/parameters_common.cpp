@@ -20,6 +20,19 @@ KvSystem::KvParameter* AddText(KvSystem::KvInterface& itf, const std::string& na
   return p;
 }
 
+void AddTverskyWeights(KvSystem::KvInterface& itf) {
+  KvSystem::KvParameter* alpha = itf.AddParameter("float");
+  alpha->SetName("-alpha");
+  alpha->SetBrief("Tversky weight of the first molecule's own bits");
+  alpha->SetLegalRange("0", "1");
+  alpha->SetDefault(0.95f);
+  KvSystem::KvParameter* beta = itf.AddParameter("float");
+  beta->SetName("-beta");
+  beta->SetBrief("Tversky weight of the second molecule's own bits");
+  beta->SetLegalRange("0", "1");
+  beta->SetDefault(0.05f);
+}
+
 void AddFormat(KvSystem::KvInterface& itf, const char* picture) {
   KvSystem::KvParameter* p = AddText(itf, "-format", "-f", "Output format");
   p->AddLegalValue("tsv");

@@ -12,6 +12,10 @@ namespace VarnexCli {
 // is given or `required` is false.
 KvSystem::KvParameter* AddText(KvSystem::KvInterface& itf, const std::string& name, const std::string& alias,
                                const std::string& brief, bool required = true);
+// "-alpha" and "-beta": the Tversky weights of the bits only the first
+// molecule (the query) has and of those only the second has, 0 to 1,
+// defaults 0.95 and 0.05.
+void AddTverskyWeights(KvSystem::KvInterface& itf);
 // "-format" ("tsv" or "json", default "tsv"). With a `picture` format
 // ("html", "svg") also that one, and "-out", the file it is written to.
 void AddFormat(KvSystem::KvInterface& itf, const char* picture = nullptr);

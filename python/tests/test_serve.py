@@ -1,0 +1,420 @@
+"""varnex serve: every endpoint against the library's own answers, hostile traffic, many
+clients at once, a soak, signals and a browser, against the program on a free loopback port."""
+
+import json
+import os
+import pathlib
+import re
+import signal
+import socket
+import subprocess
+import threading
+import time
+import xml.etree.ElementTree as ET
+from concurrent.futures import ThreadPoolExecutor
+
+import pytest
+import requests
+from rdkit import Chem
+
+import varnex
+from conftest import NCI
+
+PROGRAM = pathlib.Path(varnex.__file__).resolve().parents[2] / "tools" / "varnex" / "varnex"
+SVG = "{http://www.w3.org/2000/svg}"
+# Names a page must show literally; the last one is not UTF-8.
+HOSTILE = [("c1ccccc1CC(=O)NCCO", b'<img src=x onerror="alert(1)">&amp;'), ("OCCN(CCO)CCO", b"bad \xff\xfe utf-8")]
+
+
+class Service:
+    """`varnex serve` on a free loopback port, its log in a file."""
+
+    def __init__(self, folder, *args):
+        self.log_path = folder / f"serve-{time.monotonic_ns()}.log"
+        with open(self.log_path, "w") as log:
+            self.process = subprocess.Popen([str(PROGRAM), "serve", *args, "-port", "0"], stdout=subprocess.PIPE,
+                                            stderr=log, text=True)
+        line = self.process.stdout.readline()
+        found = re.search(r"http://127\.0\.0\.1:(\d+)/", line)
+        assert found, f"the service did not start: {line!r} {self.log()}"
+        self.port = int(found.group(1))
+        self.url = f"http://127.0.0.1:{self.port}"
+
+    def get(self, path, timeout=60, **options):
+        return requests.get(self.url + path, timeout=timeout, **options)
+
+    def post(self, path, **options):
+        return requests.post(self.url + path, timeout=60, **options)
+
+    def raw(self, data, wait=10):
+        """Sends bytes on a fresh connection; what comes back until the service closes it."""
+        with socket.create_connection(("127.0.0.1", self.port), timeout=wait) as s:
+            s.sendall(data)
+            return receive_all(s)
+
+    def log(self):
+        return self.log_path.read_text(errors="replace")
+
+    def stop(self, sig=signal.SIGTERM):
+        if self.process.poll() is None:
+            self.process.send_signal(sig)
+        return self.process.wait(timeout=60)
+
+
+def receive_all(s):
+    data = b""
+    while chunk := s.recv(65536):
+        data += chunk
+    return data
+
+
+@pytest.fixture(scope="module")
+def collection(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("serve")
+    mols = folder / "mols.smi"
+    with NCI.open("rb") as nci:
+        lines = [next(nci) for _ in range(400)]
+    mols.write_bytes(b"".join(lines) + b"".join(s.encode() + b" " + name + b"\n" for s, name in HOSTILE))
+    varnex.create_database(mols, folder / "mols.fpbin")
+    return folder
+
+
+@pytest.fixture(scope="module")
+def service(collection):
+    running = Service(collection, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi", "-threads", "2")
+    yield running
+    assert running.stop() == 0
+
+
+@pytest.fixture(scope="module")
+def strict(collection):
+    """Small limits, to break each of them cheaply."""
+    running = Service(collection, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi", "-timeout", "1",
+                      "-connections", "4", "-maxbody", "2048", "-maxheader", "2048", "-maxquery", "100", "-maxk", "50",
+                      "-maxqueries", "3", "-maxpending", "2")
+    yield running
+    assert running.stop() == 0
+
+
+@pytest.fixture(scope="module")
+def db(collection):
+    with varnex.FastDatabase(collection / "mols.fpbin") as opened:
+        yield opened
+
+
+def records(collection):
+    """(SMILES, name) of every record of the molecule file, names as the service shows them."""
+    out = []
+    for line in (collection / "mols.smi").read_bytes().splitlines():
+        smiles, name = re.split(rb"[ \t]", line, maxsplit=1)
+        out.append((smiles.decode(), name.strip().decode(errors="replace")))
+    return out
+
+
+def assert_same_hits(hits, expected):
+    """The library's scores in order, and its records above the last score (equal scores at the
+    limit are in no defined order)."""
+    assert [h["score"] for h in hits] == list(expected["score"])
+    last = hits[-1]["score"] if hits else None
+    assert {h["index"] for h in hits if h["score"] != last} == {
+        int(i) for i, s in zip(expected["index"], expected["score"]) if s != last}
+    assert [h["rank"] for h in hits] == list(range(1, len(hits) + 1))
+
+
+@pytest.mark.parametrize("options", [
+    {"k": 10},
+    {"k": 25, "cutoff": 0.3},
+    {"k": 5, "measure": "dice"},
+    {"k": 7, "measure": "Cosine", "cutoff": 0.5},
+    {"k": 5, "measure": "euclid"},
+    {"k": 6, "measure": "tversky", "alpha": 0.7, "beta": 0.2},
+    {"k": 4, "measure": "manhattan", "cutoff": 0.01},
+])
+def test_search_answers_as_the_library_with_ids_and_smiles(service, db, collection, options):
+    names = records(collection)
+    library = {"alpha": 0.95, "beta": 0.05, **options}
+    for smiles, _ in names[:400:37] + names[-2:]:
+        answer = service.get("/api/search", params={"q": smiles, **options}).json()
+        assert answer["type"] == str(db.type) and answer["query"] == Chem.CanonSmiles(smiles)
+        assert_same_hits(answer["hits"], db.search(smiles, **library))
+        for hit in answer["hits"]:
+            assert (hit["smiles"], hit["id"]) == names[hit["index"]]
+
+
+def test_batch_answers_in_query_order_as_single_searches(service, collection):
+    queries = [s for s, _ in records(collection)[:60:3]] + [Chem.MolToMolBlock(Chem.MolFromSmiles("CC(=O)Oc1ccccc1C(=O)O"))]
+    results = service.post("/api/search", json={"queries": queries, "k": 8, "cutoff": 0.2}).json()["results"]
+    assert len(results) == len(queries)
+    for query, result in zip(queries, results):
+        single = service.get("/api/search", params={"q": query, "k": 8, "cutoff": 0.2}).json()
+        assert result == single
+
+
+def test_molecules_info_health_metrics_and_description(service, collection, db):
+    names = records(collection)
+    assert service.get("/api/molecules/7").json() == {"index": 7, "id": names[7][1], "smiles": names[7][0]}
+    drawing = service.get("/api/molecules/7.svg")
+    assert drawing.headers["Content-Type"] == "image/svg+xml" and ET.fromstring(drawing.content).tag == SVG + "svg"
+    for path in ["/api/molecules/402", "/api/molecules/99999999999999999999999", "/api/molecules/x", "/nowhere"]:
+        assert service.get(path).status_code == 404
+    assert service.get("/api/info").json() == {"name": "mols.fpbin", "type": str(db.type), "records": len(names),
+                                               "shards": 1, "version": varnex.__version__}
+    assert service.get("/api/health").json() == {"status": "ok"}
+    assert service.get("/api/search", params={"q": "CCO"}).status_code == 200
+    metrics = service.get("/metrics").text
+    assert re.search(r'^varnex_http_requests_total\{endpoint="molecule",status="404"\} [1-9]', metrics, re.M)
+    assert re.search(r"^varnex_batch_pass_queries_count [1-9]", metrics, re.M)
+    assert f'varnex_collection_records {len(names)}' in metrics
+    paths = service.get("/api/openapi.json").json()["paths"]
+    assert {"/api/search", "/api/molecules/{index}", "/api/molecules/{index}.svg", "/api/info", "/api/health",
+            "/metrics", "/", "/api/openapi.json"} <= set(paths)
+
+
+def test_page_shows_the_hits_and_hostile_names_literally(service, collection):
+    assert 'name="q"' in service.get("/").text
+    smiles, name = HOSTILE[0]
+    page = service.post("/", data={"q": smiles, "k": "3", "measure": "tanimoto"})
+    assert page.status_code == 200 and "script-src" not in page.headers["Content-Security-Policy"]
+    assert "&lt;img src=x onerror=&quot;alert(1)&quot;&gt;&amp;amp;" in page.text and "<img" not in page.text
+    figures = re.findall(r'<figure class="hit".*?</figure>', page.text, re.S)
+    assert len(figures) == 3 and all("<svg" in f for f in figures)
+    assert "bad \ufffd\ufffd utf-8" in service.post("/", data={"q": HOSTILE[1][0], "k": "1"}).text
+    for form, message in [({"q": "C1CC"}, "cannot parse SMILES"), ({"q": "CCO", "highlight": "x"}, "highlight must be")]:
+        refused = service.post("/", data=form)
+        assert refused.status_code == 400 and message in refused.text
+
+
+@pytest.mark.parametrize("request_, status, message, limit", [
+    (("get", {"q": "C1CC"}), 400, "q: KvSmilesToMol(): cannot parse SMILES 'C1CC'", None),
+    (("get", {"q": " "}), 400, "q: the query is empty", None),
+    (("get", {"k": "3"}), 400, "parameter q (the query structure) is missing", None),
+    (("get", {"q": "CCO", "measure": "jaccard"}), 400, 'value "jaccard" of parameter measure is not one of', None),
+    (("get", {"q": "CCO", "k": "0"}), 400, "k must be at least 1", None),
+    (("get", {"q": "CCO", "k": "51"}), 400, "k 51 is above 50 hits per query (-maxk)", "maxk"),
+    (("get", {"q": "CCO", "k": "1e3"}), 400, 'value "1e3" of parameter k is not a valid int', None),
+    (("get", {"q": "CCO", "cutoff": "1.5"}), 400, "cutoff 1.5 is outside the range of Tanimoto scores", None),
+    (("get", {"q": "CCO", "alpha": "-1", "measure": "tversky"}), 400, "parameter alpha is below the legal", None),
+    (("get", {"q": "CCO", "depth": "3"}), 400, "unknown parameter depth", None),
+    (("get", {"q": "C" * 101}), 400, "q is 101 bytes long, longer than 100 bytes (-maxquery)", "maxquery"),
+    (("json", '{"queries": ["CCO"'), 400, "request body: JSONParseHelper() Missing a comma", None),
+    (("json", "[" * 1500), 400, "request body: JSONParseHelper()", None),
+    (("json", '["CCO"]'), 400, "request body: not a JSON object", None),
+    (("json", '{"queries": ["CCO"], "k": 2, "k": 3}'), 400, 'member "k" is given twice', None),
+    (("json", '{"queries": ["CCO"], "kk": 2}'), 400, 'unknown member "kk"', None),
+    (("json", '{"queries": ["CCO"], "k": "2"}'), 400, '"k" is not a number', None),
+    (("json", '{"queries": []}'), 400, '"queries" is missing or empty', None),
+    (("json", '{"queries": ["C", "C", "C", "C"]}'), 400, "4 queries are more than 3 per request (-maxqueries)",
+     "maxqueries"),
+    (("json", '{"queries": ["C", "CC", "CCC"]}'), 429, "more than 2 queries are waiting", "maxpending"),
+    (("json", '{"queries": ["CCO", "C1CC"]}'), 400, "queries[1]: KvSmilesToMol(): cannot parse SMILES", None),
+    (("json", '{"queries": ["' + "C" * 3000 + '"]}'), 413, "request body is larger than 2048 bytes (-maxbody)",
+     "maxbody"),
+    (("text", '{"queries": ["CCO"]}'), 415, "must be application/json", None),
+])
+def test_bad_requests_get_the_reason_and_the_limit(strict, request_, status, message, limit):
+    kind, payload = request_
+    if kind == "get":
+        answer = strict.get("/api/search", params=payload)
+    else:
+        answer = strict.post("/api/search", data=payload, headers={
+            "Content-Type": "application/json" if kind == "json" else "text/plain"})
+    error = answer.json()
+    assert (answer.status_code, error["status"], error.get("limit")) == (status, status, limit)
+    assert message in error["error"]
+
+
+def test_slow_large_and_idle_clients_cannot_hold_the_service(strict):
+    head = b"GET /api/health HTTP/1.1\r\nHost: x\r\n"
+    answer = strict.raw(head + b"X-Big: " + b"a" * 3000 + b"\r\n\r\n")
+    assert answer.startswith(b"HTTP/1.1 431") and b'"limit":"maxheader"' in answer
+    answer = strict.raw(b"POST /api/search HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                        b"Transfer-Encoding: chunked\r\n\r\n800\r\n" + b" " * 2048 + b"\r\n1\r\n \r\n0\r\n\r\n")
+    assert answer.startswith(b"HTTP/1.1 413")
+    assert strict.raw(head + b"Content-Length: 2\r\n\r\n{}").startswith(b"HTTP/1.1 400")
+    assert strict.raw(head + b"\r\n" + head + b"Connection: close\r\n\r\n").count(b"HTTP/1.1 200") == 2
+    # Twice as many clients as connections trickle their headers, more sit idle: each trickler
+    # gets 408 after the 1 s time limit, and a plain request is still answered (after two
+    # rounds of tricklers), long before the tricklers would stop.
+    idle = [socket.create_connection(("127.0.0.1", strict.port)) for _ in range(8)]
+    slow = [socket.create_connection(("127.0.0.1", strict.port), timeout=10) for _ in range(8)]
+    for s in slow:
+        s.sendall(head)
+    stop = threading.Event()
+
+    def trickle():
+        while not stop.wait(0.2):
+            for s in slow:
+                try:
+                    s.sendall(b"X: y\r\n")
+                except OSError:
+                    pass
+
+    trickler = threading.Thread(target=trickle)
+    trickler.start()
+    try:
+        start = time.monotonic()
+        assert strict.get("/api/health", timeout=10).status_code == 200
+        assert time.monotonic() - start < 9
+        assert all(receive_all(s).startswith(b"HTTP/1.1 408") for s in slow)
+    finally:
+        stop.set()
+        trickler.join()
+        for s in slow + idle:
+            s.close()
+
+
+def test_a_burst_of_connections_is_served_at_once(service):
+    service.get("/api/health")  # leaves a connection thread idle
+    burst = [socket.create_connection(("127.0.0.1", service.port), timeout=10) for _ in range(24)]
+    start = time.monotonic()
+    for s in burst:
+        s.sendall(b"GET /api/health HTTP/1.1\r\nHost: x\r\n\r\n")
+    # Each answer comes at once, although every connection stays open (none waits for another to end).
+    assert all(s.recv(4096).startswith(b"HTTP/1.1 200") for s in burst)
+    assert time.monotonic() - start < 3  # a connection left waiting would wait 5 s
+    for s in burst:
+        s.close()
+
+
+def test_a_token_guards_every_request(collection, tmp_path):
+    token = tmp_path / "token"
+    token.write_text("s3cret-token\n")
+    token.chmod(0o600)
+    running = Service(tmp_path, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi", "-token", token)
+    try:
+        for headers in [{}, {"Authorization": "Bearer s3cret-toke"}, {"Authorization": "Bearer s3cret-token2"},
+                        {"Authorization": "Basic s3cret-token"}]:
+            refused = running.get("/api/health", headers=headers)
+            assert refused.status_code == 401 and refused.headers["WWW-Authenticate"].startswith("Bearer")
+        assert running.get("/api/health", headers={"Authorization": "Bearer s3cret-token"}).status_code == 200
+    finally:
+        assert running.stop() == 0
+
+
+def test_many_clients_at_once_get_the_serial_answers(service, collection):
+    # Two kinds of search, which must not share a pass.
+    requests_ = [{"q": s, "k": 5} for s, _ in records(collection)[:400:8]]
+    requests_ += [{"q": r["q"], "k": 3, "measure": "dice"} for r in requests_]
+    serial = [service.get("/api/search", params=r).text for r in requests_]
+
+    def client(c):
+        with requests.Session() as session:
+            for r in range(50):
+                i = (c * 7 + r) % len(requests_)
+                answer = session.get(service.url + "/api/search", params=requests_[i], timeout=60)
+                assert answer.status_code == 200 and answer.text == serial[i]
+        return True
+
+    with ThreadPoolExecutor(32) as pool:
+        assert all(pool.map(client, range(32)))
+    passes = re.search(r"^varnex_batch_pass_queries_sum (\S+)\nvarnex_batch_pass_queries_count (\S+)",
+                       service.get("/metrics").text, re.M)
+    assert float(passes.group(1)) > float(passes.group(2))  # some passes answered several queries
+
+
+def rss_kib(pid):
+    status = pathlib.Path(f"/proc/{pid}/status").read_text()
+    return int(re.search(r"VmRSS:\s+(\d+)", status).group(1))
+
+
+def test_a_30_second_soak_does_not_grow_the_memory(service, collection):
+    if "libasan" in pathlib.Path(f"/proc/{service.process.pid}/maps").read_text():
+        pytest.skip("memory growth is not measurable under AddressSanitizer")
+    queries = [s for s, _ in records(collection)[:400:4]]
+    stop = threading.Event()
+    failures = []
+
+    def client(c):
+        with requests.Session() as session:
+            r = c
+            while not stop.is_set():
+                r += 1
+                answer = session.get(service.url + "/api/search", params={"q": queries[r % len(queries)], "k": 10})
+                if answer.status_code != 200:
+                    failures.append(answer.text)
+
+    with ThreadPoolExecutor(16) as pool:
+        for c in range(16):
+            pool.submit(client, c)
+        time.sleep(5)
+        warm = rss_kib(service.process.pid)
+        time.sleep(25)
+        stop.set()
+    assert failures == []
+    assert rss_kib(service.process.pid) <= 1.10 * warm
+
+
+def test_sigterm_answers_the_request_in_flight_then_exits_0(collection, tmp_path):
+    running = Service(tmp_path, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi")
+    body = json.dumps({"queries": ["CCO", "c1ccccc1O"], "k": 3}).encode()
+    with socket.create_connection(("127.0.0.1", running.port), timeout=30) as s:
+        s.sendall(b"POST /api/search HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                  b"Content-Length: %d\r\n\r\n" % len(body) + body[:9])
+        time.sleep(0.3)
+        running.process.send_signal(signal.SIGTERM)
+        time.sleep(0.3)
+        s.sendall(body[9:])
+        answer = receive_all(s)
+    assert answer.startswith(b"HTTP/1.1 200") and len(json.loads(answer.partition(b"\r\n\r\n")[2])["results"]) == 2
+    assert running.stop() == 0
+
+
+def test_a_new_collection_is_served_after_sighup_or_a_change_without_dropping_requests(collection, tmp_path):
+    for name in ["mols.smi", "mols.fpbin"]:
+        (tmp_path / name).write_bytes((collection / name).read_bytes())
+    running = Service(tmp_path, "-db", tmp_path / "mols.fpbin", "-mols", tmp_path / "mols.smi")
+    stop = threading.Event()
+    statuses = []
+
+    def client():
+        with requests.Session() as session:
+            while not stop.is_set():
+                statuses.append(session.get(running.url + "/api/search", params={"q": "CCO"}).status_code)
+
+    thread = threading.Thread(target=client)
+    thread.start()
+    try:
+        for records_now, trigger in [(100, "SIGHUP"), (50, "change")]:
+            lines = (collection / "mols.smi").read_bytes().splitlines(keepends=True)[:records_now]
+            (tmp_path / "new.smi").write_bytes(b"".join(lines))
+            varnex.create_database(tmp_path / "new.smi", tmp_path / "new.fpbin")
+            os.replace(tmp_path / "new.smi", tmp_path / "mols.smi")
+            os.replace(tmp_path / "new.fpbin", tmp_path / "mols.fpbin")
+            if trigger == "SIGHUP":
+                running.process.send_signal(signal.SIGHUP)
+            deadline = time.monotonic() + 20
+            while running.get("/api/info").json()["records"] != records_now:
+                assert time.monotonic() < deadline, running.log()
+                time.sleep(0.1)
+    finally:
+        stop.set()
+        thread.join()
+    assert statuses and set(statuses) == {200}
+    assert running.stop() == 0
+    assert "reopened mols.fpbin, 100 records" in running.log()
+
+
+def test_a_browser_pastes_a_smiles_and_sees_hits_with_ids_and_pictures(service, collection, tmp_path):
+    webdriver = pytest.importorskip("selenium.webdriver")
+    from selenium.webdriver.chrome.service import Service as DriverService
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.support.ui import WebDriverWait
+
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 f"--user-data-dir={tmp_path / 'profile'}"]:
+        options.add_argument(flag)
+    driver = webdriver.Chrome(service=DriverService("/usr/bin/chromedriver"), options=options)
+    try:
+        smiles = records(collection)[12][0]
+        driver.get(service.url + "/")
+        driver.find_element(By.ID, "query").send_keys(smiles)
+        driver.find_element(By.ID, "search").click()
+        hits = WebDriverWait(driver, 60).until(lambda d: d.find_elements(By.CSS_SELECTOR, "#results figure.hit"))
+        expected = service.get("/api/search", params={"q": smiles}).json()["hits"]
+        assert [h.find_element(By.CSS_SELECTOR, ".name").text for h in hits] == [h["id"] for h in expected]
+        assert len(expected) == 10 and all(h.find_elements(By.TAG_NAME, "svg") for h in hits)
+    finally:
+        driver.quit()

@@ -1,0 +1,56 @@
+// What the search service serves: one collection of fingerprints with the
+// ids, SMILES and structures of its molecules, behind a small interface so
+// that routes and the batch gatherer do not care where these live.
+//
+// Thread safety: a backend is read-only once open; any number of threads may
+// use it at once.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kvchem/mol.h"
+#include "kvsystem/parameters.h"
+#include "varnex/dboptions.h"
+#include "varnex/fingerprint.h"
+#include "varnex/fptypes.h"
+
+namespace VarnexCli {
+
+// A molecule of the collection as the service shows it.
+struct MoleculeRecord {
+  std::string id;
+  std::string smiles;
+};
+
+class ServeBackend {
+ public:
+  virtual ~ServeBackend() = default;
+
+  // The file name of the collection, without folders.
+  virtual std::string GetName() const = 0;
+  // The one fingerprint type of all records.
+  virtual const Varnex::KvFPTypeBase* GetFPType() const = 0;
+  virtual std::size_t NumRecords() const = 0;
+  virtual std::size_t NumShards() const = 0;
+  // Per query, in order, its hits best first, as KvFastFPDatabase's
+  // GetSortedScoresMany answers them.
+  virtual std::vector<std::vector<Varnex::KvSimScore>> Search(const std::vector<Varnex::KvFingerPrint>& queries,
+                                                              const Varnex::KvFPDatabaseOptions& options) const = 0;
+  // The id and SMILES of molecule `index`; false when there is no such
+  // molecule or it cannot be read.
+  virtual bool GetRecord(std::size_t index, MoleculeRecord& record) const = 0;
+  // Molecule `index`, to draw it; false as for GetRecord.
+  virtual bool GetMolecule(std::size_t index, KvChem::KvMol& mol) const = 0;
+  // Whether the files behind it have been replaced or changed since it was
+  // opened (a new collection generation, a rewritten file).
+  virtual bool IsStale() const = 0;
+};
+
+// Opens the collection named by "-db" (and "-mols", "-memory") of `itf`;
+// null after messages on stderr.
+std::unique_ptr<ServeBackend> OpenServeBackend(KvSystem::KvInterface& itf);
+
+}  // namespace VarnexCli
