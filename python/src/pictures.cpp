@@ -7,7 +7,6 @@
 #include <cmath>
 #include <vector>
 
-#include "call_scope.h"
 #include "molecules.h"
 #include "objects.h"
 #include "pattern_args.h"
@@ -46,19 +45,9 @@ std::string Draw(py::handle molObj, const FPType& type, const py::object& bit, c
                  const py::object& columns) {
   const KvPictureLayout layout = ToLayout("draw()", panel, columns);
   const long long only = CheckBit("draw()", bit, HasBits(type.ptr->GetFPType()));
-  const MolSource source = ToMolSource(molObj);
-  CallScope scope;
-  std::string svg;
-  bool parsed = false;
-  {
-    py::gil_scoped_release release;
-    KvChem::KvMol mol;
-    parsed = ParseMolSource(source, mol);
-    if (parsed) svg = KvDrawFPPatterns(mol, type.ptr, static_cast<int>(only), layout);
-  }
-  if (!parsed) scope.Fail("draw(): cannot read the molecule");
-  scope.Warn();
-  return svg;
+  return OnParsedMolecule(ToMolSource(molObj), "draw(): cannot read the molecule", [&](const KvChem::KvMol& mol) {
+    return KvDrawFPPatterns(mol, type.ptr, static_cast<int>(only), layout);
+  });
 }
 
 // One hit as Python hands it over: (molecule or None, name, index, score).
@@ -94,13 +83,7 @@ std::string HitGridHtml(const std::string& heading, py::handle queryObj, const p
     source.hit.score = fields[3].cast<double>();
     sources.push_back(std::move(source));
   }
-  CallScope scope;
-  std::string html;
-  bool parsed = false;
-  {
-    py::gil_scoped_release release;
-    KvChem::KvMol queryMol;
-    parsed = ParseMolSource(query, queryMol);
+  return OnParsedMolecule(query, "draw_hits(): cannot read the query", [&](const KvChem::KvMol& queryMol) {
     // A hit that cannot be read stays an invalid molecule: the grid notes it.
     std::vector<KvChem::KvMol> mols(sources.size());
     std::vector<KvPictureHit> pictureHits;
@@ -109,11 +92,8 @@ std::string HitGridHtml(const std::string& heading, py::handle queryObj, const p
       pictureHits.push_back(sources[i].hit);
       pictureHits.back().mol = &mols[i];
     }
-    if (parsed) html = KvGetHitGridHtml(heading, queryMol, pictureHits, fptype ? fptype->ptr : nullptr, options);
-  }
-  if (!parsed) scope.Fail("draw_hits(): cannot read the query");
-  scope.Warn();
-  return html;
+    return KvGetHitGridHtml(heading, queryMol, pictureHits, fptype ? fptype->ptr : nullptr, options);
+  });
 }
 
 KvFPHistogram ToHistogram(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts,
