@@ -2,7 +2,6 @@
 
 #include <pybind11/stl.h>
 
-#include "call_scope.h"
 #include "molecules.h"
 #include "objects.h"
 #include "pattern_args.h"
@@ -16,35 +15,37 @@ using namespace Varnex;
 namespace VarnexPy {
 namespace {
 
+// One pattern as plain values (the molecule it came from is gone by then).
+struct PatternRow {
+  std::uint32_t bit, identifier;
+  std::string pattern;
+  std::vector<unsigned> atoms, bonds;
+};
+
 py::list Explain(py::handle molObj, const FPType& type, const py::object& bit) {
   const unsigned kind = type.ptr->GetFPType();
   const bool hasBits = HasBits(kind);
   const long long only = CheckBit("explain()", bit, type.ptr, hasBits);
-  const MolSource source = ToMolSource(molObj);
-  CallScope scope;
-  std::vector<KvFPPattern> patterns;
-  bool parsed = false;
-  KvChem::KvMol mol;
-  {
-    py::gil_scoped_release release;
-    parsed = ParseMolSource(source, mol);
-    if (parsed) patterns = KvGetFeaturePatterns(mol, type.ptr);
-  }
-  if (!parsed) scope.Fail("explain(): cannot read the molecule");
-  scope.Warn();
+  const std::vector<PatternRow> rows =
+      OnParsedMolecule(ToMolSource(molObj), "explain(): cannot read the molecule", [&](const KvChem::KvMol& mol) {
+        std::vector<PatternRow> found;
+        for (const KvFPPattern& p : KvGetFeaturePatterns(mol, type.ptr)) {
+          if (only >= 0 && p.GetBit() != static_cast<unsigned long long>(only)) continue;
+          found.push_back({p.GetBit(), p.GetUnhashed(), p.GetSmarts(), {}, {}});
+          for (const KvChem::KvAtomBase* a : p.GetAtoms()) found.back().atoms.push_back(a->GetIdx());
+          for (const KvChem::KvBondBase* b : p.GetBonds()) found.back().bonds.push_back(b->GetIdx());
+        }
+        return found;
+      });
   py::list out;
-  for (const KvFPPattern& p : patterns) {
-    if (only >= 0 && p.GetBit() != static_cast<unsigned long long>(only)) continue;
-    std::vector<unsigned> atoms, bonds;
-    for (const KvChem::KvAtomBase* a : p.GetAtoms()) atoms.push_back(a->GetIdx());
-    for (const KvChem::KvBondBase* b : p.GetBonds()) bonds.push_back(b->GetIdx());
+  for (const PatternRow& row : rows) {
     py::dict d;
-    d["bit"] = hasBits ? py::cast(p.GetBit()) : py::none();
-    d["identifier"] = hasBits ? py::cast(p.GetUnhashed()) : py::none();
-    d["pattern"] = p.GetSmarts();
-    if (kind == KvFPType::MACCS166) d["description"] = KvGetMACCSKeyDescription(p.GetUnhashed());
-    d["atoms"] = atoms;
-    d["bonds"] = bonds;
+    d["bit"] = hasBits ? py::cast(row.bit) : py::none();
+    d["identifier"] = hasBits ? py::cast(row.identifier) : py::none();
+    d["pattern"] = row.pattern;
+    if (kind == KvFPType::MACCS166) d["description"] = KvGetMACCSKeyDescription(row.identifier);
+    d["atoms"] = row.atoms;
+    d["bonds"] = row.bonds;
     out.append(d);
   }
   return out;

@@ -5,7 +5,9 @@
 #include <pybind11/pybind11.h>
 
 #include <string>
+#include <utility>
 
+#include "call_scope.h"
 #include "kvchem/mol.h"
 
 namespace VarnexPy {
@@ -32,5 +34,25 @@ void RequireMoleculeIterable(pybind11::handle mols);
 // Parses `source` into `mol`; false with the library's warning (or, for a
 // missing molecule, one naming it). No lock needed.
 bool ParseMolSource(const MolSource& source, KvChem::KvMolBase& mol);
+
+// Parses `source` and runs `work(mol)` without the interpreter lock, inside
+// a CallScope: a molecule that cannot be read raises the library's message
+// (`fallback` when there is none), other messages become warnings. Returns
+// what `work` returned, which must not point into the molecule. Needs the lock.
+template <typename Work>
+auto OnParsedMolecule(const MolSource& source, const std::string& fallback, Work&& work) {
+  CallScope scope;
+  decltype(work(std::declval<KvChem::KvMol&>())) result{};
+  bool parsed = false;
+  {
+    pybind11::gil_scoped_release release;
+    KvChem::KvMol mol;
+    parsed = ParseMolSource(source, mol);
+    if (parsed) result = work(mol);
+  }
+  if (!parsed) scope.Fail(fallback);
+  scope.Warn();
+  return result;
+}
 
 }  // namespace VarnexPy

@@ -3,9 +3,10 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
+#include <cmath>
 #include <vector>
 
-#include "call_scope.h"
 #include "molecules.h"
 #include "objects.h"
 #include "pattern_args.h"
@@ -44,19 +45,55 @@ std::string Draw(py::handle molObj, const FPType& type, const py::object& bit, c
                  const py::object& columns) {
   const KvPictureLayout layout = ToLayout("draw()", panel, columns);
   const long long only = CheckBit("draw()", bit, type.ptr, HasBits(type.ptr->GetFPType()));
-  const MolSource source = ToMolSource(molObj);
-  CallScope scope;
-  std::string svg;
-  bool parsed = false;
-  {
-    py::gil_scoped_release release;
-    KvChem::KvMol mol;
-    parsed = ParseMolSource(source, mol);
-    if (parsed) svg = KvDrawFPPatterns(mol, type.ptr, static_cast<int>(only), layout);
+  return OnParsedMolecule(ToMolSource(molObj), "draw(): cannot read the molecule", [&](const KvChem::KvMol& mol) {
+    return KvDrawFPPatterns(mol, type.ptr, static_cast<int>(only), layout);
+  });
+}
+
+// One hit as Python hands it over: (molecule or None, name, index, score).
+struct HitSource {
+  bool readable = false;
+  MolSource mol;
+  KvPictureHit hit;
+};
+
+// The HTML fragment of the hits of one query (KvGetHitGridHtml).
+std::string HitGridHtml(const std::string& heading, py::handle queryObj, const py::list& hits, const py::object& type,
+                        const std::string& highlight, const py::object& panel, const py::object& columns,
+                        double mcsSeconds) {
+  KvHitGridOptions options;
+  options.layout = ToLayout("draw_hits()", panel, columns);
+  if (!KvParseHitHighlight(highlight, options.highlight))
+    throw py::value_error("draw_hits(): highlight must be 'mcs', 'bits' or 'none', not '" + highlight + "'");
+  const FPType* fptype = type.is_none() ? nullptr : &type.cast<const FPType&>();
+  if (options.highlight == KvHitHighlight::Bits && fptype == nullptr)
+    throw py::value_error("draw_hits(): highlight='bits' needs the fingerprint type t of the scores");
+  if (!(mcsSeconds > 0.0 && mcsSeconds <= 600.0))
+    throw py::value_error("draw_hits(): mcs_time must be more than 0 and at most 600 seconds");
+  options.mcsTimeLimit = std::chrono::milliseconds(std::max<long long>(1, std::llround(mcsSeconds * 1000.0)));
+  const MolSource query = ToMolSource(queryObj);
+  std::vector<HitSource> sources;
+  for (const py::handle item : hits) {
+    const auto fields = item.cast<py::tuple>();
+    HitSource source;
+    source.readable = !fields[0].is_none();
+    if (source.readable) source.mol = ToMolSource(fields[0]);
+    source.hit.name = fields[1].cast<std::string>();
+    source.hit.index = fields[2].cast<std::size_t>();
+    source.hit.score = fields[3].cast<double>();
+    sources.push_back(std::move(source));
   }
-  if (!parsed) scope.Fail("draw(): cannot read the molecule");
-  scope.Warn();
-  return svg;
+  return OnParsedMolecule(query, "draw_hits(): cannot read the query", [&](const KvChem::KvMol& queryMol) {
+    // A hit that cannot be read stays an invalid molecule: the grid notes it.
+    std::vector<KvChem::KvMol> mols(sources.size());
+    std::vector<KvPictureHit> pictureHits;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      if (!sources[i].readable || !ParseMolSource(sources[i].mol, mols[i])) mols[i].SetInvalid();
+      pictureHits.push_back(sources[i].hit);
+      pictureHits.back().mol = &mols[i];
+    }
+    return KvGetHitGridHtml(heading, queryMol, pictureHits, fptype ? fptype->ptr : nullptr, options);
+  });
 }
 
 KvFPHistogram ToHistogram(const py::array_t<std::uint64_t, py::array::c_style | py::array::forcecast>& counts,
@@ -88,6 +125,10 @@ void BindPictures(py::module_& m) {
         py::arg("columns") = py::none());
   m.def("_histogram_svg", &HistogramSvg, py::arg("counts"), py::arg("low"), py::arg("high"), py::arg("title"),
         py::arg("x_label"), py::arg("y_label"), py::arg("log") = py::none());
+  m.def("_hit_grid_html", &HitGridHtml, py::arg("heading"), py::arg("query"), py::arg("hits"), py::arg("type"),
+        py::arg("highlight"), py::arg("panel"), py::arg("columns"), py::arg("mcs_seconds"));
+  m.def("_hit_page_html", &KvGetHitPageHtml, py::arg("title"), py::arg("subtitle"), py::arg("grids"));
+  m.def("_hit_grid_style", &KvGetHitGridStyle);
   m.def("_histogram_wants_log", &HistogramWantsLog, py::arg("counts"));
   m.def("_histogram_title", [](const std::string& source, std::size_t records, const FPType& type,
                                const std::string& measure,

@@ -11,6 +11,7 @@ from rdkit import Chem
 import varnex
 
 SVG = "{http://www.w3.org/2000/svg}"
+XHTML = "{http://www.w3.org/1999/xhtml}"
 
 
 def panels(drawing):
@@ -166,3 +167,32 @@ def test_plot_uses_matplotlib_when_there(small_db, monkeypatch):
     monkeypatch.setitem(sys.modules, "matplotlib.pyplot", None)
     with pytest.raises(ImportError, match="needs matplotlib"):
         h.plot()
+
+
+def test_hit_page_from_a_search_with_notes_and_checked_options(small_db, tmp_path):
+    smiles = ["c1ccccc1C(=O)O", "CC(=O)Oc1ccccc1C(=O)O", "CCO", "c1ccccc1O", "Cc1ccccc1", "CCN"]
+    hits = small_db.search("CC(=O)Oc1ccccc1C(=O)O", k=3)
+    page = varnex.draw_hits("CC(=O)Oc1ccccc1C(=O)O", hits, smiles, names=[f"m{i}" for i in range(6)])
+    root = ET.fromstring(page.html.encode())
+    figures = [f for f in root.iter(XHTML + "figure") if f.get("class") == "hit"]
+    captions = [[d.text for d in f.iter(XHTML + "div") if d.get("class") in ("name", "index", "score")] for f in figures]
+    assert captions == [[f"m{i}", f"index {i}", f"score {s:.3f}"] for i, s in zip(hits["index"], hits["score"])]
+    assert page._repr_html_().startswith("<style>") and str(page) == page.html
+    page.save(tmp_path / "hits.html")
+    assert (tmp_path / "hits.html").read_text(encoding="utf-8") == page.html
+
+    # A molecule that cannot be read, or none at all: a note in its place.
+    with pytest.warns(varnex.VarnexWarning, match="C1CC"):
+        page = varnex.draw_hits("CCO", [(0, 0.5), (1, 0.25)], ["C1CC(", None])
+    notes = [t.text for t in ET.fromstring(page.html.encode()).iter(SVG + "text") if t.get("class") == "note"]
+    assert notes == ["record 0 could not be read", "record 1 could not be read"]
+    for kwargs, error, message in [({"highlight": "atoms"}, ValueError, "highlight must be"),
+                                   ({"highlight": "bits"}, ValueError, "needs the fingerprint type"),
+                                   ({"mcs_time": 0}, ValueError, "mcs_time"),
+                                   ({"panel": (10, 10)}, ValueError, "panel sides")]:
+        with pytest.raises(error, match=message):
+            varnex.draw_hits("CCO", [(0, 1.0)], ["CCO"], **kwargs)
+    with pytest.raises(IndexError, match="beyond the 1 molecules"):
+        varnex.draw_hits("CCO", [(3, 1.0)], ["CCO"])
+    with pytest.raises(ValueError, match="cannot parse SMILES"):
+        varnex.draw_hits("C1CC(", [(0, 1.0)], ["CCO"])

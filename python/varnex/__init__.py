@@ -12,6 +12,7 @@ Make fingerprints of molecules (SMILES strings, molfile blocks or RDKit
     with varnex.FastDatabase("mols.fpbin") as db:
         hits = db.search("c1ccccc1O", k=5)    # fields 'index' and 'score'
     varnex.draw("c1ccccc1O", t)               # the atoms behind each bit, as SVG
+    varnex.draw_hits("c1ccccc1O", hits, smiles_of_the_file)  # the hits as an HTML page
 
 Collections too large for one machine are split into shards
 (:func:`shard_database`, ``create_database(..., shards=N)``) and searched on
@@ -35,13 +36,14 @@ from ._core import (
     similarity,
 )
 from ._fastdb import CreateResult, FastDatabase, create_database
-from ._pictures import Drawing, ScoreHistogram, draw
+from ._pictures import Drawing, HitPage, ScoreHistogram, draw, draw_hits
 from ._shards import ShardInfo, Shards, read_manifest, shard_database
 
 __all__ = [
     "CreateResult",
     "Database",
     "Drawing",
+    "HitPage",
     "FastDatabase",
     "Fingerprint",
     "FingerprintArray",
@@ -54,6 +56,7 @@ __all__ = [
     "bulk_similarity",
     "create_database",
     "draw",
+    "draw_hits",
     "explain",
     "read_manifest",
     "scan_kernel",

@@ -8,6 +8,20 @@ import numpy as np
 from . import _core
 
 
+def _save_text(path, text):
+    """Write ``text`` to ``path`` as UTF-8, whole or not at all."""
+    path = os.fspath(path)
+    temporary = f"{path}.tmp-{os.getpid()}-{uuid.uuid4().hex}"
+    fd = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
+    try:
+        with os.fdopen(fd, "w", encoding="utf-8") as f:
+            f.write(text)
+        os.replace(temporary, path)
+    except BaseException:
+        os.unlink(temporary)
+        raise
+
+
 class Drawing:
     """An SVG picture.
 
@@ -34,16 +48,7 @@ class Drawing:
         once complete; on any failure (``OSError`` for a folder that does not
         exist or cannot be written) ``path`` keeps what it had.
         """
-        path = os.fspath(path)
-        temporary = f"{path}.tmp-{os.getpid()}-{uuid.uuid4().hex}"
-        fd = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
-        try:
-            with os.fdopen(fd, "w", encoding="utf-8") as f:
-                f.write(self.svg)
-            os.replace(temporary, path)
-        except BaseException:
-            os.unlink(temporary)
-            raise
+        _save_text(path, self.svg)
 
 
 def draw(mol, t, bit=None, panel=None, columns=None):
@@ -64,6 +69,70 @@ def draw(mol, t, bit=None, panel=None, columns=None):
     read or a bad ``bit``, ``panel`` or ``columns``.
     """
     return Drawing(_core._draw(mol, t, bit, panel, columns))
+
+
+class HitPage:
+    """An HTML page of search hits (see :func:`draw_hits`).
+
+    ``p.html`` (also ``str(p)``) is the whole self-contained page, with no
+    script; Jupyter shows the grid inline. ``p.save(path)`` writes the page,
+    whole or not at all.
+    """
+
+    def __init__(self, html, grid):
+        self.html = html
+        self._grid = grid
+
+    def _repr_html_(self):
+        return f"<style>{_core._hit_grid_style()}</style>{self._grid}"
+
+    def __str__(self):
+        return self.html
+
+    def __repr__(self):
+        return f"<varnex.HitPage, {len(self.html)} characters of HTML>"
+
+    def save(self, path):
+        """Write the page to ``path``, whole or not at all (``OSError`` as for :meth:`Drawing.save`)."""
+        _save_text(path, self.html)
+
+
+def draw_hits(query, hits, molecules, names=None, t=None, highlight="mcs", panel=None, columns=None,
+              mcs_time=1.0, title="varnex search", heading="query"):
+    """An HTML page of the hits of a search, drawn for a chemist to read.
+
+    ``hits`` is what a search returns (an array with fields ``index`` and
+    ``score``, best first) or pairs ``(index, score)``; ``molecules[index]``
+    is each hit's molecule (SMILES, molfile block, RDKit ``Chem.Mol``, or None
+    for one that cannot be had) and ``names[index]`` its name. The page shows
+    the query once, then every hit drawn at the query's scale and in its
+    orientation, captioned with rank, name, index, score and SMILES, the
+    ``highlight`` in colour: ``"mcs"`` the largest common substructure with
+    the query (searched for at most ``mcs_time`` seconds per hit), ``"bits"``
+    the atoms of the fingerprint features of ``t`` both share (the query
+    beside each hit), ``"none"`` nothing. ``panel=(width, height)`` is the
+    smallest drawing in pixels and ``columns`` the most figures per row.
+    Returns a :class:`HitPage`. Raises ``ValueError`` for a query that cannot
+    be read or a bad option, ``IndexError`` for a hit beyond ``molecules``; a
+    hit molecule that cannot be read gets a note and a warning.
+    """
+    rows = []
+    for index, score in _hit_pairs(hits):
+        if not 0 <= index < len(molecules):
+            raise IndexError(f"draw_hits(): hit index {index} is beyond the {len(molecules)} molecules given")
+        name = "" if names is None else str(names[index])
+        rows.append((molecules[index], name, index, score))
+    grid = _core._hit_grid_html(heading, query, rows, t, highlight, panel, columns, float(mcs_time))
+    subtitle = f"{len(rows)} hits" + (f" by {t}" if t is not None else "")
+    return HitPage(_core._hit_page_html(title, subtitle, [grid]), grid)
+
+
+def _hit_pairs(hits):
+    """(index, score) pairs from a search result array or from pairs."""
+    names = getattr(getattr(hits, "dtype", None), "names", None)
+    if names and "index" in names and "score" in names:
+        return [(int(i), float(s)) for i, s in zip(hits["index"], hits["score"])]
+    return [(int(i), float(s)) for i, s in hits]
 
 
 class ScoreHistogram(np.ndarray):

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 #include "chem/mol_impl.h"
 #include "kvsystem/error.h"
@@ -97,9 +98,59 @@ std::mutex& DrawingMutex() {
 }
 
 // The drawing's <svg> element without the XML declaration before it.
+// Style declarations the drawing code repeats on nearly every element. All
+// are inherited properties, so stating them once on the drawing's <svg>
+// element and dropping them where an element repeats them draws the same
+// picture in any page, at about half the bytes.
+constexpr std::string_view kSharedStyle[] = {
+    "fill-rule:evenodd", "fill-opacity:1",     "stroke-opacity:1",  "stroke-linecap:butt", "stroke-linejoin:miter",
+    "font-style:normal", "font-weight:normal", "text-anchor:start", "font-family:sans-serif",
+};
+
+// A style attribute's declarations without the shared ones.
+std::string WithoutSharedStyle(std::string_view style) {
+  std::string kept;
+  while (!style.empty()) {
+    const std::size_t end = std::min(style.find(';'), style.size());
+    const std::string_view declaration = style.substr(0, end);
+    style.remove_prefix(std::min(end + 1, style.size()));
+    if (declaration.empty() || std::find(std::begin(kSharedStyle), std::end(kSharedStyle), declaration) !=
+                                   std::end(kSharedStyle))
+      continue;
+    if (!kept.empty()) kept += ';';
+    kept.append(declaration);
+  }
+  return kept;
+}
+
+// The drawing's <svg> element, without the XML declaration and header
+// comment before it (so that it nests in other documents) and with the
+// shared style declarations stated once.
 std::string SvgElement(const std::string& document) {
   const std::size_t start = document.find("<svg");
-  return start == std::string::npos ? std::string() : document.substr(start);
+  if (start == std::string::npos) return std::string();
+  std::string out = "<svg style='";
+  for (std::string_view declaration : kSharedStyle) out.append(declaration).append(";");
+  out += "'";
+  std::size_t at = start + 4;
+  constexpr std::string_view kComment = "<!-- END OF HEADER -->\n";
+  constexpr std::string_view kStyle = "style='";
+  for (;;) {
+    const std::size_t style = document.find(kStyle, at), comment = document.find(kComment, at);
+    if (comment < style) {
+      out.append(document, at, comment - at);
+      at = comment + kComment.size();
+      continue;
+    }
+    const std::size_t close = style == std::string::npos ? style : document.find('\'', style + kStyle.size());
+    if (close == std::string::npos) break;
+    out.append(document, at, style - at);
+    out += "style='" + WithoutSharedStyle(std::string_view(document).substr(style + kStyle.size(),
+                                                                          close - style - kStyle.size())) + "'";
+    at = close + 1;
+  }
+  out.append(document, at, std::string::npos);
+  return out;
 }
 
 // One drawing of a laid-out, prepared molecule.

@@ -20,10 +20,11 @@ constexpr unsigned kFigureFrame = 2 * 6 + 2 * 1;
 constexpr unsigned kFigureGap = 12;
 constexpr unsigned kDrawingGap = 4;
 
-const std::string kStyle =
-    "body{font-family:sans-serif;margin:16px;color:#222222;background:#F4F4F4}"
-    "h1,h2,.subtitle{overflow-wrap:anywhere}"
-    ".varnex-hits{margin:0 0 28px 0}"
+// The grid's own rules, scoped to its class so that it can sit in any page;
+// the page adds its body rules.
+const std::string kGridStyle =
+    ".varnex-hits{margin:0 0 28px 0;font-family:sans-serif;color:#222222}"
+    ".varnex-hits h2{overflow-wrap:anywhere}"
     ".varnex-hits figure{margin:0;padding:6px;background:#FFFFFF;border:1px solid #CCCCCC}"
     ".varnex-hits figure.query{margin-bottom:8px}"
     ".varnex-hits .grid{display:flex;flex-wrap:wrap;gap:12px}"
@@ -36,6 +37,9 @@ const std::string kStyle =
     ".varnex-hits .legend{font-size:13px;margin:4px 0 10px 0}"
     ".varnex-hits .swatch{display:inline-block;width:12px;height:12px;border:1px solid #888888;"
     "vertical-align:-2px;margin-right:6px}";
+const std::string kPageStyle =
+    "body{font-family:sans-serif;margin:16px;color:#222222;background:#F4F4F4}h1,.subtitle{overflow-wrap:anywhere}" +
+    kGridStyle;
 
 std::string Div(const char* cls, const std::string& text) {
   return std::string("<div class=\"") + cls + "\">" + KvXmlText(text) + "</div>";
@@ -141,7 +145,7 @@ bool KvParseHitHighlight(const std::string& name, KvHitHighlight& mode) {
   return true;
 }
 
-const std::string& KvGetHitGridStyle() { return kStyle; }
+const std::string& KvGetHitGridStyle() { return kGridStyle; }
 
 std::string KvGetHitGridHtml(const std::string& heading, const KvChem::KvMolBase& query,
                              const std::vector<KvPictureHit>& hits, const KvFPTypeBase* type,
@@ -184,7 +188,7 @@ std::string KvGetHitGridHtml(const std::string& heading, const KvChem::KvMolBase
 std::string KvGetHitPageHead(const std::string& title, const std::string& subtitle) {
   return "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
          "<meta charset=\"utf-8\"/>\n<title>" +
-         KvXmlText(title) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + KvXmlText(title) +
+         KvXmlText(title) + "</title>\n<style>" + kPageStyle + "</style>\n</head>\n<body>\n<h1>" + KvXmlText(title) +
          "</h1>\n<p class=\"subtitle\">" + KvXmlText(subtitle) + "</p>\n";
 }
 

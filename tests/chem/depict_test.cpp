@@ -56,6 +56,9 @@ TEST(KvDepictSvgTest, OneEllipsePerHighlightedAtom) {
     depiction.highlights.push_back(KvHighlight{c.atoms, {0}, {0.5f, 0.5f, 1.0f}});
     const std::string svg = KvChem::KvDepictSvg(mol, depiction);
     ASSERT_EQ(svg.rfind("<svg", 0), 0u) << "no XML declaration, so that the drawing nests: " << c.smiles;
+    // Style every element shares is stated once, on the drawing.
+    EXPECT_EQ(svg.find("stroke-linejoin:miter"), svg.rfind("stroke-linejoin:miter")) << c.smiles;
+    EXPECT_LT(svg.find("stroke-linejoin:miter"), svg.find('>')) << c.smiles;
     const auto tree = ParseXml(svg);
     ASSERT_TRUE(tree) << c.smiles;
     EXPECT_EQ(tree->name, "svg");
