@@ -406,7 +406,9 @@ def test_a_browser_pastes_a_smiles_and_sees_hits_with_ids_and_pictures(service, 
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  f"--user-data-dir={tmp_path / 'profile'}"]:
         options.add_argument(flag)
-    driver = webdriver.Chrome(service=DriverService("/usr/bin/chromedriver"), options=options)
+    # The browser is not built with the sanitizers a test run may preload.
+    env = {name: value for name, value in os.environ.items() if name != "LD_PRELOAD"}
+    driver = webdriver.Chrome(service=DriverService("/usr/bin/chromedriver", env=env), options=options)
     try:
         smiles = records(collection)[12][0]
         driver.get(service.url + "/")
