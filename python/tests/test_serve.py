@@ -276,6 +276,23 @@ def test_a_burst_of_connections_is_served_at_once(service):
         s.close()
 
 
+@pytest.mark.parametrize("args, status, message", [
+    ([], 1, "a .fpbin database needs the molecule file it was made from: give -mols FILE"),
+    (["-mols", "MOLS", "-token", "EMPTY"], 1, "the token file EMPTY is empty"),
+    (["-mols", "MOLS", "-port", "70000"], 2, "value 70000 of parameter -port is above the legal maximum 65535"),
+])
+def test_a_service_that_cannot_start_says_why(collection, tmp_path, args, status, message):
+    (tmp_path / "empty").write_text("")
+    names = {"MOLS": str(collection / "mols.smi"), "EMPTY": str(tmp_path / "empty")}
+    args = [names.get(a, a) for a in args]
+    done = subprocess.run([str(PROGRAM), "serve", "-db", collection / "mols.fpbin", *args], capture_output=True,
+                          text=True, timeout=60)
+    assert done.returncode == status and done.stdout == ""
+    for name, value in names.items():
+        message = message.replace(name, value)
+    assert message in done.stderr
+
+
 def test_a_token_guards_every_request(collection, tmp_path):
     token = tmp_path / "token"
     token.write_text("s3cret-token\n")
