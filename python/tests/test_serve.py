@@ -276,6 +276,23 @@ def test_a_burst_of_connections_is_served_at_once(service):
         s.close()
 
 
+@pytest.mark.parametrize("args, status, message", [
+    ([], 1, "a .fpbin database needs the molecule file it was made from: give -mols FILE"),
+    (["-mols", "MOLS", "-token", "EMPTY"], 1, "the token file EMPTY is empty"),
+    (["-mols", "MOLS", "-port", "70000"], 2, "value 70000 of parameter -port is above the legal maximum 65535"),
+])
+def test_a_service_that_cannot_start_says_why(collection, tmp_path, args, status, message):
+    (tmp_path / "empty").write_text("")
+    names = {"MOLS": str(collection / "mols.smi"), "EMPTY": str(tmp_path / "empty")}
+    args = [names.get(a, a) for a in args]
+    done = subprocess.run([str(PROGRAM), "serve", "-db", collection / "mols.fpbin", *args], capture_output=True,
+                          text=True, timeout=60)
+    assert done.returncode == status and done.stdout == ""
+    for name, value in names.items():
+        message = message.replace(name, value)
+    assert message in done.stderr
+
+
 def test_a_token_guards_every_request(collection, tmp_path):
     token = tmp_path / "token"
     token.write_text("s3cret-token\n")
@@ -406,7 +423,9 @@ def test_a_browser_pastes_a_smiles_and_sees_hits_with_ids_and_pictures(service, 
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  f"--user-data-dir={tmp_path / 'profile'}"]:
         options.add_argument(flag)
-    driver = webdriver.Chrome(service=DriverService("/usr/bin/chromedriver"), options=options)
+    # The browser is not built with the sanitizers a test run may preload.
+    env = {name: value for name, value in os.environ.items() if name != "LD_PRELOAD"}
+    driver = webdriver.Chrome(service=DriverService("/usr/bin/chromedriver", env=env), options=options)
     try:
         smiles = records(collection)[12][0]
         driver.get(service.url + "/")

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <thread>
 
 #include "command.h"
@@ -41,12 +41,11 @@ void AddNumber(KvSystem::KvInterface& itf, const char* name, const char* brief, 
 // message on stderr.
 bool ReadToken(const std::string& path, std::string& token) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  if (!in || !(text << in.rdbuf())) {
+  token.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in.is_open() || in.bad()) {
     std::fprintf(stderr, "varnex serve: cannot read the token file %s\n", path.c_str());
     return false;
   }
-  token = text.str();
   while (!token.empty() && (token.back() == '\n' || token.back() == '\r')) token.pop_back();
   for (unsigned char c : token) {
     if (c <= ' ' || c >= 0x7F) {
@@ -116,7 +115,7 @@ int RunServe(KvSystem::KvInterface& itf) {
   settings.batch = static_cast<unsigned>(itf.Get<int>("-batch"));
   if (!ReadHitPictureOptions(itf, "serve", settings.pictures)) return kExitUsage;
   const KvSystem::KvParameter* token = itf.GetParameter("-token");
-  if (token->HasValue() && !ReadToken(token->GetText(), settings.token)) return kExitUsage;
+  if (token->HasValue() && !ReadToken(token->GetText(), settings.token)) return kExitFailure;
   std::unique_ptr<ServeBackend> backend = OpenServeBackend(itf);
   if (backend == nullptr) return kExitFailure;
   const std::string summary = std::to_string(backend->NumRecords()) + " records of " +
