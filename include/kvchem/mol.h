@@ -43,6 +43,7 @@ constexpr unsigned Aromaticity = 2;     // aromatic flags assigned
 constexpr unsigned Hybridization = 4;   // hybridisation assigned
 constexpr unsigned Chirality = 8;       // tetrahedral and double-bond stereo perceived
 constexpr unsigned Symmetry = 16;       // symmetry classes perceived
+constexpr unsigned StereoSymmetry = 32; // ... with stereo telling classes apart
 }  // namespace KvPerception
 
 // The name of the tag under which a molecule records its aromaticity model as

@@ -35,7 +35,8 @@ void KvAssignHybridization(KvMolBase& mol);
 // Chirality); `force` redoes it when already current.
 void KvPerceiveChiral(KvMolBase& mol, bool force);
 // Perceives symmetry classes (KvPerception::Symmetry); `force` redoes it
-// when current; `useStereo` lets stereo split classes.
+// when current; `useStereo` lets stereo split classes (recorded as
+// KvPerception::StereoSymmetry).
 void KvPerceiveSymmetry(KvMolBase& mol, bool force, bool useStereo);
 // Whether any atom is a hydrogen atom.
 bool KvHasExplicitHydrogens(const KvMolBase& mol);

@@ -30,4 +30,15 @@ namespace Varnex {
 // or 2 (0 means 2); other kinds and versions give false with a warning.
 [[nodiscard]] bool KvMakeVSFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, unsigned vsVersion);
 
+// Does to `mol`, which the caller owns, what the generator of `type` would do
+// to its private copy (preparation, and the perception its atom and bond
+// types and its walk read), so that KvMakeFP with the same type reads `mol`
+// directly instead of copying it: the same bits, without the copy. Worth it
+// for a molecule about to be fingerprinted and then dropped, as in database
+// creation. Changes only perception state, hydrogen and wildcard atoms of
+// `mol` (as KvPrepareForFingerprinting); does nothing for a null type, an
+// invalid molecule or kinds without such a generator (MACCS166, Lingo, the
+// unhashed kinds). Not thread-safe for one molecule.
+void KvReadyForFingerprinting(KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+
 }  // namespace Varnex

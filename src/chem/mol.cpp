@@ -229,7 +229,9 @@ void KvMolImpl::InvalidateDerived() {
 }
 
 void KvMolImpl::MarkSanitized() {
-  perceived = KvPerception::Rings | KvPerception::Aromaticity | KvPerception::Chirality;
+  // Sanitisation assigns hybridisation on the valences it leaves behind.
+  perceived =
+      KvPerception::Rings | KvPerception::Aromaticity | KvPerception::Hybridization | KvPerception::Chirality;
   SetAromaticityModel(2);
 }
 
@@ -599,6 +601,43 @@ bool Adopt(std::unique_ptr<RDKit::RWMol> parsed, KvMolBase& mol, bool takeName) 
   return true;
 }
 
+// Whether the toolkit's full perception is needed for the parsed,
+// unsanitised `mol`: stereo marks (a chiral tag, a bond direction or
+// stereo), stereo groups, coordinates or query features.
+bool NeedsFullPerception(const RDKit::ROMol& mol) {
+  if (mol.getRingInfo()->isInitialized() || mol.getNumConformers() > 0 || !mol.getStereoGroups().empty()) return true;
+  for (const RDKit::Atom* atom : mol.atoms())
+    if (atom->hasQuery() || atom->getChiralTag() != RDKit::Atom::CHI_UNSPECIFIED) return true;
+  for (const RDKit::Bond* bond : mol.bonds())
+    if (bond->hasQuery() || bond->getBondDir() != RDKit::Bond::NONE || bond->getStereo() != RDKit::Bond::STEREONONE)
+      return true;
+  return false;
+}
+
+// The sanitised molecule of a SMILES, or null (throws what the toolkit
+// throws). The toolkit's parser would also rank every atom to flag the ones
+// that could become stereocentres, a fifth of the parse, which no caller
+// reads: a molecule without stereo marks is sanitised the same way and gets
+// the stereo perception that only cleans what is marked; one with marks is
+// parsed the full way.
+std::unique_ptr<RDKit::RWMol> ParseAndSanitize(const std::string& smiles, bool parseName) {
+  RDKit::SmilesParserParams params;
+  params.removeHs = false;  // explicit hydrogen atoms stay until suppressed
+  params.parseName = parseName;
+  params.allowCXSMILES = parseName;
+  params.sanitize = false;
+  std::unique_ptr<RDKit::RWMol> mol(RDKit::SmilesToMol(smiles, params));
+  if (!mol) return mol;
+  if (NeedsFullPerception(*mol)) {
+    params.sanitize = true;
+    mol.reset(RDKit::SmilesToMol(smiles, params));
+    return mol;
+  }
+  RDKit::MolOps::sanitizeMol(*mol);
+  RDKit::MolOps::assignStereochemistry(*mol, /*cleanIt=*/true, /*force=*/true, /*flagPossibleStereoCenters=*/false);
+  return mol;
+}
+
 }  // namespace
 
 bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason, bool parseName) {
@@ -610,11 +649,7 @@ bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason,
   }
   std::unique_ptr<RDKit::RWMol> parsed;
   try {
-    RDKit::SmilesParserParams params;
-    params.removeHs = false;  // explicit hydrogen atoms stay until suppressed
-    params.parseName = parseName;
-    params.allowCXSMILES = parseName;
-    parsed.reset(RDKit::SmilesToMol(smiles, params));
+    parsed = ParseAndSanitize(smiles, parseName);
   } catch (...) {
     reason = DescribeCurrentException();
     parsed.reset();

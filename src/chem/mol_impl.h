@@ -77,8 +77,8 @@ struct KvMolImpl {
   void OnEdit();
   // Forgets caches derived from bond orders and aromaticity.
   void InvalidateDerived();
-  // Records that RDKit rings, model-2 aromaticity and stereo are current
-  // (a freshly sanitised molecule).
+  // Records that RDKit rings, model-2 aromaticity, hybridisation and stereo
+  // are current (a freshly sanitised molecule).
   void MarkSanitized();
   void SetAromaticityModel(unsigned model);
 

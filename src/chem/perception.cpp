@@ -105,7 +105,7 @@ void KvAssignAromaticFlags(KvMolBase& mol, unsigned model, bool clear, unsigned 
   }
   impl.InvalidateDerived();
   impl.symmetry.clear();
-  impl.perceived &= ~KvPerception::Symmetry;
+  impl.perceived &= ~(KvPerception::Symmetry | KvPerception::StereoSymmetry);
   impl.perceived |= KvPerception::Aromaticity;
   impl.SetAromaticityModel(model);
 }
@@ -145,7 +145,8 @@ void KvPerceiveSymmetry(KvMolBase& mol, bool force, bool useStereo) {
     RDKit::Canon::rankMolAtoms(*impl.mol, ranks, false, useStereo, useStereo);
     for (unsigned& r : ranks) ++r;
     impl.symmetry = std::move(ranks);
-    impl.perceived |= KvPerception::Symmetry;
+    impl.perceived &= ~KvPerception::StereoSymmetry;
+    impl.perceived |= KvPerception::Symmetry | (useStereo ? KvPerception::StereoSymmetry : 0u);
   } catch (...) {
     KvSystem::KvThrow()->Warning("KvPerceiveSymmetry(): %s", DescribeCurrentException().c_str());
   }

@@ -66,12 +66,13 @@ struct CreationJob {
   std::vector<std::uint64_t> failures;  // indices of empty records, under the lock
 };
 
-// The record words of `mol`'s fingerprint. An exception (memory exhausted)
-// must not end the worker, or the rest of its chunk would stay unwritten: it
-// fails this molecule only.
-bool MakeWords(KvFingerPrint& fp, const KvChem::KvMol& mol, const KvFPTypeBase* type, std::vector<std::uint64_t>& words,
+// The record words of `mol`'s fingerprint (`mol`, the worker's own, is readied
+// for it in place). An exception (memory exhausted) must not end the worker,
+// or the rest of its chunk would stay unwritten: it fails this molecule only.
+bool MakeWords(KvFingerPrint& fp, KvChem::KvMol& mol, const KvFPTypeBase* type, std::vector<std::uint64_t>& words,
                std::uint64_t& bitCount) {
   try {
+    KvReadyForFingerprinting(mol, type);  // the worker's own molecule: no private copy
     if (!KvMakeFP(fp, mol, type)) return false;
     bitCount = KvFingerPrintToWords(fp, words);
     return true;

@@ -37,6 +37,12 @@
 
 namespace Varnex {
 
+// The size up to which sorted searches scan every record instead of pruning
+// (4096 records: a few microseconds per call either way). Process-wide;
+// tests lower it to 0 to search small files the way large ones are.
+std::uint64_t KvScanWholeUpTo();
+void KvSetScanWholeUpTo(std::uint64_t records);
+
 // Where the records are and how they are laid out.
 struct KvRecordView {
   const std::uint8_t* records = nullptr;  // record 0
@@ -118,6 +124,11 @@ class KvFastFPDatabaseImplBase {
   // The side structures of the pruned searches (empty when they could not
   // be built).
   const KvSearchIndex& Index() const { return index_; }
+  // Whether sorted searches and hit counts visit the records through the
+  // index: not when it could not be built, nor for databases of at most
+  // KvScanWholeUpTo() records, where scanning every record costs less than
+  // visiting the bit-count bins.
+  bool PrunesSearches() const { return !index_.Empty() && params_.NumFingerPrints() > KvScanWholeUpTo(); }
   // The query's words and bit count as the kernels read them.
   KvQueryWords MakeQuery(const KvFingerPrint& query) const;
   // Record `position` as a query (REQUIRES: position < n and a record array).

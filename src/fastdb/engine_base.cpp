@@ -1,6 +1,7 @@
 // Opening steps shared by both engines, record reads and query words.
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "fastdb/engine.h"
@@ -11,7 +12,11 @@ namespace Varnex {
 namespace {
 constexpr const char* kOpening = "KvFastFPDatabase::KvFastFPDatabase()";
 constexpr const char* kGetFingerPrint = "KvFastFPDatabase::GetFingerPrint()";
+std::atomic<std::uint64_t> scanWholeUpTo{4096};
 }  // namespace
+
+std::uint64_t KvScanWholeUpTo() { return scanWholeUpTo.load(std::memory_order_relaxed); }
+void KvSetScanWholeUpTo(std::uint64_t records) { scanWholeUpTo.store(records, std::memory_order_relaxed); }
 
 KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : path_(path), params_(path) {
   valid_ = params_.IsValid();

@@ -53,6 +53,16 @@ std::uint64_t SlotLimit(const KvFPDatabaseOptions& options, std::uint64_t n) {
   return options.GetLimit() != 0 ? options.GetLimit() : n;
 }
 
+// Runs body(k) for every query k < queries, claimed one at a time by
+// options.GetNumProcessors() threads (none after a cancel).
+template <typename Body>
+void ForEachQueryOnThreads(std::size_t queries, const KvFPDatabaseOptions& options, Body&& body) {
+  std::atomic<std::size_t> next{0};
+  KvRunWorkers(std::min<unsigned>(options.GetNumProcessors(), static_cast<unsigned>(queries)), [&](unsigned) {
+    for (std::size_t k = KvClaim(next, queries); k < queries; k = KvClaim(next, queries)) body(k);
+  });
+}
+
 // ---- Sinks (pruned_scan.h).
 
 // A hit list, also bounded by a threshold published by other threads.
@@ -413,7 +423,7 @@ KvHitList<KvSimScore> KvFastFPDatabaseImplBase::SortedHits(const KvQueryWords& q
   if (view.n == 0 || view.records == nullptr) return hits;
   const KvScanKernel& kernel = KvGetActiveScanKernel();
   KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
-    if (prune && !index_.Empty()) {
+    if (prune && PrunesSearches()) {
       std::atomic<double> floor{KvGetScoreThreshold(options)};
       HitSink sink(hits, view, floor);
       const KvPrunedQuery<std::decay_t<decltype(score)>> pruned(index_, view, query, score,
@@ -432,13 +442,13 @@ std::vector<std::vector<KvSimScore>> KvFastFPDatabaseImplBase::GetSortedScoresMa
     const std::vector<const KvFingerPrint*>& queries, const KvFPDatabaseOptions& options) const {
   const KvRecordView view = View();
   if (view.n == 0 || view.records == nullptr) return std::vector<std::vector<KvSimScore>>(queries.size());
-  if (index_.Empty()) {
+  if (!PrunesSearches()) {
     std::vector<std::vector<KvSimScore>> results(queries.size());
-    for (std::size_t k = 0; k < queries.size(); ++k) {
+    ForEachQueryOnThreads(queries.size(), options, [&](std::size_t k) {
       KvHitList<KvSimScore> hits = SortedHits(MakeQuery(*queries[k]), options, false);
       hits.Finish();
       results[k] = hits.TakeEntries();
-    }
+    });
     return results;
   }
   BatchSearch search(*this, index_, queries, options, false);
@@ -451,14 +461,14 @@ std::vector<std::uint64_t> KvFastFPDatabaseImplBase::NumHitsMany(const std::vect
   std::vector<std::uint64_t> results(queries.size(), 0);
   const KvRecordView view = View();
   if (view.n == 0 || view.records == nullptr) return results;
-  if (!index_.Empty()) {
+  if (PrunesSearches()) {
     BatchSearch search(*this, index_, queries, options, true);
     search.Run(options.GetNumProcessors());
     return search.TakeCounts();
   }
   const KvScanKernel& kernel = KvGetActiveScanKernel();
   CountSink prototype(options.GetDescendingOrder(), KvGetScoreThreshold(options));
-  for (std::size_t k = 0; k < queries.size(); ++k) {
+  ForEachQueryOnThreads(queries.size(), options, [&](std::size_t k) {
     const KvQueryWords q = MakeQuery(*queries[k]);
     CountSink sink = prototype;
     KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
@@ -467,7 +477,7 @@ std::vector<std::uint64_t> KvFastFPDatabaseImplBase::NumHitsMany(const std::vect
       });
     });
     results[k] = sink.Count();
-  }
+  });
   return results;
 }
 
@@ -478,15 +488,12 @@ std::vector<KvFPHistogram> KvFastFPDatabaseImplBase::GetHistogramMany(const std:
   const KvRecordView view = View();
   if (view.records == nullptr) return results;
   const KvScanKernel& kernel = KvGetActiveScanKernel();
-  std::atomic<std::size_t> next{0};
-  KvRunWorkers(std::min<unsigned>(options.GetNumProcessors(), static_cast<unsigned>(queries.size())), [&](unsigned) {
-    for (std::size_t k = KvClaim(next, queries.size()); k < queries.size(); k = KvClaim(next, queries.size())) {
-      const KvQueryWords q = MakeQuery(*queries[k]);
-      KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
-        KvScanRange(kernel, view, 0, view.n, q.words.data(), score,
-                    [&](std::uint64_t, double value) { results[k].AddSample(value); });
-      });
-    }
+  ForEachQueryOnThreads(queries.size(), options, [&](std::size_t k) {
+    const KvQueryWords q = MakeQuery(*queries[k]);
+    KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
+      KvScanRange(kernel, view, 0, view.n, q.words.data(), score,
+                  [&](std::uint64_t, double value) { results[k].AddSample(value); });
+    });
   });
   return results;
 }

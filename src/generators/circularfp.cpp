@@ -17,11 +17,11 @@
 #include "generators/subgraph_hash.h"
 
 namespace Varnex {
-namespace {
 
 constexpr unsigned kMaxGeneratorRadius = 10;
 
-constexpr KvGraphGenerator kCircularGenerator{
+// Declared in graph_driver.h.
+constexpr KvGraphGenerator kKvCircularGenerator{
     KvFPType::Circular,
     "KvMakeCircularFP()",
     kMaxGeneratorRadius,
@@ -32,6 +32,8 @@ constexpr KvGraphGenerator kCircularGenerator{
      "%s : invalid min radius %d > max radius %d for circular fingerprint (minradius = maxradius is used)"},
     "KvMakeCircularFP : invalid circular fingerprint type",
     false};
+
+namespace {
 
 struct CircularScratch {
   KvHeavyNeighbourTable table;
@@ -113,11 +115,11 @@ void GenerateNumericIds(CircularScratch& s, const KvChem::KvMolBase& mol, const 
 
 // The circular fingerprint of `params` (repaired by the driver).
 bool MakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
-  return KvMakeGraphFP(kCircularGenerator, fp, mol, params,
+  return KvMakeGraphFP(kKvCircularGenerator, fp, mol, params,
                        [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
                          CircularScratch& s = ThreadScratch();
-                         if (!Prepare(kCircularGenerator.name, s, work, atomTypes, bondTypes)) return false;
+                         if (!Prepare(kKvCircularGenerator.name, s, work, atomTypes, bondTypes)) return false;
                          GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), repaired.minimum,
                                             repaired.maximum,
                                             [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
@@ -176,7 +178,7 @@ bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   KvFPGraphParams params;
-  return KvGraphParamsOf(kCircularGenerator, type, params) && MakeCircularFP(fp, mol, params);
+  return KvGraphParamsOf(kKvCircularGenerator, type, params) && MakeCircularFP(fp, mol, params);
 }
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minRadius,

@@ -2,6 +2,9 @@
 
 #include "varnex/generation.h"
 
+#include <exception>
+
+#include "generators/graph_driver.h"
 #include "kvsystem/error.h"
 #include "varnex/circularfp.h"
 #include "varnex/lingofp.h"
@@ -63,6 +66,14 @@ bool KvMakeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, bo
     }
   }
   return KvMakeFP(fp, mol, type);
+}
+
+void KvReadyForFingerprinting(KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
+  try {
+    KvReadyGraphMol(mol, type);
+  } catch (const std::exception&) {
+    // The generator will prepare a copy and report what goes wrong there.
+  }
 }
 
 bool KvMakeVSFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, unsigned vsVersion) {

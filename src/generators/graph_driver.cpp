@@ -38,6 +38,20 @@ void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& par
   }
 }
 
+void KvReadyGraphMol(KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
+  const auto* graph = dynamic_cast<const KvFPGraphTypeBase*>(type);
+  if (graph == nullptr || !mol.IsValid() || mol.NumAtoms() > KvChem::KvGetMaxAtoms()) return;
+  const KvGraphGenerator* generator = nullptr;
+  for (const KvGraphGenerator* candidate : {&kKvPathGenerator, &kKvTreeGenerator, &kKvCircularGenerator})
+    if (candidate->kind == graph->GetFPType()) generator = candidate;
+  if (generator == nullptr) return;
+  const KvFPGraphParams params{graph->GetNumBits(), graph->GetMinDistance(), graph->GetMaxDistance(),
+                               graph->GetAtomTypes(), graph->GetBondTypes()};
+  if (params.maximum > generator->maxDistance || (params.atomTypes == 0 && params.bondTypes == 0)) return;
+  KvWorkingMol::ReadyInPlace(mol, generator->kind, params.atomTypes, params.bondTypes,
+                             KvGraphUsesSymmetry(*generator, params, mol));
+}
+
 bool KvGraphParamsOf(const KvFPTypeBase* type, unsigned kind, KvFPGraphParams& params) {
   const auto* graph = dynamic_cast<const KvFPGraphTypeBase*>(type);
   if (graph == nullptr || graph->GetFPType() != kind) return false;

@@ -50,6 +50,25 @@ struct KvGraphGenerator {
   bool typeMessageIsError;  // at error level rather than warning level
 };
 
+// The three graph generators (defined beside their enumerations).
+extern const KvGraphGenerator kKvPathGenerator;
+extern const KvGraphGenerator kKvTreeGenerator;
+extern const KvGraphGenerator kKvCircularGenerator;
+
+// Whether the generator skips start atoms of one symmetry class for `mol`
+// (with repaired `params`): only when walks are long enough and the molecule
+// large enough for the saving to pay for the perception.
+inline bool KvGraphUsesSymmetry(const KvGraphGenerator& generator, const KvFPGraphParams& params,
+                                const KvChem::KvMolBase& mol) {
+  return generator.symmetricStartsSkipped && params.maximum > 3 && mol.NumAtoms() > 20;
+}
+
+// Brings `mol` (the caller's own) into the state in which the generator of
+// `type`'s kind reads it without a private copy; nothing for types of other
+// kinds, out-of-range parameters or molecules above the size limit (their
+// generators work on a copy as always).
+void KvReadyGraphMol(KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+
 // Repairs `params` in place: sizes outside 16-65535 bits, distances above the
 // generator's limit, a minimum above the maximum and atom and bond flags both
 // 0 are reported with the generator's messages and replaced by defaults.
@@ -78,8 +97,8 @@ template <typename Enumerate>
     KvRepairGraphParams(generator, params);
     fp.SetSize(params.bits);
     fp.ClearBits();
-    const bool symmetry = generator.symmetricStartsSkipped && params.maximum > 3 && mol.NumAtoms() > 20;
-    const KvWorkingMol work(mol, generator.kind, params.atomTypes, params.bondTypes, symmetry);
+    const KvWorkingMol work(mol, generator.kind, params.atomTypes, params.bondTypes,
+                            KvGraphUsesSymmetry(generator, params, mol));
     if (work.Get().NumAtoms() > 0) {
       thread_local std::vector<unsigned> atomTypes;
       thread_local std::vector<unsigned> bondTypes;

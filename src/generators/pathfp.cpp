@@ -20,11 +20,11 @@
 #include "kvsystem/error.h"
 
 namespace Varnex {
-namespace {
 
 constexpr unsigned kMaxGeneratorBonds = 20;
 
-constexpr KvGraphGenerator kPathGenerator{
+// Declared in graph_driver.h.
+constexpr KvGraphGenerator kKvPathGenerator{
     KvFPType::Path,
     "KvMakePathFP()",
     kMaxGeneratorBonds,
@@ -35,6 +35,8 @@ constexpr KvGraphGenerator kPathGenerator{
      "%s : invalid min bonds %d > max bonds %d for path fingerprint (minbonds = maxbonds is used)!"},
     "KvMakePathFP : invalid path fingerprint type!",
     false};
+
+namespace {
 
 // Position weights: the atom at position k of a path is weighted by entry
 // 2k + 1, the bond leading into it by entry 2k.
@@ -307,7 +309,7 @@ unsigned RunIdGenerator(const char* name, Output& ids, const KvChem::KvMolBase& 
 
 // The path fingerprint of `params` (repaired by the driver).
 bool MakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
-  return KvMakeGraphFP(kPathGenerator, fp, mol, params,
+  return KvMakeGraphFP(kKvPathGenerator, fp, mol, params,
                        [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
                          KvScratchHeap heap;
@@ -352,7 +354,7 @@ bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   KvFPGraphParams params;
-  return KvGraphParamsOf(kPathGenerator, type, params) && MakePathFP(fp, mol, params);
+  return KvGraphParamsOf(kKvPathGenerator, type, params) && MakePathFP(fp, mol, params);
 }
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds, unsigned maxBonds,

@@ -18,11 +18,11 @@
 #include "generators/subgraph_hash.h"
 
 namespace Varnex {
-namespace {
 
 constexpr unsigned kMaxGeneratorBonds = 20;
 
-constexpr KvGraphGenerator kTreeGenerator{
+// Declared in graph_driver.h.
+constexpr KvGraphGenerator kKvTreeGenerator{
     KvFPType::Tree,
     "KvMakeTreeFP()",
     kMaxGeneratorBonds,
@@ -33,6 +33,8 @@ constexpr KvGraphGenerator kTreeGenerator{
      "%s : invalid min bonds %d > max bonds %d for tree fingerprint (minbonds = maxbonds is used)"},
     "KvMakeTreeFP ;invalid tree fingerprint type",
     true};
+
+namespace {
 
 // Weights of a two-atom fragment: the path weights of atom, bond, atom.
 constexpr std::uint32_t kFirstAtomWeight = 947;
@@ -218,11 +220,11 @@ void GenerateNumericIds(TreeScratch& s, const KvChem::KvMolBase& mol, const unsi
 
 // The tree fingerprint of `params` (repaired by the driver).
 bool MakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
-  return KvMakeGraphFP(kTreeGenerator, fp, mol, params,
+  return KvMakeGraphFP(kKvTreeGenerator, fp, mol, params,
                        [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
                          TreeScratch& s = ThreadScratch();
-                         if (!Prepare(kTreeGenerator.name, s, work, atomTypes, bondTypes)) return false;
+                         if (!Prepare(kKvTreeGenerator.name, s, work, atomTypes, bondTypes)) return false;
                          GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), repaired.minimum,
                                             repaired.maximum,
                                             [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
@@ -293,7 +295,7 @@ bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   KvFPGraphParams params;
-  return KvGraphParamsOf(kTreeGenerator, type, params) && MakeTreeFP(fp, mol, params);
+  return KvGraphParamsOf(kKvTreeGenerator, type, params) && MakeTreeFP(fp, mol, params);
 }
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds, unsigned maxBonds,

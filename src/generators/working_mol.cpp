@@ -25,18 +25,28 @@ bool IsReadyForTyping(const KvChem::KvMolBase& mol, unsigned atomFlags, unsigned
   return true;
 }
 
+// Whether `mol` has the symmetry classes the enumerations skip start atoms
+// by: perceived, and without stereo.
+bool HasWalkSymmetry(const KvChem::KvMolBase& mol) {
+  return mol.HasPerceived(KvChem::KvPerception::Symmetry) && !mol.HasPerceived(KvChem::KvPerception::StereoSymmetry);
+}
+
 }  // namespace
+
+void KvWorkingMol::ReadyInPlace(KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
+                                bool symmetry) {
+  KvPrepareForFingerprinting(mol, kind);
+  if (mol.NumAtoms() == 0) return;
+  if (symmetry) KvChem::KvPerceiveSymmetry(mol, true, false);
+  Typing::PerceiveForTyping(mol, atomFlags, bondFlags);
+}
 
 KvWorkingMol::KvWorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
                            bool symmetry)
     : mol_(&mol), atomFlags_(atomFlags), bondFlags_(bondFlags) {
-  if (!symmetry && IsReadyForTyping(mol, atomFlags, bondFlags)) return;
+  if ((!symmetry || HasWalkSymmetry(mol)) && IsReadyForTyping(mol, atomFlags, bondFlags)) return;
   KvChem::KvGraphMol& copy = copy_.emplace(mol);
-  KvPrepareForFingerprinting(copy, kind);
-  if (copy.NumAtoms() > 0) {
-    if (symmetry) KvChem::KvPerceiveSymmetry(copy, true, false);
-    Typing::PerceiveForTyping(copy, atomFlags, bondFlags);
-  }
+  ReadyInPlace(copy, kind, atomFlags, bondFlags, symmetry);
   mol_ = &copy;
 }
 

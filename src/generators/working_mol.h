@@ -3,9 +3,10 @@
 // Every generator works on a molecule in the prepared state (hydrogens and
 // wildcard atoms folded away, rings and model-2 aromaticity perceived) on
 // which the perception that typing needs (hybridisation, chirality) has run.
-// When the caller's molecule is already in that state and no symmetry
-// perception is due, copying and preparing would change nothing, so the
-// caller's molecule is read directly; otherwise a private copy is prepared.
+// When the caller's molecule is already in that state, with symmetry classes
+// perceived without stereo where they are due, copying and preparing would
+// change nothing, so the caller's molecule is read directly; otherwise a
+// private copy is prepared.
 // Copying is most of the cost of a small fingerprint.
 //
 // Thread safety: the caller's molecule is only read, so several threads may
@@ -27,6 +28,12 @@ class KvWorkingMol {
   KvWorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags, bool symmetry);
   KvWorkingMol(const KvWorkingMol&) = delete;
   KvWorkingMol& operator=(const KvWorkingMol&) = delete;
+
+  // Brings `mol`, which the caller owns, into the state the constructor
+  // prepares a copy into for the same arguments; the constructor then reads
+  // `mol` itself.
+  static void ReadyInPlace(KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
+                           bool symmetry);
 
   // The molecule to type and walk: the caller's or the prepared copy.
   const KvChem::KvMolBase& Get() const { return *mol_; }

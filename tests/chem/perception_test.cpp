@@ -86,7 +86,7 @@ TEST(KvPerceptionAtoms, ChargesHalogensAndHybridisation) {
   EXPECT_TRUE(mol.GetAtom(0)->IsHalogen());
   EXPECT_TRUE(mol.GetAtom(2)->IsHalogen());
   EXPECT_FALSE(mol.GetAtom(1)->IsHalogen());
-  EXPECT_EQ(mol.GetAtom(1)->GetHybridization(), 0u);  // not assigned yet
+  ASSERT_TRUE(mol.HasPerceived(KvPerception::Hybridization));  // the parser's sanitisation assigned it
   KvAssignHybridization(mol);
   EXPECT_EQ(mol.GetAtom(1)->GetHybridization(), KvHybridization::Sp3);
   EXPECT_EQ(mol.GetAtom(4)->GetHybridization(), KvHybridization::Sp);
@@ -95,6 +95,33 @@ TEST(KvPerceptionAtoms, ChargesHalogensAndHybridisation) {
   EXPECT_EQ(KvGetAtomicSymbol(17), "Cl");
   EXPECT_EQ(KvGetAtomicSymbol(0), "*");
   EXPECT_EQ(KvGetAtomicSymbol(500), "");
+}
+
+// The parser leaves hybridisation and stereo assigned (unmarked SMILES
+// without the toolkit's search for possible stereocentres); after an edit,
+// which drops that state, assigning them again must give the same.
+TEST(KvPerceptionAtoms, TheParsersHybridisationAndStereoAreWhatPerceivingAgainGives) {
+  std::vector<std::string> smiles = VarnexTest::NciSmiles(1000);
+  smiles.insert(smiles.end(), {"N[C@@H](C)C(=O)O", "C[C@H](C)O", "C/C=C/C", "F/C=C(/Cl)C", "[NH4+].[O-]C(=O)C",
+                               "c1cc[nH]c1", "O=[N+]([O-])c1ccccc1", "C#N", "CP(C)(C)=O", "C[S+]([O-])C"});
+  auto state = [](const KvMolBase& mol) {
+    std::vector<unsigned> out;
+    for (const KvAtomBase* atom : mol.Atoms())
+      out.insert(out.end(), {atom->GetHybridization(), atom->GetTotalHCount(), atom->GetValence(),
+                             unsigned{atom->IsChiral()}});
+    for (const KvBondBase* bond : mol.Bonds()) out.push_back(bond->IsChiral());
+    return out;
+  };
+  for (const std::string& s : smiles) {
+    const KvMol parsed = Mol(s);
+    KvMol again = Mol(s);
+    KvAtomBase* first = again.GetAtom(0);
+    first->SetImplicitHCount(first->GetImplicitHCount());
+    ASSERT_FALSE(again.HasPerceived(KvPerception::Hybridization)) << s;
+    KvAssignHybridization(again);
+    KvPerceiveChiral(again, true);
+    EXPECT_EQ(state(parsed), state(again)) << s;
+  }
 }
 
 TEST(KvPerceptionStereo, TetrahedralParityIsIndependentOfTheWriting) {

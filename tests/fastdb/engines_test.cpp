@@ -155,6 +155,7 @@ std::string Trace(unsigned memoryType, const KvFPDatabaseOptions& o) {
 class OracleTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    KvSetScanWholeUpTo(0);  // searched like a large file, through the index
     type_ = FastDbTest::PathType(1024);
     fps_ = new std::vector<KvFingerPrint>(FastDbTest::RandomFingerPrints(type_, 1100, 1));
     KvFingerPrint ten, five;
@@ -176,6 +177,7 @@ class OracleTest : public ::testing::Test {
     for (const KvFingerPrint& fp : FastDbTest::RandomFingerPrints(type_, 35, 99)) queries_->push_back(fp);
   }
   static void TearDownTestSuite() {
+    KvSetScanWholeUpTo(4096);
     delete fps_;
     delete queries_;
     delete file_;

@@ -195,8 +195,9 @@ TEST(FpbinCreate, FileIsByteIdenticalForAnyThreadCount) {
   }
 }
 
-// The NCI sets as SMILES and as SD file: every record at its molecule's slot,
-// records through the set equal to the ones made one by one.
+// The NCI sets as SMILES and as SD file: every record at its molecule's slot
+// and equal to the fingerprint made one by one from a molecule of the caller
+// (creation readies its own molecules in place instead of copying them).
 TEST(FpbinCreate, NciSetsHaveEveryRecordAtItsSlot) {
   TempDir dir;
   const struct {
@@ -207,6 +208,7 @@ TEST(FpbinCreate, NciSetsHaveEveryRecordAtItsSlot) {
       {kNci5K, Path4096(), 0},
       {std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_200.props.sdf", Varnex::KvGetFPType(Varnex::KvFPType::Circular),
        2},
+      {std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_200.props.sdf", Varnex::KvGetFPType(Varnex::KvFPType::Tree), 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mols);
@@ -231,9 +233,11 @@ TEST(FpbinCreate, NciSetsHaveEveryRecordAtItsSlot) {
       nonEmpty += WordAt(bytes, at + 8) > 0;
     }
     EXPECT_GT(nonEmpty, n - 10);
-    for (unsigned i : {0u, 77u, static_cast<unsigned>(n - 1)})
-      EXPECT_EQ(bytes.substr(Varnex::KvFastFPRecordOffset(i, words), (words + 2) * 8), ExpectedRecord(mols, i, c.type))
+    for (unsigned i = 0; i < n; ++i) {
+      if (WordAt(bytes, Varnex::KvFastFPRecordOffset(i, words) + 8) == 0) continue;  // unparsable
+      ASSERT_EQ(bytes.substr(Varnex::KvFastFPRecordOffset(i, words), (words + 2) * 8), ExpectedRecord(mols, i, c.type))
           << i;
+    }
   }
 }
 
