@@ -85,7 +85,7 @@ def test_bit_no_pattern_sets_gives_a_note_and_bad_input_raises():
     assert notes == ["no pattern of this molecule sets bit 0"]
     with pytest.raises(ValueError, match="no bits"):
         varnex.draw("CCO", varnex.FPType("UnhashedTree"), bit=3)
-    with pytest.raises(ValueError, match="between 0 and 65535"):
+    with pytest.raises(ValueError, match="outside the 4096 bits"):
         varnex.draw("CCO", t, bit=-5)
     for panel, columns, message in [((39, 100), None, "panel sides"), ((100, 2001), None, "panel sides"),
                                     (None, 0, "columns"), (None, 101, "columns")]:
