@@ -21,10 +21,16 @@ namespace KvChem {
 class KvMolBase;
 
 inline constexpr unsigned KvDefaultMaxAtoms = 1000;
+// The highest atom limit there is. The toolkit recurses once per atom in
+// places (ring finding, SMILES writing): a 65,522-atom ring overflows the
+// 8 MB stack of a thread, 50,000 do not; a fifth of that keeps every shape
+// (rings, chains, nested branches) clear of the stack of any thread the
+// library or its callers start.
+inline constexpr unsigned KvLargestMaxAtoms = 10000;
 inline constexpr std::size_t KvDefaultMaxLineLength = 65536;  // bytes
 
 // The atom limit: molecules with more atoms are refused. A value of 0
-// restores the default.
+// restores the default; one above KvLargestMaxAtoms is lowered to it.
 unsigned KvGetMaxAtoms();
 void KvSetMaxAtoms(unsigned atoms);
 // The line limit in bytes: a SMILES text, or a line of a molfile, that is

@@ -7,7 +7,6 @@ import pathlib
 import re
 import signal
 import threading
-import time
 import warnings
 
 import numpy as np
@@ -199,11 +198,11 @@ def big_db(tmp_path_factory):
     lambda db: db.matrix(k=100, threads=1),
     lambda db: db.search_many(["c1ccccc1"] * 20000, k=10, threads=1),
 ], ids=["histogram", "matrix", "search_many"])
-def test_long_calls_stop_within_a_second_of_ctrl_c(big_db, call, interruptible):
+def test_long_calls_stop_on_ctrl_c(big_db, call, interruptible):
+    """Each call takes seconds; SIGINT after 0.3 s stops it with
+    KeyboardInterrupt (bench/ measures how soon)."""
     timer = threading.Timer(0.3, signal.raise_signal, args=(signal.SIGINT,))
-    start = time.monotonic()
     timer.start()
     with pytest.raises(KeyboardInterrupt):
         call(big_db)
     timer.join()
-    assert time.monotonic() - start < 0.3 + 1.0

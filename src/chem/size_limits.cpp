@@ -2,6 +2,8 @@
 
 #include "kvchem/size_limits.h"
 
+#include <algorithm>
+
 #include <atomic>
 #include <charconv>
 #include <cstdio>
@@ -74,7 +76,9 @@ std::size_t LeadingNumber(std::string_view text) {
 }  // namespace
 
 unsigned KvGetMaxAtoms() { return gMaxAtoms.load(std::memory_order_relaxed); }
-void KvSetMaxAtoms(unsigned atoms) { gMaxAtoms.store(atoms == 0 ? KvDefaultMaxAtoms : atoms); }
+void KvSetMaxAtoms(unsigned atoms) {
+  gMaxAtoms.store(atoms == 0 ? KvDefaultMaxAtoms : std::min(atoms, KvLargestMaxAtoms));
+}
 std::size_t KvGetMaxLineLength() { return gMaxLineLength.load(std::memory_order_relaxed); }
 void KvSetMaxLineLength(std::size_t bytes) { gMaxLineLength.store(bytes == 0 ? KvDefaultMaxLineLength : bytes); }
 

@@ -237,6 +237,8 @@ TEST_F(VarnexInputFaultsCliTest, ValuesOutsideTheirMeaningAreRefused) {
       {"limit above the records", "matrix " + db + " -limit 7", 0,
        "varnex matrix: -limit 7 is above the 4 records of the database; using 4"},
       {"raised atom limit", "fp -smiles 'C1" + std::string(3000, 'C') + "1' -maxatoms 3001 -numbits 64", 0, ""},
+      {"atom limit beyond the stack", "fp -smiles CCO -maxatoms 1000000", 2,
+       "value 1000000 of parameter -maxatoms is above the legal maximum 10000"},
       {"parameter twice", "search " + db + " -query CCO -limit 3 -l 4", 2, "parameter -l is given twice (also as -limit)"},
       {"database twice", "search " + db + " " + db + " -query CCO", 2, "parameter -db is given twice"},
       {"bit beyond the size", "explain -smiles CCO -fptype Path -numbits 1024 -bit 5000", 2,

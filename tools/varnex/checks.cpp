@@ -15,7 +15,7 @@ void AddMoleculeLimitParameter(KvSystem::KvInterface& itf) {
   p->SetName("-maxatoms");
   p->SetBrief("Molecules with more atoms are refused");
   p->AddDetail("\n\tLarger molecules take the chemistry toolkit more than about a second each.");
-  p->SetLegalRange("1", "1000000");
+  p->SetLegalRange("1", std::to_string(KvChem::KvLargestMaxAtoms));
   p->SetDefault(static_cast<int>(KvChem::KvDefaultMaxAtoms));
 }
 
