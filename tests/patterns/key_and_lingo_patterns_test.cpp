@@ -75,7 +75,9 @@ TEST(LingoPatternsTest, EachSubstringCoversTheAtomsItWrites) {
   };
   const KvFPTypeBase* type = KvGetFPType(KvFPType::Lingo);
   for (const LingoCase& c : cases) {
-    const std::vector<KvFPPattern> patterns = KvSystem::KvCollect(KvGetLingoFPPatterns(Mol(c.smiles), type));
+    // The patterns point at the molecule's atoms: the molecule outlives them.
+    const KvChem::KvMol mol = Mol(c.smiles);
+    const std::vector<KvFPPattern> patterns = KvSystem::KvCollect(KvGetLingoFPPatterns(mol, type));
     ASSERT_EQ(patterns.size(), c.texts.size()) << c.smiles;
     for (std::size_t i = 0; i < patterns.size(); ++i) {
       EXPECT_EQ(patterns[i].GetSmarts(), c.texts[i]);
