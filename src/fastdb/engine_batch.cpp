@@ -151,6 +151,7 @@ BinRange Seed(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, Sin
   std::uint64_t done = index.BinEnd(peak) - index.BinBegin(peak);
   for (;;) {
     if (done >= budget && ready()) return {lo, hi};
+    if (KvSystem::KvCancelRequested()) return {lo, hi};  // the (discarded) search ends at this bin
     std::size_t left = lo, right = hi;
     while (left > 0 && empty(left - 1)) --left;
     while (right + 1 < bins && empty(right + 1)) ++right;
@@ -214,6 +215,8 @@ class BatchSearch {
 
   std::vector<std::vector<KvSimScore>> TakeHits() {
     std::vector<std::vector<KvSimScore>> results(states_.size());
+    // A cancelled call's answer is discarded: no time on sorting it.
+    if (KvSystem::KvCancelRequested()) return results;
     for (QueryState& state : states_) {
       state.hits->Finish();
       results[state.order] = state.hits->TakeEntries();
@@ -392,6 +395,7 @@ class BatchSearch {
 
   // Adds a worker's results to the queries' merged ones.
   void Merge(Private& mine) {
+    if (KvSystem::KvCancelRequested()) return;  // the answer is discarded
     for (QueryState& state : states_) {
       const std::size_t q = state.order;
       if (state.done || (!mine.hits[q] && mine.counts[q] == 0)) continue;

@@ -444,7 +444,8 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetSparseMatrix(
       using Score = std::decay_t<decltype(prototype)>;
       NeighbourMatrix<Score> matrix(view, index_, options, static_cast<std::size_t>(k));
       matrix.Run(options.GetNumProcessors());
-      matrix.AppendPairs(pairs);
+      // A cancelled call's rows are incomplete and its answer discarded.
+      if (!KvSystem::KvCancelRequested()) matrix.AppendPairs(pairs);
     });
   } catch (const std::exception&) {
     report->Warning("%s: not enough system memory to store results!", kSparseMatrix);

@@ -57,7 +57,9 @@ void ForEachPair(const KvFastFPDatabaseImplBase& engine, const KvFPDatabaseOptio
             std::memcpy(rows.data() + (i - r0) * w, KvRecordWords(view.At(i)), 8 * w);
             rowBits[i - r0] = kernel.popCount(rows.data() + (i - r0) * w, w);
           }
-          for (std::uint64_t c = which == Pairs::All ? 0 : r; c < blocks; ++c) {
+          // A row block against a large database is seconds of work: the
+          // cancel flag is read per tile.
+          for (std::uint64_t c = which == Pairs::All ? 0 : r; c < blocks && !KvSystem::KvCancelRequested(); ++c) {
             const std::uint64_t c0 = c * kTile, c1 = std::min(view.n, c0 + kTile);
             for (std::uint64_t i = r0; i < r1; ++i) {
               std::uint64_t j0 = c0;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "fastdb/engine.h"
+#include "kvsystem/call_context.h"
 #include "fastdb/scan_loop.h"
 
 namespace Varnex {
@@ -32,7 +33,10 @@ KvSystem::KvIterBase<KvSimScore>* KvFastFPDatabaseImplBase::GetScores(const KvFi
 KvSystem::KvIterBase<KvSimScore>* KvFastFPDatabaseImplBase::GetSortedScores(const KvFingerPrint& query,
                                                                            const KvFPDatabaseOptions& options,
                                                                            bool prune) const {
-  return KvMakeHitListIter(SortedHits(MakeQuery(query), options, prune));
+  KvHitList<KvSimScore> hits = SortedHits(MakeQuery(query), options, prune);
+  // A cancelled call's answer is discarded: no time on sorting it.
+  if (KvSystem::KvCancelRequested()) return KvSystem::KvMakeEmptyIter<KvSimScore>();
+  return KvMakeHitListIter(std::move(hits));
 }
 
 KvSystem::KvIterBase<double>* KvFastFPDatabaseImplBase::GetRawScores(const KvFingerPrint& query,
