@@ -47,7 +47,7 @@ bool StartPart(KvTemporaryOutput& output, const std::string& molPath, const KvFP
 bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const KvCreateFastFPDatabaseOptions& options,
                  unsigned parts, const std::function<std::string(unsigned)>& partPath,
                  const std::function<bool(const std::vector<KvCreatedPart>&)>& beforeCommit, const char* caller,
-                 KvCreateFastFPDatabaseSummary& summary, std::vector<KvCreatedPart>& made) {
+                 KvCreateFastFPDatabaseSummary& summary, std::vector<KvCreatedPart>& made, std::uint64_t indexBase) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   if (!KvHasFastDatabaseExtension(fpbinPath)) {
     report->Warning("%s fingerprint database file should have '.fpbin' file extension!", caller);
@@ -84,7 +84,7 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
   KvSystem::KvDots* tracer = options.GetTracer();
   if (tracer != nullptr) tracer->SetExpected(count);
   KvCreationJobResult job =
-      KvRunCreationJob(mols, type, outputs, options.GetNumProcessors(), tracer, caller, options.GetCancelFlag());
+      KvRunCreationJob(mols, type, outputs, options.GetNumProcessors(), tracer, caller, options.GetCancelFlag(), indexBase);
   if (job.cancelled) {
     report->Warning("%s : creation of %s cancelled", caller, fpbinPath.c_str());
     return false;
@@ -122,10 +122,10 @@ bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string
                                  const std::function<std::string(unsigned)>& partPath,
                                  const std::function<bool(const std::vector<KvCreatedPart>&)>& beforeCommit,
                                  const char* caller, KvCreateFastFPDatabaseSummary& summary,
-                                 std::vector<KvCreatedPart>& made) {
+                                 std::vector<KvCreatedPart>& made, std::uint64_t indexBase) {
   summary = {};
   try {
-    return CreateParts(fpbinPath, molPath, options, parts, partPath, beforeCommit, caller, summary, made);
+    return CreateParts(fpbinPath, molPath, options, parts, partPath, beforeCommit, caller, summary, made, indexBase);
   } catch (const std::exception& e) {
     // Memory exhausted: the temporary files are gone with the stack.
     KvSystem::KvThrow()->Warning("%s : %s", caller, e.what());

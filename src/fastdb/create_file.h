@@ -28,12 +28,13 @@ struct KvCreatedPart {
 // renamed into place before all are complete and `beforeCommit` (may be
 // empty) has accepted them; it sees what `made` will hold and may refuse
 // (after its own warning). False, with no file written, when creation fails,
-// `beforeCommit` refuses or there are fewer molecules than parts.
+// `beforeCommit` refuses or there are fewer molecules than parts. Records
+// store their molecule index plus `indexBase` (a collection's next index).
 bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string& molPath,
                                  const KvCreateFastFPDatabaseOptions& options, unsigned parts,
                                  const std::function<std::string(unsigned)>& partPath,
                                  const std::function<bool(const std::vector<KvCreatedPart>&)>& beforeCommit,
                                  const char* caller, KvCreateFastFPDatabaseSummary& summary,
-                                 std::vector<KvCreatedPart>& made);
+                                 std::vector<KvCreatedPart>& made, std::uint64_t indexBase = 0);
 
 }  // namespace Varnex
