@@ -40,8 +40,7 @@ KvStatus ShardMismatch(const KvShardInfo& s, const std::string& what) {
 }
 
 // The checks of one opened shard against its catalog row; O(1) reads.
-KvStatus CheckShard(const std::string& path, const KvShardInfo& s, const std::string& type,
-                    const KvFastFPDatabase& db) {
+KvStatus CheckShardFile(const std::string& path, const KvShardInfo& s, const std::string& type) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return KvStatus(KvStatusCode::NotFound, "shard " + s.file + " is missing");
   if (static_cast<std::uint64_t>(info.st_size) != s.bytes)
@@ -54,12 +53,18 @@ KvStatus CheckShard(const std::string& path, const KvShardInfo& s, const std::st
     return ShardMismatch(s, std::to_string(header.NumFingerPrints()) + " records, not " + std::to_string(s.records));
   if (header.GetMolDatabaseFilename() != s.molFile) return ShardMismatch(s, "another molecule file");
   if (s.maxBits > header.GetFingerPrintSizeInBits()) return ShardMismatch(s, "bit count range beyond the size");
+  return {};
+}
+
+// The checks of the opened shard's records: the molecule indices and bytes of
+// its first and last record.
+KvStatus CheckShardRecords(const std::string& path, const KvShardInfo& s, const KvFastFPDatabase& db) {
   const std::uint64_t last = s.firstIndex + s.records - 1;
   if (db.GetMoleculeIndex(0) != s.firstIndex || db.GetMoleculeIndex(s.records - 1) != last)
     return ShardMismatch(s, "its records are not molecules " + std::to_string(s.firstIndex) + " to " +
                                 std::to_string(last));
   std::string ends;
-  KvStatus error = KvShardEndsDigest(path, header.GetFingerPrintSizeIn64(), s.records, ends);
+  KvStatus error = KvShardEndsDigest(path, KvGetFingerPrintSize(db.GetFPTypeBase()) / 64, s.records, ends);
   if (!error.IsOk()) return error;
   if (ends != s.endsSha256) return ShardMismatch(s, "its records differ from those the catalog lists");
   return {};
@@ -118,9 +123,10 @@ bool KvCollection::Open(const std::string& catalogPath, unsigned memoryType) {
   for (const KvShardInfo& s : catalog.shards) {
     if (!(error = KvCheckShardLocation(folder_, s.file)).IsOk()) return fail(error);
     const std::string path = folder_ + "/" + s.file;
+    if (!(error = CheckShardFile(path, s, catalog.type)).IsOk()) return fail(error);
     auto shard = std::make_unique<KvFastFPDatabase>(path, memoryType);
     if (!shard->IsValid()) return fail(KvStatus(KvStatusCode::Corrupt, "cannot open shard " + s.file));
-    if (!(error = CheckShard(path, s, catalog.type, *shard)).IsOk()) return fail(error);
+    if (!(error = CheckShardRecords(path, s, *shard)).IsOk()) return fail(error);
     databases_.push_back(std::move(shard));
   }
   KvSqliteStatement count;

@@ -65,15 +65,18 @@ KvStatus AddMoleculeRows(KvSqlite& db, const std::string& molPath, std::uint64_t
 // shards go and a catalog file this writer made is removed.
 class PendingChange {
  public:
-  PendingChange(KvSqlite& db, std::string catalogPath, bool removeCatalog)
-      : db_(db), catalogPath_(std::move(catalogPath)), removeCatalog_(removeCatalog) {}
+  PendingChange(KvSqlite& db, std::string catalogPath) : db_(db), catalogPath_(std::move(catalogPath)) {}
   ~PendingChange() {
     if (committed_) return;
-    if (inTransaction_) (void)db_.Exec("ROLLBACK");
     for (const std::string& path : shards_) KvGetFileSystem().Remove(path);
-    if (removeCatalog_) KvGetFileSystem().Remove(catalogPath_);
+    // Removed while the lock is still held: a writer waiting for it finds
+    // the path gone (and gives up) rather than a file no one will keep.
+    if (removeCatalog_ && inTransaction_) KvGetFileSystem().Remove(catalogPath_);
+    if (inTransaction_) (void)db_.Exec("ROLLBACK");
   }
   void Began() { inTransaction_ = true; }
+  // The catalog file is this writer's own: a failure removes it.
+  void OwnsCatalog() { removeCatalog_ = true; }
   void AddShard(const std::string& path) { shards_.push_back(path); }
   KvStatus Commit() {
     if (gFailCommit.load())
@@ -86,7 +89,7 @@ class PendingChange {
  private:
   KvSqlite& db_;
   std::string catalogPath_;
-  bool removeCatalog_;
+  bool removeCatalog_ = false;
   bool inTransaction_ = false;
   bool committed_ = false;
   std::vector<std::string> shards_;
@@ -110,18 +113,21 @@ bool Write(const std::string& catalogPath, const std::string& molPath, const KvC
   KvSqlite db;
   KvStatus error = db.Open(catalogPath, creating ? KvSqlite::Mode::Create : KvSqlite::Mode::ReadWrite, 0);
   if (!error.IsOk()) return fail(error);
-  PendingChange change(db, catalogPath, creating && !existed);
+  PendingChange change(db, catalogPath);
+  const KvStatus busy(KvStatusCode::Busy, "collection " + catalogPath + " is being changed by another writer");
   error = db.Exec("PRAGMA synchronous = FULL; BEGIN IMMEDIATE");
-  if (error.Code() == KvStatusCode::Busy)
-    return fail(KvStatus(KvStatusCode::Busy, "collection " + catalogPath + " is being changed by another writer"));
+  if (error.Code() == KvStatusCode::Busy) return fail(busy);
   if (!error.IsOk()) return fail(error);
   change.Began();
+  // A failed creator removes its catalog before giving up the lock.
+  if (::stat(catalogPath.c_str(), &info) != 0) return fail(busy);
 
   KvCatalog catalog;
   if (creating) {
     if (KvHasCatalog(db))
       return fail(KvStatus(KvStatusCode::InvalidArgument,
                            "collection " + catalogPath + " exists already; add molecules with append"));
+    if (!existed) change.OwnsCatalog();
     catalog.type = options.GetFPType() != nullptr ? options.GetFPType()->GetFPTypeString() : "";
     catalog.idTag = idTag;
     if (!KvIsAdmissibleFastFPType(options.GetFPType(), caller)) return false;
