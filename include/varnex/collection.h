@@ -53,11 +53,12 @@ struct KvCollectionWriteSummary {
 // exist as a collection yet) from the molecule file `molPath` in `shards`
 // shards, with fingerprints of the options' type. Ids are the SD data field
 // `idTag` (when not empty), else the record's title, else the molecule index
-// as text. False with a warning naming "KvCreateCollection()" on any fault;
-// the path is then as before.
+// as text; `ids`, when not empty, gives one id per molecule instead. False
+// with a warning naming "KvCreateCollection()" on any fault; the path is
+// then as before.
 bool KvCreateCollection(const std::string& catalogPath, const std::string& molPath,
                         const KvCreateFastFPDatabaseOptions& options, unsigned shards, const std::string& idTag,
-                        KvCollectionWriteSummary& summary);
+                        KvCollectionWriteSummary& summary, const std::vector<std::string>& ids = {});
 
 // Adds the molecules of `molPath` to the collection `catalogPath` in
 // `shards` new shards; their indices continue the collection's. The
@@ -66,7 +67,7 @@ bool KvCreateCollection(const std::string& catalogPath, const std::string& molPa
 // "KvAppendToCollection()" on any fault; the collection is then as before.
 bool KvAppendToCollection(const std::string& catalogPath, const std::string& molPath,
                           const KvCreateFastFPDatabaseOptions& options, unsigned shards,
-                          KvCollectionWriteSummary& summary);
+                          KvCollectionWriteSummary& summary, const std::vector<std::string>& ids = {});
 
 // Reads every shard of `catalogPath` against its checksum and every record's
 // molecule index and bit count, and the molecule rows against the records.
@@ -117,6 +118,18 @@ class KvCollection {
                                          const KvFPDatabaseOptions& options) const;
   std::vector<KvFPHistogram> GetHistogramMany(const std::vector<KvFingerPrint>& queries,
                                               const KvFPDatabaseOptions& options, std::size_t nbins) const;
+  // Per molecule of [first, first + count), its neighbours as
+  // GetSortedScoresMany gives them (so, unlike KvFastFPDatabase's sparse
+  // matrix, no scores of 0 without a cutoff), as (molecule, neighbour,
+  // score) pairs row by row; empty with a warning when a record cannot be
+  // read.
+  std::vector<KvSimScorePair> GetNeighbours(std::uint64_t first, std::uint64_t count,
+                                            const KvFPDatabaseOptions& options) const;
+  // The scores of all pairs of molecules in nbins bins over [0, 1], as
+  // KvFastFPDatabase::GetHistogram gives them for one file (each unordered
+  // pair once, every ordered pair for Tversky): pairs within a shard from
+  // the shard, pairs across shards from batch searches.
+  KvFPHistogram GetHistogram(const KvFPDatabaseOptions& options, std::size_t nbins) const;
 
   // The ids and SMILES of molecules `indices` ("" for an index out of range).
   std::vector<std::string> GetIds(const std::vector<std::uint64_t>& indices) const;

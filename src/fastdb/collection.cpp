@@ -17,6 +17,7 @@
 #include "fastdb/temporary_output.h"
 #include "kvsystem/error.h"
 #include "varnex/fpbin.h"
+#include "varnex/similarity.h"
 
 namespace Varnex {
 
@@ -246,6 +247,37 @@ std::vector<KvFPHistogram> KvCollection::GetHistogramMany(const std::vector<KvFi
     for (std::size_t q = 0; q < part.size() && q < total.size(); ++q) total[q] += part[q];
   }
   if (total.empty()) total.assign(queries.size(), KvFPHistogram(std::max<std::size_t>(nbins, 1), 0.0, 1.0));
+  return total;
+}
+
+std::vector<KvSimScorePair> KvCollection::GetNeighbours(std::uint64_t first, std::uint64_t count,
+                                                       const KvFPDatabaseOptions& options) const {
+  std::vector<KvFingerPrint> rows;
+  std::vector<KvSimScorePair> pairs;
+  if (!GetFingerPrints(rows, first, count)) return pairs;
+  const std::vector<std::vector<KvSimScore>> hits = GetSortedScoresMany(rows, options);
+  for (std::size_t r = 0; r < hits.size(); ++r)
+    for (const KvSimScore& hit : hits[r]) pairs.emplace_back(first + r, hit.GetIdx(), hit.GetScore());
+  return pairs;
+}
+
+KvFPHistogram KvCollection::GetHistogram(const KvFPDatabaseOptions& options, std::size_t nbins) const {
+  KvFPHistogram total(std::max<std::size_t>(nbins, 1), 0.0, 1.0);
+  const bool ordered = options.GetSimFunc() == KvSimMeasure::Tversky;
+  constexpr std::uint64_t kBlock = 1024;
+  for (std::size_t a = 0; a < shards_.size(); ++a) {
+    total += databases_[a]->GetHistogram(options, nbins);
+    for (std::uint64_t from = 0; from < shards_[a].records; from += kBlock) {
+      std::vector<KvFingerPrint> rows;
+      if (!GetFingerPrints(rows, shards_[a].firstIndex + from, std::min(kBlock, shards_[a].records - from)))
+        return KvFPHistogram(std::max<std::size_t>(nbins, 1), 0.0, 1.0);
+      // Each unordered pair across shards once (both orders for Tversky).
+      for (std::size_t b = ordered ? 0 : a + 1; b < shards_.size(); ++b) {
+        if (b == a) continue;
+        for (const KvFPHistogram& h : databases_[b]->GetHistogramMany(rows, options, nbins)) total += h;
+      }
+    }
+  }
   return total;
 }
 

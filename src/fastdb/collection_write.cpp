@@ -45,7 +45,8 @@ std::string RecordId(const KvChem::KvMolDatabase& mols, unsigned index, const st
 }
 
 KvStatus AddMoleculeRows(KvSqlite& db, const std::string& molPath, std::uint64_t base, std::uint64_t count,
-                         const std::string& idTag, const std::vector<std::uint64_t>& failed) {
+                         const std::string& idTag, const std::vector<std::string>& ids,
+                         const std::vector<std::uint64_t>& failed) {
   KvChem::KvMolDatabase mols;
   if (!mols.Open(molPath) || mols.GetMaxMolIdx() != count)
     return KvStatus(KvStatusCode::IoError, "cannot read molecule file " + molPath + " again");
@@ -56,7 +57,8 @@ KvStatus AddMoleculeRows(KvSqlite& db, const std::string& molPath, std::uint64_t
     const bool isFailed = nextFailed != failed.end() && *nextFailed == i;
     if (isFailed) ++nextFailed;
     const auto index = static_cast<unsigned>(i);
-    error = rows.Add(base + i, RecordId(mols, index, idTag, base + i), RecordSmiles(mols, index, isFailed), isFailed);
+    error = rows.Add(base + i, ids.empty() ? RecordId(mols, index, idTag, base + i) : ids[i],
+                     RecordSmiles(mols, index, isFailed), isFailed);
   }
   return error;
 }
@@ -96,8 +98,8 @@ class PendingChange {
 };
 
 bool Write(const std::string& catalogPath, const std::string& molPath, const KvCreateFastFPDatabaseOptions& options,
-           unsigned shards, const std::string& idTag, bool creating, const char* caller,
-           KvCollectionWriteSummary& summary) {
+           unsigned shards, const std::string& idTag, const std::vector<std::string>& ids, bool creating,
+           const char* caller, KvCollectionWriteSummary& summary) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   const auto fail = [&](const KvStatus& error) {
     report->Warning(error, "%s : %s", caller, error.Message().c_str());
@@ -160,6 +162,9 @@ bool Write(const std::string& catalogPath, const std::string& molPath, const KvC
                                                    },
                                                    caller, made, parts, base);
   if (!written) return false;
+  if (!ids.empty() && ids.size() != made.records)
+    return fail(KvStatus(KvStatusCode::InvalidArgument, std::to_string(ids.size()) + " ids for " +
+                                                            std::to_string(made.records) + " molecules"));
   const std::uint64_t words = KvGetFingerPrintSize(type) / 64;
   for (std::size_t i = 0; i < parts.size(); ++i) {
     KvShardInfo shard;
@@ -172,7 +177,7 @@ bool Write(const std::string& catalogPath, const std::string& molPath, const KvC
         !(error = KvInsertShard(db, shard, static_cast<std::int64_t>(catalog.shards.size() + i))).IsOk())
       return fail(error);
   }
-  if (!(error = AddMoleculeRows(db, molPath, base, made.records, catalog.idTag, made.failed)).IsOk() ||
+  if (!(error = AddMoleculeRows(db, molPath, base, made.records, catalog.idTag, ids, made.failed)).IsOk() ||
       !(error = change.Commit()).IsOk())
     return fail(error);
 
@@ -202,18 +207,18 @@ void KvSetCollectionCommitFaultForTesting(bool fail) { gFailCommit.store(fail); 
 
 bool KvCreateCollection(const std::string& catalogPath, const std::string& molPath,
                         const KvCreateFastFPDatabaseOptions& options, unsigned shards, const std::string& idTag,
-                        KvCollectionWriteSummary& summary) {
+                        KvCollectionWriteSummary& summary, const std::vector<std::string>& ids) {
   constexpr const char* kCaller = "KvCreateCollection()";
   summary = {};
-  return Guarded(kCaller, [&] { return Write(catalogPath, molPath, options, shards, idTag, true, kCaller, summary); });
+  return Guarded(kCaller, [&] { return Write(catalogPath, molPath, options, shards, idTag, ids, true, kCaller, summary); });
 }
 
 bool KvAppendToCollection(const std::string& catalogPath, const std::string& molPath,
                           const KvCreateFastFPDatabaseOptions& options, unsigned shards,
-                          KvCollectionWriteSummary& summary) {
+                          KvCollectionWriteSummary& summary, const std::vector<std::string>& ids) {
   constexpr const char* kCaller = "KvAppendToCollection()";
   summary = {};
-  return Guarded(kCaller, [&] { return Write(catalogPath, molPath, options, shards, "", false, kCaller, summary); });
+  return Guarded(kCaller, [&] { return Write(catalogPath, molPath, options, shards, "", ids, false, kCaller, summary); });
 }
 
 }  // namespace Varnex

@@ -108,6 +108,22 @@ void ExpectSameAnswers(const Varnex::KvCollection& collection, const Varnex::KvF
     const auto oneBins = one.GetHistogramMany(queries, options, 20);
     for (std::size_t q = 0; q < queries.size(); ++q)
       for (std::size_t b = 0; b < 20; ++b) EXPECT_EQ(bins[q].GetCount(b), oneBins[q].GetCount(b)) << q << " " << b;
+    // All pairs, and every record's neighbours.
+    const Varnex::KvFPHistogram pairs = collection.GetHistogram(options, 20);
+    const Varnex::KvFPHistogram onePairs = one.GetHistogram(options, 20);
+    for (std::size_t b = 0; b < 20; ++b) EXPECT_EQ(pairs.GetCount(b), onePairs.GetCount(b)) << b;
+    options.SetLimit(3);
+    const auto rows = collection.GetNeighbours(0, collection.NumMolecules(), options);
+    // Neighbours follow the search's rule: no scores of 0 (the matrix of one
+    // file keeps them).
+    auto oneRows = KvSystem::KvCollect(one.GetSparseMatrix(options));
+    std::erase_if(oneRows, [](const Varnex::KvSimScorePair& p) { return p.GetScore() == 0.0; });
+    ASSERT_EQ(rows.size(), oneRows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      EXPECT_EQ(rows[i].GetIdxA(), oneRows[i].GetIdxA());
+      // The matrix of one file keeps single precision.
+      EXPECT_EQ(static_cast<float>(rows[i].GetScore()), static_cast<float>(oneRows[i].GetScore()));
+    }
   }
 }
 

@@ -53,7 +53,7 @@ int RunHistogram(KvSystem::KvInterface& itf) {
   if (!chart.empty() && !file.Open(chart)) return kExitFailure;
   const auto bins = static_cast<std::size_t>(itf.Get<int>("-bins"));
   const Varnex::KvFPHistogram histogram =
-      collection ? CollectionHistogram(*collection, options, bins) : db->GetHistogram(options, bins);
+      collection ? collection->GetHistogram(options, bins) : db->GetHistogram(options, bins);
   if (!chart.empty()) {
     const std::string measure = Varnex::KvGetSimilarityMeasureName(options.GetSimFunc());
     const std::size_t records = collection ? collection->NumMolecules() : db->NumFingerPrints();

@@ -8,7 +8,6 @@
 #include "output.h"
 #include "parameters_common.h"
 #include "run_context.h"
-#include "varnex/similarity.h"
 
 namespace VarnexCli {
 
@@ -76,52 +75,22 @@ int RunCollectionMatrix(KvSystem::KvInterface& itf, const Varnex::KvFPDatabaseOp
   const std::uint64_t begin = record >= 0 ? static_cast<std::uint64_t>(record) : 0;
   const std::uint64_t end = record >= 0 ? begin + 1 : n;
   for (std::uint64_t from = begin; from < end; from += kBlock) {
-    std::vector<Varnex::KvFingerPrint> rows;
-    for (std::uint64_t i = from; i < std::min(end, from + kBlock); ++i) {
-      rows.emplace_back();
-      if (!collection->GetFingerPrint(rows.back(), i)) return kExitFailure;
-    }
-    const auto hits = collection->GetSortedScoresMany(rows, options);
-    for (std::size_t r = 0; r < hits.size(); ++r) {
-      const std::uint64_t a = from + r;
-      const std::string nameA = collection->GetIds({a}).front();
-      for (const Varnex::KvSimScore& hit : hits[r]) {
-        const std::string nameB = collection->GetIds({hit.GetIdx()}).front();
-        if (json)
-          std::printf("%s\n{\"index_a\": %llu, \"name_a\": %s, \"index_b\": %zu, \"name_b\": %s, \"score\": %s}",
-                      first ? "" : ",", static_cast<unsigned long long>(a), JsonString(nameA).c_str(), hit.GetIdx(),
-                      JsonString(nameB).c_str(), FormatScore(hit.GetScore()).c_str());
-        else
-          std::printf("%llu\t%s\t%zu\t%s\t%s\n", static_cast<unsigned long long>(a), TsvField(nameA).c_str(),
-                      hit.GetIdx(), TsvField(nameB).c_str(), FormatScore(hit.GetScore()).c_str());
-        first = false;
-      }
+    const std::vector<Varnex::KvSimScorePair> pairs =
+        collection->GetNeighbours(from, std::min(end, from + kBlock) - from, options);
+    for (const Varnex::KvSimScorePair& p : pairs) {
+      const std::vector<std::string> names = collection->GetIds({p.GetIdxA(), p.GetIdxB()});
+      if (json)
+        std::printf("%s\n{\"index_a\": %zu, \"name_a\": %s, \"index_b\": %zu, \"name_b\": %s, \"score\": %s}",
+                    first ? "" : ",", p.GetIdxA(), JsonString(names[0]).c_str(), p.GetIdxB(),
+                    JsonString(names[1]).c_str(), FormatScore(p.GetScore()).c_str());
+      else
+        std::printf("%zu\t%s\t%zu\t%s\t%s\n", p.GetIdxA(), TsvField(names[0]).c_str(), p.GetIdxB(),
+                    TsvField(names[1]).c_str(), FormatScore(p.GetScore()).c_str());
+      first = false;
     }
   }
   if (json) std::fputs("\n]\n", stdout);
   return kExitOk;
-}
-
-Varnex::KvFPHistogram CollectionHistogram(const Varnex::KvCollection& collection,
-                                          const Varnex::KvFPDatabaseOptions& options, std::size_t nbins) {
-  Varnex::KvFPHistogram total(nbins, 0.0, 1.0);
-  const bool ordered = options.GetSimFunc() == Varnex::KvSimMeasure::Tversky;
-  constexpr std::uint64_t kBlock = 1024;
-  const auto& shards = collection.Shards();
-  for (std::size_t a = 0; a < shards.size(); ++a) {
-    total += collection.Shard(a).GetHistogram(options, nbins);
-    for (std::uint64_t from = 0; from < shards[a].records; from += kBlock) {
-      std::vector<Varnex::KvFingerPrint> rows;
-      if (!collection.GetFingerPrints(rows, shards[a].firstIndex + from, std::min(kBlock, shards[a].records - from)))
-        return Varnex::KvFPHistogram(nbins, 0.0, 1.0);
-      // Each unordered pair across shards once (both orders for Tversky).
-      for (std::size_t b = ordered ? 0 : a + 1; b < shards.size(); ++b) {
-        if (b == a) continue;
-        for (const Varnex::KvFPHistogram& h : collection.Shard(b).GetHistogramMany(rows, options, nbins)) total += h;
-      }
-    }
-  }
-  return total;
 }
 
 }  // namespace VarnexCli

@@ -27,10 +27,4 @@ int ReportCollectionWrite(const char* command, bool done, const std::string& pat
 // molecule index on any shard), or of every molecule, as index pairs.
 int RunCollectionMatrix(KvSystem::KvInterface& itf, const Varnex::KvFPDatabaseOptions& options, int record);
 
-// The scores of all pairs of molecules of a collection in `nbins` bins, as
-// KvFastFPDatabase::GetHistogram gives them for one file: pairs within a
-// shard from the shard, pairs across shards from batch searches.
-Varnex::KvFPHistogram CollectionHistogram(const Varnex::KvCollection& collection,
-                                          const Varnex::KvFPDatabaseOptions& options, std::size_t nbins);
-
 }  // namespace VarnexCli
