@@ -74,6 +74,18 @@ bool KvAppendToCollection(const std::string& catalogPath, const std::string& mol
 // Returns the problems found, one line each naming the shard (empty: sound).
 std::vector<std::string> KvVerifyCollection(const std::string& catalogPath);
 
+// Reads the shard file `path` against its catalog row `shard` as a worker
+// that opens it on its own does: header, size, every record's molecule index
+// and bit count, the bit count range (no checksum). The problems found, one
+// line each naming the shard (empty: sound).
+std::vector<std::string> KvCheckShardRecords(const std::string& path, const KvShardInfo& shard,
+                                             const std::string& type);
+
+// Reads and checks the catalog `catalogPath` without opening its shards:
+// the type string and the shards in molecule order. False with a warning
+// naming "KvReadCollectionCatalog()" when it is not a sound catalog.
+bool KvReadCollectionCatalog(const std::string& catalogPath, std::string& type, std::vector<KvShardInfo>& shards);
+
 // Whether `path` starts like a SQLite database (a collection's catalog).
 bool KvIsCollectionFile(const std::string& path);
 

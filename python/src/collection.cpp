@@ -238,6 +238,39 @@ void BindCollection(py::module_& m) {
   m.def("_write_collection", &WriteCollection, py::arg("path"), py::arg("molecule_file"), py::arg("type"),
         py::arg("ids"), py::arg("shards"), py::arg("threads"), py::arg("progress"), py::arg("total"));
   m.def("_is_collection", &KvIsCollectionFile, py::arg("path"));
+  m.def(
+      "_read_catalog",
+      [](const std::string& path) {
+        CallScope scope;
+        std::string type;
+        std::vector<KvShardInfo> shards;
+        bool ok = false;
+        {
+          py::gil_scoped_release release;
+          ok = KvReadCollectionCatalog(path, type, shards);
+        }
+        if (!ok) scope.Fail("cannot read collection catalog " + path);
+        py::list out;
+        for (const KvShardInfo& s : shards) out.append(ShardToDict(s));
+        return py::make_tuple(type, out);
+      },
+      py::arg("path"), "The type string and the shard dicts of a catalog, its shards unopened.");
+  m.def(
+      "_check_shard",
+      [](const std::string& path, const py::dict& shard, const std::string& type) {
+        KvShardInfo s;
+        s.file = shard["file"].cast<std::string>();
+        s.records = shard["records"].cast<std::uint64_t>();
+        s.firstIndex = shard["first"].cast<std::uint64_t>();
+        s.minBits = shard["min_bits"].cast<std::uint64_t>();
+        s.maxBits = shard["max_bits"].cast<std::uint64_t>();
+        s.molFile = shard["molecules"].cast<std::string>();
+        s.bytes = shard["bytes"].cast<std::uint64_t>();
+        py::gil_scoped_release release;
+        return KvCheckShardRecords(path, s, type);
+      },
+      py::arg("path"), py::arg("shard"), py::arg("type"),
+      "The problems of a shard file against its catalog row (empty: sound).");
 }
 
 }  // namespace VarnexPy

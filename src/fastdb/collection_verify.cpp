@@ -10,6 +10,7 @@
 #include "fastdb/temporary_output.h"
 #include "kvsystem/sha256.h"
 #include "varnex/collection.h"
+#include "kvsystem/error.h"
 #include "varnex/fpbin.h"
 
 namespace Varnex {
@@ -21,15 +22,10 @@ constexpr std::size_t kBlockRecords = 4096;
 
 // The problems of one shard: checksum, header, and per record its molecule
 // index, bit count and the catalog's bit count range.
-void VerifyShard(const std::string& folder, const KvShardInfo& s, const std::string& type,
+void VerifyShard(const std::string& path, const KvShardInfo& s, const std::string& type, bool checksum,
                  std::vector<std::string>& problems) {
   const std::string name = "shard " + s.file + ": ";
-  KvStatus error = KvCheckShardLocation(folder, s.file);
-  if (!error.IsOk()) {
-    problems.push_back(error.Message());
-    return;
-  }
-  const std::string path = folder + "/" + s.file;
+  KvStatus error;
   const KvFastFPDatabaseParams header(path);
   if (!header.IsValid()) {
     problems.push_back(name + "missing or unreadable header");
@@ -63,7 +59,7 @@ void VerifyShard(const std::string& folder, const KvShardInfo& s, const std::str
       problems.push_back(name + "cannot read: " + error.Message());
       return;
     }
-    sha.Update(block.data(), got);
+    if (checksum) sha.Update(block.data(), got);
     for (std::size_t off = at == 0 ? got : 0; off + recordBytes <= got && record < s.records; off += recordBytes, ++record) {
       const std::uint8_t* r = block.data() + off;
       std::uint64_t count = 0;
@@ -77,13 +73,37 @@ void VerifyShard(const std::string& folder, const KvShardInfo& s, const std::str
     }
     at += got;
   }
-  if (sha.HexDigest() != s.sha256) problems.push_back(name + "checksum differs from the catalog's");
+  if (checksum && sha.HexDigest() != s.sha256) problems.push_back(name + "checksum differs from the catalog's");
   if (record == s.records && (minBits != s.minBits || maxBits != s.maxBits))
     problems.push_back(name + "bit counts " + std::to_string(minBits) + " to " + std::to_string(maxBits) +
                        ", the catalog says " + std::to_string(s.minBits) + " to " + std::to_string(s.maxBits));
 }
 
 }  // namespace
+
+std::vector<std::string> KvCheckShardRecords(const std::string& path, const KvShardInfo& shard,
+                                             const std::string& type) {
+  std::vector<std::string> problems;
+  try {
+    VerifyShard(path, shard, type, false, problems);
+  } catch (const std::exception& e) {
+    problems.push_back("shard " + shard.file + ": " + e.what());
+  }
+  return problems;
+}
+
+bool KvReadCollectionCatalog(const std::string& catalogPath, std::string& type, std::vector<KvShardInfo>& shards) {
+  KvSqlite db;
+  KvCatalog catalog;
+  KvStatus error = db.Open(catalogPath, KvSqlite::Mode::ReadOnly, 10000);
+  if (!error.IsOk() || !(error = KvReadCatalog(db, catalog)).IsOk()) {
+    KvSystem::KvThrow()->Warning(error, "KvReadCollectionCatalog() : %s", error.Message().c_str());
+    return false;
+  }
+  type = catalog.type;
+  shards = std::move(catalog.shards);
+  return true;
+}
 
 std::vector<std::string> KvVerifyCollection(const std::string& catalogPath) {
   std::vector<std::string> problems;
@@ -92,7 +112,13 @@ std::vector<std::string> KvVerifyCollection(const std::string& catalogPath) {
   KvStatus error = db.Open(catalogPath, KvSqlite::Mode::ReadOnly, 10000);
   if (!error.IsOk() || !(error = KvReadCatalog(db, catalog)).IsOk()) return {error.Message()};
   const std::string folder = KvDirectoryOf(catalogPath);
-  for (const KvShardInfo& s : catalog.shards) VerifyShard(folder, s, catalog.type, problems);
+  for (const KvShardInfo& s : catalog.shards) {
+    const KvStatus location = KvCheckShardLocation(folder, s.file);
+    if (!location.IsOk())
+      problems.push_back(location.Message());
+    else
+      VerifyShard(folder + "/" + s.file, s, catalog.type, true, problems);
+  }
   KvSqliteStatement count;
   if (!(error = db.Prepare("SELECT COUNT(*), MIN(idx), MAX(idx) FROM molecules", count)).IsOk() || !count.Step(error))
     return problems.push_back(error.Message()), problems;
