@@ -152,12 +152,12 @@ bool Write(const std::string& catalogPath, const std::string& molPath, const KvC
 
   const std::string token = KvNewChangeToken();
   const std::uint64_t base = catalog.NumRecords();
-  std::vector<KvCreatedPart> parts;
+  std::vector<KvShardInfo> parts;
   KvCreateFastFPDatabaseSummary made;
   const auto partPath = [&](unsigned i) { return names.ShardPath(token, i); };
   const bool written = KvCreateFastFPDatabaseParts(partPath(0), molPath, typed, shards, partPath,
-                                                   [&](const std::vector<KvCreatedPart>& ready) {
-                                                     for (const KvCreatedPart& p : ready) change.AddShard(p.path);
+                                                   [&](const std::vector<KvShardInfo>& ready) {
+                                                     for (const KvShardInfo& p : ready) change.AddShard(p.file);
                                                      return true;
                                                    },
                                                    caller, made, parts, base);
@@ -167,13 +167,10 @@ bool Write(const std::string& catalogPath, const std::string& molPath, const KvC
                                                             std::to_string(made.records) + " molecules"));
   const std::uint64_t words = KvGetFingerPrintSize(type) / 64;
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    KvShardInfo shard;
-    shard.file = parts[i].path.substr(parts[i].path.find_last_of('/') + 1);
-    shard.firstIndex = base + parts[i].first;
-    shard.records = parts[i].count;
-    shard.minBits = parts[i].minBits;
-    shard.maxBits = parts[i].maxBits;
-    if (!(error = KvDescribeShardFile(parts[i].path, words, shard)).IsOk() ||
+    KvShardInfo& shard = parts[i];
+    const std::string path = shard.file;
+    shard.file = path.substr(path.find_last_of('/') + 1);
+    if (!(error = KvDescribeShardFile(path, words, shard)).IsOk() ||
         !(error = KvInsertShard(db, shard, static_cast<std::int64_t>(catalog.shards.size() + i))).IsOk())
       return fail(error);
   }
