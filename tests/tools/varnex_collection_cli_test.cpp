@@ -70,6 +70,8 @@ TEST_F(VarnexCollectionCliTest, GrownCollectionAnswersAsOneFileWithNames) {
 
 TEST_F(VarnexCollectionCliTest, VerifyNamesWhatIsWrongAndRefusalsLeaveTheCollection) {
   EXPECT_EQ(RunVarnex("verify -db " + catalog_).status, 0);
+  const auto info = RunVarnex("info -db " + catalog_);
+  EXPECT_NE(info.out.find("molecules\t130\nshards\t5\n"), std::string::npos) << info.out;
   // A collection takes no -mols; another create of the same name is refused.
   const auto mols = RunVarnex("search -db " + catalog_ + " -mols " + all_ + " -query CCO");
   EXPECT_EQ(mols.status, 1);
