@@ -76,6 +76,12 @@ TEST_F(VarnexCollectionCliTest, VerifyNamesWhatIsWrongAndRefusalsLeaveTheCollect
   const auto mols = RunVarnex("search -db " + catalog_ + " -mols " + all_ + " -query CCO");
   EXPECT_EQ(mols.status, 1);
   EXPECT_NE(mols.err.find("-mols is not used with a collection"), std::string::npos) << mols.err;
+  // A shard of a sharded .fpbin is no collection: -record there is refused, not answered with nothing.
+  ASSERT_EQ(RunVarnex("create -in " + all_ + " -out " + dir_.Path("split.fpbin") + " -shards 2 -q").status, 0);
+  const auto ofShard = RunVarnex("matrix -db " + dir_.Path("split-1.fpbin") + " -record 3");
+  EXPECT_EQ(ofShard.status, 2);
+  EXPECT_NE(ofShard.err.find("record 3 holds molecule 68: the file is one shard of a collection"), std::string::npos)
+      << ofShard.err;
   const auto again = RunVarnex("create -in " + head_ + " -out " + catalog_ + " -q");
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.err.find("exists already; add molecules with append"), std::string::npos) << again.err;
