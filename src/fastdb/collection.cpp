@@ -28,8 +28,6 @@ using KvSystem::KvStatusCode;
 class KvCollectionCatalogReader {
  public:
   KvSqlite db;
-  KvSqliteStatement ids;
-  KvSqliteStatement smiles;
 };
 
 namespace {
@@ -117,6 +115,8 @@ bool KvCollection::Open(const std::string& catalogPath, unsigned memoryType) {
   KvStatus error = db.Open(catalogPath, KvSqlite::Mode::ReadOnly, 10000);
   KvCatalog catalog;
   if (!error.IsOk() || !(error = KvReadCatalog(db, catalog)).IsOk()) return fail(error);
+  // Id lookups read the catalog through a mapping, not a read call per page.
+  (void)db.Exec("PRAGMA mmap_size = 1073741824");
   type_ = KvGetFPType(catalog.type);
   if (type_ == nullptr || !KvIsAdmissibleFastFPType(type_, kOpener))
     return fail(KvStatus(KvStatusCode::Corrupt, "collection " + catalogPath + " has an unusable type " + catalog.type));
@@ -140,9 +140,6 @@ bool KvCollection::Open(const std::string& catalogPath, unsigned memoryType) {
     return fail(KvStatus(KvStatusCode::Corrupt, "collection " + catalogPath + " has molecule rows up to " +
                                                     std::to_string(count.Int(1)) + " for " +
                                                     std::to_string(records_) + " records"));
-  if (!(error = db.Prepare("SELECT id FROM molecules WHERE idx = ?", catalog_->ids)).IsOk() ||
-      !(error = db.Prepare("SELECT smiles FROM molecules WHERE idx = ?", catalog_->smiles)).IsOk())
-    return fail(error);
   shards_ = std::move(catalog.shards);
   return true;
 }
@@ -284,17 +281,38 @@ KvFPHistogram KvCollection::GetHistogram(const KvFPDatabaseOptions& options, std
 
 namespace {
 
-std::vector<std::string> Lookup(KvSqliteStatement& statement, const std::vector<std::uint64_t>& indices,
+// The `column` of the molecule rows `indices` ("" for an index out of
+// range): one statement per block of distinct indices, whose rows SQLite
+// finds in index order.
+std::vector<std::string> Lookup(KvSqlite& db, const char* column, const std::vector<std::uint64_t>& indices,
                                 std::uint64_t records) {
+  constexpr std::size_t kBlock = 500;  // bound parameters per statement
+  std::vector<std::uint64_t> wanted;
+  for (std::uint64_t i : indices)
+    if (i < records) wanted.push_back(i);
+  std::sort(wanted.begin(), wanted.end());
+  wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+  std::vector<std::string> found(wanted.size());
+  for (std::size_t from = 0; from < wanted.size(); from += kBlock) {
+    const std::size_t count = std::min(kBlock, wanted.size() - from);
+    std::string sql = std::string("SELECT idx, ") + column + " FROM molecules WHERE idx IN (?";
+    for (std::size_t k = 1; k < count; ++k) sql += ",?";
+    sql += ")";
+    KvSqliteStatement statement;
+    if (!db.Prepare(sql, statement).IsOk()) continue;
+    for (std::size_t k = 0; k < count; ++k) statement.Bind(static_cast<int>(k + 1), static_cast<std::int64_t>(wanted[from + k]));
+    KvStatus error;
+    while (statement.Step(error)) {
+      const auto at = std::lower_bound(wanted.begin(), wanted.end(), static_cast<std::uint64_t>(statement.Int(0)));
+      if (at != wanted.end() && *at == static_cast<std::uint64_t>(statement.Int(0)))
+        found[static_cast<std::size_t>(at - wanted.begin())] = statement.Text(1);
+    }
+  }
   std::vector<std::string> out(indices.size());
   for (std::size_t i = 0; i < indices.size(); ++i) {
-    if (indices[i] >= records) continue;
-    statement.Reset();
-    statement.Bind(1, static_cast<std::int64_t>(indices[i]));
-    KvStatus error;
-    if (statement.Step(error)) out[i] = statement.Text(0);
+    const auto at = std::lower_bound(wanted.begin(), wanted.end(), indices[i]);
+    if (at != wanted.end() && *at == indices[i]) out[i] = found[static_cast<std::size_t>(at - wanted.begin())];
   }
-  statement.Reset();
   return out;
 }
 
@@ -303,13 +321,13 @@ std::vector<std::string> Lookup(KvSqliteStatement& statement, const std::vector<
 std::vector<std::string> KvCollection::GetIds(const std::vector<std::uint64_t>& indices) const {
   if (!valid_) return std::vector<std::string>(indices.size());
   std::lock_guard<std::mutex> guard(catalogLock_);
-  return Lookup(catalog_->ids, indices, records_);
+  return Lookup(catalog_->db, "id", indices, records_);
 }
 
 std::vector<std::string> KvCollection::GetSmiles(const std::vector<std::uint64_t>& indices) const {
   if (!valid_) return std::vector<std::string>(indices.size());
   std::lock_guard<std::mutex> guard(catalogLock_);
-  return Lookup(catalog_->smiles, indices, records_);
+  return Lookup(catalog_->db, "smiles", indices, records_);
 }
 
 std::vector<std::uint64_t> KvCollection::GetFailed() const {
