@@ -8,13 +8,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "fastdb/catalog.h"
 #include "fastdb/collection_files.h"
 #include "fastdb/file_system.h"
 #include "fastdb/fpbin_bytes.h"
 #include "fastdb/temporary_output.h"
+#include "kvsystem/call_context.h"
 #include "kvsystem/error.h"
 #include "varnex/fpbin.h"
 #include "varnex/similarity.h"
@@ -121,15 +125,38 @@ bool KvCollection::Open(const std::string& catalogPath, unsigned memoryType) {
   if (type_ == nullptr || !KvIsAdmissibleFastFPType(type_, kOpener))
     return fail(KvStatus(KvStatusCode::Corrupt, "collection " + catalogPath + " has an unusable type " + catalog.type));
   folder_ = KvDirectoryOf(catalogPath);
-  for (const KvShardInfo& s : catalog.shards) {
-    if (!(error = KvCheckShardLocation(folder_, s.file)).IsOk()) return fail(error);
-    const std::string path = folder_ + "/" + s.file;
-    if (!(error = CheckShardFile(path, s, catalog.type)).IsOk()) return fail(error);
-    auto shard = std::make_unique<KvFastFPDatabase>(path, memoryType);
-    if (!shard->IsValid()) return fail(KvStatus(KvStatusCode::Corrupt, "cannot open shard " + s.file));
-    if (!(error = CheckShardRecords(path, s, *shard)).IsOk()) return fail(error);
-    databases_.push_back(std::move(shard));
+  // Shards open on several threads (each opening reads its records once);
+  // the first fault in shard order is the one reported.
+  const std::size_t n = catalog.shards.size();
+  databases_.resize(n);
+  std::vector<KvStatus> faults(n);
+  std::atomic<std::size_t> next{0};
+  auto openShards = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < n;) {
+      const KvShardInfo& s = catalog.shards[i];
+      const std::string path = folder_ + "/" + s.file;
+      KvStatus& fault = faults[i];
+      if (!(fault = KvCheckShardLocation(folder_, s.file)).IsOk() ||
+          !(fault = CheckShardFile(path, s, catalog.type)).IsOk())
+        continue;
+      auto shard = std::make_unique<KvFastFPDatabase>(path, memoryType);
+      if (!shard->IsValid())
+        fault = KvStatus(KvStatusCode::Corrupt, "cannot open shard " + s.file);
+      else if ((fault = CheckShardRecords(path, s, *shard)).IsOk())
+        databases_[i] = std::move(shard);
+    }
+  };
+  std::vector<std::thread> helpers;
+  const std::size_t wanted = std::min<std::size_t>(n, std::max(1u, std::thread::hardware_concurrency())) - 1;
+  try {
+    for (std::size_t t = 0; t < wanted; ++t) helpers.emplace_back(KvSystem::KvInCallContext(openShards));
+  } catch (const std::system_error&) {
+    // Fewer helpers open the same shards; the calling thread works too.
   }
+  openShards();
+  for (std::thread& helper : helpers) helper.join();
+  for (const KvStatus& fault : faults)
+    if (!fault.IsOk()) return fail(fault);
   KvSqliteStatement count;
   // The ends of the molecule rows (two index lookups, not a count: opening
   // stays O(shards)); verifying counts every row.
