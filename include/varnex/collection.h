@@ -14,11 +14,13 @@
 // refused with the message "... collection <path> is being changed by
 // another writer".
 //
-// Opening checks, per shard and without reading its records, the file's
-// size, its header (type, count, molecule file line), the molecule indices
-// and bytes of its first and last record against the catalog; a shard name
-// must be a plain file name in the catalog's folder (a symbolic link must
-// not leave it). KvVerifyCollection reads everything.
+// Opening (shards on several threads) checks per shard, with a few reads
+// besides the engine's own, the file's size, its header (type, count,
+// molecule file line), the molecule indices and bytes of its first and last
+// record against the catalog; a shard name must be a plain file name in the
+// catalog's folder (a symbolic link must not leave it). The catalog's bit
+// count ranges prune nothing here; KvVerifyCollection, which reads
+// everything, and KvCheckShardRecords check them.
 //
 // Thread safety: the free functions are reentrant. After construction a
 // KvCollection is read-only, and any number of threads may search it at
