@@ -228,43 +228,81 @@ bool KvCollection::GetFingerPrints(std::vector<KvFingerPrint>& fps, std::uint64_
   return true;
 }
 
+namespace {
+
+// `search(i, options)` for every shard i, results in shard order. With at
+// least as many shards as threads the shards are searched at once, each on
+// one thread (no threads started per shard and call); otherwise one after
+// the other, each on all threads.
+template <typename Result, typename Search>
+std::vector<Result> SearchShards(std::size_t shards, const KvFPDatabaseOptions& options, Search search) {
+  std::vector<Result> results(shards);
+  const std::size_t threads = options.GetNumProcessors();
+  if (threads < 2 || shards < threads) {
+    for (std::size_t i = 0; i < shards; ++i) results[i] = search(i, options);
+    return results;
+  }
+  KvFPDatabaseOptions single = options;
+  single.SetNumProcessors(1);
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < shards;) results[i] = search(i, single);
+  };
+  std::vector<std::thread> helpers;
+  try {
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(KvSystem::KvInCallContext(work));
+  } catch (const std::system_error&) {
+    // Fewer helpers search the same shards.
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  return results;
+}
+
+}  // namespace
+
 std::vector<std::vector<KvSimScore>> KvCollection::GetSortedScoresMany(const std::vector<KvFingerPrint>& queries,
                                                                        const KvFPDatabaseOptions& options) const {
   std::vector<std::vector<KvSimScore>> merged(queries.size());
   const bool descending = options.GetDescendingOrder();
   const std::size_t limit = options.GetLimit();
-  for (const auto& shard : databases_) {
-    std::vector<std::vector<KvSimScore>> hits = shard->GetSortedScoresMany(queries, options);
+  const auto better = [descending](const KvSimScore& a, const KvSimScore& b) { return Better(a, b, descending); };
+  const auto parts = SearchShards<std::vector<std::vector<KvSimScore>>>(
+      databases_.size(), options, [&](std::size_t i, const KvFPDatabaseOptions& o) {
+        return databases_[i]->GetSortedScoresMany(queries, o);
+      });
+  for (const auto& hits : parts) {
     for (std::size_t q = 0; q < hits.size() && q < merged.size(); ++q) {
       std::vector<KvSimScore>& m = merged[q];
       m.insert(m.end(), hits[q].begin(), hits[q].end());
-      const auto better = [descending](const KvSimScore& a, const KvSimScore& b) { return Better(a, b, descending); };
       if (limit != 0 && m.size() > limit) {
         std::nth_element(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(limit - 1), m.end(), better);
         m.resize(limit);
       }
     }
   }
-  for (auto& m : merged)
-    std::sort(m.begin(), m.end(), [descending](const KvSimScore& a, const KvSimScore& b) { return Better(a, b, descending); });
+  for (auto& m : merged) std::sort(m.begin(), m.end(), better);
   return merged;
 }
 
 std::vector<std::uint64_t> KvCollection::NumHitsMany(const std::vector<KvFingerPrint>& queries,
                                                      const KvFPDatabaseOptions& options) const {
   std::vector<std::uint64_t> total(queries.size(), 0);
-  for (const auto& shard : databases_) {
-    const std::vector<std::uint64_t> counts = shard->NumHitsMany(queries, options);
+  const auto parts = SearchShards<std::vector<std::uint64_t>>(
+      databases_.size(), options,
+      [&](std::size_t i, const KvFPDatabaseOptions& o) { return databases_[i]->NumHitsMany(queries, o); });
+  for (const auto& counts : parts)
     for (std::size_t q = 0; q < counts.size() && q < total.size(); ++q) total[q] += counts[q];
-  }
   return total;
 }
 
 std::vector<KvFPHistogram> KvCollection::GetHistogramMany(const std::vector<KvFingerPrint>& queries,
                                                           const KvFPDatabaseOptions& options, std::size_t nbins) const {
   std::vector<KvFPHistogram> total;
-  for (const auto& shard : databases_) {
-    std::vector<KvFPHistogram> part = shard->GetHistogramMany(queries, options, nbins);
+  auto parts = SearchShards<std::vector<KvFPHistogram>>(
+      databases_.size(), options,
+      [&](std::size_t i, const KvFPDatabaseOptions& o) { return databases_[i]->GetHistogramMany(queries, o, nbins); });
+  for (auto& part : parts) {
     if (total.empty()) {
       total = std::move(part);
       continue;

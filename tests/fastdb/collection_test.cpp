@@ -89,6 +89,7 @@ void ExpectSameAnswers(const Varnex::KvCollection& collection, const Varnex::KvF
   const std::vector<Varnex::KvFingerPrint> queries = Queries(one);
   for (unsigned measure : {Varnex::KvSimMeasure::Tanimoto, Varnex::KvSimMeasure::Tversky}) {
     Varnex::KvFPDatabaseOptions options;
+    options.SetNumProcessors(2);  // shards searched at once, one thread each
     options.SetSimFunc(measure);
     options.SetCutoff(0.25);
     options.SetLimit(0);
