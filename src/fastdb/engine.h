@@ -42,6 +42,12 @@ namespace Varnex {
 // tests lower it to 0 to search small files the way large ones are.
 std::uint64_t KvScanWholeUpTo();
 void KvSetScanWholeUpTo(std::uint64_t records);
+// The records a single query's threaded search must still have to visit
+// after its seed before other threads join it (32768 records: fewer take
+// less time than starting a thread). Process-wide; tests lower it to 0 so
+// that small files are shared among threads the way large ones are.
+std::uint64_t KvShareSearchFrom();
+void KvSetShareSearchFrom(std::uint64_t records);
 
 // Where the records are and how they are laid out.
 struct KvRecordView {
