@@ -20,6 +20,7 @@
 // may query one engine at once; only SortedSearch starts threads of its own.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -36,6 +37,8 @@
 #include "varnex/searchresult.h"
 
 namespace Varnex {
+
+class KvReadableFileStream;
 
 // The size up to which sorted searches scan every record instead of pruning
 // (4096 records: a few microseconds per call either way). Process-wide;
@@ -181,6 +184,10 @@ class KvFastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
  private:
   // Reads the records and builds the search index; false after a warning.
   bool Load();
+  // Reads the records after the header from `in` into records_ and adds
+  // them to the index, storing in `readUpTo` the bytes read so far; false
+  // after a warning.
+  bool ReadRecords(KvReadableFileStream& in, std::atomic<std::uint64_t>& readUpTo);
 
   KvWordBuffer records_;
 };
