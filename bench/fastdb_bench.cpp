@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "database/hitlist.h"
 #include "fastdb/engine.h"
 #include "fastdb/scan_kernels.h"
@@ -78,17 +79,8 @@ bool CacheIsUsable(const KvFPTypeBase* type) {
 }
 
 void WriteCache(const std::vector<KvFingerPrint>& unique, const KvFPTypeBase* type) {
-  const std::string temporary = std::string(kCachePath) + ".part";
-  {
-    KvFastFPDatabaseParams params;
-    params.SetFPTypeBase(type);
-    params.SetNumFingerPrints(kRecords);
-    params.SetMolDatabaseFilename("first_5K.smi");
-    std::ofstream out(temporary, std::ios::binary);
-    out << KvWriteFastFPDatabaseHeaderBlob(params);
-    for (std::size_t i = 0; i < kRecords; ++i) out << KvWriteFastFingerPrintBlob(i, unique[i % unique.size()]);
-  }
-  std::filesystem::rename(temporary, kCachePath);
+  VarnexBench::WriteFastDatabase(kCachePath, type, kRecords,
+                                 [&](std::size_t i) -> const KvFingerPrint& { return unique[i % unique.size()]; });
 }
 
 Data& GetData() {

@@ -32,6 +32,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bench_util.h"
 #include "kvchem/mol.h"
 #include "kvchem/moldb.h"
 #include "kvsystem/error.h"
@@ -71,30 +72,19 @@ std::vector<KvFingerPrint> NciFingerPrints(const KvFPTypeBase* type) {
 // record differs from every one before it.
 void WriteDatabase(const std::string& path, const std::vector<KvFingerPrint>& unique, const KvFPTypeBase* type,
                    std::size_t records, unsigned flips) {
-  const std::string temporary = path + ".part";
-  KvFastFPDatabaseParams params;
-  params.SetFPTypeBase(type);
-  params.SetNumFingerPrints(records);
-  params.SetMolDatabaseFilename("first_5K.smi");
-  std::ofstream out(temporary, std::ios::binary);
-  out << KvWriteFastFPDatabaseHeaderBlob(params);
   std::mt19937_64 random(29);
   std::unordered_set<std::string> seen;
-  for (std::size_t i = 0; i < records; ++i) {
+  KvFingerPrint fp;
+  VarnexBench::WriteFastDatabase(path, type, records, [&](std::size_t i) -> const KvFingerPrint& {
     for (;;) {
-      KvFingerPrint fp = unique[i % unique.size()];
+      fp = unique[i % unique.size()];
       for (unsigned f = 0; f < flips; ++f) {
         const std::size_t bit = random() % fp.GetSize();
         fp.IsBitOn(bit) ? fp.SetBitOff(bit) : fp.SetBitOn(bit);
       }
-      const std::string bytes(reinterpret_cast<const char*>(fp.GetBytes()), fp.NumWords() * 4);
-      if (!seen.insert(bytes).second) continue;
-      out << KvWriteFastFingerPrintBlob(i, fp);
-      break;
+      if (seen.insert(std::string(reinterpret_cast<const char*>(fp.GetBytes()), fp.NumWords() * 4)).second) return fp;
     }
-  }
-  out.close();
-  std::filesystem::rename(temporary, path);
+  });
 }
 
 }  // namespace
