@@ -17,7 +17,9 @@
 // stored molecule index, not its position. Iterators are owned by the caller.
 //
 // Thread safety: after opening nothing is written, so any number of threads
-// may query one engine at once; only SortedSearch starts threads of its own.
+// may query one engine at once. SortedSearch, the batch forms and the
+// matrices start options.GetNumProcessors() threads of their own; opening a
+// large file in memory starts one helper (engine_inmemory.cpp).
 #pragma once
 
 #include <atomic>
@@ -171,7 +173,8 @@ class KvFastFPMemoryMapDatabaseImpl final : public KvFastFPDatabaseImplBase {
   MMapInputFile file_;
 };
 
-// The records read once into one array of n x (W + 2) words.
+// The records read once into one array of n x (W + 2) words (from 64 MB on,
+// a helper thread faults its pages in ahead of the reads).
 class KvFastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
  public:
   explicit KvFastFPInMemoryDatabaseImpl(const std::string& path);
