@@ -10,6 +10,7 @@
 #include <GraphMol/SmilesParse/SmilesParse.h>
 
 #include <cstddef>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -21,6 +22,7 @@
 
 #include "kvchem/mol.h"
 #include "varnex/fingerprint.h"
+#include "varnex/fpbin.h"
 
 namespace VarnexBench {
 
@@ -136,6 +138,25 @@ inline bool RunBenchmarks(int argc, char** argv, benchmark::BenchmarkReporter& r
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return true;
+}
+
+// Writes a fast database of `count` records of `type` to `path` (whole, by
+// renaming a temporary file): record i holds fingerprint(i) and molecule
+// index i, and the header names the NCI sample file.
+template <typename Fingerprint>
+void WriteFastDatabase(const std::string& path, const Varnex::KvFPTypeBase* type, std::size_t count,
+                       Fingerprint&& fingerprint) {
+  const std::string temporary = path + ".part";
+  {
+    Varnex::KvFastFPDatabaseParams params;
+    params.SetFPTypeBase(type);
+    params.SetNumFingerPrints(count);
+    params.SetMolDatabaseFilename("first_5K.smi");
+    std::ofstream out(temporary, std::ios::binary);
+    out << Varnex::KvWriteFastFPDatabaseHeaderBlob(params);
+    for (std::size_t i = 0; i < count; ++i) out << Varnex::KvWriteFastFingerPrintBlob(i, fingerprint(i));
+  }
+  std::filesystem::rename(temporary, path);
 }
 
 }  // namespace VarnexBench

@@ -17,9 +17,12 @@
 // stored molecule index, not its position. Iterators are owned by the caller.
 //
 // Thread safety: after opening nothing is written, so any number of threads
-// may query one engine at once; only SortedSearch starts threads of its own.
+// may query one engine at once. SortedSearch, the batch forms and the
+// matrices start options.GetNumProcessors() threads of their own; opening a
+// large file in memory starts one helper (engine_inmemory.cpp).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,11 +40,19 @@
 
 namespace Varnex {
 
+class KvReadableFileStream;
+
 // The size up to which sorted searches scan every record instead of pruning
 // (4096 records: a few microseconds per call either way). Process-wide;
 // tests lower it to 0 to search small files the way large ones are.
 std::uint64_t KvScanWholeUpTo();
 void KvSetScanWholeUpTo(std::uint64_t records);
+// The records a single query's threaded search must still have to visit
+// after its seed before other threads join it (32768 records: fewer take
+// less time than starting a thread). Process-wide; tests lower it to 0 so
+// that small files are shared among threads the way large ones are.
+std::uint64_t KvShareSearchFrom();
+void KvSetShareSearchFrom(std::uint64_t records);
 
 // Where the records are and how they are laid out.
 struct KvRecordView {
@@ -162,7 +173,8 @@ class KvFastFPMemoryMapDatabaseImpl final : public KvFastFPDatabaseImplBase {
   MMapInputFile file_;
 };
 
-// The records read once into one array of n x (W + 2) words.
+// The records read once into one array of n x (W + 2) words (from 64 MB on,
+// a helper thread faults its pages in ahead of the reads).
 class KvFastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
  public:
   explicit KvFastFPInMemoryDatabaseImpl(const std::string& path);
@@ -175,6 +187,10 @@ class KvFastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
  private:
   // Reads the records and builds the search index; false after a warning.
   bool Load();
+  // Reads the records after the header from `in` into records_ and adds
+  // them to the index, storing in `readUpTo` the bytes read so far; false
+  // after a warning.
+  bool ReadRecords(KvReadableFileStream& in, std::atomic<std::uint64_t>& readUpTo);
 
   KvWordBuffer records_;
 };

@@ -13,10 +13,13 @@ namespace {
 constexpr const char* kOpening = "KvFastFPDatabase::KvFastFPDatabase()";
 constexpr const char* kGetFingerPrint = "KvFastFPDatabase::GetFingerPrint()";
 std::atomic<std::uint64_t> scanWholeUpTo{4096};
+std::atomic<std::uint64_t> shareSearchFrom{32768};
 }  // namespace
 
 std::uint64_t KvScanWholeUpTo() { return scanWholeUpTo.load(std::memory_order_relaxed); }
 void KvSetScanWholeUpTo(std::uint64_t records) { scanWholeUpTo.store(records, std::memory_order_relaxed); }
+std::uint64_t KvShareSearchFrom() { return shareSearchFrom.load(std::memory_order_relaxed); }
+void KvSetShareSearchFrom(std::uint64_t records) { shareSearchFrom.store(records, std::memory_order_relaxed); }
 
 KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : path_(path), params_(path) {
   valid_ = params_.IsValid();

@@ -8,17 +8,23 @@
 // it has not seen are swept. Queries of similar bit counts form blocks; a
 // block visits the bins in the order of the best scores its middle query
 // can reach there (so every query of it meets good records early, as in its
-// own search), cut into chunks of about kSlotsPerChunk records. A work unit
-// is one chunk for one block, and within it each run of records is read
-// from memory once for all the block's queries. Threads claim units from an
-// atomic counter and search with hit lists of their own, one per query for
-// the whole sweep, that also respect the best threshold any thread has
-// published for the query; a thread publishes its lists' thresholds after
-// each unit and merges the lists into the queries' under their locks at the
+// own search), cut into chunks of about kSlotsPerChunk records (a bin may
+// be cut between chunks). A work unit is one chunk for one block, and
+// within it each run of records is read from memory once for all the
+// block's queries. Threads claim units from an atomic counter and search
+// with hit lists of their own, one per query for the whole sweep, that also
+// respect the best threshold any thread has published for the query; a
+// thread publishes a list's threshold whenever it rises (a lock-free
+// maximum) and merges the lists into the queries' under their locks at the
 // end.
 //
+// A single query on several threads is the same sweep with one block, in
+// small chunks of its own best-first order, so that the threads share it
+// evenly; the first chunk that cannot beat the published threshold ends it
+// for all. When the seed leaves little to visit, no thread is started.
+//
 // Exactness: a private list drops a record only when the list itself, or
-// the query's merged list, holds `limit` records at least as good, so the
+// some thread's list, holds `limit` records at least as good, so the
 // merged result holds every score a full scan would keep (which of several
 // equal scores at the limit is not defined, as in any sorted search).
 
@@ -45,8 +51,12 @@ std::size_t QueriesPerBlock(std::size_t queries) { return std::clamp<std::size_t
 // Records per sweep chunk, at least, and per run read once for a block.
 constexpr std::uint64_t kSlotsPerChunk = 8192;
 constexpr std::uint64_t kSlotsPerRun = 512;
-// Records a seed scores before it hands over to the sweep, at least (and at
-// least four times the limit).
+// Records per chunk of a single query shared among threads, at most: a
+// thread that finds the threshold risen moves on after one chunk.
+constexpr std::uint64_t kSlotsPerSharedChunk = 4096;
+// Records a seed scores before it hands over to the sweep, at least (but
+// no more than a sixteenth of the database, and at least four times the
+// limit).
 constexpr std::uint64_t kSeedRecords = 4096;
 
 std::uint64_t SlotLimit(const KvFPDatabaseOptions& options, std::uint64_t n) {
@@ -65,10 +75,11 @@ void ForEachQueryOnThreads(std::size_t queries, const KvFPDatabaseOptions& optio
 
 // ---- Sinks (pruned_scan.h).
 
-// A hit list, also bounded by a threshold published by other threads.
+// A hit list, also bounded by a threshold shared with other threads, which
+// it raises whenever its own rises.
 class HitSink {
  public:
-  HitSink(KvHitList<KvSimScore>& hits, const KvRecordView& view, const std::atomic<double>& floor)
+  HitSink(KvHitList<KvSimScore>& hits, const KvRecordView& view, std::atomic<double>& floor)
       : hits_(hits), view_(view), floor_(floor) {}
   double Threshold() const {
     const double own = hits_.ThresholdScore();
@@ -76,12 +87,16 @@ class HitSink {
     return hits_.IsBetter(shared, own) ? shared : own;
   }
   bool Admits(double score) const { return hits_.Limit() != 0 && hits_.IsBetter(score, Threshold()); }
-  void Take(std::uint64_t position, double score) { hits_.Offer(KvSimScore(view_.MolIdx(position), score)); }
+  void Take(std::uint64_t position, double score) {
+    const double before = hits_.ThresholdScore();
+    hits_.Offer(KvSimScore(view_.MolIdx(position), score));
+    if (hits_.ThresholdScore() != before) KvRaiseShared(floor_, hits_.ThresholdScore(), hits_.IsDescending());
+  }
 
  private:
   KvHitList<KvSimScore>& hits_;
   const KvRecordView& view_;
-  const std::atomic<double>& floor_;
+  std::atomic<double>& floor_;
 };
 
 // Counts the scores strictly better than a fixed threshold.
@@ -106,9 +121,10 @@ struct QueryState {
   // The merged result: a hit list, or a count.
   std::optional<KvHitList<KvSimScore>> hits;
   std::uint64_t count = 0;
-  std::atomic<double> floor{0.0};  // best threshold published for this query
-  std::mutex mutex;                // guards hits, count and floor's raises
-  // Bins [seenLo, seenHi] were searched by the seed (none when seenLo > seenHi).
+  std::atomic<double> floor{0.0};  // best threshold published for this query (KvRaiseShared)
+  std::mutex mutex;                // guards hits and count
+  // Bins [seenLo, seenHi] were searched by the seed (none when seenLo >
+  // seenHi).
   std::size_t seenLo = 1;
   std::size_t seenHi = 0;
   bool done = false;  // the seed searched everything
@@ -249,7 +265,8 @@ class BatchSearch {
     // will: counts and searches without a limit keep the initial one).
     const bool alone = threads <= 1 && nq == 1;
     const bool thresholdMoves = !counting_ && limit < view_.n;
-    const std::uint64_t budget = alone ? ~std::uint64_t{0} : (thresholdMoves ? std::max(kSeedRecords, 4 * limit) : 0);
+    const std::uint64_t seed = std::max(std::min(kSeedRecords, view_.n / 16), 4 * limit);
+    const std::uint64_t budget = alone ? ~std::uint64_t{0} : (thresholdMoves ? seed : 0);
 
     Queries<Score> queries(nq);
     std::atomic<std::size_t> nextSeed{0};
@@ -261,7 +278,8 @@ class BatchSearch {
       }
     });
 
-    // A cancelled call leaves queries unseeded: its (discarded) answer ends here.
+    // A cancelled call leaves queries unseeded: its (discarded) answer ends
+    // here.
     if (KvSystem::KvCancelRequested()) return;
     if (std::all_of(states_.begin(), states_.end(), [](const QueryState& state) { return state.done; })) return;
 
@@ -269,18 +287,45 @@ class BatchSearch {
     const std::size_t blocks = (nq + perBlock_ - 1) / perBlock_;
     std::vector<BlockPlan> plans(blocks);
     std::vector<std::pair<std::size_t, std::size_t>> units;  // (block, chunk)
+    const bool single = nq == 1;
+    // Whether bin p can still beat a single query's published threshold.
+    const KvPrunedQuery<Score>& only = *queries[sorted_[0]];
+    const QueryState& onlyState = states_[sorted_[0]];
+    auto canBeat = [&](std::size_t p) {
+      return only.IsBetter(only.Best(p), onlyState.floor.load(std::memory_order_relaxed));
+    };
+    // Enough chunks for the threads to share a single query's search.
+    const std::uint64_t perChunk =
+        single ? std::clamp<std::uint64_t>(view_.n / 256, 64, kSlotsPerSharedChunk)
+               : std::max<std::uint64_t>(kSlotsPerChunk, view_.n / (16 * std::max(1u, threads)));
+    std::uint64_t planned = 0;
     for (std::size_t b = 0; b < blocks; ++b) {
       const std::size_t first = b * perBlock_, last = std::min(nq, first + perBlock_);
-      plans[b] = PlanBlock(*queries[sorted_[(first + last) / 2]], threads);
+      // A single query's plan holds only the bins that its seed left and
+      // that can still beat its threshold.
+      plans[b] = PlanBlock(*queries[sorted_[(first + last) / 2]], perChunk, [&](std::size_t p) {
+        return !single || ((p < onlyState.seenLo || p > onlyState.seenHi) && canBeat(p));
+      });
       for (std::size_t c = 0; c + 1 < plans[b].chunkStart.size(); ++c) units.emplace_back(b, c);
+      for (const Piece& piece : plans[b].pieces) planned += piece.to - piece.from;
     }
+    // A little work left for a single query is done on the calling thread.
+    const std::size_t sweepers =
+        single && planned < KvShareSearchFrom() ? 1 : std::min<std::size_t>(threads, units.size());
     std::atomic<std::size_t> nextUnit{0};
-    KvRunWorkers(static_cast<unsigned>(std::min<std::size_t>(threads, units.size())), [&](unsigned) {
+    KvRunWorkers(static_cast<unsigned>(sweepers), [&](unsigned) {
       Private mine(nq);
       for (std::size_t u = KvClaim(nextUnit, units.size()); u < units.size(); u = KvClaim(nextUnit, units.size())) {
         const BlockPlan& plan = plans[units[u].first];
-        const std::size_t c = units[u].second;
-        SweepUnit(queries, units[u].first, &plan.bins[plan.chunkStart[c]], &plan.bins[plan.chunkStart[c + 1]], mine);
+        const Piece* begin = &plan.pieces[plan.chunkStart[units[u].second]];
+        const Piece* end = begin + (plan.chunkStart[units[u].second + 1] - plan.chunkStart[units[u].second]);
+        // A single query's chunks come best first: once one cannot beat the
+        // threshold, none after it can.
+        if (single && !canBeat(begin->bin)) {
+          nextUnit.store(units.size(), std::memory_order_relaxed);
+          break;
+        }
+        SweepUnit(queries, units[u].first, begin, end, mine);
       }
       Merge(mine);
     });
@@ -295,35 +340,46 @@ class BatchSearch {
     std::vector<std::uint64_t> counts;
   };
 
-  // A block's bins, best first for its middle query, and the chunks they
-  // are cut into (chunk c holds bins[chunkStart[c], chunkStart[c + 1])).
+  // Slots [from, to) of bin `bin`.
+  struct Piece {
+    std::uint32_t bin;
+    std::uint64_t from;
+    std::uint64_t to;
+  };
+
+  // A block's bins, best first for its middle query, cut into chunks of
+  // `perChunk` slots (chunk c holds pieces[chunkStart[c], chunkStart[c + 1])).
   struct BlockPlan {
-    std::vector<std::uint32_t> bins;
+    std::vector<Piece> pieces;
     std::vector<std::size_t> chunkStart;
   };
 
-  template <typename Score>
-  BlockPlan PlanBlock(const KvPrunedQuery<Score>& middle, unsigned threads) const {
+  // The plan of the non-empty bins p with keep(p).
+  template <typename Score, typename Keep>
+  BlockPlan PlanBlock(const KvPrunedQuery<Score>& middle, std::uint64_t perChunk, Keep&& keep) const {
     BlockPlan plan;
     std::vector<std::pair<double, std::uint32_t>> order;
     for (std::size_t p = 0; p < index_.NumBins(); ++p) {
-      if (index_.BinBegin(p) < index_.BinEnd(p)) order.emplace_back(middle.Best(p), static_cast<std::uint32_t>(p));
+      if (index_.BinBegin(p) < index_.BinEnd(p) && keep(p))
+        order.emplace_back(middle.Best(p), static_cast<std::uint32_t>(p));
     }
     std::stable_sort(order.begin(), order.end(),
                      [&](const auto& a, const auto& b) { return middle.IsBetter(a.first, b.first); });
-    // Enough chunks for the threads to share a single query's search.
-    const std::uint64_t perChunk = std::max<std::uint64_t>(kSlotsPerChunk, view_.n / (16 * std::max(1u, threads)));
     std::uint64_t inChunk = 0;
     plan.chunkStart.push_back(0);
     for (const auto& [best, p] : order) {
-      plan.bins.push_back(p);
-      inChunk += index_.BinEnd(p) - index_.BinBegin(p);
-      if (inChunk >= perChunk) {
-        plan.chunkStart.push_back(plan.bins.size());
-        inChunk = 0;
+      for (std::uint64_t from = index_.BinBegin(p); from < index_.BinEnd(p);) {
+        const std::uint64_t to = std::min(index_.BinEnd(p), from + (perChunk - inChunk));
+        plan.pieces.push_back({p, from, to});
+        inChunk += to - from;
+        from = to;
+        if (inChunk >= perChunk) {
+          plan.chunkStart.push_back(plan.pieces.size());
+          inChunk = 0;
+        }
       }
     }
-    if (plan.chunkStart.back() != plan.bins.size()) plan.chunkStart.push_back(plan.bins.size());
+    if (plan.chunkStart.back() != plan.pieces.size()) plan.chunkStart.push_back(plan.pieces.size());
     return plan;
   }
 
@@ -354,16 +410,17 @@ class BatchSearch {
   }
 
   template <typename Score>
-  void SweepUnit(const Queries<Score>& queries, std::size_t block, const std::uint32_t* binsBegin,
-                 const std::uint32_t* binsEnd, Private& mine) {
+  void SweepUnit(const Queries<Score>& queries, std::size_t block, const Piece* piecesBegin, const Piece* piecesEnd,
+                 Private& mine) {
     const std::size_t first = block * perBlock_;
     const std::size_t last = std::min(states_.size(), first + perBlock_);
-    for (const std::uint32_t* bin = binsBegin; bin != binsEnd; ++bin) {
-      const std::size_t p = *bin;
+    for (const Piece* piece = piecesBegin; piece != piecesEnd; ++piece) {
+      const std::size_t p = piece->bin;
       // Runs of the bin are visited by every query of the block in turn, so
-      // each run is read from memory once.
-      for (std::uint64_t from = index_.BinBegin(p); from < index_.BinEnd(p); from += kSlotsPerRun) {
-        const std::uint64_t to = std::min(index_.BinEnd(p), from + kSlotsPerRun);
+      // each run is read from memory once (a lone query takes the piece whole).
+      const std::uint64_t run = last - first > 1 ? kSlotsPerRun : piece->to - piece->from;
+      for (std::uint64_t from = piece->from; from < piece->to; from += run) {
+        const std::uint64_t to = std::min(piece->to, from + run);
         for (std::size_t i = first; i < last; ++i) {
           const std::size_t q = sorted_[i];
           QueryState& state = states_[q];
@@ -379,17 +436,6 @@ class BatchSearch {
           }
         }
       }
-    }
-    if (counting_) return;
-    // What this worker holds bounds the final lists already: publish it.
-    for (std::size_t i = first; i < last; ++i) {
-      QueryState& state = states_[sorted_[i]];
-      if (state.done || !mine.hits[sorted_[i]]) continue;
-      const double own = mine.hits[sorted_[i]]->ThresholdScore();
-      if (!mine.hits[sorted_[i]]->IsBetter(own, state.floor.load(std::memory_order_relaxed))) continue;
-      std::lock_guard<std::mutex> lock(state.mutex);
-      if (mine.hits[sorted_[i]]->IsBetter(own, state.floor.load(std::memory_order_relaxed)))
-        state.floor.store(own, std::memory_order_relaxed);
     }
   }
 

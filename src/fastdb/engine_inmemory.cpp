@@ -1,16 +1,41 @@
 // The in-memory engine: the records are read once into one array laid out
 // exactly as in the file, and the search index is built from that array.
+//
+// About half the work of reading a large file into fresh memory is the
+// kernel's zero-filling of the pages as the reads first touch them. For
+// large files a helper thread faults the pages in ahead of the reads, so
+// that the zeroing and the reads run on two cores; the reads themselves go
+// through the file-system layer as always.
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <exception>
 
 #include "fastdb/engine.h"
 #include "fastdb/file_system.h"
+#include "fastdb/workers.h"
 #include "kvsystem/error.h"
 
 namespace Varnex {
 namespace {
 constexpr const char* kOpening = "KvFastFPDatabase::KvFastFPDatabase()";
+// Files from this size on have their pages faulted in ahead, in steps of
+// kPopulateStep bytes.
+constexpr std::uint64_t kPopulateFrom = std::uint64_t{64} << 20;
+constexpr std::uint64_t kPopulateStep = std::uint64_t{8} << 20;
+
+// Sets a flag when it goes out of scope, however that happens.
+class RaiseOnExit {
+ public:
+  explicit RaiseOnExit(std::atomic<bool>& flag) : flag_(flag) {}
+  ~RaiseOnExit() { flag_.store(true, std::memory_order_relaxed); }
+  RaiseOnExit(const RaiseOnExit&) = delete;
+  RaiseOnExit& operator=(const RaiseOnExit&) = delete;
+
+ private:
+  std::atomic<bool>& flag_;
+};
 }  // namespace
 
 KvFastFPInMemoryDatabaseImpl::KvFastFPInMemoryDatabaseImpl(const std::string& path) : KvFastFPDatabaseImplBase(path) {
@@ -47,6 +72,32 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
     report->Warning("%s : cannot skip header in database file %s", kOpening, path_.c_str());
     return false;
   }
+  const std::uint64_t total = n * recordWords * 8;
+  std::atomic<std::uint64_t> readUpTo{0};  // bytes of records read so far
+  std::atomic<bool> over{false};           // the reads have ended
+  bool loaded = false;
+  KvRunWorkers(total >= kPopulateFrom ? 2u : 1u, [&](unsigned worker) {
+    if (worker == 0) {
+      const RaiseOnExit end(over);
+      loaded = ReadRecords(in, readUpTo);
+      return;
+    }
+    for (std::uint64_t at = 0; at < total && !over.load(std::memory_order_relaxed); at += kPopulateStep) {
+      const std::uint64_t end = std::min(total, at + kPopulateStep);
+      const std::uint64_t from = std::max(at, readUpTo.load(std::memory_order_relaxed));
+      if (from < end && !records_.Populate(static_cast<std::size_t>(from), static_cast<std::size_t>(end - from)))
+        return;  // not supported here: the reads fault the pages in themselves
+    }
+  });
+  if (!loaded) return false;
+  index_.Finish(records_.Data());
+  return true;
+}
+
+bool KvFastFPInMemoryDatabaseImpl::ReadRecords(KvReadableFileStream& in, std::atomic<std::uint64_t>& readUpTo) {
+  KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
+  const std::uint64_t n = params_.NumFingerPrints();
+  const std::uint64_t recordWords = params_.GetFingerPrintSizeIn64() + KvFastFPRecordExtraWords;
   std::uint8_t* bytes = reinterpret_cast<std::uint8_t*>(records_.Data());
   const std::size_t recordBytes = static_cast<std::size_t>(recordWords * 8);
   // Runs of about a megabyte: large reads, each checked while in cache.
@@ -56,6 +107,7 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
     const std::uint64_t want = std::min(perRead, n - first);
     std::uint8_t* block = bytes + first * recordBytes;
     const std::size_t got = in.read(block, static_cast<std::size_t>(want * recordBytes));
+    readUpTo.store((first + want) * recordBytes, std::memory_order_relaxed);
     const std::uint64_t complete = got / recordBytes;
     if constexpr (std::endian::native != std::endian::little) {
       std::uint64_t* words = records_.Data() + first * recordWords;
@@ -77,7 +129,6 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
       return false;
     }
   }
-  index_.Finish(records_.Data());
   return true;
 }
 

@@ -1,10 +1,13 @@
 // The multi-threaded sorted search into a KvSimSearchResult.
 //
-// Workers claim chunks of 100 records from one atomic counter, score them
-// into a private hit list and histogram (every score goes into the histogram,
-// so nothing is pruned here) and merge both into the result once, under its
-// lock. The calling thread is one of the workers.
+// Workers claim chunks of records from one atomic counter, score them into
+// a private hit list and histogram (every score goes into the histogram, so
+// nothing is pruned here) and merge both into the result once, under its
+// lock. The lists share their threshold (a lock-free maximum each raises
+// when its own rises), so no list keeps records that another list already
+// holds `limit` better ones than. The calling thread is one of the workers.
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <thread>
@@ -13,6 +16,7 @@
 #include "database/searchresult_impl.h"
 #include "fastdb/engine.h"
 #include "fastdb/scan_loop.h"
+#include "fastdb/workers.h"
 #include "kvsystem/call_context.h"
 #include "kvsystem/error.h"
 
@@ -20,7 +24,9 @@ namespace Varnex {
 namespace {
 
 constexpr const char* kSortedSearch = "KvFastFPDatabase::SortedSearch()";
-constexpr std::uint64_t kChunk = 100;
+// Records per claim: enough claims for an even split, few enough that the
+// shared counters stay quiet.
+std::uint64_t ChunkRecords(std::uint64_t n) { return std::clamp<std::uint64_t>(n / 128, 100, 8192); }
 // Smaller databases are searched on the calling thread alone.
 constexpr std::uint64_t kMinRecordsForThreads = 1000;
 
@@ -41,6 +47,9 @@ unsigned KvFastFPDatabaseImplBase::SortedSearch(KvSimSearchResult& result, const
   const KvScanKernel& kernel = KvGetActiveScanKernel();
   const KvScoreContext context = KvMakeScoreContext(q.bits, view.words, options);
   std::atomic<std::uint64_t> next{0};
+  const std::uint64_t chunk = ChunkRecords(view.n);
+  const bool descending = options.GetDescendingOrder();
+  std::atomic<double> floor{KvGetScoreThreshold(options)};
 
   auto worker = [&] {
     try {
@@ -48,12 +57,15 @@ unsigned KvFastFPDatabaseImplBase::SortedSearch(KvSimSearchResult& result, const
       KvFPHistogram histogram = state.NewWorkerHistogram();
       KvWithScoreFunctor(options.GetSimFunc(), context, [&](const auto& score) {
         for (;;) {
-          const std::uint64_t start = next.fetch_add(kChunk, std::memory_order_relaxed);
+          const std::uint64_t start = next.fetch_add(chunk, std::memory_order_relaxed);
           if (start >= view.n) break;
-          const std::uint64_t end = std::min(view.n, start + kChunk);
+          const std::uint64_t end = std::min(view.n, start + chunk);
           KvScanRange(kernel, view, start, end, q.words.data(), score, [&](std::uint64_t position, double value) {
             histogram.AddSample(value);
-            if (hits.Admits(value)) hits.Offer(KvSimScore(view.MolIdx(position), value));
+            if (!hits.Admits(value) || !hits.IsBetter(value, floor.load(std::memory_order_relaxed))) return;
+            const double before = hits.ThresholdScore();
+            hits.Offer(KvSimScore(view.MolIdx(position), value));
+            if (hits.ThresholdScore() != before) KvRaiseShared(floor, hits.ThresholdScore(), descending);
           });
           state.AddSearched(end - start);
         }

@@ -4,6 +4,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -38,6 +39,19 @@ bool KvWordBuffer::Allocate(std::size_t words) {
   words_ = words;
   bytes_ = bytes;
   return true;
+}
+
+bool KvWordBuffer::Populate(std::size_t from, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  if (from >= bytes_) return true;
+  const std::size_t begin = from / 4096 * 4096;
+  const std::size_t end = std::min(bytes_, (from + bytes + 4095) / 4096 * 4096);
+  return ::madvise(reinterpret_cast<char*>(data_) + begin, end - begin, MADV_POPULATE_WRITE) == 0;
+#else
+  (void)from;
+  (void)bytes;
+  return false;
+#endif
 }
 
 }  // namespace Varnex

@@ -4,7 +4,8 @@
 // megabytes costs a few hundred page faults instead of a few hundred
 // thousand.
 //
-// Thread safety: none for Allocate; the words themselves are plain memory.
+// Thread safety: none for Allocate, Release and Swap; the words themselves
+// are plain memory, and Populate may run beside their writers.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +25,11 @@ class KvWordBuffer {
   bool Allocate(std::size_t words);
   void Release();
   void Swap(KvWordBuffer& other);
+  // Faults in (and so zero-fills) the pages holding bytes [from, from +
+  // bytes) without changing any word, so that a later write there costs no
+  // page fault. Safe while other threads write the words; false when the
+  // system cannot do it (nothing happened then).
+  bool Populate(std::size_t from, std::size_t bytes);
 
   std::uint64_t* Data() { return data_; }
   const std::uint64_t* Data() const { return data_; }

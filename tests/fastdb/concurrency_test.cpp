@@ -1,6 +1,7 @@
 // Concurrent queries of one fast database from several caller threads, each
 // search itself threaded: every answer equals the one the same query gets
-// alone. Run under ThreadSanitizer by scripts/test.sh --tsan.
+// alone. Also the word buffers' page population beside their writers. Run
+// under ThreadSanitizer by scripts/test.sh --tsan.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "fastdb/engine.h"
+#include "fastdb/word_buffer.h"
 #include "fastdb_test_db.h"
 #include "kvsystem/iterator.h"
 #include "varnex/fastdb.h"
@@ -20,6 +22,7 @@ using namespace Varnex;
 // may come in either order), raw scores, and a histogram.
 struct Answer {
   std::vector<double> hits;
+  std::vector<double> shared;  // one query's search shared among `threads`
   std::vector<double> raw;
   std::vector<std::size_t> bins;
   bool operator==(const Answer&) const = default;
@@ -29,8 +32,13 @@ Answer Ask(const KvFastFPDatabase& db, std::size_t query, unsigned threads) {
   KvFPDatabaseOptions options(20, 1 + query % 6);
   options.SetNumProcessors(threads);
   Answer answer;
-  for (const auto& s : KvSystem::KvCollect(db.GetSortedScores(query, options)))
-    answer.hits.push_back(s.GetScore());
+  for (const auto& s : KvSystem::KvCollect(db.GetSortedScores(query, options))) answer.hits.push_back(s.GetScore());
+  KvFingerPrint fp;
+  EXPECT_TRUE(db.GetFingerPrint(fp, query));
+  const auto shared = db.GetSortedScoresMany({fp}, options);
+  EXPECT_EQ(shared.size(), 1u);
+  for (const auto& hits : shared)
+    for (const auto& s : hits) answer.shared.push_back(s.GetScore());
   answer.raw = KvSystem::KvCollect(db.GetRawScores(query, options));
   const KvFPHistogram histogram = db.GetHistogram(options, 16);
   for (std::size_t bin = 0; bin < 16; ++bin) answer.bins.push_back(histogram.GetCount(bin));
@@ -41,7 +49,8 @@ TEST(FastDbConcurrency, ConcurrentQueriesOfOneDatabaseEqualSerialOnes) {
   const KvFPTypeBase* type = FastDbTest::PathType(512);
   const FastDbTest::TempPath file("concurrent.fpbin");
   FastDbTest::WriteDatabase(file.str(), type, FastDbTest::RandomFingerPrints(type, 1500, 3));
-  Varnex::KvSetScanWholeUpTo(0);  // pruned, as a large file
+  Varnex::KvSetScanWholeUpTo(0);    // pruned, as a large file
+  Varnex::KvSetShareSearchFrom(0);  // and one query's search shared among threads
   for (unsigned memory : {KvFastFPDatabaseMemoryType::MemoryMapped, KvFastFPDatabaseMemoryType::InMemory}) {
     const KvFastFPDatabase db(file.str(), memory);
     ASSERT_TRUE(db.IsValid());
@@ -57,6 +66,24 @@ TEST(FastDbConcurrency, ConcurrentQueriesOfOneDatabaseEqualSerialOnes) {
     for (std::size_t q = 0; q < kQueries; ++q) EXPECT_TRUE(serial[q] == concurrent[q]) << memory << " " << q;
   }
   Varnex::KvSetScanWholeUpTo(4096);
+  Varnex::KvSetShareSearchFrom(32768);
+}
+
+// Pages faulted in while another thread writes the words keep every word
+// written, before and after the population reaches them.
+TEST(FastDbConcurrency, PopulatingPagesBesideTheirWriterKeepsEveryWord) {
+  KvWordBuffer buffer;
+  constexpr std::size_t kWords = std::size_t{4} << 20;  // 32 MB
+  ASSERT_TRUE(buffer.Allocate(kWords));
+  std::thread writer([&] {
+    for (std::size_t w = 0; w < kWords; ++w) buffer.Data()[w] = w * 0x9E3779B97F4A7C15ull + 1;
+  });
+  for (std::size_t at = 0; at < 8 * kWords; at += std::size_t{1} << 20) buffer.Populate(at, std::size_t{1} << 20);
+  EXPECT_TRUE(buffer.Populate(8 * kWords - 1, 4096));  // past the end: clipped
+  writer.join();
+  std::size_t wrong = 0;
+  for (std::size_t w = 0; w < kWords; ++w) wrong += buffer.Data()[w] != w * 0x9E3779B97F4A7C15ull + 1;
+  EXPECT_EQ(wrong, 0u);
 }
 
 }  // namespace

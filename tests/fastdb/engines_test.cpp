@@ -155,7 +155,8 @@ std::string Trace(unsigned memoryType, const KvFPDatabaseOptions& o) {
 class OracleTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    KvSetScanWholeUpTo(0);  // searched like a large file, through the index
+    KvSetScanWholeUpTo(0);    // searched like a large file, through the index
+    KvSetShareSearchFrom(0);  // and a single query shared among threads as in one
     type_ = FastDbTest::PathType(1024);
     fps_ = new std::vector<KvFingerPrint>(FastDbTest::RandomFingerPrints(type_, 1100, 1));
     KvFingerPrint ten, five;
@@ -178,6 +179,7 @@ class OracleTest : public ::testing::Test {
   }
   static void TearDownTestSuite() {
     KvSetScanWholeUpTo(4096);
+    KvSetShareSearchFrom(32768);
     delete fps_;
     delete queries_;
     delete file_;
@@ -278,13 +280,19 @@ TEST_F(OracleTest, SortedSearchesEqualTheBruteForce) {
           KvFPDatabaseOptions options = Options(measure, limit, descending);
           if (cutoff >= 0.0f) options.SetCutoff(cutoff);
           options.SetNumProcessors(2);
+          KvFPDatabaseOptions unlimited = options;
+          unlimited.SetLimit(0);
           for (const std::size_t q : {0u, 1u, 4u, 5u}) {
-            const auto expected = ReferenceSorted(Scores((*queries_)[q], options), options, kBase);
+            const std::vector<double> reference = Scores((*queries_)[q], options);
+            const auto expected = ReferenceSorted(reference, options, kBase);
             for (const auto& engine : engines) {
               SCOPED_TRACE(Trace(engine->GetMemoryType(), options) + " query " + std::to_string(q));
               ExpectSameHits(KvCollect(engine->GetSortedScores((*queries_)[q], options, true)), expected);
               ExpectSameHits(KvCollect(engine->GetSortedScores((*queries_)[q], options, false)), expected);
+              // One query shared among two threads: hits and hit count.
               ExpectSameHits(engine->GetSortedScoresMany({&(*queries_)[q]}, options)[0], expected);
+              EXPECT_EQ(engine->NumHitsMany({&(*queries_)[q]}, options)[0],
+                        ReferenceSorted(reference, unlimited).size());
             }
           }
         }
@@ -329,7 +337,7 @@ TEST_F(OracleTest, BatchCallsEqualTheBruteForce) {
 TEST_F(OracleTest, SortedSearchGivesTheSameHitsAndHistogramOnAnyThreadCount) {
   for (const auto& engine : Engines()) {
     for (const unsigned measure : {1u, 5u, 6u}) {
-      for (const unsigned limit : {10u, 0u}) {
+      for (const unsigned limit : {10u, 100u, 0u}) {
         KvFPDatabaseOptions options = Options(measure, limit, measure != 6);
         const std::vector<double> reference = Scores((*queries_)[0], options);
         const auto expected = ReferenceSorted(reference, options, kBase);
