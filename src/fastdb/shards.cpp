@@ -27,7 +27,13 @@ std::string BaseName(const std::string& path) { return path.substr(path.find_las
 
 KvShardInfo ToShardInfo(const std::string& path, std::uint64_t first, std::uint64_t count, std::uint64_t minBits,
                         std::uint64_t maxBits) {
-  return {BaseName(path), count, first, minBits, maxBits};
+  KvShardInfo shard;
+  shard.file = BaseName(path);
+  shard.records = count;
+  shard.firstIndex = first;
+  shard.minBits = minBits;
+  shard.maxBits = maxBits;
+  return shard;
 }
 
 // Copies the records [first, first + count) of `in` into `out` (its header

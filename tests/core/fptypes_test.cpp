@@ -196,7 +196,9 @@ TEST(FPTypeNames, NamesAndSizesOfEveryKind) {
     EXPECT_EQ(KvGetFingerPrintName(type), name);
     EXPECT_EQ(KvGetFingerPrintSize(type), size);
     // The size a type answers directly agrees with the one its string gives.
-    if (type != nullptr) EXPECT_EQ(type->GetNumBits(), size) << name;
+    if (type != nullptr) {
+      EXPECT_EQ(type->GetNumBits(), size) << name;
+    }
   }
   EXPECT_EQ(sink.Count(), 0u);
   // A type whose string does not parse (size 0) has no name either.

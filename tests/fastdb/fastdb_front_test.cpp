@@ -287,7 +287,9 @@ TEST_F(NciTest, EachMoleculeFindsItselfFirstOnAnyThreadCount) {
       ASSERT_EQ(threaded.size(), hits.size());
       for (std::size_t k = 0; k < hits.size(); ++k) {
         EXPECT_EQ(threaded[k].GetScore(), hits[k].GetScore());
-        if (k > 0) EXPECT_LE(hits[k].GetScore(), hits[k - 1].GetScore());
+        if (k > 0) {
+          EXPECT_LE(hits[k].GetScore(), hits[k - 1].GetScore());
+        }
       }
       const KvFPHistogram ha = one.GetHistogram(), hb = three.GetHistogram();
       for (std::size_t bin = 0; bin < ha.NumBins(); ++bin) EXPECT_EQ(ha.GetCount(bin), hb.GetCount(bin));

@@ -174,7 +174,9 @@ TEST(FpbinCreate, UnparsableMoleculesKeepEmptyRecordsAtTheirSlotsAndAreListed) {
       EXPECT_EQ(WordAt(bytes, at), i);
       const bool empty = std::find(broken.begin(), broken.end(), i) != broken.end();
       EXPECT_EQ(WordAt(bytes, at + 8) == 0, empty) << i;
-      if (empty) EXPECT_EQ(bytes.substr(at + 16, 8 * words), std::string(8 * words, '\0')) << i;
+      if (empty) {
+        EXPECT_EQ(bytes.substr(at + 16, 8 * words), std::string(8 * words, '\0')) << i;
+      }
     }
   }
 }
@@ -269,13 +271,17 @@ TEST(FpbinCompatibility, SizesFirstRecordAndEmptyRecords) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     KvChem::KvMolDatabase mols;
-    if (!c.mols.empty()) ASSERT_TRUE(mols.Open(dir.File(std::string(c.name) + ".smi", c.mols)));
+    if (!c.mols.empty()) {
+      ASSERT_TRUE(mols.Open(dir.File(std::string(c.name) + ".smi", c.mols)));
+    }
     CaptureSink sink;
     EXPECT_EQ(Varnex::KvAreCompatibleDatabases(mols, c.db), c.fault.empty());
     bool reported = false;
     for (const std::string& text : sink.Texts()) reported |= text.rfind(prefix, 0) == 0;
     EXPECT_EQ(reported, !c.fault.empty());
-    if (!c.fault.empty()) EXPECT_TRUE(sink.Contains(prefix + c.fault)) << ::testing::PrintToString(sink.Texts());
+    if (!c.fault.empty()) {
+      EXPECT_TRUE(sink.Contains(prefix + c.fault)) << ::testing::PrintToString(sink.Texts());
+    }
   }
 }
 

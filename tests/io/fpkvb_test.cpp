@@ -34,7 +34,9 @@ std::string Payload(const std::string& stream, const std::string& tag = "KvFinge
   EXPECT_EQ(read, tag);
   EXPECT_EQ(KvSystem::KvBReadDataLength(in, length), KvBStatus::Success);
   EXPECT_EQ(KvSystem::KvBReadPayload(in, length, payload), KvBStatus::Success);
-  if (tag == "KvFingerPrint") EXPECT_EQ(in.peek(), -1);
+  if (tag == "KvFingerPrint") {
+    EXPECT_EQ(in.peek(), -1);
+  }
   return payload;
 }
 
