@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, when any is missing.
 set -euo pipefail
 packages=(librdkit-dev libboost-dev rdkit-data rapidjson-dev libgtest-dev libbenchmark-dev
-          cmake ninja-build g++ zlib1g-dev libexpat1-dev pkg-config libcpp-httplib-dev
+          cmake ninja-build g++ zlib1g-dev libexpat1-dev libsqlite3-dev pkg-config libcpp-httplib-dev
           python3-dev pybind11-dev python3-numpy python3-rdkit python3-pytest python3-tqdm
           python3-dask python3-distributed
           python3-requests wrk chromium chromium-driver python3-selenium)

@@ -28,6 +28,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "kvchem/mol.h"
@@ -69,5 +70,10 @@ class KvMolDatabase {
  private:
   std::unique_ptr<KvMolDatabaseImpl> impl_;
 };
+
+// The value of the SD data field `tag` of an SD record's text (its lines up
+// to the next blank line, joined by blanks); nothing when the record has no
+// such field.
+std::optional<std::string> KvSdDataField(const std::string& recordText, const std::string& tag);
 
 }  // namespace KvChem

@@ -36,13 +36,19 @@
 
 namespace Varnex {
 
-// One shard of a manifest.
+// One shard: what a creation made, what a manifest or a collection's
+// catalog lists, and what Python's ShardInfo shows.
 struct KvShardInfo {
-  std::string file;              // relative to the manifest's folder
+  std::string file;              // relative to the manifest's or catalog's folder
   std::uint64_t records = 0;     // records in the shard, at least 1
   std::uint64_t firstIndex = 0;  // molecule index of its first record
   std::uint64_t minBits = 0;     // lowest stored bit count
   std::uint64_t maxBits = 0;     // highest stored bit count
+  // Kept by collections only (empty or 0 in manifests):
+  std::string molFile;           // the header's molecule file line
+  std::uint64_t bytes = 0;       // the file's size
+  std::string sha256;            // SHA-256 of the whole file, hexadecimal
+  std::string endsSha256;        // SHA-256 of its first and last record, checked on every opening
 };
 
 // The contents of a manifest. Shards come in molecule order: shard i + 1

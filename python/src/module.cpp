@@ -29,4 +29,5 @@ PYBIND11_MODULE(_core, m) {
   VarnexPy::BindPictures(m);
   VarnexPy::BindBaselines(m);
   VarnexPy::BindShards(m);
+  VarnexPy::BindCollection(m);
 }

@@ -82,5 +82,6 @@ void BindExplain(pybind11::module_& m);
 void BindPictures(pybind11::module_& m);
 void BindBaselines(pybind11::module_& m);
 void BindShards(pybind11::module_& m);
+void BindCollection(pybind11::module_& m);
 
 }  // namespace VarnexPy

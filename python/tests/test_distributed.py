@@ -57,7 +57,20 @@ def collection(tmp_path_factory):
         3: made.shards.manifest,
         7: varnex.shard_database(whole, 7, out=folder / "split.fpbin").manifest,
         "by count": varnex.shard_database(by_count, 7).manifest,
+        # A collection of 3 shards grown by an append of 2.
+        "catalog": grown_collection(folder, smi),
     }
+
+
+def grown_collection(folder, smi):
+    lines = smi.read_text().splitlines(keepends=True)
+    (folder / "head.smi").write_text("".join(lines[:700]))
+    (folder / "tail.smi").write_text("".join(lines[700:]))
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", varnex.VarnexWarning)
+        coll = varnex.create_collection(folder / "grown.vxc", folder / "head.smi", TYPE, shards=3, progress=False)
+        coll.append(folder / "tail.smi", shards=2)
+    return coll.path
 
 
 @pytest.fixture(scope="module")
@@ -89,7 +102,7 @@ def test_sharded_creation_keeps_molecule_indices(collection):
         assert top["index"][0] == 1100 and top["score"][0] == 1.0
 
 
-@pytest.mark.parametrize("shards", [1, 3, 7, "by count"])
+@pytest.mark.parametrize("shards", [1, 3, 7, "by count", "catalog"])
 @pytest.mark.parametrize("k, cutoff, measure, alpha, beta", [
     (10, None, "tanimoto", 1.0, 1.0),
     (3, None, "dice", 1.0, 1.0),
@@ -110,7 +123,7 @@ def test_search_equals_one_database(client, collection, whole, shards, k, cutoff
     assert len(got[-2]) == 0  # the unreadable query
 
 
-@pytest.mark.parametrize("shards", [3, 7])
+@pytest.mark.parametrize("shards", [3, 7, "catalog"])
 def test_counts_histograms_and_matrix_add_up(client, collection, whole, shards):
     db = ShardedDatabase(collection[shards], client, batch=4)
     queries = QUERIES[:-2]
@@ -185,3 +198,23 @@ def test_missing_or_damaged_shard_names_its_file(client, collection, tmp_path, d
     db = ShardedDatabase(tmp_path / os.path.basename(manifest.manifest), client)
     with pytest.raises((OSError, ValueError), match=str(broken)):
         db.search(QUERIES[:-2], k=3)
+
+
+def test_catalog_with_lying_bit_range_names_the_shard(client, collection, tmp_path):
+    coll = varnex.open(collection["catalog"])
+    for s in coll.shards:
+        shutil.copy(s.path, tmp_path)
+    shutil.copy(coll.path, tmp_path)
+    import sqlite3
+    with sqlite3.connect(tmp_path / "grown.vxc") as db:
+        db.execute("UPDATE shards SET min_bits = 0, max_bits = 1 WHERE position = 1")
+    db = ShardedDatabase(tmp_path / "grown.vxc", client)
+    with pytest.raises(ValueError, match=os.path.basename(coll.shards[1].path) + ".*the catalog says 0 to 1"):
+        db.count(QUERIES[:-2], cutoff=0.3)
+
+
+def test_worker_with_another_varnex_is_named(client, collection, monkeypatch):
+    monkeypatch.setattr(varnex._core, "__version__", "0.0.0-other")
+    db = ShardedDatabase(collection["catalog"], client)
+    with pytest.raises(RuntimeError, match=r"worker tcp://.* runs varnex .*, this client 0\.0\.0-other"):
+        db.search(QUERIES[:2], k=3)

@@ -14,9 +14,17 @@ Make fingerprints of molecules (SMILES strings, molfile blocks or RDKit
     varnex.draw("c1ccccc1O", t)               # the atoms behind each bit, as SVG
     varnex.draw_hits("c1ccccc1O", hits, smiles_of_the_file)  # the hits as an HTML page
 
-Collections too large for one machine are split into shards
-(:func:`shard_database`, ``create_database(..., shards=N)``) and searched on
-a Dask cluster with :class:`varnex.distributed.ShardedDatabase`.
+A collection (:func:`create_collection`, :func:`open`) keeps molecule ids and
+SMILES in a SQLite catalog beside its shard files, grows with
+:meth:`Collection.append` and answers the search API of :class:`FastDatabase`
+with ids::
+
+    coll = varnex.create_collection("lib.vxc", "mols.smi", shards=4)
+    coll.append(["CCO", "c1ccccc1N"], ids=["ethanol", "aniline"])
+    hits = varnex.open("lib.vxc").search("c1ccccc1O", k=5)  # 'index', 'score', 'id'
+
+Collections too large for one machine are searched on a Dask cluster with
+:class:`varnex.distributed.ShardedDatabase`.
 
 Long calls release the interpreter lock and run on the library's threads.
 Library warnings arrive as :class:`VarnexWarning`; failures raise
@@ -35,11 +43,13 @@ from ._core import (
     scan_kernel,
     similarity,
 )
+from ._collection import Collection, create_collection, open
 from ._fastdb import CreateResult, FastDatabase, create_database
 from ._pictures import Drawing, HitPage, ScoreHistogram, draw, draw_hits
 from ._shards import ShardInfo, Shards, read_manifest, shard_database
 
 __all__ = [
+    "Collection",
     "CreateResult",
     "Database",
     "Drawing",
@@ -54,10 +64,12 @@ __all__ = [
     "VarnexWarning",
     "__version__",
     "bulk_similarity",
+    "create_collection",
     "create_database",
     "draw",
     "draw_hits",
     "explain",
+    "open",
     "read_manifest",
     "scan_kernel",
     "shard_database",

@@ -10,13 +10,18 @@ from ._core import FPType
 @dataclass(frozen=True)
 class ShardInfo:
     """One shard: its file (absolute path), record count, the molecule index of
-    its first record and the lowest and highest stored bit count."""
+    its first record and the lowest and highest stored bit count; for the
+    shard of a collection also its header's molecule file line, its size and
+    its SHA-256 as the catalog keeps them."""
 
     path: str
     records: int
     first: int
     min_bits: int
     max_bits: int
+    molecules: str = ""
+    bytes: int = 0
+    sha256: str = ""
 
 
 @dataclass(frozen=True)

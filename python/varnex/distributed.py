@@ -1,8 +1,9 @@
-"""Searches of sharded fast databases on a Dask cluster.
+"""Searches of collections and sharded fast databases on a Dask cluster.
 
-A collection too large for one machine is split into shards (ordinary
-``.fpbin`` files listed in a JSON manifest, see :func:`varnex.shard_database`)
-that lie on the workers' disks at the paths the manifest names. A
+A collection too large for one machine lies in shards (ordinary ``.fpbin``
+files listed by its catalog, see :func:`varnex.create_collection`, or by a
+JSON manifest, see :func:`varnex.shard_database`) that the workers find on
+their disks at the catalog's folder (or the paths the manifest names). A
 :class:`ShardedDatabase` sends each worker batches of queries as packed
 fingerprint words; the worker opens its shards once, memory-mapped, keeps
 them for later tasks, searches them with the library's batch calls and
@@ -12,10 +13,12 @@ indices, hit counts and histogram bins. Records never cross the network::
     from distributed import Client
     from varnex.distributed import ShardedDatabase
     client = Client("tcp://scheduler:8786")
-    db = ShardedDatabase("/data/enamine.json", client)
+    db = ShardedDatabase("/data/enamine.vxc", client)
     hits = db.search(["c1ccccc1O", "CCO"], k=10)   # one array per query
 
-Needs Dask's distributed scheduler (Debian ``python3-distributed``).
+Needs Dask's distributed scheduler (Debian ``python3-distributed``) and the
+same varnex package on every worker: a worker that cannot import it, or
+imports another version, is named in the error.
 """
 
 import contextlib
@@ -33,9 +36,11 @@ except ImportError as error:  # pragma: no cover - depends on the machine
         "(Debian) or the 'distributed' package") from error
 
 from . import _core
-from ._core import Fingerprint, FingerprintArray, VarnexWarning
+from ._core import VarnexWarning
 from ._pictures import ScoreHistogram
-from ._shards import read_manifest
+from ._collection import is_single_query as _is_single, query_words
+from ._core import FPType
+from ._shards import ShardInfo, Shards, read_manifest
 
 __all__ = ["ShardedDatabase"]
 
@@ -45,9 +50,10 @@ _opened = {}
 _opened_lock = threading.Lock()
 
 
-def _open_shard(path, records, type_string):
+def _open_shard(path, records, type_string, row=None):
     """The shard ``path`` opened in this process, reopened when the file
-    changed; checked against the manifest's record count and type."""
+    changed; checked against the manifest's record count and type, and for
+    the shard of a collection every record against its catalog ``row``."""
     try:
         st = os.stat(path)
     except FileNotFoundError:
@@ -58,6 +64,10 @@ def _open_shard(path, records, type_string):
         if shard is None:
             for old in [k for k in _opened if k[0] == path]:
                 del _opened[old]
+            if row is not None:
+                problems = _core._check_shard(path, row, type_string)
+                if problems:
+                    raise ValueError(f"on worker {_worker_name()}: " + "; ".join(problems))
             shard = _core._Shard(path)
             if len(shard) != records or shard.type != type_string:
                 raise ValueError(f"shard {path} holds {len(shard)} records of {shard.type}, the manifest lists "
@@ -71,6 +81,20 @@ def _present(paths):
     return [os.path.isfile(p) for p in paths]
 
 
+def _version_probe():
+    """A function that reports the varnex version a worker imports (or why it
+    cannot), built here so that it travels by value: a worker without varnex
+    can still run it."""
+    namespace = {}
+    exec("def probe():\n"
+         "    try:\n"
+         "        import varnex\n"
+         "        return varnex.__version__\n"
+         "    except Exception as error:\n"
+         "        return error\n", namespace)
+    return namespace["probe"]
+
+
 def _worker_name():
     try:
         return distributed.get_worker().address
@@ -80,6 +104,10 @@ def _worker_name():
 
 # Tasks: pure functions of their arguments, so a rerun after a lost worker
 # gives the same partial result.
+
+def _open_task(shard):
+    _open_shard(*shard)
+
 
 def _search_task(shard, words, k, cutoff, measure, alpha, beta, threads):
     return _open_shard(*shard).search(words, k, cutoff, measure, alpha, beta, threads)
@@ -94,10 +122,6 @@ def _histogram_task(shard, words, bins, measure, alpha, beta, threads):
 
 
 # ---- Client side.
-
-def _is_single(queries):
-    return isinstance(queries, (str, bytes, Fingerprint)) or type(queries).__name__ == "Mol"
-
 
 class ShardedDatabase:
     """The shards of one manifest, searched on the workers of a Dask ``client``.
@@ -122,7 +146,17 @@ class ShardedDatabase:
     """
 
     def __init__(self, manifest, client, batch=256, threads=1):
-        self.shards = read_manifest(manifest)
+        path = os.path.abspath(os.fspath(manifest))
+        self._rows = None
+        if _core._is_collection(path):
+            type_string, rows = _core._read_catalog(path)
+            folder = os.path.dirname(path)
+            shards = tuple(ShardInfo(os.path.join(folder, r["file"]), r["records"], r["first"], r["min_bits"],
+                                     r["max_bits"], r["molecules"], r["bytes"], r["sha256"]) for r in rows)
+            self.shards = Shards(path, FPType.from_string(type_string), "", shards)
+            self._rows = rows
+        else:
+            self.shards = read_manifest(manifest)
         self.client = client
         self.batch = max(1, int(batch))
         self.threads = int(threads)
@@ -145,23 +179,7 @@ class ShardedDatabase:
 
     def _queries(self, queries):
         """(words, bit counts, readable mask) of the queries."""
-        if isinstance(queries, FingerprintArray):
-            array = queries
-        else:
-            items = list(queries)
-            if items and all(isinstance(q, Fingerprint) for q in items):
-                rows = [np.frombuffer(bytes(q), dtype=np.uint64) if q.type == self.type else None for q in items]
-                if any(r is None for r in rows):
-                    raise ValueError(f"every query fingerprint must be of the type {self.type}")
-                array = FingerprintArray.from_words(self.type, np.stack(rows))
-            else:  # a molecule that fails warns here and keeps an empty row
-                array = self.type.fingerprints(items, threads=0)
-        if array.type != self.type:
-            raise ValueError(f"the queries are {array.type} fingerprints, the shards hold {self.type}")
-        words = np.ascontiguousarray(array.words, dtype=np.uint64).reshape(len(array), self._words)
-        readable = np.ones(len(array), dtype=bool)
-        readable[np.asarray(array.failed, dtype=np.int64)] = False
-        return words, np.asarray(array.counts(), dtype=np.uint64), readable
+        return query_words(self.type, queries)
 
     def _bounds(self, counts, measure, alpha, beta):
         """Per shard and query, the best score its records can reach."""
@@ -175,6 +193,7 @@ class ShardedDatabase:
         again when the workers change."""
         workers = tuple(sorted(self.client.scheduler_info()["workers"]))
         if workers != self._placed_on:
+            self._check_workers(workers)
             paths = [s.path for s in self.shards.shards]
             present = self.client.run(_present, paths, on_error="ignore") if workers else {}
             homes = []
@@ -183,12 +202,32 @@ class ShardedDatabase:
                 if workers and not holders:
                     raise FileNotFoundError(2, "shard file on no worker", path)
                 homes.append(list({holders[(i + j) % len(holders)]: None for j in range(2)}) if holders else None)
+            if self._rows is not None:
+                # Bit count ranges decide which shards a query skips: every
+                # shard is checked against its catalog row before any is.
+                checks = [self._submit(_open_task, i, homes[i]) for i in range(len(paths))]
+                self.client.gather(checks)
             self._placed_on, self._home = workers, homes
         return self._home
 
+    def _check_workers(self, workers):
+        """Every worker imports this varnex version; otherwise an error that
+        says which worker has which (or none)."""
+        if not workers:
+            return
+        versions = self.client.run(_version_probe(), on_error="return")
+        for worker, version in sorted(versions.items()):
+            if isinstance(version, BaseException):
+                raise RuntimeError(f"worker {worker} cannot import varnex ({version}); install the varnex "
+                                   f"package {_core.__version__} on every worker") from None
+            if version != _core.__version__:
+                raise RuntimeError(f"worker {worker} runs varnex {version}, this client {_core.__version__}; "
+                                   f"install the same varnex package on every worker")
+
     def _submit(self, task, shard, workers, *args):
         info = self.shards.shards[shard]
-        return self.client.submit(task, (info.path, info.records, str(self.type)), *args, workers=workers,
+        row = None if self._rows is None else self._rows[shard]
+        return self.client.submit(task, (info.path, info.records, str(self.type), row), *args, workers=workers,
                                   allow_other_workers=True, pure=False)
 
     def _window(self):

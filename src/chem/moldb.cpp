@@ -32,6 +32,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
 #include <string_view>
 
 #include "chem/mol_impl.h"
@@ -519,6 +522,25 @@ std::string KvMolDatabase::GetMolName(unsigned index) const {
 std::string KvMolDatabase::GetRecordText(unsigned index) const {
   if (index >= impl_->records.size()) return "";
   return std::string(impl_->Record(index));
+}
+
+std::optional<std::string> KvSdDataField(const std::string& recordText, const std::string& tag) {
+  std::istringstream in(recordText);
+  const std::string wanted = "<" + tag + ">";
+  bool inField = false;
+  std::optional<std::string> value;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!inField) {
+      // A data header: "> <TAG>", also with a number or text after the tag.
+      inField = !line.empty() && line[0] == '>' && line.find(wanted) != std::string::npos;
+      if (inField) value.emplace();
+      continue;
+    }
+    if (line.empty() || line == "$$$$") break;
+    *value += (value->empty() ? "" : " ") + line;
+  }
+  return value;
 }
 
 }  // namespace KvChem

@@ -46,8 +46,8 @@ bool StartPart(KvTemporaryOutput& output, const std::string& molPath, const KvFP
 
 bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const KvCreateFastFPDatabaseOptions& options,
                  unsigned parts, const std::function<std::string(unsigned)>& partPath,
-                 const std::function<bool(const std::vector<KvCreatedPart>&)>& beforeCommit, const char* caller,
-                 KvCreateFastFPDatabaseSummary& summary, std::vector<KvCreatedPart>& made) {
+                 const std::function<bool(const std::vector<KvShardInfo>&)>& beforeCommit, const char* caller,
+                 KvCreateFastFPDatabaseSummary& summary, std::vector<KvShardInfo>& made, std::uint64_t indexBase) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   if (!KvHasFastDatabaseExtension(fpbinPath)) {
     report->Warning("%s fingerprint database file should have '.fpbin' file extension!", caller);
@@ -84,7 +84,7 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
   KvSystem::KvDots* tracer = options.GetTracer();
   if (tracer != nullptr) tracer->SetExpected(count);
   KvCreationJobResult job =
-      KvRunCreationJob(mols, type, outputs, options.GetNumProcessors(), tracer, caller, options.GetCancelFlag());
+      KvRunCreationJob(mols, type, outputs, options.GetNumProcessors(), tracer, caller, options.GetCancelFlag(), indexBase);
   if (job.cancelled) {
     report->Warning("%s : creation of %s cancelled", caller, fpbinPath.c_str());
     return false;
@@ -95,8 +95,14 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
     return false;
   }
   made.clear();
-  for (unsigned i = 0; i < parts; ++i)
-    made.push_back({files[i]->Target(), outputs[i].first, outputs[i].count, outputs[i].minBits, outputs[i].maxBits});
+  for (unsigned i = 0; i < parts; ++i) {
+    KvShardInfo& part = made.emplace_back();
+    part.file = files[i]->Target();
+    part.firstIndex = indexBase + outputs[i].first;
+    part.records = outputs[i].count;
+    part.minBits = outputs[i].minBits;
+    part.maxBits = outputs[i].maxBits;
+  }
   if (beforeCommit && !beforeCommit(made)) return false;
   KvSystem::KvStatus error;
   for (const auto& file : files) {
@@ -120,12 +126,12 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
 bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string& molPath,
                                  const KvCreateFastFPDatabaseOptions& options, unsigned parts,
                                  const std::function<std::string(unsigned)>& partPath,
-                                 const std::function<bool(const std::vector<KvCreatedPart>&)>& beforeCommit,
+                                 const std::function<bool(const std::vector<KvShardInfo>&)>& beforeCommit,
                                  const char* caller, KvCreateFastFPDatabaseSummary& summary,
-                                 std::vector<KvCreatedPart>& made) {
+                                 std::vector<KvShardInfo>& made, std::uint64_t indexBase) {
   summary = {};
   try {
-    return CreateParts(fpbinPath, molPath, options, parts, partPath, beforeCommit, caller, summary, made);
+    return CreateParts(fpbinPath, molPath, options, parts, partPath, beforeCommit, caller, summary, made, indexBase);
   } catch (const std::exception& e) {
     // Memory exhausted: the temporary files are gone with the stack.
     KvSystem::KvThrow()->Warning("%s : %s", caller, e.what());
@@ -135,7 +141,7 @@ bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string
 
 bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string& molPath,
                                 const KvCreateFastFPDatabaseOptions& options, KvCreateFastFPDatabaseSummary& summary) {
-  std::vector<KvCreatedPart> made;
+  std::vector<KvShardInfo> made;
   return KvCreateFastFPDatabaseParts(
       fpbinPath, molPath, options, 1, [&](unsigned) { return fpbinPath; }, nullptr, kCreator, summary, made);
 }

@@ -8,18 +8,9 @@
 #include <vector>
 
 #include "varnex/fpbin_create.h"
+#include "varnex/shards.h"
 
 namespace Varnex {
-
-// One file that a creation wrote: molecules first to first + count - 1 and
-// the lowest and highest bit count among their records.
-struct KvCreatedPart {
-  std::string path;
-  std::uint64_t first = 0;
-  std::uint64_t count = 0;
-  std::uint64_t minBits = 0;
-  std::uint64_t maxBits = 0;
-};
 
 // Writes the molecules of `molPath` into `parts` files (part i at
 // partPath(i)), part i holding molecules [i n / parts, (i + 1) n / parts).
@@ -27,13 +18,16 @@ struct KvCreatedPart {
 // the warnings (which name `caller`). The files appear together: none is
 // renamed into place before all are complete and `beforeCommit` (may be
 // empty) has accepted them; it sees what `made` will hold and may refuse
-// (after its own warning). False, with no file written, when creation fails,
-// `beforeCommit` refuses or there are fewer molecules than parts.
+// (after its own warning); each part is described with its path as `file`
+// and the molecule index of its first record (plus `indexBase`) as
+// `firstIndex`. False, with no file written, when creation fails,
+// `beforeCommit` refuses or there are fewer molecules than parts. Records
+// store their molecule index plus `indexBase` (a collection's next index).
 bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string& molPath,
                                  const KvCreateFastFPDatabaseOptions& options, unsigned parts,
                                  const std::function<std::string(unsigned)>& partPath,
-                                 const std::function<bool(const std::vector<KvCreatedPart>&)>& beforeCommit,
+                                 const std::function<bool(const std::vector<KvShardInfo>&)>& beforeCommit,
                                  const char* caller, KvCreateFastFPDatabaseSummary& summary,
-                                 std::vector<KvCreatedPart>& made);
+                                 std::vector<KvShardInfo>& made, std::uint64_t indexBase = 0);
 
 }  // namespace Varnex

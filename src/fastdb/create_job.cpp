@@ -33,7 +33,7 @@ constexpr std::uint64_t kChunk = 5;
 
 struct CreationJob {
   CreationJob(const KvChem::KvMolDatabase& molecules, const KvFPTypeBase* fpType, std::span<KvCreationOutput> files,
-              KvSystem::KvDots* progress, const char* name, const std::atomic<bool>* stopFlag)
+              KvSystem::KvDots* progress, const char* name, const std::atomic<bool>* stopFlag, std::uint64_t base)
       : mols(molecules),
         type(fpType),
         count(molecules.GetMaxMolIdx()),
@@ -41,7 +41,8 @@ struct CreationJob {
         outputs(files),
         tracer(progress),
         caller(name),
-        cancel(stopFlag) {}
+        cancel(stopFlag),
+        indexBase(base) {}
 
   // Whether workers should stop claiming chunks.
   bool Stopping() const {
@@ -57,6 +58,7 @@ struct CreationJob {
   KvSystem::KvDots* tracer;
   const char* caller;
   const std::atomic<bool>* cancel;
+  std::uint64_t indexBase;  // stored molecule index of molecule 0
   std::atomic<std::uint64_t> next{0};
   std::atomic<bool> failed{false};
   std::atomic<std::uint64_t> unreadable{0};
@@ -140,7 +142,7 @@ void RunWorker(CreationJob& job) {
       // A fingerprint of an unexpected length fills its slot and no more.
       bitCounts[i - begin] = bitCount;
       std::uint8_t* record = records.data() + (i - begin) * recordBytes;
-      KvStoreLE64(record, i);
+      KvStoreLE64(record, job.indexBase + i);
       KvStoreLE64(record + 8, bitCount);
       const std::size_t kept = std::min<std::size_t>(words.size(), job.words);
       for (std::size_t w = 0; w < kept; ++w) KvStoreLE64(record + 16 + 8 * w, words[w]);
@@ -164,8 +166,9 @@ void RunWorker(CreationJob& job) {
 
 KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type,
                                      std::span<KvCreationOutput> outputs, unsigned threads, KvSystem::KvDots* tracer,
-                                     const char* caller, const std::atomic<bool>* cancel) {
-  CreationJob job(mols, type, outputs, tracer, caller, cancel);
+                                     const char* caller, const std::atomic<bool>* cancel,
+                                     std::uint64_t indexBase) {
+  CreationJob job(mols, type, outputs, tracer, caller, cancel, indexBase);
   job.next.store(0);
   if (threads <= 1) {
     RunWorker(job);

@@ -41,13 +41,15 @@ struct KvCreationOutput {
 
 // Writes the records of molecules 0 to GetMaxMolIdx() - 1 into `outputs`
 // (consecutive ranges in molecule order that cover them all; every record
-// keeps its molecule index) on `threads` threads (1: on the calling thread).
+// keeps its molecule index, plus `indexBase` when the molecules continue a
+// collection) on `threads` threads (1: on the calling thread).
 // `tracer` (may be null) is advanced by one per molecule. Faults of single
 // molecules are warnings naming `caller`; their records hold the index, a
 // count of 0 and no bits. A failed write or a set `cancel` flag (may be
 // null) stops every worker at its next chunk.
 KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type,
                                      std::span<KvCreationOutput> outputs, unsigned threads, KvSystem::KvDots* tracer,
-                                     const char* caller, const std::atomic<bool>* cancel);
+                                     const char* caller, const std::atomic<bool>* cancel,
+                                     std::uint64_t indexBase = 0);
 
 }  // namespace Varnex

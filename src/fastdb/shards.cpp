@@ -178,14 +178,14 @@ bool KvCreateShardedFastFPDatabase(const std::string& fpbinPath, const std::stri
   // place after them.
   KvPendingManifest pending(KvShardManifestPath(fpbinPath));
   KvShardManifest made;
-  const auto writeManifest = [&](const std::vector<KvCreatedPart>& parts) {
+  const auto writeManifest = [&](const std::vector<KvShardInfo>& parts) {
     made.type = options.GetFPType()->GetFPTypeString();
     made.molFile = molPath;
-    for (const KvCreatedPart& part : parts)
-      made.shards.push_back(ToShardInfo(part.path, part.first, part.count, part.minBits, part.maxBits));
+    for (const KvShardInfo& part : parts)
+      made.shards.push_back(ToShardInfo(part.file, part.firstIndex, part.records, part.minBits, part.maxBits));
     return pending.Write(made);
   };
-  std::vector<KvCreatedPart> parts;
+  std::vector<KvShardInfo> parts;
   if (!KvCreateFastFPDatabaseParts(fpbinPath, molPath, options, shards, name, writeManifest, kCreator, summary, parts) ||
       !pending.Commit())
     return false;

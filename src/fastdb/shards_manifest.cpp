@@ -189,7 +189,8 @@ bool KvReadShardManifest(const std::string& path, KvShardManifest& manifest) {
     return false;
   }
   rapidjson::Document document;
-  document.Parse<rapidjson::kParseValidateEncodingFlag>(text.data(), text.size());
+  // Iterative: the depth of the input never becomes depth of our stack.
+  document.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(text.data(), text.size());
   std::string what;
   if (document.HasParseError()) {
     what = std::string("not JSON (") + rapidjson::GetParseError_En(document.GetParseError()) + " at offset " +

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "collection_cli.h"
 #include "command.h"
 #include "fingerprint_kinds.h"
 #include "molecules.h"
@@ -15,7 +16,7 @@
 namespace VarnexCli {
 void ConfigureCreate(KvSystem::KvInterface& itf) {
   AddText(itf, "-in", "-i", "Molecule file (.smi, .sdf, also .gz)");
-  AddText(itf, "-out", "-o", "Fingerprint database to write (must end in .fpbin)");
+  AddText(itf, "-out", "-o", "Fingerprint database to write: a .fpbin file, or a collection NAME.vxc");
   KvSystem::KvParameter* threads = itf.AddParameter("int");
   threads->SetName("-threads");
   threads->AddAlias("-t");
@@ -36,14 +37,21 @@ void ConfigureCreate(KvSystem::KvInterface& itf) {
       "varnex.distributed.ShardedDatabase. With 1 only the -out file is written, as always.");
   shards->SetLegalRange("1", "100000");
   shards->SetDefault(1);
+  AddText(itf, "-idtag", "", "With -out NAME.vxc: molecule ids from this SD data field instead of the title", false);
   AddFingerPrintParameters(itf);
 }
 
 int RunCreate(KvSystem::KvInterface& itf) {
   const std::string in = itf.Get<std::string>("-in");
   const std::string out = itf.Get<std::string>("-out");
-  if (out.size() < 6 || out.compare(out.size() - 6, 6, ".fpbin") != 0) {
-    std::fprintf(stderr, "varnex create: the output file must end in .fpbin: %s\n", out.c_str());
+  const bool collection = out.ends_with(".vxc");
+  if (!collection && !out.ends_with(".fpbin")) {
+    std::fprintf(stderr, "varnex create: the output file must end in .fpbin or .vxc: %s\n", out.c_str());
+    return kExitUsage;
+  }
+  const KvSystem::KvParameter* idTag = itf.GetParameter("-idtag");
+  if (!collection && idTag->HasValue()) {
+    std::fprintf(stderr, "varnex create: -idtag needs a collection (-out NAME.vxc)\n");
     return kExitUsage;
   }
   FingerPrintKind kind;
@@ -69,6 +77,12 @@ int RunCreate(KvSystem::KvInterface& itf) {
   options.SetTracer(dots);
   Varnex::KvCreateFastFPDatabaseSummary summary;
   const auto shards = static_cast<unsigned>(itf.Get<int>("-shards"));
+  if (collection) {
+    Varnex::KvCollectionWriteSummary written;
+    const bool made = Varnex::KvCreateCollection(out, in, options, shards, idTag->HasValue() ? idTag->GetText() : "",
+                                                 written);
+    return ReportCollectionWrite("create", made, out, written);
+  }
   Varnex::KvShardManifest manifest;
   bool created = false;
   // A signal cancels the creation through the run's context (run_context.h):

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "collection_cli.h"
 #include "command.h"
 #include "database.h"
 #include "output.h"
@@ -42,15 +43,23 @@ int RunHistogram(KvSystem::KvInterface& itf) {
   }
   Varnex::KvFPDatabaseOptions options;
   SetupSearchOptions(options, itf);
-  auto db = OpenDatabase(itf);
-  if (db == nullptr) return kExitFailure;
+  // A .fpbin file or a collection's catalog.
+  std::unique_ptr<Varnex::KvFastFPDatabase> db;
+  std::unique_ptr<Varnex::KvCollection> collection;
+  if (NamesCollection(itf) ? (collection = OpenCollection(itf, "histogram")) == nullptr
+                           : (db = OpenDatabase(itf)) == nullptr)
+    return kExitFailure;
   OutputFile file;  // opened first: a folder that cannot be written ends the command before the work
   if (!chart.empty() && !file.Open(chart)) return kExitFailure;
-  const Varnex::KvFPHistogram histogram = db->GetHistogram(options, static_cast<std::size_t>(itf.Get<int>("-bins")));
+  const auto bins = static_cast<std::size_t>(itf.Get<int>("-bins"));
+  const Varnex::KvFPHistogram histogram =
+      collection ? collection->GetHistogram(options, bins) : db->GetHistogram(options, bins);
   if (!chart.empty()) {
     const std::string measure = Varnex::KvGetSimilarityMeasureName(options.GetSimFunc());
-    chartOptions.title = Varnex::KvGetHistogramTitle(itf.Get<std::string>("-db"), db->NumFingerPrints(),
-                                                     db->GetFPTypeBase()->GetFPTypeString(), measure, histogram);
+    const std::size_t records = collection ? collection->NumMolecules() : db->NumFingerPrints();
+    const Varnex::KvFPTypeBase* type = collection ? collection->GetFPTypeBase() : db->GetFPTypeBase();
+    chartOptions.title = Varnex::KvGetHistogramTitle(itf.Get<std::string>("-db"), records,
+                                                     type->GetFPTypeString(), measure, histogram);
     chartOptions.xLabel = measure + " score";
     file.Write(Varnex::KvDrawHistogram(histogram, chartOptions));
     return file.Commit() ? kExitOk : kExitFailure;

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "collection_cli.h"
 #include "command.h"
 #include "database.h"
+#include "hit_writer.h"
 #include "html_report.h"
 #include "molecules.h"
 #include "output.h"
@@ -21,39 +23,6 @@
 
 namespace VarnexCli {
 namespace {
-
-// Writes the hits of each query as TSV lines or one JSON array.
-class HitWriter {
- public:
-  HitWriter(bool json, const RecordNames& names) : json_(json), names_(names) {
-    std::fputs(json_ ? "[" : "query\tquery_name\trank\tindex\tname\tscore\n", stdout);
-  }
-  ~HitWriter() {
-    if (json_) std::fputs("\n]\n", stdout);
-  }
-  void Write(unsigned query, const std::string& queryName, const std::vector<Varnex::KvSimScore>& hits) {
-    if (Interrupted()) return;  // the hits of a cancelled search are incomplete
-    if (json_) {
-      std::printf("%s\n{\"query\": %u, \"query_name\": %s, \"hits\": [", first_ ? "" : ",", query,
-                  JsonString(queryName).c_str());
-      for (std::size_t r = 0; r < hits.size(); ++r)
-        std::printf("%s\n  {\"rank\": %zu, \"index\": %zu, \"name\": %s, \"score\": %s}", r == 0 ? "" : ",", r + 1,
-                    hits[r].GetIdx(), JsonString(names_.Get(hits[r].GetIdx())).c_str(),
-                    FormatScore(hits[r].GetScore()).c_str());
-      std::fputs("]}", stdout);
-    } else {
-      for (std::size_t r = 0; r < hits.size(); ++r)
-        std::printf("%u\t%s\t%zu\t%zu\t%s\t%s\n", query, TsvField(queryName).c_str(), r + 1, hits[r].GetIdx(),
-                    TsvField(names_.Get(hits[r].GetIdx())).c_str(), FormatScore(hits[r].GetScore()).c_str());
-    }
-    first_ = false;
-  }
-
- private:
-  bool json_;
-  const RecordNames& names_;
-  bool first_ = true;
-};
 
 bool IsFile(const std::string& path) {
   struct stat info {};
@@ -76,15 +45,25 @@ void ConfigureSearch(KvSystem::KvInterface& itf) {
 int RunSearch(KvSystem::KvInterface& itf) {
   std::string page;
   Varnex::KvHitGridOptions pictures;
-  if (!ReadPictureOut(itf, "search", page) || !PageHasMolecules(itf, "search") ||
-      !ReadHitPictureOptions(itf, "search", pictures))
+  const bool collection = NamesCollection(itf);
+  if (!ReadPictureOut(itf, "search", page) || (collection && !RefusePageOfCollection(page, "search")) ||
+      (!collection && !PageHasMolecules(itf, "search")) || !ReadHitPictureOptions(itf, "search", pictures))
     return kExitUsage;
   Varnex::KvFPDatabaseOptions options;
   SetupSearchOptions(options, itf);
-  auto db = OpenDatabase(itf);
-  if (db == nullptr) return kExitFailure;
+  // A .fpbin file, named through -mols, or a collection, named by its catalog.
+  std::unique_ptr<Varnex::KvFastFPDatabase> db;
+  std::unique_ptr<Varnex::KvCollection> shards;
   RecordNames names;
-  if (!names.Open(itf, *db)) return kExitFailure;
+  if (collection) {
+    if ((shards = OpenCollection(itf, "search")) == nullptr) return kExitFailure;
+  } else if ((db = OpenDatabase(itf)) == nullptr || !names.Open(itf, *db)) {
+    return kExitFailure;
+  }
+  const Varnex::KvFPTypeBase* type = collection ? shards->GetFPTypeBase() : db->GetFPTypeBase();
+  const auto searchMany = [&](const std::vector<Varnex::KvFingerPrint>& fps) {
+    return collection ? shards->GetSortedScoresMany(fps, options) : db->GetSortedScoresMany(fps, options);
+  };
 
   const std::string query = itf.Get<std::string>("-query");
   // Queries are read before any output, so a bad one leaves no header behind.
@@ -96,9 +75,11 @@ int RunSearch(KvSystem::KvInterface& itf) {
   // The hits go to lines, or to the sections of a page.
   std::optional<HtmlReport> report;
   std::optional<HitWriter> writer;
-  if (page.empty())
-    writer.emplace(WantsJson(itf), names);
-  else if (!report.emplace(db->GetFPTypeBase(), names, pictures)
+  if (collection)
+    writer.emplace(WantsJson(itf), [&shards](std::size_t i) { return shards->GetIds({i}).front(); });
+  else if (page.empty())
+    writer.emplace(WantsJson(itf), [&names](std::size_t i) { return names.Get(i); });
+  else if (!report.emplace(type, names, pictures)
                 .Open(page, "varnex search", PageSubtitle(itf.Get<std::string>("-db"), *db, options)))
     return kExitFailure;
   auto write = [&](unsigned index, const KvChem::KvMolBase& mol, const std::string& name,
@@ -111,17 +92,20 @@ int RunSearch(KvSystem::KvInterface& itf) {
 
   unsigned failed = 0;
   const MolNames queryNames(itf);
-  if (!fromFile) {
+  if (!fromFile && !collection) {
     write(0, single, single.GetTitle(), KvSystem::KvCollect(db->GetSortedScores(single, options)));
+  } else if (!fromFile) {
+    Varnex::KvFingerPrint fp;
+    if (!Varnex::KvMakeFP(fp, single, type)) return kExitFailure;  // the library has said why
+    write(0, single, single.GetTitle(), searchMany({fp}).front());
   } else {
     // Blocks of queries go to the batch search, which reads the records once
     // per block instead of once per query; the output keeps the file order.
     constexpr unsigned kQueriesPerBatch = 1024;
-    const Varnex::KvFPTypeBase* type = db->GetFPTypeBase();
     std::vector<Varnex::KvFingerPrint> fps;
     std::vector<unsigned> indices;
     auto flush = [&] {
-      const auto hits = db->GetSortedScoresMany(fps, options);
+      const auto hits = searchMany(fps);
       KvChem::KvMol drawn;
       for (std::size_t k = 0; k < fps.size(); ++k) {
         if (report) queries.GetMolecule(drawn, indices[k]);  // the page draws the query

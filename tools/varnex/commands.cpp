@@ -8,6 +8,10 @@ const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"create", "A fast fingerprint database (.fpbin) from a molecule file, with a progress display.",
        "varnex create -in data/sample.smi -out build/sample.fpbin", ConfigureCreate, RunCreate},
+      {"append", "Adds the molecules of a file to a collection (NAME.vxc) as new shards; indices continue.",
+       "varnex append -db build/library.vxc -in data/sample.smi", ConfigureAppend, RunAppend},
+      {"verify", "Reads every shard of a collection against its catalog: checksums, molecule indices, bit counts.",
+       "varnex verify -db build/library.vxc", ConfigureVerify, RunVerify},
       {"search", "The nearest neighbours of one SMILES or of a file of queries in a .fpbin database, also as an HTML page.",
        "varnex search -db build/sample.fpbin -mols data/sample.smi -query 'c1ccccc1C(=O)O' -limit 10", ConfigureSearch,
        RunSearch},

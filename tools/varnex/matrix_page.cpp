@@ -30,6 +30,14 @@ bool RecordNeighbours(const Varnex::KvFastFPDatabase& db, int record, const Varn
     return false;
   }
   const std::size_t molecule = db.GetMoleculeIndex(static_cast<std::size_t>(record));
+  if (molecule != static_cast<std::size_t>(record)) {
+    // A shard of a sharded file: its records keep the molecule indices of the whole.
+    std::fprintf(stderr,
+                 "varnex matrix: record %d holds molecule %zu: the file is one shard of a collection; give the "
+                 "collection (-db NAME.vxc) and a molecule index\n",
+                 record, molecule);
+    return false;
+  }
   for (const auto& hit : KvSystem::KvCollect(db.GetSortedScores(static_cast<std::size_t>(record), options)))
     pairs.emplace_back(molecule, hit.GetIdx(), hit.GetScore());
   return true;

@@ -50,22 +50,7 @@ void AddNameTag(KvSystem::KvInterface& itf) {
 }
 
 std::optional<std::string> SdDataField(const std::string& recordText, const std::string& tag) {
-  std::istringstream in(recordText);
-  const std::string wanted = "<" + tag + ">";
-  bool inField = false;
-  std::optional<std::string> value;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!inField) {
-      // A data header: "> <TAG>", also with a number or text after the tag.
-      inField = !line.empty() && line[0] == '>' && line.find(wanted) != std::string::npos;
-      if (inField) value.emplace();
-      continue;
-    }
-    if (line.empty() || line == "$$$$") break;
-    *value += (value->empty() ? "" : " ") + line;
-  }
-  return value;
+  return KvChem::KvSdDataField(recordText, tag);
 }
 
 MolNames::MolNames(const KvSystem::KvInterface& itf) {

@@ -1,0 +1,134 @@
+// Test helper: the POSIX file system of the fast database with faults that
+// a test switches on (failed creates, reserves, writes, syncs, closes and
+// renames; short, cut and failing reads), installed while it lives.
+#pragma once
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "fastdb/file_system.h"
+
+namespace VarnexTest {
+
+// The POSIX file system with faults switched on by the test.
+class FaultyFileSystem final : public Varnex::KvFileSystem {
+ public:
+  // Creation faults.
+  bool failCreate = false;
+  bool failReserve = false;
+  int failWriteNumber = -1;  // this write (0 = the header) stores half its bytes, then fails
+  std::string failWriteIn;   // ... in files whose path holds this text only ("": in every file)
+  bool failSync = false;
+  bool failClose = false;
+  bool failRename = false;
+  std::function<void()> onWrite;   // runs after every write
+  std::function<void()> onRename;  // runs after every rename
+  // Reading faults.
+  std::size_t readChunk = 0;                   // at most this many bytes per read (0: no limit)
+  std::uint64_t readEnd = UINT64_MAX;          // reads stop here as if the file ended
+  std::uint64_t readErrorFrom = UINT64_MAX;    // reads from here fail
+
+  FaultyFileSystem() : previous_(Varnex::KvSetFileSystem(this)) {}
+  ~FaultyFileSystem() override { Varnex::KvSetFileSystem(previous_); }
+
+  std::unique_ptr<Varnex::KvWritableFile> CreateNew(const std::string& path, KvSystem::KvStatus& error) override {
+    if (failCreate) {
+      error = KvSystem::KvStatus::FromErrno(EACCES, "cannot create " + path + ": Permission denied");
+      return nullptr;
+    }
+    auto file = posix().CreateNew(path, error);
+    return file ? std::make_unique<Writable>(*this, path, std::move(file)) : nullptr;
+  }
+  std::unique_ptr<Varnex::KvReadableFile> OpenForReading(const std::string& path, KvSystem::KvStatus& error) override {
+    auto file = posix().OpenForReading(path, error);
+    return file ? std::make_unique<Readable>(*this, std::move(file)) : nullptr;
+  }
+  bool Rename(const std::string& from, const std::string& to, KvSystem::KvStatus& error) override {
+    if (failRename) {
+      error = KvSystem::KvStatus::FromErrno(EBUSY, "cannot rename " + from + " to " + to + ": Device or resource busy");
+      return false;
+    }
+    const bool ok = posix().Rename(from, to, error);
+    if (onRename) onRename();
+    return ok;
+  }
+  bool Remove(const std::string& path) override { return posix().Remove(path); }
+  bool SyncDirectory(const std::string& directory, KvSystem::KvStatus& error) override {
+    return posix().SyncDirectory(directory, error);
+  }
+
+ private:
+  static Varnex::KvFileSystem& posix() { return Varnex::KvDefaultFileSystem(); }
+
+  class Writable final : public Varnex::KvWritableFile {
+   public:
+    Writable(FaultyFileSystem& fs, std::string path, std::unique_ptr<Varnex::KvWritableFile> file)
+        : fs_(fs), path_(std::move(path)), file_(std::move(file)) {}
+    bool Reserve(std::uint64_t size, KvSystem::KvStatus& error) override {
+      if (fs_.failReserve) {
+        error = KvSystem::KvStatus::FromErrno(ENOSPC, "cannot reserve space for " + path_ + ": No space left on device");
+        return false;
+      }
+      return file_->Reserve(size, error);
+    }
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, KvSystem::KvStatus& error) override {
+      if (writes_++ == fs_.failWriteNumber && path_.find(fs_.failWriteIn) != std::string::npos) {
+        file_->WriteAt(offset, bytes.first(bytes.size() / 2), error);
+        error = KvSystem::KvStatus::FromErrno(ENOSPC, "cannot write " + path_ + ": No space left on device");
+        return false;
+      }
+      const bool ok = file_->WriteAt(offset, bytes, error);
+      if (fs_.onWrite) fs_.onWrite();
+      return ok;
+    }
+    bool Sync(KvSystem::KvStatus& error) override {
+      if (fs_.failSync) {
+        error = KvSystem::KvStatus::FromErrno(EIO, "cannot sync " + path_ + ": Input/output error");
+        return false;
+      }
+      return file_->Sync(error);
+    }
+    bool Close(KvSystem::KvStatus& error) override {
+      const bool ok = file_->Close(error);
+      if (fs_.failClose) {
+        error = KvSystem::KvStatus::FromErrno(EIO, "cannot close " + path_ + ": Input/output error");
+        return false;
+      }
+      return ok;
+    }
+
+   private:
+    FaultyFileSystem& fs_;
+    std::string path_;
+    std::unique_ptr<Varnex::KvWritableFile> file_;
+    int writes_ = 0;
+  };
+
+  class Readable final : public Varnex::KvReadableFile {
+   public:
+    Readable(FaultyFileSystem& fs, std::unique_ptr<Varnex::KvReadableFile> file) : fs_(fs), file_(std::move(file)) {}
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, KvSystem::KvStatus& error) override {
+      if (offset >= fs_.readErrorFrom) {
+        error = KvSystem::KvStatus::FromErrno(EIO, "cannot read: Input/output error");
+        return 0;
+      }
+      if (offset >= fs_.readEnd) return 0;
+      // A read reaching the fault stops short before it, as pread does.
+      count = std::min<std::uint64_t>({count, fs_.readEnd - offset, fs_.readErrorFrom - offset});
+      if (fs_.readChunk != 0) count = std::min(count, fs_.readChunk);
+      return file_->ReadAt(offset, buffer, count, error);
+    }
+    std::uint64_t Size() const override { return file_->Size(); }
+
+   private:
+    FaultyFileSystem& fs_;
+    std::unique_ptr<Varnex::KvReadableFile> file_;
+  };
+
+  Varnex::KvFileSystem* previous_;
+};
+
+}  // namespace VarnexTest

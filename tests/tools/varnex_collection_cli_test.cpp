@@ -1,0 +1,105 @@
+// varnex create/append/verify on collections, and search, matrix and
+// histogram taking a catalog as -db: the answers (indices, ids, scores) of a
+// collection grown by appends equal those of one .fpbin file of the same
+// molecules named through -mols.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "run_program.h"
+#include "temp_dir.h"
+
+namespace {
+
+using VarnexTest::Lines;
+using VarnexTest::RunVarnex;
+
+std::string NciLines(std::size_t from, std::size_t to) {
+  std::ifstream in("/usr/share/RDKit/Data/NCI/first_5K.smi");
+  std::string text, line;
+  for (std::size_t i = 0; i < to && std::getline(in, line); ++i)
+    if (i >= from) text += line + "\n";
+  return text;
+}
+
+class VarnexCollectionCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    head_ = dir_.File("head.smi", NciLines(0, 90));
+    tail_ = dir_.File("tail.smi", NciLines(90, 130));
+    all_ = dir_.File("all.smi", NciLines(0, 130));
+    catalog_ = dir_.Path("lib.vxc");
+    const std::string kind = " -fptype Path -numbits 1024 -q";
+    ASSERT_EQ(RunVarnex("create -in " + head_ + " -out " + catalog_ + " -shards 3" + kind).status, 0);
+    ASSERT_EQ(RunVarnex("append -db " + catalog_ + " -in " + tail_ + " -shards 2 -q").status, 0);
+    ASSERT_EQ(RunVarnex("create -in " + all_ + " -out " + dir_.Path("one.fpbin") + kind).status, 0);
+  }
+
+  VarnexTest::TempDir dir_;
+  std::string head_, tail_, all_, catalog_;
+};
+
+TEST_F(VarnexCollectionCliTest, GrownCollectionAnswersAsOneFileWithNames) {
+  const std::string one = "-db " + dir_.Path("one.fpbin") + " -mols " + all_;
+  const std::string queries = dir_.File("q.smi", NciLines(200, 205) + NciLines(100, 101));
+  struct Case {
+    const char* name;
+    std::string command;  // the -db part appended
+  };
+  const Case cases[] = {
+      {"one query, top 5", "search -query 'c1ccccc1C(=O)O' -limit 5"},
+      {"file of queries, cutoff", "search -query " + queries + " -limit 0 -cutoff 0.3"},
+      {"file of queries, json, Tversky", "search -query " + queries + " -limit 3 -simfunc Tversky -format json"},
+      {"neighbours of a molecule on the last shard", "matrix -record 120 -limit 4"},
+      {"every pair above a cutoff", "matrix -cutoff 0.8"},
+      {"histogram", "histogram -bins 10"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto expected = RunVarnex(c.command + " " + one);
+    const auto got = RunVarnex(c.command + " -db " + catalog_);
+    EXPECT_EQ(expected.status, 0) << expected.err;
+    EXPECT_EQ(got.status, 0) << got.err;
+    EXPECT_GT(Lines(got.out).size(), 1u);
+    EXPECT_EQ(got.out, expected.out);
+  }
+}
+
+TEST_F(VarnexCollectionCliTest, VerifyNamesWhatIsWrongAndRefusalsLeaveTheCollection) {
+  EXPECT_EQ(RunVarnex("verify -db " + catalog_).status, 0);
+  const auto info = RunVarnex("info -db " + catalog_);
+  EXPECT_NE(info.out.find("molecules\t130\nshards\t5\n"), std::string::npos) << info.out;
+  // A collection takes no -mols; another create of the same name is refused.
+  const auto mols = RunVarnex("search -db " + catalog_ + " -mols " + all_ + " -query CCO");
+  EXPECT_EQ(mols.status, 1);
+  EXPECT_NE(mols.err.find("-mols is not used with a collection"), std::string::npos) << mols.err;
+  // A shard of a sharded .fpbin is no collection: -record there is refused, not answered with nothing.
+  ASSERT_EQ(RunVarnex("create -in " + all_ + " -out " + dir_.Path("split.fpbin") + " -shards 2 -q").status, 0);
+  const auto ofShard = RunVarnex("matrix -db " + dir_.Path("split-1.fpbin") + " -record 3");
+  EXPECT_EQ(ofShard.status, 2);
+  EXPECT_NE(ofShard.err.find("record 3 holds molecule 68: the file is one shard of a collection"), std::string::npos)
+      << ofShard.err;
+  const auto again = RunVarnex("create -in " + head_ + " -out " + catalog_ + " -q");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("exists already; add molecules with append"), std::string::npos) << again.err;
+  EXPECT_EQ(RunVarnex("verify -db " + catalog_).status, 0);
+  // One byte of one record changed: verify names the shard and the record.
+  std::string shard;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path("")))
+    if (entry.path().filename().string().starts_with("lib.") && entry.path().extension() == ".fpbin")
+      shard = entry.path().string();
+  ASSERT_FALSE(shard.empty());
+  std::string bytes = VarnexTest::ReadFile(shard);
+  bytes[800 + 2 * (16 + 128) + 40] ^= 0x01;
+  std::ofstream(shard, std::ios::binary) << bytes;
+  const auto bad = RunVarnex("verify -db " + catalog_);
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find(std::filesystem::path(shard).filename().string() + ": record 2 is not that of molecule"),
+            std::string::npos)
+      << bad.err;
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+// Collections on the command line: "-db" naming a catalog (NAME.vxc)
+// instead of a .fpbin file, for search, matrix and histogram.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kvsystem/parameters.h"
+#include "varnex/collection.h"
+
+namespace VarnexCli {
+
+// Whether "-db" names a collection's catalog (a SQLite file).
+bool NamesCollection(const KvSystem::KvInterface& itf);
+// Opens the collection of "-db"; null after a message on stderr. "-mols" is
+// refused: a collection names its molecules itself.
+std::unique_ptr<Varnex::KvCollection> OpenCollection(const KvSystem::KvInterface& itf, const char* command);
+// False after a message when `page` asks for a picture of a collection.
+bool RefusePageOfCollection(const std::string& page, const char* command);
+
+// The message and exit status of a creation of or an append to `path`.
+int ReportCollectionWrite(const char* command, bool done, const std::string& path,
+                          const Varnex::KvCollectionWriteSummary& written);
+
+// varnex matrix over a collection: the neighbours of molecule `record` (a
+// molecule index on any shard), or of every molecule, as index pairs.
+int RunCollectionMatrix(KvSystem::KvInterface& itf, const Varnex::KvFPDatabaseOptions& options, int record);
+
+}  // namespace VarnexCli
