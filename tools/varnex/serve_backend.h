@@ -49,8 +49,9 @@ class ServeBackend {
   virtual bool IsStale() const = 0;
 };
 
-// Opens the collection named by "-db" (and "-mols", "-memory") of `itf`;
-// null after messages on stderr.
+// Opens what "-db" of `itf` names: a collection's catalog (NAME.vxc), or a
+// .fpbin file with the molecule file "-mols"; shards or file with the memory
+// type of "-memory". Null after messages on stderr.
 std::unique_ptr<ServeBackend> OpenServeBackend(KvSystem::KvInterface& itf);
 
 }  // namespace VarnexCli
