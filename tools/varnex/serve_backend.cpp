@@ -65,11 +65,15 @@ class FpbinBackend final : public ServeBackend {
     return db_->GetSortedScoresMany(queries, options);
   }
 
-  bool GetRecord(std::size_t index, MoleculeRecord& record) const override {
-    if (index >= NumRecords()) return false;
-    record.smiles = names_.GetSmiles(index);
-    record.id = names_.Get(index);
-    return !record.smiles.empty();
+  std::vector<MoleculeRecord> GetRecords(const std::vector<std::size_t>& indices) const override {
+    std::vector<MoleculeRecord> records(indices.size());
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      if (indices[i] >= NumRecords()) continue;
+      records[i].smiles = names_.GetSmiles(indices[i]);
+      records[i].id = names_.Get(indices[i]);
+      records[i].known = !records[i].smiles.empty();
+    }
+    return records;
   }
 
   bool GetMolecule(std::size_t index, KvChem::KvMol& mol) const override { return names_.GetMolecule(mol, index); }
@@ -106,17 +110,22 @@ class CollectionBackend final : public ServeBackend {
     return collection_->GetSortedScoresMany(queries, options);
   }
 
-  bool GetRecord(std::size_t index, MoleculeRecord& record) const override {
-    if (index >= NumRecords()) return false;
-    record.id = collection_->GetIds({index}).front();
-    // "" for a molecule that could not be read when it was added.
-    record.smiles = collection_->GetSmiles({index}).front();
-    return !record.smiles.empty();
+  std::vector<MoleculeRecord> GetRecords(const std::vector<std::size_t>& indices) const override {
+    const std::vector<std::uint64_t> wanted(indices.begin(), indices.end());
+    std::vector<std::string> ids = collection_->GetIds(wanted), smiles = collection_->GetSmiles(wanted);
+    std::vector<MoleculeRecord> records(indices.size());
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      records[i].id = std::move(ids[i]);
+      records[i].smiles = std::move(smiles[i]);
+      // "" for a molecule that could not be read when it was added.
+      records[i].known = indices[i] < NumRecords() && !records[i].smiles.empty();
+    }
+    return records;
   }
 
   bool GetMolecule(std::size_t index, KvChem::KvMol& mol) const override {
-    MoleculeRecord record;
-    return GetRecord(index, record) && KvChem::KvSmilesToMol(record.smiles, mol);
+    const MoleculeRecord record = GetRecords({index}).front();
+    return record.known && KvChem::KvSmilesToMol(record.smiles, mol);
   }
 
   // Every change of a collection commits shard files under names no earlier

@@ -23,6 +23,7 @@ namespace VarnexCli {
 struct MoleculeRecord {
   std::string id;
   std::string smiles;
+  bool known = false;  // false when there is no such molecule or it cannot be read
 };
 
 class ServeBackend {
@@ -39,10 +40,11 @@ class ServeBackend {
   // GetSortedScoresMany answers them.
   virtual std::vector<std::vector<Varnex::KvSimScore>> Search(const std::vector<Varnex::KvFingerPrint>& queries,
                                                               const Varnex::KvFPDatabaseOptions& options) const = 0;
-  // The id and SMILES of molecule `index`; false when there is no such
-  // molecule or it cannot be read.
-  virtual bool GetRecord(std::size_t index, MoleculeRecord& record) const = 0;
-  // Molecule `index`, to draw it; false as for GetRecord.
+  // The ids and SMILES of molecules `indices`, in order; asked for all the
+  // hits of a query at once, which a catalog answers in a few lookups.
+  virtual std::vector<MoleculeRecord> GetRecords(const std::vector<std::size_t>& indices) const = 0;
+  // Molecule `index`, to draw it; false when there is no such molecule or it
+  // cannot be read.
   virtual bool GetMolecule(std::size_t index, KvChem::KvMol& mol) const = 0;
   // Whether the files behind it have been replaced or changed since it was
   // opened (a new collection generation, a rewritten file).
