@@ -102,6 +102,22 @@ def db(collection):
         yield opened
 
 
+@pytest.fixture(scope="module")
+def catalog(collection):
+    """The same molecules as a collection of three shards, with ids of their own."""
+    path = collection / "mols.vxc"
+    varnex.create_collection(path, collection / "mols.smi", ids=[f"VX-{i:04d}" for i in range(402)], shards=3).close()
+    return path
+
+
+@pytest.fixture(scope="module")
+def served(collection, catalog):
+    """`varnex serve` on the collection, which names its molecules itself."""
+    running = Service(collection, "-db", catalog, "-threads", "2")
+    yield running
+    assert running.stop() == 0
+
+
 def records(collection):
     """(SMILES, name) of every record of the molecule file, names as the service shows them."""
     out = []
@@ -121,7 +137,7 @@ def assert_same_hits(hits, expected):
     assert [h["rank"] for h in hits] == list(range(1, len(hits) + 1))
 
 
-@pytest.mark.parametrize("options", [
+SEARCHES = [
     {"k": 10},
     {"k": 25, "cutoff": 0.3},
     {"k": 5, "measure": "dice"},
@@ -129,7 +145,10 @@ def assert_same_hits(hits, expected):
     {"k": 5, "measure": "euclid"},
     {"k": 6, "measure": "tversky", "alpha": 0.7, "beta": 0.2},
     {"k": 4, "measure": "manhattan", "cutoff": 0.01},
-])
+]
+
+
+@pytest.mark.parametrize("options", SEARCHES)
 def test_search_answers_as_the_library_with_ids_and_smiles(service, db, collection, options):
     names = records(collection)
     library = {"alpha": 0.95, "beta": 0.05, **options}
@@ -139,6 +158,45 @@ def test_search_answers_as_the_library_with_ids_and_smiles(service, db, collecti
         assert_same_hits(answer["hits"], db.search(smiles, **library))
         for hit in answer["hits"]:
             assert (hit["smiles"], hit["id"]) == names[hit["index"]]
+
+
+def assert_hits_name_the_molecules(hits, opened):
+    """Each hit's id and SMILES are those the collection lists for its index."""
+    indices = [h["index"] for h in hits]
+    assert [(h["id"], h["smiles"]) for h in hits] == list(zip(opened.ids(indices), opened.smiles(indices)))
+
+
+@pytest.mark.parametrize("options", SEARCHES)
+def test_a_collection_answers_get_and_post_as_the_library_with_its_ids(served, catalog, collection, options):
+    names = records(collection)
+    queries = [s for s, _ in names[:400:37] + names[-2:]]
+    library = {"alpha": 0.95, "beta": 0.05, **options}
+    with varnex.open(catalog) as opened:
+        batch = served.post("/api/search", json={"queries": queries, **options}).json()["results"]
+        assert len(batch) == len(queries)
+        for query, posted in zip(queries, batch):
+            answer = served.get("/api/search", params={"q": query, **options}).json()
+            assert answer == posted
+            assert answer["type"] == str(opened.type) and answer["query"] == Chem.CanonSmiles(query)
+            expected = opened.search(query, **library)
+            assert_same_hits(answer["hits"], expected)
+            assert_hits_name_the_molecules(answer["hits"], opened)
+
+
+def test_a_collection_serves_its_molecules_and_describes_itself(served, catalog):
+    release = subprocess.run([str(PROGRAM), "info"], capture_output=True, text=True).stdout.split()[1]
+    with varnex.open(catalog) as opened:
+        assert served.get("/api/info").json() == {"name": "mols.vxc", "type": str(opened.type), "records": 402,
+                                                  "shards": 3, "version": release}
+        for index in [0, 133, 134, 268, 401]:  # both ends of the shards
+            assert served.get(f"/api/molecules/{index}").json() == {
+                "index": index, "id": f"VX-{index:04d}", "smiles": opened.smiles([index])[0]}
+            drawing = served.get(f"/api/molecules/{index}.svg")
+            assert drawing.status_code == 200 and ET.fromstring(drawing.content).tag == SVG + "svg"
+    assert served.get("/api/molecules/402").status_code == 404
+    assert "varnex_collection_shards 3" in served.get("/metrics").text
+    page = served.post("/", data={"q": HOSTILE[0][0], "k": "3"})
+    assert page.status_code == 200 and len(re.findall(r'<figure class="hit"', page.text)) == 3
 
 
 def test_batch_answers_in_query_order_as_single_searches(service, collection):
@@ -278,16 +336,20 @@ def test_a_burst_of_connections_is_served_at_once(service):
 
 
 @pytest.mark.parametrize("args, status, message", [
-    ([], 1, "a .fpbin database needs the molecule file it was made from: give -mols FILE"),
-    (["-mols", "MOLS", "-token", "EMPTY"], 1, "the token file EMPTY is empty"),
-    (["-mols", "MOLS", "-port", "70000"], 2, "value 70000 of parameter -port is above the legal maximum 65535"),
+    (["-db", "FPBIN"], 1, "a .fpbin database needs the molecule file it was made from: give -mols FILE"),
+    (["-db", "FPBIN", "-mols", "MOLS", "-token", "EMPTY"], 1, "the token file EMPTY is empty"),
+    (["-db", "FPBIN", "-mols", "MOLS", "-port", "70000"], 2,
+     "value 70000 of parameter -port is above the legal maximum 65535"),
+    (["-db", "VXC", "-mols", "MOLS"], 2, "-mols is not used with a collection: its catalog names the molecules"),
+    (["-db", "BROKEN"], 1, "varnex serve: BROKEN is not a valid collection"),
 ])
-def test_a_service_that_cannot_start_says_why(collection, tmp_path, args, status, message):
+def test_a_service_that_cannot_start_says_why(collection, catalog, tmp_path, args, status, message):
     (tmp_path / "empty").write_text("")
-    names = {"MOLS": str(collection / "mols.smi"), "EMPTY": str(tmp_path / "empty")}
+    (tmp_path / "broken.vxc").write_bytes(b"SQLite format 3\0" + bytes(200))
+    names = {"MOLS": str(collection / "mols.smi"), "EMPTY": str(tmp_path / "empty"),
+             "FPBIN": str(collection / "mols.fpbin"), "VXC": str(catalog), "BROKEN": str(tmp_path / "broken.vxc")}
     args = [names.get(a, a) for a in args]
-    done = subprocess.run([str(PROGRAM), "serve", "-db", collection / "mols.fpbin", *args], capture_output=True,
-                          text=True, timeout=60)
+    done = subprocess.run([str(PROGRAM), "serve", *args], capture_output=True, text=True, timeout=60)
     assert done.returncode == status and done.stdout == ""
     for name, value in names.items():
         message = message.replace(name, value)
@@ -377,39 +439,84 @@ def test_sigterm_answers_the_request_in_flight_then_exits_0(collection, tmp_path
     assert running.stop() == 0
 
 
-def test_a_new_collection_is_served_after_sighup_or_a_change_without_dropping_requests(collection, tmp_path):
-    for name in ["mols.smi", "mols.fpbin"]:
-        (tmp_path / name).write_bytes((collection / name).read_bytes())
-    running = Service(tmp_path, "-db", tmp_path / "mols.fpbin", "-mols", tmp_path / "mols.smi")
+def replace_fpbin(source, folder, count):
+    """mols.fpbin and mols.smi replaced by files of the first `count` molecules."""
+    lines = (source / "mols.smi").read_bytes().splitlines(keepends=True)[:count]
+    (folder / "new.smi").write_bytes(b"".join(lines))
+    varnex.create_database(folder / "new.smi", folder / "new.fpbin")
+    os.replace(folder / "new.smi", folder / "mols.smi")
+    os.replace(folder / "new.fpbin", folder / "mols.fpbin")
+
+
+def append_in_python(source, folder, count):
+    """Molecules up to `count` added to mols.vxc through the package, with ids."""
+    with varnex.open(folder / "mols.vxc") as opened:
+        first = len(opened)
+        opened.append([s for s, _ in records(source)[first:count]], ids=[f"NEW-{i}" for i in range(first, count)])
+
+
+def append_by_command(source, folder, count):
+    """Molecules up to `count` added to mols.vxc by `varnex append`."""
+    with varnex.open(folder / "mols.vxc") as opened:
+        first = len(opened)
+    lines = (source / "mols.smi").read_bytes().splitlines(keepends=True)[first:count]
+    (folder / "more.smi").write_bytes(b"".join(lines))
+    subprocess.run([str(PROGRAM), "append", "-db", folder / "mols.vxc", "-in", folder / "more.smi"], check=True,
+                   capture_output=True, timeout=120)
+
+
+@pytest.mark.parametrize("served_file, steps, reopened", [
+    ("mols.fpbin", [(100, replace_fpbin, True), (50, replace_fpbin, False)], "reopened mols.fpbin, 100 records"),
+    ("mols.vxc", [(150, append_in_python, False), (220, append_by_command, False), (260, append_in_python, True)],
+     "the collection changed: reopened mols.vxc, 150 records"),
+])
+def test_a_new_generation_is_served_after_sighup_or_a_change_without_dropping_requests(
+        collection, tmp_path, served_file, steps, reopened):
+    """Each step changes what is served (and sends SIGHUP when asked); the service answers
+    every request meanwhile and then serves the new molecules as the library does."""
+    if served_file == "mols.vxc":
+        first = [s for s, _ in records(collection)[:100]]
+        varnex.create_collection(tmp_path / "mols.vxc", first, ids=[f"OLD-{i}" for i in range(100)], shards=2).close()
+        running = Service(tmp_path, "-db", tmp_path / "mols.vxc")
+    else:
+        for name in ["mols.smi", "mols.fpbin"]:
+            (tmp_path / name).write_bytes((collection / name).read_bytes())
+        running = Service(tmp_path, "-db", tmp_path / "mols.fpbin", "-mols", tmp_path / "mols.smi")
     stop = threading.Event()
     statuses = []
 
     def client():
         with requests.Session() as session:
             while not stop.is_set():
-                statuses.append(session.get(running.url + "/api/search", params={"q": "CCO"}).status_code)
+                statuses.append(session.post(running.url + "/api/search", json={"queries": ["CCO", "c1ccccc1O"]},
+                                             timeout=60).status_code)
 
     thread = threading.Thread(target=client)
     thread.start()
     try:
-        for records_now, trigger in [(100, "SIGHUP"), (50, "change")]:
-            lines = (collection / "mols.smi").read_bytes().splitlines(keepends=True)[:records_now]
-            (tmp_path / "new.smi").write_bytes(b"".join(lines))
-            varnex.create_database(tmp_path / "new.smi", tmp_path / "new.fpbin")
-            os.replace(tmp_path / "new.smi", tmp_path / "mols.smi")
-            os.replace(tmp_path / "new.fpbin", tmp_path / "mols.fpbin")
-            if trigger == "SIGHUP":
+        for count, change, hangup in steps:
+            change(collection, tmp_path, count)
+            if hangup:
                 running.process.send_signal(signal.SIGHUP)
-            deadline = time.monotonic() + 20
-            while running.get("/api/info").json()["records"] != records_now:
+            deadline = time.monotonic() + 60
+            while running.get("/api/info").json()["records"] != count:
                 assert time.monotonic() < deadline, running.log()
                 time.sleep(0.1)
+            if served_file == "mols.vxc":
+                with varnex.open(tmp_path / "mols.vxc") as opened:
+                    last = count - 1
+                    assert running.get(f"/api/molecules/{last}").json() == {
+                        "index": last, "id": opened.ids([last])[0], "smiles": opened.smiles([last])[0]}
+                    query = opened.smiles([last])[0]
+                    hits = running.get("/api/search", params={"q": query, "k": 5}).json()["hits"]
+                    assert_same_hits(hits, opened.search(query, k=5))
+                    assert_hits_name_the_molecules(hits, opened)
     finally:
         stop.set()
         thread.join()
     assert statuses and set(statuses) == {200}
     assert running.stop() == 0
-    assert "reopened mols.fpbin, 100 records" in running.log()
+    assert reopened in running.log()
 
 
 def test_a_browser_pastes_a_smiles_and_sees_hits_with_ids_and_pictures(service, collection, tmp_path):

@@ -74,7 +74,7 @@ TEST_F(VarnexCollectionCliTest, VerifyNamesWhatIsWrongAndRefusalsLeaveTheCollect
   EXPECT_NE(info.out.find("molecules\t130\nshards\t5\n"), std::string::npos) << info.out;
   // A collection takes no -mols; another create of the same name is refused.
   const auto mols = RunVarnex("search -db " + catalog_ + " -mols " + all_ + " -query CCO");
-  EXPECT_EQ(mols.status, 1);
+  EXPECT_EQ(mols.status, 2);
   EXPECT_NE(mols.err.find("-mols is not used with a collection"), std::string::npos) << mols.err;
   // A shard of a sharded .fpbin is no collection: -record there is refused, not answered with nothing.
   ASSERT_EQ(RunVarnex("create -in " + all_ + " -out " + dir_.Path("split.fpbin") + " -shards 2 -q").status, 0);

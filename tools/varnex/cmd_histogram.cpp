@@ -41,6 +41,7 @@ int RunHistogram(KvSystem::KvInterface& itf) {
     std::fprintf(stderr, "varnex histogram: -scale must be auto, log or linear: %s\n", scale.c_str());
     return kExitUsage;
   }
+  if (NamesCollection(itf) && !RefuseMolsOfCollection(itf, "histogram")) return kExitUsage;
   Varnex::KvFPDatabaseOptions options;
   SetupSearchOptions(options, itf);
   // A .fpbin file or a collection's catalog.

@@ -46,8 +46,10 @@ int RunSearch(KvSystem::KvInterface& itf) {
   std::string page;
   Varnex::KvHitGridOptions pictures;
   const bool collection = NamesCollection(itf);
-  if (!ReadPictureOut(itf, "search", page) || (collection && !RefusePageOfCollection(page, "search")) ||
-      (!collection && !PageHasMolecules(itf, "search")) || !ReadHitPictureOptions(itf, "search", pictures))
+  if (!ReadPictureOut(itf, "search", page) ||
+      !(collection ? RefusePageOfCollection(page, "search") && RefuseMolsOfCollection(itf, "search")
+                   : PageHasMolecules(itf, "search")) ||
+      !ReadHitPictureOptions(itf, "search", pictures))
     return kExitUsage;
   Varnex::KvFPDatabaseOptions options;
   SetupSearchOptions(options, itf);

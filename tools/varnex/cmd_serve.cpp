@@ -11,6 +11,7 @@
 #include <iterator>
 #include <thread>
 
+#include "collection_cli.h"
 #include "command.h"
 #include "database.h"
 #include "parameters_common.h"
@@ -116,6 +117,7 @@ int RunServe(KvSystem::KvInterface& itf) {
   if (!ReadHitPictureOptions(itf, "serve", settings.pictures)) return kExitUsage;
   const KvSystem::KvParameter* token = itf.GetParameter("-token");
   if (token->HasValue() && !ReadToken(token->GetText(), settings.token)) return kExitFailure;
+  if (NamesCollection(itf) && !RefuseMolsOfCollection(itf, "serve")) return kExitUsage;
   std::unique_ptr<ServeBackend> backend = OpenServeBackend(itf);
   if (backend == nullptr) return kExitFailure;
   const std::string summary = std::to_string(backend->NumRecords()) + " records of " +

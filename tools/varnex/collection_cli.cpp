@@ -16,14 +16,17 @@ bool NamesCollection(const KvSystem::KvInterface& itf) {
   return db != nullptr && db->HasValue() && Varnex::KvIsCollectionFile(db->GetText());
 }
 
-std::unique_ptr<Varnex::KvCollection> OpenCollection(const KvSystem::KvInterface& itf, const char* command) {
+bool RefuseMolsOfCollection(const KvSystem::KvInterface& itf, const char* command) {
   const KvSystem::KvParameter* mols = itf.GetParameter("-mols");
-  if (mols != nullptr && mols->HasValue()) {
-    std::fprintf(stderr, "varnex %s: -mols is not used with a collection: its catalog names the molecules\n", command);
-    return nullptr;
-  }
+  if (mols == nullptr || !mols->HasValue()) return true;
+  std::fprintf(stderr, "varnex %s: -mols is not used with a collection: its catalog names the molecules\n", command);
+  return false;
+}
+
+std::unique_ptr<Varnex::KvCollection> OpenCollection(const KvSystem::KvInterface& itf, const char* command,
+                                                     unsigned memoryType) {
   const std::string path = itf.Get<std::string>("-db");
-  auto collection = std::make_unique<Varnex::KvCollection>(path);
+  auto collection = std::make_unique<Varnex::KvCollection>(path, memoryType);
   if (!collection->IsValid()) {
     std::fprintf(stderr, "varnex %s: %s is not a valid collection\n", command, path.c_str());
     return nullptr;
@@ -59,6 +62,7 @@ int ReportCollectionWrite(const char* command, bool done, const std::string& pat
 }
 
 int RunCollectionMatrix(KvSystem::KvInterface& itf, const Varnex::KvFPDatabaseOptions& options, int record) {
+  if (!RefuseMolsOfCollection(itf, "matrix")) return kExitUsage;
   auto collection = OpenCollection(itf, "matrix");
   if (collection == nullptr) return kExitFailure;
   const std::uint64_t n = collection->NumMolecules();

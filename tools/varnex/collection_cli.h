@@ -13,9 +13,14 @@ namespace VarnexCli {
 
 // Whether "-db" names a collection's catalog (a SQLite file).
 bool NamesCollection(const KvSystem::KvInterface& itf);
-// Opens the collection of "-db"; null after a message on stderr. "-mols" is
-// refused: a collection names its molecules itself.
-std::unique_ptr<Varnex::KvCollection> OpenCollection(const KvSystem::KvInterface& itf, const char* command);
+// False after a message when "-mols" is given with a collection: its catalog
+// names the molecules itself (a usage error).
+bool RefuseMolsOfCollection(const KvSystem::KvInterface& itf, const char* command);
+// Opens the collection of "-db" with shards of `memoryType` (see
+// KvFastFPDatabase); null after a message on stderr.
+std::unique_ptr<Varnex::KvCollection> OpenCollection(
+    const KvSystem::KvInterface& itf, const char* command,
+    unsigned memoryType = Varnex::KvFastFPDatabaseMemoryType::MemoryMapped);
 // False after a message when `page` asks for a picture of a collection.
 bool RefusePageOfCollection(const std::string& page, const char* command);
 

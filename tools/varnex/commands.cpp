@@ -28,8 +28,9 @@ const std::vector<Command>& Commands() {
       {"explain", "The patterns behind the bits of a molecule's fingerprint: bit, identifier, pattern, atoms; also drawn.",
        "varnex explain -smiles 'c1ccccc1O' -fptype Circular -svg phenol.svg", ConfigureExplain, RunExplain},
       {"serve",
-       "The similarity search of a database as an HTTP service: JSON API, search page, metrics; read-only.",
-       "varnex serve -db build/sample.fpbin -mols data/sample.smi -port 8080", ConfigureServe, RunServe},
+       "The similarity search of a collection (or a .fpbin database) as an HTTP service: JSON API, search page, "
+       "metrics; read-only; an append to the collection is served without a restart.",
+       "varnex serve -db build/library.vxc -port 8080", ConfigureServe, RunServe},
       {"info", "Version, build and the CPU kernel chosen for searches.", "varnex info", ConfigureInfo, RunInfo},
       {"help", "The subcommands, or the parameters of one of them.", "varnex help -command search", ConfigureHelp,
        RunHelp},

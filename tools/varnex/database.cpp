@@ -16,8 +16,9 @@
 namespace VarnexCli {
 
 void AddDatabaseParameters(KvSystem::KvInterface& itf) {
-  AddText(itf, "-db", "", "Fast fingerprint database file (.fpbin, made by 'varnex create')");
-  AddText(itf, "-mols", "", "Molecule file the database was made from, for molecule names", false);
+  AddText(itf, "-db", "", "Fast fingerprint database file (.fpbin) or collection (NAME.vxc), made by 'varnex create'");
+  AddText(itf, "-mols", "", "Molecule file a .fpbin was made from, for molecule names (a collection names its own)",
+          false);
   Varnex::KvConfigureFPDatabaseMemoryType(itf, Varnex::KvFastFPDatabaseMemoryType::MemoryMapped, "-memory", "-mem");
   AddMoleculeLimitParameter(itf);  // for the molecules of -mols and of queries
 }

@@ -4,10 +4,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 
+#include "collection_cli.h"
 #include "database.h"
+#include "varnex/collection.h"
+#include "varnex/config.h"
 #include "varnex/fastdb.h"
 
 namespace VarnexCli {
@@ -60,11 +65,15 @@ class FpbinBackend final : public ServeBackend {
     return db_->GetSortedScoresMany(queries, options);
   }
 
-  bool GetRecord(std::size_t index, MoleculeRecord& record) const override {
-    if (index >= NumRecords()) return false;
-    record.smiles = names_.GetSmiles(index);
-    record.id = names_.Get(index);
-    return !record.smiles.empty();
+  std::vector<MoleculeRecord> GetRecords(const std::vector<std::size_t>& indices) const override {
+    std::vector<MoleculeRecord> records(indices.size());
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      if (indices[i] >= NumRecords()) continue;
+      records[i].smiles = names_.GetSmiles(indices[i]);
+      records[i].id = names_.Get(indices[i]);
+      records[i].known = !records[i].smiles.empty();
+    }
+    return records;
   }
 
   bool GetMolecule(std::size_t index, KvChem::KvMol& mol) const override { return names_.GetMolecule(mol, index); }
@@ -80,11 +89,83 @@ class FpbinBackend final : public ServeBackend {
   RecordNames names_;
 };
 
+// A collection named by its catalog: ids and SMILES come from the catalog.
+class CollectionBackend final : public ServeBackend {
+ public:
+  bool Open(KvSystem::KvInterface& itf) {
+    path_ = itf.Get<std::string>("-db");
+    // Stamped before reading, so that an append while opening is noticed.
+    checked_ = FileStamp::Of(path_);
+    collection_ = OpenCollection(itf, "serve", Varnex::KvGetFPDatabaseMemoryType(itf, "-memory"));
+    return collection_ != nullptr;
+  }
+
+  std::string GetName() const override { return path_.substr(path_.find_last_of('/') + 1); }
+  const Varnex::KvFPTypeBase* GetFPType() const override { return collection_->GetFPTypeBase(); }
+  std::size_t NumRecords() const override { return collection_->NumMolecules(); }
+  std::size_t NumShards() const override { return collection_->Shards().size(); }
+
+  std::vector<std::vector<Varnex::KvSimScore>> Search(const std::vector<Varnex::KvFingerPrint>& queries,
+                                                      const Varnex::KvFPDatabaseOptions& options) const override {
+    return collection_->GetSortedScoresMany(queries, options);
+  }
+
+  std::vector<MoleculeRecord> GetRecords(const std::vector<std::size_t>& indices) const override {
+    const std::vector<std::uint64_t> wanted(indices.begin(), indices.end());
+    std::vector<std::string> ids = collection_->GetIds(wanted), smiles = collection_->GetSmiles(wanted);
+    std::vector<MoleculeRecord> records(indices.size());
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      records[i].id = std::move(ids[i]);
+      records[i].smiles = std::move(smiles[i]);
+      // "" for a molecule that could not be read when it was added.
+      records[i].known = indices[i] < NumRecords() && !records[i].smiles.empty();
+    }
+    return records;
+  }
+
+  bool GetMolecule(std::size_t index, KvChem::KvMol& mol) const override {
+    const MoleculeRecord record = GetRecords({index}).front();
+    return record.known && KvChem::KvSmilesToMol(record.smiles, mol);
+  }
+
+  // Every change of a collection commits shard files under names no earlier
+  // generation used, so another list of shard names is another generation.
+  // The catalog is read only when its file was written since the last look.
+  bool IsStale() const override {
+    const std::optional<FileStamp> now = FileStamp::Of(path_);
+    std::lock_guard<std::mutex> lock(checkLock_);
+    if (now.has_value() && now == checked_) return false;
+    std::string type;
+    std::vector<Varnex::KvShardInfo> shards;
+    if (!now.has_value() || !Varnex::KvReadCollectionCatalog(path_, type, shards)) return true;
+    const std::vector<Varnex::KvShardInfo>& served = collection_->Shards();
+    const bool same = type == GetFPType()->GetFPTypeString() && shards.size() == served.size() &&
+                      std::equal(shards.begin(), shards.end(), served.begin(),
+                                 [](const Varnex::KvShardInfo& a, const Varnex::KvShardInfo& b) {
+                                   return a.file == b.file && a.sha256 == b.sha256;
+                                 });
+    if (same) checked_ = now;
+    return !same;
+  }
+
+ private:
+  std::string path_;
+  std::unique_ptr<Varnex::KvCollection> collection_;
+  mutable std::mutex checkLock_;
+  mutable std::optional<FileStamp> checked_;  // of the catalog when last found to be this generation
+};
+
 }  // namespace
 
 std::unique_ptr<ServeBackend> OpenServeBackend(KvSystem::KvInterface& itf) {
-  auto backend = std::make_unique<FpbinBackend>();
-  if (!backend->Open(itf)) return nullptr;
+  std::unique_ptr<ServeBackend> backend;
+  if (NamesCollection(itf)) {
+    auto collection = std::make_unique<CollectionBackend>();
+    if (collection->Open(itf)) backend = std::move(collection);
+  } else {
+    auto file = std::make_unique<FpbinBackend>();
+    if (file->Open(itf)) backend = std::move(file);
+  }
   return backend;
 }
 

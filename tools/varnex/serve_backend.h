@@ -23,6 +23,7 @@ namespace VarnexCli {
 struct MoleculeRecord {
   std::string id;
   std::string smiles;
+  bool known = false;  // false when there is no such molecule or it cannot be read
 };
 
 class ServeBackend {
@@ -39,18 +40,20 @@ class ServeBackend {
   // GetSortedScoresMany answers them.
   virtual std::vector<std::vector<Varnex::KvSimScore>> Search(const std::vector<Varnex::KvFingerPrint>& queries,
                                                               const Varnex::KvFPDatabaseOptions& options) const = 0;
-  // The id and SMILES of molecule `index`; false when there is no such
-  // molecule or it cannot be read.
-  virtual bool GetRecord(std::size_t index, MoleculeRecord& record) const = 0;
-  // Molecule `index`, to draw it; false as for GetRecord.
+  // The ids and SMILES of molecules `indices`, in order; asked for all the
+  // hits of a query at once, which a catalog answers in a few lookups.
+  virtual std::vector<MoleculeRecord> GetRecords(const std::vector<std::size_t>& indices) const = 0;
+  // Molecule `index`, to draw it; false when there is no such molecule or it
+  // cannot be read.
   virtual bool GetMolecule(std::size_t index, KvChem::KvMol& mol) const = 0;
   // Whether the files behind it have been replaced or changed since it was
   // opened (a new collection generation, a rewritten file).
   virtual bool IsStale() const = 0;
 };
 
-// Opens the collection named by "-db" (and "-mols", "-memory") of `itf`;
-// null after messages on stderr.
+// Opens what "-db" of `itf` names: a collection's catalog (NAME.vxc), or a
+// .fpbin file with the molecule file "-mols"; shards or file with the memory
+// type of "-memory". Null after messages on stderr.
 std::unique_ptr<ServeBackend> OpenServeBackend(KvSystem::KvInterface& itf);
 
 }  // namespace VarnexCli

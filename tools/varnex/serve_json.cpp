@@ -55,9 +55,11 @@ void WriteAnswer(Writer& w, const ServeBackend& backend, const PreparedQuery& qu
   String(w, backend.GetFPType()->GetFPTypeString());
   Key(w, "hits");
   w.StartArray();
-  MoleculeRecord record;
+  std::vector<std::size_t> indices;
+  for (const Varnex::KvSimScore& hit : hits) indices.push_back(hit.GetIdx());
+  const std::vector<MoleculeRecord> records = backend.GetRecords(indices);
   for (std::size_t rank = 0; rank < hits.size(); ++rank) {
-    const bool known = backend.GetRecord(hits[rank].GetIdx(), record);
+    const MoleculeRecord& record = records[rank];
     w.StartObject();
     Key(w, "rank");
     w.Uint64(rank + 1);
@@ -68,7 +70,7 @@ void WriteAnswer(Writer& w, const ServeBackend& backend, const PreparedQuery& qu
     Key(w, "score");
     w.Double(hits[rank].GetScore());
     Key(w, "smiles");
-    if (known)
+    if (record.known)
       String(w, record.smiles);
     else
       w.Null();

@@ -51,12 +51,13 @@ std::string Grid(const ServeBackend& backend, const Varnex::KvHitGridOptions& pi
   // An unreadable record stays an invalid molecule, which the grid shows as a note.
   std::vector<std::unique_ptr<KvChem::KvMol>> mols;
   std::vector<Varnex::KvPictureHit> pictureHits;
-  MoleculeRecord record;
-  for (const Varnex::KvSimScore& hit : hits) {
+  std::vector<std::size_t> indices;
+  for (const Varnex::KvSimScore& hit : hits) indices.push_back(hit.GetIdx());
+  const std::vector<MoleculeRecord> records = backend.GetRecords(indices);
+  for (std::size_t i = 0; i < hits.size(); ++i) {
     mols.push_back(std::make_unique<KvChem::KvMol>());
-    if (!backend.GetMolecule(hit.GetIdx(), *mols.back())) mols.back()->SetInvalid();
-    backend.GetRecord(hit.GetIdx(), record);
-    pictureHits.push_back({mols.back().get(), record.id, hit.GetIdx(), hit.GetScore()});
+    if (!backend.GetMolecule(hits[i].GetIdx(), *mols.back())) mols.back()->SetInvalid();
+    pictureHits.push_back({mols.back().get(), records[i].id, hits[i].GetIdx(), hits[i].GetScore()});
   }
   const std::string heading = std::to_string(hits.size()) + (hits.size() == 1 ? " hit" : " hits");
   return Varnex::KvGetHitGridHtml(heading, query.mol, pictureHits, backend.GetFPType(), pictures);

@@ -319,9 +319,9 @@ void InstallRoutes(ServiceServer& server, SearchService& service) {
   server.Get(R"(/api/molecules/(\d+))", [&service](const Request& req, Response& res) {
     const auto backend = service.Backend();
     std::size_t index = 0;
-    MoleculeRecord record;
     if (!ReadIndex(req, *backend, index, res)) return;
-    if (!backend->GetRecord(index, record))
+    const MoleculeRecord record = backend->GetRecords({index}).front();
+    if (!record.known)
       return SendError(res, {404, "molecule " + std::to_string(index) + " cannot be read", ""});
     res.set_content(MoleculeJson(index, record), kJson);
   });
