@@ -146,6 +146,8 @@ class KvCollection {
   KvFPHistogram GetHistogram(const KvFPDatabaseOptions& options, std::size_t nbins) const;
 
   // The ids and SMILES of molecules `indices` ("" for an index out of range).
+  // A catalog that cannot be read (locked beyond a 10 s wait, damaged) is a
+  // warning naming the call; the rows not read are then "".
   std::vector<std::string> GetIds(const std::vector<std::uint64_t>& indices) const;
   std::vector<std::string> GetSmiles(const std::vector<std::uint64_t>& indices) const;
   // The molecules whose records are empty (unreadable or without fingerprint).

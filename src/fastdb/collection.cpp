@@ -348,9 +348,11 @@ namespace {
 
 // The `column` of the molecule rows `indices` ("" for an index out of
 // range): one statement per block of distinct indices, whose rows SQLite
-// finds in index order.
+// finds in index order. A catalog that cannot be read (locked longer than
+// the busy wait, damaged) is reported with a warning naming `caller`; the
+// rows not read stay "".
 std::vector<std::string> Lookup(KvSqlite& db, const char* column, const std::vector<std::uint64_t>& indices,
-                                std::uint64_t records) {
+                                std::uint64_t records, const char* caller) {
   constexpr std::size_t kBlock = 500;  // bound parameters per statement
   std::vector<std::uint64_t> wanted;
   for (std::uint64_t i : indices)
@@ -364,13 +366,19 @@ std::vector<std::string> Lookup(KvSqlite& db, const char* column, const std::vec
     for (std::size_t k = 1; k < count; ++k) sql += ",?";
     sql += ")";
     KvSqliteStatement statement;
-    if (!db.Prepare(sql, statement).IsOk()) continue;
-    for (std::size_t k = 0; k < count; ++k) statement.Bind(static_cast<int>(k + 1), static_cast<std::int64_t>(wanted[from + k]));
-    KvStatus error;
-    while (statement.Step(error)) {
-      const auto at = std::lower_bound(wanted.begin(), wanted.end(), static_cast<std::uint64_t>(statement.Int(0)));
-      if (at != wanted.end() && *at == static_cast<std::uint64_t>(statement.Int(0)))
-        found[static_cast<std::size_t>(at - wanted.begin())] = statement.Text(1);
+    KvStatus error = db.Prepare(sql, statement);
+    if (error.IsOk()) {
+      for (std::size_t k = 0; k < count; ++k)
+        statement.Bind(static_cast<int>(k + 1), static_cast<std::int64_t>(wanted[from + k]));
+      while (statement.Step(error)) {
+        const auto at = std::lower_bound(wanted.begin(), wanted.end(), static_cast<std::uint64_t>(statement.Int(0)));
+        if (at != wanted.end() && *at == static_cast<std::uint64_t>(statement.Int(0)))
+          found[static_cast<std::size_t>(at - wanted.begin())] = statement.Text(1);
+      }
+    }
+    if (!error.IsOk()) {
+      KvSystem::KvThrow()->Warning(error, "%s : %s", caller, error.Message().c_str());
+      break;
     }
   }
   std::vector<std::string> out(indices.size());
@@ -386,13 +394,13 @@ std::vector<std::string> Lookup(KvSqlite& db, const char* column, const std::vec
 std::vector<std::string> KvCollection::GetIds(const std::vector<std::uint64_t>& indices) const {
   if (!valid_) return std::vector<std::string>(indices.size());
   std::lock_guard<std::mutex> guard(catalogLock_);
-  return Lookup(catalog_->db, "id", indices, records_);
+  return Lookup(catalog_->db, "id", indices, records_, "KvCollection::GetIds()");
 }
 
 std::vector<std::string> KvCollection::GetSmiles(const std::vector<std::uint64_t>& indices) const {
   if (!valid_) return std::vector<std::string>(indices.size());
   std::lock_guard<std::mutex> guard(catalogLock_);
-  return Lookup(catalog_->db, "smiles", indices, records_);
+  return Lookup(catalog_->db, "smiles", indices, records_, "KvCollection::GetSmiles()");
 }
 
 std::vector<std::uint64_t> KvCollection::GetFailed() const {

@@ -117,7 +117,9 @@ bool Write(const std::string& catalogPath, const std::string& molPath, const KvC
   if (!error.IsOk()) return fail(error);
   PendingChange change(db, catalogPath);
   const KvStatus busy(KvStatusCode::Busy, "collection " + catalogPath + " is being changed by another writer");
-  error = db.Exec("PRAGMA synchronous = FULL; BEGIN IMMEDIATE");
+  // The change stays in the writer's memory until it commits (no spill of
+  // dirty pages, which would lock readers out of the catalog meanwhile).
+  error = db.Exec("PRAGMA synchronous = FULL; PRAGMA cache_spill = OFF; BEGIN IMMEDIATE");
   if (error.Code() == KvStatusCode::Busy) return fail(busy);
   if (!error.IsOk()) return fail(error);
   change.Began();
