@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "call_scope.h"
+#include "creation_progress.h"
 #include "objects.h"
 #include "options.h"
 #include "parallel.h"
@@ -69,13 +70,7 @@ class Collection {
     Run(words, [&](const KvCollection& c, const std::vector<KvFingerPrint>& q) {
       hits = c.GetSortedScoresMany(q, options);
     });
-    std::vector<KvSimScore> flat;
-    std::vector<std::uint64_t> offsets{0};
-    for (const auto& h : hits) {
-      flat.insert(flat.end(), h.begin(), h.end());
-      offsets.push_back(flat.size());
-    }
-    return py::make_tuple(ToHitArray(flat), py::array_t<std::uint64_t>(offsets.size(), offsets.data()));
+    return ToHitRuns(hits);
   }
 
   py::array_t<std::uint64_t> Count(const Words& words, const py::object& cutoff, const std::string& measure,
@@ -189,24 +184,13 @@ py::tuple WriteCollection(const std::string& path, const std::string& molPath, c
   const bool creating = !type.is_none();
   CallScope scope;
   KvCollectionWriteSummary summary;
-  std::uint64_t reported = 0;
-  bool totalReported = false;
   const bool done = RunInterruptible(
       scope,
       [&] {
         return creating ? KvCreateCollection(path, molPath, options, shards, "", summary, ids)
                         : KvAppendToCollection(path, molPath, options, shards, summary, ids);
       },
-      [&] {
-        if (!totalReported && !total.is_none() && tracer->GetExpected() != 0) {
-          totalReported = true;
-          total(tracer->GetExpected());
-        }
-        const std::uint64_t count = tracer->GetCount();
-        if (progress.is_none() || count == reported) return;
-        reported = count;
-        progress(count);
-      });
+      CreationProgress(*tracer, progress, total));
   if (!done) scope.Fail((creating ? "cannot create collection " : "cannot append to collection ") + path);
   scope.Warn();
   return py::make_tuple(summary.first, summary.records, summary.failed);

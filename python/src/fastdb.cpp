@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "call_scope.h"
+#include "creation_progress.h"
 #include "molecules.h"
 #include "objects.h"
 #include "options.h"
@@ -211,8 +212,6 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
   const KvSystem::KvDots* tracer = options.GetTracer();
   CallScope scope;
   KvCreateFastFPDatabaseSummary summary;
-  std::uint64_t reported = 0;
-  bool totalReported = false;
   const bool created = RunInterruptible(
       scope,
       [&] {
@@ -220,16 +219,7 @@ py::tuple CreateDatabase(const std::string& molPath, const std::string& outPath,
         KvShardManifest manifest;
         return KvCreateShardedFastFPDatabase(outPath, molPath, options, shards, summary, manifest);
       },
-      [&] {
-        if (!totalReported && !total.is_none() && tracer->GetExpected() != 0) {
-          totalReported = true;
-          total(tracer->GetExpected());
-        }
-        const std::uint64_t count = tracer->GetCount();
-        if (progress.is_none() || count == reported) return;
-        reported = count;
-        progress(count);
-      });
+      CreationProgress(*tracer, progress, total));
   if (!created) scope.Fail("cannot create " + outPath);
   scope.Warn();
   return py::make_tuple(summary.records, summary.failed);

@@ -16,6 +16,16 @@ py::array_t<Hit> ToHitArray(const std::vector<Varnex::KvSimScore>& scores) {
   return out;
 }
 
+py::tuple ToHitRuns(const std::vector<std::vector<Varnex::KvSimScore>>& hits) {
+  std::vector<Varnex::KvSimScore> flat;
+  std::vector<std::uint64_t> offsets{0};
+  for (const auto& h : hits) {
+    flat.insert(flat.end(), h.begin(), h.end());
+    offsets.push_back(flat.size());
+  }
+  return py::make_tuple(ToHitArray(flat), py::array_t<std::uint64_t>(offsets.size(), offsets.data()));
+}
+
 py::array_t<Cell> ToCellArray(const std::vector<Varnex::KvSimScorePair>& pairs) {
   py::array_t<Cell> out(static_cast<py::ssize_t>(pairs.size()));
   auto w = out.mutable_unchecked<1>();

@@ -25,6 +25,9 @@ struct Cell {
 void RegisterResultTypes();
 // A structured array with fields `index` (uint64) and `score` (float64).
 pybind11::array_t<Hit> ToHitArray(const std::vector<Varnex::KvSimScore>& scores);
+// The hits of several queries as one hit array and the offsets of each
+// query's run in it (one more offset than queries).
+pybind11::tuple ToHitRuns(const std::vector<std::vector<Varnex::KvSimScore>>& hits);
 // A structured array with fields `row`, `col` (uint64) and `score` (float64).
 pybind11::array_t<Cell> ToCellArray(const std::vector<Varnex::KvSimScorePair>& pairs);
 

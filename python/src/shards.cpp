@@ -90,13 +90,7 @@ class Shard {
     const KvFPDatabaseOptions options = SearchOptions(k, cutoff, measure, alpha, beta, threads);
     std::vector<std::vector<KvSimScore>> hits;
     Run(words, [&](const std::vector<KvFingerPrint>& queries) { hits = db_->GetSortedScoresMany(queries, options); });
-    std::vector<KvSimScore> flat;
-    std::vector<std::uint64_t> offsets{0};
-    for (const auto& h : hits) {
-      flat.insert(flat.end(), h.begin(), h.end());
-      offsets.push_back(flat.size());
-    }
-    return py::make_tuple(ToHitArray(flat), py::array_t<std::uint64_t>(offsets.size(), offsets.data()));
+    return ToHitRuns(hits);
   }
 
   py::array_t<std::uint64_t> Count(const Words& words, const py::object& cutoff, const std::string& measure,
