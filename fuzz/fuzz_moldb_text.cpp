@@ -18,8 +18,13 @@ VARNEX_FUZZ_TARGET(moldb_text) {
   for (unsigned i = 0; i < plain.GetMaxMolIdx(); ++i)
     VarnexFuzz::Check(plain.GetRecordText(i) == packed.GetRecordText(i), "plain and gzip give the same records");
   if (sd) {  // a blank line before a "$$$$" line belongs to the record it ends
-    std::string spaced = text;
-    for (std::size_t at = 0; (at = spaced.find("\n$$$$\n", at)) != std::string::npos; at += 2) spaced.insert(at, "\n");
+    std::string spaced;
+    for (std::size_t from = 0, at; from < text.size(); from = at + 1) {
+      at = text.find("\n$$$$\n", from);
+      if (at == std::string::npos) at = text.size() - 1;
+      spaced.append(text, from, at + 1 - from);
+      if (at + 1 < text.size()) spaced += '\n';
+    }
     static const VarnexFuzz::ScratchFile sdfSpaced("spaced.sdf");
     KvChem::KvMolDatabase blank;
     VarnexFuzz::Check(blank.Open(sdfSpaced.Write(spaced)), "a readable file opens");

@@ -22,17 +22,7 @@ void ConfigureAppend(KvSystem::KvInterface& itf) {
   shards->SetBrief("Number of new shard files for the added molecules");
   shards->SetLegalRange("1", "100000");
   shards->SetDefault(1);
-  KvSystem::KvParameter* threads = itf.AddParameter("int");
-  threads->SetName("-threads");
-  threads->AddAlias("-t");
-  threads->SetBrief("Worker threads (0: every processor)");
-  threads->SetLegalRange("0", "1024");
-  threads->SetDefault(0);
-  KvSystem::KvParameter* quiet = itf.AddParameter("bool");
-  quiet->SetName("-quiet");
-  quiet->AddAlias("-q");
-  quiet->SetBrief("No progress display");
-  quiet->SetDefault(false);
+  AddThreadsAndQuiet(itf);
 }
 
 int RunAppend(KvSystem::KvInterface& itf) {

@@ -17,17 +17,7 @@ namespace VarnexCli {
 void ConfigureCreate(KvSystem::KvInterface& itf) {
   AddText(itf, "-in", "-i", "Molecule file (.smi, .sdf, also .gz)");
   AddText(itf, "-out", "-o", "Fingerprint database to write: a .fpbin file, or a collection NAME.vxc");
-  KvSystem::KvParameter* threads = itf.AddParameter("int");
-  threads->SetName("-threads");
-  threads->AddAlias("-t");
-  threads->SetBrief("Worker threads (0: every processor)");
-  threads->SetLegalRange("0", "1024");
-  threads->SetDefault(0);
-  KvSystem::KvParameter* quiet = itf.AddParameter("bool");
-  quiet->SetName("-quiet");
-  quiet->AddAlias("-q");
-  quiet->SetBrief("No progress display");
-  quiet->SetDefault(false);
+  AddThreadsAndQuiet(itf);
   KvSystem::KvParameter* shards = itf.AddParameter("int");
   shards->SetName("-shards");
   shards->SetBrief("Number of shard files for a cluster search (1: one plain file)");

@@ -20,6 +20,20 @@ KvSystem::KvParameter* AddText(KvSystem::KvInterface& itf, const std::string& na
   return p;
 }
 
+void AddThreadsAndQuiet(KvSystem::KvInterface& itf) {
+  KvSystem::KvParameter* threads = itf.AddParameter("int");
+  threads->SetName("-threads");
+  threads->AddAlias("-t");
+  threads->SetBrief("Worker threads (0: every processor)");
+  threads->SetLegalRange("0", "1024");
+  threads->SetDefault(0);
+  KvSystem::KvParameter* quiet = itf.AddParameter("bool");
+  quiet->SetName("-quiet");
+  quiet->AddAlias("-q");
+  quiet->SetBrief("No progress display");
+  quiet->SetDefault(false);
+}
+
 void AddTverskyWeights(KvSystem::KvInterface& itf) {
   KvSystem::KvParameter* alpha = itf.AddParameter("float");
   alpha->SetName("-alpha");

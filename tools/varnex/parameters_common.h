@@ -12,6 +12,9 @@ namespace VarnexCli {
 // is given or `required` is false.
 KvSystem::KvParameter* AddText(KvSystem::KvInterface& itf, const std::string& name, const std::string& alias,
                                const std::string& brief, bool required = true);
+// "-threads" ("-t", worker threads, 0 for every processor, default 0) and
+// "-quiet" ("-q", no progress display) of the commands that write files.
+void AddThreadsAndQuiet(KvSystem::KvInterface& itf);
 // "-alpha" and "-beta": the Tversky weights of the bits only the first
 // molecule (the query) has and of those only the second has, 0 to 1,
 // defaults 0.95 and 0.05.
