@@ -83,7 +83,10 @@ class PendingChange {
   KvStatus Commit() {
     if (gFailCommit.load())
       return KvStatus::FromErrno(28, "cannot update " + catalogPath_ + ": database or disk is full");
-    KvStatus error = db_.Exec("COMMIT");
+    // The commit waits for readers of the catalog (a search naming its hits,
+    // a service looking for a new generation) to finish their reads; only
+    // the start of a change refuses at once when another writer holds it.
+    KvStatus error = db_.Exec("PRAGMA busy_timeout = 10000; COMMIT");
     committed_ = error.IsOk();
     return error;
   }
