@@ -1,7 +1,7 @@
 // varnex create/append/verify on collections, and search, matrix and
-// histogram taking a catalog as -db: the answers (indices, ids, scores) of a
-// collection grown by appends equal those of one .fpbin file of the same
-// molecules named through -mols.
+// histogram taking a catalog as -db: the answers (indices, ids, scores) and
+// pages of a collection grown by appends equal those of one .fpbin file of
+// the same molecules named and drawn through -mols.
 
 #include <gtest/gtest.h>
 
@@ -38,6 +38,14 @@ class VarnexCollectionCliTest : public ::testing::Test {
     ASSERT_EQ(RunVarnex("create -in " + all_ + " -out " + dir_.Path("one.fpbin") + kind).status, 0);
   }
 
+  // A shard file of the collection.
+  std::string FirstShard() {
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path("")))
+      if (entry.path().filename().string().starts_with("lib.") && entry.path().extension() == ".fpbin")
+        return entry.path().string();
+    return "";
+  }
+
   VarnexTest::TempDir dir_;
   std::string head_, tail_, all_, catalog_;
 };
@@ -47,7 +55,7 @@ TEST_F(VarnexCollectionCliTest, GrownCollectionAnswersAsOneFileWithNames) {
   const std::string queries = dir_.File("q.smi", NciLines(200, 205) + NciLines(100, 101));
   struct Case {
     const char* name;
-    std::string command;  // the -db part appended
+    std::string command;  // the -db part appended; PAGE: the page written
   };
   const Case cases[] = {
       {"one query, top 5", "search -query 'c1ccccc1C(=O)O' -limit 5"},
@@ -56,15 +64,32 @@ TEST_F(VarnexCollectionCliTest, GrownCollectionAnswersAsOneFileWithNames) {
       {"neighbours of a molecule on the last shard", "matrix -record 120 -limit 4"},
       {"every pair above a cutoff", "matrix -cutoff 0.8"},
       {"histogram", "histogram -bins 10"},
+      {"page of one query", "search -query 'c1ccccc1C(=O)O' -limit 4 -format html -out PAGE"},
+      {"page of a molecule on the last shard", "matrix -record 120 -limit 4 -format html -out PAGE"},
+  };
+  // A page's subtitle names its database; the rest must be the same.
+  const auto answer = [](const VarnexTest::ProgramResult& run, const std::string& page, const std::string& db) {
+    if (page.empty()) return run.out;
+    std::string text = VarnexTest::ReadFile(page);
+    const std::size_t at = text.find(db + ": ");
+    if (at != std::string::npos) text.replace(at, db.size(), "DB");
+    return text;
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto expected = RunVarnex(c.command + " " + one);
-    const auto got = RunVarnex(c.command + " -db " + catalog_);
+    const std::size_t page = c.command.find("PAGE");
+    const auto command = [&](const std::string& out) {
+      return page == std::string::npos ? c.command : std::string(c.command).replace(page, 4, out);
+    };
+    const std::string pageOfOne = page == std::string::npos ? "" : dir_.Path("one.html");
+    const std::string pageOfLib = page == std::string::npos ? "" : dir_.Path("lib.html");
+    const auto expected = RunVarnex(command(pageOfOne) + " " + one);
+    const auto got = RunVarnex(command(pageOfLib) + " -db " + catalog_);
     EXPECT_EQ(expected.status, 0) << expected.err;
     EXPECT_EQ(got.status, 0) << got.err;
-    EXPECT_GT(Lines(got.out).size(), 1u);
-    EXPECT_EQ(got.out, expected.out);
+    const std::string gotAnswer = answer(got, pageOfLib, catalog_);
+    EXPECT_GT(Lines(gotAnswer).size(), 1u);
+    EXPECT_EQ(gotAnswer, answer(expected, pageOfOne, dir_.Path("one.fpbin")));
   }
 }
 
@@ -82,15 +107,15 @@ TEST_F(VarnexCollectionCliTest, VerifyNamesWhatIsWrongAndRefusalsLeaveTheCollect
   EXPECT_EQ(ofShard.status, 2);
   EXPECT_NE(ofShard.err.find("record 3 holds molecule 68: the file is one shard of a collection"), std::string::npos)
       << ofShard.err;
+  const auto overShard = RunVarnex("search -db " + catalog_ + " -query CCO -format html -out " + FirstShard());
+  EXPECT_EQ(overShard.status, 1);
+  EXPECT_NE(overShard.err.find("is a shard of the collection"), std::string::npos) << overShard.err;
   const auto again = RunVarnex("create -in " + head_ + " -out " + catalog_ + " -q");
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.err.find("exists already; add molecules with append"), std::string::npos) << again.err;
   EXPECT_EQ(RunVarnex("verify -db " + catalog_).status, 0);
   // One byte of one record changed: verify names the shard and the record.
-  std::string shard;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path("")))
-    if (entry.path().filename().string().starts_with("lib.") && entry.path().extension() == ".fpbin")
-      shard = entry.path().string();
+  const std::string shard = FirstShard();
   ASSERT_FALSE(shard.empty());
   std::string bytes = VarnexTest::ReadFile(shard);
   bytes[800 + 2 * (16 + 128) + 40] ^= 0x01;

@@ -25,16 +25,14 @@ void ConfigureMatrix(KvSystem::KvInterface& itf) {
 }
 
 int RunMatrix(KvSystem::KvInterface& itf) {
+  if (WantsPicture(itf) || itf.GetParameter("-out")->HasValue()) return RunMatrixPage(itf);
   if (NamesCollection(itf)) {
-    std::string page;
-    if (!ReadPictureOut(itf, "matrix", page) || !RefusePageOfCollection(page, "matrix")) return kExitUsage;
     Varnex::KvFPDatabaseOptions options;
     SetupSearchOptions(options, itf);
     const KvSystem::KvParameter* limit = itf.GetParameter("-limit");
     if (options.HasCutoff() && (limit == nullptr || !limit->IsSet())) options.SetLimit(0);  // every pair above it
     return RunCollectionMatrix(itf, options, itf.Get<int>("-record"));
   }
-  if (WantsPicture(itf) || itf.GetParameter("-out")->HasValue()) return RunMatrixPage(itf);
   Varnex::KvFPDatabaseOptions options;
   SetupSearchOptions(options, itf);
   auto db = OpenDatabase(itf);

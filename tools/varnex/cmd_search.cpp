@@ -47,8 +47,7 @@ int RunSearch(KvSystem::KvInterface& itf) {
   Varnex::KvHitGridOptions pictures;
   const bool collection = NamesCollection(itf);
   if (!ReadPictureOut(itf, "search", page) ||
-      !(collection ? RefusePageOfCollection(page, "search") && RefuseMolsOfCollection(itf, "search")
-                   : PageHasMolecules(itf, "search")) ||
+      !(collection ? RefuseMolsOfCollection(itf, "search") : PageHasMolecules(itf, "search")) ||
       !ReadHitPictureOptions(itf, "search", pictures))
     return kExitUsage;
   Varnex::KvFPDatabaseOptions options;
@@ -58,7 +57,8 @@ int RunSearch(KvSystem::KvInterface& itf) {
   std::unique_ptr<Varnex::KvCollection> shards;
   RecordNames names;
   if (collection) {
-    if ((shards = OpenCollection(itf, "search")) == nullptr) return kExitFailure;
+    if ((shards = OpenCollection(itf, "search")) == nullptr || !IsNoShard(*shards, itf, "search", page))
+      return kExitFailure;
   } else if ((db = OpenDatabase(itf)) == nullptr || !names.Open(itf, *db)) {
     return kExitFailure;
   }
@@ -77,13 +77,21 @@ int RunSearch(KvSystem::KvInterface& itf) {
   // The hits go to lines, or to the sections of a page.
   std::optional<HtmlReport> report;
   std::optional<HitWriter> writer;
-  if (collection)
-    writer.emplace(WantsJson(itf), [&shards](std::size_t i) { return shards->GetIds({i}).front(); });
-  else if (page.empty())
-    writer.emplace(WantsJson(itf), [&names](std::size_t i) { return names.Get(i); });
-  else if (!report.emplace(type, names, pictures)
-                .Open(page, "varnex search", PageSubtitle(itf.Get<std::string>("-db"), *db, options)))
-    return kExitFailure;
+  if (!page.empty()) {
+    const std::uint64_t records = collection ? shards->NumMolecules() : db->NumFingerPrints();
+    report.emplace(type, collection ? HitRecordsOf(*shards) : HitRecordsOf(names), pictures);
+    if (!report->Open(page, "varnex search", PageSubtitle(itf.Get<std::string>("-db"), records, type, options)))
+      return kExitFailure;
+  } else if (collection) {
+    writer.emplace(WantsJson(itf),
+                   [&shards](const std::vector<Varnex::KvSimScore>& hits) { return shards->GetIds(IndicesOf(hits)); });
+  } else {
+    writer.emplace(WantsJson(itf), [&names](const std::vector<Varnex::KvSimScore>& hits) {
+      std::vector<std::string> named;
+      for (const Varnex::KvSimScore& hit : hits) named.push_back(names.Get(hit.GetIdx()));
+      return named;
+    });
+  }
   auto write = [&](unsigned index, const KvChem::KvMolBase& mol, const std::string& name,
                    const std::vector<Varnex::KvSimScore>& hits) {
     if (writer)

@@ -2,6 +2,8 @@
 
 #include "collection_cli.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "command.h"
@@ -34,10 +36,30 @@ std::unique_ptr<Varnex::KvCollection> OpenCollection(const KvSystem::KvInterface
   return collection;
 }
 
-bool RefusePageOfCollection(const std::string& page, const char* command) {
-  if (page.empty()) return true;
-  std::fprintf(stderr, "varnex %s: pages of a collection are not available; use -format tsv or json\n", command);
-  return false;
+bool IsNoShard(const Varnex::KvCollection& collection, const KvSystem::KvInterface& itf, const char* command,
+               const std::string& out) {
+  struct stat target {};
+  if (out.empty() || ::stat(out.c_str(), &target) != 0) return true;  // a new file is no shard
+  const std::string catalog = itf.Get<std::string>("-db");
+  const std::size_t slash = catalog.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : catalog.substr(0, slash);
+  for (const Varnex::KvShardInfo& shard : collection.Shards()) {
+    struct stat file {};
+    if (::stat((folder + "/" + shard.file).c_str(), &file) == 0 && file.st_dev == target.st_dev &&
+        file.st_ino == target.st_ino) {
+      std::fprintf(stderr, "varnex %s: -out %s is a shard of the collection %s; choose another file\n", command,
+                   out.c_str(), catalog.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::uint64_t> IndicesOf(const std::vector<Varnex::KvSimScore>& hits) {
+  std::vector<std::uint64_t> indices;
+  indices.reserve(hits.size());
+  for (const Varnex::KvSimScore& hit : hits) indices.push_back(hit.GetIdx());
+  return indices;
 }
 
 int ReportCollectionWrite(const char* command, bool done, const std::string& path,

@@ -21,8 +21,12 @@ bool RefuseMolsOfCollection(const KvSystem::KvInterface& itf, const char* comman
 std::unique_ptr<Varnex::KvCollection> OpenCollection(
     const KvSystem::KvInterface& itf, const char* command,
     unsigned memoryType = Varnex::KvFastFPDatabaseMemoryType::MemoryMapped);
-// False after a message when `page` asks for a picture of a collection.
-bool RefusePageOfCollection(const std::string& page, const char* command);
+// False after a message when the output file `out` is one of the
+// collection's shards (writing it would destroy the collection).
+bool IsNoShard(const Varnex::KvCollection& collection, const KvSystem::KvInterface& itf, const char* command,
+               const std::string& out);
+// The molecule indices of `hits`, in order (for the catalog's lookups).
+std::vector<std::uint64_t> IndicesOf(const std::vector<Varnex::KvSimScore>& hits);
 
 // The message and exit status of a creation of or an append to `path`.
 int ReportCollectionWrite(const char* command, bool done, const std::string& path,

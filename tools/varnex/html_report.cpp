@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "collection_cli.h"
 #include "parameters_common.h"
 #include "varnex/similarity.h"
 
@@ -16,16 +17,39 @@ bool HtmlReport::Open(const std::string& path, const std::string& title, const s
   return true;
 }
 
+HitRecords HitRecordsOf(const RecordNames& names) {
+  return [&names](const std::vector<Varnex::KvSimScore>& hits, std::vector<std::string>& ids,
+                  std::vector<std::unique_ptr<KvChem::KvMol>>& mols) {
+    for (const Varnex::KvSimScore& hit : hits) {
+      ids.push_back(names.Get(hit.GetIdx()));
+      mols.push_back(std::make_unique<KvChem::KvMol>());
+      if (!names.GetMolecule(*mols.back(), hit.GetIdx())) mols.back()->SetInvalid();
+    }
+  };
+}
+
+HitRecords HitRecordsOf(const Varnex::KvCollection& collection) {
+  return [&collection](const std::vector<Varnex::KvSimScore>& hits, std::vector<std::string>& ids,
+                       std::vector<std::unique_ptr<KvChem::KvMol>>& mols) {
+    const std::vector<std::uint64_t> indices = IndicesOf(hits);
+    ids = collection.GetIds(indices);
+    const std::vector<std::string> smiles = collection.GetSmiles(indices);
+    for (const std::string& text : smiles) {
+      // "" for a molecule that could not be read when it was added.
+      mols.push_back(std::make_unique<KvChem::KvMol>());
+      if (text.empty() || !KvChem::KvSmilesToMol(text, *mols.back())) mols.back()->SetInvalid();
+    }
+  };
+}
+
 void HtmlReport::AddQuery(const std::string& heading, const KvChem::KvMolBase& query,
                           const std::vector<Varnex::KvSimScore>& hits) {
-  // An unreadable record stays an invalid molecule, which the grid shows as a note.
+  std::vector<std::string> names;
   std::vector<std::unique_ptr<KvChem::KvMol>> mols;
+  records_(hits, names, mols);
   std::vector<Varnex::KvPictureHit> pictureHits;
-  for (const Varnex::KvSimScore& hit : hits) {
-    mols.push_back(std::make_unique<KvChem::KvMol>());
-    if (!records_.GetMolecule(*mols.back(), hit.GetIdx())) mols.back()->SetInvalid();
-    pictureHits.push_back({mols.back().get(), records_.Get(hit.GetIdx()), hit.GetIdx(), hit.GetScore()});
-  }
+  for (std::size_t i = 0; i < hits.size(); ++i)
+    pictureHits.push_back({mols[i].get(), names[i], hits[i].GetIdx(), hits[i].GetScore()});
   file_.Write(Varnex::KvGetHitGridHtml(heading, query, pictureHits, type_, options_));
 }
 
@@ -36,9 +60,9 @@ bool PageHasMolecules(const KvSystem::KvInterface& itf, const char* command) {
   return false;
 }
 
-std::string PageSubtitle(const std::string& dbPath, const Varnex::KvFastFPDatabase& db,
+std::string PageSubtitle(const std::string& dbPath, std::uint64_t records, const Varnex::KvFPTypeBase* type,
                          const Varnex::KvFPDatabaseOptions& options) {
-  return dbPath + ": " + std::to_string(db.NumFingerPrints()) + " records of " + db.GetFPTypeBase()->GetFPTypeString() +
+  return dbPath + ": " + std::to_string(records) + " records of " + type->GetFPTypeString() +
          "; " + Varnex::KvGetSimilarityMeasureName(options.GetSimFunc()) + " scores";
 }
 

@@ -1,6 +1,8 @@
 // A self-contained HTML page of queries and their hits.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,12 +11,22 @@
 #include "kvsystem/parameters.h"
 #include "output_file.h"
 #include "varnex/dboptions.h"
+#include "varnex/collection.h"
 #include "varnex/fastdb.h"
 #include "varnex/fptypes.h"
 #include "varnex/pictures.h"
 #include "varnex/searchresult.h"
 
 namespace VarnexCli {
+
+// The names and molecules of a query's hits, looked up for all of them at
+// once; a molecule that cannot be read stays invalid (the grid shows a note).
+using HitRecords = std::function<void(const std::vector<Varnex::KvSimScore>& hits, std::vector<std::string>& names,
+                                      std::vector<std::unique_ptr<KvChem::KvMol>>& mols)>;
+// Hits named and drawn from the "-mols" file of a .fpbin database.
+HitRecords HitRecordsOf(const RecordNames& names);
+// Hits named and drawn from a collection's catalog (ids and SMILES).
+HitRecords HitRecordsOf(const Varnex::KvCollection& collection);
 
 // One section per query (the library's hit grid, Varnex::KvGetHitGridHtml):
 // the query, then each hit drawn in the query's orientation with the chosen
@@ -23,10 +35,10 @@ namespace VarnexCli {
 // is also well-formed XML.
 class HtmlReport {
  public:
-  // `type`: the database's fingerprint type; `records`: the names and
-  // molecules of the hits (the "-mols" file). Both outlive the report.
-  HtmlReport(const Varnex::KvFPTypeBase* type, const RecordNames& records, const Varnex::KvHitGridOptions& options)
-      : type_(type), records_(records), options_(options) {}
+  // `type`: the database's fingerprint type (outlives the report);
+  // `records`: where the hits' names and molecules come from.
+  HtmlReport(const Varnex::KvFPTypeBase* type, HitRecords records, const Varnex::KvHitGridOptions& options)
+      : type_(type), records_(std::move(records)), options_(options) {}
 
   // Creates the output file and writes the head of the page; false after a
   // message on stderr.
@@ -38,16 +50,16 @@ class HtmlReport {
 
  private:
   const Varnex::KvFPTypeBase* type_;
-  const RecordNames& records_;
+  HitRecords records_;
   Varnex::KvHitGridOptions options_;
   OutputFile file_;
 };
 
-// Whether a command asked for an HTML page has the molecule file to draw its
-// hits from ("-mols"); false after a message.
+// Whether a command asked for an HTML page of a .fpbin database has the
+// molecule file to draw its hits from ("-mols"); false after a message.
 bool PageHasMolecules(const KvSystem::KvInterface& itf, const char* command);
 // The line under a page's title: database, records, type and measure.
-std::string PageSubtitle(const std::string& dbPath, const Varnex::KvFastFPDatabase& db,
+std::string PageSubtitle(const std::string& dbPath, std::uint64_t records, const Varnex::KvFPTypeBase* type,
                          const Varnex::KvFPDatabaseOptions& options);
 
 }  // namespace VarnexCli

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "collection_cli.h"
 #include "command.h"
 #include "html_report.h"
 #include "matrix_page.h"
@@ -43,19 +44,43 @@ bool RecordNeighbours(const Varnex::KvFastFPDatabase& db, int record, const Varn
   return true;
 }
 
-int RunMatrixPage(KvSystem::KvInterface& itf) {
-  std::string page;
-  Varnex::KvHitGridOptions pictures;
-  if (!ReadPictureOut(itf, "matrix", page) || !PageHasMolecules(itf, "matrix") ||
-      !ReadHitPictureOptions(itf, "matrix", pictures))
-    return kExitUsage;
-  const int record = itf.Get<int>("-record");
-  if (record < 0) {
-    std::fputs("varnex matrix: -format html shows the neighbours of one record: give -record N\n", stderr);
+namespace {
+
+// The page of one molecule and its neighbours.
+int WritePage(const std::string& page, const std::string& subtitle, HtmlReport& report, int record,
+              const std::string& name, const KvChem::KvMol& query, const std::vector<Varnex::KvSimScorePair>& pairs) {
+  std::vector<Varnex::KvSimScore> hits;
+  for (const auto& p : pairs) hits.emplace_back(p.GetIdxB(), p.GetScore());
+  if (!report.Open(page, "varnex matrix", subtitle)) return kExitFailure;
+  report.AddQuery("record " + std::to_string(record) + (name.empty() ? "" : ": " + name), query, hits);
+  return report.Commit() ? kExitOk : kExitFailure;
+}
+
+int CollectionPage(KvSystem::KvInterface& itf, const std::string& page, const Varnex::KvHitGridOptions& pictures,
+                   const Varnex::KvFPDatabaseOptions& options, int record) {
+  auto collection = OpenCollection(itf, "matrix");
+  if (collection == nullptr || !IsNoShard(*collection, itf, "matrix", page)) return kExitFailure;
+  const std::uint64_t molecule = static_cast<std::uint64_t>(record);
+  if (molecule >= collection->NumMolecules()) {
+    std::fprintf(stderr, "varnex matrix: -record %d is beyond the last molecule of the collection (%llu molecules)\n",
+                 record, static_cast<unsigned long long>(collection->NumMolecules()));
     return kExitUsage;
   }
-  Varnex::KvFPDatabaseOptions options;
-  SetupSearchOptions(options, itf);
+  const std::vector<Varnex::KvSimScorePair> pairs = collection->GetNeighbours(molecule, 1, options);
+  KvChem::KvMol query;
+  const std::string smiles = collection->GetSmiles({molecule}).front();
+  if (smiles.empty() || !KvChem::KvSmilesToMol(smiles, query)) {
+    std::fprintf(stderr, "varnex matrix: molecule %d of the collection cannot be read\n", record);
+    return kExitFailure;
+  }
+  HtmlReport report(collection->GetFPTypeBase(), HitRecordsOf(*collection), pictures);
+  const std::string subtitle =
+      PageSubtitle(itf.Get<std::string>("-db"), collection->NumMolecules(), collection->GetFPTypeBase(), options);
+  return WritePage(page, subtitle, report, record, collection->GetIds({molecule}).front(), query, pairs);
+}
+
+int FilePage(KvSystem::KvInterface& itf, const std::string& page, const Varnex::KvHitGridOptions& pictures,
+             const Varnex::KvFPDatabaseOptions& options, int record) {
   auto db = OpenDatabase(itf);
   if (db == nullptr) return kExitFailure;
   RecordNames names;
@@ -68,14 +93,32 @@ int RunMatrixPage(KvSystem::KvInterface& itf) {
     std::fprintf(stderr, "varnex matrix: molecule %zu of the molecule file cannot be read\n", molecule);
     return kExitFailure;
   }
-  std::vector<Varnex::KvSimScore> hits;
-  for (const auto& p : pairs) hits.emplace_back(p.GetIdxB(), p.GetScore());
-  HtmlReport report(db->GetFPTypeBase(), names, pictures);
-  if (!report.Open(page, "varnex matrix", PageSubtitle(itf.Get<std::string>("-db"), *db, options)))
-    return kExitFailure;
-  const std::string name = names.Get(molecule);
-  report.AddQuery("record " + std::to_string(record) + (name.empty() ? "" : ": " + name), query, hits);
-  return !names.Mismatched() && report.Commit() ? kExitOk : kExitFailure;
+  HtmlReport report(db->GetFPTypeBase(), HitRecordsOf(names), pictures);
+  const std::string subtitle =
+      PageSubtitle(itf.Get<std::string>("-db"), db->NumFingerPrints(), db->GetFPTypeBase(), options);
+  const int status = WritePage(page, subtitle, report, record, names.Get(molecule), query, pairs);
+  return names.Mismatched() ? kExitFailure : status;
+}
+
+}  // namespace
+
+int RunMatrixPage(KvSystem::KvInterface& itf) {
+  std::string page;
+  Varnex::KvHitGridOptions pictures;
+  const bool collection = NamesCollection(itf);
+  if (!ReadPictureOut(itf, "matrix", page) ||
+      !(collection ? RefuseMolsOfCollection(itf, "matrix") : PageHasMolecules(itf, "matrix")) ||
+      !ReadHitPictureOptions(itf, "matrix", pictures))
+    return kExitUsage;
+  const int record = itf.Get<int>("-record");
+  if (record < 0) {
+    std::fputs("varnex matrix: -format html shows the neighbours of one record: give -record N\n", stderr);
+    return kExitUsage;
+  }
+  Varnex::KvFPDatabaseOptions options;
+  SetupSearchOptions(options, itf);
+  return collection ? CollectionPage(itf, page, pictures, options, record)
+                    : FilePage(itf, page, pictures, options, record);
 }
 
 }  // namespace VarnexCli
