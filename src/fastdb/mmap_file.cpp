@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <limits>
 #include <utility>
 
@@ -19,10 +18,9 @@ namespace Varnex {
 namespace {
 
 void CloseHandle(int& handle) {
-  if (handle >= 0) {
-    while (::close(handle) != 0 && errno == EINTR) {
-    }
-  }
+  // After a failed close the descriptor is gone on Linux (EINTR included):
+  // a retry could close a descriptor another thread has just been given.
+  if (handle >= 0) ::close(handle);
   handle = -1;
 }
 
