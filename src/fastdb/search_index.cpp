@@ -10,6 +10,15 @@
 #include "fastdb/scan_kernels.h"
 
 namespace Varnex {
+namespace {
+
+// Faults a fresh buffer's pages in at once: one call instead of a fault per
+// 4 KiB page, which dominates opening many shards of a collection, whose
+// buffers are too small for huge pages. Every signature word is written
+// right after, so nothing is faulted in for nothing.
+void PopulateAll(KvWordBuffer& buffer) { (void)buffer.Populate(0, buffer.Size() * 8); }
+
+}  // namespace
 
 std::size_t KvSearchIndex::ChooseSignatureWords(std::size_t w, double meanBits) {
   if (w < 16) return w;
@@ -83,6 +92,7 @@ bool KvSearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::
       added_ += count;
       return true;
     }
+    PopulateAll(sigs_);
   }
   for (std::uint64_t r = 0; r < count && usable_; ++r) {
     const std::uint64_t* record = records + r * stride;
@@ -119,29 +129,53 @@ void KvSearchIndex::Finish(const std::uint64_t* records) {
     slotOf[i] = static_cast<std::uint32_t>(slot);
   }
 
-  // Signatures and their bit counts into slot order: moved from file order,
-  // or folded from the records (read in file order, written by slot).
-  if (!foldWhileAdding_) sigWords_ = ChooseSignatureWords(words_, static_cast<double>(addedBits_) / n_);
-  KvWordBuffer bySlot;
-  if (!bySlot.Allocate(static_cast<std::size_t>(n_) * sigWords_)) {
-    Clear();
-    return;
-  }
+  // Signatures and their bit counts into slot order: moved from file order
+  // in place, or folded from the records (read in file order, written by
+  // slot).
   std::vector<std::uint16_t> bitsBySlot(static_cast<std::size_t>(n_));
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
-  for (std::uint64_t i = 0; i < n_; ++i) {
-    std::uint64_t* signature = bySlot.Data() + std::uint64_t{slotOf[i]} * sigWords_;
-    if (foldWhileAdding_) {
-      std::memcpy(signature, sigs_.Data() + i * sigWords_, 8 * sigWords_);
-      bitsBySlot[slotOf[i]] = sigBits_[i];
-    } else {
+  if (foldWhileAdding_) {
+    for (std::uint64_t i = 0; i < n_; ++i) bitsBySlot[slotOf[i]] = sigBits_[i];
+    MoveToSlots(slotOf);
+  } else {
+    sigWords_ = ChooseSignatureWords(words_, static_cast<double>(addedBits_) / n_);
+    KvWordBuffer bySlot;
+    if (!bySlot.Allocate(static_cast<std::size_t>(n_) * sigWords_)) {
+      Clear();
+      return;
+    }
+    PopulateAll(bySlot);
+    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    for (std::uint64_t i = 0; i < n_; ++i) {
+      std::uint64_t* signature = bySlot.Data() + std::uint64_t{slotOf[i]} * sigWords_;
       Fold(records + i * (words_ + 2) + 2, words_, signature);
       bitsBySlot[slotOf[i]] = static_cast<std::uint16_t>(kernel.popCount(signature, sigWords_));
     }
+    sigs_.Swap(bySlot);
   }
-  sigs_.Swap(bySlot);
   sigBits_ = std::move(bitsBySlot);
   binStart_ = std::move(start);
+}
+
+void KvSearchIndex::MoveToSlots(std::vector<std::uint32_t>& slotOf) {
+  // Cycle by cycle: the signature carried into a slot displaces the one of
+  // that position, which goes on to its own slot. A moved position is marked
+  // as its own slot.
+  const std::size_t bytes = 8 * sigWords_;
+  std::vector<std::uint64_t> carried(sigWords_), displaced(sigWords_);
+  for (std::uint64_t start = 0; start < n_; ++start) {
+    if (slotOf[start] == start) continue;
+    std::memcpy(carried.data(), sigs_.Data() + start * sigWords_, bytes);
+    std::uint64_t from = start;
+    do {
+      const std::uint64_t to = slotOf[from];
+      std::uint64_t* target = sigs_.Data() + to * sigWords_;
+      std::memcpy(displaced.data(), target, bytes);
+      std::memcpy(target, carried.data(), bytes);
+      carried.swap(displaced);
+      slotOf[from] = static_cast<std::uint32_t>(from);
+      from = to;
+    } while (from != start);
+  }
 }
 
 }  // namespace Varnex

@@ -81,6 +81,9 @@ class KvSearchIndex {
 
  private:
   void Clear();
+  // Puts the signatures, folded by position, into slot order in place
+  // (no second buffer); `slotOf` (the slot of each position) is used up.
+  void MoveToSlots(std::vector<std::uint32_t>& slotOf);
 
   std::uint64_t n_ = 0;
   std::size_t words_ = 0;
