@@ -23,8 +23,9 @@
 // everything, and KvCheckShardRecords check them.
 //
 // Thread safety: the free functions are reentrant. After construction a
-// KvCollection is read-only, and any number of threads may search it at
-// once; the catalog lookups (ids, SMILES) serialize on an internal lock.
+// KvCollection or KvCollectionCatalog is read-only, and any number of threads
+// may use it at once; the catalog lookups (ids, SMILES) serialize on an
+// internal lock.
 #pragma once
 
 #include <cstdint>
@@ -93,6 +94,53 @@ bool KvIsCollectionFile(const std::string& path);
 
 class KvCollectionCatalogReader;
 
+// A collection's catalog opened on its own, without its shards (which may lie
+// on other machines): the type, the shards and the molecule rows, for naming
+// hits found elsewhere. KvCollection names its hits through one.
+class KvCollectionCatalog {
+ public:
+  // Opens `catalogPath` read-only and checks it as KvReadCollectionCatalog
+  // does, and that its molecule rows run from 0 to the last record. Faults
+  // are warnings naming "KvCollectionCatalog()"; it then reports !IsValid().
+  explicit KvCollectionCatalog(const std::string& catalogPath);
+  ~KvCollectionCatalog();
+  KvCollectionCatalog(const KvCollectionCatalog&) = delete;
+  KvCollectionCatalog& operator=(const KvCollectionCatalog&) = delete;
+
+  bool IsValid() const { return valid_; }
+  // The fingerprint type string; "" when not valid.
+  const std::string& Type() const { return type_; }
+  // The shards in molecule order, as the catalog lists them.
+  const std::vector<KvShardInfo>& Shards() const { return shards_; }
+  // The number of molecules (records of all shards); 0 when not valid.
+  std::uint64_t NumMolecules() const { return records_; }
+
+  // The ids and SMILES of molecules `indices` ("" for an index out of range),
+  // in a few batched statements. A catalog that cannot be read (locked beyond
+  // a 10 s wait, damaged) is a warning naming the call; the rows not read are
+  // then "".
+  std::vector<std::string> GetIds(const std::vector<std::uint64_t>& indices) const;
+  std::vector<std::string> GetSmiles(const std::vector<std::uint64_t>& indices) const;
+  // The molecules whose records are empty (unreadable or without fingerprint).
+  std::vector<std::uint64_t> GetFailed() const;
+
+ private:
+  friend class KvCollection;
+  // As the public constructor, with warnings naming `owner` ("KvCollection").
+  KvCollectionCatalog(const std::string& catalogPath, const std::string& owner);
+  bool Open(const std::string& catalogPath);
+  std::vector<std::string> Lookup(const char* column, const char* call,
+                                  const std::vector<std::uint64_t>& indices) const;
+
+  std::string owner_;
+  bool valid_ = false;
+  std::string type_;
+  std::vector<KvShardInfo> shards_;
+  std::uint64_t records_ = 0;
+  std::unique_ptr<KvCollectionCatalogReader> reader_;
+  mutable std::mutex lock_;
+};
+
 // An open collection: its shards, searched together.
 class KvCollection {
  public:
@@ -145,12 +193,10 @@ class KvCollection {
   // the shard, pairs across shards from batch searches.
   KvFPHistogram GetHistogram(const KvFPDatabaseOptions& options, std::size_t nbins) const;
 
-  // The ids and SMILES of molecules `indices` ("" for an index out of range).
-  // A catalog that cannot be read (locked beyond a 10 s wait, damaged) is a
-  // warning naming the call; the rows not read are then "".
+  // As KvCollectionCatalog's (warnings name KvCollection); "" and none when
+  // not valid.
   std::vector<std::string> GetIds(const std::vector<std::uint64_t>& indices) const;
   std::vector<std::string> GetSmiles(const std::vector<std::uint64_t>& indices) const;
-  // The molecules whose records are empty (unreadable or without fingerprint).
   std::vector<std::uint64_t> GetFailed() const;
 
  private:
@@ -162,8 +208,7 @@ class KvCollection {
   std::string folder_;
   std::vector<KvShardInfo> shards_;
   std::vector<std::unique_ptr<KvFastFPDatabase>> databases_;
-  std::unique_ptr<KvCollectionCatalogReader> catalog_;
-  mutable std::mutex catalogLock_;
+  std::unique_ptr<KvCollectionCatalog> catalog_;
 };
 
 }  // namespace Varnex

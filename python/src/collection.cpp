@@ -39,6 +39,61 @@ py::dict ShardToDict(const KvShardInfo& s) {
   return d;
 }
 
+// The texts `get` gives for the molecules `indices` of `source` (`what`
+// names it in errors): an IndexError for an index out of range, an
+// exception when the catalog cannot be read (never ids left empty).
+template <typename Source>
+py::list MoleculeTexts(const Source& source, const Indices& indices,
+                       std::vector<std::string> (Source::*get)(const std::vector<std::uint64_t>&) const,
+                       const std::string& what) {
+  const std::vector<std::uint64_t> wanted(indices.data(), indices.data() + indices.size());
+  for (std::uint64_t i : wanted)
+    if (i >= source.NumMolecules())
+      throw py::index_error(what + ": molecule index " + std::to_string(i) + " out of range");
+  CallScope scope;
+  std::vector<std::string> texts;
+  {
+    py::gil_scoped_release release;
+    texts = (source.*get)(wanted);
+  }
+  if (!scope.Empty()) scope.Fail("cannot read the catalog of " + what);
+  py::list out;
+  for (const std::string& t : texts) out.append(py::str(t));
+  return out;
+}
+
+// A collection's catalog alone, for naming hits the shards' workers found.
+class CollectionCatalog {
+ public:
+  explicit CollectionCatalog(const std::string& path) : path_(path) {
+    CallScope scope;
+    {
+      py::gil_scoped_release release;
+      c_ = std::make_unique<KvCollectionCatalog>(path);
+    }
+    if (!c_->IsValid()) scope.Fail("cannot read collection catalog " + path);
+    scope.Warn();
+  }
+
+  std::size_t Size() const { return c_->NumMolecules(); }
+  const std::string& Type() const { return c_->Type(); }
+  py::list Shards() const {
+    py::list out;
+    for (const KvShardInfo& s : c_->Shards()) out.append(ShardToDict(s));
+    return out;
+  }
+  py::list Ids(const Indices& indices) const {
+    return MoleculeTexts(*c_, indices, &KvCollectionCatalog::GetIds, "collection " + path_);
+  }
+  py::list Smiles(const Indices& indices) const {
+    return MoleculeTexts(*c_, indices, &KvCollectionCatalog::GetSmiles, "collection " + path_);
+  }
+
+ private:
+  std::string path_;
+  std::unique_ptr<KvCollectionCatalog> c_;
+};
+
 class Collection {
  public:
   explicit Collection(const std::string& path) : path_(path) {
@@ -105,8 +160,12 @@ class Collection {
     return ToCellArray(pairs);
   }
 
-  py::list Ids(const Indices& indices) const { return Texts(indices, &KvCollection::GetIds); }
-  py::list Smiles(const Indices& indices) const { return Texts(indices, &KvCollection::GetSmiles); }
+  py::list Ids(const Indices& indices) const {
+    return MoleculeTexts(*Open(), indices, &KvCollection::GetIds, "collection " + path_);
+  }
+  py::list Smiles(const Indices& indices) const {
+    return MoleculeTexts(*Open(), indices, &KvCollection::GetSmiles, "collection " + path_);
+  }
   std::vector<std::uint64_t> Failed() const { return Open()->GetFailed(); }
 
   // The record of molecule `index` as words.
@@ -127,22 +186,6 @@ class Collection {
   std::shared_ptr<KvCollection> Open() const {
     if (c_ == nullptr) throw py::value_error("the Collection is closed");
     return c_;
-  }
-
-  py::list Texts(const Indices& indices,
-                 std::vector<std::string> (KvCollection::*get)(const std::vector<std::uint64_t>&) const) const {
-    auto c = Open();
-    const std::vector<std::uint64_t> wanted(indices.data(), indices.data() + indices.size());
-    for (std::uint64_t i : wanted)
-      if (i >= c->NumMolecules()) throw py::index_error("Collection: molecule index " + std::to_string(i) + " out of range");
-    std::vector<std::string> texts;
-    {
-      py::gil_scoped_release release;
-      texts = ((*c).*get)(wanted);
-    }
-    py::list out;
-    for (const std::string& t : texts) out.append(py::str(t));
-    return out;
   }
 
   // Makes fingerprints of the rows of `words` and calls `body` with them on a
@@ -222,23 +265,14 @@ void BindCollection(py::module_& m) {
   m.def("_write_collection", &WriteCollection, py::arg("path"), py::arg("molecule_file"), py::arg("type"),
         py::arg("ids"), py::arg("shards"), py::arg("threads"), py::arg("progress"), py::arg("total"));
   m.def("_is_collection", &KvIsCollectionFile, py::arg("path"));
-  m.def(
-      "_read_catalog",
-      [](const std::string& path) {
-        CallScope scope;
-        std::string type;
-        std::vector<KvShardInfo> shards;
-        bool ok = false;
-        {
-          py::gil_scoped_release release;
-          ok = KvReadCollectionCatalog(path, type, shards);
-        }
-        if (!ok) scope.Fail("cannot read collection catalog " + path);
-        py::list out;
-        for (const KvShardInfo& s : shards) out.append(ShardToDict(s));
-        return py::make_tuple(type, out);
-      },
-      py::arg("path"), "The type string and the shard dicts of a catalog, its shards unopened.");
+  py::class_<CollectionCatalog>(m, "_CollectionCatalog",
+                                "A collection's catalog alone: its type, shards, ids and SMILES.")
+      .def(py::init<const std::string&>(), py::arg("path"))
+      .def("__len__", &CollectionCatalog::Size)
+      .def_property_readonly("type", &CollectionCatalog::Type)
+      .def("shards", &CollectionCatalog::Shards)
+      .def("ids", &CollectionCatalog::Ids, py::arg("indices"))
+      .def("smiles", &CollectionCatalog::Smiles, py::arg("indices"));
   m.def(
       "_check_shard",
       [](const std::string& path, const py::dict& shard, const std::string& type) {

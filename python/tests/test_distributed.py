@@ -1,6 +1,7 @@
 """Sharded fast databases on a local Dask cluster: every answer equals that of
-one FastDatabase over the unsharded file, also when a worker dies; a missing
-or damaged shard raises an error naming it."""
+one FastDatabase over the unsharded file (of the Collection, ids included, for
+a catalog), also when a worker dies; a missing or damaged shard raises an
+error naming it."""
 
 import os
 import shutil
@@ -23,6 +24,9 @@ TYPE = varnex.FPType("Path", size=1024)
 # Queries from the set itself (the NCI set holds duplicates, so scores tie
 # at the limit), and one unreadable.
 QUERIES = nci_smiles(N)[::97] + ["C1CC", "c1ccccc1C(=O)O"]
+# The collection's ids: the titles of the molecule file.
+with NCI.open() as _f:
+    TITLES = [line.split()[1] for _, line in zip(range(N), _f)]
 
 
 @pytest.fixture(scope="module")
@@ -79,10 +83,20 @@ def whole(collection):
         yield db
 
 
+@pytest.fixture(scope="module")
+def opened(collection):
+    """The catalog's collection, opened in this process."""
+    with varnex.open(collection["catalog"]) as coll:
+        yield coll
+
+
 def expect_same_hits(got, want, k):
-    """Equal scores; equal indices except among the scores equal to the k-th,
-    where any of the tied records may stand."""
-    assert len(got) == len(want)
+    """Equal fields and scores; equal indices except among the scores equal to
+    the k-th, where any of the tied records may stand; each hit's id (if any)
+    that of its molecule."""
+    assert got.dtype == want.dtype and len(got) == len(want)
+    if "id" in want.dtype.names:
+        assert got["id"].tolist() == [TITLES[i] for i in got["index"]]
     np.testing.assert_array_equal(got["score"], want["score"])
     if k and len(want) == k:
         tie = want["score"][-1]
@@ -111,16 +125,37 @@ def test_sharded_creation_keeps_molecule_indices(collection):
     (8, None, "tversky", 0.9, 0.1),
     (5, None, "manhattan", 1.0, 1.0),
 ])
-def test_search_equals_one_database(client, collection, whole, shards, k, cutoff, measure, alpha, beta):
+def test_search_equals_one_database(client, collection, whole, opened, shards, k, cutoff, measure, alpha, beta):
     db = ShardedDatabase(collection[shards], client, batch=5)
     with pytest.warns(varnex.VarnexWarning):
         got = db.search(QUERIES, k=k, cutoff=cutoff, measure=measure, alpha=alpha, beta=beta)
+    one = opened if shards == "catalog" else whole
     with pytest.warns(varnex.VarnexWarning):
-        want = whole.search_many(QUERIES, k=k, cutoff=cutoff, measure=measure, alpha=alpha, beta=beta)
+        want = one.search_many(QUERIES, k=k, cutoff=cutoff, measure=measure, alpha=alpha, beta=beta)
     assert len(got) == len(QUERIES)
     for g, w in zip(got, want):
         expect_same_hits(g, w, k)
     assert len(got[-2]) == 0  # the unreadable query
+    expect_same_hits(db.search(QUERIES[0], k=k, cutoff=cutoff, measure=measure, alpha=alpha, beta=beta), want[0], k)
+
+
+def test_catalog_names_molecules_without_its_shards(client, collection, opened, tmp_path):
+    """The client reads ids and SMILES from the catalog alone; a manifest has none."""
+    shutil.copy(collection["catalog"], tmp_path)
+    db = ShardedDatabase(tmp_path / "grown.vxc", client)
+    wanted = [0, 699, 700, 1199, 700]
+    assert db.ids(wanted) == opened.ids(wanted) == [TITLES[i] for i in wanted]
+    assert db.smiles(np.array(wanted, dtype=np.uint64)) == opened.smiles(wanted)
+    assert db.ids([]) == []
+    for bad, error in [([-1], IndexError), ([1.5], IndexError), ([N], IndexError)]:
+        with pytest.raises(error):
+            db.ids(bad)
+        with pytest.raises(error):
+            opened.smiles(bad)
+    manifest = ShardedDatabase(collection[3], client)
+    for names in (manifest.ids, manifest.smiles):
+        with pytest.raises(ValueError, match="without a collection catalog"):
+            names([0])
 
 
 @pytest.mark.parametrize("shards", [3, 7, "catalog"])

@@ -53,6 +53,25 @@ def query_words(fptype, queries):
     return words, np.asarray(array.counts(), dtype=np.uint64), readable
 
 
+def molecule_indices(indices):
+    """``indices`` as a uint64 array; ``IndexError`` for a negative or
+    non-integer one."""
+    array = np.atleast_1d(np.asarray(indices))
+    if array.size and (array.dtype.kind not in "iu" or array.min() < 0):
+        raise IndexError("molecule indices must be non-negative integers")
+    return array.astype(np.uint64)
+
+
+def with_ids(hits, catalog):
+    """The hits (fields ``index`` and ``score``) as a :data:`HIT_DTYPE` array,
+    their ids looked up in ``catalog`` at once."""
+    out = np.empty(len(hits), dtype=HIT_DTYPE)
+    out["index"] = hits["index"]
+    out["score"] = hits["score"]
+    out["id"] = catalog.ids(np.ascontiguousarray(hits["index"], dtype=np.uint64)) if len(hits) else []
+    return out
+
+
 def _smiles_line(item):
     """The SMILES of one molecule for the input file, or the unreadable mark."""
     if item is None:
@@ -201,20 +220,14 @@ class Collection:
 
     # -- molecules
 
-    def _indices(self, indices):
-        array = np.atleast_1d(np.asarray(indices))
-        if array.size and (array.dtype.kind not in "iu" or array.min() < 0):
-            raise IndexError("molecule indices must be non-negative integers")
-        return array.astype(np.uint64)
-
     def ids(self, indices):
         """The ids of the molecules ``indices`` (a list of str)."""
-        return self._c.ids(self._indices(indices))
+        return self._c.ids(molecule_indices(indices))
 
     def smiles(self, indices):
         """The SMILES of the molecules ``indices`` as written into the
         collection ("" for a molecule that could not be read)."""
-        return self._c.smiles(self._indices(indices))
+        return self._c.smiles(molecule_indices(indices))
 
     def molecule(self, index):
         """Molecule ``index`` as an RDKit ``Chem.Mol`` (None when it could not
@@ -240,19 +253,12 @@ class Collection:
 
     # -- searches
 
-    def _with_ids(self, hits):
-        out = np.empty(len(hits), dtype=HIT_DTYPE)
-        out["index"] = hits["index"]
-        out["score"] = hits["score"]
-        out["id"] = self._c.ids(np.ascontiguousarray(hits["index"], dtype=np.uint64)) if len(hits) else []
-        return out
-
     def search_many(self, queries, k=10, cutoff=None, measure="tanimoto", alpha=1.0, beta=1.0, threads=0):
         """One hit array per query (see :meth:`search`); a query that cannot be
         read warns and gets an empty array."""
         words, _, readable = query_words(self.type, queries)
         flat, offsets = self._c.search(words[readable], int(k), cutoff, measure, alpha, beta, int(threads))
-        flat = self._with_ids(flat)
+        flat = with_ids(flat, self._c)
         results = [flat[:0]] * len(words)
         for j, q in enumerate(np.flatnonzero(readable)):
             results[q] = flat[offsets[j]:offsets[j + 1]]

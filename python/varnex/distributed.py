@@ -8,13 +8,15 @@ their disks at the catalog's folder (or the paths the manifest names). A
 fingerprint words; the worker opens its shards once, memory-mapped, keeps
 them for later tasks, searches them with the library's batch calls and
 returns partial results that merge exactly: top-k lists of global molecule
-indices, hit counts and histogram bins. Records never cross the network::
+indices, hit counts and histogram bins. Records never cross the network; the
+client names the hits from the catalog, which is all it needs to read::
 
     from distributed import Client
     from varnex.distributed import ShardedDatabase
     client = Client("tcp://scheduler:8786")
     db = ShardedDatabase("/data/enamine.vxc", client)
     hits = db.search(["c1ccccc1O", "CCO"], k=10)   # one array per query
+    hits[0]["id"], db.smiles(hits[0]["index"])
 
 Needs Dask's distributed scheduler (Debian ``python3-distributed``) and the
 same varnex package on every worker: a worker that cannot import it, or
@@ -38,7 +40,7 @@ except ImportError as error:  # pragma: no cover - depends on the machine
 from . import _core
 from ._core import VarnexWarning
 from ._pictures import ScoreHistogram
-from ._collection import is_single_query as _is_single, query_words
+from ._collection import is_single_query as _is_single, molecule_indices, query_words, with_ids
 from ._core import FPType
 from ._shards import ShardInfo, Shards, read_manifest
 
@@ -124,22 +126,28 @@ def _histogram_task(shard, words, bins, measure, alpha, beta, threads):
 # ---- Client side.
 
 class ShardedDatabase:
-    """The shards of one manifest, searched on the workers of a Dask ``client``.
+    """The shards of a collection (or of a manifest), searched on the workers of
+    a Dask ``client``.
 
-    ``ShardedDatabase(manifest, client, batch=256, threads=1)``: ``batch``
+    ``ShardedDatabase(path, client, batch=256, threads=1)``: ``path`` is a
+    collection's catalog (``NAME.vxc``) or a JSON shard manifest; ``batch``
     queries travel per task, each task searches one shard on ``threads``
     library threads (1 suits workers with a thread per core; a worker per
     machine holding large shards does better with a thread per core here).
-    Workers find the shard files at the manifest's paths, on a shared file
-    system or each on its own disk: every shard is searched by two of the
+    Workers find the shard files in the catalog's folder (at the manifest's
+    paths), on a shared file system or each on its own disk; the client needs
+    only the catalog (or manifest). Every shard is searched by two of the
     workers that have its file (asked when the workers change), which keep it
     open; when one is lost Dask reruns its tasks on the other.
 
     Queries are SMILES strings, RDKit molecules, :class:`Fingerprint` objects of
-    the manifest's type, or a :class:`FingerprintArray`; one query gives one
-    result, a sequence gives a list. Every result is exactly that of one
-    :class:`varnex.FastDatabase` over the unsharded file (which of several equal
-    scores at the k-th place are kept is, as there, not defined). A query that
+    the shards' type, or a :class:`FingerprintArray`; one query gives one
+    result, a sequence gives a list. Every result is exactly that of
+    :class:`varnex.Collection` (of one :class:`varnex.FastDatabase` over the
+    unsharded file for a manifest), with fields ``index``, ``score`` and
+    ``id`` (``index`` and ``score`` for a manifest, which has no ids); which of
+    several equal scores at the k-th place are kept is, as there, not defined.
+    ``db.ids(indices)`` and ``db.smiles(indices)`` read the catalog. A query that
     cannot be read warns and gets an empty result. A shard missing or damaged
     on a worker raises an exception that names its file; there is never a
     partial answer.
@@ -148,12 +156,14 @@ class ShardedDatabase:
     def __init__(self, manifest, client, batch=256, threads=1):
         path = os.path.abspath(os.fspath(manifest))
         self._rows = None
+        self._catalog = None  # the ids and SMILES, for a collection
         if _core._is_collection(path):
-            type_string, rows = _core._read_catalog(path)
+            self._catalog = _core._CollectionCatalog(path)
+            rows = self._catalog.shards()
             folder = os.path.dirname(path)
             shards = tuple(ShardInfo(os.path.join(folder, r["file"]), r["records"], r["first"], r["min_bits"],
                                      r["max_bits"], r["molecules"], r["bytes"], r["sha256"]) for r in rows)
-            self.shards = Shards(path, FPType.from_string(type_string), "", shards)
+            self.shards = Shards(path, FPType.from_string(self._catalog.type), "", shards)
             self._rows = rows
         else:
             self.shards = read_manifest(manifest)
@@ -174,6 +184,24 @@ class ShardedDatabase:
     def __repr__(self):
         return (f"<varnex.distributed.ShardedDatabase {self.shards.manifest!r}, {len(self)} records in "
                 f"{len(self.shards)} shards>")
+
+    # -- molecules
+
+    def _named(self):
+        if self._catalog is None:
+            raise ValueError(f"{self.shards.manifest} is a shard manifest without a collection catalog: "
+                             "its molecules have no ids or SMILES")
+        return self._catalog
+
+    def ids(self, indices):
+        """The ids of the molecules ``indices`` (a list of str), read from the
+        catalog on the client; ``ValueError`` for a manifest."""
+        return self._named().ids(molecule_indices(indices))
+
+    def smiles(self, indices):
+        """The SMILES of the molecules ``indices`` as written into the
+        collection ("" for a molecule that could not be read)."""
+        return self._named().smiles(molecule_indices(indices))
 
     # -- queries
 
@@ -237,13 +265,26 @@ class ShardedDatabase:
 
     def search(self, queries, k=10, cutoff=None, measure="tanimoto", alpha=1.0, beta=1.0):
         """Per query, the best ``k`` hits over all shards (``k=0``: every hit),
-        a structured array with fields ``index`` (molecule index) and ``score``,
-        best first (smallest first for manhattan), as
-        :meth:`varnex.FastDatabase.search` gives them; equal scores come in
-        molecule order. Only scores at or above ``cutoff`` (at or below it for
-        manhattan) when given.
+        a structured array with fields ``index`` (molecule index), ``score``
+        and, for a collection, ``id``, best first (smallest first for
+        manhattan), as :meth:`varnex.Collection.search` gives them; equal
+        scores come in molecule order. Only scores at or above ``cutoff`` (at
+        or below it for manhattan) when given.
         A shard whose bit counts cannot beat the cutoff, or the k-th score
-        already found elsewhere, is not searched."""
+        already found elsewhere, is not searched; the ids of all hits are read
+        from the catalog at once."""
+        single = _is_single(queries)
+        hits = self._search(queries, k, cutoff, measure, alpha, beta)
+        if self._catalog is None:
+            return hits
+        runs = [hits] if single else hits
+        if runs:
+            named = with_ids(np.concatenate(runs), self._catalog)
+            runs = np.split(named, np.cumsum([len(h) for h in runs])[:-1])
+        return runs[0] if single else runs
+
+    def _search(self, queries, k, cutoff, measure, alpha, beta):
+        """The hits of :meth:`search`, without ids."""
         single = _is_single(queries)
         words, counts, readable = self._queries([queries] if single else queries)
         descending = measure.lower() != "manhattan"
@@ -303,8 +344,9 @@ class ShardedDatabase:
     def matrix(self, queries, k=10, cutoff=None, measure="tanimoto", alpha=1.0, beta=1.0):
         """The hits of :meth:`search` as one structured array with fields
         ``row`` (the query's position), ``col`` (molecule index) and
-        ``score``, row by row."""
-        hits = self.search(queries, k, cutoff, measure, alpha, beta)
+        ``score``, row by row, as :meth:`varnex.Collection.matrix` gives them
+        (:meth:`ids` names the columns)."""
+        hits = self._search(queries, k, cutoff, measure, alpha, beta)
         if _is_single(queries):
             hits = [hits]
         cells = np.zeros(sum(len(h) for h in hits), dtype=[("row", "<u8"), ("col", "<u8"), ("score", "<f8")])

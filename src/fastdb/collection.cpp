@@ -13,7 +13,6 @@
 #include <system_error>
 #include <thread>
 
-#include "fastdb/catalog.h"
 #include "fastdb/collection_files.h"
 #include "fastdb/file_system.h"
 #include "fastdb/fpbin_bytes.h"
@@ -27,12 +26,6 @@ namespace Varnex {
 
 using KvSystem::KvStatus;
 using KvSystem::KvStatusCode;
-
-// The catalog connection kept open for id and SMILES lookups.
-class KvCollectionCatalogReader {
- public:
-  KvSqlite db;
-};
 
 namespace {
 
@@ -111,33 +104,27 @@ bool KvCollection::Open(const std::string& catalogPath, unsigned memoryType) {
     report->Warning(error, "%s : %s", kOpener, error.Message().c_str());
     return false;
   };
-  struct stat info {};
-  if (::stat(catalogPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-    return fail(KvStatus(KvStatusCode::NotFound, "no collection catalog " + catalogPath));
-  catalog_ = std::make_unique<KvCollectionCatalogReader>();
-  KvSqlite& db = catalog_->db;
-  KvStatus error = db.Open(catalogPath, KvSqlite::Mode::ReadOnly, 10000);
-  KvCatalog catalog;
-  if (!error.IsOk() || !(error = KvReadCatalog(db, catalog)).IsOk()) return fail(error);
-  // Id lookups read the catalog through a mapping, not a read call per page.
-  (void)db.Exec("PRAGMA mmap_size = 1073741824");
-  type_ = KvGetFPType(catalog.type);
+  catalog_.reset(new KvCollectionCatalog(catalogPath, "KvCollection"));
+  if (!catalog_->IsValid()) return false;
+  const std::string& typeString = catalog_->Type();
+  type_ = KvGetFPType(typeString);
   if (type_ == nullptr || !KvIsAdmissibleFastFPType(type_, kOpener))
-    return fail(KvStatus(KvStatusCode::Corrupt, "collection " + catalogPath + " has an unusable type " + catalog.type));
+    return fail(KvStatus(KvStatusCode::Corrupt, "collection " + catalogPath + " has an unusable type " + typeString));
   folder_ = KvDirectoryOf(catalogPath);
   // Shards open on several threads (each opening reads its records once);
   // the first fault in shard order is the one reported.
-  const std::size_t n = catalog.shards.size();
+  const std::vector<KvShardInfo>& shards = catalog_->Shards();
+  const std::size_t n = shards.size();
   databases_.resize(n);
   std::vector<KvStatus> faults(n);
   std::atomic<std::size_t> next{0};
   auto openShards = [&] {
     for (std::size_t i; (i = next.fetch_add(1)) < n;) {
-      const KvShardInfo& s = catalog.shards[i];
+      const KvShardInfo& s = shards[i];
       const std::string path = folder_ + "/" + s.file;
       KvStatus& fault = faults[i];
       if (!(fault = KvCheckShardLocation(folder_, s.file)).IsOk() ||
-          !(fault = CheckShardFile(path, s, catalog.type)).IsOk())
+          !(fault = CheckShardFile(path, s, typeString)).IsOk())
         continue;
       auto shard = std::make_unique<KvFastFPDatabase>(path, memoryType);
       if (!shard->IsValid())
@@ -157,17 +144,8 @@ bool KvCollection::Open(const std::string& catalogPath, unsigned memoryType) {
   for (std::thread& helper : helpers) helper.join();
   for (const KvStatus& fault : faults)
     if (!fault.IsOk()) return fail(fault);
-  KvSqliteStatement count;
-  // The ends of the molecule rows (two index lookups, not a count: opening
-  // stays O(shards)); verifying counts every row.
-  if (!(error = db.Prepare("SELECT MIN(idx), MAX(idx) FROM molecules", count)).IsOk() || !count.Step(error))
-    return fail(error);
-  records_ = catalog.NumRecords();
-  if (count.IsNull(0) || count.Int(0) != 0 || static_cast<std::uint64_t>(count.Int(1)) + 1 != records_)
-    return fail(KvStatus(KvStatusCode::Corrupt, "collection " + catalogPath + " has molecule rows up to " +
-                                                    std::to_string(count.Int(1)) + " for " +
-                                                    std::to_string(records_) + " records"));
-  shards_ = std::move(catalog.shards);
+  records_ = catalog_->NumMolecules();
+  shards_ = shards;
   return true;
 }
 
@@ -344,73 +322,16 @@ KvFPHistogram KvCollection::GetHistogram(const KvFPDatabaseOptions& options, std
   return total;
 }
 
-namespace {
-
-// The `column` of the molecule rows `indices` ("" for an index out of
-// range): one statement per block of distinct indices, whose rows SQLite
-// finds in index order. A catalog that cannot be read (locked longer than
-// the busy wait, damaged) is reported with a warning naming `caller`; the
-// rows not read stay "".
-std::vector<std::string> Lookup(KvSqlite& db, const char* column, const std::vector<std::uint64_t>& indices,
-                                std::uint64_t records, const char* caller) {
-  constexpr std::size_t kBlock = 500;  // bound parameters per statement
-  std::vector<std::uint64_t> wanted;
-  for (std::uint64_t i : indices)
-    if (i < records) wanted.push_back(i);
-  std::sort(wanted.begin(), wanted.end());
-  wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-  std::vector<std::string> found(wanted.size());
-  for (std::size_t from = 0; from < wanted.size(); from += kBlock) {
-    const std::size_t count = std::min(kBlock, wanted.size() - from);
-    std::string sql = std::string("SELECT idx, ") + column + " FROM molecules WHERE idx IN (?";
-    for (std::size_t k = 1; k < count; ++k) sql += ",?";
-    sql += ")";
-    KvSqliteStatement statement;
-    KvStatus error = db.Prepare(sql, statement);
-    if (error.IsOk()) {
-      for (std::size_t k = 0; k < count; ++k)
-        statement.Bind(static_cast<int>(k + 1), static_cast<std::int64_t>(wanted[from + k]));
-      while (statement.Step(error)) {
-        const auto at = std::lower_bound(wanted.begin(), wanted.end(), static_cast<std::uint64_t>(statement.Int(0)));
-        if (at != wanted.end() && *at == static_cast<std::uint64_t>(statement.Int(0)))
-          found[static_cast<std::size_t>(at - wanted.begin())] = statement.Text(1);
-      }
-    }
-    if (!error.IsOk()) {
-      KvSystem::KvThrow()->Warning(error, "%s : %s", caller, error.Message().c_str());
-      break;
-    }
-  }
-  std::vector<std::string> out(indices.size());
-  for (std::size_t i = 0; i < indices.size(); ++i) {
-    const auto at = std::lower_bound(wanted.begin(), wanted.end(), indices[i]);
-    if (at != wanted.end() && *at == indices[i]) out[i] = found[static_cast<std::size_t>(at - wanted.begin())];
-  }
-  return out;
-}
-
-}  // namespace
-
 std::vector<std::string> KvCollection::GetIds(const std::vector<std::uint64_t>& indices) const {
-  if (!valid_) return std::vector<std::string>(indices.size());
-  std::lock_guard<std::mutex> guard(catalogLock_);
-  return Lookup(catalog_->db, "id", indices, records_, "KvCollection::GetIds()");
+  return valid_ ? catalog_->GetIds(indices) : std::vector<std::string>(indices.size());
 }
 
 std::vector<std::string> KvCollection::GetSmiles(const std::vector<std::uint64_t>& indices) const {
-  if (!valid_) return std::vector<std::string>(indices.size());
-  std::lock_guard<std::mutex> guard(catalogLock_);
-  return Lookup(catalog_->db, "smiles", indices, records_, "KvCollection::GetSmiles()");
+  return valid_ ? catalog_->GetSmiles(indices) : std::vector<std::string>(indices.size());
 }
 
 std::vector<std::uint64_t> KvCollection::GetFailed() const {
-  std::vector<std::uint64_t> failed;
-  if (!valid_) return failed;
-  std::lock_guard<std::mutex> guard(catalogLock_);
-  KvSqliteStatement query;
-  KvStatus error = catalog_->db.Prepare("SELECT idx FROM molecules WHERE failed != 0 ORDER BY idx", query);
-  while (error.IsOk() && query.Step(error)) failed.push_back(static_cast<std::uint64_t>(query.Int(0)));
-  return failed;
+  return valid_ ? catalog_->GetFailed() : std::vector<std::uint64_t>{};
 }
 
 }  // namespace Varnex
