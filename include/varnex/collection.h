@@ -173,7 +173,9 @@ class KvCollection {
 
   // The batch calls of KvFastFPDatabase over every shard, merged exactly:
   // hits are the best options.GetLimit() of all shards (equal scores by
-  // molecule index), counts and bins add up.
+  // molecule index), counts and bins add up. With a limit, a shard whose
+  // bit counts cannot beat a query's k-th hit of the shards before it is
+  // not searched for that query.
   std::vector<std::vector<KvSimScore>> GetSortedScoresMany(const std::vector<KvFingerPrint>& queries,
                                                            const KvFPDatabaseOptions& options) const;
   std::vector<std::uint64_t> NumHitsMany(const std::vector<KvFingerPrint>& queries,

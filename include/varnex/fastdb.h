@@ -84,6 +84,10 @@ class KvFastFPDatabase {
   bool GetFingerPrint(KvFingerPrint& fp, std::size_t idx) const;
   // The molecule index stored in record `idx`; all bits set on failure.
   std::size_t GetMoleculeIndex(std::size_t idx) const;
+  // The smallest and largest bit count of its records, known from the
+  // search index built on opening (every stored count was checked then).
+  // False, never warning, when not known (no records, no index, not valid).
+  bool GetBitCountRange(std::uint64_t& lo, std::uint64_t& hi) const;
 
   // Every record's score in record order; with a cutoff only scores >= it
   // (descending) or <= it (ascending). Caller owns the iterator.

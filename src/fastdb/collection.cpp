@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <system_error>
 #include <thread>
 
@@ -208,23 +210,24 @@ bool KvCollection::GetFingerPrints(std::vector<KvFingerPrint>& fps, std::uint64_
 
 namespace {
 
-// `search(i, options)` for every shard i, results in shard order. With at
-// least as many shards as threads the shards are searched at once, each on
-// one thread (no threads started per shard and call); otherwise one after
-// the other, each on all threads.
+// `search(i, options)` for every shard i of [first, last), results in shard
+// order. With at least as many shards as threads the shards are searched at
+// once, each on one thread (no threads started per shard and call);
+// otherwise one after the other, each on all threads.
 template <typename Result, typename Search>
-std::vector<Result> SearchShards(std::size_t shards, const KvFPDatabaseOptions& options, Search search) {
-  std::vector<Result> results(shards);
+std::vector<Result> SearchShards(std::size_t first, std::size_t last, const KvFPDatabaseOptions& options,
+                                 Search search) {
+  std::vector<Result> results(last - first);
   const std::size_t threads = options.GetNumProcessors();
-  if (threads < 2 || shards < threads) {
-    for (std::size_t i = 0; i < shards; ++i) results[i] = search(i, options);
+  if (threads < 2 || last - first < threads) {
+    for (std::size_t i = first; i < last; ++i) results[i - first] = search(i, options);
     return results;
   }
   KvFPDatabaseOptions single = options;
   single.SetNumProcessors(1);
-  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> next{first};
   auto work = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < shards;) results[i] = search(i, single);
+    for (std::size_t i; (i = next.fetch_add(1)) < last;) results[i - first] = search(i, single);
   };
   std::vector<std::thread> helpers;
   try {
@@ -237,6 +240,11 @@ std::vector<Result> SearchShards(std::size_t shards, const KvFPDatabaseOptions& 
   return results;
 }
 
+template <typename Result, typename Search>
+std::vector<Result> SearchShards(std::size_t shards, const KvFPDatabaseOptions& options, Search search) {
+  return SearchShards<Result>(0, shards, options, search);
+}
+
 }  // namespace
 
 std::vector<std::vector<KvSimScore>> KvCollection::GetSortedScoresMany(const std::vector<KvFingerPrint>& queries,
@@ -245,17 +253,45 @@ std::vector<std::vector<KvSimScore>> KvCollection::GetSortedScoresMany(const std
   const bool descending = options.GetDescendingOrder();
   const std::size_t limit = options.GetLimit();
   const auto better = [descending](const KvSimScore& a, const KvSimScore& b) { return Better(a, b, descending); };
-  const auto parts = SearchShards<std::vector<std::vector<KvSimScore>>>(
-      databases_.size(), options, [&](std::size_t i, const KvFPDatabaseOptions& o) {
-        return databases_[i]->GetSortedScoresMany(queries, o);
-      });
-  for (const auto& hits : parts) {
-    for (std::size_t q = 0; q < hits.size() && q < merged.size(); ++q) {
-      std::vector<KvSimScore>& m = merged[q];
-      m.insert(m.end(), hits[q].begin(), hits[q].end());
-      if (limit != 0 && m.size() > limit) {
+  // With a limit, shards go one after the other in molecule order, each on
+  // every thread, and a shard searches only the queries whose best score it
+  // can reach (over its records' bit counts) is strictly better than the
+  // k-th hit held: its records come after every hit held, so at an equal
+  // score they would lose. Without a limit all shards search every query
+  // at once.
+  const std::size_t n = databases_.size();
+  const std::size_t wave = limit == 0 ? n : 1;
+  std::vector<std::uint64_t> queryBits(queries.size());
+  for (std::size_t q = 0; q < queries.size(); ++q) queryBits[q] = queries[q].CountBits();
+  const std::uint64_t words = KvGetFingerPrintSize(type_) / 64;
+  std::vector<double> kth(queries.size(), std::numeric_limits<double>::quiet_NaN());  // once `limit` are held
+  std::vector<std::vector<std::size_t>> asked(n);  // per shard, the queries it searches
+  const auto search = [&](std::size_t i, const KvFPDatabaseOptions& o) {
+    std::uint64_t lo = 0, hi = 0;
+    const bool known = limit != 0 && databases_[i]->GetBitCountRange(lo, hi);
+    for (std::size_t q = 0; q < queries.size(); ++q) {
+      const double reach = known && !std::isnan(kth[q]) ? KvGetShardBestScore(o, queryBits[q], words, lo, hi)
+                                                         : std::numeric_limits<double>::quiet_NaN();
+      if (std::isnan(reach) || (descending ? reach > kth[q] : reach < kth[q])) asked[i].push_back(q);
+    }
+    if (asked[i].size() == queries.size()) return databases_[i]->GetSortedScoresMany(queries, o);
+    std::vector<KvFingerPrint> subset;
+    for (std::size_t q : asked[i]) subset.push_back(queries[q]);
+    return subset.empty() ? std::vector<std::vector<KvSimScore>>() : databases_[i]->GetSortedScoresMany(subset, o);
+  };
+  for (std::size_t first = 0; first < n && !KvSystem::KvCancelRequested(); first += wave) {
+    const std::size_t last = std::min(n, first + wave);
+    const auto parts = SearchShards<std::vector<std::vector<KvSimScore>>>(first, last, options, search);
+    for (std::size_t i = first; i < last; ++i) {
+      const std::vector<std::vector<KvSimScore>>& hits = parts[i - first];
+      for (std::size_t a = 0; a < hits.size() && a < asked[i].size(); ++a) {
+        const std::size_t q = asked[i][a];
+        std::vector<KvSimScore>& m = merged[q];
+        m.insert(m.end(), hits[a].begin(), hits[a].end());
+        if (limit == 0 || m.size() < limit) continue;
         std::nth_element(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(limit - 1), m.end(), better);
         m.resize(limit);
+        kth[q] = m[limit - 1].GetScore();
       }
     }
   }

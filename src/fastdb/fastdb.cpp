@@ -138,6 +138,15 @@ bool KvFastFPDatabase::GetFingerPrint(KvFingerPrint& fp, std::size_t idx) const 
   return true;
 }
 
+bool KvFastFPDatabase::GetBitCountRange(std::uint64_t& lo, std::uint64_t& hi) const {
+  if (!IsValid() || impl_->Index().Empty() || impl_->Index().Order().empty()) return false;
+  // Slots are ordered by bit count: the first and the last hold the extremes.
+  const KvSearchIndex& index = impl_->Index();
+  lo = index.Counts()[index.Order().front()];
+  hi = index.Counts()[index.Order().back()];
+  return true;
+}
+
 std::size_t KvFastFPDatabase::GetMoleculeIndex(std::size_t idx) const {
   constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
   const std::string name = OperationName("GetMolculeIndex");

@@ -97,13 +97,20 @@ void ExpectSameAnswers(const Varnex::KvCollection& collection, const Varnex::KvF
     const auto expected = one.GetSortedScoresMany(queries, options);
     for (std::size_t q = 0; q < queries.size(); ++q) EXPECT_EQ(Ranked(all[q]), Ranked(expected[q])) << q;
     EXPECT_EQ(collection.NumHitsMany(queries, options), one.NumHitsMany(queries, options));
-    options.SetLimit(10);
     options.ClearCutoff();
-    const auto top = collection.GetSortedScoresMany(queries, options);
-    const auto oneTop = one.GetSortedScoresMany(queries, options);
-    for (std::size_t q = 0; q < queries.size(); ++q) {
-      ASSERT_EQ(top[q].size(), oneTop[q].size());
-      for (std::size_t r = 0; r < top[q].size(); ++r) EXPECT_EQ(top[q][r].GetScore(), oneTop[q][r].GetScore());
+    // The best hit (later shards skipped once it scores 1), and the top 10,
+    // shards searched in turn on one thread or on two.
+    for (unsigned threads : {1u, 2u}) {
+      for (unsigned limit : {1u, 10u}) {
+        options.SetNumProcessors(threads);
+        options.SetLimit(limit);
+        const auto top = collection.GetSortedScoresMany(queries, options);
+        const auto oneTop = one.GetSortedScoresMany(queries, options);
+        for (std::size_t q = 0; q < queries.size(); ++q) {
+          ASSERT_EQ(top[q].size(), oneTop[q].size()) << threads << " " << limit;
+          for (std::size_t r = 0; r < top[q].size(); ++r) EXPECT_EQ(top[q][r].GetScore(), oneTop[q][r].GetScore());
+        }
+      }
     }
     const auto bins = collection.GetHistogramMany(queries, options, 20);
     const auto oneBins = one.GetHistogramMany(queries, options, 20);
