@@ -25,6 +25,8 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "fastdb/engine.h"
@@ -41,7 +43,8 @@ constexpr const char* kSparseMatrix = "KvFastFPDatabase::GetSparseMatrix()";
 constexpr std::uint64_t kTile = 256;
 constexpr float kNoFloor = -std::numeric_limits<float>::infinity();
 
-// One record's neighbour list.
+// One record's neighbour list, held in k entries of one array shared by
+// all lists (one allocation for the matrix, not one per record).
 class RowNeighbours {
  public:
   struct Entry {
@@ -49,20 +52,20 @@ class RowNeighbours {
     std::uint32_t position;
   };
 
-  void Reset(std::size_t k) {
+  void Reset(Entry* storage, std::size_t k) {
+    held_ = storage;
     k_ = k;
-    held_.clear();
-    held_.reserve(std::min<std::size_t>(k, 64));
+    size_ = 0;
     minimum_ = 0;
   }
 
   // The lowest held score once the list is full; kNoFloor before.
-  float Floor() const { return held_.size() < k_ || k_ == 0 ? kNoFloor : held_[minimum_].score; }
+  float Floor() const { return size_ < k_ || k_ == 0 ? kNoFloor : held_[minimum_].score; }
 
   void Offer(float score, std::uint32_t position) {
-    if (held_.size() < k_) {
-      held_.push_back({score, position});
-      if (held_.size() == k_) minimum_ = FirstMinimum();
+    if (size_ < k_) {
+      held_[size_++] = {score, position};
+      if (size_ == k_) minimum_ = FirstMinimum();
       return;
     }
     if (k_ == 0 || !(score > held_[minimum_].score)) return;
@@ -70,19 +73,20 @@ class RowNeighbours {
     minimum_ = FirstMinimum();
   }
 
-  std::vector<Entry>& Held() { return held_; }
+  std::span<Entry> Held() { return {held_, size_}; }
 
  private:
   std::size_t FirstMinimum() const {
     std::size_t at = 0;
-    for (std::size_t e = 1; e < held_.size(); ++e) {
+    for (std::size_t e = 1; e < size_; ++e) {
       if (held_[e].score < held_[at].score) at = e;
     }
     return at;
   }
 
+  Entry* held_ = nullptr;
   std::size_t k_ = 0;
-  std::vector<Entry> held_;
+  std::size_t size_ = 0;
   std::size_t minimum_ = 0;  // the first minimum, valid while full
 };
 
@@ -145,11 +149,12 @@ class NeighbourMatrix {
         // are the true ones (the index vouches for that).
         symmetric_(options.GetSimFunc() != KvSimMeasure::Tversky && !index.Empty()),
         maxCount_(static_cast<std::uint32_t>(64 * view.words)),
+        held_(std::make_unique_for_overwrite<RowNeighbours::Entry[]>(static_cast<std::size_t>(view.n) * k)),
         rows_(static_cast<std::size_t>(view.n)),
         ranges_(static_cast<std::size_t>(view.n), CountRange{0, maxCount_}),
         rangeFloor_(static_cast<std::size_t>(view.n), kNoFloor),
         queryBits_(static_cast<std::size_t>(view.n)) {
-    for (RowNeighbours& row : rows_) row.Reset(k);
+    for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i].Reset(held_.get() + i * k, k);
     if (prune_) {
       slotOf_.resize(static_cast<std::size_t>(view.n));
       for (std::uint64_t slot = 0; slot < view.n; ++slot)
@@ -205,7 +210,7 @@ class NeighbourMatrix {
     const bool hasCutoff = options_.HasCutoff();
     const float cutoff = options_.GetCutoff();
     for (std::uint64_t i = 0; i < view_.n; ++i) {
-      auto& held = rows_[i].Held();
+      const std::span<RowNeighbours::Entry> held = rows_[i].Held();
       std::sort(held.begin(), held.end(), [&](const auto& a, const auto& b) {
         if (a.score != b.score) return a.score > b.score;
         return view_.MolIdx(a.position) > view_.MolIdx(b.position);
@@ -400,6 +405,7 @@ class NeighbourMatrix {
   const std::size_t sigWords_;
   const bool symmetric_;
   const std::uint32_t maxCount_;
+  std::unique_ptr<RowNeighbours::Entry[]> held_;  // k entries per row
   std::vector<RowNeighbours> rows_;
   std::vector<CountRange> ranges_;
   std::vector<float> rangeFloor_;  // the floor each range was found for
