@@ -61,6 +61,9 @@ class KvDots {
 
  private:
   void Draw(bool final);  // REQUIRES: mutex_ held
+  // Every field but the mutex. REQUIRES: other.mutex_ held (and mutex_ when
+  // this object is shared already).
+  void CopyFrom(const KvDots& other);
   double SecondsSinceStart(Clock::time_point now) const;
 
   mutable std::mutex mutex_;

@@ -56,23 +56,17 @@ KvDots::KvDots(std::string label, std::string unit, int fd)
 
 KvDots::KvDots(const KvDots& other) {
   std::lock_guard<std::mutex> lock(other.mutex_);
-  label_ = other.label_;
-  unit_ = other.unit_;
-  fd_ = other.fd_;
-  display_ = other.display_;
-  terminal_ = other.terminal_;
-  interval_ = other.interval_;
-  count_ = other.count_;
-  expected_.store(other.expected_.load());
-  started_ = other.started_;
-  start_ = other.start_;
-  lastDraw_ = other.lastDraw_;
-  lastWidth_ = other.lastWidth_;
+  CopyFrom(other);
 }
 
 KvDots& KvDots::operator=(const KvDots& other) {
   if (this == &other) return *this;
   std::scoped_lock lock(mutex_, other.mutex_);
+  CopyFrom(other);
+  return *this;
+}
+
+void KvDots::CopyFrom(const KvDots& other) {
   label_ = other.label_;
   unit_ = other.unit_;
   fd_ = other.fd_;
@@ -85,7 +79,6 @@ KvDots& KvDots::operator=(const KvDots& other) {
   start_ = other.start_;
   lastDraw_ = other.lastDraw_;
   lastWidth_ = other.lastWidth_;
-  return *this;
 }
 
 void KvDots::SetDisplay(Display display) {
