@@ -107,9 +107,13 @@ TEST_F(VarnexCollectionCliTest, VerifyNamesWhatIsWrongAndRefusalsLeaveTheCollect
   EXPECT_EQ(ofShard.status, 2);
   EXPECT_NE(ofShard.err.find("record 3 holds molecule 68: the file is one shard of a collection"), std::string::npos)
       << ofShard.err;
-  const auto overShard = RunVarnex("search -db " + catalog_ + " -query CCO -format html -out " + FirstShard());
-  EXPECT_EQ(overShard.status, 1);
-  EXPECT_NE(overShard.err.find("is a shard of the collection"), std::string::npos) << overShard.err;
+  // No picture is written over a shard of the collection.
+  for (const std::string command : {"search -query CCO -format html", "matrix -record 3 -format html",
+                                    "histogram -format svg"}) {
+    const auto overShard = RunVarnex(command + " -db " + catalog_ + " -out " + FirstShard());
+    EXPECT_EQ(overShard.status, 1) << command;
+    EXPECT_NE(overShard.err.find("is a shard of the collection"), std::string::npos) << overShard.err;
+  }
   const auto again = RunVarnex("create -in " + head_ + " -out " + catalog_ + " -q");
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.err.find("exists already; add molecules with append"), std::string::npos) << again.err;

@@ -47,7 +47,8 @@ int RunHistogram(KvSystem::KvInterface& itf) {
   // A .fpbin file or a collection's catalog.
   std::unique_ptr<Varnex::KvFastFPDatabase> db;
   std::unique_ptr<Varnex::KvCollection> collection;
-  if (NamesCollection(itf) ? (collection = OpenCollection(itf, "histogram")) == nullptr
+  if (NamesCollection(itf) ? (collection = OpenCollection(itf, "histogram")) == nullptr ||
+                                 !IsNoShard(*collection, itf, "histogram", chart)
                            : (db = OpenDatabase(itf)) == nullptr)
     return kExitFailure;
   OutputFile file;  // opened first: a folder that cannot be written ends the command before the work

@@ -12,7 +12,8 @@ const std::vector<Command>& Commands() {
        "varnex append -db build/library.vxc -in data/sample.smi", ConfigureAppend, RunAppend},
       {"verify", "Reads every shard of a collection against its catalog: checksums, molecule indices, bit counts.",
        "varnex verify -db build/library.vxc", ConfigureVerify, RunVerify},
-      {"search", "The nearest neighbours of one SMILES or of a file of queries in a .fpbin database, also as an HTML page.",
+      {"search", "The nearest neighbours of one SMILES or of a file of queries in a .fpbin database or a collection, also as an "
+       "HTML page.",
        "varnex search -db build/sample.fpbin -mols data/sample.smi -query 'c1ccccc1C(=O)O' -limit 10", ConfigureSearch,
        RunSearch},
       {"fp", "Fingerprints of a molecule file or of one SMILES, as type string and hexadecimal bits.",
@@ -20,10 +21,11 @@ const std::vector<Command>& Commands() {
       {"compare", "All six similarity measures for two molecules.",
        "varnex compare -a 'c1ccccc1O' -b 'c1ccccc1N'", ConfigureCompare, RunCompare},
       {"matrix",
-       "The nearest neighbours of every record (or of one) of a .fpbin database, also as an HTML page; with -cutoff "
-       "and no -limit every pair of records at or above the cutoff.",
+       "The nearest neighbours of every record (or of one) of a .fpbin database or a collection, also as an HTML page; "
+       "with -cutoff and no -limit every pair of records at or above the cutoff.",
        "varnex matrix -db build/sample.fpbin -limit 3", ConfigureMatrix, RunMatrix},
-      {"histogram", "The distribution of the similarity scores of all pairs of records of a .fpbin database, also as a chart.",
+      {"histogram", "The distribution of the similarity scores of all pairs of records of a .fpbin database or a collection, also "
+       "as a chart.",
        "varnex histogram -db build/sample.fpbin -bins 10 -simfunc Dice", ConfigureHistogram, RunHistogram},
       {"explain", "The patterns behind the bits of a molecule's fingerprint: bit, identifier, pattern, atoms; also drawn.",
        "varnex explain -smiles 'c1ccccc1O' -fptype Circular -svg phenol.svg", ConfigureExplain, RunExplain},
