@@ -45,11 +45,8 @@ void ConfigureSearch(KvSystem::KvInterface& itf) {
 int RunSearch(KvSystem::KvInterface& itf) {
   std::string page;
   Varnex::KvHitGridOptions pictures;
+  if (!ReadPageRequest(itf, "search", page, pictures)) return kExitUsage;
   const bool collection = NamesCollection(itf);
-  if (!ReadPictureOut(itf, "search", page) ||
-      !(collection ? RefuseMolsOfCollection(itf, "search") : PageHasMolecules(itf, "search")) ||
-      !ReadHitPictureOptions(itf, "search", pictures))
-    return kExitUsage;
   Varnex::KvFPDatabaseOptions options;
   SetupSearchOptions(options, itf);
   // A .fpbin file, named through -mols, or a collection, named by its catalog.

@@ -7,6 +7,7 @@
 
 #include "collection_cli.h"
 #include "parameters_common.h"
+#include "picture_options.h"
 #include "varnex/similarity.h"
 
 namespace VarnexCli {
@@ -53,11 +54,18 @@ void HtmlReport::AddQuery(const std::string& heading, const KvChem::KvMolBase& q
   file_.Write(Varnex::KvGetHitGridHtml(heading, query, pictureHits, type_, options_));
 }
 
-bool PageHasMolecules(const KvSystem::KvInterface& itf, const char* command) {
-  const KvSystem::KvParameter* mols = itf.GetParameter("-mols");
-  if (!WantsPicture(itf) || (mols != nullptr && mols->HasValue())) return true;
-  std::fprintf(stderr, "varnex %s: -format html draws the hits from their molecule file: give -mols FILE\n", command);
-  return false;
+bool ReadPageRequest(const KvSystem::KvInterface& itf, const char* command, std::string& page,
+                     Varnex::KvHitGridOptions& pictures) {
+  if (!ReadPictureOut(itf, command, page)) return false;
+  if (NamesCollection(itf)) {
+    if (!RefuseMolsOfCollection(itf, command)) return false;
+  } else if (const KvSystem::KvParameter* mols = itf.GetParameter("-mols");
+             WantsPicture(itf) && (mols == nullptr || !mols->HasValue())) {
+    std::fprintf(stderr, "varnex %s: -format html draws the hits from their molecule file: give -mols FILE\n",
+                 command);
+    return false;
+  }
+  return ReadHitPictureOptions(itf, command, pictures);
 }
 
 std::string PageSubtitle(const std::string& dbPath, std::uint64_t records, const Varnex::KvFPTypeBase* type,

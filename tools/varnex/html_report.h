@@ -55,9 +55,12 @@ class HtmlReport {
   OutputFile file_;
 };
 
-// Whether a command asked for an HTML page of a .fpbin database has the
-// molecule file to draw its hits from ("-mols"); false after a message.
-bool PageHasMolecules(const KvSystem::KvInterface& itf, const char* command);
+// What a command that may write an HTML page of hits was asked for: the
+// page file ("-out", empty for none) and the picture options; false after a
+// message (a usage error), also when a .fpbin database's page lacks the
+// molecule file to draw from ("-mols") or a collection is given "-mols".
+bool ReadPageRequest(const KvSystem::KvInterface& itf, const char* command, std::string& page,
+                     Varnex::KvHitGridOptions& pictures);
 // The line under a page's title: database, records, type and measure.
 std::string PageSubtitle(const std::string& dbPath, std::uint64_t records, const Varnex::KvFPTypeBase* type,
                          const Varnex::KvFPDatabaseOptions& options);

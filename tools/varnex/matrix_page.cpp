@@ -105,11 +105,8 @@ int FilePage(KvSystem::KvInterface& itf, const std::string& page, const Varnex::
 int RunMatrixPage(KvSystem::KvInterface& itf) {
   std::string page;
   Varnex::KvHitGridOptions pictures;
+  if (!ReadPageRequest(itf, "matrix", page, pictures)) return kExitUsage;
   const bool collection = NamesCollection(itf);
-  if (!ReadPictureOut(itf, "matrix", page) ||
-      !(collection ? RefuseMolsOfCollection(itf, "matrix") : PageHasMolecules(itf, "matrix")) ||
-      !ReadHitPictureOptions(itf, "matrix", pictures))
-    return kExitUsage;
   const int record = itf.Get<int>("-record");
   if (record < 0) {
     std::fputs("varnex matrix: -format html shows the neighbours of one record: give -record N\n", stderr);
