@@ -28,7 +28,7 @@ namespace {
 // the busy wait, damaged) is reported with a warning naming `caller`; the
 // rows not read stay "".
 std::vector<std::string> ReadColumn(KvSqlite& db, const char* column, const std::vector<std::uint64_t>& indices,
-                                std::uint64_t records, const std::string& caller) {
+                                    std::uint64_t records, const std::string& caller) {
   constexpr std::size_t kBlock = 500;  // bound parameters per statement
   std::vector<std::uint64_t> wanted;
   for (std::uint64_t i : indices)
