@@ -15,6 +15,10 @@
 #include "kvsystem/status.h"
 #include "varnex/similarity.h"
 
+namespace KvSystem {
+class KvDots;
+}  // namespace KvSystem
+
 namespace Varnex {
 
 class KvFPDatabaseOptions {
@@ -87,6 +91,12 @@ class KvFPDatabaseOptions {
   // Stored unchanged; 0 means as many as the machine has.
   void SetNumProcessors(unsigned int count) { numProcessors_ = count; }
 
+  // A progress display that the neighbour and threshold matrices advance by
+  // the records whose rows they have finished (from any of their threads).
+  // Not owned: it must outlive the calls; null (the default) for none.
+  KvSystem::KvDots* GetProgress() const { return progress_; }
+  void SetProgress(KvSystem::KvDots* progress) { progress_ = progress; }
+
  private:
   float cutoff_ = 0.0f;
   bool hasCutoff_ = false;
@@ -97,6 +107,7 @@ class KvFPDatabaseOptions {
   bool descending_ = true;
   unsigned int limit_ = 1000;
   unsigned int numProcessors_ = 1;
+  KvSystem::KvDots* progress_ = nullptr;
 };
 
 // Whether `measure` is a KvSimMeasure code (1 to 6).

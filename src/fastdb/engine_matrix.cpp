@@ -32,6 +32,7 @@
 #include "fastdb/engine.h"
 #include "fastdb/scan_loop.h"
 #include "fastdb/workers.h"
+#include "kvsystem/dots.h"
 #include "kvsystem/error.h"
 
 namespace Varnex {
@@ -201,6 +202,8 @@ class NeighbourMatrix {
           }
         }
       });
+      // Every pair of R's rows has been offered: the rows are final.
+      if (options_.GetProgress() != nullptr) options_.GetProgress()->Update(r1 - r0);
     }
   }
 

@@ -22,6 +22,7 @@
 #include "fastdb/pruned_scan.h"
 #include "fastdb/scan_loop.h"
 #include "fastdb/workers.h"
+#include "kvsystem/dots.h"
 #include "kvsystem/error.h"
 
 namespace Varnex {
@@ -86,6 +87,7 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetThresholdMatr
                 if (sink.Admits(value)) sink.Take(j, value);
               });
             });
+        if (options.GetProgress() != nullptr) options.GetProgress()->Update(1);
       }
     } else {
       KvWithScoreFunctor(options.GetSimFunc(), KvScoreContext{}, [&](const auto& prototype) {
@@ -116,6 +118,8 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetThresholdMatr
                 if (begin < index_.BinEnd(p)) pruned.ScanSlots(p, begin, index_.BinEnd(p), sink);
               }
             }
+            if (KvSystem::KvDots* progress = options.GetProgress(); progress != nullptr)
+              progress->Update(std::min(n, first + kQueriesPerClaim) - first);
           }
           std::lock_guard<std::mutex> lock(mutex);
           collected.push_back(std::move(cells));

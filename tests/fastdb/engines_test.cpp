@@ -24,6 +24,7 @@
 #include "fastdb/engine.h"
 #include "fastdb/scan_kernels.h"
 #include "fastdb_test_db.h"
+#include "kvsystem/dots.h"
 #include "kvsystem/iterator.h"
 
 namespace {
@@ -383,8 +384,14 @@ TEST_F(OracleTest, NeighbourMatricesEqualTheListDefinition) {
           options.SetNumProcessors(threads);
           SCOPED_TRACE(Trace(engine->GetMemoryType(), options));
           VarnexTest::CaptureSink sink;
+          // The progress display counts every row once, from any thread.
+          KvSystem::KvDots rows;
+          rows.SetDisplay(KvSystem::KvDots::Display::Never);
+          options.SetProgress(&rows);
           if (limit != 0) ExpectSamePairs(KvCollect(engine->GetSparseMatrix(options)), expected);
           if (limit == 0) ExpectSamePairs(KvCollect(engine->GetThresholdMatrix(options)), expected);
+          options.SetProgress(nullptr);
+          EXPECT_EQ(rows.GetCount(), fps_->size());
           EXPECT_EQ(sink.Count(), 0u);
         }
       }

@@ -1,6 +1,8 @@
 // varnex matrix: the nearest neighbours of every record of a database, or
 // every pair of records at or above a cutoff.
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "collection_cli.h"
@@ -10,6 +12,8 @@
 #include "output.h"
 #include "parameters_common.h"
 #include "picture_options.h"
+#include "run_context.h"
+#include "kvsystem/dots.h"
 #include "kvsystem/iterator.h"
 #include "varnex/config.h"
 
@@ -22,19 +26,34 @@ void ConfigureMatrix(KvSystem::KvInterface& itf) {
   AddRecordParameter(itf);
   AddHitPictureOptions(itf);
   Varnex::KvConfigureFPDatabaseOptions(itf, 7u);  // -limit (10 per record), -simfunc, -cutoff
+  AddThreadsAndQuiet(itf);
 }
+
+namespace {
+
+// The search options of "-threads" and the rest, with a progress display of
+// the finished rows on a terminal, unless "-quiet" or the rows themselves go
+// to the terminal.
+void SetupMatrixOptions(Varnex::KvFPDatabaseOptions& options, KvSystem::KvDots& rows,
+                        const KvSystem::KvInterface& itf) {
+  SetupSearchOptions(options, itf);
+  options.SetNumProcessors(static_cast<unsigned>(itf.Get<int>("-threads")));
+  if (itf.Get<bool>("-quiet") || ::isatty(STDOUT_FILENO) == 1) rows.SetDisplay(KvSystem::KvDots::Display::Never);
+  options.SetProgress(&rows);
+}
+
+}  // namespace
 
 int RunMatrix(KvSystem::KvInterface& itf) {
   if (WantsPicture(itf) || itf.GetParameter("-out")->HasValue()) return RunMatrixPage(itf);
+  Varnex::KvFPDatabaseOptions options;
+  KvSystem::KvDots rows("Neighbours of", "records");
+  SetupMatrixOptions(options, rows, itf);
   if (NamesCollection(itf)) {
-    Varnex::KvFPDatabaseOptions options;
-    SetupSearchOptions(options, itf);
     const KvSystem::KvParameter* limit = itf.GetParameter("-limit");
     if (options.HasCutoff() && (limit == nullptr || !limit->IsSet())) options.SetLimit(0);  // every pair above it
     return RunCollectionMatrix(itf, options, itf.Get<int>("-record"));
   }
-  Varnex::KvFPDatabaseOptions options;
-  SetupSearchOptions(options, itf);
   auto db = OpenDatabase(itf);
   if (db == nullptr) return kExitFailure;
   // A cutoff without a limit (or with -limit 0) asks for every pair at or
@@ -50,6 +69,7 @@ int RunMatrix(KvSystem::KvInterface& itf) {
     if (!RecordNeighbours(*db, record, options, pairs)) return kExitUsage;
   } else {
     pairs = KvSystem::KvCollect(everyPairAbove ? db->GetThresholdMatrix(options) : db->GetSparseMatrix(options));
+    if (!Interrupted()) rows.Total();
   }
   const bool json = WantsJson(itf);
   std::fputs(json ? "[" : "index_a\tname_a\tindex_b\tname_b\tscore\n", stdout);

@@ -103,6 +103,8 @@ int RunCollectionMatrix(KvSystem::KvInterface& itf, const Varnex::KvFPDatabaseOp
   for (std::uint64_t from = begin; from < end; from += kBlock) {
     const std::vector<Varnex::KvSimScorePair> pairs =
         collection->GetNeighbours(from, std::min(end, from + kBlock) - from, options);
+    if (KvSystem::KvDots* progress = options.GetProgress(); record < 0 && progress != nullptr)
+      progress->Update(std::min(end, from + kBlock) - from);
     for (const Varnex::KvSimScorePair& p : pairs) {
       const std::vector<std::string> names = collection->GetIds({p.GetIdxA(), p.GetIdxB()});
       if (json)
@@ -116,6 +118,7 @@ int RunCollectionMatrix(KvSystem::KvInterface& itf, const Varnex::KvFPDatabaseOp
     }
   }
   if (json) std::fputs("\n]\n", stdout);
+  if (record < 0 && options.GetProgress() != nullptr && !Interrupted()) options.GetProgress()->Total();
   return kExitOk;
 }
 
