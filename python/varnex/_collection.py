@@ -10,7 +10,7 @@ import numpy as np
 
 from . import _core
 from ._core import Fingerprint, FingerprintArray, FPType
-from ._fastdb import FastDatabase, _progress_bar, _set_total
+from ._fastdb import ClosesOnExit, FastDatabase, _progress_bar, _set_total
 from ._pictures import ScoreHistogram
 from ._shards import ShardInfo
 
@@ -157,7 +157,7 @@ def open(path, memory="mmap"):  # noqa: A001 - the package's one door, varnex.op
     return FastDatabase(path, memory)
 
 
-class Collection:
+class Collection(ClosesOnExit):
     """An open collection: the search API of :class:`FastDatabase` over all
     its shards, in this process on the library's threads, with molecule ids.
 
@@ -203,13 +203,6 @@ class Collection:
     def close(self):
         """Releases the shards' mappings and the catalog."""
         self._c.close()
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc_info):
-        self.close()
-        return False
 
     def __reduce__(self):
         return (type(self), (self.path,))

@@ -95,7 +95,19 @@ def create_database(molecule_file, out_path, fptype="Path", threads=0, progress=
     return CreateResult(os.fspath(out_path), fptype, int(count), np.asarray(failed, dtype=np.uint64), made)
 
 
-class FastDatabase(_core.FastDatabase):
+class ClosesOnExit:
+    """``with`` support for objects with ``close()``: closed when the block
+    ends, whether or not it raised."""
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc_info):
+        self.close()
+        return False
+
+
+class FastDatabase(ClosesOnExit, _core.FastDatabase):
     """A fast database file (``.fpbin``), memory-mapped or read into memory.
 
     ``FastDatabase(path, memory="mmap")``; ``memory="memory"`` reads every
@@ -138,13 +150,6 @@ class FastDatabase(_core.FastDatabase):
         title = _core._histogram_title(self.path, len(self), self.type, measure.capitalize(),
                                        counts)
         return ScoreHistogram(counts, measure, title)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc_info):
-        self.close()
-        return False
 
     def __reduce__(self):
         return (type(self), (self.path, self.memory))
