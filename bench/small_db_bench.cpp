@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "fastdb/engine.h"
-#include "fastdb/scan_kernels.h"
-#include "fastdb/scan_loop.h"
-#include "fastdb/scoring.h"
+#include "fastdb/engine/engine.h"
+#include "fastdb/kernels/kernels.h"
+#include "fastdb/engine/scan_loop.h"
+#include "fastdb/kernels/scoring.h"
 #include "kvsystem/error.h"
 #include "kvsystem/iterator.h"
 #include "varnex/fastdb.h"

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "capture_sink.h"
-#include "fastdb/collection_testing.h"
-#include "fastdb/sqlite_db.h"
+#include "fastdb/collection/testing.h"
+#include "fastdb/collection/sqlite_db.h"
 #include "fastdb_test_db.h"
 #include "faulty_file_system.h"
 #include "kvchem/moldb.h"

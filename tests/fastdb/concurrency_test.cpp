@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "fastdb/engine.h"
-#include "fastdb/word_buffer.h"
+#include "fastdb/engine/engine.h"
+#include "fastdb/storage/word_buffer.h"
 #include "fastdb_test_db.h"
 #include "kvsystem/iterator.h"
 #include "varnex/fastdb.h"

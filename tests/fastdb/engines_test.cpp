@@ -21,8 +21,8 @@
 
 #include "capture_sink.h"
 #include "database/searchresult_impl.h"
-#include "fastdb/engine.h"
-#include "fastdb/scan_kernels.h"
+#include "fastdb/engine/engine.h"
+#include "fastdb/kernels/kernels.h"
 #include "fastdb_test_db.h"
 #include "kvsystem/dots.h"
 #include "kvsystem/iterator.h"

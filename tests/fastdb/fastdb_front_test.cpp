@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "capture_sink.h"
-#include "fastdb/engine.h"
+#include "fastdb/engine/engine.h"
 #include "fastdb_test_db.h"
 #include "kvchem/mol.h"
 #include "kvchem/moldb.h"

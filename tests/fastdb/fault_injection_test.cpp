@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "capture_sink.h"
-#include "fastdb/file_system.h"
+#include "fastdb/storage/file_system.h"
 #include "fastdb_test_db.h"
 #include "faulty_file_system.h"
 #include "kvsystem/iterator.h"

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "fastdb/scan_kernels.h"
+#include "fastdb/kernels/kernels.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "fastdb/file_system.h"
+#include "fastdb/storage/file_system.h"
 
 namespace VarnexTest {
 

@@ -1,0 +1,551 @@
+// Pruned sorted searches and hit counts, for one query or many, on one
+// thread or several.
+//
+// Every query first searches on its own from the bin of its best reachable
+// score outwards, always to the neighbouring bin with the better best score
+// (the "seed"): with one query on one thread the seed is the whole search.
+// Otherwise it stops once its hit list has a real threshold, and the bins
+// it has not seen are swept. Queries of similar bit counts form blocks; a
+// block visits the bins in the order of the best scores its middle query
+// can reach there (so every query of it meets good records early, as in its
+// own search), cut into chunks of about kSlotsPerChunk records (a bin may
+// be cut between chunks). A work unit is one chunk for one block, and
+// within it each run of records is read from memory once for all the
+// block's queries. Threads claim units from an atomic counter and search
+// with hit lists of their own, one per query for the whole sweep, that also
+// respect the best threshold any thread has published for the query; a
+// thread publishes a list's threshold whenever it rises (a lock-free
+// maximum) and merges the lists into the queries' under their locks at the
+// end.
+//
+// A single query on several threads is the same sweep with one block, in
+// small chunks of its own best-first order, so that the threads share it
+// evenly; the first chunk that cannot beat the published threshold ends it
+// for all. When the seed leaves little to visit, no thread is started.
+//
+// Exactness: a private list drops a record only when the list itself, or
+// some thread's list, holds `limit` records at least as good, so the
+// merged result holds every score a full scan would keep (which of several
+// equal scores at the limit is not defined, as in any sorted search).
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <numeric>
+#include <optional>
+#include <vector>
+
+#include "fastdb/engine/engine.h"
+#include "fastdb/engine/pruned_scan.h"
+#include "fastdb/engine/scan_loop.h"
+#include "fastdb/engine/workers.h"
+
+namespace Varnex {
+namespace {
+
+// Queries searched together in one sweep unit: the more share a run read
+// from memory the better, as long as their bit counts stay close enough
+// for one order of bins to suit them all (a block spans at most a
+// sixteenth of the batch in bit-count order).
+std::size_t QueriesPerBlock(std::size_t queries) { return std::clamp<std::size_t>(queries / 16, 16, 64); }
+// Records per sweep chunk, at least, and per run read once for a block.
+constexpr std::uint64_t kSlotsPerChunk = 8192;
+constexpr std::uint64_t kSlotsPerRun = 512;
+// Records per chunk of a single query shared among threads, at most: a
+// thread that finds the threshold risen moves on after one chunk.
+constexpr std::uint64_t kSlotsPerSharedChunk = 4096;
+// Records a seed scores before it hands over to the sweep, at least (but
+// no more than a sixteenth of the database, and at least four times the
+// limit).
+constexpr std::uint64_t kSeedRecords = 4096;
+
+std::uint64_t SlotLimit(const KvFPDatabaseOptions& options, std::uint64_t n) {
+  return options.GetLimit() != 0 ? options.GetLimit() : n;
+}
+
+// Runs body(k) for every query k < queries, claimed one at a time by
+// options.GetNumProcessors() threads (none after a cancel).
+template <typename Body>
+void ForEachQueryOnThreads(std::size_t queries, const KvFPDatabaseOptions& options, Body&& body) {
+  std::atomic<std::size_t> next{0};
+  KvRunWorkers(std::min<unsigned>(options.GetNumProcessors(), static_cast<unsigned>(queries)), [&](unsigned) {
+    for (std::size_t k = KvClaim(next, queries); k < queries; k = KvClaim(next, queries)) body(k);
+  });
+}
+
+// ---- Sinks (pruned_scan.h).
+
+// A hit list, also bounded by a threshold shared with other threads, which
+// it raises whenever its own rises.
+class HitSink {
+ public:
+  HitSink(KvHitList<KvSimScore>& hits, const KvRecordView& view, std::atomic<double>& floor)
+      : hits_(hits), view_(view), floor_(floor) {}
+  double Threshold() const {
+    const double own = hits_.ThresholdScore();
+    const double shared = floor_.load(std::memory_order_relaxed);
+    return hits_.IsBetter(shared, own) ? shared : own;
+  }
+  bool Admits(double score) const { return hits_.Limit() != 0 && hits_.IsBetter(score, Threshold()); }
+  void Take(std::uint64_t position, double score) {
+    const double before = hits_.ThresholdScore();
+    hits_.Offer(KvSimScore(view_.MolIdx(position), score));
+    if (hits_.ThresholdScore() != before) KvRaiseShared(floor_, hits_.ThresholdScore(), hits_.IsDescending());
+  }
+
+ private:
+  KvHitList<KvSimScore>& hits_;
+  const KvRecordView& view_;
+  std::atomic<double>& floor_;
+};
+
+// Counts the scores strictly better than a fixed threshold.
+class CountSink {
+ public:
+  CountSink(bool descending, double threshold) : descending_(descending), threshold_(threshold) {}
+  double Threshold() const { return threshold_; }
+  bool Admits(double score) const { return descending_ ? score > threshold_ : score < threshold_; }
+  void Take(std::uint64_t, double) { ++count_; }
+  std::uint64_t Count() const { return count_; }
+
+ private:
+  bool descending_;
+  double threshold_;
+  std::uint64_t count_ = 0;
+};
+
+// ---- One query's part of a batch.
+struct QueryState {
+  KvQueryWords words;
+  std::uint32_t order = 0;  // position in the caller's list
+  // The merged result: a hit list, or a count.
+  std::optional<KvHitList<KvSimScore>> hits;
+  std::uint64_t count = 0;
+  std::atomic<double> floor{0.0};  // best threshold published for this query (KvRaiseShared)
+  std::mutex mutex;                // guards hits and count
+  // Bins [seenLo, seenHi] were searched by the seed (none when seenLo >
+  // seenHi).
+  std::size_t seenLo = 1;
+  std::size_t seenHi = 0;
+  bool done = false;  // the seed searched everything
+};
+
+// The slot range of bins [lo, hi].
+struct BinRange {
+  std::size_t lo;
+  std::size_t hi;
+};
+
+// Searches bins outwards from the one with the best reachable score,
+// always to the neighbour whose best is better, until no neighbour can beat
+// the sink's threshold or the bins done hold `budget` records and `ready()`
+// is true.
+// Returns the bins done; `complete` tells whether the bins outside them
+// were checked too (so the search is finished).
+template <typename Score, typename Sink, typename Ready>
+BinRange Seed(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, Sink& sink, std::uint64_t budget,
+              Ready&& ready, bool& complete) {
+  const std::size_t bins = index.NumBins();
+  auto empty = [&](std::size_t p) { return index.BinBegin(p) == index.BinEnd(p); };
+  std::size_t peak = bins;
+  double peakBest = 0.0;
+  for (std::size_t p = 0; p < bins; ++p) {
+    if (empty(p)) continue;
+    const double best = query.Best(p);
+    if (peak == bins || query.IsBetter(best, peakBest)) {
+      peak = p;
+      peakBest = best;
+    }
+  }
+  complete = false;
+  if (peak == bins) {
+    complete = true;
+    return {0, 0};
+  }
+  std::size_t lo = peak, hi = peak;
+  query.ScanSlots(peak, index.BinBegin(peak), index.BinEnd(peak), sink);
+  std::uint64_t done = index.BinEnd(peak) - index.BinBegin(peak);
+  for (;;) {
+    if (done >= budget && ready()) return {lo, hi};
+    if (KvSystem::KvCancelRequested()) return {lo, hi};  // the (discarded) search ends at this bin
+    std::size_t left = lo, right = hi;
+    while (left > 0 && empty(left - 1)) --left;
+    while (right + 1 < bins && empty(right + 1)) ++right;
+    const bool hasLeft = left > 0 && sink.Admits(query.Best(left - 1));
+    const bool hasRight = right + 1 < bins && sink.Admits(query.Best(right + 1));
+    if (!hasLeft && !hasRight) break;
+    const bool goLeft = hasLeft && (!hasRight || !query.IsBetter(query.Best(right + 1), query.Best(left - 1)));
+    const std::size_t p = goLeft ? left - 1 : right + 1;
+    query.ScanSlots(p, index.BinBegin(p), index.BinEnd(p), sink);
+    done += index.BinEnd(p) - index.BinBegin(p);
+    (goLeft ? lo : hi) = p;
+    if (goLeft) {
+      hi = std::max(hi, right);
+    } else {
+      lo = std::min(lo, left);
+    }
+  }
+  // Bounds that are not single-peaked may leave better bins further out.
+  for (std::size_t p = 0; p < bins; ++p) {
+    if ((p < lo || p > hi) && !empty(p) && sink.Admits(query.Best(p)))
+      query.ScanSlots(p, index.BinBegin(p), index.BinEnd(p), sink);
+  }
+  complete = true;
+  return {lo, hi};
+}
+
+// The batch driver: sorted searches (hit lists) or counts.
+class BatchSearch {
+ public:
+  BatchSearch(const KvFastFPDatabaseImplBase& engine, const KvSearchIndex& index,
+              const std::vector<const KvFingerPrint*>& queries, const KvFPDatabaseOptions& options, bool counting)
+      : engine_(engine),
+        index_(index),
+        view_(engine.View()),
+        options_(options),
+        counting_(counting),
+        states_(queries.size()),
+        perBlock_(QueriesPerBlock(queries.size())) {
+    for (std::size_t k = 0; k < queries.size(); ++k) {
+      states_[k].words = engine.MakeQuery(*queries[k]);
+      states_[k].order = static_cast<std::uint32_t>(k);
+    }
+    // Blocks of queries of similar bit counts visit similar bins.
+    sorted_.resize(states_.size());
+    std::iota(sorted_.begin(), sorted_.end(), 0);
+    std::stable_sort(sorted_.begin(), sorted_.end(),
+                     [&](std::size_t a, std::size_t b) { return states_[a].words.bits < states_[b].words.bits; });
+    initial_ = KvGetScoreThreshold(options);
+    for (QueryState& state : states_) {
+      state.floor.store(initial_, std::memory_order_relaxed);
+      if (!counting_) state.hits.emplace(NewHitList());
+    }
+  }
+
+  void Run(unsigned threads) {
+    KvWithScoreFunctor(options_.GetSimFunc(), KvScoreContext{}, [&](const auto& prototype) {
+      using Score = std::decay_t<decltype(prototype)>;
+      RunWith<Score>(threads);
+    });
+  }
+
+  std::vector<std::vector<KvSimScore>> TakeHits() {
+    std::vector<std::vector<KvSimScore>> results(states_.size());
+    // A cancelled call's answer is discarded: no time on sorting it.
+    if (KvSystem::KvCancelRequested()) return results;
+    for (QueryState& state : states_) {
+      state.hits->Finish();
+      results[state.order] = state.hits->TakeEntries();
+    }
+    return results;
+  }
+  std::vector<std::uint64_t> TakeCounts() const {
+    std::vector<std::uint64_t> results(states_.size());
+    for (const QueryState& state : states_) results[state.order] = state.count;
+    return results;
+  }
+
+ private:
+  // Reserves for the limit, but never for a whole large database: a search
+  // with a cutoff and no limit that finds few hits stays small. A worker's
+  // own lists, one per query, start smaller still.
+  KvHitList<KvSimScore> NewHitList(std::size_t reserve = 1024) const {
+    return KvHitList<KvSimScore>(static_cast<std::size_t>(SlotLimit(options_, view_.n)), options_, reserve);
+  }
+
+  template <typename Score>
+  using Queries = std::vector<std::optional<KvPrunedQuery<Score>>>;
+
+  template <typename Score>
+  void RunWith(unsigned threads) {
+    const std::size_t nq = states_.size();
+    const std::uint64_t limit = SlotLimit(options_, view_.n);
+    // A lone query on one thread searches best-first to the end; otherwise
+    // the seed stops once the threshold has moved (or at once when it never
+    // will: counts and searches without a limit keep the initial one).
+    const bool alone = threads <= 1 && nq == 1;
+    const bool thresholdMoves = !counting_ && limit < view_.n;
+    const std::uint64_t seed = std::max(std::min(kSeedRecords, view_.n / 16), 4 * limit);
+    const std::uint64_t budget = alone ? ~std::uint64_t{0} : (thresholdMoves ? seed : 0);
+
+    Queries<Score> queries(nq);
+    std::atomic<std::size_t> nextSeed{0};
+    KvRunWorkers(std::min<unsigned>(threads, static_cast<unsigned>(nq)), [&](unsigned) {
+      for (std::size_t k = KvClaim(nextSeed, nq); k < nq; k = KvClaim(nextSeed, nq)) {
+        const Score score{KvMakeScoreContext(states_[k].words.bits, view_.words, options_)};
+        queries[k].emplace(index_, view_, states_[k].words, score, options_.GetDescendingOrder());
+        SeedOne(*queries[k], states_[k], budget);
+      }
+    });
+
+    // A cancelled call leaves queries unseeded: its (discarded) answer ends
+    // here.
+    if (KvSystem::KvCancelRequested()) return;
+    if (std::all_of(states_.begin(), states_.end(), [](const QueryState& state) { return state.done; })) return;
+
+    // Sweep units: (block of queries, chunk of its bins), block-major.
+    const std::size_t blocks = (nq + perBlock_ - 1) / perBlock_;
+    std::vector<BlockPlan> plans(blocks);
+    std::vector<std::pair<std::size_t, std::size_t>> units;  // (block, chunk)
+    const bool single = nq == 1;
+    // Whether bin p can still beat a single query's published threshold.
+    const KvPrunedQuery<Score>& only = *queries[sorted_[0]];
+    const QueryState& onlyState = states_[sorted_[0]];
+    auto canBeat = [&](std::size_t p) {
+      return only.IsBetter(only.Best(p), onlyState.floor.load(std::memory_order_relaxed));
+    };
+    // Enough chunks for the threads to share a single query's search.
+    const std::uint64_t perChunk =
+        single ? std::clamp<std::uint64_t>(view_.n / 256, 64, kSlotsPerSharedChunk)
+               : std::max<std::uint64_t>(kSlotsPerChunk, view_.n / (16 * std::max(1u, threads)));
+    std::uint64_t planned = 0;
+    for (std::size_t b = 0; b < blocks; ++b) {
+      const std::size_t first = b * perBlock_, last = std::min(nq, first + perBlock_);
+      // A single query's plan holds only the bins that its seed left and
+      // that can still beat its threshold.
+      plans[b] = PlanBlock(*queries[sorted_[(first + last) / 2]], perChunk, [&](std::size_t p) {
+        return !single || ((p < onlyState.seenLo || p > onlyState.seenHi) && canBeat(p));
+      });
+      for (std::size_t c = 0; c + 1 < plans[b].chunkStart.size(); ++c) units.emplace_back(b, c);
+      for (const Piece& piece : plans[b].pieces) planned += piece.to - piece.from;
+    }
+    // A little work left for a single query is done on the calling thread.
+    const std::size_t sweepers =
+        single && planned < KvShareSearchFrom() ? 1 : std::min<std::size_t>(threads, units.size());
+    std::atomic<std::size_t> nextUnit{0};
+    KvRunWorkers(static_cast<unsigned>(sweepers), [&](unsigned) {
+      Private mine(nq);
+      for (std::size_t u = KvClaim(nextUnit, units.size()); u < units.size(); u = KvClaim(nextUnit, units.size())) {
+        const BlockPlan& plan = plans[units[u].first];
+        const Piece* begin = &plan.pieces[plan.chunkStart[units[u].second]];
+        const Piece* end = begin + (plan.chunkStart[units[u].second + 1] - plan.chunkStart[units[u].second]);
+        // A single query's chunks come best first: once one cannot beat the
+        // threshold, none after it can.
+        if (single && !canBeat(begin->bin)) {
+          nextUnit.store(units.size(), std::memory_order_relaxed);
+          break;
+        }
+        SweepUnit(queries, units[u].first, begin, end, mine);
+      }
+      Merge(mine);
+    });
+  }
+
+  // A worker's own results per query over the whole sweep: its hit lists
+  // keep their thresholds from unit to unit (with one thread, the sweep's
+  // threshold is the one list's), and are merged once at the end.
+  struct Private {
+    explicit Private(std::size_t nq) : hits(nq), counts(nq, 0) {}
+    std::vector<std::optional<KvHitList<KvSimScore>>> hits;
+    std::vector<std::uint64_t> counts;
+  };
+
+  // Slots [from, to) of bin `bin`.
+  struct Piece {
+    std::uint32_t bin;
+    std::uint64_t from;
+    std::uint64_t to;
+  };
+
+  // A block's bins, best first for its middle query, cut into chunks of
+  // `perChunk` slots (chunk c holds pieces[chunkStart[c], chunkStart[c + 1])).
+  struct BlockPlan {
+    std::vector<Piece> pieces;
+    std::vector<std::size_t> chunkStart;
+  };
+
+  // The plan of the non-empty bins p with keep(p).
+  template <typename Score, typename Keep>
+  BlockPlan PlanBlock(const KvPrunedQuery<Score>& middle, std::uint64_t perChunk, Keep&& keep) const {
+    BlockPlan plan;
+    std::vector<std::pair<double, std::uint32_t>> order;
+    for (std::size_t p = 0; p < index_.NumBins(); ++p) {
+      if (index_.BinBegin(p) < index_.BinEnd(p) && keep(p))
+        order.emplace_back(middle.Best(p), static_cast<std::uint32_t>(p));
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](const auto& a, const auto& b) { return middle.IsBetter(a.first, b.first); });
+    std::uint64_t inChunk = 0;
+    plan.chunkStart.push_back(0);
+    for (const auto& [best, p] : order) {
+      for (std::uint64_t from = index_.BinBegin(p); from < index_.BinEnd(p);) {
+        const std::uint64_t to = std::min(index_.BinEnd(p), from + (perChunk - inChunk));
+        plan.pieces.push_back({p, from, to});
+        inChunk += to - from;
+        from = to;
+        if (inChunk >= perChunk) {
+          plan.chunkStart.push_back(plan.pieces.size());
+          inChunk = 0;
+        }
+      }
+    }
+    if (plan.chunkStart.back() != plan.pieces.size()) plan.chunkStart.push_back(plan.pieces.size());
+    return plan;
+  }
+
+  template <typename Score>
+  void SeedOne(const KvPrunedQuery<Score>& query, QueryState& state, std::uint64_t budget) {
+    bool complete = false;
+    BinRange seen{0, 0};
+    if (counting_) {
+      CountSink sink(options_.GetDescendingOrder(), initial_);
+      if (budget > 0)
+        seen = Seed(
+            query, index_, sink, budget, [] { return true; }, complete);
+      state.count = sink.Count();
+    } else {
+      KvHitList<KvSimScore>& hits = *state.hits;
+      HitSink sink(hits, view_, state.floor);
+      if (budget > 0) {
+        seen = Seed(
+            query, index_, sink, budget, [&] { return hits.ThresholdScore() != initial_; }, complete);
+      }
+      state.floor.store(hits.ThresholdScore(), std::memory_order_relaxed);
+    }
+    state.done = complete;
+    if (budget > 0 && !complete) {
+      state.seenLo = seen.lo;
+      state.seenHi = seen.hi;
+    }
+  }
+
+  template <typename Score>
+  void SweepUnit(const Queries<Score>& queries, std::size_t block, const Piece* piecesBegin, const Piece* piecesEnd,
+                 Private& mine) {
+    const std::size_t first = block * perBlock_;
+    const std::size_t last = std::min(states_.size(), first + perBlock_);
+    for (const Piece* piece = piecesBegin; piece != piecesEnd; ++piece) {
+      const std::size_t p = piece->bin;
+      // Runs of the bin are visited by every query of the block in turn, so
+      // each run is read from memory once (a lone query takes the piece whole).
+      const std::uint64_t run = last - first > 1 ? kSlotsPerRun : piece->to - piece->from;
+      for (std::uint64_t from = piece->from; from < piece->to; from += run) {
+        const std::uint64_t to = std::min(piece->to, from + run);
+        for (std::size_t i = first; i < last; ++i) {
+          const std::size_t q = sorted_[i];
+          QueryState& state = states_[q];
+          if (state.done || (p >= state.seenLo && p <= state.seenHi)) continue;
+          if (counting_) {
+            CountSink sink(options_.GetDescendingOrder(), initial_);
+            if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, from, to, sink);
+            mine.counts[q] += sink.Count();
+          } else {
+            if (!mine.hits[q]) mine.hits[q].emplace(NewHitList(64));
+            HitSink sink(*mine.hits[q], view_, state.floor);
+            if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, from, to, sink);
+          }
+        }
+      }
+    }
+  }
+
+  // Adds a worker's results to the queries' merged ones.
+  void Merge(Private& mine) {
+    if (KvSystem::KvCancelRequested()) return;  // the answer is discarded
+    for (QueryState& state : states_) {
+      const std::size_t q = state.order;
+      if (state.done || (!mine.hits[q] && mine.counts[q] == 0)) continue;
+      std::lock_guard<std::mutex> lock(state.mutex);
+      state.count += mine.counts[q];
+      if (mine.hits[q]) {
+        for (const KvSimScore& hit : mine.hits[q]->Entries()) state.hits->Offer(hit);
+      }
+    }
+  }
+
+  const KvFastFPDatabaseImplBase& engine_;
+  const KvSearchIndex& index_;
+  const KvRecordView view_;
+  const KvFPDatabaseOptions& options_;
+  const bool counting_;
+  std::vector<QueryState> states_;
+  std::vector<std::size_t> sorted_;  // states_ by bit count
+  std::size_t perBlock_;             // queries per block of the sweep
+  double initial_ = 0.0;             // the threshold before any hit
+};
+
+}  // namespace
+
+KvHitList<KvSimScore> KvFastFPDatabaseImplBase::SortedHits(const KvQueryWords& query,
+                                                           const KvFPDatabaseOptions& options, bool prune) const {
+  const KvRecordView view = View();
+  KvHitList<KvSimScore> hits(static_cast<std::size_t>(SlotLimit(options, view.n)), options, 1024);
+  if (view.n == 0 || view.records == nullptr) return hits;
+  const KvScanKernel& kernel = KvGetActiveScanKernel();
+  KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
+    if (prune && PrunesSearches()) {
+      std::atomic<double> floor{KvGetScoreThreshold(options)};
+      HitSink sink(hits, view, floor);
+      const KvPrunedQuery<std::decay_t<decltype(score)>> pruned(index_, view, query, score,
+                                                                options.GetDescendingOrder());
+      bool complete = false;
+      Seed(
+          pruned, index_, sink, ~std::uint64_t{0}, [] { return true; }, complete);
+    } else {
+      KvScanIntoHitList(kernel, view, 0, view.n, query.words.data(), score, hits);
+    }
+  });
+  return hits;
+}
+
+std::vector<std::vector<KvSimScore>> KvFastFPDatabaseImplBase::GetSortedScoresMany(
+    const std::vector<const KvFingerPrint*>& queries, const KvFPDatabaseOptions& options) const {
+  const KvRecordView view = View();
+  if (view.n == 0 || view.records == nullptr) return std::vector<std::vector<KvSimScore>>(queries.size());
+  if (!PrunesSearches()) {
+    std::vector<std::vector<KvSimScore>> results(queries.size());
+    ForEachQueryOnThreads(queries.size(), options, [&](std::size_t k) {
+      KvHitList<KvSimScore> hits = SortedHits(MakeQuery(*queries[k]), options, false);
+      hits.Finish();
+      results[k] = hits.TakeEntries();
+    });
+    return results;
+  }
+  BatchSearch search(*this, index_, queries, options, false);
+  search.Run(options.GetNumProcessors());
+  return search.TakeHits();
+}
+
+std::vector<std::uint64_t> KvFastFPDatabaseImplBase::NumHitsMany(const std::vector<const KvFingerPrint*>& queries,
+                                                                 const KvFPDatabaseOptions& options) const {
+  std::vector<std::uint64_t> results(queries.size(), 0);
+  const KvRecordView view = View();
+  if (view.n == 0 || view.records == nullptr) return results;
+  if (PrunesSearches()) {
+    BatchSearch search(*this, index_, queries, options, true);
+    search.Run(options.GetNumProcessors());
+    return search.TakeCounts();
+  }
+  const KvScanKernel& kernel = KvGetActiveScanKernel();
+  CountSink prototype(options.GetDescendingOrder(), KvGetScoreThreshold(options));
+  ForEachQueryOnThreads(queries.size(), options, [&](std::size_t k) {
+    const KvQueryWords q = MakeQuery(*queries[k]);
+    CountSink sink = prototype;
+    KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
+      KvScanRange(kernel, view, 0, view.n, q.words.data(), score, [&](std::uint64_t position, double value) {
+        if (sink.Admits(value)) sink.Take(position, value);
+      });
+    });
+    results[k] = sink.Count();
+  });
+  return results;
+}
+
+std::vector<KvFPHistogram> KvFastFPDatabaseImplBase::GetHistogramMany(const std::vector<const KvFingerPrint*>& queries,
+                                                                      const KvFPDatabaseOptions& options,
+                                                                      std::size_t nbins) const {
+  std::vector<KvFPHistogram> results(queries.size(), KvFPHistogram(nbins, 0.0, 1.0));
+  const KvRecordView view = View();
+  if (view.records == nullptr) return results;
+  const KvScanKernel& kernel = KvGetActiveScanKernel();
+  ForEachQueryOnThreads(queries.size(), options, [&](std::size_t k) {
+    const KvQueryWords q = MakeQuery(*queries[k]);
+    KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
+      KvScanRange(kernel, view, 0, view.n, q.words.data(), score,
+                  [&](std::uint64_t, double value) { results[k].AddSample(value); });
+    });
+  });
+  return results;
+}
+
+}  // namespace Varnex

@@ -1,0 +1,467 @@
+// The nearest-neighbour matrix: per record its k highest scores against all
+// records, kept exactly as the neighbour lists define it. Each list takes
+// the first k candidates in record order, then lets a candidate replace its
+// lowest entry (the first minimum) only when strictly higher; so which of
+// several equal scores a list keeps depends on every candidate it was
+// offered before, and every list must see its candidates in record order.
+//
+// The work goes in steps over row blocks R of kTile records. A step first
+// offers R's rows the records of one block in full (for symmetric measures
+// the block R itself: every column before it was offered in earlier steps),
+// then the tiles (R, C) of the columns still to come run on the worker
+// threads. For symmetric measures a tile computes each pair once and offers
+// it to both lists: the rows of C, which no other tile of the step touches,
+// at once and in row order; the rows of R afterwards, from per-tile lists,
+// tile by tile. A pair is skipped when neither list can take it: every list
+// that is full keeps the counts of records whose best reachable score can
+// still beat its lowest entry, an interval around the count where that
+// bound peaks, refreshed as each step or tile starts; the pairs that
+// pass go through the signature bound of the search index before the
+// records themselves are compared.
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "fastdb/engine/engine.h"
+#include "fastdb/engine/scan_loop.h"
+#include "fastdb/engine/workers.h"
+#include "kvsystem/dots.h"
+#include "kvsystem/error.h"
+
+namespace Varnex {
+namespace {
+
+constexpr const char* kSparseMatrix = "KvFastFPDatabase::GetSparseMatrix()";
+// Records per block: a block of records (about 128 KB of 4096-bit ones)
+// stays in cache while the rows of a tile are scored against it.
+constexpr std::uint64_t kTile = 256;
+constexpr float kNoFloor = -std::numeric_limits<float>::infinity();
+
+// One record's neighbour list, held in k entries of one array shared by
+// all lists (one allocation for the matrix, not one per record).
+class RowNeighbours {
+ public:
+  struct Entry {
+    float score;
+    std::uint32_t position;
+  };
+
+  void Reset(Entry* storage, std::size_t k) {
+    held_ = storage;
+    k_ = k;
+    size_ = 0;
+    minimum_ = 0;
+  }
+
+  // The lowest held score once the list is full; kNoFloor before.
+  float Floor() const { return size_ < k_ || k_ == 0 ? kNoFloor : held_[minimum_].score; }
+
+  void Offer(float score, std::uint32_t position) {
+    if (size_ < k_) {
+      held_[size_++] = {score, position};
+      if (size_ == k_) minimum_ = FirstMinimum();
+      return;
+    }
+    if (k_ == 0 || !(score > held_[minimum_].score)) return;
+    held_[minimum_] = {score, position};
+    minimum_ = FirstMinimum();
+  }
+
+  std::span<Entry> Held() { return {held_, size_}; }
+
+ private:
+  std::size_t FirstMinimum() const {
+    std::size_t at = 0;
+    for (std::size_t e = 1; e < size_; ++e) {
+      if (held_[e].score < held_[at].score) at = e;
+    }
+    return at;
+  }
+
+  Entry* held_ = nullptr;
+  std::size_t k_ = 0;
+  std::size_t size_ = 0;
+  std::size_t minimum_ = 0;  // the first minimum, valid while full
+};
+
+// The counts lo to lo + span of records that may beat `floor` for a row
+// whose functor is `score` (one unsigned comparison per test).
+struct CountRange {
+  std::uint32_t lo;
+  std::uint32_t span;
+  bool Holds(std::uint32_t p) const { return p - lo <= span; }
+};
+constexpr CountRange kNoCounts = {0xFFFFFFFFu, 0};
+
+template <typename Score>
+CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCount) {
+  if (floor == kNoFloor) return {0, maxCount};
+  // For similarities the range only screens pairs before their signature
+  // bound is compared in doubles: widened, so rounding never drops a pair.
+  auto beats = [&](std::uint32_t p) {
+    const double best = KvBestScore(score, static_cast<double>(p), true);
+    if constexpr (Score::kIncreasingInCommonBits) return best + 1e-7 * std::fabs(best) + 1e-300 > floor;
+    return static_cast<float>(best) > floor;
+  };
+  const auto peak = static_cast<std::uint32_t>(std::clamp(KvBestScorePeak(score), 0.0, double(maxCount)));
+  if (!beats(peak)) return kNoCounts;
+  std::uint32_t lo = 0, hi = peak;  // the least p <= peak that beats
+  while (lo < hi) {
+    const std::uint32_t mid = lo + (hi - lo) / 2;
+    if (beats(mid)) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  const std::uint32_t first = lo;
+  lo = peak;
+  hi = maxCount;  // the largest p >= peak that beats
+  while (lo < hi) {
+    const std::uint32_t mid = lo + (hi - lo + 1) / 2;
+    if (beats(mid)) {
+      lo = mid;
+    } else {
+      hi = mid - 1;
+    }
+  }
+  return {first, lo - first};
+}
+
+template <typename Score>
+class NeighbourMatrix {
+ public:
+  NeighbourMatrix(const KvRecordView& view, const KvSearchIndex& index, const KvFPDatabaseOptions& options,
+                  std::size_t k)
+      : view_(view),
+        index_(index),
+        options_(options),
+        k_(k),
+        prune_(!index.Empty()),
+        sigWords_(index.SignatureWords()),
+        // A pair's score is the same both ways only when the stored counts
+        // are the true ones (the index vouches for that).
+        symmetric_(options.GetSimFunc() != KvSimMeasure::Tversky && !index.Empty()),
+        maxCount_(static_cast<std::uint32_t>(64 * view.words)),
+        held_(std::make_unique_for_overwrite<RowNeighbours::Entry[]>(static_cast<std::size_t>(view.n) * k)),
+        rows_(static_cast<std::size_t>(view.n)),
+        ranges_(static_cast<std::size_t>(view.n), CountRange{0, maxCount_}),
+        rangeFloor_(static_cast<std::size_t>(view.n), kNoFloor),
+        queryBits_(static_cast<std::size_t>(view.n)) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i].Reset(held_.get() + i * k, k);
+    if (prune_) {
+      slotOf_.resize(static_cast<std::size_t>(view.n));
+      for (std::uint64_t slot = 0; slot < view.n; ++slot)
+        slotOf_[index.Order()[slot]] = static_cast<std::uint32_t>(slot);
+    }
+    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    std::vector<std::uint64_t> words(static_cast<std::size_t>(view.words));
+    for (std::uint64_t i = 0; i < view.n; ++i) {
+      std::memcpy(words.data(), KvRecordWords(view.At(i)), 8 * words.size());
+      queryBits_[i] = static_cast<std::uint32_t>(kernel.popCount(words.data(), words.size()));
+    }
+  }
+
+  void Run(unsigned threads) {
+    const std::uint64_t blocks = (view_.n + kTile - 1) / kTile;
+    tileLists_.resize(static_cast<std::size_t>(blocks));
+    for (std::uint64_t r = 0; r < blocks && !KvSystem::KvCancelRequested(); ++r) {
+      const std::uint64_t r0 = r * kTile, r1 = std::min(view_.n, r0 + kTile);
+      LoadRows(r0, r1);
+      const std::uint64_t firstBlock = symmetric_ ? r : 0;
+      FirstTile(r0, r1, firstBlock);
+      // Snapshot of R's floors: a list only ever raises its floor, so a
+      // candidate at or below it now will be refused later too.
+      for (std::uint64_t i = r0; i < r1; ++i) {
+        snapshot_[i - r0] = rows_[i].Floor();
+        RefreshRange(i);
+      }
+      const std::uint64_t from = firstBlock + 1;
+      std::atomic<std::uint64_t> next{from};
+      KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, std::max<std::uint64_t>(1, blocks - from))),
+                   [&](unsigned) {
+                     Scratch scratch(sigWords_);
+                     for (std::uint64_t c = KvClaim(next, blocks); c < blocks; c = KvClaim(next, blocks))
+                       Tile(r0, r1, c, scratch);
+                   });
+      if (KvSystem::KvCancelRequested()) return;  // tiles were skipped: the (discarded) rows end here
+      std::atomic<std::uint64_t> nextRow{r0};
+      KvRunWorkers(static_cast<unsigned>(std::min<std::uint64_t>(threads, r1 - r0)), [&](unsigned) {
+        for (std::uint64_t i = nextRow.fetch_add(1); i < r1; i = nextRow.fetch_add(1)) {
+          for (std::uint64_t c = from; c < blocks; ++c) {
+            const TileList& list = tileLists_[c];
+            for (std::uint32_t e = list.offsets[i - r0]; e < list.offsets[i - r0 + 1]; ++e)
+              rows_[i].Offer(list.entries[e].score, list.entries[e].position);
+          }
+        }
+      });
+      // Every pair of R's rows has been offered: the rows are final.
+      if (options_.GetProgress() != nullptr) options_.GetProgress()->Update(r1 - r0);
+    }
+  }
+
+  // The pairs of every row, row by row: best first, equal scores by the
+  // larger molecule index first, at or above the cutoff when there is one.
+  void AppendPairs(std::vector<KvSimScorePair>& pairs) {
+    const bool hasCutoff = options_.HasCutoff();
+    const float cutoff = options_.GetCutoff();
+    for (std::uint64_t i = 0; i < view_.n; ++i) {
+      const std::span<RowNeighbours::Entry> held = rows_[i].Held();
+      std::sort(held.begin(), held.end(), [&](const auto& a, const auto& b) {
+        if (a.score != b.score) return a.score > b.score;
+        return view_.MolIdx(a.position) > view_.MolIdx(b.position);
+      });
+      const std::uint64_t rowIdx = view_.MolIdx(i);
+      for (const auto& entry : held) {
+        if (hasCutoff && !(entry.score >= cutoff)) continue;
+        pairs.emplace_back(rowIdx, view_.MolIdx(entry.position), static_cast<double>(entry.score));
+      }
+    }
+  }
+
+ private:
+  // A worker's buffers: positions and counts of one row's candidates, the
+  // signatures of the column block.
+  struct Scratch {
+    explicit Scratch(std::size_t sigWords)
+        : positions(kTile), near(kTile), common(kTile), sigs(kTile * sigWords), sigBits(kTile), floors(kTile) {}
+    std::vector<std::uint32_t> positions;
+    std::vector<std::uint32_t> near;  // offsets in the block of the pairs the bit counts leave
+    std::vector<std::uint32_t> common;
+    std::vector<std::uint64_t> sigs;
+    std::vector<std::uint32_t> sigBits;
+    std::vector<float> floors;  // the column records' own floors when they take candidates here, else none
+  };
+
+  struct TileList {
+    std::vector<RowNeighbours::Entry> entries;  // candidates for the rows of R, row by row, columns ascending
+    std::vector<std::uint32_t> offsets;         // kTile + 1 per row of R
+  };
+
+  Score RowScore(std::uint64_t i) const { return Score{KvMakeScoreContext(queryBits_[i], view_.words, options_)}; }
+  std::uint32_t CountOf(std::uint64_t j) const {
+    return prune_ ? index_.Counts()[j] : static_cast<std::uint32_t>(view_.Count(j));
+  }
+  // Copies the signatures of records [first, last) to `sigs` (and their bit
+  // counts to `bits`), in record order.
+  void GatherSignatures(std::uint64_t first, std::uint64_t last, std::uint64_t* sigs, std::uint32_t* bits) const {
+    for (std::uint64_t j = first; j < last; ++j) {
+      const std::uint32_t slot = slotOf_[j];
+      std::memcpy(sigs + (j - first) * sigWords_, index_.Signature(slot), 8 * sigWords_);
+      bits[j - first] = index_.SignatureBits()[slot];
+    }
+  }
+
+  void LoadRows(std::uint64_t r0, std::uint64_t r1) {
+    const std::size_t w = static_cast<std::size_t>(view_.words);
+    rowWords_.resize((r1 - r0) * w);
+    for (std::uint64_t i = r0; i < r1; ++i)
+      std::memcpy(rowWords_.data() + (i - r0) * w, KvRecordWords(view_.At(i)), 8 * w);
+    snapshot_.assign(r1 - r0, kNoFloor);
+    if (prune_) {
+      rowSigs_.resize((r1 - r0) * sigWords_);
+      rowSigBits_.resize(r1 - r0);
+      GatherSignatures(r0, r1, rowSigs_.data(), rowSigBits_.data());
+    }
+  }
+  const std::uint64_t* RowWords(std::uint64_t i, std::uint64_t r0) const {
+    return rowWords_.data() + (i - r0) * view_.words;
+  }
+
+  void RefreshRange(std::uint64_t i) {
+    if (!prune_) return;
+    const float floor = rows_[i].Floor();
+    if (floor == rangeFloor_[i]) return;
+    ranges_[i] = AdmissibleCounts(RowScore(i), floor, maxCount_);
+    rangeFloor_[i] = floor;
+  }
+
+  // Block c offered in full and at once to the rows of R.
+  void FirstTile(std::uint64_t r0, std::uint64_t r1, std::uint64_t c) {
+    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    const std::uint64_t c0 = c * kTile, c1 = std::min(view_.n, c0 + kTile);
+    std::vector<std::uint32_t> common(kTile);
+    for (std::uint64_t i = r0; i < r1; ++i) {
+      const Score score = RowScore(i);
+      kernel.intersectRun(KvRecordWords(view_.At(c0)), view_.stride, c1 - c0, RowWords(i, r0),
+                          static_cast<std::size_t>(view_.words), common.data());
+      for (std::uint64_t j = c0; j < c1; ++j) {
+        const double value = score(static_cast<double>(common[j - c0]), static_cast<double>(view_.Count(j)));
+        rows_[i].Offer(static_cast<float>(value), static_cast<std::uint32_t>(j));
+      }
+    }
+  }
+
+  // The tile (R, c): candidates for the rows of R into the tile's list; for
+  // symmetric measures, straight into the lists of c's rows too.
+  void Tile(std::uint64_t r0, std::uint64_t r1, std::uint64_t c, Scratch& scratch) {
+    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    const std::uint64_t c0 = c * kTile, c1 = std::min(view_.n, c0 + kTile);
+    const bool feedColumns = symmetric_ && c0 >= r1;
+    // Once per tile: a range found for a lower floor only screens less.
+    if (feedColumns) {
+      for (std::uint64_t j = c0; j < c1; ++j) RefreshRange(j);
+    }
+    if (prune_) {
+      GatherSignatures(c0, c1, scratch.sigs.data(), scratch.sigBits.data());
+      // Floors only rise while the tile feeds the column records, so the
+      // ones read here stay safe to prune with.
+      for (std::uint64_t j = c0; j < c1; ++j)
+        scratch.floors[j - c0] = feedColumns ? rows_[j].Floor() : std::numeric_limits<float>::infinity();
+    }
+    std::uint32_t* positions = scratch.positions.data();
+    std::uint32_t* common = scratch.common.data();
+    TileList& list = tileLists_[c];
+    list.entries.clear();
+    list.offsets.assign(r1 - r0 + 1, 0);
+    for (std::uint64_t i = r0; i < r1; ++i) {
+      const Score score = RowScore(i);
+      const float floor = snapshot_[i - r0];
+      std::size_t m = 0;
+      if (!prune_) {
+        for (std::uint64_t j = c0; j < c1; ++j) positions[m++] = static_cast<std::uint32_t>(j);
+      } else {
+        m = Candidates(i, r0, c0, c1, feedColumns, score, floor, scratch);
+      }
+      if (m > 0) {
+        kernel.intersectAt(view_.records + 16, view_.stride, positions, m, RowWords(i, r0),
+                           static_cast<std::size_t>(view_.words), common);
+      }
+      for (std::size_t e = 0; e < m; ++e) {
+        const std::uint32_t j = positions[e];
+        const auto value =
+            static_cast<float>(score(static_cast<double>(common[e]), static_cast<double>(view_.Count(j))));
+        if (feedColumns) rows_[j].Offer(value, static_cast<std::uint32_t>(i));
+        if (value > floor) list.entries.push_back({value, j});
+      }
+      list.offsets[i - r0 + 1] = static_cast<std::uint32_t>(list.entries.size());
+    }
+  }
+
+  // The records of [c0, c1) that row i (whose list is at `floor` for this
+  // step) or, when `feedColumns`, the record's own list may take, into
+  // scratch.positions; returns their number. Pairs outside both lists'
+  // bit-count ranges are dropped first; where the best scores need many
+  // common bits, the signature bound on the common bits then decides for
+  // the rest.
+  std::size_t Candidates(std::uint64_t i, std::uint64_t r0, std::uint64_t c0, std::uint64_t c1, bool feedColumns,
+                         const Score& score, float floor, Scratch& scratch) const {
+    std::uint32_t* positions = scratch.positions.data();
+    const std::uint32_t* counts = index_.Counts().data() + c0;
+    const std::size_t width = static_cast<std::size_t>(c1 - c0);
+    const std::uint32_t rowCount = CountOf(i);
+    const CountRange own = ranges_[i];
+    const CountRange* theirs = ranges_.data() + c0;
+    // Whether the pair with column c0 + r is in either list's bit-count range.
+    auto inRange = [&](std::size_t r) { return own.Holds(counts[r]) | (feedColumns && theirs[r].Holds(rowCount)); };
+    std::size_t kept = 0;
+    if constexpr (!Score::kIncreasingInCommonBits) {
+      for (std::size_t r = 0; r < width; ++r) {
+        positions[kept] = static_cast<std::uint32_t>(c0 + r);
+        kept += inRange(r);
+      }
+    } else {
+      // The bit-count ranges first (integer tests over the block), then the
+      // signature bound of the pairs they leave, in doubles.
+      std::uint32_t* near = scratch.near.data();
+      std::size_t m = 0;
+      for (std::size_t r = 0; r < width; ++r) {
+        near[m] = static_cast<std::uint32_t>(r);
+        m += inRange(r);
+      }
+      if (m == 0) return 0;
+      std::uint32_t* common = scratch.common.data();
+      KvGetActiveScanKernel().intersectAt(reinterpret_cast<const std::uint8_t*>(scratch.sigs.data()), 8 * sigWords_,
+                                          near, m, rowSigs_.data() + (i - r0) * sigWords_, sigWords_, common);
+      const std::uint32_t rowExcess = rowCount - rowSigBits_[i - r0];
+      const float* columnFloors = scratch.floors.data();
+      // (A score that rounds to a float above a floor is above it as a
+      // double too, so comparing the doubles keeps every candidate.)
+      const double rowFloor = floor;
+      for (std::size_t e = 0; e < m; ++e) {
+        const std::uint32_t r = near[e];
+        const std::uint32_t count = counts[r];
+        const std::uint32_t bound =
+            std::min(std::min(count, rowCount), common[e] + std::min(rowExcess, count - scratch.sigBits[r]));
+        double reach = score(static_cast<double>(static_cast<std::int32_t>(bound)),
+                             static_cast<double>(static_cast<std::int32_t>(count)));
+        if constexpr (kKvNeedsBoundMargin<Score>) reach += 1e-9 * std::fabs(reach) + 1e-300;
+        positions[kept] = static_cast<std::uint32_t>(c0 + r);
+        kept += reach > std::min(rowFloor, static_cast<double>(columnFloors[r]));
+      }
+    }
+    return kept;
+  }
+
+  const KvRecordView& view_;
+  const KvSearchIndex& index_;
+  const KvFPDatabaseOptions& options_;
+  const std::size_t k_;
+  const bool prune_;  // the index holds true bit counts and signatures
+  const std::size_t sigWords_;
+  const bool symmetric_;
+  const std::uint32_t maxCount_;
+  std::unique_ptr<RowNeighbours::Entry[]> held_;  // k entries per row
+  std::vector<RowNeighbours> rows_;
+  std::vector<CountRange> ranges_;
+  std::vector<float> rangeFloor_;  // the floor each range was found for
+  std::vector<std::uint32_t> queryBits_;
+  std::vector<std::uint32_t> slotOf_;    // the index slot of each record
+  std::vector<std::uint64_t> rowWords_;  // the words of R's rows
+  std::vector<std::uint64_t> rowSigs_;   // and their signatures
+  std::vector<std::uint32_t> rowSigBits_;
+  std::vector<float> snapshot_;  // R's floors when its tiles start
+  std::vector<TileList> tileLists_;
+};
+
+}  // namespace
+
+KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetSparseMatrix(
+    const KvFPDatabaseOptions& options) const {
+  KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
+  const KvRecordView view = View();
+  std::uint64_t k = options.GetLimit();
+  if (k > view.n) {
+    report->Warning("%s set to retrieve more nearest neighbors (%d) than there are fingerprints (%d)!", kSparseMatrix,
+                    static_cast<int>(k), static_cast<int>(view.n));
+    return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
+  }
+  if (k == 0) {
+    report->Warning("%s : set to retrieve all nxn scores!", kSparseMatrix);
+    if (!options.HasCutoff()) report->Warning("%s : no cutoff specified, all results will be returned!", kSparseMatrix);
+    k = view.n;
+  }
+  if (!KvIsValidSimMeasure(options.GetSimFunc())) {
+    report->Warning("%s : unknown similarity measure type %d!", kSparseMatrix, static_cast<int>(options.GetSimFunc()));
+    return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
+  }
+  if (view.n == 0 || view.records == nullptr) return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
+
+  std::vector<KvSimScorePair> pairs;
+  try {
+    if (k > std::numeric_limits<std::size_t>::max() / view.n || view.n > std::numeric_limits<std::uint32_t>::max())
+      throw std::bad_alloc();
+    pairs.reserve(static_cast<std::size_t>(view.n * k));
+    KvWithScoreFunctor(options.GetSimFunc(), KvScoreContext{}, [&](const auto& prototype) {
+      using Score = std::decay_t<decltype(prototype)>;
+      NeighbourMatrix<Score> matrix(view, index_, options, static_cast<std::size_t>(k));
+      matrix.Run(options.GetNumProcessors());
+      // A cancelled call's rows are incomplete and its answer discarded.
+      if (!KvSystem::KvCancelRequested()) matrix.AppendPairs(pairs);
+    });
+  } catch (const std::exception&) {
+    report->Warning("%s: not enough system memory to store results!", kSparseMatrix);
+    return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
+  }
+  if (pairs.empty()) return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
+  return KvSystem::KvMakeVectorIter(std::move(pairs));
+}
+
+}  // namespace Varnex

@@ -1,0 +1,161 @@
+// The pruned scan of one query over the search index (search_index.h).
+//
+// Three filters, each exact, run before a record's score is computed:
+//
+// 1. Per bin (records of one bit count p), the best score any record of p
+//    bits can reach (KvBestScore); a bin that cannot beat the sink's
+//    threshold is skipped whole.
+// 2. Per bin, an integer threshold: the least intersection count c whose
+//    score beats the threshold (found by bisection with the score functor
+//    itself, so it agrees with the double arithmetic bit for bit). Every
+//    measure is monotone in c for fixed p and q, so a record with fewer
+//    common bits cannot be admitted; no division is spent on it.
+// 3. Per record, the signature bound on c (search_index.h), compared with
+//    that integer threshold, before the record's own words are read.
+//
+// Filters 2 and 3 apply where the best scores need many common bits
+// (similarities searched descending, Manhattan ascending); searches the
+// other way round use filter 1 alone. A threshold read before it last rose
+// makes the filters weaker, never wrong: the sink checks every score it is
+// offered.
+//
+// A KvPrunedQuery is immutable after construction, so the threads of a
+// search share one per query; each thread brings its own sink.
+//
+// A sink supplies the threshold and takes the admitted scores:
+//   bool Admits(double score) const;   // strictly better than its threshold
+//   double Threshold() const;          // changes whenever Admits may change
+//   void Take(std::uint64_t position, double score);
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "fastdb/engine/engine.h"
+#include "fastdb/kernels/kernels.h"
+#include "fastdb/kernels/scoring.h"
+#include "fastdb/engine/search_index.h"
+
+namespace Varnex {
+
+template <typename Score>
+class KvPrunedQuery {
+ public:
+  // Slots per kernel call; the counts stay in small stack arrays.
+  static constexpr std::size_t kBlock = 128;
+
+  KvPrunedQuery(const KvSearchIndex& index, const KvRecordView& view, const KvQueryWords& query, const Score& score,
+                bool descending)
+      : index_(index),
+        view_(view),
+        query_(query),
+        score_(score),
+        descending_(descending),
+        needsManyCommonBits_(descending == Score::kIncreasingInCommonBits),
+        signature_(index.SignatureWords()) {
+    index_.Fold(query_.words.data(), query_.words.size(), signature_.data());
+    signatureBits_ = KvGetActiveScanKernel().popCount(signature_.data(), signature_.size());
+  }
+
+  bool IsDescending() const { return descending_; }
+  // The best score a record of bin p can reach.
+  double Best(std::size_t p) const { return KvBestScore(score_, static_cast<double>(p), descending_); }
+  bool IsBetter(double a, double b) const { return descending_ ? a > b : a < b; }
+
+  // Offers the records of slots [begin, end), all of bin p, to the sink.
+  // Returns the number of records whose words were read.
+  template <typename Sink>
+  std::uint64_t ScanSlots(std::size_t p, std::uint64_t begin, std::uint64_t end, Sink& sink) const {
+    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    const std::span<const std::uint32_t> order = index_.Order();
+    const std::uint8_t* words = view_.records + 16;
+    const std::size_t w = static_cast<std::size_t>(view_.words);
+    const double pd = static_cast<double>(p);
+    std::uint32_t positions[kBlock];
+    std::uint32_t common[kBlock];
+    std::uint64_t read = 0;
+    std::uint64_t minCommon = 0;
+    double minCommonFor = std::numeric_limits<double>::quiet_NaN();  // the threshold minCommon was found for
+    for (std::uint64_t first = begin; first < end; first += kBlock) {
+      if (!sink.Admits(Best(p))) break;
+      const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, end - first));
+      std::size_t kept = 0;
+      if (needsManyCommonBits_) {
+        if (!(sink.Threshold() == minCommonFor)) {
+          minCommonFor = sink.Threshold();
+          minCommon = MinCommon(p, sink);
+        }
+        if (minCommon > std::min<std::uint64_t>(p, query_.bits)) break;  // no record of this bin can enter
+        const std::size_t s = index_.SignatureWords();
+        kernel.intersectRun(reinterpret_cast<const std::uint8_t*>(index_.Signature(first)), 8 * s, count,
+                            signature_.data(), s, common);
+        const std::uint16_t* sigBits = index_.SignatureBits().data() + first;
+        const std::uint64_t ceiling = std::min<std::uint64_t>(p, query_.bits);
+        const std::uint64_t queryExcess = query_.bits - signatureBits_;
+        for (std::size_t r = 0; r < count; ++r) {
+          const std::uint64_t bound =
+              std::min(ceiling, common[r] + std::min<std::uint64_t>(p - sigBits[r], queryExcess));
+          positions[kept] = order[first + r];
+          kept += bound >= minCommon;
+        }
+      } else {
+        for (std::size_t r = 0; r < count; ++r) positions[r] = order[first + r];
+        kept = count;
+      }
+      if (kept == 0) continue;
+      kernel.intersectAtFar(words, view_.stride, positions, kept, query_.words.data(), w, common);
+      read += kept;
+      for (std::size_t r = 0; r < kept; ++r) {
+        if (common[r] < minCommon) continue;
+        const double value = score_(static_cast<double>(common[r]), pd);
+        if (sink.Admits(value)) sink.Take(positions[r], value);
+      }
+    }
+    return read;
+  }
+
+ private:
+  // The least c that can be admitted in bin p under the sink's threshold
+  // now (one more than the largest feasible c when none can).
+  template <typename Sink>
+  std::uint64_t MinCommon(std::size_t p, const Sink& sink) const {
+    const double pd = static_cast<double>(p);
+    const double q = static_cast<double>(query_.bits);
+    std::uint64_t lo = static_cast<std::uint64_t>(std::max(0.0, pd + q - score_.k.n));
+    std::uint64_t hi = std::min<std::uint64_t>(p, query_.bits) + 1;  // hi: admitted, or past the end
+    // Tversky's rounded products are not exactly monotone in c: admit with
+    // the same relative margin as its bin bound.
+    auto admitted = [&](std::uint64_t c) {
+      double value = score_(static_cast<double>(c), pd);
+      if constexpr (kKvNeedsBoundMargin<Score>) {
+        const double margin = 1e-9 * std::fabs(value) + 1e-300;
+        value = descending_ ? value + margin : value - margin;
+      }
+      return sink.Admits(value);
+    };
+    while (lo < hi) {
+      const std::uint64_t mid = lo + (hi - lo) / 2;
+      if (admitted(mid)) {
+        hi = mid;
+      } else {
+        lo = mid + 1;
+      }
+    }
+    return lo;
+  }
+
+  const KvSearchIndex& index_;
+  const KvRecordView& view_;
+  const KvQueryWords& query_;
+  Score score_;
+  bool descending_;
+  bool needsManyCommonBits_;
+  std::vector<std::uint64_t> signature_;
+  std::uint64_t signatureBits_ = 0;
+};
+
+}  // namespace Varnex

@@ -1,0 +1,48 @@
+// The file-order loops of the engines: records are counted in blocks by the
+// active kernel, then scored by a measure functor chosen once per query, so
+// there is no indirect call per record. (The pruned searches are in
+// pruned_scan.h.)
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "database/hitlist.h"
+#include "fastdb/engine/engine.h"
+#include "fastdb/kernels/kernels.h"
+#include "fastdb/kernels/scoring.h"
+
+namespace Varnex {
+
+// Records per kernel call; the counts stay in a small stack array.
+inline constexpr std::size_t kKvScanBlock = 128;
+
+// sink(position, score) for every record in [begin, end), in order.
+template <typename Score, typename Sink>
+void KvScanRange(const KvScanKernel& kernel, const KvRecordView& view, std::uint64_t begin, std::uint64_t end,
+                 const std::uint64_t* query, const Score& score, Sink&& sink) {
+  std::uint32_t common[kKvScanBlock];
+  for (std::uint64_t block = begin; block < end; block += kKvScanBlock) {
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kKvScanBlock, end - block));
+    kernel.intersectRun(KvRecordWords(view.At(block)), view.stride, count, query, static_cast<std::size_t>(view.words),
+                        common);
+    for (std::size_t r = 0; r < count; ++r) {
+      const std::uint64_t position = block + r;
+      sink(position, score(static_cast<double>(common[r]), static_cast<double>(view.Count(position))));
+    }
+  }
+}
+
+// Offers every record of [begin, end) to `hits` (only scores the list would
+// admit are built into records).
+template <typename Score>
+void KvScanIntoHitList(const KvScanKernel& kernel, const KvRecordView& view, std::uint64_t begin, std::uint64_t end,
+                       const std::uint64_t* query, const Score& score, KvHitList<KvSimScore>& hits) {
+  KvScanRange(kernel, view, begin, end, query, score, [&](std::uint64_t position, double value) {
+    if (hits.Admits(value)) hits.Offer(KvSimScore(view.MolIdx(position), value));
+  });
+}
+
+}  // namespace Varnex

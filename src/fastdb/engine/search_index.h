@@ -1,0 +1,103 @@
+// The side structures of the pruned searches, built in one pass over the
+// records when a database opens (nothing is written to disk):
+//
+// - the stored bit count of every record, by position (a compact copy, so
+//   that a scan can pick records without touching the ones it skips);
+// - the record positions ordered by bit count ("slots": slot s holds the
+//   position Order()[s]; bin p, the records of count p, is the slot range
+//   [BinBegin(p), BinEnd(p)), positions ascending within a bin);
+// - per slot a signature: the record's words folded by OR onto S words
+//   (word w onto word w mod S), with the number of bits it sets. Signatures
+//   lie in slot order, so the records of one bit count are checked side by
+//   side, reading S words instead of W.
+//
+// Why a signature bounds the intersection: fold the query the same way.
+// Every common bit of record and query sets a common bit of the two folds,
+// and each fold bit of the record stands for at least one record bit, so
+//   |record AND query| <= |fold(r) AND fold(q)| + min(p - |fold(r)|, q - |fold(q)|)
+// where p and q are the bit counts. Sparse fingerprints folded 4:1 keep
+// most of their bits apart, so the bound rejects most of the records that
+// the bit count alone would have to read.
+//
+// Every bound assumes that a record's stored count is its true bit count;
+// a file where that is not so gets no index (Empty()), and its searches
+// score every record as the stored counts demand.
+//
+// Building: Begin, then Add for consecutive runs of records in file order,
+// then Finish. The signatures are folded either from each run as it is
+// added (when the records will not stay in memory) or by Finish from the
+// records in memory, straight into slot order. Thread safety: immutable
+// after Finish; any number of readers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <span>
+#include <vector>
+
+#include "fastdb/storage/word_buffer.h"
+
+namespace Varnex {
+
+class KvSearchIndex {
+ public:
+  // Starts an index of `n` records of `words` words; `foldWhileAdding` as
+  // above.
+  void Begin(std::uint64_t n, std::size_t words, bool foldWhileAdding);
+  // Adds the next `count` records, laid out as in the file but as words in
+  // the host's order (W + 2 words each). Returns false, with the position
+  // of the first damaged record in `badRecord` and what is wrong with it in
+  // `damage` (empty for a count above 64W), when a record's stored bit count
+  // is not the count of its bits: searches would silently score it wrong
+  // (an infinite score, or a record pruned away).
+  bool Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord, std::string& damage);
+  // Orders what was added, folding the signatures from `records` unless
+  // they were folded while adding (then `records` may be null). The index
+  // stays empty when there is nothing to prune with (no records, more than
+  // 2^32 - 1 of them, or no memory for the signatures).
+  void Finish(const std::uint64_t* records);
+
+  bool Empty() const { return binStart_.empty(); }
+  // The number of bins (64W + 1).
+  std::size_t NumBins() const { return binStart_.empty() ? 0 : binStart_.size() - 1; }
+  std::span<const std::uint32_t> Counts() const { return {counts_.data(), counts_.size()}; }
+  std::span<const std::uint32_t> Order() const { return {order_.data(), order_.size()}; }
+  std::uint64_t BinBegin(std::size_t p) const { return binStart_[p]; }
+  std::uint64_t BinEnd(std::size_t p) const { return binStart_[p + 1]; }
+
+  // Words per signature (S) and the signature of slot s.
+  std::size_t SignatureWords() const { return sigWords_; }
+  const std::uint64_t* Signature(std::uint64_t slot) const { return sigs_.Data() + slot * sigWords_; }
+  std::span<const std::uint16_t> SignatureBits() const { return {sigBits_.data(), sigBits_.size()}; }
+
+  // Folds `words` (W of them) onto `signature` (S words).
+  void Fold(const std::uint64_t* words, std::size_t w, std::uint64_t* signature) const;
+
+  // S for records of W words holding `meanBits` bits on average: about
+  // four fold bits per record bit, within 4 <= S <= W / 4 (S = W for
+  // records of fewer than 16 words, where the fold is the record itself).
+  static std::size_t ChooseSignatureWords(std::size_t w, double meanBits);
+
+ private:
+  void Clear();
+  // Puts the signatures, folded by position, into slot order in place
+  // (no second buffer); `slotOf` (the slot of each position) is used up.
+  void MoveToSlots(std::vector<std::uint32_t>& slotOf);
+
+  std::uint64_t n_ = 0;
+  std::size_t words_ = 0;
+  std::uint64_t added_ = 0;
+  std::uint64_t addedBits_ = 0;
+  bool foldWhileAdding_ = false;
+  bool usable_ = false;  // false once a stored count proved wrong or memory ran out
+
+  std::vector<std::uint32_t> counts_;
+  std::vector<std::uint32_t> order_;
+  std::vector<std::uint64_t> binStart_;  // NumBins() + 1 slot offsets
+  std::size_t sigWords_ = 0;
+  KvWordBuffer sigs_;  // by slot; by position while folding during Add
+  std::vector<std::uint16_t> sigBits_;
+};
+
+}  // namespace Varnex
