@@ -133,20 +133,38 @@ std::uint32_t KvSubgraphHasher::Hash(const unsigned* atoms, unsigned k) {
   for (unsigned j = 0; j < k; ++j) position_[atoms[j]] = kNotInSet;
 
   std::uint32_t* values = values_.data();
+  const unsigned* offsets = localOffsets_.data();
+  const unsigned* nbr = localNbr_.data();
+  const std::uint32_t* bond = localBond_.data();
   for (unsigned round = k / 2; round > 0; --round) {
     for (unsigned j = 0; j < k; ++j) {
-      const unsigned begin = localOffsets_[j];
-      const unsigned count = localOffsets_[j + 1] - begin;
-      for (unsigned t = 0; t < count; ++t) values[t] = localBond_[begin + t] + cur[localNbr_[begin + t]];
-      InsertionSort(values, count);
+      const unsigned begin = offsets[j];
+      const unsigned count = offsets[j + 1] - begin;
       std::uint32_t label = cur[j];
-      for (unsigned t = 0; t < count; ++t) label += values[t] * Multiplier(t);
+      // One or two neighbours in the set (most atoms of a fragment) need no
+      // sorting loop.
+      if (count == 1) {
+        label += (bond[begin] + cur[nbr[begin]]) * kMultipliers[0];
+      } else if (count == 2) {
+        const std::uint32_t a = bond[begin] + cur[nbr[begin]];
+        const std::uint32_t b = bond[begin + 1] + cur[nbr[begin + 1]];
+        label += std::min(a, b) * kMultipliers[0] + std::max(a, b) * kMultipliers[1];
+      } else {
+        for (unsigned t = 0; t < count; ++t) values[t] = bond[begin + t] + cur[nbr[begin + t]];
+        InsertionSort(values, count);
+        for (unsigned t = 0; t < count; ++t) label += values[t] * Multiplier(t);
+      }
       next[j] = label;
     }
     std::swap(cur, next);
   }
 
-  std::sort(cur, cur + k);
+  // Fragments are small: a plain insertion sort beats std::sort's set-up.
+  if (k <= 32) {
+    InsertionSort(cur, k);
+  } else {
+    std::sort(cur, cur + k);
+  }
   std::uint32_t id = 0;
   std::size_t counter = 1;
   for (unsigned j = 0; j < k; ++j) {
