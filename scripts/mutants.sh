@@ -44,18 +44,18 @@ trap 'restore; exit 130' INT TERM
 trap restore EXIT
 
 run_tests() {  # prints the names of failing tests; returns 1 when any failed
-  local failed="" spec prog filter out
-  for spec in "$@"; do
-    case "$spec" in
+  local failed="" item prog filter out
+  for item in "$@"; do
+    case "$item" in
       py:*)
-        out=$(PYTHONPATH="$build/python" timeout 900 bash -c "trap '' INT; exec $py -m pytest -q -x -p no:cacheprovider ${spec#py:}" 2>&1)
+        out=$(PYTHONPATH="$build/python" timeout 900 bash -c "trap '' INT; exec $py -m pytest -q -x -p no:cacheprovider ${item#py:}" 2>&1)
         if [ $? -ne 0 ]; then
           failed+=" $(printf '%s\n' "$out" | sed -n 's/^FAILED \([^ ]*\).*/\1/p' | sed 's|.*/||' | head -n 3 | tr '\n' ' ')"
-          [ -n "${failed// /}" ] || failed+=" ${spec#py:}(crash)"
+          [ -n "${failed// /}" ] || failed+=" ${item#py:}(crash)"
         fi ;;
       *)
-        prog=${spec%%:*}; filter="*"
-        [ "$prog" != "$spec" ] && filter=${spec#*:}
+        prog=${item%%:*}; filter="*"
+        [ "$prog" != "$item" ] && filter=${item#*:}
         out=$(timeout 900 "$build/tests/$prog" --gtest_filter="$filter" --gtest_brief=1 2>&1)
         if [ $? -ne 0 ]; then
           local names
