@@ -106,16 +106,6 @@ def expect_same_hits(got, want, k):
         np.testing.assert_array_equal(np.sort(got["index"]), np.sort(want["index"]))
 
 
-def test_sharded_creation_keeps_molecule_indices(collection):
-    shards = varnex.read_manifest(collection[3])
-    assert [s.first for s in shards.shards] == [0, 400, 800]
-    assert shards.records == N and shards.type == TYPE
-    with varnex.FastDatabase(shards.shards[2].path) as last, varnex.FastDatabase(collection["whole"]) as db:
-        assert len(last) == 400
-        top = last.search(db.fingerprint(1100), k=1)
-        assert top["index"][0] == 1100 and top["score"][0] == 1.0
-
-
 @pytest.mark.parametrize("shards", [1, 3, 7, "by count", "catalog"])
 @pytest.mark.parametrize("k, cutoff, measure, alpha, beta", [
     (10, None, "tanimoto", 1.0, 1.0),

@@ -27,19 +27,6 @@ def panels(drawing):
     return out
 
 
-@pytest.mark.parametrize("kind", ["Path", "Tree", "Circular"])
-def test_one_panel_per_bit_highlighting_the_atoms_explain_gives(kind, smiles):
-    t = varnex.FPType(kind, size=1024)
-    for s in [m for m in smiles[:30] if Chem.MolFromSmiles(m).GetNumAtoms() <= 14][:4]:
-        expected = {}
-        for p in varnex.explain(s, t):
-            expected.setdefault(f"bit {p['bit']}", set()).update(p["atoms"])
-        drawn = panels(varnex.draw(s, t))
-        assert [caption for caption, _ in drawn] == sorted(expected, key=lambda c: int(c[4:]))
-        for caption, atoms in drawn:
-            assert sorted(atoms) == sorted(expected[caption]), (s, caption)  # one ellipse per atom
-
-
 def test_panel_and_columns_shape_the_grid():
     t = varnex.FPType("MACCS166")
     keys = len(list(t.fingerprint("CCO").on_bits()))

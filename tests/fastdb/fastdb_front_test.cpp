@@ -238,7 +238,6 @@ class NciTest : public ::testing::Test {
     KvChem::KvMolDatabase molecules;
     ASSERT_TRUE(molecules.Open(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi"));
     fps_ = new std::vector<KvFingerPrint>;
-    mols_ = new std::vector<KvChem::KvMol>;
     ASSERT_EQ(molecules.GetMaxMolIdx(), 4999u);
     for (unsigned i = 0; i < molecules.GetMaxMolIdx(); ++i) {
       KvChem::KvMol mol;
@@ -249,54 +248,17 @@ class NciTest : public ::testing::Test {
         EXPECT_TRUE(KvMakeFP(fp, mol, type));
       }
       fps_->push_back(fp);
-      mols_->push_back(std::move(mol));
     }
     file_ = new FastDbTest::TempPath("nci.fpbin");
     FastDbTest::WriteDatabase(file_->str(), type, *fps_);
   }
   static void TearDownTestSuite() {
     delete fps_;
-    delete mols_;
     delete file_;
   }
   static inline std::vector<KvFingerPrint>* fps_ = nullptr;
-  static inline std::vector<KvChem::KvMol>* mols_ = nullptr;
   static inline FastDbTest::TempPath* file_ = nullptr;
 };
-
-// Each molecule finds itself first (duplicates share the top score), and a
-// search on three threads gives what one thread gives.
-TEST_F(NciTest, EachMoleculeFindsItselfFirstOnAnyThreadCount) {
-  for (const unsigned memoryType : {1u, 2u}) {
-    KvFastFPDatabase db(file_->str(), memoryType);
-    ASSERT_TRUE(db.IsValid());
-    EXPECT_EQ(db.NumFingerPrints(), fps_->size());
-    for (const std::size_t i : {0u, 42u, 1234u, 4998u}) {
-      KvFPDatabaseOptions options(50, KvSimMeasure::Tanimoto);
-      KvSimSearchResult one, three;
-      EXPECT_EQ(db.SortedSearch(one, (*mols_)[i], options), KvSimSearchStatus::Finished);
-      options.SetNumProcessors(3);
-      EXPECT_EQ(db.SortedSearch(three, (*mols_)[i], options), KvSimSearchStatus::Finished);
-      const auto hits = KvCollect(one.GetSortedScores());
-      const auto threaded = KvCollect(three.GetSortedScores());
-      ASSERT_FALSE(hits.empty()) << i;
-      EXPECT_EQ(hits[0].GetScore(), 1.0);
-      bool found = false;
-      for (const KvSimScore& hit : hits) found |= hit.GetScore() == 1.0 && hit.GetIdx() == i;
-      EXPECT_TRUE(found) << i;
-      ASSERT_EQ(threaded.size(), hits.size());
-      for (std::size_t k = 0; k < hits.size(); ++k) {
-        EXPECT_EQ(threaded[k].GetScore(), hits[k].GetScore());
-        if (k > 0) {
-          EXPECT_LE(hits[k].GetScore(), hits[k - 1].GetScore());
-        }
-      }
-      const KvFPHistogram ha = one.GetHistogram(), hb = three.GetHistogram();
-      for (std::size_t bin = 0; bin < ha.NumBins(); ++bin) EXPECT_EQ(ha.GetCount(bin), hb.GetCount(bin));
-      EXPECT_EQ(hb.NumSamples(), fps_->size());
-    }
-  }
-}
 
 TEST_F(NciTest, PrunedSearchesEqualFullScansOnRealFingerPrints) {
   KvFastFPMemoryMapDatabaseImpl engine(file_->str());

@@ -69,10 +69,8 @@ TEST(LingoTerms, ShortTextsAreComparedWhole) {
 
 TEST(LingoTerms, LongTextsCountSharedSubstrings) {
   CaptureSink sink;
-  // CCCC CCCC against CCCC CCCO: one CCCC pairs off.
-  EXPECT_EQ(Terms(LingoText("CCCCC"), LingoText("CCCCO")), (std::vector<std::uint32_t>{1, 1, 1}));
-  // c0cc 0ccc cccc cccc ccc0 against c0cc 0ccn ccnc cncc ncc0.
-  EXPECT_EQ(Terms(LingoText("c0ccccc0"), LingoText("c0ccncc0")), (std::vector<std::uint32_t>{4, 4, 1}));
+  // The comparer's counts (chem tests) with the texts taken from the
+  // fingerprints, here the second as the query.
   EXPECT_EQ(Terms(LingoText("c0ccncc0"), LingoText("c0ccccc0")), (std::vector<std::uint32_t>{4, 4, 1}));
   // Whole molecules: pentane against pentanol.
   KvFingerPrint pentane, pentanol;

@@ -110,6 +110,13 @@ TEST(KvBPrimitives, MalformedTagsAreRefused) {
   kvisstream partialLength(Bytes({1, 0}));
   EXPECT_EQ(KvSystem::KvBReadTag(partialLength, tag), KvBStatus::Failure);
   EXPECT_EQ(tag, "kept");
+  // The longest tag reads back; one byte longer is refused.
+  kvosstream longest;
+  ASSERT_TRUE(KvSystem::KvBWriteTag(longest, std::string(KvSystem::KvBMaxTagLength, 'x')));
+  kvisstream atLimit(longest.str()), overLimit(Bytes({1, 4, 0, 0}) + std::string(1025, 'x'));
+  EXPECT_EQ(KvSystem::KvBReadTag(atLimit, tag), KvBStatus::Success);
+  EXPECT_EQ(tag, std::string(KvSystem::KvBMaxTagLength, 'x'));
+  EXPECT_EQ(KvSystem::KvBReadTag(overLimit, tag), KvBStatus::Failure);
 
   // A payload longer than the data fails without a huge allocation.
   std::string payload = "x";

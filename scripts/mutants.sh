@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Mutation check of the test suite: applies one small fault at a time to the
+# library, rebuilds, runs the tests that should notice, and prints whether
+# each fault was killed (some test failed) or survived, with the killers.
+#
+# Usage: scripts/mutants.sh [build-dir] [name...]   (default build dir: build)
+# Run from a clean tree (every mutant is reverted on exit, even on Ctrl-C).
+# Each mutant is a sed expression that must change exactly one line of its file.
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd) || exit 2
+cd "$top" || exit 2
+build=${1:-build}
+shift || true
+only=" $* "
+py=/usr/bin/python3
+
+# name @ file @ sed expression @ test programs (program[:gtest filter], or py:<pytest file>[::test]) ...
+mutants=(
+  "dice-is-tanimoto@src/similarity/measures.cpp@s/return KvDiceOf(terms);/return KvTanimotoOf(terms);/@similarity_tests@database_tests"
+  "prune-strict@src/fastdb/engine/pruned_scan.h@s/kept += bound >= minCommon;/kept += bound > minCommon;/@fastdb_tests:OracleTest.*:EnginePairs.*:FrontTest.*:NciTest.*"
+  "hitlist-keeps-one-less@src/database/hitlist.h@s/buffer_.begin() + static_cast<std::ptrdiff_t>(limit_), buffer_.end());/buffer_.begin() + static_cast<std::ptrdiff_t>(limit_ - 1), buffer_.end());/@database_tests"
+  "tie-break-reversed@src/fastdb/collection/collection.cpp@s/return a.GetIdx() < b.GetIdx();/return a.GetIdx() > b.GetIdx();/@fastdb_tests:CollectionTest.*:Shard*@py:python/tests/test_collection.py"
+  "output-not-renamed@src/fastdb/storage/temporary_output.cpp@s/if (!fs_.Rename(path_, target_, error)) return false;/if (false) return false;/@fastdb_tests:FaultInjection.*:FpbinCreate*:CollectionTest.*"
+  "batch-skips-last-query@src/fastdb/engine/batch.cpp@s/for (std::size_t k = KvClaim(next, queries); k < queries;/for (std::size_t k = KvClaim(next, queries); k + 1 < queries;/@fastdb_tests:OracleTest.*:FrontTest.*:NciTest.*@py:python/tests/test_search.py"
+  "creation-drops-record@src/fastdb/create/job.cpp@s/for (std::uint64_t i = begin; i < last; ++i) {/for (std::uint64_t i = begin; i + 1 < last; ++i) {/@fastdb_tests:FpbinCreate*:FpbinCompat*:FaultInjection.*"
+  "ends-checksum-ignored@src/fastdb/collection/collection.cpp@s/if (ends != s.endsSha256)/if (false \\&\\& ends != s.endsSha256)/@fastdb_tests:CollectionTest.*@py:python/tests/test_collection.py"
+  "verify-checksum-ignored@src/fastdb/collection/verify.cpp@s/if (checksum \\&\\& sha.HexDigest() != s.sha256)/if (false \\&\\& sha.HexDigest() != s.sha256)/@fastdb_tests:CollectionTest.*@tools_tests:VarnexCollection*"
+  "maccs-key-off-by-one@src/generators/maccs.cpp@s/fp.SetBitOn(key - 1);/fp.SetBitOn(key);/@generators_tests"
+  "histogram-bin-width@src/stats/histogram.cpp@s/(max - min) \\/ static_cast<double>(nbins)/(max - min) \\/ static_cast<double>(nbins + 1)/@stats_tests"
+  "moldb-range-check@src/chem/moldb.cpp@s/if (index >= impl_->records.size()) {/if (index > impl_->records.size()) {/@chem_tests"
+  "moldb-broken-index@src/chem/moldb.cpp@s/cannot parse record %u of %s\", index,/cannot parse record %u of %s\", index + 1,/@chem_tests@tools_tests:VarnexInputFaults*"
+  "kvb-tag-limit@src/system/kvb.cpp@s/length == 0 || length > KvBMaxTagLength) return KvBStatus::Failure;/length == 0 || length >= KvBMaxTagLength) return KvBStatus::Failure;/@system_tests@io_tests"
+  "pattern-atom-shifted@src/pictures/pattern_pictures.cpp@s/for (const KvChem::KvAtomBase\* atom : set.GetAtoms()) atoms.insert(atom->GetIdx());/for (const KvChem::KvAtomBase* atom : set.GetAtoms()) atoms.insert(atom->GetIdx() + 1);/@pictures_tests@py:python/tests/test_pictures.py"
+  "overlap-counts-one-bond@src/pictures/pattern_pictures.cpp@s/KvFPType::Circular ? 2 : 3;/KvFPType::Circular ? 2 : 2;/@pictures_tests"
+  "manifest-fields-swapped@python/varnex/_shards.py@s/s\[.records.\], s\[.first.\]/s[\"first\"], s[\"records\"]/@py:python/tests/test_distributed.py"
+  "dist-skips-last-query@python/varnex/distributed.py@s/batch = np.arange(first, min(n, first + self.batch))/batch = np.arange(first, min(n - 1, first + self.batch))/@py:python/tests/test_distributed.py"
+)
+
+status=0
+restore() {
+  if [ -n "${saved:-}" ] && [ -f "$saved" ]; then cp "$saved" "$target"; rm -f "$saved"; saved=""; fi
+}
+trap 'restore; exit 130' INT TERM
+trap restore EXIT
+
+run_tests() {  # prints the names of failing tests; returns 1 when any failed
+  local failed="" item prog filter out
+  for item in "$@"; do
+    case "$item" in
+      py:*)
+        out=$(PYTHONPATH="$build/python" timeout 900 bash -c "trap '' INT; exec $py -m pytest -q -x -p no:cacheprovider ${item#py:}" 2>&1)
+        if [ $? -ne 0 ]; then
+          failed+=" $(printf '%s\n' "$out" | sed -n 's/^FAILED \([^ ]*\).*/\1/p' | sed 's|.*/||' | head -n 3 | tr '\n' ' ')"
+          [ -n "${failed// /}" ] || failed+=" ${item#py:}(crash)"
+        fi ;;
+      *)
+        prog=${item%%:*}; filter="*"
+        [ "$prog" != "$item" ] && filter=${item#*:}
+        out=$(timeout 900 "$build/tests/$prog" --gtest_filter="$filter" --gtest_brief=1 2>&1)
+        if [ $? -ne 0 ]; then
+          local names
+          names=$(printf '%s\n' "$out" | sed -n 's/^\[  FAILED  \] \([A-Za-z0-9_./]*\).*/\1/p' | sort -u | grep -v '^[0-9]' | head -n 4 | tr '\n' ' ')
+          failed+=" ${names:-$prog(crash)}"
+        fi ;;
+    esac
+  done
+  printf '%s' "$failed"
+  [ -z "${failed// /}" ]
+}
+
+for m in "${mutants[@]}"; do
+  IFS='@' read -r -a f <<< "$m"
+  name=${f[0]}; target=${f[1]}; expr=${f[2]}; tests=("${f[@]:3}")
+  [ "$only" = "  " ] || [[ "$only" == *" $name "* ]] || continue
+  saved=$(mktemp)
+  cp "$target" "$saved"
+  sed -i "$expr" "$target"
+  changed=$(diff "$saved" "$target" | grep -c '^>')
+  if [ "$changed" != 1 ]; then
+    printf '%-24s NOT APPLIED (%s lines changed)\n' "$name" "$changed"
+    restore; status=1; continue
+  fi
+  programs=()
+  for t in "${tests[@]}"; do case "$t" in py:*) programs+=(varnex_python) ;; *) programs+=("${t%%:*}") ;; esac; done
+  targets=$(printf '%s\n' "${programs[@]}" | sort -u | tr '\n' ' ')
+  if ! nice ninja -C "$build" -j2 $targets > /dev/null 2>&1; then
+    printf '%-24s killed   (does not build)\n' "$name"
+    restore; continue
+  fi
+  if killers=$(run_tests "${tests[@]}"); then
+    printf '%-24s SURVIVED\n' "$name"; status=1
+  else
+    printf '%-24s killed   by%s\n' "$name" "$killers"
+  fi
+  restore
+done
+# Leave the build matching the sources.
+nice ninja -C "$build" -j2 > /dev/null 2>&1
+exit $status
