@@ -62,6 +62,21 @@ std::string LE(std::uint64_t value, int n) {
   return out;
 }
 
+// A fingerprint of `smiles` for `type`, or for a kind (a warning's trigger).
+KvFingerPrint Made(const KvFPTypeBase* type, const char* smiles = "CCO") {
+  KvFingerPrint fp;
+  (void)KvMakeFP(fp, Mol(smiles), type);
+  return fp;
+}
+void MakeKind(unsigned kind, bool vs) {
+  KvFingerPrint fp;
+  (void)KvMakeFP(fp, Mol("CCO"), kind, vs);
+}
+void MakeVS(unsigned kind, unsigned version) {
+  KvFingerPrint fp;
+  (void)KvMakeVSFP(fp, Mol("CCO"), kind, version);
+}
+
 void ParsePath(const std::string& text) {
   unsigned short v;
   unsigned b, mn, mx, a, bo;
@@ -113,27 +128,19 @@ class FixedMessages : public ::testing::Test {
     return path;
   }
   std::vector<Row> Rows();
+  static std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
 
   VarnexTest::TempDir dir_;
   std::string smi_, fpbin_;
 };
 
 std::vector<Row> FixedMessages::Rows() {
-  const KvFingerPrint pathFP = [] {
-    KvFingerPrint fp;
-    (void)KvMakeFP(fp, Mol("CCO"), KvGetFPType(102, false, 0));
-    return fp;
-  }();
-  const KvFingerPrint maccsFP = [] {
-    KvFingerPrint fp;
-    (void)KvMakeFP(fp, Mol("CCO"), KvGetFPType(101, false, 0));
-    return fp;
-  }();
-  const KvFingerPrint lingoFP = [] {
-    KvFingerPrint fp;
-    (void)KvMakeFP(fp, Mol("CC"), KvGetFPType(103, false, 0));
-    return fp;
-  }();
+  const KvFingerPrint pathFP = Made(KvGetFPType(102, false, 0));
+  const KvFingerPrint maccsFP = Made(KvGetFPType(101, false, 0));
+  const KvFingerPrint lingoFP = Made(KvGetFPType(103, false, 0), "CC");
   const std::string pathText = Path256()->GetFPTypeString();
   const std::string db = fpbin_;
   const std::string fastName = "KvFastFPDatabase::";
@@ -226,37 +233,14 @@ std::vector<Row> FixedMessages::Rows() {
       {"StrayBits", [] { (void)KvGetUnhashedPathFPType(0x2000, 0, 5, 0x10001, 1)->GetFPTypeString(); },
        "Unrecognised data!"},
       // generators
-      {"MakeUnknown",
-       [] {
-         KvFingerPrint fp;
-         (void)KvMakeFP(fp, Mol("CCO"), 7u, false);
-       },
-       "KvMakeFP() unknown fingerprint type"},
-      {"MakeCircularVS",
-       [] {
-         KvFingerPrint fp;
-         (void)KvMakeFP(fp, Mol("CCO"), 104u, true);
-       },
+      {"MakeUnknown", [] { MakeKind(7u, false); }, "KvMakeFP() unknown fingerprint type"},
+      {"MakeCircularVS", [] { MakeKind(104u, true); },
        "KvMakeFP: (104) use KvMakeVSFP() for generating VS fingerprints - deprecated CircularVS fingerprints are "
        "being generated"},
-      {"MakeVSDeprecated",
-       [] {
-         KvFingerPrint fp;
-         (void)KvMakeFP(fp, Mol("CCO"), 102u, true);
-       },
+      {"MakeVSDeprecated", [] { MakeKind(102u, true); },
        "KvMakeFP: (102) (deprecated) use KvMakeVSFP() for generating VS fingerprints"},
-      {"MakeVSUnknownVersion",
-       [] {
-         KvFingerPrint fp;
-         (void)KvMakeVSFP(fp, Mol("CCO"), 102u, 3u);
-       },
-       "KvMakeVSFP: unknown vsVersion specified: 3"},
-      {"MakeVSUnknown",
-       [] {
-         KvFingerPrint fp;
-         (void)KvMakeVSFP(fp, Mol("CCO"), 101u, 1u);
-       },
-       "KvMakeVSFP() unknown fingerprint type"},
+      {"MakeVSUnknownVersion", [] { MakeVS(102u, 3u); }, "KvMakeVSFP: unknown vsVersion specified: 3"},
+      {"MakeVSUnknown", [] { MakeVS(101u, 1u); }, "KvMakeVSFP() unknown fingerprint type"},
       {"PathBits", [=, this] { graphFP(KvMakePathFP, KvGetPathFPType(0, 0, 5, 191, 3)); },
        "KvMakePathFP() : invalid bit vector size 0 for path fingerprint (default 4096 is used)!"},
       {"PathMin", [=, this] { graphFP(KvMakePathFP, KvGetPathFPType(64, 99, 99, 191, 3)); },
@@ -345,23 +329,11 @@ std::vector<Row> FixedMessages::Rows() {
       {"VseprMaxPath", [] { KvVseprFingerprint(Mol("CCCC"), KvVseprOptions().SetMaxPathLength(12)); },
        "KvVseprFingerprint : Setting maxPathLength, passed as 12, to the max of 8u"},
       // stats
-      {"MergeMin",
-       [] {
-         KvFPHistogram x(10, 0.0, 1.0);
-         x += KvFPHistogram(10, 0.1, 1.1);
-       },
+      {"MergeMin", [] { KvFPHistogram(10, 0.0, 1.0) += KvFPHistogram(10, 0.1, 1.1); },
        "KvFPHistogram::operator+=() : cannot merge histogram due to different min limit!"},
-      {"MergeMax",
-       [] {
-         KvFPHistogram x(10, 0.0, 1.0);
-         x += KvFPHistogram(10, 0.0, 2.0);
-       },
+      {"MergeMax", [] { KvFPHistogram(10, 0.0, 1.0) += KvFPHistogram(10, 0.0, 2.0); },
        "KvFPHistogram::operator+=() : cannot merge histogram due to different max limit!"},
-      {"MergeBins",
-       [] {
-         KvFPHistogram x(10, 0.0, 1.0);
-         x += KvFPHistogram(20, 0.0, 1.0);
-       },
+      {"MergeBins", [] { KvFPHistogram(10, 0.0, 1.0) += KvFPHistogram(20, 0.0, 1.0); },
        "KvFPHistogram::operator+=() : cannot merge histogram due to different bin size!"},
       // database
       {"OptionsUnknownMeasure", [] { KvFPDatabaseOptions(10, 9); },
@@ -386,26 +358,13 @@ std::vector<Row> FixedMessages::Rows() {
        "KvFPDatabase::GetSortedScores() fingerprint type mismatch!"},
       {"SortedMismatchLingoRange", [=] { KvCollect(KvFPDatabase(103u).GetSortedScores(pathFP)); },
        "KvFPDatabase::GetSortedScores()fingerprint type mismatch!"},
-      {"LingoQuery",
-       [=] {
-         KvFingerPrint tiny;
-         (void)KvMakeFP(tiny, Mol("C"), KvGetFPType(103, false, 0));
-         KvCollect(KvFPDatabase(103u).GetScores(tiny));
-       },
+      {"LingoQuery", [] { KvCollect(KvFPDatabase(103u).GetScores(Made(KvGetFPType(103, false, 0), "C"))); },
        "KvFPDatabase::GetScores() cannot initialize lingo similarity!"},
       {"ScoresUnimplemented",
-       [] {
-         KvFingerPrint fp;
-         (void)KvMakeFP(fp, Mol("CCO"), KvGetFPType(9000, false, 0));
-         KvCollect(KvFPDatabase(9000u).GetScores(fp, KvFPDatabaseOptions()));
-       },
+       [] { KvCollect(KvFPDatabase(9000u).GetScores(Made(KvGetFPType(9000, false, 0)), KvFPDatabaseOptions())); },
        "KvFPDatabase::GetScores() has not been implemented yet!"},
       {"SortedUnimplemented",
-       [] {
-         KvFingerPrint fp;
-         (void)KvMakeFP(fp, Mol("CCO"), KvGetFPType(9000, false, 0));
-         KvCollect(KvFPDatabase(9000u).GetSortedScores(fp, KvFPDatabaseOptions()));
-       },
+       [] { KvCollect(KvFPDatabase(9000u).GetSortedScores(Made(KvGetFPType(9000, false, 0)), KvFPDatabaseOptions())); },
        "KvFPDatabase::GetSortedScores() has not been implemented yet!"},
       // fastdb/storage
       {"MapOpen", [=, this] { MMapInputFile().Open(dir_.Path("absent"), 800); },
@@ -466,8 +425,7 @@ std::vector<Row> FixedMessages::Rows() {
        fastName + "KvFastFPDatabase() cannot initialize object for in memory search!"},
       {"EngineBadRecord",
        [=, this] {
-         std::ifstream in(db, std::ios::binary);
-         std::string bytes((std::istreambuf_iterator<char>(in)), {});
+         std::string bytes = Bytes(db);
          bytes.replace(800 + 8, 8, LE(999, 8));  // the first record's bit count
          KvFastFPDatabase(Header("damaged.fpbin", bytes, bytes.size()), 2);
        },
@@ -490,8 +448,7 @@ std::vector<Row> FixedMessages::Rows() {
        fastName + "GetScores() : fingerprint type mismatch!"},
       {"IndexInconsistency",
        [=, this] {
-         std::ifstream in(db, std::ios::binary);
-         std::string bytes((std::istreambuf_iterator<char>(in)), {});
+         std::string bytes = Bytes(db);
          bytes.replace(800, 8, LE(7, 8));  // the first record's molecule index
          KvFingerPrint fp;
          (void)KvFastFPDatabase(Header("moved.fpbin", bytes, bytes.size()), 1).GetFingerPrint(fp, 0);
