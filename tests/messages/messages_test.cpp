@@ -336,8 +336,8 @@ std::vector<Row> FixedMessages::Rows() {
       {"MergeBins", [] { KvFPHistogram(10, 0.0, 1.0) += KvFPHistogram(20, 0.0, 1.0); },
        "KvFPHistogram::operator+=() : cannot merge histogram due to different bin size!"},
       // database
-      {"OptionsUnknownMeasure", [] { KvFPDatabaseOptions(10, 9); },
-       "KvFPDatabaseOptions::KvFPDatabaseOptions() unknown similarity function type 9 ignored!"},
+      {"OptionsUnknownMeasure", [] { KvFPDatabaseOptions(10, 0xFFFFFFFFu); },
+       "KvFPDatabaseOptions::KvFPDatabaseOptions() unknown similarity function type -1 ignored!"},
       {"SetUnknownMeasure", [] { KvFPDatabaseOptions().SetSimFunc(0xFFFFFFFFu); },
        "KvFPDatabaseOptions::SetSimFunc() unknown similarity function type 4294967295 ignored!"},
       {"IllegalTversky", [] { KvFPDatabaseOptions().SetTverskyCoeffs(2.0f, 0.5f); },
