@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "capture_sink.h"
+#include "faulty_file_system.h"
 #include "molecules.h"
 #include "temp_dir.h"
 #include "varnex/varnex.h"
@@ -26,14 +27,14 @@ using VarnexTest::Mol;
 
 const std::string kTail = ",atype=AtmNum,btype=Order";
 
-// Fixed messages that no test can raise on a healthy machine (they report an
-// operating system or allocation failure), with the reason.
+// Fixed messages that no call can raise (they guard against failures of the
+// operating system or of allocation that no fault hook reaches, or against
+// states the public API never creates), each with the reason.
 const std::map<std::string, std::string> kUnreachable = {
     {"MapView", "mmap() failing on an opened, sized file"},
     {"EngineNoMemory", "the in-memory engine failing to allocate its records"},
     {"NoMemoryForResults", "a neighbour or threshold matrix failing to allocate"},
     {"EngineSkipHeader", "a read failing between the header check and the records"},
-    {"CreateHeader", "the header write failing on a freshly mapped output"},
     {"CannotAccess", "a record read failing on a valid, opened database"},
     {"OperationFailed", "a standard exception escaping an engine or database call"},
     {"LingoCannotInit", "a Lingo comparer refusing a text of four or more characters"},
@@ -44,7 +45,6 @@ const std::map<std::string, std::string> kUnreachable = {
     {"CheckType", "a type object whose own type string does not parse"},
     {"EngineMapped", "mapping failing after the header was read"},
     {"EngineOpen", "the file failing to open after its header was read"},
-    {"EngineShortRead", "a read falling short after the size check passed"},
     {"NoFilePointer", "an engine that is valid but has no records"},
     {"CannotGenerateSpaced", "a record read failing after the index check passed"},
     {"CompatFingerPrint", "record 0 unreadable in an opened, valid database"},
@@ -430,6 +430,13 @@ std::vector<Row> FixedMessages::Rows() {
          KvFastFPDatabase(Header("damaged.fpbin", bytes, bytes.size()), 2);
        },
        fastName + "KvFastFPDatabase() : invalid data in 0-th fingerprint"},
+      {"EngineShortRead",
+       [=, this] {
+         VarnexTest::FaultyFileSystem faults;
+         faults.readEnd = 800 + 3 * 48;  // three records of 48 bytes
+         KvFastFPDatabase(db, 2);
+       },
+       fastName + "KvFastFPDatabase() : cannot read 3-th fingerprint"},
       {"NoCuda", [=, this] { KvFastFPDatabase(db, 3); },
        fastName + "KvFastFPDatabase() : no CUDA-enabled device available falling back to memory-mapped type!"},
       {"BadMemoryType", [=, this] { KvFastFPDatabase(db, 7); },
@@ -494,6 +501,13 @@ std::vector<Row> FixedMessages::Rows() {
        creator + " empty molecule database!"},
       {"CreateOpen", [=, this] { KvCreateFastFPDatabaseFile(dir_.Path("no/such/x.fpbin"), smi_, Path256()); },
        creator + " : unable to open fingerprint database file: " + dir_.Path("no/such/x.fpbin")},
+      {"CreateHeader",
+       [=, this] {
+         VarnexTest::FaultyFileSystem faults;
+         faults.failWriteNumber = 0;
+         KvCreateFastFPDatabaseFile(dir_.Path("x.fpbin"), smi_, Path256());
+       },
+       creator + " : unable to write fingerprint database header: " + dir_.Path("x.fpbin")},
       {"CreateMolecule",
        [=, this] {
          WriteFile(dir_.Path("bad.smi"), "CCO a\nC1CC b\nCCN c\n");
