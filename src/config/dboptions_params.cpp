@@ -7,6 +7,7 @@
 #include "config/parameter_builder.h"
 #include "kvsystem/error.h"
 #include "varnex/config.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -45,7 +46,7 @@ ParameterSpec DescendingSpec() {
 KvInterface* AddSearchGroup(KvInterface& itf) {
   KvInterface* group = itf.AddInterface();
   if (group == nullptr) {
-    KvSystem::KvThrow()->Warning("%s problem configuring fingerprint interface!", "KvConfigureFPDatabaseOptions()");
+    KvSystem::KvThrow()->Warning(Msg::kConfigureGroup, "KvConfigureFPDatabaseOptions()");
     return nullptr;
   }
   group->SetName("fingerprint database search options");

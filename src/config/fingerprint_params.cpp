@@ -9,6 +9,7 @@
 #include "varnex/config.h"
 #include "varnex/fpkinds.h"
 #include "varnex/fptype_flags.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -64,20 +65,20 @@ void ReadInt(const KvInterface& itf, const char* name, unsigned& value) {
 bool KvConfigureFingerPrint(KvInterface& itf, const KvFPTypeBase* type) {
   KvInterface* group = itf.AddInterface();
   if (group == nullptr) {
-    KvSystem::KvThrow()->Warning("%s problem configuring fingerprint interface!", kConfigure);
+    KvSystem::KvThrow()->Warning(Msg::kConfigureGroup, kConfigure);
     return false;
   }
   if (type == nullptr) {
-    KvSystem::KvThrow()->Warning("%s invalid fingerprint type pointer!", kConfigure);
+    KvSystem::KvThrow()->Warning(Msg::kTypePointer, kConfigure);
     return false;
   }
   const KvFPTypeParams params(type->GetFPTypeString());
   if (!params.IsValid()) {
-    KvSystem::KvThrow()->Warning("%s invalid fingerprint type", kConfigure);
+    KvSystem::KvThrow()->Warning(Msg::kConfigureType, kConfigure);
     return false;
   }
   if (params.GetFPType() == KvFPType::MACCS166 || params.GetFPType() == KvFPType::Lingo) {
-    KvSystem::KvThrow()->Warning("%s invalid fingerprint type (only path, circular or tree is allowed)", kConfigure);
+    KvSystem::KvThrow()->Warning(Msg::kConfigureKind, kConfigure);
     return false;
   }
   group->SetName("fingerprint options");
@@ -120,7 +121,7 @@ const KvFPTypeBase* KvSetupFingerPrint(const KvInterface& itf) {
     kind = Config::FPTypeNamespace().GetValue(itf.Get<std::string>("-fptype"), 0);
   const KvFPKind* hashed = HashedKind(kind);
   if (hashed == nullptr) {
-    KvSystem::KvThrow()->Warning("%s Invalid fingerprint type", kSetup);
+    KvSystem::KvThrow()->Warning(Msg::kSetupType, kSetup);
     return nullptr;
   }
   KvFPGraphParams d = hashed->defaults;
@@ -130,11 +131,11 @@ const KvFPTypeBase* KvSetupFingerPrint(const KvInterface& itf) {
   if (itf.HasValue<std::string>("-atomtype")) d.atomTypes = KvGetFPAtomType(itf.Get<std::string>("-atomtype"));
   if (itf.HasValue<std::string>("-bondtype")) d.bondTypes = KvGetFPBondType(itf.Get<std::string>("-bondtype"));
   if (d.atomTypes == 0 || d.bondTypes == 0) {
-    KvSystem::KvThrow()->Warning("%s Invalid fingerprint atom or bond typing", kSetup);
+    KvSystem::KvThrow()->Warning(Msg::kSetupTyping, kSetup);
     return nullptr;
   }
   if (d.minimum > d.maximum) {
-    KvSystem::KvThrow()->Warning("%s Invalid min distance (%d) > max distance (%d)", kSetup,
+    KvSystem::KvThrow()->Warning(Msg::kSetupDistance, kSetup,
                                  static_cast<int>(d.minimum), static_cast<int>(d.maximum));
     d.minimum = d.maximum;
   }

@@ -5,6 +5,7 @@
 #include "config/config_namespaces.h"
 #include "kvsystem/error.h"
 #include "varnex/config.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
@@ -12,7 +13,7 @@ bool KvConfigureFPDatabaseMemoryType(KvSystem::KvInterface& itf, unsigned int me
                                      const std::string& alias) {
   KvSystem::KvInterface* group = itf.AddInterface();
   if (group == nullptr) {
-    KvSystem::KvThrow()->Warning("%s problem configuring fingerprint interface!", "KvConfigureFPDatabaseMemoryType()");
+    KvSystem::KvThrow()->Warning(Msg::kConfigureGroup, "KvConfigureFPDatabaseMemoryType()");
     return false;
   }
   group->SetName("fingerprint database options");

@@ -3,6 +3,7 @@
 #include "varnex/fingerprint.h"
 
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
@@ -16,7 +17,7 @@ KvFingerPrint& KvFingerPrint::operator=(const KvFingerPrint& other) {
 
 bool KvFingerPrint::operator==(const KvFingerPrint& other) const {
   if (type_ == nullptr || other.type_ == nullptr) {
-    KvSystem::KvThrow()->Warning("KvFingerPrint::operator== : uninitialized fingerprint type!");
+    KvSystem::KvThrow()->Warning(Msg::kEqualityUntyped);
     return false;
   }
   if (type_ != other.type_) return false;
@@ -37,7 +38,7 @@ bool KvIsFPType(const KvFingerPrint& fp, unsigned kind) {
 
 bool KvIsSameFPType(const KvFingerPrint& a, const KvFingerPrint& b) {
   if (a.GetFPTypeBase() == nullptr || b.GetFPTypeBase() == nullptr) {
-    KvSystem::KvThrow()->Warning("KvIsSameFPType() : uninitialized fingerprint type!");
+    KvSystem::KvThrow()->Warning(Msg::kSameTypeUntyped);
     return false;
   }
   return a.GetFPTypeBase() == b.GetFPTypeBase();

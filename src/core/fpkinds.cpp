@@ -4,6 +4,7 @@
 
 #include "kvsystem/error.h"
 #include "varnex/fptype_flags.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -79,7 +80,7 @@ constexpr KvFPKind kKinds[] = {
      .layout = Layout::Hashed,
      .distanceKey = "bonds",
      .wordMask = kHashedWordMask,
-     .strayMessage = "Unrecognised data in KvFPPathType!",
+     .strayMessage = Msg::kStrayPathBits,
      .defaults = kPathDefaults,
      .hasVS = true,
      .vs = {kPathVS, kPathVS},
@@ -90,7 +91,7 @@ constexpr KvFPKind kKinds[] = {
      .layout = Layout::Hashed,
      .distanceKey = "radius",
      .wordMask = kHashedWordMask,
-     .strayMessage = "Unrecognised data in KvFPCircularType!",
+     .strayMessage = Msg::kStrayCircularBits,
      .defaults = kCircularDefaults,
      .hasVS = true,
      .vs = {kCircularVS1, kCircularVS2},
@@ -101,7 +102,7 @@ constexpr KvFPKind kKinds[] = {
      .layout = Layout::Hashed,
      .distanceKey = "bonds",
      .wordMask = kHashedWordMask,
-     .strayMessage = "Unrecognised data in KvFPTreeType!",
+     .strayMessage = Msg::kStrayTreeBits,
      .defaults = kTreeDefaults,
      .hasVS = true,
      .vs = {kTreeVS, kTreeVS},
@@ -112,7 +113,7 @@ constexpr KvFPKind kKinds[] = {
      .layout = Layout::Unhashed,
      .distanceKey = "bonds",
      .wordMask = kUnhashedWordMask,
-     .strayMessage = "Unrecognised data!",
+     .strayMessage = Msg::kStrayBits,
      .defaults = Unhashed(kPathDefaults),
      .intern = &InternUnhashedPath},
     {.code = KvFPType::UnhashedCircular,
@@ -121,7 +122,7 @@ constexpr KvFPKind kKinds[] = {
      .layout = Layout::Unhashed,
      .distanceKey = "radius",
      .wordMask = kUnhashedWordMask,
-     .strayMessage = "Unrecognised data!",
+     .strayMessage = Msg::kStrayBits,
      .defaults = Unhashed(kCircularDefaults),
      .intern = &InternUnhashedCircular},
     {.code = KvFPType::UnhashedTree,
@@ -130,7 +131,7 @@ constexpr KvFPKind kKinds[] = {
      .layout = Layout::Unhashed,
      .distanceKey = "bonds",
      .wordMask = kUnhashedWordMask,
-     .strayMessage = "Unrecognised data!",
+     .strayMessage = Msg::kStrayBits,
      .defaults = Unhashed(kTreeDefaults),
      .intern = &InternUnhashedTree},
 };

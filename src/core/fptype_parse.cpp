@@ -10,6 +10,7 @@
 #include "varnex/fpkinds.h"
 #include "varnex/fptype_flags.h"
 #include "varnex/fptypes.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -31,7 +32,7 @@ bool ParseGraphTypeString(const KvFPKind& kind, const std::string& text, unsigne
 
   const auto entries = Split(text, ',', false);
   if (entries.empty()) {
-    KvSystem::KvThrow()->Warning("Missing fingerprint type!");
+    KvSystem::KvThrow()->Warning(Msg::kMissingType);
     return false;
   }
   bool kindSeen = false;
@@ -43,35 +44,35 @@ bool ParseGraphTypeString(const KvFPKind& kind, const std::string& text, unsigne
     }
     const auto keyValue = Split(entry, '=', true);
     if (keyValue.size() != 2) {
-      KvSystem::KvThrow()->Warning("Invalid string can not be tokenized for `%s` type!", prefix);
+      KvSystem::KvThrow()->Warning(Msg::kCannotTokenize, prefix);
       return false;
     }
     const std::string_view key = keyValue[0];
     const std::string value(keyValue[1]);
     if (key == "ver") {
       if (!KvIsValidFingerPrintVersion(value)) {
-        KvSystem::KvThrow()->Warning("Invalid version for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning(Msg::kInvalidVersion, prefix);
         return false;
       }
       version = KvGetFingerPrintVersion(value);
       versionSeen = true;
     } else if ((hashed && key == "size") || (acceptsNumBits && key == "numbits")) {
       if (!ParseDecimal(value, bits)) {
-        KvSystem::KvThrow()->Warning("Invalid fingerprint size for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning(Msg::kInvalidSize, prefix);
         return false;
       }
     } else if (key == kind.distanceKey) {
       const auto range = Split(value, '-', true);
       if (range.size() != 2) {
-        KvSystem::KvThrow()->Warning("Invalid fingerprint distance for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning(Msg::kInvalidDistance, prefix);
         return false;
       }
       if (!ParseDecimal(range[0], minimum)) {
-        KvSystem::KvThrow()->Warning("Invalid fingerprint minimum distance for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning(Msg::kInvalidMinDistance, prefix);
         return false;
       }
       if (!ParseDecimal(range[1], maximum)) {
-        KvSystem::KvThrow()->Warning("Invalid fingerprint maximum distance for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning(Msg::kInvalidMaxDistance, prefix);
         return false;
       }
     } else if (key == "atype") {
@@ -82,37 +83,37 @@ bool ParseGraphTypeString(const KvFPKind& kind, const std::string& text, unsigne
       bondType = KvGetFPBondType(value);
     } else {
       const std::string name(key);
-      KvSystem::KvThrow()->Warning("'%s' is not a valid fingerprint type primitive!", name.c_str());
+      KvSystem::KvThrow()->Warning(Msg::kInvalidPrimitive, name.c_str());
       return false;
     }
   }
 
   if (!kindSeen) {
-    KvSystem::KvThrow()->Warning("Missing fingerprint type!");
+    KvSystem::KvThrow()->Warning(Msg::kMissingType);
     return false;
   }
   if (!versionSeen) {
-    KvSystem::KvThrow()->Warning("Missing fingerprint version!");
+    KvSystem::KvThrow()->Warning(Msg::kMissingVersion);
     return false;
   }
   if (bits == kUnset || (hashed && bits == 0)) {
-    KvSystem::KvThrow()->Warning("Size cannot be initialized for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning(Msg::kNoSize, prefix);
     return false;
   }
   if (minimum == kUnset || maximum == kUnset) {
-    KvSystem::KvThrow()->Warning("Min or max distance cannot be initialized for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning(Msg::kNoDistance, prefix);
     return false;
   }
   if (atomType == kUnset) {
-    KvSystem::KvThrow()->Warning("Atom type cannot be initialized for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning(Msg::kNoAtomType, prefix);
     return false;
   }
   if (bondType == kUnset) {
-    KvSystem::KvThrow()->Warning("Bond type cannot be initialized for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning(Msg::kNoBondType, prefix);
     return false;
   }
   if (atomType == 0 && bondType == 0) {
-    KvSystem::KvThrow()->Warning("The atom and bond type cannot be both None for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning(Msg::kBothTypesNone, prefix);
     return false;
   }
   return true;
@@ -133,24 +134,24 @@ bool ParseVersionTypeString(const char* prefix, const std::string& text, unsigne
     }
     const auto keyValue = Split(entry, '=', true);
     if (keyValue.size() != 2) {
-      KvSystem::KvThrow()->Warning("Invalid `%s` type string!", prefix);
+      KvSystem::KvThrow()->Warning(Msg::kInvalidKindString, prefix);
       return false;
     }
     if (keyValue[0] == "ver") {
       const std::string value(keyValue[1]);
       if (!KvIsValidFingerPrintVersion(value)) {
-        KvSystem::KvThrow()->Warning("Invalid version for `%s` type!", prefix);
+        KvSystem::KvThrow()->Warning(Msg::kInvalidVersion, prefix);
         return false;
       }
       version = KvGetFingerPrintVersion(value);
     }
   }
   if (!kindSeen) {
-    KvSystem::KvThrow()->Warning("Invalid fingerprint type string!");
+    KvSystem::KvThrow()->Warning(Msg::kInvalidTypeString);
     return false;
   }
   if (version == 0xFFFF) {
-    KvSystem::KvThrow()->Warning("Version number cannot be initialized for `%s` type!", prefix);
+    KvSystem::KvThrow()->Warning(Msg::kNoVersion, prefix);
     return false;
   }
   return true;
@@ -246,7 +247,7 @@ unsigned short KvGetFingerPrintVersion(unsigned code) {
     if (kind.code == code) return kind.version;
     if (kind.legacyCode != 0 && kind.legacyCode == code) return 0;
   }
-  KvSystem::KvThrow()->Warning("%s : unknown fingerprint type!", "KvGetFingerPrintVersion");
+  KvSystem::KvThrow()->Warning(Msg::kVersionUnknownType, "KvGetFingerPrintVersion");
   return 0;
 }
 
@@ -266,13 +267,13 @@ bool KvIsValidFingerPrintVersion(const std::string& versionString) {
 const KvFPTypeBase* KvGetFPType(unsigned code, bool vs, unsigned vsVersion) {
   if (vsVersion == 0) vsVersion = 2;
   if (vs && vsVersion > 2) {
-    KvSystem::KvThrow()->Warning("KvGetFPType() unknown VS fingerprint version");
+    KvSystem::KvThrow()->Warning(Msg::kGetTypeUnknownVS);
     return nullptr;
   }
   const unsigned short version = KvGetFingerPrintVersion(code);  // warns about an unknown code
   const KvFPKind* kind = KvFindFPKind(code);
   if (kind == nullptr) {
-    KvSystem::KvThrow()->Warning("KvGetFPType() unknown fingerprint type");
+    KvSystem::KvThrow()->Warning(Msg::kGetTypeUnknown);
     return nullptr;
   }
   if (vs && kind->hasVS) return KvGetVSFPType(code, vsVersion);
@@ -282,12 +283,12 @@ const KvFPTypeBase* KvGetFPType(unsigned code, bool vs, unsigned vsVersion) {
 const KvFPTypeBase* KvGetVSFPType(unsigned code, unsigned vsVersion) {
   if (vsVersion == 0) vsVersion = 2;
   if (vsVersion != 1 && vsVersion != 2) {
-    KvSystem::KvThrow()->Warning("KvGetVSFPType() unknown VS fingerprint version");
+    KvSystem::KvThrow()->Warning(Msg::kGetVSTypeUnknownVS);
     return nullptr;
   }
   const KvFPKind* kind = KvFindFPKind(code);
   if (kind == nullptr || !kind->hasVS) {
-    KvSystem::KvThrow()->Warning("KvGetVSFPType: no VS fingerprint type defined for requested fingerprint type: %d",
+    KvSystem::KvThrow()->Warning(Msg::kGetVSTypeNone,
                                  static_cast<int>(code));
     return nullptr;
   }
@@ -309,14 +310,14 @@ const KvFPTypeBase* KvGetFPType(const std::string& typeString) {
            p.bondTypes <= 0xFF;
   };
   if (!ParseAny(*kind, typeString, parsed) || (kind->IsGraph() && !fits())) {
-    if (kind->IsGraph()) KvSystem::KvThrow()->Warning("KvGetFPType() invalid fingerprint type string");
+    if (kind->IsGraph()) KvSystem::KvThrow()->Warning(Msg::kGetTypeBadString);
     return nullptr;
   }
   if (parsed.version != kind->version) {
     if (kind->IsGraph())
-      KvSystem::KvThrow()->Warning("KvGetFPType() fingerprint type with old version number");
+      KvSystem::KvThrow()->Warning(Msg::kGetTypeOldVersion);
     else
-      KvSystem::KvThrow()->Error("KvGetFPType() fingerprint type with old version number");
+      KvSystem::KvThrow()->Error(Msg::kGetTypeOldVersion);
     return nullptr;
   }
   return kind->intern(parsed.version, parsed.params);
@@ -328,7 +329,7 @@ bool KvIsValidFPTypeString(const std::string& typeString) {
   ParsedType parsed;
   if (!ParseAny(*kind, typeString, parsed)) return false;
   if (parsed.version != kind->version)
-    KvSystem::KvThrow()->Warning("KvIsValidFPTypeString() fingerprint type with old version number");
+    KvSystem::KvThrow()->Warning(Msg::kValidStringOldVersion);
   return true;
 }
 

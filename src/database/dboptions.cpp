@@ -9,13 +9,14 @@
 
 #include "kvsystem/error.h"
 #include "kvsystem/platform.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
 KvFPDatabaseOptions::KvFPDatabaseOptions(unsigned int limit, unsigned int simFunc)
     : simFunc_(simFunc), limit_(limit) {
   if (!KvIsValidSimMeasure(simFunc)) {
-    KvSystem::KvThrow()->Warning("%s unknown similarity function type %d ignored!",
+    KvSystem::KvThrow()->Warning(Msg::kOptionsUnknownMeasure,
                                  "KvFPDatabaseOptions::KvFPDatabaseOptions()", static_cast<int>(simFunc));
     simFunc_ = KvSimMeasure::Tanimoto;
   }
@@ -23,7 +24,7 @@ KvFPDatabaseOptions::KvFPDatabaseOptions(unsigned int limit, unsigned int simFun
 
 void KvFPDatabaseOptions::SetSimFunc(unsigned int simFunc) {
   if (!KvIsValidSimMeasure(simFunc)) {
-    KvSystem::KvThrow()->Warning("%s unknown similarity function type %u ignored!",
+    KvSystem::KvThrow()->Warning(Msg::kSetUnknownMeasure,
                                  "KvFPDatabaseOptions::SetSimFunc()", simFunc);
     return;
   }
@@ -32,7 +33,7 @@ void KvFPDatabaseOptions::SetSimFunc(unsigned int simFunc) {
 
 void KvFPDatabaseOptions::SetTverskyCoeffs(float alpha, float beta) {
   if (!KvCheckTverskyCoeffs(alpha, beta).IsOk()) {
-    KvSystem::KvThrow()->Warning("%s illegal alpha/beta values for Tversky similarity function are ignored!",
+    KvSystem::KvThrow()->Warning(Msg::kIllegalTversky,
                                  "KvFPDatabaseOptions::SetTverskyCoeffs()");
     return;
   }

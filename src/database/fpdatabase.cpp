@@ -9,6 +9,7 @@
 #include "kvsystem/error.h"
 #include "varnex/fpkinds.h"
 #include "varnex/generation.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -23,7 +24,7 @@ const KvFPTypeBase* DefaultType(unsigned int code) {
 
 std::unique_ptr<KvFPDatabaseImplBase> MakeImplOrReport(const KvFPTypeBase* type) {
   auto impl = KvMakeFPDatabaseImpl(type);
-  if (!impl) KvSystem::KvThrow()->Error("KvFPDatabase::KvFPDatabase() unknown fingerprint type");
+  if (!impl) KvSystem::KvThrow()->Error(Msg::kDatabaseUnknownType);
   return impl;
 }
 
@@ -34,7 +35,7 @@ KvSystem::KvIterBase<KvSimScore>* Guarded(const char* operation, Query&& query) 
   try {
     return query();
   } catch (const std::exception& e) {
-    KvSystem::KvThrow()->Warning("%s : %s!", operation, e.what());
+    KvSystem::KvThrow()->Warning(Msg::kOperationFailed, operation, e.what());
     return KvSystem::KvMakeEmptyIter<KvSimScore>();
   }
 }
@@ -69,7 +70,7 @@ unsigned int KvFPDatabase::AddFP(const KvFingerPrint& fp) {
   try {
     return impl_->AddFP(fp);
   } catch (const std::exception& e) {
-    KvSystem::KvThrow()->Warning("%s : %s!", "KvFPDatabase::AddFP()", e.what());
+    KvSystem::KvThrow()->Warning(Msg::kOperationFailed, "KvFPDatabase::AddFP()", e.what());
     return kNoIndex;
   }
 }

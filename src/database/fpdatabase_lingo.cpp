@@ -7,6 +7,7 @@
 #include "database/fpdatabase_impl.h"
 #include "database/scan.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -48,7 +49,7 @@ void KvFPDatabaseImplLingo::SetSimFunc(const KvSimFuncBase& measure, bool descen
     measure_ = std::make_unique<KvTverskyLingoSim>(0.95f, 1.0f - 0.95f);
   } else {
     KvSystem::KvThrow()->Warning(
-        "KvFPDatabase::SetSimFunc() user defined similarity measure not allowed with Lingo database");
+        Msg::kDatabaseLingoUserMeasure);
     measure_ = std::make_unique<KvTanimotoLingoSim>();
   }
 }
@@ -57,7 +58,7 @@ void KvFPDatabaseImplLingo::SetSimFunc(unsigned int measure, bool descending) {
   SetDescendingOrder(descending);
   measure_ = MakeLingoMeasure(measure);
   if (measure_) return;
-  KvSystem::KvThrow()->Warning("KvFPDatabase::SetSimFunc() unknown similarity measure");
+  KvSystem::KvThrow()->Warning(Msg::kDatabaseSetSimFunc);
   measure_ = std::make_unique<KvTanimotoLingoSim>();
 }
 
@@ -76,14 +77,14 @@ std::unique_ptr<KvChem::KvLingoSim> KvFPDatabaseImplLingo::MakeComparer(const Kv
                                                                       const char* operation) {
   auto comparer = std::make_unique<KvChem::KvLingoSim>(std::string(KvGetFPText(query)), 1u);
   if (comparer->IsValid()) return comparer;
-  KvSystem::KvThrow()->Warning("%s cannot initialize lingo similarity!", operation);
+  KvSystem::KvThrow()->Warning(Msg::kLingoQuery, operation);
   return nullptr;
 }
 
 KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplLingo::ScanScores(const KvFingerPrint& query, unsigned int begin,
                                                                     unsigned int end, bool hasCutoff, float cutoff,
                                                                     bool descending) {
-  if (!CheckQueryType(query, "KvFPDatabase::GetScores() fingerprint type mismatch!"))
+  if (!CheckQueryType(query, Msg::kScoresMismatch))
     return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const auto comparer = MakeComparer(query, kScores);
   if (!comparer) return KvSystem::KvMakeEmptyIter<KvSimScore>();
@@ -122,13 +123,13 @@ KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplLingo::GetSortedScores(const K
                                                                          unsigned int end) {
   // This form's message has never had a blank before "fingerprint".
   return ScanSortedScores(query, limit, begin, end, HasCutoff(), GetCutoff(), GetDescendingOrder(),
-                          "KvFPDatabase::GetSortedScores()fingerprint type mismatch!");
+                          Msg::kSortedMismatchLingoRange);
 }
 
 KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplLingo::GetSortedScores(const KvFingerPrint& query,
                                                                          const KvFPDatabaseOptions& options) {
   return ScanSortedScores(query, options.GetLimit(), 0, NumFingerPrints(), options.HasCutoff(), options.GetCutoff(),
-                          options.GetDescendingOrder(), "KvFPDatabase::GetSortedScores() fingerprint type mismatch!");
+                          options.GetDescendingOrder(), Msg::kSortedMismatch);
 }
 
 }  // namespace Varnex

@@ -4,6 +4,7 @@
 #include "database/fpdatabase_impl.h"
 #include "database/scan.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -33,7 +34,7 @@ std::unique_ptr<KvSimFuncBase> MakeMeasure(unsigned int measure, float alpha, fl
 std::unique_ptr<KvSimFuncBase> MeasureOf(const KvFPDatabaseOptions& options) {
   auto measure = MakeMeasure(options.GetSimFunc(), options.GetTverskyAlpha(), options.GetTverskyBeta());
   if (measure) return measure;
-  KvSystem::KvThrow()->Warning("KvFPDatabase::GetSimFunc() unknown similarity measure");
+  KvSystem::KvThrow()->Warning(Msg::kDatabaseGetSimFunc);
   return std::make_unique<KvTanimotoSim>();
 }
 
@@ -41,8 +42,6 @@ KvScanRule RuleOf(const KvFPDatabaseOptions& options) {
   return {options.HasCutoff(), options.GetCutoff(), options.GetDescendingOrder()};
 }
 
-constexpr const char* kScoresMismatch = "KvFPDatabase::GetScores() fingerprint type mismatch!";
-constexpr const char* kSortedMismatch = "KvFPDatabase::GetSortedScores() fingerprint type mismatch!";
 
 }  // namespace
 
@@ -58,7 +57,7 @@ void KvFPDatabaseImplStd::SetSimFunc(unsigned int measure, bool descending) {
   SetDescendingOrder(descending);
   measure_ = MakeMeasure(measure, 0.95f, 1.0f - 0.95f);
   if (measure_) return;
-  KvSystem::KvThrow()->Warning("KvFPDatabase::SetSimFunc() unknown similarity measure");
+  KvSystem::KvThrow()->Warning(Msg::kDatabaseSetSimFunc);
   measure_ = std::make_unique<KvTanimotoSim>();
 }
 
@@ -75,7 +74,7 @@ KvSystem::KvIterBase<const KvFingerPrint>* KvFPDatabaseImplStd::GetFingerPrints(
 
 KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetScores(const KvFingerPrint& query, unsigned int begin,
                                                                  unsigned int end) {
-  if (!CheckQueryType(query, kScoresMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
+  if (!CheckQueryType(query, Msg::kScoresMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const KvSimFuncBase& measure = *measure_;
   return KvScanScores([&](std::size_t i) { return measure(query, fps_[i]); }, begin,
                       std::min<std::size_t>(end, fps_.size()), {HasCutoff(), GetCutoff(), GetDescendingOrder()});
@@ -83,7 +82,7 @@ KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetScores(const KvFingerP
 
 KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetScores(const KvFingerPrint& query,
                                                                  const KvFPDatabaseOptions& options) {
-  if (!CheckQueryType(query, kScoresMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
+  if (!CheckQueryType(query, Msg::kScoresMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const auto measure = MeasureOf(options);
   return KvScanScores([&](std::size_t i) { return (*measure)(query, fps_[i]); }, 0, fps_.size(), RuleOf(options));
 }
@@ -91,7 +90,7 @@ KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetScores(const KvFingerP
 KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetSortedScores(const KvFingerPrint& query,
                                                                        unsigned int limit, unsigned int begin,
                                                                        unsigned int end) {
-  if (!CheckQueryType(query, kSortedMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
+  if (!CheckQueryType(query, Msg::kSortedMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const KvSimFuncBase& measure = *measure_;
   return KvScanSortedScores([&](std::size_t i) { return measure(query, fps_[i]); }, begin,
                             std::min<std::size_t>(end, fps_.size()), limit,
@@ -100,7 +99,7 @@ KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetSortedScores(const KvF
 
 KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetSortedScores(const KvFingerPrint& query,
                                                                        const KvFPDatabaseOptions& options) {
-  if (!CheckQueryType(query, kSortedMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
+  if (!CheckQueryType(query, Msg::kSortedMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const auto measure = MeasureOf(options);
   return KvScanSortedScores([&](std::size_t i) { return (*measure)(query, fps_[i]); }, 0, fps_.size(),
                             options.GetLimit(), RuleOf(options));

@@ -8,11 +8,11 @@
 #include "database/fpdatabase_impl.h"
 #include "database/scan.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
 
-constexpr const char* kUnknownMeasure = "KvFPDatabase::SetSimFunc() unknown similarity measure";
 
 }  // namespace
 
@@ -42,13 +42,13 @@ void KvFPDatabaseImplUnhashed::SetSimFunc(const KvSimFuncBase& measure, bool des
   measure_ = std::make_unique<KvTanimotoUnhashedSim>();
   if (dynamic_cast<const KvTanimotoSim*>(&measure) == nullptr)
     KvSystem::KvThrow()->Warning(
-        "KvFPDatabase::SetSimFunc() user defined similarity measure not allowed with unhashed database");
+        Msg::kDatabaseUnhashedUserMeasure);
 }
 
 void KvFPDatabaseImplUnhashed::SetSimFunc(unsigned int measure, bool descending) {
   SetDescendingOrder(descending);
   measure_ = std::make_unique<KvTanimotoUnhashedSim>();
-  if (measure != KvSimMeasure::Tanimoto) KvSystem::KvThrow()->Warning("%s", kUnknownMeasure);
+  if (measure != KvSimMeasure::Tanimoto) KvSystem::KvThrow()->Warning(Msg::kDatabaseSetSimFunc);
 }
 
 unsigned int KvFPDatabaseImplUnhashed::AddFP(const KvFingerPrint& fp) {
@@ -66,7 +66,7 @@ KvSystem::KvIterBase<const KvFingerPrint>* KvFPDatabaseImplUnhashed::GetFingerPr
 
 KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplUnhashed::GetScores(const KvFingerPrint& query,
                                                                       unsigned int begin, unsigned int end) {
-  if (!CheckQueryType(query, "KvFPDatabase::GetScores() fingerprint type mismatch!"))
+  if (!CheckQueryType(query, Msg::kScoresMismatch))
     return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const std::vector<std::uint64_t> ids = dictionary_.InternText(KvGetFPText(query));
   const KvUnhashedSimFunc& measure = *measure_;
@@ -76,14 +76,14 @@ KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplUnhashed::GetScores(const KvFi
 
 KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplUnhashed::GetScores(const KvFingerPrint&,
                                                                       const KvFPDatabaseOptions&) {
-  KvSystem::KvThrow()->Warning("KvFPDatabase::GetScores() has not been implemented yet!");
+  KvSystem::KvThrow()->Warning(Msg::kScoresUnimplemented);
   return KvSystem::KvMakeEmptyIter<KvSimScore>();
 }
 
 KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplUnhashed::GetSortedScores(const KvFingerPrint& query,
                                                                             unsigned int limit, unsigned int begin,
                                                                             unsigned int end) {
-  if (!CheckQueryType(query, "KvFPDatabase::GetSortedScores() fingerprint type mismatch!"))
+  if (!CheckQueryType(query, Msg::kSortedMismatch))
     return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const std::vector<std::uint64_t> ids = dictionary_.InternText(KvGetFPText(query));
   const KvUnhashedSimFunc& measure = *measure_;
@@ -94,7 +94,7 @@ KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplUnhashed::GetSortedScores(cons
 
 KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplUnhashed::GetSortedScores(const KvFingerPrint&,
                                                                             const KvFPDatabaseOptions&) {
-  KvSystem::KvThrow()->Warning("KvFPDatabase::GetSortedScores() has not been implemented yet!");
+  KvSystem::KvThrow()->Warning(Msg::kSortedUnimplemented);
   return KvSystem::KvMakeEmptyIter<KvSimScore>();
 }
 

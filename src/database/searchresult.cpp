@@ -6,6 +6,7 @@
 
 #include "database/searchresult_impl.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
@@ -60,7 +61,7 @@ KvSystem::KvIterBase<KvSimScore>* KvSimSearchResultImpl::GetSortedScores() {
   if (!IsValid() || !hits_ || hits_->Empty()) return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const unsigned int status = GetStatus();
   if (status == KvSimSearchStatus::Uninitialized) {
-    KvSystem::KvThrow()->Warning("%s : result object is uninitialized!", "KvSimSearchResult::GetSortedScores()");
+    KvSystem::KvThrow()->Warning(Msg::kResultUninitialized, "KvSimSearchResult::GetSortedScores()");
     return KvSystem::KvMakeEmptyIter<KvSimScore>();
   }
   if (status == KvSimSearchStatus::Finished) {
@@ -75,7 +76,7 @@ KvSystem::KvIterBase<KvSimScore>* KvSimSearchResultImpl::GetSortedScores() {
 
 KvFPHistogram KvSimSearchResultImpl::GetHistogram() const {
   if (GetStatus() == KvSimSearchStatus::Uninitialized) {
-    KvSystem::KvThrow()->Warning("%s : result object is uninitialized!", "KvSimSearchResult::GetHistogram()");
+    KvSystem::KvThrow()->Warning(Msg::kResultUninitialized, "KvSimSearchResult::GetHistogram()");
     return KvFPHistogram(200, 0.0, 1.0);
   }
   std::lock_guard<std::mutex> lock(mutex_);

@@ -15,6 +15,7 @@
 #include "generators/feature_records.h"
 #include "generators/graph_driver.h"
 #include "generators/subgraph_hash.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
@@ -26,11 +27,11 @@ constexpr KvGraphGenerator kKvCircularGenerator{
     "KvMakeCircularFP()",
     kMaxGeneratorRadius,
     false,
-    {"%s : invalid bit vector size %d for circular fingerprint (default %d is used)",
-     "%s : invalid min radius %d for circular fingerprint (default %d is used)",
-     "%s : invalid max radius %d for circular fingerprint (default %d is used)",
-     "%s : invalid min radius %d > max radius %d for circular fingerprint (minradius = maxradius is used)"},
-    "KvMakeCircularFP : invalid circular fingerprint type",
+    {Msg::kCircularBits,
+     Msg::kCircularMin,
+     Msg::kCircularMax,
+     Msg::kCircularMinAboveMax},
+    Msg::kCircularType,
     false};
 
 namespace {

@@ -12,6 +12,7 @@
 #include "varnex/pathfp.h"
 #include "varnex/treefp.h"
 #include "varnex/unhashedfp.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -51,17 +52,14 @@ bool KvMakeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBas
 bool KvMakeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, bool vs) {
   const KvFPTypeBase* type = KvGetFPType(kind, vs, 1);
   if (type == nullptr) {
-    KvSystem::KvThrow()->Warning("KvMakeFP() unknown fingerprint type");
+    KvSystem::KvThrow()->Warning(Msg::kMakeUnknown);
     return false;
   }
   if (vs) {
     if (kind == KvFPType::Circular) {
-      KvSystem::KvThrow()->Warning(
-          "KvMakeFP: (%d) use KvMakeVSFP() for generating VS fingerprints - deprecated CircularVS fingerprints are "
-          "being generated",
-          static_cast<int>(kind));
+      KvSystem::KvThrow()->Warning(Msg::kMakeCircularVS, static_cast<int>(kind));
     } else if (kind == KvFPType::Path || kind == KvFPType::Tree) {
-      KvSystem::KvThrow()->Info("KvMakeFP: (%d) (deprecated) use KvMakeVSFP() for generating VS fingerprints",
+      KvSystem::KvThrow()->Info(Msg::kMakeVSDeprecated,
                                 static_cast<int>(kind));
     }
   }
@@ -79,12 +77,12 @@ void KvReadyForFingerprinting(KvChem::KvMolBase& mol, const KvFPTypeBase* type) 
 bool KvMakeVSFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, unsigned vsVersion) {
   if (vsVersion == 0) vsVersion = 2;
   if (vsVersion >= 3) {
-    KvSystem::KvThrow()->Warning("KvMakeVSFP: unknown vsVersion specified: %d", static_cast<int>(vsVersion));
+    KvSystem::KvThrow()->Warning(Msg::kMakeVSUnknownVersion, static_cast<int>(vsVersion));
     return false;
   }
   const KvFPTypeBase* type = KvGetVSFPType(kind, vsVersion);
   if (type == nullptr) {
-    KvSystem::KvThrow()->Warning("KvMakeVSFP() unknown fingerprint type");
+    KvSystem::KvThrow()->Warning(Msg::kMakeVSUnknown);
     return false;
   }
   return KvMakeFP(fp, mol, type);

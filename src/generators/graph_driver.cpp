@@ -1,4 +1,5 @@
 #include "generators/graph_driver.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
@@ -32,7 +33,7 @@ void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& par
   }
   if (params.atomTypes == 0 && params.bondTypes == 0) {
     KvSystem::KvThrow()->Warning(
-        "%s : invalid to have both atom and bond types set to be None (default types are used)!", name);
+        Msg::kBothTypesNoneRepaired, name);
     params.atomTypes = defaults.atomTypes;
     params.bondTypes = defaults.bondTypes;
   }

@@ -18,6 +18,7 @@
 #include "generators/graph_driver.h"
 #include "generators/scratch.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
@@ -29,11 +30,11 @@ constexpr KvGraphGenerator kKvPathGenerator{
     "KvMakePathFP()",
     kMaxGeneratorBonds,
     true,
-    {"%s : invalid bit vector size %d for path fingerprint (default %d is used)!",
-     "%s : invalid min bonds %d for path fingerprint (default %d is used)!",
-     "%s : invalid max bonds %d for path fingerprint (default %d is used)!",
-     "%s : invalid min bonds %d > max bonds %d for path fingerprint (minbonds = maxbonds is used)!"},
-    "KvMakePathFP : invalid path fingerprint type!",
+    {Msg::kPathBits,
+     Msg::kPathMin,
+     Msg::kPathMax,
+     Msg::kPathMinAboveMax},
+    Msg::kPathType,
     false};
 
 namespace {

@@ -16,6 +16,7 @@
 #include "generators/feature_records.h"
 #include "generators/graph_driver.h"
 #include "generators/subgraph_hash.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
@@ -27,11 +28,11 @@ constexpr KvGraphGenerator kKvTreeGenerator{
     "KvMakeTreeFP()",
     kMaxGeneratorBonds,
     true,
-    {"%s : invalid bit vector size %d for tree fingerprint (default %d is used)",
-     "%s : invalid min bonds %d for tree fingerprint (default %d is used)",
-     "%s : invalid max bonds %d for tree fingerprint (default %d is used)",
-     "%s : invalid min bonds %d > max bonds %d for tree fingerprint (minbonds = maxbonds is used)"},
-    "KvMakeTreeFP ;invalid tree fingerprint type",
+    {Msg::kTreeBits,
+     Msg::kTreeMin,
+     Msg::kTreeMax,
+     Msg::kTreeMinAboveMax},
+    Msg::kTreeType,
     true};
 
 namespace {

@@ -18,6 +18,7 @@
 #include "varnex/circularfp.h"
 #include "varnex/pathfp.h"
 #include "varnex/treefp.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -84,18 +85,18 @@ bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, u
 }
 
 bool KvMakeUnhashedPathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  return MakeUnhashedTyped(KvFPType::UnhashedPath, "KvMakeUnhashedPathFP()", "Invalid path fingerprint type", fp, mol,
+  return MakeUnhashedTyped(KvFPType::UnhashedPath, "KvMakeUnhashedPathFP()", Msg::kUnhashedPathType, fp, mol,
                            type);
 }
 
 bool KvMakeUnhashedTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
-  return MakeUnhashedTyped(KvFPType::UnhashedTree, "KvMakeUnhashedTreeFP()", "Invalid unhashed tree fingerprint type",
+  return MakeUnhashedTyped(KvFPType::UnhashedTree, "KvMakeUnhashedTreeFP()", Msg::kUnhashedTreeType,
                            fp, mol, type);
 }
 
 bool KvMakeUnhashedCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   return MakeUnhashedTyped(KvFPType::UnhashedCircular, "KvMakeUnhashedCircularFP()",
-                           "Invalid circular fingerprint type", fp, mol, type);
+                           Msg::kUnhashedCircularType, fp, mol, type);
 }
 
 }  // namespace Varnex

@@ -5,6 +5,7 @@
 #include "kvsystem/kvb.h"
 #include "varnex/fpio.h"
 #include "varnex/fpkinds.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -48,18 +49,18 @@ KvBStatus KvFingerPrintWriteFxn::Write(KvSystem::kvostream& out, const KvFingerP
   const KvFPTypeBase* type = fp.GetFPTypeBase();
   const unsigned kind = type != nullptr ? type->GetFPType() : 0;
   if (CurrentOfLegacy(kind) != 0) {
-    KvSystem::KvThrow()->Error("fingerprint type with old version cannot be written to an KvB");
+    KvSystem::KvThrow()->Error(Msg::kWriteOldVersion);
     return KvBStatus::NotHandled;
   }
   if (!IsCurrentKind(kind)) {
-    KvSystem::KvThrow()->Error("fingerprint with unknown type cannot be written to an KvB");
+    KvSystem::KvThrow()->Error(Msg::kWriteUnknownType);
     return KvBStatus::NotHandled;
   }
   KvSystem::kvosstream payload;
   KvSystem::KvBWriteUInt32(payload, kind);
   KvSystem::KvBWriteUInt16(payload, type->GetFPVersion());
   if (!KvWriteFPTypeBlock(payload, fp)) {
-    KvSystem::KvThrow()->Error("fingerprint with unknown type cannot be written to an KvB");
+    KvSystem::KvThrow()->Error(Msg::kWriteUnknownType);
     return KvBStatus::NotHandled;
   }
   const auto bits = static_cast<std::uint32_t>(fp.GetSize());
@@ -86,9 +87,9 @@ KvBStatus KvFingerPrintReadFxn::Read(KvSystem::kvistream& in, KvFingerPrint& fp,
   if (IsCurrentKind(kind)) {
     if (!KvSystem::KvBReadUInt16(payload, version)) return KvBStatus::Failure;
   } else if (CurrentOfLegacy(kind) != 0) {
-    KvSystem::KvThrow()->Warning("fingerprint type with old version was read from the KvB");
+    KvSystem::KvThrow()->Warning(Msg::kReadOldVersion);
   } else {
-    KvSystem::KvThrow()->Error("unknown fingerprint type was read from the KvB");
+    KvSystem::KvThrow()->Error(Msg::kReadUnknownType);
     fp.SetFPTypeBase(nullptr);
     return KvBStatus::Failure;
   }

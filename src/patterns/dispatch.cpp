@@ -2,6 +2,7 @@
 
 #include "kvsystem/error.h"
 #include "varnex/patterns.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -14,25 +15,25 @@ enum class Member { Path, Tree, Circular, MACCS, None };
 // has no member. MACCS has no patterns.
 Member Choose(const KvFPTypeBase* type, const char* name, bool maccsAllowed) {
   if (type == nullptr) {
-    KvSystem::KvThrow()->Warning("%s invalid fingerprint type pointer!", name);
+    KvSystem::KvThrow()->Warning(Msg::kTypePointer, name);
     return Member::None;
   }
   switch (type->GetFPType()) {
     case KvFPType::MACCS166:
       if (maccsAllowed) return Member::MACCS;
-      KvSystem::KvThrow()->Warning("%s is not available for MACCS fingerprint!", name);
+      KvSystem::KvThrow()->Warning(Msg::kPatternsMACCS, name);
       return Member::None;
     case KvFPType::Path:
       return Member::Path;
     case KvFPType::Lingo:
-      KvSystem::KvThrow()->Warning("%s is not available for Lingo fingerprint!", name);
+      KvSystem::KvThrow()->Warning(Msg::kPatternsLingo, name);
       return Member::None;
     case KvFPType::Circular:
       return Member::Circular;
     case KvFPType::Tree:
       return Member::Tree;
     default:
-      KvSystem::KvThrow()->Warning("%s unknown fingerprint type!", name);
+      KvSystem::KvThrow()->Warning(Msg::kPatternsUnknownType, name);
       return Member::None;
   }
 }

@@ -7,6 +7,7 @@
 #include "core/fptext.h"
 #include "kvsystem/error.h"
 #include "varnex/similarity.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -43,14 +44,14 @@ bool KvGetLingoSimTerms(const KvFingerPrint& a, const KvFingerPrint& b, std::uin
   } catch (const std::exception&) {
     // Out of memory while counting: reported below like any failed comparer.
   }
-  KvSystem::KvThrow()->Warning("Cannot initialize lingo similarity");
+  KvSystem::KvThrow()->Warning(Msg::kLingoCannotInit);
   return false;
 }
 
 bool KvGetLingoSimTerms(const KvChem::KvLingoSim& query, const KvFingerPrint& b, std::uint32_t* onlyA,
                         std::uint32_t* onlyB, std::uint32_t* both) {
   if (!query.IsValid()) {
-    KvSystem::KvThrow()->Warning("lingo is not initialized");
+    KvSystem::KvThrow()->Warning(Msg::kLingoNotInit);
     return false;
   }
   try {

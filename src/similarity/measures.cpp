@@ -13,11 +13,11 @@
 #include "similarity/popcount.h"
 #include "varnex/fpkinds.h"
 #include "varnex/similarity.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
 
-constexpr const char* kMismatch = "fingerprint type mismatch!";
 
 bool IsUnhashedKind(unsigned code) {
   const KvFPKind* kind = KvFindFPKind(code);
@@ -112,7 +112,7 @@ float UnhashedTanimoto(const KvFingerPrint& a, const KvFingerPrint& b) {
 }  // namespace
 
 float KvTanimoto(const KvFingerPrint& a, const KvFingerPrint& b) {
-  if (!CheckSameType(a, b, "KvTanimoto() fingerprint type mismatch!")) return 0.0f;
+  if (!CheckSameType(a, b, Msg::kTanimotoMismatch)) return 0.0f;
   if (IsUnhashedKind(a.GetFPTypeBase()->GetFPType())) return UnhashedTanimoto(a, b);
   KvSimTerms terms;
   if (!CountTerms(a, b, Split::SumOnly, terms)) return 0.0f;
@@ -121,37 +121,37 @@ float KvTanimoto(const KvFingerPrint& a, const KvFingerPrint& b) {
 
 float KvTversky(const KvFingerPrint& a, const KvFingerPrint& b, float alpha, float beta) {
   KvSimTerms terms;
-  if (!GetTerms(a, b, kMismatch, Split::Separate, terms)) return 0.0f;
+  if (!GetTerms(a, b, Msg::kTypeMismatch, Split::Separate, terms)) return 0.0f;
   return KvTverskyOf(terms, alpha, beta);
 }
 
 float KvDice(const KvFingerPrint& a, const KvFingerPrint& b) {
   KvSimTerms terms;
-  if (!GetTerms(a, b, kMismatch, Split::SumOnly, terms)) return 0.0f;
+  if (!GetTerms(a, b, Msg::kTypeMismatch, Split::SumOnly, terms)) return 0.0f;
   return KvDiceOf(terms);
 }
 
 float KvCosine(const KvFingerPrint& a, const KvFingerPrint& b) {
   KvSimTerms terms;
-  if (!GetTerms(a, b, kMismatch, Split::Separate, terms)) return 0.0f;
+  if (!GetTerms(a, b, Msg::kTypeMismatch, Split::Separate, terms)) return 0.0f;
   return KvCosineOf(terms);
 }
 
 float KvEuclid(const KvFingerPrint& a, const KvFingerPrint& b) {
   KvSimTerms terms;
-  if (!GetTerms(a, b, kMismatch, Split::SumOnly, terms)) return 0.0f;
+  if (!GetTerms(a, b, Msg::kTypeMismatch, Split::SumOnly, terms)) return 0.0f;
   return KvEuclidOf(terms);
 }
 
 float KvManhattan(const KvFingerPrint& a, const KvFingerPrint& b) {
   KvSimTerms terms;
-  if (!GetTerms(a, b, kMismatch, Split::SumOnly, terms)) return 0.0f;
+  if (!GetTerms(a, b, Msg::kTypeMismatch, Split::SumOnly, terms)) return 0.0f;
   return KvManhattanOf(terms);
 }
 
 bool KvGetBitCounts(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_t* onlyA, std::uint32_t* onlyB,
                     std::uint32_t* both, std::uint32_t* neither) {
-  if (!CheckSameType(a, b, kMismatch)) return false;
+  if (!CheckSameType(a, b, Msg::kTypeMismatch)) return false;
   if (a.GetFPTypeBase()->GetFPType() == KvFPType::Lingo) return KvGetLingoSimTerms(a, b, onlyA, onlyB, both);
   KvSimTerms terms;
   if (!CountBits(a, b, Split::Separate, terms)) return false;

@@ -5,6 +5,7 @@
 
 #include "kvsystem/error.h"
 #include "varnex/histogram.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -124,15 +125,15 @@ double KvFPHistogram::Std() const {
 bool KvFPHistogram::CanMerge(const KvFPHistogram& other) const {
   bool ok = true;
   if (other.min_ != min_) {
-    KvSystem::KvThrow()->Warning("KvFPHistogram::operator+=() : cannot merge histogram due to different min limit!");
+    KvSystem::KvThrow()->Warning(Msg::kMergeMin);
     ok = false;
   }
   if (other.max_ != max_) {
-    KvSystem::KvThrow()->Warning("KvFPHistogram::operator+=() : cannot merge histogram due to different max limit!");
+    KvSystem::KvThrow()->Warning(Msg::kMergeMax);
     ok = false;
   }
   if (other.counts_.size() != counts_.size()) {
-    KvSystem::KvThrow()->Warning("KvFPHistogram::operator+=() : cannot merge histogram due to different bin size!");
+    KvSystem::KvThrow()->Warning(Msg::kMergeBins);
     ok = false;
   }
   return ok;

@@ -2,6 +2,7 @@
 
 #include "kvsystem/error.h"
 #include "kvsystem/parameters.h"
+#include "system/messages.h"
 
 namespace KvSystem {
 
@@ -36,20 +37,20 @@ template <typename T>
 T KvInterface::Get(const std::string& name) const {
   const KvParameter* p = GetParameter(name);
   if (p == nullptr) {
-    KvThrow()->Warning("KvInterface::Get, requesting value of non-existent parameter %s", name.c_str());
+    KvThrow()->Warning(Varnex::Msg::kGetNonExistent, name.c_str());
     return T();
   }
   if (!p->HasValue()) {
-    KvThrow()->Warning("KvInterface::Get, requesting value of unset parameter %s", name.c_str());
+    KvThrow()->Warning(Varnex::Msg::kGetUnset, name.c_str());
     return T();
   }
   if (p->GetTypeId() != KvParameterTypeOf<T>::id) {
-    KvThrow()->Warning("KvInterface::Get, requested parameter %s is not of requested type", name.c_str());
+    KvThrow()->Warning(Varnex::Msg::kGetWrongType, name.c_str());
     return T();
   }
   T value{};
   if (!p->Read(value)) {
-    KvThrow()->Warning("KvInterface::Get, parameter %s is not set", name.c_str());
+    KvThrow()->Warning(Varnex::Msg::kGetNotSet, name.c_str());
     return T();
   }
   return value;

@@ -11,6 +11,7 @@
 #include "kvchem/size_limits.h"
 #include "kvsystem/error.h"
 #include "vsepr/vsepr_internal.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
@@ -232,7 +233,7 @@ void KvVseprFingerprint::Build(const KvChem::KvMolBase* mol, std::span<const std
   unsigned maxBonds = options.GetMaxPathLength();
   unsigned minBonds = options.GetMinPathLength();
   if (maxBonds > kLongestPath)
-    KvSystem::KvThrow()->Warning("KvVseprFingerprint : Setting maxPathLength, passed as %d, to the max of 8u",
+    KvSystem::KvThrow()->Warning(Msg::kVseprMaxPath,
                                  static_cast<int>(maxBonds));
   if (mol == nullptr || !KvChem::KvIsWithinSizeLimit(*mol, "KvVseprFingerprint")) return;
   if (maxBonds < minBonds) std::swap(maxBonds, minBonds);

@@ -5,6 +5,7 @@
 
 #include "kvsystem/error.h"
 #include "vsepr/vsepr_internal.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace VseprDetail {
@@ -22,7 +23,7 @@ constexpr Space kStereoSpace{"VSEPRAroStereoType", kNumStereoTypes};
 // `accessor`.
 const Row* CheckedRow(const Space& space, const char* accessor, unsigned type) {
   if (type < space.count) return &kRows[type];
-  KvSystem::KvThrow()->Error("%s::%s : Invalid %s %d", space.name, accessor, space.name, static_cast<int>(type));
+  KvSystem::KvThrow()->Error(Msg::kVseprInvalidType, space.name, accessor, space.name, static_cast<int>(type));
   return nullptr;
 }
 

@@ -36,7 +36,7 @@ TEST(SearchResult, UninitializedResultAnswersEmptyAndWarnsForTheHistogram) {
   EXPECT_TRUE(KvSystem::KvCollect(result.GetSortedScores()).empty());  // not valid: no warning
   EXPECT_EQ(sink.Count(), 0u);
   const auto histogram = result.GetHistogram();
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvSimSearchResult::GetHistogram() : result object is uninitialized!"});
+  EXPECT_EQ(sink.Count(), 1u);
   EXPECT_EQ(histogram.NumBins(), 200u);
   EXPECT_EQ(histogram.NumSamples(), 0u);
   EXPECT_EQ(KvSimSearchResult(0, 0.0, 1.0).GetImpl()->NewWorkerHistogram().NumBins(), 1u);

@@ -54,15 +54,12 @@ TEST_F(FrontTest, MemoryTypesAndTheirFallbacks) {
   EXPECT_EQ(loaded.GetMemoryTypeString(), "in-memory");
 
   KvFastFPDatabase cuda(file_.str(), KvFastFPDatabaseMemoryType::CUDA);
-  EXPECT_EQ(sink.Texts(), Texts{"KvFastFPDatabase::KvFastFPDatabase() : no CUDA-enabled device available falling "
-                                "back to memory-mapped type!"});
+  EXPECT_EQ(sink.Count(), 1u);
   EXPECT_TRUE(cuda.IsValid());
   EXPECT_EQ(cuda.GetMemoryTypeString(), "memory-mapped");
   sink.Clear();
   KvFastFPDatabase odd(file_.str(), 7);
-  EXPECT_EQ(
-      sink.Texts(),
-      Texts{"KvFastFPDatabase::KvFastFPDatabase() : invalid memory type parameter initialized for memory-mapped!"});
+  EXPECT_EQ(sink.Count(), 1u);
   EXPECT_EQ(odd.GetMemoryType(), 1u);
   EXPECT_EQ(odd.NumFingerPrints(), 20u);
   EXPECT_EQ(odd.GetFPTypeBase(), type_);

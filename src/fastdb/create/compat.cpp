@@ -11,6 +11,7 @@
 #include "varnex/fpbin.h"
 #include "varnex/fpbin_create.h"
 #include "varnex/generation.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
@@ -18,17 +19,17 @@ bool KvAreCompatibleDatabases(const KvChem::KvMolDatabase& mols, const KvFastFPD
   constexpr const char* kChecker = "KvAreCompatibleDatabases()";
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   if (mols.GetMaxMolIdx() == 0) {
-    report->Warning("%s empty molecule database!", kChecker);
+    report->Warning(Msg::kEmptyMolDatabase, kChecker);
     return false;
   }
   if (!fpdb.IsValid()) {
-    report->Warning("%s invalid fingerprint database!", kChecker);
+    report->Warning(Msg::kCompatDatabase, kChecker);
     return false;
   }
   const KvFPTypeBase* type = fpdb.GetFPTypeBase();
   if (!KvIsAdmissibleFastFPType(type, kChecker)) return false;
   if (static_cast<std::uint64_t>(mols.GetMaxMolIdx()) != fpdb.NumFingerPrints()) {
-    report->Warning("%s different number of entries!", kChecker);
+    report->Warning(Msg::kCompatCount, kChecker);
     return false;
   }
 
@@ -36,7 +37,7 @@ bool KvAreCompatibleDatabases(const KvChem::KvMolDatabase& mols, const KvFastFPD
   const std::size_t molIndex = fpdb.GetMoleculeIndex(0);
   KvFingerPrint stored;
   if (molIndex == static_cast<std::size_t>(-1) || !fpdb.GetFingerPrint(stored, 0)) {
-    report->Warning("%s cannot access fingerprint data!", kChecker);
+    report->Warning(Msg::kCompatFingerPrint, kChecker);
     return false;
   }
   std::vector<std::uint64_t> storedWords;
@@ -48,18 +49,18 @@ bool KvAreCompatibleDatabases(const KvChem::KvMolDatabase& mols, const KvFastFPD
     const bool empty =
         storedCount == 0 && std::all_of(storedWords.begin(), storedWords.end(), [](std::uint64_t w) { return w == 0; });
     if (empty) return true;
-    report->Warning("%s cannot access molecule data!", kChecker);
+    report->Warning(Msg::kCompatMolecule, kChecker);
     return false;
   }
   KvFingerPrint made;
   if (!KvMakeFP(made, mol, type)) {
-    report->Warning("%s cannot generate fingerprint!", kChecker);
+    report->Warning(Msg::kCannotGenerate, kChecker);
     return false;
   }
   std::vector<std::uint64_t> madeWords;
   const std::uint64_t madeCount = KvFingerPrintToWords(made, madeWords);
   if (madeCount != storedCount || madeWords != storedWords) {
-    report->Warning("%s fingerprint mismatch!", kChecker);
+    report->Warning(Msg::kCompatMismatch, kChecker);
     return false;
   }
   return true;

@@ -12,6 +12,7 @@
 #include "kvchem/moldb.h"
 #include "kvsystem/error.h"
 #include "varnex/fpbin.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -27,7 +28,7 @@ bool StartPart(KvTemporaryOutput& output, const std::string& molPath, const KvFP
   KvSystem::KvStatus error;
   if (!output.Create(error) || !output.File().Reserve(fileSize, error)) {
     report->Warning(error, "%s : %s", caller, error.Message().c_str());
-    report->Warning(error, "%s : unable to open fingerprint database file: %s", caller, target);
+    report->Warning(error, Msg::kCreateOpen, caller, target);
     return false;
   }
   KvFastFPDatabaseParams params;
@@ -38,7 +39,7 @@ bool StartPart(KvTemporaryOutput& output, const std::string& molPath, const KvFP
   const std::string header = KvWriteFastFPDatabaseHeaderBlob(params);
   if (!output.File().WriteAt(0, {reinterpret_cast<const std::uint8_t*>(header.data()), header.size()}, error)) {
     report->Warning(error, "%s : %s", caller, error.Message().c_str());
-    report->Warning(error, "%s : unable to write fingerprint database header: %s", caller, target);
+    report->Warning(error, Msg::kCreateHeader, caller, target);
     return false;
   }
   return true;
@@ -50,17 +51,17 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
                  KvCreateFastFPDatabaseSummary& summary, std::vector<KvShardInfo>& made, std::uint64_t indexBase) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   if (!KvHasFastDatabaseExtension(fpbinPath)) {
-    report->Warning("%s fingerprint database file should have '.fpbin' file extension!", caller);
+    report->Warning(Msg::kCreateExtension, caller);
     return false;
   }
   KvChem::KvMolDatabase mols;
   if (!mols.Open(molPath)) {
-    report->Warning("%s cannot open molecule file %s!", caller, molPath.c_str());
+    report->Warning(Msg::kCreateMolFile, caller, molPath.c_str());
     return false;
   }
   const std::uint64_t count = mols.GetMaxMolIdx();
   if (count == 0) {
-    report->Warning("%s empty molecule database!", caller);
+    report->Warning(Msg::kEmptyMolDatabase, caller);
     return false;
   }
   if (parts == 0 || count < parts) {

@@ -25,6 +25,7 @@
 #include "kvsystem/error.h"
 #include "varnex/fpbin.h"
 #include "varnex/generation.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -132,11 +133,11 @@ void RunWorker(CreationJob& job) {
       if (!job.mols.GetMolecule(mol, index)) {
         failures.push_back(i);
         job.unreadable.fetch_add(1, std::memory_order_relaxed);
-        KvSystem::KvThrow()->Warning("%s cannot access molecule with index %d", job.caller, static_cast<int>(index));
+        KvSystem::KvThrow()->Warning(Msg::kCreateMolecule, job.caller, static_cast<int>(index));
       } else if (!MakeWords(fp, mol, job.type, words, bitCount)) {
         failures.push_back(i);
         job.ungenerated.fetch_add(1, std::memory_order_relaxed);
-        KvSystem::KvThrow()->Warning("%s cannot generate fingerprint with index %d", job.caller,
+        KvSystem::KvThrow()->Warning(Msg::kCreateFingerPrint, job.caller,
                                      static_cast<int>(index));
       }
       // A fingerprint of an unexpected length fills its slot and no more.

@@ -7,6 +7,7 @@
 #include "fastdb/engine/engine.h"
 #include "fastdb/kernels/kernels.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -23,7 +24,7 @@ void KvSetShareSearchFrom(std::uint64_t records) { shareSearchFrom.store(records
 
 KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : path_(path), params_(path) {
   valid_ = params_.IsValid();
-  if (!valid_) KvSystem::KvThrow()->Warning("%s : cannot initialize object!", kOpening);
+  if (!valid_) KvSystem::KvThrow()->Warning(Msg::kEngineInvalid, kOpening);
   // No record is touched unless the file holds exactly n records of W words.
   if (valid_ && !KvCheckFastFPDatabaseLayout(params_, path_, kOpening)) valid_ = false;
 }
@@ -41,11 +42,11 @@ bool KvFastFPDatabaseImplBase::ReadRecord(std::vector<std::uint64_t>& words, std
                                           std::uint64_t& count, std::uint64_t position) const {
   const KvRecordView view = View();
   if (position >= view.n) {
-    KvSystem::KvThrow()->Warning("%s : fingerprint index out of range!", kGetFingerPrint);
+    KvSystem::KvThrow()->Warning(Msg::kIndexOutOfRange, kGetFingerPrint);
     return false;
   }
   if (view.records == nullptr) {
-    KvSystem::KvThrow()->Warning("%s : invalid fingerprint database file pointer!", kGetFingerPrint);
+    KvSystem::KvThrow()->Warning(Msg::kNoFilePointer, kGetFingerPrint);
     return false;
   }
   const std::uint8_t* record = view.At(position);

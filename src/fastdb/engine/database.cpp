@@ -13,6 +13,7 @@
 #include "fastdb/kernels/kernels.h"
 #include "kvsystem/error.h"
 #include "varnex/generation.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -26,13 +27,13 @@ std::string OperationName(const char* operation) { return std::string("KvFastFPD
 
 bool CheckMolecule(const KvChem::KvMolBase& mol, const std::string& name) {
   if (mol.IsValid()) return true;
-  Report()->Warning("%s : empty molecule!", name.c_str());
+  Report()->Warning(Msg::kEmptyMolecule, name.c_str());
   return false;
 }
 
 bool CheckOptions(const KvFPDatabaseOptions& options, const std::string& name) {
   if (KvIsValidSimMeasure(options.GetSimFunc())) return true;
-  Report()->Warning("%s : unknown similarity measure type '%d'!", name.c_str(), static_cast<int>(options.GetSimFunc()));
+  Report()->Warning(Msg::kUnknownMeasureQuoted, name.c_str(), static_cast<int>(options.GetSimFunc()));
   return false;
 }
 
@@ -48,9 +49,9 @@ KvFastFPDatabase::KvFastFPDatabase(const std::string& path, unsigned int memoryT
     return;
   }
   if (memoryType == KvFastFPDatabaseMemoryType::CUDA) {
-    Report()->Warning("%s : no CUDA-enabled device available falling back to memory-mapped type!", name);
+    Report()->Warning(Msg::kNoCuda, name);
   } else if (memoryType != KvFastFPDatabaseMemoryType::MemoryMapped) {
-    Report()->Warning("%s : invalid memory type parameter initialized for memory-mapped!", name);
+    Report()->Warning(Msg::kBadMemoryType, name);
   }
   impl_ = std::make_unique<KvFastFPMemoryMapDatabaseImpl>(path);
 }
@@ -62,7 +63,7 @@ namespace {
 
 bool CheckDatabase(const KvFastFPDatabaseImplBase* impl, const std::string& name) {
   if (impl != nullptr && impl->IsValid()) return true;
-  Report()->Warning("%s : invalid KvFastFPDatabase object!", name.c_str());
+  Report()->Warning(Msg::kInvalidDatabase, name.c_str());
   return false;
 }
 
@@ -95,17 +96,17 @@ namespace {
 // idx < NumFingerPrints(); on an invalid database NumFingerPrints() warns too.
 bool CheckIndex(const KvFastFPDatabase& db, std::size_t idx, const std::string& name) {
   if (idx < db.NumFingerPrints()) return true;
-  Report()->Warning("%s : fingerprint index out of range!", name.c_str());
+  Report()->Warning(Msg::kIndexOutOfRange, name.c_str());
   return false;
 }
 
 bool CheckQuery(const KvFastFPDatabase& db, const KvFingerPrint& fp, const std::string& name) {
   if (fp.GetFPTypeBase() == nullptr) {
-    Report()->Warning("%s : invalid fingerprint type!", name.c_str());
+    Report()->Warning(Msg::kQueryType, name.c_str());
     return false;
   }
   if (fp.GetFPTypeBase() != db.GetFPTypeBase()) {
-    Report()->Warning("%s : fingerprint type mismatch!", name.c_str());
+    Report()->Warning(Msg::kQueryMismatch, name.c_str());
     return false;
   }
   return true;
@@ -121,18 +122,18 @@ bool KvFastFPDatabase::GetFingerPrint(KvFingerPrint& fp, std::size_t idx) const 
   std::uint64_t molIdx = 0;
   std::uint64_t count = 0;
   if (!impl_->ReadRecord(words, molIdx, count, idx)) {
-    Report()->Warning("%s : cannot access fingerprint!", name.c_str());
+    Report()->Warning(Msg::kCannotAccess, name.c_str());
     return false;
   }
   std::vector<std::uint8_t> bytes(8 * words.size());
   for (std::size_t w = 0; w < words.size(); ++w) KvStoreLE64(bytes.data() + 8 * w, words[w]);
   fp.SetData(bytes.data(), 64 * words.size());
   if (fp.GetSize() != 64 * words.size()) {
-    Report()->Warning("%s : cannot access fingerprint!", name.c_str());
+    Report()->Warning(Msg::kCannotAccess, name.c_str());
     return false;
   }
   if (molIdx != idx) {
-    Report()->Warning("%s : fingerprint and molecule index inconsistency!", name.c_str());
+    Report()->Warning(Msg::kIndexInconsistency, name.c_str());
     return false;
   }
   return true;
@@ -155,7 +156,7 @@ std::size_t KvFastFPDatabase::GetMoleculeIndex(std::size_t idx) const {
   std::uint64_t molIdx = 0;
   std::uint64_t count = 0;
   if (!impl_->ReadRecord(words, molIdx, count, idx)) {
-    Report()->Warning("%s : cannot access fingerprint!", name.c_str());
+    Report()->Warning(Msg::kCannotAccess, name.c_str());
     return kNone;
   }
   return static_cast<std::size_t>(molIdx);
@@ -197,14 +198,11 @@ KvIterBase<T>* ByIndex(const KvFastFPDatabase& db, const KvFastFPDatabaseImplBas
   }
   KvFingerPrint fp;
   if (!db.GetFingerPrint(fp, idx)) {
-    Report()->Warning("%s : cannot generate fingerprint!", name.c_str());
+    Report()->Warning(Msg::kCannotGenerateSpaced, name.c_str());
     return KvMakeEmptyIter<T>();
   }
   return run(fp);
 }
-
-constexpr const char* kCannotGenerate = "%s cannot generate fingerprint!";
-constexpr const char* kCannotGenerateSpaced = "%s : cannot generate fingerprint!";
 
 }  // namespace
 
@@ -218,7 +216,7 @@ KvIterBase<KvSimScore>* KvFastFPDatabase::GetScores(const KvFingerPrint& query,
 KvIterBase<KvSimScore>* KvFastFPDatabase::GetScores(const KvChem::KvMolBase& query,
                                                     const KvFPDatabaseOptions& options) const {
   return ByMolecule<KvSimScore>(*this, impl_.get(), query, options, OperationName("GetScores"),
-                                kCannotGenerateSpaced, KV_ENGINE_CALL(GetScores));
+                                Msg::kCannotGenerateSpaced, KV_ENGINE_CALL(GetScores));
 }
 KvIterBase<KvSimScore>* KvFastFPDatabase::GetScores(std::size_t queryIdx, const KvFPDatabaseOptions& options) const {
   return ByIndex<KvSimScore>(*this, impl_.get(), queryIdx, options, OperationName("GetScores"),
@@ -233,7 +231,7 @@ KvIterBase<KvSimScore>* KvFastFPDatabase::GetSortedScores(const KvFingerPrint& q
 KvIterBase<KvSimScore>* KvFastFPDatabase::GetSortedScores(const KvChem::KvMolBase& query,
                                                           const KvFPDatabaseOptions& options) const {
   return ByMolecule<KvSimScore>(*this, impl_.get(), query, options, OperationName("GetSortedScores"),
-                                kCannotGenerateSpaced, KV_ENGINE_CALL(GetSortedScores));
+                                Msg::kCannotGenerateSpaced, KV_ENGINE_CALL(GetSortedScores));
 }
 KvIterBase<KvSimScore>* KvFastFPDatabase::GetSortedScores(std::size_t queryIdx,
                                                           const KvFPDatabaseOptions& options) const {
@@ -248,7 +246,7 @@ KvIterBase<double>* KvFastFPDatabase::GetRawScores(const KvFingerPrint& query,
 }
 KvIterBase<double>* KvFastFPDatabase::GetRawScores(const KvChem::KvMolBase& query,
                                                    const KvFPDatabaseOptions& options) const {
-  return ByMolecule<double>(*this, impl_.get(), query, options, OperationName("GetRawScores"), kCannotGenerate,
+  return ByMolecule<double>(*this, impl_.get(), query, options, OperationName("GetRawScores"), Msg::kCannotGenerate,
                             KV_ENGINE_CALL(GetRawScores));
 }
 KvIterBase<double>* KvFastFPDatabase::GetRawScores(std::size_t queryIdx, const KvFPDatabaseOptions& options) const {
@@ -289,7 +287,7 @@ KvFPVariogram KvFastFPDatabase::GetVariogram(const std::vector<float>& values, c
   KvFPVariogram variogram(nbins, 0.0, 1.0);
   if (!CheckDatabase(impl_.get(), name) || !CheckOptions(options, name)) return variogram;
   if (options.GetSimFunc() == KvSimMeasure::Tversky) {
-    Report()->Warning("%s : Tversky similarity is not supported!", name.c_str());
+    Report()->Warning(Msg::kTverskyUnsupported, name.c_str());
     return variogram;
   }
   impl_->GetVariogram(variogram, values, options, nbins);
@@ -358,7 +356,7 @@ unsigned int KvFastFPDatabase::SortedSearch(KvSimSearchResult& result, const KvC
   if (!CheckOptions(options, name)) return result.GetSearchStatus();
   KvFingerPrint fp;
   if (!KvMakeFP(fp, mol, impl_->GetFPTypeBase())) {
-    Report()->Warning("%s cannot generate fingerprint!", name.c_str());
+    Report()->Warning(Msg::kCannotGenerate, name.c_str());
     return result.GetSearchStatus();
   }
   return impl_->SortedSearch(result, fp, options);

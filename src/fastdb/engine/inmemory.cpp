@@ -16,6 +16,7 @@
 #include "fastdb/storage/file_system.h"
 #include "fastdb/engine/workers.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -40,7 +41,7 @@ class RaiseOnExit {
 
 KvFastFPInMemoryDatabaseImpl::KvFastFPInMemoryDatabaseImpl(const std::string& path) : KvFastFPDatabaseImplBase(path) {
   if (!valid_) {
-    KvSystem::KvThrow()->Warning("%s cannot initialize object for in memory search!", kOpening);
+    KvSystem::KvThrow()->Warning(Msg::kEngineInMemory, kOpening);
     return;
   }
   valid_ = false;
@@ -54,22 +55,22 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
   try {
     if (!records_.Allocate(static_cast<std::size_t>(n * recordWords))) throw std::bad_alloc();
   } catch (const std::bad_alloc&) {
-    report->Warning("%s : Cannot allocate enough memory!", kOpening);
+    report->Warning(Msg::kEngineNoMemory, kOpening);
     return false;
   } catch (const std::exception& e) {
-    report->Warning("%s : %s!", kOpening, e.what());
+    report->Warning(Msg::kOperationFailed, kOpening, e.what());
     return false;
   }
 
   KvSystem::KvStatus error;
   const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
   if (file == nullptr) {
-    report->Warning(error, "%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
+    report->Warning(error, Msg::kEngineOpen, kOpening, path_.c_str());
     return false;
   }
   KvReadableFileStream in(*file);
   if (in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
-    report->Warning("%s : cannot skip header in database file %s", kOpening, path_.c_str());
+    report->Warning(Msg::kEngineSkipHeader, kOpening, path_.c_str());
     return false;
   }
   const std::uint64_t total = n * recordWords * 8;
@@ -118,14 +119,14 @@ bool KvFastFPInMemoryDatabaseImpl::ReadRecords(KvReadableFileStream& in, std::at
     std::uint64_t bad = 0;
     std::string damage;
     if (!index_.Add(records_.Data() + first * recordWords, complete, bad, damage)) {
-      report->Warning("%s : invalid data in %d-th fingerprint", kOpening, static_cast<int>(bad));
+      report->Warning(Msg::kEngineBadRecord, kOpening, static_cast<int>(bad));
       if (!damage.empty())
         report->Warning(KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, ""), "%s : %s is damaged: record %llu: %s",
                         kOpening, path_.c_str(), static_cast<unsigned long long>(bad), damage.c_str());
       return false;
     }
     if (complete < want) {
-      report->Warning("%s : cannot read %d-th fingerprint", kOpening, static_cast<int>(first + complete));
+      report->Warning(Msg::kEngineShortRead, kOpening, static_cast<int>(first + complete));
       return false;
     }
   }

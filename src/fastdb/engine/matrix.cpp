@@ -34,6 +34,7 @@
 #include "fastdb/engine/workers.h"
 #include "kvsystem/dots.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -429,17 +430,17 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetSparseMatrix(
   const KvRecordView view = View();
   std::uint64_t k = options.GetLimit();
   if (k > view.n) {
-    report->Warning("%s set to retrieve more nearest neighbors (%d) than there are fingerprints (%d)!", kSparseMatrix,
+    report->Warning(Msg::kMoreNeighbours, kSparseMatrix,
                     static_cast<int>(k), static_cast<int>(view.n));
     return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
   }
   if (k == 0) {
-    report->Warning("%s : set to retrieve all nxn scores!", kSparseMatrix);
-    if (!options.HasCutoff()) report->Warning("%s : no cutoff specified, all results will be returned!", kSparseMatrix);
+    report->Warning(Msg::kAllScores, kSparseMatrix);
+    if (!options.HasCutoff()) report->Warning(Msg::kNoCutoff, kSparseMatrix);
     k = view.n;
   }
   if (!KvIsValidSimMeasure(options.GetSimFunc())) {
-    report->Warning("%s : unknown similarity measure type %d!", kSparseMatrix, static_cast<int>(options.GetSimFunc()));
+    report->Warning(Msg::kUnknownMeasure, kSparseMatrix, static_cast<int>(options.GetSimFunc()));
     return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
   }
   if (view.n == 0 || view.records == nullptr) return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
@@ -457,7 +458,7 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetSparseMatrix(
       if (!KvSystem::KvCancelRequested()) matrix.AppendPairs(pairs);
     });
   } catch (const std::exception&) {
-    report->Warning("%s: not enough system memory to store results!", kSparseMatrix);
+    report->Warning(Msg::kNoMemoryForResults, kSparseMatrix);
     return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
   }
   if (pairs.empty()) return KvSystem::KvMakeEmptyIter<KvSimScorePair>();

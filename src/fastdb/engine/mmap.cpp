@@ -8,6 +8,7 @@
 #include "fastdb/engine/engine.h"
 #include "fastdb/storage/file_system.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -17,7 +18,7 @@ constexpr const char* kOpening = "KvFastFPDatabase::KvFastFPDatabase()";
 KvFastFPMemoryMapDatabaseImpl::KvFastFPMemoryMapDatabaseImpl(const std::string& path) : KvFastFPDatabaseImplBase(path) {
   if (!valid_) return;
   if (!file_.Open(path_, params_.GetFileSize())) {
-    KvSystem::KvThrow()->Warning("%s : cannot initialize object for memory mapping!", kOpening);
+    KvSystem::KvThrow()->Warning(Msg::kEngineMapped, kOpening);
     valid_ = false;
     return;
   }
@@ -31,12 +32,12 @@ bool KvFastFPMemoryMapDatabaseImpl::IndexRecords() {
   KvSystem::KvStatus error;
   const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
   if (file == nullptr) {
-    report->Warning(error, "%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
+    report->Warning(error, Msg::kEngineOpen, kOpening, path_.c_str());
     return false;
   }
   KvReadableFileStream in(*file);
   if (in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
-    report->Warning("%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
+    report->Warning(Msg::kEngineOpen, kOpening, path_.c_str());
     return false;
   }
   const std::uint64_t perRead = std::max<std::uint64_t>(1, (std::uint64_t{1} << 20) / view.stride);
@@ -50,14 +51,14 @@ bool KvFastFPMemoryMapDatabaseImpl::IndexRecords() {
     std::uint64_t bad = 0;
     std::string damage;
     if (!index_.Add(run.data(), complete, bad, damage)) {
-      report->Warning("%s : invalid data in %d-th fingerprint", kOpening, static_cast<int>(bad));
+      report->Warning(Msg::kEngineBadRecord, kOpening, static_cast<int>(bad));
       if (!damage.empty())
         report->Warning(KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, ""), "%s : %s is damaged: record %llu: %s",
                         kOpening, path_.c_str(), static_cast<unsigned long long>(bad), damage.c_str());
       return false;
     }
     if (complete < want) {
-      report->Warning("%s : cannot read %d-th fingerprint", kOpening, static_cast<int>(first + complete));
+      report->Warning(Msg::kEngineShortRead, kOpening, static_cast<int>(first + complete));
       return false;
     }
   }

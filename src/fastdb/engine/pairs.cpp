@@ -21,6 +21,7 @@
 #include "fastdb/engine/scan_loop.h"
 #include "fastdb/engine/workers.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -116,7 +117,7 @@ void KvFastFPDatabaseImplBase::GetHistogram(KvFPHistogram& out, const KvFPDataba
   out = KvFPHistogram(nbins, 0.0, 1.0);
   const KvRecordView view = View();
   if (view.records == nullptr && view.n > 0) {
-    KvSystem::KvThrow()->Warning("%s : invalid fingerprint database file pointer!", "KvFastFPDatabase::GetHistogram()");
+    KvSystem::KvThrow()->Warning(Msg::kNoFilePointer, "KvFastFPDatabase::GetHistogram()");
     return;
   }
   // Unordered pairs without the diagonal; Tversky is asymmetric, so there
@@ -141,7 +142,7 @@ void KvFastFPDatabaseImplBase::GetVariogram(KvFPVariogram& out, const std::vecto
   out = KvFPVariogram(nbins, 0.0, 1.0);
   const KvRecordView view = View();
   if (view.records == nullptr && view.n > 0) {
-    KvSystem::KvThrow()->Warning("%s : invalid fingerprint database file pointer!", "KvFastFPDatabase::GetVariogram()");
+    KvSystem::KvThrow()->Warning(Msg::kNoFilePointer, "KvFastFPDatabase::GetVariogram()");
     return;
   }
   if (values.size() < view.n) {

@@ -19,6 +19,7 @@
 #include "fastdb/engine/workers.h"
 #include "kvsystem/call_context.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -39,7 +40,7 @@ unsigned KvFastFPDatabaseImplBase::SortedSearch(KvSimSearchResult& result, const
   state.Prepare(view.n, options);
   state.SetStatus(KvSimSearchStatus::InProgress);
   if (view.records == nullptr && view.n > 0) {
-    KvSystem::KvThrow()->Warning("%s : invalid fingerprint database file pointer!", kSortedSearch);
+    KvSystem::KvThrow()->Warning(Msg::kNoFilePointer, kSortedSearch);
     return state.GetStatus();
   }
 
@@ -72,7 +73,7 @@ unsigned KvFastFPDatabaseImplBase::SortedSearch(KvSimSearchResult& result, const
       });
       state.Merge(hits, histogram);
     } catch (const std::exception& e) {
-      KvSystem::KvThrow()->Warning("%s : %s!", kSortedSearch, e.what());
+      KvSystem::KvThrow()->Warning(Msg::kOperationFailed, kSortedSearch, e.what());
     }
   };
 

@@ -24,6 +24,7 @@
 #include "fastdb/engine/workers.h"
 #include "kvsystem/dots.h"
 #include "kvsystem/error.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -156,7 +157,7 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetThresholdMatr
     if (pairs.empty()) return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
     return KvSystem::KvMakeVectorIter(std::move(pairs));
   } catch (const std::exception&) {
-    KvSystem::KvThrow()->Warning("%s: not enough system memory to store results!",
+    KvSystem::KvThrow()->Warning(Msg::kNoMemoryForResults,
                                  "KvFastFPDatabase::GetThresholdMatrix()");
     return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
   }

@@ -4,31 +4,32 @@
 
 #include "kvsystem/error.h"
 #include "varnex/fpbin.h"
+#include "system/messages.h"
 
 namespace Varnex {
 
 bool KvIsAdmissibleFastFPType(const KvFPTypeBase* type, const char* caller) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   if (type == nullptr) {
-    report->Warning("%s invalid fingerprint pointer!", caller);
+    report->Warning(Msg::kCheckPointer, caller);
     return false;
   }
   // KvFPTypeParams reads kinds 101-105 only; an unhashed type's string is
   // still a valid type string, and such a type is refused for its kind below.
   const std::string typeString = type->GetFPTypeString();
   if (!KvFPTypeParams(typeString).IsValid() && !KvIsValidFPTypeString(typeString)) {
-    report->Warning("%s invalid fingerprint type!", caller);
+    report->Warning(Msg::kCheckType, caller);
     return false;
   }
   const unsigned kind = type->GetFPType();
   if (kind != KvFPType::Path && kind != KvFPType::Circular && kind != KvFPType::Tree) {
-    report->Warning("%s invalid fingerprint type (only path, circular or tree allowed)!", caller);
+    report->Warning(Msg::kCheckKind, caller);
     return false;
   }
   // The scan kernels take four 64-bit words per step.
   const unsigned bits = KvGetFingerPrintSize(type);
   if (bits == 0 || bits % KvFastFPSizeGranularity != 0) {
-    report->Warning("%s invalid fingerprint size (has to be multiple of %d)!", caller,
+    report->Warning(Msg::kCheckSize, caller,
                     static_cast<int>(KvFastFPSizeGranularity));
     return false;
   }

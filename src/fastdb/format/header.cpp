@@ -12,6 +12,7 @@
 #include "kvsystem/streams.h"
 #include "kvsystem/strings.h"
 #include "varnex/fpbin.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -71,12 +72,12 @@ KvFastFPDatabaseParams::KvFastFPDatabaseParams(const std::string& path) {
   KvSystem::KvStatus error;
   const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path, error);
   if (file == nullptr) {
-    report->Warning(error, "%s cannot open fingerprint database file %s", kReader, path.c_str());
+    report->Warning(error, Msg::kHeaderOpen, kReader, path.c_str());
     return;
   }
   fileSize_ = file->Size();
   if (fileSize_ <= 100) {
-    report->Warning("%s invalid fingerprint database file %s", kReader, path.c_str());
+    report->Warning(Msg::kHeaderTooSmall, kReader, path.c_str());
     return;
   }
   // The text lines are parsed from the start of the file, read at once, so
@@ -103,46 +104,46 @@ KvFastFPDatabaseParams::KvFastFPDatabaseParams(const std::string& path) {
   readLine(rest);  // the end of the marker's line
   const bool little = marker.starts_with("LE");
   if (!little && !marker.starts_with("BE")) {
-    report->Warning("%s invalid endianess '%2s' in %s header", kReader, marker.c_str(), path.c_str());
+    report->Warning(Msg::kHeaderEndianness, kReader, marker.c_str(), path.c_str());
     return;
   }
   littleEndian_ = little;
 
   if (!readLine(molFilename_)) {
-    report->Warning("%s cannot read molecule filename from %s header", kReader, path.c_str());
+    report->Warning(Msg::kHeaderMolFile, kReader, path.c_str());
     return;
   }
   std::string typeString;
   if (!readLine(typeString)) {
-    report->Warning("%s cannot read fingerprint type from %s header", kReader, path.c_str());
+    report->Warning(Msg::kHeaderTypeLine, kReader, path.c_str());
     return;
   }
   type_ = KvGetFPType(typeString);
   if (type_ == nullptr) {
-    report->Warning("%s invalid fingerprint type in %s header", kReader, path.c_str());
+    report->Warning(Msg::kHeaderType, kReader, path.c_str());
     return;
   }
   std::string countText;
   if (!readLine(countText)) {
-    report->Warning("%s cannot read number of fingerprints from %s header", kReader, path.c_str());
+    report->Warning(Msg::kHeaderCountLine, kReader, path.c_str());
     return;
   }
   std::uint64_t textCount = 0;
   if (!KvSystem::KvStringToNumber(countText, textCount, 10)) {
-    report->Warning("%s invalid number of fingerprints in %s header", kReader, path.c_str());
+    report->Warning(Msg::kHeaderCount, kReader, path.c_str());
     return;
   }
 
   // The binary fields, W and n, at bytes 784 to 799.
   std::string fields;
   if (!ReadFully(*file, KvFastFPHeaderWordsOffset, 16, fields, error) || fields.size() < 16) {
-    report->Warning(error, "%s cannot open %s fingerprint database", kReader, path.c_str());
+    report->Warning(error, Msg::kHeaderMap, kReader, path.c_str());
     return;
   }
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(fields.data());
   numFingerPrints_ = KvLoadLE64(bytes + (KvFastFPHeaderCountOffset - KvFastFPHeaderWordsOffset));
   if (numFingerPrints_ != textCount) {
-    report->Warning("%s inconsistent number of fingerprints in %s header", kReader, path.c_str());
+    report->Warning(Msg::kHeaderInconsistent, kReader, path.c_str());
     return;
   }
   words_ = KvLoadLE64(bytes);

@@ -6,6 +6,7 @@
 #include "kvsystem/error.h"
 #include "similarity/popcount.h"
 #include "varnex/fpbin.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -19,16 +20,16 @@ std::size_t StoredBytes(const KvSystem::KvBitVector& bits) { return (bits.GetSiz
 std::string KvWriteFastFingerPrintBlob(std::uint64_t index, const KvFingerPrint& fp) {
   constexpr const char* kWriter = "KvWriteFastFingerPrintBlob()";
   if (!fp) {
-    KvSystem::KvThrow()->Warning("%s : uninitialized fingerprint!", kWriter);
+    KvSystem::KvThrow()->Warning(Msg::kBlobUntyped, kWriter);
     return {};
   }
   if (fp.NumWords() == 0 || fp.GetWords() == nullptr) {
-    KvSystem::KvThrow()->Warning("%s: cannot access fingerprint data!", kWriter);
+    KvSystem::KvThrow()->Warning(Msg::kBlobNoData, kWriter);
     return {};
   }
   const std::size_t bytes = StoredBytes(fp);
   if (bytes % 8 != 0) {
-    KvSystem::KvThrow()->Warning("%s : invalid fingerprint size!", kWriter);
+    KvSystem::KvThrow()->Warning(Msg::kBlobSize, kWriter);
     return {};
   }
   std::string blob(16 + bytes, '\0');

@@ -14,6 +14,7 @@
 #include "fastdb/storage/temporary_output.h"
 #include "kvsystem/error.h"
 #include "varnex/fpbin.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -91,7 +92,7 @@ bool ScanRecords(KvReadableFile& in, std::uint64_t count, std::uint64_t words, s
 bool Split(const std::string& fpbinPath, unsigned shards, const std::string& outPath, KvShardManifest& manifest) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   if (!KvHasFastDatabaseExtension(outPath)) {
-    report->Warning("%s fingerprint database file should have '.fpbin' file extension!", kSplitter);
+    report->Warning(Msg::kCreateExtension, kSplitter);
     return false;
   }
   const KvFastFPDatabaseParams params(fpbinPath);

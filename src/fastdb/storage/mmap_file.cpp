@@ -13,6 +13,7 @@
 
 #include "kvsystem/error.h"
 #include "varnex/fpbin.h"
+#include "system/messages.h"
 
 namespace Varnex {
 namespace {
@@ -59,7 +60,7 @@ bool MMapInputFile::Open(const std::string& path, std::uint64_t size) {
   length_ = size;
   handle_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (handle_ < 0) {
-    KvSystem::KvThrow()->Error("Unable to open file: %s", path.c_str());
+    KvSystem::KvThrow()->Error(Msg::kMapOpen, path.c_str());
     length_ = 0;
     return false;
   }
@@ -68,7 +69,7 @@ bool MMapInputFile::Open(const std::string& path, std::uint64_t size) {
   struct stat info {};
   if (size == 0 || !FitsSizeT(size) || ::fstat(handle_, &info) != 0 || !S_ISREG(info.st_mode) ||
       static_cast<std::uint64_t>(info.st_size) < size) {
-    KvSystem::KvThrow()->Error("unable for create file mapping");
+    KvSystem::KvThrow()->Error(Msg::kMapMapping);
     CloseHandle(handle_);
     length_ = 0;
     return false;
@@ -76,7 +77,7 @@ bool MMapInputFile::Open(const std::string& path, std::uint64_t size) {
   void* view = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, handle_, 0);
   CloseHandle(handle_);
   if (view == MAP_FAILED) {
-    KvSystem::KvThrow()->Error("Unable to mmap file");
+    KvSystem::KvThrow()->Error(Msg::kMapView);
     length_ = 0;
     return false;
   }
@@ -118,14 +119,14 @@ bool MMapOutputFile::Open(const std::string& path, std::uint64_t size) {
   if (::lstat(path.c_str(), &existing) == 0 && !S_ISDIR(existing.st_mode)) ::unlink(path.c_str());
   handle_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (handle_ < 0) {
-    KvSystem::KvThrow()->Error("Unable to create file: %s", path.c_str());
+    KvSystem::KvThrow()->Error(Msg::kMapCreate, path.c_str());
     length_ = 0;
     return false;
   }
   // Sizing the file is the POSIX half of creating a mapping of that size.
   if (size == 0 || !FitsSizeT(size) || size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
       ::ftruncate(handle_, static_cast<off_t>(size)) != 0 || !ReserveSpace(handle_, size)) {
-    KvSystem::KvThrow()->Error("unable for create file mapping");
+    KvSystem::KvThrow()->Error(Msg::kMapMapping);
     CloseHandle(handle_);
     length_ = 0;
     return false;
@@ -133,7 +134,7 @@ bool MMapOutputFile::Open(const std::string& path, std::uint64_t size) {
   void* view = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, handle_, 0);
   CloseHandle(handle_);
   if (view == MAP_FAILED) {
-    KvSystem::KvThrow()->Error("Unable to mmap file");
+    KvSystem::KvThrow()->Error(Msg::kMapView);
     length_ = 0;
     return false;
   }
