@@ -1,15 +1,16 @@
 // Population counts over runs of 64-bit words.
 //
-// Two forms of every kernel: a portable bit-parallel count and one built on
-// the processor's population-count instruction. The instruction forms carry a
-// per-function target attribute, so the library itself is compiled for plain
-// x86-64 and runs anywhere; KvHasPopCountInstruction() says (from a cached
-// CPUID test) whether they may be called. They are inline so that callers
-// compiled for the same target (the fast database's scan loops) can inline
-// them; elsewhere, use the selectors, which choose once per process.
+// Two forms of every count: a portable bit-parallel one and one built on the
+// processor's population-count instruction, both written once (the loops
+// below, over a per-word count) and instantiated per form. The instruction
+// forms carry a per-function target attribute, so the library itself is
+// compiled for plain x86-64 and runs anywhere. Which form the dispatched
+// counts use follows the one instruction-set choice of the library
+// (kernel_choice.h, VARNEX_KERNEL): the software form when it is "software",
+// the instruction form otherwise.
 //
-// Every kernel reads its words through memcpy, so the words need no
-// alignment. Kernels allocate nothing and keep no state: they may run on any
+// Every count reads its words through memcpy, so the words need no
+// alignment. Counts allocate nothing and keep no state: they may run on any
 // number of threads at once.
 #pragma once
 
@@ -23,6 +24,10 @@
 #define VARNEX_TARGET_POPCNT
 #endif
 
+// For the loops written once: they take the target of the function they are
+// inlined into, where the word count becomes the instruction or not.
+#define VARNEX_INLINE_BODY __attribute__((always_inline)) inline
+
 namespace Varnex {
 
 // Population-count method codes (the values KvGetPopCountMethod reports).
@@ -32,7 +37,7 @@ inline constexpr unsigned Software = 1;     // bit-parallel count on 64-bit word
 inline constexpr unsigned Instruction = 2;  // the processor's instruction on 64-bit words
 }  // namespace KvPopCountMethod
 
-// A kernel: the number of bits set in words[0, n).
+// A count: the number of bits set in words[0, n).
 using KvPopCountKernel = std::uint64_t (*)(const std::uint64_t* words, std::size_t n);
 
 inline std::uint64_t KvLoadWord(const void* p) {
@@ -63,48 +68,61 @@ VARNEX_TARGET_POPCNT inline std::uint64_t KvPopCountWordInstruction(std::uint64_
   return static_cast<std::uint64_t>(__builtin_popcountll(x));
 }
 
-// The kernels proper. Steps of four words feed four separate accumulators,
-// so that successive counts do not wait on one another. A final partial step
-// (n not a multiple of 4) reads only the words that are there.
+// The word counts the loops are instantiated over. InstructionWord has no
+// target of its own: it becomes the instruction inside a function that has.
+struct SoftwareWord {
+  static std::uint64_t Count(std::uint64_t x) { return KvPopCountWordSoftware(x); }
+};
+struct InstructionWord {
+  VARNEX_INLINE_BODY static std::uint64_t Count(std::uint64_t x) {
+    return static_cast<std::uint64_t>(__builtin_popcountll(x));
+  }
+};
 
-// Method 1.
-inline std::uint64_t KvPopCountSoftware(const std::uint64_t* words, std::size_t n) {
+// The sum of Word::Count(at(i)) for i < n. Steps of four words feed four
+// separate accumulators, so that successive counts do not wait on one
+// another.
+template <class Word, class WordAt>
+VARNEX_INLINE_BODY std::uint64_t SumWordCounts(std::size_t n, WordAt at) {
   std::uint64_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
   std::size_t i = 0;
   for (; i + 4 <= n; i += 4) {
-    c0 += KvPopCountWordSoftware(KvLoadWord(words + i));
-    c1 += KvPopCountWordSoftware(KvLoadWord(words + i + 1));
-    c2 += KvPopCountWordSoftware(KvLoadWord(words + i + 2));
-    c3 += KvPopCountWordSoftware(KvLoadWord(words + i + 3));
+    c0 += Word::Count(at(i));
+    c1 += Word::Count(at(i + 1));
+    c2 += Word::Count(at(i + 2));
+    c3 += Word::Count(at(i + 3));
   }
-  if (i < n) c0 += KvPopCountWordSoftware(KvLoadWord(words + i));
-  if (i + 1 < n) c1 += KvPopCountWordSoftware(KvLoadWord(words + i + 1));
-  if (i + 2 < n) c2 += KvPopCountWordSoftware(KvLoadWord(words + i + 2));
+  for (; i < n; ++i) c0 += Word::Count(at(i));
   return c0 + c1 + c2 + c3;
 }
 
-// Method 2. REQUIRES: KvHasPopCountInstruction().
+// |words[0, n)|.
+template <class Word>
+VARNEX_INLINE_BODY std::uint64_t CountWords(const std::uint64_t* words, std::size_t n) {
+  return SumWordCounts<Word>(n, [words](std::size_t i) { return KvLoadWord(words + i); });
+}
+
+// |a AND b| over `n` words; `a` may be unaligned.
+template <class Word>
+VARNEX_INLINE_BODY std::uint64_t CountAndWords(const std::uint8_t* a, const std::uint64_t* b, std::size_t n) {
+  return SumWordCounts<Word>(n, [a, b](std::size_t i) { return KvLoadWord(a + 8 * i) & b[i]; });
+}
+
+inline std::uint64_t KvPopCountSoftware(const std::uint64_t* words, std::size_t n) {
+  return CountWords<SoftwareWord>(words, n);
+}
+
+// REQUIRES: KvHasPopCountInstruction().
 VARNEX_TARGET_POPCNT inline std::uint64_t KvPopCountInstruction(const std::uint64_t* words, std::size_t n) {
-  std::uint64_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
-  std::size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    c0 += KvPopCountWordInstruction(KvLoadWord(words + i));
-    c1 += KvPopCountWordInstruction(KvLoadWord(words + i + 1));
-    c2 += KvPopCountWordInstruction(KvLoadWord(words + i + 2));
-    c3 += KvPopCountWordInstruction(KvLoadWord(words + i + 3));
-  }
-  if (i < n) c0 += KvPopCountWordInstruction(KvLoadWord(words + i));
-  if (i + 1 < n) c1 += KvPopCountWordInstruction(KvLoadWord(words + i + 1));
-  if (i + 2 < n) c2 += KvPopCountWordInstruction(KvLoadWord(words + i + 2));
-  return c0 + c1 + c2 + c3;
+  return CountWords<InstructionWord>(words, n);
 }
 
 // Whether this processor has the population-count instruction. Tested once.
 bool KvHasPopCountInstruction();
 
-// The kernel of a method: the software kernel for 1, the instruction kernel
-// for 2 (the software kernel on a processor without the instruction, which
-// counts the same), null for any other value.
+// The count of a method: the software count for 1; for 2, the instruction
+// count unless the library's choice is "software" (then the software count,
+// which counts the same); null for any other value.
 KvPopCountKernel KvGetPopCountKernel(unsigned method);
 
 // ---- Pair counts: one pass over two bit vectors of equal storage.
@@ -121,7 +139,7 @@ struct KvBitPairCounts {
 KvBitPairCounts KvCountBitPairsSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
 // REQUIRES: KvHasPopCountInstruction().
 KvBitPairCounts KvCountBitPairsInstruction(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
-// The fastest form this processor runs.
+// The form the library's instruction-set choice names.
 KvBitPairCounts KvCountBitPairs(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
 
 // Bits set in A or B, and in both: all that measures using only a + b need,

@@ -26,6 +26,7 @@
 #include "fastdb_test_db.h"
 #include "kvsystem/dots.h"
 #include "kvsystem/iterator.h"
+#include "similarity/popcount.h"
 
 namespace {
 
@@ -222,6 +223,8 @@ TEST_F(OracleTest, TheKernelNamedInTheEnvironmentIsTheOneInUse) {
   const unsigned id = KvParseScanKernelName(forced);
   if (KvGetScanKernel(id) == nullptr) GTEST_SKIP() << forced << " is not available on this processor";
   EXPECT_STREQ(KvGetActiveScanKernel().name, forced);
+  // The similarity counts follow the same choice.
+  EXPECT_EQ(KvGetPopCountKernel(KvPopCountMethod::Instruction) == &KvPopCountSoftware, id == KvScanKernelId::Software);
 }
 
 TEST_F(OracleTest, EveryRecordReadsBackAndTheIndexFoldsLossily) {

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "similarity/kernel_choice.h"
 #include "similarity/popcount.h"
 
 namespace {
@@ -68,9 +69,15 @@ TEST(PopCountKernels, EdgeValuesAndSelection) {
   EXPECT_EQ(KvGetPopCountKernel(0), nullptr);
   EXPECT_EQ(KvGetPopCountKernel(3), nullptr);
   EXPECT_EQ(KvGetPopCountKernel(1), &KvPopCountSoftware);
-  ASSERT_NE(KvGetPopCountKernel(2), nullptr);
-  EXPECT_EQ(KvGetPopCountKernel(2)(ones.data(), 8), 512u);
-  EXPECT_EQ(KvGetPopCountKernel(2) == &KvPopCountInstruction, KvHasPopCountInstruction());
+  EXPECT_EQ(KvHasPopCountInstruction(), KernelRunsHere(KvScanKernelId::PopCnt));
+  // Method 2 follows the library's instruction-set choice (VARNEX_KERNEL).
+  const unsigned before = ActiveKernel();
+  for (unsigned id = 0; id < KvScanKernelId::Count; ++id) {
+    if (!SetActiveKernel(id)) continue;
+    EXPECT_EQ(KvGetPopCountKernel(2), id == KvScanKernelId::Software ? &KvPopCountSoftware : &KvPopCountInstruction)
+        << KernelName(id);
+  }
+  ASSERT_TRUE(SetActiveKernel(before));
 }
 
 TEST(PairCounts, PairAndUnionCountsMatchPlainLoopOnUnalignedStorage) {
@@ -83,30 +90,36 @@ TEST(PairCounts, PairAndUnionCountsMatchPlainLoopOnUnalignedStorage) {
   std::vector<std::pair<const char*, UnionKernel>> unionKernels = {{"software", &KvCountBitUnionSoftware},
                                                                    {"dispatched", &KvCountBitUnion}};
   if (KvHasPopCountInstruction()) unionKernels.push_back({"instruction", &KvCountBitUnionInstruction});
-
-  for (std::size_t halfWords : {0u, 1u, 2u, 3u, 5u, 32u, 128u, 129u}) {
-    const std::size_t bytes = halfWords * 4;
-    const std::vector<std::uint64_t> wa = RandomWords(rng, halfWords / 2 + 2);
-    const std::vector<std::uint64_t> wb = RandomWords(rng, halfWords / 2 + 2);
-    // Shift the start by 4 bytes, as a 32-bit-word storage may be.
-    const auto* a = reinterpret_cast<const std::uint8_t*>(wa.data()) + 4;
-    const auto* b = reinterpret_cast<const std::uint8_t*>(wb.data()) + 4;
-    std::vector<std::uint8_t> both(bytes);
-    for (std::size_t i = 0; i < bytes; ++i) both[i] = a[i] & b[i];
-    std::vector<std::uint8_t> either(bytes);
-    for (std::size_t i = 0; i < bytes; ++i) either[i] = a[i] | b[i];
-    for (auto [name, kernel] : kernels) {
-      const KvBitPairCounts counts = kernel(a, b, bytes);
-      EXPECT_EQ(counts.onA, PlainCount(a, bytes)) << name << " " << bytes;
-      EXPECT_EQ(counts.onB, PlainCount(b, bytes)) << name << " " << bytes;
-      EXPECT_EQ(counts.onBoth, PlainCount(both.data(), bytes)) << name << " " << bytes;
-    }
-    for (auto [name, kernel] : unionKernels) {
-      const KvBitUnionCounts counts = kernel(a, b, bytes);
-      EXPECT_EQ(counts.onEither, PlainCount(either.data(), bytes)) << name << " " << bytes;
-      EXPECT_EQ(counts.onBoth, PlainCount(both.data(), bytes)) << name << " " << bytes;
+  // The dispatched forms under every choice this processor runs.
+  const unsigned before = ActiveKernel();
+  for (unsigned id = 0; id < KvScanKernelId::Count; ++id) {
+    if (!SetActiveKernel(id)) continue;
+    SCOPED_TRACE(KernelName(id));
+    for (std::size_t halfWords : {0u, 1u, 2u, 3u, 5u, 32u, 128u, 129u}) {
+      const std::size_t bytes = halfWords * 4;
+      const std::vector<std::uint64_t> wa = RandomWords(rng, halfWords / 2 + 2);
+      const std::vector<std::uint64_t> wb = RandomWords(rng, halfWords / 2 + 2);
+      // Shift the start by 4 bytes, as a 32-bit-word storage may be.
+      const auto* a = reinterpret_cast<const std::uint8_t*>(wa.data()) + 4;
+      const auto* b = reinterpret_cast<const std::uint8_t*>(wb.data()) + 4;
+      std::vector<std::uint8_t> both(bytes);
+      for (std::size_t i = 0; i < bytes; ++i) both[i] = a[i] & b[i];
+      std::vector<std::uint8_t> either(bytes);
+      for (std::size_t i = 0; i < bytes; ++i) either[i] = a[i] | b[i];
+      for (auto [name, kernel] : kernels) {
+        const KvBitPairCounts counts = kernel(a, b, bytes);
+        EXPECT_EQ(counts.onA, PlainCount(a, bytes)) << name << " " << bytes;
+        EXPECT_EQ(counts.onB, PlainCount(b, bytes)) << name << " " << bytes;
+        EXPECT_EQ(counts.onBoth, PlainCount(both.data(), bytes)) << name << " " << bytes;
+      }
+      for (auto [name, kernel] : unionKernels) {
+        const KvBitUnionCounts counts = kernel(a, b, bytes);
+        EXPECT_EQ(counts.onEither, PlainCount(either.data(), bytes)) << name << " " << bytes;
+        EXPECT_EQ(counts.onBoth, PlainCount(both.data(), bytes)) << name << " " << bytes;
+      }
     }
   }
+  ASSERT_TRUE(SetActiveKernel(before));
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstring>
 
 #include "fastdb/engine/engine.h"
 #include "fastdb/kernels/kernels.h"
+#include "fastdb/storage/file_system.h"
 #include "kvsystem/error.h"
 #include "system/messages.h"
 
@@ -27,6 +29,51 @@ KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : pa
   if (!valid_) KvSystem::KvThrow()->Warning(Msg::kEngineInvalid, kOpening);
   // No record is touched unless the file holds exactly n records of W words.
   if (valid_ && !KvCheckFastFPDatabaseLayout(params_, path_, kOpening)) valid_ = false;
+}
+
+bool KvFastFPDatabaseImplBase::ReadRecords(std::uint64_t* into, const char* cannotSkip,
+                                           std::atomic<std::uint64_t>* readUpTo) {
+  KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
+  const KvRecordView view = View();
+  const std::size_t recordWords = view.stride / 8;
+  index_.Begin(view.n, static_cast<std::size_t>(view.words), into == nullptr);
+  KvSystem::KvStatus error;
+  const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
+  if (file == nullptr) {
+    report->Warning(error, Msg::kEngineOpen, kOpening, path_.c_str());
+    return false;
+  }
+  KvReadableFileStream in(*file);
+  if (in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
+    report->Warning(cannotSkip, kOpening, path_.c_str());
+    return false;
+  }
+  const std::uint64_t perRead = std::max<std::uint64_t>(1, (std::uint64_t{1} << 20) / view.stride);
+  std::vector<std::uint64_t> buffer(into == nullptr ? static_cast<std::size_t>(perRead) * recordWords : 0);
+  for (std::uint64_t first = 0; first < view.n; first += perRead) {
+    const std::uint64_t want = std::min(perRead, view.n - first);
+    std::uint64_t* run = into != nullptr ? into + first * recordWords : buffer.data();
+    const std::uint64_t complete = in.read(run, static_cast<std::size_t>(want * view.stride)) / view.stride;
+    if (readUpTo != nullptr) readUpTo->store((first + want) * view.stride, std::memory_order_relaxed);
+    if constexpr (std::endian::native != std::endian::little) {
+      for (std::uint64_t w = 0; w < complete * recordWords; ++w)
+        run[w] = KvLoadLE64(reinterpret_cast<const std::uint8_t*>(run + w));
+    }
+    std::uint64_t bad = 0;
+    std::string damage;
+    if (!index_.Add(run, complete, bad, damage)) {
+      report->Warning(Msg::kEngineBadRecord, kOpening, static_cast<int>(bad));
+      if (!damage.empty())
+        report->Warning(KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, ""), "%s : %s is damaged: record %llu: %s",
+                        kOpening, path_.c_str(), static_cast<unsigned long long>(bad), damage.c_str());
+      return false;
+    }
+    if (complete < want) {
+      report->Warning(Msg::kEngineShortRead, kOpening, static_cast<int>(first + complete));
+      return false;
+    }
+  }
+  return true;
 }
 
 KvRecordView KvFastFPDatabaseImplBase::View() const {

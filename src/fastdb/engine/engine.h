@@ -150,6 +150,15 @@ class KvFastFPDatabaseImplBase {
   explicit KvFastFPDatabaseImplBase(const std::string& path);
   // The engine's record array (record 0), or null.
   virtual const std::uint8_t* Records() const = 0;
+  // Starts the search index, then reads the records after the header in
+  // runs of about a megabyte (large reads, each checked while in cache) and
+  // adds each run to the index: into their place in `into` (n x (W + 2)
+  // words) when given, the signatures folded later from there; otherwise
+  // into one reused buffer, the signatures folded as the runs pass. Stores
+  // in `readUpTo`, when given, the bytes of records read so far.
+  // `cannotSkip` is the warning format (engine name, path) when the header
+  // cannot be skipped. False after a warning.
+  bool ReadRecords(std::uint64_t* into, const char* cannotSkip, std::atomic<std::uint64_t>* readUpTo);
   bool valid_ = false;
   std::string path_;
   KvFastFPDatabaseParams params_;
@@ -167,9 +176,6 @@ class KvFastFPMemoryMapDatabaseImpl final : public KvFastFPDatabaseImplBase {
   const std::uint8_t* Records() const override;
 
  private:
-  // Reads the file once to build the search index; false after a warning.
-  bool IndexRecords();
-
   MMapInputFile file_;
 };
 
@@ -187,10 +193,6 @@ class KvFastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
  private:
   // Reads the records and builds the search index; false after a warning.
   bool Load();
-  // Reads the records after the header from `in` into records_ and adds
-  // them to the index, storing in `readUpTo` the bytes read so far; false
-  // after a warning.
-  bool ReadRecords(KvReadableFileStream& in, std::atomic<std::uint64_t>& readUpTo);
 
   KvWordBuffer records_;
 };

@@ -9,11 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <exception>
 
 #include "fastdb/engine/engine.h"
-#include "fastdb/storage/file_system.h"
 #include "fastdb/engine/workers.h"
 #include "kvsystem/error.h"
 #include "system/messages.h"
@@ -62,17 +60,6 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
     return false;
   }
 
-  KvSystem::KvStatus error;
-  const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
-  if (file == nullptr) {
-    report->Warning(error, Msg::kEngineOpen, kOpening, path_.c_str());
-    return false;
-  }
-  KvReadableFileStream in(*file);
-  if (in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
-    report->Warning(Msg::kEngineSkipHeader, kOpening, path_.c_str());
-    return false;
-  }
   const std::uint64_t total = n * recordWords * 8;
   std::atomic<std::uint64_t> readUpTo{0};  // bytes of records read so far
   std::atomic<bool> over{false};           // the reads have ended
@@ -80,7 +67,7 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
   KvRunWorkers(total >= kPopulateFrom ? 2u : 1u, [&](unsigned worker) {
     if (worker == 0) {
       const RaiseOnExit end(over);
-      loaded = ReadRecords(in, readUpTo);
+      loaded = ReadRecords(records_.Data(), Msg::kEngineSkipHeader, &readUpTo);
       return;
     }
     for (std::uint64_t at = 0; at < total && !over.load(std::memory_order_relaxed); at += kPopulateStep) {
@@ -92,44 +79,6 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
   });
   if (!loaded) return false;
   index_.Finish(records_.Data());
-  return true;
-}
-
-bool KvFastFPInMemoryDatabaseImpl::ReadRecords(KvReadableFileStream& in, std::atomic<std::uint64_t>& readUpTo) {
-  KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
-  const std::uint64_t n = params_.NumFingerPrints();
-  const std::uint64_t recordWords = params_.GetFingerPrintSizeIn64() + KvFastFPRecordExtraWords;
-  std::uint8_t* bytes = reinterpret_cast<std::uint8_t*>(records_.Data());
-  const std::size_t recordBytes = static_cast<std::size_t>(recordWords * 8);
-  // Runs of about a megabyte: large reads, each checked while in cache.
-  const std::uint64_t perRead = std::max<std::uint64_t>(1, (std::uint64_t{1} << 20) / recordBytes);
-  index_.Begin(n, static_cast<std::size_t>(recordWords - KvFastFPRecordExtraWords), false);
-  for (std::uint64_t first = 0; first < n; first += perRead) {
-    const std::uint64_t want = std::min(perRead, n - first);
-    std::uint8_t* block = bytes + first * recordBytes;
-    const std::size_t got = in.read(block, static_cast<std::size_t>(want * recordBytes));
-    readUpTo.store((first + want) * recordBytes, std::memory_order_relaxed);
-    const std::uint64_t complete = got / recordBytes;
-    if constexpr (std::endian::native != std::endian::little) {
-      std::uint64_t* words = records_.Data() + first * recordWords;
-      for (std::uint64_t w = 0; w < complete * recordWords; ++w) {
-        words[w] = KvLoadLE64(reinterpret_cast<const std::uint8_t*>(words + w));
-      }
-    }
-    std::uint64_t bad = 0;
-    std::string damage;
-    if (!index_.Add(records_.Data() + first * recordWords, complete, bad, damage)) {
-      report->Warning(Msg::kEngineBadRecord, kOpening, static_cast<int>(bad));
-      if (!damage.empty())
-        report->Warning(KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, ""), "%s : %s is damaged: record %llu: %s",
-                        kOpening, path_.c_str(), static_cast<unsigned long long>(bad), damage.c_str());
-      return false;
-    }
-    if (complete < want) {
-      report->Warning(Msg::kEngineShortRead, kOpening, static_cast<int>(first + complete));
-      return false;
-    }
-  }
   return true;
 }
 

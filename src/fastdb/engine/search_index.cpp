@@ -38,6 +38,12 @@ void KvSearchIndex::Fold(const std::uint64_t* words, std::size_t w, std::uint64_
   for (std::size_t k = 0; base + k < w; ++k) signature[k] |= words[base + k];
 }
 
+std::uint16_t KvSearchIndex::FoldRecord(const KvScanKernel& kernel, const std::uint64_t* record,
+                                        std::uint64_t* signature) const {
+  Fold(record + 2, words_, signature);
+  return static_cast<std::uint16_t>(kernel.popCount(signature, sigWords_));
+}
+
 void KvSearchIndex::Clear() {
   counts_.clear();
   order_.clear();
@@ -100,11 +106,7 @@ bool KvSearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::
     const std::uint64_t stored = record[1];
     counts_[position] = static_cast<std::uint32_t>(stored);
     addedBits_ += stored;
-    if (foldWhileAdding_) {
-      std::uint64_t* signature = sigs_.Data() + position * sigWords_;
-      Fold(record + 2, words_, signature);
-      sigBits_[position] = static_cast<std::uint16_t>(kernel.popCount(signature, sigWords_));
-    }
+    if (foldWhileAdding_) sigBits_[position] = FoldRecord(kernel, record, sigs_.Data() + position * sigWords_);
   }
   added_ += count;
   return true;
@@ -146,9 +148,8 @@ void KvSearchIndex::Finish(const std::uint64_t* records) {
     PopulateAll(bySlot);
     const KvScanKernel& kernel = KvGetActiveScanKernel();
     for (std::uint64_t i = 0; i < n_; ++i) {
-      std::uint64_t* signature = bySlot.Data() + std::uint64_t{slotOf[i]} * sigWords_;
-      Fold(records + i * (words_ + 2) + 2, words_, signature);
-      bitsBySlot[slotOf[i]] = static_cast<std::uint16_t>(kernel.popCount(signature, sigWords_));
+      bitsBySlot[slotOf[i]] =
+          FoldRecord(kernel, records + i * (words_ + 2), bySlot.Data() + std::uint64_t{slotOf[i]} * sigWords_);
     }
     sigs_.Swap(bySlot);
   }

@@ -40,6 +40,8 @@
 
 namespace Varnex {
 
+struct KvScanKernel;
+
 class KvSearchIndex {
  public:
   // Starts an index of `n` records of `words` words; `foldWhileAdding` as
@@ -81,6 +83,9 @@ class KvSearchIndex {
 
  private:
   void Clear();
+  // Folds the words of `record` (W + 2 words, as added) onto `signature`;
+  // returns the bits the signature sets.
+  std::uint16_t FoldRecord(const KvScanKernel& kernel, const std::uint64_t* record, std::uint64_t* signature) const;
   // Puts the signatures, folded by position, into slot order in place
   // (no second buffer); `slotOf` (the slot of each position) is used up.
   void MoveToSlots(std::vector<std::uint32_t>& slotOf);

@@ -54,7 +54,7 @@ std::uint64_t KvFingerPrintToWords(const KvFingerPrint& fp, std::vector<std::uin
   words.resize(bytes / 8);
   const std::uint8_t* storage = fp.GetBytes();
   for (std::size_t w = 0; w < words.size(); ++w) words[w] = KvLoadLE64(storage + 8 * w);
-  static const KvPopCountKernel count = KvGetPopCountKernel(KvPopCountMethod::Instruction);
+  const KvPopCountKernel count = KvGetPopCountKernel(KvPopCountMethod::Instruction);
   return count(words.data(), words.size());
 }
 

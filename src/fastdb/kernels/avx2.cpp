@@ -3,10 +3,8 @@
 
 #include <immintrin.h>
 
-#include "fastdb/kernels/kernels.h"
-#include "similarity/popcount.h"
-
 #define KV_TARGET __attribute__((target("avx2,popcnt")))
+#include "fastdb/kernels/scan_body.h"
 
 namespace Varnex {
 namespace {
@@ -29,79 +27,57 @@ KV_TARGET inline std::uint64_t SumLanes(__m256i v) {
   return static_cast<std::uint64_t>(_mm_cvtsi128_si64(sum)) + static_cast<std::uint64_t>(_mm_extract_epi64(sum, 1));
 }
 
-// |a AND b| over `words` words; a may be unaligned, b is the query.
-KV_TARGET inline std::uint64_t AndCount(const std::uint8_t* a, const std::uint64_t* b, std::size_t words) {
+// The bits of `words` words, read through `in`: in.Vector(v) gives words
+// [4v, 4v + 4) as a vector, in.Word(i) word i.
+template <class Input>
+KV_TARGET inline std::uint64_t CountVectors(std::size_t words, const Input& in) {
   const std::size_t vectors = words / 4;
   __m256i total = _mm256_setzero_si256();
   std::size_t v = 0;
   while (v < vectors) {
     const std::size_t end = v + kVectorsPerFold < vectors ? v + kVectorsPerFold : vectors;
     __m256i bytes = _mm256_setzero_si256();
-    for (; v < end; ++v) {
-      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 32 * v));
-      const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 4 * v));
-      bytes = _mm256_add_epi8(bytes, CountBytes(_mm256_and_si256(x, y)));
-    }
+    for (; v < end; ++v) bytes = _mm256_add_epi8(bytes, CountBytes(in.Vector(v)));
     total = _mm256_add_epi64(total, _mm256_sad_epu8(bytes, _mm256_setzero_si256()));
   }
   std::uint64_t count = SumLanes(total);
   for (std::size_t i = 4 * vectors; i < words; ++i) {
-    count += static_cast<std::uint64_t>(__builtin_popcountll(KvLoadWord(a + 8 * i) & b[i]));
+    count += static_cast<std::uint64_t>(__builtin_popcountll(in.Word(i)));
   }
   return count;
 }
 
-KV_TARGET void IntersectRun(const std::uint8_t* first, std::size_t stride, std::size_t count,
-                            const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  for (std::size_t r = 0; r < count; ++r) {
-    // Short runs (signatures) are read faster than the hardware prefetcher
-    // ramps up in a short range.
-    if (words <= 16 && r % 8 == 0 && r + 24 <= count) KvPrefetchRun(first + (r + 16) * stride, 8 * stride);
-    out[r] = static_cast<std::uint32_t>(AndCount(first + r * stride, query, words));
+// A run (may be unaligned) AND the query.
+struct AndInput {
+  const std::uint8_t* a;
+  const std::uint64_t* b;
+  KV_TARGET __m256i Vector(std::size_t v) const {
+    return _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 32 * v)),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 4 * v)));
   }
-}
+  KV_TARGET std::uint64_t Word(std::size_t i) const { return KvLoadWord(a + 8 * i) & b[i]; }
+};
 
-template <bool kPrefetch>
-KV_TARGET void IntersectAtImpl(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
-                               std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  for (std::size_t r = 0; r < count; ++r) {
-    if (kPrefetch && r + kKvPrefetchAhead < count) {
-      KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
-    }
-    out[r] = static_cast<std::uint32_t>(AndCount(base + positions[r] * stride, query, words));
+struct PlainInput {
+  const std::uint64_t* w;
+  KV_TARGET __m256i Vector(std::size_t v) const {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 4 * v));
   }
-}
+  KV_TARGET std::uint64_t Word(std::size_t i) const { return w[i]; }
+};
 
-KV_TARGET void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
-                           std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  IntersectAtImpl<false>(base, stride, positions, count, query, words, out);
-}
-
-KV_TARGET void IntersectAtFar(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
-                              std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  IntersectAtImpl<true>(base, stride, positions, count, query, words, out);
-}
-
-KV_TARGET std::uint64_t PopCount(const std::uint64_t* words, std::size_t n) {
-  const std::size_t vectors = n / 4;
-  __m256i total = _mm256_setzero_si256();
-  std::size_t v = 0;
-  while (v < vectors) {
-    const std::size_t end = v + kVectorsPerFold < vectors ? v + kVectorsPerFold : vectors;
-    __m256i bytes = _mm256_setzero_si256();
-    for (; v < end; ++v) {
-      bytes = _mm256_add_epi8(bytes, CountBytes(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + 4 * v))));
-    }
-    total = _mm256_add_epi64(total, _mm256_sad_epu8(bytes, _mm256_setzero_si256()));
+struct Avx2Counts {
+  static constexpr bool kCountsEightShortRuns = false;
+  KV_TARGET static std::uint64_t And(const std::uint8_t* run, const std::uint64_t* query, std::size_t words) {
+    return CountVectors(words, AndInput{run, query});
   }
-  std::uint64_t count = SumLanes(total);
-  for (std::size_t i = 4 * vectors; i < n; ++i) count += static_cast<std::uint64_t>(__builtin_popcountll(words[i]));
-  return count;
-}
+  KV_TARGET static std::uint64_t Words(const std::uint64_t* words, std::size_t n) {
+    return CountVectors(n, PlainInput{words});
+  }
+};
 
 }  // namespace
 
-const KvScanKernel kKvScanKernelAvx2 = {KvScanKernelId::Avx2, "avx2",          &IntersectRun,
-                                        &IntersectAt,         &IntersectAtFar, &PopCount};
+const KvScanKernel kKvScanKernelAvx2 = MakeScanKernel<Avx2Counts>(KvScanKernelId::Avx2);
 
 }  // namespace Varnex

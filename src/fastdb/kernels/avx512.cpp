@@ -1,13 +1,13 @@
 // The AVX-512 scan kernel: VPOPCNTQ on 512-bit vectors, a masked load for a
 // final partial vector. Short runs are counted eight at a time, with one
 // accumulator each and one transposing sum for all eight, so signatures do
-// not pay a horizontal sum each.
+// not pay a horizontal sum each: only this flavour has the 512-bit lanes to
+// hold eight runs' sums in one vector, hence its own AndEight.
 
 #include <immintrin.h>
 
-#include "fastdb/kernels/kernels.h"
-
-#define KV_TARGET __attribute__((target("avx512f,avx512vpopcntdq,avx2")))
+#define KV_TARGET __attribute__((target("avx512f,avx512vpopcntdq,avx2,popcnt")))
+#include "fastdb/kernels/scan_body.h"
 
 // GCC 12's headers pass an undefined vector as the unused source of
 // unmasked shuffles and extracts, which trips its own uninitialised-value
@@ -28,27 +28,11 @@ KV_TARGET inline std::uint64_t SumLanes(__m512i v) {
   return static_cast<std::uint64_t>(_mm_cvtsi128_si64(half)) + static_cast<std::uint64_t>(_mm_extract_epi64(half, 1));
 }
 
-// |a AND b| over `words` words; a may be unaligned, b is the query.
-KV_TARGET inline std::uint64_t AndCount(const std::uint8_t* a, const std::uint64_t* b, std::size_t words) {
-  __m512i acc0 = _mm512_setzero_si512();
-  __m512i acc1 = _mm512_setzero_si512();
-  std::size_t i = 0;
-  for (; i + 16 <= words; i += 16) {
-    const __m512i x0 = _mm512_loadu_si512(a + 8 * i);
-    const __m512i y0 = _mm512_loadu_si512(b + i);
-    const __m512i x1 = _mm512_loadu_si512(a + 8 * i + 64);
-    const __m512i y1 = _mm512_loadu_si512(b + i + 8);
-    acc0 = _mm512_add_epi64(acc0, _mm512_popcnt_epi64(_mm512_and_si512(x0, y0)));
-    acc1 = _mm512_add_epi64(acc1, _mm512_popcnt_epi64(_mm512_and_si512(x1, y1)));
-  }
-  for (; i < words; i += 8) {
-    const std::size_t left = words - i;
-    const __mmask8 mask = left >= 8 ? static_cast<__mmask8>(0xff) : static_cast<__mmask8>((1u << left) - 1u);
-    const __m512i x = _mm512_maskz_loadu_epi64(mask, a + 8 * i);
-    const __m512i y = _mm512_maskz_loadu_epi64(mask, b + i);
-    acc0 = _mm512_add_epi64(acc0, _mm512_popcnt_epi64(_mm512_and_si512(x, y)));
-  }
-  return SumLanes(_mm512_add_epi64(acc0, acc1));
+// The words [i, i + 8) that are below `words`: the final vector may be
+// partial, and a masked load reads nothing past it.
+KV_TARGET inline __mmask8 MaskFrom(std::size_t i, std::size_t words) {
+  const std::size_t left = words - i;
+  return left >= 8 ? static_cast<__mmask8>(0xff) : static_cast<__mmask8>((1u << left) - 1u);
 }
 
 // The lane sums of a[0..8) as the eight lanes of one vector, in order.
@@ -67,67 +51,58 @@ KV_TARGET inline __m512i SumEach(const __m512i* a) {
                           _mm512_shuffle_i64x2(lo, hi, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
-KV_TARGET void IntersectRun(const std::uint8_t* first, std::size_t stride, std::size_t count,
-                            const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  std::size_t r = 0;
-  // Short runs (signatures, small records) eight at a time; long ones are
-  // bound by memory, not by the sums.
-  if (words <= 16) {
-    for (; r + 8 <= count; r += 8) {
-      // Sixteen runs ahead: short runs (signatures) are read faster than the
-      // hardware prefetcher ramps up in a short range.
-      if (r + 24 <= count) KvPrefetchRun(first + (r + 16) * stride, 8 * stride);
-      __m512i acc[8];
-      for (int k = 0; k < 8; ++k) acc[k] = _mm512_setzero_si512();
-      for (std::size_t i = 0; i < words; i += 8) {
-        const std::size_t left = words - i;
-        const __mmask8 mask = left >= 8 ? static_cast<__mmask8>(0xff) : static_cast<__mmask8>((1u << left) - 1u);
-        const __m512i y = _mm512_maskz_loadu_epi64(mask, query + i);
-        for (int k = 0; k < 8; ++k) {
-          const __m512i x = _mm512_maskz_loadu_epi64(mask, first + (r + k) * stride + 8 * i);
-          acc[k] = _mm512_add_epi64(acc[k], _mm512_popcnt_epi64(_mm512_and_si512(x, y)));
-        }
+struct Avx512Counts {
+  static constexpr bool kCountsEightShortRuns = true;
+
+  KV_TARGET static std::uint64_t And(const std::uint8_t* a, const std::uint64_t* b, std::size_t words) {
+    __m512i acc0 = _mm512_setzero_si512();
+    __m512i acc1 = _mm512_setzero_si512();
+    std::size_t i = 0;
+    for (; i + 16 <= words; i += 16) {
+      const __m512i x0 = _mm512_loadu_si512(a + 8 * i);
+      const __m512i y0 = _mm512_loadu_si512(b + i);
+      const __m512i x1 = _mm512_loadu_si512(a + 8 * i + 64);
+      const __m512i y1 = _mm512_loadu_si512(b + i + 8);
+      acc0 = _mm512_add_epi64(acc0, _mm512_popcnt_epi64(_mm512_and_si512(x0, y0)));
+      acc1 = _mm512_add_epi64(acc1, _mm512_popcnt_epi64(_mm512_and_si512(x1, y1)));
+    }
+    for (; i < words; i += 8) {
+      const __mmask8 mask = MaskFrom(i, words);
+      const __m512i x = _mm512_maskz_loadu_epi64(mask, a + 8 * i);
+      const __m512i y = _mm512_maskz_loadu_epi64(mask, b + i);
+      acc0 = _mm512_add_epi64(acc0, _mm512_popcnt_epi64(_mm512_and_si512(x, y)));
+    }
+    return SumLanes(_mm512_add_epi64(acc0, acc1));
+  }
+
+  KV_TARGET static std::uint64_t Words(const std::uint64_t* words, std::size_t n) {
+    __m512i acc = _mm512_setzero_si512();
+    for (std::size_t i = 0; i < n; i += 8) {
+      acc = _mm512_add_epi64(acc, _mm512_popcnt_epi64(_mm512_maskz_loadu_epi64(MaskFrom(i, n), words + i)));
+    }
+    return SumLanes(acc);
+  }
+
+  // Inlined into the scan loop, as one of its steps.
+  KV_TARGET __attribute__((always_inline)) static void AndEight(const std::uint8_t* first, std::size_t stride,
+                                                                const std::uint64_t* query, std::size_t words,
+                                                                std::uint32_t* out) {
+    __m512i acc[8];
+    for (int k = 0; k < 8; ++k) acc[k] = _mm512_setzero_si512();
+    for (std::size_t i = 0; i < words; i += 8) {
+      const __mmask8 mask = MaskFrom(i, words);
+      const __m512i y = _mm512_maskz_loadu_epi64(mask, query + i);
+      for (int k = 0; k < 8; ++k) {
+        const __m512i x = _mm512_maskz_loadu_epi64(mask, first + k * stride + 8 * i);
+        acc[k] = _mm512_add_epi64(acc[k], _mm512_popcnt_epi64(_mm512_and_si512(x, y)));
       }
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + r), _mm512_cvtepi64_epi32(SumEach(acc)));
     }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm512_cvtepi64_epi32(SumEach(acc)));
   }
-  for (; r < count; ++r) out[r] = static_cast<std::uint32_t>(AndCount(first + r * stride, query, words));
-}
-
-template <bool kPrefetch>
-KV_TARGET void IntersectAtImpl(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
-                               std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  for (std::size_t r = 0; r < count; ++r) {
-    if (kPrefetch && r + kKvPrefetchAhead < count) {
-      KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
-    }
-    out[r] = static_cast<std::uint32_t>(AndCount(base + positions[r] * stride, query, words));
-  }
-}
-
-KV_TARGET void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
-                           std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  IntersectAtImpl<false>(base, stride, positions, count, query, words, out);
-}
-
-KV_TARGET void IntersectAtFar(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
-                              std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  IntersectAtImpl<true>(base, stride, positions, count, query, words, out);
-}
-
-KV_TARGET std::uint64_t PopCount(const std::uint64_t* words, std::size_t n) {
-  __m512i acc = _mm512_setzero_si512();
-  for (std::size_t i = 0; i < n; i += 8) {
-    const std::size_t left = n - i;
-    const __mmask8 mask = left >= 8 ? static_cast<__mmask8>(0xff) : static_cast<__mmask8>((1u << left) - 1u);
-    acc = _mm512_add_epi64(acc, _mm512_popcnt_epi64(_mm512_maskz_loadu_epi64(mask, words + i)));
-  }
-  return SumLanes(acc);
-}
+};
 
 }  // namespace
 
-const KvScanKernel kKvScanKernelAvx512 = {KvScanKernelId::Avx512, "avx512",        &IntersectRun,
-                                          &IntersectAt,           &IntersectAtFar, &PopCount};
+const KvScanKernel kKvScanKernelAvx512 = MakeScanKernel<Avx512Counts>(KvScanKernelId::Avx512);
 
 }  // namespace Varnex

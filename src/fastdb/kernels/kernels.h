@@ -8,33 +8,24 @@
 // gives the same numbers; they differ only in speed. No address needs any
 // alignment.
 //
-// Each flavour lives in its own translation unit, compiled for plain x86-64
-// with per-function target attributes, so one binary runs on any x86-64
-// machine; KvGetScanKernel() hands out only flavours this processor (and its
-// operating system, for the wide vector state) can run.
+// The loops are written once (scan_body.h) and compiled in each flavour's
+// translation unit with that flavour's target attributes, so one binary runs
+// on any x86-64 machine; KvGetScanKernel() hands out only flavours this
+// processor (and its operating system, for the wide vector state) can run.
 //
-// The active kernel is chosen once per process: the fastest available, unless
-// the environment variable VARNEX_KERNEL names one of "software", "popcnt",
-// "avx2", "avx512" (a name that is unknown or not available warns once and is
-// ignored). Tests switch kernels with KvSetActiveScanKernel().
+// The active kernel is the library's one instruction-set choice
+// (similarity/kernel_choice.h: the fastest available, or the one
+// VARNEX_KERNEL names), which the similarity measures' counts follow too.
+// Tests switch kernels with KvSetActiveScanKernel().
 //
-// Thread safety: kernels are pure functions; the active-kernel pointer is
-// atomic.
+// Thread safety: kernels are pure functions; the choice is atomic.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include "similarity/kernel_choice.h"
 
 namespace Varnex {
-
-namespace KvScanKernelId {
-inline constexpr unsigned Software = 0;  // bit-parallel count on 64-bit words
-inline constexpr unsigned PopCnt = 1;    // the POPCNT instruction
-inline constexpr unsigned Avx2 = 2;      // nibble lookup (vpshufb) on 256-bit vectors
-inline constexpr unsigned Avx512 = 3;    // VPOPCNTDQ on 512-bit vectors
-inline constexpr unsigned Count = 4;
-}  // namespace KvScanKernelId
 
 struct KvScanKernel {
   unsigned id;
@@ -58,11 +49,9 @@ struct KvScanKernel {
 const KvScanKernel* KvGetScanKernel(unsigned id);
 // The kernel in use (never null).
 const KvScanKernel& KvGetActiveScanKernel();
-// Switches the kernel in use; false (nothing changes) when `id` is not
-// available here.
+// Switches the kernel in use (and the similarity counts with it); false
+// (nothing changes) when `id` is not available here.
 bool KvSetActiveScanKernel(unsigned id);
-// The id of "software", "popcnt", "avx2", "avx512"; Count for other names.
-unsigned KvParseScanKernelName(const std::string& name);
 
 // The flavours, defined in their own translation units. The non-software ones
 // REQUIRE the processor support that KvGetScanKernel checks.

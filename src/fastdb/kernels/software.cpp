@@ -1,56 +1,10 @@
 // The portable scan kernel: bit-parallel counts, four words per step.
 
-#include "fastdb/kernels/kernels.h"
-#include "similarity/popcount.h"
+#define KV_TARGET
+#include "fastdb/kernels/scan_body.h"
 
 namespace Varnex {
-namespace {
 
-std::uint32_t IntersectOne(const std::uint8_t* record, const std::uint64_t* query, std::size_t words) {
-  const std::uint8_t* bits = record;
-  std::uint64_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
-  std::size_t i = 0;
-  for (; i + 4 <= words; i += 4) {
-    c0 += KvPopCountWordSoftware(KvLoadWord(bits + 8 * i) & query[i]);
-    c1 += KvPopCountWordSoftware(KvLoadWord(bits + 8 * i + 8) & query[i + 1]);
-    c2 += KvPopCountWordSoftware(KvLoadWord(bits + 8 * i + 16) & query[i + 2]);
-    c3 += KvPopCountWordSoftware(KvLoadWord(bits + 8 * i + 24) & query[i + 3]);
-  }
-  for (; i < words; ++i) c0 += KvPopCountWordSoftware(KvLoadWord(bits + 8 * i) & query[i]);
-  return static_cast<std::uint32_t>(c0 + c1 + c2 + c3);
-}
-
-void IntersectRun(const std::uint8_t* first, std::size_t stride, std::size_t count, const std::uint64_t* query,
-                  std::size_t words, std::uint32_t* out) {
-  for (std::size_t r = 0; r < count; ++r) out[r] = IntersectOne(first + r * stride, query, words);
-}
-
-template <bool kPrefetch>
-void IntersectAtImpl(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions, std::size_t count,
-                     const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  for (std::size_t r = 0; r < count; ++r) {
-    if (kPrefetch && r + kKvPrefetchAhead < count) {
-      KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
-    }
-    out[r] = IntersectOne(base + positions[r] * stride, query, words);
-  }
-}
-
-void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions, std::size_t count,
-                 const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  IntersectAtImpl<false>(base, stride, positions, count, query, words, out);
-}
-
-void IntersectAtFar(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions, std::size_t count,
-                    const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
-  IntersectAtImpl<true>(base, stride, positions, count, query, words, out);
-}
-
-std::uint64_t PopCount(const std::uint64_t* words, std::size_t n) { return KvPopCountSoftware(words, n); }
-
-}  // namespace
-
-const KvScanKernel kKvScanKernelSoftware = {KvScanKernelId::Software, "software", &IntersectRun, &IntersectAt,
-                                            &IntersectAtFar,          &PopCount};
+const KvScanKernel kKvScanKernelSoftware = MakeScanKernel<WordByWord<SoftwareWord>>(KvScanKernelId::Software);
 
 }  // namespace Varnex

@@ -1,0 +1,88 @@
+// The loops of a scan kernel, written once and compiled once per instruction
+// set (each flavour's .cpp includes this file).
+//
+// Before including it, a flavour defines KV_TARGET, the target attribute of
+// its instruction set, which every function here carries, so that the
+// flavour's counts inline into the loops. It then makes its kernel with
+// MakeScanKernel<Counts>(id) from a struct of its counts:
+//
+//   struct Counts {
+//     // |run AND query| over `words` words; `run` may be unaligned.
+//     static std::uint64_t And(const std::uint8_t* run, const std::uint64_t* query, std::size_t words);
+//     // |words[0, n)|.
+//     static std::uint64_t Words(const std::uint64_t* words, std::size_t n);
+//     // Whether AndEight below exists: eight short runs (at most 16 words)
+//     // counted at once, out[k] = |run k AND query| for the runs at
+//     // first + k x stride.
+//     static constexpr bool kCountsEightShortRuns;
+//     static void AndEight(const std::uint8_t* first, std::size_t stride, const std::uint64_t* query,
+//                          std::size_t words, std::uint32_t* out);
+//   };
+//
+// Everything here has internal linkage: each flavour gets its own copy,
+// compiled for its own instruction set, which the linker cannot mistake
+// for another flavour's.
+
+// No include guard: once per flavour's translation unit, by design.
+#ifndef KV_TARGET
+#error "define KV_TARGET (the flavour's target attribute) before including scan_body.h"
+#endif
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fastdb/kernels/kernels.h"
+#include "similarity/popcount.h"
+
+namespace Varnex {
+namespace {
+
+template <class Counts>
+KV_TARGET void IntersectRun(const std::uint8_t* first, std::size_t stride, std::size_t count,
+                            const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
+  std::size_t r = 0;
+  while (r < count) {
+    // Sixteen runs ahead: short runs (signatures) are read faster than the
+    // hardware prefetcher ramps up in a short range.
+    if (words <= 16 && r % 8 == 0 && r + 24 <= count) KvPrefetchRun(first + (r + 16) * stride, 8 * stride);
+    if constexpr (Counts::kCountsEightShortRuns) {
+      if (words <= 16 && r + 8 <= count) {
+        Counts::AndEight(first + r * stride, stride, query, words, out + r);
+        r += 8;
+        continue;
+      }
+    }
+    out[r] = static_cast<std::uint32_t>(Counts::And(first + r * stride, query, words));
+    ++r;
+  }
+}
+
+template <class Counts, bool kPrefetch>
+KV_TARGET void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
+                           std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
+  for (std::size_t r = 0; r < count; ++r) {
+    if (kPrefetch && r + kKvPrefetchAhead < count) {
+      KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
+    }
+    out[r] = static_cast<std::uint32_t>(Counts::And(base + positions[r] * stride, query, words));
+  }
+}
+
+template <class Counts>
+constexpr KvScanKernel MakeScanKernel(unsigned id) {
+  return {id, KernelName(id), &IntersectRun<Counts>, &IntersectAt<Counts, false>, &IntersectAt<Counts, true>,
+          &Counts::Words};
+}
+
+// The counts of the flavours that count word by word (software, POPCNT).
+template <class Word>
+struct WordByWord {
+  static constexpr bool kCountsEightShortRuns = false;
+  KV_TARGET static std::uint64_t And(const std::uint8_t* run, const std::uint64_t* query, std::size_t words) {
+    return CountAndWords<Word>(run, query, words);
+  }
+  KV_TARGET static std::uint64_t Words(const std::uint64_t* words, std::size_t n) { return CountWords<Word>(words, n); }
+};
+
+}  // namespace
+}  // namespace Varnex

@@ -1,0 +1,70 @@
+// The instruction-set choice: processor support, VARNEX_KERNEL, the active id.
+
+#include "similarity/kernel_choice.h"
+
+#include <array>
+#include <atomic>
+#include <cstdlib>
+
+#include "kvsystem/error.h"
+#include "kvsystem/platform.h"
+
+namespace Varnex {
+namespace {
+
+std::array<bool, KvScanKernelId::Count> DetectSupport() {
+  const KvSystem::KvCpuFeatures& cpu = KvSystem::KvGetCpuFeatures();
+  std::array<bool, KvScanKernelId::Count> support{};
+  support[KvScanKernelId::Software] = true;
+  // Every kernel above software counts single words with POPCNT.
+  support[KvScanKernelId::PopCnt] = cpu.popcnt;
+  support[KvScanKernelId::Avx2] = cpu.popcnt && cpu.avx2;
+  support[KvScanKernelId::Avx512] = cpu.popcnt && cpu.avx512vpopcntdq;
+  return support;
+}
+
+unsigned Fastest() {
+  for (unsigned id = KvScanKernelId::Count; id-- > 0;) {
+    if (KernelRunsHere(id)) return id;
+  }
+  return KvScanKernelId::Software;
+}
+
+std::atomic<unsigned>& Active() {
+  static std::atomic<unsigned> active{ChooseKernel(std::getenv("VARNEX_KERNEL"))};
+  return active;
+}
+
+}  // namespace
+
+unsigned KvParseScanKernelName(const std::string& name) {
+  for (unsigned id = 0; id < KvScanKernelId::Count; ++id) {
+    if (name == KernelName(id)) return id;
+  }
+  return KvScanKernelId::Count;
+}
+
+bool KernelRunsHere(unsigned id) {
+  static const std::array<bool, KvScanKernelId::Count> support = DetectSupport();
+  return id < KvScanKernelId::Count && support[id];
+}
+
+unsigned ChooseKernel(const char* forced) {
+  if (forced == nullptr || *forced == '\0') return Fastest();
+  const unsigned id = KvParseScanKernelName(forced);
+  if (KernelRunsHere(id)) return id;
+  const unsigned fallback = Fastest();
+  KvSystem::KvThrow()->Warning("VARNEX_KERNEL=%s : kernel unknown or not supported by this processor, using %s!",
+                               forced, KernelName(fallback));
+  return fallback;
+}
+
+unsigned ActiveKernel() { return Active().load(std::memory_order_relaxed); }
+
+bool SetActiveKernel(unsigned id) {
+  if (!KernelRunsHere(id)) return false;
+  Active().store(id, std::memory_order_relaxed);
+  return true;
+}
+
+}  // namespace Varnex
