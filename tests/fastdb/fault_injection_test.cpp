@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "capture_sink.h"
-#include "fastdb/storage/file_system.h"
 #include "fastdb_test_db.h"
 #include "faulty_file_system.h"
+#include "kvsystem/file_system.h"
 #include "kvsystem/iterator.h"
 #include "varnex/fastdb.h"
 #include "varnex/fpbin.h"

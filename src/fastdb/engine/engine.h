@@ -38,9 +38,11 @@
 #include "varnex/histogram.h"
 #include "varnex/searchresult.h"
 
-namespace Varnex {
-
+namespace KvSystem {
 class KvReadableFileStream;
+}  // namespace KvSystem
+
+namespace Varnex {
 
 // The size up to which sorted searches scan every record instead of pruning
 // (4096 records: a few microseconds per call either way). Process-wide;
@@ -190,7 +192,7 @@ class KvFastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
   // Reads the records after the header from `in` into records_ and adds
   // them to the index, storing in `readUpTo` the bytes read so far; false
   // after a warning.
-  bool ReadRecords(KvReadableFileStream& in, std::atomic<std::uint64_t>& readUpTo);
+  bool ReadRecords(KvSystem::KvReadableFileStream& in, std::atomic<std::uint64_t>& readUpTo);
 
   KvWordBuffer records_;
 };

@@ -13,9 +13,9 @@
 #include <exception>
 
 #include "fastdb/engine/engine.h"
-#include "fastdb/storage/file_system.h"
 #include "fastdb/engine/workers.h"
 #include "kvsystem/error.h"
+#include "kvsystem/file_system.h"
 
 namespace Varnex {
 namespace {
@@ -62,12 +62,12 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
   }
 
   KvSystem::KvStatus error;
-  const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
+  const std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path_, error);
   if (file == nullptr) {
     report->Warning(error, "%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
     return false;
   }
-  KvReadableFileStream in(*file);
+  KvSystem::KvReadableFileStream in(*file);
   if (in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
     report->Warning("%s : cannot skip header in database file %s", kOpening, path_.c_str());
     return false;
@@ -94,7 +94,8 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
   return true;
 }
 
-bool KvFastFPInMemoryDatabaseImpl::ReadRecords(KvReadableFileStream& in, std::atomic<std::uint64_t>& readUpTo) {
+bool KvFastFPInMemoryDatabaseImpl::ReadRecords(KvSystem::KvReadableFileStream& in,
+                                               std::atomic<std::uint64_t>& readUpTo) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   const std::uint64_t n = params_.NumFingerPrints();
   const std::uint64_t recordWords = params_.GetFingerPrintSizeIn64() + KvFastFPRecordExtraWords;

@@ -6,8 +6,8 @@
 #include <bit>
 
 #include "fastdb/engine/engine.h"
-#include "fastdb/storage/file_system.h"
 #include "kvsystem/error.h"
+#include "kvsystem/file_system.h"
 
 namespace Varnex {
 namespace {
@@ -29,12 +29,12 @@ bool KvFastFPMemoryMapDatabaseImpl::IndexRecords() {
   const KvRecordView view = View();
   index_.Begin(view.n, static_cast<std::size_t>(view.words), true);
   KvSystem::KvStatus error;
-  const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
+  const std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path_, error);
   if (file == nullptr) {
     report->Warning(error, "%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
     return false;
   }
-  KvReadableFileStream in(*file);
+  KvSystem::KvReadableFileStream in(*file);
   if (in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
     report->Warning("%s : cannot open fingerprint database file %s", kOpening, path_.c_str());
     return false;
