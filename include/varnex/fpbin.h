@@ -178,7 +178,7 @@ class MMapOutputFile {
   // place, so that mappings of it elsewhere stay readable), sizes it to
   // `size` bytes (zeros) and maps it writable. Errors (error level): "Unable
   // to create file: %s", "unable for create file mapping" (size 0 or sizing
-  // failed), "Unable to mmap file".
+  // failed), "Unable to mmap file"; the file is then removed.
   bool Open(const std::string& path, std::uint64_t size);
   // Unmaps the view (the file keeps what was stored); idempotent.
   void Close() { region_.reset(); }

@@ -60,14 +60,17 @@ bool MMapOutputFile::Open(const std::string& path, std::uint64_t size) {
     return false;
   }
   // Claiming the disk blocks first makes a full disk an error here and not
-  // a fault on a store through the view.
+  // a fault on a store through the view. A file that cannot be mapped whole
+  // is not left behind.
   if (size == 0 || !FitsSizeT(size) || !file->Reserve(size, error)) {
     KvSystem::KvThrow()->Error("unable for create file mapping");
+    fs.Remove(path);
     return false;
   }
   region_ = file->Map(size, error);
   if (region_ == nullptr) {
     KvSystem::KvThrow()->Error("Unable to mmap file");
+    fs.Remove(path);
     return false;
   }
   return true;
