@@ -3,9 +3,7 @@
 
 #include "varnex/collection.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -78,11 +76,10 @@ bool Better(const KvSimScore& a, const KvSimScore& b, bool descending) {
 bool KvIsCollectionFile(const std::string& path) {
   static constexpr char kMagic[] = "SQLite format 3";
   char head[sizeof kMagic] = {};
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const ssize_t got = ::read(fd, head, sizeof head);
-  ::close(fd);
-  return got == static_cast<ssize_t>(sizeof head) && std::memcmp(head, kMagic, sizeof kMagic) == 0;
+  KvSystem::KvStatus error;
+  const std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path, error);
+  return file != nullptr && file->ReadAt(0, head, sizeof head, error) == sizeof head &&
+         std::memcmp(head, kMagic, sizeof kMagic) == 0;
 }
 
 KvCollection::KvCollection(const std::string& catalogPath, unsigned memoryType) {
