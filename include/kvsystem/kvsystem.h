@@ -6,6 +6,7 @@
 #include "kvsystem/call_context.h"
 #include "kvsystem/dataflow.h"
 #include "kvsystem/error.h"
+#include "kvsystem/file_system.h"
 #include "kvsystem/functional.h"
 #include "kvsystem/iterator.h"
 #include "kvsystem/kvb.h"
@@ -15,4 +16,5 @@
 #include "kvsystem/streams.h"
 #include "kvsystem/status.h"
 #include "kvsystem/strings.h"
+#include "kvsystem/temporary_output.h"
 #include "kvsystem/dots.h"

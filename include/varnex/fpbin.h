@@ -27,10 +27,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "kvsystem/file_system.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fptypes.h"
 
@@ -140,66 +142,52 @@ bool KvIsAdmissibleFastFPType(const KvFPTypeBase* type, const char* caller);
 // they touch a record, so that no read goes past the file.
 bool KvCheckFastFPDatabaseLayout(const KvFastFPDatabaseParams& params, const std::string& path, const char* caller);
 
-// A read-only POSIX mapping of the first `size` bytes of a file. Owns the
-// view; Close() or the destructor unmaps it. Not copyable; movable.
+// A read-only mapping of the first `size` bytes of a file, made through the
+// file system in use (KvSystem::KvGetFileSystem). Owns the view; Close() or
+// the destructor unmaps it. Not copyable; movable.
 class MMapInputFile {
  public:
-  MMapInputFile() = default;
-  ~MMapInputFile() { Close(); }
-  MMapInputFile(const MMapInputFile&) = delete;
-  MMapInputFile& operator=(const MMapInputFile&) = delete;
-  MMapInputFile(MMapInputFile&& other) noexcept;
-  MMapInputFile& operator=(MMapInputFile&& other) noexcept;
-
   // Maps `path` read-only for `size` bytes (closing any earlier view).
   // Errors (error level): "Unable to open file: %s" (cannot open),
-  // "unable for create file mapping" (size 0 or beyond the end of the file),
-  // "Unable to mmap file". The file handle is closed at once either way.
+  // "unable for create file mapping" (not a regular file, size 0 or beyond
+  // the end of the file), "Unable to mmap file". The file handle is closed
+  // at once either way.
   bool Open(const std::string& path, std::uint64_t size);
   // Unmaps the view; idempotent.
-  void Close();
+  void Close() { region_.reset(); }
   // The view (null when none) and its length in bytes (0 when none).
-  const void* GetPtr() const { return view_; }
-  std::uint64_t GetLength() const { return length_; }
-  bool IsOpen() const { return view_ != nullptr; }
+  const void* GetPtr() const { return region_ ? region_->Data() : nullptr; }
+  std::uint64_t GetLength() const { return region_ ? region_->Size() : 0; }
+  bool IsOpen() const { return region_ != nullptr; }
   // The view as bytes; empty when none.
   std::span<const std::uint8_t> Bytes() const {
-    return {static_cast<const std::uint8_t*>(view_), view_ ? static_cast<std::size_t>(length_) : 0};
+    return {static_cast<const std::uint8_t*>(GetPtr()), static_cast<std::size_t>(GetLength())};
   }
 
  private:
-  int handle_ = -1;
-  std::uint64_t length_ = 0;
-  const void* view_ = nullptr;
+  std::unique_ptr<KvSystem::KvMappedRegion> region_;
 };
 
-// A writable shared POSIX mapping of a file created (or truncated) and sized
-// to `size` bytes, so that stores through the view land in the file. Owns
-// the view; Close() or the destructor unmaps it. Not copyable; movable.
+// A writable shared mapping of a file created anew and sized to `size`
+// bytes, so that stores through the view land in the file; made through the
+// file system in use. Owns the view; Close() or the destructor unmaps it.
+// Not copyable; movable.
 class MMapOutputFile {
  public:
-  MMapOutputFile() = default;
-  ~MMapOutputFile() { Close(); }
-  MMapOutputFile(const MMapOutputFile&) = delete;
-  MMapOutputFile& operator=(const MMapOutputFile&) = delete;
-  MMapOutputFile(MMapOutputFile&& other) noexcept;
-  MMapOutputFile& operator=(MMapOutputFile&& other) noexcept;
-
-  // Creates `path` anew (an existing regular file is replaced, not truncated
-  // in place, so that mappings of it elsewhere stay readable), sizes it to
-  // `size` bytes (zeros) and maps it writable. Errors (error level): "Unable to create file: %s", "unable for
-  // create file mapping" (size 0 or sizing failed), "Unable to mmap file".
+  // Creates `path` anew (an existing file is replaced, not truncated in
+  // place, so that mappings of it elsewhere stay readable), sizes it to
+  // `size` bytes (zeros) and maps it writable. Errors (error level): "Unable
+  // to create file: %s", "unable for create file mapping" (size 0 or sizing
+  // failed), "Unable to mmap file"; the file is then removed.
   bool Open(const std::string& path, std::uint64_t size);
   // Unmaps the view (the file keeps what was stored); idempotent.
-  void Close();
-  void* GetPtr() const { return view_; }
-  std::uint64_t GetLength() const { return length_; }
-  bool IsOpen() const { return view_ != nullptr; }
+  void Close() { region_.reset(); }
+  void* GetPtr() const { return region_ ? region_->Data() : nullptr; }
+  std::uint64_t GetLength() const { return region_ ? region_->Size() : 0; }
+  bool IsOpen() const { return region_ != nullptr; }
 
  private:
-  int handle_ = -1;
-  std::uint64_t length_ = 0;
-  void* view_ = nullptr;
+  std::unique_ptr<KvSystem::KvMappedRegion> region_;
 };
 
 }  // namespace Varnex

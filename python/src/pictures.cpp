@@ -7,6 +7,8 @@
 #include <cmath>
 #include <vector>
 
+#include "errors.h"
+#include "kvsystem/temporary_output.h"
 #include "molecules.h"
 #include "objects.h"
 #include "pattern_args.h"
@@ -118,6 +120,17 @@ bool HistogramWantsLog(const py::array_t<std::uint64_t, py::array::c_style | py:
   return KvHistogramWantsLogScale(ToHistogram(counts, 0.0, 1.0));
 }
 
+// Writes `bytes` to `path` through the library's one temporary-file writer:
+// whole or not at all, an OSError of the system's error otherwise.
+void SaveFile(const std::string& path, const std::string& bytes) {
+  KvSystem::KvStatus status;
+  {
+    py::gil_scoped_release release;
+    status = KvSystem::KvWriteWholeFile(path, bytes);
+  }
+  if (!status.IsOk()) ThrowStatus(status);
+}
+
 }  // namespace
 
 void BindPictures(py::module_& m) {
@@ -129,6 +142,7 @@ void BindPictures(py::module_& m) {
         py::arg("highlight"), py::arg("panel"), py::arg("columns"), py::arg("mcs_seconds"));
   m.def("_hit_page_html", &KvGetHitPageHtml, py::arg("title"), py::arg("subtitle"), py::arg("grids"));
   m.def("_hit_grid_style", &KvGetHitGridStyle);
+  m.def("_save_file", &SaveFile, py::arg("path"), py::arg("bytes"));
   m.def("_histogram_wants_log", &HistogramWantsLog, py::arg("counts"));
   m.def("_histogram_title", [](const std::string& source, std::size_t records, const FPType& type,
                                const std::string& measure,

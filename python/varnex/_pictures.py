@@ -1,7 +1,6 @@
 """Pictures: the patterns behind a fingerprint's bits, and score histograms."""
 
 import os
-import uuid
 
 import numpy as np
 
@@ -9,17 +8,8 @@ from . import _core
 
 
 def _save_text(path, text):
-    """Write ``text`` to ``path`` as UTF-8, whole or not at all."""
-    path = os.fspath(path)
-    temporary = f"{path}.tmp-{os.getpid()}-{uuid.uuid4().hex}"
-    fd = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
-    try:
-        with os.fdopen(fd, "w", encoding="utf-8") as f:
-            f.write(text)
-        os.replace(temporary, path)
-    except BaseException:
-        os.unlink(temporary)
-        raise
+    """Write ``text`` to ``path`` as UTF-8, whole or not at all (the library's file writer)."""
+    _core._save_file(os.fsencode(path), text.encode("utf-8"))
 
 
 class Drawing:

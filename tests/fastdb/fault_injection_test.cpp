@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "capture_sink.h"
-#include "fastdb/storage/file_system.h"
 #include "fastdb_test_db.h"
 #include "faulty_file_system.h"
 #include "kvsystem/iterator.h"
+#include "kvsystem/temporary_output.h"
 #include "varnex/fastdb.h"
 #include "varnex/fpbin.h"
 #include "varnex/fpbin_create.h"
@@ -220,6 +220,65 @@ TEST(FaultInjection, ShortAndFailedReads) {
       EXPECT_TRUE(sink.Contains(c.warning)) << ::testing::PrintToString(sink.Texts());
     }
   }
+}
+
+// The operations the file system layer took over from direct system calls:
+// a failed mapping (of a database an engine opens, of a file mapped for
+// writing) and a failed save of a whole file each give their error, leave
+// no view, the old file as it was and no temporary file.
+TEST(FaultInjection, FailedMappingsAndSavesAreNamedAndLeaveNoFile) {
+  TempDir dir;
+  const std::string db = dir.Path("db.fpbin");
+  ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(db, dir.File("mols.smi", FastDbTest::NciLines(10)), Options(1)));
+  const std::string saved = dir.File("saved.svg", "old");
+  const std::set<std::string> files = dir.Files();
+  const std::string bytes(100000, 'x');
+  auto save = [&] {  // a caller reports what failed
+    const KvSystem::KvStatus status = KvSystem::KvWriteWholeFile(saved, bytes);
+    if (!status.IsOk()) KvSystem::KvThrow()->Warning("%s", status.Message().c_str());
+    return status.IsOk();
+  };
+  struct Case {
+    const char* name;
+    std::function<void(FaultyFileSystem&)> arm;
+    std::function<bool()> act;  // false when it failed
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {"mapped engine", [](FaultyFileSystem& fs) { fs.failMap = true; },
+       [&] { return Varnex::KvFastFPDatabase(db, Varnex::KvFastFPDatabaseMemoryType::MemoryMapped).IsValid(); },
+       {"Unable to mmap file",
+        "KvFastFPDatabase::KvFastFPDatabase() : cannot initialize object for memory mapping!"}},
+      {"mapped output", [](FaultyFileSystem& fs) { fs.failMap = true; },
+       [&] {
+         Varnex::MMapOutputFile out;
+         return out.Open(dir.Path("new.bin"), 4096) || out.GetPtr() != nullptr;
+       },
+       {"Unable to mmap file"}},
+      {"save: temporary file refused", [](FaultyFileSystem& fs) { fs.failCreate = true; }, save,
+       {"cannot write " + saved + ": Permission denied"}},
+      {"save: disk full", [](FaultyFileSystem& fs) { fs.failWriteNumber = 0; }, save,
+       {"cannot write " + saved + ": No space left on device"}},
+      {"save: failed sync", [](FaultyFileSystem& fs) { fs.failSync = true; }, save,
+       {"cannot write " + saved + ": Input/output error"}},
+      {"save: failed rename", [](FaultyFileSystem& fs) { fs.failRename = true; }, save,
+       {"cannot write " + saved + ": Device or resource busy"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FaultyFileSystem fs;
+    c.arm(fs);
+    CaptureSink sink;
+    EXPECT_FALSE(c.act());
+    EXPECT_EQ(sink.Texts(), c.messages);
+    EXPECT_EQ(ReadFile(saved), "old");
+    EXPECT_EQ(dir.Files(), files);
+  }
+  // Without faults each goes through.
+  FaultyFileSystem fs;
+  EXPECT_TRUE(Varnex::KvFastFPDatabase(db, Varnex::KvFastFPDatabaseMemoryType::MemoryMapped).IsValid());
+  EXPECT_TRUE(save());
+  EXPECT_TRUE(ReadFile(saved) == bytes);
 }
 
 // Molecule file names the header line cannot hold are stored as their base

@@ -1,6 +1,6 @@
-// Test helper: the POSIX file system of the fast database with faults that
-// a test switches on (failed creates, reserves, writes, syncs, closes and
-// renames; short, cut and failing reads), installed while it lives.
+// Test helper: the POSIX file system with faults that a test switches on
+// (failed creates, reserves, writes, syncs, closes, renames and mappings;
+// short, cut and failing reads), installed while it lives.
 #pragma once
 
 #include <algorithm>
@@ -9,12 +9,13 @@
 #include <memory>
 #include <string>
 
-#include "fastdb/storage/file_system.h"
+#include "kvsystem/file_system.h"
+#include "kvsystem/status.h"
 
 namespace VarnexTest {
 
 // The POSIX file system with faults switched on by the test.
-class FaultyFileSystem final : public Varnex::KvFileSystem {
+class FaultyFileSystem final : public KvSystem::KvFileSystem {
  public:
   // Creation faults.
   bool failCreate = false;
@@ -24,6 +25,7 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
   bool failSync = false;
   bool failClose = false;
   bool failRename = false;
+  bool failMap = false;  // mappings of readable and writable files fail
   std::function<void()> onWrite;   // runs after every write
   std::function<void()> onRename;  // runs after every rename
   // Reading faults.
@@ -31,10 +33,10 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
   std::uint64_t readEnd = UINT64_MAX;          // reads stop here as if the file ended
   std::uint64_t readErrorFrom = UINT64_MAX;    // reads from here fail
 
-  FaultyFileSystem() : previous_(Varnex::KvSetFileSystem(this)) {}
-  ~FaultyFileSystem() override { Varnex::KvSetFileSystem(previous_); }
+  FaultyFileSystem() : previous_(KvSystem::KvSetFileSystem(this)) {}
+  ~FaultyFileSystem() override { KvSystem::KvSetFileSystem(previous_); }
 
-  std::unique_ptr<Varnex::KvWritableFile> CreateNew(const std::string& path, KvSystem::KvStatus& error) override {
+  std::unique_ptr<KvSystem::KvWritableFile> CreateNew(const std::string& path, KvSystem::KvStatus& error) override {
     if (failCreate) {
       error = KvSystem::KvStatus::FromErrno(EACCES, "cannot create " + path + ": Permission denied");
       return nullptr;
@@ -42,9 +44,10 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
     auto file = posix().CreateNew(path, error);
     return file ? std::make_unique<Writable>(*this, path, std::move(file)) : nullptr;
   }
-  std::unique_ptr<Varnex::KvReadableFile> OpenForReading(const std::string& path, KvSystem::KvStatus& error) override {
+  std::unique_ptr<KvSystem::KvReadableFile> OpenForReading(const std::string& path,
+                                                           KvSystem::KvStatus& error) override {
     auto file = posix().OpenForReading(path, error);
-    return file ? std::make_unique<Readable>(*this, std::move(file)) : nullptr;
+    return file ? std::make_unique<Readable>(*this, path, std::move(file)) : nullptr;
   }
   bool Rename(const std::string& from, const std::string& to, KvSystem::KvStatus& error) override {
     if (failRename) {
@@ -61,11 +64,15 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
   }
 
  private:
-  static Varnex::KvFileSystem& posix() { return Varnex::KvDefaultFileSystem(); }
+  static KvSystem::KvFileSystem& posix() { return KvSystem::KvDefaultFileSystem(); }
+  static std::unique_ptr<KvSystem::KvMappedRegion> FailedMap(const std::string& path, KvSystem::KvStatus& error) {
+    error = KvSystem::KvStatus::FromErrno(ENOMEM, "cannot map " + path + ": Cannot allocate memory");
+    return nullptr;
+  }
 
-  class Writable final : public Varnex::KvWritableFile {
+  class Writable final : public KvSystem::KvWritableFile {
    public:
-    Writable(FaultyFileSystem& fs, std::string path, std::unique_ptr<Varnex::KvWritableFile> file)
+    Writable(FaultyFileSystem& fs, std::string path, std::unique_ptr<KvSystem::KvWritableFile> file)
         : fs_(fs), path_(std::move(path)), file_(std::move(file)) {}
     bool Reserve(std::uint64_t size, KvSystem::KvStatus& error) override {
       if (fs_.failReserve) {
@@ -73,6 +80,9 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
         return false;
       }
       return file_->Reserve(size, error);
+    }
+    std::unique_ptr<KvSystem::KvMappedRegion> Map(std::uint64_t size, KvSystem::KvStatus& error) override {
+      return fs_.failMap ? FailedMap(path_, error) : file_->Map(size, error);
     }
     bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, KvSystem::KvStatus& error) override {
       if (writes_++ == fs_.failWriteNumber && path_.find(fs_.failWriteIn) != std::string::npos) {
@@ -103,13 +113,14 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
    private:
     FaultyFileSystem& fs_;
     std::string path_;
-    std::unique_ptr<Varnex::KvWritableFile> file_;
+    std::unique_ptr<KvSystem::KvWritableFile> file_;
     int writes_ = 0;
   };
 
-  class Readable final : public Varnex::KvReadableFile {
+  class Readable final : public KvSystem::KvReadableFile {
    public:
-    Readable(FaultyFileSystem& fs, std::unique_ptr<Varnex::KvReadableFile> file) : fs_(fs), file_(std::move(file)) {}
+    Readable(FaultyFileSystem& fs, std::string path, std::unique_ptr<KvSystem::KvReadableFile> file)
+        : fs_(fs), path_(std::move(path)), file_(std::move(file)) {}
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, KvSystem::KvStatus& error) override {
       if (offset >= fs_.readErrorFrom) {
         error = KvSystem::KvStatus::FromErrno(EIO, "cannot read: Input/output error");
@@ -121,14 +132,18 @@ class FaultyFileSystem final : public Varnex::KvFileSystem {
       if (fs_.readChunk != 0) count = std::min(count, fs_.readChunk);
       return file_->ReadAt(offset, buffer, count, error);
     }
+    std::unique_ptr<KvSystem::KvMappedRegion> Map(std::uint64_t size, KvSystem::KvStatus& error) override {
+      return fs_.failMap ? FailedMap(path_, error) : file_->Map(size, error);
+    }
     std::uint64_t Size() const override { return file_->Size(); }
 
    private:
     FaultyFileSystem& fs_;
-    std::unique_ptr<Varnex::KvReadableFile> file_;
+    std::string path_;
+    std::unique_ptr<KvSystem::KvReadableFile> file_;
   };
 
-  Varnex::KvFileSystem* previous_;
+  KvSystem::KvFileSystem* previous_;
 };
 
 }  // namespace VarnexTest

@@ -19,11 +19,12 @@ struct ProgramResult {
   std::string err;
 };
 
-// `arguments` is appended to the program path as shell words.
-inline ProgramResult RunVarnex(const std::string& arguments) {
+// `arguments` is appended to the program path as shell words; `setup`, when
+// given, is shell commands run before the program in its shell (a limit, say).
+inline ProgramResult RunVarnex(const std::string& arguments, const std::string& setup = "") {
   const std::string base = ::testing::TempDir() + "varnex_run_" + std::to_string(::getpid());
-  const std::string command =
-      std::string("'") + VARNEX_CLI_PATH + "' " + arguments + " > '" + base + ".out' 2> '" + base + ".err'";
+  const std::string command = setup + (setup.empty() ? "" : "; ") + "'" + VARNEX_CLI_PATH + "' " + arguments +
+                              " > '" + base + ".out' 2> '" + base + ".err'";
   const int raw = std::system(command.c_str());
   ProgramResult result;
   if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);

@@ -131,13 +131,19 @@ TEST_F(VarnexExplainSvgTest, BitNoPatternSetsGivesAnEmptyGridWithANote) {
 }
 
 TEST_F(VarnexExplainSvgTest, UnwritableFileGivesOneMessageAndNoFile) {
-  const std::pair<std::string, std::string> cases[] = {
-      {dir_.Path("missing/x.svg"), "No such file or directory"},
-      {dir_.Path("folder"), "Is a directory"},  // an existing folder stays as it is
+  // A file-size limit below the picture's size (some 18 kB) makes a write
+  // fail half-way; the signal it would raise is ignored, so the write fails.
+  const std::string sizeLimit = "trap '' XFSZ; ulimit -f 8";
+  const struct {
+    std::string path, reason, setup;
+  } cases[] = {
+      {dir_.Path("missing/x.svg"), "No such file or directory", ""},
+      {dir_.Path("folder"), "Is a directory", ""},  // an existing folder stays as it is
+      {dir_.Path("large.svg"), "File too large", sizeLimit},
   };
   std::filesystem::create_directory(dir_.Path("folder"));
-  for (const auto& [path, reason] : cases) {
-    const auto r = RunVarnex("explain -smiles CCO -svg '" + path + "'");
+  for (const auto& [path, reason, setup] : cases) {
+    const auto r = RunVarnex("explain -smiles CCO -svg '" + path + "'", setup);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "varnex: cannot write " + path + ": " + reason + "\n");
     EXPECT_TRUE(r.out.empty());

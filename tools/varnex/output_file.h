@@ -1,8 +1,12 @@
-// Output files that appear whole or not at all.
+// Output files that appear whole or not at all, written by the library's
+// temporary-file writer (kvsystem/temporary_output.h).
 #pragma once
 
-#include <cstdio>
+#include <memory>
 #include <string>
+
+#include "kvsystem/status.h"
+#include "kvsystem/temporary_output.h"
 
 namespace VarnexCli {
 
@@ -11,26 +15,19 @@ namespace VarnexCli {
 // interrupted command leaves the target as it was. Not copyable.
 class OutputFile {
  public:
-  OutputFile() = default;
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile();
-
   // Creates the temporary file; false after one message on stderr when the
   // folder does not exist or cannot be written.
   bool Open(const std::string& path);
   // Appends text; a failure is reported by Commit.
   void Write(const std::string& text);
-  // Flushes the text to disk and renames it over the target; false after one
+  // Puts the text on disk and renames it over the target; false after one
   // message on stderr, the temporary file removed.
   bool Commit();
 
  private:
-  void Discard();
-
-  std::string path_, temporary_;
-  std::FILE* file_ = nullptr;
-  int error_ = 0;  // the first write error
+  std::string path_;
+  std::unique_ptr<KvSystem::KvTemporaryOutput> output_;
+  KvSystem::KvStatus error_;  // the first write error
 };
 
 }  // namespace VarnexCli

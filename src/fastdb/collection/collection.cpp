@@ -3,9 +3,7 @@
 
 #include "varnex/collection.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,11 +14,11 @@
 #include <thread>
 
 #include "fastdb/collection/files.h"
-#include "fastdb/storage/file_system.h"
 #include "fastdb/format/bytes.h"
-#include "fastdb/storage/temporary_output.h"
 #include "kvsystem/call_context.h"
 #include "kvsystem/error.h"
+#include "kvsystem/file_system.h"
+#include "kvsystem/temporary_output.h"
 #include "varnex/fpbin.h"
 #include "varnex/similarity.h"
 
@@ -78,11 +76,10 @@ bool Better(const KvSimScore& a, const KvSimScore& b, bool descending) {
 bool KvIsCollectionFile(const std::string& path) {
   static constexpr char kMagic[] = "SQLite format 3";
   char head[sizeof kMagic] = {};
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const ssize_t got = ::read(fd, head, sizeof head);
-  ::close(fd);
-  return got == static_cast<ssize_t>(sizeof head) && std::memcmp(head, kMagic, sizeof kMagic) == 0;
+  KvSystem::KvStatus error;
+  const std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path, error);
+  return file != nullptr && file->ReadAt(0, head, sizeof head, error) == sizeof head &&
+         std::memcmp(head, kMagic, sizeof kMagic) == 0;
 }
 
 KvCollection::KvCollection(const std::string& catalogPath, unsigned memoryType) {
@@ -112,7 +109,7 @@ bool KvCollection::Open(const std::string& catalogPath, unsigned memoryType) {
   type_ = KvGetFPType(typeString);
   if (type_ == nullptr || !KvIsAdmissibleFastFPType(type_, kOpener))
     return fail(KvStatus(KvStatusCode::Corrupt, "collection " + catalogPath + " has an unusable type " + typeString));
-  folder_ = KvDirectoryOf(catalogPath);
+  folder_ = KvSystem::KvDirectoryOf(catalogPath);
   // Shards open on several threads (each opening reads its records once);
   // the first fault in shard order is the one reported.
   const std::vector<KvShardInfo>& shards = catalog_->Shards();
@@ -186,7 +183,8 @@ bool KvCollection::GetFingerPrints(std::vector<KvFingerPrint>& fps, std::uint64_
     const std::uint64_t take = std::min(first + count, s.firstIndex + s.records) - index;
     block.resize(static_cast<std::size_t>(take) * recordBytes);
     KvStatus error;
-    std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(folder_ + "/" + s.file, error);
+    std::unique_ptr<KvSystem::KvReadableFile> file =
+        KvSystem::KvGetFileSystem().OpenForReading(folder_ + "/" + s.file, error);
     std::size_t got = 0;
     while (file != nullptr && got < block.size()) {
       const std::size_t n = file->ReadAt(KvFastFPRecordOffset(index - s.firstIndex, words) + got, block.data() + got,

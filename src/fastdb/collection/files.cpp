@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "fastdb/collection/catalog.h"
-#include "fastdb/storage/file_system.h"
-#include "fastdb/storage/temporary_output.h"
+#include "kvsystem/file_system.h"
 #include "kvsystem/sha256.h"
+#include "kvsystem/temporary_output.h"
 #include "varnex/fpbin.h"
 
 namespace Varnex {
@@ -25,7 +25,8 @@ using KvSystem::KvStatusCode;
 constexpr std::size_t kTokenDigits = 16;
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
-bool ReadFully(KvReadableFile& file, std::uint64_t offset, std::uint8_t* into, std::size_t count, KvStatus& error) {
+bool ReadFully(KvSystem::KvReadableFile& file, std::uint64_t offset, std::uint8_t* into, std::size_t count,
+               KvStatus& error) {
   for (std::size_t got = 0; got < count;) {
     const std::size_t read = file.ReadAt(offset + got, into + got, count - got, error);
     if (read == 0) {
@@ -49,7 +50,7 @@ bool IsChangeShardName(const std::string& name, const std::string& stem) {
 
 }  // namespace
 
-KvCollectionNames::KvCollectionNames(const std::string& catalogPath) : folder(KvDirectoryOf(catalogPath)) {
+KvCollectionNames::KvCollectionNames(const std::string& catalogPath) : folder(KvSystem::KvDirectoryOf(catalogPath)) {
   std::string name = catalogPath.substr(catalogPath.find_last_of('/') + 1);  // npos + 1 == 0
   if (name.ends_with(".vxc")) name.resize(name.size() - 4);
   stem = name;
@@ -80,12 +81,12 @@ void KvRemoveUnlistedShards(const KvCollectionNames& names, const std::set<std::
     }
     ::closedir(dir);
   }
-  for (const std::string& name : doomed) KvGetFileSystem().Remove(names.folder + "/" + name);
+  for (const std::string& name : doomed) KvSystem::KvGetFileSystem().Remove(names.folder + "/" + name);
 }
 
 KvStatus KvShardEndsDigest(const std::string& path, std::uint64_t words, std::uint64_t records, std::string& digest) {
   KvStatus error;
-  std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path, error);
+  std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path, error);
   if (file == nullptr) return error;
   const std::size_t recordBytes = static_cast<std::size_t>((words + KvFastFPRecordExtraWords) * 8);
   std::vector<std::uint8_t> record(recordBytes);
@@ -104,7 +105,7 @@ KvStatus KvDescribeShardFile(const std::string& path, std::uint64_t words, KvSha
   if (!header.IsValid()) return KvStatus(KvStatusCode::Corrupt, "cannot read the header of " + path);
   info.molFile = header.GetMolDatabaseFilename();
   KvStatus error;
-  std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path, error);
+  std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path, error);
   if (file == nullptr) return error;
   info.bytes = file->Size();
   std::vector<std::uint8_t> block(kReadBlock);

@@ -5,12 +5,12 @@
 
 #include "fastdb/collection/catalog.h"
 #include "fastdb/collection/files.h"
-#include "fastdb/storage/file_system.h"
 #include "fastdb/format/bytes.h"
-#include "fastdb/storage/temporary_output.h"
-#include "kvsystem/sha256.h"
-#include "varnex/collection.h"
 #include "kvsystem/error.h"
+#include "kvsystem/file_system.h"
+#include "kvsystem/sha256.h"
+#include "kvsystem/temporary_output.h"
+#include "varnex/collection.h"
 #include "varnex/fpbin.h"
 
 namespace Varnex {
@@ -35,7 +35,7 @@ void VerifyShard(const std::string& path, const KvShardInfo& s, const std::strin
     problems.push_back(name + "another fingerprint type");
   if (header.NumFingerPrints() != s.records) problems.push_back(name + "another record count");
   if (header.GetMolDatabaseFilename() != s.molFile) problems.push_back(name + "another molecule file line");
-  std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path, error);
+  std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path, error);
   if (file == nullptr) {
     problems.push_back(name + error.Message());
     return;
@@ -111,7 +111,7 @@ std::vector<std::string> KvVerifyCollection(const std::string& catalogPath) {
   KvCatalog catalog;
   KvStatus error = db.Open(catalogPath, KvSqlite::Mode::ReadOnly, 10000);
   if (!error.IsOk() || !(error = KvReadCatalog(db, catalog)).IsOk()) return {error.Message()};
-  const std::string folder = KvDirectoryOf(catalogPath);
+  const std::string folder = KvSystem::KvDirectoryOf(catalogPath);
   for (const KvShardInfo& s : catalog.shards) {
     const KvStatus location = KvCheckShardLocation(folder, s.file);
     if (!location.IsOk())

@@ -10,10 +10,10 @@
 #include "fastdb/collection/files.h"
 #include "fastdb/collection/testing.h"
 #include "fastdb/create/file.h"
-#include "fastdb/storage/file_system.h"
 #include "kvchem/mol.h"
 #include "kvchem/moldb.h"
 #include "kvsystem/error.h"
+#include "kvsystem/file_system.h"
 #include "varnex/collection.h"
 #include "varnex/fpbin.h"
 
@@ -70,10 +70,10 @@ class PendingChange {
   PendingChange(KvSqlite& db, std::string catalogPath) : db_(db), catalogPath_(std::move(catalogPath)) {}
   ~PendingChange() {
     if (committed_) return;
-    for (const std::string& path : shards_) KvGetFileSystem().Remove(path);
+    for (const std::string& path : shards_) KvSystem::KvGetFileSystem().Remove(path);
     // Removed while the lock is still held: a writer waiting for it finds
     // the path gone (and gives up) rather than a file no one will keep.
-    if (removeCatalog_ && inTransaction_) KvGetFileSystem().Remove(catalogPath_);
+    if (removeCatalog_ && inTransaction_) KvSystem::KvGetFileSystem().Remove(catalogPath_);
     if (inTransaction_) (void)db_.Exec("ROLLBACK");
   }
   void Began() { inTransaction_ = true; }

@@ -7,10 +7,11 @@
 #include <memory>
 
 #include "fastdb/create/job.h"
-#include "fastdb/storage/file_system.h"
-#include "fastdb/storage/temporary_output.h"
+#include "fastdb/storage/file_names.h"
 #include "kvchem/moldb.h"
 #include "kvsystem/error.h"
+#include "kvsystem/file_system.h"
+#include "kvsystem/temporary_output.h"
 #include "varnex/fpbin.h"
 #include "system/messages.h"
 
@@ -20,8 +21,8 @@ namespace {
 constexpr const char* kCreator = "KvCreateFastFPDatabaseFile()";
 
 // Creates the temporary file of one part, sized and with its header.
-bool StartPart(KvTemporaryOutput& output, const std::string& molPath, const KvFPTypeBase* type, std::uint64_t count,
-               const char* caller) {
+bool StartPart(KvSystem::KvTemporaryOutput& output, const std::string& molPath, const KvFPTypeBase* type,
+               std::uint64_t count, const char* caller) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   const std::uint64_t fileSize = KvGetFPDatabaseFileSize(count, type);
   const char* target = output.Target().c_str();
@@ -72,12 +73,12 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
   const KvFPTypeBase* type = options.GetFPType();
   if (!KvIsAdmissibleFastFPType(type, caller)) return false;
 
-  std::vector<std::unique_ptr<KvTemporaryOutput>> files;
+  std::vector<std::unique_ptr<KvSystem::KvTemporaryOutput>> files;
   std::vector<KvCreationOutput> outputs(parts);
   for (unsigned i = 0; i < parts; ++i) {
     outputs[i].first = count * i / parts;
     outputs[i].count = count * (i + 1) / parts - outputs[i].first;
-    files.push_back(std::make_unique<KvTemporaryOutput>(KvGetFileSystem(), partPath(i)));
+    files.push_back(std::make_unique<KvSystem::KvTemporaryOutput>(KvSystem::KvGetFileSystem(), partPath(i)));
     if (!StartPart(*files.back(), molPath, type, outputs[i].count, caller)) return false;
     outputs[i].file = &files.back()->File();
   }

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "fastdb/storage/file_system.h"
 #include "kvchem/moldb.h"
 #include "kvsystem/dots.h"
+#include "kvsystem/file_system.h"
 #include "varnex/fpbin_create.h"
 #include "varnex/fptypes.h"
 
@@ -32,7 +32,7 @@ struct KvCreationJobResult {
 // first + count - 1, at positions 0 to count - 1 (the header written
 // separately). The job fills in the lowest and highest bit count it wrote.
 struct KvCreationOutput {
-  KvWritableFile* file = nullptr;  // not owned
+  KvSystem::KvWritableFile* file = nullptr;  // not owned
   std::uint64_t first = 0;
   std::uint64_t count = 0;
   std::uint64_t minBits = std::numeric_limits<std::uint64_t>::max();

@@ -7,7 +7,7 @@
 
 #include "fastdb/engine/engine.h"
 #include "fastdb/kernels/kernels.h"
-#include "fastdb/storage/file_system.h"
+#include "kvsystem/file_system.h"
 #include "kvsystem/error.h"
 #include "system/messages.h"
 
@@ -38,12 +38,12 @@ bool KvFastFPDatabaseImplBase::ReadRecords(std::uint64_t* into, const char* cann
   const std::size_t recordWords = view.stride / 8;
   index_.Begin(view.n, static_cast<std::size_t>(view.words), into == nullptr);
   KvSystem::KvStatus error;
-  const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path_, error);
+  const std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path_, error);
   if (file == nullptr) {
     report->Warning(error, Msg::kEngineOpen, kOpening, path_.c_str());
     return false;
   }
-  KvReadableFileStream in(*file);
+  KvSystem::KvReadableFileStream in(*file);
   if (in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
     report->Warning(cannotSkip, kOpening, path_.c_str());
     return false;

@@ -40,8 +40,6 @@
 
 namespace Varnex {
 
-class KvReadableFileStream;
-
 // The size up to which sorted searches scan every record instead of pruning
 // (4096 records: a few microseconds per call either way). Process-wide;
 // tests lower it to 0 to search small files the way large ones are.

@@ -6,9 +6,9 @@
 #include <bit>
 #include <cstring>
 
-#include "fastdb/storage/file_system.h"
 #include "fastdb/format/bytes.h"
 #include "kvsystem/error.h"
+#include "kvsystem/file_system.h"
 #include "kvsystem/streams.h"
 #include "kvsystem/strings.h"
 #include "varnex/fpbin.h"
@@ -25,7 +25,7 @@ constexpr std::size_t kLineCapacity = KvFastFPHeaderSize + 1;
 constexpr std::uint64_t kTextReadLimit = KvFastFPHeaderSize;
 
 // Reads up to `count` bytes at `offset` into `out`; false on a read error.
-bool ReadFully(KvReadableFile& file, std::uint64_t offset, std::size_t count, std::string& out,
+bool ReadFully(KvSystem::KvReadableFile& file, std::uint64_t offset, std::size_t count, std::string& out,
                KvSystem::KvStatus& error) {
   out.resize(count);
   std::size_t got = 0;
@@ -70,7 +70,7 @@ bool KvWriteFastFPDatabaseParams(MMapOutputFile& file, const KvFastFPDatabasePar
 KvFastFPDatabaseParams::KvFastFPDatabaseParams(const std::string& path) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   KvSystem::KvStatus error;
-  const std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path, error);
+  const std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path, error);
   if (file == nullptr) {
     report->Warning(error, Msg::kHeaderOpen, kReader, path.c_str());
     return;

@@ -10,8 +10,8 @@
 
 #include "fastdb/shards/manifest.h"
 
-#include "fastdb/storage/file_system.h"
 #include "kvsystem/error.h"
+#include "kvsystem/file_system.h"
 #include "varnex/fpbin.h"
 #include "varnex/fptypes.h"
 #include "varnex/shards.h"
@@ -64,7 +64,7 @@ std::string Serialize(const KvShardManifest& manifest) {
 }
 
 bool ReadWhole(const std::string& path, std::string& text, KvSystem::KvStatus& error) {
-  std::unique_ptr<KvReadableFile> file = KvGetFileSystem().OpenForReading(path, error);
+  std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path, error);
   if (file == nullptr) return false;
   if (file->Size() > kLargestManifest) {
     error = KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, "file too large");

@@ -4,15 +4,15 @@
 
 #include <string>
 
-#include "fastdb/storage/file_system.h"
-#include "fastdb/storage/temporary_output.h"
+#include "kvsystem/file_system.h"
+#include "kvsystem/temporary_output.h"
 #include "varnex/shards.h"
 
 namespace Varnex {
 
 class KvPendingManifest {
  public:
-  explicit KvPendingManifest(const std::string& path) : output_(KvGetFileSystem(), path) {}
+  explicit KvPendingManifest(const std::string& path) : output_(KvSystem::KvGetFileSystem(), path) {}
   // Writes `manifest` to the temporary file. False with a warning naming
   // "KvWriteShardManifest()" when it cannot; nothing is then left behind.
   bool Write(const KvShardManifest& manifest);
@@ -20,7 +20,7 @@ class KvPendingManifest {
   bool Commit();
 
  private:
-  KvTemporaryOutput output_;
+  KvSystem::KvTemporaryOutput output_;
 };
 
 }  // namespace Varnex

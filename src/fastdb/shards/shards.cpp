@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "fastdb/create/file.h"
-#include "fastdb/storage/file_system.h"
 #include "fastdb/format/bytes.h"
 #include "fastdb/shards/manifest.h"
-#include "fastdb/storage/temporary_output.h"
+#include "fastdb/storage/file_names.h"
 #include "kvsystem/error.h"
+#include "kvsystem/file_system.h"
+#include "kvsystem/temporary_output.h"
 #include "varnex/fpbin.h"
 #include "system/messages.h"
 
@@ -40,7 +41,7 @@ KvShardInfo ToShardInfo(const std::string& path, std::uint64_t first, std::uint6
 // Copies the records [first, first + count) of `in` into `out` (its header
 // already written), noting the range of stored bit counts. A count above
 // the size marks the input damaged.
-bool CopyRecords(KvReadableFile& in, KvWritableFile& out, std::uint64_t first, std::uint64_t count,
+bool CopyRecords(KvSystem::KvReadableFile& in, KvSystem::KvWritableFile& out, std::uint64_t first, std::uint64_t count,
                  std::uint64_t words, std::uint64_t& minBits, std::uint64_t& maxBits, KvSystem::KvStatus& error) {
   const std::uint64_t recordBytes = (words + KvFastFPRecordExtraWords) * 8;
   const std::uint64_t perBlock = std::max<std::uint64_t>(1, kCopyBlock / recordBytes);
@@ -76,13 +77,17 @@ bool CopyRecords(KvReadableFile& in, KvWritableFile& out, std::uint64_t first, s
 }
 
 // Only reads the records: the manifest of a file as its own single shard.
-bool ScanRecords(KvReadableFile& in, std::uint64_t count, std::uint64_t words, std::uint64_t& minBits,
+bool ScanRecords(KvSystem::KvReadableFile& in, std::uint64_t count, std::uint64_t words, std::uint64_t& minBits,
                  std::uint64_t& maxBits, KvSystem::KvStatus& error) {
   // A sink that takes every write and keeps nothing.
-  class Discard final : public KvWritableFile {
+  class Discard final : public KvSystem::KvWritableFile {
    public:
     bool Reserve(std::uint64_t, KvSystem::KvStatus&) override { return true; }
     bool WriteAt(std::uint64_t, std::span<const std::uint8_t>, KvSystem::KvStatus&) override { return true; }
+    std::unique_ptr<KvSystem::KvMappedRegion> Map(std::uint64_t, KvSystem::KvStatus& error) override {
+      error = KvSystem::KvStatus(KvSystem::KvStatusCode::Unsupported, "a discarding sink has no bytes to map");
+      return nullptr;
+    }
     bool Sync(KvSystem::KvStatus&) override { return true; }
     bool Close(KvSystem::KvStatus&) override { return true; }
   } discard;
@@ -108,11 +113,11 @@ bool Split(const std::string& fpbinPath, unsigned shards, const std::string& out
     return false;
   }
   KvSystem::KvStatus error;
-  std::unique_ptr<KvReadableFile> in = KvGetFileSystem().OpenForReading(fpbinPath, error);
+  std::unique_ptr<KvSystem::KvReadableFile> in = KvSystem::KvGetFileSystem().OpenForReading(fpbinPath, error);
   KvShardManifest made;
   made.type = params.GetFPTypeBase()->GetFPTypeString();
   made.molFile = params.GetMolDatabaseFilename();
-  std::vector<std::unique_ptr<KvTemporaryOutput>> files;
+  std::vector<std::unique_ptr<KvSystem::KvTemporaryOutput>> files;
   bool ok = in != nullptr;
   if (ok && shards == 1 && outPath == fpbinPath) {
     made.shards.push_back(ToShardInfo(fpbinPath, 0, n, 0, 0));
@@ -121,7 +126,8 @@ bool Split(const std::string& fpbinPath, unsigned shards, const std::string& out
   for (unsigned i = 0; ok && made.shards.size() < shards; ++i) {
     const std::uint64_t first = n * i / shards;
     const std::uint64_t count = n * (i + 1) / shards - first;
-    files.push_back(std::make_unique<KvTemporaryOutput>(KvGetFileSystem(), KvShardPath(outPath, i, shards)));
+    files.push_back(
+        std::make_unique<KvSystem::KvTemporaryOutput>(KvSystem::KvGetFileSystem(), KvShardPath(outPath, i, shards)));
     KvFastFPDatabaseParams header;
     header.SetMolDatabaseFilename(params.GetMolDatabaseFilename());
     header.SetFPTypeBase(params.GetFPTypeBase());
@@ -130,7 +136,7 @@ bool Split(const std::string& fpbinPath, unsigned shards, const std::string& out
     KvShardInfo info = ToShardInfo(files.back()->Target(), first, count, 0, 0);
     ok = files.back()->Create(error);
     if (ok) {
-      KvWritableFile& out = files.back()->File();
+      KvSystem::KvWritableFile& out = files.back()->File();
       ok = out.Reserve(KvFastFPRecordOffset(count, words), error) &&
            out.WriteAt(0, {reinterpret_cast<const std::uint8_t*>(blob.data()), blob.size()}, error) &&
            CopyRecords(*in, out, first, count, words, info.minBits, info.maxBits, error);

@@ -1,22 +1,24 @@
-// The POSIX file system behind the fast database, and the switch tests use
-// to put another one in its place.
+// The POSIX file system, and the switch tests use to put another one in its
+// place.
 
-#include "fastdb/storage/file_system.h"
+#include "kvsystem/file_system.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 
-namespace Varnex {
+namespace KvSystem {
 namespace {
 
-KvSystem::KvStatus Describe(const char* action, const std::string& path, int code) {
-  return KvSystem::KvStatus::FromErrno(code, std::string("cannot ") + action + " " + path + ": " + std::strerror(code));
+KvStatus Describe(const char* action, const std::string& path, int code) {
+  return KvStatus::FromErrno(code, std::string("cannot ") + action + " " + path + ": " + std::strerror(code));
 }
 
 void CloseQuietly(int& handle) {
@@ -24,12 +26,40 @@ void CloseQuietly(int& handle) {
   handle = -1;
 }
 
+class PosixMappedRegion final : public KvMappedRegion {
+ public:
+  PosixMappedRegion(void* view, std::size_t length) : view_(view), length_(length) {}
+  ~PosixMappedRegion() override { ::munmap(view_, length_); }
+  void* Data() const override { return view_; }
+  std::uint64_t Size() const override { return length_; }
+
+ private:
+  void* view_;
+  std::size_t length_;
+};
+
+// Maps the first `size` bytes of the open file `handle`. The mapping keeps
+// the file alive, so the descriptor may be closed afterwards.
+std::unique_ptr<KvMappedRegion> MapHandle(int handle, const std::string& path, std::uint64_t size, int protection,
+                                          KvStatus& error) {
+  if (size == 0 || size > std::numeric_limits<std::size_t>::max()) {
+    error = Describe("map", path, EINVAL);
+    return nullptr;
+  }
+  void* view = ::mmap(nullptr, static_cast<std::size_t>(size), protection, MAP_SHARED, handle, 0);
+  if (view == MAP_FAILED) {
+    error = Describe("map", path, errno);
+    return nullptr;
+  }
+  return std::make_unique<PosixMappedRegion>(view, static_cast<std::size_t>(size));
+}
+
 class PosixWritableFile final : public KvWritableFile {
  public:
   PosixWritableFile(std::string path, int handle) : path_(std::move(path)), handle_(handle) {}
   ~PosixWritableFile() override { CloseQuietly(handle_); }
 
-  bool Reserve(std::uint64_t size, KvSystem::KvStatus& error) override {
+  bool Reserve(std::uint64_t size, KvStatus& error) override {
     if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
       error = Describe("size", path_, EFBIG);
       return false;
@@ -47,7 +77,7 @@ class PosixWritableFile final : public KvWritableFile {
     return true;
   }
 
-  bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, KvSystem::KvStatus& error) override {
+  bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, KvStatus& error) override {
     while (!bytes.empty()) {
       const ssize_t n = ::pwrite(handle_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
       if (n < 0 && errno == EINTR) continue;
@@ -61,13 +91,17 @@ class PosixWritableFile final : public KvWritableFile {
     return true;
   }
 
-  bool Sync(KvSystem::KvStatus& error) override {
+  std::unique_ptr<KvMappedRegion> Map(std::uint64_t size, KvStatus& error) override {
+    return MapHandle(handle_, path_, size, PROT_READ | PROT_WRITE, error);
+  }
+
+  bool Sync(KvStatus& error) override {
     if (::fsync(handle_) == 0) return true;
     error = Describe("sync", path_, errno);
     return false;
   }
 
-  bool Close(KvSystem::KvStatus& error) override {
+  bool Close(KvStatus& error) override {
     const int handle = handle_;
     handle_ = -1;
     // After a failed close the descriptor is gone on Linux: never retry it.
@@ -87,7 +121,7 @@ class PosixReadableFile final : public KvReadableFile {
       : path_(std::move(path)), handle_(handle), size_(size) {}
   ~PosixReadableFile() override { CloseQuietly(handle_); }
 
-  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, KvSystem::KvStatus& error) override {
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, KvStatus& error) override {
     for (;;) {
       const ssize_t n = ::pread(handle_, buffer, count, static_cast<off_t>(offset));
       if (n >= 0) return static_cast<std::size_t>(n);
@@ -96,6 +130,14 @@ class PosixReadableFile final : public KvReadableFile {
         return 0;
       }
     }
+  }
+  std::unique_ptr<KvMappedRegion> Map(std::uint64_t size, KvStatus& error) override {
+    // Pages past the end of a file fault on access.
+    if (size > size_) {
+      error = Describe("map", path_, EINVAL);
+      return nullptr;
+    }
+    return MapHandle(handle_, path_, size, PROT_READ, error);
   }
   std::uint64_t Size() const override { return size_; }
 
@@ -107,8 +149,8 @@ class PosixReadableFile final : public KvReadableFile {
 
 class PosixFileSystem final : public KvFileSystem {
  public:
-  std::unique_ptr<KvWritableFile> CreateNew(const std::string& path, KvSystem::KvStatus& error) override {
-    const int handle = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  std::unique_ptr<KvWritableFile> CreateNew(const std::string& path, KvStatus& error) override {
+    const int handle = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (handle < 0) {
       error = Describe("create", path, errno);
       return nullptr;
@@ -116,7 +158,7 @@ class PosixFileSystem final : public KvFileSystem {
     return std::make_unique<PosixWritableFile>(path, handle);
   }
 
-  std::unique_ptr<KvReadableFile> OpenForReading(const std::string& path, KvSystem::KvStatus& error) override {
+  std::unique_ptr<KvReadableFile> OpenForReading(const std::string& path, KvStatus& error) override {
     int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (handle < 0) {
       error = Describe("open", path, errno);
@@ -131,16 +173,16 @@ class PosixFileSystem final : public KvFileSystem {
     return std::make_unique<PosixReadableFile>(path, handle, static_cast<std::uint64_t>(info.st_size));
   }
 
-  bool Rename(const std::string& from, const std::string& to, KvSystem::KvStatus& error) override {
+  bool Rename(const std::string& from, const std::string& to, KvStatus& error) override {
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
-    error = KvSystem::KvStatus::FromErrno(errno, std::string("cannot rename ") + from + " to " + to + ": " +
+    error = KvStatus::FromErrno(errno, std::string("cannot rename ") + from + " to " + to + ": " +
                                                      std::strerror(errno));
     return false;
   }
 
   bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
 
-  bool SyncDirectory(const std::string& directory, KvSystem::KvStatus& error) override {
+  bool SyncDirectory(const std::string& directory, KvStatus& error) override {
     int handle = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (handle < 0) {
       error = Describe("open", directory, errno);
@@ -187,4 +229,4 @@ std::size_t KvReadableFileStream::SkipSource(std::size_t count) {
   return skipped;
 }
 
-}  // namespace Varnex
+}  // namespace KvSystem

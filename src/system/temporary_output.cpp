@@ -1,6 +1,6 @@
 // Temporary output files renamed over their target when complete.
 
-#include "fastdb/storage/temporary_output.h"
+#include "kvsystem/temporary_output.h"
 
 #include <dirent.h>
 #include <signal.h>
@@ -8,42 +8,17 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include <algorithm>
 #include <atomic>
 
-#include "kvsystem/strings.h"
-#include "varnex/fpbin.h"
-
-namespace Varnex {
+namespace KvSystem {
 
 std::string KvDirectoryOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The system's extension function folds case, so the file name's own last
-// letters are compared as well.
-bool KvHasFastDatabaseExtension(const std::string& path) {
-  static constexpr std::string_view kExtension = "fpbin";
-  return KvSystem::KvFileExtension(path) == kExtension && path.ends_with(kExtension);
-}
-
-std::string KvHeaderSafeMolFilename(const std::string& molPath, const KvFPTypeBase* type, std::uint64_t count) {
-  // "LE", the name, the type string and the count, each with its line feed.
-  const std::size_t others = 3 + type->GetFPTypeString().size() + 1 + std::to_string(count).size() + 1;
-  const std::size_t budget = KvFastFPHeaderTextSize - others - 1;
-  if (molPath.find_first_of("\n\r") == std::string::npos && molPath.size() <= budget) return molPath;
-  std::string name = molPath.substr(molPath.find_last_of('/') + 1);  // npos + 1 == 0
-  for (char& c : name)
-    if (c == '\n' || c == '\r') c = '?';
-  if (name.size() > budget) {
-    std::size_t cut = budget;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
-    name.resize(cut);
-  }
-  return name;
 }
 
 KvTemporaryOutput::~KvTemporaryOutput() {
@@ -80,7 +55,7 @@ void KvRemoveDeadTemporaries(KvFileSystem& fs, const std::string& directory) {
   ::closedir(dir);
 }
 
-bool KvTemporaryOutput::Create(KvSystem::KvStatus& error) {
+bool KvTemporaryOutput::Create(KvStatus& error) {
   KvRemoveDeadTemporaries(fs_, KvDirectoryOf(target_));
   static std::atomic<unsigned> serial{0};
   constexpr std::size_t kLongestStem = 200;
@@ -95,16 +70,35 @@ bool KvTemporaryOutput::Create(KvSystem::KvStatus& error) {
   return file_ != nullptr;
 }
 
-bool KvTemporaryOutput::Commit(KvSystem::KvStatus& error) {
+bool KvTemporaryOutput::Append(std::string_view bytes, KvStatus& error) {
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  if (!file_->WriteAt(end_, {data, bytes.size()}, error)) return false;
+  end_ += bytes.size();
+  return true;
+}
+
+bool KvTemporaryOutput::Commit(KvStatus& error) {
   if (!file_->Sync(error) || !file_->Close(error)) return false;
   file_.reset();
   if (!fs_.Rename(path_, target_, error)) return false;
   path_.clear();
   // The new file is in place; a directory that cannot be synced leaves the
   // rename to the next sync of the system, not a failure.
-  KvSystem::KvStatus ignored;
+  KvStatus ignored;
   fs_.SyncDirectory(KvDirectoryOf(target_), ignored);
   return true;
 }
 
-}  // namespace Varnex
+KvStatus KvCannotWrite(const std::string& target, const KvStatus& cause) {
+  const int code = cause.OsError() != 0 ? cause.OsError() : EIO;
+  return KvStatus::FromErrno(code, "cannot write " + target + ": " + std::strerror(code));
+}
+
+KvStatus KvWriteWholeFile(const std::string& path, std::string_view bytes) {
+  KvTemporaryOutput output(KvGetFileSystem(), path);
+  KvStatus error;
+  if (output.Create(error) && output.Append(bytes, error) && output.Commit(error)) return {};
+  return KvCannotWrite(path, error);
+}
+
+}  // namespace KvSystem

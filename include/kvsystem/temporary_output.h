@@ -1,36 +1,34 @@
 // Output files that appear whole or not at all: written under a temporary
-// name next to the target and renamed over it only when complete.
+// name next to the target and renamed over it only when complete. The one
+// writer of every output file of the library, the command line and the
+// Python package.
+//
+// Thread safety: a KvTemporaryOutput belongs to one thread at a time;
+// distinct ones (even for one target) may be used from any threads.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
-#include "fastdb/storage/file_system.h"
-#include "varnex/fptypes.h"
+#include "kvsystem/file_system.h"
+#include "kvsystem/status.h"
 
-namespace Varnex {
+namespace KvSystem {
 
 // The folder part of `path` ("." when it has none).
 std::string KvDirectoryOf(const std::string& path);
-
-// Whether `path` ends in ".fpbin" exactly (case-sensitive).
-bool KvHasFastDatabaseExtension(const std::string& path);
-
-// The molecule file name as a header of `count` records of `type` can hold
-// it: the path unchanged when it has no line break and fits the header text;
-// otherwise its base name with line breaks as '?', cut (at a UTF-8 character
-// boundary) to what fits.
-std::string KvHeaderSafeMolFilename(const std::string& molPath, const KvFPTypeBase* type, std::uint64_t count);
 
 // Removes the temporary files "<name>.tmp-<pid>-<n>" in `directory` whose
 // process has ended (killed, say) without renaming or removing them.
 void KvRemoveDeadTemporaries(KvFileSystem& fs, const std::string& directory);
 
 // The temporary output file: created next to the target, removed on
-// destruction unless Commit() renamed it over the target.
+// destruction unless Commit() renamed it over the target. Not copyable.
 class KvTemporaryOutput {
  public:
+  // `fs` is not owned and must outlive the object.
   KvTemporaryOutput(KvFileSystem& fs, std::string target) : fs_(fs), target_(std::move(target)) {}
   ~KvTemporaryOutput();
   KvTemporaryOutput(const KvTemporaryOutput&) = delete;
@@ -40,19 +38,32 @@ class KvTemporaryOutput {
   // process of the same id may have died and left one), after removing the
   // temporary files dead processes left in that folder. A very long file
   // name is shortened, so that the suffix still fits.
-  bool Create(KvSystem::KvStatus& error);
+  bool Create(KvStatus& error);
   // REQUIRES: Create() succeeded and Commit() was not called.
   KvWritableFile& File() { return *file_; }
   const std::string& Target() const { return target_; }
+  // Writes `bytes` after those Append wrote before (from offset 0).
+  // REQUIRES: as for File().
+  bool Append(std::string_view bytes, KvStatus& error);
   // Syncs and closes the file, renames it over the target and syncs the
   // directory that holds both.
-  bool Commit(KvSystem::KvStatus& error);
+  bool Commit(KvStatus& error);
 
  private:
   KvFileSystem& fs_;
   std::string target_;
   std::string path_;
   std::unique_ptr<KvWritableFile> file_;
+  std::uint64_t end_ = 0;  // where the next Append writes
 };
 
-}  // namespace Varnex
+// The failure `cause` of writing `target` told as the user sees it: "cannot
+// write <target>: <the system's reason>", whatever temporary file it hit.
+KvStatus KvCannotWrite(const std::string& target, const KvStatus& cause);
+
+// Writes `bytes` to `path` whole or not at all through the file system in
+// use; on failure `path` keeps what it had, no temporary file is left and
+// the status is KvCannotWrite's.
+KvStatus KvWriteWholeFile(const std::string& path, std::string_view bytes);
+
+}  // namespace KvSystem
