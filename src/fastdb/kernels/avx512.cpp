@@ -52,6 +52,7 @@ KV_TARGET inline __m512i SumEach(const __m512i* a) {
 }
 
 struct Avx512Counts {
+  static constexpr bool kPrefetchShortRuns = true;
   static constexpr bool kCountsEightShortRuns = true;
 
   KV_TARGET static std::uint64_t And(const std::uint8_t* a, const std::uint64_t* b, std::size_t words) {

@@ -14,6 +14,8 @@
 //     // Whether AndEight below exists: eight short runs (at most 16 words)
 //     // counted at once, out[k] = |run k AND query| for the runs at
 //     // first + k x stride.
+//     // Whether runs of at most 16 words are asked for ahead of use.
+//     static constexpr bool kPrefetchShortRuns;
 //     static constexpr bool kCountsEightShortRuns;
 //     static void AndEight(const std::uint8_t* first, std::size_t stride, const std::uint64_t* query,
 //                          std::size_t words, std::uint32_t* out);
@@ -40,20 +42,22 @@ namespace {
 template <class Counts>
 KV_TARGET void IntersectRun(const std::uint8_t* first, std::size_t stride, std::size_t count,
                             const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
+  // Sixteen runs ahead: short runs (signatures) are read faster than the
+  // hardware prefetcher ramps up in a short range (the vector flavours only:
+  // the word-by-word ones are slower than memory there).
+  const bool prefetch = Counts::kPrefetchShortRuns && words <= 16;
   std::size_t r = 0;
-  while (r < count) {
-    // Sixteen runs ahead: short runs (signatures) are read faster than the
-    // hardware prefetcher ramps up in a short range.
-    if (words <= 16 && r % 8 == 0 && r + 24 <= count) KvPrefetchRun(first + (r + 16) * stride, 8 * stride);
-    if constexpr (Counts::kCountsEightShortRuns) {
-      if (words <= 16 && r + 8 <= count) {
+  if constexpr (Counts::kCountsEightShortRuns) {
+    if (words <= 16) {
+      for (; r + 8 <= count; r += 8) {
+        if (prefetch && r + 24 <= count) KvPrefetchRun(first + (r + 16) * stride, 8 * stride);
         Counts::AndEight(first + r * stride, stride, query, words, out + r);
-        r += 8;
-        continue;
       }
     }
+  }
+  for (; r < count; ++r) {
+    if (prefetch && r % 8 == 0 && r + 24 <= count) KvPrefetchRun(first + (r + 16) * stride, 8 * stride);
     out[r] = static_cast<std::uint32_t>(Counts::And(first + r * stride, query, words));
-    ++r;
   }
 }
 
@@ -77,6 +81,7 @@ constexpr KvScanKernel MakeScanKernel(unsigned id) {
 // The counts of the flavours that count word by word (software, POPCNT).
 template <class Word>
 struct WordByWord {
+  static constexpr bool kPrefetchShortRuns = false;
   static constexpr bool kCountsEightShortRuns = false;
   KV_TARGET static std::uint64_t And(const std::uint8_t* run, const std::uint64_t* query, std::size_t words) {
     return CountAndWords<Word>(run, query, words);
