@@ -16,3 +16,4 @@
 #include "kvsystem/status.h"
 #include "kvsystem/strings.h"
 #include "kvsystem/dots.h"
+#include "kvsystem/workers.h"
