@@ -3,11 +3,11 @@
 //
 // A context installed on a thread (KvScopedCallContext) receives every report
 // made on that thread, with its status code and OS error number, instead of
-// the process-wide sink. The library's worker threads take over the context of
-// the thread that started them, so a message from a worker reaches the call
-// that caused it and never another caller's. Long operations poll
-// KvCancelRequested() between pieces of work and stop early when it turns
-// true, returning their neutral result.
+// the process-wide sink. The library's workers (workers.h) take over the
+// context of the thread whose call they serve, so a message from a worker
+// reaches the call that caused it and never another caller's. Long operations
+// poll KvCancelRequested() between pieces of work and stop early when it
+// turns true, returning their neutral result.
 //
 // Thread safety: Report() is called from any thread of the call at once and
 // must lock what it changes; installing a context affects the current thread
@@ -15,7 +15,6 @@
 #pragma once
 
 #include <atomic>
-#include <utility>
 
 #include "kvsystem/error.h"
 #include "kvsystem/status.h"
@@ -55,15 +54,5 @@ class KvScopedCallContext {
  private:
   KvCallContext* previous_;
 };
-
-// A callable that runs `body` under the context current where it was made:
-// what worker threads run.
-template <typename Body>
-auto KvInCallContext(Body body) {
-  return [context = KvCurrentCallContext(), body = std::move(body)](auto&&... args) mutable {
-    KvScopedCallContext scope(context);
-    return body(std::forward<decltype(args)>(args)...);
-  };
-}
 
 }  // namespace KvSystem

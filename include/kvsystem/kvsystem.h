@@ -18,3 +18,4 @@
 #include "kvsystem/strings.h"
 #include "kvsystem/temporary_output.h"
 #include "kvsystem/dots.h"
+#include "kvsystem/workers.h"

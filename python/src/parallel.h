@@ -1,5 +1,7 @@
-// Work of one call spread over threads that claim items from an atomic
-// counter; each thread reports its library messages into the call's scope.
+// Work of one call spread over the library's worker pool, whose workers
+// claim items from an atomic counter and report their library messages into
+// the call's scope; and a call run on a background thread while the calling
+// thread watches for signals.
 #pragma once
 
 #include <pybind11/pybind11.h>
@@ -9,54 +11,35 @@
 #include <chrono>
 #include <cstddef>
 #include <future>
-#include <exception>
-#include <mutex>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "call_scope.h"
+#include "kvsystem/platform.h"
+#include "kvsystem/workers.h"
 
 namespace VarnexPy {
 
 // The worker count for a request: 0 means every processor.
 inline unsigned EffectiveThreads(unsigned requested) {
-  if (requested != 0) return requested;
-  return std::max(1u, std::thread::hardware_concurrency());
+  return requested != 0 ? requested : KvSystem::KvGetNumProcessors();
 }
 
-// Calls body(i) once for every i in [0, count) on up to `threads` threads,
-// the calling thread included, until the scope is cancelled. Call without
-// the interpreter lock. The first exception of any body is rethrown on the
-// calling thread after all joined.
+// Calls body(i) once for every i in [0, count) on up to `threads` workers of
+// the library's pool (kvsystem/workers.h), the calling thread included, until
+// the scope is cancelled; the workers report into the scope. Call without the
+// interpreter lock. The first exception of any body is rethrown on the
+// calling thread after all workers have ended. Inside a worker of another
+// call (nested) it runs on the threads the pool has idle, possibly the
+// calling thread alone.
 template <typename Body>
 void RunParallel(std::size_t count, unsigned threads, CallScope& scope, const Body& body) {
+  CallScope::Adoption adoption(scope);
   std::atomic<std::size_t> next{0};
-  std::exception_ptr failure;
-  std::mutex failureMutex;
-  auto work = [&] {
-    CallScope::Adoption adoption(scope);
-    try {
-      for (std::size_t i = next.fetch_add(1); i < count && !scope.Cancelled(); i = next.fetch_add(1)) body(i);
-    } catch (...) {
-      std::lock_guard<std::mutex> lock(failureMutex);
-      if (!failure) failure = std::current_exception();
-      next.store(count);
-    }
-  };
-  const std::size_t helpers = std::min<std::size_t>(threads, count) > 0 ? std::min<std::size_t>(threads, count) - 1 : 0;
-  std::vector<std::thread> pool;
-  pool.reserve(helpers);
-  for (std::size_t t = 0; t < helpers; ++t) {
-    try {
-      pool.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // fewer threads; the calling thread still finishes the work
-    }
-  }
-  work();
-  for (std::thread& thread : pool) thread.join();
-  if (failure) std::rethrow_exception(failure);
+  const auto workers = static_cast<unsigned>(std::min<std::size_t>(threads, count));
+  KvSystem::KvRunWorkers(workers, [&](unsigned) {
+    for (std::size_t i; (i = KvSystem::KvClaim(next, count)) < count;) body(i);
+  });
 }
 
 // Runs `work` (which must not touch Python objects) on a helper thread under
@@ -67,7 +50,9 @@ void RunParallel(std::size_t count, unsigned threads, CallScope& scope, const Bo
 // is rethrown, so nothing of the call survives. With `background` false, or
 // when no thread can be started, `work` runs on the calling thread without
 // the lock (for calls too short to need an interrupt). Returns what `work`
-// returned.
+// returned. The helper thread is not a pool worker: it is started per call
+// and the calling thread only watches it, so it stays outside the pool (whose
+// workers could be busy with the very call being interrupted).
 template <typename Work, typename Poll>
 auto RunInterruptible(CallScope& scope, Work work, Poll poll, bool background = true) -> decltype(work()) {
   std::future<decltype(work())> done;

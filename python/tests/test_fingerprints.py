@@ -1,9 +1,13 @@
 """Fingerprint types, generation from every molecule form, arrays and bit layout."""
 
+import os
 import pickle
+import subprocess
+import sys
 import threading
 import warnings
 import _thread
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -46,6 +50,34 @@ def test_batch_equals_single_calls_and_threads_equal_serial(smiles):
     assert np.array_equal(serial.words, threaded.words)
     for i in range(0, len(smiles), 37):
         assert threaded[i] == t.fingerprint(smiles[i])
+
+
+# Run in a fresh interpreter: threaded calls, a forked child making the same
+# fingerprints on threads of its own, then the interpreter's exit while the
+# library's worker threads wait idle.
+_FORK_AND_EXIT = """
+import multiprocessing, sys
+import varnex
+t = varnex.FPType("Path", size=256)
+smiles = sys.argv[1:] * 20
+words = t.fingerprints(smiles, threads=4).words.tobytes()
+def child(queue):
+    queue.put(t.fingerprints(smiles, threads=4).words.tobytes())
+context = multiprocessing.get_context("fork")
+queue = context.Queue()
+process = context.Process(target=child, args=(queue,))
+process.start()
+same = queue.get(timeout=120) == words
+process.join()
+print(same, process.exitcode)
+"""
+
+
+def test_worker_threads_survive_fork_and_interpreter_exit(smiles):
+    env = dict(os.environ, PYTHONPATH=str(Path(varnex.__file__).resolve().parent.parent))
+    done = subprocess.run([sys.executable, "-c", _FORK_AND_EXIT, *smiles[:40]], capture_output=True, text=True,
+                          timeout=300, env=env)
+    assert (done.returncode, done.stdout, done.stderr) == (0, "True 0\n", "")
 
 
 def test_failed_molecules_keep_their_rows_and_warn_once_each(smiles):

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -115,6 +116,29 @@ TEST(FaultInjection, CancelFlagStopsCreationAndKeepsTheOldOutput) {
   cancel = false;
   fs.onWrite = nullptr;
   EXPECT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
+}
+
+// Memory exhausted in a creation worker: the exception reaches the creator
+// on the calling thread (the process lives on), which reports it and leaves
+// the old output as it was.
+TEST(FaultInjection, ThreadExceptionInCreationReachesTheCaller) {
+  TempDir dir;
+  const std::string mols = dir.File("mols.smi", FastDbTest::NciLines(60));
+  const std::string out = dir.File("db.fpbin", "someone's file");
+  const std::set<std::string> files = dir.Files();
+  for (unsigned threads : {1u, 2u, 4u}) {
+    SCOPED_TRACE(threads);
+    FaultyFileSystem fs;
+    std::atomic<int> writes{0};
+    fs.onWrite = [&] {
+      if (++writes == 4) throw std::bad_alloc();
+    };
+    CaptureSink sink;
+    EXPECT_FALSE(Varnex::KvCreateFastFPDatabaseFile(out, mols, Options(threads)));
+    EXPECT_EQ(sink.Texts().back(), "KvCreateFastFPDatabaseFile() : std::bad_alloc");
+    EXPECT_EQ(ReadFile(out), "someone's file");
+    EXPECT_EQ(dir.Files(), files);
+  }
 }
 
 // Shards appear together or not at all: a fault in any of them leaves no

@@ -10,15 +10,15 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <system_error>
-#include <thread>
 
 #include "fastdb/collection/files.h"
 #include "fastdb/format/bytes.h"
 #include "kvsystem/call_context.h"
 #include "kvsystem/error.h"
 #include "kvsystem/file_system.h"
+#include "kvsystem/platform.h"
 #include "kvsystem/temporary_output.h"
+#include "kvsystem/workers.h"
 #include "varnex/fpbin.h"
 #include "varnex/similarity.h"
 
@@ -132,15 +132,8 @@ bool KvCollection::Open(const std::string& catalogPath, unsigned memoryType) {
         databases_[i] = std::move(shard);
     }
   };
-  std::vector<std::thread> helpers;
-  const std::size_t wanted = std::min<std::size_t>(n, std::max(1u, std::thread::hardware_concurrency())) - 1;
-  try {
-    for (std::size_t t = 0; t < wanted; ++t) helpers.emplace_back(KvSystem::KvInCallContext(openShards));
-  } catch (const std::system_error&) {
-    // Fewer helpers open the same shards; the calling thread works too.
-  }
-  openShards();
-  for (std::thread& helper : helpers) helper.join();
+  KvSystem::KvRunWorkers(static_cast<unsigned>(std::min<std::size_t>(n, KvSystem::KvGetNumProcessors())),
+                         [&](unsigned) { openShards(); });
   for (const KvStatus& fault : faults)
     if (!fault.IsOk()) return fail(fault);
   records_ = catalog_->NumMolecules();
@@ -210,7 +203,7 @@ namespace {
 
 // `search(i, options)` for every shard i of [first, last), results in shard
 // order. With at least as many shards as threads the shards are searched at
-// once, each on one thread (no threads started per shard and call);
+// once, each on one thread (one worker pool call rather than one per shard);
 // otherwise one after the other, each on all threads.
 template <typename Result, typename Search>
 std::vector<Result> SearchShards(std::size_t first, std::size_t last, const KvFPDatabaseOptions& options,
@@ -224,17 +217,9 @@ std::vector<Result> SearchShards(std::size_t first, std::size_t last, const KvFP
   KvFPDatabaseOptions single = options;
   single.SetNumProcessors(1);
   std::atomic<std::size_t> next{first};
-  auto work = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < last;) results[i - first] = search(i, single);
-  };
-  std::vector<std::thread> helpers;
-  try {
-    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(KvSystem::KvInCallContext(work));
-  } catch (const std::system_error&) {
-    // Fewer helpers search the same shards.
-  }
-  work();
-  for (std::thread& helper : helpers) helper.join();
+  KvSystem::KvRunWorkers(static_cast<unsigned>(threads), [&](unsigned) {
+    for (std::size_t i; (i = KvSystem::KvClaim(next, last)) < last;) results[i - first] = search(i, single);
+  });
   return results;
 }
 

@@ -15,14 +15,12 @@
 #include <exception>
 #include <mutex>
 #include <span>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "fastdb/format/bytes.h"
 #include "kvchem/mol.h"
-#include "kvsystem/call_context.h"
 #include "kvsystem/error.h"
+#include "kvsystem/workers.h"
 #include "varnex/fpbin.h"
 #include "varnex/generation.h"
 #include "system/messages.h"
@@ -48,7 +46,7 @@ struct CreationJob {
   // Whether workers should stop claiming chunks.
   bool Stopping() const {
     return failed.load(std::memory_order_relaxed) || (cancel != nullptr && cancel->load(std::memory_order_relaxed)) ||
-           KvSystem::KvCancelRequested();
+           KvSystem::KvWorkersShouldStop();
   }
 
   const KvChem::KvMolDatabase& mols;
@@ -171,26 +169,9 @@ KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const Kv
                                      std::uint64_t indexBase) {
   CreationJob job(mols, type, outputs, tracer, caller, cancel, indexBase);
   job.next.store(0);
-  if (threads <= 1) {
-    RunWorker(job);
-  } else {
-    std::vector<std::thread> workers;
-    workers.reserve(threads);
-    bool short_of_threads = false;
-    for (unsigned t = 0; t < threads; ++t) {
-      try {
-        workers.emplace_back(KvSystem::KvInCallContext([&job] { RunWorker(job); }));
-      } catch (const std::system_error& error) {
-        // Fewer workers give the same file; the calling thread joins in below.
-        KvSystem::KvThrow()->Warning("%s cannot start worker thread %u of %u: %s", caller, t + 1, threads,
-                                     error.what());
-        short_of_threads = true;
-        break;
-      }
-    }
-    if (short_of_threads) RunWorker(job);
-    for (std::thread& worker : workers) worker.join();
-  }
+  // An exception of a worker (memory exhausted) stops the others at their
+  // next chunk and reaches the caller once all have ended.
+  KvSystem::KvRunWorkers(threads, [&job](unsigned) { RunWorker(job); });
   KvCreationJobResult result;
   result.written = !job.failed.load();
   result.error = job.error;

@@ -46,7 +46,9 @@ struct KvCreationOutput {
 // `tracer` (may be null) is advanced by one per molecule. Faults of single
 // molecules are warnings naming `caller`; their records hold the index, a
 // count of 0 and no bits. A failed write or a set `cancel` flag (may be
-// null) stops every worker at its next chunk.
+// null) stops every worker at its next chunk. The workers run on the
+// library's worker pool: an exception of one stops the others at their next
+// chunk and is rethrown here once all have ended.
 KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type,
                                      std::span<KvCreationOutput> outputs, unsigned threads, KvSystem::KvDots* tracer,
                                      const char* caller, const std::atomic<bool>* cancel,

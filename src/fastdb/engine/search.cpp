@@ -10,14 +10,12 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <thread>
 #include <vector>
 
 #include "database/searchresult_impl.h"
 #include "fastdb/engine/engine.h"
 #include "fastdb/engine/scan_loop.h"
 #include "fastdb/engine/workers.h"
-#include "kvsystem/call_context.h"
 #include "kvsystem/error.h"
 #include "system/messages.h"
 
@@ -52,7 +50,7 @@ unsigned KvFastFPDatabaseImplBase::SortedSearch(KvSimSearchResult& result, const
   const bool descending = options.GetDescendingOrder();
   std::atomic<double> floor{KvGetScoreThreshold(options)};
 
-  auto worker = [&] {
+  auto worker = [&](unsigned) {
     try {
       KvHitList<KvSimScore> hits = state.NewWorkerHitList();
       KvFPHistogram histogram = state.NewWorkerHistogram();
@@ -77,20 +75,7 @@ unsigned KvFastFPDatabaseImplBase::SortedSearch(KvSimSearchResult& result, const
     }
   };
 
-  const unsigned threads = options.GetNumProcessors();
-  if (threads <= 1 || view.n < kMinRecordsForThreads) {
-    worker();
-  } else {
-    std::vector<std::thread> helpers;
-    helpers.reserve(threads - 1);
-    try {
-      for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(KvSystem::KvInCallContext(worker));
-    } catch (const std::exception&) {
-      // Fewer threads than asked for: those running (and this one) share the work.
-    }
-    worker();
-    for (std::thread& helper : helpers) helper.join();
-  }
+  KvRunWorkers(view.n < kMinRecordsForThreads ? 1u : options.GetNumProcessors(), worker);
   state.SetStatus(KvSimSearchStatus::Finished);
   return state.GetStatus();
 }
