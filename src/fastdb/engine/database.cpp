@@ -288,8 +288,8 @@ KvFPVariogram KvFastFPDatabase::GetVariogram(const std::vector<float>& values, c
   const std::string name = OperationName("GetVariogram");
   KvFPVariogram variogram(nbins, 0.0, 1.0);
   if (!CheckDatabase(impl_.get(), name) || !CheckOptions(options, name)) return variogram;
-  if (options.GetSimFunc() == KvSimMeasure::Tversky) {
-    Report()->Warning("%s : Tversky similarity is not supported!", name.c_str());
+  if (!options.GetSimMeasure().symmetric) {
+    Report()->Warning("%s : %s similarity is not supported!", name.c_str(), options.GetSimMeasure().name);
     return variogram;
   }
   impl_->GetVariogram(variogram, values, options, nbins);
