@@ -125,9 +125,10 @@ double KvBestScorePeak(const Score& score) {
   return kIncreasingInCommonBits<Score> ? score.k.q : score.k.n - score.k.q;
 }
 
+// The functors of every measure; adding a measure to the table without its
+// functor here does not compile.
 template <typename... Scores>
-struct KvScoreList {
-  // One functor for every measure of the table, and no other.
+struct ScoreList {
   static constexpr bool kCoversTable = [] {
     if (sizeof...(Scores) != KvSimMeasures.size()) return false;
     for (const KvSimMeasureInfo& measure : KvSimMeasures)
@@ -135,20 +136,20 @@ struct KvScoreList {
     return true;
   }();
 };
+using MeasureScores =
+    ScoreList<KvTanimotoScore, KvCosineScore, KvDiceScore, KvEuclidScore, KvTverskyScore, KvManhattanScore>;
+static_assert(MeasureScores::kCoversTable, "one score functor per measure of the table");
 
-// Calls body(functor) with the functor of `measure` (a KvSimMeasure code);
-// false without calling it for any other value.
 template <typename Body, typename... Scores>
-bool KvWithScoreFunctor(unsigned measure, const KvScoreContext& context, Body&& body, KvScoreList<Scores...>) {
-  static_assert(KvScoreList<Scores...>::kCoversTable);
+bool WithScoreFunctorOf(unsigned measure, const KvScoreContext& context, Body& body, ScoreList<Scores...>) {
   return ((measure == Scores::kMeasure ? (body(Scores{context}), true) : false) || ...);
 }
 
+// Calls body(functor) with the functor of `measure` (a KvSimMeasure code);
+// false without calling it for any other value.
 template <typename Body>
 bool KvWithScoreFunctor(unsigned measure, const KvScoreContext& context, Body&& body) {
-  return KvWithScoreFunctor(measure, context, body,
-                            KvScoreList<KvTanimotoScore, KvCosineScore, KvDiceScore, KvEuclidScore, KvTverskyScore,
-                                        KvManhattanScore>{});
+  return WithScoreFunctorOf(measure, context, body, MeasureScores{});
 }
 
 // The context of a query of q bits under `options`, for fingerprints of
