@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "kvsystem/status.h"
-#include "varnex/similarity.h"
+#include "varnex/measures.h"
 
 namespace KvSystem {
 class KvDots;
@@ -69,6 +69,9 @@ class KvFPDatabaseOptions {
   // Values outside 1-6 warn "KvFPDatabaseOptions::SetSimFunc() unknown
   // similarity function type %u ignored!" and keep the measure.
   void SetSimFunc(unsigned int simFunc);
+  // The measure's entry of the table (measures.h); the options only ever
+  // hold valid codes.
+  const KvSimMeasureInfo& GetSimMeasure() const { return *KvFindSimMeasure(simFunc_); }
 
   float GetTverskyAlpha() const { return alpha_; }
   float GetTverskyBeta() const { return beta_; }
@@ -111,7 +114,7 @@ class KvFPDatabaseOptions {
 };
 
 // Whether `measure` is a KvSimMeasure code (1 to 6).
-constexpr bool KvIsValidSimMeasure(unsigned int measure) { return measure - 1u <= 5u; }
+constexpr bool KvIsValidSimMeasure(unsigned int measure) { return KvFindSimMeasure(measure) != nullptr; }
 
 // The score a sorted query compares against with a strict test (a score is
 // kept when it is strictly better than this value in the options' order):
@@ -121,10 +124,10 @@ constexpr bool KvIsValidSimMeasure(unsigned int measure) { return measure - 1u <
 // largest double (ascending).
 double KvGetScoreThreshold(const KvFPDatabaseOptions& options);
 
-// Checks a cutoff given by a user for `measure` (a KvSimMeasure code): every
-// measure scores from 0 to 1, so anything else, NaN included, is refused
-// with InvalidArgument "<value> is outside the range of <Measure> scores, 0
-// to 1".
+// Checks a cutoff given by a user for `measure` (a KvSimMeasure code)
+// against its score range (KvSimMeasureInfo: 0 to 1 for every measure);
+// anything else, NaN included, is refused with InvalidArgument "<value> is
+// outside the range of <Measure> scores, 0 to 1".
 KvSystem::KvStatus KvCheckCutoff(unsigned int measure, double cutoff);
 
 // Checks Tversky weights: each in [0, 1] (NaN refused), the rule of

@@ -22,6 +22,7 @@
 #include "varnex/info.h"
 #include "varnex/lingofp.h"
 #include "varnex/maccs.h"
+#include "varnex/measures.h"
 #include "varnex/pathfp.h"
 #include "varnex/patterns.h"
 #include "varnex/pictures.h"

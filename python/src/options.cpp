@@ -1,7 +1,5 @@
 #include "options.h"
 
-#include <array>
-#include <cctype>
 #include <limits>
 
 #include "errors.h"
@@ -10,14 +8,12 @@ namespace py = pybind11;
 
 namespace VarnexPy {
 
-unsigned MeasureCode(const std::string& measure) {
-  static constexpr std::array<const char*, 6> kNames{"tanimoto", "cosine", "dice", "euclid", "tversky", "manhattan"};
-  std::string lower;
-  for (char c : measure) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (unsigned i = 0; i < kNames.size(); ++i)
-    if (lower == kNames[i]) return i + 1;  // the KvSimMeasure codes run 1..6 in this order
-  throw py::value_error("unknown similarity measure '" + measure +
-                        "' (tanimoto, dice, cosine, euclid, tversky or manhattan)");
+const Varnex::KvSimMeasureInfo& FindMeasure(const std::string& measure) {
+  if (const Varnex::KvSimMeasureInfo* info = Varnex::KvFindSimMeasure(measure)) return *info;
+  std::string names;
+  for (const Varnex::KvSimMeasureInfo& info : Varnex::KvSimMeasures)
+    names += (names.empty() ? "" : &info == &Varnex::KvSimMeasures.back() ? " or " : ", ") + std::string(info.key);
+  throw py::value_error("unknown similarity measure '" + measure + "' (" + names + ")");
 }
 
 void CheckTverskyCoeffs(double alpha, double beta) {
@@ -28,9 +24,10 @@ void CheckTverskyCoeffs(double alpha, double beta) {
 Varnex::KvFPDatabaseOptions SearchOptions(std::size_t limit, const py::object& cutoff, const std::string& measure,
                                           double alpha, double beta, unsigned threads) {
   Varnex::KvFPDatabaseOptions options;
-  const unsigned code = MeasureCode(measure);
+  const Varnex::KvSimMeasureInfo& info = FindMeasure(measure);
+  const unsigned code = info.code;
   options.SetSimFunc(code);
-  options.SetDescendingOrder(code != Varnex::KvSimMeasure::Manhattan);
+  options.SetDescendingOrder(info.higherIsBetter);
   if (limit > std::numeric_limits<unsigned>::max()) throw py::value_error("k is too large");
   options.SetLimit(static_cast<unsigned>(limit));
   if (!cutoff.is_none()) {

@@ -6,12 +6,13 @@
 #include <string>
 
 #include "varnex/dboptions.h"
+#include "varnex/measures.h"
 
 namespace VarnexPy {
 
-// The KvSimMeasure code of a measure name ("tanimoto", "dice", "cosine",
-// "euclid", "tversky", "manhattan", any case); ValueError otherwise.
-unsigned MeasureCode(const std::string& measure);
+// The measure a name spells ("tanimoto", "dice", "cosine", "euclid",
+// "tversky", "manhattan", any case); ValueError naming them otherwise.
+const Varnex::KvSimMeasureInfo& FindMeasure(const std::string& measure);
 
 // ValueError unless both Tversky weights lie in [0, 1] (the library's rule).
 void CheckTverskyCoeffs(double alpha, double beta);

@@ -14,22 +14,11 @@ using namespace Varnex;
 namespace VarnexPy {
 namespace {
 
-float Measure(unsigned code, const KvFingerPrint& a, const KvFingerPrint& b, float alpha, float beta) {
-  switch (code) {
-    case KvSimMeasure::Cosine: return KvCosine(a, b);
-    case KvSimMeasure::Dice: return KvDice(a, b);
-    case KvSimMeasure::Euclid: return KvEuclid(a, b);
-    case KvSimMeasure::Tversky: return KvTversky(a, b, alpha, beta);
-    case KvSimMeasure::Manhattan: return KvManhattan(a, b);
-    default: return KvTanimoto(a, b);
-  }
-}
-
 double Similarity(const Fingerprint& a, const Fingerprint& b, const std::string& measure, double alpha, double beta) {
-  const unsigned code = MeasureCode(measure);
+  const KvSimMeasureInfo& info = FindMeasure(measure);
   CheckTverskyCoeffs(alpha, beta);
   CallScope scope;
-  const float score = Measure(code, a.fp, b.fp, static_cast<float>(alpha), static_cast<float>(beta));
+  const float score = info.score(a.fp, b.fp, static_cast<float>(alpha), static_cast<float>(beta));
   if (!scope.Empty()) scope.Fail("");
   return score;
 }
@@ -40,7 +29,7 @@ py::array_t<double> BulkSimilarity(const Fingerprint& query, const FingerprintAr
     throw py::value_error("bulk_similarity(): fingerprint type mismatch! (query " +
                           query.fp.GetFPTypeBase()->GetFPTypeString() + ", array " + array.Type()->GetFPTypeString() +
                           ")");
-  const unsigned code = MeasureCode(measure);
+  const KvSimMeasureInfo& info = FindMeasure(measure);
   py::array_t<double> out(static_cast<py::ssize_t>(array.Size()));
   double* scores = out.mutable_data();
   CallScope scope;
@@ -52,21 +41,36 @@ py::array_t<double> BulkSimilarity(const Fingerprint& query, const FingerprintAr
   } else {
     // Lingo and unhashed fingerprints compare their texts pair by pair.
     py::gil_scoped_release release;
-    for (std::size_t i = 0; i < array.Size(); ++i) scores[i] = Measure(code, query.fp, array.Get(i), static_cast<float>(alpha), static_cast<float>(beta));
+    for (std::size_t i = 0; i < array.Size(); ++i) scores[i] = info.score(query.fp, array.Get(i), static_cast<float>(alpha), static_cast<float>(beta));
   }
   scope.Warn();
   return out;
 }
 
+// The measure table as tuples (key, name, code, higher_is_better, symmetric,
+// lowest, highest), for varnex.MEASURES.
+py::list MeasureRows() {
+  py::list rows;
+  for (const KvSimMeasureInfo& info : KvSimMeasures)
+    rows.append(py::make_tuple(info.key, info.name, info.code, info.higherIsBetter, info.symmetric, info.lowest,
+                               info.highest));
+  return rows;
+}
+
 }  // namespace
 
 void BindSimilarity(py::module_& m) {
+  m.def("_measures", &MeasureRows, "The library's table of similarity measures, one tuple per measure.");
+  m.def(
+      "_measure_key", [](const std::string& measure) { return FindMeasure(measure).key; }, py::arg("measure"),
+      "The key of the measure `measure` spells in any case; ValueError naming the measures otherwise.");
   m.def("similarity", &Similarity, py::arg("a"), py::arg("b"), py::arg("measure") = "tanimoto",
         py::arg("alpha") = 1.0f, py::arg("beta") = 1.0f,
         R"doc(
-The similarity of two fingerprints of one type under `measure`: "tanimoto",
-"dice", "cosine", "euclid", "tversky" (weights alpha for the bits only in a,
-beta for those only in b, each in [0, 1]) or "manhattan" (a distance). Lingo and unhashed
+The similarity of two fingerprints of one type under `measure`, a key of
+varnex.MEASURES in any case: "tanimoto", "dice", "cosine", "euclid",
+"tversky" (weights alpha for the bits only in a, beta for those only in b,
+each in [0, 1]) or "manhattan" (a distance). Lingo and unhashed
 fingerprints compare their substrings or identifiers. Two identical
 fingerprints score 1.0 (Manhattan 0.0), also when both are empty. ValueError
 for fingerprints of different types.

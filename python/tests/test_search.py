@@ -41,7 +41,26 @@ def test_measures_give_their_formulas_pairwise_and_in_bulk(measure, alpha, beta,
     assert varnex.bulk_similarity(a, array, measure, alpha=alpha, beta=beta) == pytest.approx([expect] * 3, rel=1e-12)
 
 
-@pytest.mark.parametrize("measure", ["tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"])
+def test_measure_table_names_codes_directions_and_symmetry():
+    assert list(varnex.MEASURES) == ["tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"]
+    codes = {"tanimoto": 1, "cosine": 2, "dice": 3, "euclid": 4, "tversky": 5, "manhattan": 6}
+    t = varnex.FPType("Path", size=N)
+    a, b = fp_with_bits(t, range(40)), fp_with_bits(t, [*range(30), *range(40, 60)])
+    full, empty = fp_with_bits(t, range(N)), fp_with_bits(t, [])
+    for key, m in varnex.MEASURES.items():
+        assert (m.key, m.name, m.code) == (key, key.capitalize(), codes[key])
+        assert varnex.measure_info(key.upper()) is m
+        same, apart = varnex.similarity(a, a, key), varnex.similarity(full, empty, key)
+        # Identical fingerprints score best, complementary ones worst.
+        assert (same, apart) == ((m.highest, m.lowest) if m.higher_is_better else (m.lowest, m.highest)), key
+        forth = varnex.similarity(a, b, key, alpha=0.9, beta=0.1)
+        assert (forth == varnex.similarity(b, a, key, alpha=0.9, beta=0.1)) == m.symmetric, key
+    with pytest.raises(ValueError, match=r"^unknown similarity measure 'jaccard' "
+                                         r"\(tanimoto, dice, cosine, euclid, tversky or manhattan\)$"):
+        varnex.measure_info("jaccard")
+
+
+@pytest.mark.parametrize("measure", list(varnex.MEASURES))
 def test_bulk_scores_agree_with_pairwise_scores(measure, smiles):
     t = varnex.FPType("Path", size=2048)
     array = t.fingerprints(smiles)
@@ -126,7 +145,7 @@ def test_creation_reports_count_and_failed_molecules(nci_db):
         db.search("CCO")
 
 
-@pytest.mark.parametrize("measure", ["tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"])
+@pytest.mark.parametrize("measure", list(varnex.MEASURES))
 def test_searches_equal_brute_force_in_both_memory_types(nci_db, measure):
     result, mols, t, array = nci_db
     best_first = -1 if measure != "manhattan" else 1

@@ -26,6 +26,9 @@ with ids::
 Collections too large for one machine are searched on a Dask cluster with
 :class:`varnex.distributed.ShardedDatabase`.
 
+The similarity measures, their names, codes and which way their scores
+improve are in :data:`MEASURES` (:func:`measure_info` reads a name).
+
 Long calls release the interpreter lock and run on the library's threads.
 Library warnings arrive as :class:`VarnexWarning`; failures raise
 ``ValueError`` or ``OSError`` with the library's message.
@@ -45,15 +48,18 @@ from ._core import (
 )
 from ._collection import Collection, create_collection, open
 from ._fastdb import CreateResult, FastDatabase, create_database
+from ._measures import MEASURES, Measure, measure_info
 from ._pictures import Drawing, HitPage, ScoreHistogram, draw, draw_hits
 from ._shards import ShardInfo, Shards, read_manifest, shard_database
 
 __all__ = [
+    "MEASURES",
     "Collection",
     "CreateResult",
     "Database",
     "Drawing",
     "HitPage",
+    "Measure",
     "FastDatabase",
     "Fingerprint",
     "FingerprintArray",
@@ -69,6 +75,7 @@ __all__ = [
     "draw",
     "draw_hits",
     "explain",
+    "measure_info",
     "open",
     "read_manifest",
     "scan_kernel",

@@ -11,6 +11,7 @@ import numpy as np
 from . import _core
 from ._core import Fingerprint, FingerprintArray, FPType
 from ._fastdb import ClosesOnExit, FastDatabase, _progress_bar, _set_total
+from ._measures import measure_info
 from ._pictures import ScoreHistogram
 from ._shards import ShardInfo
 
@@ -288,5 +289,5 @@ class Collection(ClosesOnExit):
         """The scores of all pairs of molecules in ``bins`` bins over [0, 1], as
         :meth:`FastDatabase.histogram` gives them; a :class:`ScoreHistogram`."""
         counts = self._c.histogram(int(bins), measure, alpha, beta, int(threads))
-        title = _core._histogram_title(self.path, len(self), self.type, measure.capitalize(), counts)
+        title = _core._histogram_title(self.path, len(self), self.type, measure_info(measure).name, counts)
         return ScoreHistogram(counts, measure, title)

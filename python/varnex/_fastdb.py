@@ -8,6 +8,7 @@ import numpy as np
 
 from . import _core
 from ._core import FPType
+from ._measures import measure_info
 from ._pictures import ScoreHistogram
 from ._shards import manifest_path, read_manifest
 
@@ -117,15 +118,16 @@ class FastDatabase(ClosesOnExit, _core.FastDatabase):
     the file by path, so a database is cheap to hand to worker processes.
 
     Searches return NumPy structured arrays, best first (smallest first for the
-    Manhattan distance):
+    Manhattan distance, whose ``higher_is_better`` in :data:`varnex.MEASURES`
+    is False):
 
     * ``db.search(query, k=10, cutoff=None, measure="tanimoto", alpha=1.0,
       beta=1.0, threads=1)``: fields ``index`` (the stored molecule index,
       uint64) and ``score`` (float64). ``query`` is a :class:`Fingerprint` of
       the database's type, a SMILES string or an RDKit ``Chem.Mol``; ``k=0``
       means no limit; only scores better than ``cutoff`` when given. Measures:
-      tanimoto, dice, cosine, euclid, tversky (weights ``alpha``, ``beta`` in
-      [0, 1]), manhattan.
+      the keys of :data:`varnex.MEASURES` (tversky with weights ``alpha``,
+      ``beta`` in [0, 1]).
     * ``db.search_many(queries, ..., threads=0)``: one such array per query,
       the queries spread over the library's threads. A query that cannot be
       read gives an empty array and a warning.
@@ -147,7 +149,7 @@ class FastDatabase(ClosesOnExit, _core.FastDatabase):
         Returns a :class:`ScoreHistogram`.
         """
         counts = super().histogram(bins, measure, alpha, beta, threads)
-        title = _core._histogram_title(self.path, len(self), self.type, measure.capitalize(),
+        title = _core._histogram_title(self.path, len(self), self.type, measure_info(measure).name,
                                        counts)
         return ScoreHistogram(counts, measure, title)
 

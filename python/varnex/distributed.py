@@ -39,6 +39,7 @@ except ImportError as error:  # pragma: no cover - depends on the machine
 
 from . import _core
 from ._core import VarnexWarning
+from ._measures import measure_info
 from ._pictures import ScoreHistogram
 from ._collection import is_single_query as _is_single, molecule_indices, query_words, with_ids
 from ._core import FPType
@@ -287,7 +288,7 @@ class ShardedDatabase:
         """The hits of :meth:`search`, without ids."""
         single = _is_single(queries)
         words, counts, readable = self._queries([queries] if single else queries)
-        descending = measure.lower() != "manhattan"
+        descending = measure_info(measure).higher_is_better
         bounds = self._bounds(counts, measure, alpha, beta)
         threshold = _initial_threshold(measure, cutoff)
         n = len(words)
@@ -364,7 +365,7 @@ class ShardedDatabase:
         ``search(query, k=0)``. A uint64 array (an int for one query)."""
         single = _is_single(queries)
         words, counts, readable = self._queries([queries] if single else queries)
-        descending = measure.lower() != "manhattan"
+        descending = measure_info(measure).higher_is_better
         bounds = self._bounds(counts, measure, alpha, beta)
         threshold = _initial_threshold(measure, cutoff)
         reachable = bounds > threshold if descending else bounds < threshold

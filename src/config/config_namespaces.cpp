@@ -2,6 +2,8 @@
 
 #include "config/config_namespaces.h"
 
+#include "varnex/measures.h"
+
 namespace Varnex::Config {
 
 using KvSystem::KvNamespaceInterface;
@@ -21,12 +23,9 @@ const KvNamespaceInterface& FPTypeNamespace() {
 const KvNamespaceInterface& SimMeasureNamespace() {
   static const KvNamespaceInterface names = [] {
     KvNamespaceInterface ns(Enumeration, "KvSimMeasure");
-    ns.AddPrimitive("Tanimoto", 1);
-    ns.AddPrimitive("Cosine", 2);
-    ns.AddPrimitive("Dice", 3);
-    ns.AddPrimitive("Euclid", 4);
-    ns.AddPrimitive("Tversky", 5);
-    ns.AddPrimitive("Manhattan", 6);
+    // In the order of the codes, 1 to 6.
+    for (unsigned code = 1; const KvSimMeasureInfo* measure = KvFindSimMeasure(code); ++code)
+      ns.AddPrimitive(measure->name, code);
     return ns;
   }();
   return names;

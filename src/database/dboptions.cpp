@@ -58,11 +58,14 @@ double KvGetScoreThreshold(const KvFPDatabaseOptions& options) {
 }
 
 KvSystem::KvStatus KvCheckCutoff(unsigned int measure, double cutoff) {
+  const KvSimMeasureInfo* info = KvFindSimMeasure(measure);
+  const double lowest = info != nullptr ? info->lowest : 0.0;
+  const double highest = info != nullptr ? info->highest : 1.0;
   // Written so that NaN fails the test and is refused.
-  if (cutoff >= 0.0 && cutoff <= 1.0) return {};
+  if (cutoff >= lowest && cutoff <= highest) return {};
   char text[160];
-  std::snprintf(text, sizeof text, "%g is outside the range of %s scores, 0 to 1", cutoff,
-                KvGetSimilarityMeasureName(measure).c_str());
+  std::snprintf(text, sizeof text, "%g is outside the range of %s scores, %g to %g", cutoff,
+                KvGetSimilarityMeasureName(measure).c_str(), lowest, highest);
   return {KvSystem::KvStatusCode::InvalidArgument, text};
 }
 

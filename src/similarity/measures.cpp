@@ -2,7 +2,6 @@
 // names.
 
 #include <algorithm>
-#include <array>
 #include <exception>
 #include <string_view>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "similarity/formulas.h"
 #include "similarity/popcount.h"
 #include "varnex/fpkinds.h"
+#include "varnex/measures.h"
 #include "varnex/similarity.h"
 #include "system/messages.h"
 
@@ -163,9 +163,8 @@ bool KvGetBitCounts(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_
 }
 
 std::string KvGetSimilarityMeasureName(unsigned measure) {
-  static constexpr std::array<const char*, 7> kNames = {"unknown", "Tanimoto", "Cosine",   "Dice",
-                                                        "Euclid",  "Tversky",  "Manhattan"};
-  return measure < kNames.size() ? kNames[measure] : kNames[0];
+  const KvSimMeasureInfo* info = KvFindSimMeasure(measure);
+  return info != nullptr ? info->name : "unknown";
 }
 
 unsigned KvGetPopCountMethod() { return KvPopCountMethod::Instruction; }

@@ -34,7 +34,12 @@ using namespace Varnex;
 using FastDbTest::ReferenceScore;
 using KvSystem::KvCollect;
 
-constexpr unsigned kMeasures[] = {1, 2, 3, 4, 5, 6};
+// Every measure's code, from the measure table.
+const std::vector<unsigned> kMeasures = [] {
+  std::vector<unsigned> codes;
+  for (const KvSimMeasureInfo& measure : KvSimMeasures) codes.push_back(measure.code);
+  return codes;
+}();
 
 // Tversky with unequal coefficients, so that it is really asymmetric.
 KvFPDatabaseOptions Options(unsigned measure, unsigned limit = 1000, bool descending = true) {

@@ -1,9 +1,12 @@
-// The six measures: the worked 1024-bit example, the special cases of empty
-// and identical fingerprints, type and size mismatches with their messages,
-// the bit counts, the Lingo routing and the unhashed identifier comparison.
+// The six measures through their table: exact scores of the worked 1024-bit
+// example, of empty, full and identical fingerprints, of Lingo and unhashed
+// pairs; names, codes, direction and symmetry; type and size mismatches with
+// their messages, the bit counts and the unhashed identifier comparison.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <iterator>
 #include <string>
@@ -13,7 +16,7 @@
 #include "fp_texts.h"
 #include "kvchem/mol.h"
 #include "varnex/lingofp.h"
-#include "varnex/similarity.h"
+#include "varnex/measures.h"
 
 namespace {
 
@@ -25,6 +28,9 @@ using VarnexTest::TextFP;
 using VarnexTest::UnhashedText;
 
 const KvFPTypeBase* Path1024() { return KvGetPathFPType(1024, 0, 5, 191, 3); }
+const KvFPTypeBase* UHPath() { return KvGetUnhashedPathFPType(KvGraphFPVersion, 0, 5, 191, 3); }
+const KvFPTypeBase* UHCircular() { return KvGetUnhashedCircularFPType(KvGraphFPVersion, 0, 5, 4239, 1); }
+const KvFPTypeBase* UHTree() { return KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 4, 63, 1); }
 
 KvFingerPrint Bits(const KvFPTypeBase* type, unsigned size, std::initializer_list<std::pair<unsigned, unsigned>> ranges) {
   KvFingerPrint fp;
@@ -41,47 +47,91 @@ struct WorkedPair {
   KvFingerPrint b = Bits(Path1024(), 1024, {{0, 30}, {40, 60}});
 };
 
-using Measure = float (*)(const KvFingerPrint&, const KvFingerPrint&);
-// The six measures in name order; Tversky with alpha 0.95, beta 0.05.
-const std::pair<const char*, Measure> kMeasures[] = {
-    {"Tanimoto", KvTanimoto}, {"Cosine", KvCosine}, {"Dice", KvDice}, {"Euclid", KvEuclid},
-    {"Tversky", [](const KvFingerPrint& x, const KvFingerPrint& y) { return KvTversky(x, y, 0.95f, 0.05f); }},
-    {"Manhattan", KvManhattan}};
+// Tversky with alpha 0.95 and beta 0.05.
+float Score(const KvSimMeasureInfo& measure, const KvFingerPrint& x, const KvFingerPrint& y) {
+  return measure.score(x, y, 0.95f, 0.05f);
+}
 
-TEST(Measures, WorkedExampleOf1024Bits) {
+// Exact scores per measure. worked: the pair of WorkedPair; same: a
+// fingerprint with itself (empty, full and ten bits); tenEmpty, fullEmpty:
+// ten bits and all bits against none; lingo: benzene against pyridine
+// (a = 4, b = 4, c = 1, no d); unhashed: identifiers A BC against A BD
+// EFGHIJ (a = 1, b = 2, c = 1, no d).
+struct Expected {
+  const char* name;
+  unsigned code;
+  float worked, same, tenEmpty, fullEmpty, lingo, unhashed;
+};
+const Expected kExpected[] = {
+    {"Tanimoto", 1, 0.5f, 1, 0, 0, 1.0f / 9.0f, 1.0f / 4.0f},
+    {"Cosine", 2, 30.0f / std::sqrt(40.0f * 50.0f), 1, 0, 0, 1.0f / std::sqrt(25.0f), 1.0f / std::sqrt(2.0f * 3.0f)},
+    {"Dice", 3, 60.0f / 90.0f, 1, 0, 0, 2.0f / 10.0f, 2.0f / 5.0f},
+    {"Euclid", 4, std::sqrt(994.0f / 1024.0f), 1, std::sqrt(1014.0f / 1024.0f), 0, std::sqrt(1.0f / 9.0f),
+     std::sqrt(1.0f / 4.0f)},
+    {"Tversky", 5, 30.0f / (0.95f * 10.0f + 0.05f * 20.0f + 30.0f), 1, 0, 0, 1.0f / (0.95f * 4.0f + 0.05f * 4.0f + 1.0f),
+     1.0f / (0.95f * 1.0f + 0.05f * 2.0f + 1.0f)},
+    {"Manhattan", 6, 30.0f / 1024.0f, 0, 10.0f / 1024.0f, 1, 8.0f / 9.0f, 3.0f / 4.0f},
+};
+
+// Every entry of the measure table against the exact scores: its name and
+// code, the lookups, its direction (the best score for identical
+// fingerprints, the worst for complementary ones), its symmetry and range.
+TEST(MeasureTable, EveryMeasureAgainstExactScores) {
+  CaptureSink sink;
+  const WorkedPair p;
+  const KvFingerPrint empty = Bits(Path1024(), 1024, {});
+  const KvFingerPrint full = Bits(Path1024(), 1024, {{0, 1024}});
+  const KvFingerPrint ten = Bits(Path1024(), 1024, {{100, 110}});
+  const KvFingerPrint benzene = LingoText("c0ccccc0");
+  const KvFingerPrint pyridine = LingoText("c0ccncc0");
+  const KvFingerPrint x = UnhashedText(UHCircular(), {"A", "BC"});
+  const KvFingerPrint y = UnhashedText(UHCircular(), {"A", "BD", "EFGHIJ"});
+  ASSERT_EQ(KvSimMeasures.size(), std::size(kExpected));
+  for (const KvSimMeasureInfo& measure : KvSimMeasures) {
+    const auto* row = std::find_if(std::begin(kExpected), std::end(kExpected),
+                                   [&](const Expected& e) { return e.name == std::string(measure.name); });
+    ASSERT_NE(row, std::end(kExpected)) << measure.name;
+    SCOPED_TRACE(measure.name);
+    EXPECT_EQ(measure.code, row->code);
+    EXPECT_EQ(KvGetSimilarityMeasureName(measure.code), measure.name);
+    EXPECT_EQ(KvFindSimMeasure(measure.code), &measure);
+    std::string upper = measure.key;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(KvFindSimMeasure(upper), &measure);
+    EXPECT_EQ(KvFindSimMeasure(measure.name), &measure);
+
+    EXPECT_EQ(Score(measure, p.a, p.b), row->worked);
+    for (const KvFingerPrint* fp : {&empty, &full, &ten}) EXPECT_EQ(Score(measure, *fp, *fp), row->same);
+    EXPECT_EQ(Score(measure, ten, empty), row->tenEmpty);
+    EXPECT_EQ(Score(measure, full, empty), row->fullEmpty);
+    EXPECT_EQ(Score(measure, benzene, pyridine), row->lingo);
+    EXPECT_EQ(Score(measure, x, y), row->unhashed);
+    EXPECT_EQ(Score(measure, x, x), row->same);
+
+    // Identical fingerprints score best, complementary ones worst.
+    EXPECT_EQ(row->same, measure.higherIsBetter ? measure.highest : measure.lowest);
+    EXPECT_EQ(row->fullEmpty, measure.higherIsBetter ? measure.lowest : measure.highest);
+    EXPECT_EQ(Score(measure, p.a, p.b) == Score(measure, p.b, p.a), measure.symmetric);
+  }
+  EXPECT_EQ(KvFindSimMeasure(0u), nullptr);
+  EXPECT_EQ(KvFindSimMeasure(7u), nullptr);
+  EXPECT_EQ(KvFindSimMeasure("tanimot"), nullptr);
+  EXPECT_EQ(KvFindSimMeasure(""), nullptr);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(Measures, WorkedExampleCounts) {
   CaptureSink sink;
   const WorkedPair p;
   std::uint32_t a = 0, b = 0, c = 0, d = 0;
   ASSERT_TRUE(KvGetBitCounts(p.a, p.b, &a, &b, &c, &d));
   EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>{10, 20, 30, 964}));
-  EXPECT_EQ(KvTanimoto(p.a, p.b), 0.5f);
-  EXPECT_FLOAT_EQ(KvDice(p.a, p.b), 0.6666667f);
-  EXPECT_FLOAT_EQ(KvCosine(p.a, p.b), 0.6708204f);
-  EXPECT_FLOAT_EQ(KvEuclid(p.a, p.b), 0.9852427f);
-  EXPECT_EQ(KvManhattan(p.a, p.b), 0.029296875f);
   EXPECT_EQ(KvTversky(p.a, p.b, 1.0f, 1.0f), KvTanimoto(p.a, p.b));
   EXPECT_EQ(KvTversky(p.a, p.b, 0.5f, 0.5f), KvDice(p.a, p.b));
   // alpha weighs the bits only in A (10), beta those only in B (20).
   EXPECT_EQ(KvTversky(p.a, p.b, 1.0f, 0.0f), 30.0f / 40.0f);
   EXPECT_EQ(KvTversky(p.b, p.a, 1.0f, 0.0f), 30.0f / 50.0f);
-  EXPECT_EQ(sink.Count(), 0u);
-}
-
-TEST(Measures, IdenticalAndEmptyFingerprints) {
-  CaptureSink sink;
   const KvFingerPrint empty = Bits(Path1024(), 1024, {});
-  const KvFingerPrint full = Bits(Path1024(), 1024, {{0, 1024}});
-  const KvFingerPrint ten = Bits(Path1024(), 1024, {{100, 110}});
-  // In measure order: a fingerprint with itself, ten bits against none, all bits against none.
-  const float same[] = {1, 1, 1, 1, 1, 0};
-  const float tenEmpty[] = {0, 0, 0, std::sqrt(1014.0f / 1024.0f), 0, 10.0f / 1024.0f};
-  const float fullEmpty[] = {0, 0, 0, 0, 0, 1};
-  for (std::size_t m = 0; m < std::size(kMeasures); ++m) {
-    const auto& [name, measure] = kMeasures[m];
-    for (const KvFingerPrint* fp : {&empty, &full, &ten}) EXPECT_EQ(measure(*fp, *fp), same[m]) << name;
-    EXPECT_EQ(measure(ten, empty), tenEmpty[m]) << name;
-    EXPECT_EQ(measure(full, empty), fullEmpty[m]) << name;
-  }
   EXPECT_EQ(KvTversky(empty, empty, 0.0f, 0.0f), 1.0f);
   EXPECT_EQ(sink.Count(), 0u);
 }
@@ -90,15 +140,15 @@ TEST(Measures, TypeMismatchGivesZeroAndOneError) {
   const KvFingerPrint a = Bits(Path1024(), 1024, {{0, 10}});
   const KvFingerPrint b = Bits(KvGetPathFPType(1024, 0, 6, 191, 3), 1024, {{0, 10}});
   const KvFingerPrint untyped = Bits(nullptr, 1024, {{0, 10}});
-  for (const auto& [name, measure] : kMeasures) {
+  for (const KvSimMeasureInfo& measure : KvSimMeasures) {
     CaptureSink sink;
-    EXPECT_EQ(measure(a, b), 0.0f) << name;
-    EXPECT_EQ(measure(a, untyped), 0.0f) << name;
-    const std::string message = measure == KvTanimoto ? "KvTanimoto() fingerprint type mismatch!"
-                                                      : "fingerprint type mismatch!";
+    EXPECT_EQ(Score(measure, a, b), 0.0f) << measure.name;
+    EXPECT_EQ(Score(measure, a, untyped), 0.0f) << measure.name;
+    const std::string message = measure.code == KvSimMeasure::Tanimoto ? "KvTanimoto() fingerprint type mismatch!"
+                                                                       : "fingerprint type mismatch!";
     EXPECT_EQ(sink.Texts(), (std::vector<std::string>{message, "KvIsSameFPType() : uninitialized fingerprint type!",
                                                       message}))
-        << name;
+        << measure.name;
     EXPECT_EQ(sink.Messages()[0].level, KvErrorLevel::Error);
   }
 }
@@ -133,10 +183,7 @@ TEST(BitCounts, OutputsAndMismatch) {
 }
 
 TEST(BitCounts, MeasureNamesAndPopCountMethod) {
-  const std::vector<std::string> names = {"unknown", "Tanimoto", "Cosine",    "Dice",
-                                          "Euclid",  "Tversky",  "Manhattan", "unknown"};
-  for (unsigned m = 0; m < names.size(); ++m) EXPECT_EQ(KvGetSimilarityMeasureName(m), names[m]) << m;
-  EXPECT_EQ(KvGetSimilarityMeasureName(0xFFFFFFFFu), "unknown");
+  for (unsigned m : {0u, 7u, 0xFFFFFFFFu}) EXPECT_EQ(KvGetSimilarityMeasureName(m), "unknown") << m;
   EXPECT_EQ(KvGetPopCountMethod(), 2u);
 }
 
@@ -149,12 +196,7 @@ TEST(Measures, LingoPairsUseTheLingoTerms) {
   const KvFingerPrint pyridine = LingoText("c0ccncc0");
   std::uint32_t d = 777;
   ASSERT_TRUE(KvGetBitCounts(benzene, pyridine, nullptr, nullptr, nullptr, &d));
-  EXPECT_EQ(d, 777u);  // Lingo has no count of bits off in both
-  // In measure order; Euclid with d = 0, Manhattan over a + b + c.
-  const float expected[] = {1.0f / 9.0f, 1.0f / std::sqrt(25.0f), 2.0f / 10.0f, std::sqrt(1.0f / 9.0f),
-                            1.0f / (0.95f * 4.0f + 0.05f * 4.0f + 1.0f), 8.0f / 9.0f};
-  for (std::size_t m = 0; m < std::size(kMeasures); ++m)
-    EXPECT_EQ(kMeasures[m].second(benzene, pyridine), expected[m]) << kMeasures[m].first;
+  EXPECT_EQ(d, 777u);  // Lingo has no count of bits off in both (the scores: MeasureTable)
 
   // Short texts: equal ones are identical, different ones share nothing.
   const KvFingerPrint co = LingoText("CO"), co2 = LingoText("CO"), cn = LingoText("CN");
@@ -167,9 +209,6 @@ TEST(Measures, LingoPairsUseTheLingoTerms) {
 
 // ---- Unhashed pairs: identifier lists read from the stored text.
 
-const KvFPTypeBase* UHPath() { return KvGetUnhashedPathFPType(KvGraphFPVersion, 0, 5, 191, 3); }
-const KvFPTypeBase* UHCircular() { return KvGetUnhashedCircularFPType(KvGraphFPVersion, 0, 5, 4239, 1); }
-const KvFPTypeBase* UHTree() { return KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 4, 63, 1); }
 
 TEST(UnhashedTanimoto, CountsSharedTokens) {
   CaptureSink sink;
@@ -195,20 +234,6 @@ TEST(UnhashedTanimoto, CountsSharedTokens) {
   EXPECT_EQ(sink.Count(), 0u);
   EXPECT_EQ(KvTanimoto(UnhashedText(UHPath(), {"A"}), UnhashedText(UHTree(), {"A"})), 0.0f);
   EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvTanimoto() fingerprint type mismatch!"});
-}
-
-TEST(UnhashedMeasures, OtherMeasuresCompareIdentifiersToo) {
-  // Texts of different lengths: no size mismatch, the identifiers decide.
-  CaptureSink sink;
-  const KvFingerPrint x = UnhashedText(UHCircular(), {"A", "BC"});
-  const KvFingerPrint y = UnhashedText(UHCircular(), {"A", "BD", "EFGHIJ"});  // a = 1, b = 2, c = 1
-  const float expected[] = {1.0f / 4.0f, 1.0f / std::sqrt(2.0f * 3.0f), 2.0f / 5.0f, std::sqrt(1.0f / 4.0f),
-                            1.0f / (0.95f * 1.0f + 0.05f * 2.0f + 1.0f), 3.0f / 4.0f};
-  for (std::size_t m = 0; m < std::size(kMeasures); ++m) {
-    EXPECT_EQ(kMeasures[m].second(x, y), expected[m]) << kMeasures[m].first;
-    EXPECT_EQ(kMeasures[m].second(x, x), m == 5 ? 0.0f : 1.0f) << kMeasures[m].first;
-  }
-  EXPECT_EQ(sink.Count(), 0u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // varnex compare: all six similarity measures for two molecules (Tanimoto
-// and Tversky for the VSEPR count fingerprints).
+// and Tversky for the VSEPR count fingerprints). The measures the count
+// fingerprints have come first, so that both outputs start alike; then the
+// others in the order of the measure table.
 
 #include <cstdio>
 
@@ -11,9 +13,28 @@
 #include "molecules.h"
 #include "output.h"
 #include "parameters_common.h"
-#include "varnex/similarity.h"
+#include "varnex/measures.h"
+#include "varnex/vsepr_fingerprint.h"
 
 namespace VarnexCli {
+namespace {
+
+// The score of a measure over VSEPR count fingerprints; null for the
+// measures they lack.
+using CountScore = double (*)(const Varnex::KvVseprFingerprint&, const Varnex::KvVseprFingerprint&, float, float);
+CountScore CountForm(unsigned code) {
+  if (code == Varnex::KvSimMeasure::Tanimoto)
+    return [](const Varnex::KvVseprFingerprint& a, const Varnex::KvVseprFingerprint& b, float, float) {
+      return Varnex::KvGetTanimoto(a, b);
+    };
+  if (code == Varnex::KvSimMeasure::Tversky)
+    return [](const Varnex::KvVseprFingerprint& a, const Varnex::KvVseprFingerprint& b, float alpha, float beta) {
+      return Varnex::KvGetTversky(a, b, alpha, beta);
+    };
+  return nullptr;
+}
+
+}  // namespace
 
 void ConfigureCompare(KvSystem::KvInterface& itf) {
   AddText(itf, "-a", "", "First molecule as SMILES");
@@ -36,16 +57,15 @@ int RunCompare(KvSystem::KvInterface& itf) {
   const float alpha = itf.Get<float>("-alpha");
   const float beta = itf.Get<float>("-beta");
   std::vector<std::pair<const char*, double>> scores;
-  if (kind.IsVsepr()) {
-    scores = {{"Tanimoto", Varnex::KvGetTanimoto(fa.counts, fb.counts)},
-              {"Tversky", Varnex::KvGetTversky(fa.counts, fb.counts, alpha, beta)}};
-  } else {
-    scores = {{"Tanimoto", Varnex::KvTanimoto(fa.bits, fb.bits)},
-              {"Tversky", Varnex::KvTversky(fa.bits, fb.bits, alpha, beta)},
-              {"Dice", Varnex::KvDice(fa.bits, fb.bits)},
-              {"Cosine", Varnex::KvCosine(fa.bits, fb.bits)},
-              {"Euclid", Varnex::KvEuclid(fa.bits, fb.bits)},
-              {"Manhattan", Varnex::KvManhattan(fa.bits, fb.bits)}};
+  for (const bool counted : {true, false}) {
+    for (const Varnex::KvSimMeasureInfo& measure : Varnex::KvSimMeasures) {
+      const CountScore count = CountForm(measure.code);
+      if ((count != nullptr) != counted) continue;
+      if (!kind.IsVsepr())
+        scores.emplace_back(measure.name, measure.score(fa.bits, fb.bits, alpha, beta));
+      else if (count != nullptr)
+        scores.emplace_back(measure.name, count(fa.counts, fb.counts, alpha, beta));
+    }
   }
   const bool json = WantsJson(itf);
   std::fputs(json ? "{" : "measure\tscore\n", stdout);

@@ -3,6 +3,7 @@
 #include "serve_openapi.h"
 
 #include "varnex/info.h"
+#include "varnex/measures.h"
 
 namespace VarnexCli {
 namespace {
@@ -43,9 +44,12 @@ constexpr const char* kPaths = R"({
       "post": {"summary": "The search page with the hits of its form", "requestBody": {"content": {"application/x-www-form-urlencoded": {"schema": {"type": "object", "properties": {"q": {"type": "string"}, "k": {"type": "string"}, "cutoff": {"type": "string"}, "measure": {"type": "string"}, "highlight": {"type": "string", "enum": ["mcs", "bits", "none"]}}}}}}, "responses": {"200": {"description": "HTML", "content": {"text/html": {}}}}}}
 })";
 
-constexpr const char* kComponents = R"({
+// The measure names go between these two parts.
+constexpr const char* kComponentsHead = R"({
 "schemas": {
- "Measure": {"type": "string", "enum": ["tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"], "default": "tanimoto", "description": "Any case; manhattan distances come smallest first, other scores best first"},
+ "Measure": {"type": "string", "enum": [)";
+
+constexpr const char* kComponentsTail = R"(], "default": "tanimoto", "description": "Any case; manhattan distances come smallest first, other scores best first"},
  "Batch": {"type": "object", "required": ["queries"], "additionalProperties": false, "properties": {
   "queries": {"type": "array", "minItems": 1, "items": {"type": "string"}, "description": "SMILES or molfile blocks, at most the service's -maxqueries"},
   "k": {"type": "integer", "default": 10, "minimum": 1}, "cutoff": {"type": "number", "nullable": true},
@@ -60,13 +64,20 @@ constexpr const char* kComponents = R"({
 "securitySchemes": {"token": {"type": "http", "scheme": "bearer", "description": "Needed when the service runs with -token"}}
 })";
 
+std::string MeasureNames() {
+  std::string names;
+  for (const Varnex::KvSimMeasureInfo& measure : Varnex::KvSimMeasures)
+    names += (names.empty() ? "\"" : ", \"") + std::string(measure.key) + "\"";
+  return names;
+}
+
 }  // namespace
 
 const std::string& OpenApiJson() {
   static const std::string text = std::string("{\"openapi\": \"3.0.3\", \"info\": {\"title\": \"varnex search\", "
                                               "\"version\": \"") +
                                   Varnex::VarnexGetRelease() + "\"}, \"paths\": " + kPaths +
-                                  ", \"components\": " + kComponents + "}";
+                                  ", \"components\": " + kComponentsHead + MeasureNames() + kComponentsTail + "}";
   return text;
 }
 

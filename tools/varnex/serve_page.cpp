@@ -4,10 +4,11 @@
 
 #include <memory>
 
+#include "varnex/measures.h"
+
 namespace VarnexCli {
 namespace {
 
-constexpr const char* kMeasures[] = {"tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"};
 constexpr const char* kHighlights[] = {"mcs", "bits", "none"};  // in the order of KvHitHighlight
 
 constexpr const char* kStyle =
@@ -39,7 +40,9 @@ std::string Form(const PageForm& form, const Varnex::KvHitGridOptions& pictures)
   html += Field("k", "k", form.k.empty() ? "10" : form.k,
                 "type=\"number\" min=\"1\" max=\"" + std::to_string(kMaxPageHits) + "\"");
   html += Field("cutoff", "cutoff", form.cutoff, "type=\"number\" min=\"0\" max=\"1\" step=\"any\"");
-  html += Choice("measure", "measure", form.measure, {std::begin(kMeasures), std::end(kMeasures)});
+  std::vector<const char*> measures;
+  for (const Varnex::KvSimMeasureInfo& measure : Varnex::KvSimMeasures) measures.push_back(measure.key);
+  html += Choice("measure", "measure", form.measure, measures);
   const char* highlight = kHighlights[static_cast<int>(pictures.highlight)];
   html += Choice("highlight", "highlight", form.highlight.empty() ? highlight : form.highlight,
                  {std::begin(kHighlights), std::end(kHighlights)});

@@ -10,7 +10,7 @@
 #include "serve_messages.h"
 #include "varnex/config.h"
 #include "varnex/generation.h"
-#include "varnex/similarity.h"
+#include "varnex/measures.h"
 
 namespace VarnexCli {
 namespace {
@@ -33,12 +33,6 @@ std::string LegalSpelling(const KvSystem::KvParameter& p, const std::string& tex
   for (const std::string& legal : p.GetLegalValues())
     if (SameLetters(legal, text)) return legal;
   return text;
-}
-
-unsigned MeasureCode(const std::string& name) {
-  for (unsigned code = Varnex::KvSimMeasure::Tanimoto; code <= Varnex::KvSimMeasure::Manhattan; ++code)
-    if (Varnex::KvGetSimilarityMeasureName(code) == name) return code;
-  return 0;
 }
 
 bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t\r\n") == std::string::npos; }
@@ -89,12 +83,13 @@ bool ReadSearchOptions(const SearchInput& input, const ServeLimits& limits, unsi
     error = TooManyHits(k, limits);
     return false;
   }
-  const std::string measure = itf.Get<std::string>("measure");
-  const unsigned code = MeasureCode(measure);
+  // A legal value of the parameter, so a measure of the table.
+  const Varnex::KvSimMeasureInfo& measure = *Varnex::KvFindSimMeasure(itf.Get<std::string>("measure"));
+  const unsigned code = measure.code;
   options = Varnex::KvFPDatabaseOptions();
   options.SetLimit(static_cast<unsigned>(k));
   options.SetSimFunc(code);
-  options.SetDescendingOrder(code != Varnex::KvSimMeasure::Manhattan);
+  options.SetDescendingOrder(measure.higherIsBetter);
   options.SetTverskyCoeffs(itf.Get<float>("alpha"), itf.Get<float>("beta"));
   options.SetNumProcessors(threads);
   if (itf.HasValue<float>("cutoff")) {

@@ -323,7 +323,7 @@ std::vector<KvSimScorePair> KvCollection::GetNeighbours(std::uint64_t first, std
 
 KvFPHistogram KvCollection::GetHistogram(const KvFPDatabaseOptions& options, std::size_t nbins) const {
   KvFPHistogram total(std::max<std::size_t>(nbins, 1), 0.0, 1.0);
-  const bool ordered = options.GetSimFunc() == KvSimMeasure::Tversky;
+  const bool ordered = !options.GetSimMeasure().symmetric;
   constexpr std::uint64_t kBlock = 1024;
   for (std::size_t a = 0; a < shards_.size(); ++a) {
     total += databases_[a]->GetHistogram(options, nbins);
@@ -331,7 +331,7 @@ KvFPHistogram KvCollection::GetHistogram(const KvFPDatabaseOptions& options, std
       std::vector<KvFingerPrint> rows;
       if (!GetFingerPrints(rows, shards_[a].firstIndex + from, std::min(kBlock, shards_[a].records - from)))
         return KvFPHistogram(std::max<std::size_t>(nbins, 1), 0.0, 1.0);
-      // Each unordered pair across shards once (both orders for Tversky).
+      // Each unordered pair across shards once (both orders for an asymmetric measure).
       for (std::size_t b = ordered ? 0 : a + 1; b < shards_.size(); ++b) {
         if (b == a) continue;
         for (const KvFPHistogram& h : databases_[b]->GetHistogramMany(rows, options, nbins)) total += h;

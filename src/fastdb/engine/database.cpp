@@ -286,7 +286,8 @@ KvFPVariogram KvFastFPDatabase::GetVariogram(const std::vector<float>& values, c
   const std::string name = OperationName("GetVariogram");
   KvFPVariogram variogram(nbins, 0.0, 1.0);
   if (!CheckDatabase(impl_.get(), name) || !CheckOptions(options, name)) return variogram;
-  if (options.GetSimFunc() == KvSimMeasure::Tversky) {
+  // Tversky, the one measure that is not symmetric, has a fixed text.
+  if (!options.GetSimMeasure().symmetric) {
     Report()->Warning(Msg::kTverskyUnsupported, name.c_str());
     return variogram;
   }

@@ -108,7 +108,7 @@ CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCo
   // bound is compared in doubles: widened, so rounding never drops a pair.
   auto beats = [&](std::uint32_t p) {
     const double best = KvBestScore(score, static_cast<double>(p), true);
-    if constexpr (Score::kIncreasingInCommonBits) return best + 1e-7 * std::fabs(best) + 1e-300 > floor;
+    if constexpr (kIncreasingInCommonBits<Score>) return best + 1e-7 * std::fabs(best) + 1e-300 > floor;
     return static_cast<float>(best) > floor;
   };
   const auto peak = static_cast<std::uint32_t>(std::clamp(KvBestScorePeak(score), 0.0, double(maxCount)));
@@ -149,7 +149,7 @@ class NeighbourMatrix {
         sigWords_(index.SignatureWords()),
         // A pair's score is the same both ways only when the stored counts
         // are the true ones (the index vouches for that).
-        symmetric_(options.GetSimFunc() != KvSimMeasure::Tversky && !index.Empty()),
+        symmetric_(options.GetSimMeasure().symmetric && !index.Empty()),
         maxCount_(static_cast<std::uint32_t>(64 * view.words)),
         held_(std::make_unique_for_overwrite<RowNeighbours::Entry[]>(static_cast<std::size_t>(view.n) * k)),
         rows_(static_cast<std::size_t>(view.n)),
@@ -363,7 +363,7 @@ class NeighbourMatrix {
     // Whether the pair with column c0 + r is in either list's bit-count range.
     auto inRange = [&](std::size_t r) { return own.Holds(counts[r]) | (feedColumns && theirs[r].Holds(rowCount)); };
     std::size_t kept = 0;
-    if constexpr (!Score::kIncreasingInCommonBits) {
+    if constexpr (!kIncreasingInCommonBits<Score>) {
       for (std::size_t r = 0; r < width; ++r) {
         positions[kept] = static_cast<std::uint32_t>(c0 + r);
         kept += inRange(r);

@@ -97,8 +97,8 @@ KvSystem::KvIterBase<float>* KvFastFPDatabaseImplBase::GetAllScores(const KvFPDa
     KvSystem::KvThrow()->Warning("%s : not enough system memory to store results!", "KvFastFPDatabase::GetAllScores()");
     return KvSystem::KvMakeEmptyIter<float>();
   }
-  // Every measure but Tversky is symmetric: each pair once, written twice.
-  const bool symmetric = options.GetSimFunc() != KvSimMeasure::Tversky;
+  // A symmetric measure scores each pair once, written twice.
+  const bool symmetric = options.GetSimMeasure().symmetric;
   ForEachPair(
       *this, options, symmetric ? Pairs::UpperWithSelf : Pairs::All, options.GetNumProcessors(),
       [&] {
@@ -120,16 +120,16 @@ void KvFastFPDatabaseImplBase::GetHistogram(KvFPHistogram& out, const KvFPDataba
     KvSystem::KvThrow()->Warning(Msg::kNoFilePointer, "KvFastFPDatabase::GetHistogram()");
     return;
   }
-  // Unordered pairs without the diagonal; Tversky is asymmetric, so there
-  // every ordered pair, the diagonal included.
-  const bool tversky = options.GetSimFunc() == KvSimMeasure::Tversky;
+  // Unordered pairs without the diagonal; for an asymmetric measure
+  // (Tversky) every ordered pair, the diagonal included.
+  const bool symmetric = options.GetSimMeasure().symmetric;
   std::mutex mutex;
   struct Counter {
     KvFPHistogram histogram;
     void operator()(std::uint64_t, std::uint64_t, double value) { histogram.AddSample(value); }
   };
   ForEachPair(
-      *this, options, tversky ? Pairs::All : Pairs::Upper, options.GetNumProcessors(),
+      *this, options, symmetric ? Pairs::Upper : Pairs::All, options.GetNumProcessors(),
       [&] { return Counter{KvFPHistogram(nbins, 0.0, 1.0)}; },
       [&](Counter& counter) {
         std::lock_guard<std::mutex> lock(mutex);

@@ -55,7 +55,7 @@ class KvPrunedQuery {
         query_(query),
         score_(score),
         descending_(descending),
-        needsManyCommonBits_(descending == Score::kIncreasingInCommonBits),
+        needsManyCommonBits_(descending == kIncreasingInCommonBits<Score>),
         signature_(index.SignatureWords()) {
     index_.Fold(query_.words.data(), query_.words.size(), signature_.data());
     signatureBits_ = KvGetActiveScanKernel().popCount(signature_.data(), signature_.size());

@@ -68,7 +68,7 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetThresholdMatr
     const KvFPDatabaseOptions& options) const {
   const KvRecordView view = View();
   if (view.n == 0 || view.records == nullptr) return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
-  const bool symmetric = options.GetSimFunc() != KvSimMeasure::Tversky;
+  const bool symmetric = options.GetSimMeasure().symmetric;
   const std::uint64_t n = view.n;
   std::vector<std::vector<Cell>> collected;
   std::mutex mutex;

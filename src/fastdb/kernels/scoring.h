@@ -8,7 +8,8 @@
 // second.
 //
 // Every score is monotone in c for fixed p and q: non-decreasing for the
-// similarities, non-increasing for Manhattan (kIncreasingInCommonBits).
+// similarities, non-increasing for Manhattan (kIncreasingInCommonBits, the
+// direction of the measure table, measures.h).
 //
 // Each functor also gives the best score any record of p bits can reach
 // (Best), for the pruned sorted search: every score is monotone in c over the
@@ -17,7 +18,8 @@
 // operations keep that monotonicity exactly (integer operands are exact in a
 // double, and correctly rounded division and square root are monotone); the
 // Tversky denominator mixes rounded products, so its bound is widened by a
-// relative 1e-9, far above any rounding error.
+// relative 1e-9, far above any rounding error (kKvNeedsBoundMargin, the
+// table's exactBound).
 //
 // Measures are chosen once per query (KvWithScoreFunctor), never per record.
 #pragma once
@@ -25,11 +27,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <type_traits>
 #include <utility>
 
 #include "varnex/dboptions.h"
-#include "varnex/similarity.h"
+#include "varnex/measures.h"
 
 namespace Varnex {
 
@@ -42,13 +43,13 @@ struct KvScoreContext {
 };
 
 struct KvTanimotoScore {
-  static constexpr bool kIncreasingInCommonBits = true;
+  static constexpr unsigned kMeasure = KvSimMeasure::Tanimoto;
   KvScoreContext k;
   double operator()(double c, double p) const { return c == 0.0 ? 0.0 : c / (p + k.q - c); }
 };
 
 struct KvCosineScore {
-  static constexpr bool kIncreasingInCommonBits = true;
+  static constexpr unsigned kMeasure = KvSimMeasure::Cosine;
   KvScoreContext k;
   double operator()(double c, double p) const {
     if (k.q == 0.0 || p == 0.0 || c == 0.0) return 0.0;
@@ -57,7 +58,7 @@ struct KvCosineScore {
 };
 
 struct KvDiceScore {
-  static constexpr bool kIncreasingInCommonBits = true;
+  static constexpr unsigned kMeasure = KvSimMeasure::Dice;
   KvScoreContext k;
   double operator()(double c, double p) const {
     const double sum = p + k.q;
@@ -66,7 +67,7 @@ struct KvDiceScore {
 };
 
 struct KvEuclidScore {
-  static constexpr bool kIncreasingInCommonBits = true;
+  static constexpr unsigned kMeasure = KvSimMeasure::Euclid;
   KvScoreContext k;
   // The radicand is never negative for true counts; the clamp keeps a record
   // whose stored count disagrees with its bits from producing NaN.
@@ -74,7 +75,7 @@ struct KvEuclidScore {
 };
 
 struct KvTverskyScore {
-  static constexpr bool kIncreasingInCommonBits = true;
+  static constexpr unsigned kMeasure = KvSimMeasure::Tversky;
   KvScoreContext k;
   double operator()(double c, double p) const {
     const double denominator = k.alpha * (k.q - c) + k.beta * (p - c) + c;
@@ -84,13 +85,19 @@ struct KvTverskyScore {
 
 // A distance: 0 for identical fingerprints.
 struct KvManhattanScore {
-  static constexpr bool kIncreasingInCommonBits = false;
+  static constexpr unsigned kMeasure = KvSimMeasure::Manhattan;
   KvScoreContext k;
   double operator()(double c, double p) const { return (p + k.q - 2.0 * c) / k.n; }
 };
 
+// Whether scores grow with the common bits c (similarities) or shrink
+// (distances), from the measure table.
 template <typename Score>
-inline constexpr bool kKvNeedsBoundMargin = std::is_same_v<Score, KvTverskyScore>;
+inline constexpr bool kIncreasingInCommonBits = KvFindSimMeasure(Score::kMeasure)->higherIsBetter;
+
+// Whether bounds on the score need a margin for rounding, from the table.
+template <typename Score>
+inline constexpr bool kKvNeedsBoundMargin = !KvFindSimMeasure(Score::kMeasure)->exactBound;
 
 // The best score (the largest when descending, else the smallest) that a
 // record of p bits can reach against the query, or a value at least that
@@ -115,35 +122,34 @@ double KvBestScore(const Score& score, double p, bool descending) {
 // for records that share the fewest bits, which peaks at p = N - q.
 template <typename Score>
 double KvBestScorePeak(const Score& score) {
-  return Score::kIncreasingInCommonBits ? score.k.q : score.k.n - score.k.q;
+  return kIncreasingInCommonBits<Score> ? score.k.q : score.k.n - score.k.q;
+}
+
+// The functors of every measure; adding a measure to the table without its
+// functor here does not compile.
+template <typename... Scores>
+struct ScoreList {
+  static constexpr bool kCoversTable = [] {
+    if (sizeof...(Scores) != KvSimMeasures.size()) return false;
+    for (const KvSimMeasureInfo& measure : KvSimMeasures)
+      if (((Scores::kMeasure == measure.code ? 1 : 0) + ...) != 1) return false;
+    return true;
+  }();
+};
+using MeasureScores =
+    ScoreList<KvTanimotoScore, KvCosineScore, KvDiceScore, KvEuclidScore, KvTverskyScore, KvManhattanScore>;
+static_assert(MeasureScores::kCoversTable, "one score functor per measure of the table");
+
+template <typename Body, typename... Scores>
+bool WithScoreFunctorOf(unsigned measure, const KvScoreContext& context, Body& body, ScoreList<Scores...>) {
+  return ((measure == Scores::kMeasure ? (body(Scores{context}), true) : false) || ...);
 }
 
 // Calls body(functor) with the functor of `measure` (a KvSimMeasure code);
 // false without calling it for any other value.
 template <typename Body>
 bool KvWithScoreFunctor(unsigned measure, const KvScoreContext& context, Body&& body) {
-  switch (measure) {
-    case KvSimMeasure::Tanimoto:
-      body(KvTanimotoScore{context});
-      return true;
-    case KvSimMeasure::Cosine:
-      body(KvCosineScore{context});
-      return true;
-    case KvSimMeasure::Dice:
-      body(KvDiceScore{context});
-      return true;
-    case KvSimMeasure::Euclid:
-      body(KvEuclidScore{context});
-      return true;
-    case KvSimMeasure::Tversky:
-      body(KvTverskyScore{context});
-      return true;
-    case KvSimMeasure::Manhattan:
-      body(KvManhattanScore{context});
-      return true;
-    default:
-      return false;
-  }
+  return WithScoreFunctorOf(measure, context, body, MeasureScores{});
 }
 
 // The context of a query of q bits under `options`, for fingerprints of
