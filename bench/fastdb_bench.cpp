@@ -62,7 +62,7 @@ const char* const kCachePath = "/tmp/varnex_fastdb_bench_1M.fpbin";
 struct Data {
   std::unique_ptr<KvFastFPDatabase> mapped;
   std::unique_ptr<KvFastFPDatabase> loaded;
-  std::unique_ptr<KvFastFPMemoryMapDatabaseImpl> engine;  // the same file, for the plain loops
+  std::unique_ptr<FastFPMemoryMapDatabaseImpl> engine;  // the same file, for the plain loops
   std::vector<KvFingerPrint> distant;                     // molecules 4000 and on
   std::vector<KvFingerPrint> near;                        // molecules of the database
   std::vector<KvFingerPrint> batch;                       // kBatch queries, distant ones repeated
@@ -108,7 +108,7 @@ Data& GetData() {
     }
     d->mapped = std::make_unique<KvFastFPDatabase>(kCachePath, KvFastFPDatabaseMemoryType::MemoryMapped);
     d->loaded = std::make_unique<KvFastFPDatabase>(kCachePath, KvFastFPDatabaseMemoryType::InMemory);
-    d->engine = std::make_unique<KvFastFPMemoryMapDatabaseImpl>(kCachePath);
+    d->engine = std::make_unique<FastFPMemoryMapDatabaseImpl>(kCachePath);
     d->recordBytes = static_cast<double>(d->engine->View().stride);
     return d;
   }();
@@ -198,7 +198,7 @@ BENCHMARK(BM_FullScan_RawScores)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 // Baseline: a plain sum of every record word of the mapping.
 void BM_Baseline_PlainSum(benchmark::State& state) {
   if (!Ready(state)) return;
-  const KvRecordView view = GetData().engine->View();
+  const RecordView view = GetData().engine->View();
   const std::size_t words = static_cast<std::size_t>(view.n * view.stride / 8);
   for (auto _ : state) {
     std::uint64_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
@@ -332,7 +332,7 @@ void BM_Baseline_ReadFile(benchmark::State& state) {
   if (!Ready(state)) return;
   const std::size_t size = std::filesystem::file_size(kCachePath);
   for (auto _ : state) {
-    KvWordBuffer bytes;
+    WordBuffer bytes;
     bytes.Allocate((size + 7) / 8);
     std::ifstream in(kCachePath, std::ios::binary);
     char* data = reinterpret_cast<char*>(bytes.Data());
@@ -349,17 +349,17 @@ BENCHMARK(BM_Baseline_ReadFile)->Unit(benchmark::kMillisecond)->UseRealTime()->M
 // 10th score. Their mean over the distant queries.
 double RecordsAfterCountBound() {
   Data& data = GetData();
-  const KvSearchIndex& index = data.engine->Index();
-  const KvRecordView view = data.engine->View();
+  const SearchIndex& index = data.engine->Index();
+  const RecordView view = data.engine->View();
   const KvFPDatabaseOptions options(10, KvSimMeasure::Tanimoto);
   double total = 0;
   for (const KvFingerPrint& query : data.distant) {
     const auto hits = KvSystem::KvCollect(data.mapped->GetSortedScores(query, options));
     const double threshold = hits.empty() ? 0.0 : hits.back().GetScore();
-    const KvQueryWords q = data.engine->MakeQuery(query);
-    const KvTanimotoScore score{KvMakeScoreContext(q.bits, view.words, options)};
+    const QueryWords q = data.engine->MakeQuery(query);
+    const TanimotoScore score{MakeScoreContext(q.bits, view.words, options)};
     for (std::size_t p = 0; p < index.NumBins(); ++p) {
-      if (KvBestScore(score, static_cast<double>(p), true) > threshold)
+      if (BestScore(score, static_cast<double>(p), true) > threshold)
         total += static_cast<double>(index.BinEnd(p) - index.BinBegin(p));
     }
   }

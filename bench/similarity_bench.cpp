@@ -84,11 +84,11 @@ void BM_Varnex_PairCounts(benchmark::State& state) {
   const auto& fps = GetData().fps;
   const std::size_t n = fps.size();
   const bool instruction = state.range(0) == 1;
-  if (instruction && !KvHasPopCountInstruction()) {
+  if (instruction && !HasPopCountInstruction()) {
     state.SkipWithError("no population-count instruction");
     return;
   }
-  const auto count = instruction ? &KvCountBitPairsInstruction : &KvCountBitPairsSoftware;
+  const auto count = instruction ? &CountBitPairsInstruction : &CountBitPairsSoftware;
   for (auto _ : state) {
     std::uint64_t sum = 0;
     for (std::size_t i = 0; i < n; ++i) {

@@ -50,7 +50,7 @@ struct Data {
   std::vector<KvFingerPrint> queries;  // molecules that are not in the databases
   std::vector<std::string> paths;      // one file per size
   std::vector<std::unique_ptr<KvFastFPDatabase>> databases;
-  std::vector<std::unique_ptr<KvFastFPMemoryMapDatabaseImpl>> engines;  // the same files, for the bare scan
+  std::vector<std::unique_ptr<FastFPMemoryMapDatabaseImpl>> engines;  // the same files, for the bare scan
 };
 
 std::string PathFor(std::size_t records) {
@@ -83,7 +83,7 @@ Data& GetData() {
       out.close();
       d->paths.push_back(path);
       d->databases.push_back(std::make_unique<KvFastFPDatabase>(path, KvFastFPDatabaseMemoryType::MemoryMapped));
-      d->engines.push_back(std::make_unique<KvFastFPMemoryMapDatabaseImpl>(path));
+      d->engines.push_back(std::make_unique<FastFPMemoryMapDatabaseImpl>(path));
     }
     return d;
   }();
@@ -111,17 +111,17 @@ void BM_Top10(benchmark::State& state) {
 // Baseline: the scan itself, every record counted and scored.
 void BM_Baseline_Scan(benchmark::State& state) {
   if (!Ready(state)) return;
-  const KvFastFPMemoryMapDatabaseImpl& engine = *GetData().engines[static_cast<std::size_t>(state.range(0))];
-  const KvRecordView view = engine.View();
+  const FastFPMemoryMapDatabaseImpl& engine = *GetData().engines[static_cast<std::size_t>(state.range(0))];
+  const RecordView view = engine.View();
   const KvFPDatabaseOptions options(10, KvSimMeasure::Tanimoto);
-  std::vector<KvQueryWords> queries;
+  std::vector<QueryWords> queries;
   for (const KvFingerPrint& fp : GetData().queries) queries.push_back(engine.MakeQuery(fp));
   std::size_t q = 0;
   for (auto _ : state) {
-    const KvQueryWords& query = queries[q++ % kQueries];
-    const KvTanimotoScore score{KvMakeScoreContext(query.bits, view.words, options)};
+    const QueryWords& query = queries[q++ % kQueries];
+    const TanimotoScore score{MakeScoreContext(query.bits, view.words, options)};
     double best = 0;
-    KvScanRange(KvGetActiveScanKernel(), view, 0, view.n, query.words.data(), score,
+    ScanRange(GetActiveScanKernel(), view, 0, view.n, query.words.data(), score,
                 [&](std::uint64_t, double value) { best = value > best ? value : best; });
     benchmark::DoNotOptimize(best);
   }
@@ -153,22 +153,22 @@ void OnThreadsOfTheCall(Worker&& worker) {
 // time, on the pool (range 0) or on threads started per call (range 1).
 void BM_SharedScan2Threads(benchmark::State& state) {
   if (!Ready(state)) return;
-  const KvFastFPMemoryMapDatabaseImpl& engine = *GetData().engines[1];
-  const KvRecordView view = engine.View();
+  const FastFPMemoryMapDatabaseImpl& engine = *GetData().engines[1];
+  const RecordView view = engine.View();
   const KvFPDatabaseOptions options(10, KvSimMeasure::Tanimoto);
-  std::vector<KvQueryWords> queries;
+  std::vector<QueryWords> queries;
   for (const KvFingerPrint& fp : GetData().queries) queries.push_back(engine.MakeQuery(fp));
   const bool pool = state.range(0) == 0;
   std::size_t q = 0;
   for (auto _ : state) {
-    const KvQueryWords& query = queries[q++ % kQueries];
-    const KvTanimotoScore score{KvMakeScoreContext(query.bits, view.words, options)};
+    const QueryWords& query = queries[q++ % kQueries];
+    const TanimotoScore score{MakeScoreContext(query.bits, view.words, options)};
     std::atomic<std::uint64_t> next{0};
     double best[2] = {0, 0};
     auto worker = [&](unsigned t) {
       double mine = 0;
       for (std::uint64_t first; (first = KvSystem::KvClaim(next, view.n, std::uint64_t{100})) < view.n;)
-        KvScanRange(KvGetActiveScanKernel(), view, first, std::min(view.n, first + 100), query.words.data(), score,
+        ScanRange(GetActiveScanKernel(), view, first, std::min(view.n, first + 100), query.words.data(), score,
                     [&](std::uint64_t, double value) { mine = value > mine ? value : mine; });
       best[t] = mine;
     };

@@ -10,7 +10,7 @@ constexpr std::size_t kEmptyTextBytes = 4;
 
 }  // namespace
 
-void KvSetUnhashedText(KvFingerPrint& fp, const std::set<std::string>& ids, bool extraZero) {
+void SetUnhashedText(KvFingerPrint& fp, const std::set<std::string>& ids, bool extraZero) {
   std::string text;
   for (const std::string& id : ids) {
     text += id;

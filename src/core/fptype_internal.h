@@ -23,7 +23,7 @@ inline constexpr unsigned kUnset = 0xFFFFFFFFu;
 // first request and owned until the registry is destroyed (library unload).
 // Thread-safe; concurrent requests for one key receive one pointer.
 template <typename Key>
-class KvFPTypeRegistry {
+class FPTypeRegistry {
  public:
   template <typename Make>
   const KvFPTypeBase* Get(const Key& key, Make make) {

@@ -11,19 +11,19 @@
 namespace Varnex {
 namespace {
 
-using FPTypeDetail::KvFPTypeRegistry;
+using FPTypeDetail::FPTypeRegistry;
 using GraphKey = std::pair<unsigned short, std::uint64_t>;
 
 // One registry per kind. Function-local statics, so that a lookup made from
 // another translation unit's static initialiser still finds its registry.
 template <typename Type>
-KvFPTypeRegistry<GraphKey>& GraphRegistry() {
-  static KvFPTypeRegistry<GraphKey> registry;
+FPTypeRegistry<GraphKey>& GraphRegistry() {
+  static FPTypeRegistry<GraphKey> registry;
   return registry;
 }
 template <typename Type>
-KvFPTypeRegistry<unsigned short>& VersionRegistry() {
-  static KvFPTypeRegistry<unsigned short> registry;
+FPTypeRegistry<unsigned short>& VersionRegistry() {
+  static FPTypeRegistry<unsigned short> registry;
   return registry;
 }
 

@@ -23,7 +23,7 @@ const KvFPTypeBase* DefaultType(unsigned int code) {
 }
 
 std::unique_ptr<KvFPDatabaseImplBase> MakeImplOrReport(const KvFPTypeBase* type) {
-  auto impl = KvMakeFPDatabaseImpl(type);
+  auto impl = MakeFPDatabaseImpl(type);
   if (!impl) KvSystem::KvThrow()->Error(Msg::kDatabaseUnknownType);
   return impl;
 }
@@ -42,14 +42,14 @@ KvSystem::KvIterBase<KvSimScore>* Guarded(const char* operation, Query&& query) 
 
 }  // namespace
 
-std::unique_ptr<KvFPDatabaseImplBase> KvMakeFPDatabaseImpl(const KvFPTypeBase* type) {
+std::unique_ptr<KvFPDatabaseImplBase> MakeFPDatabaseImpl(const KvFPTypeBase* type) {
   if (type == nullptr) return nullptr;
   const KvFPKind* kind = KvFindFPKind(type->GetFPType());
   if (kind == nullptr) return nullptr;
   // Lingo and unhashed fingerprints hold text, compared as texts.
-  if (kind->code == KvFPType::Lingo) return std::make_unique<KvFPDatabaseImplLingo>(type);
-  if (kind->layout == KvFPParamLayout::Unhashed) return std::make_unique<KvFPDatabaseImplUnhashed>(type);
-  return std::make_unique<KvFPDatabaseImplStd>(type);
+  if (kind->code == KvFPType::Lingo) return std::make_unique<FPDatabaseImplLingo>(type);
+  if (kind->layout == KvFPParamLayout::Unhashed) return std::make_unique<FPDatabaseImplUnhashed>(type);
+  return std::make_unique<FPDatabaseImplStd>(type);
 }
 
 bool KvFPDatabaseImplBase::CheckQueryType(const KvFingerPrint& query, const char* message) const {

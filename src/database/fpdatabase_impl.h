@@ -69,9 +69,9 @@ class KvFPDatabaseImplBase {
 };
 
 // Bit-vector kinds: the database's functor over the stored copies.
-class KvFPDatabaseImplStd final : public KvFPDatabaseImplBase {
+class FPDatabaseImplStd final : public KvFPDatabaseImplBase {
  public:
-  explicit KvFPDatabaseImplStd(const KvFPTypeBase* type);
+  explicit FPDatabaseImplStd(const KvFPTypeBase* type);
 
   void SetSimFunc(const KvSimFuncBase& measure, bool descending) override;
   void SetSimFunc(unsigned int measure, bool descending) override;
@@ -92,9 +92,9 @@ class KvFPDatabaseImplStd final : public KvFPDatabaseImplBase {
 };
 
 // Lingo fingerprints: a comparer of the query's text against each stored text.
-class KvFPDatabaseImplLingo final : public KvFPDatabaseImplBase {
+class FPDatabaseImplLingo final : public KvFPDatabaseImplBase {
  public:
-  explicit KvFPDatabaseImplLingo(const KvFPTypeBase* type);
+  explicit FPDatabaseImplLingo(const KvFPTypeBase* type);
 
   void SetSimFunc(const KvSimFuncBase& measure, bool descending) override;
   void SetSimFunc(unsigned int measure, bool descending) override;
@@ -120,13 +120,13 @@ class KvFPDatabaseImplLingo final : public KvFPDatabaseImplBase {
                                                      float cutoff, bool descending, const char* mismatch);
 
   std::vector<KvFingerPrint> fps_;
-  std::unique_ptr<KvLingoSimFunc> measure_;
+  std::unique_ptr<LingoSimFunc> measure_;
 };
 
 // The token dictionary of an unhashed database: one entry per distinct token for the life
 // of the dictionary; a token's identifier is the address of its entry, equal
 // for equal tokens and different for different ones.
-class KvTokenDictionary {
+class TokenDictionary {
  public:
   std::uint64_t Intern(std::string_view token);
   // The ascending identifiers of the distinct whitespace-separated tokens of
@@ -139,9 +139,9 @@ class KvTokenDictionary {
 };
 
 // Unhashed kinds: sorted identifier lists compared by the unhashed Tanimoto.
-class KvFPDatabaseImplUnhashed final : public KvFPDatabaseImplBase {
+class FPDatabaseImplUnhashed final : public KvFPDatabaseImplBase {
  public:
-  explicit KvFPDatabaseImplUnhashed(const KvFPTypeBase* type);
+  explicit FPDatabaseImplUnhashed(const KvFPTypeBase* type);
 
   void SetSimFunc(const KvSimFuncBase& measure, bool descending) override;
   void SetSimFunc(unsigned int measure, bool descending) override;
@@ -156,16 +156,16 @@ class KvFPDatabaseImplUnhashed final : public KvFPDatabaseImplBase {
   KvSystem::KvIterBase<KvSimScore>* GetSortedScores(const KvFingerPrint& query, unsigned int limit,
                                                     unsigned int begin, unsigned int end) override;
 
-  const KvTokenDictionary& GetDictionary() const { return dictionary_; }
+  const TokenDictionary& GetDictionary() const { return dictionary_; }
 
  private:
   std::vector<KvFingerPrint> placeholders_;
-  KvTokenDictionary dictionary_;
+  TokenDictionary dictionary_;
   std::vector<std::vector<std::uint64_t>> lists_;
-  std::unique_ptr<KvUnhashedSimFunc> measure_;
+  std::unique_ptr<UnhashedSimFunc> measure_;
 };
 
 // The implementation for a type's kind; null for kinds without one.
-std::unique_ptr<KvFPDatabaseImplBase> KvMakeFPDatabaseImpl(const KvFPTypeBase* type);
+std::unique_ptr<KvFPDatabaseImplBase> MakeFPDatabaseImpl(const KvFPTypeBase* type);
 
 }  // namespace Varnex

@@ -38,22 +38,22 @@ std::unique_ptr<KvSimFuncBase> MeasureOf(const KvFPDatabaseOptions& options) {
   return std::make_unique<KvTanimotoSim>();
 }
 
-KvScanRule RuleOf(const KvFPDatabaseOptions& options) {
+ScanRule RuleOf(const KvFPDatabaseOptions& options) {
   return {options.HasCutoff(), options.GetCutoff(), options.GetDescendingOrder()};
 }
 
 
 }  // namespace
 
-KvFPDatabaseImplStd::KvFPDatabaseImplStd(const KvFPTypeBase* type)
+FPDatabaseImplStd::FPDatabaseImplStd(const KvFPTypeBase* type)
     : KvFPDatabaseImplBase(type), measure_(std::make_unique<KvTanimotoSim>()) {}
 
-void KvFPDatabaseImplStd::SetSimFunc(const KvSimFuncBase& measure, bool descending) {
+void FPDatabaseImplStd::SetSimFunc(const KvSimFuncBase& measure, bool descending) {
   SetDescendingOrder(descending);
   measure_.reset(measure.CreateCopy());
 }
 
-void KvFPDatabaseImplStd::SetSimFunc(unsigned int measure, bool descending) {
+void FPDatabaseImplStd::SetSimFunc(unsigned int measure, bool descending) {
   SetDescendingOrder(descending);
   measure_ = MakeMeasure(measure, 0.95f, 1.0f - 0.95f);
   if (measure_) return;
@@ -61,47 +61,47 @@ void KvFPDatabaseImplStd::SetSimFunc(unsigned int measure, bool descending) {
   measure_ = std::make_unique<KvTanimotoSim>();
 }
 
-unsigned int KvFPDatabaseImplStd::AddFP(const KvFingerPrint& fp) {
+unsigned int FPDatabaseImplStd::AddFP(const KvFingerPrint& fp) {
   fps_.push_back(fp);
   return static_cast<unsigned int>(fps_.size() - 1);
 }
 
-unsigned int KvFPDatabaseImplStd::NumFingerPrints() const { return static_cast<unsigned int>(fps_.size()); }
+unsigned int FPDatabaseImplStd::NumFingerPrints() const { return static_cast<unsigned int>(fps_.size()); }
 
-KvSystem::KvIterBase<const KvFingerPrint>* KvFPDatabaseImplStd::GetFingerPrints() const {
-  return new KvFingerPrintViewIter(fps_);
+KvSystem::KvIterBase<const KvFingerPrint>* FPDatabaseImplStd::GetFingerPrints() const {
+  return new FingerPrintViewIter(fps_);
 }
 
-KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetScores(const KvFingerPrint& query, unsigned int begin,
+KvSystem::KvIterBase<KvSimScore>* FPDatabaseImplStd::GetScores(const KvFingerPrint& query, unsigned int begin,
                                                                  unsigned int end) {
   if (!CheckQueryType(query, Msg::kScoresMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const KvSimFuncBase& measure = *measure_;
-  return KvScanScores([&](std::size_t i) { return measure(query, fps_[i]); }, begin,
+  return ScanRecordScores([&](std::size_t i) { return measure(query, fps_[i]); }, begin,
                       std::min<std::size_t>(end, fps_.size()), {HasCutoff(), GetCutoff(), GetDescendingOrder()});
 }
 
-KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetScores(const KvFingerPrint& query,
+KvSystem::KvIterBase<KvSimScore>* FPDatabaseImplStd::GetScores(const KvFingerPrint& query,
                                                                  const KvFPDatabaseOptions& options) {
   if (!CheckQueryType(query, Msg::kScoresMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const auto measure = MeasureOf(options);
-  return KvScanScores([&](std::size_t i) { return (*measure)(query, fps_[i]); }, 0, fps_.size(), RuleOf(options));
+  return ScanRecordScores([&](std::size_t i) { return (*measure)(query, fps_[i]); }, 0, fps_.size(), RuleOf(options));
 }
 
-KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetSortedScores(const KvFingerPrint& query,
+KvSystem::KvIterBase<KvSimScore>* FPDatabaseImplStd::GetSortedScores(const KvFingerPrint& query,
                                                                        unsigned int limit, unsigned int begin,
                                                                        unsigned int end) {
   if (!CheckQueryType(query, Msg::kSortedMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const KvSimFuncBase& measure = *measure_;
-  return KvScanSortedScores([&](std::size_t i) { return measure(query, fps_[i]); }, begin,
+  return ScanSortedRecordScores([&](std::size_t i) { return measure(query, fps_[i]); }, begin,
                             std::min<std::size_t>(end, fps_.size()), limit,
                             {HasCutoff(), GetCutoff(), GetDescendingOrder()});
 }
 
-KvSystem::KvIterBase<KvSimScore>* KvFPDatabaseImplStd::GetSortedScores(const KvFingerPrint& query,
+KvSystem::KvIterBase<KvSimScore>* FPDatabaseImplStd::GetSortedScores(const KvFingerPrint& query,
                                                                        const KvFPDatabaseOptions& options) {
   if (!CheckQueryType(query, Msg::kSortedMismatch)) return KvSystem::KvMakeEmptyIter<KvSimScore>();
   const auto measure = MeasureOf(options);
-  return KvScanSortedScores([&](std::size_t i) { return (*measure)(query, fps_[i]); }, 0, fps_.size(),
+  return ScanSortedRecordScores([&](std::size_t i) { return (*measure)(query, fps_[i]); }, 0, fps_.size(),
                             options.GetLimit(), RuleOf(options));
 }
 

@@ -36,7 +36,7 @@
 namespace Varnex {
 
 template <typename Record = KvSimScore>
-class KvHitList {
+class HitList {
  public:
   // The index of the initial threshold record.
   static constexpr std::uint64_t kThresholdIndex = 0xFFFFFFFFu;
@@ -45,7 +45,7 @@ class KvHitList {
   // REQUIRES nothing: limit 0 makes a list that admits nothing. The buffer is
   // reserved for min(2 limit + 1, maxCandidates) records, so a huge limit over
   // a small range costs no memory.
-  KvHitList(std::size_t limit, bool descending, bool hasCutoff, double cutoff,
+  HitList(std::size_t limit, bool descending, bool hasCutoff, double cutoff,
             std::size_t maxCandidates = static_cast<std::size_t>(-1))
       : limit_(limit),
         descending_(descending),
@@ -57,9 +57,9 @@ class KvHitList {
 
   // The same rule as a search options object: its order, its cutoff (when in
   // force) and the given limit.
-  KvHitList(std::size_t limit, const KvFPDatabaseOptions& options,
+  HitList(std::size_t limit, const KvFPDatabaseOptions& options,
             std::size_t maxCandidates = static_cast<std::size_t>(-1))
-      : KvHitList(limit, options.GetDescendingOrder(), true, KvGetScoreThreshold(options), maxCandidates) {}
+      : HitList(limit, options.GetDescendingOrder(), true, KvGetScoreThreshold(options), maxCandidates) {}
 
   // The score of the threshold record before any compaction.
   static double InitialThreshold(bool descending, bool hasCutoff, double cutoff) {
@@ -145,12 +145,12 @@ class KvHitList {
 // A caller-owned iterator that takes over a hit list's records and walks them
 // in buffer order (finish the list first for best-first order).
 template <typename Record = KvSimScore>
-class KvHitListIter final : public KvSystem::KvIterBase<Record> {
+class HitListIter final : public KvSystem::KvIterBase<Record> {
  public:
-  explicit KvHitListIter(KvHitList<Record>&& hits) : entries_(hits.TakeEntries()) {}
+  explicit HitListIter(HitList<Record>&& hits) : entries_(hits.TakeEntries()) {}
   explicit operator bool() const override { return pos_ < entries_.size(); }
   Record& operator*() override { return entries_[pos_]; }
-  KvHitListIter& operator++() override {
+  HitListIter& operator++() override {
     if (pos_ < entries_.size()) ++pos_;
     return *this;
   }
@@ -163,10 +163,10 @@ class KvHitListIter final : public KvSystem::KvIterBase<Record> {
 // Finishes `hits` and hands it out as a caller-owned iterator; an empty list
 // gives the empty iterator.
 template <typename Record>
-KvSystem::KvIterBase<Record>* KvMakeHitListIter(KvHitList<Record> hits) {
+KvSystem::KvIterBase<Record>* MakeHitListIter(HitList<Record> hits) {
   hits.Finish();
   if (hits.Empty()) return KvSystem::KvMakeEmptyIter<Record>();
-  return new KvHitListIter<Record>(std::move(hits));
+  return new HitListIter<Record>(std::move(hits));
 }
 
 }  // namespace Varnex

@@ -14,7 +14,7 @@
 namespace Varnex {
 
 // How a scan filters and orders: the cutoff (when in force) and the order.
-struct KvScanRule {
+struct ScanRule {
   bool hasCutoff = false;
   float cutoff = 0.0f;
   bool descending = true;
@@ -23,8 +23,8 @@ struct KvScanRule {
 // Entries [begin, end) in index order; with a cutoff only scores >= cutoff
 // (descending) or <= cutoff (ascending). Empty results give the empty iterator.
 template <typename ScoreAt>
-KvSystem::KvIterBase<KvSimScore>* KvScanScores(ScoreAt&& scoreAt, std::size_t begin, std::size_t end,
-                                               const KvScanRule& rule) {
+KvSystem::KvIterBase<KvSimScore>* ScanRecordScores(ScoreAt&& scoreAt, std::size_t begin, std::size_t end,
+                                               const ScanRule& rule) {
   if (begin >= end) return KvSystem::KvMakeEmptyIter<KvSimScore>();
   std::vector<KvSimScore> scores;
   if (!rule.hasCutoff) {
@@ -46,12 +46,12 @@ KvSystem::KvIterBase<KvSimScore>* KvScanScores(ScoreAt&& scoreAt, std::size_t be
 }
 
 // A caller-owned iterator that reads a vector of fingerprints in place.
-class KvFingerPrintViewIter final : public KvSystem::KvIterBase<const KvFingerPrint> {
+class FingerPrintViewIter final : public KvSystem::KvIterBase<const KvFingerPrint> {
  public:
-  explicit KvFingerPrintViewIter(const std::vector<KvFingerPrint>& fps) : fps_(fps) {}
+  explicit FingerPrintViewIter(const std::vector<KvFingerPrint>& fps) : fps_(fps) {}
   explicit operator bool() const override { return pos_ < fps_.size(); }
   const KvFingerPrint& operator*() override { return fps_[pos_]; }
-  KvFingerPrintViewIter& operator++() override {
+  FingerPrintViewIter& operator++() override {
     if (pos_ < fps_.size()) ++pos_;
     return *this;
   }
@@ -64,14 +64,14 @@ class KvFingerPrintViewIter final : public KvSystem::KvIterBase<const KvFingerPr
 // The best `limit` entries of [begin, end), best first; only scores strictly
 // better than the hit list's threshold are kept.
 template <typename ScoreAt>
-KvSystem::KvIterBase<KvSimScore>* KvScanSortedScores(ScoreAt&& scoreAt, std::size_t begin, std::size_t end,
-                                                     std::size_t limit, const KvScanRule& rule) {
+KvSystem::KvIterBase<KvSimScore>* ScanSortedRecordScores(ScoreAt&& scoreAt, std::size_t begin, std::size_t end,
+                                                     std::size_t limit, const ScanRule& rule) {
   if (begin >= end) return KvSystem::KvMakeEmptyIter<KvSimScore>();
-  KvHitList<KvSimScore> hits(limit, rule.descending, rule.hasCutoff, static_cast<double>(rule.cutoff), end - begin);
+  HitList<KvSimScore> hits(limit, rule.descending, rule.hasCutoff, static_cast<double>(rule.cutoff), end - begin);
   for (std::size_t i = begin; i < end; ++i) {
     hits.Offer(KvSimScore(i, static_cast<double>(scoreAt(i))));
   }
-  return KvMakeHitListIter(std::move(hits));
+  return MakeHitListIter(std::move(hits));
 }
 
 }  // namespace Varnex

@@ -21,7 +21,7 @@ KvSimSearchResultImpl::KvSimSearchResultImpl(std::size_t nbins, double min, doub
 
 void KvSimSearchResultImpl::Prepare(std::uint64_t targetCount, const KvFPDatabaseOptions& options) {
   const std::size_t limit = options.GetLimit() != 0 ? options.GetLimit() : targetCount;
-  KvHitList<KvSimScore> hits(limit, options, targetCount);
+  HitList<KvSimScore> hits(limit, options, targetCount);
   auto copy = std::make_unique<KvFPDatabaseOptions>(options);
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -39,17 +39,17 @@ std::size_t KvSimSearchResultImpl::GetLimit() const {
   return hits_ ? hits_->Limit() : 0;
 }
 
-KvHitList<KvSimScore> KvSimSearchResultImpl::NewWorkerHitList() const {
+HitList<KvSimScore> KvSimSearchResultImpl::NewWorkerHitList() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!hits_ || !options_) return KvHitList<KvSimScore>(0, true, false, 0.0);
-  return KvHitList<KvSimScore>(hits_->Limit(), *options_, NumTargets());
+  if (!hits_ || !options_) return HitList<KvSimScore>(0, true, false, 0.0);
+  return HitList<KvSimScore>(hits_->Limit(), *options_, NumTargets());
 }
 
 KvFPHistogram KvSimSearchResultImpl::NewWorkerHistogram() const {
   return KvFPHistogram(std::max<std::size_t>(numBins_, 1), min_, max_);
 }
 
-void KvSimSearchResultImpl::Merge(const KvHitList<KvSimScore>& hits, const KvFPHistogram& histogram) {
+void KvSimSearchResultImpl::Merge(const HitList<KvSimScore>& hits, const KvFPHistogram& histogram) {
   std::lock_guard<std::mutex> lock(mutex_);
   histogram_ += histogram;
   if (!hits_) return;

@@ -49,14 +49,14 @@ class KvSimSearchResultImpl {
   std::size_t GetLimit() const;
   // An empty hit list with the result's limit, order and cutoff, for one
   // worker. REQUIRES: Prepare was called.
-  KvHitList<KvSimScore> NewWorkerHitList() const;
+  HitList<KvSimScore> NewWorkerHitList() const;
   // An empty histogram with the result histogram's bins and range.
   KvFPHistogram NewWorkerHistogram() const;
 
   // Under the lock: adds `histogram` to the result's (histogram merge rules),
   // then offers every record of `hits`, in buffer order, to the result's hit
   // list, which compacts whenever it holds more than twice its limit.
-  void Merge(const KvHitList<KvSimScore>& hits, const KvFPHistogram& histogram);
+  void Merge(const HitList<KvSimScore>& hits, const KvFPHistogram& histogram);
 
   // The readers of KvSimSearchResult.
   KvSystem::KvIterBase<KvSimScore>* GetSortedScores();
@@ -74,7 +74,7 @@ class KvSimSearchResultImpl {
   mutable std::mutex mutex_;  // guards everything below
   std::unique_ptr<KvFPDatabaseOptions> options_;
   KvFPHistogram histogram_;
-  std::optional<KvHitList<KvSimScore>> hits_;
+  std::optional<HitList<KvSimScore>> hits_;
 };
 
 }  // namespace Varnex

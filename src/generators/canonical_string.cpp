@@ -28,8 +28,8 @@ int CompareValues(const T& a, const T& b) {
 
 // The state of one Build: the set's in-set adjacency, the comparisons of the
 // refinement, and the search over individualisations.
-struct KvCanonicalStringBuilder::Search {
-  const KvCanonicalStringBuilder& owner;
+struct CanonicalStringBuilder::Search {
+  const CanonicalStringBuilder& owner;
   std::vector<unsigned> atoms;                // the set, by local index
   std::vector<unsigned> localOf;              // per atom index: local index (valid for set atoms)
   std::vector<unsigned> adjOffsets;           // in-set adjacency by local index
@@ -49,7 +49,7 @@ struct KvCanonicalStringBuilder::Search {
   KvChem::KvCanonCompare byStringAndDegree;
   KvChem::KvCanonCompare byNeighbours;
 
-  Search(const KvCanonicalStringBuilder& b, const unsigned* set, unsigned k) : owner(b), atoms(set, set + k) {
+  Search(const CanonicalStringBuilder& b, const unsigned* set, unsigned k) : owner(b), atoms(set, set + k) {
     const unsigned n = owner.table_.NumAtoms();
     localOf.assign(n, 0);
     rank.assign(n, 0);
@@ -123,7 +123,7 @@ struct KvCanonicalStringBuilder::Search {
       rank[atom->GetIdx()] = state.GetClass(*atom);
       visited[atom->GetIdx()] = 0;
     }
-    const KvHeavyNeighbourTable& g = owner.table_;
+    const HeavyNeighbourTable& g = owner.table_;
     const auto& atomStrings = owner.atomStrings_;
     const auto& bondStrings = owner.bondStrings_;
     enum class Entry : unsigned char { Root, Branch, Tail };
@@ -270,12 +270,12 @@ struct KvCanonicalStringBuilder::Search {
   }
 };
 
-KvCanonicalStringBuilder::KvCanonicalStringBuilder(const KvChem::KvMolBase& mol, const KvHeavyNeighbourTable& table,
+CanonicalStringBuilder::CanonicalStringBuilder(const KvChem::KvMolBase& mol, const HeavyNeighbourTable& table,
                                                    const std::vector<std::string>& atomStrings,
                                                    const std::vector<std::string>& bondStrings)
     : mol_(mol), table_(table), atomStrings_(atomStrings), bondStrings_(bondStrings), inSet_(table.NumAtoms(), 0) {}
 
-std::string KvCanonicalStringBuilder::Build(const unsigned* atoms, unsigned k) {
+std::string CanonicalStringBuilder::Build(const unsigned* atoms, unsigned k) {
   if (k == 0) return {};
   if (k == 1) return atomStrings_[atoms[0]];
   for (unsigned j = 0; j < k; ++j) inSet_[atoms[j]] = 1;

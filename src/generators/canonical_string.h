@@ -30,11 +30,11 @@
 
 namespace Varnex {
 
-class KvCanonicalStringBuilder {
+class CanonicalStringBuilder {
  public:
   // `table` is the heavy-neighbour table of `mol`; the type strings are
   // indexed by atom and bond index. All four must outlive the builder's use.
-  KvCanonicalStringBuilder(const KvChem::KvMolBase& mol, const KvHeavyNeighbourTable& table,
+  CanonicalStringBuilder(const KvChem::KvMolBase& mol, const HeavyNeighbourTable& table,
                            const std::vector<std::string>& atomStrings, const std::vector<std::string>& bondStrings);
 
   // The canonical linear string of the `k` distinct atoms at `atoms` (k >= 1).
@@ -44,7 +44,7 @@ class KvCanonicalStringBuilder {
   struct Search;
 
   const KvChem::KvMolBase& mol_;
-  const KvHeavyNeighbourTable& table_;
+  const HeavyNeighbourTable& table_;
   const std::vector<std::string>& atomStrings_;
   const std::vector<std::string>& bondStrings_;
   std::vector<unsigned char> inSet_;  // per atom index

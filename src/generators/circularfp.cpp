@@ -22,7 +22,7 @@ namespace Varnex {
 constexpr unsigned kMaxGeneratorRadius = 10;
 
 // Declared in graph_driver.h.
-constexpr KvGraphGenerator kKvCircularGenerator{
+constexpr GraphGenerator kCircularGenerator{
     KvFPType::Circular,
     "KvMakeCircularFP()",
     kMaxGeneratorRadius,
@@ -37,8 +37,8 @@ constexpr KvGraphGenerator kKvCircularGenerator{
 namespace {
 
 struct CircularScratch {
-  KvHeavyNeighbourTable table;
-  KvSubgraphHasher hasher;
+  HeavyNeighbourTable table;
+  SubgraphHasher hasher;
   std::vector<unsigned> roots;
   std::vector<unsigned> queue;
   std::vector<unsigned char> visited;
@@ -55,7 +55,7 @@ CircularScratch& ThreadScratch() {
 // environment is still emitted).
 template <typename Emit>
 void WalkEnvironments(CircularScratch& s, unsigned minRadius, unsigned maxRadius, Emit&& emit) {
-  const KvHeavyNeighbourTable& g = s.table;
+  const HeavyNeighbourTable& g = s.table;
   s.queue.resize(g.NumAtoms());
   s.visited.assign(g.NumAtoms(), 0);
   unsigned* queue = s.queue.data();
@@ -87,9 +87,9 @@ void WalkEnvironments(CircularScratch& s, unsigned minRadius, unsigned maxRadius
 template <typename TypeVector>
 bool Prepare(const char* name, CircularScratch& s, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
              const TypeVector& bondTypes) {
-  if (!KvTypesCoverMol(name, mol, atomTypes, bondTypes)) return false;
+  if (!TypesCoverMol(name, mol, atomTypes, bondTypes)) return false;
   s.table.Build(mol);
-  KvCollectRootAtoms(mol, s.roots);
+  CollectRootAtoms(mol, s.roots);
   return true;
 }
 
@@ -116,11 +116,11 @@ void GenerateNumericIds(CircularScratch& s, const KvChem::KvMolBase& mol, const 
 
 // The circular fingerprint of `params` (repaired by the driver).
 bool MakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
-  return KvMakeGraphFP(kKvCircularGenerator, fp, mol, params,
+  return MakeGraphFP(kCircularGenerator, fp, mol, params,
                        [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
                          CircularScratch& s = ThreadScratch();
-                         if (!Prepare(kKvCircularGenerator.name, s, work, atomTypes, bondTypes)) return false;
+                         if (!Prepare(kCircularGenerator.name, s, work, atomTypes, bondTypes)) return false;
                          GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), repaired.minimum,
                                             repaired.maximum,
                                             [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
@@ -135,11 +135,11 @@ unsigned KvCircularIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBa
                                unsigned maxRadius, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
                                KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvCircularIdGenerator()";
-  return KvRunIdGenerator(kName, ids, records, mol, [&] {
+  return RunIdGeneratorFrame(kName, ids, records, mol, [&] {
     CircularScratch& s = ThreadScratch();
     if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return;
     ids.reserve(ExpectedIds(mol.GetMaxAtomIdx(), minRadius, maxRadius));
-    KvCollectNumericIds(ids, records, mol, [&](auto&& sink) {
+    CollectNumericIds(ids, records, mol, [&](auto&& sink) {
       GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minRadius, maxRadius, sink);
     });
   });
@@ -150,13 +150,13 @@ unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMo
                                unsigned minRadius, unsigned maxRadius, unsigned /*atomFlags*/, unsigned /*bondFlags*/,
                                KvFPFeatureRecords* records) {
   static constexpr const char* kName = "KvCircularIdGenerator()";
-  return KvRunIdGenerator(kName, ids, records, mol, [&] {
+  return RunIdGeneratorFrame(kName, ids, records, mol, [&] {
     CircularScratch& s = ThreadScratch();
     if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return;
     const unsigned n = mol.GetMaxAtomIdx();
     ids.reserve(ExpectedIds(n, minRadius, maxRadius));
     auto record = [&](const unsigned* atoms, unsigned k) {
-      if (records != nullptr) KvAppendFeatureRecord(*records, mol, atoms, k, static_cast<std::uint32_t>(ids.size()));
+      if (records != nullptr) AppendFeatureRecord(*records, mol, atoms, k, static_cast<std::uint32_t>(ids.size()));
     };
     if (minRadius == 0)
       for (unsigned a = 0; a < n; ++a) {
@@ -164,7 +164,7 @@ unsigned KvCircularIdGenerator(std::vector<std::string>& ids, const KvChem::KvMo
         ids.push_back(atomTypes[a]);
       }
     if (maxRadius > 0) {
-      KvCanonicalStringBuilder canonical(mol, s.table, atomTypes, bondTypes);
+      CanonicalStringBuilder canonical(mol, s.table, atomTypes, bondTypes);
       WalkEnvironments(s, minRadius, maxRadius, [&](const unsigned* atoms, unsigned k) {
         record(atoms, k);
         ids.push_back(k == 1 ? atomTypes[atoms[0]] : canonical.Build(atoms, k));
@@ -179,7 +179,7 @@ bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   KvFPGraphParams params;
-  return KvGraphParamsOf(kKvCircularGenerator, type, params) && MakeCircularFP(fp, mol, params);
+  return GraphParamsOf(kCircularGenerator, type, params) && MakeCircularFP(fp, mol, params);
 }
 
 bool KvMakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minRadius,

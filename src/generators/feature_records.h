@@ -15,7 +15,7 @@ namespace Varnex {
 // Appends the record of the `k` atoms (indices into `mol`) with identifier
 // `id`: the atoms in the given order and, for each atom, the first of its
 // bonds that leads to an atom earlier in that order.
-inline void KvAppendFeatureRecord(KvFPFeatureRecords& records, const KvChem::KvMolBase& mol, const unsigned* atoms,
+inline void AppendFeatureRecord(KvFPFeatureRecords& records, const KvChem::KvMolBase& mol, const unsigned* atoms,
                                   unsigned k, std::uint32_t id) {
   thread_local std::vector<unsigned> place;  // per atom index: 1 + place in the set, 0 when outside
   if (place.size() < mol.GetMaxAtomIdx()) place.resize(mol.GetMaxAtomIdx(), 0);

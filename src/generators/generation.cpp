@@ -68,7 +68,7 @@ bool KvMakeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, bo
 
 void KvReadyForFingerprinting(KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   try {
-    KvReadyGraphMol(mol, type);
+    ReadyGraphMol(mol, type);
   } catch (const std::exception&) {
     // The generator will prepare a copy and report what goes wrong there.
   }

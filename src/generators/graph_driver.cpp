@@ -8,9 +8,9 @@ constexpr unsigned kMinBits = 16;
 constexpr unsigned kMaxBits = 65535;
 }  // namespace
 
-void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& params) {
+void RepairGraphParams(const GraphGenerator& generator, KvFPGraphParams& params) {
   const KvFPGraphParams& defaults = KvFindFPKind(generator.kind)->defaults;
-  const KvGraphParamMessages& messages = generator.messages;
+  const GraphParamMessages& messages = generator.messages;
   const char* name = generator.name;
   if (params.bits < kMinBits || params.bits > kMaxBits) {
     KvSystem::KvThrow()->Warning(messages.bits, name, static_cast<int>(params.bits), static_cast<int>(defaults.bits));
@@ -39,21 +39,21 @@ void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& par
   }
 }
 
-void KvReadyGraphMol(KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
+void ReadyGraphMol(KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   const auto* graph = dynamic_cast<const KvFPGraphTypeBase*>(type);
   if (graph == nullptr || !mol.IsValid() || mol.NumAtoms() > KvChem::KvGetMaxAtoms()) return;
-  const KvGraphGenerator* generator = nullptr;
-  for (const KvGraphGenerator* candidate : {&kKvPathGenerator, &kKvTreeGenerator, &kKvCircularGenerator})
+  const GraphGenerator* generator = nullptr;
+  for (const GraphGenerator* candidate : {&kPathGenerator, &kTreeGenerator, &kCircularGenerator})
     if (candidate->kind == graph->GetFPType()) generator = candidate;
   if (generator == nullptr) return;
   const KvFPGraphParams params{graph->GetNumBits(), graph->GetMinDistance(), graph->GetMaxDistance(),
                                graph->GetAtomTypes(), graph->GetBondTypes()};
   if (params.maximum > generator->maxDistance || (params.atomTypes == 0 && params.bondTypes == 0)) return;
-  KvWorkingMol::ReadyInPlace(mol, generator->kind, params.atomTypes, params.bondTypes,
-                             KvGraphUsesSymmetry(*generator, params, mol));
+  WorkingMol::ReadyInPlace(mol, generator->kind, params.atomTypes, params.bondTypes,
+                             GraphUsesSymmetry(*generator, params, mol));
 }
 
-bool KvGraphParamsOf(const KvFPTypeBase* type, unsigned kind, KvFPGraphParams& params) {
+bool GraphParamsOf(const KvFPTypeBase* type, unsigned kind, KvFPGraphParams& params) {
   const auto* graph = dynamic_cast<const KvFPGraphTypeBase*>(type);
   if (graph == nullptr || graph->GetFPType() != kind) return false;
   KvReportStrayParameterBits(*graph);
@@ -62,8 +62,8 @@ bool KvGraphParamsOf(const KvFPTypeBase* type, unsigned kind, KvFPGraphParams& p
   return true;
 }
 
-bool KvGraphParamsOf(const KvGraphGenerator& generator, const KvFPTypeBase* type, KvFPGraphParams& params) {
-  if (KvGraphParamsOf(type, generator.kind, params)) return true;
+bool GraphParamsOf(const GraphGenerator& generator, const KvFPTypeBase* type, KvFPGraphParams& params) {
+  if (GraphParamsOf(type, generator.kind, params)) return true;
   if (generator.typeMessageIsError)
     KvSystem::KvThrow()->Error("%s", generator.typeMessage);
   else

@@ -2,7 +2,7 @@
 //
 // Each of the three makes its fingerprint the same way: check the molecule,
 // repair out-of-range parameters with its own messages, choose the working
-// molecule (KvWorkingMol), type its atoms and bonds, let the kind enumerate
+// molecule (WorkingMol), type its atoms and bonds, let the kind enumerate
 // its features and set bit (identifier mod the bit modulus) for each, and
 // finally give the fingerprint the registry type of the repaired parameters.
 // Only the messages and the feature enumeration differ. The frame of the
@@ -31,7 +31,7 @@ namespace Varnex {
 // The generator's printf formats of the repair warnings; each takes the
 // generator's name first. bits, min and max take (name, value, default);
 // minAboveMax (name, min, max).
-struct KvGraphParamMessages {
+struct GraphParamMessages {
   const char* bits;
   const char* min;
   const char* max;
@@ -40,25 +40,25 @@ struct KvGraphParamMessages {
 
 // What distinguishes one graph generator. Its default parameters are those of
 // its kind in the kinds table.
-struct KvGraphGenerator {
+struct GraphGenerator {
   unsigned kind;                // KvFPType code
   const char* name;             // "KvMakePathFP()": the first argument of every message
   unsigned maxDistance;         // the largest accepted minimum or maximum
   bool symmetricStartsSkipped;  // larger molecules skip start atoms of one symmetry class
-  KvGraphParamMessages messages;
+  GraphParamMessages messages;
   const char* typeMessage;  // reported when the typed entry gets a type of another kind
   bool typeMessageIsError;  // at error level rather than warning level
 };
 
 // The three graph generators (defined beside their enumerations).
-extern const KvGraphGenerator kKvPathGenerator;
-extern const KvGraphGenerator kKvTreeGenerator;
-extern const KvGraphGenerator kKvCircularGenerator;
+extern const GraphGenerator kPathGenerator;
+extern const GraphGenerator kTreeGenerator;
+extern const GraphGenerator kCircularGenerator;
 
 // Whether the generator skips start atoms of one symmetry class for `mol`
 // (with repaired `params`): only when walks are long enough and the molecule
 // large enough for the saving to pay for the perception.
-inline bool KvGraphUsesSymmetry(const KvGraphGenerator& generator, const KvFPGraphParams& params,
+inline bool GraphUsesSymmetry(const GraphGenerator& generator, const KvFPGraphParams& params,
                                 const KvChem::KvMolBase& mol) {
   return generator.symmetricStartsSkipped && params.maximum > 3 && mol.NumAtoms() > 20;
 }
@@ -67,19 +67,19 @@ inline bool KvGraphUsesSymmetry(const KvGraphGenerator& generator, const KvFPGra
 // `type`'s kind reads it without a private copy; nothing for types of other
 // kinds, out-of-range parameters or molecules above the size limit (their
 // generators work on a copy as always).
-void KvReadyGraphMol(KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+void ReadyGraphMol(KvChem::KvMolBase& mol, const KvFPTypeBase* type);
 
 // Repairs `params` in place: sizes outside 16-65535 bits, distances above the
 // generator's limit, a minimum above the maximum and atom and bond flags both
 // 0 are reported with the generator's messages and replaced by defaults.
-void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& params);
+void RepairGraphParams(const GraphGenerator& generator, KvFPGraphParams& params);
 
 // The parameters of a type of the generator's kind, its stray parameter bits
 // reported; false when `type` is null or of another kind (the caller reports).
-[[nodiscard]] bool KvGraphParamsOf(const KvFPTypeBase* type, unsigned kind, KvFPGraphParams& params);
+[[nodiscard]] bool GraphParamsOf(const KvFPTypeBase* type, unsigned kind, KvFPGraphParams& params);
 // The same for a generator's typed entry, reporting the generator's type
 // message when `type` is null or of another kind.
-[[nodiscard]] bool KvGraphParamsOf(const KvGraphGenerator& generator, const KvFPTypeBase* type,
+[[nodiscard]] bool GraphParamsOf(const GraphGenerator& generator, const KvFPTypeBase* type,
                                    KvFPGraphParams& params);
 
 // Makes the fingerprint. `enumerate(work, atomTypes, bondTypes, params,
@@ -87,23 +87,23 @@ void KvRepairGraphParams(const KvGraphGenerator& generator, KvFPGraphParams& par
 // for each identifier; it returns false when it cannot (the fingerprint then
 // keeps no type). An invalid molecule gives false and a null type.
 template <typename Enumerate>
-[[nodiscard]] bool KvMakeGraphFP(const KvGraphGenerator& generator, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
+[[nodiscard]] bool MakeGraphFP(const GraphGenerator& generator, KvFingerPrint& fp, const KvChem::KvMolBase& mol,
                                  KvFPGraphParams params, Enumerate&& enumerate) {
   try {
     if (!mol.IsValid() || !KvChem::KvIsWithinSizeLimit(mol, generator.name)) {
       fp.SetFPTypeBase(nullptr);
       return false;
     }
-    KvRepairGraphParams(generator, params);
+    RepairGraphParams(generator, params);
     fp.SetSize(params.bits);
     fp.ClearBits();
-    const KvWorkingMol work(mol, generator.kind, params.atomTypes, params.bondTypes,
-                            KvGraphUsesSymmetry(generator, params, mol));
+    const WorkingMol work(mol, generator.kind, params.atomTypes, params.bondTypes,
+                            GraphUsesSymmetry(generator, params, mol));
     if (work.Get().NumAtoms() > 0) {
       thread_local std::vector<unsigned> atomTypes;
       thread_local std::vector<unsigned> bondTypes;
       work.Type(atomTypes, bondTypes);
-      const KvFastModulus modulus(KvGetBitModulus(params.bits));
+      const FastModulus modulus(GetBitModulus(params.bits));
       std::uint8_t* out = fp.GetBytesMutable();
       auto setBit = [out, modulus](std::uint32_t id) {
         const std::uint32_t bit = modulus(id);
@@ -123,7 +123,7 @@ template <typename Enumerate>
 // True when the caller's type arrays cover every atom and bond index of
 // `mol`; otherwise warns under `name`.
 template <typename TypeVector>
-[[nodiscard]] bool KvTypesCoverMol(const char* name, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
+[[nodiscard]] bool TypesCoverMol(const char* name, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
                                    const TypeVector& bondTypes) {
   if (atomTypes.size() >= mol.GetMaxAtomIdx() && bondTypes.size() >= mol.GetMaxBondIdx()) return true;
   KvSystem::KvThrow()->Warning("%s : atom or bond type array does not cover the molecule!", name);
@@ -134,7 +134,7 @@ template <typename TypeVector>
 // for an invalid molecule, runs `generate()` and reports an escaped exception
 // as a warning under `name`. Returns the number of identifiers in `ids`.
 template <typename Id, typename Generate>
-unsigned KvRunIdGenerator(const char* name, std::vector<Id>& ids, KvFPFeatureRecords* records,
+unsigned RunIdGeneratorFrame(const char* name, std::vector<Id>& ids, KvFPFeatureRecords* records,
                           const KvChem::KvMolBase& mol, Generate&& generate) {
   try {
     ids.clear();
@@ -150,14 +150,14 @@ unsigned KvRunIdGenerator(const char* name, std::vector<Id>& ids, KvFPFeatureRec
 // Runs `generate(sink)`, whose sink(id, atoms, k) appends each numeric
 // identifier to `ids` and, when `records` is not null, its feature record.
 template <typename Generate>
-void KvCollectNumericIds(std::vector<unsigned>& ids, KvFPFeatureRecords* records, const KvChem::KvMolBase& mol,
+void CollectNumericIds(std::vector<unsigned>& ids, KvFPFeatureRecords* records, const KvChem::KvMolBase& mol,
                          Generate&& generate) {
   if (records == nullptr) {
     generate([&ids](std::uint32_t id, const unsigned*, unsigned) { ids.push_back(id); });
   } else {
     generate([&](std::uint32_t id, const unsigned* atoms, unsigned k) {
       ids.push_back(id);
-      KvAppendFeatureRecord(*records, mol, atoms, k, id);
+      AppendFeatureRecord(*records, mol, atoms, k, id);
     });
   }
 }

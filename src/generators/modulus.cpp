@@ -1,4 +1,4 @@
-// The prime table behind KvGetBitModulus, built by the compiler.
+// The prime table behind GetBitModulus, built by the compiler.
 
 #include "generators/modulus.h"
 
@@ -30,7 +30,7 @@ static_assert(kPrimes[0] == 2 && kPrimes[kNumPrimes - 2] == 65521 && kPrimes[kNu
 
 }  // namespace
 
-unsigned KvGetBitModulus(unsigned bits) {
+unsigned GetBitModulus(unsigned bits) {
   switch (bits) {
     case 64: return 61;
     case 128: return 127;

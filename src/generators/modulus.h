@@ -12,13 +12,13 @@ namespace Varnex {
 // The largest prime not above `bits`, from a direct table for the powers of
 // two from 64 to 16384 and otherwise by binary search over all primes up to
 // 65521 followed by 65537. Sizes above 65537 give 65537; sizes below 2 give 1.
-unsigned KvGetBitModulus(unsigned bits);
+unsigned GetBitModulus(unsigned bits);
 
 // Exact `value mod divisor` for a fixed divisor without a hardware division
 // per call (Lemire's multiply-high reduction). REQUIRES: divisor > 0.
-class KvFastModulus {
+class FastModulus {
  public:
-  explicit KvFastModulus(std::uint32_t divisor)
+  explicit FastModulus(std::uint32_t divisor)
       : divisor_(divisor), magic_(UINT64_C(0xFFFFFFFFFFFFFFFF) / divisor + 1) {}
   std::uint32_t operator()(std::uint32_t value) const {
     // The high 64 bits of the 96-bit product low * divisor, in two halves.

@@ -25,7 +25,7 @@ namespace Varnex {
 constexpr unsigned kMaxGeneratorBonds = 20;
 
 // Declared in graph_driver.h.
-constexpr KvGraphGenerator kKvPathGenerator{
+constexpr GraphGenerator kPathGenerator{
     KvFPType::Path,
     "KvMakePathFP()",
     kMaxGeneratorBonds,
@@ -60,14 +60,14 @@ struct FlatGraph {
 };
 
 std::size_t FlatGraphBytes(unsigned numAtoms, unsigned numBonds) {
-  return KvScratchBytes<unsigned>(numAtoms + 1) + 2 * KvScratchBytes<unsigned>(2 * std::size_t{numBonds}) +
-         KvScratchBytes<unsigned>(numAtoms) + KvScratchBytes<unsigned char>(numAtoms + 1);
+  return ScratchBytes<unsigned>(numAtoms + 1) + 2 * ScratchBytes<unsigned>(2 * std::size_t{numBonds}) +
+         ScratchBytes<unsigned>(numAtoms) + ScratchBytes<unsigned char>(numAtoms + 1);
 }
 
 // Fills `g` from the molecule: neighbour lists ordered by bond index, and the
 // heavy atoms as start atoms, skipping an atom whose non-zero symmetry class
 // an earlier start atom had.
-void BuildFlatGraph(const KvChem::KvMolBase& mol, KvScratchCarver& carve, FlatGraph& g) {
+void BuildFlatGraph(const KvChem::KvMolBase& mol, ScratchCarver& carve, FlatGraph& g) {
   const auto atoms = mol.Atoms();
   const auto bonds = mol.Bonds();
   const unsigned n = mol.GetMaxAtomIdx();
@@ -116,9 +116,9 @@ void BuildFlatGraph(const KvChem::KvMolBase& mol, KvScratchCarver& carve, FlatGr
 //   Emit(depth)                   hands out the id at `depth`.
 template <typename Policy>
 void EnumeratePaths(const FlatGraph& g, unsigned minBonds, unsigned maxBonds, Policy& policy) {
-  KvScratchHeap heap;
-  const std::size_t bytes = KvScratchBytes<unsigned char>(g.numAtoms) + 2 * KvScratchBytes<unsigned>(maxBonds + 1);
-  KvScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
+  ScratchHeap heap;
+  const std::size_t bytes = ScratchBytes<unsigned char>(g.numAtoms) + 2 * ScratchBytes<unsigned>(maxBonds + 1);
+  ScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
   unsigned char* visited = carve.Take<unsigned char>(g.numAtoms);
   unsigned* atomAt = carve.Take<unsigned>(maxBonds + 1);
   unsigned* cursor = carve.Take<unsigned>(maxBonds + 1);
@@ -238,12 +238,12 @@ template <typename TypeVector, typename MakePolicy>
 void GenerateIds(const char* name, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
                  const TypeVector& bondTypes, unsigned minBonds, unsigned maxBonds, MakePolicy makePolicy) {
   if (!mol.IsValid()) return;
-  if (!KvTypesCoverMol(name, mol, atomTypes, bondTypes)) return;
+  if (!TypesCoverMol(name, mol, atomTypes, bondTypes)) return;
   maxBonds = std::min(maxBonds, kMaxWeightedBonds);
   if (minBonds > maxBonds) return;
-  KvScratchHeap heap;
+  ScratchHeap heap;
   const std::size_t bytes = FlatGraphBytes(mol.GetMaxAtomIdx(), mol.GetMaxBondIdx());
-  KvScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
+  ScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
   FlatGraph graph;
   BuildFlatGraph(mol, carve, graph);
   auto policy = makePolicy();
@@ -264,7 +264,7 @@ void RunTracedIdGenerator(const char* name, std::vector<Value>& ids, const KvChe
     } else {
       recordId = static_cast<std::uint32_t>(ids.size());
     }
-    KvAppendFeatureRecord(records, mol, trace.atoms.data(), trace.length, recordId);
+    AppendFeatureRecord(records, mol, trace.atoms.data(), trace.length, recordId);
     ids.push_back(id);
   };
   if constexpr (std::is_same_v<Value, unsigned>) {
@@ -310,12 +310,12 @@ unsigned RunIdGenerator(const char* name, Output& ids, const KvChem::KvMolBase& 
 
 // The path fingerprint of `params` (repaired by the driver).
 bool MakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
-  return KvMakeGraphFP(kKvPathGenerator, fp, mol, params,
+  return MakeGraphFP(kPathGenerator, fp, mol, params,
                        [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
-                         KvScratchHeap heap;
+                         ScratchHeap heap;
                          const std::size_t bytes = FlatGraphBytes(work.GetMaxAtomIdx(), work.GetMaxBondIdx());
-                         KvScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
+                         ScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
                          FlatGraph graph;
                          BuildFlatGraph(work, carve, graph);
                          NumericIds policy(atomTypes.data(), bondTypes.data(), setBit);
@@ -355,7 +355,7 @@ bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   KvFPGraphParams params;
-  return KvGraphParamsOf(kKvPathGenerator, type, params) && MakePathFP(fp, mol, params);
+  return GraphParamsOf(kPathGenerator, type, params) && MakePathFP(fp, mol, params);
 }
 
 bool KvMakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds, unsigned maxBonds,

@@ -3,9 +3,9 @@
 // stack of the calling function, larger ones on the heap.
 //
 // Usage, in the function that uses the memory:
-//   KvScratchHeap heap;
+//   ScratchHeap heap;
 //   void* block = VARNEX_SCRATCH(heap, bytes);
-//   KvScratchCarver carve(block);
+//   ScratchCarver carve(block);
 //   unsigned* a = carve.Take<unsigned>(n);
 // The stack block lives until the function returns; the heap block until
 // `heap` is destroyed.
@@ -21,7 +21,7 @@
 namespace Varnex {
 
 // Owns the heap block when the request was too large for the stack.
-class KvScratchHeap {
+class ScratchHeap {
  public:
   void* Allocate(std::size_t bytes) {
     block_.reset(new std::max_align_t[(bytes + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t)]);
@@ -34,18 +34,18 @@ class KvScratchHeap {
 
 // Bytes needed for `count` items of T in a carved block, with alignment slack.
 template <typename T>
-constexpr std::size_t KvScratchBytes(std::size_t count) {
+constexpr std::size_t ScratchBytes(std::size_t count) {
   return (count * sizeof(T) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
 }
 
 // Hands out consecutive, suitably aligned arrays from one block.
-class KvScratchCarver {
+class ScratchCarver {
  public:
-  explicit KvScratchCarver(void* block) : next_(static_cast<std::byte*>(block)) {}
+  explicit ScratchCarver(void* block) : next_(static_cast<std::byte*>(block)) {}
   template <typename T>
   T* Take(std::size_t count) {
     T* items = reinterpret_cast<T*>(next_);
-    next_ += KvScratchBytes<T>(count);
+    next_ += ScratchBytes<T>(count);
     return items;
   }
 
@@ -56,7 +56,7 @@ class KvScratchCarver {
 }  // namespace Varnex
 
 // A block of `bytes` on the caller's stack when within the threshold, else
-// from `heap` (a KvScratchHeap). alloca has to run in the using function's own
+// from `heap` (a ScratchHeap). alloca has to run in the using function's own
 // frame, hence a macro. The block is aligned for any fundamental type.
 #define VARNEX_SCRATCH(heap, bytes)                                                             \
   ((bytes) <= ::KvSystem::KvGetAllocaThreshold() ? alloca((bytes) > 0 ? (bytes) : 1) \

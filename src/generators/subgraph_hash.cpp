@@ -51,9 +51,9 @@ inline void InsertionSort(std::uint32_t* v, unsigned n) {
 
 }  // namespace
 
-std::uint32_t KvSubgraphMultiplier(std::size_t i) { return Multiplier(i); }
+std::uint32_t SubgraphMultiplier(std::size_t i) { return Multiplier(i); }
 
-void KvHeavyNeighbourTable::Build(const KvChem::KvMolBase& mol) {
+void HeavyNeighbourTable::Build(const KvChem::KvMolBase& mol) {
   numAtoms_ = mol.GetMaxAtomIdx();
   maxDegree_ = 0;
   offsets_.assign(numAtoms_ + 1, 0);
@@ -75,7 +75,7 @@ void KvHeavyNeighbourTable::Build(const KvChem::KvMolBase& mol) {
   }
 }
 
-void KvCollectRootAtoms(const KvChem::KvMolBase& mol, std::vector<unsigned>& roots) {
+void CollectRootAtoms(const KvChem::KvMolBase& mol, std::vector<unsigned>& roots) {
   roots.clear();
   const unsigned n = mol.GetMaxAtomIdx();
   std::vector<bool> usedClass;
@@ -93,7 +93,7 @@ void KvCollectRootAtoms(const KvChem::KvMolBase& mol, std::vector<unsigned>& roo
   }
 }
 
-void KvSubgraphHasher::Reset(const KvHeavyNeighbourTable& table, const unsigned* atomTypes,
+void SubgraphHasher::Reset(const HeavyNeighbourTable& table, const unsigned* atomTypes,
                              const unsigned* bondTypes) {
   table_ = &table;
   atomTypes_ = atomTypes;
@@ -108,8 +108,8 @@ void KvSubgraphHasher::Reset(const KvHeavyNeighbourTable& table, const unsigned*
   values_.resize(table.MaxDegree());
 }
 
-std::uint32_t KvSubgraphHasher::Hash(const unsigned* atoms, unsigned k) {
-  const KvHeavyNeighbourTable& g = *table_;
+std::uint32_t SubgraphHasher::Hash(const unsigned* atoms, unsigned k) {
+  const HeavyNeighbourTable& g = *table_;
   std::uint32_t* cur = cur_.data();
   std::uint32_t* next = next_.data();
   for (unsigned j = 0; j < k; ++j) {

@@ -26,12 +26,12 @@ namespace Varnex {
 // lost; mixed, so that consecutive entries differ in about half their bits
 // and the weighted sum of a large environment stays spread over all 32 bits.
 // The sequence is fixed: it is part of the fingerprint format.
-std::uint32_t KvSubgraphMultiplier(std::size_t i);
+std::uint32_t SubgraphMultiplier(std::size_t i);
 
 // The heavy-atom graph of a molecule as flat arrays: for each atom, its
 // neighbours that are not hydrogens, as (neighbour index, bond index) pairs
 // in the order in which the molecule lists the atom's bonds.
-class KvHeavyNeighbourTable {
+class HeavyNeighbourTable {
  public:
   // Rebuilds the table for `mol`, reusing the storage of earlier builds.
   void Build(const KvChem::KvMolBase& mol);
@@ -57,14 +57,14 @@ class KvHeavyNeighbourTable {
 // The start atoms of the tree and circular enumerations: the heavy atoms in
 // molecule order, leaving out an atom whose non-zero symmetry class an
 // earlier start atom had. `roots` is overwritten.
-void KvCollectRootAtoms(const KvChem::KvMolBase& mol, std::vector<unsigned>& roots);
+void CollectRootAtoms(const KvChem::KvMolBase& mol, std::vector<unsigned>& roots);
 
 // Hashes atom sets of one molecule. Bind it to a neighbour table and the
 // type number arrays (indexed by atom and bond index) with Reset; the arrays
 // must outlive the calls to Hash.
-class KvSubgraphHasher {
+class SubgraphHasher {
  public:
-  void Reset(const KvHeavyNeighbourTable& table, const unsigned* atomTypes, const unsigned* bondTypes);
+  void Reset(const HeavyNeighbourTable& table, const unsigned* atomTypes, const unsigned* bondTypes);
 
   // The identifier of the `k` distinct atoms at `atoms` (any order, k >= 1).
   // Bonds between any two atoms of the set count, ring closures included.
@@ -73,7 +73,7 @@ class KvSubgraphHasher {
  private:
   static constexpr unsigned kNotInSet = 0xFFFFFFFFu;
 
-  const KvHeavyNeighbourTable* table_ = nullptr;
+  const HeavyNeighbourTable* table_ = nullptr;
   const unsigned* atomTypes_ = nullptr;
   const unsigned* bondTypes_ = nullptr;
   std::vector<unsigned> position_;       // per atom index: place in the set, or kNotInSet

@@ -23,7 +23,7 @@ namespace Varnex {
 constexpr unsigned kMaxGeneratorBonds = 20;
 
 // Declared in graph_driver.h.
-constexpr KvGraphGenerator kKvTreeGenerator{
+constexpr GraphGenerator kTreeGenerator{
     KvFPType::Tree,
     "KvMakeTreeFP()",
     kMaxGeneratorBonds,
@@ -113,8 +113,8 @@ class KeySet {
 };
 
 struct TreeScratch {
-  KvHeavyNeighbourTable table;
-  KvSubgraphHasher hasher;
+  HeavyNeighbourTable table;
+  SubgraphHasher hasher;
   KeySet seen;
   std::vector<unsigned> roots;
   std::vector<std::uint32_t> keys;    // per atom index
@@ -174,7 +174,7 @@ class FragmentEnumerator {
   }
 
   TreeScratch& s_;
-  const KvHeavyNeighbourTable& g_;
+  const HeavyNeighbourTable& g_;
   unsigned minBonds_;
   unsigned maxBonds_;
   Record& record_;
@@ -192,9 +192,9 @@ void EnumerateFragments(TreeScratch& s, unsigned minBonds, unsigned maxBonds, Re
 template <typename TypeVector>
 bool Prepare(const char* name, TreeScratch& s, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
              const TypeVector& bondTypes) {
-  if (!KvTypesCoverMol(name, mol, atomTypes, bondTypes)) return false;
+  if (!TypesCoverMol(name, mol, atomTypes, bondTypes)) return false;
   s.table.Build(mol);
-  KvCollectRootAtoms(mol, s.roots);
+  CollectRootAtoms(mol, s.roots);
   return true;
 }
 
@@ -221,11 +221,11 @@ void GenerateNumericIds(TreeScratch& s, const KvChem::KvMolBase& mol, const unsi
 
 // The tree fingerprint of `params` (repaired by the driver).
 bool MakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
-  return KvMakeGraphFP(kKvTreeGenerator, fp, mol, params,
+  return MakeGraphFP(kTreeGenerator, fp, mol, params,
                        [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
                          TreeScratch& s = ThreadScratch();
-                         if (!Prepare(kKvTreeGenerator.name, s, work, atomTypes, bondTypes)) return false;
+                         if (!Prepare(kTreeGenerator.name, s, work, atomTypes, bondTypes)) return false;
                          GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), repaired.minimum,
                                             repaired.maximum,
                                             [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });
@@ -239,7 +239,7 @@ template <typename Id, typename TypeVector, typename Run>
 unsigned RunTreeIdGenerator(std::vector<Id>& ids, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
                             const TypeVector& bondTypes, unsigned maxBonds, KvFPFeatureRecords* records, Run&& run) {
   static constexpr const char* kName = "KvTreeIdGenerator()";
-  return KvRunIdGenerator(kName, ids, records, mol, [&] {
+  return RunIdGeneratorFrame(kName, ids, records, mol, [&] {
     ids.reserve(1024);
     TreeScratch& s = ThreadScratch();
     if (!Prepare(kName, s, mol, atomTypes, bondTypes)) return;
@@ -253,7 +253,7 @@ unsigned KvTreeIdGenerator(std::vector<unsigned>& ids, const KvChem::KvMolBase& 
                            std::vector<unsigned>& bondTypes, unsigned minBonds, unsigned maxBonds,
                            unsigned /*atomFlags*/, unsigned /*bondFlags*/, KvFPFeatureRecords* records) {
   return RunTreeIdGenerator(ids, mol, atomTypes, bondTypes, maxBonds, records, [&](TreeScratch& s, unsigned limit) {
-    KvCollectNumericIds(ids, records, mol, [&](auto&& sink) {
+    CollectNumericIds(ids, records, mol, [&](auto&& sink) {
       GenerateNumericIds(s, mol, atomTypes.data(), bondTypes.data(), minBonds, limit, sink);
     });
   });
@@ -266,7 +266,7 @@ unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBas
   return RunTreeIdGenerator(ids, mol, atomTypes, bondTypes, maxBonds, records, [&](TreeScratch& s, unsigned limit) {
     auto record = [&](const unsigned* atoms, unsigned count) {
       if (records != nullptr)
-        KvAppendFeatureRecord(*records, mol, atoms, count, static_cast<std::uint32_t>(ids.size()));
+        AppendFeatureRecord(*records, mol, atoms, count, static_cast<std::uint32_t>(ids.size()));
     };
     if (minBonds == 0)
       for (unsigned a = 0, n = mol.GetMaxAtomIdx(); a < n; ++a) {
@@ -274,7 +274,7 @@ unsigned KvTreeIdGenerator(std::vector<std::string>& ids, const KvChem::KvMolBas
         ids.push_back(atomTypes[a]);
       }
     if (limit > 0) {
-      KvCanonicalStringBuilder canonical(mol, s.table, atomTypes, bondTypes);
+      CanonicalStringBuilder canonical(mol, s.table, atomTypes, bondTypes);
       EnumerateFragments(s, minBonds, limit, [&](const unsigned* atoms, unsigned count, unsigned lastBond) {
         record(atoms, count);
         if (count == 2) {
@@ -296,7 +296,7 @@ bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol) {
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   KvFPGraphParams params;
-  return KvGraphParamsOf(kKvTreeGenerator, type, params) && MakeTreeFP(fp, mol, params);
+  return GraphParamsOf(kTreeGenerator, type, params) && MakeTreeFP(fp, mol, params);
 }
 
 bool KvMakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned bits, unsigned minBonds, unsigned maxBonds,

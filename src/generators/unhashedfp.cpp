@@ -32,7 +32,7 @@ bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvCh
     }
     fp.ClearBits();
     const bool symmetry = kind != KvFPType::UnhashedCircular && maximum > 3 && mol.NumAtoms() > 20;
-    const KvWorkingMol work(mol, kind, atomFlags, bondFlags, symmetry);
+    const WorkingMol work(mol, kind, atomFlags, bondFlags, symmetry);
     std::vector<std::string> atomTypes, bondTypes, ids;
     work.Type(atomTypes, bondTypes);
     if (kind == KvFPType::UnhashedPath)
@@ -44,7 +44,7 @@ bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvCh
     const KvFPKind& info = *KvFindFPKind(kind);
     const KvFPTypeBase* type = info.intern(info.version, {0, minimum, maximum, atomFlags, bondFlags});
     const std::set<std::string> distinct(std::make_move_iterator(ids.begin()), std::make_move_iterator(ids.end()));
-    KvSetUnhashedText(fp, distinct, kind == KvFPType::UnhashedPath);
+    SetUnhashedText(fp, distinct, kind == KvFPType::UnhashedPath);
     fp.SetFPTypeBase(type);
     return true;
   } catch (const std::exception& e) {
@@ -57,7 +57,7 @@ bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvCh
 bool MakeUnhashedTyped(unsigned kind, const char* name, const char* invalidMessage, KvFingerPrint& fp,
                        const KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   KvFPGraphParams p;
-  if (!KvGraphParamsOf(type, kind, p)) {
+  if (!GraphParamsOf(type, kind, p)) {
     KvSystem::KvThrow()->Error("%s", invalidMessage);
     return false;
   }

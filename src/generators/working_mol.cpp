@@ -33,7 +33,7 @@ bool HasWalkSymmetry(const KvChem::KvMolBase& mol) {
 
 }  // namespace
 
-void KvWorkingMol::ReadyInPlace(KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
+void WorkingMol::ReadyInPlace(KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
                                 bool symmetry) {
   KvPrepareForFingerprinting(mol, kind);
   if (mol.NumAtoms() == 0) return;
@@ -41,7 +41,7 @@ void KvWorkingMol::ReadyInPlace(KvChem::KvMolBase& mol, unsigned kind, unsigned 
   Typing::PerceiveForTyping(mol, atomFlags, bondFlags);
 }
 
-KvWorkingMol::KvWorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
+WorkingMol::WorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
                            bool symmetry)
     : mol_(&mol), atomFlags_(atomFlags), bondFlags_(bondFlags) {
   if ((!symmetry || HasWalkSymmetry(mol)) && IsReadyForTyping(mol, atomFlags, bondFlags)) return;
@@ -50,11 +50,11 @@ KvWorkingMol::KvWorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned
   mol_ = &copy;
 }
 
-void KvWorkingMol::Type(std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes) const {
+void WorkingMol::Type(std::vector<unsigned>& atomTypes, std::vector<unsigned>& bondTypes) const {
   Typing::TypeNumbers(atomTypes, bondTypes, *mol_, atomFlags_, bondFlags_);
 }
 
-void KvWorkingMol::Type(std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes) const {
+void WorkingMol::Type(std::vector<std::string>& atomTypes, std::vector<std::string>& bondTypes) const {
   Typing::TypeStrings(atomTypes, bondTypes, *mol_, atomFlags_, bondFlags_);
 }
 

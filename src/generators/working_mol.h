@@ -21,13 +21,13 @@
 
 namespace Varnex {
 
-class KvWorkingMol {
+class WorkingMol {
  public:
   // `symmetry`: perceive symmetry classes, which the path and tree
   // enumerations use to skip equivalent start atoms.
-  KvWorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags, bool symmetry);
-  KvWorkingMol(const KvWorkingMol&) = delete;
-  KvWorkingMol& operator=(const KvWorkingMol&) = delete;
+  WorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags, bool symmetry);
+  WorkingMol(const WorkingMol&) = delete;
+  WorkingMol& operator=(const WorkingMol&) = delete;
 
   // Brings `mol`, which the caller owns, into the state the constructor
   // prepares a copy into for the same arguments; the constructor then reads

@@ -17,7 +17,7 @@ using SingleType = KvFieldType<KvFingerPrint>;
 // (nothing for kinds without one).
 KvBytes TypeBlock(const KvFingerPrint& fp) {
   KvSystem::kvosstream out;
-  if (!Varnex::KvWriteFPTypeBlock(out, fp)) return {};
+  if (!Varnex::WriteFPTypeBlock(out, fp)) return {};
   return KvBytes(out.str().begin(), out.str().end());
 }
 
@@ -25,7 +25,7 @@ KvBytes TypeBlock(const KvFingerPrint& fp) {
 // for other kinds and a short block.
 bool ReadTypeBlock(unsigned kind, unsigned short version, const KvBytes& block, KvFingerPrint& fp) {
   KvSystem::kvisstream in(std::string(block.begin(), block.end()));
-  return Varnex::KvReadFPTypeBlock(in, kind, version, fp);
+  return Varnex::ReadFPTypeBlock(in, kind, version, fp);
 }
 
 // Older form: the type string and the hexadecimal bits as two strings.

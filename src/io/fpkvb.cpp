@@ -59,7 +59,7 @@ KvBStatus KvFingerPrintWriteFxn::Write(KvSystem::kvostream& out, const KvFingerP
   KvSystem::kvosstream payload;
   KvSystem::KvBWriteUInt32(payload, kind);
   KvSystem::KvBWriteUInt16(payload, type->GetFPVersion());
-  if (!KvWriteFPTypeBlock(payload, fp)) {
+  if (!WriteFPTypeBlock(payload, fp)) {
     KvSystem::KvThrow()->Error(Msg::kWriteUnknownType);
     return KvBStatus::NotHandled;
   }
@@ -97,7 +97,7 @@ KvBStatus KvFingerPrintReadFxn::Read(KvSystem::kvistream& in, KvFingerPrint& fp,
   // Decode into a fresh fingerprint so that a short payload changes nothing.
   KvFingerPrint decoded;
   const unsigned current = IsCurrentKind(kind) ? kind : CurrentOfLegacy(kind);
-  if (!KvReadFPTypeBlock(payload, current, version, decoded)) return KvBStatus::Failure;
+  if (!ReadFPTypeBlock(payload, current, version, decoded)) return KvBStatus::Failure;
   std::uint32_t bits = 0;
   if (!KvSystem::KvBReadUInt32(payload, bits)) return KvBStatus::Failure;
   const std::uint64_t dataBytes = (static_cast<std::uint64_t>(bits) + 31) / 32 * 4;

@@ -33,13 +33,13 @@ bool ReadParameterWord(KvSystem::kvistream& in, unsigned short version, KvFinger
 
 }  // namespace
 
-bool KvWriteFPTypeBlock(KvSystem::kvostream& out, const KvFingerPrint& fp) {
+bool WriteFPTypeBlock(KvSystem::kvostream& out, const KvFingerPrint& fp) {
   const KvFPKind* kind = fp.GetFPTypeBase() != nullptr ? KvFindFPKind(fp.GetFPTypeBase()->GetFPType()) : nullptr;
   if (kind == nullptr || kind->layout == KvFPParamLayout::Unhashed) return false;
   return kind->layout == KvFPParamLayout::VersionOnly || WriteParameterWord(out, fp);
 }
 
-bool KvReadFPTypeBlock(KvSystem::kvistream& in, unsigned code, unsigned short version, KvFingerPrint& fp) {
+bool ReadFPTypeBlock(KvSystem::kvistream& in, unsigned code, unsigned short version, KvFingerPrint& fp) {
   const KvFPKind* kind = KvFindFPKind(code);
   if (kind == nullptr || kind->layout == KvFPParamLayout::Unhashed) return false;
   if (kind->layout == KvFPParamLayout::Hashed) return ReadParameterWord(in, version, fp, *kind);
@@ -60,19 +60,19 @@ bool KvWriteMACCSFingerPrintType(KvSystem::kvostream& /*out*/, const KvFingerPri
 bool KvWriteLingoFingerPrintType(KvSystem::kvostream& /*out*/, const KvFingerPrint& /*fp*/) { return true; }
 
 bool KvReadPathFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp) {
-  return KvReadFPTypeBlock(in, KvFPType::Path, version, fp);
+  return ReadFPTypeBlock(in, KvFPType::Path, version, fp);
 }
 bool KvReadTreeFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp) {
-  return KvReadFPTypeBlock(in, KvFPType::Tree, version, fp);
+  return ReadFPTypeBlock(in, KvFPType::Tree, version, fp);
 }
 bool KvReadCircularFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp) {
-  return KvReadFPTypeBlock(in, KvFPType::Circular, version, fp);
+  return ReadFPTypeBlock(in, KvFPType::Circular, version, fp);
 }
 bool KvReadMACCSFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp) {
-  return KvReadFPTypeBlock(in, KvFPType::MACCS166, version, fp);
+  return ReadFPTypeBlock(in, KvFPType::MACCS166, version, fp);
 }
 bool KvReadLingoFingerPrintType(KvSystem::kvistream& in, unsigned short version, KvFingerPrint& fp) {
-  return KvReadFPTypeBlock(in, KvFPType::Lingo, version, fp);
+  return ReadFPTypeBlock(in, KvFPType::Lingo, version, fp);
 }
 
 }  // namespace Varnex

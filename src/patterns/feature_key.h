@@ -11,10 +11,10 @@ namespace Varnex {
 
 // Two sets are the same when they have the same atoms and the same bonds,
 // whatever their order: sorted atom indices, a separator, sorted bond indices.
-using KvFeatureKey = std::vector<unsigned>;
+using FeatureKey = std::vector<unsigned>;
 
-inline KvFeatureKey KvMakeFeatureKey(const KvChem::KvAtomBondSet& set) {
-  KvFeatureKey key;
+inline FeatureKey MakeFeatureKey(const KvChem::KvAtomBondSet& set) {
+  FeatureKey key;
   key.reserve(set.NumAtoms() + set.NumBonds() + 1);
   for (const KvChem::KvAtomBase* atom : set.GetAtoms()) key.push_back(atom->GetIdx());
   std::sort(key.begin(), key.end());
@@ -27,7 +27,7 @@ inline KvFeatureKey KvMakeFeatureKey(const KvChem::KvAtomBondSet& set) {
 
 // Two matches are the same when they pair the same sequences of atoms and
 // bonds: the paired index sequences, in order, with separators.
-inline std::vector<unsigned> KvMakePairKey(const KvChem::KvAtomBondSet& a, const KvChem::KvAtomBondSet& b) {
+inline std::vector<unsigned> MakePairKey(const KvChem::KvAtomBondSet& a, const KvChem::KvAtomBondSet& b) {
   std::vector<unsigned> key;
   key.reserve(a.NumAtoms() + b.NumAtoms() + a.NumBonds() + b.NumBonds() + 3);
   const size_t atoms = std::min(a.NumAtoms(), b.NumAtoms());

@@ -111,12 +111,12 @@ KvIterBase<KvFPPattern>* Patterns(const KvChem::KvMolBase& mol, const KvFPTypeBa
     KvFPFeatureRecords records, textRecords;
     work.Generate(ids, records);
     work.Generate(texts, textRecords);
-    const std::uint32_t modulus = KvGetBitModulus(work.bits);
+    const std::uint32_t modulus = GetBitModulus(work.bits);
     const size_t count = std::min({ids.size(), texts.size(), records.size()});
     std::vector<KvFPPattern> patterns;
     patterns.reserve(count);
     for (size_t i = 0; i < count; ++i) {
-      const KvChem::KvAtomBondSet set = KvTranslateSet(records[i]);
+      const KvChem::KvAtomBondSet set = TranslateSet(records[i]);
       patterns.emplace_back(set.GetAtoms(), set.GetBonds(), texts[i], ids[i], ids[i] % modulus);
     }
     return KvSystem::KvMakeVectorIter(std::move(patterns));
@@ -136,12 +136,12 @@ KvIterBase<KvChem::KvAtomBondSet>* Coverage(const KvChem::KvMolBase& mol, const 
     KvFPFeatureRecords records;
     work.Generate(texts, records);
     std::set<std::string> seenIds;
-    std::set<KvFeatureKey> seenSets;
+    std::set<FeatureKey> seenSets;
     std::vector<KvChem::KvAtomBondSet> kept;
     for (size_t i = 0; i < records.size() && i < texts.size(); ++i) {
       if (unique && !seenIds.insert(texts[i]).second) continue;
-      if (!seenSets.insert(KvMakeFeatureKey(records[i])).second) continue;
-      kept.push_back(KvTranslateSet(records[i]));
+      if (!seenSets.insert(MakeFeatureKey(records[i])).second) continue;
+      kept.push_back(TranslateSet(records[i]));
     }
     return KvSystem::KvMakeVectorIter(std::move(kept));
   } catch (const std::exception& e) {
@@ -172,8 +172,8 @@ KvIterBase<KvChem::KvMatchBase>* Overlap(const KvChem::KvMolBase& molA, const Kv
       const KvChem::KvAtomBondSet& a = recordsA[i];
       for (const size_t j : found->second) {
         const KvChem::KvAtomBondSet& b = recordsB[j];
-        if (!seen.insert(KvMakePairKey(a, b)).second) continue;
-        matches.push_back(KvPairSets(a.GetAtoms(), a.GetBonds(), b.GetAtoms(), b.GetBonds()));
+        if (!seen.insert(MakePairKey(a, b)).second) continue;
+        matches.push_back(PairSets(a.GetAtoms(), a.GetBonds(), b.GetAtoms(), b.GetBonds()));
       }
     }
     return KvSystem::KvMakeVectorIter(std::move(matches));

@@ -41,7 +41,7 @@ KvSystem::KvIterBase<KvFPPattern>* KvGetLingoFPPatterns(const KvChem::KvMolBase&
       for (std::size_t a = 0; a < set.NumAtoms(); ++a)
         for (std::size_t b = a + 1; b < set.NumAtoms(); ++b)
           if (const KvChem::KvBondBase* bond = set.GetAtoms()[a]->GetBond(set.GetAtoms()[b])) set.AddBond(bond);
-      const KvChem::KvAtomBondSet origin = KvTranslateSet(set);
+      const KvChem::KvAtomBondSet origin = TranslateSet(set);
       patterns.emplace_back(origin.GetAtoms(), origin.GetBonds(), text.substr(i, kLingoLength), 0u, 0u);
     }
     return KvSystem::KvMakeVectorIter(std::move(patterns));

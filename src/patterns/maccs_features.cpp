@@ -82,7 +82,7 @@ KvIterBase<KvFPPattern>* KvGetMACCSFPPatterns(const KvChem::KvMolBase& mol, cons
     MaccsWorking work(mol);
     std::vector<KvFPPattern> patterns;
     const auto add = [&](unsigned key, const KvChem::KvAtomBondSet& set) {
-      const KvChem::KvAtomBondSet origin = KvTranslateSet(set);
+      const KvChem::KvAtomBondSet origin = TranslateSet(set);
       patterns.emplace_back(origin.GetAtoms(), origin.GetBonds(), KvGetMACCSKeyPattern(key), key, key - 1);
     };
     for (const KvChem::KvAtomBase* atom : work.copy.Atoms())
@@ -136,10 +136,10 @@ KvIterBase<KvChem::KvAtomBondSet>* KvGetMACCSFPCoverage(const KvChem::KvMolBase&
       if (unique && sets.size() > 1) sets.resize(1);
       for (KvChem::KvAtomBondSet& set : sets) candidates.push_back(std::move(set));
     }
-    std::set<KvFeatureKey> seen;
+    std::set<FeatureKey> seen;
     std::vector<KvChem::KvAtomBondSet> kept;
     for (const KvChem::KvAtomBondSet& set : candidates)
-      if (seen.insert(KvMakeFeatureKey(set)).second) kept.push_back(KvTranslateSet(set));
+      if (seen.insert(MakeFeatureKey(set)).second) kept.push_back(TranslateSet(set));
     return KvSystem::KvMakeVectorIter(std::move(kept));
   } catch (const std::exception& e) {
     KvSystem::KvThrow()->Warning("%s : %s", "KvGetMACCSFPCoverage()", e.what());
@@ -159,14 +159,14 @@ KvIterBase<KvChem::KvMatchBase>* KvGetMACCSFPOverlap(const KvChem::KvMolBase& mo
     const auto atomsB = KeyedAtoms(workB.copy);
     for (unsigned z = 0; z < kAtomicNumbers; ++z)
       for (const KvChem::KvAtomBase* a : atomsA[z])
-        for (const KvChem::KvAtomBase* b : atomsB[z]) matches.push_back(KvPairSets({a}, {}, {b}, {}));
+        for (const KvChem::KvAtomBase* b : atomsB[z]) matches.push_back(PairSets({a}, {}, {b}, {}));
     for (const MACCSKey& key : KvGetMACCSKeyList()) {
       const std::vector<KvChem::KvAtomBondSet> setsA = KeyMatches(key, workA.copy);
       if (setsA.empty()) continue;
       const std::vector<KvChem::KvAtomBondSet> setsB = KeyMatches(key, workB.copy);
       for (const KvChem::KvAtomBondSet& a : setsA)
         for (const KvChem::KvAtomBondSet& b : setsB)
-          matches.push_back(KvPairSets(a.GetAtoms(), a.GetBonds(), b.GetAtoms(), b.GetBonds()));
+          matches.push_back(PairSets(a.GetAtoms(), a.GetBonds(), b.GetAtoms(), b.GetBonds()));
     }
     return KvSystem::KvMakeVectorIter(std::move(matches));
   } catch (const std::exception& e) {

@@ -15,7 +15,7 @@
 
 namespace Varnex {
 
-inline KvSystem::KvTag KvOriginTag() {
+inline KvSystem::KvTag OriginTagKey() {
   static const KvSystem::KvTag tag = KvSystem::KvGetTag("__oriptr");
   return tag;
 }
@@ -23,14 +23,14 @@ inline KvSystem::KvTag KvOriginTag() {
 class OriginTag {
  public:
   explicit OriginTag(const KvChem::KvMolBase& mol) : mol_(mol) {
-    const KvSystem::KvTag tag = KvOriginTag();
+    const KvSystem::KvTag tag = OriginTagKey();
     for (KvChem::KvAtomBase* atom : mol.Atoms())
       atom->SetData(new KvSystem::KvBaseDataT<const KvChem::KvAtomBase*>(tag, atom));
     for (KvChem::KvBondBase* bond : mol.Bonds())
       bond->SetData(new KvSystem::KvBaseDataT<const KvChem::KvBondBase*>(tag, bond));
   }
   ~OriginTag() {
-    const KvSystem::KvTag tag = KvOriginTag();
+    const KvSystem::KvTag tag = OriginTagKey();
     for (KvChem::KvAtomBase* atom : mol_.Atoms()) atom->DeleteData(tag);
     for (KvChem::KvBondBase* bond : mol_.Bonds()) bond->DeleteData(tag);
   }
@@ -43,37 +43,37 @@ class OriginTag {
 
 // The caller's atom or bond behind one of a working copy; null without a tag.
 template <typename T>
-const T* KvOrigin(const T* item) {
+const T* Origin(const T* item) {
   if (item == nullptr) return nullptr;
-  const auto* data = item->template FindDataT<const T*>(KvOriginTag());
+  const auto* data = item->template FindDataT<const T*>(OriginTagKey());
   return data != nullptr ? data->GetData() : nullptr;
 }
 
 // The caller's atoms and bonds behind a set of a working copy, in set order;
 // items without an origin are left out.
-inline KvChem::KvAtomBondSet KvTranslateSet(const KvChem::KvAtomBondSet& set) {
+inline KvChem::KvAtomBondSet TranslateSet(const KvChem::KvAtomBondSet& set) {
   KvChem::KvAtomBondSet out;
   for (const KvChem::KvAtomBase* atom : set.GetAtoms())
-    if (const KvChem::KvAtomBase* origin = KvOrigin(atom)) out.AddAtom(origin);
+    if (const KvChem::KvAtomBase* origin = Origin(atom)) out.AddAtom(origin);
   for (const KvChem::KvBondBase* bond : set.GetBonds())
-    if (const KvChem::KvBondBase* origin = KvOrigin(bond)) out.AddBond(origin);
+    if (const KvChem::KvBondBase* origin = Origin(bond)) out.AddBond(origin);
   return out;
 }
 
 // A match pairing the k-th atoms (and bonds) of two sets of working copies,
 // as far as both have them, translated to the callers' molecules.
-inline KvChem::KvMatch KvPairSets(const std::vector<const KvChem::KvAtomBase*>& atomsA,
+inline KvChem::KvMatch PairSets(const std::vector<const KvChem::KvAtomBase*>& atomsA,
                                   const std::vector<const KvChem::KvBondBase*>& bondsA,
                                   const std::vector<const KvChem::KvAtomBase*>& atomsB,
                                   const std::vector<const KvChem::KvBondBase*>& bondsB) {
   KvChem::KvMatch match;
   for (size_t k = 0; k < atomsA.size() && k < atomsB.size(); ++k) {
-    const KvChem::KvAtomBase* a = KvOrigin(atomsA[k]);
-    match.AddAtomPair({a, KvOrigin(atomsB[k]), a != nullptr ? a->GetIdx() : 0u});
+    const KvChem::KvAtomBase* a = Origin(atomsA[k]);
+    match.AddAtomPair({a, Origin(atomsB[k]), a != nullptr ? a->GetIdx() : 0u});
   }
   for (size_t k = 0; k < bondsA.size() && k < bondsB.size(); ++k) {
-    const KvChem::KvBondBase* b = KvOrigin(bondsA[k]);
-    match.AddBondPair({b, KvOrigin(bondsB[k]), b != nullptr ? b->GetIdx() : 0u});
+    const KvChem::KvBondBase* b = Origin(bondsA[k]);
+    match.AddBondPair({b, Origin(bondsB[k]), b != nullptr ? b->GetIdx() : 0u});
   }
   return match;
 }

@@ -12,7 +12,7 @@
 
 namespace Varnex {
 
-struct KvSimTerms {
+struct SimTerms {
   std::uint32_t a = 0;
   std::uint32_t b = 0;
   std::uint32_t c = 0;
@@ -21,13 +21,13 @@ struct KvSimTerms {
 
 // Identical sets (a + b = 0), also two empty ones, are fully similar; sets
 // sharing nothing score 0.
-inline float KvTanimotoOf(const KvSimTerms& t) {
+inline float TanimotoOf(const SimTerms& t) {
   if (t.a + t.b == 0) return 1.0f;
   if (t.c == 0) return 0.0f;
   return static_cast<float>(t.c) / static_cast<float>(t.a + t.b + t.c);
 }
 
-inline float KvTverskyOf(const KvSimTerms& t, float alpha, float beta) {
+inline float TverskyOf(const SimTerms& t, float alpha, float beta) {
   if (t.a + t.b == 0) return 1.0f;
   if (t.c == 0) return 0.0f;
   const float weighted = alpha * static_cast<float>(t.a) + beta * static_cast<float>(t.b);
@@ -36,7 +36,7 @@ inline float KvTverskyOf(const KvSimTerms& t, float alpha, float beta) {
 
 // The numerator 2c is a float; the denominator 2c + (a + b) is summed in
 // double and rounded to float.
-inline float KvDiceOf(const KvSimTerms& t) {
+inline float DiceOf(const SimTerms& t) {
   if (t.a + t.b == 0) return 1.0f;
   if (t.c == 0) return 0.0f;
   const float twice = 2.0f * static_cast<float>(t.c);
@@ -44,21 +44,21 @@ inline float KvDiceOf(const KvSimTerms& t) {
   return twice / denominator;
 }
 
-inline float KvCosineOf(const KvSimTerms& t) {
+inline float CosineOf(const SimTerms& t) {
   if (t.a + t.b == 0) return 1.0f;
   if (t.c == 0) return 0.0f;
   const float product = static_cast<float>(t.a + t.c) * static_cast<float>(t.b + t.c);
   return static_cast<float>(t.c) / std::sqrt(product);
 }
 
-inline float KvEuclidOf(const KvSimTerms& t) {
+inline float EuclidOf(const SimTerms& t) {
   if (t.a + t.b == 0) return 1.0f;
   if (t.c + t.d == 0) return 0.0f;
   return std::sqrt(static_cast<float>(t.c + t.d) / static_cast<float>(t.a + t.b + t.c + t.d));
 }
 
 // A distance: 0 for identical sets.
-inline float KvManhattanOf(const KvSimTerms& t) {
+inline float ManhattanOf(const SimTerms& t) {
   if (t.a + t.b == 0) return 0.0f;
   return static_cast<float>(t.a + t.b) / static_cast<float>(t.a + t.b + t.c + t.d);
 }

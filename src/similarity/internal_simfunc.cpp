@@ -11,67 +11,67 @@ namespace {
 
 // The Lingo terms of the query against fp, in the order only-query,
 // only-fp, shared; false when the comparer is not valid.
-bool LingoTerms(const KvChem::KvLingoSim& query, const KvFingerPrint& fp, KvSimTerms& terms) {
+bool LingoTerms(const KvChem::KvLingoSim& query, const KvFingerPrint& fp, SimTerms& terms) {
   return KvGetLingoSimTerms(query, fp, &terms.a, &terms.b, &terms.c);
 }
 
 }  // namespace
 
-float KvLingoSimFunc::operator()(const KvFingerPrint&, const KvFingerPrint&) const { return 0.0f; }
+float LingoSimFunc::operator()(const KvFingerPrint&, const KvFingerPrint&) const { return 0.0f; }
 
-float KvTanimotoLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
-  KvSimTerms terms;
-  return LingoTerms(query, fp, terms) ? KvTanimotoOf(terms) : 0.0f;
+float TanimotoLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
+  SimTerms terms;
+  return LingoTerms(query, fp, terms) ? TanimotoOf(terms) : 0.0f;
 }
-KvTanimotoLingoSim* KvTanimotoLingoSim::CreateCopy() const { return new KvTanimotoLingoSim(*this); }
-std::string KvTanimotoLingoSim::GetSimTypeString() const { return "KvTanimoto"; }
+TanimotoLingoSim* TanimotoLingoSim::CreateCopy() const { return new TanimotoLingoSim(*this); }
+std::string TanimotoLingoSim::GetSimTypeString() const { return "KvTanimoto"; }
 
-float KvTverskyLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
-  KvSimTerms terms;
-  return LingoTerms(query, fp, terms) ? KvTverskyOf(terms, alpha_, beta_) : 0.0f;
+float TverskyLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
+  SimTerms terms;
+  return LingoTerms(query, fp, terms) ? TverskyOf(terms, alpha_, beta_) : 0.0f;
 }
-KvTverskyLingoSim* KvTverskyLingoSim::CreateCopy() const { return new KvTverskyLingoSim(*this); }
-std::string KvTverskyLingoSim::GetSimTypeString() const { return "KvTversky"; }
+TverskyLingoSim* TverskyLingoSim::CreateCopy() const { return new TverskyLingoSim(*this); }
+std::string TverskyLingoSim::GetSimTypeString() const { return "KvTversky"; }
 
-float KvDiceLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
-  KvSimTerms terms;
-  return LingoTerms(query, fp, terms) ? KvDiceOf(terms) : 0.0f;
+float DiceLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
+  SimTerms terms;
+  return LingoTerms(query, fp, terms) ? DiceOf(terms) : 0.0f;
 }
-KvDiceLingoSim* KvDiceLingoSim::CreateCopy() const { return new KvDiceLingoSim(*this); }
-std::string KvDiceLingoSim::GetSimTypeString() const { return "KvDice"; }
+DiceLingoSim* DiceLingoSim::CreateCopy() const { return new DiceLingoSim(*this); }
+std::string DiceLingoSim::GetSimTypeString() const { return "KvDice"; }
 
-float KvCosineLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
-  KvSimTerms terms;
-  return LingoTerms(query, fp, terms) ? KvCosineOf(terms) : 0.0f;
+float CosineLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
+  SimTerms terms;
+  return LingoTerms(query, fp, terms) ? CosineOf(terms) : 0.0f;
 }
-KvCosineLingoSim* KvCosineLingoSim::CreateCopy() const { return new KvCosineLingoSim(*this); }
-std::string KvCosineLingoSim::GetSimTypeString() const { return "KvCosine"; }
+CosineLingoSim* CosineLingoSim::CreateCopy() const { return new CosineLingoSim(*this); }
+std::string CosineLingoSim::GetSimTypeString() const { return "KvCosine"; }
 
 // d = 0, so this is sqrt(c / (a + b + c)).
-float KvEuclidLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
-  KvSimTerms terms;
-  return LingoTerms(query, fp, terms) ? KvEuclidOf(terms) : 0.0f;
+float EuclidLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
+  SimTerms terms;
+  return LingoTerms(query, fp, terms) ? EuclidOf(terms) : 0.0f;
 }
-KvEuclidLingoSim* KvEuclidLingoSim::CreateCopy() const { return new KvEuclidLingoSim(*this); }
-std::string KvEuclidLingoSim::GetSimTypeString() const { return "KvEuclid"; }
+EuclidLingoSim* EuclidLingoSim::CreateCopy() const { return new EuclidLingoSim(*this); }
+std::string EuclidLingoSim::GetSimTypeString() const { return "KvEuclid"; }
 
-float KvManhattanLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
-  KvSimTerms terms;
-  return LingoTerms(query, fp, terms) ? KvManhattanOf(terms) : 0.0f;
+float ManhattanLingoSim::operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const {
+  SimTerms terms;
+  return LingoTerms(query, fp, terms) ? ManhattanOf(terms) : 0.0f;
 }
-KvManhattanLingoSim* KvManhattanLingoSim::CreateCopy() const { return new KvManhattanLingoSim(*this); }
-std::string KvManhattanLingoSim::GetSimTypeString() const { return "KvManhattan"; }
+ManhattanLingoSim* ManhattanLingoSim::CreateCopy() const { return new ManhattanLingoSim(*this); }
+std::string ManhattanLingoSim::GetSimTypeString() const { return "KvManhattan"; }
 
-float KvUnhashedSimFunc::operator()(const KvFingerPrint&, const KvFingerPrint&) const { return 0.0f; }
+float UnhashedSimFunc::operator()(const KvFingerPrint&, const KvFingerPrint&) const { return 0.0f; }
 
-float KvTanimotoUnhashedSim::operator()(const std::vector<std::uint64_t>& a,
+float TanimotoUnhashedSim::operator()(const std::vector<std::uint64_t>& a,
                                         const std::vector<std::uint64_t>& b) const {
-  const auto common = static_cast<std::uint32_t>(KvCountCommonSorted(a, b));
+  const auto common = static_cast<std::uint32_t>(CountCommonSorted(a, b));
   const std::uint64_t total = a.size() + b.size() - common;
   if (total == 0) return 1.0f;
   return static_cast<float>(common) / static_cast<float>(total);
 }
-KvTanimotoUnhashedSim* KvTanimotoUnhashedSim::CreateCopy() const { return new KvTanimotoUnhashedSim(*this); }
-std::string KvTanimotoUnhashedSim::GetSimTypeString() const { return "KvTanimoto"; }
+TanimotoUnhashedSim* TanimotoUnhashedSim::CreateCopy() const { return new TanimotoUnhashedSim(*this); }
+std::string TanimotoUnhashedSim::GetSimTypeString() const { return "KvTanimoto"; }
 
 }  // namespace Varnex

@@ -17,37 +17,37 @@
 
 namespace Varnex {
 
-class KvLingoSimFunc : public KvSimFuncBase {
+class LingoSimFunc : public KvSimFuncBase {
  public:
   float operator()(const KvFingerPrint& a, const KvFingerPrint& b) const override;
   // The score of the query's text against fp's Lingo text; 0.0 when the
   // comparer is not valid (with KvGetLingoSimTerms' warning).
   virtual float operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const = 0;
-  [[nodiscard]] KvLingoSimFunc* CreateCopy() const override = 0;
+  [[nodiscard]] LingoSimFunc* CreateCopy() const override = 0;
 
  protected:
-  KvLingoSimFunc() = default;
-  KvLingoSimFunc(const KvLingoSimFunc&) = default;
-  KvLingoSimFunc& operator=(const KvLingoSimFunc&) = default;
+  LingoSimFunc() = default;
+  LingoSimFunc(const LingoSimFunc&) = default;
+  LingoSimFunc& operator=(const LingoSimFunc&) = default;
 };
 
-class KvTanimotoLingoSim final : public KvLingoSimFunc {
+class TanimotoLingoSim final : public LingoSimFunc {
  public:
-  using KvLingoSimFunc::operator();
+  using LingoSimFunc::operator();
   float operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const override;
-  [[nodiscard]] KvTanimotoLingoSim* CreateCopy() const override;
+  [[nodiscard]] TanimotoLingoSim* CreateCopy() const override;
   std::string GetSimTypeString() const override;
 };
 
-class KvTverskyLingoSim final : public KvLingoSimFunc {
+class TverskyLingoSim final : public LingoSimFunc {
  public:
-  KvTverskyLingoSim() : KvTverskyLingoSim(0.95f) {}
-  explicit KvTverskyLingoSim(float alpha) : alpha_(alpha), beta_(1.0f - alpha) {}
-  KvTverskyLingoSim(float alpha, float beta) : alpha_(alpha), beta_(beta) {}
+  TverskyLingoSim() : TverskyLingoSim(0.95f) {}
+  explicit TverskyLingoSim(float alpha) : alpha_(alpha), beta_(1.0f - alpha) {}
+  TverskyLingoSim(float alpha, float beta) : alpha_(alpha), beta_(beta) {}
 
-  using KvLingoSimFunc::operator();
+  using LingoSimFunc::operator();
   float operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const override;
-  [[nodiscard]] KvTverskyLingoSim* CreateCopy() const override;
+  [[nodiscard]] TverskyLingoSim* CreateCopy() const override;
   std::string GetSimTypeString() const override;
 
   float GetAlpha() const { return alpha_; }
@@ -58,58 +58,58 @@ class KvTverskyLingoSim final : public KvLingoSimFunc {
   float beta_;
 };
 
-class KvDiceLingoSim final : public KvLingoSimFunc {
+class DiceLingoSim final : public LingoSimFunc {
  public:
-  using KvLingoSimFunc::operator();
+  using LingoSimFunc::operator();
   float operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const override;
-  [[nodiscard]] KvDiceLingoSim* CreateCopy() const override;
+  [[nodiscard]] DiceLingoSim* CreateCopy() const override;
   std::string GetSimTypeString() const override;
 };
 
-class KvCosineLingoSim final : public KvLingoSimFunc {
+class CosineLingoSim final : public LingoSimFunc {
  public:
-  using KvLingoSimFunc::operator();
+  using LingoSimFunc::operator();
   float operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const override;
-  [[nodiscard]] KvCosineLingoSim* CreateCopy() const override;
+  [[nodiscard]] CosineLingoSim* CreateCopy() const override;
   std::string GetSimTypeString() const override;
 };
 
-class KvEuclidLingoSim final : public KvLingoSimFunc {
+class EuclidLingoSim final : public LingoSimFunc {
  public:
-  using KvLingoSimFunc::operator();
+  using LingoSimFunc::operator();
   float operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const override;
-  [[nodiscard]] KvEuclidLingoSim* CreateCopy() const override;
+  [[nodiscard]] EuclidLingoSim* CreateCopy() const override;
   std::string GetSimTypeString() const override;
 };
 
-class KvManhattanLingoSim final : public KvLingoSimFunc {
+class ManhattanLingoSim final : public LingoSimFunc {
  public:
-  using KvLingoSimFunc::operator();
+  using LingoSimFunc::operator();
   float operator()(const KvChem::KvLingoSim& query, const KvFingerPrint& fp) const override;
-  [[nodiscard]] KvManhattanLingoSim* CreateCopy() const override;
+  [[nodiscard]] ManhattanLingoSim* CreateCopy() const override;
   std::string GetSimTypeString() const override;
 };
 
-class KvUnhashedSimFunc : public KvSimFuncBase {
+class UnhashedSimFunc : public KvSimFuncBase {
  public:
   float operator()(const KvFingerPrint& a, const KvFingerPrint& b) const override;
   // The score of two ascending identifier lists.
   virtual float operator()(const std::vector<std::uint64_t>& a, const std::vector<std::uint64_t>& b) const = 0;
-  [[nodiscard]] KvUnhashedSimFunc* CreateCopy() const override = 0;
+  [[nodiscard]] UnhashedSimFunc* CreateCopy() const override = 0;
 
  protected:
-  KvUnhashedSimFunc() = default;
-  KvUnhashedSimFunc(const KvUnhashedSimFunc&) = default;
-  KvUnhashedSimFunc& operator=(const KvUnhashedSimFunc&) = default;
+  UnhashedSimFunc() = default;
+  UnhashedSimFunc(const UnhashedSimFunc&) = default;
+  UnhashedSimFunc& operator=(const UnhashedSimFunc&) = default;
 };
 
 // shared / (|a| + |b| - shared); two empty lists score 1.0 (identical, like
 // two fingerprints without bits). "KvTanimoto".
-class KvTanimotoUnhashedSim final : public KvUnhashedSimFunc {
+class TanimotoUnhashedSim final : public UnhashedSimFunc {
  public:
-  using KvUnhashedSimFunc::operator();
+  using UnhashedSimFunc::operator();
   float operator()(const std::vector<std::uint64_t>& a, const std::vector<std::uint64_t>& b) const override;
-  [[nodiscard]] KvTanimotoUnhashedSim* CreateCopy() const override;
+  [[nodiscard]] TanimotoUnhashedSim* CreateCopy() const override;
   std::string GetSimTypeString() const override;
 };
 

@@ -12,22 +12,22 @@
 namespace Varnex {
 namespace {
 
-std::array<bool, KvScanKernelId::Count> DetectSupport() {
+std::array<bool, ScanKernelId::Count> DetectSupport() {
   const KvSystem::KvCpuFeatures& cpu = KvSystem::KvGetCpuFeatures();
-  std::array<bool, KvScanKernelId::Count> support{};
-  support[KvScanKernelId::Software] = true;
+  std::array<bool, ScanKernelId::Count> support{};
+  support[ScanKernelId::Software] = true;
   // Every kernel above software counts single words with POPCNT.
-  support[KvScanKernelId::PopCnt] = cpu.popcnt;
-  support[KvScanKernelId::Avx2] = cpu.popcnt && cpu.avx2;
-  support[KvScanKernelId::Avx512] = cpu.popcnt && cpu.avx512vpopcntdq;
+  support[ScanKernelId::PopCnt] = cpu.popcnt;
+  support[ScanKernelId::Avx2] = cpu.popcnt && cpu.avx2;
+  support[ScanKernelId::Avx512] = cpu.popcnt && cpu.avx512vpopcntdq;
   return support;
 }
 
 unsigned Fastest() {
-  for (unsigned id = KvScanKernelId::Count; id-- > 0;) {
+  for (unsigned id = ScanKernelId::Count; id-- > 0;) {
     if (KernelRunsHere(id)) return id;
   }
-  return KvScanKernelId::Software;
+  return ScanKernelId::Software;
 }
 
 std::atomic<unsigned>& Active() {
@@ -37,21 +37,21 @@ std::atomic<unsigned>& Active() {
 
 }  // namespace
 
-unsigned KvParseScanKernelName(const std::string& name) {
-  for (unsigned id = 0; id < KvScanKernelId::Count; ++id) {
+unsigned ParseScanKernelName(const std::string& name) {
+  for (unsigned id = 0; id < ScanKernelId::Count; ++id) {
     if (name == KernelName(id)) return id;
   }
-  return KvScanKernelId::Count;
+  return ScanKernelId::Count;
 }
 
 bool KernelRunsHere(unsigned id) {
-  static const std::array<bool, KvScanKernelId::Count> support = DetectSupport();
-  return id < KvScanKernelId::Count && support[id];
+  static const std::array<bool, ScanKernelId::Count> support = DetectSupport();
+  return id < ScanKernelId::Count && support[id];
 }
 
 unsigned ChooseKernel(const char* forced) {
   if (forced == nullptr || *forced == '\0') return Fastest();
-  const unsigned id = KvParseScanKernelName(forced);
+  const unsigned id = ParseScanKernelName(forced);
   if (KernelRunsHere(id)) return id;
   const unsigned fallback = Fastest();
   KvSystem::KvThrow()->Warning("VARNEX_KERNEL=%s : kernel unknown or not supported by this processor, using %s!",

@@ -15,21 +15,21 @@
 
 namespace Varnex {
 
-namespace KvScanKernelId {
+namespace ScanKernelId {
 inline constexpr unsigned Software = 0;  // bit-parallel count on 64-bit words
 inline constexpr unsigned PopCnt = 1;    // the POPCNT instruction
 inline constexpr unsigned Avx2 = 2;      // nibble lookup (vpshufb) on 256-bit vectors
 inline constexpr unsigned Avx512 = 3;    // VPOPCNTDQ on 512-bit vectors
 inline constexpr unsigned Count = 4;
-}  // namespace KvScanKernelId
+}  // namespace ScanKernelId
 
 // "software", "popcnt", "avx2", "avx512" for the ids, "" for any other value.
 constexpr const char* KernelName(unsigned id) {
-  constexpr const char* kNames[KvScanKernelId::Count] = {"software", "popcnt", "avx2", "avx512"};
-  return id < KvScanKernelId::Count ? kNames[id] : "";
+  constexpr const char* kNames[ScanKernelId::Count] = {"software", "popcnt", "avx2", "avx512"};
+  return id < ScanKernelId::Count ? kNames[id] : "";
 }
-// The id of a kernel name; KvScanKernelId::Count for other names.
-unsigned KvParseScanKernelName(const std::string& name);
+// The id of a kernel name; ScanKernelId::Count for other names.
+unsigned ParseScanKernelName(const std::string& name);
 // Whether this processor runs kernel `id`.
 bool KernelRunsHere(unsigned id);
 // The kernel a process starts with when VARNEX_KERNEL holds `forced` (null

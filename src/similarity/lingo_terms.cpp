@@ -27,8 +27,8 @@ void SetTerms(std::uint32_t* onlyA, std::uint32_t* onlyB, std::uint32_t* both, s
 
 bool KvGetLingoSimTerms(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_t* onlyA, std::uint32_t* onlyB,
                         std::uint32_t* both) {
-  const std::string_view textA = KvGetFPText(a);
-  const std::string_view textB = KvGetFPText(b);
+  const std::string_view textA = GetFPText(a);
+  const std::string_view textB = GetFPText(b);
   if (textA.size() < kLingoLength || textB.size() < kLingoLength) {
     const auto lengthA = static_cast<std::uint32_t>(textA.size());
     const auto lengthB = static_cast<std::uint32_t>(textB.size());
@@ -55,7 +55,7 @@ bool KvGetLingoSimTerms(const KvChem::KvLingoSim& query, const KvFingerPrint& b,
     return false;
   }
   try {
-    return query.GetTerms(std::string(KvGetFPText(b)), onlyA, onlyB, both);
+    return query.GetTerms(std::string(GetFPText(b)), onlyA, onlyB, both);
   } catch (const std::exception& e) {
     KvSystem::KvThrow()->Warning("KvGetLingoSimTerms() : %s", e.what());
     return false;

@@ -32,18 +32,18 @@ enum class Split { Separate, SumOnly };
 // stays 0; the formulas of those measures read only the sum. A size mismatch
 // (possible only for fingerprints whose data was set by hand) is left to the
 // bit vector's own check, which reports it.
-bool CountBits(const KvFingerPrint& a, const KvFingerPrint& b, Split split, KvSimTerms& terms) {
+bool CountBits(const KvFingerPrint& a, const KvFingerPrint& b, Split split, SimTerms& terms) {
   if (a.GetSize() != b.GetSize()) return KvSystem::KvGetBitCounts(a, b, nullptr, nullptr, nullptr, nullptr);
   const std::size_t bytes = std::min(a.NumWords(), b.NumWords()) * sizeof(std::uint32_t);
   std::uint64_t either = 0, both = 0;
   if (split == Split::Separate) {
-    const KvBitPairCounts counts = KvCountBitPairs(a.GetBytes(), b.GetBytes(), bytes);
+    const BitPairCounts counts = CountBitPairs(a.GetBytes(), b.GetBytes(), bytes);
     either = counts.onA + counts.onB - counts.onBoth;
     both = counts.onBoth;
     terms.a = static_cast<std::uint32_t>(counts.onA - both);
     terms.b = static_cast<std::uint32_t>(counts.onB - both);
   } else {
-    const KvBitUnionCounts counts = KvCountBitUnion(a.GetBytes(), b.GetBytes(), bytes);
+    const BitUnionCounts counts = CountBitUnion(a.GetBytes(), b.GetBytes(), bytes);
     either = counts.onEither;
     both = counts.onBoth;
     terms.a = static_cast<std::uint32_t>(either - both);
@@ -56,14 +56,14 @@ bool CountBits(const KvFingerPrint& a, const KvFingerPrint& b, Split split, KvSi
 
 // The sorted identifier lists of two unhashed fingerprints: identifiers only
 // in A, only in B, shared.
-bool CountIdentifiers(const KvFingerPrint& a, const KvFingerPrint& b, KvSimTerms& terms) {
+bool CountIdentifiers(const KvFingerPrint& a, const KvFingerPrint& b, SimTerms& terms) {
   try {
     std::vector<std::string_view> tokensA, tokensB;
-    KvSplitTokens(KvGetFPText(a), tokensA);
-    KvSplitTokens(KvGetFPText(b), tokensB);
+    SplitTokens(GetFPText(a), tokensA);
+    SplitTokens(GetFPText(b), tokensB);
     std::sort(tokensA.begin(), tokensA.end());
     std::sort(tokensB.begin(), tokensB.end());
-    const std::uint64_t common = KvCountCommonSorted(tokensA, tokensB);
+    const std::uint64_t common = CountCommonSorted(tokensA, tokensB);
     terms.a = static_cast<std::uint32_t>(tokensA.size() - common);
     terms.b = static_cast<std::uint32_t>(tokensB.size() - common);
     terms.c = static_cast<std::uint32_t>(common);
@@ -84,7 +84,7 @@ bool CheckSameType(const KvFingerPrint& a, const KvFingerPrint& b, const char* m
 
 // The counts of the pair's kind. REQUIRES: both have the same type.
 // Lingo and unhashed pairs always give a and b apart.
-bool CountTerms(const KvFingerPrint& a, const KvFingerPrint& b, Split split, KvSimTerms& terms) {
+bool CountTerms(const KvFingerPrint& a, const KvFingerPrint& b, Split split, SimTerms& terms) {
   const unsigned kind = a.GetFPTypeBase()->GetFPType();
   if (kind == KvFPType::Lingo) return KvGetLingoSimTerms(a, b, &terms.a, &terms.b, &terms.c);
   if (IsUnhashedKind(kind)) return CountIdentifiers(a, b, terms);
@@ -94,7 +94,7 @@ bool CountTerms(const KvFingerPrint& a, const KvFingerPrint& b, Split split, KvS
 // The prologue the measures share. False when the measure is to give 0.0
 // (the reason already reported).
 bool GetTerms(const KvFingerPrint& a, const KvFingerPrint& b, const char* mismatchMessage, Split split,
-              KvSimTerms& terms) {
+              SimTerms& terms) {
   return CheckSameType(a, b, mismatchMessage) && CountTerms(a, b, split, terms);
 }
 
@@ -102,7 +102,7 @@ bool GetTerms(const KvFingerPrint& a, const KvFingerPrint& b, const char* mismat
 // texts without tokens are identical feature sets and score 1.0, as two
 // fingerprints without bits do.
 float UnhashedTanimoto(const KvFingerPrint& a, const KvFingerPrint& b) {
-  KvSimTerms terms;
+  SimTerms terms;
   if (!CountIdentifiers(a, b, terms)) return 0.0f;
   const std::uint64_t total = std::uint64_t{terms.a} + terms.b + terms.c;
   if (total == 0) return 1.0f;
@@ -114,46 +114,46 @@ float UnhashedTanimoto(const KvFingerPrint& a, const KvFingerPrint& b) {
 float KvTanimoto(const KvFingerPrint& a, const KvFingerPrint& b) {
   if (!CheckSameType(a, b, Msg::kTanimotoMismatch)) return 0.0f;
   if (IsUnhashedKind(a.GetFPTypeBase()->GetFPType())) return UnhashedTanimoto(a, b);
-  KvSimTerms terms;
+  SimTerms terms;
   if (!CountTerms(a, b, Split::SumOnly, terms)) return 0.0f;
-  return KvTanimotoOf(terms);
+  return TanimotoOf(terms);
 }
 
 float KvTversky(const KvFingerPrint& a, const KvFingerPrint& b, float alpha, float beta) {
-  KvSimTerms terms;
+  SimTerms terms;
   if (!GetTerms(a, b, Msg::kTypeMismatch, Split::Separate, terms)) return 0.0f;
-  return KvTverskyOf(terms, alpha, beta);
+  return TverskyOf(terms, alpha, beta);
 }
 
 float KvDice(const KvFingerPrint& a, const KvFingerPrint& b) {
-  KvSimTerms terms;
+  SimTerms terms;
   if (!GetTerms(a, b, Msg::kTypeMismatch, Split::SumOnly, terms)) return 0.0f;
-  return KvDiceOf(terms);
+  return DiceOf(terms);
 }
 
 float KvCosine(const KvFingerPrint& a, const KvFingerPrint& b) {
-  KvSimTerms terms;
+  SimTerms terms;
   if (!GetTerms(a, b, Msg::kTypeMismatch, Split::Separate, terms)) return 0.0f;
-  return KvCosineOf(terms);
+  return CosineOf(terms);
 }
 
 float KvEuclid(const KvFingerPrint& a, const KvFingerPrint& b) {
-  KvSimTerms terms;
+  SimTerms terms;
   if (!GetTerms(a, b, Msg::kTypeMismatch, Split::SumOnly, terms)) return 0.0f;
-  return KvEuclidOf(terms);
+  return EuclidOf(terms);
 }
 
 float KvManhattan(const KvFingerPrint& a, const KvFingerPrint& b) {
-  KvSimTerms terms;
+  SimTerms terms;
   if (!GetTerms(a, b, Msg::kTypeMismatch, Split::SumOnly, terms)) return 0.0f;
-  return KvManhattanOf(terms);
+  return ManhattanOf(terms);
 }
 
 bool KvGetBitCounts(const KvFingerPrint& a, const KvFingerPrint& b, std::uint32_t* onlyA, std::uint32_t* onlyB,
                     std::uint32_t* both, std::uint32_t* neither) {
   if (!CheckSameType(a, b, Msg::kTypeMismatch)) return false;
   if (a.GetFPTypeBase()->GetFPType() == KvFPType::Lingo) return KvGetLingoSimTerms(a, b, onlyA, onlyB, both);
-  KvSimTerms terms;
+  SimTerms terms;
   if (!CountBits(a, b, Split::Separate, terms)) return false;
   if (onlyA != nullptr) *onlyA = terms.a;
   if (onlyB != nullptr) *onlyB = terms.b;
@@ -167,6 +167,6 @@ std::string KvGetSimilarityMeasureName(unsigned measure) {
   return info != nullptr ? info->name : "unknown";
 }
 
-unsigned KvGetPopCountMethod() { return KvPopCountMethod::Instruction; }
+unsigned KvGetPopCountMethod() { return PopCountMethod::Instruction; }
 
 }  // namespace Varnex

@@ -10,20 +10,20 @@ namespace {
 
 // The software forms unless the choice is "software": every other kernel
 // runs only where POPCNT does.
-bool UseInstruction() { return ActiveKernel() != KvScanKernelId::Software; }
+bool UseInstruction() { return ActiveKernel() != ScanKernelId::Software; }
 
 // The 64-bit words of a and b in one pass, then one trailing 32-bit word
 // (bit vectors store 32-bit words): `visit(x, y)` for each pair.
 template <class Visit>
 VARNEX_INLINE_BODY void VisitWordPairs(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes, Visit visit) {
   std::size_t i = 0;
-  for (; i + 8 <= bytes; i += 8) visit(KvLoadWord(a + i), KvLoadWord(b + i));
-  if (i < bytes) visit(std::uint64_t{KvLoadHalfWord(a + i)}, std::uint64_t{KvLoadHalfWord(b + i)});
+  for (; i + 8 <= bytes; i += 8) visit(LoadWord(a + i), LoadWord(b + i));
+  if (i < bytes) visit(std::uint64_t{LoadHalfWord(a + i)}, std::uint64_t{LoadHalfWord(b + i)});
 }
 
 template <class Word>
-VARNEX_INLINE_BODY KvBitPairCounts CountPairs(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
-  KvBitPairCounts counts;
+VARNEX_INLINE_BODY BitPairCounts CountPairs(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
+  BitPairCounts counts;
   VisitWordPairs(a, b, bytes, [&counts](std::uint64_t x, std::uint64_t y) {
     counts.onA += Word::Count(x);
     counts.onB += Word::Count(y);
@@ -33,8 +33,8 @@ VARNEX_INLINE_BODY KvBitPairCounts CountPairs(const std::uint8_t* a, const std::
 }
 
 template <class Word>
-VARNEX_INLINE_BODY KvBitUnionCounts CountUnion(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
-  KvBitUnionCounts counts;
+VARNEX_INLINE_BODY BitUnionCounts CountUnion(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
+  BitUnionCounts counts;
   VisitWordPairs(a, b, bytes, [&counts](std::uint64_t x, std::uint64_t y) {
     counts.onEither += Word::Count(x | y);
     counts.onBoth += Word::Count(x & y);
@@ -44,43 +44,43 @@ VARNEX_INLINE_BODY KvBitUnionCounts CountUnion(const std::uint8_t* a, const std:
 
 }  // namespace
 
-bool KvHasPopCountInstruction() { return KernelRunsHere(KvScanKernelId::PopCnt); }
+bool HasPopCountInstruction() { return KernelRunsHere(ScanKernelId::PopCnt); }
 
-KvPopCountKernel KvGetPopCountKernel(unsigned method) {
+PopCountKernel GetPopCountKernel(unsigned method) {
   switch (method) {
-    case KvPopCountMethod::Software:
-      return &KvPopCountSoftware;
-    case KvPopCountMethod::Instruction:
-      return UseInstruction() ? &KvPopCountInstruction : &KvPopCountSoftware;
+    case PopCountMethod::Software:
+      return &PopCountSoftware;
+    case PopCountMethod::Instruction:
+      return UseInstruction() ? &PopCountInstruction : &PopCountSoftware;
     default:
       return nullptr;
   }
 }
 
-KvBitPairCounts KvCountBitPairsSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
+BitPairCounts CountBitPairsSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
   return CountPairs<SoftwareWord>(a, b, bytes);
 }
 
-VARNEX_TARGET_POPCNT KvBitPairCounts KvCountBitPairsInstruction(const std::uint8_t* a, const std::uint8_t* b,
+VARNEX_TARGET_POPCNT BitPairCounts CountBitPairsInstruction(const std::uint8_t* a, const std::uint8_t* b,
                                                                 std::size_t bytes) {
   return CountPairs<InstructionWord>(a, b, bytes);
 }
 
-KvBitPairCounts KvCountBitPairs(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
-  return UseInstruction() ? KvCountBitPairsInstruction(a, b, bytes) : KvCountBitPairsSoftware(a, b, bytes);
+BitPairCounts CountBitPairs(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
+  return UseInstruction() ? CountBitPairsInstruction(a, b, bytes) : CountBitPairsSoftware(a, b, bytes);
 }
 
-KvBitUnionCounts KvCountBitUnionSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
+BitUnionCounts CountBitUnionSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
   return CountUnion<SoftwareWord>(a, b, bytes);
 }
 
-VARNEX_TARGET_POPCNT KvBitUnionCounts KvCountBitUnionInstruction(const std::uint8_t* a, const std::uint8_t* b,
+VARNEX_TARGET_POPCNT BitUnionCounts CountBitUnionInstruction(const std::uint8_t* a, const std::uint8_t* b,
                                                                  std::size_t bytes) {
   return CountUnion<InstructionWord>(a, b, bytes);
 }
 
-KvBitUnionCounts KvCountBitUnion(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
-  return UseInstruction() ? KvCountBitUnionInstruction(a, b, bytes) : KvCountBitUnionSoftware(a, b, bytes);
+BitUnionCounts CountBitUnion(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
+  return UseInstruction() ? CountBitUnionInstruction(a, b, bytes) : CountBitUnionSoftware(a, b, bytes);
 }
 
 }  // namespace Varnex

@@ -31,22 +31,22 @@
 namespace Varnex {
 
 // Population-count method codes (the values KvGetPopCountMethod reports).
-namespace KvPopCountMethod {
+namespace PopCountMethod {
 inline constexpr unsigned None = 0;
 inline constexpr unsigned Software = 1;     // bit-parallel count on 64-bit words
 inline constexpr unsigned Instruction = 2;  // the processor's instruction on 64-bit words
-}  // namespace KvPopCountMethod
+}  // namespace PopCountMethod
 
 // A count: the number of bits set in words[0, n).
-using KvPopCountKernel = std::uint64_t (*)(const std::uint64_t* words, std::size_t n);
+using PopCountKernel = std::uint64_t (*)(const std::uint64_t* words, std::size_t n);
 
-inline std::uint64_t KvLoadWord(const void* p) {
+inline std::uint64_t LoadWord(const void* p) {
   std::uint64_t w;
   std::memcpy(&w, p, sizeof w);
   return w;
 }
 
-inline std::uint32_t KvLoadHalfWord(const void* p) {
+inline std::uint32_t LoadHalfWord(const void* p) {
   std::uint32_t w;
   std::memcpy(&w, p, sizeof w);
   return w;
@@ -54,7 +54,7 @@ inline std::uint32_t KvLoadHalfWord(const void* p) {
 
 // The classic bit-parallel count of one word: pairs, nibbles, bytes, then
 // folding by 8, 16 and 32 bits and keeping the low byte.
-inline std::uint64_t KvPopCountWordSoftware(std::uint64_t x) {
+inline std::uint64_t PopCountWordSoftware(std::uint64_t x) {
   x = x - ((x >> 1) & 0x5555555555555555ULL);
   x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
   x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fULL;
@@ -64,14 +64,14 @@ inline std::uint64_t KvPopCountWordSoftware(std::uint64_t x) {
   return x & 0xffULL;
 }
 
-VARNEX_TARGET_POPCNT inline std::uint64_t KvPopCountWordInstruction(std::uint64_t x) {
+VARNEX_TARGET_POPCNT inline std::uint64_t PopCountWordInstruction(std::uint64_t x) {
   return static_cast<std::uint64_t>(__builtin_popcountll(x));
 }
 
 // The word counts the loops are instantiated over. InstructionWord has no
 // target of its own: it becomes the instruction inside a function that has.
 struct SoftwareWord {
-  static std::uint64_t Count(std::uint64_t x) { return KvPopCountWordSoftware(x); }
+  static std::uint64_t Count(std::uint64_t x) { return PopCountWordSoftware(x); }
 };
 struct InstructionWord {
   VARNEX_INLINE_BODY static std::uint64_t Count(std::uint64_t x) {
@@ -99,36 +99,36 @@ VARNEX_INLINE_BODY std::uint64_t SumWordCounts(std::size_t n, WordAt at) {
 // |words[0, n)|.
 template <class Word>
 VARNEX_INLINE_BODY std::uint64_t CountWords(const std::uint64_t* words, std::size_t n) {
-  return SumWordCounts<Word>(n, [words](std::size_t i) { return KvLoadWord(words + i); });
+  return SumWordCounts<Word>(n, [words](std::size_t i) { return LoadWord(words + i); });
 }
 
 // |a AND b| over `n` words; `a` may be unaligned.
 template <class Word>
 VARNEX_INLINE_BODY std::uint64_t CountAndWords(const std::uint8_t* a, const std::uint64_t* b, std::size_t n) {
-  return SumWordCounts<Word>(n, [a, b](std::size_t i) { return KvLoadWord(a + 8 * i) & b[i]; });
+  return SumWordCounts<Word>(n, [a, b](std::size_t i) { return LoadWord(a + 8 * i) & b[i]; });
 }
 
-inline std::uint64_t KvPopCountSoftware(const std::uint64_t* words, std::size_t n) {
+inline std::uint64_t PopCountSoftware(const std::uint64_t* words, std::size_t n) {
   return CountWords<SoftwareWord>(words, n);
 }
 
-// REQUIRES: KvHasPopCountInstruction().
-VARNEX_TARGET_POPCNT inline std::uint64_t KvPopCountInstruction(const std::uint64_t* words, std::size_t n) {
+// REQUIRES: HasPopCountInstruction().
+VARNEX_TARGET_POPCNT inline std::uint64_t PopCountInstruction(const std::uint64_t* words, std::size_t n) {
   return CountWords<InstructionWord>(words, n);
 }
 
 // Whether this processor has the population-count instruction. Tested once.
-bool KvHasPopCountInstruction();
+bool HasPopCountInstruction();
 
 // The count of a method: the software count for 1; for 2, the instruction
 // count unless the library's choice is "software" (then the software count,
 // which counts the same); null for any other value.
-KvPopCountKernel KvGetPopCountKernel(unsigned method);
+PopCountKernel GetPopCountKernel(unsigned method);
 
 // ---- Pair counts: one pass over two bit vectors of equal storage.
 
 // Bits set in A, in B and in both.
-struct KvBitPairCounts {
+struct BitPairCounts {
   std::uint64_t onA = 0;
   std::uint64_t onB = 0;
   std::uint64_t onBoth = 0;
@@ -136,22 +136,22 @@ struct KvBitPairCounts {
 
 // Counts over `bytes` bytes at `a` and at `b`. REQUIRES: `bytes` is a
 // multiple of 4 (bit vectors store 32-bit words).
-KvBitPairCounts KvCountBitPairsSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
-// REQUIRES: KvHasPopCountInstruction().
-KvBitPairCounts KvCountBitPairsInstruction(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
+BitPairCounts CountBitPairsSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
+// REQUIRES: HasPopCountInstruction().
+BitPairCounts CountBitPairsInstruction(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
 // The form the library's instruction-set choice names.
-KvBitPairCounts KvCountBitPairs(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
+BitPairCounts CountBitPairs(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
 
 // Bits set in A or B, and in both: all that measures using only a + b need,
 // for two counts per word instead of three.
-struct KvBitUnionCounts {
+struct BitUnionCounts {
   std::uint64_t onEither = 0;
   std::uint64_t onBoth = 0;
 };
 
 // Same requirements as the pair counts above.
-KvBitUnionCounts KvCountBitUnionSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
-KvBitUnionCounts KvCountBitUnionInstruction(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
-KvBitUnionCounts KvCountBitUnion(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
+BitUnionCounts CountBitUnionSoftware(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
+BitUnionCounts CountBitUnionInstruction(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
+BitUnionCounts CountBitUnion(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes);
 
 }  // namespace Varnex

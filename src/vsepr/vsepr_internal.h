@@ -89,13 +89,13 @@ void TypeAtoms(const KvChem::KvMolBase& mol, bool stereoAware, std::vector<std::
 
 // The atom-type function of the fingerprint: VSEPRAroStereoType::GetType when
 // stereo aware, VSEPRAroType::GetType otherwise.
-class KvGetVseprType final : public KvSystem::KvUnaryFunction<KvChem::KvAtomBase, unsigned> {
+class GetVseprType final : public KvSystem::KvUnaryFunction<KvChem::KvAtomBase, unsigned> {
  public:
-  explicit KvGetVseprType(bool stereoAware) : stereoAware_(stereoAware) {}
+  explicit GetVseprType(bool stereoAware) : stereoAware_(stereoAware) {}
   unsigned operator()(const KvChem::KvAtomBase& atom) const override {
     return stereoAware_ ? StereoTypeOf(atom) : AroTypeOf(atom);
   }
-  KvGetVseprType* CreateCopy() const override { return new KvGetVseprType(*this); }
+  GetVseprType* CreateCopy() const override { return new GetVseprType(*this); }
 
  private:
   bool stereoAware_;

@@ -69,9 +69,9 @@ bool Aromatic(const Space& s, unsigned t) {
 // The inner predicate of KvIsType: the six identifying values of a type and,
 // in the stereo space, its stereo code (0 none, 1 for ":R", 2 for ":S").
 template <bool kStereoSpace>
-class KvIsTypeImpl final : public KvSystem::KvUnaryPredicate<KvChem::KvAtomBase> {
+class IsTypeImpl final : public KvSystem::KvUnaryPredicate<KvChem::KvAtomBase> {
  public:
-  KvIsTypeImpl(unsigned atomicNum, int charge, unsigned heavyDegree, unsigned heavyValence, unsigned hydrogens,
+  IsTypeImpl(unsigned atomicNum, int charge, unsigned heavyDegree, unsigned heavyValence, unsigned hydrogens,
                unsigned stereoCode, bool aromatic)
       : atomicNum_(atomicNum),
         charge_(charge),
@@ -95,7 +95,7 @@ class KvIsTypeImpl final : public KvSystem::KvUnaryPredicate<KvChem::KvAtomBase>
     }
     return true;
   }
-  KvIsTypeImpl* CreateCopy() const override { return new KvIsTypeImpl(*this); }
+  IsTypeImpl* CreateCopy() const override { return new IsTypeImpl(*this); }
 
  private:
   std::uint32_t atomicNum_;
@@ -166,7 +166,7 @@ KvSystem::KvUnaryPredicate<KvChem::KvAtomBase>* CreatePredicate(unsigned type) {
   const unsigned heavyValence = GetHeavyValence(type);
   const unsigned hydrogens = GetHydrogenCount(type);
   const bool aromatic = GetAromatic(type);
-  return new VseprDetail::KvIsTypeImpl<false>(atomicNum, charge, heavyDegree, heavyValence, hydrogens, 0, aromatic);
+  return new VseprDetail::IsTypeImpl<false>(atomicNum, charge, heavyDegree, heavyValence, hydrogens, 0, aromatic);
 }
 
 KvIsType::KvIsType(unsigned type) : inner_(CreatePredicate(type)) {}
@@ -217,7 +217,7 @@ KvSystem::KvUnaryPredicate<KvChem::KvAtomBase>* CreatePredicate(unsigned type) {
   const bool aromatic = GetAromatic(type);
   const unsigned stereo = GetStereo(type);
   const unsigned stereoCode = stereo == 2 ? 1u : stereo == 3 ? 2u : 0u;
-  return new VseprDetail::KvIsTypeImpl<true>(atomicNum, charge, heavyDegree, heavyValence, hydrogens, stereoCode,
+  return new VseprDetail::IsTypeImpl<true>(atomicNum, charge, heavyDegree, heavyValence, hydrogens, stereoCode,
                                              aromatic);
 }
 

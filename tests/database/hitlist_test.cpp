@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-using Varnex::KvHitList;
+using Varnex::HitList;
 using Varnex::KvSimScore;
 
 namespace {
@@ -18,7 +18,7 @@ namespace {
 // Runs scores through a hit list and returns its finished records.
 std::vector<KvSimScore> Search(const std::vector<double>& scores, std::size_t limit, bool descending, bool hasCutoff,
                                double cutoff) {
-  KvHitList<KvSimScore> hits(limit, descending, hasCutoff, cutoff);
+  HitList<KvSimScore> hits(limit, descending, hasCutoff, cutoff);
   for (std::size_t i = 0; i < scores.size(); ++i) hits.Offer(KvSimScore(i, scores[i]));
   hits.Finish();
   return {hits.Entries().begin(), hits.Entries().end()};
@@ -27,7 +27,7 @@ std::vector<KvSimScore> Search(const std::vector<double>& scores, std::size_t li
 // The reference: every score that passes the threshold, fully sorted, cut to the limit.
 std::vector<double> Reference(const std::vector<double>& scores, std::size_t limit, bool descending, bool hasCutoff,
                               double cutoff) {
-  const double threshold = KvHitList<KvSimScore>::InitialThreshold(descending, hasCutoff, cutoff);
+  const double threshold = HitList<KvSimScore>::InitialThreshold(descending, hasCutoff, cutoff);
   std::vector<double> kept;
   for (double s : scores)
     if (descending ? s > threshold : s < threshold) kept.push_back(s);
@@ -41,20 +41,20 @@ std::vector<double> Reference(const std::vector<double>& scores, std::size_t lim
 }
 
 TEST(HitList, ThresholdRecordAndCompaction) {
-  KvHitList<KvSimScore> descending(2, true, false, 0.0);
+  HitList<KvSimScore> descending(2, true, false, 0.0);
   EXPECT_EQ(descending.Threshold().GetIdx(), 0xFFFFFFFFu);
   EXPECT_EQ(descending.ThresholdScore(), DBL_MIN);
   EXPECT_FALSE(descending.Offer(KvSimScore(0, 0.0)));
   EXPECT_FALSE(descending.Offer(KvSimScore(0, -1.0)));
   EXPECT_TRUE(descending.Offer(KvSimScore(0, 1e-300)));
 
-  KvHitList<KvSimScore> ascending(2, false, false, 0.0);
+  HitList<KvSimScore> ascending(2, false, false, 0.0);
   EXPECT_EQ(ascending.ThresholdScore(), DBL_MAX);
   EXPECT_TRUE(ascending.Offer(KvSimScore(0, -5.0)));
   EXPECT_FALSE(ascending.Offer(KvSimScore(0, DBL_MAX)));
 
   // Room for 2L: the fifth record triggers the compaction to L.
-  KvHitList<KvSimScore> hits(2, true, false, 0.0);
+  HitList<KvSimScore> hits(2, true, false, 0.0);
   for (double s : {0.1, 0.4, 0.3, 0.2}) hits.Offer(KvSimScore(0, s));
   EXPECT_EQ(hits.Size(), 4u);
   EXPECT_EQ(hits.ThresholdScore(), DBL_MIN);
@@ -64,7 +64,7 @@ TEST(HitList, ThresholdRecordAndCompaction) {
   EXPECT_FALSE(hits.Offer(KvSimScore(5, 0.3)));  // equal to the threshold: refused
   EXPECT_TRUE(hits.Offer(KvSimScore(6, 0.35)));
 
-  KvHitList<KvSimScore> none(0, true, false, 0.0);  // limit 0 admits nothing
+  HitList<KvSimScore> none(0, true, false, 0.0);  // limit 0 admits nothing
   EXPECT_FALSE(none.Offer(KvSimScore(0, 0.9)));
   none.Finish();
   EXPECT_TRUE(none.Empty());
@@ -97,14 +97,14 @@ TEST(HitList, AgreesWithFullSortOnRandomScores) {
 }
 
 TEST(HitList, IteratorOwnsRecordsAndEmptyListGivesEmptyIterator) {
-  KvHitList<KvSimScore> hits(3, true, false, 0.0);
+  HitList<KvSimScore> hits(3, true, false, 0.0);
   for (double s : {0.2, 0.9, 0.5, 0.7}) hits.Offer(KvSimScore(static_cast<std::size_t>(s * 10), s));
-  auto collected = KvSystem::KvCollect(Varnex::KvMakeHitListIter(std::move(hits)));
+  auto collected = KvSystem::KvCollect(Varnex::MakeHitListIter(std::move(hits)));
   ASSERT_EQ(collected.size(), 3u);
   EXPECT_EQ(collected[0].GetScore(), 0.9);
   EXPECT_EQ(collected[2].GetScore(), 0.5);
 
-  KvSystem::KvIterBase<KvSimScore>* empty = Varnex::KvMakeHitListIter(KvHitList<KvSimScore>(3, true, false, 0.0));
+  KvSystem::KvIterBase<KvSimScore>* empty = Varnex::MakeHitListIter(HitList<KvSimScore>(3, true, false, 0.0));
   ASSERT_NE(empty, nullptr);
   EXPECT_FALSE(static_cast<bool>(*empty));
   delete empty;

@@ -15,7 +15,7 @@
 #include "database/searchresult_impl.h"
 
 using Varnex::KvFPDatabaseOptions;
-using Varnex::KvHitList;
+using Varnex::HitList;
 using Varnex::KvSimScore;
 using Varnex::KvSimSearchResult;
 namespace Status = Varnex::KvSimSearchStatus;
@@ -44,7 +44,7 @@ TEST(SearchResult, UninitializedResultAnswersEmptyAndWarnsForTheHistogram) {
 
 // Scores records [begin, end) of `scores` like one search worker would.
 void RunWorker(Varnex::KvSimSearchResultImpl& impl, const std::vector<double>& scores, std::atomic<std::size_t>& next) {
-  KvHitList<KvSimScore> hits = impl.NewWorkerHitList();
+  HitList<KvSimScore> hits = impl.NewWorkerHitList();
   Varnex::KvFPHistogram histogram = impl.NewWorkerHistogram();
   for (;;) {
     const std::size_t start = next.fetch_add(100);
@@ -153,7 +153,7 @@ TEST(SearchResult, CutoffAndMismatchedWorkerHistogram) {
   options.SetCutoff(0.5f);
   impl.Prepare(4, options);
   impl.SetStatus(Status::InProgress);
-  KvHitList<KvSimScore> hits = impl.NewWorkerHitList();
+  HitList<KvSimScore> hits = impl.NewWorkerHitList();
   for (auto [i, s] : {std::pair{0u, 0.5}, {1u, 0.7}, {2u, 0.2}, {3u, 0.51}}) hits.Offer(KvSimScore(i, s));
   VarnexTest::CaptureSink sink;
   impl.Merge(hits, Varnex::KvFPHistogram(10, 0.0, 1.0));  // wrong bins: histogram refused, hits kept

@@ -188,7 +188,7 @@ TEST(CollectionTest, FailedAppendLeavesTheCollectionAsItWas) {
        [](FaultyFileSystem& fs) {
          fs.onRename = [&fs] { fs.failRename = true; };
        }},
-      {"commit", [](FaultyFileSystem&) { Varnex::KvSetCollectionCommitFaultForTesting(true); }},
+      {"commit", [](FaultyFileSystem&) { Varnex::SetCollectionCommitFaultForTesting(true); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -201,7 +201,7 @@ TEST(CollectionTest, FailedAppendLeavesTheCollectionAsItWas) {
       FaultyFileSystem fs;
       c.arm(fs);
       EXPECT_FALSE(lib.Append(2));
-      Varnex::KvSetCollectionCommitFaultForTesting(false);
+      Varnex::SetCollectionCommitFaultForTesting(false);
       EXPECT_NE(sink.Count(), 0u);
     }
     EXPECT_EQ(ReadFile(lib.catalog), before);
@@ -219,7 +219,7 @@ TEST(CollectionTest, FailedCreationLeavesNoCollection) {
        std::vector<std::function<void(FaultyFileSystem&)>>{[](FaultyFileSystem& fs) { fs.failWriteNumber = 1; },
                                                            [](FaultyFileSystem& fs) { fs.failRename = true; },
                                                            [](FaultyFileSystem&) {
-                                                             Varnex::KvSetCollectionCommitFaultForTesting(true);
+                                                             Varnex::SetCollectionCommitFaultForTesting(true);
                                                            }}) {
     Library lib;
     CaptureSink sink;
@@ -228,7 +228,7 @@ TEST(CollectionTest, FailedCreationLeavesNoCollection) {
       arm(fs);
       Varnex::KvCollectionWriteSummary summary;
       EXPECT_FALSE(Varnex::KvCreateCollection(lib.catalog, lib.first, Options(), 3, "", summary));
-      Varnex::KvSetCollectionCommitFaultForTesting(false);
+      Varnex::SetCollectionCommitFaultForTesting(false);
     }
     EXPECT_EQ(lib.Files(), std::set<std::string>{});
   }
@@ -285,8 +285,8 @@ TEST(CollectionTest, SecondWriterIsRefusedNeverMixed) {
   lib.Create(2);
   {
     // Another writer holds the catalog.
-    Varnex::KvSqlite other;
-    ASSERT_TRUE(other.Open(lib.catalog, Varnex::KvSqlite::Mode::ReadWrite, 0).IsOk());
+    Varnex::Sqlite other;
+    ASSERT_TRUE(other.Open(lib.catalog, Varnex::Sqlite::Mode::ReadWrite, 0).IsOk());
     ASSERT_TRUE(other.Exec("BEGIN IMMEDIATE").IsOk());
     CaptureSink sink;
     EXPECT_FALSE(lib.Append(1));
@@ -332,8 +332,8 @@ TEST(CollectionTest, TamperedCollectionsAreRefused) {
     bool catalogSound = false;
   };
   const auto sql = [](Library& lib, const std::string& statement) {
-    Varnex::KvSqlite db;
-    ASSERT_TRUE(db.Open(lib.catalog, Varnex::KvSqlite::Mode::ReadWrite, 1000).IsOk());
+    Varnex::Sqlite db;
+    ASSERT_TRUE(db.Open(lib.catalog, Varnex::Sqlite::Mode::ReadWrite, 1000).IsOk());
     ASSERT_TRUE(db.Exec(statement).IsOk());
   };
   const Case cases[] = {
@@ -414,8 +414,8 @@ TEST(CollectionTest, VerifyFindsWhatOpeningCannot) {
   const Case cases[] = {
       {"lying bit range",
        [](Library& lib, const std::string&) {
-         Varnex::KvSqlite db;
-         ASSERT_TRUE(db.Open(lib.catalog, Varnex::KvSqlite::Mode::ReadWrite, 1000).IsOk());
+         Varnex::Sqlite db;
+         ASSERT_TRUE(db.Open(lib.catalog, Varnex::Sqlite::Mode::ReadWrite, 1000).IsOk());
          ASSERT_TRUE(db.Exec("UPDATE shards SET min_bits = 0, max_bits = 1 WHERE position = 0").IsOk());
        },
        "the catalog says 0 to 1"},

@@ -49,8 +49,8 @@ TEST(FastDbConcurrency, ConcurrentQueriesOfOneDatabaseEqualSerialOnes) {
   const KvFPTypeBase* type = FastDbTest::PathType(512);
   const FastDbTest::TempPath file("concurrent.fpbin");
   FastDbTest::WriteDatabase(file.str(), type, FastDbTest::RandomFingerPrints(type, 1500, 3));
-  Varnex::KvSetScanWholeUpTo(0);    // pruned, as a large file
-  Varnex::KvSetShareSearchFrom(0);  // and one query's search shared among threads
+  Varnex::SetScanWholeUpTo(0);    // pruned, as a large file
+  Varnex::SetShareSearchFrom(0);  // and one query's search shared among threads
   for (unsigned memory : {KvFastFPDatabaseMemoryType::MemoryMapped, KvFastFPDatabaseMemoryType::InMemory}) {
     const KvFastFPDatabase db(file.str(), memory);
     ASSERT_TRUE(db.IsValid());
@@ -65,14 +65,14 @@ TEST(FastDbConcurrency, ConcurrentQueriesOfOneDatabaseEqualSerialOnes) {
     for (std::thread& caller : callers) caller.join();
     for (std::size_t q = 0; q < kQueries; ++q) EXPECT_TRUE(serial[q] == concurrent[q]) << memory << " " << q;
   }
-  Varnex::KvSetScanWholeUpTo(4096);
-  Varnex::KvSetShareSearchFrom(32768);
+  Varnex::SetScanWholeUpTo(4096);
+  Varnex::SetShareSearchFrom(32768);
 }
 
 // Pages faulted in while another thread writes the words keep every word
 // written, before and after the population reaches them.
 TEST(FastDbConcurrency, PopulatingPagesBesideTheirWriterKeepsEveryWord) {
-  KvWordBuffer buffer;
+  WordBuffer buffer;
   constexpr std::size_t kWords = std::size_t{4} << 20;  // 32 MB
   ASSERT_TRUE(buffer.Allocate(kWords));
   std::thread writer([&] {

@@ -162,8 +162,8 @@ std::string Trace(unsigned memoryType, const KvFPDatabaseOptions& o) {
 class OracleTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    KvSetScanWholeUpTo(0);    // searched like a large file, through the index
-    KvSetShareSearchFrom(0);  // and a single query shared among threads as in one
+    SetScanWholeUpTo(0);    // searched like a large file, through the index
+    SetShareSearchFrom(0);  // and a single query shared among threads as in one
     type_ = FastDbTest::PathType(1024);
     fps_ = new std::vector<KvFingerPrint>(FastDbTest::RandomFingerPrints(type_, 1100, 1));
     KvFingerPrint ten, five;
@@ -185,8 +185,8 @@ class OracleTest : public ::testing::Test {
     for (const KvFingerPrint& fp : FastDbTest::RandomFingerPrints(type_, 35, 99)) queries_->push_back(fp);
   }
   static void TearDownTestSuite() {
-    KvSetScanWholeUpTo(4096);
-    KvSetShareSearchFrom(32768);
+    SetScanWholeUpTo(4096);
+    SetShareSearchFrom(32768);
     delete fps_;
     delete queries_;
     delete file_;
@@ -194,8 +194,8 @@ class OracleTest : public ::testing::Test {
 
   static std::vector<std::unique_ptr<KvFastFPDatabaseImplBase>> Engines() {
     std::vector<std::unique_ptr<KvFastFPDatabaseImplBase>> engines;
-    engines.push_back(std::make_unique<KvFastFPMemoryMapDatabaseImpl>(file_->str()));
-    engines.push_back(std::make_unique<KvFastFPInMemoryDatabaseImpl>(file_->str()));
+    engines.push_back(std::make_unique<FastFPMemoryMapDatabaseImpl>(file_->str()));
+    engines.push_back(std::make_unique<FastFPInMemoryDatabaseImpl>(file_->str()));
     return engines;
   }
   static std::vector<double> Scores(const KvFingerPrint& query, const KvFPDatabaseOptions& options) {
@@ -225,11 +225,11 @@ class OracleTest : public ::testing::Test {
 TEST_F(OracleTest, TheKernelNamedInTheEnvironmentIsTheOneInUse) {
   const char* forced = std::getenv("VARNEX_KERNEL");
   if (forced == nullptr) GTEST_SKIP() << "VARNEX_KERNEL not set";
-  const unsigned id = KvParseScanKernelName(forced);
-  if (KvGetScanKernel(id) == nullptr) GTEST_SKIP() << forced << " is not available on this processor";
-  EXPECT_STREQ(KvGetActiveScanKernel().name, forced);
+  const unsigned id = ParseScanKernelName(forced);
+  if (GetScanKernel(id) == nullptr) GTEST_SKIP() << forced << " is not available on this processor";
+  EXPECT_STREQ(GetActiveScanKernel().name, forced);
   // The similarity counts follow the same choice.
-  EXPECT_EQ(KvGetPopCountKernel(KvPopCountMethod::Instruction) == &KvPopCountSoftware, id == KvScanKernelId::Software);
+  EXPECT_EQ(GetPopCountKernel(PopCountMethod::Instruction) == &PopCountSoftware, id == ScanKernelId::Software);
 }
 
 TEST_F(OracleTest, EveryRecordReadsBackAndTheIndexFoldsLossily) {
@@ -367,7 +367,7 @@ TEST_F(OracleTest, SortedSearchGivesTheSameHitsAndHistogramOnAnyThreadCount) {
 }
 
 TEST_F(OracleTest, ASecondSortedSearchReplacesTheHitsAndAddsToTheHistogram) {
-  KvFastFPMemoryMapDatabaseImpl engine(file_->str());
+  FastFPMemoryMapDatabaseImpl engine(file_->str());
   KvFPDatabaseOptions options = Options(1, 5);
   options.SetNumProcessors(2);
   KvSimSearchResult result;
@@ -473,8 +473,8 @@ TEST_F(OracleTest, RecordsThatContradictThemselvesAreRefusedByName) {
     for (const unsigned memoryType : {1u, 2u}) {
       VarnexTest::CaptureSink sink;
       std::unique_ptr<KvFastFPDatabaseImplBase> engine;
-      if (memoryType == 1) engine = std::make_unique<KvFastFPMemoryMapDatabaseImpl>(damaged.str());
-      if (memoryType == 2) engine = std::make_unique<KvFastFPInMemoryDatabaseImpl>(damaged.str());
+      if (memoryType == 1) engine = std::make_unique<FastFPMemoryMapDatabaseImpl>(damaged.str());
+      if (memoryType == 2) engine = std::make_unique<FastFPInMemoryDatabaseImpl>(damaged.str());
       EXPECT_FALSE(engine->IsValid());
       std::string texts;
       for (const std::string& text : sink.Texts()) texts += text + "\n";
@@ -495,7 +495,7 @@ struct SmallDatabase {
 };
 TEST(EnginePairs, VariogramRefusesTooFewValues) {
   SmallDatabase db(FastDbTest::RandomFingerPrints(FastDbTest::PathType(256), 6, 12));
-  KvFastFPMemoryMapDatabaseImpl engine(db.file.str());
+  FastFPMemoryMapDatabaseImpl engine(db.file.str());
   VarnexTest::CaptureSink sink;
   KvFPVariogram variogram;
   engine.GetVariogram(variogram, {1.0f, 2.0f}, Options(1), 10);
@@ -509,7 +509,7 @@ TEST(EnginePairs, SparseMatrixLimitsAndTheirWarnings) {
   auto fps = FastDbTest::RandomFingerPrints(FastDbTest::PathType(256), 5, 31);
   fps[3].SetBitOn(1);  // the generator leaves record 3 empty
   SmallDatabase db(fps);
-  KvFastFPInMemoryDatabaseImpl engine(db.file.str());
+  FastFPInMemoryDatabaseImpl engine(db.file.str());
   const auto self = KvCollect(engine.GetSparseMatrix(Options(1, 1)));
   ASSERT_EQ(self.size(), 5u);
   for (std::size_t i = 0; i < 5; ++i) {
@@ -543,8 +543,8 @@ TEST(EngineFiles, ACountAboveTheSizeMakesBothEnginesInvalid) {
     f.write(count, 8);
   }
   VarnexTest::CaptureSink sink;
-  EXPECT_FALSE(KvFastFPInMemoryDatabaseImpl(file.str()).IsValid());
-  EXPECT_FALSE(KvFastFPMemoryMapDatabaseImpl(file.str()).IsValid());
+  EXPECT_FALSE(FastFPInMemoryDatabaseImpl(file.str()).IsValid());
+  EXPECT_FALSE(FastFPMemoryMapDatabaseImpl(file.str()).IsValid());
   EXPECT_EQ(sink.Texts(),
             std::vector<std::string>(2, "KvFastFPDatabase::KvFastFPDatabase() : invalid data in 5-th fingerprint"));
 }
@@ -555,14 +555,14 @@ TEST(EngineFiles, TruncatedOrMissingFilesAreRefusedBeforeAnyRecordIsRead) {
   FastDbTest::WriteDatabase(file.str(), fps.front().GetFPTypeBase(), fps);
   std::filesystem::resize_file(file.str(), 800 + 7 * 48 + 20);
   VarnexTest::CaptureSink sink;
-  KvFastFPInMemoryDatabaseImpl loaded(file.str());
-  KvFastFPMemoryMapDatabaseImpl mapped(file.str());
+  FastFPInMemoryDatabaseImpl loaded(file.str());
+  FastFPMemoryMapDatabaseImpl mapped(file.str());
   EXPECT_FALSE(loaded.IsValid());
   EXPECT_FALSE(mapped.IsValid());
   ASSERT_EQ(sink.Count(), 3u);  // the size warning twice, then the in-memory engine's own
   EXPECT_EQ(sink.Texts()[1], "KvFastFPDatabase::KvFastFPDatabase() cannot initialize object for in memory search!");
   sink.Clear();
-  EXPECT_FALSE(KvFastFPInMemoryDatabaseImpl("/nonexistent/x.fpbin").IsValid());
+  EXPECT_FALSE(FastFPInMemoryDatabaseImpl("/nonexistent/x.fpbin").IsValid());
   EXPECT_EQ(sink.Texts(), (std::vector<std::string>{
                               "KvFastFPDatabaseParams() cannot open fingerprint database file /nonexistent/x.fpbin",
                               "KvFastFPDatabase::KvFastFPDatabase() : cannot initialize object!",

@@ -258,7 +258,7 @@ class NciTest : public ::testing::Test {
 };
 
 TEST_F(NciTest, PrunedSearchesEqualFullScansOnRealFingerPrints) {
-  KvFastFPMemoryMapDatabaseImpl engine(file_->str());
+  FastFPMemoryMapDatabaseImpl engine(file_->str());
   ASSERT_TRUE(engine.IsValid());
   for (const std::size_t query : {5u, 321u, 2500u}) {
     for (unsigned measure = 1; measure <= 6; ++measure) {

@@ -14,10 +14,10 @@ namespace {
 
 using namespace Varnex;
 
-std::vector<const KvScanKernel*> AvailableKernels() {
-  std::vector<const KvScanKernel*> kernels;
-  for (unsigned id = 0; id < KvScanKernelId::Count; ++id) {
-    if (const KvScanKernel* kernel = KvGetScanKernel(id)) kernels.push_back(kernel);
+std::vector<const ScanKernel*> AvailableKernels() {
+  std::vector<const ScanKernel*> kernels;
+  for (unsigned id = 0; id < ScanKernelId::Count; ++id) {
+    if (const ScanKernel* kernel = GetScanKernel(id)) kernels.push_back(kernel);
   }
   return kernels;
 }
@@ -57,22 +57,22 @@ std::uint32_t ReferenceAnd(const std::uint8_t* record, const std::vector<std::ui
 }
 
 TEST(ScanKernels, EveryAvailableKernelCanBeMadeActiveAndIsTheLibrarysChoice) {
-  ASSERT_NE(KvGetScanKernel(KvScanKernelId::Software), nullptr);
-  EXPECT_EQ(KvGetScanKernel(KvScanKernelId::Count), nullptr);
-  const unsigned before = KvGetActiveScanKernel().id;
+  ASSERT_NE(GetScanKernel(ScanKernelId::Software), nullptr);
+  EXPECT_EQ(GetScanKernel(ScanKernelId::Count), nullptr);
+  const unsigned before = GetActiveScanKernel().id;
   EXPECT_EQ(before, ActiveKernel());
-  EXPECT_FALSE(KvSetActiveScanKernel(KvScanKernelId::Count));
-  for (unsigned id = 0; id < KvScanKernelId::Count; ++id) {
-    const KvScanKernel* kernel = KvGetScanKernel(id);
+  EXPECT_FALSE(SetActiveScanKernel(ScanKernelId::Count));
+  for (unsigned id = 0; id < ScanKernelId::Count; ++id) {
+    const ScanKernel* kernel = GetScanKernel(id);
     EXPECT_EQ(kernel != nullptr, KernelRunsHere(id));
     if (kernel == nullptr) continue;
     EXPECT_EQ(kernel->id, id);
     EXPECT_STREQ(kernel->name, KernelName(id));
-    ASSERT_TRUE(KvSetActiveScanKernel(id));
-    EXPECT_EQ(KvGetActiveScanKernel().id, id);
+    ASSERT_TRUE(SetActiveScanKernel(id));
+    EXPECT_EQ(GetActiveScanKernel().id, id);
     EXPECT_EQ(ActiveKernel(), id);
   }
-  ASSERT_TRUE(KvSetActiveScanKernel(before));
+  ASSERT_TRUE(SetActiveScanKernel(before));
 }
 
 TEST(ScanKernels, EveryKernelCountsTheSameAsTheReference) {
@@ -90,7 +90,7 @@ TEST(ScanKernels, EveryKernelCountsTheSameAsTheReference) {
       for (std::size_t i = 0; i < count; ++i) expected[i] = ReferenceAnd(records.First() + i * records.stride, query);
       std::vector<std::uint32_t> positions = {36, 0, 5, 5, 17, 2};
 
-      for (const KvScanKernel* kernel : kernels) {
+      for (const ScanKernel* kernel : kernels) {
         SCOPED_TRACE(std::string(kernel->name) + " W=" + std::to_string(words) + " shift=" + std::to_string(shift));
         std::vector<std::uint32_t> got(count, 0xdeadbeef);
         kernel->intersectRun(records.First() + 16, records.stride, count, query.data(), words, got.data());
@@ -110,7 +110,7 @@ TEST(ScanKernels, PopCountOfRunsOfEveryLength) {
   std::vector<std::uint64_t> words(130);
   for (auto& w : words) w = rng();
   words[3] = ~std::uint64_t{0};
-  for (const KvScanKernel* kernel : AvailableKernels()) {
+  for (const ScanKernel* kernel : AvailableKernels()) {
     SCOPED_TRACE(kernel->name);
     std::uint64_t expected = 0;
     for (std::size_t n = 0; n <= words.size(); ++n) {

@@ -73,19 +73,19 @@ TEST(CircularFP, TwoAtomEnvironmentsFollowThePairIdentity) {
 }
 
 TEST(SubgraphHash, MultipliersBeyondTheTableAreFixedOddAndDistinct) {
-  EXPECT_EQ(KvSubgraphMultiplier(0), 947u);
-  EXPECT_EQ(KvSubgraphMultiplier(2), 1019u);
-  EXPECT_EQ(KvSubgraphMultiplier(49), 2791u);
+  EXPECT_EQ(SubgraphMultiplier(0), 947u);
+  EXPECT_EQ(SubgraphMultiplier(2), 1019u);
+  EXPECT_EQ(SubgraphMultiplier(49), 2791u);
   std::set<std::uint32_t> seen;
   for (std::size_t i = 50; i < 5000; ++i) {
-    const std::uint32_t m = KvSubgraphMultiplier(i);
+    const std::uint32_t m = SubgraphMultiplier(i);
     EXPECT_EQ(m & 1u, 1u) << i;
     EXPECT_TRUE(seen.insert(m).second) << i;
   }
   // Pinned: the sequence is part of the stored format.
-  EXPECT_EQ(KvSubgraphMultiplier(50), 0x089D3153u);
-  EXPECT_EQ(KvSubgraphMultiplier(1023), 0x8A4E59C5u);  // last precomputed entry
-  EXPECT_EQ(KvSubgraphMultiplier(1024), 0xF78F574Du);  // first computed on demand
+  EXPECT_EQ(SubgraphMultiplier(50), 0x089D3153u);
+  EXPECT_EQ(SubgraphMultiplier(1023), 0x8A4E59C5u);  // last precomputed entry
+  EXPECT_EQ(SubgraphMultiplier(1024), 0xF78F574Du);  // first computed on demand
 }
 
 // Environments of more than 48 atoms use the extended multipliers: a long

@@ -33,14 +33,14 @@ TEST(BitModulus, LargestPrimeNotAboveTheSize) {
   unsigned largest = 2;
   for (unsigned n = 2; n <= 65535; ++n) {
     if (isPrime(n)) largest = n;
-    ASSERT_EQ(KvGetBitModulus(n), largest) << n;
+    ASSERT_EQ(GetBitModulus(n), largest) << n;
   }
-  EXPECT_EQ(KvGetBitModulus(65537), 65537u);
+  EXPECT_EQ(GetBitModulus(65537), 65537u);
 }
 
 TEST(BitModulus, FastReductionMatchesTheRemainder) {
   for (unsigned d : {13u, 61u, 997u, 4093u, 65521u, 65537u}) {
-    const KvFastModulus mod(d);
+    const FastModulus mod(d);
     for (unsigned v : {0u, 1u, d - 1, d, d + 1, 0x7FFFFFFFu, 0xFFFFFFFEu, 0xFFFFFFFFu, 123456789u})
       EXPECT_EQ(mod(v), v % d) << v << " mod " << d;
   }

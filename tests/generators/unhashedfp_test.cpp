@@ -48,23 +48,23 @@ std::vector<std::string> Tokens(const KvFingerPrint& fp) {
 TEST(UnhashedText, LayoutByteByByte) {
   const std::set<std::string> ids = {"BC", "A"};
   KvFingerPrint fp;
-  KvSetUnhashedText(fp, ids, false);
+  SetUnhashedText(fp, ids, false);
   EXPECT_EQ(fp.GetSize(), 64u);
   EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{'A', ' ', 'B', 'C', ' ', ' ', ' ', 0}));
   EXPECT_EQ(StoredText(fp), "A BC   ");  // up to three trailing spaces
-  KvSetUnhashedText(fp, ids, true);
+  SetUnhashedText(fp, ids, true);
   EXPECT_EQ(fp.GetSize(), 72u);
   EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{'A', ' ', 'B', 'C', ' ', ' ', ' ', 0, 0}));
   // A text that fills whole words needs no padding: its last space becomes 0.
-  KvSetUnhashedText(fp, {"ABC"}, false);
+  SetUnhashedText(fp, {"ABC"}, false);
   EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{'A', 'B', 'C', 0}));
   // Byte-wise order: a prefix sorts first, upper case before lower case.
-  KvSetUnhashedText(fp, {"b", "a", "B", "ab"}, false);
+  SetUnhashedText(fp, {"b", "a", "B", "ab"}, false);
   EXPECT_EQ(StoredText(fp), "B a ab b   ");
   // No identifiers: one word of zero bytes, plus the path kind's extra zero.
-  KvSetUnhashedText(fp, {}, false);
+  SetUnhashedText(fp, {}, false);
   EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{0, 0, 0, 0}));
-  KvSetUnhashedText(fp, {}, true);
+  SetUnhashedText(fp, {}, true);
   EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{0, 0, 0, 0, 0}));
 }
 

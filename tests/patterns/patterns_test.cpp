@@ -75,7 +75,7 @@ TEST(FPPatternTest, SingleHeavyAtomCircularRadiiZeroToFive) {
     EXPECT_EQ(p.GetAtoms()[0], mol.GetAtom(0));
     EXPECT_EQ(p.GetSmarts(), atomTexts[0]);
     EXPECT_EQ(p.GetUnhashed(), atomTypes[0]);
-    EXPECT_EQ(p.GetBit(), atomTypes[0] % KvGetBitModulus(4096));
+    EXPECT_EQ(p.GetBit(), atomTypes[0] % GetBitModulus(4096));
   }
 }
 
@@ -85,7 +85,7 @@ void CheckPatternsAgainstFingerprint(unsigned kind, size_t molecules) {
   const KvFPTypeBase* type = DefaultType(kind);
   ASSERT_NE(type, nullptr);
   const unsigned bits = static_cast<const KvFPGraphTypeBase*>(type)->GetNumBits();
-  const unsigned modulus = KvGetBitModulus(bits);
+  const unsigned modulus = GetBitModulus(bits);
   size_t checked = 0;
   for (const std::string& smiles : NciSmiles(molecules)) {
     KvChem::KvMol mol;

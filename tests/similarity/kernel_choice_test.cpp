@@ -14,9 +14,9 @@ namespace {
 using namespace Varnex;
 
 unsigned Fastest() {
-  for (unsigned id = KvScanKernelId::Count; id-- > 0;)
+  for (unsigned id = ScanKernelId::Count; id-- > 0;)
     if (KernelRunsHere(id)) return id;
-  return KvScanKernelId::Software;
+  return ScanKernelId::Software;
 }
 
 TEST(KernelChoice, TheEnvironmentValueChoosesOrWarnsAndFallsBack) {
@@ -27,31 +27,31 @@ TEST(KernelChoice, TheEnvironmentValueChoosesOrWarnsAndFallsBack) {
     unsigned expected;  // Count: the fastest
     std::string warning;
   };
-  std::vector<Case> cases = {{nullptr, KvScanKernelId::Count, ""},
-                             {"", KvScanKernelId::Count, ""},
-                             {"software", KvScanKernelId::Software, ""},
-                             {"sse", KvScanKernelId::Count, "VARNEX_KERNEL=sse : " + fallback},
-                             {"AVX2", KvScanKernelId::Count, "VARNEX_KERNEL=AVX2 : " + fallback},
-                             {"avx2 ", KvScanKernelId::Count, "VARNEX_KERNEL=avx2  : " + fallback}};
-  for (unsigned id = 0; id < KvScanKernelId::Count; ++id) {
+  std::vector<Case> cases = {{nullptr, ScanKernelId::Count, ""},
+                             {"", ScanKernelId::Count, ""},
+                             {"software", ScanKernelId::Software, ""},
+                             {"sse", ScanKernelId::Count, "VARNEX_KERNEL=sse : " + fallback},
+                             {"AVX2", ScanKernelId::Count, "VARNEX_KERNEL=AVX2 : " + fallback},
+                             {"avx2 ", ScanKernelId::Count, "VARNEX_KERNEL=avx2  : " + fallback}};
+  for (unsigned id = 0; id < ScanKernelId::Count; ++id) {
     const std::string name = KernelName(id);
-    EXPECT_EQ(KvParseScanKernelName(name), id);
+    EXPECT_EQ(ParseScanKernelName(name), id);
     if (KernelRunsHere(id)) {
       cases.push_back({KernelName(id), id, ""});
     } else {
-      cases.push_back({KernelName(id), KvScanKernelId::Count, "VARNEX_KERNEL=" + name + " : " + fallback});
+      cases.push_back({KernelName(id), ScanKernelId::Count, "VARNEX_KERNEL=" + name + " : " + fallback});
     }
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.forced == nullptr ? "(unset)" : c.forced);
     VarnexTest::CaptureSink sink;
-    EXPECT_EQ(ChooseKernel(c.forced), c.expected == KvScanKernelId::Count ? Fastest() : c.expected);
+    EXPECT_EQ(ChooseKernel(c.forced), c.expected == ScanKernelId::Count ? Fastest() : c.expected);
     EXPECT_EQ(sink.Texts(), c.warning.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.warning});
   }
-  EXPECT_STREQ(KernelName(KvScanKernelId::Count), "");
-  EXPECT_EQ(KvParseScanKernelName(""), KvScanKernelId::Count);
-  EXPECT_TRUE(KernelRunsHere(KvScanKernelId::Software));
-  EXPECT_FALSE(KernelRunsHere(KvScanKernelId::Count));
+  EXPECT_STREQ(KernelName(ScanKernelId::Count), "");
+  EXPECT_EQ(ParseScanKernelName(""), ScanKernelId::Count);
+  EXPECT_TRUE(KernelRunsHere(ScanKernelId::Software));
+  EXPECT_FALSE(KernelRunsHere(ScanKernelId::Count));
 }
 
 }  // namespace

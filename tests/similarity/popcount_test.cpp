@@ -37,9 +37,9 @@ std::vector<std::uint64_t> RandomWords(std::mt19937_64& rng, std::size_t n) {
   return words;
 }
 
-std::vector<std::pair<const char*, KvPopCountKernel>> AvailableKernels() {
-  std::vector<std::pair<const char*, KvPopCountKernel>> kernels = {{"software", &KvPopCountSoftware}};
-  if (KvHasPopCountInstruction()) kernels.push_back({"instruction", &KvPopCountInstruction});
+std::vector<std::pair<const char*, PopCountKernel>> AvailableKernels() {
+  std::vector<std::pair<const char*, PopCountKernel>> kernels = {{"software", &PopCountSoftware}};
+  if (HasPopCountInstruction()) kernels.push_back({"instruction", &PopCountInstruction});
   return kernels;
 }
 
@@ -66,15 +66,15 @@ TEST(PopCountKernels, EdgeValuesAndSelection) {
   const auto* odd = reinterpret_cast<const std::uint64_t*>(buffer.data() + 1);  // only read via memcpy
   for (auto [name, kernel] : AvailableKernels()) EXPECT_EQ(kernel(odd, 9), 576u) << name;
 
-  EXPECT_EQ(KvGetPopCountKernel(0), nullptr);
-  EXPECT_EQ(KvGetPopCountKernel(3), nullptr);
-  EXPECT_EQ(KvGetPopCountKernel(1), &KvPopCountSoftware);
-  EXPECT_EQ(KvHasPopCountInstruction(), KernelRunsHere(KvScanKernelId::PopCnt));
+  EXPECT_EQ(GetPopCountKernel(0), nullptr);
+  EXPECT_EQ(GetPopCountKernel(3), nullptr);
+  EXPECT_EQ(GetPopCountKernel(1), &PopCountSoftware);
+  EXPECT_EQ(HasPopCountInstruction(), KernelRunsHere(ScanKernelId::PopCnt));
   // Method 2 follows the library's instruction-set choice (VARNEX_KERNEL).
   const unsigned before = ActiveKernel();
-  for (unsigned id = 0; id < KvScanKernelId::Count; ++id) {
+  for (unsigned id = 0; id < ScanKernelId::Count; ++id) {
     if (!SetActiveKernel(id)) continue;
-    EXPECT_EQ(KvGetPopCountKernel(2), id == KvScanKernelId::Software ? &KvPopCountSoftware : &KvPopCountInstruction)
+    EXPECT_EQ(GetPopCountKernel(2), id == ScanKernelId::Software ? &PopCountSoftware : &PopCountInstruction)
         << KernelName(id);
   }
   ASSERT_TRUE(SetActiveKernel(before));
@@ -82,17 +82,17 @@ TEST(PopCountKernels, EdgeValuesAndSelection) {
 
 TEST(PairCounts, PairAndUnionCountsMatchPlainLoopOnUnalignedStorage) {
   std::mt19937_64 rng(7);
-  using PairKernel = KvBitPairCounts (*)(const std::uint8_t*, const std::uint8_t*, std::size_t);
-  std::vector<std::pair<const char*, PairKernel>> kernels = {{"software", &KvCountBitPairsSoftware},
-                                                             {"dispatched", &KvCountBitPairs}};
-  if (KvHasPopCountInstruction()) kernels.push_back({"instruction", &KvCountBitPairsInstruction});
-  using UnionKernel = KvBitUnionCounts (*)(const std::uint8_t*, const std::uint8_t*, std::size_t);
-  std::vector<std::pair<const char*, UnionKernel>> unionKernels = {{"software", &KvCountBitUnionSoftware},
-                                                                   {"dispatched", &KvCountBitUnion}};
-  if (KvHasPopCountInstruction()) unionKernels.push_back({"instruction", &KvCountBitUnionInstruction});
+  using PairKernel = BitPairCounts (*)(const std::uint8_t*, const std::uint8_t*, std::size_t);
+  std::vector<std::pair<const char*, PairKernel>> kernels = {{"software", &CountBitPairsSoftware},
+                                                             {"dispatched", &CountBitPairs}};
+  if (HasPopCountInstruction()) kernels.push_back({"instruction", &CountBitPairsInstruction});
+  using UnionKernel = BitUnionCounts (*)(const std::uint8_t*, const std::uint8_t*, std::size_t);
+  std::vector<std::pair<const char*, UnionKernel>> unionKernels = {{"software", &CountBitUnionSoftware},
+                                                                   {"dispatched", &CountBitUnion}};
+  if (HasPopCountInstruction()) unionKernels.push_back({"instruction", &CountBitUnionInstruction});
   // The dispatched forms under every choice this processor runs.
   const unsigned before = ActiveKernel();
-  for (unsigned id = 0; id < KvScanKernelId::Count; ++id) {
+  for (unsigned id = 0; id < ScanKernelId::Count; ++id) {
     if (!SetActiveKernel(id)) continue;
     SCOPED_TRACE(KernelName(id));
     for (std::size_t halfWords : {0u, 1u, 2u, 3u, 5u, 32u, 128u, 129u}) {
@@ -107,13 +107,13 @@ TEST(PairCounts, PairAndUnionCountsMatchPlainLoopOnUnalignedStorage) {
       std::vector<std::uint8_t> either(bytes);
       for (std::size_t i = 0; i < bytes; ++i) either[i] = a[i] | b[i];
       for (auto [name, kernel] : kernels) {
-        const KvBitPairCounts counts = kernel(a, b, bytes);
+        const BitPairCounts counts = kernel(a, b, bytes);
         EXPECT_EQ(counts.onA, PlainCount(a, bytes)) << name << " " << bytes;
         EXPECT_EQ(counts.onB, PlainCount(b, bytes)) << name << " " << bytes;
         EXPECT_EQ(counts.onBoth, PlainCount(both.data(), bytes)) << name << " " << bytes;
       }
       for (auto [name, kernel] : unionKernels) {
-        const KvBitUnionCounts counts = kernel(a, b, bytes);
+        const BitUnionCounts counts = kernel(a, b, bytes);
         EXPECT_EQ(counts.onEither, PlainCount(either.data(), bytes)) << name << " " << bytes;
         EXPECT_EQ(counts.onBoth, PlainCount(both.data(), bytes)) << name << " " << bytes;
       }

@@ -77,41 +77,41 @@ TEST(LingoFunctors, ScoreTheQueryAgainstAFingerprint) {
   const KvFingerPrint other = LingoText("CCCCO");
   const KvFingerPrint same = LingoText("CCCCC");
 
-  EXPECT_EQ(KvTanimotoLingoSim()(query, other), 1.0f / 3.0f);
-  EXPECT_EQ(KvTverskyLingoSim()(query, other), 1.0f / (0.95f + (1.0f - 0.95f) + 1.0f));
-  EXPECT_EQ(KvTverskyLingoSim(1.0f, 0.0f)(query, other), 0.5f);
-  EXPECT_EQ(KvDiceLingoSim()(query, other), 0.5f);
-  EXPECT_EQ(KvCosineLingoSim()(query, other), 0.5f);
-  EXPECT_EQ(KvEuclidLingoSim()(query, other), std::sqrt(1.0f / 3.0f));
-  EXPECT_EQ(KvManhattanLingoSim()(query, other), 2.0f / 3.0f);
-  EXPECT_EQ(KvManhattanLingoSim()(query, same), 0.0f);
-  EXPECT_EQ(KvManhattanLingoSim()(query, LingoText("NNNNN")), 1.0f);  // nothing shared
+  EXPECT_EQ(TanimotoLingoSim()(query, other), 1.0f / 3.0f);
+  EXPECT_EQ(TverskyLingoSim()(query, other), 1.0f / (0.95f + (1.0f - 0.95f) + 1.0f));
+  EXPECT_EQ(TverskyLingoSim(1.0f, 0.0f)(query, other), 0.5f);
+  EXPECT_EQ(DiceLingoSim()(query, other), 0.5f);
+  EXPECT_EQ(CosineLingoSim()(query, other), 0.5f);
+  EXPECT_EQ(EuclidLingoSim()(query, other), std::sqrt(1.0f / 3.0f));
+  EXPECT_EQ(ManhattanLingoSim()(query, other), 2.0f / 3.0f);
+  EXPECT_EQ(ManhattanLingoSim()(query, same), 0.0f);
+  EXPECT_EQ(ManhattanLingoSim()(query, LingoText("NNNNN")), 1.0f);  // nothing shared
   EXPECT_EQ(sink.Count(), 0u);
 
   // The two-fingerprint slot answers 0.0; copies keep class and result.
-  std::unique_ptr<KvLingoSimFunc> all[] = {std::make_unique<KvTanimotoLingoSim>(), std::make_unique<KvTverskyLingoSim>(),
-                                           std::make_unique<KvDiceLingoSim>(),     std::make_unique<KvCosineLingoSim>(),
-                                           std::make_unique<KvEuclidLingoSim>(),   std::make_unique<KvManhattanLingoSim>()};
+  std::unique_ptr<LingoSimFunc> all[] = {std::make_unique<TanimotoLingoSim>(), std::make_unique<TverskyLingoSim>(),
+                                           std::make_unique<DiceLingoSim>(),     std::make_unique<CosineLingoSim>(),
+                                           std::make_unique<EuclidLingoSim>(),   std::make_unique<ManhattanLingoSim>()};
   const char* names[] = {"KvTanimoto", "KvTversky", "KvDice", "KvCosine", "KvEuclid", "KvManhattan"};
   for (std::size_t i = 0; i < std::size(all); ++i) {
     const KvSimFuncBase& base = *all[i];
     EXPECT_EQ(base(same, same), 0.0f) << names[i];
     EXPECT_EQ(base.GetSimTypeString(), names[i]);
-    const std::unique_ptr<KvLingoSimFunc> copy(all[i]->CreateCopy());
+    const std::unique_ptr<LingoSimFunc> copy(all[i]->CreateCopy());
     EXPECT_EQ(typeid(*copy), typeid(*all[i]));
     EXPECT_EQ((*copy)(query, other), (*all[i])(query, other)) << names[i];
   }
   EXPECT_EQ(sink.Count(), 0u);
 
   // An invalid comparer scores 0.0 with the terms' warning.
-  EXPECT_EQ(KvTanimotoLingoSim()(KvChem::KvLingoSim("CC", 1), other), 0.0f);
+  EXPECT_EQ(TanimotoLingoSim()(KvChem::KvLingoSim("CC", 1), other), 0.0f);
   EXPECT_EQ(sink.Texts(), std::vector<std::string>{"lingo is not initialized"});
-  const std::unique_ptr<KvTverskyLingoSim> tverskyCopy(KvTverskyLingoSim(0.6f, 0.1f).CreateCopy());
+  const std::unique_ptr<TverskyLingoSim> tverskyCopy(TverskyLingoSim(0.6f, 0.1f).CreateCopy());
   EXPECT_EQ(tverskyCopy->GetBeta(), 0.1f);
 }
 
 TEST(UnhashedFunctor, TanimotoOfSortedIdentifierLists) {
-  const KvTanimotoUnhashedSim sim;
+  const TanimotoUnhashedSim sim;
   using Ids = std::vector<std::uint64_t>;
   EXPECT_EQ(sim(Ids{1, 2, 3}, Ids{2, 3, 4}), 0.5f);
   EXPECT_EQ(sim(Ids{5}, Ids{6}), 0.0f);
@@ -122,7 +122,7 @@ TEST(UnhashedFunctor, TanimotoOfSortedIdentifierLists) {
   EXPECT_EQ(sim.GetSimTypeString(), "KvTanimoto");
   const KvFingerPrint fp = LingoText("CCCC");
   EXPECT_EQ(static_cast<const KvSimFuncBase&>(sim)(fp, fp), 0.0f);
-  const std::unique_ptr<KvUnhashedSimFunc> copy(sim.CreateCopy());
+  const std::unique_ptr<UnhashedSimFunc> copy(sim.CreateCopy());
   EXPECT_EQ((*copy)(Ids{1, 2, 3}, Ids{2, 3, 4}), 0.5f);
 }
 

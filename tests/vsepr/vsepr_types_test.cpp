@@ -258,7 +258,7 @@ TEST(VseprIsType, PredicateIsTheSameTestAsGetType) {
 // stereo query, which typing relies on to skip it. Returns the number of
 // specified centres.
 unsigned CheckMoleculeTyping(const KvChem::KvMolBase& mol, const std::string& smiles) {
-  const Varnex::VseprDetail::KvGetVseprType stereoType(true), plainType(false);
+  const Varnex::VseprDetail::GetVseprType stereoType(true), plainType(false);
   std::vector<std::uint64_t> types;
   for (bool stereo : {false, true}) {
     Varnex::VseprDetail::TypeAtoms(mol, stereo, types);

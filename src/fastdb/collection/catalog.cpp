@@ -10,7 +10,7 @@ namespace {
 using KvSystem::KvStatus;
 using KvSystem::KvStatusCode;
 
-KvStatus Invalid(const KvSqlite& db, const std::string& what) {
+KvStatus Invalid(const Sqlite& db, const std::string& what) {
   return KvStatus(KvStatusCode::Corrupt, "invalid collection catalog " + db.Path() + ": " + what);
 }
 
@@ -20,22 +20,22 @@ bool IsHexDigest(const std::string& text) {
 
 }  // namespace
 
-bool KvIsPlainFileName(const std::string& name) {
+bool IsPlainFileName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
   return std::none_of(name.begin(), name.end(),
                       [](char c) { return c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20; });
 }
 
-bool KvHasCatalog(KvSqlite& db) {
-  KvSqliteStatement query;
+bool HasCatalog(Sqlite& db) {
+  SqliteStatement query;
   KvStatus error;
   return db.Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'meta'", query).IsOk() &&
          query.Step(error);
 }
 
-KvStatus KvReadCatalog(KvSqlite& db, KvCatalog& catalog) {
+KvStatus ReadCatalog(Sqlite& db, Catalog& catalog) {
   catalog = {};
-  KvSqliteStatement meta;
+  SqliteStatement meta;
   KvStatus error = db.Prepare("SELECT key, value FROM meta", meta);
   if (!error.IsOk()) return Invalid(db, "no catalog tables (" + error.Message() + ")");
   std::string format, version;
@@ -52,7 +52,7 @@ KvStatus KvReadCatalog(KvSqlite& db, KvCatalog& catalog) {
   if (version != std::to_string(kCatalogVersion)) return Invalid(db, "unknown version '" + version + "'");
   if (!hasType || catalog.type.empty()) return Invalid(db, "no fingerprint type");
 
-  KvSqliteStatement shards;
+  SqliteStatement shards;
   error = db.Prepare(
       "SELECT file, first, records, min_bits, max_bits, molecules, bytes, sha256, ends_sha256 FROM shards "
       "ORDER BY position",
@@ -68,7 +68,7 @@ KvStatus KvReadCatalog(KvSqlite& db, KvCatalog& catalog) {
     s.sha256 = shards.Text(7);
     s.endsSha256 = shards.Text(8);
     const std::string which = "shard " + std::to_string(catalog.shards.size()) + " (" + s.file + ")";
-    if (!KvIsPlainFileName(s.file)) return Invalid(db, which + " is not a plain file name in the catalog's folder");
+    if (!IsPlainFileName(s.file)) return Invalid(db, which + " is not a plain file name in the catalog's folder");
     if (first < 0 || records <= 0 || minBits < 0 || maxBits < minBits || bytes <= 0)
       return Invalid(db, which + " has negative or empty counts");
     if (static_cast<std::uint64_t>(first) != next)
@@ -87,7 +87,7 @@ KvStatus KvReadCatalog(KvSqlite& db, KvCatalog& catalog) {
   return {};
 }
 
-KvStatus KvCreateCatalog(KvSqlite& db, const std::string& type, const std::string& idTag) {
+KvStatus CreateCatalog(Sqlite& db, const std::string& type, const std::string& idTag) {
   KvStatus error = db.Exec(
       "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
       "CREATE TABLE shards(position INTEGER PRIMARY KEY, file TEXT NOT NULL UNIQUE, first INTEGER NOT NULL, "
@@ -96,7 +96,7 @@ KvStatus KvCreateCatalog(KvSqlite& db, const std::string& type, const std::strin
       "CREATE TABLE molecules(idx INTEGER PRIMARY KEY, id TEXT NOT NULL, smiles TEXT NOT NULL, "
       "failed INTEGER NOT NULL DEFAULT 0);");
   if (!error.IsOk()) return error;
-  KvSqliteStatement insert;
+  SqliteStatement insert;
   if (!(error = db.Prepare("INSERT INTO meta(key, value) VALUES(?, ?)", insert)).IsOk()) return error;
   const std::pair<const char*, std::string> rows[] = {
       {"format", kCatalogFormat}, {"version", std::to_string(kCatalogVersion)}, {"type", type}, {"idtag", idTag}};
@@ -108,8 +108,8 @@ KvStatus KvCreateCatalog(KvSqlite& db, const std::string& type, const std::strin
   return {};
 }
 
-KvStatus KvInsertShard(KvSqlite& db, const KvShardInfo& s, std::int64_t position) {
-  KvSqliteStatement insert;
+KvStatus InsertShard(Sqlite& db, const KvShardInfo& s, std::int64_t position) {
+  SqliteStatement insert;
   KvStatus error = db.Prepare(
       "INSERT INTO shards(position, file, first, records, min_bits, max_bits, molecules, bytes, sha256, ends_sha256) "
       "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
@@ -128,11 +128,11 @@ KvStatus KvInsertShard(KvSqlite& db, const KvShardInfo& s, std::int64_t position
   return insert.Run();
 }
 
-KvStatus KvMoleculeRows::Prepare(KvSqlite& db) {
+KvStatus MoleculeRows::Prepare(Sqlite& db) {
   return db.Prepare("INSERT INTO molecules(idx, id, smiles, failed) VALUES(?, ?, ?, ?)", insert_);
 }
 
-KvStatus KvMoleculeRows::Add(std::uint64_t index, const std::string& id, const std::string& smiles, bool failed) {
+KvStatus MoleculeRows::Add(std::uint64_t index, const std::string& id, const std::string& smiles, bool failed) {
   insert_.Bind(1, static_cast<std::int64_t>(index));
   insert_.Bind(2, id);
   insert_.Bind(3, smiles);

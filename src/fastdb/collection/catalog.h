@@ -23,7 +23,7 @@ namespace Varnex {
 inline constexpr const char* kCatalogFormat = "varnex-collection";
 inline constexpr int kCatalogVersion = 1;
 
-struct KvCatalog {
+struct Catalog {
   std::string type;   // fingerprint type string
   std::string idTag;  // "" when ids are titles
   std::vector<KvShardInfo> shards;
@@ -33,32 +33,32 @@ struct KvCatalog {
 
 // Whether `name` may name a shard: a plain file name (no separator, not "."
 // or "..", no control character, not empty).
-bool KvIsPlainFileName(const std::string& name);
+bool IsPlainFileName(const std::string& name);
 
 // Reads the catalog of the open `db` and checks it: the format and version,
 // a type string, shards with plain names, at least one record each, molecule
 // ranges that follow each other from 0, bit count ranges within the type's
 // size (`bitsOfType` 0: unchecked here), checksums of 64 hex digits. A Corrupt
 // status names what is wrong.
-KvSystem::KvStatus KvReadCatalog(KvSqlite& db, KvCatalog& catalog);
+KvSystem::KvStatus ReadCatalog(Sqlite& db, Catalog& catalog);
 
 // Whether the open `db` holds a catalog already (its meta table).
-bool KvHasCatalog(KvSqlite& db);
+bool HasCatalog(Sqlite& db);
 
 // Creates the tables and the meta rows. REQUIRES: inside a transaction.
-KvSystem::KvStatus KvCreateCatalog(KvSqlite& db, const std::string& type, const std::string& idTag);
+KvSystem::KvStatus CreateCatalog(Sqlite& db, const std::string& type, const std::string& idTag);
 
 // Adds `shard` at `position`. REQUIRES: inside a transaction.
-KvSystem::KvStatus KvInsertShard(KvSqlite& db, const KvShardInfo& shard, std::int64_t position);
+KvSystem::KvStatus InsertShard(Sqlite& db, const KvShardInfo& shard, std::int64_t position);
 
 // Inserts molecule rows: Prepare once, then Add per molecule.
-class KvMoleculeRows {
+class MoleculeRows {
  public:
-  KvSystem::KvStatus Prepare(KvSqlite& db);
+  KvSystem::KvStatus Prepare(Sqlite& db);
   KvSystem::KvStatus Add(std::uint64_t index, const std::string& id, const std::string& smiles, bool failed);
 
  private:
-  KvSqliteStatement insert_;
+  SqliteStatement insert_;
 };
 
 }  // namespace Varnex

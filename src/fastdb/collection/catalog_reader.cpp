@@ -17,7 +17,7 @@ using KvSystem::KvStatusCode;
 // The catalog connection kept open for the lookups.
 class KvCollectionCatalogReader {
  public:
-  KvSqlite db;
+  Sqlite db;
 };
 
 namespace {
@@ -27,7 +27,7 @@ namespace {
 // finds in index order. A catalog that cannot be read (locked longer than
 // the busy wait, damaged) is reported with a warning naming `caller`; the
 // rows not read stay "".
-std::vector<std::string> ReadColumn(KvSqlite& db, const char* column, const std::vector<std::uint64_t>& indices,
+std::vector<std::string> ReadColumn(Sqlite& db, const char* column, const std::vector<std::uint64_t>& indices,
                                     std::uint64_t records, const std::string& caller) {
   constexpr std::size_t kBlock = 500;  // bound parameters per statement
   std::vector<std::uint64_t> wanted;
@@ -41,7 +41,7 @@ std::vector<std::string> ReadColumn(KvSqlite& db, const char* column, const std:
     std::string sql = std::string("SELECT idx, ") + column + " FROM molecules WHERE idx IN (?";
     for (std::size_t k = 1; k < count; ++k) sql += ",?";
     sql += ")";
-    KvSqliteStatement statement;
+    SqliteStatement statement;
     KvStatus error = db.Prepare(sql, statement);
     if (error.IsOk()) {
       for (std::size_t k = 0; k < count; ++k)
@@ -96,13 +96,13 @@ bool KvCollectionCatalog::Open(const std::string& catalogPath) {
   if (::stat(catalogPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
     return fail(KvStatus(KvStatusCode::NotFound, "no collection catalog " + catalogPath));
   reader_ = std::make_unique<KvCollectionCatalogReader>();
-  KvSqlite& db = reader_->db;
-  KvStatus error = db.Open(catalogPath, KvSqlite::Mode::ReadOnly, 10000);
-  KvCatalog catalog;
-  if (!error.IsOk() || !(error = KvReadCatalog(db, catalog)).IsOk()) return fail(error);
+  Sqlite& db = reader_->db;
+  KvStatus error = db.Open(catalogPath, Sqlite::Mode::ReadOnly, 10000);
+  Catalog catalog;
+  if (!error.IsOk() || !(error = ReadCatalog(db, catalog)).IsOk()) return fail(error);
   // Lookups read the catalog through a mapping, not a read call per page.
   (void)db.Exec("PRAGMA mmap_size = 1073741824");
-  KvSqliteStatement ends;
+  SqliteStatement ends;
   // The ends of the molecule rows (two index lookups, not a count: opening
   // stays O(shards)); verifying counts every row.
   if (!(error = db.Prepare("SELECT MIN(idx), MAX(idx) FROM molecules", ends)).IsOk() || !ends.Step(error))
@@ -136,7 +136,7 @@ std::vector<std::uint64_t> KvCollectionCatalog::GetFailed() const {
   std::vector<std::uint64_t> failed;
   if (!valid_) return failed;
   std::lock_guard<std::mutex> guard(lock_);
-  KvSqliteStatement query;
+  SqliteStatement query;
   KvStatus error = reader_->db.Prepare("SELECT idx FROM molecules WHERE failed != 0 ORDER BY idx", query);
   while (error.IsOk() && query.Step(error)) failed.push_back(static_cast<std::uint64_t>(query.Int(0)));
   return failed;

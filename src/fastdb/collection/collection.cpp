@@ -60,7 +60,7 @@ KvStatus CheckShardRecords(const std::string& path, const KvShardInfo& s, const 
     return ShardMismatch(s, "its records are not molecules " + std::to_string(s.firstIndex) + " to " +
                                 std::to_string(last));
   std::string ends;
-  KvStatus error = KvShardEndsDigest(path, KvGetFingerPrintSize(db.GetFPTypeBase()) / 64, s.records, ends);
+  KvStatus error = ShardEndsDigest(path, KvGetFingerPrintSize(db.GetFPTypeBase()) / 64, s.records, ends);
   if (!error.IsOk()) return error;
   if (ends != s.endsSha256) return ShardMismatch(s, "its records differ from those the catalog lists");
   return {};
@@ -122,7 +122,7 @@ bool KvCollection::Open(const std::string& catalogPath, unsigned memoryType) {
       const KvShardInfo& s = shards[i];
       const std::string path = folder_ + "/" + s.file;
       KvStatus& fault = faults[i];
-      if (!(fault = KvCheckShardLocation(folder_, s.file)).IsOk() ||
+      if (!(fault = CheckShardLocation(folder_, s.file)).IsOk() ||
           !(fault = CheckShardFile(path, s, typeString)).IsOk())
         continue;
       auto shard = std::make_unique<KvFastFPDatabase>(path, memoryType);
@@ -188,8 +188,8 @@ bool KvCollection::GetFingerPrints(std::vector<KvFingerPrint>& fps, std::uint64_
     if (got != block.size()) return fail(index);
     for (std::uint64_t r = 0; r < take; ++r) {
       const std::uint8_t* record = block.data() + r * recordBytes;
-      if (KvLoadLE64(record) != index + r) return fail(index + r);
-      for (std::uint64_t w = 0; w < words; ++w) bits[w] = KvLoadLE64(record + 8 * (KvFastFPRecordExtraWords + w));
+      if (LoadLE64(record) != index + r) return fail(index + r);
+      for (std::uint64_t w = 0; w < words; ++w) bits[w] = LoadLE64(record + 8 * (KvFastFPRecordExtraWords + w));
       fps.emplace_back();
       fps.back().SetData(bits.data(), 64 * words);
       fps.back().SetFPTypeBase(type_);

@@ -50,17 +50,17 @@ bool IsChangeShardName(const std::string& name, const std::string& stem) {
 
 }  // namespace
 
-KvCollectionNames::KvCollectionNames(const std::string& catalogPath) : folder(KvSystem::KvDirectoryOf(catalogPath)) {
+CollectionNames::CollectionNames(const std::string& catalogPath) : folder(KvSystem::KvDirectoryOf(catalogPath)) {
   std::string name = catalogPath.substr(catalogPath.find_last_of('/') + 1);  // npos + 1 == 0
   if (name.ends_with(".vxc")) name.resize(name.size() - 4);
   stem = name;
 }
 
-std::string KvCollectionNames::ShardPath(const std::string& token, unsigned i) const {
+std::string CollectionNames::ShardPath(const std::string& token, unsigned i) const {
   return folder + "/" + stem + "." + token + "-" + std::to_string(i) + ".fpbin";
 }
 
-std::string KvNewChangeToken() {
+std::string NewChangeToken() {
   std::random_device device;
   std::uint64_t value = (std::uint64_t{device()} << 32) ^ device();
   static constexpr char kHex[] = "0123456789abcdef";
@@ -72,7 +72,7 @@ std::string KvNewChangeToken() {
   return token;
 }
 
-void KvRemoveUnlistedShards(const KvCollectionNames& names, const std::set<std::string>& listed) {
+void RemoveUnlistedShards(const CollectionNames& names, const std::set<std::string>& listed) {
   std::vector<std::string> doomed;
   if (DIR* dir = ::opendir(names.folder.c_str())) {
     while (const dirent* entry = ::readdir(dir)) {
@@ -84,7 +84,7 @@ void KvRemoveUnlistedShards(const KvCollectionNames& names, const std::set<std::
   for (const std::string& name : doomed) KvSystem::KvGetFileSystem().Remove(names.folder + "/" + name);
 }
 
-KvStatus KvShardEndsDigest(const std::string& path, std::uint64_t words, std::uint64_t records, std::string& digest) {
+KvStatus ShardEndsDigest(const std::string& path, std::uint64_t words, std::uint64_t records, std::string& digest) {
   KvStatus error;
   std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path, error);
   if (file == nullptr) return error;
@@ -100,7 +100,7 @@ KvStatus KvShardEndsDigest(const std::string& path, std::uint64_t words, std::ui
   return {};
 }
 
-KvStatus KvDescribeShardFile(const std::string& path, std::uint64_t words, KvShardInfo& info) {
+KvStatus DescribeShardFile(const std::string& path, std::uint64_t words, KvShardInfo& info) {
   const KvFastFPDatabaseParams header(path);
   if (!header.IsValid()) return KvStatus(KvStatusCode::Corrupt, "cannot read the header of " + path);
   info.molFile = header.GetMolDatabaseFilename();
@@ -117,11 +117,11 @@ KvStatus KvDescribeShardFile(const std::string& path, std::uint64_t words, KvSha
     at += count;
   }
   info.sha256 = sha.HexDigest();
-  return KvShardEndsDigest(path, words, info.records, info.endsSha256);
+  return ShardEndsDigest(path, words, info.records, info.endsSha256);
 }
 
-KvStatus KvCheckShardLocation(const std::string& folder, const std::string& name) {
-  if (!KvIsPlainFileName(name))
+KvStatus CheckShardLocation(const std::string& folder, const std::string& name) {
+  if (!IsPlainFileName(name))
     return KvStatus(KvStatusCode::Corrupt, "shard " + name + " is not a plain file name in the catalog's folder");
   std::error_code ec;
   const std::filesystem::path path = std::filesystem::path(folder) / name;

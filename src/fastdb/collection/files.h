@@ -12,8 +12,8 @@
 namespace Varnex {
 
 // The folder and stem of a catalog path: "/d/lib.vxc" -> "/d", "lib".
-struct KvCollectionNames {
-  explicit KvCollectionNames(const std::string& catalogPath);
+struct CollectionNames {
+  explicit CollectionNames(const std::string& catalogPath);
   // The path of shard `i` of the change `token`: "<folder>/<stem>.<token>-<i>.fpbin".
   std::string ShardPath(const std::string& token, unsigned i) const;
   std::string folder;
@@ -21,24 +21,24 @@ struct KvCollectionNames {
 };
 
 // 16 random hexadecimal digits: the token of one change.
-std::string KvNewChangeToken();
+std::string NewChangeToken();
 
 // Removes the shard files of the collection's changes that never committed:
 // names of the form ShardPath(token, i) that `listed` does not hold.
-void KvRemoveUnlistedShards(const KvCollectionNames& names, const std::set<std::string>& listed);
+void RemoveUnlistedShards(const CollectionNames& names, const std::set<std::string>& listed);
 
 // Reads the finished shard file `path` (`words` 64-bit words per record) and
 // fills the catalog's facts about it: size, checksums, the header's molecule
 // file line. The other fields stay as they are.
-KvSystem::KvStatus KvDescribeShardFile(const std::string& path, std::uint64_t words, KvShardInfo& info);
+KvSystem::KvStatus DescribeShardFile(const std::string& path, std::uint64_t words, KvShardInfo& info);
 
 // The SHA-256 of the first and last record of `path` (`words` per record,
 // `records` records), read through the file system.
-KvSystem::KvStatus KvShardEndsDigest(const std::string& path, std::uint64_t words, std::uint64_t records,
+KvSystem::KvStatus ShardEndsDigest(const std::string& path, std::uint64_t words, std::uint64_t records,
                                      std::string& digest);
 
 // Whether the shard file `name` of `folder` is a plain file in it: not a
 // symbolic link leaving the folder. A Corrupt status otherwise.
-KvSystem::KvStatus KvCheckShardLocation(const std::string& folder, const std::string& name);
+KvSystem::KvStatus CheckShardLocation(const std::string& folder, const std::string& name);
 
 }  // namespace Varnex

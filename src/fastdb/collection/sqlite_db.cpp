@@ -8,14 +8,14 @@
 
 namespace Varnex {
 
-KvSqlite::~KvSqlite() {
+Sqlite::~Sqlite() {
   if (db_ != nullptr) sqlite3_close_v2(db_);
 }
 
-KvSqlite::KvSqlite(KvSqlite&& other) noexcept
+Sqlite::Sqlite(Sqlite&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)) {}
 
-KvSqlite& KvSqlite::operator=(KvSqlite&& other) noexcept {
+Sqlite& Sqlite::operator=(Sqlite&& other) noexcept {
   if (this != &other) {
     if (db_ != nullptr) sqlite3_close_v2(db_);
     db_ = std::exchange(other.db_, nullptr);
@@ -24,7 +24,7 @@ KvSqlite& KvSqlite::operator=(KvSqlite&& other) noexcept {
   return *this;
 }
 
-KvSystem::KvStatus KvSqlite::Failure(const std::string& action, int code) const {
+KvSystem::KvStatus Sqlite::Failure(const std::string& action, int code) const {
   using KvSystem::KvStatusCode;
   const char* text = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
   KvStatusCode status = KvStatusCode::IoError;
@@ -45,7 +45,7 @@ KvSystem::KvStatus KvSqlite::Failure(const std::string& action, int code) const 
   return KvSystem::KvStatus(status, "cannot " + action + " " + path_ + ": " + text);
 }
 
-KvSystem::KvStatus KvSqlite::Open(const std::string& path, Mode mode, int busyMillis) {
+KvSystem::KvStatus Sqlite::Open(const std::string& path, Mode mode, int busyMillis) {
   if (db_ != nullptr) sqlite3_close_v2(std::exchange(db_, nullptr));
   path_ = path;
   int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
@@ -62,36 +62,36 @@ KvSystem::KvStatus KvSqlite::Open(const std::string& path, Mode mode, int busyMi
   return {};
 }
 
-KvSystem::KvStatus KvSqlite::Exec(const std::string& sql) {
+KvSystem::KvStatus Sqlite::Exec(const std::string& sql) {
   const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
   return rc == SQLITE_OK ? KvSystem::KvStatus() : Failure("update", rc);
 }
 
-KvSystem::KvStatus KvSqlite::Prepare(const std::string& sql, KvSqliteStatement& statement) {
+KvSystem::KvStatus Sqlite::Prepare(const std::string& sql, SqliteStatement& statement) {
   if (statement.stmt_ != nullptr) sqlite3_finalize(std::exchange(statement.stmt_, nullptr));
   statement.owner_ = this;
   const int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement.stmt_, nullptr);
   return rc == SQLITE_OK ? KvSystem::KvStatus() : Failure("read", rc);
 }
 
-KvSqliteStatement::~KvSqliteStatement() {
+SqliteStatement::~SqliteStatement() {
   if (stmt_ != nullptr) sqlite3_finalize(stmt_);
 }
 
-void KvSqliteStatement::Bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+void SqliteStatement::Bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
 
-void KvSqliteStatement::Bind(int index, std::string_view text) {
+void SqliteStatement::Bind(int index, std::string_view text) {
   sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
-bool KvSqliteStatement::Step(KvSystem::KvStatus& error) {
+bool SqliteStatement::Step(KvSystem::KvStatus& error) {
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc != SQLITE_DONE) error = owner_->Failure("read", rc);
   return false;
 }
 
-KvSystem::KvStatus KvSqliteStatement::Run() {
+KvSystem::KvStatus SqliteStatement::Run() {
   const int rc = sqlite3_step(stmt_);
   KvSystem::KvStatus error;
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) error = owner_->Failure("update", rc);
@@ -99,18 +99,18 @@ KvSystem::KvStatus KvSqliteStatement::Run() {
   return error;
 }
 
-void KvSqliteStatement::Reset() {
+void SqliteStatement::Reset() {
   sqlite3_reset(stmt_);
   sqlite3_clear_bindings(stmt_);
 }
 
-std::int64_t KvSqliteStatement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+std::int64_t SqliteStatement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
 
-std::string KvSqliteStatement::Text(int column) const {
+std::string SqliteStatement::Text(int column) const {
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
   return text == nullptr ? std::string() : std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
 }
 
-bool KvSqliteStatement::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+bool SqliteStatement::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
 }  // namespace Varnex

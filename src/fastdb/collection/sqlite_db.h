@@ -17,18 +17,18 @@ struct sqlite3_stmt;
 
 namespace Varnex {
 
-class KvSqliteStatement;
+class SqliteStatement;
 
-class KvSqlite {
+class Sqlite {
  public:
   enum class Mode { ReadOnly, ReadWrite, Create };
 
-  KvSqlite() = default;
-  ~KvSqlite();
-  KvSqlite(KvSqlite&& other) noexcept;
-  KvSqlite& operator=(KvSqlite&& other) noexcept;
-  KvSqlite(const KvSqlite&) = delete;
-  KvSqlite& operator=(const KvSqlite&) = delete;
+  Sqlite() = default;
+  ~Sqlite();
+  Sqlite(Sqlite&& other) noexcept;
+  Sqlite& operator=(Sqlite&& other) noexcept;
+  Sqlite(const Sqlite&) = delete;
+  Sqlite& operator=(const Sqlite&) = delete;
 
   // Opens the database file `path` (no URI names, no shared cache). Create
   // makes the file when it does not exist. Waits at most `busyMillis` for a
@@ -38,7 +38,7 @@ class KvSqlite {
   // Runs one or more statements without results.
   KvSystem::KvStatus Exec(const std::string& sql);
   // Prepares one statement; `statement` is valid while this connection is.
-  KvSystem::KvStatus Prepare(const std::string& sql, KvSqliteStatement& statement);
+  KvSystem::KvStatus Prepare(const std::string& sql, SqliteStatement& statement);
   const std::string& Path() const { return path_; }
   // A status for the connection's last error, prefixed by `action`.
   KvSystem::KvStatus Failure(const std::string& action, int code) const;
@@ -50,12 +50,12 @@ class KvSqlite {
 
 // A prepared statement. Step() walks the rows; parameters are numbered from 1
 // and columns from 0.
-class KvSqliteStatement {
+class SqliteStatement {
  public:
-  KvSqliteStatement() = default;
-  ~KvSqliteStatement();
-  KvSqliteStatement(const KvSqliteStatement&) = delete;
-  KvSqliteStatement& operator=(const KvSqliteStatement&) = delete;
+  SqliteStatement() = default;
+  ~SqliteStatement();
+  SqliteStatement(const SqliteStatement&) = delete;
+  SqliteStatement& operator=(const SqliteStatement&) = delete;
 
   void Bind(int index, std::int64_t value);
   void Bind(int index, std::string_view text);
@@ -71,8 +71,8 @@ class KvSqliteStatement {
   bool IsNull(int column) const;
 
  private:
-  friend class KvSqlite;
-  const KvSqlite* owner_ = nullptr;
+  friend class Sqlite;
+  const Sqlite* owner_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
 };
 

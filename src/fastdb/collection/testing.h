@@ -5,6 +5,6 @@ namespace Varnex {
 
 // While true, every collection writer fails its final commit as a full disk
 // would (after its shards are in place).
-void KvSetCollectionCommitFaultForTesting(bool fail);
+void SetCollectionCommitFaultForTesting(bool fail);
 
 }  // namespace Varnex

@@ -63,8 +63,8 @@ void VerifyShard(const std::string& path, const KvShardInfo& s, const std::strin
     for (std::size_t off = at == 0 ? got : 0; off + recordBytes <= got && record < s.records; off += recordBytes, ++record) {
       const std::uint8_t* r = block.data() + off;
       std::uint64_t count = 0;
-      for (std::uint64_t w = 0; w < words; ++w) count += static_cast<std::uint64_t>(std::popcount(KvLoadLE64(r + 16 + 8 * w)));
-      const bool bad = KvLoadLE64(r) != s.firstIndex + record || KvLoadLE64(r + 8) != count;
+      for (std::uint64_t w = 0; w < words; ++w) count += static_cast<std::uint64_t>(std::popcount(LoadLE64(r + 16 + 8 * w)));
+      const bool bad = LoadLE64(r) != s.firstIndex + record || LoadLE64(r + 8) != count;
       if (bad && wrong++ == 0)
         problems.push_back(name + "record " + std::to_string(record) + " is not that of molecule " +
                            std::to_string(s.firstIndex + record) + " with its bit count");
@@ -93,10 +93,10 @@ std::vector<std::string> KvCheckShardRecords(const std::string& path, const KvSh
 }
 
 bool KvReadCollectionCatalog(const std::string& catalogPath, std::string& type, std::vector<KvShardInfo>& shards) {
-  KvSqlite db;
-  KvCatalog catalog;
-  KvStatus error = db.Open(catalogPath, KvSqlite::Mode::ReadOnly, 10000);
-  if (!error.IsOk() || !(error = KvReadCatalog(db, catalog)).IsOk()) {
+  Sqlite db;
+  Catalog catalog;
+  KvStatus error = db.Open(catalogPath, Sqlite::Mode::ReadOnly, 10000);
+  if (!error.IsOk() || !(error = ReadCatalog(db, catalog)).IsOk()) {
     KvSystem::KvThrow()->Warning(error, "KvReadCollectionCatalog() : %s", error.Message().c_str());
     return false;
   }
@@ -107,19 +107,19 @@ bool KvReadCollectionCatalog(const std::string& catalogPath, std::string& type, 
 
 std::vector<std::string> KvVerifyCollection(const std::string& catalogPath) {
   std::vector<std::string> problems;
-  KvSqlite db;
-  KvCatalog catalog;
-  KvStatus error = db.Open(catalogPath, KvSqlite::Mode::ReadOnly, 10000);
-  if (!error.IsOk() || !(error = KvReadCatalog(db, catalog)).IsOk()) return {error.Message()};
+  Sqlite db;
+  Catalog catalog;
+  KvStatus error = db.Open(catalogPath, Sqlite::Mode::ReadOnly, 10000);
+  if (!error.IsOk() || !(error = ReadCatalog(db, catalog)).IsOk()) return {error.Message()};
   const std::string folder = KvSystem::KvDirectoryOf(catalogPath);
   for (const KvShardInfo& s : catalog.shards) {
-    const KvStatus location = KvCheckShardLocation(folder, s.file);
+    const KvStatus location = CheckShardLocation(folder, s.file);
     if (!location.IsOk())
       problems.push_back(location.Message());
     else
       VerifyShard(folder + "/" + s.file, s, catalog.type, true, problems);
   }
-  KvSqliteStatement count;
+  SqliteStatement count;
   if (!(error = db.Prepare("SELECT COUNT(*), MIN(idx), MAX(idx) FROM molecules", count)).IsOk() || !count.Step(error))
     return problems.push_back(error.Message()), problems;
   if (static_cast<std::uint64_t>(count.Int(0)) != catalog.NumRecords() || count.Int(1) != 0 ||

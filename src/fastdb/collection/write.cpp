@@ -44,13 +44,13 @@ std::string RecordId(const KvChem::KvMolDatabase& mols, unsigned index, const st
   return id.empty() ? std::to_string(molecule) : id;
 }
 
-KvStatus AddMoleculeRows(KvSqlite& db, const std::string& molPath, std::uint64_t base, std::uint64_t count,
+KvStatus AddMoleculeRows(Sqlite& db, const std::string& molPath, std::uint64_t base, std::uint64_t count,
                          const std::string& idTag, const std::vector<std::string>& ids,
                          const std::vector<std::uint64_t>& failed) {
   KvChem::KvMolDatabase mols;
   if (!mols.Open(molPath) || mols.GetMaxMolIdx() != count)
     return KvStatus(KvStatusCode::IoError, "cannot read molecule file " + molPath + " again");
-  KvMoleculeRows rows;
+  MoleculeRows rows;
   KvStatus error = rows.Prepare(db);
   auto nextFailed = failed.begin();
   for (std::uint64_t i = 0; error.IsOk() && i < count; ++i) {
@@ -67,7 +67,7 @@ KvStatus AddMoleculeRows(KvSqlite& db, const std::string& molPath, std::uint64_t
 // shards go and a catalog file this writer made is removed.
 class PendingChange {
  public:
-  PendingChange(KvSqlite& db, std::string catalogPath) : db_(db), catalogPath_(std::move(catalogPath)) {}
+  PendingChange(Sqlite& db, std::string catalogPath) : db_(db), catalogPath_(std::move(catalogPath)) {}
   ~PendingChange() {
     if (committed_) return;
     for (const std::string& path : shards_) KvSystem::KvGetFileSystem().Remove(path);
@@ -92,7 +92,7 @@ class PendingChange {
   }
 
  private:
-  KvSqlite& db_;
+  Sqlite& db_;
   std::string catalogPath_;
   bool removeCatalog_ = false;
   bool inTransaction_ = false;
@@ -115,8 +115,8 @@ bool Write(const std::string& catalogPath, const std::string& molPath, const KvC
   struct stat info {};
   const bool existed = ::stat(catalogPath.c_str(), &info) == 0;
   if (!creating && !existed) return fail(KvStatus(KvStatusCode::NotFound, "no collection " + catalogPath));
-  KvSqlite db;
-  KvStatus error = db.Open(catalogPath, creating ? KvSqlite::Mode::Create : KvSqlite::Mode::ReadWrite, 0);
+  Sqlite db;
+  KvStatus error = db.Open(catalogPath, creating ? Sqlite::Mode::Create : Sqlite::Mode::ReadWrite, 0);
   if (!error.IsOk()) return fail(error);
   PendingChange change(db, catalogPath);
   const KvStatus busy(KvStatusCode::Busy, "collection " + catalogPath + " is being changed by another writer");
@@ -129,17 +129,17 @@ bool Write(const std::string& catalogPath, const std::string& molPath, const KvC
   // A failed creator removes its catalog before giving up the lock.
   if (::stat(catalogPath.c_str(), &info) != 0) return fail(busy);
 
-  KvCatalog catalog;
+  Catalog catalog;
   if (creating) {
-    if (KvHasCatalog(db))
+    if (HasCatalog(db))
       return fail(KvStatus(KvStatusCode::InvalidArgument,
                            "collection " + catalogPath + " exists already; add molecules with append"));
     if (!existed) change.OwnsCatalog();
     catalog.type = options.GetFPType() != nullptr ? options.GetFPType()->GetFPTypeString() : "";
     catalog.idTag = idTag;
     if (!KvIsAdmissibleFastFPType(options.GetFPType(), caller)) return false;
-    if (!(error = KvCreateCatalog(db, catalog.type, idTag)).IsOk()) return fail(error);
-  } else if (!(error = KvReadCatalog(db, catalog)).IsOk()) {
+    if (!(error = CreateCatalog(db, catalog.type, idTag)).IsOk()) return fail(error);
+  } else if (!(error = ReadCatalog(db, catalog)).IsOk()) {
     return fail(error);
   }
   const KvFPTypeBase* type = KvGetFPType(catalog.type);
@@ -150,17 +150,17 @@ bool Write(const std::string& catalogPath, const std::string& molPath, const KvC
   typed.SetCancelFlag(options.GetCancelFlag());
 
   // Files of changes that never committed go first (the lock is ours).
-  const KvCollectionNames names(catalogPath);
+  const CollectionNames names(catalogPath);
   std::set<std::string> listed;
   for (const KvShardInfo& s : catalog.shards) listed.insert(s.file);
-  KvRemoveUnlistedShards(names, listed);
+  RemoveUnlistedShards(names, listed);
 
-  const std::string token = KvNewChangeToken();
+  const std::string token = NewChangeToken();
   const std::uint64_t base = catalog.NumRecords();
   std::vector<KvShardInfo> parts;
   KvCreateFastFPDatabaseSummary made;
   const auto partPath = [&](unsigned i) { return names.ShardPath(token, i); };
-  const bool written = KvCreateFastFPDatabaseParts(partPath(0), molPath, typed, shards, partPath,
+  const bool written = CreateFastFPDatabaseParts(partPath(0), molPath, typed, shards, partPath,
                                                    [&](const std::vector<KvShardInfo>& ready) {
                                                      for (const KvShardInfo& p : ready) change.AddShard(p.file);
                                                      return true;
@@ -175,8 +175,8 @@ bool Write(const std::string& catalogPath, const std::string& molPath, const KvC
     KvShardInfo& shard = parts[i];
     const std::string path = shard.file;
     shard.file = path.substr(path.find_last_of('/') + 1);
-    if (!(error = KvDescribeShardFile(path, words, shard)).IsOk() ||
-        !(error = KvInsertShard(db, shard, static_cast<std::int64_t>(catalog.shards.size() + i))).IsOk())
+    if (!(error = DescribeShardFile(path, words, shard)).IsOk() ||
+        !(error = InsertShard(db, shard, static_cast<std::int64_t>(catalog.shards.size() + i))).IsOk())
       return fail(error);
   }
   if (!(error = AddMoleculeRows(db, molPath, base, made.records, catalog.idTag, ids, made.failed)).IsOk() ||
@@ -205,7 +205,7 @@ bool Guarded(const char* caller, const std::function<bool()>& body) {
 
 }  // namespace
 
-void KvSetCollectionCommitFaultForTesting(bool fail) { gFailCommit.store(fail); }
+void SetCollectionCommitFaultForTesting(bool fail) { gFailCommit.store(fail); }
 
 bool KvCreateCollection(const std::string& catalogPath, const std::string& molPath,
                         const KvCreateFastFPDatabaseOptions& options, unsigned shards, const std::string& idTag,

@@ -33,7 +33,7 @@ bool StartPart(KvSystem::KvTemporaryOutput& output, const std::string& molPath, 
     return false;
   }
   KvFastFPDatabaseParams params;
-  params.SetMolDatabaseFilename(KvHeaderSafeMolFilename(molPath, type, count));
+  params.SetMolDatabaseFilename(HeaderSafeMolFilename(molPath, type, count));
   params.SetFPTypeBase(type);
   params.SetNumFingerPrints(count);
   params.SetFileSize(fileSize);
@@ -51,7 +51,7 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
                  const std::function<bool(const std::vector<KvShardInfo>&)>& beforeCommit, const char* caller,
                  KvCreateFastFPDatabaseSummary& summary, std::vector<KvShardInfo>& made, std::uint64_t indexBase) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
-  if (!KvHasFastDatabaseExtension(fpbinPath)) {
+  if (!HasFastDatabaseExtension(fpbinPath)) {
     report->Warning(Msg::kCreateExtension, caller);
     return false;
   }
@@ -74,7 +74,7 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
   if (!KvIsAdmissibleFastFPType(type, caller)) return false;
 
   std::vector<std::unique_ptr<KvSystem::KvTemporaryOutput>> files;
-  std::vector<KvCreationOutput> outputs(parts);
+  std::vector<CreationOutput> outputs(parts);
   for (unsigned i = 0; i < parts; ++i) {
     outputs[i].first = count * i / parts;
     outputs[i].count = count * (i + 1) / parts - outputs[i].first;
@@ -85,8 +85,8 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
 
   KvSystem::KvDots* tracer = options.GetTracer();
   if (tracer != nullptr) tracer->SetExpected(count);
-  KvCreationJobResult job =
-      KvRunCreationJob(mols, type, outputs, options.GetNumProcessors(), tracer, caller, options.GetCancelFlag(), indexBase);
+  CreationJobResult job =
+      RunCreationJob(mols, type, outputs, options.GetNumProcessors(), tracer, caller, options.GetCancelFlag(), indexBase);
   if (job.cancelled) {
     report->Warning("%s : creation of %s cancelled", caller, fpbinPath.c_str());
     return false;
@@ -125,7 +125,7 @@ bool CreateParts(const std::string& fpbinPath, const std::string& molPath, const
 
 }  // namespace
 
-bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string& molPath,
+bool CreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string& molPath,
                                  const KvCreateFastFPDatabaseOptions& options, unsigned parts,
                                  const std::function<std::string(unsigned)>& partPath,
                                  const std::function<bool(const std::vector<KvShardInfo>&)>& beforeCommit,
@@ -144,7 +144,7 @@ bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string
 bool KvCreateFastFPDatabaseFile(const std::string& fpbinPath, const std::string& molPath,
                                 const KvCreateFastFPDatabaseOptions& options, KvCreateFastFPDatabaseSummary& summary) {
   std::vector<KvShardInfo> made;
-  return KvCreateFastFPDatabaseParts(
+  return CreateFastFPDatabaseParts(
       fpbinPath, molPath, options, 1, [&](unsigned) { return fpbinPath; }, nullptr, kCreator, summary, made);
 }
 

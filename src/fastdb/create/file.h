@@ -23,7 +23,7 @@ namespace Varnex {
 // `firstIndex`. False, with no file written, when creation fails,
 // `beforeCommit` refuses or there are fewer molecules than parts. Records
 // store their molecule index plus `indexBase` (a collection's next index).
-bool KvCreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string& molPath,
+bool CreateFastFPDatabaseParts(const std::string& fpbinPath, const std::string& molPath,
                                  const KvCreateFastFPDatabaseOptions& options, unsigned parts,
                                  const std::function<std::string(unsigned)>& partPath,
                                  const std::function<bool(const std::vector<KvShardInfo>&)>& beforeCommit,

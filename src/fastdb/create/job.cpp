@@ -31,7 +31,7 @@ namespace {
 constexpr std::uint64_t kChunk = 5;
 
 struct CreationJob {
-  CreationJob(const KvChem::KvMolDatabase& molecules, const KvFPTypeBase* fpType, std::span<KvCreationOutput> files,
+  CreationJob(const KvChem::KvMolDatabase& molecules, const KvFPTypeBase* fpType, std::span<CreationOutput> files,
               KvSystem::KvDots* progress, const char* name, const std::atomic<bool>* stopFlag, std::uint64_t base)
       : mols(molecules),
         type(fpType),
@@ -53,7 +53,7 @@ struct CreationJob {
   const KvFPTypeBase* type;
   std::uint64_t count;  // molecules, and records
   std::uint64_t words;  // W
-  std::span<KvCreationOutput> outputs;  // bit count ranges under the lock
+  std::span<CreationOutput> outputs;  // bit count ranges under the lock
   KvSystem::KvDots* tracer;
   const char* caller;
   const std::atomic<bool>* cancel;
@@ -90,7 +90,7 @@ bool MakeWords(KvFingerPrint& fp, KvChem::KvMol& mol, const KvFPTypeBase* type, 
 bool WriteChunk(CreationJob& job, std::uint64_t begin, std::uint64_t last, const std::uint8_t* records,
                 const std::uint64_t* bitCounts, std::size_t recordBytes, KvSystem::KvStatus& error) {
   auto output = std::upper_bound(job.outputs.begin(), job.outputs.end(), begin,
-                                 [](std::uint64_t i, const KvCreationOutput& o) { return i < o.first; });
+                                 [](std::uint64_t i, const CreationOutput& o) { return i < o.first; });
   if (output != job.outputs.begin()) --output;
   for (; output != job.outputs.end() && output->first < last; ++output) {
     const std::uint64_t from = std::max(begin, output->first);
@@ -141,10 +141,10 @@ void RunWorker(CreationJob& job) {
       // A fingerprint of an unexpected length fills its slot and no more.
       bitCounts[i - begin] = bitCount;
       std::uint8_t* record = records.data() + (i - begin) * recordBytes;
-      KvStoreLE64(record, job.indexBase + i);
-      KvStoreLE64(record + 8, bitCount);
+      StoreLE64(record, job.indexBase + i);
+      StoreLE64(record + 8, bitCount);
       const std::size_t kept = std::min<std::size_t>(words.size(), job.words);
-      for (std::size_t w = 0; w < kept; ++w) KvStoreLE64(record + 16 + 8 * w, words[w]);
+      for (std::size_t w = 0; w < kept; ++w) StoreLE64(record + 16 + 8 * w, words[w]);
     }
 
     std::lock_guard<std::mutex> guard(job.lock);
@@ -163,8 +163,8 @@ void RunWorker(CreationJob& job) {
 
 }  // namespace
 
-KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type,
-                                     std::span<KvCreationOutput> outputs, unsigned threads, KvSystem::KvDots* tracer,
+CreationJobResult RunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type,
+                                     std::span<CreationOutput> outputs, unsigned threads, KvSystem::KvDots* tracer,
                                      const char* caller, const std::atomic<bool>* cancel,
                                      std::uint64_t indexBase) {
   CreationJob job(mols, type, outputs, tracer, caller, cancel, indexBase);
@@ -172,7 +172,7 @@ KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const Kv
   // An exception of a worker (memory exhausted) stops the others at their
   // next chunk and reaches the caller once all have ended.
   KvSystem::KvRunWorkers(threads, [&job](unsigned) { RunWorker(job); });
-  KvCreationJobResult result;
+  CreationJobResult result;
   result.written = !job.failed.load();
   result.error = job.error;
   // A claimed chunk is always written, so records are missing exactly when

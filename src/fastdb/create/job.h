@@ -19,7 +19,7 @@
 namespace Varnex {
 
 // How the job ended.
-struct KvCreationJobResult {
+struct CreationJobResult {
   bool written = true;     // every record reached the file
   bool cancelled = false;  // the cancel flag stopped the job
   KvSystem::KvStatus error;  // the write fault when !written
@@ -31,7 +31,7 @@ struct KvCreationJobResult {
 // One output file of a job: the records of molecules first to
 // first + count - 1, at positions 0 to count - 1 (the header written
 // separately). The job fills in the lowest and highest bit count it wrote.
-struct KvCreationOutput {
+struct CreationOutput {
   KvSystem::KvWritableFile* file = nullptr;  // not owned
   std::uint64_t first = 0;
   std::uint64_t count = 0;
@@ -49,8 +49,8 @@ struct KvCreationOutput {
 // null) stops every worker at its next chunk. The workers run on the
 // library's worker pool: an exception of one stops the others at their next
 // chunk and is rethrown here once all have ended.
-KvCreationJobResult KvRunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type,
-                                     std::span<KvCreationOutput> outputs, unsigned threads, KvSystem::KvDots* tracer,
+CreationJobResult RunCreationJob(const KvChem::KvMolDatabase& mols, const KvFPTypeBase* type,
+                                     std::span<CreationOutput> outputs, unsigned threads, KvSystem::KvDots* tracer,
                                      const char* caller, const std::atomic<bool>* cancel,
                                      std::uint64_t indexBase = 0);
 

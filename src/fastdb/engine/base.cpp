@@ -19,10 +19,10 @@ std::atomic<std::uint64_t> scanWholeUpTo{4096};
 std::atomic<std::uint64_t> shareSearchFrom{32768};
 }  // namespace
 
-std::uint64_t KvScanWholeUpTo() { return scanWholeUpTo.load(std::memory_order_relaxed); }
-void KvSetScanWholeUpTo(std::uint64_t records) { scanWholeUpTo.store(records, std::memory_order_relaxed); }
-std::uint64_t KvShareSearchFrom() { return shareSearchFrom.load(std::memory_order_relaxed); }
-void KvSetShareSearchFrom(std::uint64_t records) { shareSearchFrom.store(records, std::memory_order_relaxed); }
+std::uint64_t ScanWholeUpTo() { return scanWholeUpTo.load(std::memory_order_relaxed); }
+void SetScanWholeUpTo(std::uint64_t records) { scanWholeUpTo.store(records, std::memory_order_relaxed); }
+std::uint64_t ShareSearchFrom() { return shareSearchFrom.load(std::memory_order_relaxed); }
+void SetShareSearchFrom(std::uint64_t records) { shareSearchFrom.store(records, std::memory_order_relaxed); }
 
 KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : path_(path), params_(path) {
   valid_ = params_.IsValid();
@@ -34,7 +34,7 @@ KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : pa
 bool KvFastFPDatabaseImplBase::ReadRecords(std::uint64_t* into, const char* cannotSkip,
                                            std::atomic<std::uint64_t>* readUpTo) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
-  const KvRecordView view = View();
+  const RecordView view = View();
   const std::size_t recordWords = view.stride / 8;
   index_.Begin(view.n, static_cast<std::size_t>(view.words), into == nullptr);
   KvSystem::KvStatus error;
@@ -57,7 +57,7 @@ bool KvFastFPDatabaseImplBase::ReadRecords(std::uint64_t* into, const char* cann
     if (readUpTo != nullptr) readUpTo->store((first + want) * view.stride, std::memory_order_relaxed);
     if constexpr (std::endian::native != std::endian::little) {
       for (std::uint64_t w = 0; w < complete * recordWords; ++w)
-        run[w] = KvLoadLE64(reinterpret_cast<const std::uint8_t*>(run + w));
+        run[w] = LoadLE64(reinterpret_cast<const std::uint8_t*>(run + w));
     }
     std::uint64_t bad = 0;
     std::string damage;
@@ -76,8 +76,8 @@ bool KvFastFPDatabaseImplBase::ReadRecords(std::uint64_t* into, const char* cann
   return true;
 }
 
-KvRecordView KvFastFPDatabaseImplBase::View() const {
-  KvRecordView view;
+RecordView KvFastFPDatabaseImplBase::View() const {
+  RecordView view;
   view.records = Records();
   view.n = params_.NumFingerPrints();
   view.words = params_.GetFingerPrintSizeIn64();
@@ -87,7 +87,7 @@ KvRecordView KvFastFPDatabaseImplBase::View() const {
 
 bool KvFastFPDatabaseImplBase::ReadRecord(std::vector<std::uint64_t>& words, std::uint64_t& molIdx,
                                           std::uint64_t& count, std::uint64_t position) const {
-  const KvRecordView view = View();
+  const RecordView view = View();
   if (position >= view.n) {
     KvSystem::KvThrow()->Warning(Msg::kIndexOutOfRange, kGetFingerPrint);
     return false;
@@ -97,30 +97,30 @@ bool KvFastFPDatabaseImplBase::ReadRecord(std::vector<std::uint64_t>& words, std
     return false;
   }
   const std::uint8_t* record = view.At(position);
-  molIdx = KvLoadLE64(record);
-  count = KvLoadLE64(record + 8);
+  molIdx = LoadLE64(record);
+  count = LoadLE64(record + 8);
   words.resize(static_cast<std::size_t>(view.words));
-  for (std::size_t w = 0; w < words.size(); ++w) words[w] = KvLoadLE64(KvRecordWords(record) + 8 * w);
+  for (std::size_t w = 0; w < words.size(); ++w) words[w] = LoadLE64(RecordWords(record) + 8 * w);
   return true;
 }
 
 // The kernels AND the query with the record bytes as they lie in memory, so
 // the query words hold the fingerprint's storage bytes in the same order.
-KvQueryWords KvFastFPDatabaseImplBase::MakeQuery(const KvFingerPrint& query) const {
-  KvQueryWords result;
+QueryWords KvFastFPDatabaseImplBase::MakeQuery(const KvFingerPrint& query) const {
+  QueryWords result;
   const std::size_t words = static_cast<std::size_t>(params_.GetFingerPrintSizeIn64());
   result.words.assign(words, 0);
   const std::size_t stored = std::min<std::size_t>(query.NumWords() * 4, 8 * words);
   if (stored > 0) std::memcpy(result.words.data(), query.GetBytes(), stored);
-  result.bits = KvGetActiveScanKernel().popCount(result.words.data(), words);
+  result.bits = GetActiveScanKernel().popCount(result.words.data(), words);
   return result;
 }
 
-void KvFastFPDatabaseImplBase::RecordAsQuery(std::uint64_t position, KvQueryWords& query) const {
-  const KvRecordView view = View();
+void KvFastFPDatabaseImplBase::RecordAsQuery(std::uint64_t position, QueryWords& query) const {
+  const RecordView view = View();
   query.words.resize(static_cast<std::size_t>(view.words));
-  std::memcpy(query.words.data(), KvRecordWords(view.At(position)), 8 * query.words.size());
-  query.bits = KvGetActiveScanKernel().popCount(query.words.data(), query.words.size());
+  std::memcpy(query.words.data(), RecordWords(view.At(position)), 8 * query.words.size());
+  query.bits = GetActiveScanKernel().popCount(query.words.data(), query.words.size());
 }
 
 }  // namespace Varnex

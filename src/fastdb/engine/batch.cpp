@@ -79,7 +79,7 @@ void ForEachQueryOnThreads(std::size_t queries, const KvFPDatabaseOptions& optio
 // it raises whenever its own rises.
 class HitSink {
  public:
-  HitSink(KvHitList<KvSimScore>& hits, const KvRecordView& view, std::atomic<double>& floor)
+  HitSink(HitList<KvSimScore>& hits, const RecordView& view, std::atomic<double>& floor)
       : hits_(hits), view_(view), floor_(floor) {}
   double Threshold() const {
     const double own = hits_.ThresholdScore();
@@ -90,12 +90,12 @@ class HitSink {
   void Take(std::uint64_t position, double score) {
     const double before = hits_.ThresholdScore();
     hits_.Offer(KvSimScore(view_.MolIdx(position), score));
-    if (hits_.ThresholdScore() != before) KvRaiseShared(floor_, hits_.ThresholdScore(), hits_.IsDescending());
+    if (hits_.ThresholdScore() != before) RaiseShared(floor_, hits_.ThresholdScore(), hits_.IsDescending());
   }
 
  private:
-  KvHitList<KvSimScore>& hits_;
-  const KvRecordView& view_;
+  HitList<KvSimScore>& hits_;
+  const RecordView& view_;
   std::atomic<double>& floor_;
 };
 
@@ -116,12 +116,12 @@ class CountSink {
 
 // ---- One query's part of a batch.
 struct QueryState {
-  KvQueryWords words;
+  QueryWords words;
   std::uint32_t order = 0;  // position in the caller's list
   // The merged result: a hit list, or a count.
-  std::optional<KvHitList<KvSimScore>> hits;
+  std::optional<HitList<KvSimScore>> hits;
   std::uint64_t count = 0;
-  std::atomic<double> floor{0.0};  // best threshold published for this query (KvRaiseShared)
+  std::atomic<double> floor{0.0};  // best threshold published for this query (RaiseShared)
   std::mutex mutex;                // guards hits and count
   // Bins [seenLo, seenHi] were searched by the seed (none when seenLo >
   // seenHi).
@@ -143,7 +143,7 @@ struct BinRange {
 // Returns the bins done; `complete` tells whether the bins outside them
 // were checked too (so the search is finished).
 template <typename Score, typename Sink, typename Ready>
-BinRange Seed(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, Sink& sink, std::uint64_t budget,
+BinRange Seed(const PrunedQuery<Score>& query, const SearchIndex& index, Sink& sink, std::uint64_t budget,
               Ready&& ready, bool& complete) {
   const std::size_t bins = index.NumBins();
   auto empty = [&](std::size_t p) { return index.BinBegin(p) == index.BinEnd(p); };
@@ -197,7 +197,7 @@ BinRange Seed(const KvPrunedQuery<Score>& query, const KvSearchIndex& index, Sin
 // The batch driver: sorted searches (hit lists) or counts.
 class BatchSearch {
  public:
-  BatchSearch(const KvFastFPDatabaseImplBase& engine, const KvSearchIndex& index,
+  BatchSearch(const KvFastFPDatabaseImplBase& engine, const SearchIndex& index,
               const std::vector<const KvFingerPrint*>& queries, const KvFPDatabaseOptions& options, bool counting)
       : engine_(engine),
         index_(index),
@@ -223,7 +223,7 @@ class BatchSearch {
   }
 
   void Run(unsigned threads) {
-    KvWithScoreFunctor(options_.GetSimFunc(), KvScoreContext{}, [&](const auto& prototype) {
+    WithScoreFunctor(options_.GetSimFunc(), ScoreContext{}, [&](const auto& prototype) {
       using Score = std::decay_t<decltype(prototype)>;
       RunWith<Score>(threads);
     });
@@ -249,12 +249,12 @@ class BatchSearch {
   // Reserves for the limit, but never for a whole large database: a search
   // with a cutoff and no limit that finds few hits stays small. A worker's
   // own lists, one per query, start smaller still.
-  KvHitList<KvSimScore> NewHitList(std::size_t reserve = 1024) const {
-    return KvHitList<KvSimScore>(static_cast<std::size_t>(SlotLimit(options_, view_.n)), options_, reserve);
+  HitList<KvSimScore> NewHitList(std::size_t reserve = 1024) const {
+    return HitList<KvSimScore>(static_cast<std::size_t>(SlotLimit(options_, view_.n)), options_, reserve);
   }
 
   template <typename Score>
-  using Queries = std::vector<std::optional<KvPrunedQuery<Score>>>;
+  using Queries = std::vector<std::optional<PrunedQuery<Score>>>;
 
   template <typename Score>
   void RunWith(unsigned threads) {
@@ -272,7 +272,7 @@ class BatchSearch {
     std::atomic<std::size_t> nextSeed{0};
     KvRunWorkers(std::min<unsigned>(threads, static_cast<unsigned>(nq)), [&](unsigned) {
       for (std::size_t k = KvClaim(nextSeed, nq); k < nq; k = KvClaim(nextSeed, nq)) {
-        const Score score{KvMakeScoreContext(states_[k].words.bits, view_.words, options_)};
+        const Score score{MakeScoreContext(states_[k].words.bits, view_.words, options_)};
         queries[k].emplace(index_, view_, states_[k].words, score, options_.GetDescendingOrder());
         SeedOne(*queries[k], states_[k], budget);
       }
@@ -289,7 +289,7 @@ class BatchSearch {
     std::vector<std::pair<std::size_t, std::size_t>> units;  // (block, chunk)
     const bool single = nq == 1;
     // Whether bin p can still beat a single query's published threshold.
-    const KvPrunedQuery<Score>& only = *queries[sorted_[0]];
+    const PrunedQuery<Score>& only = *queries[sorted_[0]];
     const QueryState& onlyState = states_[sorted_[0]];
     auto canBeat = [&](std::size_t p) {
       return only.IsBetter(only.Best(p), onlyState.floor.load(std::memory_order_relaxed));
@@ -311,7 +311,7 @@ class BatchSearch {
     }
     // A little work left for a single query is done on the calling thread.
     const std::size_t sweepers =
-        single && planned < KvShareSearchFrom() ? 1 : std::min<std::size_t>(threads, units.size());
+        single && planned < ShareSearchFrom() ? 1 : std::min<std::size_t>(threads, units.size());
     std::atomic<std::size_t> nextUnit{0};
     KvRunWorkers(static_cast<unsigned>(sweepers), [&](unsigned) {
       Private mine(nq);
@@ -336,7 +336,7 @@ class BatchSearch {
   // threshold is the one list's), and are merged once at the end.
   struct Private {
     explicit Private(std::size_t nq) : hits(nq), counts(nq, 0) {}
-    std::vector<std::optional<KvHitList<KvSimScore>>> hits;
+    std::vector<std::optional<HitList<KvSimScore>>> hits;
     std::vector<std::uint64_t> counts;
   };
 
@@ -356,7 +356,7 @@ class BatchSearch {
 
   // The plan of the non-empty bins p with keep(p).
   template <typename Score, typename Keep>
-  BlockPlan PlanBlock(const KvPrunedQuery<Score>& middle, std::uint64_t perChunk, Keep&& keep) const {
+  BlockPlan PlanBlock(const PrunedQuery<Score>& middle, std::uint64_t perChunk, Keep&& keep) const {
     BlockPlan plan;
     std::vector<std::pair<double, std::uint32_t>> order;
     for (std::size_t p = 0; p < index_.NumBins(); ++p) {
@@ -384,7 +384,7 @@ class BatchSearch {
   }
 
   template <typename Score>
-  void SeedOne(const KvPrunedQuery<Score>& query, QueryState& state, std::uint64_t budget) {
+  void SeedOne(const PrunedQuery<Score>& query, QueryState& state, std::uint64_t budget) {
     bool complete = false;
     BinRange seen{0, 0};
     if (counting_) {
@@ -394,7 +394,7 @@ class BatchSearch {
             query, index_, sink, budget, [] { return true; }, complete);
       state.count = sink.Count();
     } else {
-      KvHitList<KvSimScore>& hits = *state.hits;
+      HitList<KvSimScore>& hits = *state.hits;
       HitSink sink(hits, view_, state.floor);
       if (budget > 0) {
         seen = Seed(
@@ -454,8 +454,8 @@ class BatchSearch {
   }
 
   const KvFastFPDatabaseImplBase& engine_;
-  const KvSearchIndex& index_;
-  const KvRecordView view_;
+  const SearchIndex& index_;
+  const RecordView view_;
   const KvFPDatabaseOptions& options_;
   const bool counting_;
   std::vector<QueryState> states_;
@@ -466,23 +466,23 @@ class BatchSearch {
 
 }  // namespace
 
-KvHitList<KvSimScore> KvFastFPDatabaseImplBase::SortedHits(const KvQueryWords& query,
+HitList<KvSimScore> KvFastFPDatabaseImplBase::SortedHits(const QueryWords& query,
                                                            const KvFPDatabaseOptions& options, bool prune) const {
-  const KvRecordView view = View();
-  KvHitList<KvSimScore> hits(static_cast<std::size_t>(SlotLimit(options, view.n)), options, 1024);
+  const RecordView view = View();
+  HitList<KvSimScore> hits(static_cast<std::size_t>(SlotLimit(options, view.n)), options, 1024);
   if (view.n == 0 || view.records == nullptr) return hits;
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
-  KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
+  const ScanKernel& kernel = GetActiveScanKernel();
+  WithScoreFunctor(options.GetSimFunc(), MakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
     if (prune && PrunesSearches()) {
       std::atomic<double> floor{KvGetScoreThreshold(options)};
       HitSink sink(hits, view, floor);
-      const KvPrunedQuery<std::decay_t<decltype(score)>> pruned(index_, view, query, score,
+      const PrunedQuery<std::decay_t<decltype(score)>> pruned(index_, view, query, score,
                                                                 options.GetDescendingOrder());
       bool complete = false;
       Seed(
           pruned, index_, sink, ~std::uint64_t{0}, [] { return true; }, complete);
     } else {
-      KvScanIntoHitList(kernel, view, 0, view.n, query.words.data(), score, hits);
+      ScanIntoHitList(kernel, view, 0, view.n, query.words.data(), score, hits);
     }
   });
   return hits;
@@ -490,12 +490,12 @@ KvHitList<KvSimScore> KvFastFPDatabaseImplBase::SortedHits(const KvQueryWords& q
 
 std::vector<std::vector<KvSimScore>> KvFastFPDatabaseImplBase::GetSortedScoresMany(
     const std::vector<const KvFingerPrint*>& queries, const KvFPDatabaseOptions& options) const {
-  const KvRecordView view = View();
+  const RecordView view = View();
   if (view.n == 0 || view.records == nullptr) return std::vector<std::vector<KvSimScore>>(queries.size());
   if (!PrunesSearches()) {
     std::vector<std::vector<KvSimScore>> results(queries.size());
     ForEachQueryOnThreads(queries.size(), options, [&](std::size_t k) {
-      KvHitList<KvSimScore> hits = SortedHits(MakeQuery(*queries[k]), options, false);
+      HitList<KvSimScore> hits = SortedHits(MakeQuery(*queries[k]), options, false);
       hits.Finish();
       results[k] = hits.TakeEntries();
     });
@@ -509,20 +509,20 @@ std::vector<std::vector<KvSimScore>> KvFastFPDatabaseImplBase::GetSortedScoresMa
 std::vector<std::uint64_t> KvFastFPDatabaseImplBase::NumHitsMany(const std::vector<const KvFingerPrint*>& queries,
                                                                  const KvFPDatabaseOptions& options) const {
   std::vector<std::uint64_t> results(queries.size(), 0);
-  const KvRecordView view = View();
+  const RecordView view = View();
   if (view.n == 0 || view.records == nullptr) return results;
   if (PrunesSearches()) {
     BatchSearch search(*this, index_, queries, options, true);
     search.Run(options.GetNumProcessors());
     return search.TakeCounts();
   }
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
+  const ScanKernel& kernel = GetActiveScanKernel();
   CountSink prototype(options.GetDescendingOrder(), KvGetScoreThreshold(options));
   ForEachQueryOnThreads(queries.size(), options, [&](std::size_t k) {
-    const KvQueryWords q = MakeQuery(*queries[k]);
+    const QueryWords q = MakeQuery(*queries[k]);
     CountSink sink = prototype;
-    KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
-      KvScanRange(kernel, view, 0, view.n, q.words.data(), score, [&](std::uint64_t position, double value) {
+    WithScoreFunctor(options.GetSimFunc(), MakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
+      ScanRange(kernel, view, 0, view.n, q.words.data(), score, [&](std::uint64_t position, double value) {
         if (sink.Admits(value)) sink.Take(position, value);
       });
     });
@@ -535,13 +535,13 @@ std::vector<KvFPHistogram> KvFastFPDatabaseImplBase::GetHistogramMany(const std:
                                                                       const KvFPDatabaseOptions& options,
                                                                       std::size_t nbins) const {
   std::vector<KvFPHistogram> results(queries.size(), KvFPHistogram(nbins, 0.0, 1.0));
-  const KvRecordView view = View();
+  const RecordView view = View();
   if (view.records == nullptr) return results;
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
+  const ScanKernel& kernel = GetActiveScanKernel();
   ForEachQueryOnThreads(queries.size(), options, [&](std::size_t k) {
-    const KvQueryWords q = MakeQuery(*queries[k]);
-    KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
-      KvScanRange(kernel, view, 0, view.n, q.words.data(), score,
+    const QueryWords q = MakeQuery(*queries[k]);
+    WithScoreFunctor(options.GetSimFunc(), MakeScoreContext(q.bits, view.words, options), [&](const auto& score) {
+      ScanRange(kernel, view, 0, view.n, q.words.data(), score,
                   [&](std::uint64_t, double value) { results[k].AddSample(value); });
     });
   });

@@ -40,12 +40,12 @@ bool CheckOptions(const KvFPDatabaseOptions& options, const std::string& name) {
 }  // namespace
 
 bool KvIsFastFPDatabaseReady() { return true; }
-std::string KvGetScanKernelName() { return KvGetActiveScanKernel().name; }
+std::string KvGetScanKernelName() { return GetActiveScanKernel().name; }
 
 KvFastFPDatabase::KvFastFPDatabase(const std::string& path, unsigned int memoryType) {
   const char* name = "KvFastFPDatabase::KvFastFPDatabase()";
   if (memoryType == KvFastFPDatabaseMemoryType::InMemory) {
-    impl_ = std::make_unique<KvFastFPInMemoryDatabaseImpl>(path);
+    impl_ = std::make_unique<FastFPInMemoryDatabaseImpl>(path);
     return;
   }
   if (memoryType == KvFastFPDatabaseMemoryType::CUDA) {
@@ -53,7 +53,7 @@ KvFastFPDatabase::KvFastFPDatabase(const std::string& path, unsigned int memoryT
   } else if (memoryType != KvFastFPDatabaseMemoryType::MemoryMapped) {
     Report()->Warning(Msg::kBadMemoryType, name);
   }
-  impl_ = std::make_unique<KvFastFPMemoryMapDatabaseImpl>(path);
+  impl_ = std::make_unique<FastFPMemoryMapDatabaseImpl>(path);
 }
 
 KvFastFPDatabase::~KvFastFPDatabase() = default;
@@ -126,7 +126,7 @@ bool KvFastFPDatabase::GetFingerPrint(KvFingerPrint& fp, std::size_t idx) const 
     return false;
   }
   std::vector<std::uint8_t> bytes(8 * words.size());
-  for (std::size_t w = 0; w < words.size(); ++w) KvStoreLE64(bytes.data() + 8 * w, words[w]);
+  for (std::size_t w = 0; w < words.size(); ++w) StoreLE64(bytes.data() + 8 * w, words[w]);
   fp.SetData(bytes.data(), 64 * words.size());
   if (fp.GetSize() != 64 * words.size()) {
     Report()->Warning(Msg::kCannotAccess, name.c_str());
@@ -142,7 +142,7 @@ bool KvFastFPDatabase::GetFingerPrint(KvFingerPrint& fp, std::size_t idx) const 
 bool KvFastFPDatabase::GetBitCountRange(std::uint64_t& lo, std::uint64_t& hi) const {
   if (!IsValid() || impl_->Index().Empty() || impl_->Index().Order().empty()) return false;
   // Slots are ordered by bit count: the first and the last hold the extremes.
-  const KvSearchIndex& index = impl_->Index();
+  const SearchIndex& index = impl_->Index();
   lo = index.Counts()[index.Order().front()];
   hi = index.Counts()[index.Order().back()];
   return true;

@@ -2,8 +2,8 @@
 //
 // Both engines score a query straight from the stored bit counts and 64-bit
 // words of a ".fpbin" file, without building fingerprint objects; they differ
-// only in where the records live: KvFastFPMemoryMapDatabaseImpl reads them
-// from a read-only mapping of the file, KvFastFPInMemoryDatabaseImpl from one
+// only in where the records live: FastFPMemoryMapDatabaseImpl reads them
+// from a read-only mapping of the file, FastFPInMemoryDatabaseImpl from one
 // array filled at opening. All routines live in the base, over the record
 // array the engine hands out.
 //
@@ -43,29 +43,29 @@ namespace Varnex {
 // The size up to which sorted searches scan every record instead of pruning
 // (4096 records: a few microseconds per call either way). Process-wide;
 // tests lower it to 0 to search small files the way large ones are.
-std::uint64_t KvScanWholeUpTo();
-void KvSetScanWholeUpTo(std::uint64_t records);
+std::uint64_t ScanWholeUpTo();
+void SetScanWholeUpTo(std::uint64_t records);
 // The records a single query's threaded search must still have to visit
 // after its seed before other threads join it (32768 records: fewer take
 // less time than starting a thread). Process-wide; tests lower it to 0 so
 // that small files are shared among threads the way large ones are.
-std::uint64_t KvShareSearchFrom();
-void KvSetShareSearchFrom(std::uint64_t records);
+std::uint64_t ShareSearchFrom();
+void SetShareSearchFrom(std::uint64_t records);
 
 // Where the records are and how they are laid out.
-struct KvRecordView {
+struct RecordView {
   const std::uint8_t* records = nullptr;  // record 0
   std::uint64_t n = 0;                    // number of records
   std::uint64_t words = 0;                // W
   std::size_t stride = 0;                 // bytes per record, (W + 2) x 8
 
   const std::uint8_t* At(std::uint64_t i) const { return records + i * stride; }
-  std::uint64_t MolIdx(std::uint64_t i) const { return KvLoadLE64(At(i)); }
-  std::uint64_t Count(std::uint64_t i) const { return KvLoadLE64(At(i) + 8); }
+  std::uint64_t MolIdx(std::uint64_t i) const { return LoadLE64(At(i)); }
+  std::uint64_t Count(std::uint64_t i) const { return LoadLE64(At(i) + 8); }
 };
 
 // The query as the kernels read it: W words and their bit count.
-struct KvQueryWords {
+struct QueryWords {
   std::vector<std::uint64_t> words;
   std::uint64_t bits = 0;
 };
@@ -126,22 +126,22 @@ class KvFastFPDatabaseImplBase {
 
   // The hit list of a sorted search for `query` (not finished), pruned or
   // scoring every record.
-  KvHitList<KvSimScore> SortedHits(const KvQueryWords& query, const KvFPDatabaseOptions& options, bool prune) const;
+  HitList<KvSimScore> SortedHits(const QueryWords& query, const KvFPDatabaseOptions& options, bool prune) const;
 
   // The record layout, with a null record pointer when the engine has none.
-  KvRecordView View() const;
+  RecordView View() const;
   // The side structures of the pruned searches (empty when they could not
   // be built).
-  const KvSearchIndex& Index() const { return index_; }
+  const SearchIndex& Index() const { return index_; }
   // Whether sorted searches and hit counts visit the records through the
   // index: not when it could not be built, nor for databases of at most
-  // KvScanWholeUpTo() records, where scanning every record costs less than
+  // ScanWholeUpTo() records, where scanning every record costs less than
   // visiting the bit-count bins.
-  bool PrunesSearches() const { return !index_.Empty() && params_.NumFingerPrints() > KvScanWholeUpTo(); }
+  bool PrunesSearches() const { return !index_.Empty() && params_.NumFingerPrints() > ScanWholeUpTo(); }
   // The query's words and bit count as the kernels read them.
-  KvQueryWords MakeQuery(const KvFingerPrint& query) const;
+  QueryWords MakeQuery(const KvFingerPrint& query) const;
   // Record `position` as a query (REQUIRES: position < n and a record array).
-  void RecordAsQuery(std::uint64_t position, KvQueryWords& query) const;
+  void RecordAsQuery(std::uint64_t position, QueryWords& query) const;
 
  protected:
   // Reads and checks the header; valid_ tells whether the engine may go on.
@@ -160,13 +160,13 @@ class KvFastFPDatabaseImplBase {
   bool valid_ = false;
   std::string path_;
   KvFastFPDatabaseParams params_;
-  KvSearchIndex index_;
+  SearchIndex index_;
 };
 
 // The records read from a read-only mapping of the whole file.
-class KvFastFPMemoryMapDatabaseImpl final : public KvFastFPDatabaseImplBase {
+class FastFPMemoryMapDatabaseImpl final : public KvFastFPDatabaseImplBase {
  public:
-  explicit KvFastFPMemoryMapDatabaseImpl(const std::string& path);
+  explicit FastFPMemoryMapDatabaseImpl(const std::string& path);
   unsigned GetMemoryType() const override { return 1; }
   std::string GetMemoryTypeString() const override { return "memory-mapped"; }
 
@@ -179,9 +179,9 @@ class KvFastFPMemoryMapDatabaseImpl final : public KvFastFPDatabaseImplBase {
 
 // The records read once into one array of n x (W + 2) words (from 64 MB on,
 // a helper thread faults its pages in ahead of the reads).
-class KvFastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
+class FastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
  public:
-  explicit KvFastFPInMemoryDatabaseImpl(const std::string& path);
+  explicit FastFPInMemoryDatabaseImpl(const std::string& path);
   unsigned GetMemoryType() const override { return 2; }
   std::string GetMemoryTypeString() const override { return "in-memory"; }
 
@@ -192,7 +192,7 @@ class KvFastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
   // Reads the records and builds the search index; false after a warning.
   bool Load();
 
-  KvWordBuffer records_;
+  WordBuffer records_;
 };
 
 }  // namespace Varnex

@@ -37,7 +37,7 @@ class RaiseOnExit {
 };
 }  // namespace
 
-KvFastFPInMemoryDatabaseImpl::KvFastFPInMemoryDatabaseImpl(const std::string& path) : KvFastFPDatabaseImplBase(path) {
+FastFPInMemoryDatabaseImpl::FastFPInMemoryDatabaseImpl(const std::string& path) : KvFastFPDatabaseImplBase(path) {
   if (!valid_) {
     KvSystem::KvThrow()->Warning(Msg::kEngineInMemory, kOpening);
     return;
@@ -46,7 +46,7 @@ KvFastFPInMemoryDatabaseImpl::KvFastFPInMemoryDatabaseImpl(const std::string& pa
   valid_ = Load();
 }
 
-bool KvFastFPInMemoryDatabaseImpl::Load() {
+bool FastFPInMemoryDatabaseImpl::Load() {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
   const std::uint64_t n = params_.NumFingerPrints();
   const std::uint64_t recordWords = params_.GetFingerPrintSizeIn64() + KvFastFPRecordExtraWords;
@@ -82,7 +82,7 @@ bool KvFastFPInMemoryDatabaseImpl::Load() {
   return true;
 }
 
-const std::uint8_t* KvFastFPInMemoryDatabaseImpl::Records() const {
+const std::uint8_t* FastFPInMemoryDatabaseImpl::Records() const {
   return reinterpret_cast<const std::uint8_t*>(records_.Data());
 }
 

@@ -107,11 +107,11 @@ CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCo
   // For similarities the range only screens pairs before their signature
   // bound is compared in doubles: widened, so rounding never drops a pair.
   auto beats = [&](std::uint32_t p) {
-    const double best = KvBestScore(score, static_cast<double>(p), true);
+    const double best = BestScore(score, static_cast<double>(p), true);
     if constexpr (kIncreasingInCommonBits<Score>) return best + 1e-7 * std::fabs(best) + 1e-300 > floor;
     return static_cast<float>(best) > floor;
   };
-  const auto peak = static_cast<std::uint32_t>(std::clamp(KvBestScorePeak(score), 0.0, double(maxCount)));
+  const auto peak = static_cast<std::uint32_t>(std::clamp(BestScorePeak(score), 0.0, double(maxCount)));
   if (!beats(peak)) return kNoCounts;
   std::uint32_t lo = 0, hi = peak;  // the least p <= peak that beats
   while (lo < hi) {
@@ -139,7 +139,7 @@ CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCo
 template <typename Score>
 class NeighbourMatrix {
  public:
-  NeighbourMatrix(const KvRecordView& view, const KvSearchIndex& index, const KvFPDatabaseOptions& options,
+  NeighbourMatrix(const RecordView& view, const SearchIndex& index, const KvFPDatabaseOptions& options,
                   std::size_t k)
       : view_(view),
         index_(index),
@@ -162,10 +162,10 @@ class NeighbourMatrix {
       for (std::uint64_t slot = 0; slot < view.n; ++slot)
         slotOf_[index.Order()[slot]] = static_cast<std::uint32_t>(slot);
     }
-    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    const ScanKernel& kernel = GetActiveScanKernel();
     std::vector<std::uint64_t> words(static_cast<std::size_t>(view.words));
     for (std::uint64_t i = 0; i < view.n; ++i) {
-      std::memcpy(words.data(), KvRecordWords(view.At(i)), 8 * words.size());
+      std::memcpy(words.data(), RecordWords(view.At(i)), 8 * words.size());
       queryBits_[i] = static_cast<std::uint32_t>(kernel.popCount(words.data(), words.size()));
     }
   }
@@ -246,7 +246,7 @@ class NeighbourMatrix {
     std::vector<std::uint32_t> offsets;         // kTile + 1 per row of R
   };
 
-  Score RowScore(std::uint64_t i) const { return Score{KvMakeScoreContext(queryBits_[i], view_.words, options_)}; }
+  Score RowScore(std::uint64_t i) const { return Score{MakeScoreContext(queryBits_[i], view_.words, options_)}; }
   std::uint32_t CountOf(std::uint64_t j) const {
     return prune_ ? index_.Counts()[j] : static_cast<std::uint32_t>(view_.Count(j));
   }
@@ -264,7 +264,7 @@ class NeighbourMatrix {
     const std::size_t w = static_cast<std::size_t>(view_.words);
     rowWords_.resize((r1 - r0) * w);
     for (std::uint64_t i = r0; i < r1; ++i)
-      std::memcpy(rowWords_.data() + (i - r0) * w, KvRecordWords(view_.At(i)), 8 * w);
+      std::memcpy(rowWords_.data() + (i - r0) * w, RecordWords(view_.At(i)), 8 * w);
     snapshot_.assign(r1 - r0, kNoFloor);
     if (prune_) {
       rowSigs_.resize((r1 - r0) * sigWords_);
@@ -286,12 +286,12 @@ class NeighbourMatrix {
 
   // Block c offered in full and at once to the rows of R.
   void FirstTile(std::uint64_t r0, std::uint64_t r1, std::uint64_t c) {
-    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    const ScanKernel& kernel = GetActiveScanKernel();
     const std::uint64_t c0 = c * kTile, c1 = std::min(view_.n, c0 + kTile);
     std::vector<std::uint32_t> common(kTile);
     for (std::uint64_t i = r0; i < r1; ++i) {
       const Score score = RowScore(i);
-      kernel.intersectRun(KvRecordWords(view_.At(c0)), view_.stride, c1 - c0, RowWords(i, r0),
+      kernel.intersectRun(RecordWords(view_.At(c0)), view_.stride, c1 - c0, RowWords(i, r0),
                           static_cast<std::size_t>(view_.words), common.data());
       for (std::uint64_t j = c0; j < c1; ++j) {
         const double value = score(static_cast<double>(common[j - c0]), static_cast<double>(view_.Count(j)));
@@ -303,7 +303,7 @@ class NeighbourMatrix {
   // The tile (R, c): candidates for the rows of R into the tile's list; for
   // symmetric measures, straight into the lists of c's rows too.
   void Tile(std::uint64_t r0, std::uint64_t r1, std::uint64_t c, Scratch& scratch) {
-    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    const ScanKernel& kernel = GetActiveScanKernel();
     const std::uint64_t c0 = c * kTile, c1 = std::min(view_.n, c0 + kTile);
     const bool feedColumns = symmetric_ && c0 >= r1;
     // Once per tile: a range found for a lower floor only screens less.
@@ -379,7 +379,7 @@ class NeighbourMatrix {
       }
       if (m == 0) return 0;
       std::uint32_t* common = scratch.common.data();
-      KvGetActiveScanKernel().intersectAt(reinterpret_cast<const std::uint8_t*>(scratch.sigs.data()), 8 * sigWords_,
+      GetActiveScanKernel().intersectAt(reinterpret_cast<const std::uint8_t*>(scratch.sigs.data()), 8 * sigWords_,
                                           near, m, rowSigs_.data() + (i - r0) * sigWords_, sigWords_, common);
       const std::uint32_t rowExcess = rowCount - rowSigBits_[i - r0];
       const float* columnFloors = scratch.floors.data();
@@ -393,7 +393,7 @@ class NeighbourMatrix {
             std::min(std::min(count, rowCount), common[e] + std::min(rowExcess, count - scratch.sigBits[r]));
         double reach = score(static_cast<double>(static_cast<std::int32_t>(bound)),
                              static_cast<double>(static_cast<std::int32_t>(count)));
-        if constexpr (kKvNeedsBoundMargin<Score>) reach += 1e-9 * std::fabs(reach) + 1e-300;
+        if constexpr (kNeedsBoundMargin<Score>) reach += 1e-9 * std::fabs(reach) + 1e-300;
         positions[kept] = static_cast<std::uint32_t>(c0 + r);
         kept += reach > std::min(rowFloor, static_cast<double>(columnFloors[r]));
       }
@@ -401,8 +401,8 @@ class NeighbourMatrix {
     return kept;
   }
 
-  const KvRecordView& view_;
-  const KvSearchIndex& index_;
+  const RecordView& view_;
+  const SearchIndex& index_;
   const KvFPDatabaseOptions& options_;
   const std::size_t k_;
   const bool prune_;  // the index holds true bit counts and signatures
@@ -427,7 +427,7 @@ class NeighbourMatrix {
 KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetSparseMatrix(
     const KvFPDatabaseOptions& options) const {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
-  const KvRecordView view = View();
+  const RecordView view = View();
   std::uint64_t k = options.GetLimit();
   if (k > view.n) {
     report->Warning(Msg::kMoreNeighbours, kSparseMatrix,
@@ -450,7 +450,7 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetSparseMatrix(
     if (k > std::numeric_limits<std::size_t>::max() / view.n || view.n > std::numeric_limits<std::uint32_t>::max())
       throw std::bad_alloc();
     pairs.reserve(static_cast<std::size_t>(view.n * k));
-    KvWithScoreFunctor(options.GetSimFunc(), KvScoreContext{}, [&](const auto& prototype) {
+    WithScoreFunctor(options.GetSimFunc(), ScoreContext{}, [&](const auto& prototype) {
       using Score = std::decay_t<decltype(prototype)>;
       NeighbourMatrix<Score> matrix(view, index_, options, static_cast<std::size_t>(k));
       matrix.Run(options.GetNumProcessors());

@@ -12,7 +12,7 @@ namespace {
 constexpr const char* kOpening = "KvFastFPDatabase::KvFastFPDatabase()";
 }  // namespace
 
-KvFastFPMemoryMapDatabaseImpl::KvFastFPMemoryMapDatabaseImpl(const std::string& path) : KvFastFPDatabaseImplBase(path) {
+FastFPMemoryMapDatabaseImpl::FastFPMemoryMapDatabaseImpl(const std::string& path) : KvFastFPDatabaseImplBase(path) {
   if (!valid_) return;
   if (!file_.Open(path_, params_.GetFileSize())) {
     KvSystem::KvThrow()->Warning(Msg::kEngineMapped, kOpening);
@@ -23,7 +23,7 @@ KvFastFPMemoryMapDatabaseImpl::KvFastFPMemoryMapDatabaseImpl(const std::string& 
   if (valid_) index_.Finish(nullptr);
 }
 
-const std::uint8_t* KvFastFPMemoryMapDatabaseImpl::Records() const {
+const std::uint8_t* FastFPMemoryMapDatabaseImpl::Records() const {
   if (!file_.IsOpen()) return nullptr;
   return static_cast<const std::uint8_t*>(file_.GetPtr()) + KvFastFPHeaderSize;
 }

@@ -41,21 +41,21 @@ enum class Pairs {
 template <typename MakeSink, typename Done>
 void ForEachPair(const KvFastFPDatabaseImplBase& engine, const KvFPDatabaseOptions& options, Pairs which,
                  unsigned threads, MakeSink&& makeSink, Done&& done) {
-  const KvRecordView view = engine.View();
+  const RecordView view = engine.View();
   const std::size_t w = static_cast<std::size_t>(view.words);
   const std::uint64_t blocks = (view.n + kTile - 1) / kTile;
   std::atomic<std::uint64_t> next{0};
   KvRunWorkers(
       static_cast<unsigned>(std::min<std::uint64_t>(threads, std::max<std::uint64_t>(blocks, 1))), [&](unsigned) {
         auto sink = makeSink();
-        const KvScanKernel& kernel = KvGetActiveScanKernel();
+        const ScanKernel& kernel = GetActiveScanKernel();
         std::vector<std::uint64_t> rows(kTile * w);
         std::vector<std::uint64_t> rowBits(kTile);
         std::uint32_t common[kTile];
         for (std::uint64_t r = KvClaim(next, blocks); r < blocks; r = KvClaim(next, blocks)) {
           const std::uint64_t r0 = r * kTile, r1 = std::min(view.n, r0 + kTile);
           for (std::uint64_t i = r0; i < r1; ++i) {
-            std::memcpy(rows.data() + (i - r0) * w, KvRecordWords(view.At(i)), 8 * w);
+            std::memcpy(rows.data() + (i - r0) * w, RecordWords(view.At(i)), 8 * w);
             rowBits[i - r0] = kernel.popCount(rows.data() + (i - r0) * w, w);
           }
           // A row block against a large database is seconds of work: the
@@ -67,10 +67,10 @@ void ForEachPair(const KvFastFPDatabaseImplBase& engine, const KvFPDatabaseOptio
               if (which == Pairs::UpperWithSelf) j0 = std::max(c0, i);
               if (which == Pairs::Upper) j0 = std::max(c0, i + 1);
               if (j0 >= c1) continue;
-              kernel.intersectRun(KvRecordWords(view.At(j0)), view.stride, c1 - j0, rows.data() + (i - r0) * w, w,
+              kernel.intersectRun(RecordWords(view.At(j0)), view.stride, c1 - j0, rows.data() + (i - r0) * w, w,
                                   common);
-              KvWithScoreFunctor(
-                  options.GetSimFunc(), KvMakeScoreContext(rowBits[i - r0], view.words, options),
+              WithScoreFunctor(
+                  options.GetSimFunc(), MakeScoreContext(rowBits[i - r0], view.words, options),
                   [&](const auto& score) {
                     for (std::uint64_t j = j0; j < c1; ++j) {
                       sink(i, j, score(static_cast<double>(common[j - j0]), static_cast<double>(view.Count(j))));
@@ -86,7 +86,7 @@ void ForEachPair(const KvFastFPDatabaseImplBase& engine, const KvFPDatabaseOptio
 }  // namespace
 
 KvSystem::KvIterBase<float>* KvFastFPDatabaseImplBase::GetAllScores(const KvFPDatabaseOptions& options) const {
-  const KvRecordView view = View();
+  const RecordView view = View();
   if (view.n == 0 || view.records == nullptr) return KvSystem::KvMakeEmptyIter<float>();
   const std::size_t n = static_cast<std::size_t>(view.n);
   std::vector<float> matrix;
@@ -115,7 +115,7 @@ KvSystem::KvIterBase<float>* KvFastFPDatabaseImplBase::GetAllScores(const KvFPDa
 void KvFastFPDatabaseImplBase::GetHistogram(KvFPHistogram& out, const KvFPDatabaseOptions& options,
                                             std::size_t nbins) const {
   out = KvFPHistogram(nbins, 0.0, 1.0);
-  const KvRecordView view = View();
+  const RecordView view = View();
   if (view.records == nullptr && view.n > 0) {
     KvSystem::KvThrow()->Warning(Msg::kNoFilePointer, "KvFastFPDatabase::GetHistogram()");
     return;
@@ -140,7 +140,7 @@ void KvFastFPDatabaseImplBase::GetHistogram(KvFPHistogram& out, const KvFPDataba
 void KvFastFPDatabaseImplBase::GetVariogram(KvFPVariogram& out, const std::vector<float>& values,
                                             const KvFPDatabaseOptions& options, std::size_t nbins) const {
   out = KvFPVariogram(nbins, 0.0, 1.0);
-  const KvRecordView view = View();
+  const RecordView view = View();
   if (view.records == nullptr && view.n > 0) {
     KvSystem::KvThrow()->Warning(Msg::kNoFilePointer, "KvFastFPDatabase::GetVariogram()");
     return;
@@ -150,13 +150,13 @@ void KvFastFPDatabaseImplBase::GetVariogram(KvFPVariogram& out, const std::vecto
                                  static_cast<int>(values.size()), static_cast<int>(view.n));
     return;
   }
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
-  KvQueryWords query;
+  const ScanKernel& kernel = GetActiveScanKernel();
+  QueryWords query;
   for (std::uint64_t i = 0; i < view.n; ++i) {
     RecordAsQuery(i, query);
-    KvWithScoreFunctor(
-        options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
-          KvScanRange(kernel, view, i + 1, view.n, query.words.data(), score, [&](std::uint64_t j, double value) {
+    WithScoreFunctor(
+        options.GetSimFunc(), MakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
+          ScanRange(kernel, view, i + 1, view.n, query.words.data(), score, [&](std::uint64_t j, double value) {
             const float s = static_cast<float>(value);
             out.AddSample(1.0f - s, values[i] - values[j]);
           });

@@ -3,7 +3,7 @@
 // Three filters, each exact, run before a record's score is computed:
 //
 // 1. Per bin (records of one bit count p), the best score any record of p
-//    bits can reach (KvBestScore); a bin that cannot beat the sink's
+//    bits can reach (BestScore); a bin that cannot beat the sink's
 //    threshold is skipped whole.
 // 2. Per bin, an integer threshold: the least intersection count c whose
 //    score beats the threshold (found by bisection with the score functor
@@ -19,7 +19,7 @@
 // makes the filters weaker, never wrong: the sink checks every score it is
 // offered.
 //
-// A KvPrunedQuery is immutable after construction, so the threads of a
+// A PrunedQuery is immutable after construction, so the threads of a
 // search share one per query; each thread brings its own sink.
 //
 // A sink supplies the threshold and takes the admitted scores:
@@ -43,12 +43,12 @@
 namespace Varnex {
 
 template <typename Score>
-class KvPrunedQuery {
+class PrunedQuery {
  public:
   // Slots per kernel call; the counts stay in small stack arrays.
   static constexpr std::size_t kBlock = 128;
 
-  KvPrunedQuery(const KvSearchIndex& index, const KvRecordView& view, const KvQueryWords& query, const Score& score,
+  PrunedQuery(const SearchIndex& index, const RecordView& view, const QueryWords& query, const Score& score,
                 bool descending)
       : index_(index),
         view_(view),
@@ -58,19 +58,19 @@ class KvPrunedQuery {
         needsManyCommonBits_(descending == kIncreasingInCommonBits<Score>),
         signature_(index.SignatureWords()) {
     index_.Fold(query_.words.data(), query_.words.size(), signature_.data());
-    signatureBits_ = KvGetActiveScanKernel().popCount(signature_.data(), signature_.size());
+    signatureBits_ = GetActiveScanKernel().popCount(signature_.data(), signature_.size());
   }
 
   bool IsDescending() const { return descending_; }
   // The best score a record of bin p can reach.
-  double Best(std::size_t p) const { return KvBestScore(score_, static_cast<double>(p), descending_); }
+  double Best(std::size_t p) const { return BestScore(score_, static_cast<double>(p), descending_); }
   bool IsBetter(double a, double b) const { return descending_ ? a > b : a < b; }
 
   // Offers the records of slots [begin, end), all of bin p, to the sink.
   // Returns the number of records whose words were read.
   template <typename Sink>
   std::uint64_t ScanSlots(std::size_t p, std::uint64_t begin, std::uint64_t end, Sink& sink) const {
-    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    const ScanKernel& kernel = GetActiveScanKernel();
     const std::span<const std::uint32_t> order = index_.Order();
     const std::uint8_t* words = view_.records + 16;
     const std::size_t w = static_cast<std::size_t>(view_.words);
@@ -131,7 +131,7 @@ class KvPrunedQuery {
     // the same relative margin as its bin bound.
     auto admitted = [&](std::uint64_t c) {
       double value = score_(static_cast<double>(c), pd);
-      if constexpr (kKvNeedsBoundMargin<Score>) {
+      if constexpr (kNeedsBoundMargin<Score>) {
         const double margin = 1e-9 * std::fabs(value) + 1e-300;
         value = descending_ ? value + margin : value - margin;
       }
@@ -148,9 +148,9 @@ class KvPrunedQuery {
     return lo;
   }
 
-  const KvSearchIndex& index_;
-  const KvRecordView& view_;
-  const KvQueryWords& query_;
+  const SearchIndex& index_;
+  const RecordView& view_;
+  const QueryWords& query_;
   Score score_;
   bool descending_;
   bool needsManyCommonBits_;

@@ -17,16 +17,16 @@
 namespace Varnex {
 
 // Records per kernel call; the counts stay in a small stack array.
-inline constexpr std::size_t kKvScanBlock = 128;
+inline constexpr std::size_t kScanBlock = 128;
 
 // sink(position, score) for every record in [begin, end), in order.
 template <typename Score, typename Sink>
-void KvScanRange(const KvScanKernel& kernel, const KvRecordView& view, std::uint64_t begin, std::uint64_t end,
+void ScanRange(const ScanKernel& kernel, const RecordView& view, std::uint64_t begin, std::uint64_t end,
                  const std::uint64_t* query, const Score& score, Sink&& sink) {
-  std::uint32_t common[kKvScanBlock];
-  for (std::uint64_t block = begin; block < end; block += kKvScanBlock) {
-    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kKvScanBlock, end - block));
-    kernel.intersectRun(KvRecordWords(view.At(block)), view.stride, count, query, static_cast<std::size_t>(view.words),
+  std::uint32_t common[kScanBlock];
+  for (std::uint64_t block = begin; block < end; block += kScanBlock) {
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kScanBlock, end - block));
+    kernel.intersectRun(RecordWords(view.At(block)), view.stride, count, query, static_cast<std::size_t>(view.words),
                         common);
     for (std::size_t r = 0; r < count; ++r) {
       const std::uint64_t position = block + r;
@@ -38,9 +38,9 @@ void KvScanRange(const KvScanKernel& kernel, const KvRecordView& view, std::uint
 // Offers every record of [begin, end) to `hits` (only scores the list would
 // admit are built into records).
 template <typename Score>
-void KvScanIntoHitList(const KvScanKernel& kernel, const KvRecordView& view, std::uint64_t begin, std::uint64_t end,
-                       const std::uint64_t* query, const Score& score, KvHitList<KvSimScore>& hits) {
-  KvScanRange(kernel, view, begin, end, query, score, [&](std::uint64_t position, double value) {
+void ScanIntoHitList(const ScanKernel& kernel, const RecordView& view, std::uint64_t begin, std::uint64_t end,
+                       const std::uint64_t* query, const Score& score, HitList<KvSimScore>& hits) {
+  ScanRange(kernel, view, begin, end, query, score, [&](std::uint64_t position, double value) {
     if (hits.Admits(value)) hits.Offer(KvSimScore(view.MolIdx(position), value));
   });
 }

@@ -34,7 +34,7 @@ constexpr std::uint64_t kMinRecordsForThreads = 1000;
 unsigned KvFastFPDatabaseImplBase::SortedSearch(KvSimSearchResult& result, const KvFingerPrint& query,
                                                 const KvFPDatabaseOptions& options) const {
   KvSimSearchResultImpl& state = *result.GetImpl();
-  const KvRecordView view = View();
+  const RecordView view = View();
   state.Prepare(view.n, options);
   state.SetStatus(KvSimSearchStatus::InProgress);
   if (view.records == nullptr && view.n > 0) {
@@ -42,9 +42,9 @@ unsigned KvFastFPDatabaseImplBase::SortedSearch(KvSimSearchResult& result, const
     return state.GetStatus();
   }
 
-  const KvQueryWords q = MakeQuery(query);
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
-  const KvScoreContext context = KvMakeScoreContext(q.bits, view.words, options);
+  const QueryWords q = MakeQuery(query);
+  const ScanKernel& kernel = GetActiveScanKernel();
+  const ScoreContext context = MakeScoreContext(q.bits, view.words, options);
   std::atomic<std::uint64_t> next{0};
   const std::uint64_t chunk = ChunkRecords(view.n);
   const bool descending = options.GetDescendingOrder();
@@ -52,19 +52,19 @@ unsigned KvFastFPDatabaseImplBase::SortedSearch(KvSimSearchResult& result, const
 
   auto worker = [&](unsigned) {
     try {
-      KvHitList<KvSimScore> hits = state.NewWorkerHitList();
+      HitList<KvSimScore> hits = state.NewWorkerHitList();
       KvFPHistogram histogram = state.NewWorkerHistogram();
-      KvWithScoreFunctor(options.GetSimFunc(), context, [&](const auto& score) {
+      WithScoreFunctor(options.GetSimFunc(), context, [&](const auto& score) {
         for (;;) {
           const std::uint64_t start = next.fetch_add(chunk, std::memory_order_relaxed);
           if (start >= view.n) break;
           const std::uint64_t end = std::min(view.n, start + chunk);
-          KvScanRange(kernel, view, start, end, q.words.data(), score, [&](std::uint64_t position, double value) {
+          ScanRange(kernel, view, start, end, q.words.data(), score, [&](std::uint64_t position, double value) {
             histogram.AddSample(value);
             if (!hits.Admits(value) || !hits.IsBetter(value, floor.load(std::memory_order_relaxed))) return;
             const double before = hits.ThresholdScore();
             hits.Offer(KvSimScore(view.MolIdx(position), value));
-            if (hits.ThresholdScore() != before) KvRaiseShared(floor, hits.ThresholdScore(), descending);
+            if (hits.ThresholdScore() != before) RaiseShared(floor, hits.ThresholdScore(), descending);
           });
           state.AddSearched(end - start);
         }

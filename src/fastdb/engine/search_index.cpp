@@ -16,11 +16,11 @@ namespace {
 // 4 KiB page, which dominates opening many shards of a collection, whose
 // buffers are too small for huge pages. Every signature word is written
 // right after, so nothing is faulted in for nothing.
-void PopulateAll(KvWordBuffer& buffer) { (void)buffer.Populate(0, buffer.Size() * 8); }
+void PopulateAll(WordBuffer& buffer) { (void)buffer.Populate(0, buffer.Size() * 8); }
 
 }  // namespace
 
-std::size_t KvSearchIndex::ChooseSignatureWords(std::size_t w, double meanBits) {
+std::size_t SearchIndex::ChooseSignatureWords(std::size_t w, double meanBits) {
   if (w < 16) return w;
   const double wanted = 4.0 * meanBits / 64.0;
   std::size_t s = 4;
@@ -28,7 +28,7 @@ std::size_t KvSearchIndex::ChooseSignatureWords(std::size_t w, double meanBits) 
   return std::min(s, w / 4);
 }
 
-void KvSearchIndex::Fold(const std::uint64_t* words, std::size_t w, std::uint64_t* signature) const {
+void SearchIndex::Fold(const std::uint64_t* words, std::size_t w, std::uint64_t* signature) const {
   const std::size_t s = sigWords_;
   std::memcpy(signature, words, 8 * s);
   std::size_t base = s;
@@ -38,13 +38,13 @@ void KvSearchIndex::Fold(const std::uint64_t* words, std::size_t w, std::uint64_
   for (std::size_t k = 0; base + k < w; ++k) signature[k] |= words[base + k];
 }
 
-std::uint16_t KvSearchIndex::FoldRecord(const KvScanKernel& kernel, const std::uint64_t* record,
+std::uint16_t SearchIndex::FoldRecord(const ScanKernel& kernel, const std::uint64_t* record,
                                         std::uint64_t* signature) const {
   Fold(record + 2, words_, signature);
   return static_cast<std::uint16_t>(kernel.popCount(signature, sigWords_));
 }
 
-void KvSearchIndex::Clear() {
+void SearchIndex::Clear() {
   counts_.clear();
   order_.clear();
   binStart_.clear();
@@ -53,7 +53,7 @@ void KvSearchIndex::Clear() {
   sigWords_ = 0;
 }
 
-void KvSearchIndex::Begin(std::uint64_t n, std::size_t words, bool foldWhileAdding) {
+void SearchIndex::Begin(std::uint64_t n, std::size_t words, bool foldWhileAdding) {
   Clear();
   n_ = n;
   words_ = words;
@@ -67,10 +67,10 @@ void KvSearchIndex::Begin(std::uint64_t n, std::size_t words, bool foldWhileAddi
   }
 }
 
-bool KvSearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord,
+bool SearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord,
                         std::string& damage) {
   const std::size_t stride = words_ + 2;
-  const KvScanKernel& kernel = KvGetActiveScanKernel();
+  const ScanKernel& kernel = GetActiveScanKernel();
   for (std::uint64_t r = 0; r < count; ++r) {
     const std::uint64_t* record = records + r * stride;
     const std::uint64_t bits = kernel.popCount(record + 2, words_);
@@ -112,7 +112,7 @@ bool KvSearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::
   return true;
 }
 
-void KvSearchIndex::Finish(const std::uint64_t* records) {
+void SearchIndex::Finish(const std::uint64_t* records) {
   if (!usable_ || added_ != n_ || (!foldWhileAdding_ && records == nullptr)) {
     Clear();
     return;
@@ -140,13 +140,13 @@ void KvSearchIndex::Finish(const std::uint64_t* records) {
     MoveToSlots(slotOf);
   } else {
     sigWords_ = ChooseSignatureWords(words_, static_cast<double>(addedBits_) / n_);
-    KvWordBuffer bySlot;
+    WordBuffer bySlot;
     if (!bySlot.Allocate(static_cast<std::size_t>(n_) * sigWords_)) {
       Clear();
       return;
     }
     PopulateAll(bySlot);
-    const KvScanKernel& kernel = KvGetActiveScanKernel();
+    const ScanKernel& kernel = GetActiveScanKernel();
     for (std::uint64_t i = 0; i < n_; ++i) {
       bitsBySlot[slotOf[i]] =
           FoldRecord(kernel, records + i * (words_ + 2), bySlot.Data() + std::uint64_t{slotOf[i]} * sigWords_);
@@ -157,7 +157,7 @@ void KvSearchIndex::Finish(const std::uint64_t* records) {
   binStart_ = std::move(start);
 }
 
-void KvSearchIndex::MoveToSlots(std::vector<std::uint32_t>& slotOf) {
+void SearchIndex::MoveToSlots(std::vector<std::uint32_t>& slotOf) {
   // Cycle by cycle: the signature carried into a slot displaces the one of
   // that position, which goes on to its own slot. A moved position is marked
   // as its own slot.

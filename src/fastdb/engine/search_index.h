@@ -40,9 +40,9 @@
 
 namespace Varnex {
 
-struct KvScanKernel;
+struct ScanKernel;
 
-class KvSearchIndex {
+class SearchIndex {
  public:
   // Starts an index of `n` records of `words` words; `foldWhileAdding` as
   // above.
@@ -85,7 +85,7 @@ class KvSearchIndex {
   void Clear();
   // Folds the words of `record` (W + 2 words, as added) onto `signature`;
   // returns the bits the signature sets.
-  std::uint16_t FoldRecord(const KvScanKernel& kernel, const std::uint64_t* record, std::uint64_t* signature) const;
+  std::uint16_t FoldRecord(const ScanKernel& kernel, const std::uint64_t* record, std::uint64_t* signature) const;
   // Puts the signatures, folded by position, into slot order in place
   // (no second buffer); `slotOf` (the slot of each position) is used up.
   void MoveToSlots(std::vector<std::uint32_t>& slotOf);
@@ -101,7 +101,7 @@ class KvSearchIndex {
   std::vector<std::uint32_t> order_;
   std::vector<std::uint64_t> binStart_;  // NumBins() + 1 slot offsets
   std::size_t sigWords_ = 0;
-  KvWordBuffer sigs_;  // by slot; by position while folding during Add
+  WordBuffer sigs_;  // by slot; by position while folding during Add
   std::vector<std::uint16_t> sigBits_;
 };
 

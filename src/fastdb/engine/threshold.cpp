@@ -66,7 +66,7 @@ class CutoffSink {
 
 KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetThresholdMatrix(
     const KvFPDatabaseOptions& options) const {
-  const KvRecordView view = View();
+  const RecordView view = View();
   if (view.n == 0 || view.records == nullptr) return KvSystem::KvMakeEmptyIter<KvSimScorePair>();
   const bool symmetric = options.GetSimMeasure().symmetric;
   const std::uint64_t n = view.n;
@@ -75,41 +75,41 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetThresholdMatr
   try {
     if (index_.Empty() || n > std::numeric_limits<std::uint32_t>::max()) {
       // No bounds to prune with: every ordered pair, on the calling thread.
-      const KvScanKernel& kernel = KvGetActiveScanKernel();
+      const ScanKernel& kernel = GetActiveScanKernel();
       collected.emplace_back();
       CutoffSink sink(options.HasCutoff(), options.GetCutoff(), collected.back());
-      KvQueryWords query;
+      QueryWords query;
       for (std::uint64_t row = 0; row < n && !KvSystem::KvCancelRequested(); ++row) {
         RecordAsQuery(row, query);
         sink.SetRow(row, false);
-        KvWithScoreFunctor(
-            options.GetSimFunc(), KvMakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
-              KvScanRange(kernel, view, 0, n, query.words.data(), score, [&](std::uint64_t j, double value) {
+        WithScoreFunctor(
+            options.GetSimFunc(), MakeScoreContext(query.bits, view.words, options), [&](const auto& score) {
+              ScanRange(kernel, view, 0, n, query.words.data(), score, [&](std::uint64_t j, double value) {
                 if (sink.Admits(value)) sink.Take(j, value);
               });
             });
         if (options.GetProgress() != nullptr) options.GetProgress()->Update(1);
       }
     } else {
-      KvWithScoreFunctor(options.GetSimFunc(), KvScoreContext{}, [&](const auto& prototype) {
+      WithScoreFunctor(options.GetSimFunc(), ScoreContext{}, [&](const auto& prototype) {
         using Score = std::decay_t<decltype(prototype)>;
         std::atomic<std::uint64_t> next{0};
         KvRunWorkers(options.GetNumProcessors(), [&](unsigned) {
           std::vector<Cell> cells;
           CutoffSink sink(options.HasCutoff(), options.GetCutoff(), cells);
-          KvQueryWords query;
+          QueryWords query;
           for (std::uint64_t first = KvClaim(next, n, kQueriesPerClaim); first < n;
                first = KvClaim(next, n, kQueriesPerClaim)) {
             for (std::uint64_t slot = first; slot < std::min(n, first + kQueriesPerClaim); ++slot) {
               const std::uint64_t row = index_.Order()[slot];
               RecordAsQuery(row, query);
-              const Score score{KvMakeScoreContext(query.bits, view.words, options)};
-              const KvPrunedQuery<Score> pruned(index_, view, query, score, true);
+              const Score score{MakeScoreContext(query.bits, view.words, options)};
+              const PrunedQuery<Score> pruned(index_, view, query, score, true);
               sink.SetRow(row, symmetric);
               const std::size_t own = index_.Counts()[row];
               // The best reachable score falls beyond its peak, so the first
               // bin there that cannot reach the cutoff ends the row.
-              const double peak = KvBestScorePeak(score);
+              const double peak = BestScorePeak(score);
               for (std::size_t p = symmetric ? own : 0; p < index_.NumBins(); ++p) {
                 const std::uint64_t begin = p == own && symmetric ? slot : index_.BinBegin(p);
                 if (!sink.Admits(pruned.Best(p))) {

@@ -18,7 +18,7 @@ using KvSystem::KvRunWorkers;
 // workers of one search publish as they go. A value is never lowered, so a
 // reader sees some threshold that held at one time, which bounds the final
 // one; relaxed order suffices because readers only prune with it.
-inline void KvRaiseShared(std::atomic<double>& shared, double value, bool descending) {
+inline void RaiseShared(std::atomic<double>& shared, double value, bool descending) {
   double now = shared.load(std::memory_order_relaxed);
   while (descending ? value > now : value < now) {
     if (shared.compare_exchange_weak(now, value, std::memory_order_relaxed)) return;

@@ -9,7 +9,7 @@
 namespace Varnex {
 
 // The value of the 8 bytes at `p`, byte k holding bits 8k to 8k + 7.
-inline std::uint64_t KvLoadLE64(const std::uint8_t* p) {
+inline std::uint64_t LoadLE64(const std::uint8_t* p) {
   if constexpr (std::endian::native == std::endian::little) {
     std::uint64_t value;
     std::memcpy(&value, p, sizeof value);
@@ -22,7 +22,7 @@ inline std::uint64_t KvLoadLE64(const std::uint8_t* p) {
 }
 
 // Stores `value` as 8 little-endian bytes at `p`.
-inline void KvStoreLE64(std::uint8_t* p, std::uint64_t value) {
+inline void StoreLE64(std::uint8_t* p, std::uint64_t value) {
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(p, &value, sizeof value);
   } else {

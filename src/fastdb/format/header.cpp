@@ -54,8 +54,8 @@ std::string KvWriteFastFPDatabaseHeaderBlob(const KvFastFPDatabaseParams& params
   // Padding with zeros or cutting; text past byte 784 is then overwritten.
   blob.resize(KvFastFPHeaderSize, '\0');
   const std::uint64_t words = type != nullptr ? type->GetNumBits() / 64 : 0;
-  KvStoreLE64(reinterpret_cast<std::uint8_t*>(blob.data()) + KvFastFPHeaderWordsOffset, words);
-  KvStoreLE64(reinterpret_cast<std::uint8_t*>(blob.data()) + KvFastFPHeaderCountOffset, params.NumFingerPrints());
+  StoreLE64(reinterpret_cast<std::uint8_t*>(blob.data()) + KvFastFPHeaderWordsOffset, words);
+  StoreLE64(reinterpret_cast<std::uint8_t*>(blob.data()) + KvFastFPHeaderCountOffset, params.NumFingerPrints());
   return blob;
 }
 
@@ -141,12 +141,12 @@ KvFastFPDatabaseParams::KvFastFPDatabaseParams(const std::string& path) {
     return;
   }
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(fields.data());
-  numFingerPrints_ = KvLoadLE64(bytes + (KvFastFPHeaderCountOffset - KvFastFPHeaderWordsOffset));
+  numFingerPrints_ = LoadLE64(bytes + (KvFastFPHeaderCountOffset - KvFastFPHeaderWordsOffset));
   if (numFingerPrints_ != textCount) {
     report->Warning(Msg::kHeaderInconsistent, kReader, path.c_str());
     return;
   }
-  words_ = KvLoadLE64(bytes);
+  words_ = LoadLE64(bytes);
   valid_ = true;
 }
 

@@ -34,8 +34,8 @@ std::string KvWriteFastFingerPrintBlob(std::uint64_t index, const KvFingerPrint&
   }
   std::string blob(16 + bytes, '\0');
   auto* out = reinterpret_cast<std::uint8_t*>(blob.data());
-  KvStoreLE64(out, index);
-  KvStoreLE64(out + 8, fp.CountBits());
+  StoreLE64(out, index);
+  StoreLE64(out + 8, fp.CountBits());
   std::memcpy(out + 16, fp.GetBytes(), bytes);
   return blob;
 }
@@ -53,8 +53,8 @@ std::uint64_t KvFingerPrintToWords(const KvFingerPrint& fp, std::vector<std::uin
   }
   words.resize(bytes / 8);
   const std::uint8_t* storage = fp.GetBytes();
-  for (std::size_t w = 0; w < words.size(); ++w) words[w] = KvLoadLE64(storage + 8 * w);
-  const KvPopCountKernel count = KvGetPopCountKernel(KvPopCountMethod::Instruction);
+  for (std::size_t w = 0; w < words.size(); ++w) words[w] = LoadLE64(storage + 8 * w);
+  const PopCountKernel count = GetPopCountKernel(PopCountMethod::Instruction);
   return count(words.data(), words.size());
 }
 

@@ -55,7 +55,7 @@ struct AndInput {
     return _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 32 * v)),
                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 4 * v)));
   }
-  KV_TARGET std::uint64_t Word(std::size_t i) const { return KvLoadWord(a + 8 * i) & b[i]; }
+  KV_TARGET std::uint64_t Word(std::size_t i) const { return LoadWord(a + 8 * i) & b[i]; }
 };
 
 struct PlainInput {
@@ -79,6 +79,6 @@ struct Avx2Counts {
 
 }  // namespace
 
-const KvScanKernel kKvScanKernelAvx2 = MakeScanKernel<Avx2Counts>(KvScanKernelId::Avx2);
+const ScanKernel kScanKernelAvx2 = MakeScanKernel<Avx2Counts>(ScanKernelId::Avx2);
 
 }  // namespace Varnex

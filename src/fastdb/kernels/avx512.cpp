@@ -104,6 +104,6 @@ struct Avx512Counts {
 
 }  // namespace
 
-const KvScanKernel kKvScanKernelAvx512 = MakeScanKernel<Avx512Counts>(KvScanKernelId::Avx512);
+const ScanKernel kScanKernelAvx512 = MakeScanKernel<Avx512Counts>(ScanKernelId::Avx512);
 
 }  // namespace Varnex

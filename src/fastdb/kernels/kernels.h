@@ -10,13 +10,13 @@
 //
 // The loops are written once (scan_body.h) and compiled in each flavour's
 // translation unit with that flavour's target attributes, so one binary runs
-// on any x86-64 machine; KvGetScanKernel() hands out only flavours this
+// on any x86-64 machine; GetScanKernel() hands out only flavours this
 // processor (and its operating system, for the wide vector state) can run.
 //
 // The active kernel is the library's one instruction-set choice
 // (similarity/kernel_choice.h: the fastest available, or the one
 // VARNEX_KERNEL names), which the similarity measures' counts follow too.
-// Tests switch kernels with KvSetActiveScanKernel().
+// Tests switch kernels with SetActiveScanKernel().
 //
 // Thread safety: kernels are pure functions; the choice is atomic.
 #pragma once
@@ -27,7 +27,7 @@
 
 namespace Varnex {
 
-struct KvScanKernel {
+struct ScanKernel {
   unsigned id;
   const char* name;
   // out[r] = |query AND run r| for the `count` runs at first + r x stride.
@@ -38,7 +38,7 @@ struct KvScanKernel {
   void (*intersectAt)(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
                       std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out);
   // The same for runs scattered over memory: each is asked for
-  // kKvPrefetchAhead runs before it is read.
+  // kPrefetchAhead runs before it is read.
   void (*intersectAtFar)(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
                          std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out);
   // The number of bits set in words[0, n).
@@ -46,29 +46,29 @@ struct KvScanKernel {
 };
 
 // The kernel `id` when this processor runs it, else null.
-const KvScanKernel* KvGetScanKernel(unsigned id);
+const ScanKernel* GetScanKernel(unsigned id);
 // The kernel in use (never null).
-const KvScanKernel& KvGetActiveScanKernel();
+const ScanKernel& GetActiveScanKernel();
 // Switches the kernel in use (and the similarity counts with it); false
 // (nothing changes) when `id` is not available here.
-bool KvSetActiveScanKernel(unsigned id);
+bool SetActiveScanKernel(unsigned id);
 
 // The flavours, defined in their own translation units. The non-software ones
-// REQUIRE the processor support that KvGetScanKernel checks.
-extern const KvScanKernel kKvScanKernelSoftware;
-extern const KvScanKernel kKvScanKernelPopCnt;
-extern const KvScanKernel kKvScanKernelAvx2;
-extern const KvScanKernel kKvScanKernelAvx512;
+// REQUIRE the processor support that GetScanKernel checks.
+extern const ScanKernel kScanKernelSoftware;
+extern const ScanKernel kScanKernelPopCnt;
+extern const ScanKernel kScanKernelAvx2;
+extern const ScanKernel kScanKernelAvx512;
 
 // The fingerprint words of a record at `record` (16 bytes past its start).
-inline const std::uint8_t* KvRecordWords(const std::uint8_t* record) { return record + 16; }
+inline const std::uint8_t* RecordWords(const std::uint8_t* record) { return record + 16; }
 
 // Records the scattered-position kernels ask the memory system for ahead of
 // use: their addresses do not follow a stream the hardware prefetcher sees.
-inline constexpr std::size_t kKvPrefetchAhead = 8;
+inline constexpr std::size_t kPrefetchAhead = 8;
 
 // Asks for every cache line of the `bytes` bytes at `run`.
-inline void KvPrefetchRun(const std::uint8_t* run, std::size_t bytes) {
+inline void PrefetchRun(const std::uint8_t* run, std::size_t bytes) {
   for (std::size_t offset = 0; offset < bytes; offset += 64) __builtin_prefetch(run + offset);
   __builtin_prefetch(run + bytes - 1);
 }

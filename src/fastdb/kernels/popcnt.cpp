@@ -7,6 +7,6 @@
 
 namespace Varnex {
 
-const KvScanKernel kKvScanKernelPopCnt = MakeScanKernel<WordByWord<InstructionWord>>(KvScanKernelId::PopCnt);
+const ScanKernel kScanKernelPopCnt = MakeScanKernel<WordByWord<InstructionWord>>(ScanKernelId::PopCnt);
 
 }  // namespace Varnex

@@ -50,13 +50,13 @@ KV_TARGET void IntersectRun(const std::uint8_t* first, std::size_t stride, std::
   if constexpr (Counts::kCountsEightShortRuns) {
     if (words <= 16) {
       for (; r + 8 <= count; r += 8) {
-        if (prefetch && r + 24 <= count) KvPrefetchRun(first + (r + 16) * stride, 8 * stride);
+        if (prefetch && r + 24 <= count) PrefetchRun(first + (r + 16) * stride, 8 * stride);
         Counts::AndEight(first + r * stride, stride, query, words, out + r);
       }
     }
   }
   for (; r < count; ++r) {
-    if (prefetch && r % 8 == 0 && r + 24 <= count) KvPrefetchRun(first + (r + 16) * stride, 8 * stride);
+    if (prefetch && r % 8 == 0 && r + 24 <= count) PrefetchRun(first + (r + 16) * stride, 8 * stride);
     out[r] = static_cast<std::uint32_t>(Counts::And(first + r * stride, query, words));
   }
 }
@@ -65,15 +65,15 @@ template <class Counts, bool kPrefetch>
 KV_TARGET void IntersectAt(const std::uint8_t* base, std::size_t stride, const std::uint32_t* positions,
                            std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out) {
   for (std::size_t r = 0; r < count; ++r) {
-    if (kPrefetch && r + kKvPrefetchAhead < count) {
-      KvPrefetchRun(base + positions[r + kKvPrefetchAhead] * stride, 8 * words);
+    if (kPrefetch && r + kPrefetchAhead < count) {
+      PrefetchRun(base + positions[r + kPrefetchAhead] * stride, 8 * words);
     }
     out[r] = static_cast<std::uint32_t>(Counts::And(base + positions[r] * stride, query, words));
   }
 }
 
 template <class Counts>
-constexpr KvScanKernel MakeScanKernel(unsigned id) {
+constexpr ScanKernel MakeScanKernel(unsigned id) {
   return {id, KernelName(id), &IntersectRun<Counts>, &IntersectAt<Counts, false>, &IntersectAt<Counts, true>,
           &Counts::Words};
 }

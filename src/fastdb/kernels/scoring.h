@@ -18,10 +18,10 @@
 // operations keep that monotonicity exactly (integer operands are exact in a
 // double, and correctly rounded division and square root are monotone); the
 // Tversky denominator mixes rounded products, so its bound is widened by a
-// relative 1e-9, far above any rounding error (kKvNeedsBoundMargin, the
+// relative 1e-9, far above any rounding error (kNeedsBoundMargin, the
 // table's exactBound).
 //
-// Measures are chosen once per query (KvWithScoreFunctor), never per record.
+// Measures are chosen once per query (WithScoreFunctor), never per record.
 #pragma once
 
 #include <algorithm>
@@ -35,48 +35,48 @@
 namespace Varnex {
 
 // Query-side constants of a scan.
-struct KvScoreContext {
+struct ScoreContext {
   double q = 0.0;      // bits of the query
   double n = 0.0;      // bits per fingerprint (64W)
   double alpha = 0.0;  // Tversky coefficients (widened from the options' floats)
   double beta = 0.0;
 };
 
-struct KvTanimotoScore {
+struct TanimotoScore {
   static constexpr unsigned kMeasure = KvSimMeasure::Tanimoto;
-  KvScoreContext k;
+  ScoreContext k;
   double operator()(double c, double p) const { return c == 0.0 ? 0.0 : c / (p + k.q - c); }
 };
 
-struct KvCosineScore {
+struct CosineScore {
   static constexpr unsigned kMeasure = KvSimMeasure::Cosine;
-  KvScoreContext k;
+  ScoreContext k;
   double operator()(double c, double p) const {
     if (k.q == 0.0 || p == 0.0 || c == 0.0) return 0.0;
     return c / std::sqrt(p * k.q);
   }
 };
 
-struct KvDiceScore {
+struct DiceScore {
   static constexpr unsigned kMeasure = KvSimMeasure::Dice;
-  KvScoreContext k;
+  ScoreContext k;
   double operator()(double c, double p) const {
     const double sum = p + k.q;
     return sum == 0.0 ? 0.0 : 2.0 * c / sum;
   }
 };
 
-struct KvEuclidScore {
+struct EuclidScore {
   static constexpr unsigned kMeasure = KvSimMeasure::Euclid;
-  KvScoreContext k;
+  ScoreContext k;
   // The radicand is never negative for true counts; the clamp keeps a record
   // whose stored count disagrees with its bits from producing NaN.
   double operator()(double c, double p) const { return std::sqrt(std::max(0.0, (2.0 * c - p - k.q + k.n) / k.n)); }
 };
 
-struct KvTverskyScore {
+struct TverskyScore {
   static constexpr unsigned kMeasure = KvSimMeasure::Tversky;
-  KvScoreContext k;
+  ScoreContext k;
   double operator()(double c, double p) const {
     const double denominator = k.alpha * (k.q - c) + k.beta * (p - c) + c;
     return denominator == 0.0 ? 0.0 : c / denominator;
@@ -84,9 +84,9 @@ struct KvTverskyScore {
 };
 
 // A distance: 0 for identical fingerprints.
-struct KvManhattanScore {
+struct ManhattanScore {
   static constexpr unsigned kMeasure = KvSimMeasure::Manhattan;
-  KvScoreContext k;
+  ScoreContext k;
   double operator()(double c, double p) const { return (p + k.q - 2.0 * c) / k.n; }
 };
 
@@ -97,31 +97,31 @@ inline constexpr bool kIncreasingInCommonBits = KvFindSimMeasure(Score::kMeasure
 
 // Whether bounds on the score need a margin for rounding, from the table.
 template <typename Score>
-inline constexpr bool kKvNeedsBoundMargin = !KvFindSimMeasure(Score::kMeasure)->exactBound;
+inline constexpr bool kNeedsBoundMargin = !KvFindSimMeasure(Score::kMeasure)->exactBound;
 
 // The best score (the largest when descending, else the smallest) that a
 // record of p bits can reach against the query, or a value at least that
 // good. REQUIRES: p <= N and q <= N.
 template <typename Score>
-double KvBestScore(const Score& score, double p, bool descending) {
+double BestScore(const Score& score, double p, bool descending) {
   const double cMax = std::min(p, score.k.q);
   const double cMin = std::max(0.0, p + score.k.q - score.k.n);
   const double atMin = score(cMin, p);
   const double atMax = score(cMax, p);
   double best = descending ? std::max(atMin, atMax) : std::min(atMin, atMax);
-  if constexpr (kKvNeedsBoundMargin<Score>) {
+  if constexpr (kNeedsBoundMargin<Score>) {
     const double margin = 1e-9 * std::fabs(best) + 1e-300;
     best = descending ? best + margin : best - margin;
   }
   return best;
 }
 
-// The bit count p at which KvBestScore (descending) peaks: it is
+// The bit count p at which BestScore (descending) peaks: it is
 // non-decreasing in p below and non-increasing above, for every measure
 // (rounding keeps monotone pieces monotone). Manhattan distances are largest
 // for records that share the fewest bits, which peaks at p = N - q.
 template <typename Score>
-double KvBestScorePeak(const Score& score) {
+double BestScorePeak(const Score& score) {
   return kIncreasingInCommonBits<Score> ? score.k.q : score.k.n - score.k.q;
 }
 
@@ -137,25 +137,25 @@ struct ScoreList {
   }();
 };
 using MeasureScores =
-    ScoreList<KvTanimotoScore, KvCosineScore, KvDiceScore, KvEuclidScore, KvTverskyScore, KvManhattanScore>;
+    ScoreList<TanimotoScore, CosineScore, DiceScore, EuclidScore, TverskyScore, ManhattanScore>;
 static_assert(MeasureScores::kCoversTable, "one score functor per measure of the table");
 
 template <typename Body, typename... Scores>
-bool WithScoreFunctorOf(unsigned measure, const KvScoreContext& context, Body& body, ScoreList<Scores...>) {
+bool WithScoreFunctorOf(unsigned measure, const ScoreContext& context, Body& body, ScoreList<Scores...>) {
   return ((measure == Scores::kMeasure ? (body(Scores{context}), true) : false) || ...);
 }
 
 // Calls body(functor) with the functor of `measure` (a KvSimMeasure code);
 // false without calling it for any other value.
 template <typename Body>
-bool KvWithScoreFunctor(unsigned measure, const KvScoreContext& context, Body&& body) {
+bool WithScoreFunctor(unsigned measure, const ScoreContext& context, Body&& body) {
   return WithScoreFunctorOf(measure, context, body, MeasureScores{});
 }
 
 // The context of a query of q bits under `options`, for fingerprints of
 // `words` 64-bit words.
-inline KvScoreContext KvMakeScoreContext(std::uint64_t q, std::uint64_t words, const KvFPDatabaseOptions& options) {
-  KvScoreContext context;
+inline ScoreContext MakeScoreContext(std::uint64_t q, std::uint64_t words, const KvFPDatabaseOptions& options) {
+  ScoreContext context;
   context.q = static_cast<double>(q);
   context.n = static_cast<double>(64 * words);
   context.alpha = static_cast<double>(options.GetTverskyAlpha());

@@ -5,15 +5,15 @@
 namespace Varnex {
 namespace {
 
-constexpr const KvScanKernel* kKernels[KvScanKernelId::Count] = {&kKvScanKernelSoftware, &kKvScanKernelPopCnt,
-                                                                 &kKvScanKernelAvx2, &kKvScanKernelAvx512};
+constexpr const ScanKernel* kKernels[ScanKernelId::Count] = {&kScanKernelSoftware, &kScanKernelPopCnt,
+                                                                 &kScanKernelAvx2, &kScanKernelAvx512};
 
 }  // namespace
 
-const KvScanKernel* KvGetScanKernel(unsigned id) { return KernelRunsHere(id) ? kKernels[id] : nullptr; }
+const ScanKernel* GetScanKernel(unsigned id) { return KernelRunsHere(id) ? kKernels[id] : nullptr; }
 
-const KvScanKernel& KvGetActiveScanKernel() { return *kKernels[ActiveKernel()]; }
+const ScanKernel& GetActiveScanKernel() { return *kKernels[ActiveKernel()]; }
 
-bool KvSetActiveScanKernel(unsigned id) { return SetActiveKernel(id); }
+bool SetActiveScanKernel(unsigned id) { return SetActiveKernel(id); }
 
 }  // namespace Varnex

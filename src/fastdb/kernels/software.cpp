@@ -5,6 +5,6 @@
 
 namespace Varnex {
 
-const KvScanKernel kKvScanKernelSoftware = MakeScanKernel<WordByWord<SoftwareWord>>(KvScanKernelId::Software);
+const ScanKernel kScanKernelSoftware = MakeScanKernel<WordByWord<SoftwareWord>>(ScanKernelId::Software);
 
 }  // namespace Varnex

@@ -14,19 +14,19 @@ double KvGetShardBestScore(const KvFPDatabaseOptions& options, std::uint64_t que
                            std::uint64_t minBits, std::uint64_t maxBits) {
   const bool descending = options.GetDescendingOrder();
   double best = std::numeric_limits<double>::quiet_NaN();
-  KvWithScoreFunctor(options.GetSimFunc(), KvMakeScoreContext(queryBits, words, options), [&](const auto& score) {
+  WithScoreFunctor(options.GetSimFunc(), MakeScoreContext(queryBits, words, options), [&](const auto& score) {
     const auto lo = static_cast<double>(minBits);
     const auto hi = static_cast<double>(maxBits);
     if (descending) {
       // The descending bound rises up to its peak and falls after it.
-      best = KvBestScore(score, std::clamp(KvBestScorePeak(score), lo, hi), true);
+      best = BestScore(score, std::clamp(BestScorePeak(score), lo, hi), true);
       return;
     }
     // Ascending orders have no such shape for every measure: take every
     // bit count of the range (at most 64W + 1 of them).
     best = std::numeric_limits<double>::infinity();
     for (std::uint64_t p = minBits; p <= maxBits; ++p)
-      best = std::min(best, KvBestScore(score, static_cast<double>(p), false));
+      best = std::min(best, BestScore(score, static_cast<double>(p), false));
   });
   return best;
 }

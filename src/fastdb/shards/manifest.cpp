@@ -153,7 +153,7 @@ std::uint64_t KvShardManifest::NumRecords() const {
   return total;
 }
 
-bool KvPendingManifest::Write(const KvShardManifest& manifest) {
+bool PendingManifest::Write(const KvShardManifest& manifest) {
   const std::string text = Serialize(manifest);
   KvSystem::KvStatus error;
   if (!output_.Create(error) || !output_.File().Reserve(text.size(), error) ||
@@ -165,7 +165,7 @@ bool KvPendingManifest::Write(const KvShardManifest& manifest) {
   return true;
 }
 
-bool KvPendingManifest::Commit() {
+bool PendingManifest::Commit() {
   KvSystem::KvStatus error;
   if (!output_.Commit(error)) {
     KvSystem::KvThrow()->Warning(error, "%s : cannot write shard manifest %s: %s", kWriter, output_.Target().c_str(),
@@ -176,7 +176,7 @@ bool KvPendingManifest::Commit() {
 }
 
 bool KvWriteShardManifest(const std::string& path, const KvShardManifest& manifest) {
-  KvPendingManifest pending(path);
+  PendingManifest pending(path);
   return pending.Write(manifest) && pending.Commit();
 }
 

@@ -10,9 +10,9 @@
 
 namespace Varnex {
 
-class KvPendingManifest {
+class PendingManifest {
  public:
-  explicit KvPendingManifest(const std::string& path) : output_(KvSystem::KvGetFileSystem(), path) {}
+  explicit PendingManifest(const std::string& path) : output_(KvSystem::KvGetFileSystem(), path) {}
   // Writes `manifest` to the temporary file. False with a warning naming
   // "KvWriteShardManifest()" when it cannot; nothing is then left behind.
   bool Write(const KvShardManifest& manifest);

@@ -61,7 +61,7 @@ bool CopyRecords(KvSystem::KvReadableFile& in, KvSystem::KvWritableFile& out, st
       got += read;
     }
     for (std::uint64_t r = 0; r < records; ++r) {
-      const std::uint64_t bits = KvLoadLE64(block.data() + r * recordBytes + 8 * KvFastFPRecordCountWord);
+      const std::uint64_t bits = LoadLE64(block.data() + r * recordBytes + 8 * KvFastFPRecordCountWord);
       if (bits > 64 * words) {
         error = KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt,
                                    "invalid data in " + std::to_string(first + done + r) + "-th fingerprint");
@@ -96,7 +96,7 @@ bool ScanRecords(KvSystem::KvReadableFile& in, std::uint64_t count, std::uint64_
 
 bool Split(const std::string& fpbinPath, unsigned shards, const std::string& outPath, KvShardManifest& manifest) {
   KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
-  if (!KvHasFastDatabaseExtension(outPath)) {
+  if (!HasFastDatabaseExtension(outPath)) {
     report->Warning(Msg::kCreateExtension, kSplitter);
     return false;
   }
@@ -150,7 +150,7 @@ bool Split(const std::string& fpbinPath, unsigned shards, const std::string& out
   }
   // The manifest is written before any shard is put in place, and put in
   // place after them.
-  KvPendingManifest pending(KvShardManifestPath(outPath));
+  PendingManifest pending(KvShardManifestPath(outPath));
   if (!pending.Write(made)) return false;
   for (const auto& file : files) {
     if (!file->Commit(error)) {
@@ -189,7 +189,7 @@ bool KvCreateShardedFastFPDatabase(const std::string& fpbinPath, const std::stri
   const auto name = [&](unsigned i) { return KvShardPath(fpbinPath, i, shards); };
   // The manifest is written before any shard is put in place, and put in
   // place after them.
-  KvPendingManifest pending(KvShardManifestPath(fpbinPath));
+  PendingManifest pending(KvShardManifestPath(fpbinPath));
   KvShardManifest made;
   const auto writeManifest = [&](const std::vector<KvShardInfo>& parts) {
     made.type = options.GetFPType()->GetFPTypeString();
@@ -199,7 +199,7 @@ bool KvCreateShardedFastFPDatabase(const std::string& fpbinPath, const std::stri
     return pending.Write(made);
   };
   std::vector<KvShardInfo> parts;
-  if (!KvCreateFastFPDatabaseParts(fpbinPath, molPath, options, shards, name, writeManifest, kCreator, summary, parts) ||
+  if (!CreateFastFPDatabaseParts(fpbinPath, molPath, options, shards, name, writeManifest, kCreator, summary, parts) ||
       !pending.Commit())
     return false;
   manifest = std::move(made);

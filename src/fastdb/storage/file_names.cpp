@@ -9,12 +9,12 @@ namespace Varnex {
 
 // The system's extension function folds case, so the file name's own last
 // letters are compared as well.
-bool KvHasFastDatabaseExtension(const std::string& path) {
+bool HasFastDatabaseExtension(const std::string& path) {
   static constexpr std::string_view kExtension = "fpbin";
   return KvSystem::KvFileExtension(path) == kExtension && path.ends_with(kExtension);
 }
 
-std::string KvHeaderSafeMolFilename(const std::string& molPath, const KvFPTypeBase* type, std::uint64_t count) {
+std::string HeaderSafeMolFilename(const std::string& molPath, const KvFPTypeBase* type, std::uint64_t count) {
   // "LE", the name, the type string and the count, each with its line feed.
   const std::size_t others = 3 + type->GetFPTypeString().size() + 1 + std::to_string(count).size() + 1;
   const std::size_t budget = KvFastFPHeaderTextSize - others - 1;

@@ -10,12 +10,12 @@
 namespace Varnex {
 
 // Whether `path` ends in ".fpbin" exactly (case-sensitive).
-bool KvHasFastDatabaseExtension(const std::string& path);
+bool HasFastDatabaseExtension(const std::string& path);
 
 // The molecule file name as a header of `count` records of `type` can hold
 // it: the path unchanged when it has no line break and fits the header text;
 // otherwise its base name with line breaks as '?', cut (at a UTF-8 character
 // boundary) to what fits.
-std::string KvHeaderSafeMolFilename(const std::string& molPath, const KvFPTypeBase* type, std::uint64_t count);
+std::string HeaderSafeMolFilename(const std::string& molPath, const KvFPTypeBase* type, std::uint64_t count);
 
 }  // namespace Varnex

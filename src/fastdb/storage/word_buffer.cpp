@@ -10,22 +10,22 @@
 
 namespace Varnex {
 
-KvWordBuffer::~KvWordBuffer() { Release(); }
+WordBuffer::~WordBuffer() { Release(); }
 
-void KvWordBuffer::Release() {
+void WordBuffer::Release() {
   if (data_ != nullptr) ::munmap(data_, bytes_);
   data_ = nullptr;
   words_ = 0;
   bytes_ = 0;
 }
 
-void KvWordBuffer::Swap(KvWordBuffer& other) {
+void WordBuffer::Swap(WordBuffer& other) {
   std::swap(data_, other.data_);
   std::swap(words_, other.words_);
   std::swap(bytes_, other.bytes_);
 }
 
-bool KvWordBuffer::Allocate(std::size_t words) {
+bool WordBuffer::Allocate(std::size_t words) {
   Release();
   if (words == 0) return true;
   if (words > std::numeric_limits<std::size_t>::max() / 8 - 4096) return false;
@@ -41,7 +41,7 @@ bool KvWordBuffer::Allocate(std::size_t words) {
   return true;
 }
 
-bool KvWordBuffer::Populate(std::size_t from, std::size_t bytes) {
+bool WordBuffer::Populate(std::size_t from, std::size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
   if (from >= bytes_) return true;
   const std::size_t begin = from / 4096 * 4096;

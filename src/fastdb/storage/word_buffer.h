@@ -13,18 +13,18 @@
 
 namespace Varnex {
 
-class KvWordBuffer {
+class WordBuffer {
  public:
-  KvWordBuffer() = default;
-  ~KvWordBuffer();
-  KvWordBuffer(const KvWordBuffer&) = delete;
-  KvWordBuffer& operator=(const KvWordBuffer&) = delete;
+  WordBuffer() = default;
+  ~WordBuffer();
+  WordBuffer(const WordBuffer&) = delete;
+  WordBuffer& operator=(const WordBuffer&) = delete;
 
   // Replaces the contents by `words` zero words; false (and empty) when the
   // system has no memory for them.
   bool Allocate(std::size_t words);
   void Release();
-  void Swap(KvWordBuffer& other);
+  void Swap(WordBuffer& other);
   // Faults in (and so zero-fills) the pages holding bytes [from, from +
   // bytes) without changing any word, so that a later write there costs no
   // page fault. Safe while other threads write the words; false when the
