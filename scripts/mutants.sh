@@ -16,11 +16,11 @@ py=/usr/bin/python3
 
 # name @ file @ sed expression @ test programs (program[:gtest filter], or py:<pytest file>[::test]) ...
 mutants=(
-  "dice-is-tanimoto@src/similarity/measures.cpp@s/return KvDiceOf(terms);/return KvTanimotoOf(terms);/@similarity_tests@database_tests"
+  "dice-is-tanimoto@src/similarity/measures.cpp@s/return DiceOf(terms);/return TanimotoOf(terms);/@similarity_tests@database_tests"
   "prune-strict@src/fastdb/engine/pruned_scan.h@s/kept += bound >= minCommon;/kept += bound > minCommon;/@fastdb_tests:OracleTest.*:EnginePairs.*:FrontTest.*:NciTest.*"
   "hitlist-keeps-one-less@src/database/hitlist.h@s/buffer_.begin() + static_cast<std::ptrdiff_t>(limit_), buffer_.end());/buffer_.begin() + static_cast<std::ptrdiff_t>(limit_ - 1), buffer_.end());/@database_tests"
   "tie-break-reversed@src/fastdb/collection/collection.cpp@s/return a.GetIdx() < b.GetIdx();/return a.GetIdx() > b.GetIdx();/@fastdb_tests:CollectionTest.*:Shard*@py:python/tests/test_collection.py"
-  "output-not-renamed@src/fastdb/storage/temporary_output.cpp@s/if (!fs_.Rename(path_, target_, error)) return false;/if (false) return false;/@fastdb_tests:FaultInjection.*:FpbinCreate*:CollectionTest.*"
+  "output-not-renamed@src/system/temporary_output.cpp@s/if (!fs_.Rename(path_, target_, error)) return false;/if (false) return false;/@fastdb_tests:FaultInjection.*:FpbinCreate*:CollectionTest.*"
   "batch-skips-last-query@src/fastdb/engine/batch.cpp@s/for (std::size_t k = KvClaim(next, queries); k < queries;/for (std::size_t k = KvClaim(next, queries); k + 1 < queries;/@fastdb_tests:OracleTest.*:FrontTest.*:NciTest.*@py:python/tests/test_search.py"
   "creation-drops-record@src/fastdb/create/job.cpp@s/for (std::uint64_t i = begin; i < last; ++i) {/for (std::uint64_t i = begin; i + 1 < last; ++i) {/@fastdb_tests:FpbinCreate*:FpbinCompat*:FaultInjection.*"
   "ends-checksum-ignored@src/fastdb/collection/collection.cpp@s/if (ends != s.endsSha256)/if (false \\&\\& ends != s.endsSha256)/@fastdb_tests:CollectionTest.*@py:python/tests/test_collection.py"
