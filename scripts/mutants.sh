@@ -32,6 +32,7 @@ mutants=(
   "kvb-tag-limit@src/system/kvb.cpp@s/length == 0 || length > KvBMaxTagLength) return KvBStatus::Failure;/length == 0 || length >= KvBMaxTagLength) return KvBStatus::Failure;/@system_tests@io_tests"
   "pattern-atom-shifted@src/pictures/pattern_pictures.cpp@s/for (const KvChem::KvAtomBase\* atom : set.GetAtoms()) atoms.insert(atom->GetIdx());/for (const KvChem::KvAtomBase* atom : set.GetAtoms()) atoms.insert(atom->GetIdx() + 1);/@pictures_tests@py:python/tests/test_pictures.py"
   "overlap-counts-one-bond@src/pictures/pattern_pictures.cpp@s/KvFPType::Circular ? 2 : 3;/KvFPType::Circular ? 2 : 2;/@pictures_tests"
+  "pool-ignores-cancel@src/system/workers.cpp@s/return KvCancelRequested() || (tCall/return (tCall/@system_tests:*Worker*@fastdb_tests:*Cancel*"
   "manifest-fields-swapped@python/varnex/_shards.py@s/s\[.records.\], s\[.first.\]/s[\"first\"], s[\"records\"]/@py:python/tests/test_distributed.py"
   "dist-skips-last-query@python/varnex/distributed.py@s/batch = np.arange(first, min(n, first + self.batch))/batch = np.arange(first, min(n - 1, first + self.batch))/@py:python/tests/test_distributed.py"
 )
