@@ -53,7 +53,7 @@ def save_under_size_limit(path, limit):
             "try:\n    varnex.Drawing('x' * 100000).save(sys.argv[1])\n"
             "except OSError as e:\n    print(e.errno)\n")
     package = os.path.dirname(os.path.dirname(varnex.__file__))
-    done = subprocess.run([sys.executable, "-B", "-c", code, str(path)], env={"PYTHONPATH": package},
+    done = subprocess.run([sys.executable, "-B", "-c", code, str(path)], env={**os.environ, "PYTHONPATH": package},
                           preexec_fn=limit_files, capture_output=True, text=True, timeout=120)
     assert done.returncode == 0, done.stderr
     return done.stdout.strip()
