@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -53,8 +52,6 @@ const std::map<std::string, std::string> kUnreachable = {
     {"CreateFingerPrint", "a molecule that reads but makes no fingerprint (one size limit guards both)"},
 };
 
-void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
 // A little-endian integer of `n` bytes.
 std::string LE(std::uint64_t value, int n) {
   std::string out;
@@ -68,6 +65,13 @@ KvFingerPrint Made(const KvFPTypeBase* type, const char* smiles = "CCO") {
   (void)KvMakeFP(fp, Mol(smiles), type);
   return fp;
 }
+using Maker = bool (*)(KvFingerPrint&, const KvChem::KvMolBase&, const KvFPTypeBase*);
+std::function<void()> Generate(Maker make, const KvFPTypeBase* type) {
+  return [make, type] {
+    KvFingerPrint fp;
+    make(fp, Mol("CCO"), type);
+  };
+}
 void MakeKind(unsigned kind, bool vs) {
   KvFingerPrint fp;
   (void)KvMakeFP(fp, Mol("CCO"), kind, vs);
@@ -77,10 +81,13 @@ void MakeVS(unsigned kind, unsigned version) {
   (void)KvMakeVSFP(fp, Mol("CCO"), kind, version);
 }
 
-void ParsePath(const std::string& text) {
-  unsigned short v;
-  unsigned b, mn, mx, a, bo;
-  (void)KvGetPathFPTypeParams(text, v, b, mn, mx, a, bo);
+// Parses `text` as a path type string.
+std::function<void()> ParsePath(const std::string& text) {
+  return [text] {
+    unsigned short v;
+    unsigned b, mn, mx, a, bo;
+    (void)KvGetPathFPTypeParams(text, v, b, mn, mx, a, bo);
+  };
 }
 
 // A molecule whose SMILES did not parse.
@@ -91,16 +98,33 @@ KvChem::KvMol Unparsed() {
   return mol;
 }
 
-// An interface holding the given fingerprint parameters.
-std::unique_ptr<KvSystem::KvInterface> Parameters(const std::vector<std::pair<std::string, std::string>>& values) {
-  auto itf = std::make_unique<KvSystem::KvInterface>();
+// Sets up a fingerprint type from an interface holding the given parameters.
+void SetupFrom(const std::vector<std::pair<std::string, std::string>>& values) {
+  KvSystem::KvInterface itf;
   for (const auto& [name, value] : values) {
     const bool number = name == "-mindistance" || name == "-maxdistance";
-    KvSystem::KvParameter* p = itf->AddParameter(number ? "int" : "string");
+    KvSystem::KvParameter* p = itf.AddParameter(number ? "int" : "string");
     p->SetName(name);
     p->SetValue(value);
   }
-  return itf;
+  (void)KvSetupFingerPrint(itf);
+}
+
+// Reads a fingerprint from one KvB record with the given payload.
+void ReadRecord(const std::string& payload) {
+  KvSystem::kvosstream out;
+  (void)KvSystem::KvBWriteRecord(out, "KvFingerPrint", payload);
+  KvSystem::kvisstream in(out.str());
+  KvFingerPrint fp;
+  (void)KvSystem::KvBRead(in, fp);
+}
+
+// Writes the fast-database blob of a path fingerprint of `bits` bits.
+void WriteBlob(std::size_t bits) {
+  KvFingerPrint fp;
+  fp.SetSize(bits);
+  fp.SetFPTypeBase(KvGetFPType(102, false, 0));
+  (void)KvWriteFastFingerPrintBlob(0, fp);
 }
 
 struct Row {
@@ -112,8 +136,7 @@ struct Row {
 class FixedMessages : public ::testing::Test {
  protected:
   void SetUp() override {
-    smi_ = dir_.Path("mols.smi");
-    WriteFile(smi_, "CCO ethanol\nc1ccccc1 benzene\nCC(=O)O acetic\nCCN ethylamine\n");
+    smi_ = dir_.File("mols.smi", "CCO ethanol\nc1ccccc1 benzene\nCC(=O)O acetic\nCCN ethylamine\n");
     fpbin_ = dir_.Path("db.fpbin");
     VarnexTest::CaptureSink quiet;
     ASSERT_TRUE(KvCreateFastFPDatabaseFile(fpbin_, smi_, Path256()));
@@ -123,15 +146,23 @@ class FixedMessages : public ::testing::Test {
   std::string Header(const std::string& name, const std::string& text, std::size_t size = 800) {
     std::string bytes = text;
     bytes.resize(std::max(size, text.size()), ' ');
-    const std::string path = dir_.Path(name);
-    WriteFile(path, bytes);
-    return path;
+    return dir_.File(name, bytes);
+  }
+  // The database with 8 bytes at `offset` replaced by `value`.
+  std::string Damaged(const std::string& name, std::size_t offset, std::uint64_t value) {
+    std::string bytes = VarnexTest::ReadFile(fpbin_);
+    bytes.replace(offset, 8, LE(value, 8));
+    return dir_.File(name, bytes);
+  }
+  // Compares the molecules of a new SMILES file with the database.
+  std::function<void()> Compat(const std::string& smiles) {
+    return [this, smiles] {
+      KvChem::KvMolDatabase mols;
+      mols.Open(dir_.File("compat.smi", smiles));
+      (void)KvAreCompatibleDatabases(mols, KvFastFPDatabase(fpbin_, 1));
+    };
   }
   std::vector<Row> Rows();
-  static std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
 
   VarnexTest::TempDir dir_;
   std::string smi_, fpbin_;
@@ -158,11 +189,6 @@ std::vector<Row> FixedMessages::Rows() {
     KvConfigureFPDatabaseOptions(itf, KvFPDatabaseOptions());
     read(itf);
   };
-  using Maker = bool (*)(KvFingerPrint&, const KvChem::KvMolBase&, const KvFPTypeBase*);
-  auto graphFP = [](Maker make, const KvFPTypeBase* type) {
-    KvFingerPrint fp;
-    make(fp, Mol("CCO"), type);
-  };
   return {
       // system: parameters
       {"GetNonExistent", [=, this] { getParameter([](auto& i) { i.template Get<int>("-nothing"); }); },
@@ -185,27 +211,25 @@ std::vector<Row> FixedMessages::Rows() {
        "KvFingerPrint::operator== : uninitialized fingerprint type!"},
       {"SameTypeUntyped", [] { (void)KvIsSameFPType(KvFingerPrint(), KvFingerPrint()); },
        "KvIsSameFPType() : uninitialized fingerprint type!"},
-      {"MissingType", [] { ParsePath(""); }, "Missing fingerprint type!"},
-      {"MissingVersion", [] { ParsePath("Path"); }, "Missing fingerprint version!"},
-      {"CannotTokenize", [] { ParsePath("Path,ver=2.0.0,size"); },
-       "Invalid string can not be tokenized for `Path` type!"},
-      {"InvalidVersion", [] { ParsePath("Path,ver="); }, "Invalid version for `Path` type!"},
-      {"InvalidSize", [] { ParsePath("Path,ver=2.0.0,size=abc"); }, "Invalid fingerprint size for `Path` type!"},
-      {"InvalidDistance", [] { ParsePath("Path,ver=2.0.0,bonds=5"); }, "Invalid fingerprint distance for `Path` type!"},
-      {"InvalidMinDistance", [] { ParsePath("Path,ver=2.0.0,bonds=x-5"); },
+      {"MissingType", ParsePath(""), "Missing fingerprint type!"},
+      {"MissingVersion", ParsePath("Path"), "Missing fingerprint version!"},
+      {"CannotTokenize", ParsePath("Path,ver=2.0.0,size"), "Invalid string can not be tokenized for `Path` type!"},
+      {"InvalidVersion", ParsePath("Path,ver="), "Invalid version for `Path` type!"},
+      {"InvalidSize", ParsePath("Path,ver=2.0.0,size=abc"), "Invalid fingerprint size for `Path` type!"},
+      {"InvalidDistance", ParsePath("Path,ver=2.0.0,bonds=5"), "Invalid fingerprint distance for `Path` type!"},
+      {"InvalidMinDistance", ParsePath("Path,ver=2.0.0,bonds=x-5"),
        "Invalid fingerprint minimum distance for `Path` type!"},
-      {"InvalidMaxDistance", [] { ParsePath("Path,ver=2.0.0,bonds=0-"); },
+      {"InvalidMaxDistance", ParsePath("Path,ver=2.0.0,bonds=0-"),
        "Invalid fingerprint maximum distance for `Path` type!"},
-      {"InvalidPrimitive", [] { ParsePath("Path,ver=2.0.0,foo=1"); },
-       "'foo' is not a valid fingerprint type primitive!"},
-      {"NoSize", [] { ParsePath("Path,ver=2.0.0,bonds=0-5" + kTail); }, "Size cannot be initialized for `Path` type!"},
-      {"NoDistance", [] { ParsePath("Path,ver=2.0.0,size=64" + kTail); },
+      {"InvalidPrimitive", ParsePath("Path,ver=2.0.0,foo=1"), "'foo' is not a valid fingerprint type primitive!"},
+      {"NoSize", ParsePath("Path,ver=2.0.0,bonds=0-5" + kTail), "Size cannot be initialized for `Path` type!"},
+      {"NoDistance", ParsePath("Path,ver=2.0.0,size=64" + kTail),
        "Min or max distance cannot be initialized for `Path` type!"},
-      {"NoAtomType", [] { ParsePath("Path,ver=2.0.0,size=64,bonds=0-5,btype=Order"); },
+      {"NoAtomType", ParsePath("Path,ver=2.0.0,size=64,bonds=0-5,btype=Order"),
        "Atom type cannot be initialized for `Path` type!"},
-      {"NoBondType", [] { ParsePath("Path,ver=2.0.0,size=64,bonds=0-5,atype=AtmNum"); },
+      {"NoBondType", ParsePath("Path,ver=2.0.0,size=64,bonds=0-5,atype=AtmNum"),
        "Bond type cannot be initialized for `Path` type!"},
-      {"BothTypesNone", [] { ParsePath("Path,ver=2.0.0,size=64,bonds=0-5,atype=None,btype=None"); },
+      {"BothTypesNone", ParsePath("Path,ver=2.0.0,size=64,bonds=0-5,atype=None,btype=None"),
        "The atom and bond type cannot be both None for `Path` type!"},
       {"InvalidKindString", [] { (void)KvGetFPType("Lingo,ver"); }, "Invalid `Lingo` type string!"},
       {"InvalidTypeString", [] { (void)KvGetFPType("MACCS166=1,ver=2.2.0"); }, "Invalid fingerprint type string!"},
@@ -241,44 +265,44 @@ std::vector<Row> FixedMessages::Rows() {
        "KvMakeFP: (102) (deprecated) use KvMakeVSFP() for generating VS fingerprints"},
       {"MakeVSUnknownVersion", [] { MakeVS(102u, 3u); }, "KvMakeVSFP: unknown vsVersion specified: 3"},
       {"MakeVSUnknown", [] { MakeVS(101u, 1u); }, "KvMakeVSFP() unknown fingerprint type"},
-      {"PathBits", [=, this] { graphFP(KvMakePathFP, KvGetPathFPType(0, 0, 5, 191, 3)); },
+      {"PathBits", Generate(KvMakePathFP, KvGetPathFPType(0, 0, 5, 191, 3)),
        "KvMakePathFP() : invalid bit vector size 0 for path fingerprint (default 4096 is used)!"},
-      {"PathMin", [=, this] { graphFP(KvMakePathFP, KvGetPathFPType(64, 99, 99, 191, 3)); },
+      {"PathMin", Generate(KvMakePathFP, KvGetPathFPType(64, 99, 99, 191, 3)),
        "KvMakePathFP() : invalid min bonds 99 for path fingerprint (default 0 is used)!"},
-      {"PathMax", [=, this] { graphFP(KvMakePathFP, KvGetPathFPType(64, 0, 99, 191, 3)); },
+      {"PathMax", Generate(KvMakePathFP, KvGetPathFPType(64, 0, 99, 191, 3)),
        "KvMakePathFP() : invalid max bonds 99 for path fingerprint (default 5 is used)!"},
-      {"PathMinAboveMax", [=, this] { graphFP(KvMakePathFP, KvGetPathFPType(64, 4, 2, 191, 3)); },
+      {"PathMinAboveMax", Generate(KvMakePathFP, KvGetPathFPType(64, 4, 2, 191, 3)),
        "KvMakePathFP() : invalid min bonds 4 > max bonds 2 for path fingerprint (minbonds = maxbonds is used)!"},
-      {"PathType", [=, this] { graphFP(KvMakePathFP, KvGetFPType(105, false, 0)); },
+      {"PathType", Generate(KvMakePathFP, KvGetFPType(105, false, 0)),
        "KvMakePathFP : invalid path fingerprint type!"},
-      {"TreeBits", [=, this] { graphFP(KvMakeTreeFP, KvGetTreeFPType(0, 0, 4, 191, 3)); },
+      {"TreeBits", Generate(KvMakeTreeFP, KvGetTreeFPType(0, 0, 4, 191, 3)),
        "KvMakeTreeFP() : invalid bit vector size 0 for tree fingerprint (default 4096 is used)"},
-      {"TreeMin", [=, this] { graphFP(KvMakeTreeFP, KvGetTreeFPType(64, 99, 99, 191, 3)); },
+      {"TreeMin", Generate(KvMakeTreeFP, KvGetTreeFPType(64, 99, 99, 191, 3)),
        "KvMakeTreeFP() : invalid min bonds 99 for tree fingerprint (default 0 is used)"},
-      {"TreeMax", [=, this] { graphFP(KvMakeTreeFP, KvGetTreeFPType(64, 0, 99, 191, 3)); },
+      {"TreeMax", Generate(KvMakeTreeFP, KvGetTreeFPType(64, 0, 99, 191, 3)),
        "KvMakeTreeFP() : invalid max bonds 99 for tree fingerprint (default 4 is used)"},
-      {"TreeMinAboveMax", [=, this] { graphFP(KvMakeTreeFP, KvGetTreeFPType(64, 4, 2, 191, 3)); },
+      {"TreeMinAboveMax", Generate(KvMakeTreeFP, KvGetTreeFPType(64, 4, 2, 191, 3)),
        "KvMakeTreeFP() : invalid min bonds 4 > max bonds 2 for tree fingerprint (minbonds = maxbonds is used)"},
-      {"TreeType", [=, this] { graphFP(KvMakeTreeFP, KvGetFPType(102, false, 0)); },
+      {"TreeType", Generate(KvMakeTreeFP, KvGetFPType(102, false, 0)),
        "KvMakeTreeFP ;invalid tree fingerprint type"},
-      {"CircularBits", [=, this] { graphFP(KvMakeCircularFP, KvGetCircularFPType(0, 0, 2, 191, 3)); },
+      {"CircularBits", Generate(KvMakeCircularFP, KvGetCircularFPType(0, 0, 2, 191, 3)),
        "KvMakeCircularFP() : invalid bit vector size 0 for circular fingerprint (default 4096 is used)"},
-      {"CircularMin", [=, this] { graphFP(KvMakeCircularFP, KvGetCircularFPType(64, 99, 99, 191, 3)); },
+      {"CircularMin", Generate(KvMakeCircularFP, KvGetCircularFPType(64, 99, 99, 191, 3)),
        "KvMakeCircularFP() : invalid min radius 99 for circular fingerprint (default 0 is used)"},
-      {"CircularMax", [=, this] { graphFP(KvMakeCircularFP, KvGetCircularFPType(64, 0, 99, 191, 3)); },
+      {"CircularMax", Generate(KvMakeCircularFP, KvGetCircularFPType(64, 0, 99, 191, 3)),
        "KvMakeCircularFP() : invalid max radius 99 for circular fingerprint (default 5 is used)"},
-      {"CircularMinAboveMax", [=, this] { graphFP(KvMakeCircularFP, KvGetCircularFPType(64, 4, 2, 191, 3)); },
+      {"CircularMinAboveMax", Generate(KvMakeCircularFP, KvGetCircularFPType(64, 4, 2, 191, 3)),
        "KvMakeCircularFP() : invalid min radius 4 > max radius 2 for circular fingerprint (minradius = maxradius is "
        "used)"},
-      {"CircularType", [=, this] { graphFP(KvMakeCircularFP, KvGetFPType(102, false, 0)); },
+      {"CircularType", Generate(KvMakeCircularFP, KvGetFPType(102, false, 0)),
        "KvMakeCircularFP : invalid circular fingerprint type"},
-      {"BothTypesNoneRepaired", [=, this] { graphFP(KvMakePathFP, KvGetPathFPType(64, 0, 5, 0, 0)); },
+      {"BothTypesNoneRepaired", Generate(KvMakePathFP, KvGetPathFPType(64, 0, 5, 0, 0)),
        "KvMakePathFP() : invalid to have both atom and bond types set to be None (default types are used)!"},
-      {"UnhashedPathType", [=, this] { graphFP(KvMakeUnhashedPathFP, KvGetFPType(102, false, 0)); },
+      {"UnhashedPathType", Generate(KvMakeUnhashedPathFP, KvGetFPType(102, false, 0)),
        "Invalid path fingerprint type"},
-      {"UnhashedTreeType", [=, this] { graphFP(KvMakeUnhashedTreeFP, KvGetFPType(102, false, 0)); },
+      {"UnhashedTreeType", Generate(KvMakeUnhashedTreeFP, KvGetFPType(102, false, 0)),
        "Invalid unhashed tree fingerprint type"},
-      {"UnhashedCircularType", [=, this] { graphFP(KvMakeUnhashedCircularFP, KvGetFPType(102, false, 0)); },
+      {"UnhashedCircularType", Generate(KvMakeUnhashedCircularFP, KvGetFPType(102, false, 0)),
        "Invalid circular fingerprint type"},
       // similarity
       {"TypeMismatch", [=] { (void)KvDice(pathFP, maccsFP); }, "fingerprint type mismatch!"},
@@ -305,23 +329,9 @@ std::vector<Row> FixedMessages::Rows() {
          (void)KvSystem::KvBWrite(out, KvFingerPrint());
        },
        "fingerprint with unknown type cannot be written to an KvB"},
-      {"ReadOldVersion",
-       [] {
-         KvSystem::kvosstream out;
-         (void)KvSystem::KvBWriteRecord(out, "KvFingerPrint", LE(1, 4) + LE(0, 4));
-         KvSystem::kvisstream in(out.str());
-         KvFingerPrint fp;
-         (void)KvSystem::KvBRead(in, fp);
-       },
+      {"ReadOldVersion", [] { ReadRecord(LE(1, 4) + LE(0, 4)); },
        "fingerprint type with old version was read from the KvB"},
-      {"ReadUnknownType",
-       [] {
-         KvSystem::kvosstream out;
-         (void)KvSystem::KvBWriteRecord(out, "KvFingerPrint", LE(9000, 4) + LE(0x2000, 2) + LE(0, 4));
-         KvSystem::kvisstream in(out.str());
-         KvFingerPrint fp;
-         (void)KvSystem::KvBRead(in, fp);
-       },
+      {"ReadUnknownType", [] { ReadRecord(LE(9000, 4) + LE(0x2000, 2) + LE(0, 4)); },
        "unknown fingerprint type was read from the KvB"},
       // vsepr
       {"VseprInvalidType", [] { (void)VSEPRAroType::GetCharge(200); },
@@ -375,21 +385,8 @@ std::vector<Row> FixedMessages::Rows() {
       // fastdb/format
       {"BlobUntyped", [] { (void)KvWriteFastFingerPrintBlob(0, KvFingerPrint()); },
        "KvWriteFastFingerPrintBlob() : uninitialized fingerprint!"},
-      {"BlobNoData",
-       [] {
-         KvFingerPrint fp;
-         fp.SetFPTypeBase(KvGetFPType(102, false, 0));
-         (void)KvWriteFastFingerPrintBlob(0, fp);
-       },
-       "KvWriteFastFingerPrintBlob(): cannot access fingerprint data!"},
-      {"BlobSize",
-       [] {
-         KvFingerPrint fp;
-         fp.SetSize(32);
-         fp.SetFPTypeBase(KvGetFPType(102, false, 0));
-         (void)KvWriteFastFingerPrintBlob(0, fp);
-       },
-       "KvWriteFastFingerPrintBlob() : invalid fingerprint size!"},
+      {"BlobNoData", [] { WriteBlob(0); }, "KvWriteFastFingerPrintBlob(): cannot access fingerprint data!"},
+      {"BlobSize", [] { WriteBlob(32); }, "KvWriteFastFingerPrintBlob() : invalid fingerprint size!"},
       {"HeaderOpen", [=, this] { KvFastFPDatabaseParams(dir_.Path("absent")); },
        params + "cannot open fingerprint database file " + dir_.Path("absent")},
       {"HeaderTooSmall", [=, this] { KvFastFPDatabaseParams(Header("small", "LE\n", 50)); },
@@ -423,12 +420,7 @@ std::vector<Row> FixedMessages::Rows() {
        fastName + "KvFastFPDatabase() : cannot initialize object!"},
       {"EngineInMemory", [=, this] { KvFastFPDatabase(dir_.Path("absent.fpbin"), 2); },
        fastName + "KvFastFPDatabase() cannot initialize object for in memory search!"},
-      {"EngineBadRecord",
-       [=, this] {
-         std::string bytes = Bytes(db);
-         bytes.replace(800 + 8, 8, LE(999, 8));  // the first record's bit count
-         KvFastFPDatabase(Header("damaged.fpbin", bytes, bytes.size()), 2);
-       },
+      {"EngineBadRecord", [=, this] { KvFastFPDatabase(Damaged("count.fpbin", 800 + 8, 999), 2); },  // a bit count
        fastName + "KvFastFPDatabase() : invalid data in 0-th fingerprint"},
       {"EngineShortRead",
        [=, this] {
@@ -455,10 +447,8 @@ std::vector<Row> FixedMessages::Rows() {
        fastName + "GetScores() : fingerprint type mismatch!"},
       {"IndexInconsistency",
        [=, this] {
-         std::string bytes = Bytes(db);
-         bytes.replace(800, 8, LE(7, 8));  // the first record's molecule index
-         KvFingerPrint fp;
-         (void)KvFastFPDatabase(Header("moved.fpbin", bytes, bytes.size()), 1).GetFingerPrint(fp, 0);
+         KvFingerPrint fp;  // the first record's molecule index moved
+         (void)KvFastFPDatabase(Damaged("moved.fpbin", 800, 7), 1).GetFingerPrint(fp, 0);
        },
        fastName + "GetFingerPrint() : fingerprint and molecule index inconsistency!"},
       {"EmptyMolecule", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(Unparsed(), options(1))); },
@@ -494,10 +484,7 @@ std::vector<Row> FixedMessages::Rows() {
        [=, this] { KvCreateFastFPDatabaseFile(dir_.Path("x.fpbin"), dir_.Path("absent.smi"), Path256()); },
        creator + " cannot open molecule file " + dir_.Path("absent.smi") + "!"},
       {"EmptyMolDatabase",
-       [=, this] {
-         WriteFile(dir_.Path("empty.smi"), "");
-         KvCreateFastFPDatabaseFile(dir_.Path("x.fpbin"), dir_.Path("empty.smi"), Path256());
-       },
+       [=, this] { KvCreateFastFPDatabaseFile(dir_.Path("x.fpbin"), dir_.File("empty.smi", ""), Path256()); },
        creator + " empty molecule database!"},
       {"CreateOpen", [=, this] { KvCreateFastFPDatabaseFile(dir_.Path("no/such/x.fpbin"), smi_, Path256()); },
        creator + " : unable to open fingerprint database file: " + dir_.Path("no/such/x.fpbin")},
@@ -510,8 +497,8 @@ std::vector<Row> FixedMessages::Rows() {
        creator + " : unable to write fingerprint database header: " + dir_.Path("x.fpbin")},
       {"CreateMolecule",
        [=, this] {
-         WriteFile(dir_.Path("bad.smi"), "CCO a\nC1CC b\nCCN c\n");
-         KvCreateFastFPDatabaseFile(dir_.Path("bad.fpbin"), dir_.Path("bad.smi"), Path256());
+         const std::string bad = dir_.File("bad.smi", "CCO a\nC1CC b\nCCN c\n");
+         KvCreateFastFPDatabaseFile(dir_.Path("bad.fpbin"), bad, Path256());
        },
        creator + " cannot access molecule with index 1"},
       {"CompatDatabase",
@@ -521,30 +508,9 @@ std::vector<Row> FixedMessages::Rows() {
          (void)KvAreCompatibleDatabases(mols, KvFastFPDatabase(dir_.Path("absent.fpbin"), 1));
        },
        compat + "invalid fingerprint database!"},
-      {"CompatCount",
-       [=, this] {
-         WriteFile(dir_.Path("three.smi"), "CCO a\nCCN b\nCCC c\n");
-         KvChem::KvMolDatabase mols;
-         mols.Open(dir_.Path("three.smi"));
-         (void)KvAreCompatibleDatabases(mols, KvFastFPDatabase(db, 1));
-       },
-       compat + "different number of entries!"},
-      {"CompatMolecule",
-       [=, this] {
-         WriteFile(dir_.Path("broken.smi"), "C1CC a\nCCN b\nCCC c\nCCCC d\n");
-         KvChem::KvMolDatabase mols;
-         mols.Open(dir_.Path("broken.smi"));
-         (void)KvAreCompatibleDatabases(mols, KvFastFPDatabase(db, 1));
-       },
-       compat + "cannot access molecule data!"},
-      {"CompatMismatch",
-       [=, this] {
-         WriteFile(dir_.Path("other.smi"), "CCCl a\nc1ccccc1 b\nCC(=O)O c\nCCN d\n");
-         KvChem::KvMolDatabase mols;
-         mols.Open(dir_.Path("other.smi"));
-         (void)KvAreCompatibleDatabases(mols, KvFastFPDatabase(db, 1));
-       },
-       compat + "fingerprint mismatch!"},
+      {"CompatCount", Compat("CCO a\nCCN b\nCCC c\n"), compat + "different number of entries!"},
+      {"CompatMolecule", Compat("C1CC a\nCCN b\nCCC c\nCCCC d\n"), compat + "cannot access molecule data!"},
+      {"CompatMismatch", Compat("CCCl a\nc1ccccc1 b\nCC(=O)O c\nCCN d\n"), compat + "fingerprint mismatch!"},
       // config
       {"ConfigureKind",
        [] {
@@ -552,20 +518,10 @@ std::vector<Row> FixedMessages::Rows() {
          KvConfigureFingerPrint(itf, KvGetFPType(101, false, 0));
        },
        "KvConfigureFingerPrint() invalid fingerprint type (only path, circular or tree is allowed)"},
-      {"SetupType",
-       [] {
-         (void)KvSetupFingerPrint(*Parameters({{"-fptype", "MACCS166"}}));
-       },
-       "KvSetupFingerPrint Invalid fingerprint type"},
-      {"SetupTyping",
-       [] {
-         (void)KvSetupFingerPrint(*Parameters({{"-fptype", "Path"}, {"-atomtype", "Nonsense"}}));
-       },
+      {"SetupType", [] { SetupFrom({{"-fptype", "MACCS166"}}); }, "KvSetupFingerPrint Invalid fingerprint type"},
+      {"SetupTyping", [] { SetupFrom({{"-fptype", "Path"}, {"-atomtype", "Nonsense"}}); },
        "KvSetupFingerPrint Invalid fingerprint atom or bond typing"},
-      {"SetupDistance",
-       [] {
-         (void)KvSetupFingerPrint(*Parameters({{"-fptype", "Path"}, {"-mindistance", "6"}, {"-maxdistance", "3"}}));
-       },
+      {"SetupDistance", [] { SetupFrom({{"-fptype", "Path"}, {"-mindistance", "6"}, {"-maxdistance", "3"}}); },
        "KvSetupFingerPrint Invalid min distance (6) > max distance (3)"},
   };
 }
