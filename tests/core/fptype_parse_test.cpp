@@ -47,6 +47,8 @@ std::vector<std::string> GraphMessages(unsigned kind, const std::string& text) {
   return texts;
 }
 
+// Variants of each fault across the kinds; the first example of every
+// message is raised in tests/messages.
 TEST(FPTypeParsing, GraphParserReportsEachFaultWithItsMessage) {
   struct Case {
     unsigned kind;
@@ -55,33 +57,21 @@ TEST(FPTypeParsing, GraphParserReportsEachFaultWithItsMessage) {
   };
   const std::string v = "Path,ver=2.0.0";
   const Case cases[] = {
-      {102, "", "Missing fingerprint type!"},
       {102, "ver=2.0.0,size=64,bonds=0-5" + kTail, "Missing fingerprint type!"},
       {102, "Path,size=64,bonds=0-5" + kTail, "Missing fingerprint version!"},
-      {102, "Path", "Missing fingerprint version!"},
-      {102, v + ",size", "Invalid string can not be tokenized for `Path` type!"},
       {102, v + ",size=64=1", "Invalid string can not be tokenized for `Path` type!"},
       {102, "Pathway,ver=2.0.0", "Invalid string can not be tokenized for `Path` type!"},
       {104, "Circular,ver=2", "Invalid version for `Circular` type!"},
-      {102, "Path,ver=", "Invalid version for `Path` type!"},
-      {102, v + ",size=abc", "Invalid fingerprint size for `Path` type!"},
       {102, v + ",size=-1", "Invalid fingerprint size for `Path` type!"},
       {102, v + ",size=99999999999", "Invalid fingerprint size for `Path` type!"},
-      {102, v + ",bonds=5", "Invalid fingerprint distance for `Path` type!"},
       {105, "Tree,bonds=1-2-3", "Invalid fingerprint distance for `Tree` type!"},
-      {102, v + ",bonds=x-5", "Invalid fingerprint minimum distance for `Path` type!"},
-      {102, v + ",bonds=0-", "Invalid fingerprint maximum distance for `Path` type!"},
       {102, v + ",bonds=0-99999999999", "Invalid fingerprint maximum distance for `Path` type!"},
-      {102, v + ",size=64,foo=1", "'foo' is not a valid fingerprint type primitive!"},
       {102, v + ",radius=0-5", "'radius' is not a valid fingerprint type primitive!"},
       {104, "Circular,bonds=0-5", "'bonds' is not a valid fingerprint type primitive!"},
       {9001, "UHCircular,size=64", "'size' is not a valid fingerprint type primitive!"},
       {9002, "UHTree,numbits=64", "'numbits' is not a valid fingerprint type primitive!"},
-      {102, v + ",bonds=0-5" + kTail, "Size cannot be initialized for `Path` type!"},
       {102, v + ",size=0,bonds=0-5" + kTail, "Size cannot be initialized for `Path` type!"},
       {9000, "UHPath,ver=2.0.0,numbits=4294967295,bonds=0-5" + kTail, "Size cannot be initialized for `UHPath` type!"},
-      {102, v + ",size=64" + kTail, "Min or max distance cannot be initialized for `Path` type!"},
-      {102, v + ",size=64,bonds=0-5,btype=Order", "Atom type cannot be initialized for `Path` type!"},
       {9001, "UHCircular,ver=2.0.0,radius=0-5,atype=AtmNum", "Bond type cannot be initialized for `UHCircular` type!"},
       {105, "Tree,ver=2.0.0,size=64,bonds=0-5,atype=None,btype=None",
        "The atom and bond type cannot be both None for `Tree` type!"},

@@ -147,28 +147,21 @@ TEST(FPTypeStrings, NonDefaultParametersAndVersionsRoundTrip) {
   EXPECT_EQ(KvGetMACCS166FPType(0)->GetFPTypeString(), "MACCS166,ver=0.0.0");
 }
 
-TEST(FPTypeStrings, StrayParameterBitsAreReportedAndLeftOut) {
-  struct Case {
-    const KvFPTypeBase* type;
-    std::string text;
-    std::string message;
-  };
-  const Case cases[] = {
-      {KvGetPathFPType(0x10000 + 64, 0, 5, 1, 1), "Path,ver=2.0.0,size=64,bonds=0-5,atype=AtmNum,btype=Order",
-       "Unrecognised data in KvFPPathType!"},
-      {KvGetTreeFPType(64, 0, 4, 0x10001, 1), "Tree,ver=2.0.0,size=64,bonds=0-4,atype=AtmNum,btype=Order",
-       "Unrecognised data in KvFPTreeType!"},
-      {KvGetCircularFPType(0x20040, 0, 2, 1, 1), "Circular,ver=2.0.0,size=64,radius=0-2,atype=AtmNum,btype=Order",
-       "Unrecognised data in KvFPCircularType!"},
-      {KvGetUnhashedPathFPType(0x2000, 0, 5, 0x10001, 1), "UHPath,ver=2.0.0,bonds=0-5,atype=AtmNum,btype=Order",
-       "Unrecognised data!"},
+// Stray bits of a parameter word are reported (the texts: tests/messages)
+// and left out of the written string.
+TEST(FPTypeStrings, StrayParameterBitsAreLeftOut) {
+  const std::pair<const KvFPTypeBase*, std::string> cases[] = {
+      {KvGetPathFPType(0x10000 + 64, 0, 5, 1, 1), "Path,ver=2.0.0,size=64,bonds=0-5,atype=AtmNum,btype=Order"},
+      {KvGetTreeFPType(64, 0, 4, 0x10001, 1), "Tree,ver=2.0.0,size=64,bonds=0-4,atype=AtmNum,btype=Order"},
+      {KvGetCircularFPType(0x20040, 0, 2, 1, 1), "Circular,ver=2.0.0,size=64,radius=0-2,atype=AtmNum,btype=Order"},
+      {KvGetUnhashedPathFPType(0x2000, 0, 5, 0x10001, 1), "UHPath,ver=2.0.0,bonds=0-5,atype=AtmNum,btype=Order"},
       {KvGetUnhashedCircularFPType(0x2000, 0, 5, 0x80001, 1),
-       "UHCircular,ver=2.0.0,radius=0-5,atype=AtmNum,btype=Order", "Unrecognised data!"},
+       "UHCircular,ver=2.0.0,radius=0-5,atype=AtmNum,btype=Order"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [type, text] : cases) {
     CaptureSink sink;
-    EXPECT_EQ(c.type->GetFPTypeString(), c.text);
-    EXPECT_EQ(sink.Texts(), std::vector<std::string>{c.message});
+    EXPECT_EQ(type->GetFPTypeString(), text);
+    EXPECT_EQ(sink.Count(), 1u) << text;
   }
 }
 
