@@ -1,5 +1,5 @@
-// Search options: defaults, the cutoff switch, measure and Tversky
-// validation with their warnings, and the processor-count rule.
+// Search options: measure and Tversky validation with their warnings, and
+// the processor-count rule.
 
 #include <gtest/gtest.h>
 
@@ -16,17 +16,6 @@ namespace {
 using namespace Varnex;
 using KvSystem::KvErrorLevel;
 using VarnexTest::CaptureSink;
-
-TEST(DatabaseOptions, CutoffSwitch) {
-  KvFPDatabaseOptions options;
-  options.SetCutoff(-3.5f);  // any value
-  const KvFPDatabaseOptions copy = options;
-  EXPECT_TRUE(copy.HasCutoff());
-  EXPECT_EQ(copy.GetCutoff(), -3.5f);
-  options.ClearCutoff();
-  EXPECT_FALSE(options.HasCutoff());
-  EXPECT_EQ(options.GetCutoff(), 0.0f);
-}
 
 TEST(DatabaseOptions, MeasureValidation) {
   CaptureSink sink;

@@ -113,8 +113,10 @@ TEST(MeasureTable, EveryMeasureAgainstExactScores) {
     EXPECT_EQ(row->fullEmpty, measure.higherIsBetter ? measure.lowest : measure.highest);
     EXPECT_EQ(Score(measure, p.a, p.b) == Score(measure, p.b, p.a), measure.symmetric);
   }
-  EXPECT_EQ(KvFindSimMeasure(0u), nullptr);
-  EXPECT_EQ(KvFindSimMeasure(7u), nullptr);
+  for (unsigned m : {0u, 7u, 0xFFFFFFFFu}) {
+    EXPECT_EQ(KvFindSimMeasure(m), nullptr);
+    EXPECT_EQ(KvGetSimilarityMeasureName(m), "unknown") << m;
+  }
   EXPECT_EQ(KvFindSimMeasure("tanimot"), nullptr);
   EXPECT_EQ(KvFindSimMeasure(""), nullptr);
   EXPECT_EQ(sink.Count(), 0u);
@@ -182,29 +184,12 @@ TEST(BitCounts, OutputsAndMismatch) {
   EXPECT_TRUE(sink.Contains("KvGetBitCounts() bit vector size mismatch (1024 and 64 bits)"));
 }
 
-TEST(BitCounts, MeasureNamesAndPopCountMethod) {
-  for (unsigned m : {0u, 7u, 0xFFFFFFFFu}) EXPECT_EQ(KvGetSimilarityMeasureName(m), "unknown") << m;
-  EXPECT_EQ(KvGetPopCountMethod(), 2u);
-}
-
-// ---- Lingo pairs: the counts are the Lingo terms of the stored texts.
-
-TEST(Measures, LingoPairsUseTheLingoTerms) {
-  CaptureSink sink;
-  // c0cc 0ccc cccc cccc ccc0 against c0cc 0ccn ccnc cncc ncc0: one shared.
-  const KvFingerPrint benzene = LingoText("c0ccccc0");
-  const KvFingerPrint pyridine = LingoText("c0ccncc0");
+TEST(BitCounts, LingoPairsHaveNoCountOfBitsOffInBoth) {
+  // The terms of short and long texts: lingofp_test.cpp; the scores: MeasureTable.
   std::uint32_t d = 777;
-  ASSERT_TRUE(KvGetBitCounts(benzene, pyridine, nullptr, nullptr, nullptr, &d));
-  EXPECT_EQ(d, 777u);  // Lingo has no count of bits off in both (the scores: MeasureTable)
-
-  // Short texts: equal ones are identical, different ones share nothing.
-  const KvFingerPrint co = LingoText("CO"), co2 = LingoText("CO"), cn = LingoText("CN");
-  EXPECT_EQ(KvTanimoto(co, co2), 1.0f);
-  EXPECT_EQ(KvManhattan(co, co2), 0.0f);
-  EXPECT_EQ(KvTanimoto(co, cn), 0.0f);
-  EXPECT_EQ(KvManhattan(co, cn), 1.0f);
-  EXPECT_EQ(sink.Count(), 0u);
+  ASSERT_TRUE(KvGetBitCounts(LingoText("c0ccccc0"), LingoText("c0ccncc0"), nullptr, nullptr, nullptr, &d));
+  EXPECT_EQ(d, 777u);
+  EXPECT_EQ(KvGetPopCountMethod(), 2u);
 }
 
 // ---- Unhashed pairs: identifier lists read from the stored text.

@@ -65,9 +65,6 @@ TEST(SimFunctors, TverskyCoefficients) {
   EXPECT_EQ(KvTverskySim().GetBeta(), 1.0f - 0.95f);
   EXPECT_NE(KvTverskySim().GetBeta(), 0.05f);
   EXPECT_EQ(KvTverskySim(0.3f).GetBeta(), 1.0f - 0.3f);
-  const std::unique_ptr<KvTverskySim> created(KvTverskySim(0.7f, 0.2f).CreateCopy());
-  EXPECT_EQ(created->GetAlpha(), 0.7f);
-  EXPECT_EQ(created->GetBeta(), 0.2f);
 }
 
 TEST(LingoFunctors, ScoreTheQueryAgainstAFingerprint) {
