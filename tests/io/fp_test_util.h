@@ -10,31 +10,22 @@
 #include "molecules.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fptypes.h"
-#include "varnex/lingofp.h"
-#include "varnex/maccs.h"
+#include "varnex/generation.h"
 #include "varnex/pathfp.h"
 
 namespace VarnexIoTest {
 
 using VarnexTest::Mol;
 
-inline Varnex::KvFingerPrint PathFP(const std::string& smiles = "CC(=O)Oc1ccccc1C(=O)O") {
+// The default fingerprint of `kind` for `smiles` (aspirin unless given).
+inline Varnex::KvFingerPrint Made(unsigned kind, const std::string& smiles) {
   Varnex::KvFingerPrint fp;
-  EXPECT_TRUE(Varnex::KvMakePathFP(fp, Mol(smiles)));
+  EXPECT_TRUE(Varnex::KvMakeFP(fp, Mol(smiles), kind, false)) << smiles;
   return fp;
 }
-
-inline Varnex::KvFingerPrint MACCSFP(const std::string& smiles = "CC(=O)Oc1ccccc1C(=O)O") {
-  Varnex::KvFingerPrint fp;
-  EXPECT_TRUE(Varnex::KvMakeMACCS166FP(fp, Mol(smiles)));
-  return fp;
-}
-
-inline Varnex::KvFingerPrint LingoFP(const std::string& smiles = "CC(=O)Oc1ccccc1C(=O)O") {
-  Varnex::KvFingerPrint fp;
-  EXPECT_TRUE(Varnex::KvMakeLingoFP(fp, Mol(smiles)));
-  return fp;
-}
+inline Varnex::KvFingerPrint PathFP(const std::string& smiles = "CC(=O)Oc1ccccc1C(=O)O") { return Made(102, smiles); }
+inline Varnex::KvFingerPrint MACCSFP() { return Made(101, "CC(=O)Oc1ccccc1C(=O)O"); }
+inline Varnex::KvFingerPrint LingoFP() { return Made(103, "CC(=O)Oc1ccccc1C(=O)O"); }
 
 // `bits` bits with every seventh and the last bit on, under `type`.
 inline Varnex::KvFingerPrint Patterned(const Varnex::KvFPTypeBase* type, unsigned bits) {

@@ -196,11 +196,6 @@ TEST(FingerPrintField, Formats) {
   EXPECT_EQ(List::Format(KvOptionalFPVec{}), "[0 fingerprints]");
   EXPECT_EQ(List::Format(KvOptionalFPVec{std::nullopt}), "[1 fingerprint]");
   EXPECT_EQ(List::Format(std::vector<KvFingerPrint>(3)), "[3 fingerprints]");
-  const auto copy = List::GetCopyForCache(std::vector<KvFingerPrint>{VarnexIoTest::MACCSFP()});
-  ASSERT_EQ(copy->size(), 1u);
-  EXPECT_TRUE((*copy)[0].has_value());
-  const KvOptionalFPVec source{std::nullopt};
-  EXPECT_EQ(List::GetCopyForCache(source)->size(), 1u);
 }
 
 TEST(FingerPrintField, SetFingerPrintValueUpdatesTheCachedValueInPlace) {

@@ -216,29 +216,6 @@ TEST(FingerPrintRecord, UnwritableKindsAreErrorsAndWriteNothing) {
   EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Error);
 }
 
-TEST(FingerPrintRecord, TypeBlocksOfEachKind) {
-  const KvFingerPrint path = VarnexIoTest::PathFP();
-  const KvFingerPrint tree = VarnexIoTest::TreeFP();
-  kvosstream out;
-  EXPECT_TRUE(Varnex::KvWriteMACCSFingerPrintType(out, path));
-  EXPECT_TRUE(Varnex::KvWriteLingoFingerPrintType(out, path));
-  EXPECT_EQ(out.size(), 0u);
-  EXPECT_TRUE(Varnex::KvWriteTreeFingerPrintType(out, tree));
-  EXPECT_EQ(out.str(), LE(static_cast<const Varnex::KvFPGraphTypeBase*>(tree.GetFPTypeBase())->GetParameterWord(), 8));
-  EXPECT_FALSE(Varnex::KvWritePathFingerPrintType(out, VarnexIoTest::MACCSFP()));
-
-  KvFingerPrint fp;
-  kvisstream in(out.str());
-  EXPECT_TRUE(Varnex::KvReadTreeFingerPrintType(in, 0x2000, fp));
-  EXPECT_EQ(fp.GetFPTypeBase(), tree.GetFPTypeBase());
-  kvisstream shortBlock(std::string(7, '\0'));
-  EXPECT_FALSE(Varnex::KvReadCircularFingerPrintType(shortBlock, 0x2000, fp));
-  EXPECT_EQ(fp.GetFPTypeBase(), tree.GetFPTypeBase());
-  kvisstream nothing("");
-  EXPECT_TRUE(Varnex::KvReadMACCSFingerPrintType(nothing, 0x2020, fp));
-  EXPECT_EQ(fp.GetFPTypeBase(), Varnex::KvGetFPType(101));
-}
-
 TEST(AttachedFingerPrintRecord, RoundTripsUnderItsTagAndSkipsOtherItems) {
   KvSystem::KvBase source;
   const KvFingerPrint path = VarnexIoTest::PathFP();
