@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "capture_sink.h"
 #include "kvsystem/streams.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -37,22 +34,6 @@ std::vector<std::string> Lines(const std::string& text, size_t capacity = 256) {
 }
 
 using Strings = std::vector<std::string>;
-
-// A scratch file removed at the end of the test.
-class TempFile {
- public:
-  TempFile() {
-    char name[] = "/tmp/kvstreams_XXXXXX";
-    const int fd = ::mkstemp(name);
-    if (fd >= 0) ::close(fd);
-    path_ = name;
-  }
-  ~TempFile() { std::remove(path_.c_str()); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 TEST(StreamGetline, LinesWithAndWithoutFinalNewline) {
   EXPECT_EQ(Lines("a\nbb\nccc\n"), (Strings{"a", "bb", "ccc"}));
@@ -140,17 +121,18 @@ TEST(StreamRead, BinaryReadSkipAndEnd) {
 }
 
 TEST(StreamFile, WriteThenReadBackBinary) {
-  TempFile file;
+  VarnexTest::TempDir dir;
+  const std::string path = dir.Path("data.bin");
   std::string data;
   for (int i = 0; i < 70000; ++i) data.push_back(static_cast<char>(i * 7));
   {
-    kvofstream out(file.path());
+    kvofstream out(path);
     ASSERT_TRUE(out.good());
     EXPECT_TRUE(out.write(data.data(), 1000));
     EXPECT_TRUE(out.write(std::string_view(data).substr(1000)));
     EXPECT_EQ(out.size(), data.size());
   }  // closed by the destructor
-  kvifstream in(file.path());
+  kvifstream in(path);
   ASSERT_TRUE(in.good());
   EXPECT_EQ(in.size(), data.size());
   EXPECT_EQ(in.skip(65536 + 3), 65539u);  // seeks past buffered bytes
@@ -165,10 +147,9 @@ TEST(StreamFile, WriteThenReadBackBinary) {
 }
 
 TEST(StreamFile, TextFileLinesMatchStringStream) {
-  TempFile file;
+  VarnexTest::TempDir dir;
   const std::string text = "CCO ethanol\nc1ccccc1 benzene\r\n\nlast";
-  std::ofstream(file.path(), std::ios::binary) << text;
-  kvifstream in(file.path());
+  kvifstream in(dir.File("mols.smi", text));
   EXPECT_EQ(Lines(in, 5), Lines(text, 5));
 }
 
