@@ -90,6 +90,12 @@ std::function<void()> ParsePath(const std::string& text) {
   };
 }
 
+// Reads record `index` of a fast database.
+void Fetch(const std::string& path, unsigned index) {
+  KvFingerPrint fp;
+  (void)KvFastFPDatabase(path, 1).GetFingerPrint(fp, index);
+}
+
 // A molecule whose SMILES did not parse.
 KvChem::KvMol Unparsed() {
   KvChem::KvMol mol;
@@ -435,21 +441,13 @@ std::vector<Row> FixedMessages::Rows() {
        fastName + "KvFastFPDatabase() : invalid memory type parameter initialized for memory-mapped!"},
       {"InvalidDatabase", [=, this] { (void)KvFastFPDatabase(dir_.Path("absent.fpbin"), 1).NumFingerPrints(); },
        fastName + "NumFingerPrints() : invalid KvFastFPDatabase object!"},
-      {"IndexOutOfRange",
-       [=, this] {
-         KvFingerPrint fp;
-         (void)KvFastFPDatabase(db, 1).GetFingerPrint(fp, 4);
-       },
+      {"IndexOutOfRange", [=, this] { Fetch(db, 4); },
        fastName + "GetFingerPrint() : fingerprint index out of range!"},
       {"QueryType", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(KvFingerPrint(), options(1))); },
        fastName + "GetScores() : invalid fingerprint type!"},
       {"QueryMismatch", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(maccsFP, options(1))); },
        fastName + "GetScores() : fingerprint type mismatch!"},
-      {"IndexInconsistency",
-       [=, this] {
-         KvFingerPrint fp;  // the first record's molecule index moved
-         (void)KvFastFPDatabase(Damaged("moved.fpbin", 800, 7), 1).GetFingerPrint(fp, 0);
-       },
+      {"IndexInconsistency", [=, this] { Fetch(Damaged("moved.fpbin", 800, 7), 0); },  // a molecule index moved
        fastName + "GetFingerPrint() : fingerprint and molecule index inconsistency!"},
       {"EmptyMolecule", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(Unparsed(), options(1))); },
        fastName + "GetScores() : empty molecule!"},
@@ -462,16 +460,9 @@ std::vector<Row> FixedMessages::Rows() {
          KvChem::KvSetMaxAtoms(0);
        },
        fastName + "GetRawScores() cannot generate fingerprint!"},
-      {"TverskyUnsupported",
-       [=, this] {
-         KvFastFPDatabase(db, 1).GetVariogram({1, 2, 3, 4}, options(5), 10);
-       },
+      {"TverskyUnsupported", [=, this] { KvFastFPDatabase(db, 1).GetVariogram({1, 2, 3, 4}, options(5), 10); },
        fastName + "GetVariogram() : Tversky similarity is not supported!"},
-      {"MoreNeighbours",
-       [=, this] {
-         KvFPDatabaseOptions o(9, 1);
-         KvCollect(KvFastFPDatabase(db, 1).GetSparseMatrix(o));
-       },
+      {"MoreNeighbours", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetSparseMatrix(KvFPDatabaseOptions(9, 1))); },
        fastName + "GetSparseMatrix() set to retrieve more nearest neighbors (9) than there are fingerprints (4)!"},
       {"AllScores", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetSparseMatrix(KvFPDatabaseOptions(0, 1))); },
        fastName + "GetSparseMatrix() : set to retrieve all nxn scores!"},
