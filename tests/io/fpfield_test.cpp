@@ -198,14 +198,17 @@ TEST(FingerPrintField, Formats) {
   EXPECT_EQ(List::Format(std::vector<KvFingerPrint>(3)), "[3 fingerprints]");
 }
 
-TEST(FingerPrintField, SetFingerPrintValueUpdatesTheCachedValueInPlace) {
+TEST(FingerPrintField, SetFingerPrintValueRetypesTheFieldAndUpdatesTheCachedValueInPlace) {
   KvDataFlow::KvRecord record;
+  record.SetBytes(KvDataFlow::KvField<KvOptionalFPVec>("fp"), List::ToBytes(KvOptionalFPVec{}));
   KvDataFlow::KvField<KvFingerPrint> field("fp");
+  ASSERT_EQ(record.CheckField(field, false), KvDataFlow::KvFieldState::OtherType);
   const KvFingerPrint first = VarnexIoTest::PathFP("CCO");
   const KvFingerPrint second = VarnexIoTest::PathFP("CCN");
 
   EXPECT_TRUE(KvDataFlow::KvSetFingerPrintValue(record, field, first));
   EXPECT_EQ(record.CheckField(field, false), KvDataFlow::KvFieldState::Cached);  // no bytes made yet
+  EXPECT_EQ(record.NumFields(), 1u);
   const std::shared_ptr<KvFingerPrint> cached = record.CheckCache(field, false);
   ASSERT_NE(cached, nullptr);
   EXPECT_EQ(*cached, first);
@@ -217,19 +220,6 @@ TEST(FingerPrintField, SetFingerPrintValueUpdatesTheCachedValueInPlace) {
   EXPECT_EQ(*cached, second);
   EXPECT_EQ(*record.GetBytes(field), Single::ToBytes(second));  // dirty: bytes remade
   EXPECT_EQ(record.GetJSON(field), Single().BytesToJSON(Single::ToBytes(second)));
-}
-
-TEST(FingerPrintField, SetFingerPrintValueReplacesAFieldOfAnotherType) {
-  KvDataFlow::KvRecord record;
-  KvDataFlow::KvField<KvOptionalFPVec> listField("fp");
-  record.SetBytes(listField, List::ToBytes(KvOptionalFPVec{}));
-  KvDataFlow::KvField<KvFingerPrint> field("fp");
-  ASSERT_EQ(record.CheckField(field, false), KvDataFlow::KvFieldState::OtherType);
-  const KvFingerPrint maccs = VarnexIoTest::MACCSFP();
-  EXPECT_TRUE(KvDataFlow::KvSetFingerPrintValue(record, field, maccs));
-  EXPECT_EQ(record.CheckField(field, false), KvDataFlow::KvFieldState::Cached);
-  EXPECT_EQ(FromBytes(*record.GetBytes(field)), maccs);
-  EXPECT_EQ(record.NumFields(), 1u);
 }
 
 }  // namespace
