@@ -14,16 +14,13 @@ TEST(VersionInfo, ReleaseAndBuildNumberAreThoseOfThisRelease) {
   EXPECT_FALSE(Varnex::VarnexIsGPUReady());
 }
 
-TEST(VersionInfo, RecordCarriesToolkitComponentAndTheSameRelease) {
+TEST(VersionInfo, RecordCarriesToolkitComponentAndReleaseAndIsRegisteredOnceAtLoad) {
   const KvSystem::KvVersion version = Varnex::VarnexVersion();
   EXPECT_EQ(version.GetToolkit(), "kvtoolkit");
   EXPECT_EQ(version.GetComponent(), "Varnex");
   EXPECT_EQ(version.GetRelease(), Varnex::VarnexGetRelease());
-}
-
-TEST(VersionInfo, RecordIsRegisteredAtLoad) {
   const auto versions = KvSystem::KvGetRegisteredVersions();
-  EXPECT_EQ(std::count(versions.begin(), versions.end(), Varnex::VarnexVersion()), 1);
+  EXPECT_EQ(std::count(versions.begin(), versions.end(), version), 1);
 }
 
 TEST(VersionInfo, BuildTextsDescribeThisBuildInLowerCaseDashedForm) {
