@@ -177,8 +177,6 @@ TEST(FPTypeStringQueries, OldVersionsInvalidStringsAndUnknownPrefixes) {
                                                     "KvGetFPType() fingerprint type with old version number"}));
   EXPECT_EQ(sink.Messages()[2].level, KvSystem::KvErrorLevel::Error);
   sink.Clear();
-  EXPECT_EQ(KvGetFPType("MACCS166,ver=2.2.0"), KvGetFPType(101, false, 0));
-  EXPECT_EQ(KvGetFPType("Lingo,ver=2.0.0"), KvGetLingoFPType(0x2000));
   EXPECT_EQ(KvGetFPTypeVersion("MACCS166"), 0);
   EXPECT_EQ(KvGetFPTypeVersion("MACCS166,ver=2.2.0"), 0x2020);
   // Unhashed kinds: valid and current, but no version from KvGetFPTypeVersion.
