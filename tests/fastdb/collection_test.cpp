@@ -33,13 +33,7 @@ using VarnexTest::FaultyFileSystem;
 using VarnexTest::ReadFile;
 using VarnexTest::TempDir;
 
-const Varnex::KvFPTypeBase* Type() { return FastDbTest::PathType(1024); }
-
-Varnex::KvCreateFastFPDatabaseOptions Options() {
-  Varnex::KvCreateFastFPDatabaseOptions options(Type());
-  options.SetNumProcessors(2);
-  return options;
-}
+Varnex::KvCreateFastFPDatabaseOptions Options() { return FastDbTest::CreateOptions(FastDbTest::PathType(1024), 2); }
 
 // NCI molecules 0-79 (one unreadable SMILES among them) and 80-119.
 struct Library {

@@ -32,15 +32,10 @@ using VarnexTest::FaultyFileSystem;
 
 namespace {
 
-const Varnex::KvFPTypeBase* Path4096() { return Varnex::KvGetFPType(Varnex::KvFPType::Path); }
-
-
-
+using FastDbTest::Path4096;
 
 Varnex::KvCreateFastFPDatabaseOptions Options(unsigned threads) {
-  Varnex::KvCreateFastFPDatabaseOptions options(Path4096());
-  options.SetNumProcessors(threads);
-  return options;
+  return FastDbTest::CreateOptions(Path4096(), threads);
 }
 
 // Every fault under creation: false, the fault and its consequence named,

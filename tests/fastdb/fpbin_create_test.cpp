@@ -32,13 +32,8 @@ namespace {
 const std::string kNci5K = std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi";
 constexpr const char* kCreator = "KvCreateFastFPDatabaseFile()";
 
-const Varnex::KvFPTypeBase* Path4096() { return Varnex::KvGetFPType(Varnex::KvFPType::Path); }
-
-KvCreateFastFPDatabaseOptions Options(const Varnex::KvFPTypeBase* type, unsigned threads) {
-  KvCreateFastFPDatabaseOptions options(type);
-  options.SetNumProcessors(threads);
-  return options;
-}
+using FastDbTest::CreateOptions;
+using FastDbTest::Path4096;
 
 // The record that creation must write for molecule `index` of `mols`.
 std::string ExpectedRecord(const KvChem::KvMolDatabase& mols, unsigned index, const Varnex::KvFPTypeBase* type) {
@@ -125,7 +120,7 @@ TEST(FpbinCreate, UnparsableMoleculesKeepEmptyRecordsAtTheirSlotsAndAreListed) {
     const std::string out = dir.Path(std::to_string(threads) + ".fpbin");
     CaptureSink sink;
     Varnex::KvCreateFastFPDatabaseSummary summary;
-    ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, Options(circular, threads), summary));
+    ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, CreateOptions(circular, threads), summary));
     EXPECT_TRUE(sink.Contains(std::string(kCreator) + " cannot access molecule with index 1"));
     EXPECT_TRUE(sink.Contains(std::string(kCreator) + " cannot access molecule with index 12"));
     EXPECT_EQ(summary.records, 13u);
@@ -154,7 +149,7 @@ TEST(FpbinCreate, FileIsByteIdenticalForAnyThreadCount) {
   for (unsigned threads : {1u, 2u, 3u, 7u}) {
     SCOPED_TRACE(threads);
     const std::string out = dir.Path(std::to_string(threads) + "threads.fpbin");
-    ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, Options(tree, threads)));
+    ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, smi, CreateOptions(tree, threads)));
     const std::string bytes = ReadFile(out);
     ASSERT_EQ(bytes.size(), Varnex::KvGetFPDatabaseFileSize(400, tree));
     if (first.empty()) first = bytes;
@@ -185,7 +180,7 @@ TEST(FpbinCreate, EveryRecordIsAtItsSlot) {
     KvChem::KvMolDatabase mols;
     ASSERT_TRUE(mols.Open(c.mols));
     const std::uint64_t n = mols.GetMaxMolIdx();
-    KvCreateFastFPDatabaseOptions options = Options(c.type, c.threads);
+    KvCreateFastFPDatabaseOptions options = CreateOptions(c.type, c.threads);
     KvSystem::KvDots dots("Creating", "molecules");
     dots.SetDisplay(KvSystem::KvDots::Display::Never);
     options.SetTracer(dots);
@@ -264,13 +259,13 @@ TEST(FpbinCreate, RecreatingAMappedFileLeavesItsReadersTheOldBytes) {
   const std::string first = dir.File("first.smi", FastDbTest::NciLines(50));
   const std::string second = dir.File("second.smi", "CCO\n");
   const std::string out = dir.Path("db.fpbin");
-  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, first, Options(Path4096(), 2)));
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, first, CreateOptions(Path4096(), 2)));
   const std::uint64_t size = Varnex::KvGetFPDatabaseFileSize(50, Path4096());
   Varnex::MMapInputFile reader;
   ASSERT_TRUE(reader.Open(out, size));
   const std::string before(reinterpret_cast<const char*>(reader.Bytes().data()), size);
 
-  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, second, Options(Path4096(), 2)));
+  ASSERT_TRUE(KvCreateFastFPDatabaseFile(out, second, CreateOptions(Path4096(), 2)));
   EXPECT_EQ(ReadFile(out).size(), Varnex::KvGetFPDatabaseFileSize(1, Path4096()));
   // Every page of the old view is still there (a truncation would fault here).
   EXPECT_TRUE(std::string(reinterpret_cast<const char*>(reader.Bytes().data()), size) == before);

@@ -21,7 +21,7 @@ using VarnexTest::CaptureSink;
 
 namespace {
 
-const Varnex::KvFPTypeBase* Path4096() { return Varnex::KvGetFPType(Varnex::KvFPType::Path); }
+using FastDbTest::Path4096;
 
 KvFingerPrint MakeFP(const Varnex::KvFPTypeBase* type, unsigned bits, const std::vector<unsigned>& on) {
   KvFingerPrint fp;
@@ -182,12 +182,16 @@ TEST(FpbinHeader, DamagedFilesAreRefusedWithTheirWarning) {
       {"one record short", [](std::string b) { return b.substr(0, b.size() - 528); },
        "Test() : size of %s (1856 bytes) does not match 3 fingerprints of 4096 bits!"},
       {"one byte long", [](std::string b) { return b + "x"; }, "does not match 3 fingerprints of 4096 bits!"},
-      {"W of another type", [](std::string b) { return WithWord(b, 784, 32); }, "does not match its type of 4096 bits!"},
-      {"W not a multiple of 4", [](std::string b) { return WithWord(b, 784, 63); }, "is not a positive multiple of 4!"},
+      {"W of another type", [](std::string b) { return WithWord(b, 784, 32); },
+       "does not match its type of 4096 bits!"},
+      {"W not a multiple of 4", [](std::string b) { return WithWord(b, 784, 63); },
+       "is not a positive multiple of 4!"},
       {"W zero", [](std::string b) { return WithWord(b, 784, 0); }, "is not a positive multiple of 4!"},
       // Header counts of 2^62 in text and binary: the expected size wraps.
       {"count that wraps",
-       [](std::string b) { return Varnex::KvWriteFastFPDatabaseHeaderBlob(Params("mols.smi", 1ull << 62)) + b.substr(800); },
+       [](std::string b) {
+         return Varnex::KvWriteFastFPDatabaseHeaderBlob(Params("mols.smi", 1ull << 62)) + b.substr(800);
+       },
        "does not match 4611686018427387904 fingerprints"},
   };
   for (const auto& c : cases) {
