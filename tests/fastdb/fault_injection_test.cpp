@@ -91,49 +91,49 @@ TEST(FaultInjection, FailedCreationLeavesTheOutputUntouchedAndNoTemporaryFile) {
   EXPECT_EQ(ReadFile(out).size(), Varnex::KvGetFPDatabaseFileSize(60, Path4096()));
 }
 
-TEST(FaultInjection, CancelFlagStopsCreationAndKeepsTheOldOutput) {
+// A cancel flag raised once work has started (as a signal would), and memory
+// exhausted in a worker (the exception reaches the creator on the calling
+// thread, the process lives on): false, the cause reported, the old output
+// as it was and no temporary file, on any thread count.
+TEST(FaultInjection, CancelOrThreadExceptionInCreationKeepsTheOldOutput) {
   TempDir dir;
   const std::string mols = dir.File("mols.smi", FastDbTest::NciLines(200));
   const std::string out = dir.File("db.fpbin", "not a database, but someone's file");
   const std::set<std::string> files = dir.Files();
   std::atomic<bool> cancel{false};
+  std::atomic<int> writes{0};
+  const struct {
+    const char* name;
+    std::function<void()> onWrite;
+    std::string last;
+  } cases[] = {
+      {"cancelled", [&] { cancel = true; }, "KvCreateFastFPDatabaseFile() : creation of " + out + " cancelled"},
+      {"out of memory",
+       [&] {
+         if (++writes == 4) throw std::bad_alloc();
+       },
+       "KvCreateFastFPDatabaseFile() : std::bad_alloc"},
+  };
   Varnex::KvCreateFastFPDatabaseOptions options = Options(2);
   options.SetCancelFlag(&cancel);
-  FaultyFileSystem fs;
-  fs.onWrite = [&] { cancel = true; };  // as a signal would, once work has started
-  CaptureSink sink;
-  EXPECT_FALSE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
-  EXPECT_EQ(sink.Texts().back(), "KvCreateFastFPDatabaseFile() : creation of " + out + " cancelled");
-  EXPECT_EQ(ReadFile(out), "not a database, but someone's file");
-  EXPECT_EQ(dir.Files(), files);
-
+  for (const auto& c : cases) {
+    for (unsigned threads : {1u, 2u, 4u}) {
+      SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
+      cancel = false;
+      writes = 0;
+      options.SetNumProcessors(threads);
+      FaultyFileSystem fs;
+      fs.onWrite = c.onWrite;
+      CaptureSink sink;
+      EXPECT_FALSE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
+      EXPECT_EQ(sink.Texts().back(), c.last);
+      EXPECT_EQ(ReadFile(out), "not a database, but someone's file");
+      EXPECT_EQ(dir.Files(), files);
+    }
+  }
   // A flag that stays clear changes nothing.
   cancel = false;
-  fs.onWrite = nullptr;
   EXPECT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
-}
-
-// Memory exhausted in a creation worker: the exception reaches the creator
-// on the calling thread (the process lives on), which reports it and leaves
-// the old output as it was.
-TEST(FaultInjection, ThreadExceptionInCreationReachesTheCaller) {
-  TempDir dir;
-  const std::string mols = dir.File("mols.smi", FastDbTest::NciLines(60));
-  const std::string out = dir.File("db.fpbin", "someone's file");
-  const std::set<std::string> files = dir.Files();
-  for (unsigned threads : {1u, 2u, 4u}) {
-    SCOPED_TRACE(threads);
-    FaultyFileSystem fs;
-    std::atomic<int> writes{0};
-    fs.onWrite = [&] {
-      if (++writes == 4) throw std::bad_alloc();
-    };
-    CaptureSink sink;
-    EXPECT_FALSE(Varnex::KvCreateFastFPDatabaseFile(out, mols, Options(threads)));
-    EXPECT_EQ(sink.Texts().back(), "KvCreateFastFPDatabaseFile() : std::bad_alloc");
-    EXPECT_EQ(ReadFile(out), "someone's file");
-    EXPECT_EQ(dir.Files(), files);
-  }
 }
 
 // Shards appear together or not at all: a fault in any of them leaves no
