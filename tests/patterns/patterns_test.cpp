@@ -54,31 +54,6 @@ bool BelongsTo(const KvAtomBondSet& set, const KvChem::KvMolBase& mol) {
   return true;
 }
 
-TEST(FPPatternTest, SingleHeavyAtomCircularRadiiZeroToFive) {
-  const KvChem::KvMol mol = Mol("N");
-  const KvFPTypeBase* type = KvGetCircularFPType(KvGraphFPVersion, 4096, 0, 5, KvFPAtomType::DefaultCircularAtom,
-                                                 KvFPBondType::DefaultCircularBond);
-  const std::vector<KvFPPattern> patterns = KvCollect(KvGetFPPatterns(mol, type));
-  ASSERT_EQ(patterns.size(), 2u);
-
-  KvChem::KvGraphMol copy(mol);
-  KvPrepareForFingerprinting(copy, KvFPType::Circular);
-  std::vector<unsigned> atomTypes, bondTypes;
-  std::vector<std::string> atomTexts, bondTexts;
-  KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, KvFPAtomType::DefaultCircularAtom,
-                            KvFPBondType::DefaultCircularBond);
-  KvGetFingerprintAtomTypes(atomTexts, bondTexts, copy, KvFPAtomType::DefaultCircularAtom,
-                            KvFPBondType::DefaultCircularBond);
-  for (const KvFPPattern& p : patterns) {
-    ASSERT_EQ(p.NumAtoms(), 1u);
-    EXPECT_EQ(p.NumBonds(), 0u);
-    EXPECT_EQ(p.GetAtoms()[0], mol.GetAtom(0));
-    EXPECT_EQ(p.GetSmarts(), atomTexts[0]);
-    EXPECT_EQ(p.GetUnhashed(), atomTypes[0]);
-    EXPECT_EQ(p.GetBit(), atomTypes[0] % GetBitModulus(4096));
-  }
-}
-
 // Every pattern's bit is its identifier modulo the prime, below it, and set
 // in the fingerprint of the same molecule; its atoms are the caller's.
 void CheckPatternsAgainstFingerprint(unsigned kind, size_t molecules) {
@@ -220,39 +195,35 @@ TEST(FPOverlapTest, UnrelatedMoleculesShareOnlyCommonFeatures) {
     }
 }
 
+// Explicit hydrogens: the working copy folds them, the caller's keep theirs.
+// A molecule already in the prepared state (which the generators may read
+// directly) still yields its own atoms, not a copy's.
 TEST(FPPatternsCallerMoleculeTest, UnchangedAndWithoutLeftoverData) {
-  // Explicit hydrogens: the working copy folds them, the caller's keep theirs.
-  KvChem::KvMol mol = Mol("[H]OC([H])([H])C(=O)N");
-  mol.GetAtom(2)->SetData(new KvSystem::KvBaseDataT<int>(KvSystem::KvGetTag("mine"), 42));
-  const std::string before = KvChem::KvMolToSmiles(mol);
-  const unsigned atoms = mol.NumAtoms(), bonds = mol.NumBonds();
-  for (const unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular}) {
-    const KvFPTypeBase* type = DefaultType(kind);
-    for (const KvFPPattern& p : KvCollect(KvGetFPPatterns(mol, type))) {
-      EXPECT_TRUE(BelongsTo(p, mol));
-      for (const KvChem::KvAtomBase* atom : p.GetAtoms()) EXPECT_NE(atom->GetAtomicNum(), 1u);
+  KvChem::KvMol explicitH = Mol("[H]OC([H])([H])C(=O)N"), prepared = Mol("c1ccncc1CCl");
+  KvPrepareForFingerprinting(prepared, KvFPType::Circular);
+  for (KvChem::KvMol* each : {&explicitH, &prepared}) {
+    KvChem::KvMol& mol = *each;
+    mol.GetAtom(2)->SetData(new KvSystem::KvBaseDataT<int>(KvSystem::KvGetTag("mine"), 42));
+    const std::string before = KvChem::KvMolToSmiles(mol);
+    const unsigned atoms = mol.NumAtoms(), bonds = mol.NumBonds();
+    for (const unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular}) {
+      const KvFPTypeBase* type = DefaultType(kind);
+      for (const KvFPPattern& p : KvCollect(KvGetFPPatterns(mol, type))) {
+        EXPECT_TRUE(BelongsTo(p, mol));
+        for (const KvChem::KvAtomBase* atom : p.GetAtoms()) EXPECT_NE(atom->GetAtomicNum(), 1u);
+      }
+      for (const KvAtomBondSet& set : KvCollect(KvGetFPCoverage(mol, type, false))) EXPECT_TRUE(BelongsTo(set, mol));
+      KvCollect(KvGetFPOverlap(mol, mol, type));
     }
-    for (const KvAtomBondSet& set : KvCollect(KvGetFPCoverage(mol, type, false))) EXPECT_TRUE(BelongsTo(set, mol));
-    KvCollect(KvGetFPOverlap(mol, mol, type));
+    KvCollect(KvGetFPCoverage(mol, KvGetFPType(KvFPType::MACCS166), false));
+    EXPECT_EQ(mol.NumAtoms(), atoms);
+    EXPECT_EQ(mol.NumBonds(), bonds);
+    EXPECT_EQ(KvChem::KvMolToSmiles(mol), before);
+    EXPECT_FALSE(HasOriginData(mol));
+    const auto* mine = mol.GetAtom(2)->FindDataT<int>(KvSystem::KvGetTag("mine"));
+    ASSERT_NE(mine, nullptr);
+    EXPECT_EQ(mine->GetData(), 42);
   }
-  KvCollect(KvGetFPCoverage(mol, KvGetFPType(KvFPType::MACCS166), false));
-  EXPECT_EQ(mol.NumAtoms(), atoms);
-  EXPECT_EQ(mol.NumBonds(), bonds);
-  EXPECT_EQ(KvChem::KvMolToSmiles(mol), before);
-  EXPECT_FALSE(HasOriginData(mol));
-  const auto* mine = mol.GetAtom(2)->FindDataT<int>(KvSystem::KvGetTag("mine"));
-  ASSERT_NE(mine, nullptr);
-  EXPECT_EQ(mine->GetData(), 42);
-}
-
-TEST(FPPatternsCallerMoleculeTest, PreparedMoleculeStillGivesCallerAtoms) {
-  // A molecule already in the prepared state (which the generators may read
-  // directly) must still yield its own atoms, not a copy's.
-  KvChem::KvMol mol = Mol("c1ccncc1CCl");
-  KvPrepareForFingerprinting(mol, KvFPType::Circular);
-  for (const unsigned kind : {KvFPType::Tree, KvFPType::Circular})
-    for (const KvFPPattern& p : KvCollect(KvGetFPPatterns(mol, DefaultType(kind)))) EXPECT_TRUE(BelongsTo(p, mol));
-  EXPECT_FALSE(HasOriginData(mol));
 }
 
 TEST(FPDispatchTest, WarningsAndEmptyResults) {
