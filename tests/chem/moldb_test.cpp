@@ -48,6 +48,16 @@ std::string GzipTwoBlocks(const std::string& text, size_t split, size_t& blockSt
 }
 
 
+// What a reader made of every record: canonical SMILES and name, or "!"
+// for a record that failed.
+std::vector<std::string> ReadEveryRecord(const KvMolDatabase& db) {
+  std::vector<std::string> out;
+  KvMol mol;
+  for (unsigned i = 0; i < db.GetMaxMolIdx(); ++i)
+    out.push_back(db.GetMolecule(mol, i) ? KvMolToSmiles(mol) + " " + mol.GetTitle() : "!");
+  return out;
+}
+
 }  // namespace
 
 TEST(KvMolDatabaseSmiles, ConcurrentRandomAccessEqualsSequentialRead) {
@@ -58,11 +68,7 @@ TEST(KvMolDatabaseSmiles, ConcurrentRandomAccessEqualsSequentialRead) {
   EXPECT_EQ(db.GetMolName(4998), "5065");
 
   VarnexTest::CaptureSink sink;  // a few NCI records may not sanitise
-  std::vector<std::string> sequential(db.GetMaxMolIdx());
-  for (unsigned i = 0; i < db.GetMaxMolIdx(); ++i) {
-    KvMol mol;
-    if (db.GetMolecule(mol, i)) sequential[i] = KvMolToSmiles(mol) + " " + mol.GetTitle();
-  }
+  const std::vector<std::string> sequential = ReadEveryRecord(db);
   // One shuffled order, dealt out to four threads.
   std::vector<unsigned> order(db.GetMaxMolIdx());
   for (unsigned i = 0; i < order.size(); ++i) order[i] = i;
@@ -73,7 +79,7 @@ TEST(KvMolDatabaseSmiles, ConcurrentRandomAccessEqualsSequentialRead) {
     workers.emplace_back([&, t] {
       for (unsigned k = t; k < order.size(); k += 4) {
         KvMol mol;
-        if (db.GetMolecule(mol, order[k])) threaded[order[k]] = KvMolToSmiles(mol) + " " + mol.GetTitle();
+        threaded[order[k]] = db.GetMolecule(mol, order[k]) ? KvMolToSmiles(mol) + " " + mol.GetTitle() : "!";
       }
     });
   for (auto& w : workers) w.join();
@@ -104,16 +110,6 @@ TEST(KvMolDatabaseFiles, EmptyMissingAndUnknownFiles) {
   EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvMolDatabase::Open(): " + dir.Path("empty.smi.gz") +
                                                    " is damaged or truncated (unexpected end of file); keeping the 0 "
                                                    "records before the damage"});
-}
-
-// What a reader made of every record: canonical SMILES and name, or "!"
-// for a record that failed.
-std::vector<std::string> ReadEveryRecord(const KvMolDatabase& db) {
-  std::vector<std::string> out;
-  KvMol mol;
-  for (unsigned i = 0; i < db.GetMaxMolIdx(); ++i)
-    out.push_back(db.GetMolecule(mol, i) ? KvMolToSmiles(mol) + " " + mol.GetTitle() : "!");
-  return out;
 }
 
 // Clean against damaged gzip streams: every record inflated before the

