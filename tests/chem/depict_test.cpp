@@ -22,18 +22,9 @@ namespace {
 
 using KvChem::KvDepiction;
 using KvChem::KvHighlight;
+using VarnexTest::HighlightedAtoms;
 using VarnexTest::ParseXml;
 using VarnexTest::XmlElement;
-
-// The atom indices of the highlight ellipses ("atom-N" classes).
-std::multiset<unsigned> HighlightedAtoms(const XmlElement& svg) {
-  std::multiset<unsigned> atoms;
-  for (const XmlElement* e : svg.FindAll("ellipse")) {
-    const std::string cls = e->Attribute("class");
-    if (cls.rfind("atom-", 0) == 0) atoms.insert(static_cast<unsigned>(std::stoul(cls.substr(5))));
-  }
-  return atoms;
-}
 
 struct HighlightCase {
   const char* smiles;

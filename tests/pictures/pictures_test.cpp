@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "capture_sink.h"
+#include "drawing_geometry.h"
 #include "kvsystem/iterator.h"
 #include "molecules.h"
 #include "varnex/generation.h"
@@ -36,15 +37,6 @@ std::vector<KvChem::KvMol> NciMolecules(std::size_t count) {
   for (KvChem::KvMol& mol : VarnexTest::NciMols(200))
     if (mols.size() < count && mol.NumAtoms() <= 16) mols.push_back(std::move(mol));
   return mols;
-}
-
-// The distinct atom indices of the highlight ellipses below an element.
-std::set<unsigned> Highlighted(const XmlElement& e, std::size_t* ellipses = nullptr) {
-  std::set<unsigned> atoms;
-  const auto found = e.FindAll("ellipse");
-  for (const XmlElement* ellipse : found) atoms.insert(std::stoul(ellipse->Attribute("class").substr(5)));
-  if (ellipses != nullptr) *ellipses = found.size();
-  return atoms;
 }
 
 // The captions of a grid's panels, line by line.
@@ -76,9 +68,10 @@ TEST(KvDrawFPPatternsTest, OnePanelPerSetBitHighlightingItsPatterns) {
         const unsigned bit = std::stoul(caption.substr(4));
         EXPECT_TRUE(bits.insert(bit).second) << "one panel per bit";
         EXPECT_TRUE(fp.IsBitOn(bit)) << bit;
-        std::size_t ellipses = 0;
-        EXPECT_EQ(Highlighted(*panel, &ellipses), atomsOfBit[bit]) << KvChem::KvMolToSmiles(mol) << " bit " << bit;
-        EXPECT_EQ(ellipses, atomsOfBit[bit].size()) << "one ellipse per atom";
+        const std::multiset<unsigned> drawn = VarnexTest::HighlightedAtoms(*panel);
+        EXPECT_EQ(std::set<unsigned>(drawn.begin(), drawn.end()), atomsOfBit[bit])
+            << KvChem::KvMolToSmiles(mol) << " bit " << bit;
+        EXPECT_EQ(drawn.size(), atomsOfBit[bit].size()) << "one ellipse per atom";
       }
       EXPECT_EQ(bits.size(), fp.CountBits()) << KvChem::KvMolToSmiles(mol);
     }
