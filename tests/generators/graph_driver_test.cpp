@@ -127,7 +127,6 @@ TEST(GraphGenerators, TypedEntriesCheckTheKindAndReportStrayBits) {
     CaptureSink sink;
     ASSERT_TRUE(g.makeTyped(fp, mol, g.Type({1024 | (1u << 18), 1, 3, 63 | 0x20000, 1})));
     EXPECT_EQ(sink.Count(), 1u);
-    EXPECT_EQ(sink.Texts()[0].rfind("Unrecognised data in KvFP", 0), 0u) << sink.Texts()[0];
     EXPECT_EQ(fp.GetFPTypeBase(), g.Type({1024, 1, 3, 63, 1}));
     // An old version is accepted; the result has the current one.
     ASSERT_TRUE(g.makeTyped(fp, mol, g.Type({1024, 1, 3, 63, 1}, 0x1000)));

@@ -174,16 +174,15 @@ TEST(MaccsScreens, ScreenedEqualsUnscreenedOnRealMolecules) {
   EXPECT_GT(compared, 1900u);
 }
 
-TEST(MaccsPreparation, PreparedMoleculeGivesSameBitsAndCallerMoleculeUnchanged) {
+// (That the caller's molecule is left alone is the generator driver's test.)
+TEST(MaccsPreparation, PreparedMoleculeGivesSameBits) {
   for (const char* smiles : {"[H]OC([H])([H])C", "[H]C([H])([H])[H]", "c1ccccc1O", "[2H]C([2H])C",
                              "CC(=O)N[C@@H](C)C(=O)O"}) {
     const KvMol raw = Mol(smiles);
     KvMol prepared(raw);
     KvPrepareForFingerprinting(prepared, KvFPType::MACCS166);
     ASSERT_TRUE(KvIsPreparedForFingerprinting(prepared, KvFPType::MACCS166)) << smiles;
-    const std::string rawSmiles = KvChem::KvMolToSmiles(raw);
     EXPECT_EQ(MaccsBits(raw), MaccsBits(prepared)) << smiles;
-    EXPECT_EQ(KvChem::KvMolToSmiles(raw), rawSmiles);
   }
 }
 
