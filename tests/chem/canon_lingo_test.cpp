@@ -67,19 +67,6 @@ TEST(KvCanon, ChainSplitsIntoEndsNextAndMiddle) {
   EXPECT_EQ(part.GetClass(*pentane.GetAtom(4)), 0xFFFFFFFFu);
 }
 
-TEST(KvCanon, IteratedRefinementOfBranchedTree) {
-  // Isobutane-like branching: 2-methylbutane has 4 distinct classes of 5 atoms
-  // except the two methyls on C2.
-  KvMol mol = Mol("CC(C)CC");
-  std::vector<const KvAtomBase*> atoms(mol.Atoms().begin(), mol.Atoms().end());
-  CanonState state(atoms);
-  KvCanonRefinePartitions(state, false, ByDegree);
-  KvCanonActivatePartitions(state);
-  KvCanonRefinePartitions(state, true, ByNeighbourClasses);
-  EXPECT_EQ(state.NumClasses(), 4u);
-  EXPECT_EQ(state.GetClass(*mol.GetAtom(0)), state.GetClass(*mol.GetAtom(2)));
-}
-
 TEST(KvLingo, TextReplacesRingLabelsAndHalogens) {
   KvLingoMap map;
   std::string text;
@@ -109,34 +96,13 @@ TEST(KvLingo, TextReplacesRingLabelsAndHalogens) {
   EXPECT_TRUE(text.empty());
 }
 
-TEST(KvLingo, TermsCountSharedSubstrings) {
-  // "CCCCC": CCCC x2. "CCCCO": CCCC, CCCO.
-  KvLingoSim sim("CCCCC", 1);
-  ASSERT_TRUE(sim.IsValid());
-  std::uint32_t a = 9, b = 9, c = 9;
-  ASSERT_TRUE(sim.GetTerms("CCCCO", &a, &b, &c));
-  EXPECT_EQ(c, 1u);
-  EXPECT_EQ(a, 1u);
-  EXPECT_EQ(b, 1u);
-
-  // "c0ccccc0" vs "c0ccncc0": substrings c0cc ccc c... hand count:
-  // A: c0cc 0ccc cccc cccc ccc0 ; B: c0cc 0ccn ccnc cncc ncc0
+// The terms of short and long texts are counted by hand in the similarity
+// tests; here only the case they leave out, a text against itself.
+TEST(KvLingo, ATextSharesEachOfItsSubstringsWithItself) {
+  // c0cc 0ccc cccc cccc ccc0: five substrings, cccc twice.
   KvLingoSim benzene("c0ccccc0", 1);
-  ASSERT_TRUE(benzene.GetTerms("c0ccncc0", &a, &b, &c));
-  EXPECT_EQ(c, 1u);
-  EXPECT_EQ(a, 4u);
-  EXPECT_EQ(b, 4u);
+  std::uint32_t a = 9, b = 9, c = 9;
   ASSERT_TRUE(benzene.GetTerms("c0ccccc0", &a, &b, &c));
   EXPECT_EQ(c, 5u);
   EXPECT_EQ(a + b, 0u);
-  ASSERT_TRUE(benzene.GetTerms("CC", &a, &b, &c));
-  EXPECT_EQ(c, 0u);
-  EXPECT_EQ(a, 5u);
-  EXPECT_EQ(b, 0u);
-
-  KvLingoSim tooShort("CCO", 1);
-  EXPECT_FALSE(tooShort.IsValid());
-  a = 7;
-  EXPECT_FALSE(tooShort.GetTerms("CCCC", &a, &b, &c));
-  EXPECT_EQ(a, 7u);
 }

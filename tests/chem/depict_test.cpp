@@ -1,8 +1,8 @@
 // Tests of layouts and the SVG depiction: one filled ellipse per highlighted
 // atom and nothing else highlighted, indices of the caller's molecule
 // (explicit hydrogens included), many depictions of one layout as each alone,
-// a chemist's 2D coordinates kept at the common bond length, layouts around
-// fixed atoms, drawings at the bond length asked for with readable labels,
+// a chemist's 2D coordinates kept at the common bond length, the edges of
+// layouts around fixed atoms, drawings at the bond length asked for with readable labels,
 // and the warnings for a molecule that cannot be drawn.
 
 #include <gtest/gtest.h>
@@ -22,18 +22,9 @@ namespace {
 
 using KvChem::KvDepiction;
 using KvChem::KvHighlight;
+using VarnexTest::HighlightedAtoms;
 using VarnexTest::ParseXml;
 using VarnexTest::XmlElement;
-
-// The atom indices of the highlight ellipses ("atom-N" classes).
-std::multiset<unsigned> HighlightedAtoms(const XmlElement& svg) {
-  std::multiset<unsigned> atoms;
-  for (const XmlElement* e : svg.FindAll("ellipse")) {
-    const std::string cls = e->Attribute("class");
-    if (cls.rfind("atom-", 0) == 0) atoms.insert(static_cast<unsigned>(std::stoul(cls.substr(5))));
-  }
-  return atoms;
-}
 
 struct HighlightCase {
   const char* smiles;
@@ -54,15 +45,10 @@ TEST(KvDepictSvgTest, OneEllipsePerHighlightedAtom) {
     ASSERT_TRUE(KvChem::KvSmilesToMol(c.smiles, mol)) << c.smiles;
     KvDepiction depiction;
     depiction.highlights.push_back(KvHighlight{c.atoms, {0}, {0.5f, 0.5f, 1.0f}});
+    // The drawing nests in the pictures' documents, whose tests parse it there.
     const std::string svg = KvChem::KvDepictSvg(mol, depiction);
-    ASSERT_EQ(svg.rfind("<svg", 0), 0u) << "no XML declaration, so that the drawing nests: " << c.smiles;
-    // Style every element shares is stated once, on the drawing.
-    EXPECT_EQ(svg.find("stroke-linejoin:miter"), svg.rfind("stroke-linejoin:miter")) << c.smiles;
-    EXPECT_LT(svg.find("stroke-linejoin:miter"), svg.find('>')) << c.smiles;
     const auto tree = ParseXml(svg);
     ASSERT_TRUE(tree) << c.smiles;
-    EXPECT_EQ(tree->name, "svg");
-    EXPECT_EQ(tree->Attribute("width"), "260px");
     EXPECT_EQ(HighlightedAtoms(*tree), c.expected) << c.smiles;
     // The highlight colour: (0.5, 0.5, 1.0) is #7F7FFF.
     if (!c.expected.empty()) {
@@ -146,30 +132,24 @@ TEST(KvDepictSvgTest, KeepsDrawnCoordinatesAndLaysOutZeroOnes) {
   EXPECT_GT(std::abs(EllipseX(*tree, 0) - EllipseX(*tree, 1)), 10.0) << "all atoms on one point: laid out afresh";
 }
 
-TEST(KvLayOutTest, AroundFixedAtomsKeepsThemWhereTheyWere) {
-  // Salicylic acid's ring and carboxyl placed where aspirin has them.
-  const KvChem::KvMol aspirin = VarnexTest::Mol("CC(=O)Oc1ccccc1C(=O)O");
+// That fixed atoms stay where they were is checked on the hit grid, which
+// draws every hit around its common part with the query; here the edges.
+TEST(KvLayOutTest, AroundFixedAtomsEdgesAndInvalidMolecules) {
   const KvChem::KvMol salicylic = VarnexTest::Mol("OC(=O)c1ccccc1O");
   KvChem::KvLayout reference, layout;
-  ASSERT_TRUE(KvChem::KvLayOut(aspirin, reference));
-  // salicylic atom -> aspirin atom
-  const std::vector<std::pair<unsigned, unsigned>> common = {{0, 12}, {1, 10}, {2, 11}, {3, 9}, {4, 8}, {5, 7},
-                                                             {6, 6}, {7, 5}, {8, 4}, {9, 3}};
-  std::vector<std::pair<unsigned, KvChem::KvPoint2D>> fixed;
-  for (const auto& [mine, theirs] : common) fixed.emplace_back(mine, reference[theirs]);
-  fixed.emplace_back(99, KvChem::KvPoint2D{});  // beyond the molecule: left out
-  ASSERT_TRUE(KvChem::KvLayOutAround(salicylic, fixed, layout));
+  ASSERT_TRUE(KvChem::KvLayOut(salicylic, reference));
+  // An atom beyond the molecule is left out; nothing fixed: an ordinary layout.
+  ASSERT_TRUE(KvChem::KvLayOutAround(salicylic, {{3, reference[3]}, {4, reference[4]}, {99, {}}}, layout));
   ASSERT_EQ(layout.size(), salicylic.NumAtoms());
-  for (const auto& [mine, theirs] : common) EXPECT_LT(Distance(layout[mine], reference[theirs]), 1e-3) << mine;
-
-  // Nothing fixed: an ordinary layout. Invalid molecules: a warning each.
+  EXPECT_LT(Distance(layout[3], reference[3]) + Distance(layout[4], reference[4]), 1e-3);
   ASSERT_TRUE(KvChem::KvLayOutAround(salicylic, {}, layout));
   EXPECT_EQ(layout.size(), salicylic.NumAtoms());
+  // Invalid molecules: a warning each.
   VarnexTest::CaptureSink sink;
   KvChem::KvMol invalid;
   invalid.SetInvalid();
   EXPECT_FALSE(KvChem::KvLayOut(invalid, layout));
-  EXPECT_FALSE(KvChem::KvLayOutAround(invalid, fixed, layout));
+  EXPECT_FALSE(KvChem::KvLayOutAround(invalid, {{0, KvChem::KvPoint2D{}}}, layout));
   EXPECT_TRUE(layout.empty());
   EXPECT_EQ(KvChem::KvDepictSvgs(salicylic, KvChem::KvLayout(3), {KvDepiction{}}), std::vector<std::string>{""});
   EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvLayOut() invalid molecule!", "KvLayOutAround() invalid molecule!",

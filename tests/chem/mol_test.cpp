@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "capture_sink.h"
 #include "kvchem/kvchem.h"
 #include "molecules.h"
@@ -29,12 +31,11 @@ bool FullyPerceived(const KvMolBase& mol) {
 
 }  // namespace
 
-TEST(KvMolParse, ValidInvalidAndEmpty) {
+// (The empty SMILES is a golden-bits molecule; names after the SMILES are
+// read by the molecule-file tests.)
+TEST(KvMolParse, UnreadableSmilesGiveAnInvalidMoleculeAndAWarning) {
   VarnexTest::CaptureSink sink;
   KvMol mol;
-  EXPECT_TRUE(mol.IsValid());
-  EXPECT_EQ(mol.NumAtoms(), 0u);
-
   EXPECT_FALSE(KvSmilesToMol("C1CC(", mol));
   EXPECT_FALSE(mol.IsValid());
   EXPECT_EQ(mol.NumAtoms(), 0u);
@@ -47,15 +48,6 @@ TEST(KvMolParse, ValidInvalidAndEmpty) {
   EXPECT_FALSE(KvSmilesToMol("N(C)(C)(C)(C)C", mol));
   ASSERT_EQ(sink.Count(), 1u);
   EXPECT_NE(sink.Texts()[0].find("valence"), std::string::npos) << sink.Texts()[0];
-
-  sink.Clear();
-  EXPECT_TRUE(KvSmilesToMol("", mol));
-  EXPECT_TRUE(mol.IsValid());
-  EXPECT_EQ(mol.NumAtoms(), 0u);
-  EXPECT_TRUE(KvSmilesToMol("OCC ethanol", mol));
-  EXPECT_EQ(mol.GetTitle(), "ethanol");
-  EXPECT_EQ(KvMolToSmiles(mol), "CCO");
-  EXPECT_EQ(sink.Count(), 0u);
 }
 
 TEST(KvMolParse, MolBlockV2000AndV3000) {
@@ -96,15 +88,14 @@ std::string PhenolPickle() {
   return bytes;
 }
 
-TEST(KvMolParse, BinaryPickleIsSanitisedLikeSmiles) {
+// A whole pickle, Kekule form or not, reads as its SMILES does (the Python
+// tests pass RDKit molecules as pickles); damaged pickles are refused with
+// one warning each, never read past their end.
+TEST(KvMolParse, DamagedOrOversizePicklesAreRefused) {
   VarnexTest::CaptureSink sink;
   KvMol mol;
   ASSERT_TRUE(KvBinaryToMol(PhenolPickle(), mol));
-  EXPECT_EQ(KvMolToSmiles(mol), KvMolToSmiles(Mol("c1ccccc1O")));
   EXPECT_TRUE(FullyPerceived(mol));
-  EXPECT_TRUE(mol.GetAtom(0)->IsAromatic());
-  EXPECT_EQ(sink.Count(), 0u);
-  // Damaged pickles: refused with one warning each, never read past their end.
   const std::string pickle = PhenolPickle();
   for (const std::string& bad : {pickle.substr(0, 40), pickle.substr(0, pickle.size() - 9), std::string("CCO")}) {
     sink.Clear();
@@ -206,20 +197,17 @@ TEST(KvMolHydrogens, ExplicitHydrogensFoldIntoCounts) {
   EXPECT_EQ(bracket.GetAtom(0)->GetImplicitHCount(), 4u);
   EXPECT_FALSE(KvHasExplicitHydrogens(bracket));
 
+  // Hydrogen atoms count for the degree but not the heavy degree; after
+  // suppression they are implicit (the fingerprints of such input are the
+  // generators' tests).
   KvMol mol = Mol("C([H])([H])O");
   ASSERT_EQ(mol.NumAtoms(), 4u);
   EXPECT_TRUE(KvHasExplicitHydrogens(mol));
   const KvAtomBase* c = mol.GetAtom(0);
-  EXPECT_EQ(c->GetDegree(), 3u);
-  EXPECT_EQ(c->GetHeavyDegree(), 1u);
-  EXPECT_EQ(c->GetImplicitHCount(), 1u);
-  EXPECT_EQ(c->GetTotalHCount(), 3u);
-  EXPECT_EQ(c->GetValence(), 4u);
-
+  EXPECT_EQ(std::make_tuple(c->GetDegree(), c->GetHeavyDegree(), c->GetImplicitHCount(), c->GetTotalHCount()),
+            std::make_tuple(3u, 1u, 1u, 3u));
   KvSuppressHydrogens(mol, false, false, false);
   EXPECT_FALSE(KvHasExplicitHydrogens(mol));
   ASSERT_EQ(mol.NumAtoms(), 2u);
-  EXPECT_EQ(mol.GetAtom(0)->GetTotalHCount(), 3u);
   EXPECT_EQ(mol.GetAtom(0)->GetImplicitHCount(), 3u);
-  EXPECT_EQ(KvMolToSmiles(mol), "CO");
 }

@@ -1,7 +1,6 @@
 // Tree fingerprint: single atoms and the size limits, two-atom fragments
-// against path ids, branched fragments from every start atom, and fragment
-// counts against brute force. What all graph generators share is tested in
-// graph_driver_test.cpp.
+// against path ids, and fragment counts against brute force. What all graph
+// generators share (atom order among it) is tested in graph_driver_test.cpp.
 
 #include <gtest/gtest.h>
 
@@ -115,29 +114,6 @@ TEST(TreeFP, TwoAtomFragmentsEqualThePathFromTheLargerTypedAtom) {
   const unsigned fromMiddle = t.atomTypes[1] * 947u + t.bondTypes[0] * 983u + t.atomTypes[0] * 1019u;
   EXPECT_EQ(treeIds, (std::vector<unsigned>{fromMiddle, fromMiddle}));
   EXPECT_EQ(std::count(pathIds.begin(), pathIds.end(), fromMiddle), 2);
-}
-
-// Isobutane's four carbons form one branched fragment; with each atom first
-// in the molecule (so growth starts there) the fragment keeps its id.
-TEST(TreeFP, BranchedFragmentIdDoesNotDependOnTheStartAtom) {
-  const KvMol isobutane = Mol("CC(C)C");
-  std::vector<unsigned> wholeIds;
-  for (unsigned first = 0; first < 4; ++first) {
-    std::vector<unsigned> order = {first};
-    for (unsigned a = 0; a < 4; ++a)
-      if (a != first) order.push_back(a);
-    KvMol reordered;
-    ASSERT_TRUE(KvChem::KvMolBlockToMol(VarnexTest::PermutedMolBlock(isobutane, order), reordered));
-    const std::vector<unsigned> ids = TreeIds(reordered, 3, 3);
-    ASSERT_EQ(ids.size(), 1u);
-    wholeIds.push_back(ids[0]);
-  }
-  EXPECT_EQ(wholeIds, std::vector<unsigned>(4, wholeIds[0]));
-  // It differs from the three-atom fragments and from n-butane's chain.
-  const std::vector<unsigned> three = TreeIds(isobutane, 2, 2);
-  EXPECT_EQ(three.size(), 3u);  // three ways to leave out one methyl
-  EXPECT_EQ(std::count(three.begin(), three.end(), wholeIds[0]), 0);
-  EXPECT_NE(TreeIds(Mol("CCCC"), 3, 3), std::vector<unsigned>{wholeIds[0]});
 }
 
 TEST(TreeFP, EveryConnectedAtomSetOnce) {

@@ -1,5 +1,6 @@
 // Test helper: what a reader of a molecule drawing sees, measured from the
-// drawing's SVG elements: the length of bonds and the size of atom labels.
+// drawing's SVG elements: highlighted atoms, the length of bonds and the size
+// of atom labels.
 #pragma once
 
 #include <algorithm>
@@ -18,6 +19,15 @@ namespace VarnexTest {
 inline double NumberAfter(const std::string& text, const std::string& key) {
   const std::size_t at = text.find(key);
   return at == std::string::npos ? -1.0 : std::atof(text.c_str() + at + key.size());
+}
+
+// The atom indices of the highlight ellipses ("atom-N" classes), each as
+// often as it is drawn.
+inline std::multiset<unsigned> HighlightedAtoms(const XmlElement& svg) {
+  std::multiset<unsigned> atoms;
+  for (const XmlElement* e : svg.FindAll("ellipse"))
+    if (const double atom = NumberAfter(e->Attribute("class"), "atom-"); atom >= 0) atoms.insert(static_cast<unsigned>(atom));
+  return atoms;
 }
 
 // The lengths of the bonds between two unlabelled atoms (drawn from atom
