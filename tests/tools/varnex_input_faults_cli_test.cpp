@@ -213,16 +213,40 @@ TEST_F(VarnexInputFaultsCliTest, PartlyBadInputExitsThreeWithEveryGoodRecordDone
   EXPECT_NE(r.err.find("incorrect data check"), std::string::npos) << r.err;
 }
 
+// Usage faults exit 2, bad molecules and files 1, each with its message and
+// nothing on stdout; values the declared ranges cannot catch are refused too.
 TEST_F(VarnexInputFaultsCliTest, ValuesOutsideTheirMeaningAreRefused) {
   const std::string db = "-db '" + Path("mols.fpbin") + "'";
   std::ofstream(Path("reversed.smi")) << "c1ccccc1O phenol\nCCO ethanol\nCC(=O)Oc1ccccc1C(=O)O aspirin\n"
                                          "c1ccccc1C(=O)O benzoic\n";
+  Write("corrupt.fpbin", "not a database at all");
+  Write("two.smi", "CCO a\nCCC b\n");
   const struct {
     const char* name;
     std::string arguments;
     int status;
     std::string message;  // on stderr
   } cases[] = {
+      {"no command", "", 2, "usage: varnex <command>"},
+      {"unknown command", "frobnicate", 2, "varnex: unknown command 'frobnicate'; see 'varnex help' for the commands\n"},
+      {"unknown help topic", "help nosuch", 2, "value \"nosuch\" of parameter -command is not one of the legal values"},
+      {"value below its range", "compare -a C -b CC -numbits 20", 2,
+       "value 20 of parameter -numbits is below the legal minimum 64"},
+      {"hint to the command's help", "compare -a C -b CC -numbits 20", 2, "see 'varnex compare -help'"},
+      {"value missing", "compare -a C -b", 2, "parameter -b needs a value"},
+      {"required parameter missing", "compare -a C", 2, "parameter -b is required but has no value"},
+      {"unknown kind", "fp -smiles C -fptype Circle", 2, "is not one of the legal values: Path, Circular, Tree, MACCS166,"},
+      {"unknown measure", "search " + db + " -query CCO -simfunc tanimoto", 2,
+       "is not one of the legal values: Tanimoto, Cosine, Dice, Euclid, Tversky, Manhattan"},
+      {"limit above its range", "search " + db + " -query CCO -limit 100001", 2, "above the legal maximum 100000"},
+      {"bad SMILES", "compare -a 'c1ccccc1O' -b 'C1CC('", 1, "molecule -b is not a valid SMILES: C1CC("},
+      {"bad query", "search " + db + " -query 'C1CC('", 1, "the query is not a valid SMILES: C1CC("},
+      {"bad molecule to explain", "explain -smiles 'not a smiles'", 1, "molecule -smiles is not a valid SMILES"},
+      {"missing molecule file", "fp -in /nonexistent/mols.smi", 1, "cannot read molecule file /nonexistent/mols.smi"},
+      {"missing database", "search -db '" + Path("missing.fpbin") + "' -query CCO", 1, "cannot read fingerprint database"},
+      {"corrupt database", "histogram -db '" + Path("corrupt.fpbin") + "'", 1, "is not a valid fingerprint database"},
+      {"molecule file too short", "search " + db + " -mols '" + Path("two.smi") + "' -query CCO", 1,
+       "has 2 records but the database has 4 fingerprints"},
       {"cutoff above 1", "search " + db + " -query CCO -cutoff 2", 2, "-cutoff 2 is outside the range of Tanimoto scores, 0 to 1"},
       {"negative cutoff", "matrix " + db + " -cutoff -1 -simfunc Dice", 2, "-cutoff -1 is outside the range of Dice scores"},
       {"cutoff nan", "search " + db + " -query CCO -cutoff nan", 2, "not a valid float"},
@@ -257,9 +281,7 @@ TEST_F(VarnexInputFaultsCliTest, ValuesOutsideTheirMeaningAreRefused) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     // One line per message, quoting at most 80 bytes of any input.
     for (const std::string& line : VarnexTest::Lines(r.err)) EXPECT_LT(line.size(), 240u) << line.substr(0, 240);
-    if (c.status == 0) {
-      EXPECT_FALSE(r.out.empty());
-    }
+    EXPECT_EQ(r.out.empty(), c.status != 0);
   }
   // The clamped matrix holds every pair: a header and 4 x 4 lines.
   const auto r = RunVarnex("matrix " + db + " -limit 7");

@@ -87,6 +87,11 @@ TEST(VarnexKindsCliTest, EveryKindRoundTripsThroughFpAndCompare) {
                                "\n")
         << kind.name;
   }
+  // The JSON forms: an array of one object per molecule; one member per measure.
+  auto r = RunVarnex("fp -smiles 'CCO ethanol' -numbits 64 -format json");
+  EXPECT_EQ(r.out.rfind("[\n{\"index\": 0, \"name\": \"ethanol\", \"type\": \"Path,ver=2.0.0,size=64,", 0), 0u) << r.out;
+  r = RunVarnex("compare -a CCO -b c1ccccc1 -format json");
+  EXPECT_EQ(r.out.rfind("{\n  \"Tanimoto\": 0.000000,\n  \"Tversky\": 0.000000,\n  \"Dice\": ", 0), 0u) << r.out;
 }
 
 struct ParameterCase {
