@@ -9,6 +9,7 @@ import subprocess
 import sys
 import types
 import xml.etree.ElementTree as ET
+from unittest import mock
 
 import numpy as np
 import pytest
@@ -136,43 +137,24 @@ def test_histogram_is_an_array_with_its_bins_and_chart(small_db):
     assert h.sum() == int(np.asarray(h).sum())
 
 
-def test_plot_uses_matplotlib_when_there(small_db, monkeypatch):
-    h = small_db.histogram(bins=5)
-    calls = {}
-
-    class Axes:
-        def bar(self, x, height, **kw):
-            calls["bar"] = (list(x), list(height), kw)
-
-        def set_xlabel(self, text):
-            calls["x"] = text
-
-        def set_ylabel(self, text):
-            calls["y"] = text
-
-        def set_yscale(self, scale):
-            calls["scale"] = scale
-
-        def set_title(self, text):
-            calls["title"] = text
-
-    pyplot = types.SimpleNamespace(figure=lambda: types.SimpleNamespace(add_subplot=lambda: Axes()))
+def test_plot_draws_the_bars_on_matplotlib_axes(small_db, monkeypatch):
+    pyplot = mock.MagicMock()
     monkeypatch.setitem(sys.modules, "matplotlib", types.SimpleNamespace(pyplot=pyplot))
     monkeypatch.setitem(sys.modules, "matplotlib.pyplot", pyplot)
+    h = small_db.histogram(bins=5)
     ax = h.plot(color="grey")
-    assert isinstance(ax, Axes)
-    x, height, kw = calls["bar"]
-    assert x == pytest.approx([0.0, 0.2, 0.4, 0.6, 0.8]) and height == list(h)
-    assert kw["width"] == pytest.approx([0.2] * 5) and kw["align"] == "edge" and kw["color"] == "grey"
-    assert calls["x"] == "Tanimoto score" and calls["y"] == "pairs of records"
-    assert "scale" not in calls and calls["title"] == "\n".join(h.title)
+    assert ax is pyplot.figure().add_subplot()
+    (x, height), kw = ax.bar.call_args
+    assert list(x) == pytest.approx([0.0, 0.2, 0.4, 0.6, 0.8]) and list(height) == list(h)
+    assert list(kw["width"]) == pytest.approx([0.2] * 5) and kw["align"] == "edge" and kw["color"] == "grey"
+    ax.set_xlabel.assert_called_once_with("Tanimoto score")
+    ax.set_title.assert_called_once_with("\n".join(h.title))
     # Counts spanning more than a hundredfold go on a log axis unless told otherwise.
-    wide = varnex.ScoreHistogram([1, 5000, 0], "tanimoto")
-    wide.plot()
-    assert calls["scale"] == "log" and calls["y"] == "pairs of records (log scale)"
-    calls.clear()
-    wide.plot(log=False)
-    assert "scale" not in calls
+    for counts, log, scaled in [(h, None, False), ([1, 5000, 0], None, True), ([1, 5000, 0], False, False)]:
+        axes = mock.MagicMock()
+        varnex.ScoreHistogram(counts, "tanimoto").plot(ax=axes, log=log)
+        assert axes.set_yscale.called == scaled
+        axes.set_ylabel.assert_called_once_with("pairs of records" + (" (log scale)" if scaled else ""))
 
     monkeypatch.setitem(sys.modules, "matplotlib", None)
     monkeypatch.setitem(sys.modules, "matplotlib.pyplot", None)
