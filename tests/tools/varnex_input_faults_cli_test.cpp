@@ -55,6 +55,10 @@ TEST_F(VarnexInputFaultsCliTest, FailedCreationLeavesTheOldFileAsItWas) {
       {"missing input", "-in '" + Path("absent.smi") + "'", 1, "cannot read molecule file"},
       {"empty input", "-in '" + Path("empty.smi") + "'", 1, "empty molecule database!"},
       {"damaged gzip input", "-in '" + Path("damaged.smi.gz") + "'", 1, "is damaged or truncated"},
+      {"text kind", "-in '" + Path("mols.smi") + "' -fptype Lingo", 1,
+       "invalid fingerprint type (only path, circular or tree allowed)"},
+      {"count kind", "-in '" + Path("mols.smi") + "' -fptype VSEPRAroType", 2,
+       "varnex create: VSEPRAroType fingerprints count paths; a fast database holds Path, Circular or Tree bits\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -239,6 +243,14 @@ TEST_F(VarnexInputFaultsCliTest, ValuesOutsideTheirMeaningAreRefused) {
       {"unknown measure", "search " + db + " -query CCO -simfunc tanimoto", 2,
        "is not one of the legal values: Tanimoto, Cosine, Dice, Euclid, Tversky, Manhattan"},
       {"limit above its range", "search " + db + " -query CCO -limit 100001", 2, "above the legal maximum 100000"},
+      {"page without molecules", "search " + db + " -query CCO -format html -out '" + Path("x.html") + "'", 2,
+       "varnex search: -format html draws the hits from their molecule file: give -mols FILE\n"},
+      {"page without a file", "search " + db + " -mols '" + Path("mols.smi") + "' -query CCO -format html", 2,
+       "varnex search: -format html writes a file: give -out FILE\n"},
+      {"file for text", "search " + db + " -query CCO -out '" + Path("x.html") + "'", 2,
+       "varnex search: -out is for the picture format; tsv goes to stdout\n"},
+      {"file for JSON", "histogram " + db + " -format json -out '" + Path("x.svg") + "'", 2,
+       "varnex histogram: -out is for the picture format; json goes to stdout\n"},
       {"bad SMILES", "compare -a 'c1ccccc1O' -b 'C1CC('", 1, "molecule -b is not a valid SMILES: C1CC("},
       {"bad query", "search " + db + " -query 'C1CC('", 1, "the query is not a valid SMILES: C1CC("},
       {"bad molecule to explain", "explain -smiles 'not a smiles'", 1, "molecule -smiles is not a valid SMILES"},
@@ -283,6 +295,7 @@ TEST_F(VarnexInputFaultsCliTest, ValuesOutsideTheirMeaningAreRefused) {
     for (const std::string& line : VarnexTest::Lines(r.err)) EXPECT_LT(line.size(), 240u) << line.substr(0, 240);
     EXPECT_EQ(r.out.empty(), c.status != 0);
   }
+  EXPECT_FALSE(std::ifstream(Path("x.html")).good());
   // The clamped matrix holds every pair: a header and 4 x 4 lines.
   const auto r = RunVarnex("matrix " + db + " -limit 7");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 17) << r.out;
