@@ -179,6 +179,7 @@ TEST_F(VarnexInputFaultsCliTest, PartlyBadInputExitsThreeWithEveryGoodRecordDone
   EXPECT_NE(r.err.find("3 molecules failed (3 unreadable, 0 without fingerprint) and have empty records"),
             std::string::npos)
       << r.err;
+  EXPECT_NE(r.err.find("cannot parse record 1 of " + Path("bad.smi") + "\n"), std::string::npos);
   EXPECT_NE(r.err.find("cannot parse record 2 of " + Path("bad.smi") + ": 5000 atoms, more than the limit of 1000"),
             std::string::npos);
   EXPECT_NE(r.err.find("cannot parse record 4 of " + Path("bad.smi") + ": a NUL byte in the text"), std::string::npos);
