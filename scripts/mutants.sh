@@ -53,6 +53,14 @@ mutants=(
   "pool-ignores-cancel@src/system/workers.cpp@s/return KvCancelRequested() || (tCall/return (tCall/@system_tests:*Worker*@fastdb_tests:*Cancel*"
   "manifest-fields-swapped@python/varnex/_shards.py@s/s\[.records.\], s\[.first.\]/s[\"first\"], s[\"records\"]/@py:python/tests/test_distributed.py"
   "dist-skips-last-query@python/varnex/distributed.py@s/batch = np.arange(first, min(n, first + self.batch))/batch = np.arange(first, min(n - 1, first + self.batch))/@py:python/tests/test_distributed.py"
+  # The command line, the service and the package pass options and records through (tools_tests
+  # also rebuilds the varnex program that the service tests run).
+  "cli-record-past-end@tools/varnex/matrix_page.cpp@s/if (static_cast<std::size_t>(record) >= db.NumFingerPrints()) {/if (static_cast<std::size_t>(record) > db.NumFingerPrints()) {/@tools_tests:VarnexDatabaseCli*"
+  "cli-compare-tversky-swapped@tools/varnex/cmd_compare.cpp@s/measure.score(fa.bits, fb.bits, alpha, beta)/measure.score(fa.bits, fb.bits, beta, alpha)/@tools_tests:VarnexKindsCli*"
+  "serve-tversky-swapped@tools/varnex/serve_query.cpp@s/options.SetTverskyCoeffs(itf.Get<float>(\"alpha\"), itf.Get<float>(\"beta\"));/options.SetTverskyCoeffs(itf.Get<float>(\"beta\"), itf.Get<float>(\"alpha\"));/@tools_tests:VarnexCliTest.*@py:python/tests/test_serve.py"
+  "serve-query-index-shifted@tools/varnex/serve_query.cpp@s/\"queries\[\" + std::to_string(i) + \"]\"/\"queries[\" + std::to_string(i + 1) + \"]\"/@tools_tests:VarnexCliTest.*@py:python/tests/test_serve.py"
+  "py-search-tversky-swapped@python/src/options.cpp@s/options.SetTverskyCoeffs(static_cast<float>(alpha), static_cast<float>(beta));/options.SetTverskyCoeffs(static_cast<float>(beta), static_cast<float>(alpha));/@py:python/tests/test_search.py"
+  "py-collection-drops-last-hit@python/varnex/_collection.py@s/results\[q\] = flat\[offsets\[j\]:offsets\[j + 1\]\]/results[q] = flat[offsets[j]:offsets[j + 1] - 1]/@py:python/tests/test_collection.py"
 )
 
 status=0

@@ -1,11 +1,15 @@
 """Shared molecules for the varnex tests: Debian's NCI sample set."""
 
+import os
 import pathlib
+import shutil
 import signal
+import tempfile
 
 import pytest
 
 NCI = pathlib.Path("/usr/share/RDKit/Data/NCI/first_5K.smi")
+CHROMIUM, CHROMEDRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
 
 
 def nci_smiles(n):
@@ -26,3 +30,30 @@ def interruptible():
     previous = signal.signal(signal.SIGINT, signal.default_int_handler)
     yield
     signal.signal(signal.SIGINT, previous)
+
+
+@pytest.fixture(scope="session")
+def browser():
+    """Headless Chromium 1,000 px wide, through chromedriver."""
+    webdriver = pytest.importorskip("selenium.webdriver")
+    from selenium.webdriver.chrome.service import Service
+    if not (os.access(CHROMIUM, os.X_OK) and os.access(CHROMEDRIVER, os.X_OK)):
+        pytest.skip("chromium and chromium-driver are not installed")
+    profile = tempfile.mkdtemp(prefix="varnex-chromium-")
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for argument in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                     f"--user-data-dir={profile}", "--window-size=1000,900", "--force-device-scale-factor=1"]:
+        options.add_argument(argument)
+    # The browser gets a plain environment: none of the sanitizer preloads
+    # or settings of the process running the tests.
+    env = {"PATH": "/usr/bin:/bin", "HOME": profile}
+    driver = webdriver.Chrome(service=Service(CHROMEDRIVER, env=env, log_path=os.devnull), options=options)
+    driver.set_page_load_timeout(60)
+    driver.set_script_timeout(60)
+    try:
+        yield driver
+    finally:
+        driver.quit()
+        shutil.rmtree(profile, ignore_errors=True)

@@ -57,7 +57,7 @@ def test_append_continues_the_indices_and_equals_a_fresh_build(library):
                                                 ("manhattan", 1, 1)])
 def test_sharded_search_equals_one_file(library, measure, alpha, beta):
     grown, _, _, one, _ = library
-    queries = nci_smiles(160)[150:]
+    queries = nci_smiles(160)[150:] + ["c1ccccc1", "CC(=O)O"]  # these two: hits of equal score
     cutoff = 0.4 if measure != "manhattan" else 0.05
     for hits, expected in zip(grown.search_many(queries, k=0, cutoff=cutoff, measure=measure, alpha=alpha, beta=beta),
                               one.search_many(queries, k=0, cutoff=cutoff, measure=measure, alpha=alpha, beta=beta)):

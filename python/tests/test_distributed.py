@@ -6,6 +6,7 @@ error naming it."""
 import os
 import shutil
 import signal
+import sqlite3
 import threading
 import time
 import warnings
@@ -167,18 +168,12 @@ def test_counts_histograms_and_matrix_add_up(client, collection, whole, shards):
                                   np.concatenate([h["score"] for h in whole.search_many(queries[:3], k=4)]))
 
 
-def fingerprints(db, first, count):
-    return varnex.FingerprintArray.from_words(TYPE, np.stack([
-        np.frombuffer(bytes(db.fingerprint(i)), np.uint64) for i in range(first, first + count)]))
-
-
 def test_pruned_shards_get_no_task(client, collection, whole):
     """With a Tanimoto cutoff of 0.95 only shards holding records of nearly
     the query's bit count are searched."""
     db = ShardedDatabase(collection[7], client)
     shards = varnex.read_manifest(collection[7]).shards
-    counts = fingerprints(whole, 0, N).counts()
-    query = whole.fingerprint(int(np.argmax(counts)))
+    query = max((whole.fingerprint(i) for i in range(N)), key=lambda fp: fp.count())
     q = query.count()
     reachable = [s for s in shards if s.max_bits >= q or s.max_bits / q > np.float32(0.95)]
     with distributed.get_task_stream(client=client) as stream:
@@ -208,33 +203,27 @@ def test_killed_worker_is_replaced_and_the_result_stays_exact(client, collection
     client.wait_for_workers(2, timeout=120)
 
 
-@pytest.mark.parametrize("damage", ["missing", "truncated"])
-def test_missing_or_damaged_shard_names_its_file(client, collection, tmp_path, damage):
-    manifest = varnex.read_manifest(collection[3])
-    for s in manifest.shards:
-        shutil.copy(s.path, tmp_path)
-    shutil.copy(manifest.manifest, tmp_path)
-    broken = tmp_path / os.path.basename(manifest.shards[1].path)
+@pytest.mark.parametrize("source, damage", [(3, "missing"), (3, "truncated"), ("catalog", "truncated"),
+                                            ("catalog", "lying bit range")])
+def test_missing_damaged_or_misdescribed_shard_is_named(client, collection, tmp_path, source, damage):
+    listed = varnex.read_manifest(collection[3]) if source == 3 else varnex.open(collection["catalog"])
+    listing = listed.manifest if source == 3 else listed.path
+    for path in [s.path for s in listed.shards] + [listing]:
+        shutil.copy(path, tmp_path)
+    top = tmp_path / os.path.basename(listing)
+    broken = tmp_path / os.path.basename(listed.shards[1].path)
+    message = broken.name
     if damage == "missing":
         broken.unlink()
-    else:
+    elif damage == "truncated":
         with open(broken, "r+b") as f:
             f.truncate(os.path.getsize(broken) - 100)
-    db = ShardedDatabase(tmp_path / os.path.basename(manifest.manifest), client)
-    with pytest.raises((OSError, ValueError), match=str(broken)):
-        db.search(QUERIES[:-2], k=3)
-
-
-def test_catalog_with_lying_bit_range_names_the_shard(client, collection, tmp_path):
-    coll = varnex.open(collection["catalog"])
-    for s in coll.shards:
-        shutil.copy(s.path, tmp_path)
-    shutil.copy(coll.path, tmp_path)
-    import sqlite3
-    with sqlite3.connect(tmp_path / "grown.vxc") as db:
-        db.execute("UPDATE shards SET min_bits = 0, max_bits = 1 WHERE position = 1")
-    db = ShardedDatabase(tmp_path / "grown.vxc", client)
-    with pytest.raises(ValueError, match=os.path.basename(coll.shards[1].path) + ".*the catalog says 0 to 1"):
+    else:
+        with sqlite3.connect(top) as db:
+            db.execute("UPDATE shards SET min_bits = 0, max_bits = 1 WHERE position = 1")
+        message = broken.name + ".*the catalog says 0 to 1"
+    db = ShardedDatabase(top, client)
+    with pytest.raises((OSError, ValueError), match=message):
         db.count(QUERIES[:-2], cutoff=0.3)
 
 

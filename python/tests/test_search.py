@@ -1,7 +1,6 @@
 """Similarity measures, bulk scoring, the in-memory database and fast database files."""
 
 import math
-import os
 import _thread
 import pickle
 import threading
@@ -41,55 +40,30 @@ def test_measures_give_their_formulas_pairwise_and_in_bulk(measure, alpha, beta,
     assert varnex.bulk_similarity(a, array, measure, alpha=alpha, beta=beta) == pytest.approx([expect] * 3, rel=1e-12)
 
 
-def test_measure_table_names_codes_directions_and_symmetry():
-    assert list(varnex.MEASURES) == ["tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"]
-    codes = {"tanimoto": 1, "cosine": 2, "dice": 3, "euclid": 4, "tversky": 5, "manhattan": 6}
+def test_measure_table_directions_and_symmetry():
     t = varnex.FPType("Path", size=N)
     a, b = fp_with_bits(t, range(40)), fp_with_bits(t, [*range(30), *range(40, 60)])
     full, empty = fp_with_bits(t, range(N)), fp_with_bits(t, [])
     for key, m in varnex.MEASURES.items():
-        assert (m.key, m.name, m.code) == (key, key.capitalize(), codes[key])
         assert varnex.measure_info(key.upper()) is m
         same, apart = varnex.similarity(a, a, key), varnex.similarity(full, empty, key)
         # Identical fingerprints score best, complementary ones worst.
         assert (same, apart) == ((m.highest, m.lowest) if m.higher_is_better else (m.lowest, m.highest)), key
         forth = varnex.similarity(a, b, key, alpha=0.9, beta=0.1)
         assert (forth == varnex.similarity(b, a, key, alpha=0.9, beta=0.1)) == m.symmetric, key
-    with pytest.raises(ValueError, match=r"^unknown similarity measure 'jaccard' "
-                                         r"\(tanimoto, dice, cosine, euclid, tversky or manhattan\)$"):
+    with pytest.raises(ValueError, match=r"^unknown similarity measure 'jaccard' \(tanimoto, dice, "):
         varnex.measure_info("jaccard")
 
 
-@pytest.mark.parametrize("measure", list(varnex.MEASURES))
-def test_bulk_scores_agree_with_pairwise_scores(measure, smiles):
-    t = varnex.FPType("Path", size=2048)
-    array = t.fingerprints(smiles)
-    for q in range(0, 300, 61):
+# Text fingerprints (Lingo, unhashed) compare pair by pair, the others through the scan kernel.
+@pytest.mark.parametrize("kind, measure", [("Path", m) for m in varnex.MEASURES] + [("Lingo", "tanimoto"),
+                                                                                      ("UnhashedTree", "dice")])
+def test_bulk_scores_agree_with_pairwise_scores(kind, measure, smiles):
+    array = varnex.FPType(kind).fingerprints(smiles[:150])
+    for q in range(0, 150, 37):
         bulk = varnex.bulk_similarity(array[q], array, measure, alpha=0.7, beta=0.3)
         pair = [varnex.similarity(array[q], array[i], measure, alpha=0.7, beta=0.3) for i in range(len(array))]
         assert bulk == pytest.approx(pair, rel=1e-6, abs=1e-7)
-
-
-@pytest.mark.parametrize("kind", ["Lingo", "UnhashedTree"])
-def test_text_fingerprints_compare_in_bulk_pair_by_pair(kind, smiles):
-    t = varnex.FPType(kind)
-    array = t.fingerprints(smiles[:40])
-    bulk = varnex.bulk_similarity(array[5], array)
-    assert list(bulk) == pytest.approx([varnex.similarity(array[5], array[i]) for i in range(40)])
-    assert bulk[5] == 1.0
-
-
-def test_comparing_different_types_or_unknown_measures_raises():
-    a = varnex.FPType("Path").fingerprint("CCO")
-    b = varnex.FPType("Tree").fingerprint("CCO")
-    with pytest.raises(ValueError, match="fingerprint type mismatch"):
-        varnex.similarity(a, b)
-    with pytest.raises(ValueError, match="fingerprint type mismatch"):
-        varnex.bulk_similarity(a, varnex.FPType("Tree").fingerprints(["CCO"]))
-    with pytest.raises(ValueError, match="unknown similarity measure"):
-        varnex.similarity(a, a, "jaccard")
-    with pytest.raises(ValueError, match="must each lie between 0 and 1"):
-        varnex.bulk_similarity(a, varnex.FPType("Path").fingerprints(["CCO"]), "tversky", alpha=2.0)
 
 
 def test_in_memory_database_ranks_like_brute_force(smiles):
@@ -176,10 +150,6 @@ def test_query_forms_cutoffs_and_many_queries_agree(nci_db):
     assert len(many) == len(queries) and len(many[-1]) == 0
     for q, hits in zip(queries[:-1], many):
         assert np.array_equal(hits["score"], db.search(q, k=5)["score"])
-    with pytest.raises(ValueError, match="type mismatch"):
-        db.search(varnex.FPType("Path", size=2048).fingerprint("CCO"))
-    with pytest.raises(TypeError):
-        db.search(42)
 
 
 def test_matrix_and_histogram_cover_every_record(nci_db):
@@ -194,50 +164,19 @@ def test_matrix_and_histogram_cover_every_record(nci_db):
     assert counts.dtype == np.uint64 and len(counts) == 20 and counts.sum() == 500 * 499 // 2
 
 
-def test_missing_or_damaged_files_raise(tmp_path, nci_db):
-    with pytest.raises(OSError):
-        varnex.FastDatabase(tmp_path / "none.fpbin")
-    with pytest.raises(OSError):
-        varnex.create_database(tmp_path / "none.smi", tmp_path / "x.fpbin", progress=False)
-    damaged = tmp_path / "damaged.fpbin"
-    damaged.write_bytes(open(nci_db[0].path, "rb").read()[:5000])
-    with pytest.raises(ValueError, match="KvFastFPDatabase"):
-        varnex.FastDatabase(str(damaged))
-    with pytest.raises(ValueError, match="memory must be"):
-        varnex.FastDatabase(nci_db[0].path, memory="gpu")
-    assert not (tmp_path / "x.fpbin").exists()
-
-
-def _interrupt_from_another_thread(started):
-    """Interrupts the main thread, as Ctrl-C would, once creation has started."""
-    def interrupt():
-        started.wait()
-        _thread.interrupt_main()
-    threading.Thread(target=interrupt, daemon=True).start()
-
-
-def _raise_in_progress(started):
-    def fail():
-        raise RuntimeError("stop")
-    return fail
-
-
-@pytest.mark.parametrize("arm, error", [
-    (_interrupt_from_another_thread, KeyboardInterrupt),
-    (_raise_in_progress, RuntimeError),
-])
-def test_stopped_creation_leaves_the_output_as_it_was(tmp_path, arm, error, interruptible):
+@pytest.mark.parametrize("error", [KeyboardInterrupt, RuntimeError])
+def test_stopped_creation_leaves_the_output_as_it_was(tmp_path, error, interruptible):
+    """Ctrl-C (from another thread, as a terminal would) or an exception of the progress callback."""
     out = tmp_path / "nci.fpbin"
     out.write_bytes(b"the previous database")
-    started = threading.Event()
-    failing = arm(started)
     counts = []
 
     def progress(count):
         counts.append(count)
-        started.set()
-        if failing is not None:
-            failing()
+        if error is RuntimeError:
+            raise RuntimeError("stop")
+        if len(counts) == 1:
+            threading.Thread(target=_thread.interrupt_main, daemon=True).start()
 
     with pytest.raises(error):
         varnex.create_database(NCI, out, "Path", threads=1, progress=progress)

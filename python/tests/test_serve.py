@@ -97,12 +97,6 @@ def strict(collection):
 
 
 @pytest.fixture(scope="module")
-def db(collection):
-    with varnex.FastDatabase(collection / "mols.fpbin") as opened:
-        yield opened
-
-
-@pytest.fixture(scope="module")
 def catalog(collection):
     """The same molecules as a collection of three shards, with ids of their own."""
     path = collection / "mols.vxc"
@@ -118,6 +112,23 @@ def served(collection, catalog):
     assert running.stop() == 0
 
 
+@pytest.fixture(scope="module", params=["mols.fpbin", "mols.vxc"])
+def backend(request, collection):
+    """A running service, what it serves opened through the package, and the (id, SMILES) of
+    each index as the service should name them: the molecule file's for a .fpbin, the catalog's
+    for a collection."""
+    running = request.getfixturevalue("service" if request.param == "mols.fpbin" else "served")
+    names = records(collection)
+    with varnex.open(collection / request.param) as opened:
+        if isinstance(opened, varnex.Collection):
+            def named(indices):
+                return list(zip(opened.ids(indices), opened.smiles(indices)))
+        else:
+            def named(indices):
+                return [(names[i][1], names[i][0]) for i in indices]
+        yield running, opened, named
+
+
 def records(collection):
     """(SMILES, name) of every record of the molecule file, names as the service shows them."""
     out = []
@@ -127,104 +138,62 @@ def records(collection):
     return out
 
 
-def assert_same_hits(hits, expected):
+def assert_same_hits(hits, expected, named):
     """The library's scores in order, and its records above the last score (equal scores at the
-    limit are in no defined order)."""
+    limit are in no defined order), each hit with the id and SMILES of its index."""
     assert [h["score"] for h in hits] == list(expected["score"])
     last = hits[-1]["score"] if hits else None
     assert {h["index"] for h in hits if h["score"] != last} == {
         int(i) for i, s in zip(expected["index"], expected["score"]) if s != last}
     assert [h["rank"] for h in hits] == list(range(1, len(hits) + 1))
+    assert [(h["id"], h["smiles"]) for h in hits] == named([h["index"] for h in hits])
 
 
 SEARCHES = [
     {"k": 10},
     {"k": 25, "cutoff": 0.3},
-    {"k": 5, "measure": "dice"},
     {"k": 7, "measure": "Cosine", "cutoff": 0.5},
-    {"k": 5, "measure": "euclid"},
     {"k": 6, "measure": "tversky", "alpha": 0.7, "beta": 0.2},
     {"k": 4, "measure": "manhattan", "cutoff": 0.01},
 ]
+ASPIRIN_BLOCK = Chem.MolToMolBlock(Chem.MolFromSmiles("CC(=O)Oc1ccccc1C(=O)O"))
 
 
 @pytest.mark.parametrize("options", SEARCHES)
-def test_search_answers_as_the_library_with_ids_and_smiles(service, db, collection, options):
-    names = records(collection)
+def test_get_and_post_answer_as_the_library_with_ids_and_smiles(backend, collection, options):
+    running, opened, named = backend
+    queries = [s for s, _ in records(collection)[:400:37] + records(collection)[-2:]] + [ASPIRIN_BLOCK]
     library = {"alpha": 0.95, "beta": 0.05, **options}
-    for smiles, _ in names[:400:37] + names[-2:]:
-        answer = service.get("/api/search", params={"q": smiles, **options}).json()
-        assert answer["type"] == str(db.type) and answer["query"] == Chem.CanonSmiles(smiles)
-        assert_same_hits(answer["hits"], db.search(smiles, **library))
-        for hit in answer["hits"]:
-            assert (hit["smiles"], hit["id"]) == names[hit["index"]]
+    batch = running.post("/api/search", json={"queries": queries, **options}).json()["results"]
+    assert len(batch) == len(queries)
+    for query, posted in zip(queries, batch):
+        answer = running.get("/api/search", params={"q": query, **options}).json()
+        assert answer == posted
+        mol = Chem.MolFromMolBlock(query) if "\n" in query else Chem.MolFromSmiles(query)
+        assert answer["type"] == str(opened.type) and answer["query"] == Chem.MolToSmiles(mol)
+        assert_same_hits(answer["hits"], opened.search(mol, **library), named)
 
 
-def assert_hits_name_the_molecules(hits, opened):
-    """Each hit's id and SMILES are those the collection lists for its index."""
-    indices = [h["index"] for h in hits]
-    assert [(h["id"], h["smiles"]) for h in hits] == list(zip(opened.ids(indices), opened.smiles(indices)))
-
-
-@pytest.mark.parametrize("options", SEARCHES)
-def test_a_collection_answers_get_and_post_as_the_library_with_its_ids(served, catalog, collection, options):
-    names = records(collection)
-    queries = [s for s, _ in names[:400:37] + names[-2:]]
-    library = {"alpha": 0.95, "beta": 0.05, **options}
-    with varnex.open(catalog) as opened:
-        batch = served.post("/api/search", json={"queries": queries, **options}).json()["results"]
-        assert len(batch) == len(queries)
-        for query, posted in zip(queries, batch):
-            answer = served.get("/api/search", params={"q": query, **options}).json()
-            assert answer == posted
-            assert answer["type"] == str(opened.type) and answer["query"] == Chem.CanonSmiles(query)
-            expected = opened.search(query, **library)
-            assert_same_hits(answer["hits"], expected)
-            assert_hits_name_the_molecules(answer["hits"], opened)
-
-
-def test_a_collection_serves_its_molecules_and_describes_itself(served, catalog):
+def test_molecules_info_health_metrics_and_description(backend):
+    running, opened, named = backend
+    shards = 3 if isinstance(opened, varnex.Collection) else 1
     release = subprocess.run([str(PROGRAM), "info"], capture_output=True, text=True).stdout.split()[1]
-    with varnex.open(catalog) as opened:
-        assert served.get("/api/info").json() == {"name": "mols.vxc", "type": str(opened.type), "records": 402,
-                                                  "shards": 3, "version": release}
-        for index in [0, 133, 134, 268, 401]:  # both ends of the shards
-            assert served.get(f"/api/molecules/{index}").json() == {
-                "index": index, "id": f"VX-{index:04d}", "smiles": opened.smiles([index])[0]}
-            drawing = served.get(f"/api/molecules/{index}.svg")
-            assert drawing.status_code == 200 and ET.fromstring(drawing.content).tag == SVG + "svg"
-    assert served.get("/api/molecules/402").status_code == 404
-    assert "varnex_collection_shards 3" in served.get("/metrics").text
-    page = served.post("/", data={"q": HOSTILE[0][0], "k": "3"})
-    assert page.status_code == 200 and len(re.findall(r'<figure class="hit"', page.text)) == 3
-
-
-def test_batch_answers_in_query_order_as_single_searches(service, collection):
-    queries = [s for s, _ in records(collection)[:60:3]] + [Chem.MolToMolBlock(Chem.MolFromSmiles("CC(=O)Oc1ccccc1C(=O)O"))]
-    results = service.post("/api/search", json={"queries": queries, "k": 8, "cutoff": 0.2}).json()["results"]
-    assert len(results) == len(queries)
-    for query, result in zip(queries, results):
-        single = service.get("/api/search", params={"q": query, "k": 8, "cutoff": 0.2}).json()
-        assert result == single
-
-
-def test_molecules_info_health_metrics_and_description(service, collection, db):
-    names = records(collection)
-    assert service.get("/api/molecules/7").json() == {"index": 7, "id": names[7][1], "smiles": names[7][0]}
-    drawing = service.get("/api/molecules/7.svg")
-    assert drawing.headers["Content-Type"] == "image/svg+xml" and ET.fromstring(drawing.content).tag == SVG + "svg"
+    assert running.get("/api/info").json() == {"name": os.path.basename(opened.path), "type": str(opened.type),
+                                               "records": 402, "shards": shards, "version": release}
+    for index in [0, 7, 133, 134, 268, 401]:  # both ends of the shards
+        (name, smiles), = named([index])
+        assert running.get(f"/api/molecules/{index}").json() == {"index": index, "id": name, "smiles": smiles}
+        drawing = running.get(f"/api/molecules/{index}.svg")
+        assert drawing.headers["Content-Type"] == "image/svg+xml" and ET.fromstring(drawing.content).tag == SVG + "svg"
     for path in ["/api/molecules/402", "/api/molecules/99999999999999999999999", "/api/molecules/x", "/nowhere"]:
-        assert service.get(path).status_code == 404
-    release = subprocess.run([str(PROGRAM), "info"], capture_output=True, text=True).stdout.split()[1]
-    assert service.get("/api/info").json() == {"name": "mols.fpbin", "type": str(db.type), "records": len(names),
-                                               "shards": 1, "version": release}
-    assert service.get("/api/health").json() == {"status": "ok"}
-    assert service.get("/api/search", params={"q": "CCO"}).status_code == 200
-    metrics = service.get("/metrics").text
+        assert running.get(path).status_code == 404
+    assert running.get("/api/health").json() == {"status": "ok"}
+    assert running.get("/api/search", params={"q": "CCO"}).status_code == 200
+    metrics = running.get("/metrics").text
     assert re.search(r'^varnex_http_requests_total\{endpoint="molecule",status="404"\} [1-9]', metrics, re.M)
     assert re.search(r"^varnex_batch_pass_queries_count [1-9]", metrics, re.M)
-    assert f'varnex_collection_records {len(names)}' in metrics
-    paths = service.get("/api/openapi.json").json()["paths"]
+    assert "varnex_collection_records 402\n" in metrics and f"varnex_collection_shards {shards}\n" in metrics
+    paths = running.get("/api/openapi.json").json()["paths"]
     assert {"/api/search", "/api/molecules/{index}", "/api/molecules/{index}.svg", "/api/info", "/api/health",
             "/metrics", "/", "/api/openapi.json"} <= set(paths)
 
@@ -250,12 +219,9 @@ def test_page_shows_the_hits_and_hostile_names_literally(service, collection):
     (("get", {"q": "CCO", "measure": "jaccard"}), 400, 'value "jaccard" of parameter measure is not one of', None),
     (("get", {"q": "CCO", "k": "0"}), 400, "k must be at least 1", None),
     (("get", {"q": "CCO", "k": "51"}), 400, "k 51 is above 50 hits per query (-maxk)", "maxk"),
-    (("get", {"q": "CCO", "k": "1e3"}), 400, 'value "1e3" of parameter k is not a valid int', None),
     (("get", {"q": "CCO", "cutoff": "1.5"}), 400, "cutoff 1.5 is outside the range of Tanimoto scores", None),
-    (("get", {"q": "CCO", "alpha": "-1", "measure": "tversky"}), 400, "parameter alpha is below the legal", None),
     (("get", {"q": "CCO", "depth": "3"}), 400, "unknown parameter depth", None),
     (("get", {"q": "C" * 101}), 400, "q is 101 bytes long, longer than 100 bytes (-maxquery)", "maxquery"),
-    (("json", '{"queries": ["CCO"'), 400, "request body: JSONParseHelper() Missing a comma", None),
     (("json", "[" * 1500), 400, "request body: JSONParseHelper()", None),
     (("json", '["CCO"]'), 400, "request body: not a JSON object", None),
     (("json", '{"queries": ["CCO"], "k": 2, "k": 3}'), 400, 'member "k" is given twice', None),
@@ -453,19 +419,9 @@ def append_in_python(source, folder, count):
         opened.append([s for s, _ in records(source)[first:count]], ids=[f"NEW-{i}" for i in range(first, count)])
 
 
-def append_by_command(source, folder, count):
-    """Molecules up to `count` added to mols.vxc by `varnex append`."""
-    with varnex.open(folder / "mols.vxc") as opened:
-        first = len(opened)
-    lines = (source / "mols.smi").read_bytes().splitlines(keepends=True)[first:count]
-    (folder / "more.smi").write_bytes(b"".join(lines))
-    subprocess.run([str(PROGRAM), "append", "-db", folder / "mols.vxc", "-in", folder / "more.smi"], check=True,
-                   capture_output=True, timeout=120)
-
-
 @pytest.mark.parametrize("served_file, steps, reopened", [
     ("mols.fpbin", [(100, replace_fpbin, True), (50, replace_fpbin, False)], "reopened mols.fpbin, 100 records"),
-    ("mols.vxc", [(150, append_in_python, False), (220, append_by_command, False), (260, append_in_python, True)],
+    ("mols.vxc", [(150, append_in_python, False), (260, append_in_python, True)],
      "the collection changed: reopened mols.vxc, 150 records"),
 ])
 def test_a_new_generation_is_served_after_sighup_or_a_change_without_dropping_requests(
@@ -502,13 +458,10 @@ def test_a_new_generation_is_served_after_sighup_or_a_change_without_dropping_re
                 time.sleep(0.1)
             if served_file == "mols.vxc":
                 with varnex.open(tmp_path / "mols.vxc") as opened:
-                    last = count - 1
-                    assert running.get(f"/api/molecules/{last}").json() == {
-                        "index": last, "id": opened.ids([last])[0], "smiles": opened.smiles([last])[0]}
-                    query = opened.smiles([last])[0]
+                    query = opened.smiles([count - 1])[0]  # a new molecule finds itself
                     hits = running.get("/api/search", params={"q": query, "k": 5}).json()["hits"]
-                    assert_same_hits(hits, opened.search(query, k=5))
-                    assert_hits_name_the_molecules(hits, opened)
+                    assert_same_hits(hits, opened.search(query, k=5),
+                                     lambda indices: list(zip(opened.ids(indices), opened.smiles(indices))))
     finally:
         stop.set()
         thread.join()
@@ -517,29 +470,15 @@ def test_a_new_generation_is_served_after_sighup_or_a_change_without_dropping_re
     assert reopened in running.log()
 
 
-def test_a_browser_pastes_a_smiles_and_sees_hits_with_ids_and_pictures(service, collection, tmp_path):
-    webdriver = pytest.importorskip("selenium.webdriver")
-    from selenium.webdriver.chrome.service import Service as DriverService
+def test_a_browser_pastes_a_smiles_and_sees_hits_with_ids_and_pictures(service, collection, browser):
     from selenium.webdriver.common.by import By
     from selenium.webdriver.support.ui import WebDriverWait
 
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 f"--user-data-dir={tmp_path / 'profile'}"]:
-        options.add_argument(flag)
-    # The browser is not built with the sanitizers a test run may preload.
-    env = {name: value for name, value in os.environ.items() if name != "LD_PRELOAD"}
-    driver = webdriver.Chrome(service=DriverService("/usr/bin/chromedriver", env=env), options=options)
-    try:
-        smiles = records(collection)[12][0]
-        driver.get(service.url + "/")
-        driver.find_element(By.ID, "query").send_keys(smiles)
-        driver.find_element(By.ID, "search").click()
-        hits = WebDriverWait(driver, 60).until(lambda d: d.find_elements(By.CSS_SELECTOR, "#results figure.hit"))
-        expected = service.get("/api/search", params={"q": smiles}).json()["hits"]
-        assert [h.find_element(By.CSS_SELECTOR, ".name").text for h in hits] == [h["id"] for h in expected]
-        assert len(expected) == 10 and all(h.find_elements(By.TAG_NAME, "svg") for h in hits)
-    finally:
-        driver.quit()
+    smiles = records(collection)[12][0]
+    browser.get(service.url + "/")
+    browser.find_element(By.ID, "query").send_keys(smiles)
+    browser.find_element(By.ID, "search").click()
+    hits = WebDriverWait(browser, 60).until(lambda d: d.find_elements(By.CSS_SELECTOR, "#results figure.hit"))
+    expected = service.get("/api/search", params={"q": smiles}).json()["hits"]
+    assert [h.find_element(By.CSS_SELECTOR, ".name").text for h in hits] == [h["id"] for h in expected]
+    assert len(expected) == 10 and all(h.find_elements(By.TAG_NAME, "svg") for h in hits)

@@ -1,7 +1,7 @@
 // End-to-end tests of the database commands of the varnex program: create,
-// search (one SMILES and a query file), matrix and histogram, with their
-// failures on missing, corrupt or mismatched files and bad queries, and
-// their pictures: the HTML page of search and matrix, the histogram chart.
+// search, matrix and histogram, and their pictures: the HTML page of search
+// and matrix, the histogram chart (bad files and queries are in
+// varnex_input_faults_cli_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,8 @@
 #include <set>
 #include <sstream>
 
-#include "kvchem/mcs.h"
-#include "kvsystem/iterator.h"
-#include "molecules.h"
 #include "run_program.h"
 #include "temp_dir.h"
-#include "varnex/fptypes.h"
-#include "varnex/patterns.h"
 #include "xml_tree.h"
 
 using VarnexTest::Fields;
@@ -60,7 +55,7 @@ TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
             "  {\"rank\": 1, \"index\": 2, \"name\": \"\", \"score\": 1.000000}]}\n]\n");
 }
 
-TEST_F(VarnexDatabaseCliTest, MatrixAndHistogramCoverEveryRecord) {
+TEST_F(VarnexDatabaseCliTest, MatrixCoversEveryRecord) {
   auto r = RunVarnex("matrix " + Db() + " -limit 1");
   ASSERT_EQ(r.status, 0) << r.err;
   auto lines = Lines(r.out);
@@ -79,41 +74,6 @@ TEST_F(VarnexDatabaseCliTest, MatrixAndHistogramCoverEveryRecord) {
     EXPECT_EQ(r.out, all.out) << form;
     EXPECT_EQ(r.err, "") << form;
   }
-
-  r = RunVarnex("histogram " + Db() + " -bins 4");
-  ASSERT_EQ(r.status, 0) << r.err;
-  lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 5u) << r.out;
-  EXPECT_EQ(lines[0], "low\thigh\tcount");
-  EXPECT_EQ(lines[1].substr(0, 18), "0.000000\t0.250000\t");
-  unsigned long total = 0;
-  for (std::size_t i = 1; i < lines.size(); ++i) total += std::stoul(lines[i].substr(lines[i].rfind('\t') + 1));
-  EXPECT_EQ(total, 10u);  // every unordered pair of five records once
-}
-
-TEST_F(VarnexDatabaseCliTest, BadFilesAndQueriesGiveOneMessageAndNoOutput) {
-  std::ofstream(Path("corrupt.fpbin")) << "not a database at all";
-  std::ofstream(Path("two.smi")) << "CCO a\nCCC b\n";
-  const struct {
-    std::string arguments;
-    int status;
-    const char* message;
-  } cases[] = {
-      {"search -db '" + Path("missing.fpbin") + "' -query CCO", 1, "cannot read fingerprint database"},
-      {"histogram -db '" + Path("corrupt.fpbin") + "'", 1, "is not a valid fingerprint database"},
-      {"search " + Db() + " -query 'C1CC('", 1, "the query is not a valid SMILES: C1CC("},
-      {"search " + Db() + " -mols '" + Path("two.smi") + "' -query CCO", 1,
-       "has 2 records but the database has 5 fingerprints"},
-      {"search " + Db() + " -query CCO -simfunc tanimoto", 2,
-       "is not one of the legal values: Tanimoto, Cosine, Dice, Euclid, Tversky, Manhattan"},
-      {"search " + Db() + " -query CCO -limit 100001", 2, "above the legal maximum 100000"},
-  };
-  for (const auto& c : cases) {
-    const auto r = RunVarnex(c.arguments);
-    EXPECT_EQ(r.status, c.status) << c.arguments;
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.arguments << ": " << r.err;
-    EXPECT_TRUE(r.out.empty()) << c.arguments;
-  }
 }
 
 // The atom indices of the highlight ellipses of a drawing.
@@ -123,38 +83,19 @@ std::set<unsigned> Highlighted(const XmlElement& svg) {
   return atoms;
 }
 
-// The atoms of A and of B in a feature of at least 2 bonds both share, from
-// the library's overlap.
-std::pair<std::set<unsigned>, std::set<unsigned>> OverlapAtoms(const KvChem::KvMol& a, const KvChem::KvMol& b) {
-  const auto* type = Varnex::KvGetPathFPType(1024, 0, 5, 191, 3);  // the database's type
-  std::pair<std::set<unsigned>, std::set<unsigned>> atoms;
-  for (const auto& match : KvSystem::KvCollect(Varnex::KvGetFPOverlap(a, b, type))) {
-    if (match.GetAtomPairs().size() < 3) continue;
-    for (const auto& pair : match.GetAtomPairs()) {
-      atoms.first.insert(pair.query->GetIdx());
-      atoms.second.insert(pair.target->GetIdx());
-    }
-  }
-  return atoms;
-}
-
-// The atoms of B in the maximum common substructure of A and B.
-std::set<unsigned> CommonAtoms(const KvChem::KvMol& a, const KvChem::KvMol& b) {
-  KvChem::KvMcsResult mcs;
-  EXPECT_TRUE(KvChem::KvFindMcs(a, b, {}, mcs));
-  std::set<unsigned> atoms;
-  for (const auto& pair : mcs.atoms) atoms.insert(pair.second);
-  return atoms.size() >= 3 ? atoms : std::set<unsigned>{};
-}
-
-TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitWithWhatItSharesWithTheQuery) {
-  const std::string smiles[] = {"c1ccccc1C(=O)O", "CC(=O)Oc1ccccc1C(=O)O", "CCO", "c1ccccc1O", "Cc1ccccc1"};
-  const std::string search = "search " + Db() + " -mols '" + Path("mols.smi") + "' -query '" + smiles[1] + "' -limit 3";
+// The page passes -highlight through and captions each hit as its line. Rank 1
+// is the query itself: its common part with the query (mcs) and its shared
+// features (bits, drawn on the query and on the hit) are all of aspirin's 13
+// atoms. Which atoms other hits light up is the pictures library's to test.
+TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitAsItsLineWithTheHighlightAskedFor) {
+  const std::string search =
+      "search " + Db() + " -mols '" + Path("mols.smi") + "' -query 'CC(=O)Oc1ccccc1C(=O)O' -limit 3";
   const auto tsv = RunVarnex(search);
   ASSERT_EQ(tsv.status, 0) << tsv.err;
   const auto lines = Lines(tsv.out);
   ASSERT_EQ(lines.size(), 4u);
-  const KvChem::KvMol query = VarnexTest::Mol(smiles[1]);
+  std::set<unsigned> aspirin;
+  for (unsigned atom = 0; atom < 13; ++atom) aspirin.insert(atom);
   for (const std::string highlight : {"mcs", "bits", "none"}) {
     const auto page = Path(highlight + ".html");
     const auto r = RunVarnex(search + " -format html -highlight " + highlight + " -out '" + page + "'");
@@ -168,36 +109,21 @@ TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitWithWhatItSharesWithTheQuer
     EXPECT_TRUE(doc->FindAll("script").empty());
     EXPECT_EQ(html.find(" src="), std::string::npos);
     EXPECT_EQ(html.find(" href="), std::string::npos);
-    EXPECT_EQ(doc->FindAll("p", "legend").size(), 1u);
-
     const auto hits = doc->FindAll("figure", "hit");
     ASSERT_EQ(hits.size(), 3u);
     for (std::size_t rank = 0; rank < hits.size(); ++rank) {
-      // The captions say what the lines say, the score to 3 decimals.
       const auto fields = Fields(lines[rank + 1]);
-      const std::size_t index = std::stoul(fields[3]);
       char score[16];
       std::snprintf(score, sizeof(score), "%.3f", std::stod(fields[5]));
       std::vector<std::string> caption;
-      for (const char* cls : {"rank", "name", "index", "score", "smiles"})
+      for (const char* cls : {"rank", "name", "index", "score"})
         caption.push_back(hits[rank]->FindAll("div", cls).at(0)->AllText());
-      const KvChem::KvMol hit = VarnexTest::Mol(smiles[index]);
       EXPECT_EQ(caption, (std::vector<std::string>{"rank " + fields[2], fields[4], "index " + fields[3],
-                                                   std::string("score ") + score, KvChem::KvMolToSmiles(hit)}));
-      // mcs: the hit alone, its common part with the query highlighted;
-      // bits: the query (first) and the hit with the atoms of shared features;
-      // none: the hit alone, nothing highlighted.
-      const auto drawings = hits[rank]->FindAll("svg");
-      ASSERT_EQ(drawings.size(), highlight == "bits" ? 2u : 1u);
-      if (highlight == "bits") {
-        const auto [onQuery, onHit] = OverlapAtoms(query, hit);
-        EXPECT_EQ(Highlighted(*drawings[0]), onQuery) << "rank " << rank + 1;
-        EXPECT_EQ(Highlighted(*drawings[1]), onHit) << "rank " << rank + 1;
-      } else {
-        EXPECT_EQ(Highlighted(*drawings[0]), highlight == "mcs" ? CommonAtoms(query, hit) : std::set<unsigned>{});
-        EXPECT_EQ(drawings[0]->FindAll("ellipse").size(), Highlighted(*drawings[0]).size()) << "one per atom";
-      }
+                                                   std::string("score ") + score}));
+      EXPECT_EQ(hits[rank]->FindAll("svg").size(), highlight == "bits" ? 2u : 1u);
     }
+    for (const XmlElement* drawing : hits[0]->FindAll("svg"))
+      EXPECT_EQ(Highlighted(*drawing), highlight == "none" ? std::set<unsigned>{} : aspirin) << highlight;
   }
 }
 
@@ -243,10 +169,16 @@ TEST_F(VarnexDatabaseCliTest, MatrixOfOneRecordIsItsRowOfTheWholeMatrix) {
   EXPECT_EQ(r.err, "varnex matrix: -format html shows the neighbours of one record: give -record N\n");
 }
 
-TEST_F(VarnexDatabaseCliTest, HistogramChartHasABarPerBinWithItsCount) {
+TEST_F(VarnexDatabaseCliTest, HistogramCountsEveryPairOnceAndItsChartHasABarPerBin) {
   auto r = RunVarnex("histogram " + Db() + " -bins 4");
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 5u) << r.out;
+  EXPECT_EQ(lines[0], "low\thigh\tcount");
+  EXPECT_EQ(lines[1].substr(0, 18), "0.000000\t0.250000\t");
+  unsigned long total = 0;
+  for (std::size_t i = 1; i < lines.size(); ++i) total += std::stoul(Fields(lines[i]).at(2));
+  EXPECT_EQ(total, 10u);  // every unordered pair of five records once
   r = RunVarnex("histogram " + Db() + " -bins 4 -format svg -out '" + Path("h.svg") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.out.empty());
@@ -259,14 +191,9 @@ TEST_F(VarnexDatabaseCliTest, HistogramChartHasABarPerBinWithItsCount) {
     EXPECT_EQ(tooltip.substr(tooltip.rfind(' ') + 1), Fields(lines[i + 1]).at(2)) << tooltip;
   }
   EXPECT_EQ(chart->FindAll("text", "axis-label").at(0)->AllText(), "Tanimoto score");
-  std::vector<std::string> title;
-  for (const XmlElement* line : chart->FindAll("text", "title")) title.push_back(line->AllText());
-  ASSERT_GE(title.size(), 3u);  // the type string wraps
-  EXPECT_EQ(title.front().substr(title.front().size() - 11), ": 5 records");
-  std::string type;
-  for (std::size_t i = 1; i + 1 < title.size(); ++i) type += title[i];
-  EXPECT_EQ(type, "Path,ver=2.0.0,size=1024,bonds=0-5,atype=AtmNum|Arom|Chiral|FCharge|HvyDeg|Hyb|EqHalo,btype=Order|Chiral");
-  EXPECT_EQ(title.back(), "Tanimoto scores of 10 pairs");
+  const auto title = chart->FindAll("text", "title");
+  EXPECT_EQ(title.front()->AllText().substr(title.front()->AllText().size() - 11), ": 5 records");
+  EXPECT_EQ(title.back()->AllText(), "Tanimoto scores of 10 pairs");
   // -scale chooses the counts axis.
   r = RunVarnex("histogram " + Db() + " -bins 4 -scale log -format svg -out '" + Path("h.svg") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -277,20 +204,6 @@ TEST_F(VarnexDatabaseCliTest, HistogramChartHasABarPerBinWithItsCount) {
 
 TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {
   const std::string mols = " -mols '" + Path("mols.smi") + "'";
-  const std::pair<std::string, std::string> usage[] = {
-      {"search " + Db() + " -query CCO -format html -out '" + Path("x.html") + "'",
-       "varnex search: -format html draws the hits from their molecule file: give -mols FILE\n"},
-      {"search " + Db() + mols + " -query CCO -format html", "varnex search: -format html writes a file: give -out FILE\n"},
-      {"search " + Db() + " -query CCO -out '" + Path("x.html") + "'",
-       "varnex search: -out is for the picture format; tsv goes to stdout\n"},
-      {"histogram " + Db() + " -format json -out '" + Path("x.svg") + "'",
-       "varnex histogram: -out is for the picture format; json goes to stdout\n"},
-  };
-  for (const auto& [command, message] : usage) {
-    const auto r = RunVarnex(command);
-    EXPECT_EQ(r.status, 2) << command;
-    EXPECT_EQ(r.err, message);
-  }
   const std::string missing = Path("missing/x.html");
   for (const std::string& command : {"search " + Db() + mols + " -query CCO -format html -out '" + missing + "'",
                                      "matrix " + Db() + mols + " -record 0 -format html -out '" + missing + "'",
@@ -300,7 +213,6 @@ TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {
     EXPECT_EQ(r.err, "varnex: cannot write " + missing + ": No such file or directory\n");
     EXPECT_TRUE(r.out.empty());
   }
-  EXPECT_FALSE(std::ifstream(Path("x.html")).good());
 }
 
 TEST_F(VarnexDatabaseCliTest, UnreadableHitGetsANoteAndNamesComeFromDataFields) {

@@ -44,18 +44,11 @@ TEST(VarnexExplainCliTest, OneLinePerPatternAndBitFilter) {
   ASSERT_GE(kept.size(), 2u);
   for (size_t i = 1; i < kept.size(); ++i) EXPECT_EQ(kept[i].substr(0, bit.size() + 1), bit + "\t");
   EXPECT_LT(kept.size(), lines.size());
-}
 
-TEST(VarnexExplainCliTest, JsonAndFaults) {
-  auto r = RunVarnex("explain -smiles C -fptype Circular -format json");
+  r = RunVarnex("explain -smiles C -fptype Circular -format json");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.front(), '[');
+  EXPECT_EQ(r.out.rfind("[\n  {\"bit\": ", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("\"atoms\": [0]"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"identifier\": "), std::string::npos);
-  // A bit no pattern sets: the header only, an empty JSON array.
-  EXPECT_EQ(RunVarnex("explain -smiles C -fptype Circular -format json -bit 0").out, "[]\n");
-  EXPECT_NE(RunVarnex("explain -smiles 'not a smiles' -fptype Circular").status, 0);
-  EXPECT_EQ(RunVarnex("explain -fptype Circular").status, 2);
 }
 
 TEST(VarnexExplainCliTest, EveryKindListsItsPatternsAndVseprIsRefused) {
@@ -119,7 +112,8 @@ TEST_F(VarnexExplainSvgTest, OnePanelPerBitHighlightingTheAtomsOfItsLines) {
   }
 }
 
-TEST_F(VarnexExplainSvgTest, BitNoPatternSetsGivesAnEmptyGridWithANote) {
+TEST_F(VarnexExplainSvgTest, BitNoPatternSetsGivesNoLinesAndAGridWithANote) {
+  EXPECT_EQ(RunVarnex("explain -smiles C -fptype Circular -format json -bit 0").out, "[]\n");
   const std::string svg = dir_.Path("none.svg");
   const auto r = RunVarnex("explain -smiles C -fptype Circular -bit 0 -svg '" + svg + "'");
   EXPECT_EQ(r.status, 0) << r.err;

@@ -55,6 +55,10 @@ TEST_F(VarnexInputFaultsCliTest, FailedCreationLeavesTheOldFileAsItWas) {
       {"missing input", "-in '" + Path("absent.smi") + "'", 1, "cannot read molecule file"},
       {"empty input", "-in '" + Path("empty.smi") + "'", 1, "empty molecule database!"},
       {"damaged gzip input", "-in '" + Path("damaged.smi.gz") + "'", 1, "is damaged or truncated"},
+      {"text kind", "-in '" + Path("mols.smi") + "' -fptype Lingo", 1,
+       "invalid fingerprint type (only path, circular or tree allowed)"},
+      {"count kind", "-in '" + Path("mols.smi") + "' -fptype VSEPRAroType", 2,
+       "varnex create: VSEPRAroType fingerprints count paths; a fast database holds Path, Circular or Tree bits\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -175,6 +179,7 @@ TEST_F(VarnexInputFaultsCliTest, PartlyBadInputExitsThreeWithEveryGoodRecordDone
   EXPECT_NE(r.err.find("3 molecules failed (3 unreadable, 0 without fingerprint) and have empty records"),
             std::string::npos)
       << r.err;
+  EXPECT_NE(r.err.find("cannot parse record 1 of " + Path("bad.smi") + "\n"), std::string::npos);
   EXPECT_NE(r.err.find("cannot parse record 2 of " + Path("bad.smi") + ": 5000 atoms, more than the limit of 1000"),
             std::string::npos);
   EXPECT_NE(r.err.find("cannot parse record 4 of " + Path("bad.smi") + ": a NUL byte in the text"), std::string::npos);
@@ -213,16 +218,48 @@ TEST_F(VarnexInputFaultsCliTest, PartlyBadInputExitsThreeWithEveryGoodRecordDone
   EXPECT_NE(r.err.find("incorrect data check"), std::string::npos) << r.err;
 }
 
+// Usage faults exit 2, bad molecules and files 1, each with its message and
+// nothing on stdout; values the declared ranges cannot catch are refused too.
 TEST_F(VarnexInputFaultsCliTest, ValuesOutsideTheirMeaningAreRefused) {
   const std::string db = "-db '" + Path("mols.fpbin") + "'";
   std::ofstream(Path("reversed.smi")) << "c1ccccc1O phenol\nCCO ethanol\nCC(=O)Oc1ccccc1C(=O)O aspirin\n"
                                          "c1ccccc1C(=O)O benzoic\n";
+  Write("corrupt.fpbin", "not a database at all");
+  Write("two.smi", "CCO a\nCCC b\n");
   const struct {
     const char* name;
     std::string arguments;
     int status;
     std::string message;  // on stderr
   } cases[] = {
+      {"no command", "", 2, "usage: varnex <command>"},
+      {"unknown command", "frobnicate", 2, "varnex: unknown command 'frobnicate'; see 'varnex help' for the commands\n"},
+      {"unknown help topic", "help nosuch", 2, "value \"nosuch\" of parameter -command is not one of the legal values"},
+      {"value below its range", "compare -a C -b CC -numbits 20", 2,
+       "value 20 of parameter -numbits is below the legal minimum 64"},
+      {"hint to the command's help", "compare -a C -b CC -numbits 20", 2, "see 'varnex compare -help'"},
+      {"value missing", "compare -a C -b", 2, "parameter -b needs a value"},
+      {"required parameter missing", "compare -a C", 2, "parameter -b is required but has no value"},
+      {"unknown kind", "fp -smiles C -fptype Circle", 2, "is not one of the legal values: Path, Circular, Tree, MACCS166,"},
+      {"unknown measure", "search " + db + " -query CCO -simfunc tanimoto", 2,
+       "is not one of the legal values: Tanimoto, Cosine, Dice, Euclid, Tversky, Manhattan"},
+      {"limit above its range", "search " + db + " -query CCO -limit 100001", 2, "above the legal maximum 100000"},
+      {"page without molecules", "search " + db + " -query CCO -format html -out '" + Path("x.html") + "'", 2,
+       "varnex search: -format html draws the hits from their molecule file: give -mols FILE\n"},
+      {"page without a file", "search " + db + " -mols '" + Path("mols.smi") + "' -query CCO -format html", 2,
+       "varnex search: -format html writes a file: give -out FILE\n"},
+      {"file for text", "search " + db + " -query CCO -out '" + Path("x.html") + "'", 2,
+       "varnex search: -out is for the picture format; tsv goes to stdout\n"},
+      {"file for JSON", "histogram " + db + " -format json -out '" + Path("x.svg") + "'", 2,
+       "varnex histogram: -out is for the picture format; json goes to stdout\n"},
+      {"bad SMILES", "compare -a 'c1ccccc1O' -b 'C1CC('", 1, "molecule -b is not a valid SMILES: C1CC("},
+      {"bad query", "search " + db + " -query 'C1CC('", 1, "the query is not a valid SMILES: C1CC("},
+      {"bad molecule to explain", "explain -smiles 'not a smiles'", 1, "molecule -smiles is not a valid SMILES"},
+      {"missing molecule file", "fp -in /nonexistent/mols.smi", 1, "cannot read molecule file /nonexistent/mols.smi"},
+      {"missing database", "search -db '" + Path("missing.fpbin") + "' -query CCO", 1, "cannot read fingerprint database"},
+      {"corrupt database", "histogram -db '" + Path("corrupt.fpbin") + "'", 1, "is not a valid fingerprint database"},
+      {"molecule file too short", "search " + db + " -mols '" + Path("two.smi") + "' -query CCO", 1,
+       "has 2 records but the database has 4 fingerprints"},
       {"cutoff above 1", "search " + db + " -query CCO -cutoff 2", 2, "-cutoff 2 is outside the range of Tanimoto scores, 0 to 1"},
       {"negative cutoff", "matrix " + db + " -cutoff -1 -simfunc Dice", 2, "-cutoff -1 is outside the range of Dice scores"},
       {"cutoff nan", "search " + db + " -query CCO -cutoff nan", 2, "not a valid float"},
@@ -257,10 +294,9 @@ TEST_F(VarnexInputFaultsCliTest, ValuesOutsideTheirMeaningAreRefused) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     // One line per message, quoting at most 80 bytes of any input.
     for (const std::string& line : VarnexTest::Lines(r.err)) EXPECT_LT(line.size(), 240u) << line.substr(0, 240);
-    if (c.status == 0) {
-      EXPECT_FALSE(r.out.empty());
-    }
+    EXPECT_EQ(r.out.empty(), c.status != 0);
   }
+  EXPECT_FALSE(std::ifstream(Path("x.html")).good());
   // The clamped matrix holds every pair: a header and 4 x 4 lines.
   const auto r = RunVarnex("matrix " + db + " -limit 7");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 17) << r.out;
