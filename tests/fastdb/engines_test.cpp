@@ -334,9 +334,10 @@ TEST_F(OracleTest, BatchCallsEqualTheBruteForce) {
   }
 }
 
-// The neighbour lists (many blocks of records, so tiles and their pruning
-// run) keep exactly the equal scores the definition keeps, on any thread
-// count, also without limit; the threshold form gives the same rows then.
+// The neighbour lists, in tiles (many blocks of records, so the tiles and
+// their pruning run) and row by row, keep exactly the equal scores the
+// definition keeps, on any thread count, also without limit; the threshold
+// form gives the same rows then.
 TEST_F(OracleTest, NeighbourMatricesEqualTheListDefinition) {
   const auto engines = Engines();
   for (const unsigned measure : kMeasures) {
@@ -345,9 +346,11 @@ TEST_F(OracleTest, NeighbourMatricesEqualTheListDefinition) {
       if (cutoff >= 0.0f) options.SetCutoff(cutoff);
       const auto expected = ReferenceNeighbours(AllScores(measure), fps_->size(), options, kBase);
       for (const auto& engine : engines) {
-        for (const unsigned threads : {1u, 2u}) {
+        // In tiles, and row by row with the equal scores replayed.
+        for (const auto& [threads, rowsFrom] : {std::pair{1u, ~0ull}, {2u, ~0ull}, {1u, 0ull}, {2u, 0ull}}) {
           options.SetNumProcessors(threads);
-          SCOPED_TRACE(Trace(engine->GetMemoryType(), options));
+          SetMatrixRowsFrom(rowsFrom);
+          SCOPED_TRACE(Trace(engine->GetMemoryType(), options) + (rowsFrom == 0 ? " rows" : " tiles"));
           VarnexTest::CaptureSink sink;
           // The progress display counts every row once, from any thread.
           KvSystem::KvDots rows;
@@ -359,6 +362,7 @@ TEST_F(OracleTest, NeighbourMatricesEqualTheListDefinition) {
           if (limit == 0) ExpectSamePairs(KvCollect(engine->GetThresholdMatrix(options)), expected);
           // Lists of every record warn that all n x n scores may come.
           EXPECT_EQ(sink.Count(), limit == 0 ? 1u : 0u);
+          SetMatrixRowsFrom(262144);
         }
       }
     }

@@ -17,12 +17,15 @@ constexpr const char* kOpening = "KvFastFPDatabase::KvFastFPDatabase()";
 constexpr const char* kGetFingerPrint = "KvFastFPDatabase::GetFingerPrint()";
 std::atomic<std::uint64_t> scanWholeUpTo{4096};
 std::atomic<std::uint64_t> shareSearchFrom{32768};
+std::atomic<std::uint64_t> matrixRowsFrom{262144};
 }  // namespace
 
 std::uint64_t ScanWholeUpTo() { return scanWholeUpTo.load(std::memory_order_relaxed); }
 void SetScanWholeUpTo(std::uint64_t records) { scanWholeUpTo.store(records, std::memory_order_relaxed); }
 std::uint64_t ShareSearchFrom() { return shareSearchFrom.load(std::memory_order_relaxed); }
 void SetShareSearchFrom(std::uint64_t records) { shareSearchFrom.store(records, std::memory_order_relaxed); }
+std::uint64_t MatrixRowsFrom() { return matrixRowsFrom.load(std::memory_order_relaxed); }
+void SetMatrixRowsFrom(std::uint64_t records) { matrixRowsFrom.store(records, std::memory_order_relaxed); }
 
 KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : path_(path), params_(path) {
   valid_ = params_.IsValid();

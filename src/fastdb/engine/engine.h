@@ -51,6 +51,12 @@ void SetScanWholeUpTo(std::uint64_t records);
 // that small files are shared among threads the way large ones are.
 std::uint64_t ShareSearchFrom();
 void SetShareSearchFrom(std::uint64_t records);
+// The size from which the neighbour matrix goes row by row, one pruned
+// search per record, instead of in tiles over all pairs (262144 records:
+// the tiles' work grows as n², the searches' more slowly). Process-wide;
+// tests lower it to 0, or raise it, to check both ways on small files.
+std::uint64_t MatrixRowsFrom();
+void SetMatrixRowsFrom(std::uint64_t records);
 
 // Where the records are and how they are laid out.
 struct RecordView {

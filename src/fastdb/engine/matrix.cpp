@@ -1,9 +1,7 @@
 // The nearest-neighbour matrix: per record its k highest scores against all
-// records, kept exactly as the neighbour lists define it. Each list takes
-// the first k candidates in record order, then lets a candidate replace its
-// lowest entry (the first minimum) only when strictly higher; so which of
-// several equal scores a list keeps depends on every candidate it was
-// offered before, and every list must see its candidates in record order.
+// records, kept exactly as the neighbour lists define them
+// (neighbour_list.h). Small limits under a search index go row by row
+// (neighbour_rows.cpp); the rest, Manhattan among them, in tiles here.
 //
 // The work goes in steps over row blocks R of kTile records. A step first
 // offers R's rows the records of one block in full (for symmetric measures
@@ -30,6 +28,7 @@
 #include <vector>
 
 #include "fastdb/engine/engine.h"
+#include "fastdb/engine/neighbour_list.h"
 #include "fastdb/engine/scan_loop.h"
 #include "fastdb/engine/workers.h"
 #include "kvsystem/dots.h"
@@ -43,120 +42,25 @@ constexpr const char* kSparseMatrix = "KvFastFPDatabase::GetSparseMatrix()";
 // Records per block: a block of records (about 128 KB of 4096-bit ones)
 // stays in cache while the rows of a tile are scored against it.
 constexpr std::uint64_t kTile = 256;
-constexpr float kNoFloor = -std::numeric_limits<float>::infinity();
-
-// One record's neighbour list, held in k entries of one array shared by
-// all lists (one allocation for the matrix, not one per record).
-class RowNeighbours {
- public:
-  struct Entry {
-    float score;
-    std::uint32_t position;
-  };
-
-  void Reset(Entry* storage, std::size_t k) {
-    held_ = storage;
-    k_ = k;
-    size_ = 0;
-    minimum_ = 0;
-  }
-
-  // The lowest held score once the list is full; kNoFloor before.
-  float Floor() const { return size_ < k_ || k_ == 0 ? kNoFloor : held_[minimum_].score; }
-
-  void Offer(float score, std::uint32_t position) {
-    if (size_ < k_) {
-      held_[size_++] = {score, position};
-      if (size_ == k_) minimum_ = FirstMinimum();
-      return;
-    }
-    if (k_ == 0 || !(score > held_[minimum_].score)) return;
-    held_[minimum_] = {score, position};
-    minimum_ = FirstMinimum();
-  }
-
-  std::span<Entry> Held() { return {held_, size_}; }
-
- private:
-  std::size_t FirstMinimum() const {
-    std::size_t at = 0;
-    for (std::size_t e = 1; e < size_; ++e) {
-      if (held_[e].score < held_[at].score) at = e;
-    }
-    return at;
-  }
-
-  Entry* held_ = nullptr;
-  std::size_t k_ = 0;
-  std::size_t size_ = 0;
-  std::size_t minimum_ = 0;  // the first minimum, valid while full
-};
-
-// The counts lo to lo + span of records that may beat `floor` for a row
-// whose functor is `score` (one unsigned comparison per test).
-struct CountRange {
-  std::uint32_t lo;
-  std::uint32_t span;
-  bool Holds(std::uint32_t p) const { return p - lo <= span; }
-};
-constexpr CountRange kNoCounts = {0xFFFFFFFFu, 0};
-
-template <typename Score>
-CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCount) {
-  if (floor == kNoFloor) return {0, maxCount};
-  // For similarities the range only screens pairs before their signature
-  // bound is compared in doubles: widened, so rounding never drops a pair.
-  auto beats = [&](std::uint32_t p) {
-    const double best = BestScore(score, static_cast<double>(p), true);
-    if constexpr (kIncreasingInCommonBits<Score>) return best + 1e-7 * std::fabs(best) + 1e-300 > floor;
-    return static_cast<float>(best) > floor;
-  };
-  const auto peak = static_cast<std::uint32_t>(std::clamp(BestScorePeak(score), 0.0, double(maxCount)));
-  if (!beats(peak)) return kNoCounts;
-  std::uint32_t lo = 0, hi = peak;  // the least p <= peak that beats
-  while (lo < hi) {
-    const std::uint32_t mid = lo + (hi - lo) / 2;
-    if (beats(mid)) {
-      hi = mid;
-    } else {
-      lo = mid + 1;
-    }
-  }
-  const std::uint32_t first = lo;
-  lo = peak;
-  hi = maxCount;  // the largest p >= peak that beats
-  while (lo < hi) {
-    const std::uint32_t mid = lo + (hi - lo + 1) / 2;
-    if (beats(mid)) {
-      lo = mid;
-    } else {
-      hi = mid - 1;
-    }
-  }
-  return {first, lo - first};
-}
 
 template <typename Score>
 class NeighbourMatrix {
  public:
   NeighbourMatrix(const RecordView& view, const SearchIndex& index, const KvFPDatabaseOptions& options,
-                  std::size_t k)
+                  NeighbourLists& rows)
       : view_(view),
         index_(index),
         options_(options),
-        k_(k),
         prune_(!index.Empty()),
         sigWords_(index.SignatureWords()),
         // A pair's score is the same both ways only when the stored counts
         // are the true ones (the index vouches for that).
         symmetric_(options.GetSimMeasure().symmetric && !index.Empty()),
         maxCount_(static_cast<std::uint32_t>(64 * view.words)),
-        held_(std::make_unique_for_overwrite<RowNeighbours::Entry[]>(static_cast<std::size_t>(view.n) * k)),
-        rows_(static_cast<std::size_t>(view.n)),
+        rows_(rows),
         ranges_(static_cast<std::size_t>(view.n), CountRange{0, maxCount_}),
         rangeFloor_(static_cast<std::size_t>(view.n), kNoFloor),
         queryBits_(static_cast<std::size_t>(view.n)) {
-    for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i].Reset(held_.get() + i * k, k);
     if (prune_) {
       slotOf_.resize(static_cast<std::size_t>(view.n));
       for (std::uint64_t slot = 0; slot < view.n; ++slot)
@@ -205,25 +109,6 @@ class NeighbourMatrix {
       });
       // Every pair of R's rows has been offered: the rows are final.
       if (options_.GetProgress() != nullptr) options_.GetProgress()->Update(r1 - r0);
-    }
-  }
-
-  // The pairs of every row, row by row: best first, equal scores by the
-  // larger molecule index first, at or above the cutoff when there is one.
-  void AppendPairs(std::vector<KvSimScorePair>& pairs) {
-    const bool hasCutoff = options_.HasCutoff();
-    const float cutoff = options_.GetCutoff();
-    for (std::uint64_t i = 0; i < view_.n; ++i) {
-      const std::span<RowNeighbours::Entry> held = rows_[i].Held();
-      std::sort(held.begin(), held.end(), [&](const auto& a, const auto& b) {
-        if (a.score != b.score) return a.score > b.score;
-        return view_.MolIdx(a.position) > view_.MolIdx(b.position);
-      });
-      const std::uint64_t rowIdx = view_.MolIdx(i);
-      for (const auto& entry : held) {
-        if (hasCutoff && !(entry.score >= cutoff)) continue;
-        pairs.emplace_back(rowIdx, view_.MolIdx(entry.position), static_cast<double>(entry.score));
-      }
     }
   }
 
@@ -404,13 +289,11 @@ class NeighbourMatrix {
   const RecordView& view_;
   const SearchIndex& index_;
   const KvFPDatabaseOptions& options_;
-  const std::size_t k_;
   const bool prune_;  // the index holds true bit counts and signatures
   const std::size_t sigWords_;
   const bool symmetric_;
   const std::uint32_t maxCount_;
-  std::unique_ptr<RowNeighbours::Entry[]> held_;  // k entries per row
-  std::vector<RowNeighbours> rows_;
+  NeighbourLists& rows_;
   std::vector<CountRange> ranges_;
   std::vector<float> rangeFloor_;  // the floor each range was found for
   std::vector<std::uint32_t> queryBits_;
@@ -450,13 +333,15 @@ KvSystem::KvIterBase<KvSimScorePair>* KvFastFPDatabaseImplBase::GetSparseMatrix(
     if (k > std::numeric_limits<std::size_t>::max() / view.n || view.n > std::numeric_limits<std::uint32_t>::max())
       throw std::bad_alloc();
     pairs.reserve(static_cast<std::size_t>(view.n * k));
-    WithScoreFunctor(options.GetSimFunc(), ScoreContext{}, [&](const auto& prototype) {
-      using Score = std::decay_t<decltype(prototype)>;
-      NeighbourMatrix<Score> matrix(view, index_, options, static_cast<std::size_t>(k));
-      matrix.Run(options.GetNumProcessors());
-      // A cancelled call's rows are incomplete and its answer discarded.
-      if (!KvSystem::KvCancelRequested()) matrix.AppendPairs(pairs);
-    });
+    NeighbourLists lists(view.n, static_cast<std::size_t>(k));
+    if (!SearchNeighbourRows(*this, options, static_cast<std::size_t>(k), lists)) {
+      WithScoreFunctor(options.GetSimFunc(), ScoreContext{}, [&](const auto& prototype) {
+        using Score = std::decay_t<decltype(prototype)>;
+        NeighbourMatrix<Score>(view, index_, options, lists).Run(options.GetNumProcessors());
+      });
+    }
+    // A cancelled call's rows are incomplete and its answer discarded.
+    if (!KvSystem::KvCancelRequested()) lists.AppendPairs(view, options, pairs);
   } catch (const std::exception&) {
     report->Warning(Msg::kNoMemoryForResults, kSparseMatrix);
     return KvSystem::KvMakeEmptyIter<KvSimScorePair>();

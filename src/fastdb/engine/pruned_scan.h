@@ -39,6 +39,7 @@
 #include "fastdb/kernels/kernels.h"
 #include "fastdb/kernels/scoring.h"
 #include "fastdb/engine/search_index.h"
+#include "kvsystem/call_context.h"
 
 namespace Varnex {
 
@@ -157,5 +158,69 @@ class PrunedQuery {
   std::vector<std::uint64_t> signature_;
   std::uint64_t signatureBits_ = 0;
 };
+
+// The slot range of bins [lo, hi].
+struct BinRange {
+  std::size_t lo;
+  std::size_t hi;
+};
+
+// Searches bins outwards from the one with the best reachable score,
+// always to the neighbour whose best is better, until no neighbour can beat
+// the sink's threshold or the bins done hold `budget` records and `ready()`
+// is true.
+// Returns the bins done; `complete` tells whether the bins outside them
+// were checked too (so the search is finished).
+template <typename Score, typename Sink, typename Ready>
+BinRange Seed(const PrunedQuery<Score>& query, const SearchIndex& index, Sink& sink, std::uint64_t budget,
+              Ready&& ready, bool& complete) {
+  const std::size_t bins = index.NumBins();
+  auto empty = [&](std::size_t p) { return index.BinBegin(p) == index.BinEnd(p); };
+  std::size_t peak = bins;
+  double peakBest = 0.0;
+  for (std::size_t p = 0; p < bins; ++p) {
+    if (empty(p)) continue;
+    const double best = query.Best(p);
+    if (peak == bins || query.IsBetter(best, peakBest)) {
+      peak = p;
+      peakBest = best;
+    }
+  }
+  complete = false;
+  if (peak == bins) {
+    complete = true;
+    return {0, 0};
+  }
+  std::size_t lo = peak, hi = peak;
+  query.ScanSlots(peak, index.BinBegin(peak), index.BinEnd(peak), sink);
+  std::uint64_t done = index.BinEnd(peak) - index.BinBegin(peak);
+  for (;;) {
+    if (done >= budget && ready()) return {lo, hi};
+    if (KvSystem::KvCancelRequested()) return {lo, hi};  // the (discarded) search ends at this bin
+    std::size_t left = lo, right = hi;
+    while (left > 0 && empty(left - 1)) --left;
+    while (right + 1 < bins && empty(right + 1)) ++right;
+    const bool hasLeft = left > 0 && sink.Admits(query.Best(left - 1));
+    const bool hasRight = right + 1 < bins && sink.Admits(query.Best(right + 1));
+    if (!hasLeft && !hasRight) break;
+    const bool goLeft = hasLeft && (!hasRight || !query.IsBetter(query.Best(right + 1), query.Best(left - 1)));
+    const std::size_t p = goLeft ? left - 1 : right + 1;
+    query.ScanSlots(p, index.BinBegin(p), index.BinEnd(p), sink);
+    done += index.BinEnd(p) - index.BinBegin(p);
+    (goLeft ? lo : hi) = p;
+    if (goLeft) {
+      hi = std::max(hi, right);
+    } else {
+      lo = std::min(lo, left);
+    }
+  }
+  // Bounds that are not single-peaked may leave better bins further out.
+  for (std::size_t p = 0; p < bins; ++p) {
+    if ((p < lo || p > hi) && !empty(p) && sink.Admits(query.Best(p)))
+      query.ScanSlots(p, index.BinBegin(p), index.BinEnd(p), sink);
+  }
+  complete = true;
+  return {lo, hi};
+}
 
 }  // namespace Varnex
