@@ -92,6 +92,9 @@ void KvAssignAromaticFlags(KvMolBase& mol, unsigned model, bool clear, unsigned 
   try {
     if (clear) RDKit::MolOps::Kekulize(m, true);
     RDKit::MolOps::setAromaticity(m, RDKit::MolOps::AROMATICITY_DEFAULT);
+    // As after parsing: an aromatic nitrogen that had its hydrogen from the
+    // Kekulé form (as [H]n1cccc1 has after its H atom is folded) keeps it.
+    RDKit::MolOps::adjustHs(m);
     m.updatePropertyCache(false);
   } catch (...) {
     KvSystem::KvThrow()->Warning("KvAssignAromaticFlags(): %s", DescribeCurrentException().c_str());
