@@ -11,7 +11,11 @@
 //   equal the matrix rows (the same scores rank by rank; the same records
 //   wherever the score is above the row's last).
 //
-//   bench_matrix_scale_bench [records [threads [flips [sample]]]]
+//   bench_matrix_scale_bench [records [threads [flips [sample [way]]]]]
+//
+// `way` picks how the matrix is built: "auto" (the library's choice by
+// size), "tiles", "rows", or "both": tiles, then rows, their CPU time
+// compared in the same run and their pairs checked equal.
 //
 // Defaults: 100000 records, 2 threads, 3 flipped bits, 200 sample rows;
 // 0 threads skips the matrix (the row-by-row estimate alone, for sizes
@@ -33,6 +37,7 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "fastdb/engine/engine.h"
 #include "kvchem/mol.h"
 #include "kvchem/moldb.h"
 #include "kvsystem/error.h"
@@ -108,13 +113,35 @@ int main(int argc, char** argv) {
   const KvFastFPDatabase db(path, KvFastFPDatabaseMemoryType::InMemory);
   if (!db.IsValid()) return 1;
 
+  const std::string way = argc > 5 ? argv[5] : "auto";
   KvFPDatabaseOptions options(10, KvSimMeasure::Tanimoto);
   options.SetNumProcessors(threads);
-  double wall = WallSeconds(), cpu = ProcessSeconds();
-  const std::vector<KvSimScorePair> pairs =
-      threads == 0 ? std::vector<KvSimScorePair>{} : KvSystem::KvCollect(db.GetSparseMatrix(options));
-  wall = WallSeconds() - wall;
-  cpu = ProcessSeconds() - cpu;
+  // Builds the matrix the given way (rows from `rowsFrom` records on).
+  auto build = [&](std::uint64_t rowsFrom, double& wall, double& cpu) {
+    SetMatrixRowsFrom(rowsFrom);
+    wall = WallSeconds();
+    cpu = ProcessSeconds();
+    std::vector<KvSimScorePair> built =
+        threads == 0 ? std::vector<KvSimScorePair>{} : KvSystem::KvCollect(db.GetSparseMatrix(options));
+    wall = WallSeconds() - wall;
+    cpu = ProcessSeconds() - cpu;
+    return built;
+  };
+  double wall = 0, cpu = 0;
+  const std::uint64_t rowsFrom = way == "tiles" || way == "both" ? ~std::uint64_t{0} : way == "rows" ? 0 : MatrixRowsFrom();
+  const std::vector<KvSimScorePair> pairs = build(rowsFrom, wall, cpu);
+  if (way == "both" && threads != 0) {
+    double rowsWall = 0, rowsCpu = 0;
+    const std::vector<KvSimScorePair> rows = build(0, rowsWall, rowsCpu);
+    bool equal = rows.size() == pairs.size();
+    for (std::size_t k = 0; equal && k < rows.size(); ++k)
+      equal = rows[k].GetIdxA() == pairs[k].GetIdxA() && rows[k].GetIdxB() == pairs[k].GetIdxB() &&
+              rows[k].GetScore() == pairs[k].GetScore();
+    std::printf("tiles: %.1f s wall, %.1f s CPU; rows: %.1f s wall, %.1f s CPU; rows take %.2fx the tiles' CPU; "
+                "pairs %s\n",
+                wall, cpu, rowsWall, rowsCpu, rowsCpu / cpu, equal ? "identical" : "DIFFERENT");
+    if (!equal) return 1;
+  }
 
   // Row-by-row on one thread: the sample rows, spread over the file.
   KvFPDatabaseOptions single(10, KvSimMeasure::Tanimoto);

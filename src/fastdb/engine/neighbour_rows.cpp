@@ -13,11 +13,15 @@
 // search found: from there on the list's lowest entry is the k-th highest
 // score, which only the records found above it can still beat, and they are
 // offered last. Before it, the replay compares only the records whose bit
-// count lets them beat the list's lowest entry.
+// count and signature let them beat the list's lowest entry; it reads the
+// signatures in record order, from a copy made when the matrix starts.
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <span>
 #include <vector>
 
 #include "fastdb/engine/engine.h"
@@ -34,10 +38,7 @@ namespace {
 constexpr std::uint64_t kRowsPerClaim = 64;
 // Rows are searched one by one for limits of at most n / kRowLimitShare.
 constexpr std::uint64_t kRowLimitShare = 8;
-// Records of the first window of a replay after the first k; each window
-// is twice the one before.
-constexpr std::uint64_t kFirstWindow = 1024;
-// Records compared per kernel call where every record is.
+// Records per run of a replay (one kernel call).
 constexpr std::size_t kRun = 128;
 
 // The records scoring at least the k-th highest score offered so far, as
@@ -80,22 +81,6 @@ class TieSink {
   std::vector<RowNeighbours::Entry> entries_;
 };
 
-// Collects the records scoring above a fixed floor, as floats (a sink of
-// pruned_scan.h).
-class WindowSink {
- public:
-  WindowSink(float floor, std::vector<RowNeighbours::Entry>& taken) : floor_(floor), taken_(taken) { taken_.clear(); }
-  double Threshold() const { return floor_; }
-  bool Admits(double score) const { return static_cast<float>(score) > floor_; }
-  void Take(std::uint64_t position, double score) {
-    taken_.push_back({static_cast<float>(score), static_cast<std::uint32_t>(position)});
-  }
-
- private:
-  float floor_;
-  std::vector<RowNeighbours::Entry>& taken_;
-};
-
 template <typename Score>
 class NeighbourRows {
  public:
@@ -108,84 +93,123 @@ class NeighbourRows {
         k_(k),
         lists_(lists),
         counts_(index_.Counts().data()),
-        maxCount_(static_cast<std::uint32_t>(64 * view_.words)) {}
+        maxCount_(static_cast<std::uint32_t>(64 * view_.words)),
+        sigWords_(index_.SignatureWords()),
+        sigs_(static_cast<std::size_t>(view_.n) * sigWords_),
+        sigBits_(static_cast<std::size_t>(view_.n)) {
+    // The replays read records in record order: the signatures too.
+    const std::span<const std::uint32_t> order = index_.Order();
+    for (std::uint64_t slot = 0; slot < view_.n; ++slot) {
+      const std::uint32_t position = order[slot];
+      std::memcpy(sigs_.data() + position * sigWords_, index_.Signature(slot), 8 * sigWords_);
+      sigBits_[position] = index_.SignatureBits()[slot];
+    }
+  }
 
   void Run(unsigned threads) {
     const std::uint64_t n = view_.n;
     std::atomic<std::uint64_t> next{0};
     KvRunWorkers(threads, [&](unsigned) {
-      TieSink sink;
-      QueryWords query;
-      std::vector<RowNeighbours::Entry> candidates;
+      RowScratch scratch(sigWords_);
       for (std::uint64_t first = KvClaim(next, n, kRowsPerClaim); first < n; first = KvClaim(next, n, kRowsPerClaim)) {
         const std::uint64_t last = std::min(n, first + kRowsPerClaim);
-        for (std::uint64_t slot = first; slot < last; ++slot) Row(index_.Order()[slot], query, sink, candidates);
+        for (std::uint64_t slot = first; slot < last; ++slot) Row(index_.Order()[slot], scratch);
         if (KvSystem::KvDots* progress = options_.GetProgress(); progress != nullptr) progress->Update(last - first);
       }
     });
   }
 
  private:
-  void Row(std::uint64_t row, QueryWords& query, TieSink& sink, std::vector<RowNeighbours::Entry>& candidates) const {
+  // A worker's buffers, reused row after row.
+  struct RowScratch {
+    explicit RowScratch(std::size_t sigWords) : signature(sigWords) {}
+    TieSink sink;
+    QueryWords query;
+    std::vector<std::uint64_t> signature;  // the row's own, folded
+  };
+
+  void Row(std::uint64_t row, RowScratch& scratch) const {
+    QueryWords& query = scratch.query;
     engine_.RecordAsQuery(row, query);
     const Score score{MakeScoreContext(query.bits, view_.words, options_)};
-    const PrunedQuery<Score> pruned(index_, view_, query, score, true);
-    sink.Reset(k_);
-    bool complete = false;
-    Seed(pruned, index_, sink, ~std::uint64_t{0}, [] { return true; }, complete);
-    const std::vector<RowNeighbours::Entry>& found = sink.Finish();
+    scratch.sink.Reset(k_);
+    {
+      const PrunedQuery<Score> pruned(index_, view_, query, score, true);
+      bool complete = false;
+      Seed(pruned, index_, scratch.sink, ~std::uint64_t{0}, [] { return true; }, complete);
+    }
+    const std::vector<RowNeighbours::Entry>& found = scratch.sink.Finish();
     RowNeighbours& list = lists_[row];
     if (found.size() <= k_) {
       for (const auto& entry : found) list.Offer(entry.score, entry.position);
       return;
     }
     const std::uint32_t last = found[k_ - 1].position;
-    Replay(list, score, pruned, query, last, candidates);
+    Replay(list, score, scratch, std::uint64_t{last} + 1);
     for (const auto& entry : found) {
       if (entry.position > last) list.Offer(entry.score, entry.position);
     }
   }
 
-  // Offers records [from, to) in record order, every one compared.
-  void OfferAll(RowNeighbours& list, const Score& score, const QueryWords& query, std::uint64_t from,
-                std::uint64_t to) const {
+  // Offers records [0, end) in record order: the first k every one, the
+  // rest in runs whose records are compared only when their bit count and
+  // then their signature let them beat the list's lowest entry as the run
+  // starts (the others would be refused anyway: that entry only rises).
+  void Replay(RowNeighbours& list, const Score& score, RowScratch& scratch, std::uint64_t end) const {
     const ScanKernel& kernel = GetActiveScanKernel();
+    const QueryWords& query = scratch.query;
+    const std::size_t w = static_cast<std::size_t>(view_.words);
+    std::uint32_t near[kRun];
+    std::uint32_t positions[kRun];
     std::uint32_t common[kRun];
-    for (; from < to; from += kRun) {
-      const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kRun, to - from));
-      kernel.intersectRun(RecordWords(view_.At(from)), view_.stride, count, query.words.data(),
-                          static_cast<std::size_t>(view_.words), common);
-      for (std::size_t r = 0; r < count; ++r) {
-        const double value = score(static_cast<double>(common[r]), static_cast<double>(counts_[from + r]));
-        list.Offer(static_cast<float>(value), static_cast<std::uint32_t>(from + r));
-      }
-    }
-  }
-
-  // Offers records 0 to `last` in record order: the first k in full, the
-  // rest in windows of growing size. A window's candidates are those that
-  // beat the list's lowest entry as the window starts (a pruned scan of the
-  // window's records, bin by bin, over the counts that can beat it); the
-  // others would be refused anyway, since that entry only rises.
-  void Replay(RowNeighbours& list, const Score& score, const PrunedQuery<Score>& pruned, const QueryWords& query,
-              std::uint32_t last, std::vector<RowNeighbours::Entry>& candidates) const {
-    const std::uint64_t end = std::uint64_t{last} + 1;
     std::uint64_t first = std::min<std::uint64_t>(end, k_);
-    OfferAll(list, score, query, 0, first);
-    const std::span<const std::uint32_t> order = index_.Order();
-    for (std::uint64_t window = kFirstWindow; first < end; first += window, window *= 2) {
-      const std::uint64_t stop = std::min(end, first + window);
-      WindowSink sink(list.Floor(), candidates);
-      const CountRange counts = AdmissibleCounts(score, list.Floor(), maxCount_);
-      if (counts.lo > maxCount_) continue;  // none can beat it
-      for (std::uint64_t p = counts.lo; p <= std::uint64_t{counts.lo} + counts.span; ++p) {
-        const auto bin = order.begin();
-        const auto from = std::lower_bound(bin + index_.BinBegin(p), bin + index_.BinEnd(p), first);
-        const auto to = std::lower_bound(from, bin + index_.BinEnd(p), stop);
-        if (from != to) pruned.ScanSlots(p, from - bin, to - bin, sink);
+    for (std::uint64_t j = 0; j < first; j += kRun) {
+      const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kRun, first - j));
+      kernel.intersectRun(RecordWords(view_.At(j)), view_.stride, count, query.words.data(), w, common);
+      for (std::size_t r = 0; r < count; ++r)
+        list.Offer(static_cast<float>(score(static_cast<double>(common[r]), static_cast<double>(counts_[j + r]))),
+                   static_cast<std::uint32_t>(j + r));
+    }
+    if (first >= end) return;
+    index_.Fold(query.words.data(), w, scratch.signature.data());
+    const std::uint32_t queryBits = static_cast<std::uint32_t>(query.bits);
+    const std::uint32_t queryExcess =
+        queryBits - static_cast<std::uint32_t>(kernel.popCount(scratch.signature.data(), sigWords_));
+    CountRange range{0, maxCount_};
+    float rangeFloor = kNoFloor;
+    for (; first < end; first += kRun) {
+      const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kRun, end - first));
+      const float floor = list.Floor();
+      if (floor != rangeFloor) {
+        rangeFloor = floor;
+        range = AdmissibleCounts(score, floor, maxCount_);
       }
-      std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) { return a.position < b.position; });
-      for (const auto& entry : candidates) list.Offer(entry.score, entry.position);
+      std::size_t m = 0;
+      for (std::size_t r = 0; r < count; ++r) {
+        near[m] = static_cast<std::uint32_t>(first + r);
+        m += range.Holds(counts_[first + r]);
+      }
+      if (m == 0) continue;
+      kernel.intersectAt(reinterpret_cast<const std::uint8_t*>(sigs_.data()), 8 * sigWords_, near, m,
+                         scratch.signature.data(), sigWords_, common);
+      // (A score that rounds to a float above the floor is above it as a
+      // double too, so comparing the doubles keeps every candidate.)
+      std::size_t kept = 0;
+      for (std::size_t e = 0; e < m; ++e) {
+        const std::uint32_t j = near[e];
+        const std::uint32_t p = counts_[j];
+        const std::uint32_t bound = std::min(std::min(p, queryBits), common[e] + std::min(queryExcess, p - sigBits_[j]));
+        double reach = score(static_cast<double>(bound), static_cast<double>(p));
+        if constexpr (kNeedsBoundMargin<Score>) reach += 1e-9 * std::fabs(reach) + 1e-300;
+        positions[kept] = j;
+        kept += reach > static_cast<double>(floor);
+      }
+      if (kept == 0) continue;
+      kernel.intersectAt(view_.records + 16, view_.stride, positions, kept, query.words.data(), w, common);
+      for (std::size_t e = 0; e < kept; ++e) {
+        const double value = score(static_cast<double>(common[e]), static_cast<double>(counts_[positions[e]]));
+        list.Offer(static_cast<float>(value), positions[e]);
+      }
     }
   }
 
@@ -197,6 +221,9 @@ class NeighbourRows {
   NeighbourLists& lists_;
   const std::uint32_t* counts_;  // bit counts by position
   const std::uint32_t maxCount_;
+  const std::size_t sigWords_;
+  std::vector<std::uint64_t> sigs_;     // the index's signatures by position
+  std::vector<std::uint16_t> sigBits_;  // and the bits they set
 };
 
 }  // namespace
