@@ -128,7 +128,8 @@ int main(int argc, char** argv) {
     return built;
   };
   double wall = 0, cpu = 0;
-  const std::uint64_t rowsFrom = way == "tiles" || way == "both" ? ~std::uint64_t{0} : way == "rows" ? 0 : MatrixRowsFrom();
+  const std::uint64_t rowsFrom =
+      way == "tiles" || way == "both" ? ~std::uint64_t{0} : way == "rows" ? 0 : MatrixRowsFrom();
   const std::vector<KvSimScorePair> pairs = build(rowsFrom, wall, cpu);
   if (way == "both" && threads != 0) {
     double rowsWall = 0, rowsCpu = 0;

@@ -68,7 +68,8 @@ class TieSink {
   void Compact() {
     if (entries_.size() < k_ || k_ == 0) return;
     const auto kth = entries_.begin() + static_cast<std::ptrdiff_t>(k_ - 1);
-    std::nth_element(entries_.begin(), kth, entries_.end(), [](const auto& a, const auto& b) { return a.score > b.score; });
+    std::nth_element(entries_.begin(), kth, entries_.end(),
+                     [](const auto& a, const auto& b) { return a.score > b.score; });
     floor_ = kth->score;
     std::erase_if(entries_, [&](const auto& e) { return e.score < floor_; });
     // Many equal scores may stay: room for as many again before the next pass.
@@ -198,7 +199,8 @@ class NeighbourRows {
       for (std::size_t e = 0; e < m; ++e) {
         const std::uint32_t j = near[e];
         const std::uint32_t p = counts_[j];
-        const std::uint32_t bound = std::min(std::min(p, queryBits), common[e] + std::min(queryExcess, p - sigBits_[j]));
+        const std::uint32_t bound =
+            std::min(std::min(p, queryBits), common[e] + std::min(queryExcess, p - sigBits_[j]));
         double reach = score(static_cast<double>(bound), static_cast<double>(p));
         if constexpr (kNeedsBoundMargin<Score>) reach += 1e-9 * std::fabs(reach) + 1e-300;
         positions[kept] = j;
