@@ -9,7 +9,8 @@
 // - the fingerprint of a parsed molecule (KvMakeFP), and the same after the
 //   molecule was readied in place, as the creation job does;
 // - one record as the creation job makes it (read the record, ready it,
-//   fingerprint it).
+//   fingerprint it), and one of the default circular type, whose molecules
+//   creation reads without hybridisation, against the full read.
 //
 // The summary prints each phase and the share of a record left in the
 // toolkit's parser. The toolkit's full parse is the baseline of our
@@ -86,9 +87,8 @@ void ToolkitParse(benchmark::State& state, bool sanitize) {
 void BM_ToolkitParserAlone(benchmark::State& state) { ToolkitParse(state, false); }
 void BM_Baseline_ToolkitFullParse(benchmark::State& state) { ToolkitParse(state, true); }
 
-// The toolkit's part of KvSmilesToMol: its parser, sanitisation and the
-// stereo perception that only cleans marked stereo (every NCI molecule is
-// unmarked).
+// The toolkit's part of KvSmilesToMol: its parser and sanitisation (every
+// NCI molecule is unmarked, so no stereo perception).
 void BM_ToolkitPartialParse(benchmark::State& state) {
   const auto params = ToolkitParams(false);
   VarnexBench::RunPerMolecule(state, GetData().smiles, [&](const std::string& smiles) {
@@ -96,7 +96,6 @@ void BM_ToolkitPartialParse(benchmark::State& state) {
     try {
       mol.reset(RDKit::SmilesToMol(smiles, params));
       RDKit::MolOps::sanitizeMol(*mol);
-      RDKit::MolOps::assignStereochemistry(*mol, true, true, false);
     } catch (...) {
     }
     return mol != nullptr;
@@ -134,20 +133,29 @@ void BM_ReadyInPlaceAndFingerprint(benchmark::State& state) {
   VarnexBench::PerItem(state, GetData().mols.size());
 }
 
-// One record as the creation job makes it.
-void BM_Record(benchmark::State& state) {
+// One record as the creation job makes it, its molecule read with
+// `perception`.
+void Record(benchmark::State& state, const KvFPTypeBase* type, unsigned perception) {
   const Data& d = GetData();
-  const KvFPTypeBase* type = PathType();
   KvChem::KvMol mol;
   KvFingerPrint fp;
   for (auto _ : state) {
     for (unsigned i = 0; i < d.file.GetMaxMolIdx(); ++i) {
-      if (!d.file.GetMolecule(mol, i)) continue;
+      if (!d.file.GetMolecule(mol, i, perception)) continue;
       KvReadyForFingerprinting(mol, type);
       benchmark::DoNotOptimize(KvMakeFP(fp, mol, type));
     }
   }
   VarnexBench::PerItem(state, d.file.GetMaxMolIdx());
+}
+void BM_Record(benchmark::State& state) { Record(state, PathType(), KvPerceptionForFingerprinting(PathType())); }
+
+// A record of the default circular type, whose atom types read no
+// hybridisation: read the full way, and the way creation reads it.
+const KvFPTypeBase* CircularType() { return KvGetFPType(KvFPType::Circular, false, 0); }
+void BM_CircularRecordFullRead(benchmark::State& state) { Record(state, CircularType(), KvChem::KvPerception::Read); }
+void BM_CircularRecord(benchmark::State& state) {
+  Record(state, CircularType(), KvPerceptionForFingerprinting(CircularType()));
 }
 
 BENCHMARK(BM_ToolkitParserAlone)->Unit(benchmark::kMillisecond);
@@ -157,6 +165,8 @@ BENCHMARK(BM_KvSmilesToMol)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Fingerprint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadyInPlaceAndFingerprint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Record)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CircularRecordFullRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CircularRecord)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -176,7 +186,10 @@ int main(int argc, char** argv) {
   const double fingerprint = reporter.Get("BM_Fingerprint");
   const double ready = reporter.Get("BM_ReadyInPlaceAndFingerprint");
   const double record = reporter.Get("BM_Record");
-  if (parser <= 0 || full <= 0 || partial <= 0 || parse <= 0 || fingerprint <= 0 || ready <= 0 || record <= 0)
+  const double circularFull = reporter.Get("BM_CircularRecordFullRead");
+  const double circular = reporter.Get("BM_CircularRecord");
+  if (parser <= 0 || full <= 0 || partial <= 0 || parse <= 0 || fingerprint <= 0 || ready <= 0 || record <= 0 ||
+      circularFull <= 0 || circular <= 0)
     return 0;
   std::printf("\nper molecule (CPU, us): toolkit parser %.1f; perception %.1f (the toolkit's full perception "
               "%.1f); our molecule around it %.1f; fingerprint %.1f on a private copy, %.1f readied in place\n",
@@ -184,5 +197,7 @@ int main(int argc, char** argv) {
   std::printf("record as created now: %.1f us, %.0f%% of it in the toolkit's parser, %.0f%% in the toolkit's parser "
               "and perception\n",
               record, 100.0 * parser / record, 100.0 * partial / record);
+  std::printf("default circular record: %.1f us read without hybridisation, %.1f us read the full way (%.2fx)\n",
+              circular, circularFull, circularFull / circular);
   return 0;
 }

@@ -44,6 +44,8 @@ constexpr unsigned Hybridization = 4;   // hybridisation assigned
 constexpr unsigned Chirality = 8;       // tetrahedral and double-bond stereo perceived
 constexpr unsigned Symmetry = 16;       // symmetry classes perceived
 constexpr unsigned StereoSymmetry = 32; // ... with stereo telling classes apart
+// What a molecule read from text or a file has perceived.
+constexpr unsigned Read = Rings | Aromaticity | Hybridization | Chirality;
 }  // namespace KvPerception
 
 // The name of the tag under which a molecule records its aromaticity model as

@@ -55,7 +55,13 @@ class KvMolDatabase {
   unsigned GetMaxMolIdx() const;
   // Parses record `index` into `mol`; false with a warning naming the file and
   // the index when it does not parse or the index is out of range.
-  bool GetMolecule(KvMolBase& mol, unsigned index) const;
+  // `perception` (KvPerception flags) is what the caller reads beyond rings,
+  // aromaticity and stereo, which are always perceived: a SMILES record
+  // without stereo marks read without KvPerception::Hybridization skips the
+  // toolkit's hybridisation and the conjugation it reads (a fifth of its
+  // perception). The molecule records what it has (KvMolBase::HasPerceived);
+  // KvAssignHybridization adds the rest with the same result as a full read.
+  bool GetMolecule(KvMolBase& mol, unsigned index, unsigned perception = KvPerception::Read) const;
   // The number of records known to be unreadable: those cut short, and those
   // GetMolecule has failed on so far (each record counted once).
   unsigned NumFailedRecords() const;

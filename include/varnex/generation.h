@@ -40,5 +40,10 @@ namespace Varnex {
 // invalid molecule or kinds without such a generator (MACCS166, Lingo, the
 // unhashed kinds). Not thread-safe for one molecule.
 void KvReadyForFingerprinting(KvChem::KvMolBase& mol, const KvFPTypeBase* type);
+// The perception (KvChem::KvPerception flags) to read molecules with for
+// `type`'s fingerprints (KvMolDatabase::GetMolecule): without hybridisation
+// for path, tree and circular types whose atom types do not read it, a full
+// read otherwise. Only a saving: the fingerprints are the same either way.
+unsigned KvPerceptionForFingerprinting(const KvFPTypeBase* type);
 
 }  // namespace Varnex

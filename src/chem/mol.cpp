@@ -86,6 +86,7 @@ KvMolImpl::KvMolImpl(KvMolBase* o, const KvMolImpl& other)
       valid(other.valid),
       title(other.title),
       perceived(other.perceived),
+      conjugationPending(other.conjugationPending),
       symmetry(other.symmetry) {
   BuildWrappers();
   for (size_t i = 0; i < atoms.size() && i < other.atoms.size(); ++i)
@@ -103,6 +104,7 @@ void KvMolImpl::Reset(std::unique_ptr<RDKit::RWMol> fresh) {
   mol = std::move(fresh);
   valid = true;
   perceived = 0;
+  conjugationPending = false;
   modifyDepth = 0;
   pendingDelete.clear();
   editedInModify = false;
@@ -228,10 +230,11 @@ void KvMolImpl::InvalidateDerived() {
   kekuleOrders.clear();
 }
 
-void KvMolImpl::MarkSanitized() {
+void KvMolImpl::MarkSanitized(unsigned flags) {
   // Sanitisation assigns hybridisation on the valences it leaves behind.
-  perceived =
-      KvPerception::Rings | KvPerception::Aromaticity | KvPerception::Hybridization | KvPerception::Chirality;
+  perceived = KvPerception::Rings | KvPerception::Aromaticity |
+              (flags & (KvPerception::Hybridization | KvPerception::Chirality));
+  conjugationPending = !(flags & KvPerception::Hybridization);
   SetAromaticityModel(2);
 }
 
@@ -586,8 +589,10 @@ void KvMolBase::SetTitle(const std::string& title) { impl_->title = title; }
 namespace {
 
 // Makes the sanitised `parsed` the molecule of `mol`, titled with its name
-// when `takeName`; a null `parsed` leaves `mol` invalid. True when adopted.
-bool Adopt(std::unique_ptr<RDKit::RWMol> parsed, KvMolBase& mol, bool takeName) {
+// when `takeName`, with the `perceived` flags; a null `parsed` leaves `mol`
+// invalid. True when adopted.
+bool Adopt(std::unique_ptr<RDKit::RWMol> parsed, KvMolBase& mol, bool takeName,
+           unsigned perceived = KvPerception::Read) {
   if (!parsed) {
     mol.SetInvalid();
     return false;
@@ -596,7 +601,7 @@ bool Adopt(std::unique_ptr<RDKit::RWMol> parsed, KvMolBase& mol, bool takeName) 
   if (takeName) parsed->getPropIfPresent(RDKit::common_properties::_Name, name);
   mol.Clear();
   mol.Impl().Reset(std::move(parsed));
-  mol.Impl().MarkSanitized();
+  mol.Impl().MarkSanitized(perceived);
   mol.SetTitle(name);
   return true;
 }
@@ -617,10 +622,13 @@ bool NeedsFullPerception(const RDKit::ROMol& mol) {
 // The sanitised molecule of a SMILES, or null (throws what the toolkit
 // throws). The toolkit's parser would also rank every atom to flag the ones
 // that could become stereocentres, a fifth of the parse, which no caller
-// reads: a molecule without stereo marks is sanitised the same way and gets
-// the stereo perception that only cleans what is marked; one with marks is
-// parsed the full way.
-std::unique_ptr<RDKit::RWMol> ParseAndSanitize(const std::string& smiles, bool parseName) {
+// reads: a molecule without stereo marks is sanitised the same way, and its
+// stereo perception, which would only clean what is marked, has nothing to
+// do; one with marks is parsed the full way. Without marks, a `perception`
+// without KvPerception::Hybridization also skips hybridisation and the
+// conjugation it reads (a fifth of the sanitisation); `perception` becomes
+// what the molecule has.
+std::unique_ptr<RDKit::RWMol> ParseAndSanitize(const std::string& smiles, bool parseName, unsigned& perception) {
   RDKit::SmilesParserParams params;
   params.removeHs = false;  // explicit hydrogen atoms stay until suppressed
   params.parseName = parseName;
@@ -631,16 +639,22 @@ std::unique_ptr<RDKit::RWMol> ParseAndSanitize(const std::string& smiles, bool p
   if (NeedsFullPerception(*mol)) {
     params.sanitize = true;
     mol.reset(RDKit::SmilesToMol(smiles, params));
+    perception = KvPerception::Read;
     return mol;
   }
-  RDKit::MolOps::sanitizeMol(*mol);
-  RDKit::MolOps::assignStereochemistry(*mol, /*cleanIt=*/true, /*force=*/true, /*flagPossibleStereoCenters=*/false);
+  unsigned failedStep = 0;
+  unsigned steps = RDKit::MolOps::SANITIZE_ALL;
+  if (!(perception & KvPerception::Hybridization))
+    steps ^= RDKit::MolOps::SANITIZE_SETCONJUGATION | RDKit::MolOps::SANITIZE_SETHYBRIDIZATION;
+  RDKit::MolOps::sanitizeMol(*mol, failedStep, steps);
+  perception = (perception & KvPerception::Hybridization) | KvPerception::Chirality;
   return mol;
 }
 
 }  // namespace
 
-bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason, bool parseName) {
+bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason, bool parseName,
+                 unsigned perception) {
   SilenceToolkitLogs();
   reason.clear();
   if (!KvCheckSmilesText(smiles, reason)) {
@@ -649,12 +663,12 @@ bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason,
   }
   std::unique_ptr<RDKit::RWMol> parsed;
   try {
-    parsed = ParseAndSanitize(smiles, parseName);
+    parsed = ParseAndSanitize(smiles, parseName, perception);
   } catch (...) {
     reason = DescribeCurrentException();
     parsed.reset();
   }
-  return Adopt(std::move(parsed), mol, parseName);
+  return Adopt(std::move(parsed), mol, parseName, perception);
 }
 
 bool ParseMolBlock(const std::string& molBlock, KvMolBase& mol, std::string& reason) {

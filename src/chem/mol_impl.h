@@ -30,6 +30,9 @@ struct KvMolImpl {
   bool valid = true;
   std::string title;
   unsigned perceived = 0;  // KvPerception flags that are current
+  // Whether the toolkit's conjugation flags were left unset by a read that
+  // skipped hybridisation; hybridisation reads them, so it sets them first.
+  bool conjugationPending = false;
 
   // Wrappers, indexed like the RDKit atoms and bonds.
   std::vector<std::unique_ptr<KvAtomBase>> atoms;
@@ -77,9 +80,9 @@ struct KvMolImpl {
   void OnEdit();
   // Forgets caches derived from bond orders and aromaticity.
   void InvalidateDerived();
-  // Records that RDKit rings, model-2 aromaticity, hybridisation and stereo
-  // are current (a freshly sanitised molecule).
-  void MarkSanitized();
+  // Records that RDKit rings, model-2 aromaticity and the rest of `flags`
+  // (hybridisation, stereo) are current (a freshly sanitised molecule).
+  void MarkSanitized(unsigned flags = KvPerception::Read);
   void SetAromaticityModel(unsigned model);
 
   // Kekulé order of bond `idx`, 0 when no Kekulé form is known.
@@ -111,7 +114,10 @@ void SilenceToolkitLogs();
 // Parsers that report failure through `reason` instead of warning. On success
 // `mol` holds the molecule (title from the SMILES name or the molfile title
 // line); on failure `mol` is invalid.
-bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason, bool parseName);
+// `perception` (KvPerception flags) is what the caller reads beyond rings,
+// aromaticity and stereo, always perceived (see KvMolDatabase::GetMolecule).
+bool ParseSmiles(const std::string& smiles, KvMolBase& mol, std::string& reason, bool parseName,
+                 unsigned perception = KvPerception::Read);
 bool ParseMolBlock(const std::string& molBlock, KvMolBase& mol, std::string& reason);
 
 // The message of a caught exception.

@@ -471,7 +471,7 @@ unsigned KvMolDatabase::GetMaxMolIdx() const { return static_cast<unsigned>(impl
 unsigned KvMolDatabase::NumFailedRecords() const { return impl_->numFailed.load(std::memory_order_relaxed); }
 bool KvMolDatabase::IsDamaged() const { return impl_->damaged; }
 
-bool KvMolDatabase::GetMolecule(KvMolBase& mol, unsigned index) const {
+bool KvMolDatabase::GetMolecule(KvMolBase& mol, unsigned index, unsigned perception) const {
   if (index >= impl_->records.size()) {
     KvSystem::KvThrow()->Warning("KvMolDatabase::GetMolecule(): record %u out of range in %s", index,
                                  impl_->path.c_str());
@@ -488,7 +488,7 @@ bool KvMolDatabase::GetMolecule(KvMolBase& mol, unsigned index) const {
     std::string_view smiles, name;
     SplitSmilesRecord(record, smiles, name);
     // The whole line is checked: a NUL byte would hide the rest of it.
-    ok = KvCheckSmilesText(record, reason) && ParseSmiles(std::string(smiles), mol, reason, false);
+    ok = KvCheckSmilesText(record, reason) && ParseSmiles(std::string(smiles), mol, reason, false, perception);
     if (ok) mol.SetTitle(std::string(name));
   } else {
     ok = ParseMolBlock(std::string(record), mol, reason);

@@ -119,6 +119,8 @@ void KvAssignHybridization(KvMolBase& mol) {
   try {
     FlushPendingEdits(impl);
     impl.mol->updatePropertyCache(false);
+    if (impl.conjugationPending) RDKit::MolOps::setConjugation(*impl.mol);
+    impl.conjugationPending = false;
     RDKit::MolOps::setHybridization(*impl.mol);
     impl.perceived |= KvPerception::Hybridization;
   } catch (...) {

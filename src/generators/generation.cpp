@@ -7,6 +7,7 @@
 #include "generators/graph_driver.h"
 #include "kvsystem/error.h"
 #include "varnex/circularfp.h"
+#include "varnex/fptype_flags.h"
 #include "varnex/lingofp.h"
 #include "varnex/maccs.h"
 #include "varnex/pathfp.h"
@@ -72,6 +73,15 @@ void KvReadyForFingerprinting(KvChem::KvMolBase& mol, const KvFPTypeBase* type) 
   } catch (const std::exception&) {
     // The generator will prepare a copy and report what goes wrong there.
   }
+}
+
+unsigned KvPerceptionForFingerprinting(const KvFPTypeBase* type) {
+  const auto* graph = dynamic_cast<const KvFPGraphTypeBase*>(type);
+  const bool hashedGraph = graph != nullptr && (graph->GetFPType() == KvFPType::Path ||
+                                                graph->GetFPType() == KvFPType::Tree ||
+                                                graph->GetFPType() == KvFPType::Circular);
+  if (!hashedGraph || (graph->GetAtomTypes() & KvFPAtomType::Hyb)) return KvChem::KvPerception::Read;
+  return KvChem::KvPerception::Read & ~KvChem::KvPerception::Hybridization;
 }
 
 bool KvMakeVSFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, unsigned kind, unsigned vsVersion) {

@@ -10,6 +10,7 @@
 #include "capture_sink.h"
 #include "kvchem/kvchem.h"
 #include "molecules.h"
+#include "temp_dir.h"
 
 using namespace KvChem;
 
@@ -63,8 +64,9 @@ TEST(KvPerceptionAtoms, AtomicSymbols) {
 }
 
 // The parser leaves hybridisation and stereo assigned (unmarked SMILES
-// without the toolkit's search for possible stereocentres); after an edit,
-// which drops that state, assigning them again must give the same.
+// skip the toolkit's stereo perception); after an edit, which drops that
+// state, assigning them again must give the same. So must a file read
+// without hybridisation (nor the conjugation it reads) once it is assigned.
 TEST(KvPerceptionAtoms, TheParsersHybridisationAndStereoAreWhatPerceivingAgainGives) {
   std::vector<std::string> smiles = VarnexTest::NciSmiles(1000);
   smiles.insert(smiles.end(), {"N[C@@H](C)C(=O)O", "C[C@H](C)O", "C/C=C/C", "F/C=C(/Cl)C", "[NH4+].[O-]C(=O)C",
@@ -77,7 +79,13 @@ TEST(KvPerceptionAtoms, TheParsersHybridisationAndStereoAreWhatPerceivingAgainGi
     for (const KvBondBase* bond : mol.Bonds()) out.push_back(bond->IsChiral());
     return out;
   };
-  for (const std::string& s : smiles) {
+  std::string lines;
+  for (const std::string& s : smiles) lines += s + "\n";
+  const VarnexTest::TempDir dir;
+  KvMolDatabase file;
+  ASSERT_TRUE(file.Open(dir.File("mols.smi", lines)));
+  for (unsigned i = 0; i < smiles.size(); ++i) {
+    const std::string& s = smiles[i];
     const KvMol parsed = Mol(s);
     KvMol again = Mol(s);
     KvAtomBase* first = again.GetAtom(0);
@@ -86,6 +94,13 @@ TEST(KvPerceptionAtoms, TheParsersHybridisationAndStereoAreWhatPerceivingAgainGi
     KvAssignHybridization(again);
     KvPerceiveChiral(again, true);
     EXPECT_EQ(state(parsed), state(again)) << s;
+
+    KvMol light;
+    ASSERT_TRUE(file.GetMolecule(light, i, KvPerception::Read & ~KvPerception::Hybridization));
+    EXPECT_TRUE(light.HasPerceived(KvPerception::Rings | KvPerception::Aromaticity | KvPerception::Chirality)) << s;
+    EXPECT_EQ(light.HasPerceived(KvPerception::Hybridization), s.find_first_of("@/\\") != std::string::npos) << s;
+    KvAssignHybridization(light);
+    EXPECT_EQ(state(parsed), state(light)) << s;
   }
 }
 

@@ -140,6 +140,7 @@ TEST(FpbinCreate, EveryRecordIsAtItsSlot) {
       {dir.File("three.smi", "CCO ethanol\nc1ccccc1O phenol\nCC(=O)Nc1ccc(O)cc1 paracetamol\n"), Path4096(), 8},
       {dir.File("broken.smi", broken), Varnex::KvGetFPType(Varnex::KvFPType::Circular), 3},
       {kNci5K, Path4096(), 3},
+      {kNci5K, Varnex::KvGetFPType(Varnex::KvFPType::Circular), 2},  // read without hybridisation
       {sdf, Varnex::KvGetFPType(Varnex::KvFPType::Circular), 2},
       {sdf, Varnex::KvGetFPType(Varnex::KvFPType::Tree), 1},
   };

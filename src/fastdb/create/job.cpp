@@ -35,6 +35,7 @@ struct CreationJob {
               KvSystem::KvDots* progress, const char* name, const std::atomic<bool>* stopFlag, std::uint64_t base)
       : mols(molecules),
         type(fpType),
+        perception(KvPerceptionForFingerprinting(fpType)),
         count(molecules.GetMaxMolIdx()),
         words(fpType->GetNumBits() / 64),
         outputs(files),
@@ -51,6 +52,7 @@ struct CreationJob {
 
   const KvChem::KvMolDatabase& mols;
   const KvFPTypeBase* type;
+  unsigned perception;  // what the molecules are read with
   std::uint64_t count;  // molecules, and records
   std::uint64_t words;  // W
   std::span<CreationOutput> outputs;  // bit count ranges under the lock
@@ -128,7 +130,7 @@ void RunWorker(CreationJob& job) {
       const auto index = static_cast<unsigned>(i);
       std::uint64_t bitCount = 0;
       words.clear();
-      if (!job.mols.GetMolecule(mol, index)) {
+      if (!job.mols.GetMolecule(mol, index, job.perception)) {
         failures.push_back(i);
         job.unreadable.fetch_add(1, std::memory_order_relaxed);
         KvSystem::KvThrow()->Warning(Msg::kCreateMolecule, job.caller, static_cast<int>(index));
