@@ -78,18 +78,12 @@ TEST(KvBPrimitives, TagsLengthsAndIntegersAreLittleEndian) {
   ASSERT_TRUE(KvSystem::KvBWriteDataLength(out, 0x0102030405060708ULL));
   ASSERT_TRUE(KvSystem::KvBWriteUInt16(out, 0xBEEF));
   EXPECT_EQ(out.str(), Bytes({2, 0, 0, 0, 'A', 'B', 8, 7, 6, 5, 4, 3, 2, 1, 0xEF, 0xBE}));
-
-  kvisstream in(out.str());
-  std::string tag;
+  // Read back: the length's high bytes (the round trips below and in tests/io
+  // read small ones only).
+  kvisstream in(out.str().substr(6));
   std::uint64_t length = 0;
-  std::uint16_t word = 0;
-  EXPECT_EQ(KvSystem::KvBReadTag(in, tag), KvBStatus::Success);
-  EXPECT_EQ(tag, "AB");
   EXPECT_EQ(KvSystem::KvBReadDataLength(in, length), KvBStatus::Success);
   EXPECT_EQ(length, 0x0102030405060708ULL);
-  EXPECT_TRUE(KvSystem::KvBReadUInt16(in, word));
-  EXPECT_EQ(word, 0xBEEF);
-  EXPECT_EQ(KvSystem::KvBReadTag(in, tag), KvBStatus::EndOfStream);
 }
 
 TEST(KvBPrimitives, MalformedTagsAreRefused) {
