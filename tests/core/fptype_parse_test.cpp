@@ -114,7 +114,6 @@ TEST(FPTypeParsing, MACCS166AndLingoParsers) {
       {"MACCS166,ver=2.2", false, 0xFFFF, "Invalid version for `MACCS166` type!"},
       {"MACCS166,foo=1", false, 0xFFFF, "Version number cannot be initialized for `MACCS166` type!"},
       {"ver=2.2.0", false, 0x2020, "Invalid fingerprint type string!"},
-      {"", false, 0xFFFF, "Invalid fingerprint type string!"},
   };
   for (const Case& c : maccs) {
     CaptureSink sink;

@@ -24,6 +24,7 @@ using namespace Varnex;
 using KvSystem::KvErrorLevel;
 using VarnexTest::CaptureSink;
 using VarnexTest::LingoText;
+using VarnexTest::RangesFP;
 using VarnexTest::TextFP;
 using VarnexTest::UnhashedText;
 
@@ -32,19 +33,11 @@ const KvFPTypeBase* UHPath() { return KvGetUnhashedPathFPType(KvGraphFPVersion, 
 const KvFPTypeBase* UHCircular() { return KvGetUnhashedCircularFPType(KvGraphFPVersion, 0, 5, 4239, 1); }
 const KvFPTypeBase* UHTree() { return KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 4, 63, 1); }
 
-KvFingerPrint Bits(const KvFPTypeBase* type, unsigned size, std::initializer_list<std::pair<unsigned, unsigned>> ranges) {
-  KvFingerPrint fp;
-  fp.SetSize(size);
-  for (auto [first, last] : ranges)
-    for (unsigned i = first; i < last; ++i) fp.SetBitOn(i);
-  fp.SetFPTypeBase(type);
-  return fp;
-}
 
 // A: bits 0-39, B: bits 0-29 and 40-59, so a = 10, b = 20, c = 30, d = 964.
 struct WorkedPair {
-  KvFingerPrint a = Bits(Path1024(), 1024, {{0, 40}});
-  KvFingerPrint b = Bits(Path1024(), 1024, {{0, 30}, {40, 60}});
+  KvFingerPrint a = RangesFP(Path1024(), 1024, {{0, 40}});
+  KvFingerPrint b = RangesFP(Path1024(), 1024, {{0, 30}, {40, 60}});
 };
 
 // Tversky with alpha 0.95 and beta 0.05.
@@ -79,15 +72,15 @@ const Expected kExpected[] = {
 TEST(MeasureTable, EveryMeasureAgainstExactScores) {
   CaptureSink sink;
   const WorkedPair p;
-  const KvFingerPrint empty = Bits(Path1024(), 1024, {});
-  const KvFingerPrint full = Bits(Path1024(), 1024, {{0, 1024}});
-  const KvFingerPrint ten = Bits(Path1024(), 1024, {{100, 110}});
+  const KvFingerPrint empty = RangesFP(Path1024(), 1024, {});
+  const KvFingerPrint full = RangesFP(Path1024(), 1024, {{0, 1024}});
+  const KvFingerPrint ten = RangesFP(Path1024(), 1024, {{100, 110}});
   const KvFingerPrint benzene = LingoText("c0ccccc0");
   const KvFingerPrint pyridine = LingoText("c0ccncc0");
   const KvFingerPrint x = UnhashedText(UHCircular(), {"A", "BC"});
   const KvFingerPrint y = UnhashedText(UHCircular(), {"A", "BD", "EFGHIJ"});
-  const KvFingerPrint otherType = Bits(KvGetPathFPType(1024, 0, 6, 191, 3), 1024, {});
-  const KvFingerPrint untyped = Bits(nullptr, 1024, {});
+  const KvFingerPrint otherType = RangesFP(KvGetPathFPType(1024, 0, 6, 191, 3), 1024, {});
+  const KvFingerPrint untyped = RangesFP(nullptr, 1024, {});
   ASSERT_EQ(KvSimMeasures.size(), std::size(kExpected));
   for (const KvSimMeasureInfo& measure : KvSimMeasures) {
     const auto* row = std::find_if(std::begin(kExpected), std::end(kExpected),
@@ -147,8 +140,8 @@ TEST(BitCounts, OutputsAndMismatch) {
 
   // Sizes that are not whole 64-bit words: 70 bits (three 32-bit words).
   const KvFPTypeBase* t70 = KvGetPathFPType(70, 0, 5, 191, 3);
-  const KvFingerPrint x = Bits(t70, 70, {{0, 3}, {64, 70}});
-  const KvFingerPrint y = Bits(t70, 70, {{2, 5}, {69, 70}});
+  const KvFingerPrint x = RangesFP(t70, 70, {{0, 3}, {64, 70}});
+  const KvFingerPrint y = RangesFP(t70, 70, {{2, 5}, {69, 70}});
   ASSERT_TRUE(KvGetBitCounts(x, y, &a, &b, &c, &d));
   EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>{7, 2, 2, 59}));
   // Lingo pairs have no count of bits off in both (their terms: lingofp_test.cpp).
@@ -157,14 +150,14 @@ TEST(BitCounts, OutputsAndMismatch) {
   EXPECT_EQ(sink.Count(), 0u);
 
   a = b = c = d = 777;
-  const KvFingerPrint other = Bits(KvGetPathFPType(2048, 0, 5, 191, 3), 2048, {});
+  const KvFingerPrint other = RangesFP(KvGetPathFPType(2048, 0, 5, 191, 3), 2048, {});
   EXPECT_FALSE(KvGetBitCounts(p.a, other, &a, &b, &c, &d));
   EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>(4, 777)));
   EXPECT_EQ(sink.Texts(), std::vector<std::string>{"fingerprint type mismatch!"});
   // Sizes that differ within one type (data set by hand) are reported, and
   // the shorter vector is not overrun.
   sink.Clear();
-  EXPECT_EQ(KvTanimoto(p.a, Bits(Path1024(), 64, {{0, 10}})), 0.0f);
+  EXPECT_EQ(KvTanimoto(p.a, RangesFP(Path1024(), 64, {{0, 10}})), 0.0f);
   EXPECT_TRUE(sink.Contains("KvGetBitCounts() bit vector size mismatch (1024 and 64 bits)"));
 }
 
