@@ -201,17 +201,4 @@ TEST(AttachedFingerPrintRecord, RoundTripsUnderItsTagAndSkipsOtherItems) {
   }
 }
 
-TEST(AttachedFingerPrintRecord, BrokenInnerRecordAttachesNothing) {
-  VarnexTest::CaptureSink sink;
-  kvosstream inner;
-  KvSystem::KvBWriteTag(inner, "Broken");
-  KvSystem::KvBWriteRecord(inner, "KvFingerPrint", LE(77, 4));
-  kvosstream out;
-  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvBaseKvFingerPrint", inner.str()));
-  KvSystem::KvBase target;
-  kvisstream in(out.str());
-  EXPECT_EQ(KvSystem::KvBReadAttachedData(in, target), KvBStatus::Failure);
-  EXPECT_FALSE(target.HasData());
-}
-
 }  // namespace

@@ -204,6 +204,15 @@ TEST(KvBAttachedData, ItemsRoundTripUnknownRecordsSurviveByteExactAndCutStreamsF
   EXPECT_EQ(KvSystem::KvBReadAttachedData(cut, partial), KvBStatus::Failure);
   EXPECT_EQ(partial.GetAllData().size(), 2u);  // origin and corner
   EXPECT_EQ(partial.FindDataT<KvSystem::KvUnknownKvBData>(KvSystem::KvGetTag("KvUnknownKvBData")), nullptr);
+
+  // A whole record whose item does not read attaches nothing.
+  kvosstream item, broken;
+  ASSERT_TRUE(KvSystem::KvBWriteTag(item, "corner") && KvSystem::KvBWriteRecord(item, "TestPoint", "short"));
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(broken, "KvBaseTestPoint", item.str()));
+  kvisstream brokenIn(broken.str());
+  KvSystem::KvBase none;
+  EXPECT_EQ(KvSystem::KvBReadAttachedData(brokenIn, none), KvBStatus::Failure);
+  EXPECT_FALSE(none.HasData());
 }
 
 }  // namespace
