@@ -35,15 +35,14 @@ TEST(ConfigureFPDatabaseOptionsTest, DefaultsFromOptions) {
   EXPECT_EQ(itf.GetParameter("-simfunc")->GetLegalValues(),
             (std::vector<std::string>{"Tanimoto", "Cosine", "Dice", "Euclid", "Tversky", "Manhattan"}));
 
-  KvFPDatabaseOptions options(25, KvSimMeasure::Dice);
+  // Other options give other defaults: set up again, they come back.
+  KvFPDatabaseOptions options(25, KvSimMeasure::Dice), back;
   options.SetCutoff(0.5f);
   options.SetDescendingOrder(false);
   KvInterface other;
-  ASSERT_TRUE(KvConfigureFPDatabaseOptions(other, options));
-  EXPECT_EQ(other.Get<int>("-limit"), 25);
-  EXPECT_EQ(other.Get<std::string>("-simfunc"), "Dice");
-  EXPECT_FLOAT_EQ(other.Get<float>("-cutoff"), 0.5f);
-  EXPECT_FALSE(other.Get<bool>("-descending"));
+  ASSERT_TRUE(KvConfigureFPDatabaseOptions(other, options) && KvSetupFPDatabaseOptions(back, other));
+  EXPECT_EQ(std::make_tuple(back.GetLimit(), back.GetSimFunc(), back.GetCutoff(), back.GetDescendingOrder()),
+            std::make_tuple(25u, unsigned{KvSimMeasure::Dice}, 0.5f, false));
 }
 
 TEST(ConfigureFPDatabaseOptionsTest, MaskSelectsParameters) {

@@ -46,12 +46,6 @@ std::string LE(std::uint64_t value, int bytes) {
   return text;
 }
 
-KvFingerPrint ReadBack(const std::string& record, KvBStatus expected = KvBStatus::Success) {
-  kvisstream in(record);
-  KvFingerPrint fp;
-  EXPECT_EQ(KvSystem::KvBRead(in, fp), expected);
-  return fp;
-}
 
 TEST(FingerPrintRecord, EveryKindRoundTripsWithTheSameTypeAndBits) {
   VarnexTest::CaptureSink sink;
@@ -60,18 +54,13 @@ TEST(FingerPrintRecord, EveryKindRoundTripsWithTheSameTypeAndBits) {
                                VarnexIoTest::Patterned(Varnex::KvGetPathFPType(33, 1, 7, 1, 2), 33),
                                VarnexIoTest::Patterned(Varnex::KvGetMACCS166FPType(0x2020), 0)};
   kvosstream stream;  // all of them in one stream, read into one fingerprint that each record replaces
-  for (const auto& fp : fps) {
-    ASSERT_TRUE(fp);
-    const KvFingerPrint back = ReadBack(Record(fp));
-    EXPECT_EQ(back.GetFPTypeBase(), fp.GetFPTypeBase()) << fp.GetFPTypeBase()->GetFPTypeString();
-    EXPECT_EQ(back, fp) << fp.GetFPTypeBase()->GetFPTypeString();
-    ASSERT_EQ(KvSystem::KvBWrite(stream, fp), KvBStatus::Success);
-  }
+  for (const auto& fp : fps) ASSERT_EQ(KvSystem::KvBWrite(stream, fp), KvBStatus::Success);
   kvisstream in(stream.str());
   KvFingerPrint back;
   for (const auto& fp : fps) {
     ASSERT_EQ(KvSystem::KvBRead(in, back), KvBStatus::Success);
-    EXPECT_EQ(back, fp);
+    EXPECT_EQ(back.GetFPTypeBase(), fp.GetFPTypeBase()) << fp.GetFPTypeBase()->GetFPTypeString();
+    EXPECT_EQ(back, fp) << fp.GetFPTypeBase()->GetFPTypeString();
   }
   EXPECT_EQ(KvSystem::KvBRead(in, back), KvBStatus::EndOfStream);
   EXPECT_EQ(sink.Count(), 0u);
