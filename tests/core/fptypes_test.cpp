@@ -132,10 +132,10 @@ TEST(FPTypeStrings, NonDefaultParametersAndVersionsRoundTrip) {
   EXPECT_EQ(KvGetMACCS166FPType(0)->GetFPTypeString(), "MACCS166,ver=0.0.0");
   EXPECT_EQ(KvGetFingerPrintName(KvGetPathFPType(0x1000, 512, 0, 5, 1, 1)), "Path");
   EXPECT_EQ(KvGetFingerPrintSize(KvGetPathFPType(0x1000, 512, 0, 5, 1, 1)), 512u);
-  // A type whose string does not parse (size 0) has none.
-  EXPECT_EQ(KvGetFingerPrintName(KvGetPathFPType(0, 0, 5, 1, 1)), "UNKNOWN");
   EXPECT_EQ(KvGetFingerPrintName(nullptr), "UNKNOWN");
   EXPECT_EQ(sink.Count(), 0u);
+  // A type whose string does not parse (size 0: the parser says so) has none.
+  EXPECT_EQ(KvGetFingerPrintName(KvGetPathFPType(0, 0, 5, 1, 1)), "UNKNOWN");
 }
 
 // Stray bits of a parameter word are reported (the texts: tests/messages)
