@@ -53,6 +53,13 @@ mutants=(
   "pattern-atom-shifted@src/pictures/pattern_pictures.cpp@s/for (const KvChem::KvAtomBase\* atom : set.GetAtoms()) atoms.insert(atom->GetIdx());/for (const KvChem::KvAtomBase* atom : set.GetAtoms()) atoms.insert(atom->GetIdx() + 1);/@pictures_tests@py:python/tests/test_pictures.py"
   "overlap-counts-one-bond@src/pictures/pattern_pictures.cpp@s/KvFPType::Circular ? 2 : 3;/KvFPType::Circular ? 2 : 2;/@pictures_tests"
   "pool-ignores-cancel@src/system/workers.cpp@s/return KvCancelRequested() || (tCall/return (tCall/@system_tests:*Worker*@fastdb_tests:*Cancel*"
+  # Records, texts and names whose checks live in one test each.
+  "kvb-payload-one-short@src/system/kvb.cpp@s/if (got != piece) {/if (got + 1 < piece) {/@system_tests@io_tests"
+  "fpkvb-empty-record-fails@src/io/fpkvb.cpp@s/if (length == 0) return KvBStatus::Success;/if (length == 0) return KvBStatus::Failure;/@io_tests"
+  "json-array-attr-any-value@src/system/dfjson.cpp@s/found->value.IsArray()) return/!found->value.IsNull()) return/@system_tests@io_tests"
+  "param-alias-ignored@src/system/parameter.cpp@s/std::find(aliases_.begin(), aliases_.end(), name) != aliases_.end()/false/@system_tests@config_tests"
+  "lingo-short-rule-needs-both@src/similarity/lingo_terms.cpp@s/textA.size() < kLingoLength || textB.size() < kLingoLength/textA.size() < kLingoLength \\&\\& textB.size() < kLingoLength/@similarity_tests"
+  "fptype-name-of-invalid-type@src/core/fptype_parse.cpp@s/return params.IsValid() ? KvFindFPKind/return params.GetFPType() != 0 ? KvFindFPKind/@core_tests"
   "manifest-fields-swapped@python/varnex/_shards.py@s/s\[.records.\], s\[.first.\]/s[\"first\"], s[\"records\"]/@py:python/tests/test_distributed.py"
   "dist-skips-last-query@python/varnex/distributed.py@s/batch = np.arange(first, min(n, first + self.batch))/batch = np.arange(first, min(n - 1, first + self.batch))/@py:python/tests/test_distributed.py"
   # The command line, the service and the package pass options and records through (tools_tests

@@ -52,12 +52,19 @@ TEST(FingerPrintField, UntypedFingerPrintHasNoBytes) {
   EXPECT_EQ(*Single::ToBytes(std::optional<KvFingerPrint>(fp)), Single::ToBytes(fp));
 }
 
-TEST(FingerPrintField, EveryKindRoundTripsThroughBytes) {
+// Every kind through the binary form and through the older text form (two
+// strings: the type and the hex bits, told apart by a first byte that is not 0).
+TEST(FingerPrintField, EveryKindRoundTripsThroughBytesAndTheOlderTextForm) {
   for (const KvFingerPrint& fp : {VarnexIoTest::PathFP(), VarnexIoTest::MACCSFP(), VarnexIoTest::LingoFP(),
                                   VarnexIoTest::TreeFP(), VarnexIoTest::CircularFP()}) {
-    const KvFingerPrint back = FromBytes(Single::ToBytes(fp));
-    EXPECT_EQ(back.GetFPTypeBase(), fp.GetFPTypeBase());
-    EXPECT_EQ(back, fp);
+    KvDataFlow::KvWriteBuffer old;
+    old.WriteString(fp.GetFPTypeBase()->GetFPTypeString());
+    old.WriteString(fp.ToHexString());
+    for (const KvBytes& bytes : {Single::ToBytes(fp), old.Get()}) {
+      const KvFingerPrint back = FromBytes(bytes);
+      EXPECT_EQ(back.GetFPTypeBase(), fp.GetFPTypeBase());
+      EXPECT_EQ(back, fp);
+    }
     EXPECT_EQ(Single().PtrToBytes(&fp), Single::ToBytes(fp));
   }
 }
@@ -81,17 +88,6 @@ TEST(FingerPrintField, BinaryItemsHoldKindVersionBlockAndWords) {
   EXPECT_EQ(FromBytes(Single::ToBytes(odd)), odd);
   EXPECT_EQ(Items(Decode(Single::ToBytes(VarnexIoTest::MACCSFP()))),
             std::make_tuple(false, 101u, 0x2020, 166u, std::size_t{0}, std::size_t{24}));
-}
-
-TEST(FingerPrintField, OlderTextFormIsRead) {
-  const KvFingerPrint path = VarnexIoTest::PathFP();
-  KvDataFlow::KvWriteBuffer old;
-  old.WriteString(path.GetFPTypeBase()->GetFPTypeString());
-  old.WriteString(path.ToHexString());
-  ASSERT_NE(old.Get()[0], 0);
-  const KvFingerPrint back = FromBytes(old.Get());
-  EXPECT_EQ(back.GetFPTypeBase(), path.GetFPTypeBase());
-  EXPECT_EQ(back, path);
 }
 
 TEST(FingerPrintField, UndecodableBytesGiveAnUntypedFingerPrint) {
@@ -144,12 +140,7 @@ TEST(FingerPrintField, ListsKeepAbsentEntriesInOrder) {
   const KvFingerPrint path = VarnexIoTest::PathFP();
   const KvFingerPrint lingo = VarnexIoTest::LingoFP();
   const KvOptionalFPVec list{std::nullopt, path, std::nullopt, lingo};
-  const KvBytes bytes = List::ToBytes(list);
-  KvDataFlow::KvReadBuffer in(bytes);
-  std::uint64_t count = 0;
-  ASSERT_TRUE(in.ReadInt(count));
-  EXPECT_EQ(count, 4u);
-
+  const KvBytes bytes = List::ToBytes(list);  // the count first: ListJSON's empty list
   KvOptionalFPVec back{VarnexIoTest::MACCSFP()};
   ASSERT_TRUE(List::FromBytes(back, bytes));  // appended after the entry already there
   EXPECT_EQ(back, (KvOptionalFPVec{VarnexIoTest::MACCSFP(), std::nullopt, path, std::nullopt, lingo}));
@@ -177,10 +168,8 @@ TEST(FingerPrintField, ListJSONUsesNullForAbsentEntries) {
 
   EXPECT_EQ(List().JSONToBytes("{\"value\": " + json + "}"), List::ToBytes(KvOptionalFPVec{std::nullopt, maccs}));
   EXPECT_EQ(List().JSONToBytes("{\"value\": []}"), KvBytes(8, 0));
-  VarnexTest::CaptureSink sink;
-  EXPECT_TRUE(List().JSONToBytes("not json").empty());
+  VarnexTest::CaptureSink sink;  // bad JSON texts: dataflow_test.cpp
   EXPECT_TRUE(List().JSONToBytes("{\"other\": []}").empty());
-  EXPECT_TRUE(List().JSONToBytes("{\"value\": [\"\xc3\x28\"]}").empty());  // invalid UTF-8
   // A number is not a text form: a present entry without type.
   KvOptionalFPVec entries;
   ASSERT_TRUE(List::FromBytes(entries, List().JSONToBytes("{\"value\": [1, null]}")));
@@ -191,9 +180,7 @@ TEST(FingerPrintField, ListJSONUsesNullForAbsentEntries) {
 }
 
 TEST(FingerPrintField, Formats) {
-  EXPECT_EQ(Single::Format(KvFingerPrint()), "<KvFingerPrint>");
   EXPECT_EQ(Single::Format(VarnexIoTest::PathFP()), "<KvFingerPrint>");
-  EXPECT_EQ(List::Format(KvOptionalFPVec{}), "[0 fingerprints]");
   EXPECT_EQ(List::Format(KvOptionalFPVec{std::nullopt}), "[1 fingerprint]");
   EXPECT_EQ(List::Format(std::vector<KvFingerPrint>(3)), "[3 fingerprints]");
 }
@@ -208,18 +195,14 @@ TEST(FingerPrintField, SetFingerPrintValueRetypesTheFieldAndUpdatesTheCachedValu
 
   EXPECT_TRUE(KvDataFlow::KvSetFingerPrintValue(record, field, first));
   EXPECT_EQ(record.CheckField(field, false), KvDataFlow::KvFieldState::Cached);  // no bytes made yet
-  EXPECT_EQ(record.NumFields(), 1u);
   const std::shared_ptr<KvFingerPrint> cached = record.CheckCache(field, false);
   ASSERT_NE(cached, nullptr);
-  EXPECT_EQ(*cached, first);
-  ASSERT_NE(record.GetBytes(field), nullptr);
   EXPECT_EQ(*record.GetBytes(field), Single::ToBytes(first));
 
   EXPECT_TRUE(KvDataFlow::KvSetFingerPrintValue(record, field, second));
   EXPECT_EQ(record.CheckCache(field, false), cached);  // the same object, assigned
   EXPECT_EQ(*cached, second);
   EXPECT_EQ(*record.GetBytes(field), Single::ToBytes(second));  // dirty: bytes remade
-  EXPECT_EQ(record.GetJSON(field), Single().BytesToJSON(Single::ToBytes(second)));
 }
 
 }  // namespace

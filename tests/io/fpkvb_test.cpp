@@ -46,34 +46,23 @@ std::string LE(std::uint64_t value, int bytes) {
   return text;
 }
 
-KvFingerPrint ReadBack(const std::string& record, KvBStatus expected = KvBStatus::Success) {
-  kvisstream in(record);
-  KvFingerPrint fp;
-  EXPECT_EQ(KvSystem::KvBRead(in, fp), expected);
-  return fp;
-}
 
 TEST(FingerPrintRecord, EveryKindRoundTripsWithTheSameTypeAndBits) {
   VarnexTest::CaptureSink sink;
   const KvFingerPrint fps[] = {VarnexIoTest::PathFP(), VarnexIoTest::MACCSFP(), VarnexIoTest::LingoFP(),
                                VarnexIoTest::TreeFP(), VarnexIoTest::CircularFP(),
-                               VarnexIoTest::Patterned(Varnex::KvGetPathFPType(33, 1, 7, 1, 2), 33)};
-  kvosstream stream;  // all of them in one stream, too
+                               VarnexIoTest::Patterned(Varnex::KvGetPathFPType(33, 1, 7, 1, 2), 33),
+                               VarnexIoTest::Patterned(Varnex::KvGetMACCS166FPType(0x2020), 0)};
+  kvosstream stream;  // all of them in one stream, read into one fingerprint that each record replaces
+  for (const auto& fp : fps) ASSERT_EQ(KvSystem::KvBWrite(stream, fp), KvBStatus::Success);
+  kvisstream in(stream.str());
+  KvFingerPrint back;
   for (const auto& fp : fps) {
-    ASSERT_TRUE(fp);
-    const KvFingerPrint back = ReadBack(Record(fp));
+    ASSERT_EQ(KvSystem::KvBRead(in, back), KvBStatus::Success);
     EXPECT_EQ(back.GetFPTypeBase(), fp.GetFPTypeBase()) << fp.GetFPTypeBase()->GetFPTypeString();
     EXPECT_EQ(back, fp) << fp.GetFPTypeBase()->GetFPTypeString();
-    ASSERT_EQ(KvSystem::KvBWrite(stream, fp), KvBStatus::Success);
   }
-  kvisstream in(stream.str());
-  for (const auto& fp : fps) {
-    KvFingerPrint back;
-    ASSERT_EQ(KvSystem::KvBRead(in, back), KvBStatus::Success);
-    EXPECT_EQ(back, fp);
-  }
-  KvFingerPrint none;
-  EXPECT_EQ(KvSystem::KvBRead(in, none), KvBStatus::EndOfStream);
+  EXPECT_EQ(KvSystem::KvBRead(in, back), KvBStatus::EndOfStream);
   EXPECT_EQ(sink.Count(), 0u);
 }
 
@@ -96,93 +85,64 @@ TEST(FingerPrintRecord, PayloadLayoutAndSizes) {
   const std::string lingoPayload = Payload(Record(lingo));
   EXPECT_EQ(lingoPayload.size(), 4 + 2 + 4 + lingo.NumWords() * 4);
   EXPECT_EQ(lingoPayload.substr(0, 10), LE(103, 4) + LE(0x2000, 2) + LE(lingo.GetSize(), 4));
-}
-
-TEST(FingerPrintRecord, ZeroBitsWriteNoDataAndReadBackEmpty) {
+  // No bits, no data words.
   const KvFingerPrint empty = VarnexIoTest::Patterned(Varnex::KvGetMACCS166FPType(0x2020), 0);
-  const std::string payload = Payload(Record(empty));
-  EXPECT_EQ(payload, LE(101, 4) + LE(0x2020, 2) + LE(0, 4));
-  KvFingerPrint back = VarnexIoTest::PathFP();
-  kvisstream in(Record(empty));
-  ASSERT_EQ(KvSystem::KvBRead(in, back), KvBStatus::Success);
-  EXPECT_EQ(back.GetSize(), 0u);
-  EXPECT_EQ(back.GetFPTypeBase(), empty.GetFPTypeBase());
+  EXPECT_EQ(Payload(Record(empty)), LE(101, 4) + LE(0x2020, 2) + LE(0, 4));
 }
 
-TEST(FingerPrintRecord, LegacyKindsReadWithVersionZeroAndAWarning) {
+// Records written by hand, in one stream: the three legacy kinds (read as
+// version 0, each with a warning), a current kind whose parameter word holds
+// stray bits (kept as they are), an unknown kind (an error and no type; the
+// stream stays in step) and a record written by the library.
+TEST(FingerPrintRecord, LegacyStrayAndUnknownKindsInOneStream) {
   VarnexTest::CaptureSink sink;
   const std::uint64_t word = Varnex::KvMakeFPParameterWord(64, 0, 5, 191, 3);
-  const std::string data = LE(0x80000001u, 4) + LE(0x00000010u, 4);  // bits 0, 31 and 36
-  const std::string oldPath = LE(2, 4) + LE(word, 8) + LE(64, 4) + data;
+  const std::uint64_t stray = Varnex::KvMakeFPParameterWord(32, 1, 2, 3, 4) | (0xFULL << 40) | (0xAULL << 60);
   kvosstream out;
-  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", oldPath));
-  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", LE(1, 4) + LE(0, 4)));
-  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", LE(3, 4) + LE(8, 4) + LE(0x43, 4)));
+  for (const std::string& payload :
+       {LE(2, 4) + LE(word, 8) + LE(64, 4) + LE(0x80000001u, 4) + LE(0x00000010u, 4),  // bits 0, 31 and 36
+        LE(1, 4) + LE(0, 4), LE(3, 4) + LE(8, 4) + LE(0x43, 4), LE(104, 4) + LE(0x2000, 2) + LE(stray, 8) + LE(0, 4),
+        LE(9000, 4) + LE(0x2000, 2) + LE(0, 4)})
+    ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", payload));
+  ASSERT_EQ(KvSystem::KvBWrite(out, VarnexIoTest::MACCSFP()), KvBStatus::Success);
   kvisstream in(out.str());
 
   KvFingerPrint fp;
   ASSERT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
   EXPECT_EQ(fp.GetFPTypeBase(), Varnex::KvGetPathFPType(0, 64, 0, 5, 191, 3));
-  EXPECT_EQ(fp.GetFPTypeBase()->GetFPVersion(), 0);
   EXPECT_EQ(VarnexTest::OnBits(fp), (std::vector<size_t>{0, 31, 36}));
   EXPECT_EQ(fp.GetSize(), 64u);
-
   ASSERT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
   EXPECT_EQ(fp.GetFPTypeBase(), Varnex::KvGetMACCS166FPType(0));
   ASSERT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
   EXPECT_EQ(fp.GetFPTypeBase(), Varnex::KvGetLingoFPType(0));
   EXPECT_EQ(fp.GetBytes()[0], 0x43);
-
-  EXPECT_EQ(sink.Count(), 3u);
-  EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Warning);
-}
-
-TEST(FingerPrintRecord, StrayBitsOfAParameterWordSurviveTheRoundTrip) {
-  VarnexTest::CaptureSink sink;  // the type string warns about unrecognised data
-  const std::uint64_t word = Varnex::KvMakeFPParameterWord(32, 1, 2, 3, 4) | (0xFULL << 40) | (0xAULL << 60);
-  kvosstream out;
-  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", LE(104, 4) + LE(0x2000, 2) + LE(word, 8) + LE(0, 4)));
-  const KvFingerPrint fp = ReadBack(out.str());
-  const auto* type = dynamic_cast<const Varnex::KvFPCircularType*>(fp.GetFPTypeBase());
-  ASSERT_NE(type, nullptr);
-  EXPECT_EQ(type->GetParameterWord(), word);
-}
-
-TEST(FingerPrintRecord, UnknownKindIsAnErrorAndLeavesNoType) {
-  VarnexTest::CaptureSink sink;
-  kvosstream out;
-  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", LE(9000, 4) + LE(0x2000, 2) + LE(0, 4)));
-  ASSERT_EQ(KvSystem::KvBWrite(out, VarnexIoTest::MACCSFP()), KvBStatus::Success);
-  kvisstream in(out.str());
-  KvFingerPrint fp = VarnexIoTest::PathFP();
+  ASSERT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
+  ASSERT_TRUE(Varnex::KvIsFPType(fp, 104));
+  EXPECT_EQ(static_cast<const Varnex::KvFPCircularType*>(fp.GetFPTypeBase())->GetParameterWord(), stray);
   EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Failure);
   EXPECT_FALSE(fp);
-  EXPECT_EQ(sink.Count(), 1u);
-  EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Error);
-  // The stream stays in step: the next record reads.
   EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
   EXPECT_TRUE(Varnex::KvIsFPType(fp, 101));
+
+  using Level = KvSystem::KvErrorLevel;
+  std::vector<Level> levels;
+  for (const auto& message : sink.Messages()) levels.push_back(message.level);
+  EXPECT_EQ(levels, (std::vector<Level>{Level::Warning, Level::Warning, Level::Warning, Level::Error}));
 }
 
 TEST(FingerPrintRecord, ShortOrInconsistentPayloadsLeaveTheFingerPrintUntouched) {
   VarnexTest::CaptureSink sink;
-  const std::string whole = Record(VarnexIoTest::PathFP("c1ccncc1"));
-  const std::string payload = Payload(whole);
+  const std::string payload = Payload(Record(VarnexIoTest::PathFP("c1ccncc1")));
   const KvFingerPrint original = VarnexIoTest::MACCSFP();
-  // A record announcing more bytes than the stream holds, at every cut.
-  for (std::size_t cut = 0; cut < whole.size(); cut += 37) {
-    KvFingerPrint fp = original;
-    kvisstream in(whole.substr(0, cut));
-    EXPECT_NE(KvSystem::KvBRead(in, fp), KvBStatus::Success);
-    EXPECT_EQ(fp, original);
-  }
-  // A complete record whose payload stops inside the fields.
-  for (std::size_t keep : {1u, 4u, 6u, 13u, 14u, 17u, 18u, 529u}) {
+  // A complete record whose payload stops inside the fields (an empty one is
+  // read as nothing at all; records cut by the stream: kvb_test.cpp).
+  for (std::size_t keep : {0u, 1u, 4u, 6u, 13u, 14u, 17u, 18u, 529u}) {
     kvosstream out;
     ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", payload.substr(0, keep)));
     KvFingerPrint fp = original;
     kvisstream in(out.str());
-    EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Failure) << keep;
+    EXPECT_EQ(KvSystem::KvBRead(in, fp), keep == 0 ? KvBStatus::Success : KvBStatus::Failure) << keep;
     EXPECT_EQ(fp, original) << keep;
   }
   // An absurd bit count with a few data bytes.
@@ -193,16 +153,6 @@ TEST(FingerPrintRecord, ShortOrInconsistentPayloadsLeaveTheFingerPrintUntouched)
   EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Failure);
   EXPECT_EQ(fp, original);
   EXPECT_EQ(sink.Count(), 0u);
-}
-
-TEST(FingerPrintRecord, ZeroLengthSucceedsWithoutReading) {
-  kvosstream out;
-  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvFingerPrint", ""));
-  const KvFingerPrint original = VarnexIoTest::LingoFP();
-  KvFingerPrint fp = original;
-  kvisstream in(out.str());
-  EXPECT_EQ(KvSystem::KvBRead(in, fp), KvBStatus::Success);
-  EXPECT_EQ(fp, original);
 }
 
 TEST(FingerPrintRecord, UnwritableKindsAreErrorsAndWriteNothing) {
@@ -238,19 +188,6 @@ TEST(AttachedFingerPrintRecord, RoundTripsUnderItsTagAndSkipsOtherItems) {
     ASSERT_NE(read, nullptr) << tag;
     EXPECT_EQ(read->GetData(), fp) << tag;
   }
-}
-
-TEST(AttachedFingerPrintRecord, BrokenInnerRecordAttachesNothing) {
-  VarnexTest::CaptureSink sink;
-  kvosstream inner;
-  KvSystem::KvBWriteTag(inner, "Broken");
-  KvSystem::KvBWriteRecord(inner, "KvFingerPrint", LE(77, 4));
-  kvosstream out;
-  ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "KvBaseKvFingerPrint", inner.str()));
-  KvSystem::KvBase target;
-  kvisstream in(out.str());
-  EXPECT_EQ(KvSystem::KvBReadAttachedData(in, target), KvBStatus::Failure);
-  EXPECT_FALSE(target.HasData());
 }
 
 }  // namespace

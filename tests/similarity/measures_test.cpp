@@ -24,6 +24,7 @@ using namespace Varnex;
 using KvSystem::KvErrorLevel;
 using VarnexTest::CaptureSink;
 using VarnexTest::LingoText;
+using VarnexTest::RangesFP;
 using VarnexTest::TextFP;
 using VarnexTest::UnhashedText;
 
@@ -32,19 +33,11 @@ const KvFPTypeBase* UHPath() { return KvGetUnhashedPathFPType(KvGraphFPVersion, 
 const KvFPTypeBase* UHCircular() { return KvGetUnhashedCircularFPType(KvGraphFPVersion, 0, 5, 4239, 1); }
 const KvFPTypeBase* UHTree() { return KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 4, 63, 1); }
 
-KvFingerPrint Bits(const KvFPTypeBase* type, unsigned size, std::initializer_list<std::pair<unsigned, unsigned>> ranges) {
-  KvFingerPrint fp;
-  fp.SetSize(size);
-  for (auto [first, last] : ranges)
-    for (unsigned i = first; i < last; ++i) fp.SetBitOn(i);
-  fp.SetFPTypeBase(type);
-  return fp;
-}
 
 // A: bits 0-39, B: bits 0-29 and 40-59, so a = 10, b = 20, c = 30, d = 964.
 struct WorkedPair {
-  KvFingerPrint a = Bits(Path1024(), 1024, {{0, 40}});
-  KvFingerPrint b = Bits(Path1024(), 1024, {{0, 30}, {40, 60}});
+  KvFingerPrint a = RangesFP(Path1024(), 1024, {{0, 40}});
+  KvFingerPrint b = RangesFP(Path1024(), 1024, {{0, 30}, {40, 60}});
 };
 
 // Tversky with alpha 0.95 and beta 0.05.
@@ -79,13 +72,15 @@ const Expected kExpected[] = {
 TEST(MeasureTable, EveryMeasureAgainstExactScores) {
   CaptureSink sink;
   const WorkedPair p;
-  const KvFingerPrint empty = Bits(Path1024(), 1024, {});
-  const KvFingerPrint full = Bits(Path1024(), 1024, {{0, 1024}});
-  const KvFingerPrint ten = Bits(Path1024(), 1024, {{100, 110}});
+  const KvFingerPrint empty = RangesFP(Path1024(), 1024, {});
+  const KvFingerPrint full = RangesFP(Path1024(), 1024, {{0, 1024}});
+  const KvFingerPrint ten = RangesFP(Path1024(), 1024, {{100, 110}});
   const KvFingerPrint benzene = LingoText("c0ccccc0");
   const KvFingerPrint pyridine = LingoText("c0ccncc0");
   const KvFingerPrint x = UnhashedText(UHCircular(), {"A", "BC"});
   const KvFingerPrint y = UnhashedText(UHCircular(), {"A", "BD", "EFGHIJ"});
+  const KvFingerPrint otherType = RangesFP(KvGetPathFPType(1024, 0, 6, 191, 3), 1024, {});
+  const KvFingerPrint untyped = RangesFP(nullptr, 1024, {});
   ASSERT_EQ(KvSimMeasures.size(), std::size(kExpected));
   for (const KvSimMeasureInfo& measure : KvSimMeasures) {
     const auto* row = std::find_if(std::begin(kExpected), std::end(kExpected),
@@ -112,6 +107,17 @@ TEST(MeasureTable, EveryMeasureAgainstExactScores) {
     EXPECT_EQ(row->same, measure.higherIsBetter ? measure.highest : measure.lowest);
     EXPECT_EQ(row->fullEmpty, measure.higherIsBetter ? measure.lowest : measure.highest);
     EXPECT_EQ(Score(measure, p.a, p.b) == Score(measure, p.b, p.a), measure.symmetric);
+
+    // Another type scores 0 with one error (Tanimoto's own), an untyped
+    // fingerprint also with the type query's.
+    CaptureSink mismatch;
+    EXPECT_EQ(Score(measure, p.a, otherType), 0.0f);
+    EXPECT_EQ(Score(measure, p.a, untyped), 0.0f);
+    const std::string message = measure.code == KvSimMeasure::Tanimoto ? "KvTanimoto() fingerprint type mismatch!"
+                                                                       : "fingerprint type mismatch!";
+    EXPECT_EQ(mismatch.Texts(),
+              (std::vector<std::string>{message, "KvIsSameFPType() : uninitialized fingerprint type!", message}));
+    EXPECT_EQ(mismatch.Messages()[0].level, KvErrorLevel::Error);
   }
   for (unsigned m : {0u, 7u, 0xFFFFFFFFu}) {
     EXPECT_EQ(KvFindSimMeasure(m), nullptr);
@@ -122,74 +128,37 @@ TEST(MeasureTable, EveryMeasureAgainstExactScores) {
   EXPECT_EQ(sink.Count(), 0u);
 }
 
-TEST(Measures, WorkedExampleCounts) {
+TEST(BitCounts, OutputsAndMismatch) {
   CaptureSink sink;
   const WorkedPair p;
   std::uint32_t a = 0, b = 0, c = 0, d = 0;
   ASSERT_TRUE(KvGetBitCounts(p.a, p.b, &a, &b, &c, &d));
   EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>{10, 20, 30, 964}));
-  EXPECT_EQ(KvTversky(p.a, p.b, 1.0f, 1.0f), KvTanimoto(p.a, p.b));
-  EXPECT_EQ(KvTversky(p.a, p.b, 0.5f, 0.5f), KvDice(p.a, p.b));
-  // alpha weighs the bits only in A (10), beta those only in B (20).
-  EXPECT_EQ(KvTversky(p.a, p.b, 1.0f, 0.0f), 30.0f / 40.0f);
-  EXPECT_EQ(KvTversky(p.b, p.a, 1.0f, 0.0f), 30.0f / 50.0f);
-  const KvFingerPrint empty = Bits(Path1024(), 1024, {});
-  EXPECT_EQ(KvTversky(empty, empty, 0.0f, 0.0f), 1.0f);
-  EXPECT_EQ(sink.Count(), 0u);
-}
-
-TEST(Measures, TypeMismatchGivesZeroAndOneError) {
-  const KvFingerPrint a = Bits(Path1024(), 1024, {{0, 10}});
-  const KvFingerPrint b = Bits(KvGetPathFPType(1024, 0, 6, 191, 3), 1024, {{0, 10}});
-  const KvFingerPrint untyped = Bits(nullptr, 1024, {{0, 10}});
-  for (const KvSimMeasureInfo& measure : KvSimMeasures) {
-    CaptureSink sink;
-    EXPECT_EQ(Score(measure, a, b), 0.0f) << measure.name;
-    EXPECT_EQ(Score(measure, a, untyped), 0.0f) << measure.name;
-    const std::string message = measure.code == KvSimMeasure::Tanimoto ? "KvTanimoto() fingerprint type mismatch!"
-                                                                       : "fingerprint type mismatch!";
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{message, "KvIsSameFPType() : uninitialized fingerprint type!",
-                                                      message}))
-        << measure.name;
-    EXPECT_EQ(sink.Messages()[0].level, KvErrorLevel::Error);
-  }
-}
-
-TEST(BitCounts, OutputsAndMismatch) {
-  CaptureSink sink;
-  const WorkedPair p;
-  std::uint32_t a = 0, b = 0, c = 0;
   ASSERT_TRUE(KvGetBitCounts(p.b, p.a, &a, &b, &c, nullptr));  // null fourth pointer
   EXPECT_EQ((std::vector<std::uint32_t>{a, b, c}), (std::vector<std::uint32_t>{20, 10, 30}));
   EXPECT_TRUE(KvGetBitCounts(p.a, p.b, nullptr, nullptr, nullptr, nullptr));
 
   // Sizes that are not whole 64-bit words: 70 bits (three 32-bit words).
   const KvFPTypeBase* t70 = KvGetPathFPType(70, 0, 5, 191, 3);
-  const KvFingerPrint x = Bits(t70, 70, {{0, 3}, {64, 70}});
-  const KvFingerPrint y = Bits(t70, 70, {{2, 5}, {69, 70}});
-  std::uint32_t d = 0;
+  const KvFingerPrint x = RangesFP(t70, 70, {{0, 3}, {64, 70}});
+  const KvFingerPrint y = RangesFP(t70, 70, {{2, 5}, {69, 70}});
   ASSERT_TRUE(KvGetBitCounts(x, y, &a, &b, &c, &d));
   EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>{7, 2, 2, 59}));
+  // Lingo pairs have no count of bits off in both (their terms: lingofp_test.cpp).
+  ASSERT_TRUE(KvGetBitCounts(LingoText("c0ccccc0"), LingoText("c0ccncc0"), nullptr, nullptr, nullptr, &d));
+  EXPECT_EQ(d, 59u);
   EXPECT_EQ(sink.Count(), 0u);
 
   a = b = c = d = 777;
-  const KvFingerPrint other = Bits(KvGetPathFPType(2048, 0, 5, 191, 3), 2048, {});
+  const KvFingerPrint other = RangesFP(KvGetPathFPType(2048, 0, 5, 191, 3), 2048, {});
   EXPECT_FALSE(KvGetBitCounts(p.a, other, &a, &b, &c, &d));
   EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>(4, 777)));
   EXPECT_EQ(sink.Texts(), std::vector<std::string>{"fingerprint type mismatch!"});
   // Sizes that differ within one type (data set by hand) are reported, and
   // the shorter vector is not overrun.
   sink.Clear();
-  EXPECT_EQ(KvTanimoto(p.a, Bits(Path1024(), 64, {{0, 10}})), 0.0f);
+  EXPECT_EQ(KvTanimoto(p.a, RangesFP(Path1024(), 64, {{0, 10}})), 0.0f);
   EXPECT_TRUE(sink.Contains("KvGetBitCounts() bit vector size mismatch (1024 and 64 bits)"));
-}
-
-TEST(BitCounts, LingoPairsHaveNoCountOfBitsOffInBoth) {
-  // The terms of short and long texts: lingofp_test.cpp; the scores: MeasureTable.
-  std::uint32_t d = 777;
-  ASSERT_TRUE(KvGetBitCounts(LingoText("c0ccccc0"), LingoText("c0ccncc0"), nullptr, nullptr, nullptr, &d));
-  EXPECT_EQ(d, 777u);
-  EXPECT_EQ(KvGetPopCountMethod(), 2u);
 }
 
 // ---- Unhashed pairs: identifier lists read from the stored text.
@@ -197,15 +166,10 @@ TEST(BitCounts, LingoPairsHaveNoCountOfBitsOffInBoth) {
 
 TEST(UnhashedTanimoto, CountsSharedTokens) {
   CaptureSink sink;
-  // The stored text of identifiers A and BC is 8 bytes: "A BC  " and a zero.
-  const KvFingerPrint abc = UnhashedText(UHTree(), {"A", "BC"});
-  EXPECT_EQ(abc.GetSize(), 64u);
-  EXPECT_EQ(UnhashedText(UHPath(), {"A", "BC"}).GetSize(), 72u);
-
+  // Each kind's stored text (a path's with one more zero byte), in any order.
   for (const KvFPTypeBase* type : {UHPath(), UHCircular(), UHTree()}) {
     EXPECT_EQ(KvTanimoto(UnhashedText(type, {"A", "BC"}), UnhashedText(type, {"A", "BD", "E"})), 1.0f / 4.0f);
     EXPECT_EQ(KvTanimoto(UnhashedText(type, {"A", "BC"}), UnhashedText(type, {"BC", "A"})), 1.0f);
-    EXPECT_EQ(KvTanimoto(UnhashedText(type, {"A"}), UnhashedText(type, {"B"})), 0.0f);
   }
   // Duplicates pair off one to one; white space of any kind separates.
   EXPECT_EQ(KvTanimoto(TextFP(UHPath(), "1 2 2"), TextFP(UHPath(), "2\t2\n 3")), 0.5f);

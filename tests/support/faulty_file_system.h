@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,10 +38,7 @@ class FaultyFileSystem final : public KvSystem::KvFileSystem {
   ~FaultyFileSystem() override { KvSystem::KvSetFileSystem(previous_); }
 
   std::unique_ptr<KvSystem::KvWritableFile> CreateNew(const std::string& path, KvSystem::KvStatus& error) override {
-    if (failCreate) {
-      error = KvSystem::KvStatus::FromErrno(EACCES, "cannot create " + path + ": Permission denied");
-      return nullptr;
-    }
+    if (failCreate) return Fail(error, EACCES, "cannot create " + path), nullptr;
     auto file = posix().CreateNew(path, error);
     return file ? std::make_unique<Writable>(*this, path, std::move(file)) : nullptr;
   }
@@ -50,10 +48,7 @@ class FaultyFileSystem final : public KvSystem::KvFileSystem {
     return file ? std::make_unique<Readable>(*this, path, std::move(file)) : nullptr;
   }
   bool Rename(const std::string& from, const std::string& to, KvSystem::KvStatus& error) override {
-    if (failRename) {
-      error = KvSystem::KvStatus::FromErrno(EBUSY, "cannot rename " + from + " to " + to + ": Device or resource busy");
-      return false;
-    }
+    if (failRename) return Fail(error, EBUSY, "cannot rename " + from + " to " + to);
     const bool ok = posix().Rename(from, to, error);
     if (onRename) onRename();
     return ok;
@@ -65,9 +60,13 @@ class FaultyFileSystem final : public KvSystem::KvFileSystem {
 
  private:
   static KvSystem::KvFileSystem& posix() { return KvSystem::KvDefaultFileSystem(); }
+  // Sets the error a failing call of the operating system would give; false.
+  static bool Fail(KvSystem::KvStatus& error, int code, const std::string& what) {
+    error = KvSystem::KvStatus::FromErrno(code, what + ": " + std::strerror(code));
+    return false;
+  }
   static std::unique_ptr<KvSystem::KvMappedRegion> FailedMap(const std::string& path, KvSystem::KvStatus& error) {
-    error = KvSystem::KvStatus::FromErrno(ENOMEM, "cannot map " + path + ": Cannot allocate memory");
-    return nullptr;
+    return Fail(error, ENOMEM, "cannot map " + path), nullptr;
   }
 
   class Writable final : public KvSystem::KvWritableFile {
@@ -75,10 +74,7 @@ class FaultyFileSystem final : public KvSystem::KvFileSystem {
     Writable(FaultyFileSystem& fs, std::string path, std::unique_ptr<KvSystem::KvWritableFile> file)
         : fs_(fs), path_(std::move(path)), file_(std::move(file)) {}
     bool Reserve(std::uint64_t size, KvSystem::KvStatus& error) override {
-      if (fs_.failReserve) {
-        error = KvSystem::KvStatus::FromErrno(ENOSPC, "cannot reserve space for " + path_ + ": No space left on device");
-        return false;
-      }
+      if (fs_.failReserve) return Fail(error, ENOSPC, "cannot reserve space for " + path_);
       return file_->Reserve(size, error);
     }
     std::unique_ptr<KvSystem::KvMappedRegion> Map(std::uint64_t size, KvSystem::KvStatus& error) override {
@@ -87,27 +83,19 @@ class FaultyFileSystem final : public KvSystem::KvFileSystem {
     bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, KvSystem::KvStatus& error) override {
       if (writes_++ == fs_.failWriteNumber && path_.find(fs_.failWriteIn) != std::string::npos) {
         file_->WriteAt(offset, bytes.first(bytes.size() / 2), error);
-        error = KvSystem::KvStatus::FromErrno(ENOSPC, "cannot write " + path_ + ": No space left on device");
-        return false;
+        return Fail(error, ENOSPC, "cannot write " + path_);
       }
       const bool ok = file_->WriteAt(offset, bytes, error);
       if (fs_.onWrite) fs_.onWrite();
       return ok;
     }
     bool Sync(KvSystem::KvStatus& error) override {
-      if (fs_.failSync) {
-        error = KvSystem::KvStatus::FromErrno(EIO, "cannot sync " + path_ + ": Input/output error");
-        return false;
-      }
+      if (fs_.failSync) return Fail(error, EIO, "cannot sync " + path_);
       return file_->Sync(error);
     }
     bool Close(KvSystem::KvStatus& error) override {
       const bool ok = file_->Close(error);
-      if (fs_.failClose) {
-        error = KvSystem::KvStatus::FromErrno(EIO, "cannot close " + path_ + ": Input/output error");
-        return false;
-      }
-      return ok;
+      return fs_.failClose ? Fail(error, EIO, "cannot close " + path_) : ok;
     }
 
    private:
@@ -122,10 +110,7 @@ class FaultyFileSystem final : public KvSystem::KvFileSystem {
     Readable(FaultyFileSystem& fs, std::string path, std::unique_ptr<KvSystem::KvReadableFile> file)
         : fs_(fs), path_(std::move(path)), file_(std::move(file)) {}
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, KvSystem::KvStatus& error) override {
-      if (offset >= fs_.readErrorFrom) {
-        error = KvSystem::KvStatus::FromErrno(EIO, "cannot read: Input/output error");
-        return 0;
-      }
+      if (offset >= fs_.readErrorFrom) return Fail(error, EIO, "cannot read"), 0;
       if (offset >= fs_.readEnd) return 0;
       // A read reaching the fault stops short before it, as pread does.
       count = std::min<std::uint64_t>({count, fs_.readEnd - offset, fs_.readErrorFrom - offset});

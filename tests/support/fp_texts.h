@@ -1,14 +1,27 @@
-// Test helper: fingerprints that hold a text, as the Lingo and unhashed
-// generators store it, for comparing texts without a molecule.
+// Test helper: fingerprints made by hand, for comparing without a molecule:
+// bit ranges, and texts as the Lingo and unhashed generators store them.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "varnex/fingerprint.h"
 #include "varnex/fptypes.h"
 
 namespace VarnexTest {
+
+// `size` bits under `type` with the half-open ranges [first, last) on.
+inline Varnex::KvFingerPrint RangesFP(const Varnex::KvFPTypeBase* type, unsigned size,
+                                      std::initializer_list<std::pair<unsigned, unsigned>> ranges) {
+  Varnex::KvFingerPrint fp;
+  fp.SetSize(size);
+  for (auto [first, last] : ranges)
+    for (unsigned i = first; i < last; ++i) fp.SetBitOn(i);
+  fp.SetFPTypeBase(type);
+  return fp;
+}
 
 // `text` and its terminating zero byte under `type`, written as given.
 inline Varnex::KvFingerPrint TextFP(const Varnex::KvFPTypeBase* type, const std::string& text) {

@@ -84,11 +84,7 @@ TEST(KvDataFlowBuffer, TruncatedAndMalformedItemsFailAndStayFailed) {
 }
 
 TEST(KvDataFlowJSON, StringsEscapeQuotesBackslashesAndControlCharacters) {
-  EXPECT_EQ(KvDataFlow::KvJSONString("a\"b\\c/"), "\"a\\\"b\\\\c/\"");
-  EXPECT_EQ(KvDataFlow::KvJSONString(std::string("\b\t\n\f\r", 5)), "\"\\b\\t\\n\\f\\r\"");
-  EXPECT_EQ(KvDataFlow::KvJSONString(std::string("\x01\x0b\x1f", 3)), "\"\\u0001\\u000B\\u001F\"");
-  EXPECT_EQ(KvDataFlow::KvJSONString(std::string("\0", 1)), "\"\\u0000\"");
-  EXPECT_EQ(KvDataFlow::KvJSONString(""), "\"\"");
+  EXPECT_EQ(KvDataFlow::KvJSONString(std::string("a\"b\\c/\n\x1f\0", 9)), "\"a\\\"b\\\\c/\\n\\u001F\\u0000\"");
 }
 
 TEST(KvDataFlowJSON, ParserAndArrayAttributeRefuseBadText) {

@@ -16,27 +16,21 @@ namespace {
 
 using KvSystem::KvDots;
 
-// A pipe whose read end is drained after the writer is done.
-class Pipe {
- public:
-  Pipe() {
-    EXPECT_EQ(::pipe(fds_), 0);
-    ::fcntl(fds_[0], F_SETFL, O_NONBLOCK);
-  }
+// A pipe (small writes never block it) whose read end is drained after the
+// writer is done.
+struct Pipe {
+  int fds[2] = {-1, -1};
+  Pipe() { EXPECT_EQ(::pipe2(fds, O_NONBLOCK), 0); }
   ~Pipe() {
-    ::close(fds_[0]);
-    ::close(fds_[1]);
+    ::close(fds[0]);
+    ::close(fds[1]);
   }
-  int WriteEnd() const { return fds_[1]; }
   std::string Drain() const {
     std::string text;
     char buffer[4096];
-    for (ssize_t got; (got = ::read(fds_[0], buffer, sizeof buffer)) > 0;) text.append(buffer, got);
+    for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, got);
     return text;
   }
-
- private:
-  int fds_[2] = {-1, -1};
 };
 
 TEST(Dots, LineShowsCountRateAndElapsedTime) {
@@ -49,7 +43,7 @@ TEST(Dots, LineShowsCountRateAndElapsedTime) {
 
 TEST(Dots, QuietOffATerminalUnlessForced) {
   Pipe pipe;
-  KvDots automatic("Counting", "items", pipe.WriteEnd());
+  KvDots automatic("Counting", "items", pipe.fds[1]);
   EXPECT_FALSE(automatic.IsDisplaying());  // a pipe is not a terminal
   automatic.SetInterval(std::chrono::milliseconds(0));
   automatic.Update(5);
@@ -57,7 +51,7 @@ TEST(Dots, QuietOffATerminalUnlessForced) {
   EXPECT_EQ(pipe.Drain(), "");
   EXPECT_EQ(automatic.GetCount(), 5u);
 
-  KvDots forced("Counting", "items", pipe.WriteEnd());
+  KvDots forced("Counting", "items", pipe.fds[1]);
   forced.SetDisplay(KvDots::Display::Always);
   forced.SetInterval(std::chrono::milliseconds(0));
   forced.Update(1);
@@ -69,14 +63,14 @@ TEST(Dots, QuietOffATerminalUnlessForced) {
   EXPECT_EQ(text.back(), '\n');
   EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 3);
 
-  KvDots never("x", "y", pipe.WriteEnd());
+  KvDots never("x", "y", pipe.fds[1]);
   never.SetDisplay(KvDots::Display::Never);
   never.Update(1);
   never.Total();
   EXPECT_EQ(pipe.Drain(), "");
 
   // At most one redraw per interval, and the total at the end.
-  KvDots slow("", "items", pipe.WriteEnd());
+  KvDots slow("", "items", pipe.fds[1]);
   slow.SetDisplay(KvDots::Display::Always);
   slow.SetInterval(std::chrono::hours(1));
   for (int i = 0; i < 1000; ++i) slow.Update(1);

@@ -78,18 +78,12 @@ TEST(KvBPrimitives, TagsLengthsAndIntegersAreLittleEndian) {
   ASSERT_TRUE(KvSystem::KvBWriteDataLength(out, 0x0102030405060708ULL));
   ASSERT_TRUE(KvSystem::KvBWriteUInt16(out, 0xBEEF));
   EXPECT_EQ(out.str(), Bytes({2, 0, 0, 0, 'A', 'B', 8, 7, 6, 5, 4, 3, 2, 1, 0xEF, 0xBE}));
-
-  kvisstream in(out.str());
-  std::string tag;
+  // Read back: the length's high bytes (the round trips below and in tests/io
+  // read small ones only).
+  kvisstream in(out.str().substr(6));
   std::uint64_t length = 0;
-  std::uint16_t word = 0;
-  EXPECT_EQ(KvSystem::KvBReadTag(in, tag), KvBStatus::Success);
-  EXPECT_EQ(tag, "AB");
   EXPECT_EQ(KvSystem::KvBReadDataLength(in, length), KvBStatus::Success);
   EXPECT_EQ(length, 0x0102030405060708ULL);
-  EXPECT_TRUE(KvSystem::KvBReadUInt16(in, word));
-  EXPECT_EQ(word, 0xBEEF);
-  EXPECT_EQ(KvSystem::KvBReadTag(in, tag), KvBStatus::EndOfStream);
 }
 
 TEST(KvBPrimitives, MalformedTagsAreRefused) {
@@ -183,30 +177,17 @@ TEST(KvBAttachedData, ItemsRoundTripUnknownRecordsSurviveByteExactAndCutStreamsF
   ASSERT_EQ(KvSystem::KvBWriteAttachedData(out, source), KvBStatus::Success);
   ASSERT_TRUE(KvSystem::KvBWriteRecord(out, "FromTheFuture", std::string("\0\1\2", 3)));
 
-  // Payload of the first record: the item's tag, then a whole TestPoint record.
-  kvisstream check(out.str());
-  std::string tag;
-  ASSERT_EQ(KvSystem::KvBReadTag(check, tag), KvBStatus::Success);
-  EXPECT_EQ(tag, "KvBaseTestPoint");
-  std::uint64_t length = 0;
-  ASSERT_EQ(KvSystem::KvBReadDataLength(check, length), KvBStatus::Success);
-  EXPECT_EQ(length, 4u + 6 + 4 + 9 + 8 + 8);
-
+  // The bytes of an attached record (the item's tag, then a whole record of
+  // the item): AttachedFingerPrintRecord in tests/io.
   kvisstream in(out.str());
   KvSystem::KvBase target;
   ASSERT_EQ(KvSystem::KvBReadAttachedData(in, target), KvBStatus::Success);
+  // The points are read as points, not kept as unknown records; everything
+  // is written back byte for byte.
   ASSERT_EQ(target.GetAllData().size(), 3u);
   const auto* origin = target.FindDataT<TestPoint>(KvSystem::KvGetTag("origin"));
-  const auto* corner = target.FindDataT<TestPoint>(KvSystem::KvGetTag("corner"));
   ASSERT_NE(origin, nullptr);
-  ASSERT_NE(corner, nullptr);
   EXPECT_EQ(origin->GetData(), (TestPoint{0, 1}));
-  EXPECT_EQ(corner->GetData(), (TestPoint{9, 9}));
-  const auto* unknown =
-      target.FindDataT<KvSystem::KvUnknownKvBData>(KvSystem::KvGetTag("KvUnknownKvBData"));
-  ASSERT_NE(unknown, nullptr);
-  EXPECT_EQ(unknown->GetData().GetTag(), "FromTheFuture");
-
   kvosstream again;
   ASSERT_EQ(KvSystem::KvBWriteAttachedData(again, target), KvBStatus::Success);
   EXPECT_EQ(again.str(), out.str());
@@ -217,6 +198,15 @@ TEST(KvBAttachedData, ItemsRoundTripUnknownRecordsSurviveByteExactAndCutStreamsF
   EXPECT_EQ(KvSystem::KvBReadAttachedData(cut, partial), KvBStatus::Failure);
   EXPECT_EQ(partial.GetAllData().size(), 2u);  // origin and corner
   EXPECT_EQ(partial.FindDataT<KvSystem::KvUnknownKvBData>(KvSystem::KvGetTag("KvUnknownKvBData")), nullptr);
+
+  // A whole record whose item does not read attaches nothing.
+  kvosstream item, broken;
+  ASSERT_TRUE(KvSystem::KvBWriteTag(item, "corner") && KvSystem::KvBWriteRecord(item, "TestPoint", "short"));
+  ASSERT_TRUE(KvSystem::KvBWriteRecord(broken, "KvBaseTestPoint", item.str()));
+  kvisstream brokenIn(broken.str());
+  KvSystem::KvBase none;
+  EXPECT_EQ(KvSystem::KvBReadAttachedData(brokenIn, none), KvBStatus::Failure);
+  EXPECT_FALSE(none.HasData());
 }
 
 }  // namespace
