@@ -149,11 +149,6 @@ TEST(FaultInjection, FailedShardingLeavesNoShard) {
     std::function<void(FaultyFileSystem&)> arm;
   } faults[] = {
       {"disk full at sizing", [](FaultyFileSystem& fs) { fs.failReserve = true; }},
-      {"short header write of the last shard",
-       [](FaultyFileSystem& fs) {
-         fs.failWriteNumber = 0;
-         fs.failWriteIn = "shards-3.fpbin";
-       }},
       {"short record write of the last shard",
        [](FaultyFileSystem& fs) {
          fs.failWriteNumber = 1;
@@ -223,7 +218,6 @@ TEST(FaultInjection, ShortAndFailedReads) {
       {"ends inside record 0", 800 + record / 2, UINT64_MAX, opening + "cannot read 0-th fingerprint"},
       {"ends inside record 39", 800 + 39 * record + 8, UINT64_MAX, opening + "cannot read 39-th fingerprint"},
       {"read error at record 12", UINT64_MAX, 800 + 12 * record, opening + "cannot read 12-th fingerprint"},
-      {"ends inside the header", 500, UINT64_MAX, "KvFastFPDatabaseParams() cannot open " + out + " fingerprint database"},
       {"read error in the header", UINT64_MAX, 0,
        "KvFastFPDatabaseParams() cannot read fingerprint database file " + out + ": cannot read: Input/output error"},
   };
