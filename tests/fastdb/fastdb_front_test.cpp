@@ -33,15 +33,20 @@ KvFPDatabaseOptions OptionsWithMeasure(unsigned measure) {
   return options;
 }
 
+// Twenty records of the default path type; record 12 is the fingerprint of
+// a real molecule, so that the molecule form of a query has its match.
 class FrontTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    type_ = FastDbTest::PathType(256);
+    type_ = KvGetFPType(KvFPType::Path, false, 0);
     fps_ = FastDbTest::RandomFingerPrints(type_, 20, 8);
+    ASSERT_TRUE(KvChem::KvSmilesToMol("c1ccccc1C(=O)Nc1ccc(Cl)cc1", mol_));
+    ASSERT_TRUE(KvMakeFP(fps_[12], mol_, type_));
     FastDbTest::WriteDatabase(file_.str(), type_, fps_);
   }
   const KvFPTypeBase* type_ = nullptr;
   std::vector<KvFingerPrint> fps_;
+  KvChem::KvMol mol_;
   FastDbTest::TempPath file_{"front.fpbin"};
 };
 
@@ -184,33 +189,21 @@ TEST_F(FrontTest, RecordsReadBackAndOtherStoredMoleculeIndicesAreRefusedAsQuerie
 }
 
 TEST_F(FrontTest, TheThreeQueryFormsAgree) {
-  // A real molecule, so that the molecule form has something to fingerprint.
-  const KvFPTypeBase* pathType = KvGetFPType(KvFPType::Path, false, 0);
-  KvChem::KvMol mol;
-  ASSERT_TRUE(KvChem::KvSmilesToMol("c1ccccc1C(=O)Nc1ccc(Cl)cc1", mol));
-  KvFingerPrint molFp;
-  ASSERT_TRUE(KvMakeFP(molFp, mol, pathType));
-  std::vector<KvFingerPrint> fps = FastDbTest::RandomFingerPrints(pathType, 30, 4);
-  fps[12] = molFp;
-  FastDbTest::TempPath file("forms.fpbin");
-  FastDbTest::WriteDatabase(file.str(), pathType, fps);
-  KvFastFPDatabase db(file.str(), KvFastFPDatabaseMemoryType::MemoryMapped);
-  ASSERT_TRUE(db.IsValid());
+  KvFastFPDatabase db(file_.str(), KvFastFPDatabaseMemoryType::MemoryMapped);
   const KvFPDatabaseOptions options(5, KvSimMeasure::Dice);
-
-  const auto byFp = KvCollect(db.GetRawScores(molFp, options));
-  EXPECT_EQ(KvCollect(db.GetRawScores(mol, options)), byFp);
+  const auto byFp = KvCollect(db.GetRawScores(fps_[12], options));
+  EXPECT_EQ(KvCollect(db.GetRawScores(mol_, options)), byFp);
   EXPECT_EQ(KvCollect(db.GetRawScores(std::size_t{12}, options)), byFp);
   EXPECT_EQ(byFp[12], 1.0);
-  for (auto* iter : {db.GetSortedScores(mol, options), db.GetSortedScores(std::size_t{12}, options)}) {
+  for (auto* iter : {db.GetSortedScores(mol_, options), db.GetSortedScores(std::size_t{12}, options)}) {
     const auto hits = KvCollect(iter);
     ASSERT_FALSE(hits.empty());
     EXPECT_EQ(hits[0].GetIdx(), 12u);
     EXPECT_EQ(hits[0].GetScore(), 1.0);
   }
-  EXPECT_EQ(KvCollect(db.GetScores(mol, options)).size(), 30u);
+  EXPECT_EQ(KvCollect(db.GetScores(mol_, options)).size(), 20u);
   KvSimSearchResult result;
-  EXPECT_EQ(db.SortedSearch(result, mol, options), KvSimSearchStatus::Finished);
+  EXPECT_EQ(db.SortedSearch(result, mol_, options), KvSimSearchStatus::Finished);
   const auto hits = KvCollect(result.GetSortedScores());
   ASSERT_FALSE(hits.empty());
   EXPECT_EQ(hits[0].GetIdx(), 12u);
