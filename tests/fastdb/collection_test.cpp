@@ -28,6 +28,7 @@
 
 namespace {
 
+using FastDbTest::Mentions;
 using VarnexTest::CaptureSink;
 using VarnexTest::FaultyFileSystem;
 using VarnexTest::ReadFile;
@@ -301,13 +302,6 @@ TEST(CollectionTest, SecondWriterIsRefusedNeverMixed) {
     EXPECT_EQ(collection.NumMolecules(), made[0] ? 30u : 50u);
     EXPECT_EQ(dir.Files().size(), 3u + (made[0] ? 2 : 3));
   }
-}
-
-// Whether one of `texts` holds both `part` and `also` (true for no part).
-bool Mentions(const std::vector<std::string>& texts, const std::string& part, const std::string& also = "") {
-  return part.empty() || std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
-           return t.find(part) != std::string::npos && t.find(also) != std::string::npos;
-         });
 }
 
 // A catalog or shard tampered with after creation is refused on opening,

@@ -184,10 +184,7 @@ TEST(FpbinHeader, DamagedFilesAreRefusedWithTheirWarning) {
     EXPECT_FALSE(Varnex::KvCheckFastFPDatabaseLayout(KvFastFPDatabaseParams(path), path, "Test()"));
     char expected[512];
     std::snprintf(expected, sizeof expected, c.warning, path.c_str());
-    const std::vector<std::string> texts = sink.Texts();
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
-                            [&](const std::string& t) { return t.find(expected) != std::string::npos; }))
-        << ::testing::PrintToString(texts);
+    EXPECT_TRUE(FastDbTest::Mentions(sink.Texts(), expected)) << ::testing::PrintToString(sink.Texts());
   }
   // No file, or a folder.
   CaptureSink sink;
