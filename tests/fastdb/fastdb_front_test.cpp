@@ -175,10 +175,7 @@ TEST_F(FrontTest, RecordsReadBackAndOtherStoredMoleculeIndicesAreRefusedAsQuerie
   FastDbTest::TempPath shifted("shifted.fpbin");
   FastDbTest::WriteDatabase(shifted.str(), type_, fps_, 500);
   KvFastFPDatabase db(shifted.str(), KvFastFPDatabaseMemoryType::MemoryMapped);
-  EXPECT_EQ(db.GetMoleculeIndex(3), 503u);
-  const auto hits = KvCollect(db.GetSortedScores(fps_[4], KvFPDatabaseOptions(1, 1)));
-  ASSERT_EQ(hits.size(), 1u);
-  EXPECT_EQ(hits[0].GetIdx(), 504u);
+  EXPECT_EQ(db.GetMoleculeIndex(3), 503u);  // hits carry such indices: OracleTest
   VarnexTest::CaptureSink sink;
   KvFingerPrint fp;
   EXPECT_FALSE(db.GetFingerPrint(fp, 3));
