@@ -164,14 +164,16 @@ TEST(CollectionTest, AppendedCollectionAnswersAsOneFileOfAllMolecules) {
   EXPECT_TRUE(Varnex::KvVerifyCollection(lib.catalog).empty());
 }
 
-// Every step of an append failed in turn: false, the collection reads as
-// before, no file of the failed change remains, and the next append works.
-// A creation failed at the same step leaves no file at all. (Each step of
-// writing one shard file is failed in turn under FaultInjection.*.)
-TEST(CollectionTest, FailedChangesLeaveTheCollectionAsItWas) {
+// Every step of an append failed in turn, or its writer killed there: the
+// collection reads as before, and the next append works and leaves only its
+// own new shard, removing what a dead writer left. A creation failed at the
+// same step leaves no file at all. (Each step of writing one shard file is
+// failed in turn under FaultInjection.*.)
+TEST(CollectionTest, FailedOrKilledChangesLeaveTheCollectionAsItWas) {
   struct Case {
     const char* name;
     std::function<void(FaultyFileSystem&)> arm;
+    bool kills = false;  // the writer dies (exit status 9) instead of failing
   };
   const Case cases[] = {
       {"create", [](FaultyFileSystem& fs) { fs.failCreate = true; }},
@@ -182,6 +184,15 @@ TEST(CollectionTest, FailedChangesLeaveTheCollectionAsItWas) {
          fs.onRename = [&fs] { fs.failRename = true; };
        }},
       {"commit", [](FaultyFileSystem&) { Varnex::SetCollectionCommitFaultForTesting(true); }},
+      {"killed during the records", [](FaultyFileSystem& fs) { fs.onWrite = [] { ::_exit(9); }; }, true},
+      {"killed after the first rename", [](FaultyFileSystem& fs) { fs.onRename = [] { ::_exit(9); }; }, true},
+      {"killed after the second rename",
+       [](FaultyFileSystem& fs) {
+         fs.onRename = [n = 0]() mutable {
+           if (++n == 2) ::_exit(9);
+         };
+       },
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -189,21 +200,40 @@ TEST(CollectionTest, FailedChangesLeaveTheCollectionAsItWas) {
     lib.Create(2);
     const std::string before = ReadFile(lib.catalog);
     const std::set<std::string> files = lib.Files();
-    {
+    if (c.kills) {
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        FaultyFileSystem fs;
+        c.arm(fs);
+        lib.Append(2);
+        ::_exit(0);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      ASSERT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(WEXITSTATUS(status), 9);
+    } else {
       CaptureSink sink;
       FaultyFileSystem fs;
       c.arm(fs);
       EXPECT_FALSE(lib.Append(2));
       Varnex::SetCollectionCommitFaultForTesting(false);
       EXPECT_NE(sink.Count(), 0u);
+      EXPECT_EQ(lib.Files(), files);
     }
     EXPECT_EQ(ReadFile(lib.catalog), before);
-    EXPECT_EQ(lib.Files(), files);
     Varnex::KvCollection collection(lib.catalog);
     ASSERT_TRUE(collection.IsValid());
     EXPECT_EQ(collection.NumMolecules(), 80u);
-    ASSERT_TRUE(lib.Append(2));
+    ASSERT_TRUE(lib.Append(1));
+    Varnex::KvCollection grown(lib.catalog);
+    ASSERT_TRUE(grown.IsValid());
+    std::set<std::string> expected = files;
+    expected.insert(grown.Shards().back().file);
+    EXPECT_EQ(lib.Files(), expected);
     EXPECT_TRUE(Varnex::KvVerifyCollection(lib.catalog).empty());
+    if (c.kills) continue;
 
     Library fresh;
     CaptureSink sink;
@@ -215,52 +245,6 @@ TEST(CollectionTest, FailedChangesLeaveTheCollectionAsItWas) {
       Varnex::SetCollectionCommitFaultForTesting(false);
     }
     EXPECT_EQ(fresh.Files(), std::set<std::string>{});
-  }
-}
-
-// A writer killed at any step: the collection reads as before, and the next
-// writer removes the files the dead one left.
-TEST(CollectionTest, KilledAppendIsUndoneByTheNextWriter) {
-  struct Case {
-    const char* name;
-    std::function<void(FaultyFileSystem&)> arm;
-  };
-  const Case cases[] = {
-      {"during the records", [](FaultyFileSystem& fs) { fs.onWrite = [] { ::_exit(9); }; }},
-      {"after the first rename", [](FaultyFileSystem& fs) { fs.onRename = [] { ::_exit(9); }; }},
-      {"after the second rename",
-       [](FaultyFileSystem& fs) {
-         fs.onRename = [n = 0]() mutable {
-           if (++n == 2) ::_exit(9);
-         };
-       }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Library lib;
-    lib.Create(2);
-    const std::set<std::string> files = lib.Files();
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      FaultyFileSystem fs;
-      c.arm(fs);
-      lib.Append(2);
-      ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 9);
-    Varnex::KvCollection collection(lib.catalog);
-    ASSERT_TRUE(collection.IsValid());
-    EXPECT_EQ(collection.NumMolecules(), 80u);
-    ASSERT_TRUE(lib.Append(1));
-    Varnex::KvCollection grown(lib.catalog);
-    ASSERT_TRUE(grown.IsValid());
-    std::set<std::string> expected = files;
-    expected.insert(grown.Shards().back().file);
-    EXPECT_EQ(lib.Files(), expected);
   }
 }
 
