@@ -19,14 +19,12 @@ TEST(Histogram, DefaultBinEdges) {
   EXPECT_EQ(h.NumBins(), 200u);
   EXPECT_DOUBLE_EQ(h.GetBinWidth(), 0.005);
   const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
   for (auto [x, bin] : {std::pair{0.0, 0u}, {1.0, 199u}, {7.0, 199u}, {-3.0, 0u}, {0.0051, 1u}, {nan, 0u},
-                        {0.005, 1u}, {0.0049, 0u}, {0.9999, 199u}}) {
+                        {0.005, 1u}, {0.0049, 0u}, {0.9999, 199u}, {inf, 199u}, {-inf, 0u}}) {
     EXPECT_EQ(h.GetBinIdx(x), bin) << "double " << x;
     EXPECT_EQ(h.GetBinIdx(static_cast<float>(x)), bin) << "float " << x;
   }
-  const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(h.GetBinIdx(inf), 199u);
-  EXPECT_EQ(h.GetBinIdx(-inf), 0u);
 }
 
 TEST(Histogram, InfiniteOrDegenerateRangesStayInBounds) {
