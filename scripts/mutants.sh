@@ -31,6 +31,14 @@ mutants=(
   "variogram-one-value-short@src/fastdb/engine/pairs.cpp@s/if (values.size() < view.n) {/if (values.size() + 1 < view.n) {/@fastdb_tests:OracleTest.*:Engine*"
   "scan-cutoff-exclusive@src/database/scan.h@s/if (score >= rule.cutoff) scores/if (score > rule.cutoff) scores/@database_tests"
   "result-histogram-replaced@src/database/searchresult.cpp@s/  histogram_ += histogram;/  histogram_ = histogram;/@database_tests@fastdb_tests:OracleTest.*"
+  # The fast database's record and header checks, creation's extension and
+  # compatibility rules, the front's index check and histogram merges.
+  "blob-size-unchecked@src/fastdb/format/record.cpp@s/  if (bytes % 8 != 0) {/  if (bytes % 4 != 0) {/@fastdb_tests:Fpbin*@messages_tests"
+  "header-type-unchecked@src/fastdb/format/header.cpp@s/if (type_ == nullptr) {/if (false \\&\\& type_ == nullptr) {/@fastdb_tests:Fpbin*@messages_tests"
+  "compat-empty-record-refused@src/fastdb/create/compat.cpp@s/if (empty) return true;/if (false) return true;/@fastdb_tests:FpbinCompat*"
+  "extension-dot-unchecked@src/fastdb/storage/file_names.cpp@s/return KvSystem::KvFileExtension(path) == kExtension \\&\\& /return /@fastdb_tests:FpbinCreate*:Shards*@messages_tests"
+  "front-index-past-end@src/fastdb/engine/database.cpp@s/if (idx < db.NumFingerPrints()) return true;/if (idx <= db.NumFingerPrints()) return true;/@fastdb_tests:FrontTest.*"
+  "histogram-merge-min-unchecked@src/stats/histogram.cpp@s/if (other.min_ != min_) {/if (false \\&\\& other.min_ != min_) {/@stats_tests@messages_tests"
   "ends-checksum-ignored@src/fastdb/collection/collection.cpp@s/if (ends != s.endsSha256)/if (false \\&\\& ends != s.endsSha256)/@fastdb_tests:CollectionTest.*@py:python/tests/test_collection.py"
   "verify-checksum-ignored@src/fastdb/collection/verify.cpp@s/if (checksum \\&\\& sha.HexDigest() != s.sha256)/if (false \\&\\& sha.HexDigest() != s.sha256)/@fastdb_tests:CollectionTest.*@tools_tests:VarnexCollection*"
   "maccs-key-off-by-one@src/generators/maccs.cpp@s/fp.SetBitOn(key - 1);/fp.SetBitOn(key);/@generators_tests"

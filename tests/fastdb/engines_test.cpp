@@ -230,15 +230,6 @@ TEST_F(OracleTest, TheKernelNamedInTheEnvironmentIsTheOneInUse) {
   EXPECT_EQ(GetPopCountKernel(PopCountMethod::Instruction) == &PopCountSoftware, id == ScanKernelId::Software);
 }
 
-// The signatures fold the records lossily, so the bound they give is really tested.
-TEST_F(OracleTest, TheIndexFoldsLossily) {
-  for (const auto& engine : Engines()) {
-    ASSERT_TRUE(engine->IsValid());
-    EXPECT_FALSE(engine->Index().Empty());
-    EXPECT_LT(engine->Index().SignatureWords(), 16u);
-  }
-}
-
 // Every form of the sorted search (pruned, every record, the threaded form
 // of a single search, the search into a result object on one and four
 // threads) against the hit list's rule by brute force, with limits and
@@ -247,6 +238,7 @@ TEST_F(OracleTest, TheIndexFoldsLossily) {
 // raw scores are every score in record order.
 TEST_F(OracleTest, SearchesEqualTheBruteForce) {
   const auto engines = Engines();
+  ASSERT_LT(engines[0]->Index().SignatureWords(), 16u);  // the bound folds the records lossily
   for (const unsigned measure : kMeasures) {
     for (const bool descending : {true, false}) {
       for (const unsigned limit : {1u, 2u, 6u, 100u, 0u}) {
@@ -409,8 +401,9 @@ TEST_F(OracleTest, AllPairsEqualTheBruteForce) {
 
 // A damaged file is refused by both engines, the file and the record named:
 // a stored bit count that contradicts the bits would be scored wrong (an
-// infinite score, or an exact match dropped by pruning); one beyond the size,
-// or a file cut short, is refused before any record is searched.
+// infinite score, or an exact match dropped by pruning); a file cut short is
+// refused before any record is searched. (A count beyond the size is the
+// message table's bad-record row.)
 TEST_F(OracleTest, DamagedFilesAreRefusedByBothEngines) {
   const std::size_t count10 = 800 + 10 * 18 * 8 + 8;  // the bit count of record 10
   const FastDbTest::TempPath damaged("damaged.fpbin");
@@ -422,9 +415,7 @@ TEST_F(OracleTest, DamagedFilesAreRefusedByBothEngines) {
     std::string damage;
   } cases[] = {
       {"count 0", count10, 0, record10 + "0 is not"},
-      {"count 3", count10, 3, record10 + "3 is not"},
       {"count 256", count10, 256, record10 + "256 is not"},
-      {"count beyond the size", count10, 1025, "invalid data in 10-th fingerprint"},
       {"cut inside record 9", 0, count10 - 20, "does not match 1100 fingerprints of 1024 bits!"},
   };
   for (const auto& c : cases) {
@@ -439,10 +430,7 @@ TEST_F(OracleTest, DamagedFilesAreRefusedByBothEngines) {
       if (memoryType == 1) engine = std::make_unique<FastFPMemoryMapDatabaseImpl>(damaged.str());
       if (memoryType == 2) engine = std::make_unique<FastFPInMemoryDatabaseImpl>(damaged.str());
       EXPECT_FALSE(engine->IsValid());
-      const std::vector<std::string> texts = sink.Texts();
-      EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
-                              [&](const std::string& t) { return t.find(c.damage) != std::string::npos; }))
-          << ::testing::PrintToString(texts);
+      EXPECT_TRUE(FastDbTest::Mentions(sink.Texts(), c.damage)) << ::testing::PrintToString(sink.Texts());
     }
   }
 }

@@ -4,6 +4,7 @@
 // KvGetBitCounts.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -39,6 +40,13 @@ inline std::string NciLines(std::size_t count) {
   std::string text, line;
   for (std::size_t i = 0; i < count && std::getline(in, line); ++i) text += line + "\n";
   return text;
+}
+
+// Whether one of `texts` holds both `part` and `also` (true for no part).
+inline bool Mentions(const std::vector<std::string>& texts, const std::string& part, const std::string& also = "") {
+  return part.empty() || std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
+           return t.find(part) != std::string::npos && t.find(also) != std::string::npos;
+         });
 }
 
 // The little-endian word at byte `offset` of `bytes`.

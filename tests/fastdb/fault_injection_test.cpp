@@ -38,8 +38,11 @@ Varnex::KvCreateFastFPDatabaseOptions Options(unsigned threads) {
   return FastDbTest::CreateOptions(Path4096(), threads);
 }
 
-// Every fault under creation: false, the fault and its consequence named,
-// the old output byte for byte as it was, and no temporary file left.
+// Every fault under creation, a cancel flag raised once work has started (as
+// a signal would) and memory exhausted in a worker (the exception reaches the
+// creator on the calling thread, the process lives on): false, the fault and
+// its consequence named, the old output byte for byte as it was, and no
+// temporary file left, on any thread count.
 TEST(FaultInjection, FailedCreationLeavesTheOutputUntouchedAndNoTemporaryFile) {
   TempDir dir;
   const std::string mols = dir.File("mols.smi", FastDbTest::NciLines(60));
@@ -48,11 +51,13 @@ TEST(FaultInjection, FailedCreationLeavesTheOutputUntouchedAndNoTemporaryFile) {
   const std::string old = ReadFile(out);
   const std::set<std::string> files = dir.Files();
   const std::string creator = "KvCreateFastFPDatabaseFile() : ";
+  std::atomic<bool> cancel{false};
+  std::atomic<int> writes{0};
 
   struct Case {
     const char* name;
     std::function<void(FaultyFileSystem&)> arm;
-    std::string fault;        // first warning, after the creator's name
+    std::string fault;        // the warning before the last, after the creator's name ("": none)
     std::string consequence;  // last warning, after the creator's name
   };
   const std::string notWritten = "unable to write fingerprint database file: " + out;
@@ -68,72 +73,44 @@ TEST(FaultInjection, FailedCreationLeavesTheOutputUntouchedAndNoTemporaryFile) {
       {"failed sync", [](FaultyFileSystem& fs) { fs.failSync = true; }, "cannot sync", notWritten},
       {"failed close", [](FaultyFileSystem& fs) { fs.failClose = true; }, "cannot close", notWritten},
       {"failed rename", [](FaultyFileSystem& fs) { fs.failRename = true; }, "cannot rename", notWritten},
-  };
-  for (const Case& c : cases) {
-    for (unsigned threads : {1u, 2u}) {
-      SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
-      FaultyFileSystem fs;
-      c.arm(fs);
-      CaptureSink sink;
-      EXPECT_FALSE(Varnex::KvCreateFastFPDatabaseFile(out, mols, Options(threads)));
-      const std::vector<std::string> texts = sink.Texts();
-      ASSERT_GE(texts.size(), 2u);
-      EXPECT_EQ(texts[texts.size() - 2].rfind(creator + c.fault + " " + dir.Path("db.fpbin.tmp-"), 0), 0u)
-          << texts[texts.size() - 2];
-      EXPECT_EQ(texts.back(), creator + c.consequence);
-      EXPECT_TRUE(ReadFile(out) == old);
-      EXPECT_EQ(dir.Files(), files);
-    }
-  }
-  // Without faults the same creation goes through.
-  FaultyFileSystem fs;
-  ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, mols, Options(2)));
-  EXPECT_EQ(ReadFile(out).size(), Varnex::KvGetFPDatabaseFileSize(60, Path4096()));
-}
-
-// A cancel flag raised once work has started (as a signal would), and memory
-// exhausted in a worker (the exception reaches the creator on the calling
-// thread, the process lives on): false, the cause reported, the old output
-// as it was and no temporary file, on any thread count.
-TEST(FaultInjection, CancelOrThreadExceptionInCreationKeepsTheOldOutput) {
-  TempDir dir;
-  const std::string mols = dir.File("mols.smi", FastDbTest::NciLines(200));
-  const std::string out = dir.File("db.fpbin", "not a database, but someone's file");
-  const std::set<std::string> files = dir.Files();
-  std::atomic<bool> cancel{false};
-  std::atomic<int> writes{0};
-  const struct {
-    const char* name;
-    std::function<void()> onWrite;
-    std::string last;
-  } cases[] = {
-      {"cancelled", [&] { cancel = true; }, "KvCreateFastFPDatabaseFile() : creation of " + out + " cancelled"},
+      {"cancelled", [&](FaultyFileSystem& fs) { fs.onWrite = [&] { cancel = true; }; }, "",
+       "creation of " + out + " cancelled"},
       {"out of memory",
-       [&] {
-         if (++writes == 4) throw std::bad_alloc();
+       [&](FaultyFileSystem& fs) {
+         fs.onWrite = [&] {
+           if (++writes == 4) throw std::bad_alloc();
+         };
        },
-       "KvCreateFastFPDatabaseFile() : std::bad_alloc"},
+       "", "std::bad_alloc"},
   };
-  Varnex::KvCreateFastFPDatabaseOptions options = Options(2);
+  Varnex::KvCreateFastFPDatabaseOptions options = Options(1);
   options.SetCancelFlag(&cancel);
-  for (const auto& c : cases) {
+  for (const Case& c : cases) {
     for (unsigned threads : {1u, 2u, 4u}) {
       SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
       cancel = false;
       writes = 0;
       options.SetNumProcessors(threads);
       FaultyFileSystem fs;
-      fs.onWrite = c.onWrite;
+      c.arm(fs);
       CaptureSink sink;
       EXPECT_FALSE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
-      EXPECT_EQ(sink.Texts().back(), c.last);
-      EXPECT_EQ(ReadFile(out), "not a database, but someone's file");
+      const std::vector<std::string> texts = sink.Texts();
+      ASSERT_GE(texts.size(), c.fault.empty() ? 1u : 2u);
+      if (!c.fault.empty()) {
+        EXPECT_EQ(texts[texts.size() - 2].rfind(creator + c.fault + " " + dir.Path("db.fpbin.tmp-"), 0), 0u)
+            << texts[texts.size() - 2];
+      }
+      EXPECT_EQ(texts.back(), creator + c.consequence);
+      EXPECT_TRUE(ReadFile(out) == old);
       EXPECT_EQ(dir.Files(), files);
     }
   }
-  // A flag that stays clear changes nothing.
+  // Without faults, and with a flag that stays clear, the same creation goes through.
+  FaultyFileSystem fs;
   cancel = false;
-  EXPECT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
+  ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(out, mols, options));
+  EXPECT_EQ(ReadFile(out).size(), Varnex::KvGetFPDatabaseFileSize(60, Path4096()));
 }
 
 // Shards appear together or not at all: a fault in any of them leaves no
@@ -149,11 +126,6 @@ TEST(FaultInjection, FailedShardingLeavesNoShard) {
     std::function<void(FaultyFileSystem&)> arm;
   } faults[] = {
       {"disk full at sizing", [](FaultyFileSystem& fs) { fs.failReserve = true; }},
-      {"short header write of the last shard",
-       [](FaultyFileSystem& fs) {
-         fs.failWriteNumber = 0;
-         fs.failWriteIn = "shards-3.fpbin";
-       }},
       {"short record write of the last shard",
        [](FaultyFileSystem& fs) {
          fs.failWriteNumber = 1;
@@ -223,7 +195,6 @@ TEST(FaultInjection, ShortAndFailedReads) {
       {"ends inside record 0", 800 + record / 2, UINT64_MAX, opening + "cannot read 0-th fingerprint"},
       {"ends inside record 39", 800 + 39 * record + 8, UINT64_MAX, opening + "cannot read 39-th fingerprint"},
       {"read error at record 12", UINT64_MAX, 800 + 12 * record, opening + "cannot read 12-th fingerprint"},
-      {"ends inside the header", 500, UINT64_MAX, "KvFastFPDatabaseParams() cannot open " + out + " fingerprint database"},
       {"read error in the header", UINT64_MAX, 0,
        "KvFastFPDatabaseParams() cannot read fingerprint database file " + out + ": cannot read: Input/output error"},
   };
@@ -313,7 +284,6 @@ TEST(FaultInjection, MoleculeFileNamesRoundTripThroughTheHeader) {
     std::string path;
     std::string stored;
   } cases[] = {
-      {dir.Path("plain.smi"), dir.Path("plain.smi")},
       {dir.Path("two\nlines.smi"), "two?lines.smi"},
       {dir.Path("carriage\r.smi"), "carriage?.smi"},
       {deep + "deep\n.smi", "deep?.smi"},

@@ -78,43 +78,31 @@ TEST(FpbinLayout, HeaderBlobHoldsFourLinesZerosAndBinaryCounts) {
   EXPECT_EQ(WordAt(cut, 792), 3u);
 }
 
-TEST(FpbinLayout, RecordOfWorkedExample) {
-  const KvFingerPrint fp = MakeFP(Path4096(), 4096, {0, 100, 4095});
+// A record and the words of its fingerprint: index, bit count, then the
+// fingerprint's bytes as they are stored, whole 64-bit words only.
+TEST(FpbinLayout, RecordAndWordsOfWorkedExample) {
+  const KvFingerPrint fp = MakeFP(Path4096(), 4096, {0, 63, 64, 100, 4095});
   const std::string record = Varnex::KvWriteFastFingerPrintBlob(7, fp);
   ASSERT_EQ(record.size(), 528u);
-  EXPECT_EQ(record.substr(0, 16), std::string("\x07\0\0\0\0\0\0\0\x03\0\0\0\0\0\0\0", 16));
+  EXPECT_EQ(record.substr(0, 16), std::string("\x07\0\0\0\0\0\0\0\x05\0\0\0\0\0\0\0", 16));
   EXPECT_EQ(record.substr(16), std::string(reinterpret_cast<const char*>(fp.GetBytes()), 512));
   EXPECT_EQ(static_cast<unsigned char>(record[16]), 0x01u);       // bit 0
   EXPECT_EQ(static_cast<unsigned char>(record[16 + 12]), 0x10u);  // bit 100 = bit 4 of byte 12
   EXPECT_EQ(static_cast<unsigned char>(record[527]), 0x80u);      // bit 4095
-}
-
-TEST(FpbinLayout, RecordFaultsAreWarnedAndEmpty) {
-  CaptureSink sink;
-  EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(nullptr, 4096, {1})), "");
-  EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(Path4096(), 0, {})), "");
-  EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(Path4096(), 4000, {1})), "");  // 500 bytes
-  EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(Path4096(), 160, {1})), "");   // 20 bytes
-  EXPECT_EQ(sink.Count(), 4u);
-  const std::string record = Varnex::KvWriteFastFingerPrintBlob(2, MakeFP(Path4096(), 192, {191}));
-  EXPECT_EQ(record.size(), 16u + 24u);
-  EXPECT_EQ(WordAt(record, 8), 1u);
-  EXPECT_EQ(sink.Count(), 4u);
-}
-
-TEST(FpbinLayout, FingerPrintWordsMatchTheRecordBytes) {
-  const KvFingerPrint fp = MakeFP(Path4096(), 4096, {0, 63, 64, 1000, 4095});
   std::vector<std::uint64_t> words{42};
   EXPECT_EQ(Varnex::KvFingerPrintToWords(fp, words), 5u);
   ASSERT_EQ(words.size(), 64u);
-  EXPECT_EQ(words[0], 0x8000000000000001ull);
-  const std::string record = Varnex::KvWriteFastFingerPrintBlob(0, fp);
+  EXPECT_EQ(words[0], 0x8000000000000001ull);  // bits 0 and 63
   for (std::size_t w = 0; w < words.size(); ++w) EXPECT_EQ(WordAt(record, 16 + 8 * w), words[w]);
-
-  EXPECT_EQ(Varnex::KvFingerPrintToWords(MakeFP(Path4096(), 4000, {3}), words), 0u);
-  EXPECT_TRUE(words.empty());
+  // 192 bits are three words; 160 or 4000 are refused (the warnings are
+  // walked by the message table).
+  EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(2, MakeFP(Path4096(), 192, {191})).size(), 16u + 24u);
   EXPECT_EQ(Varnex::KvFingerPrintToWords(MakeFP(Path4096(), 192, {3, 191}), words), 2u);
   EXPECT_EQ(words.size(), 3u);
+  CaptureSink quiet;
+  EXPECT_EQ(Varnex::KvWriteFastFingerPrintBlob(0, MakeFP(Path4096(), 160, {1})), "");
+  EXPECT_EQ(Varnex::KvFingerPrintToWords(MakeFP(Path4096(), 4000, {3}), words), 0u);
+  EXPECT_TRUE(words.empty());
 }
 
 // The writer's file, and the variants the reader accepts: a big-endian
@@ -157,7 +145,8 @@ std::string WithWord(std::string bytes, std::size_t offset, std::uint64_t value)
 }
 
 // Each case damages one part of a good file: the header reader or the layout
-// check refuses it with the fault named.
+// check refuses it with the fault named. (Each line of the header text that
+// is missing or unreadable is refused by the message table's triggers.)
 TEST(FpbinHeader, DamagedFilesAreRefusedWithTheirWarning) {
   TempDir dir;
   const struct {
@@ -166,19 +155,9 @@ TEST(FpbinHeader, DamagedFilesAreRefusedWithTheirWarning) {
     const char* warning;  // part of the warning, with %s for the path
   } cases[] = {
       {"100 bytes", [](std::string b) { return b.substr(0, 100); }, "invalid fingerprint database file %s"},
-      {"marker XX", [](std::string b) { return Replace(b, "LE\n", "XX\n"); }, "invalid endianess 'XX' in %s header"},
       {"marker X", [](std::string b) { return Replace(b, "LE\n", "X \n"); }, "invalid endianess ' X' in %s header"},
-      {"type string", [](std::string b) { return Replace(b, "Path,ver=2.0.0", "Path,ver=9.9.9"); },
-       "invalid fingerprint type in %s header"},
-      {"text count", [](std::string b) { return Replace(b, "\n3\n", "\nx\n"); },
-       "invalid number of fingerprints in %s header"},
       {"binary count", [](std::string b) { return WithWord(b, 792, 4); },
        "inconsistent number of fingerprints in %s header"},
-      {"ends after name", [](std::string) { return "LE\n" + std::string(120, 'n') + "\n"; },
-       "cannot read fingerprint type from %s header"},
-      {"ends after type", [](std::string b) { return b.substr(0, b.find("\n3\n") + 1); },
-       "cannot read number of fingerprints from %s header"},
-      {"short of binary fields", [](std::string b) { return b.substr(0, 500); }, "cannot open %s fingerprint database"},
       {"one record short", [](std::string b) { return b.substr(0, b.size() - 528); },
        "Test() : size of %s (1856 bytes) does not match 3 fingerprints of 4096 bits!"},
       {"one byte long", [](std::string b) { return b + "x"; }, "does not match 3 fingerprints of 4096 bits!"},
@@ -201,10 +180,7 @@ TEST(FpbinHeader, DamagedFilesAreRefusedWithTheirWarning) {
     EXPECT_FALSE(Varnex::KvCheckFastFPDatabaseLayout(KvFastFPDatabaseParams(path), path, "Test()"));
     char expected[512];
     std::snprintf(expected, sizeof expected, c.warning, path.c_str());
-    const std::vector<std::string> texts = sink.Texts();
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
-                            [&](const std::string& t) { return t.find(expected) != std::string::npos; }))
-        << ::testing::PrintToString(texts);
+    EXPECT_TRUE(FastDbTest::Mentions(sink.Texts(), expected)) << ::testing::PrintToString(sink.Texts());
   }
   // No file, or a folder.
   CaptureSink sink;
@@ -242,13 +218,11 @@ TEST(FpbinMappedFiles, FaultsAreErrorsAndLeaveNoView) {
   const std::string small = dir.File("small.bin", std::string(10, 'x'));
   CaptureSink sink;
   Varnex::MMapInputFile in;
-  EXPECT_FALSE(in.Open(dir.Path("absent"), 10));
   EXPECT_FALSE(in.Open(small, 11));  // past the end of the file
   EXPECT_FALSE(in.Open(small, 0));
   EXPECT_EQ(in.GetPtr(), nullptr);
   EXPECT_EQ(in.GetLength(), 0u);
   Varnex::MMapOutputFile out;
-  EXPECT_FALSE(out.Open(dir.Path("no/such/dir/x.fpbin"), 100));
   EXPECT_FALSE(out.Open(dir.Path("zero.fpbin"), 0));
   EXPECT_EQ(out.GetPtr(), nullptr);
   EXPECT_FALSE(Varnex::KvWriteFastFPDatabaseParams(out, Params("m", 0)));
@@ -256,9 +230,8 @@ TEST(FpbinMappedFiles, FaultsAreErrorsAndLeaveNoView) {
   EXPECT_FALSE(Varnex::KvWriteFastFPDatabaseParams(out, KvFastFPDatabaseParams()));  // no type
 
   const auto messages = sink.Messages();
-  ASSERT_EQ(messages.size(), 5u);
+  ASSERT_EQ(messages.size(), 3u);
   for (const auto& m : messages) EXPECT_EQ(m.level, KvSystem::KvErrorLevel::Error);
-  EXPECT_EQ(messages[3].text, "Unable to create file: " + dir.Path("no/such/dir/x.fpbin"));  // not a mapping fault
 }
 
 }  // namespace

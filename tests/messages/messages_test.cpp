@@ -160,13 +160,18 @@ class FixedMessages : public ::testing::Test {
     bytes.replace(offset, 8, LE(value, 8));
     return dir_.File(name, bytes);
   }
-  // Compares the molecules of a new SMILES file with the database.
-  std::function<void()> Compat(const std::string& smiles) {
-    return [this, smiles] {
+  // Compares the molecules of a new SMILES file with the database at `db`
+  // (the one of the set-up when empty).
+  std::function<void()> Compat(const std::string& smiles, const std::string& db = "") {
+    return [this, smiles, db] {
       KvChem::KvMolDatabase mols;
       mols.Open(dir_.File("compat.smi", smiles));
-      (void)KvAreCompatibleDatabases(mols, KvFastFPDatabase(fpbin_, 1));
+      (void)KvAreCompatibleDatabases(mols, KvFastFPDatabase(db.empty() ? fpbin_ : db, 1));
     };
+  }
+  // Creates `out` from the molecule file `mols`.
+  std::function<void()> Create(const std::string& out, const std::string& mols) {
+    return [out, mols] { KvCreateFastFPDatabaseFile(out, mols, Path256()); };
   }
   std::vector<Row> Rows();
 
@@ -469,35 +474,24 @@ std::vector<Row> FixedMessages::Rows() {
       {"NoCutoff", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetSparseMatrix(KvFPDatabaseOptions(0, 1))); },
        fastName + "GetSparseMatrix() : no cutoff specified, all results will be returned!"},
       // fastdb/create
-      {"CreateExtension", [=, this] { KvCreateFastFPDatabaseFile(dir_.Path("x.bin"), smi_, Path256()); },
+      {"CreateExtension", Create(dir_.Path("x.bin"), smi_),
        creator + " fingerprint database file should have '.fpbin' file extension!"},
-      {"CreateMolFile",
-       [=, this] { KvCreateFastFPDatabaseFile(dir_.Path("x.fpbin"), dir_.Path("absent.smi"), Path256()); },
+      {"CreateMolFile", Create(dir_.Path("x.fpbin"), dir_.Path("absent.smi")),
        creator + " cannot open molecule file " + dir_.Path("absent.smi") + "!"},
-      {"EmptyMolDatabase",
-       [=, this] { KvCreateFastFPDatabaseFile(dir_.Path("x.fpbin"), dir_.File("empty.smi", ""), Path256()); },
+      {"EmptyMolDatabase", Create(dir_.Path("x.fpbin"), dir_.File("empty.smi", "")),
        creator + " empty molecule database!"},
-      {"CreateOpen", [=, this] { KvCreateFastFPDatabaseFile(dir_.Path("no/such/x.fpbin"), smi_, Path256()); },
+      {"CreateOpen", Create(dir_.Path("no/such/x.fpbin"), smi_),
        creator + " : unable to open fingerprint database file: " + dir_.Path("no/such/x.fpbin")},
       {"CreateHeader",
        [=, this] {
          VarnexTest::FaultyFileSystem faults;
          faults.failWriteNumber = 0;
-         KvCreateFastFPDatabaseFile(dir_.Path("x.fpbin"), smi_, Path256());
+         Create(dir_.Path("x.fpbin"), smi_)();
        },
        creator + " : unable to write fingerprint database header: " + dir_.Path("x.fpbin")},
-      {"CreateMolecule",
-       [=, this] {
-         const std::string bad = dir_.File("bad.smi", "CCO a\nC1CC b\nCCN c\n");
-         KvCreateFastFPDatabaseFile(dir_.Path("bad.fpbin"), bad, Path256());
-       },
+      {"CreateMolecule", Create(dir_.Path("bad.fpbin"), dir_.File("bad.smi", "CCO a\nC1CC b\nCCN c\n")),
        creator + " cannot access molecule with index 1"},
-      {"CompatDatabase",
-       [=, this] {
-         KvChem::KvMolDatabase mols;
-         mols.Open(smi_);
-         (void)KvAreCompatibleDatabases(mols, KvFastFPDatabase(dir_.Path("absent.fpbin"), 1));
-       },
+      {"CompatDatabase", Compat("CCO a\nCCN b\nCCC c\nCCCC d\n", dir_.Path("absent.fpbin")),
        compat + "invalid fingerprint database!"},
       {"CompatCount", Compat("CCO a\nCCN b\nCCC c\n"), compat + "different number of entries!"},
       {"CompatMolecule", Compat("C1CC a\nCCN b\nCCC c\nCCCC d\n"), compat + "cannot access molecule data!"},
