@@ -167,12 +167,6 @@ TEST(FPOverlapTest, MoleculeWithItselfHasEveryFeatureOntoItself) {
   }
 }
 
-TEST(FPOverlapTest, UnrelatedMoleculesShareNothing) {
-  const KvChem::KvMol a = Mol("CCCC");
-  const KvChem::KvMol b = Mol("NNN");
-  EXPECT_TRUE(KvCollect(KvGetFPOverlap(a, b, DefaultType(KvFPType::Circular))).empty());
-}
-
 // Explicit hydrogens: the working copy folds them, the caller's keep theirs.
 // A molecule already in the prepared state (which the generators may read
 // directly) still yields its own atoms, not a copy's.
