@@ -45,8 +45,6 @@ TEST(VseprFingerprint, EthanolHasNineKeysWithAndWithoutWeights) {
 
   // Each path weighs exp((8 - bonds) / 2), as the brute force checks path by path.
   const KvVseprFingerprint weighted(ethanol, KvVseprOptions().SetWeightByLength(true));
-  EXPECT_EQ(weighted.GetPathCounts().size(), 9u);
-  EXPECT_NEAR(weighted.GetVolume(), 336.427, 5e-4);
   EXPECT_DOUBLE_EQ(weighted.GetVolume(), 3 * std::exp(4.0) + 4 * std::exp(3.5) + 2 * std::exp(3.0));
 }
 
@@ -188,7 +186,7 @@ TEST(VseprFingerprint, MatchesBruteForcePathEnumeration) {
 // ---------------------------------------------------------------------------
 // Combinations and comparisons
 
-TEST(VseprFingerprintOperators, AddIntersectUniteAndScale) {
+TEST(VseprFingerprintOperators, CombinationsAndScores) {
   KvMol ethanol = Mol("CCO"), propanol = Mol("CCCO");
   const KvVseprOptions options = KvVseprOptions().SetMaxPathLength(2);
   const KvVseprFingerprint a(ethanol, options), b(propanol, options), empty;
@@ -198,21 +196,28 @@ TEST(VseprFingerprintOperators, AddIntersectUniteAndScale) {
             (Pairs{{0x06, 2}, {0x09, 3}, {0x3E, 2}, {0x0609, 2}, {0x0906, 2}, {0x0909, 2}, {0x093E, 2}, {0x3E09, 2}}));
   EXPECT_EQ(std::make_tuple((a + b).GetVolume(), (a & b).GetVolume(), (a | b).GetVolume()),
             std::make_tuple(17., 7., 10.));
-  // Sums of the minimum over the maximum counts; ethanol's paths all occur in propanol.
-  EXPECT_DOUBLE_EQ(a.GetTanimoto(b), 0.7);
-  EXPECT_DOUBLE_EQ(Varnex::KvGetTversky(a, b, 0.9, 0.1), 7 / (3 * 0.1 + 7));
-  EXPECT_EQ(Varnex::KvGetTversky(a, b, 1, 0), 1.0);
   EXPECT_EQ((a + b).GetOptions(), KvVseprOptions());
   EXPECT_EQ((a & b).GetPathCounts(), a.GetPathCounts());
   EXPECT_EQ((a | b).GetPathCounts(), b.GetPathCounts());
   EXPECT_EQ((b | a).GetPathCounts(), b.GetPathCounts());
+  // Sums of the minimum over the maximum counts; ethanol's paths all occur in propanol.
+  EXPECT_DOUBLE_EQ(a.GetTanimoto(b), 0.7);
+  EXPECT_DOUBLE_EQ(Varnex::KvGetTversky(a, b, 0.9, 0.1), 7 / (3 * 0.1 + 7));
+  EXPECT_EQ(Varnex::KvGetTversky(a, b, 1, 0), 1.0);
+  const Varnex::KvGetVseprTanimotoFxn fxn;
+  std::unique_ptr<KvSystem::KvBinaryFunction<KvVseprFingerprint, KvVseprFingerprint, double>> copy(fxn.CreateCopy());
+  EXPECT_DOUBLE_EQ((*copy)(b, a), 0.7);
 
-  // An empty operand: + copies the other one, options included; & is empty.
+  // An empty operand: + copies the other one, options included; & is empty;
+  // a zero denominator scores 0.
   EXPECT_EQ((empty + a).GetPathCounts(), a.GetPathCounts());
   EXPECT_EQ((empty + a).GetOptions().GetMaxPathLength(), 2u);
   EXPECT_EQ((a + empty).GetOptions().GetMaxPathLength(), 2u);
   EXPECT_TRUE((a & empty).GetPathCounts().empty());
   EXPECT_EQ((empty | a).GetOptions(), KvVseprOptions());
+  EXPECT_EQ(a.GetTanimoto(empty), 0.0);
+  EXPECT_EQ(empty.GetTanimoto(empty), 0.0);
+  EXPECT_EQ(Varnex::KvGetTversky(a, empty, 0, 0), 0.0);
 
   const KvVseprFingerprint doubled = a.Scale(2.0);
   EXPECT_EQ(doubled.GetVolume(), 14.0);
@@ -221,26 +226,6 @@ TEST(VseprFingerprintOperators, AddIntersectUniteAndScale) {
   // Operands are unchanged; a default fingerprint is empty with default options.
   EXPECT_EQ(std::make_tuple(a.GetVolume(), b.GetVolume(), empty.GetVolume()), std::make_tuple(7., 10., 0.));
   EXPECT_EQ(empty.GetOptions(), KvVseprOptions());
-}
-
-TEST(VseprFingerprintOperators, TanimotoAndTversky) {
-  KvMol ethanol = Mol("CCO"), propanol = Mol("CCCO"), aspirin = Mol("CC(=O)Oc1ccccc1C(=O)O");
-  const KvVseprFingerprint a(ethanol, {}), b(propanol, {}), c(aspirin, {}), empty;
-  EXPECT_EQ(c.GetTanimoto(c), 1.0);
-  EXPECT_EQ(a.GetTanimoto(empty), 0.0);
-  EXPECT_EQ(empty.GetTanimoto(empty), 0.0);
-  EXPECT_EQ(Varnex::KvGetTanimoto(b, a), a.GetTanimoto(b));
-  const Varnex::KvGetVseprTanimotoFxn fxn;
-  std::unique_ptr<KvSystem::KvBinaryFunction<KvVseprFingerprint, KvVseprFingerprint, double>> copy(fxn.CreateCopy());
-  EXPECT_EQ((*copy)(a, c), a.GetTanimoto(c));
-  // The stored volumes are not used: scaling both leaves the score.
-  EXPECT_DOUBLE_EQ(a.Scale(3).GetTanimoto(b.Scale(3)), a.GetTanimoto(b));
-
-  EXPECT_EQ(Varnex::KvGetTversky(c, c, 1, 1), 1.0);
-  EXPECT_LT(Varnex::KvGetTversky(a, b, 1, 0), 1.0);  // longer paths: ethanol's CCO is not propanol's
-  // Zero denominator: 0.
-  EXPECT_EQ(Varnex::KvGetTversky(empty, empty, 1, 1), 0.0);
-  EXPECT_EQ(Varnex::KvGetTversky(a, empty, 0, 0), 0.0);
 }
 
 TEST(VseprFingerprintOperators, OrderingByVolumeThenPairs) {
