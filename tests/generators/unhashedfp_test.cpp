@@ -1,5 +1,5 @@
 // Unhashed path, tree and circular fingerprints: the stored text byte by
-// byte, typed forms and their errors. Ties of the canonical string under
+// byte. Typed forms and their errors and ties of the canonical string under
 // another atom order are the generator driver test's; the exact strings of
 // real molecules, symmetric atoms among them, the golden-bits test's.
 
@@ -10,21 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "capture_sink.h"
 #include "core/fptext.h"
-#include "graph_fp_test_util.h"
-#include "varnex/circularfp.h"
-#include "varnex/generation.h"
-#include "varnex/treefp.h"
-#include "varnex/typing.h"
-#include "varnex/unhashedfp.h"
+#include "varnex/fingerprint.h"
 
 namespace {
 
 using namespace Varnex;
-using KvChem::KvMol;
-using VarnexTest::CaptureSink;
-using VarnexTest::Mol;
 
 std::vector<unsigned char> StoredBytes(const KvFingerPrint& fp) {
   return {fp.GetBytes(), fp.GetBytes() + fp.NumBytes()};
@@ -57,37 +48,6 @@ TEST(UnhashedText, LayoutByteByByte) {
   EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{0, 0, 0, 0}));
   SetUnhashedText(fp, {}, true);
   EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{0, 0, 0, 0, 0}));
-}
-
-TEST(UnhashedFP, TypedFormsCheckTheKind) {
-  const KvMol mol = Mol("CC(=O)Nc1ccc(O)cc1");
-  KvFingerPrint fp;
-  ASSERT_TRUE(KvMakeUnhashedPathFP(fp, mol, KvGetUnhashedPathFPType(KvGraphFPVersion, 1, 3, 191, 3)));
-
-  // A kind of another generator: one error (its text is the message table's),
-  // the fingerprint left as it was.
-  using MakeFn = bool (*)(KvFingerPrint&, const KvChem::KvMolBase&, const KvFPTypeBase*);
-  const std::pair<MakeFn, const KvFPTypeBase*> cases[] = {
-      {&KvMakeUnhashedPathFP, KvGetFPType(KvFPType::UnhashedCircular)},
-      {&KvMakeUnhashedCircularFP, KvGetFPType(KvFPType::Circular)},
-      {&KvMakeUnhashedTreeFP, nullptr},
-  };
-  for (const auto& [make, wrong] : cases) {
-    CaptureSink sink;
-    KvFingerPrint untouched = fp;
-    EXPECT_FALSE(make(untouched, mol, wrong));
-    ASSERT_EQ(sink.Count(), 1u);
-    EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Error);
-    EXPECT_TRUE(untouched == fp);
-  }
-  // Stray bits above the four fields: warned, known fields used.
-  CaptureSink sink;
-  const KvFPTypeBase* treeType = KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 3, 63, 1);
-  KvFPUnhashedTreeType stray(KvGraphFPVersion,
-                             static_cast<const KvFPGraphTypeBase*>(treeType)->GetParameterWord() | (UINT64_C(1) << 50));
-  ASSERT_TRUE(KvMakeUnhashedTreeFP(fp, mol, &stray));
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Unrecognised data!"});
-  EXPECT_EQ(fp.GetFPTypeBase(), treeType);
 }
 
 }  // namespace
