@@ -267,36 +267,41 @@ TEST(MACCSCoverageTest, ElementAndSmartsKeys) {
   EXPECT_EQ(elementPairs, (std::vector<std::pair<unsigned, unsigned>>{{7, 7}, {8, 8}, {8, 8}, {8, 8}, {8, 8}}));
 }
 
-// Records do not change the identifiers and come one per identifier.
+// Records do not change the identifiers and come one per identifier, in
+// its order, each a tree of the molecule's atoms.
 TEST(FeatureRecordTest, GeneratorsGiveOneRecordPerIdentifier) {
+  using Ids = std::vector<unsigned>;
+  using Generator = void (*)(Ids&, const KvChem::KvMolBase&, Ids&, Ids&, KvFPFeatureRecords*);
+  const Generator generators[] = {
+      [](Ids& ids, const KvChem::KvMolBase& mol, Ids& at, Ids& bt, KvFPFeatureRecords* records) {
+        KvCircularIdGenerator(ids, mol, at, bt, 0, 3, 0, 0, records);
+      },
+      [](Ids& ids, const KvChem::KvMolBase& mol, Ids& at, Ids& bt, KvFPFeatureRecords* records) {
+        KvTreeIdGenerator(ids, mol, at, bt, 0, 4, 0, 0, records);
+      },
+      [](Ids& ids, const KvChem::KvMolBase& mol, Ids& at, Ids& bt, KvFPFeatureRecords* records) {
+        KvPathIdGeneratorStack(ids, mol, at, bt, 0, 5, records);
+      },
+  };
   for (const std::string& smiles : NciSmiles(60)) {
     KvChem::KvGraphMol mol;
     if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
     KvPrepareForFingerprinting(mol, KvFPType::Circular);
-    std::vector<unsigned> atomTypes, bondTypes;
+    Ids atomTypes, bondTypes;
     KvGetFingerprintAtomTypes(atomTypes, bondTypes, mol, KvFPAtomType::DefaultCircularAtom,
                               KvFPBondType::DefaultCircularBond);
-    std::vector<unsigned> plain, recorded;
-    KvFPFeatureRecords records;
-    KvCircularIdGenerator(plain, mol, atomTypes, bondTypes, 0, 3, 0, 0);
-    KvCircularIdGenerator(recorded, mol, atomTypes, bondTypes, 0, 3, 0, 0, &records);
-    ASSERT_EQ(plain, recorded) << smiles;
-    ASSERT_EQ(records.size(), plain.size());
-    for (size_t i = 0; i < records.size(); ++i) ASSERT_EQ(records[i].GetId(), plain[i]);
-    KvTreeIdGenerator(plain, mol, atomTypes, bondTypes, 0, 4, 0, 0);
-    KvTreeIdGenerator(recorded, mol, atomTypes, bondTypes, 0, 4, 0, 0, &records);
-    ASSERT_EQ(plain, recorded) << smiles;
-    ASSERT_EQ(records.size(), plain.size());
-    plain.clear();
-    recorded.clear();
-    records.clear();
-    KvPathIdGeneratorStack(plain, mol, atomTypes, bondTypes, 0, 5);
-    KvPathIdGeneratorStack(recorded, mol, atomTypes, bondTypes, 0, 5, &records);
-    ASSERT_EQ(plain, recorded) << smiles;
-    ASSERT_EQ(records.size(), plain.size());
-    for (size_t i = 0; i < records.size(); ++i) {
-      ASSERT_EQ(records[i].GetMol(), &mol);
-      ASSERT_EQ(records[i].NumBonds() + 1, records[i].NumAtoms());
+    for (const Generator generate : generators) {
+      Ids plain, recorded;
+      KvFPFeatureRecords records;
+      generate(plain, mol, atomTypes, bondTypes, nullptr);
+      generate(recorded, mol, atomTypes, bondTypes, &records);
+      ASSERT_EQ(plain, recorded) << smiles;
+      ASSERT_EQ(records.size(), plain.size());
+      for (size_t i = 0; i < records.size(); ++i) {
+        ASSERT_EQ(records[i].GetId(), plain[i]) << smiles;
+        ASSERT_EQ(records[i].GetMol(), &mol);
+        ASSERT_EQ(records[i].NumBonds() + 1, records[i].NumAtoms());
+      }
     }
   }
 }
