@@ -192,11 +192,6 @@ TEST(KvMolEdit, ModifyBracketDefersRenumbering) {
 }
 
 TEST(KvMolHydrogens, ExplicitHydrogensFoldIntoCounts) {
-  KvMol bracket = Mol("[CH4]");
-  EXPECT_EQ(bracket.NumAtoms(), 1u);
-  EXPECT_EQ(bracket.GetAtom(0)->GetImplicitHCount(), 4u);
-  EXPECT_FALSE(KvHasExplicitHydrogens(bracket));
-
   // Hydrogen atoms count for the degree but not the heavy degree; after
   // suppression they are implicit (the fingerprints of such input are the
   // generators' tests).
