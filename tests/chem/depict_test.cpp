@@ -32,10 +32,10 @@ struct HighlightCase {
   std::multiset<unsigned> expected;  // indices beyond the molecule are left out
 };
 
+// Many atoms of real molecules are the pattern pictures' test; here the edges.
 TEST(KvDepictSvgTest, OneEllipsePerHighlightedAtom) {
   const HighlightCase cases[] = {
       {"CC(=O)Oc1ccccc1C(=O)O", {}, {}},
-      {"CC(=O)Oc1ccccc1C(=O)O", {1, 2, 3}, {1, 2, 3}},
       {"OCC(=O)[O-].[Na+]", {0, 3, 4, 5}, {0, 3, 4, 5}},  // charged atoms and a second fragment
       {"C([H])O", {1}, {1}},                               // an explicit hydrogen keeps its index
       {"CCO", {2, 3, 99}, {2}},
