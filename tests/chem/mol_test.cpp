@@ -184,19 +184,3 @@ TEST(KvMolEdit, ModifyBracketDefersRenumbering) {
   EXPECT_EQ(mol.GetAtom(0)->GetTotalHCount(), 3u);
   EXPECT_EQ(KvMolToSmiles(mol), "CO");
 }
-
-TEST(KvMolHydrogens, ExplicitHydrogensFoldIntoCounts) {
-  // Hydrogen atoms count for the degree but not the heavy degree; after
-  // suppression they are implicit (the fingerprints of such input are the
-  // generators' tests).
-  KvMol mol = Mol("C([H])([H])O");
-  ASSERT_EQ(mol.NumAtoms(), 4u);
-  EXPECT_TRUE(KvHasExplicitHydrogens(mol));
-  const KvAtomBase* c = mol.GetAtom(0);
-  EXPECT_EQ(std::make_tuple(c->GetDegree(), c->GetHeavyDegree(), c->GetImplicitHCount(), c->GetTotalHCount()),
-            std::make_tuple(3u, 1u, 1u, 3u));
-  KvSuppressHydrogens(mol, false, false, false);
-  EXPECT_FALSE(KvHasExplicitHydrogens(mol));
-  ASSERT_EQ(mol.NumAtoms(), 2u);
-  EXPECT_EQ(mol.GetAtom(0)->GetImplicitHCount(), 3u);
-}
