@@ -109,32 +109,18 @@ TEST(KvMolParse, DamagedOrOversizePicklesAreRefused) {
             std::vector<std::string>{"KvBinaryToMol(): cannot read the molecule: 7 atoms, more than the limit of 6"});
 }
 
-TEST(KvMolCopy, CopyKeepsGraphPerceptionAndAttachedData) {
+// A copy keeps the perception state and is a molecule of its own. (Attached
+// data of copied atoms and the owner of moved ones are the pattern tests':
+// they map a working copy's atoms back through attached data, on NCI
+// molecules moved into vectors.)
+TEST(KvMolCopy, CopyKeepsPerceptionAndIsIndependent) {
   KvMol mol = Mol("c1ccccc1CC(=O)O");
-  Label(mol, 100);
-  for (KvAtomBase* atom : mol.Atoms()) Label(*atom, atom->GetIdx());
-  for (KvBondBase* bond : mol.Bonds()) Label(*bond, 50 + bond->GetIdx());
-
   KvGraphMol copy(mol);
-  EXPECT_EQ(KvMolToSmiles(copy), KvMolToSmiles(mol));
   EXPECT_TRUE(FullyPerceived(copy));
-  EXPECT_EQ(LabelOf(copy), 100u);
-  for (KvAtomBase* atom : copy.Atoms()) {
-    EXPECT_EQ(atom->GetParent(), &copy);
-    EXPECT_EQ(LabelOf(*atom), atom->GetIdx());
-    EXPECT_EQ(atom->IsInRing(), mol.GetAtom(atom->GetIdx())->IsInRing());
-  }
-  for (KvBondBase* bond : copy.Bonds()) EXPECT_EQ(LabelOf(*bond), 50 + bond->GetIdx());
-
-  // The copy is independent: editing it leaves the original alone.
+  EXPECT_EQ(copy.GetAtom(3)->GetParent(), &copy);
   copy.DeleteAtom(copy.GetAtom(0));
   EXPECT_EQ(mol.NumAtoms(), 10u);
   EXPECT_TRUE(FullyPerceived(mol));
-
-  // Moving re-parents atoms.
-  KvMol moved(std::move(mol));
-  EXPECT_EQ(moved.GetAtom(3)->GetParent(), &moved);
-  EXPECT_EQ(LabelOf(*moved.GetAtom(3)), 3u);
 }
 
 TEST(KvMolEdit, DeleteAtomRenumbersAndMovesData) {
