@@ -59,9 +59,10 @@ TEST(VseprTypeTable, LonePairIdentityAndDistinctKeys) {
               static_cast<int>(Stereo::GetHeavyValence(id) + Stereo::GetHydrogenCount(id))) << Stereo::GetName(id);
     EXPECT_EQ(Stereo::GetDegree(id), Stereo::GetHeavyDegree(id) + Stereo::GetHydrogenCount(id));
     EXPECT_EQ(Stereo::GetValence(id), Stereo::GetHeavyValence(id) + Stereo::GetHydrogenCount(id));
-    if (id < 165)
+    if (id < 165) {
       EXPECT_TRUE(seen.emplace(z, Aro::GetHeavyValence(id), Aro::GetHeavyDegree(id), Aro::GetHydrogenCount(id),
                                Aro::GetCharge(id), Aro::GetAromatic(id)).second) << Aro::GetName(id);
+    }
   }
 }
 
