@@ -60,6 +60,13 @@ mutants=(
   "fpkvb-words-rounded-down@src/io/fpkvb.cpp@s|(static_cast<std::uint64_t>(bits) + 31) / 32 \\* 4|static_cast<std::uint64_t>(bits) / 32 * 4|@io_tests"
   "pattern-atom-shifted@src/pictures/pattern_pictures.cpp@s/for (const KvChem::KvAtomBase\* atom : set.GetAtoms()) atoms.insert(atom->GetIdx());/for (const KvChem::KvAtomBase* atom : set.GetAtoms()) atoms.insert(atom->GetIdx() + 1);/@pictures_tests@py:python/tests/test_pictures.py"
   "overlap-counts-one-bond@src/pictures/pattern_pictures.cpp@s/KvFPType::Circular ? 2 : 3;/KvFPType::Circular ? 2 : 2;/@pictures_tests"
+  # Chemistry, patterns, VSEPR and pictures: the checks that merged tables and the Python layer still own.
+  "pattern-bit-filter-inverted@src/pictures/pattern_pictures.cpp@s/return !hasBits || p.GetBit() != static_cast<unsigned>(bit); });/return !hasBits || p.GetBit() == static_cast<unsigned>(bit); });/@pictures_tests@py:python/tests/test_pictures.py"
+  "maccs-overlap-any-element@src/patterns/maccs_features.cpp@s/KvGetMACCSElementKey(z) != 0) atoms\[z\].push_back(atom);/KvGetMACCSElementKey(z) != 0) atoms[8].push_back(atom);/@patterns_tests"
+  "vsepr-union-takes-min@src/vsepr/vsepr_fingerprint.cpp@s/\[\](double x, double y) { return x > y ? x : y; });/[](double x, double y) { return x < y ? x : y; });/@vsepr_tests"
+  "vsepr-tversky-swapped@src/vsepr/vsepr_fingerprint.cpp@s/(a.GetVolume() - common) \* alpha + (b.GetVolume() - common) \* beta/(a.GetVolume() - common) * beta + (b.GetVolume() - common) * alpha/@vsepr_tests"
+  "vsepr-prep-keeps-first@src/vsepr/vsepr_fingerprint.cpp@s/static_cast<AttachedFingerprint\*>(item)->GetData().swap(fingerprint);/(void)item;/@vsepr_tests"
+  "smarts-limit-counts-raw@src/chem/substruct.cpp@s/} else if (limitUnique) {/} else if (false) {/@chem_tests@generators_tests:Maccs*"
   "pool-ignores-cancel@src/system/workers.cpp@s/return KvCancelRequested() || (tCall/return (tCall/@system_tests:*Worker*@fastdb_tests:*Cancel*"
   # Records, texts and names whose checks live in one test each.
   "kvb-payload-one-short@src/system/kvb.cpp@s/if (got != piece) {/if (got + 1 < piece) {/@system_tests@io_tests"

@@ -67,17 +67,11 @@ TEST(KvCanon, ChainSplitsIntoEndsNextAndMiddle) {
   EXPECT_EQ(part.GetClass(*pentane.GetAtom(4)), 0xFFFFFFFFu);
 }
 
+// Ring digits, Cl and Br and stereo marks in ordinary molecules are pinned
+// by the Lingo golden bits; here isotopes, %nn labels and no molecule.
 TEST(KvLingo, TextReplacesRingLabelsAndHalogens) {
   KvLingoMap map;
   std::string text;
-  KvMol mol = Mol("Clc1ccc(Br)cc1[C@H](F)Cl");
-  ASSERT_TRUE(map.CreateString(text, mol));
-  EXPECT_EQ(text.find_first_of("123456789@"), std::string::npos) << text;
-  EXPECT_EQ(text.find("Cl"), std::string::npos);
-  EXPECT_EQ(std::count(text.begin(), text.end(), 'L'), 2);
-  EXPECT_EQ(std::count(text.begin(), text.end(), 'R'), 1);
-  EXPECT_EQ(std::count(text.begin(), text.end(), '0'), 2);
-
   // Bracket contents keep their digits; charges stay; isotopes go with the
   // stereo marks.
   KvMol salt = Mol("[13CH3][NH3+].[Cl-]");

@@ -50,25 +50,19 @@ TEST(KvMolParse, UnreadableSmilesGiveAnInvalidMoleculeAndAWarning) {
   EXPECT_NE(sink.Texts()[0].find("valence"), std::string::npos) << sink.Texts()[0];
 }
 
-TEST(KvMolParse, MolBlockV2000AndV3000) {
-  const std::string v2000 =
-      "acetaldehyde\n  test\n\n  3  2  0  0  0  0  0  0  0  0999 V2000\n"
-      "    0.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0\n"
-      "    1.2000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0\n"
-      "    1.8000    1.0000    0.0000 O   0  0  0  0  0  0  0  0  0  0  0  0\n"
-      "  1  2  1  0\n  2  3  2  0\nM  END\n";
+// V2000 blocks are read by every permutation test and the depiction of
+// drawn coordinates; here the other version and a block that is none.
+TEST(KvMolParse, MolBlockV3000AndNoMolBlock) {
   const std::string v3000 =
       "acetaldehyde\n  test\n\n  0  0  0     0  0            999 V3000\nM  V30 BEGIN CTAB\n"
       "M  V30 COUNTS 3 2 0 0 0\nM  V30 BEGIN ATOM\nM  V30 1 C 0 0 0 0\nM  V30 2 C 1.2 0 0 0\n"
       "M  V30 3 O 1.8 1 0 0\nM  V30 END ATOM\nM  V30 BEGIN BOND\nM  V30 1 1 1 2\nM  V30 2 2 2 3\n"
       "M  V30 END BOND\nM  V30 END CTAB\nM  END\n";
-  for (const auto* block : {&v2000, &v3000}) {
-    KvMol mol;
-    ASSERT_TRUE(KvMolBlockToMol(*block, mol));
-    EXPECT_EQ(KvMolToSmiles(mol), "CC=O");
-    EXPECT_EQ(mol.GetTitle(), "acetaldehyde");
-    EXPECT_TRUE(FullyPerceived(mol));
-  }
+  KvMol mol;
+  ASSERT_TRUE(KvMolBlockToMol(v3000, mol));
+  EXPECT_EQ(KvMolToSmiles(mol), "CC=O");
+  EXPECT_EQ(mol.GetTitle(), "acetaldehyde");
+  EXPECT_TRUE(FullyPerceived(mol));
   VarnexTest::CaptureSink sink;
   KvMol bad;
   EXPECT_FALSE(KvMolBlockToMol("not a molfile\n", bad));
@@ -115,32 +109,18 @@ TEST(KvMolParse, DamagedOrOversizePicklesAreRefused) {
             std::vector<std::string>{"KvBinaryToMol(): cannot read the molecule: 7 atoms, more than the limit of 6"});
 }
 
-TEST(KvMolCopy, CopyKeepsGraphPerceptionAndAttachedData) {
+// A copy keeps the perception state and is a molecule of its own. (Attached
+// data of copied atoms and the owner of moved ones are the pattern tests':
+// they map a working copy's atoms back through attached data, on NCI
+// molecules moved into vectors.)
+TEST(KvMolCopy, CopyKeepsPerceptionAndIsIndependent) {
   KvMol mol = Mol("c1ccccc1CC(=O)O");
-  Label(mol, 100);
-  for (KvAtomBase* atom : mol.Atoms()) Label(*atom, atom->GetIdx());
-  for (KvBondBase* bond : mol.Bonds()) Label(*bond, 50 + bond->GetIdx());
-
   KvGraphMol copy(mol);
-  EXPECT_EQ(KvMolToSmiles(copy), KvMolToSmiles(mol));
   EXPECT_TRUE(FullyPerceived(copy));
-  EXPECT_EQ(LabelOf(copy), 100u);
-  for (KvAtomBase* atom : copy.Atoms()) {
-    EXPECT_EQ(atom->GetParent(), &copy);
-    EXPECT_EQ(LabelOf(*atom), atom->GetIdx());
-    EXPECT_EQ(atom->IsInRing(), mol.GetAtom(atom->GetIdx())->IsInRing());
-  }
-  for (KvBondBase* bond : copy.Bonds()) EXPECT_EQ(LabelOf(*bond), 50 + bond->GetIdx());
-
-  // The copy is independent: editing it leaves the original alone.
+  EXPECT_EQ(copy.GetAtom(3)->GetParent(), &copy);
   copy.DeleteAtom(copy.GetAtom(0));
   EXPECT_EQ(mol.NumAtoms(), 10u);
   EXPECT_TRUE(FullyPerceived(mol));
-
-  // Moving re-parents atoms.
-  KvMol moved(std::move(mol));
-  EXPECT_EQ(moved.GetAtom(3)->GetParent(), &moved);
-  EXPECT_EQ(LabelOf(*moved.GetAtom(3)), 3u);
 }
 
 TEST(KvMolEdit, DeleteAtomRenumbersAndMovesData) {
@@ -189,25 +169,4 @@ TEST(KvMolEdit, ModifyBracketDefersRenumbering) {
   EXPECT_EQ(LabelOf(*mol.GetAtom(1)), 4u);
   EXPECT_EQ(mol.GetAtom(0)->GetTotalHCount(), 3u);
   EXPECT_EQ(KvMolToSmiles(mol), "CO");
-}
-
-TEST(KvMolHydrogens, ExplicitHydrogensFoldIntoCounts) {
-  KvMol bracket = Mol("[CH4]");
-  EXPECT_EQ(bracket.NumAtoms(), 1u);
-  EXPECT_EQ(bracket.GetAtom(0)->GetImplicitHCount(), 4u);
-  EXPECT_FALSE(KvHasExplicitHydrogens(bracket));
-
-  // Hydrogen atoms count for the degree but not the heavy degree; after
-  // suppression they are implicit (the fingerprints of such input are the
-  // generators' tests).
-  KvMol mol = Mol("C([H])([H])O");
-  ASSERT_EQ(mol.NumAtoms(), 4u);
-  EXPECT_TRUE(KvHasExplicitHydrogens(mol));
-  const KvAtomBase* c = mol.GetAtom(0);
-  EXPECT_EQ(std::make_tuple(c->GetDegree(), c->GetHeavyDegree(), c->GetImplicitHCount(), c->GetTotalHCount()),
-            std::make_tuple(3u, 1u, 1u, 3u));
-  KvSuppressHydrogens(mol, false, false, false);
-  EXPECT_FALSE(KvHasExplicitHydrogens(mol));
-  ASSERT_EQ(mol.NumAtoms(), 2u);
-  EXPECT_EQ(mol.GetAtom(0)->GetImplicitHCount(), 3u);
 }

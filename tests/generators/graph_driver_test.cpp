@@ -23,6 +23,7 @@
 #include "varnex/pathfp.h"
 #include "varnex/treefp.h"
 #include "varnex/typing.h"
+#include "varnex/unhashedfp.h"
 
 namespace {
 
@@ -46,28 +47,26 @@ using IdsFn = std::function<void(std::vector<unsigned>&, const KvChem::KvMolBase
 struct Graph {
   unsigned kind;
   MakeFn make;
-  MakeTypedFn makeTyped;
   TypeFn versionedType;
   unsigned limit;  // largest distance accepted
   unsigned defaultMax;
-  Level typeLevel;
   IdsFn ids;  // the id generator behind the fingerprint
 
-  const KvFPTypeBase* Type(const KvFPGraphParams& p, unsigned short version = KvGraphFPVersion) const {
-    return versionedType(version, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
+  const KvFPTypeBase* Type(const KvFPGraphParams& p) const {
+    return versionedType(KvGraphFPVersion, p.bits, p.minimum, p.maximum, p.atomTypes, p.bondTypes);
   }
 };
 
 const Graph kGraphs[] = {
-    {KvFPType::Path, KvMakePathFP, KvMakePathFP, KvGetPathFPType, 20, 5, Level::Warning,
+    {KvFPType::Path, KvMakePathFP, KvGetPathFPType, 20, 5,
      [](auto& ids, const auto& mol, auto& at, auto& bt, unsigned lo, unsigned hi) {
        KvPathIdGeneratorStack(ids, mol, at, bt, lo, hi);
      }},
-    {KvFPType::Tree, KvMakeTreeFP, KvMakeTreeFP, KvGetTreeFPType, 20, 4, Level::Error,
+    {KvFPType::Tree, KvMakeTreeFP, KvGetTreeFPType, 20, 4,
      [](auto& ids, const auto& mol, auto& at, auto& bt, unsigned lo, unsigned hi) {
        KvTreeIdGenerator(ids, mol, at, bt, lo, hi, 0, 0);
      }},
-    {KvFPType::Circular, KvMakeCircularFP, KvMakeCircularFP, KvGetCircularFPType, 10, 5, Level::Warning,
+    {KvFPType::Circular, KvMakeCircularFP, KvGetCircularFPType, 10, 5,
      [](auto& ids, const auto& mol, auto& at, auto& bt, unsigned lo, unsigned hi) {
        KvCircularIdGenerator(ids, mol, at, bt, lo, hi, 0, 0);
      }},
@@ -107,30 +106,52 @@ TEST(GraphGenerators, OutOfRangeParametersAreRepairedWithAMessageEach) {
   }
 }
 
+// The typed entry of every graph generator, unhashed ones included: a type
+// of another kind or none is refused with one message and the fingerprint
+// left as it was; wide fields spilling outside the fields (bits 41 and 62 of
+// a hashed type) are reported once and the fingerprint gets the registry's
+// type of the fields; an old version gives the current one.
 TEST(GraphGenerators, TypedEntriesCheckTheKindAndReportStrayBits) {
+  using TypeOf = const KvFPTypeBase* (*)(unsigned short version, unsigned bits, unsigned atomTypes);
+  const struct {
+    MakeTypedFn make;
+    TypeOf type;
+    unsigned wrong;
+    Level level;
+  } entries[] = {
+      {KvMakePathFP, [](unsigned short v, unsigned n, unsigned a) { return KvGetPathFPType(v, n, 1, 3, a, 1); },
+       KvFPType::UnhashedPath, Level::Warning},
+      {KvMakeTreeFP, [](unsigned short v, unsigned n, unsigned a) { return KvGetTreeFPType(v, n, 1, 3, a, 1); },
+       KvFPType::Path, Level::Error},
+      {KvMakeCircularFP, [](unsigned short v, unsigned n, unsigned a) { return KvGetCircularFPType(v, n, 1, 3, a, 1); },
+       KvFPType::UnhashedCircular, Level::Warning},
+      {KvMakeUnhashedPathFP, [](unsigned short v, unsigned, unsigned a) { return KvGetUnhashedPathFPType(v, 1, 3, a, 1); },
+       KvFPType::UnhashedCircular, Level::Error},
+      {KvMakeUnhashedTreeFP, [](unsigned short v, unsigned, unsigned a) { return KvGetUnhashedTreeFPType(v, 1, 3, a, 1); },
+       KvFPType::Tree, Level::Error},
+      {KvMakeUnhashedCircularFP,
+       [](unsigned short v, unsigned, unsigned a) { return KvGetUnhashedCircularFPType(v, 1, 3, a, 1); },
+       KvFPType::Circular, Level::Error},
+  };
   const KvMol mol = Mol("c1ccncc1CCN");
-  for (const Graph& g : kGraphs) {
+  for (const auto& e : entries) {
+    const KvFPTypeBase* own = e.type(KvGraphFPVersion, 1024, 63);
     KvFingerPrint def, fp;
-    ASSERT_TRUE(g.makeTyped(def, mol, KvGetFPType(g.kind)));
-    const unsigned other = g.kind == KvFPType::Path ? KvFPType::Tree : KvFPType::Path;
-    for (const KvFPTypeBase* wrong :
-         {KvGetFPType(other), KvGetFPType(KvFPType::UnhashedPath), static_cast<const KvFPTypeBase*>(nullptr)}) {
+    ASSERT_TRUE(e.make(def, mol, own));
+    for (const KvFPTypeBase* wrong : {KvGetFPType(e.wrong), static_cast<const KvFPTypeBase*>(nullptr)}) {
       CaptureSink sink;
       KvFingerPrint untouched = def;
-      EXPECT_FALSE(g.makeTyped(untouched, mol, wrong));
-      ASSERT_EQ(sink.Count(), 1u) << g.kind;
-      EXPECT_EQ(sink.Messages()[0].level, g.typeLevel);
+      EXPECT_FALSE(e.make(untouched, mol, wrong));
+      ASSERT_EQ(sink.Count(), 1u) << own->GetFPTypeString();
+      EXPECT_EQ(sink.Messages()[0].level, e.level);
       EXPECT_TRUE(untouched == def);
     }
-    // Wide fields spill into bits 41 and 62, outside the fields: reported,
-    // and the fingerprint gets the registry's type of the fields.
     CaptureSink sink;
-    ASSERT_TRUE(g.makeTyped(fp, mol, g.Type({1024 | (1u << 18), 1, 3, 63 | 0x20000, 1})));
-    EXPECT_EQ(sink.Count(), 1u);
-    EXPECT_EQ(fp.GetFPTypeBase(), g.Type({1024, 1, 3, 63, 1}));
-    // An old version is accepted; the result has the current one.
-    ASSERT_TRUE(g.makeTyped(fp, mol, g.Type({1024, 1, 3, 63, 1}, 0x1000)));
-    EXPECT_EQ(fp.GetFPTypeBase(), g.Type({1024, 1, 3, 63, 1}));
+    ASSERT_TRUE(e.make(fp, mol, e.type(KvGraphFPVersion, 1024 | (1u << 18), 63 | 0x20000)));
+    EXPECT_EQ(sink.Count(), 1u) << own->GetFPTypeString();
+    EXPECT_EQ(fp.GetFPTypeBase(), own);
+    ASSERT_TRUE(e.make(fp, mol, e.type(0x1000, 1024, 63)));
+    EXPECT_EQ(fp.GetFPTypeBase(), own);
   }
 }
 

@@ -174,18 +174,6 @@ TEST(MaccsScreens, ScreenedEqualsUnscreenedOnRealMolecules) {
   EXPECT_GT(compared, 1900u);
 }
 
-// (That the caller's molecule is left alone is the generator driver's test.)
-TEST(MaccsPreparation, PreparedMoleculeGivesSameBits) {
-  for (const char* smiles : {"[H]OC([H])([H])C", "[H]C([H])([H])[H]", "c1ccccc1O", "[2H]C([2H])C",
-                             "CC(=O)N[C@@H](C)C(=O)O"}) {
-    const KvMol raw = Mol(smiles);
-    KvMol prepared(raw);
-    KvPrepareForFingerprinting(prepared, KvFPType::MACCS166);
-    ASSERT_TRUE(KvIsPreparedForFingerprinting(prepared, KvFPType::MACCS166)) << smiles;
-    EXPECT_EQ(MaccsBits(raw), MaccsBits(prepared)) << smiles;
-  }
-}
-
 // The shortcut asks only for perception and the absence of hydrogen atoms, so
 // a parsed molecule with a wildcard atom is read as it is: the wildcard counts
 // as a non-carbon atom (key 28 "[!#6;!#1]~[CH2]~..."). Preparing it first

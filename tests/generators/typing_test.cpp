@@ -140,6 +140,7 @@ TEST(TypingNumbers, BondValues) {
   // Specified E/Z double bond: 79 with Chiral; unspecified: nothing.
   EXPECT_EQ(TypeNumbers("C/C=C/C", 0, B::Order | B::Chiral).bonds[1], 137u * 79);
   EXPECT_EQ(TypeNumbers("CC=CC", 0, B::Order | B::Chiral).bonds[1], 137u);
+  EXPECT_EQ(TypeNumbers("C/C=C(/C)C", 0, B::Order | B::Chiral).bonds[1], 137u);  // an end with two methyls
   // An empty molecule clears what the arrays held.
   KvMol empty;
   std::vector<unsigned> atoms = {5, 6}, bonds = {7};

@@ -1,31 +1,21 @@
 // Unhashed path, tree and circular fingerprints: the stored text byte by
-// byte, symmetric atoms, typed forms and their errors. Ties of the canonical
-// string under another atom order are the generator driver test's, the
-// exact strings of real molecules the golden-bits test's.
+// byte. Typed forms and their errors and ties of the canonical string under
+// another atom order are the generator driver test's; the exact strings of
+// real molecules, symmetric atoms among them, the golden-bits test's.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "capture_sink.h"
 #include "core/fptext.h"
-#include "graph_fp_test_util.h"
-#include "varnex/circularfp.h"
-#include "varnex/generation.h"
-#include "varnex/treefp.h"
-#include "varnex/typing.h"
-#include "varnex/unhashedfp.h"
+#include "varnex/fingerprint.h"
 
 namespace {
 
 using namespace Varnex;
-using KvChem::KvMol;
-using VarnexTest::CaptureSink;
-using VarnexTest::Mol;
 
 std::vector<unsigned char> StoredBytes(const KvFingerPrint& fp) {
   return {fp.GetBytes(), fp.GetBytes() + fp.NumBytes()};
@@ -35,13 +25,6 @@ std::vector<unsigned char> StoredBytes(const KvFingerPrint& fp) {
 std::string StoredText(const KvFingerPrint& fp) {
   const char* text = reinterpret_cast<const char*>(fp.GetBytes());
   return std::string(text, strnlen(text, fp.NumBytes()));
-}
-
-std::vector<std::string> Tokens(const KvFingerPrint& fp) {
-  std::istringstream in(StoredText(fp));
-  std::vector<std::string> tokens;
-  for (std::string token; in >> token;) tokens.push_back(token);
-  return tokens;
 }
 
 TEST(UnhashedText, LayoutByteByByte) {
@@ -65,44 +48,6 @@ TEST(UnhashedText, LayoutByteByByte) {
   EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{0, 0, 0, 0}));
   SetUnhashedText(fp, {}, true);
   EXPECT_EQ(StoredBytes(fp), (std::vector<unsigned char>{0, 0, 0, 0, 0}));
-}
-
-// Cubane's eight atoms are alike: one string per radius 0 to 3, each written once.
-TEST(UnhashedFP, SymmetricAtomsWriteEachIdentifierOnce) {
-  KvFingerPrint fp;
-  ASSERT_TRUE(KvMakeUnhashedCircularFP(fp, Mol("C12C3C4C1C5C2C3C45"), 0, 5, 4239, 1));
-  EXPECT_EQ(Tokens(fp).size(), 4u);
-}
-
-TEST(UnhashedFP, TypedFormsCheckTheKind) {
-  const KvMol mol = Mol("CC(=O)Nc1ccc(O)cc1");
-  KvFingerPrint fp;
-  ASSERT_TRUE(KvMakeUnhashedPathFP(fp, mol, KvGetUnhashedPathFPType(KvGraphFPVersion, 1, 3, 191, 3)));
-
-  // A kind of another generator: one error (its text is the message table's),
-  // the fingerprint left as it was.
-  using MakeFn = bool (*)(KvFingerPrint&, const KvChem::KvMolBase&, const KvFPTypeBase*);
-  const std::pair<MakeFn, const KvFPTypeBase*> cases[] = {
-      {&KvMakeUnhashedPathFP, KvGetFPType(KvFPType::UnhashedCircular)},
-      {&KvMakeUnhashedCircularFP, KvGetFPType(KvFPType::Circular)},
-      {&KvMakeUnhashedTreeFP, nullptr},
-  };
-  for (const auto& [make, wrong] : cases) {
-    CaptureSink sink;
-    KvFingerPrint untouched = fp;
-    EXPECT_FALSE(make(untouched, mol, wrong));
-    ASSERT_EQ(sink.Count(), 1u);
-    EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Error);
-    EXPECT_TRUE(untouched == fp);
-  }
-  // Stray bits above the four fields: warned, known fields used.
-  CaptureSink sink;
-  const KvFPTypeBase* treeType = KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 3, 63, 1);
-  KvFPUnhashedTreeType stray(KvGraphFPVersion,
-                             static_cast<const KvFPGraphTypeBase*>(treeType)->GetParameterWord() | (UINT64_C(1) << 50));
-  ASSERT_TRUE(KvMakeUnhashedTreeFP(fp, mol, &stray));
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Unrecognised data!"});
-  EXPECT_EQ(fp.GetFPTypeBase(), treeType);
 }
 
 }  // namespace

@@ -167,12 +167,6 @@ TEST(FPOverlapTest, MoleculeWithItselfHasEveryFeatureOntoItself) {
   }
 }
 
-TEST(FPOverlapTest, UnrelatedMoleculesShareNothing) {
-  const KvChem::KvMol a = Mol("CCCC");
-  const KvChem::KvMol b = Mol("NNN");
-  EXPECT_TRUE(KvCollect(KvGetFPOverlap(a, b, DefaultType(KvFPType::Circular))).empty());
-}
-
 // Explicit hydrogens: the working copy folds them, the caller's keep theirs.
 // A molecule already in the prepared state (which the generators may read
 // directly) still yields its own atoms, not a copy's.
@@ -204,18 +198,18 @@ TEST(FPPatternsCallerMoleculeTest, UnchangedAndWithoutLeftoverData) {
   }
 }
 
+// Each function names itself in its warnings (the patterns of MACCS are the
+// message table's row).
 TEST(FPDispatchTest, WarningsAndEmptyResults) {
   const KvChem::KvMol mol = Mol("CCO");
   VarnexTest::CaptureSink sink;
   const KvFPTypeBase* unhashed = KvGetUnhashedCircularFPType(KvGraphFPVersion, 0, 2, KvFPAtomType::DefaultCircularAtom,
                                                              KvFPBondType::DefaultCircularBond);
-  EXPECT_TRUE(KvCollect(KvGetFPPatterns(mol, KvGetFPType(KvFPType::MACCS166))).empty());
   EXPECT_TRUE(KvCollect(KvGetFPCoverage(mol, nullptr, true)).empty());
   EXPECT_TRUE(KvCollect(KvGetFPOverlap(mol, mol, KvGetFPType(KvFPType::Lingo))).empty());
   EXPECT_TRUE(KvCollect(KvGetFPPatterns(mol, KvGetFPType(KvFPType::Lingo))).empty());
   EXPECT_TRUE(KvCollect(KvGetFPCoverage(mol, unhashed, false)).empty());
-  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvGetFPPatterns() is not available for MACCS fingerprint!",
-                                                    "KvGetFPCoverage() invalid fingerprint type pointer!",
+  EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"KvGetFPCoverage() invalid fingerprint type pointer!",
                                                     "KvGetFPOverlap() is not available for Lingo fingerprint!",
                                                     "KvGetFPPatterns() is not available for Lingo fingerprint!",
                                                     "KvGetFPCoverage() unknown fingerprint type!"}));
@@ -233,88 +227,81 @@ TEST(FPDispatchTest, WarningsAndEmptyResults) {
   EXPECT_EQ(sink.Count(), 0u);
 }
 
+// Coverage of OCC(=O)O, overlap of OCC(=O)N with itself.
 TEST(MACCSCoverageTest, ElementAndSmartsKeys) {
-  const KvChem::KvMol mol = Mol("OCC(=O)O");
   const KvFPTypeBase* type = KvGetFPType(KvFPType::MACCS166);
-  const std::vector<KvAtomBondSet> all = KvCollect(KvGetFPCoverage(mol, type, false));
-  const std::vector<KvAtomBondSet> unique = KvCollect(KvGetFPCoverage(mol, type, true));
+  const KvChem::KvMol acid = Mol("OCC(=O)O");
+  const std::vector<KvAtomBondSet> all = KvCollect(KvGetFPCoverage(acid, type, false));
+  const std::vector<KvAtomBondSet> unique = KvCollect(KvGetFPCoverage(acid, type, true));
   EXPECT_LE(unique.size(), all.size());
-  for (const KvAtomBondSet& set : all) EXPECT_TRUE(BelongsTo(set, mol));
+  for (const KvAtomBondSet& set : all) EXPECT_TRUE(BelongsTo(set, acid));
   // Oxygen has an element key: with unique only the first oxygen stands alone.
   size_t loneOxygens = 0;
   for (const KvAtomBondSet& set : unique)
     if (set.NumAtoms() == 1 && set.NumBonds() == 0 && set.GetAtoms()[0]->GetAtomicNum() == 8) ++loneOxygens;
   EXPECT_EQ(loneOxygens, 1u);
-  EXPECT_FALSE(HasOriginData(mol));
-}
+  EXPECT_FALSE(HasOriginData(acid));
 
-TEST(MACCSOverlapTest, MoleculeWithItself) {
   const KvChem::KvMol mol = Mol("OCC(=O)N");
+  const std::vector<KvMatchBase> matches = KvCollect(KvGetFPOverlap(mol, mol, type));
+  ASSERT_GE(matches.size(), 5u);
   std::set<std::vector<const void*>> keys;
-  size_t oxygenPairs = 0;
-  for (const KvMatchBase& m : KvCollect(KvGetFPOverlap(mol, mol, KvGetFPType(KvFPType::MACCS166)))) {
+  for (const KvMatchBase& m : matches) {
     keys.insert(MatchKey(m));
     for (const KvChem::KvAtomPair& pair : m.GetAtomPairs()) {
       ASSERT_TRUE(pair.query != nullptr && pair.target != nullptr);
       EXPECT_EQ(pair.query->GetParent(), &mol);
       EXPECT_EQ(pair.target->GetParent(), &mol);
     }
-    oxygenPairs += m.GetAtomPairs().size() == 1 && m.GetBondPairs().empty() &&
-                   m.GetAtomPairs()[0].query->GetAtomicNum() == 8;
   }
-  // Every keyed atom faces itself in a one-atom match.
+  // Every keyed atom faces itself in a one-atom match. The element keys'
+  // matches come first and pair atoms of one element: N with N, each O with each O.
   for (const KvChem::KvAtomBase* atom : mol.Atoms())
     if (KvGetMACCSElementKey(atom->GetAtomicNum()) != 0) {
       EXPECT_EQ(keys.count({atom, atom, nullptr}), 1u) << atom->GetIdx();
     }
-  // Two oxygens: four oxygen pairs from the element key, one per (A atom,
-  // B atom), besides those of one-atom SMARTS keys.
-  EXPECT_GE(oxygenPairs, 4u);
+  std::vector<std::pair<unsigned, unsigned>> elementPairs;
+  for (std::size_t i = 0; i < 5; ++i)
+    elementPairs.emplace_back(matches[i].GetAtomPairs().at(0).query->GetAtomicNum(),
+                              matches[i].GetAtomPairs()[0].target->GetAtomicNum());
+  EXPECT_EQ(elementPairs, (std::vector<std::pair<unsigned, unsigned>>{{7, 7}, {8, 8}, {8, 8}, {8, 8}, {8, 8}}));
 }
 
-TEST(MACCSCoverageTest, NothingSharedWithoutKeyedAtoms) {
-  const KvChem::KvMol a = Mol("CCCC");
-  const KvChem::KvMol b = Mol("[Na+].[Cl-]");
-  const auto matches = KvSystem::KvCollect(KvGetMACCSFPOverlap(a, b, KvGetFPType(KvFPType::MACCS166)));
-  for (const KvChem::KvMatchBase& m : matches)
-    for (const KvChem::KvAtomPair& pair : m.GetAtomPairs())
-      EXPECT_EQ(pair.query->GetAtomicNum(), pair.target->GetAtomicNum());
-  // A path type given to the MACCS member: empty, no message.
-  VarnexTest::CaptureSink sink;
-  EXPECT_TRUE(KvSystem::KvCollect(KvGetMACCSFPCoverage(a, KvGetFPType(KvFPType::Path), false)).empty());
-  EXPECT_EQ(sink.Count(), 0u);
-}
-
-// Records do not change the identifiers and come one per identifier.
+// Records do not change the identifiers and come one per identifier, in
+// its order, each a tree of the molecule's atoms.
 TEST(FeatureRecordTest, GeneratorsGiveOneRecordPerIdentifier) {
+  using Ids = std::vector<unsigned>;
+  using Generator = void (*)(Ids&, const KvChem::KvMolBase&, Ids&, Ids&, KvFPFeatureRecords*);
+  const Generator generators[] = {
+      [](Ids& ids, const KvChem::KvMolBase& mol, Ids& at, Ids& bt, KvFPFeatureRecords* records) {
+        KvCircularIdGenerator(ids, mol, at, bt, 0, 3, 0, 0, records);
+      },
+      [](Ids& ids, const KvChem::KvMolBase& mol, Ids& at, Ids& bt, KvFPFeatureRecords* records) {
+        KvTreeIdGenerator(ids, mol, at, bt, 0, 4, 0, 0, records);
+      },
+      [](Ids& ids, const KvChem::KvMolBase& mol, Ids& at, Ids& bt, KvFPFeatureRecords* records) {
+        KvPathIdGeneratorStack(ids, mol, at, bt, 0, 5, records);
+      },
+  };
   for (const std::string& smiles : NciSmiles(60)) {
     KvChem::KvGraphMol mol;
     if (!KvChem::KvSmilesToMol(smiles, mol)) continue;
     KvPrepareForFingerprinting(mol, KvFPType::Circular);
-    std::vector<unsigned> atomTypes, bondTypes;
+    Ids atomTypes, bondTypes;
     KvGetFingerprintAtomTypes(atomTypes, bondTypes, mol, KvFPAtomType::DefaultCircularAtom,
                               KvFPBondType::DefaultCircularBond);
-    std::vector<unsigned> plain, recorded;
-    KvFPFeatureRecords records;
-    KvCircularIdGenerator(plain, mol, atomTypes, bondTypes, 0, 3, 0, 0);
-    KvCircularIdGenerator(recorded, mol, atomTypes, bondTypes, 0, 3, 0, 0, &records);
-    ASSERT_EQ(plain, recorded) << smiles;
-    ASSERT_EQ(records.size(), plain.size());
-    for (size_t i = 0; i < records.size(); ++i) ASSERT_EQ(records[i].GetId(), plain[i]);
-    KvTreeIdGenerator(plain, mol, atomTypes, bondTypes, 0, 4, 0, 0);
-    KvTreeIdGenerator(recorded, mol, atomTypes, bondTypes, 0, 4, 0, 0, &records);
-    ASSERT_EQ(plain, recorded) << smiles;
-    ASSERT_EQ(records.size(), plain.size());
-    plain.clear();
-    recorded.clear();
-    records.clear();
-    KvPathIdGeneratorStack(plain, mol, atomTypes, bondTypes, 0, 5);
-    KvPathIdGeneratorStack(recorded, mol, atomTypes, bondTypes, 0, 5, &records);
-    ASSERT_EQ(plain, recorded) << smiles;
-    ASSERT_EQ(records.size(), plain.size());
-    for (size_t i = 0; i < records.size(); ++i) {
-      ASSERT_EQ(records[i].GetMol(), &mol);
-      ASSERT_EQ(records[i].NumBonds() + 1, records[i].NumAtoms());
+    for (const Generator generate : generators) {
+      Ids plain, recorded;
+      KvFPFeatureRecords records;
+      generate(plain, mol, atomTypes, bondTypes, nullptr);
+      generate(recorded, mol, atomTypes, bondTypes, &records);
+      ASSERT_EQ(plain, recorded) << smiles;
+      ASSERT_EQ(records.size(), plain.size());
+      for (size_t i = 0; i < records.size(); ++i) {
+        ASSERT_EQ(records[i].GetId(), plain[i]) << smiles;
+        ASSERT_EQ(records[i].GetMol(), &mol);
+        ASSERT_EQ(records[i].NumBonds() + 1, records[i].NumAtoms());
+      }
     }
   }
 }
