@@ -6,6 +6,7 @@ import shutil
 import signal
 import tempfile
 
+import numpy as np
 import pytest
 
 NCI = pathlib.Path("/usr/share/RDKit/Data/NCI/first_5K.smi")
@@ -16,6 +17,17 @@ def nci_smiles(n):
     """The first n SMILES of the NCI sample set."""
     with NCI.open() as f:
         return [line.split()[0] for _, line in zip(range(n), f)]
+
+
+def assert_same_hits(indices, scores, expected, k):
+    """Hits equal to ``expected`` (fields index and score): the same scores in order and the
+    same records, except that when the limit k is reached any of the records tied at the
+    last score may stand there."""
+    np.testing.assert_array_equal(np.asarray(scores, dtype=expected["score"].dtype), expected["score"])
+    kept = np.ones(len(expected), dtype=bool)
+    if k and len(expected) == k:
+        kept = expected["score"] != expected["score"][-1]
+    np.testing.assert_array_equal(np.sort(np.asarray(indices, dtype=np.uint64)[kept]), np.sort(expected["index"][kept]))
 
 
 @pytest.fixture(scope="session")

@@ -18,7 +18,7 @@ import requests
 from rdkit import Chem
 
 import varnex
-from conftest import NCI
+from conftest import NCI, assert_same_hits
 
 PROGRAM = pathlib.Path(varnex.__file__).resolve().parents[2] / "tools" / "varnex" / "varnex"
 SVG = "{http://www.w3.org/2000/svg}"
@@ -138,13 +138,9 @@ def records(collection):
     return out
 
 
-def assert_same_hits(hits, expected, named):
-    """The library's scores in order, and its records above the last score (equal scores at the
-    limit are in no defined order), each hit with the id and SMILES of its index."""
-    assert [h["score"] for h in hits] == list(expected["score"])
-    last = hits[-1]["score"] if hits else None
-    assert {h["index"] for h in hits if h["score"] != last} == {
-        int(i) for i, s in zip(expected["index"], expected["score"]) if s != last}
+def assert_same_answer(hits, expected, k, named):
+    """The library's hits, ranked from 1, each with the id and SMILES of its index."""
+    assert_same_hits([h["index"] for h in hits], [h["score"] for h in hits], expected, k)
     assert [h["rank"] for h in hits] == list(range(1, len(hits) + 1))
     assert [(h["id"], h["smiles"]) for h in hits] == named([h["index"] for h in hits])
 
@@ -171,7 +167,7 @@ def test_get_and_post_answer_as_the_library_with_ids_and_smiles(backend, collect
         assert answer == posted
         mol = Chem.MolFromMolBlock(query) if "\n" in query else Chem.MolFromSmiles(query)
         assert answer["type"] == str(opened.type) and answer["query"] == Chem.MolToSmiles(mol)
-        assert_same_hits(answer["hits"], opened.search(mol, **library), named)
+        assert_same_answer(answer["hits"], opened.search(mol, **library), options["k"], named)
 
 
 def test_molecules_info_health_metrics_and_description(backend):
@@ -460,8 +456,8 @@ def test_a_new_generation_is_served_after_sighup_or_a_change_without_dropping_re
                 with varnex.open(tmp_path / "mols.vxc") as opened:
                     query = opened.smiles([count - 1])[0]  # a new molecule finds itself
                     hits = running.get("/api/search", params={"q": query, "k": 5}).json()["hits"]
-                    assert_same_hits(hits, opened.search(query, k=5),
-                                     lambda indices: list(zip(opened.ids(indices), opened.smiles(indices))))
+                    assert_same_answer(hits, opened.search(query, k=5), 5,
+                                       lambda indices: list(zip(opened.ids(indices), opened.smiles(indices))))
     finally:
         stop.set()
         thread.join()
