@@ -33,13 +33,6 @@ def library(tmp_path_factory):
     return grown, added, at_once, varnex.open(folder / "whole.fpbin"), lines
 
 
-def test_open_is_one_door(library):
-    grown, _, _, one, _ = library
-    assert isinstance(varnex.open(grown.path), varnex.Collection)
-    assert isinstance(one, varnex.FastDatabase)
-    assert len(grown.shards) == 5 and [s.first for s in grown.shards] == [0, 33, 66, 100, 125]
-
-
 def test_append_continues_the_indices_and_equals_a_fresh_build(library):
     grown, added, at_once, _, lines = library
     assert added.tolist() == list(range(100, 150))

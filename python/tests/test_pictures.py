@@ -68,13 +68,6 @@ def test_drawing_shows_inline_and_takes_every_molecule_form(tmp_path):
     assert panels(varnex.draw("CCO", unhashed)) == explained
 
 
-def test_bit_no_pattern_sets_gives_a_note():
-    t = varnex.FPType("Circular")
-    root = ET.fromstring(varnex.draw("C", t, bit=0).svg.encode())
-    notes = [e.text for e in root.iter(SVG + "text") if e.get("class") == "note"]
-    assert notes == ["no pattern of this molecule sets bit 0"]
-
-
 @pytest.fixture(scope="module")
 def small_db(tmp_path_factory):
     folder = tmp_path_factory.mktemp("pictures")
