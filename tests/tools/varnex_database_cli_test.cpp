@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -187,17 +188,37 @@ TEST_F(VarnexDatabaseCliTest, HistogramCountsEveryPairOnceAndItsChartHasABarPerB
   EXPECT_EQ(RunVarnex("histogram " + Db() + " -scale cubic -format svg -out '" + Path("h.svg") + "'").status, 2);
 }
 
+// A picture that cannot be written: one message, status 1, nothing on
+// stdout and no file or temporary file left; an existing file is replaced whole.
 TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {
   const std::string mols = " -mols '" + Path("mols.smi") + "'";
-  const std::string missing = Path("missing/x.html");
-  for (const std::string& command : {"search " + Db() + mols + " -query CCO -format html -out '" + missing + "'",
-                                     "matrix " + Db() + mols + " -record 0 -format html -out '" + missing + "'",
-                                     "histogram " + Db() + " -format svg -out '" + missing + "'"}) {
-    const auto r = RunVarnex(command);
+  const std::string missing = Path("missing/x.html"), absent = "No such file or directory";
+  // A file-size limit below the picture's size (some 18 kB) makes a write
+  // fail half-way; the signal it would raise is ignored, so the write fails.
+  const std::string sizeLimit = "trap '' XFSZ; ulimit -f 8";
+  std::filesystem::create_directory(Path("folder"));
+  const struct {
+    std::string command, path, reason, setup;
+  } cases[] = {
+      {"search " + Db() + mols + " -query CCO -format html -out", missing, absent, ""},
+      {"matrix " + Db() + mols + " -record 0 -format html -out", missing, absent, ""},
+      {"histogram " + Db() + " -format svg -out", missing, absent, ""},
+      {"explain -smiles CCO -svg", Path("folder"), "Is a directory", ""},  // an existing folder stays as it is
+      {"explain -smiles CCO -svg", Path("large.svg"), "File too large", sizeLimit},
+  };
+  std::set<std::string> files = dir_->Files();
+  for (const auto& [command, path, reason, setup] : cases) {
+    const auto r = RunVarnex(command + " '" + path + "'", setup);
     EXPECT_EQ(r.status, 1) << command;
-    EXPECT_EQ(r.err, "varnex: cannot write " + missing + ": No such file or directory\n");
+    EXPECT_EQ(r.err, "varnex: cannot write " + path + ": " + reason + "\n");
     EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(dir_->Files(), files) << command;
   }
+  const std::string svg = dir_->File("old.svg", "old");
+  ASSERT_EQ(RunVarnex("explain -smiles CCO -svg '" + svg + "'").status, 0);
+  EXPECT_TRUE(ParseXml(ReadFile(svg)));
+  files.insert("old.svg");
+  EXPECT_EQ(dir_->Files(), files);
 }
 
 TEST_F(VarnexDatabaseCliTest, UnreadableHitGetsANoteAndNamesComeFromDataFields) {

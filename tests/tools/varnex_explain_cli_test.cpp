@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -101,32 +99,6 @@ TEST_F(VarnexExplainSvgTest, BitNoPatternSetsGivesNoLinesAndAGridWithANote) {
   ASSERT_TRUE(grid);
   EXPECT_TRUE(grid->FindAll("g", "panel").empty());
   EXPECT_EQ(grid->FindAll("text", "note").at(0)->AllText(), "no pattern of this molecule sets bit 0");
-}
-
-TEST_F(VarnexExplainSvgTest, UnwritableFileGivesOneMessageAndNoFile) {
-  // A file-size limit below the picture's size (some 18 kB) makes a write
-  // fail half-way; the signal it would raise is ignored, so the write fails.
-  const std::string sizeLimit = "trap '' XFSZ; ulimit -f 8";
-  const struct {
-    std::string path, reason, setup;
-  } cases[] = {
-      {dir_.Path("missing/x.svg"), "No such file or directory", ""},
-      {dir_.Path("folder"), "Is a directory", ""},  // an existing folder stays as it is
-      {dir_.Path("large.svg"), "File too large", sizeLimit},
-  };
-  std::filesystem::create_directory(dir_.Path("folder"));
-  for (const auto& [path, reason, setup] : cases) {
-    const auto r = RunVarnex("explain -smiles CCO -svg '" + path + "'", setup);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "varnex: cannot write " + path + ": " + reason + "\n");
-    EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(dir_.Files(), std::set<std::string>{"folder"}) << "no file and no temporary file left";
-  }
-  // An existing file is replaced whole.
-  const std::string svg = dir_.File("old.svg", "old");
-  ASSERT_EQ(RunVarnex("explain -smiles CCO -svg '" + svg + "'").status, 0);
-  EXPECT_TRUE(ParseXml(ReadFile(svg)));
-  EXPECT_EQ(dir_.Files(), (std::set<std::string>{"folder", "old.svg"}));
 }
 
 }  // namespace
