@@ -38,16 +38,13 @@ def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, t
         (lambda: t.fingerprints("CCO"), TypeError, "iterable of molecules"),
         (lambda: db.search_many("CCO"), TypeError, "iterable of molecules"),
         (lambda: db.search("CCO", cutoff=float("nan")), ValueError, "outside the range of Tanimoto"),
-        (lambda: db.search("CCO", cutoff=-1), ValueError, "-1 is outside the range"),
         (lambda: db.search("CCO", cutoff=2, measure="dice"), ValueError, "outside the range of Dice"),
         (lambda: db.search("CCO", cutoff="high"), TypeError, "cutoff must be a number"),
-        (lambda: db.search("CCO", k=-1), TypeError, ""),
         (lambda: varnex.similarity(fp, fp, "tversky", alpha=-1), ValueError, "must each lie between 0 and 1"),
         (lambda: varnex.similarity(fp, fp, "tversky", beta=float("inf")), ValueError, "between 0 and 1"),
         (lambda: varnex.FPType("Path", size=1024.0), TypeError, "size must be an integer"),
         (lambda: varnex.explain("CCO", t, bit=-1), ValueError, "outside the 4096 bits"),
         (lambda: varnex.explain("CCO", t, bit=4096), ValueError, "outside the 4096 bits"),
-        (lambda: varnex.similarity(fp, "CCO"), TypeError, ""),
         (lambda: varnex.similarity(fp, varnex.FPType("Tree").fingerprint("CCO")), ValueError, "type mismatch"),
         (lambda: varnex.bulk_similarity(fp, varnex.FPType("Tree").fingerprints(["CCO"])), ValueError, "type mismatch"),
         (lambda: varnex.bulk_similarity(fp, t.fingerprints(["C"]), "tversky", alpha=2), ValueError, "between 0 and 1"),
@@ -124,16 +121,11 @@ def _exact_records(measure, ratio):
     raise AssertionError(measure)
 
 
-def _write_fpbin(path, fptype, rows):
-    """A fast database file of the given rows of 64-bit words."""
-    words = N // 64
-    header = f"LE\n\n{fptype}\n{len(rows)}\n".encode().ljust(784, b"\0")
-    records = np.zeros((len(rows), words + 2), dtype="<u8")
-    for i, row in enumerate(rows):
-        records[i, 0] = i
-        records[i, 1] = sum(bin(int(w)).count("1") for w in row)
-        records[i, 2:] = row
-    path.write_bytes(header + np.array([words, len(rows)], dtype="<u8").tobytes() + records.tobytes())
+def _write_fpbin(path, fptype, row):
+    """A fast database file of one record: molecule 0, the given 64-bit words."""
+    header = f"LE\n\n{fptype}\n1\n".encode().ljust(784, b"\0")
+    count = int(np.unpackbits(row.view(np.uint8)).sum())
+    path.write_bytes(header + np.array([N // 64, 1, 0, count, *row], dtype="<u8").tobytes())
 
 
 def _bits(indices):
@@ -155,19 +147,18 @@ def test_a_score_equal_to_the_cutoff_is_always_in(measure, tmp_path):
         query = _bits(range(q))
         record = _bits(list(range(c)) + list(range(q, q + p - c)))
         path = tmp_path / f"{measure}-{ratio[0]}.fpbin"
-        _write_fpbin(path, t, [record])
+        _write_fpbin(path, t, record)
         db = varnex.FastDatabase(path)
-        fp = varnex.FingerprintArray.from_words(t, query[np.newaxis, :])[0]
-        cutoff = ratio[0] / ratio[1]
-        score = varnex.bulk_similarity(fp, varnex.FingerprintArray.from_words(t, record[np.newaxis, :]), measure,
-                                       **weights)[0]
+        pair = varnex.FingerprintArray.from_words(t, np.stack([query, record]))
+        fp, cutoff = pair[0], ratio[0] / ratio[1]
+        score = varnex.bulk_similarity(fp, pair, measure, **weights)[1]  # in double precision
         assert math.isclose(score, cutoff, rel_tol=1e-12), (measure, ratio, score)
         for k in (0, 1):
             assert len(db.search(fp, k=k, cutoff=cutoff, measure=measure, **weights)) == 1, (measure, ratio, k)
             assert len(db.search_many([fp], k=k, cutoff=cutoff, measure=measure, **weights)[0]) == 1
             assert len(db.search(fp, k=k, cutoff=cutoff, measure=measure, threads=2, **weights)) == 1
         memory = varnex.Database(t)
-        memory.add(varnex.FingerprintArray.from_words(t, record[np.newaxis, :])[0])
+        memory.add(pair[1])
         assert len(memory.search(fp, k=0, cutoff=cutoff, measure=measure, **weights)) == 1, (measure, ratio)
         # A cutoff one float step beyond the score leaves it out.
         beyond = float(np.nextafter(np.float32(cutoff), np.float32(2 if descending else -1)))
