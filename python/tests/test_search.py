@@ -80,7 +80,6 @@ def test_in_memory_database_ranks_like_brute_force(smiles):
     brute = sorted(((varnex.similarity(fps[7], fps[i]), i) for i in range(200)), key=lambda p: -p[0])
     assert list(hits["score"]) == pytest.approx([s for s, _ in brute[:10]])
     assert hits["index"][0] == 7
-    assert all(h > 0.5 for h in db.search(query, k=0, cutoff=0.5)["score"])
     with pytest.raises(ValueError, match="type mismatch"):
         db.add(varnex.FPType("Path").fingerprint("CCO"))
     with pytest.raises(ValueError, match="KvSmilesToMol"):
