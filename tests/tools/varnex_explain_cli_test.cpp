@@ -8,10 +8,10 @@
 #include <tuple>
 #include <vector>
 
+#include "molecules.h"
 #include "run_program.h"
 #include "temp_dir.h"
 #include "varnex/fptypes.h"
-#include "varnex/generation.h"
 #include "varnex/pictures.h"
 #include "xml_tree.h"
 
@@ -76,8 +76,7 @@ class VarnexExplainSvgTest : public ::testing::Test {
 // The drawing is the library's for the kind, molecule and bit asked for
 // (which atoms a panel lights up is the pictures library's to test).
 TEST_F(VarnexExplainSvgTest, TheDrawingIsTheLibrarysForTheKindAndBit) {
-  KvChem::KvMol aspirin;
-  ASSERT_TRUE(KvChem::KvSmilesToMol("CC(=O)Oc1ccccc1C(=O)O", aspirin));
+  const KvChem::KvMol aspirin = VarnexTest::Mol("CC(=O)Oc1ccccc1C(=O)O");
   const std::string svg = dir_.Path("aspirin.svg");
   for (const auto& [kind, code, bit] : {std::tuple{"Path", Varnex::KvFPType::Path, -1},
                                         {"Circular", Varnex::KvFPType::Circular, -1},

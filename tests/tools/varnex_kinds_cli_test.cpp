@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "molecules.h"
 #include "run_program.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fptypes.h"
@@ -34,10 +35,8 @@ std::string Score(double score) {
 }
 
 Varnex::KvFingerPrint Make(const char* smiles, const Varnex::KvFPTypeBase* type) {
-  KvChem::KvMol mol;
-  EXPECT_TRUE(KvChem::KvSmilesToMol(smiles, mol));
   Varnex::KvFingerPrint fp;
-  EXPECT_TRUE(Varnex::KvMakeFP(fp, mol, type));
+  EXPECT_TRUE(Varnex::KvMakeFP(fp, VarnexTest::Mol(smiles), type));
   return fp;
 }
 
