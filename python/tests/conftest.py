@@ -9,6 +9,8 @@ import tempfile
 import numpy as np
 import pytest
 
+import varnex
+
 NCI = pathlib.Path("/usr/share/RDKit/Data/NCI/first_5K.smi")
 CHROMIUM, CHROMEDRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
 
@@ -33,6 +35,17 @@ def assert_same_hits(indices, scores, expected, k):
 @pytest.fixture(scope="session")
 def smiles():
     return nci_smiles(300)
+
+
+@pytest.fixture(scope="module")
+def small_db(tmp_path_factory):
+    """Six small molecules (mols.smi) in a 1,024-bit Path database beside them."""
+    folder = tmp_path_factory.mktemp("small")
+    source = folder / "mols.smi"
+    source.write_text("c1ccccc1C(=O)O\nCC(=O)Oc1ccccc1C(=O)O\nCCO\nc1ccccc1O\nCc1ccccc1\nCCN\n")
+    result = varnex.create_database(source, folder / "mols.fpbin", varnex.FPType("Path", size=1024), progress=False)
+    with varnex.FastDatabase(result.path) as db:
+        yield db
 
 
 @pytest.fixture()

@@ -68,16 +68,6 @@ def test_drawing_shows_inline_and_takes_every_molecule_form(tmp_path):
     assert panels(varnex.draw("CCO", unhashed)) == explained
 
 
-@pytest.fixture(scope="module")
-def small_db(tmp_path_factory):
-    folder = tmp_path_factory.mktemp("pictures")
-    source = folder / "mols.smi"
-    source.write_text("c1ccccc1C(=O)O\nCC(=O)Oc1ccccc1C(=O)O\nCCO\nc1ccccc1O\nCc1ccccc1\nCCN\n")
-    result = varnex.create_database(source, folder / "mols.fpbin", varnex.FPType("Path", size=1024), progress=False)
-    with varnex.FastDatabase(result.path) as db:
-        yield db
-
-
 def test_histogram_is_an_array_with_its_bins_and_chart(small_db):
     h = small_db.histogram(bins=4, measure="dice")
     assert isinstance(h, np.ndarray) and h.dtype == np.uint64 and h.sum() == 15

@@ -20,16 +20,9 @@ N = 6400  # bits: every ratio below is an exact Euclid and Manhattan score at th
 RATIOS = [(1, 2), (7, 10), (4, 5), (9, 10)]
 
 
-@pytest.fixture(scope="module")
-def small_db(tmp_path_factory):
-    folder = tmp_path_factory.mktemp("strict")
-    (folder / "mols.smi").write_text("CCO a\nc1ccccc1O b\nCCN c\n")
-    result = varnex.create_database(folder / "mols.smi", folder / "mols.fpbin", "Path", progress=False)
-    return varnex.FastDatabase(result.path), folder
-
-
 def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, tmp_path):
-    db, folder = small_db
+    db = small_db
+    folder = pathlib.Path(db.path).parent
     t = db.type
     fp = t.fingerprint("CCO")
     (tmp_path / "cut.fpbin").write_bytes(pathlib.Path(db.path).read_bytes()[:1000])
@@ -43,8 +36,8 @@ def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, t
         (lambda: varnex.similarity(fp, fp, "tversky", alpha=-1), ValueError, "must each lie between 0 and 1"),
         (lambda: varnex.similarity(fp, fp, "tversky", beta=float("inf")), ValueError, "between 0 and 1"),
         (lambda: varnex.FPType("Path", size=1024.0), TypeError, "size must be an integer"),
-        (lambda: varnex.explain("CCO", t, bit=-1), ValueError, "outside the 4096 bits"),
-        (lambda: varnex.explain("CCO", t, bit=4096), ValueError, "outside the 4096 bits"),
+        (lambda: varnex.explain("CCO", t, bit=-1), ValueError, "outside the 1024 bits"),
+        (lambda: varnex.explain("CCO", t, bit=1024), ValueError, "outside the 1024 bits"),
         (lambda: varnex.similarity(fp, varnex.FPType("Tree").fingerprint("CCO")), ValueError, "type mismatch"),
         (lambda: varnex.bulk_similarity(fp, varnex.FPType("Tree").fingerprints(["CCO"])), ValueError, "type mismatch"),
         (lambda: varnex.bulk_similarity(fp, t.fingerprints(["C"]), "tversky", alpha=2), ValueError, "between 0 and 1"),
@@ -60,7 +53,7 @@ def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, t
         (lambda: varnex.FastDatabase(tmp_path / "cut.fpbin"), ValueError, "KvFastFPDatabase"),
         (lambda: varnex.FastDatabase(db.path, memory="gpu"), ValueError, "memory must be"),
         (lambda: varnex.draw("CCO", varnex.FPType("UnhashedTree"), bit=3), ValueError, "no bits"),
-        (lambda: varnex.draw("CCO", t, bit=-5), ValueError, "outside the 4096 bits"),
+        (lambda: varnex.draw("CCO", t, bit=-5), ValueError, "outside the 1024 bits"),
         (lambda: varnex.draw("CCO", t, panel=(39, 100)), ValueError, "panel sides"),
         (lambda: varnex.draw("CCO", t, panel=(100, 2001)), ValueError, "panel sides"),
         (lambda: varnex.draw("CCO", t, columns=0), ValueError, "columns"),
@@ -80,12 +73,11 @@ def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, t
 
 
 def test_numpy_numbers_count_as_numbers(small_db):
-    db, _ = small_db
     t = varnex.FPType("Path", size=np.int64(1024), max_dist=np.uint8(4))
     assert t.size == 1024
-    hits = db.search("CCO", k=np.int64(2), cutoff=np.float32(0.5), threads=np.int32(1))
-    assert len(hits) == 1 and hits["index"][0] == 0
-    assert varnex.explain("CCO", db.type, bit=np.int64(0)) is not None
+    hits = small_db.search("CCO", k=np.int64(2), cutoff=np.float32(0.5), threads=np.int32(1))
+    assert len(hits) == 1 and hits["index"][0] == 2
+    assert varnex.explain("CCO", small_db.type, bit=np.int64(0)) is not None
 
 
 def test_version_is_the_package_version():
