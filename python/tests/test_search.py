@@ -4,6 +4,7 @@ import math
 import _thread
 import pickle
 import threading
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 import pytest
@@ -190,16 +191,6 @@ def test_databases_pickle_by_path_and_serve_many_threads(nci_db):
     assert db.memory == "memory" and len(db) == 500
     mols = mols[11:51]
     expect = [db.search(m, k=4) for m in mols]
-    found = {}
-
-    def worker(part):
-        found[part] = [db.search(m, k=4) for m in mols[part:40:4]]
-
-    threads = [threading.Thread(target=worker, args=(p,)) for p in range(4)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
-    for part in range(4):
-        for hits, want in zip(found[part], expect[part::4]):
-            assert np.array_equal(hits, want)
+    with ThreadPoolExecutor(4) as pool:
+        found = list(pool.map(lambda m: db.search(m, k=4), mols))
+    assert all(np.array_equal(hits, want) for hits, want in zip(found, expect))
