@@ -89,10 +89,6 @@ TEST_F(VarnexInputFaultsCliTest, WrongAnswersBecomeNamedFaults) {
   Write("swapped.smi", "c1ccccc1C(=O)O benzoic\nCCO ethanol\nCC(=O)Oc1ccccc1C(=O)O aspirin\nc1ccccc1O phenol\n");
   Write("odd.smi", "CCO \xff\xfe bad\nCCN \x1b[31mred\n");
   ASSERT_EQ(RunVarnex("create -in '" + Path("odd.smi") + "' -out '" + Path("odd.fpbin") + "' -q").status, 0);
-  std::string damaged = ReadFile(Path("mols.fpbin"));
-  const std::size_t record = 800 + 1 * (4096 / 64 + 2) * 8;
-  damaged.replace(record + 8, 8, std::string(8, '\0'));  // record 1 claims no bits
-  Write("damaged.fpbin", damaged);
   // A creation killed before it could clean up left this; its process is gone.
   const pid_t dead = fork();
   if (dead == 0) _exit(0);
@@ -110,8 +106,6 @@ TEST_F(VarnexInputFaultsCliTest, WrongAnswersBecomeNamedFaults) {
       {"CR line ends", "create -in '" + Path("cr.smi") + "' -out '" + Path("cr.fpbin") + "' -q", 0, "wrote 3 fingerprints", ""},
       {"CRLF line ends", "create -in '" + Path("crlf.smi") + "' -out '" + Path("cr.fpbin") + "' -q", 0,
        "wrote 3 fingerprints", ""},
-      {"stored count wrong", "search -db '" + Path("damaged.fpbin") + "' -query CCO -format json", 1,
-       "damaged.fpbin is damaged: record 1: its stored bit count 0", ""},
       {"molecule file reordered", "search " + db + " -mols '" + Path("swapped.smi") + "' -query CCO", 1,
        "does not match molecule 2 of", ""},
       {"invalid UTF-8 in JSON", odd + " -format json", 0, "", "\"name\": \"\xEF\xBF\xBD\xEF\xBF\xBD bad\""},
