@@ -67,7 +67,8 @@ def test_worker_threads_survive_fork_and_interpreter_exit(smiles):
 
 def test_failed_molecules_keep_their_rows_and_warn_once_each_at_the_callers_line(smiles):
     """Two batches of molecules from an iterator, on two threads: every row is that of
-    its own molecule made alone, the failed rows are empty and each warns once."""
+    its own molecule made alone and of a serial run, the failed rows are empty and each
+    warns once."""
     t = varnex.FPType("Path", size=512)
     mols = smiles * 4  # 1,200: more than one batch of 1,024
     bad = {3: "C1CC", 1030: "not a smiles", 1100: None, 1199: "c1cccc1"}  # None: RDKit's unreadable molecule
@@ -86,6 +87,8 @@ def test_failed_molecules_keep_their_rows_and_warn_once_each_at_the_callers_line
             assert counts[i] == 0 and a[i].count() == 0 and len(a[i]) == 512
         else:
             assert a[i] == t.fingerprint(mols[i])
+    with pytest.warns(varnex.VarnexWarning):
+        assert np.array_equal(t.fingerprints(mols, threads=1).words, a.words)
     with pytest.raises(ValueError, match="KvSmilesToMol.*not a smiles"):
         t.fingerprint("not a smiles")
 
