@@ -147,7 +147,6 @@ def assert_same_answer(hits, expected, k, named):
 
 SEARCHES = [
     {"k": 10},
-    {"k": 25, "cutoff": 0.3},
     {"k": 7, "measure": "Cosine", "cutoff": 0.5},
     {"k": 6, "measure": "tversky", "alpha": 0.7, "beta": 0.2},
     {"k": 4, "measure": "manhattan", "cutoff": 0.01},

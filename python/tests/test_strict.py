@@ -157,19 +157,16 @@ def test_a_score_equal_to_the_cutoff_is_always_in(measure, tmp_path):
         assert len(db.search(fp, k=0, cutoff=beyond, measure=measure, **weights)) == 0, (measure, ratio)
 
 
-def _big_db(tmp_path_factory, copies=8):
-    folder = tmp_path_factory.mktemp("big")
-    (folder / "many.smi").write_text(NCI.read_text() * copies)
-    result = varnex.create_database(folder / "many.smi", folder / "many.fpbin", varnex.FPType("Path", size=1024),
-                                    progress=False)
-    return varnex.FastDatabase(result.path)
-
-
 @pytest.fixture(scope="module")
 def big_db(tmp_path_factory):
+    """Eight copies of the NCI sample set."""
+    folder = tmp_path_factory.mktemp("big")
+    (folder / "many.smi").write_text(NCI.read_text() * 8)
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
-        return _big_db(tmp_path_factory)
+        result = varnex.create_database(folder / "many.smi", folder / "many.fpbin", varnex.FPType("Path", size=1024),
+                                        progress=False)
+    return varnex.FastDatabase(result.path)
 
 
 @pytest.mark.parametrize("call", [
