@@ -85,6 +85,14 @@ mutants=(
   "serve-query-index-shifted@tools/varnex/serve_query.cpp@s/\"queries\[\" + std::to_string(i) + \"]\"/\"queries[\" + std::to_string(i + 1) + \"]\"/@tools_tests:VarnexCliTest.*@py:python/tests/test_serve.py"
   "py-search-tversky-swapped@python/src/options.cpp@s/options.SetTverskyCoeffs(static_cast<float>(alpha), static_cast<float>(beta));/options.SetTverskyCoeffs(static_cast<float>(beta), static_cast<float>(alpha));/@py:python/tests/test_search.py"
   "py-collection-drops-last-hit@python/varnex/_collection.py@s/results\[q\] = flat\[offsets\[j\]:offsets\[j + 1\]\]/results[q] = flat[offsets[j]:offsets[j + 1] - 1]/@py:python/tests/test_collection.py"
+  # The command line, the service and the package: the explain bit filter, the VSEPR options,
+  # the cutoff check, hit ranks, the measure table and the rows of a second batch of molecules.
+  "cli-explain-bit-filter-ignored@tools/varnex/cmd_explain.cpp@s/if (only >= 0 \\&\\& p.GetBit()/if (false \\&\\& p.GetBit()/@tools_tests:VarnexExplain*"
+  "cli-vsepr-weight-ignored@tools/varnex/fingerprint_kinds.cpp@s/.SetWeightByLength(itf.Get<bool>(\"-weightbylength\"))/.SetWeightByLength(false)/@tools_tests:VarnexKindsCli*"
+  "cli-cutoff-range-unchecked@tools/varnex/checks.cpp@s/    if (!problem.empty()) {/    if (false) {/@tools_tests:VarnexInputFaults*"
+  "serve-rank-from-zero@tools/varnex/serve_json.cpp@s/w.Uint64(rank + 1);/w.Uint64(rank);/@tools_tests:VarnexCliTest.*@py:python/tests/test_serve.py"
+  "py-measure-fields-swapped@python/src/similarity.cpp@s/info.higherIsBetter, info.symmetric,/info.symmetric, info.higherIsBetter,/@py:python/tests/test_search.py"
+  "py-fingerprint-batch-offset@python/src/generation.cpp@s/failed.push_back(first + i);/failed.push_back(i);/@py:python/tests/test_fingerprints.py"
 )
 
 status=0

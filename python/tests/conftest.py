@@ -6,7 +6,10 @@ import shutil
 import signal
 import tempfile
 
+import numpy as np
 import pytest
+
+import varnex
 
 NCI = pathlib.Path("/usr/share/RDKit/Data/NCI/first_5K.smi")
 CHROMIUM, CHROMEDRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
@@ -18,9 +21,31 @@ def nci_smiles(n):
         return [line.split()[0] for _, line in zip(range(n), f)]
 
 
+def assert_same_hits(indices, scores, expected, k):
+    """Hits equal to ``expected`` (fields index and score): the same scores in order and the
+    same records, except that when the limit k is reached any of the records tied at the
+    last score may stand there."""
+    np.testing.assert_array_equal(np.asarray(scores, dtype=expected["score"].dtype), expected["score"])
+    kept = np.ones(len(expected), dtype=bool)
+    if k and len(expected) == k:
+        kept = expected["score"] != expected["score"][-1]
+    np.testing.assert_array_equal(np.sort(np.asarray(indices, dtype=np.uint64)[kept]), np.sort(expected["index"][kept]))
+
+
 @pytest.fixture(scope="session")
 def smiles():
     return nci_smiles(300)
+
+
+@pytest.fixture(scope="module")
+def small_db(tmp_path_factory):
+    """Six small molecules (mols.smi) in a 1,024-bit Path database beside them."""
+    folder = tmp_path_factory.mktemp("small")
+    source = folder / "mols.smi"
+    source.write_text("c1ccccc1C(=O)O\nCC(=O)Oc1ccccc1C(=O)O\nCCO\nc1ccccc1O\nCc1ccccc1\nCCN\n")
+    result = varnex.create_database(source, folder / "mols.fpbin", varnex.FPType("Path", size=1024), progress=False)
+    with varnex.FastDatabase(result.path) as db:
+        yield db
 
 
 @pytest.fixture()

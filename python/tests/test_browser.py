@@ -3,14 +3,12 @@
 On a search page and a histogram chart, measured from the rendered DOM:
 every atom label at least 11 px high, bond lengths on one page within 10 % of
 each other, nothing sticking out of its figure, tick labels clear of the axis
-titles, and hostile names shown as text, never run.
+titles (that names are escaped is the hit grid's own test).
 """
 
 import numpy as np
 
 import varnex
-
-HOSTILE = ['<script>window.__pwned = 1</script>', '<img src="x" onerror="window.__pwned = 2">']
 
 # The molecule drawings of the page (svg elements with bond paths of their
 # own), each with its label sizes and its bond lengths in screen pixels. A
@@ -85,22 +83,15 @@ def check_drawings(browser, count):
 
 
 def test_search_page_reads_at_one_scale(browser, smiles, tmp_path):
-    """A drug-sized query and its 8 nearest neighbours among 300 NCI molecules, two named with markup."""
+    """A drug-sized query and its 8 nearest neighbours among 300 NCI molecules."""
     query = "CCN(CC)CCCC(C)Nc1ccnc2cc(Cl)ccc12"
     t = varnex.FPType("Path")
     scores = varnex.bulk_similarity(t.fingerprint(query), t.fingerprints(smiles))
     hits = [(int(i), float(scores[i])) for i in np.argsort(-scores, kind="stable")[:8]]
-    names = [f"NSC {i}" for i in range(len(smiles))]
-    names[hits[1][0]], names[hits[2][0]] = HOSTILE
-    page = varnex.draw_hits(query, hits, smiles, names=names, title=HOSTILE[0])
+    page = varnex.draw_hits(query, hits, smiles, names=[f"NSC {i}" for i in range(len(smiles))])
     (tmp_path / "search.html").write_text(page.html, encoding="utf-8")
     show(browser, tmp_path / "search.html")
     check_drawings(browser, 1 + len(hits))
-    # Hostile names are text on the page; nothing of them ran.
-    assert browser.execute_script("return window.__pwned") is None
-    shown = browser.execute_script("return [...document.querySelectorAll('div.name')].map(e => e.textContent)")
-    assert shown[1:3] == HOSTILE
-    assert browser.execute_script("return document.querySelector('h1').textContent") == HOSTILE[0]
 
 
 def test_histogram_chart_labels_stay_clear_of_each_other(browser, tmp_path):

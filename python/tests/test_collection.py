@@ -33,13 +33,6 @@ def library(tmp_path_factory):
     return grown, added, at_once, varnex.open(folder / "whole.fpbin"), lines
 
 
-def test_open_is_one_door(library):
-    grown, _, _, one, _ = library
-    assert isinstance(varnex.open(grown.path), varnex.Collection)
-    assert isinstance(one, varnex.FastDatabase)
-    assert len(grown.shards) == 5 and [s.first for s in grown.shards] == [0, 33, 66, 100, 125]
-
-
 def test_append_continues_the_indices_and_equals_a_fresh_build(library):
     grown, added, at_once, _, lines = library
     assert added.tolist() == list(range(100, 150))
@@ -48,9 +41,6 @@ def test_append_continues_the_indices_and_equals_a_fresh_build(library):
     assert grown.failed.tolist() == at_once.failed.tolist() == [20]
     assert grown.smiles([0, 149]) == [lines[0].split()[0], lines[149].split()[0]]
     assert grown.molecule(20) is None and grown.molecule(0).GetNumAtoms() > 0
-    for q in ["c1ccccc1O", "CC(=O)Nc1ccc(O)cc1"]:
-        a, b = grown.search(q, k=0, cutoff=0.2), at_once.search(q, k=0, cutoff=0.2)
-        assert a.tolist() == b.tolist()
 
 
 @pytest.mark.parametrize("measure,alpha,beta", [("tanimoto", 1, 1), ("dice", 1, 1), ("tversky", 0.9, 0.1),

@@ -20,16 +20,9 @@ N = 6400  # bits: every ratio below is an exact Euclid and Manhattan score at th
 RATIOS = [(1, 2), (7, 10), (4, 5), (9, 10)]
 
 
-@pytest.fixture(scope="module")
-def small_db(tmp_path_factory):
-    folder = tmp_path_factory.mktemp("strict")
-    (folder / "mols.smi").write_text("CCO a\nc1ccccc1O b\nCCN c\n")
-    result = varnex.create_database(folder / "mols.smi", folder / "mols.fpbin", "Path", progress=False)
-    return varnex.FastDatabase(result.path), folder
-
-
 def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, tmp_path):
-    db, folder = small_db
+    db = small_db
+    folder = pathlib.Path(db.path).parent
     t = db.type
     fp = t.fingerprint("CCO")
     (tmp_path / "cut.fpbin").write_bytes(pathlib.Path(db.path).read_bytes()[:1000])
@@ -38,16 +31,13 @@ def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, t
         (lambda: t.fingerprints("CCO"), TypeError, "iterable of molecules"),
         (lambda: db.search_many("CCO"), TypeError, "iterable of molecules"),
         (lambda: db.search("CCO", cutoff=float("nan")), ValueError, "outside the range of Tanimoto"),
-        (lambda: db.search("CCO", cutoff=-1), ValueError, "-1 is outside the range"),
         (lambda: db.search("CCO", cutoff=2, measure="dice"), ValueError, "outside the range of Dice"),
         (lambda: db.search("CCO", cutoff="high"), TypeError, "cutoff must be a number"),
-        (lambda: db.search("CCO", k=-1), TypeError, ""),
         (lambda: varnex.similarity(fp, fp, "tversky", alpha=-1), ValueError, "must each lie between 0 and 1"),
         (lambda: varnex.similarity(fp, fp, "tversky", beta=float("inf")), ValueError, "between 0 and 1"),
         (lambda: varnex.FPType("Path", size=1024.0), TypeError, "size must be an integer"),
-        (lambda: varnex.explain("CCO", t, bit=-1), ValueError, "outside the 4096 bits"),
-        (lambda: varnex.explain("CCO", t, bit=4096), ValueError, "outside the 4096 bits"),
-        (lambda: varnex.similarity(fp, "CCO"), TypeError, ""),
+        (lambda: varnex.explain("CCO", t, bit=-1), ValueError, "outside the 1024 bits"),
+        (lambda: varnex.explain("CCO", t, bit=1024), ValueError, "outside the 1024 bits"),
         (lambda: varnex.similarity(fp, varnex.FPType("Tree").fingerprint("CCO")), ValueError, "type mismatch"),
         (lambda: varnex.bulk_similarity(fp, varnex.FPType("Tree").fingerprints(["CCO"])), ValueError, "type mismatch"),
         (lambda: varnex.bulk_similarity(fp, t.fingerprints(["C"]), "tversky", alpha=2), ValueError, "between 0 and 1"),
@@ -63,7 +53,7 @@ def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, t
         (lambda: varnex.FastDatabase(tmp_path / "cut.fpbin"), ValueError, "KvFastFPDatabase"),
         (lambda: varnex.FastDatabase(db.path, memory="gpu"), ValueError, "memory must be"),
         (lambda: varnex.draw("CCO", varnex.FPType("UnhashedTree"), bit=3), ValueError, "no bits"),
-        (lambda: varnex.draw("CCO", t, bit=-5), ValueError, "outside the 4096 bits"),
+        (lambda: varnex.draw("CCO", t, bit=-5), ValueError, "outside the 1024 bits"),
         (lambda: varnex.draw("CCO", t, panel=(39, 100)), ValueError, "panel sides"),
         (lambda: varnex.draw("CCO", t, panel=(100, 2001)), ValueError, "panel sides"),
         (lambda: varnex.draw("CCO", t, columns=0), ValueError, "columns"),
@@ -83,12 +73,11 @@ def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, t
 
 
 def test_numpy_numbers_count_as_numbers(small_db):
-    db, _ = small_db
     t = varnex.FPType("Path", size=np.int64(1024), max_dist=np.uint8(4))
     assert t.size == 1024
-    hits = db.search("CCO", k=np.int64(2), cutoff=np.float32(0.5), threads=np.int32(1))
-    assert len(hits) == 1 and hits["index"][0] == 0
-    assert varnex.explain("CCO", db.type, bit=np.int64(0)) is not None
+    hits = small_db.search("CCO", k=np.int64(2), cutoff=np.float32(0.5), threads=np.int32(1))
+    assert len(hits) == 1 and hits["index"][0] == 2
+    assert varnex.explain("CCO", small_db.type, bit=np.int64(0)) is not None
 
 
 def test_version_is_the_package_version():
@@ -124,16 +113,11 @@ def _exact_records(measure, ratio):
     raise AssertionError(measure)
 
 
-def _write_fpbin(path, fptype, rows):
-    """A fast database file of the given rows of 64-bit words."""
-    words = N // 64
-    header = f"LE\n\n{fptype}\n{len(rows)}\n".encode().ljust(784, b"\0")
-    records = np.zeros((len(rows), words + 2), dtype="<u8")
-    for i, row in enumerate(rows):
-        records[i, 0] = i
-        records[i, 1] = sum(bin(int(w)).count("1") for w in row)
-        records[i, 2:] = row
-    path.write_bytes(header + np.array([words, len(rows)], dtype="<u8").tobytes() + records.tobytes())
+def _write_fpbin(path, fptype, row):
+    """A fast database file of one record: molecule 0, the given 64-bit words."""
+    header = f"LE\n\n{fptype}\n1\n".encode().ljust(784, b"\0")
+    count = int(np.unpackbits(row.view(np.uint8)).sum())
+    path.write_bytes(header + np.array([N // 64, 1, 0, count, *row], dtype="<u8").tobytes())
 
 
 def _bits(indices):
@@ -155,38 +139,34 @@ def test_a_score_equal_to_the_cutoff_is_always_in(measure, tmp_path):
         query = _bits(range(q))
         record = _bits(list(range(c)) + list(range(q, q + p - c)))
         path = tmp_path / f"{measure}-{ratio[0]}.fpbin"
-        _write_fpbin(path, t, [record])
+        _write_fpbin(path, t, record)
         db = varnex.FastDatabase(path)
-        fp = varnex.FingerprintArray.from_words(t, query[np.newaxis, :])[0]
-        cutoff = ratio[0] / ratio[1]
-        score = varnex.bulk_similarity(fp, varnex.FingerprintArray.from_words(t, record[np.newaxis, :]), measure,
-                                       **weights)[0]
+        pair = varnex.FingerprintArray.from_words(t, np.stack([query, record]))
+        fp, cutoff = pair[0], ratio[0] / ratio[1]
+        score = varnex.bulk_similarity(fp, pair, measure, **weights)[1]  # in double precision
         assert math.isclose(score, cutoff, rel_tol=1e-12), (measure, ratio, score)
         for k in (0, 1):
             assert len(db.search(fp, k=k, cutoff=cutoff, measure=measure, **weights)) == 1, (measure, ratio, k)
             assert len(db.search_many([fp], k=k, cutoff=cutoff, measure=measure, **weights)[0]) == 1
             assert len(db.search(fp, k=k, cutoff=cutoff, measure=measure, threads=2, **weights)) == 1
         memory = varnex.Database(t)
-        memory.add(varnex.FingerprintArray.from_words(t, record[np.newaxis, :])[0])
+        memory.add(pair[1])
         assert len(memory.search(fp, k=0, cutoff=cutoff, measure=measure, **weights)) == 1, (measure, ratio)
         # A cutoff one float step beyond the score leaves it out.
         beyond = float(np.nextafter(np.float32(cutoff), np.float32(2 if descending else -1)))
         assert len(db.search(fp, k=0, cutoff=beyond, measure=measure, **weights)) == 0, (measure, ratio)
 
 
-def _big_db(tmp_path_factory, copies=8):
-    folder = tmp_path_factory.mktemp("big")
-    (folder / "many.smi").write_text(NCI.read_text() * copies)
-    result = varnex.create_database(folder / "many.smi", folder / "many.fpbin", varnex.FPType("Path", size=1024),
-                                    progress=False)
-    return varnex.FastDatabase(result.path)
-
-
 @pytest.fixture(scope="module")
 def big_db(tmp_path_factory):
+    """Eight copies of the NCI sample set."""
+    folder = tmp_path_factory.mktemp("big")
+    (folder / "many.smi").write_text(NCI.read_text() * 8)
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
-        return _big_db(tmp_path_factory)
+        result = varnex.create_database(folder / "many.smi", folder / "many.fpbin", varnex.FPType("Path", size=1024),
+                                        progress=False)
+    return varnex.FastDatabase(result.path)
 
 
 @pytest.mark.parametrize("call", [

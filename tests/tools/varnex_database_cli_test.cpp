@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -18,7 +19,6 @@ using VarnexTest::Lines;
 using VarnexTest::ParseXml;
 using VarnexTest::ReadFile;
 using VarnexTest::RunVarnex;
-using VarnexTest::XmlElement;
 
 namespace {
 
@@ -42,11 +42,7 @@ class VarnexDatabaseCliTest : public ::testing::Test {
 TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
   auto r = RunVarnex("search " + Db() + " -mols '" + Path("mols.smi") + "' -query 'CC(=O)Oc1ccccc1C(=O)O' -limit 3");
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 4u) << r.out;
-  EXPECT_EQ(lines[0], "query\tquery_name\trank\tindex\tname\tscore");
-  EXPECT_EQ(lines[1], "0\t\t1\t1\taspirin\t1.000000");
-  EXPECT_EQ(lines[2].rfind("0\t\t2\t0\tbenzoic\t", 0), 0u) << lines[2];  // the nearest relative
+  EXPECT_EQ(Lines(r.out).at(1), "0\t\t1\t1\taspirin\t1.000000");
 
   r = RunVarnex("search " + Db() + " -query 'CCO q' -limit 1 -format json");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -55,38 +51,24 @@ TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
             "  {\"rank\": 1, \"index\": 2, \"name\": \"\", \"score\": 1.000000}]}\n]\n");
 }
 
-TEST_F(VarnexDatabaseCliTest, MatrixCoversEveryRecord) {
-  auto r = RunVarnex("matrix " + Db() + " -limit 1");
-  ASSERT_EQ(r.status, 0) << r.err;
-  auto lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 6u) << r.out;
-  EXPECT_EQ(lines[0], "index_a\tname_a\tindex_b\tname_b\tscore");
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(lines[1 + i], std::to_string(i) + "\t\t" + std::to_string(i) + "\t\t1.000000");
-
+TEST_F(VarnexDatabaseCliTest, MatrixCutoffWithoutALimitKeepsEveryPairAboveIt) {
   // -cutoff alone, or with -limit 0: every pair at or above it, as the
   // neighbour lists of all five records cut there give them.
   const auto all = RunVarnex("matrix " + Db() + " -limit 5 -cutoff 0.2");
   ASSERT_EQ(all.status, 0) << all.err;
   EXPECT_GT(Lines(all.out).size(), 6u);
   for (const char* form : {" -cutoff 0.2", " -cutoff 0.2 -limit 0"}) {
-    r = RunVarnex("matrix " + Db() + form);
+    const auto r = RunVarnex("matrix " + Db() + form);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, all.out) << form;
     EXPECT_EQ(r.err, "") << form;
   }
 }
 
-// The atom indices of the highlight ellipses of a drawing.
-std::set<unsigned> Highlighted(const XmlElement& svg) {
-  std::set<unsigned> atoms;
-  for (const XmlElement* e : svg.FindAll("ellipse")) atoms.insert(std::stoul(e->Attribute("class").substr(5)));
-  return atoms;
-}
-
 // The page passes -highlight through and captions each hit as its line. Rank 1
 // is the query itself: its common part with the query (mcs) and its shared
 // features (bits, drawn on the query and on the hit) are all of aspirin's 13
-// atoms. Which atoms other hits light up is the pictures library's to test.
+// atoms, one ellipse each. Which atoms light up is the pictures library's to test.
 TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitAsItsLineWithTheHighlightAskedFor) {
   const std::string search =
       "search " + Db() + " -mols '" + Path("mols.smi") + "' -query 'CC(=O)Oc1ccccc1C(=O)O' -limit 3";
@@ -94,8 +76,6 @@ TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitAsItsLineWithTheHighlightAs
   ASSERT_EQ(tsv.status, 0) << tsv.err;
   const auto lines = Lines(tsv.out);
   ASSERT_EQ(lines.size(), 4u);
-  std::set<unsigned> aspirin;
-  for (unsigned atom = 0; atom < 13; ++atom) aspirin.insert(atom);
   for (const std::string highlight : {"mcs", "bits", "none"}) {
     const auto page = Path(highlight + ".html");
     const auto r = RunVarnex(search + " -format html -highlight " + highlight + " -out '" + page + "'");
@@ -122,8 +102,7 @@ TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitAsItsLineWithTheHighlightAs
                                                    std::string("score ") + score}));
       EXPECT_EQ(hits[rank]->FindAll("svg").size(), highlight == "bits" ? 2u : 1u);
     }
-    for (const XmlElement* drawing : hits[0]->FindAll("svg"))
-      EXPECT_EQ(Highlighted(*drawing), highlight == "none" ? std::set<unsigned>{} : aspirin) << highlight;
+    EXPECT_EQ(hits[0]->FindAll("ellipse").size(), highlight == "none" ? 0u : highlight == "mcs" ? 13u : 26u);
   }
 }
 
@@ -176,9 +155,6 @@ TEST_F(VarnexDatabaseCliTest, HistogramCountsEveryPairOnceAndItsChartHasABarPerB
   ASSERT_EQ(lines.size(), 5u) << r.out;
   EXPECT_EQ(lines[0], "low\thigh\tcount");
   EXPECT_EQ(lines[1].substr(0, 18), "0.000000\t0.250000\t");
-  unsigned long total = 0;
-  for (std::size_t i = 1; i < lines.size(); ++i) total += std::stoul(Fields(lines[i]).at(2));
-  EXPECT_EQ(total, 10u);  // every unordered pair of five records once
   r = RunVarnex("histogram " + Db() + " -bins 4 -format svg -out '" + Path("h.svg") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.out.empty());
@@ -191,28 +167,46 @@ TEST_F(VarnexDatabaseCliTest, HistogramCountsEveryPairOnceAndItsChartHasABarPerB
     EXPECT_EQ(tooltip.substr(tooltip.rfind(' ') + 1), Fields(lines[i + 1]).at(2)) << tooltip;
   }
   EXPECT_EQ(chart->FindAll("text", "axis-label").at(0)->AllText(), "Tanimoto score");
-  const auto title = chart->FindAll("text", "title");
-  EXPECT_EQ(title.front()->AllText().substr(title.front()->AllText().size() - 11), ": 5 records");
-  EXPECT_EQ(title.back()->AllText(), "Tanimoto scores of 10 pairs");
+  // Every unordered pair of the five records once.
+  EXPECT_EQ(chart->FindAll("text", "title").back()->AllText(), "Tanimoto scores of 10 pairs");
   // -scale chooses the counts axis.
   r = RunVarnex("histogram " + Db() + " -bins 4 -scale log -format svg -out '" + Path("h.svg") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ParseXml(ReadFile(Path("h.svg")))->FindAll("text", "axis-label").at(1)->AllText(),
             "pairs of records (log scale)");
-  EXPECT_EQ(RunVarnex("histogram " + Db() + " -scale cubic -format svg -out '" + Path("h.svg") + "'").status, 2);
 }
 
+// A picture that cannot be written: one message, status 1, nothing on
+// stdout and no file or temporary file left; an existing file is replaced whole.
 TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {
   const std::string mols = " -mols '" + Path("mols.smi") + "'";
-  const std::string missing = Path("missing/x.html");
-  for (const std::string& command : {"search " + Db() + mols + " -query CCO -format html -out '" + missing + "'",
-                                     "matrix " + Db() + mols + " -record 0 -format html -out '" + missing + "'",
-                                     "histogram " + Db() + " -format svg -out '" + missing + "'"}) {
-    const auto r = RunVarnex(command);
+  const std::string missing = Path("missing/x.html"), absent = "No such file or directory";
+  // A file-size limit below the picture's size (some 18 kB) makes a write
+  // fail half-way; the signal it would raise is ignored, so the write fails.
+  const std::string sizeLimit = "trap '' XFSZ; ulimit -f 8";
+  std::filesystem::create_directory(Path("folder"));
+  const struct {
+    std::string command, path, reason, setup;
+  } cases[] = {
+      {"search " + Db() + mols + " -query CCO -format html -out", missing, absent, ""},
+      {"matrix " + Db() + mols + " -record 0 -format html -out", missing, absent, ""},
+      {"histogram " + Db() + " -format svg -out", missing, absent, ""},
+      {"explain -smiles CCO -svg", Path("folder"), "Is a directory", ""},  // an existing folder stays as it is
+      {"explain -smiles CCO -svg", Path("large.svg"), "File too large", sizeLimit},
+  };
+  std::set<std::string> files = dir_->Files();
+  for (const auto& [command, path, reason, setup] : cases) {
+    const auto r = RunVarnex(command + " '" + path + "'", setup);
     EXPECT_EQ(r.status, 1) << command;
-    EXPECT_EQ(r.err, "varnex: cannot write " + missing + ": No such file or directory\n");
+    EXPECT_EQ(r.err, "varnex: cannot write " + path + ": " + reason + "\n");
     EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(dir_->Files(), files) << command;
   }
+  const std::string svg = dir_->File("old.svg", "old");
+  ASSERT_EQ(RunVarnex("explain -smiles CCO -svg '" + svg + "'").status, 0);
+  EXPECT_TRUE(ParseXml(ReadFile(svg)));
+  files.insert("old.svg");
+  EXPECT_EQ(dir_->Files(), files);
 }
 
 TEST_F(VarnexDatabaseCliTest, UnreadableHitGetsANoteAndNamesComeFromDataFields) {
