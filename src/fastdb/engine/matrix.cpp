@@ -275,10 +275,10 @@ class NeighbourMatrix {
         const std::uint32_t r = near[e];
         const std::uint32_t count = counts[r];
         const std::uint32_t bound =
-            std::min(std::min(count, rowCount), common[e] + std::min(rowExcess, count - scratch.sigBits[r]));
-        double reach = score(static_cast<double>(static_cast<std::int32_t>(bound)),
-                             static_cast<double>(static_cast<std::int32_t>(count)));
-        if constexpr (kNeedsBoundMargin<Score>) reach += 1e-9 * std::fabs(reach) + 1e-300;
+            CommonBitsBound<std::uint32_t>(common[e], count, scratch.sigBits[r], rowCount, rowExcess);
+        const double reach = WithBoundMargin<Score>(score(static_cast<double>(static_cast<std::int32_t>(bound)),
+                                                          static_cast<double>(static_cast<std::int32_t>(count))),
+                                                    true);
         positions[kept] = static_cast<std::uint32_t>(c0 + r);
         kept += reach > std::min(rowFloor, static_cast<double>(columnFloors[r]));
       }

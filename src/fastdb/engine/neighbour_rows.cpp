@@ -199,10 +199,9 @@ class NeighbourRows {
       for (std::size_t e = 0; e < m; ++e) {
         const std::uint32_t j = near[e];
         const std::uint32_t p = counts_[j];
-        const std::uint32_t bound =
-            std::min(std::min(p, queryBits), common[e] + std::min(queryExcess, p - sigBits_[j]));
-        double reach = score(static_cast<double>(bound), static_cast<double>(p));
-        if constexpr (kNeedsBoundMargin<Score>) reach += 1e-9 * std::fabs(reach) + 1e-300;
+        const std::uint32_t bound = CommonBitsBound<std::uint32_t>(common[e], p, sigBits_[j], queryBits, queryExcess);
+        const double reach =
+            WithBoundMargin<Score>(score(static_cast<double>(bound), static_cast<double>(p)), true);
         positions[kept] = j;
         kept += reach > static_cast<double>(floor);
       }

@@ -95,11 +95,9 @@ class PrunedQuery {
         kernel.intersectRun(reinterpret_cast<const std::uint8_t*>(index_.Signature(first)), 8 * s, count,
                             signature_.data(), s, common);
         const std::uint16_t* sigBits = index_.SignatureBits().data() + first;
-        const std::uint64_t ceiling = std::min<std::uint64_t>(p, query_.bits);
         const std::uint64_t queryExcess = query_.bits - signatureBits_;
         for (std::size_t r = 0; r < count; ++r) {
-          const std::uint64_t bound =
-              std::min(ceiling, common[r] + std::min<std::uint64_t>(p - sigBits[r], queryExcess));
+          const std::uint64_t bound = CommonBitsBound<std::uint64_t>(common[r], p, sigBits[r], query_.bits, queryExcess);
           positions[kept] = order[first + r];
           kept += bound >= minCommon;
         }
@@ -131,12 +129,7 @@ class PrunedQuery {
     // Tversky's rounded products are not exactly monotone in c: admit with
     // the same relative margin as its bin bound.
     auto admitted = [&](std::uint64_t c) {
-      double value = score_(static_cast<double>(c), pd);
-      if constexpr (kNeedsBoundMargin<Score>) {
-        const double margin = 1e-9 * std::fabs(value) + 1e-300;
-        value = descending_ ? value + margin : value - margin;
-      }
-      return sink.Admits(value);
+      return sink.Admits(WithBoundMargin<Score>(score_(static_cast<double>(c), pd), descending_));
     };
     while (lo < hi) {
       const std::uint64_t mid = lo + (hi - lo) / 2;

@@ -30,6 +30,7 @@
 // after Finish; any number of readers.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,6 +42,14 @@
 namespace Varnex {
 
 struct ScanKernel;
+
+// The bound above on the bits a record of `p` bits, whose fold sets
+// `recordFoldBits`, shares with a query of `q` bits and `queryExcess` =
+// q - |fold(q)|, given the `common` bits of the two folds.
+template <typename U>
+inline U CommonBitsBound(U common, U p, U recordFoldBits, U q, U queryExcess) {
+  return std::min(std::min(p, q), common + std::min(p - recordFoldBits, queryExcess));
+}
 
 class SearchIndex {
  public:

@@ -99,6 +99,17 @@ inline constexpr bool kIncreasingInCommonBits = KvFindSimMeasure(Score::kMeasure
 template <typename Score>
 inline constexpr bool kNeedsBoundMargin = !KvFindSimMeasure(Score::kMeasure)->exactBound;
 
+// `bound`, a bound on a score, moved by the rounding margin towards the
+// better scores (up when `descending`) where the measure needs one.
+template <typename Score>
+inline double WithBoundMargin(double bound, bool descending) {
+  if constexpr (kNeedsBoundMargin<Score>) {
+    const double margin = 1e-9 * std::fabs(bound) + 1e-300;
+    return descending ? bound + margin : bound - margin;
+  }
+  return bound;
+}
+
 // The best score (the largest when descending, else the smallest) that a
 // record of p bits can reach against the query, or a value at least that
 // good. REQUIRES: p <= N and q <= N.
@@ -108,12 +119,7 @@ double BestScore(const Score& score, double p, bool descending) {
   const double cMin = std::max(0.0, p + score.k.q - score.k.n);
   const double atMin = score(cMin, p);
   const double atMax = score(cMax, p);
-  double best = descending ? std::max(atMin, atMax) : std::min(atMin, atMax);
-  if constexpr (kNeedsBoundMargin<Score>) {
-    const double margin = 1e-9 * std::fabs(best) + 1e-300;
-    best = descending ? best + margin : best - margin;
-  }
-  return best;
+  return WithBoundMargin<Score>(descending ? std::max(atMin, atMax) : std::min(atMin, atMax), descending);
 }
 
 // The bit count p at which BestScore (descending) peaks: it is
