@@ -82,8 +82,9 @@ void RepairGraphParams(const GraphGenerator& generator, KvFPGraphParams& params)
 [[nodiscard]] bool GraphParamsOf(const GraphGenerator& generator, const KvFPTypeBase* type,
                                    KvFPGraphParams& params);
 
-// Makes the fingerprint. `enumerate(work, atomTypes, bondTypes, params,
-// setBit)` walks the features of the working molecule and calls setBit(id)
+// Makes the fingerprint. `enumerate(working, atomTypes, bondTypes, params,
+// setBit)` walks the features of the working molecule (working.Get(), its
+// start atoms by working.StartClasses()) and calls setBit(id)
 // for each identifier; it returns false when it cannot (the fingerprint then
 // keeps no type). An invalid molecule gives false and a null type.
 template <typename Enumerate>
@@ -109,7 +110,7 @@ template <typename Enumerate>
         const std::uint32_t bit = modulus(id);
         out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));
       };
-      if (!enumerate(work.Get(), atomTypes, bondTypes, params, setBit)) return false;
+      if (!enumerate(work, atomTypes, bondTypes, params, setBit)) return false;
     }
     const KvFPKind& kind = *KvFindFPKind(generator.kind);
     fp.SetFPTypeBase(kind.intern(kind.version, params));

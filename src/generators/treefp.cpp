@@ -191,10 +191,10 @@ void EnumerateFragments(TreeScratch& s, unsigned minBonds, unsigned maxBonds, Re
 // Sets up the scratch for `mol`; false when the type arrays do not cover it.
 template <typename TypeVector>
 bool Prepare(const char* name, TreeScratch& s, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
-             const TypeVector& bondTypes) {
+             const TypeVector& bondTypes, const unsigned* classes = nullptr) {
   if (!TypesCoverMol(name, mol, atomTypes, bondTypes)) return false;
   s.table.Build(mol);
-  CollectRootAtoms(mol, s.roots);
+  CollectRootAtoms(mol, s.roots, classes);
   return true;
 }
 
@@ -222,10 +222,12 @@ void GenerateNumericIds(TreeScratch& s, const KvChem::KvMolBase& mol, const unsi
 // The tree fingerprint of `params` (repaired by the driver).
 bool MakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
   return MakeGraphFP(kTreeGenerator, fp, mol, params,
-                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
+                       [](const WorkingMol& working, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
                          TreeScratch& s = ThreadScratch();
-                         if (!Prepare(kTreeGenerator.name, s, work, atomTypes, bondTypes)) return false;
+                         const KvChem::KvMolBase& work = working.Get();
+                         if (!Prepare(kTreeGenerator.name, s, work, atomTypes, bondTypes, working.StartClasses()))
+                           return false;
                          GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), repaired.minimum,
                                             repaired.maximum,
                                             [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });

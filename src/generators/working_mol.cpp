@@ -44,7 +44,9 @@ void WorkingMol::ReadyInPlace(KvChem::KvMolBase& mol, unsigned kind, unsigned at
 WorkingMol::WorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
                            bool symmetry)
     : mol_(&mol), atomFlags_(atomFlags), bondFlags_(bondFlags) {
-  if ((!symmetry || HasWalkSymmetry(mol)) && IsReadyForTyping(mol, atomFlags, bondFlags)) return;
+  if (IsReadyForTyping(mol, atomFlags, bondFlags) &&
+      (!symmetry || HasWalkSymmetry(mol) || KvChem::KvGetSymmetryClasses(mol, classes_)))
+    return;
   KvChem::KvGraphMol& copy = copy_.emplace(mol);
   ReadyInPlace(copy, kind, atomFlags, bondFlags, symmetry);
   mol_ = &copy;

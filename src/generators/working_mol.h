@@ -3,9 +3,9 @@
 // Every generator works on a molecule in the prepared state (hydrogens and
 // wildcard atoms folded away, rings and model-2 aromaticity perceived) on
 // which the perception that typing needs (hybridisation, chirality) has run.
-// When the caller's molecule is already in that state, with symmetry classes
-// perceived without stereo where they are due, copying and preparing would
-// change nothing, so the caller's molecule is read directly; otherwise a
+// When the caller's molecule is already in that state, copying and preparing
+// would change nothing, so the caller's molecule is read directly, with the
+// symmetry classes where they are due ranked on the side; otherwise a
 // private copy is prepared.
 // Copying is most of the cost of a small fingerprint.
 //
@@ -37,6 +37,9 @@ class WorkingMol {
 
   // The molecule to type and walk: the caller's or the prepared copy.
   const KvChem::KvMolBase& Get() const { return *mol_; }
+  // The symmetry classes by atom index where they were ranked on the side
+  // of the caller's molecule, else null: the molecule's own classes apply.
+  const unsigned* StartClasses() const { return classes_.empty() ? nullptr : classes_.data(); }
 
   // The type numbers (or SMARTS-like type strings) of every atom and bond
   // under the flags given at construction (see typing.h), indexed by atom
@@ -47,6 +50,7 @@ class WorkingMol {
  private:
   std::optional<KvChem::KvGraphMol> copy_;
   const KvChem::KvMolBase* mol_;
+  std::vector<unsigned> classes_;
   unsigned atomFlags_;
   unsigned bondFlags_;
 };
