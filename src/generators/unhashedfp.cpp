@@ -31,8 +31,9 @@ bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvCh
       return false;
     }
     fp.ClearBits();
-    const bool symmetry = kind != KvFPType::UnhashedCircular && maximum > 3 && mol.NumAtoms() > 20;
-    const WorkingMol work(mol, kind, atomFlags, bondFlags, symmetry);
+    // No symmetry classes: the id generators below read the molecule's own,
+    // and ranking costs more than the walks from symmetric starts save.
+    const WorkingMol work(mol, kind, atomFlags, bondFlags, false);
     std::vector<std::string> atomTypes, bondTypes, ids;
     work.Type(atomTypes, bondTypes);
     if (kind == KvFPType::UnhashedPath)
