@@ -38,11 +38,6 @@ void KvPerceiveChiral(KvMolBase& mol, bool force);
 // when current; `useStereo` lets stereo split classes (recorded as
 // KvPerception::StereoSymmetry).
 void KvPerceiveSymmetry(KvMolBase& mol, bool force, bool useStereo);
-// The symmetry classes KvPerceiveSymmetry(mol, ..., false) would record
-// (classes[atom index] = 1 ..., alike atoms alike), computed without
-// changing `mol`, so several threads may ask of one molecule. False, with
-// `classes` empty, when its rings are not current or the toolkit fails.
-bool KvGetSymmetryClasses(const KvMolBase& mol, std::vector<unsigned>& classes);
 // Whether any atom is a hydrogen atom.
 bool KvHasExplicitHydrogens(const KvMolBase& mol);
 // The element symbol of an atomic number ("C", "Cl"); "*" for 0; "" when

@@ -140,39 +140,16 @@ void KvPerceiveChiral(KvMolBase& mol, bool force) {
   }
 }
 
-namespace {
-
-// The toolkit's atom ranks without tie breaking, from 1. Only reads `mol`
-// when its rings are current.
-std::vector<unsigned> SymmetryRanks(const RDKit::ROMol& mol, bool useStereo) {
-  std::vector<unsigned> ranks;
-  RDKit::Canon::rankMolAtoms(mol, ranks, false, useStereo, useStereo);
-  for (unsigned& r : ranks) ++r;
-  return ranks;
-}
-
-}  // namespace
-
-bool KvGetSymmetryClasses(const KvMolBase& mol, std::vector<unsigned>& classes) {
-  classes.clear();
-  const KvMolImpl& impl = mol.Impl();
-  if (!impl.valid || !mol.HasPerceived(KvPerception::Rings) || !impl.mol->getRingInfo()->isInitialized()) return false;
-  try {
-    classes = SymmetryRanks(*impl.mol, false);
-    return true;
-  } catch (...) {
-    classes.clear();
-    return false;
-  }
-}
-
 void KvPerceiveSymmetry(KvMolBase& mol, bool force, bool useStereo) {
   KvMolImpl& impl = mol.Impl();
   if (!impl.valid || (!force && mol.HasPerceived(KvPerception::Symmetry))) return;
   KvFindRingAtomsAndBonds(mol);
   if (useStereo) KvPerceiveChiral(mol, false);
   try {
-    impl.symmetry = SymmetryRanks(*impl.mol, useStereo);
+    std::vector<unsigned> ranks;
+    RDKit::Canon::rankMolAtoms(*impl.mol, ranks, false, useStereo, useStereo);
+    for (unsigned& r : ranks) ++r;
+    impl.symmetry = std::move(ranks);
     impl.perceived &= ~KvPerception::StereoSymmetry;
     impl.perceived |= KvPerception::Symmetry | (useStereo ? KvPerception::StereoSymmetry : 0u);
   } catch (...) {

@@ -26,7 +26,6 @@ constexpr GraphGenerator kCircularGenerator{
     KvFPType::Circular,
     "KvMakeCircularFP()",
     kMaxGeneratorRadius,
-    false,
     {Msg::kCircularBits,
      Msg::kCircularMin,
      Msg::kCircularMax,
@@ -86,10 +85,10 @@ void WalkEnvironments(CircularScratch& s, unsigned minRadius, unsigned maxRadius
 // Sets up the scratch for `mol`; false when the type arrays do not cover it.
 template <typename TypeVector>
 bool Prepare(const char* name, CircularScratch& s, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
-             const TypeVector& bondTypes, const unsigned* classes = nullptr) {
+             const TypeVector& bondTypes) {
   if (!TypesCoverMol(name, mol, atomTypes, bondTypes)) return false;
   s.table.Build(mol);
-  CollectRootAtoms(mol, s.roots, classes);
+  CollectRootAtoms(mol, s.roots);
   return true;
 }
 
@@ -117,12 +116,10 @@ void GenerateNumericIds(CircularScratch& s, const KvChem::KvMolBase& mol, const 
 // The circular fingerprint of `params` (repaired by the driver).
 bool MakeCircularFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
   return MakeGraphFP(kCircularGenerator, fp, mol, params,
-                       [](const WorkingMol& working, const std::vector<unsigned>& atomTypes,
+                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
                          CircularScratch& s = ThreadScratch();
-                         const KvChem::KvMolBase& work = working.Get();
-                         if (!Prepare(kCircularGenerator.name, s, work, atomTypes, bondTypes, working.StartClasses()))
-                           return false;
+                         if (!Prepare(kCircularGenerator.name, s, work, atomTypes, bondTypes)) return false;
                          GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), repaired.minimum,
                                             repaired.maximum,
                                             [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });

@@ -49,8 +49,7 @@ void ReadyGraphMol(KvChem::KvMolBase& mol, const KvFPTypeBase* type) {
   const KvFPGraphParams params{graph->GetNumBits(), graph->GetMinDistance(), graph->GetMaxDistance(),
                                graph->GetAtomTypes(), graph->GetBondTypes()};
   if (params.maximum > generator->maxDistance || (params.atomTypes == 0 && params.bondTypes == 0)) return;
-  WorkingMol::ReadyInPlace(mol, generator->kind, params.atomTypes, params.bondTypes,
-                             GraphUsesSymmetry(*generator, params, mol));
+  WorkingMol::ReadyInPlace(mol, generator->kind, params.atomTypes, params.bondTypes);
 }
 
 bool GraphParamsOf(const KvFPTypeBase* type, unsigned kind, KvFPGraphParams& params) {

@@ -44,7 +44,6 @@ struct GraphGenerator {
   unsigned kind;                // KvFPType code
   const char* name;             // "KvMakePathFP()": the first argument of every message
   unsigned maxDistance;         // the largest accepted minimum or maximum
-  bool symmetricStartsSkipped;  // larger molecules skip start atoms of one symmetry class
   GraphParamMessages messages;
   const char* typeMessage;  // reported when the typed entry gets a type of another kind
   bool typeMessageIsError;  // at error level rather than warning level
@@ -54,14 +53,6 @@ struct GraphGenerator {
 extern const GraphGenerator kPathGenerator;
 extern const GraphGenerator kTreeGenerator;
 extern const GraphGenerator kCircularGenerator;
-
-// Whether the generator skips start atoms of one symmetry class for `mol`
-// (with repaired `params`): only when walks are long enough and the molecule
-// large enough for the saving to pay for the perception.
-inline bool GraphUsesSymmetry(const GraphGenerator& generator, const KvFPGraphParams& params,
-                                const KvChem::KvMolBase& mol) {
-  return generator.symmetricStartsSkipped && params.maximum > 3 && mol.NumAtoms() > 20;
-}
 
 // Brings `mol` (the caller's own) into the state in which the generator of
 // `type`'s kind reads it without a private copy; nothing for types of other
@@ -82,9 +73,8 @@ void RepairGraphParams(const GraphGenerator& generator, KvFPGraphParams& params)
 [[nodiscard]] bool GraphParamsOf(const GraphGenerator& generator, const KvFPTypeBase* type,
                                    KvFPGraphParams& params);
 
-// Makes the fingerprint. `enumerate(working, atomTypes, bondTypes, params,
-// setBit)` walks the features of the working molecule (working.Get(), its
-// start atoms by working.StartClasses()) and calls setBit(id)
+// Makes the fingerprint. `enumerate(work, atomTypes, bondTypes, params,
+// setBit)` walks the features of the working molecule and calls setBit(id)
 // for each identifier; it returns false when it cannot (the fingerprint then
 // keeps no type). An invalid molecule gives false and a null type.
 template <typename Enumerate>
@@ -98,8 +88,7 @@ template <typename Enumerate>
     RepairGraphParams(generator, params);
     fp.SetSize(params.bits);
     fp.ClearBits();
-    const WorkingMol work(mol, generator.kind, params.atomTypes, params.bondTypes,
-                            GraphUsesSymmetry(generator, params, mol));
+    const WorkingMol work(mol, generator.kind, params.atomTypes, params.bondTypes);
     if (work.Get().NumAtoms() > 0) {
       thread_local std::vector<unsigned> atomTypes;
       thread_local std::vector<unsigned> bondTypes;
@@ -110,7 +99,7 @@ template <typename Enumerate>
         const std::uint32_t bit = modulus(id);
         out[bit >> 3] |= static_cast<std::uint8_t>(1u << (bit & 7));
       };
-      if (!enumerate(work, atomTypes, bondTypes, params, setBit)) return false;
+      if (!enumerate(work.Get(), atomTypes, bondTypes, params, setBit)) return false;
     }
     const KvFPKind& kind = *KvFindFPKind(generator.kind);
     fp.SetFPTypeBase(kind.intern(kind.version, params));

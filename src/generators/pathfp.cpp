@@ -24,14 +24,11 @@ namespace Varnex {
 
 constexpr unsigned kMaxGeneratorBonds = 20;
 
-// Declared in graph_driver.h. Every heavy atom starts walks: ranking the
-// atoms for symmetric starts costs more than the walks it saves (NCI sample,
-// default type: 5.8-7.7 us a molecule without, 8.6-8.7 us with).
+// Declared in graph_driver.h.
 constexpr GraphGenerator kPathGenerator{
     KvFPType::Path,
     "KvMakePathFP()",
     kMaxGeneratorBonds,
-    false,
     {Msg::kPathBits,
      Msg::kPathMin,
      Msg::kPathMax,
@@ -68,10 +65,8 @@ std::size_t FlatGraphBytes(unsigned numAtoms, unsigned numBonds) {
 
 // Fills `g` from the molecule: neighbour lists ordered by bond index, and the
 // heavy atoms as start atoms, skipping an atom whose non-zero symmetry class
-// (`classes` by atom index, or the molecule's own when null) an earlier start
-// atom had.
-void BuildFlatGraph(const KvChem::KvMolBase& mol, ScratchCarver& carve, FlatGraph& g,
-                    const unsigned* classes = nullptr) {
+// an earlier start atom had.
+void BuildFlatGraph(const KvChem::KvMolBase& mol, ScratchCarver& carve, FlatGraph& g) {
   const auto atoms = mol.Atoms();
   const auto bonds = mol.Bonds();
   const unsigned n = mol.GetMaxAtomIdx();
@@ -104,7 +99,7 @@ void BuildFlatGraph(const KvChem::KvMolBase& mol, ScratchCarver& carve, FlatGrap
   g.numStarts = 0;
   for (const KvChem::KvAtomBase* atom : atoms) {
     if (atom->IsHydrogen()) continue;
-    const unsigned cls = classes != nullptr ? classes[atom->GetIdx()] : atom->GetSymmetryClass();
+    const unsigned cls = atom->GetSymmetryClass();
     if (cls != 0 && cls <= n) {
       if (usedClass[cls]) continue;
       usedClass[cls] = 1;
@@ -315,14 +310,13 @@ unsigned RunIdGenerator(const char* name, Output& ids, const KvChem::KvMolBase& 
 // The path fingerprint of `params` (repaired by the driver).
 bool MakePathFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
   return MakeGraphFP(kPathGenerator, fp, mol, params,
-                       [](const WorkingMol& working, const std::vector<unsigned>& atomTypes,
+                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
-                         const KvChem::KvMolBase& work = working.Get();
                          ScratchHeap heap;
                          const std::size_t bytes = FlatGraphBytes(work.GetMaxAtomIdx(), work.GetMaxBondIdx());
                          ScratchCarver carve(VARNEX_SCRATCH(heap, bytes));
                          FlatGraph graph;
-                         BuildFlatGraph(work, carve, graph, working.StartClasses());
+                         BuildFlatGraph(work, carve, graph);
                          NumericIds policy(atomTypes.data(), bondTypes.data(), setBit);
                          EnumeratePaths(graph, repaired.minimum, repaired.maximum, policy);
                          return true;

@@ -75,13 +75,13 @@ void HeavyNeighbourTable::Build(const KvChem::KvMolBase& mol) {
   }
 }
 
-void CollectRootAtoms(const KvChem::KvMolBase& mol, std::vector<unsigned>& roots, const unsigned* classes) {
+void CollectRootAtoms(const KvChem::KvMolBase& mol, std::vector<unsigned>& roots) {
   roots.clear();
   const unsigned n = mol.GetMaxAtomIdx();
   std::vector<bool> usedClass;
   for (const KvChem::KvAtomBase* atom : mol.Atoms()) {
     if (atom->IsHydrogen()) continue;
-    const unsigned cls = classes != nullptr ? classes[atom->GetIdx()] : atom->GetSymmetryClass();
+    const unsigned cls = atom->GetSymmetryClass();
     if (cls != 0) {
       if (usedClass.empty()) usedClass.assign(n + 2, false);
       if (cls < usedClass.size()) {

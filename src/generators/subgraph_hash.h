@@ -56,9 +56,8 @@ class HeavyNeighbourTable {
 
 // The start atoms of the tree and circular enumerations: the heavy atoms in
 // molecule order, leaving out an atom whose non-zero symmetry class an
-// earlier start atom had. The classes are `classes` by atom index, or the
-// molecule's own when null. `roots` is overwritten.
-void CollectRootAtoms(const KvChem::KvMolBase& mol, std::vector<unsigned>& roots, const unsigned* classes = nullptr);
+// earlier start atom had. `roots` is overwritten.
+void CollectRootAtoms(const KvChem::KvMolBase& mol, std::vector<unsigned>& roots);
 
 // Hashes atom sets of one molecule. Bind it to a neighbour table and the
 // type number arrays (indexed by atom and bond index) with Reset; the arrays

@@ -22,14 +22,11 @@ namespace Varnex {
 
 constexpr unsigned kMaxGeneratorBonds = 20;
 
-// Declared in graph_driver.h. Every heavy atom starts walks: ranking the
-// atoms for symmetric starts costs more than the walks it saves (NCI sample,
-// default depth: 16 us a molecule without, 19-20 us with).
+// Declared in graph_driver.h.
 constexpr GraphGenerator kTreeGenerator{
     KvFPType::Tree,
     "KvMakeTreeFP()",
     kMaxGeneratorBonds,
-    false,
     {Msg::kTreeBits,
      Msg::kTreeMin,
      Msg::kTreeMax,
@@ -193,10 +190,10 @@ void EnumerateFragments(TreeScratch& s, unsigned minBonds, unsigned maxBonds, Re
 // Sets up the scratch for `mol`; false when the type arrays do not cover it.
 template <typename TypeVector>
 bool Prepare(const char* name, TreeScratch& s, const KvChem::KvMolBase& mol, const TypeVector& atomTypes,
-             const TypeVector& bondTypes, const unsigned* classes = nullptr) {
+             const TypeVector& bondTypes) {
   if (!TypesCoverMol(name, mol, atomTypes, bondTypes)) return false;
   s.table.Build(mol);
-  CollectRootAtoms(mol, s.roots, classes);
+  CollectRootAtoms(mol, s.roots);
   return true;
 }
 
@@ -224,12 +221,10 @@ void GenerateNumericIds(TreeScratch& s, const KvChem::KvMolBase& mol, const unsi
 // The tree fingerprint of `params` (repaired by the driver).
 bool MakeTreeFP(KvFingerPrint& fp, const KvChem::KvMolBase& mol, const KvFPGraphParams& params) {
   return MakeGraphFP(kTreeGenerator, fp, mol, params,
-                       [](const WorkingMol& working, const std::vector<unsigned>& atomTypes,
+                       [](const KvChem::KvMolBase& work, const std::vector<unsigned>& atomTypes,
                           const std::vector<unsigned>& bondTypes, const KvFPGraphParams& repaired, auto& setBit) {
                          TreeScratch& s = ThreadScratch();
-                         const KvChem::KvMolBase& work = working.Get();
-                         if (!Prepare(kTreeGenerator.name, s, work, atomTypes, bondTypes, working.StartClasses()))
-                           return false;
+                         if (!Prepare(kTreeGenerator.name, s, work, atomTypes, bondTypes)) return false;
                          GenerateNumericIds(s, work, atomTypes.data(), bondTypes.data(), repaired.minimum,
                                             repaired.maximum,
                                             [&setBit](std::uint32_t id, const unsigned*, unsigned) { setBit(id); });

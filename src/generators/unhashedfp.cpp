@@ -31,9 +31,7 @@ bool MakeUnhashed(unsigned kind, const char* name, KvFingerPrint& fp, const KvCh
       return false;
     }
     fp.ClearBits();
-    // No symmetry classes: the id generators below read the molecule's own,
-    // and ranking costs more than the walks from symmetric starts save.
-    const WorkingMol work(mol, kind, atomFlags, bondFlags, false);
+    const WorkingMol work(mol, kind, atomFlags, bondFlags);
     std::vector<std::string> atomTypes, bondTypes, ids;
     work.Type(atomTypes, bondTypes);
     if (kind == KvFPType::UnhashedPath)

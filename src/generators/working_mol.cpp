@@ -25,30 +25,19 @@ bool IsReadyForTyping(const KvChem::KvMolBase& mol, unsigned atomFlags, unsigned
   return true;
 }
 
-// Whether `mol` has the symmetry classes the enumerations skip start atoms
-// by: perceived, and without stereo.
-bool HasWalkSymmetry(const KvChem::KvMolBase& mol) {
-  return mol.HasPerceived(KvChem::KvPerception::Symmetry) && !mol.HasPerceived(KvChem::KvPerception::StereoSymmetry);
-}
-
 }  // namespace
 
-void WorkingMol::ReadyInPlace(KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
-                                bool symmetry) {
+void WorkingMol::ReadyInPlace(KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags) {
   KvPrepareForFingerprinting(mol, kind);
   if (mol.NumAtoms() == 0) return;
-  if (symmetry) KvChem::KvPerceiveSymmetry(mol, true, false);
   Typing::PerceiveForTyping(mol, atomFlags, bondFlags);
 }
 
-WorkingMol::WorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
-                           bool symmetry)
+WorkingMol::WorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags)
     : mol_(&mol), atomFlags_(atomFlags), bondFlags_(bondFlags) {
-  if (IsReadyForTyping(mol, atomFlags, bondFlags) &&
-      (!symmetry || HasWalkSymmetry(mol) || KvChem::KvGetSymmetryClasses(mol, classes_)))
-    return;
+  if (IsReadyForTyping(mol, atomFlags, bondFlags)) return;
   KvChem::KvGraphMol& copy = copy_.emplace(mol);
-  ReadyInPlace(copy, kind, atomFlags, bondFlags, symmetry);
+  ReadyInPlace(copy, kind, atomFlags, bondFlags);
   mol_ = &copy;
 }
 

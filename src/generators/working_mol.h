@@ -4,9 +4,10 @@
 // wildcard atoms folded away, rings and model-2 aromaticity perceived) on
 // which the perception that typing needs (hybridisation, chirality) has run.
 // When the caller's molecule is already in that state, copying and preparing
-// would change nothing, so the caller's molecule is read directly, with the
-// symmetry classes where they are due ranked on the side; otherwise a
-// private copy is prepared.
+// would change nothing, so the caller's molecule is read directly; otherwise
+// a private copy is prepared. No symmetry classes are ranked: ranking costs
+// more than the walks from symmetric start atoms would save (the walks still
+// skip those of classes a caller perceived).
 // Copying is most of the cost of a small fingerprint.
 //
 // Thread safety: the caller's molecule is only read, so several threads may
@@ -23,23 +24,17 @@ namespace Varnex {
 
 class WorkingMol {
  public:
-  // `symmetry`: perceive symmetry classes, which the path and tree
-  // enumerations use to skip equivalent start atoms.
-  WorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags, bool symmetry);
+  WorkingMol(const KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags);
   WorkingMol(const WorkingMol&) = delete;
   WorkingMol& operator=(const WorkingMol&) = delete;
 
   // Brings `mol`, which the caller owns, into the state the constructor
   // prepares a copy into for the same arguments; the constructor then reads
   // `mol` itself.
-  static void ReadyInPlace(KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags,
-                           bool symmetry);
+  static void ReadyInPlace(KvChem::KvMolBase& mol, unsigned kind, unsigned atomFlags, unsigned bondFlags);
 
   // The molecule to type and walk: the caller's or the prepared copy.
   const KvChem::KvMolBase& Get() const { return *mol_; }
-  // The symmetry classes by atom index where they were ranked on the side
-  // of the caller's molecule, else null: the molecule's own classes apply.
-  const unsigned* StartClasses() const { return classes_.empty() ? nullptr : classes_.data(); }
 
   // The type numbers (or SMARTS-like type strings) of every atom and bond
   // under the flags given at construction (see typing.h), indexed by atom
@@ -50,7 +45,6 @@ class WorkingMol {
  private:
   std::optional<KvChem::KvGraphMol> copy_;
   const KvChem::KvMolBase* mol_;
-  std::vector<unsigned> classes_;
   unsigned atomFlags_;
   unsigned bondFlags_;
 };
