@@ -161,17 +161,12 @@ TEST_F(VarnexInputFaultsCliTest, PartlyBadInputExitsThreeWithEveryGoodRecordDone
                                                                 "3\tphenol\t1\t3\t\t1.000000"}));
 
   // A gzip file whose checksum is damaged: every record kept, still status 3.
-  std::string packed;
-  {
-    const std::string gz = Path("mols.smi.gz");
-    gzFile f = gzopen(gz.c_str(), "wb");
-    const std::string text = ReadFile(Path("mols.smi"));
-    gzwrite(f, text.data(), static_cast<unsigned>(text.size()));
-    gzclose(f);
-    packed = ReadFile(gz);
-    packed[packed.size() - 8] = static_cast<char>(packed[packed.size() - 8] ^ 1);
-    Write("mols.smi.gz", packed);
-  }
+  gzFile gz = gzopen(Path("mols.smi.gz").c_str(), "wb");
+  gzputs(gz, ReadFile(Path("mols.smi")).c_str());
+  gzclose(gz);
+  std::string packed = ReadFile(Path("mols.smi.gz"));
+  packed[packed.size() - 8] ^= 1;
+  Write("mols.smi.gz", packed);
   r = RunVarnex("fp -in '" + Path("mols.smi.gz") + "' -numbits 64");
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5) << r.out;  // header and four molecules
