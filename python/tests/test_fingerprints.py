@@ -162,8 +162,6 @@ def test_bits_past_the_size_are_refused():
     ("path", {"size": 1024, "max_dist": 7}, "Path,ver=2.0.0,size=1024,bonds=0-7,"),
     ("Circular", {"size": 2048, "atom_type": "AtmNum|Arom", "bond_type": 1}, "Circular,ver=2.0.0,size=2048,"),
     ("Tree", {"min_dist": 1, "max_dist": 3}, "Tree,ver=2.0.0,size=4096,bonds=1-3,"),
-    ("MACCS166", {}, "MACCS166"),
-    ("Lingo", {}, "Lingo"),
     ("UnhashedCircular", {"max_dist": 2}, "UHCircular"),
 ])
 def test_types_round_trip_through_strings_and_pickles(kind, params, expect):
@@ -193,18 +191,16 @@ def test_bad_kinds_and_parameters_raise_value_error(kind, params, message):
         varnex.FPType(kind, **params)
 
 
-def test_explained_bits_are_the_fingerprint_bits(smiles):
-    for kind in ["Path", "Tree", "Circular", "MACCS166"]:
-        t = varnex.FPType(kind) if kind == "MACCS166" else varnex.FPType(kind, size=1024)
-        for s in smiles[:15]:
-            patterns = varnex.explain(s, t)
-            assert sorted({p["bit"] for p in patterns}) == list(t.fingerprint(s).on_bits())
-            mol = Chem.MolFromSmiles(s)
-            for p in patterns[:20]:
-                assert all(0 <= a < mol.GetNumAtoms() for a in p["atoms"])
-                assert all(0 <= b < mol.GetNumBonds() for b in p["bonds"])
-            bit = patterns[0]["bit"]
-            assert varnex.explain(mol, t, bit=bit) == [p for p in patterns if p["bit"] == bit]
+def test_explain_gives_each_pattern_as_a_dict_and_filters_by_bit():
+    """Which bits the patterns set is the library's to test (FPPatternTest); here every
+    field, atom and bond reaches Python, and the bit filter holds."""
+    t = varnex.FPType("Path", size=1024)
+    patterns = varnex.explain("CC(=O)O", t)
+    assert sorted({p["bit"] for p in patterns}) == list(t.fingerprint("CC(=O)O").on_bits())
+    assert {a for p in patterns for a in p["atoms"]} == {0, 1, 2, 3}
+    assert {b for p in patterns for b in p["bonds"]} == {0, 1, 2}
+    bit = patterns[-1]["bit"]
+    assert varnex.explain(Chem.MolFromSmiles("CC(=O)O"), t, bit=bit) == [p for p in patterns if p["bit"] == bit]
     # MACCS keys say what they are; Lingo substrings and unhashed identifiers have no bits.
     assert varnex.explain("CCO", varnex.FPType("MACCS166"), bit=163) == [
         {"bit": 163, "identifier": 164, "pattern": "[#8]", "description": "oxygen", "atoms": [2], "bonds": []}]
