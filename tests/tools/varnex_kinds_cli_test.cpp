@@ -94,49 +94,45 @@ TEST(VarnexKindsCliTest, EveryKindRoundTripsThroughFpAndCompare) {
   EXPECT_EQ(r.out.rfind("{\n  \"Tanimoto\": 0.000000,\n  \"Tversky\": 0.000000,\n  \"Dice\": ", 0), 0u) << r.out;
 }
 
-struct ParameterCase {
-  const char* arguments;
-  const Varnex::KvFPTypeBase* type;
-};
-
-TEST(VarnexKindsCliTest, ParametersLeftOutTakeTheKindsDefaults) {
+// Parameters left out take the kind's own defaults; parameters a kind does not
+// take, or values no kind takes, are refused on one line by each command that
+// takes every kind.
+TEST(VarnexKindsCliTest, ParametersTakeTheKindsDefaultsOrAreRefused) {
   using namespace Varnex;
-  const ParameterCase cases[] = {
+  const struct {
+    const char* arguments;
+    const KvFPTypeBase* type;  // the type made; nullptr: refused with `error`
+    const char* error;
+  } cases[] = {
       // The circular typing, not the path one.
-      {"-fptype Circular -numbits 1024", KvGetCircularFPType(1024, 0, 5, 4239, 1)},
-      {"-fptype Tree -maxd 3", KvGetTreeFPType(4096, 0, 3, 63, 1)},
-      {"-fptype Path -a 'AtmNum|Arom' -b Order", KvGetPathFPType(4096, 0, 5, 3, 1)},
+      {"-fptype Circular -numbits 1024", KvGetCircularFPType(1024, 0, 5, 4239, 1), ""},
+      {"-fptype Tree -maxd 3", KvGetTreeFPType(4096, 0, 3, 63, 1), ""},
+      {"-fptype Path -a 'AtmNum|Arom' -b Order", KvGetPathFPType(4096, 0, 5, 3, 1), ""},
       {"-fptype UnhashedTree -maxdistance 3 -bondtype 'Order|InRing'",
-       KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 3, 63, KvGetFPBondType("Order|InRing"))},
-      {"-fptype UnhashedCircular -mindistance 1", KvGetUnhashedCircularFPType(KvGraphFPVersion, 1, 5, 4239, 1)},
-      {"-fptype Tree -atomtype None", KvGetTreeFPType(4096, 0, 4, 0, 1)},
+       KvGetUnhashedTreeFPType(KvGraphFPVersion, 0, 3, 63, KvGetFPBondType("Order|InRing")), ""},
+      {"-fptype UnhashedCircular -mindistance 1", KvGetUnhashedCircularFPType(KvGraphFPVersion, 1, 5, 4239, 1), ""},
+      {"-fptype Tree -atomtype None", KvGetTreeFPType(4096, 0, 4, 0, 1), ""},
+      {"-fptype Lingo -numbits 1024", nullptr, "-numbits does not apply to Lingo fingerprints"},
+      {"-fptype MACCS166 -atomtype AtmNum", nullptr, "-atomtype does not apply to MACCS166 fingerprints"},
+      {"-fptype UnhashedPath -size 1024", nullptr, "-numbits does not apply to UnhashedPath fingerprints"},
+      {"-fptype Path -maxpath 4", nullptr, "-maxpathlength does not apply to Path fingerprints"},
+      {"-fptype VSEPRAroType -maxdistance 3", nullptr, "-maxdistance does not apply to VSEPRAroType fingerprints"},
+      {"-fptype Path -atomtype Bogus", nullptr, "-atomtype Bogus is not an atom typing"},
+      {"-fptype Path -bondtype 'Order|Arom'", nullptr, "-bondtype Order|Arom is not a bond typing"},
+      {"-fptype Path -mindistance 4 -maxdistance 2", nullptr, "-mindistance 4 is above -maxdistance 2"},
+      {"-fptype Tree -atomtype None -bondtype None", nullptr, "-atomtype and -bondtype cannot both be None"},
   };
-  for (const ParameterCase& c : cases) {
-    const auto r = RunVarnex(std::string("fp -smiles C ") + c.arguments);
-    ASSERT_EQ(r.status, 0) << c.arguments << r.err;
-    EXPECT_EQ(Fields(Lines(r.out).at(1)).at(2), c.type->GetFPTypeString()) << c.arguments;
-  }
-}
-
-TEST(VarnexKindsCliTest, ParametersAKindDoesNotTakeAreRefused) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"-fptype Lingo -numbits 1024", "-numbits does not apply to Lingo fingerprints"},
-      {"-fptype MACCS166 -atomtype AtmNum", "-atomtype does not apply to MACCS166 fingerprints"},
-      {"-fptype UnhashedPath -size 1024", "-numbits does not apply to UnhashedPath fingerprints"},
-      {"-fptype Path -maxpath 4", "-maxpathlength does not apply to Path fingerprints"},
-      {"-fptype VSEPRAroType -maxdistance 3", "-maxdistance does not apply to VSEPRAroType fingerprints"},
-      {"-fptype Path -atomtype Bogus", "-atomtype Bogus is not an atom typing"},
-      {"-fptype Path -bondtype 'Order|Arom'", "-bondtype Order|Arom is not a bond typing"},
-      {"-fptype Path -mindistance 4 -maxdistance 2", "-mindistance 4 is above -maxdistance 2"},
-      {"-fptype Tree -atomtype None -bondtype None", "-atomtype and -bondtype cannot both be None"},
-  };
-  // The three commands that take every kind, in turn.
   const char* commands[] = {"fp -smiles C ", "compare -a C -b CC ", "explain -smiles C "};
   for (std::size_t i = 0; i < std::size(cases); ++i) {
-    const std::string command = commands[i % 3] + std::string(cases[i].first);
+    const std::string command = (cases[i].type ? commands[0] : commands[i % 3]) + std::string(cases[i].arguments);
     const auto r = RunVarnex(command);
+    if (cases[i].type) {
+      ASSERT_EQ(r.status, 0) << command << r.err;
+      EXPECT_EQ(Fields(Lines(r.out).at(1)).at(2), cases[i].type->GetFPTypeString()) << command;
+      continue;
+    }
     EXPECT_EQ(r.status, 2) << command;
-    EXPECT_EQ(r.err.rfind(std::string("varnex: ") + cases[i].second, 0), 0u) << command << ": " << r.err;
+    EXPECT_EQ(r.err.rfind(std::string("varnex: ") + cases[i].error, 0), 0u) << command << ": " << r.err;
     EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
     EXPECT_TRUE(r.out.empty());
   }
