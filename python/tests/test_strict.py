@@ -91,23 +91,17 @@ def test_the_progress_bar_knows_its_end(tmp_path, monkeypatch):
     assert bar.total == 3 and bar.refresh.called and bar.close.called
 
 
-def _exact_records(measure, ratio):
-    """(query bits q, common bits c, record bits p) whose score under
-    `measure` is exactly `ratio` at size N."""
-    q = 100
-    if measure in ("euclid", "manhattan"):
-        c = 10
-        differing = ratio[0] * N // ratio[1] if measure == "manhattan" else (ratio[1] ** 2 - ratio[0] ** 2) * N // ratio[1] ** 2
-        return q, c, differing - (q - c) + c
-    for c in range(1, q + 1):
-        for p in range(c, N - q + c):
-            if measure == "tanimoto" and c * ratio[1] == ratio[0] * (p + q - c):
-                return q, c, p
-            if measure in ("dice", "tversky") and 2 * c * ratio[1] == ratio[0] * (p + q):
-                return q, c, p
-            if measure == "cosine" and c * c * ratio[1] ** 2 == ratio[0] ** 2 * p * q:
-                return q, c, p
-    raise AssertionError(measure)
+# Per measure, the (common bits c, record bits p) scoring exactly each ratio against a query of
+# 100 bits: Tanimoto c / (p + 100 - c), Dice and Tversky (weights 1/2) 2c / (p + 100), Cosine
+# c / sqrt(100 p), Euclid sqrt((N - p - 100 + 2c) / N), Manhattan (p + 100 - 2c) / N.
+EXACT = {
+    "tanimoto": [(50, 50), (70, 70), (80, 80), (90, 90)],
+    "dice": [(34, 36), (56, 60), (68, 70), (90, 100)],
+    "cosine": [(25, 25), (49, 49), (64, 64), (81, 81)],
+    "euclid": [(10, 4720), (10, 3184), (10, 2224), (10, 1136)],
+    "tversky": [(34, 36), (56, 60), (68, 70), (90, 100)],
+    "manhattan": [(10, 3120), (10, 4400), (10, 5040), (10, 5680)],
+}
 
 
 def _write_fpbin(path, fptype, row):
@@ -124,15 +118,15 @@ def _bits(indices):
     return row
 
 
-@pytest.mark.parametrize("measure", ["tanimoto", "dice", "cosine", "euclid", "tversky", "manhattan"])
+@pytest.mark.parametrize("measure", list(EXACT))
 def test_a_score_equal_to_the_cutoff_is_always_in(measure, tmp_path):
     """One record per ratio scores exactly that ratio against its query; a
     cutoff at the ratio keeps it, in every search form."""
     t = varnex.FPType("Path", size=N)
     weights = {"alpha": 0.5, "beta": 0.5}
     descending = measure != "manhattan"
-    for ratio in RATIOS:
-        q, c, p = _exact_records(measure, ratio)
+    for ratio, (c, p) in zip(RATIOS, EXACT[measure]):
+        q = 100
         query = _bits(range(q))
         record = _bits(list(range(c)) + list(range(q, q + p - c)))
         path = tmp_path / f"{measure}-{ratio[0]}.fpbin"
