@@ -133,8 +133,6 @@ def test_catalog_names_molecules_without_its_shards(client, collection, opened, 
     for bad, error in [([-1], IndexError), ([1.5], IndexError), ([N], IndexError)]:
         with pytest.raises(error):
             db.ids(bad)
-        with pytest.raises(error):
-            opened.smiles(bad)
     manifest = ShardedDatabase(collection[3], client)
     for names in (manifest.ids, manifest.smiles):
         with pytest.raises(ValueError, match="without a collection catalog"):

@@ -27,7 +27,8 @@ HOSTILE = [("c1ccccc1CC(=O)NCCO", b'<img src=x onerror="alert(1)">&amp;'), ("OCC
 
 
 class Service:
-    """`varnex serve` on a free loopback port, its log in a file."""
+    """`varnex serve` on a free loopback port, its log in a file; as a context, it must exit 0
+    on SIGTERM."""
 
     def __init__(self, folder, *args):
         self.log_path = folder / f"serve-{time.monotonic_ns()}.log"
@@ -60,6 +61,12 @@ class Service:
             self.process.send_signal(sig)
         return self.process.wait(timeout=60)
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *error):
+        assert self.stop() == 0
+
 
 def receive_all(s):
     data = b""
@@ -81,19 +88,17 @@ def collection(tmp_path_factory):
 
 @pytest.fixture(scope="module")
 def service(collection):
-    running = Service(collection, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi", "-threads", "2")
-    yield running
-    assert running.stop() == 0
+    with Service(collection, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi", "-threads", "2") as s:
+        yield s
 
 
 @pytest.fixture(scope="module")
 def strict(collection):
     """Small limits, to break each of them cheaply."""
-    running = Service(collection, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi", "-timeout", "1",
-                      "-connections", "4", "-maxbody", "2048", "-maxheader", "2048", "-maxquery", "100", "-maxk", "50",
-                      "-maxqueries", "3", "-maxpending", "2")
-    yield running
-    assert running.stop() == 0
+    with Service(collection, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi", "-timeout", "1",
+                 "-connections", "4", "-maxbody", "2048", "-maxheader", "2048", "-maxquery", "100", "-maxk", "50",
+                 "-maxqueries", "3", "-maxpending", "2") as s:
+        yield s
 
 
 @pytest.fixture(scope="module")
@@ -107,9 +112,8 @@ def catalog(collection):
 @pytest.fixture(scope="module")
 def served(collection, catalog):
     """`varnex serve` on the collection, which names its molecules itself."""
-    running = Service(collection, "-db", catalog, "-threads", "2")
-    yield running
-    assert running.stop() == 0
+    with Service(collection, "-db", catalog, "-threads", "2") as s:
+        yield s
 
 
 @pytest.fixture(scope="module", params=["mols.fpbin", "mols.vxc"])
@@ -318,15 +322,12 @@ def test_a_token_guards_every_request(collection, tmp_path):
     token = tmp_path / "token"
     token.write_text("s3cret-token\n")
     token.chmod(0o600)
-    running = Service(tmp_path, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi", "-token", token)
-    try:
+    with Service(tmp_path, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi", "-token", token) as s:
         for headers in [{}, {"Authorization": "Bearer s3cret-toke"}, {"Authorization": "Bearer s3cret-token2"},
                         {"Authorization": "Basic s3cret-token"}]:
-            refused = running.get("/api/health", headers=headers)
+            refused = s.get("/api/health", headers=headers)
             assert refused.status_code == 401 and refused.headers["WWW-Authenticate"].startswith("Bearer")
-        assert running.get("/api/health", headers={"Authorization": "Bearer s3cret-token"}).status_code == 200
-    finally:
-        assert running.stop() == 0
+        assert s.get("/api/health", headers={"Authorization": "Bearer s3cret-token"}).status_code == 200
 
 
 def rss_kib(pid):
@@ -362,9 +363,9 @@ def test_many_clients_at_once_get_the_serial_answers_and_the_memory_stays(servic
 
 
 def test_sigterm_answers_the_request_in_flight_then_exits_0(collection, tmp_path):
-    running = Service(tmp_path, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi")
     body = json.dumps({"queries": ["CCO", "c1ccccc1O"], "k": 3}).encode()
-    with socket.create_connection(("127.0.0.1", running.port), timeout=30) as s:
+    with Service(tmp_path, "-db", collection / "mols.fpbin", "-mols", collection / "mols.smi") as running, \
+            socket.create_connection(("127.0.0.1", running.port), timeout=30) as s:
         s.sendall(b"POST /api/search HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
                   b"Content-Length: %d\r\n\r\n" % len(body) + body[:9])
         time.sleep(0.3)
@@ -373,7 +374,6 @@ def test_sigterm_answers_the_request_in_flight_then_exits_0(collection, tmp_path
         s.sendall(body[9:])
         answer = receive_all(s)
     assert answer.startswith(b"HTTP/1.1 200") and len(json.loads(answer.partition(b"\r\n\r\n")[2])["results"]) == 2
-    assert running.stop() == 0
 
 
 def replace_fpbin(source, folder, count):
