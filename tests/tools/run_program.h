@@ -1,6 +1,7 @@
 // Runs the built varnex program and collects its exit status and output.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -33,6 +34,14 @@ inline ProgramResult RunVarnex(const std::string& arguments, const std::string& 
   std::remove((base + ".out").c_str());
   std::remove((base + ".err").c_str());
   return result;
+}
+
+// Runs the program expecting exit status 0 (a failure names the arguments and
+// shows stderr); its standard output.
+inline std::string RunOk(const std::string& arguments) {
+  const ProgramResult r = RunVarnex(arguments);
+  EXPECT_EQ(r.status, 0) << arguments << "\n" << r.err;
+  return r.out;
 }
 
 // The lines of a text, without their line breaks.

@@ -18,6 +18,7 @@ using VarnexTest::Fields;
 using VarnexTest::Lines;
 using VarnexTest::ParseXml;
 using VarnexTest::ReadFile;
+using VarnexTest::RunOk;
 using VarnexTest::RunVarnex;
 
 namespace {
@@ -40,13 +41,9 @@ class VarnexDatabaseCliTest : public ::testing::Test {
 };
 
 TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
-  auto r = RunVarnex("search " + Db() + " -mols '" + Path("mols.smi") + "' -query 'CC(=O)Oc1ccccc1C(=O)O' -limit 3");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Lines(r.out).at(1), "0\t\t1\t1\taspirin\t1.000000");
-
-  r = RunVarnex("search " + Db() + " -query 'CCO q' -limit 1 -format json");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
+  const auto lines = Lines(RunOk("search " + Db() + " -mols '" + Path("mols.smi") + "' -query 'CC(=O)Oc1ccccc1C(=O)O' -limit 3"));
+  EXPECT_EQ(lines.at(1), "0\t\t1\t1\taspirin\t1.000000");
+  EXPECT_EQ(RunOk("search " + Db() + " -query 'CCO q' -limit 1 -format json"),
             "[\n{\"query\": 0, \"query_name\": \"q\", \"hits\": [\n"
             "  {\"rank\": 1, \"index\": 2, \"name\": \"\", \"score\": 1.000000}]}\n]\n");
 }
@@ -54,13 +51,12 @@ TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
 TEST_F(VarnexDatabaseCliTest, MatrixCutoffWithoutALimitKeepsEveryPairAboveIt) {
   // -cutoff alone, or with -limit 0: every pair at or above it, as the
   // neighbour lists of all five records cut there give them.
-  const auto all = RunVarnex("matrix " + Db() + " -limit 5 -cutoff 0.2");
-  ASSERT_EQ(all.status, 0) << all.err;
-  EXPECT_GT(Lines(all.out).size(), 6u);
+  const std::string all = RunOk("matrix " + Db() + " -limit 5 -cutoff 0.2");
+  EXPECT_GT(Lines(all).size(), 6u);
   for (const char* form : {" -cutoff 0.2", " -cutoff 0.2 -limit 0"}) {
     const auto r = RunVarnex("matrix " + Db() + form);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, all.out) << form;
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, all) << form;
     EXPECT_EQ(r.err, "") << form;
   }
 }
@@ -72,15 +68,11 @@ TEST_F(VarnexDatabaseCliTest, MatrixCutoffWithoutALimitKeepsEveryPairAboveIt) {
 TEST_F(VarnexDatabaseCliTest, SearchPageShowsEveryHitAsItsLineWithTheHighlightAskedFor) {
   const std::string search =
       "search " + Db() + " -mols '" + Path("mols.smi") + "' -query 'CC(=O)Oc1ccccc1C(=O)O' -limit 3";
-  const auto tsv = RunVarnex(search);
-  ASSERT_EQ(tsv.status, 0) << tsv.err;
-  const auto lines = Lines(tsv.out);
+  const auto lines = Lines(RunOk(search));
   ASSERT_EQ(lines.size(), 4u);
   for (const std::string highlight : {"mcs", "bits", "none"}) {
     const auto page = Path(highlight + ".html");
-    const auto r = RunVarnex(search + " -format html -highlight " + highlight + " -out '" + page + "'");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(RunOk(search + " -format html -highlight " + highlight + " -out '" + page + "'"), "");
     const std::string html = ReadFile(page);
     EXPECT_EQ(html.rfind("<!DOCTYPE html>\n", 0), 0u);
     const auto doc = ParseXml(html);
@@ -123,24 +115,19 @@ TEST_F(VarnexDatabaseCliTest, PictureOptionsOutsideTheirRangeAreRefused) {
 
 TEST_F(VarnexDatabaseCliTest, MatrixOfOneRecordIsItsRowOfTheWholeMatrix) {
   const std::string matrix = "matrix " + Db() + " -mols '" + Path("mols.smi") + "' -limit 3";
-  auto r = RunVarnex(matrix);
-  ASSERT_EQ(r.status, 0) << r.err;
   std::vector<std::string> row{"index_a\tname_a\tindex_b\tname_b\tscore"};
-  for (const std::string& line : Lines(r.out))
+  for (const std::string& line : Lines(RunOk(matrix)))
     if (line.rfind("1\t", 0) == 0) row.push_back(line);
   ASSERT_EQ(row.size(), 4u);
-  r = RunVarnex(matrix + " -record 1");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Lines(r.out), row);
+  EXPECT_EQ(Lines(RunOk(matrix + " -record 1")), row);
 
-  r = RunVarnex(matrix + " -record 1 -format html -out '" + Path("row.html") + "'");
-  ASSERT_EQ(r.status, 0) << r.err;
+  RunOk(matrix + " -record 1 -format html -out '" + Path("row.html") + "'");
   const auto doc = ParseXml(ReadFile(Path("row.html")));
   ASSERT_TRUE(doc);
   EXPECT_EQ(doc->FindAll("h2").at(0)->AllText(), "record 1: aspirin");
   EXPECT_EQ(doc->FindAll("figure", "hit").size(), 3u);
 
-  r = RunVarnex(matrix + " -record 5");
+  auto r = RunVarnex(matrix + " -record 5");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "varnex matrix: -record 5 is beyond the last record of the database (5 records)\n");
   r = RunVarnex(matrix + " -format html -out '" + Path("all.html") + "'");
@@ -149,15 +136,11 @@ TEST_F(VarnexDatabaseCliTest, MatrixOfOneRecordIsItsRowOfTheWholeMatrix) {
 }
 
 TEST_F(VarnexDatabaseCliTest, HistogramCountsEveryPairOnceAndItsChartHasABarPerBin) {
-  auto r = RunVarnex("histogram " + Db() + " -bins 4");
-  ASSERT_EQ(r.status, 0) << r.err;
-  const auto lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 5u) << r.out;
+  const auto lines = Lines(RunOk("histogram " + Db() + " -bins 4"));
+  ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0], "low\thigh\tcount");
   EXPECT_EQ(lines[1].substr(0, 18), "0.000000\t0.250000\t");
-  r = RunVarnex("histogram " + Db() + " -bins 4 -format svg -out '" + Path("h.svg") + "'");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(r.out.empty());
+  EXPECT_EQ(RunOk("histogram " + Db() + " -bins 4 -format svg -out '" + Path("h.svg") + "'"), "");
   const auto chart = ParseXml(ReadFile(Path("h.svg")));
   ASSERT_TRUE(chart);
   const auto bars = chart->FindAll("rect", "bar");
@@ -170,8 +153,7 @@ TEST_F(VarnexDatabaseCliTest, HistogramCountsEveryPairOnceAndItsChartHasABarPerB
   // Every unordered pair of the five records once.
   EXPECT_EQ(chart->FindAll("text", "title").back()->AllText(), "Tanimoto scores of 10 pairs");
   // -scale chooses the counts axis.
-  r = RunVarnex("histogram " + Db() + " -bins 4 -scale log -format svg -out '" + Path("h.svg") + "'");
-  ASSERT_EQ(r.status, 0) << r.err;
+  RunOk("histogram " + Db() + " -bins 4 -scale log -format svg -out '" + Path("h.svg") + "'");
   EXPECT_EQ(ParseXml(ReadFile(Path("h.svg")))->FindAll("text", "axis-label").at(1)->AllText(),
             "pairs of records (log scale)");
 }
@@ -203,7 +185,7 @@ TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {
     EXPECT_EQ(dir_->Files(), files) << command;
   }
   const std::string svg = dir_->File("old.svg", "old");
-  ASSERT_EQ(RunVarnex("explain -smiles CCO -svg '" + svg + "'").status, 0);
+  RunOk("explain -smiles CCO -svg '" + svg + "'");
   EXPECT_TRUE(ParseXml(ReadFile(svg)));
   files.insert("old.svg");
   EXPECT_EQ(dir_->Files(), files);
@@ -218,12 +200,10 @@ TEST_F(VarnexDatabaseCliTest, UnreadableHitGetsANoteAndNamesComeFromDataFields) 
   ASSERT_EQ(RunVarnex("create -q -in '" + Path("broken.sdf") + "' -out '" + Path("broken.fpbin") + "'").status, 3);
   const std::string search = "search -db '" + Path("broken.fpbin") + "' -mols '" + Path("broken.sdf") +
                              "' -nametag ID -query C -descending false -limit 2";
-  auto r = RunVarnex(search);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Lines(r.out).at(1), "0\t\t1\t1\tnothing\t0.000000");
-  EXPECT_EQ(Lines(r.out).at(2), "0\t\t2\t0\tmethane\t1.000000");
-  r = RunVarnex(search + " -format html -out '" + Path("broken.html") + "'");
-  ASSERT_EQ(r.status, 0) << r.err;
+  const auto lines = Lines(RunOk(search));
+  EXPECT_EQ(lines.at(1), "0\t\t1\t1\tnothing\t0.000000");
+  EXPECT_EQ(lines.at(2), "0\t\t2\t0\tmethane\t1.000000");
+  RunOk(search + " -format html -out '" + Path("broken.html") + "'");
   const auto doc = ParseXml(ReadFile(Path("broken.html")));
   ASSERT_TRUE(doc);
   const auto hits = doc->FindAll("figure", "hit");

@@ -21,6 +21,7 @@
 
 using VarnexTest::Fields;
 using VarnexTest::Lines;
+using VarnexTest::RunOk;
 using VarnexTest::RunVarnex;
 
 namespace {
@@ -40,15 +41,10 @@ Varnex::KvFingerPrint Make(const char* smiles, const Varnex::KvFPTypeBase* type)
   return fp;
 }
 
-struct KindCase {
-  const char* name;
-  unsigned code;
-};
-
 TEST(VarnexKindsCliTest, EveryKindRoundTripsThroughFpAndCompare) {
   const VarnexTest::TempDir dir;
   const std::string path = dir.File("kinds.smi", std::string(kAspirin) + " aspirin\n" + kSalicylic + " salicylic\n");
-  const KindCase kinds[] = {
+  const std::pair<const char*, unsigned> kinds[] = {
       {"Path", Varnex::KvFPType::Path},
       {"Circular", Varnex::KvFPType::Circular},
       {"Tree", Varnex::KvFPType::Tree},
@@ -58,34 +54,31 @@ TEST(VarnexKindsCliTest, EveryKindRoundTripsThroughFpAndCompare) {
       {"UnhashedTree", Varnex::KvFPType::UnhashedTree},
       {"UnhashedCircular", Varnex::KvFPType::UnhashedCircular},
   };
-  for (const KindCase& kind : kinds) {
+  for (const auto& [name, code] : kinds) {
     // The kind's own default type, written as a type string that reads back.
-    const Varnex::KvFPTypeBase* type = Varnex::KvGetFPType(kind.code);
-    const auto fp = RunVarnex("fp -in '" + path + "' -fptype " + kind.name);
-    ASSERT_EQ(fp.status, 0) << kind.name << fp.err;
-    const auto lines = Lines(fp.out);
-    ASSERT_EQ(lines.size(), 3u) << fp.out;
+    const Varnex::KvFPTypeBase* type = Varnex::KvGetFPType(code);
+    const auto lines = Lines(RunOk("fp -in '" + path + "' -fptype " + name));
+    ASSERT_EQ(lines.size(), 3u) << name;
     const char* smiles[] = {kAspirin, kSalicylic};
     for (int i = 0; i < 2; ++i) {
       const auto fields = Fields(lines[1 + i]);
       ASSERT_EQ(fields.size(), 5u) << lines[1 + i];
-      EXPECT_EQ(fields[2], type->GetFPTypeString()) << kind.name;
-      EXPECT_EQ(Varnex::KvGetFPType(fields[2]), type) << kind.name;
+      EXPECT_EQ(fields[2], type->GetFPTypeString()) << name;
+      EXPECT_EQ(Varnex::KvGetFPType(fields[2]), type) << name;
       const Varnex::KvFingerPrint expected = Make(smiles[i], type);
-      EXPECT_EQ(fields[3], std::to_string(expected.CountBits())) << kind.name;
-      EXPECT_EQ(fields[4], expected.ToHexString()) << kind.name;
+      EXPECT_EQ(fields[3], std::to_string(expected.CountBits())) << name;
+      EXPECT_EQ(fields[4], expected.ToHexString()) << name;
     }
 
-    const auto compare = RunVarnex(std::string("compare -a '") + kAspirin + "' -b '" + kSalicylic + "' -fptype " +
-                                   kind.name + " -alpha 0.7 -beta 0.3");
-    ASSERT_EQ(compare.status, 0) << kind.name << compare.err;
+    const std::string compare = RunOk(std::string("compare -a '") + kAspirin + "' -b '" + kSalicylic +
+                                      "' -fptype " + name + " -alpha 0.7 -beta 0.3");
     // The kind and the weights reach the measures (whose scores are the library's to test).
     const Varnex::KvFingerPrint a = Make(kAspirin, type), b = Make(kSalicylic, type);
-    EXPECT_EQ(compare.out.rfind("measure\tscore\nTanimoto\t" + Score(Varnex::KvTanimoto(a, b)) + "\nTversky\t" +
+    EXPECT_EQ(compare.rfind("measure\tscore\nTanimoto\t" + Score(Varnex::KvTanimoto(a, b)) + "\nTversky\t" +
                                     Score(Varnex::KvTversky(a, b, 0.7f, 0.3f)) + "\nDice\t",
                                 0),
               0u)
-        << kind.name << compare.out;
+        << name << compare;
   }
   // The JSON forms: an array of one object per molecule; one member per measure.
   auto r = RunVarnex("fp -smiles 'CCO ethanol' -numbits 64 -format json");
@@ -127,7 +120,7 @@ TEST(VarnexKindsCliTest, ParametersTakeTheKindsDefaultsOrAreRefused) {
     const std::string command = (cases[i].type ? commands[0] : commands[i % 3]) + std::string(cases[i].arguments);
     const auto r = RunVarnex(command);
     if (cases[i].type) {
-      ASSERT_EQ(r.status, 0) << command << r.err;
+      EXPECT_EQ(r.status, 0) << command << r.err;
       EXPECT_EQ(Fields(Lines(r.out).at(1)).at(2), cases[i].type->GetFPTypeString()) << command;
       continue;
     }
@@ -141,16 +134,13 @@ TEST(VarnexKindsCliTest, ParametersTakeTheKindsDefaultsOrAreRefused) {
 TEST(VarnexKindsCliTest, VseprCountsOfEthanol) {
   // CH3 (type 6), CH2 (9), OH (62 = 0x3e); a key holds the start atom's type
   // in its lowest byte.
-  auto r = RunVarnex("fp -smiles 'CCO ethanol' -fptype VSEPRAroStereoType");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
+  EXPECT_EQ(RunOk("fp -smiles 'CCO ethanol' -fptype VSEPRAroStereoType"),
             "index\tname\ttype\tpaths\tvolume\tcounts\n0\tethanol\tVSEPRAroStereoType,maxpathlength=8,"
             "minpathlength=0,forcepathsout=true,weightbylength=false\t9\t9\t"
             "06=1 09=1 3e=1 0609=1 0906=1 093e=1 3e09=1 06093e=1 3e0906=1\n");
   // Weighted by length: three one-atom paths e^4, four two-atom ones e^3.5,
   // two three-atom ones e^3.
-  r = RunVarnex("fp -smiles CCO -fptype VSEPRAroType -weightbylength -minpath 1 -format json");
-  ASSERT_EQ(r.status, 0) << r.err;
+  auto r = RunVarnex("fp -smiles CCO -fptype VSEPRAroType -weightbylength -minpath 1 -format json");
   EXPECT_NE(r.out.find("\"paths\": 6, \"volume\": 172.633, \"counts\": {\"0609\": 33.1155, "), std::string::npos)
       << r.out;
   r = RunVarnex("fp -smiles CCO -fptype VSEPRAroType -maxpathlength 2");
