@@ -141,7 +141,6 @@ def test_query_forms_cutoffs_and_many_queries_agree(nci_db):
     result, mols, t, _ = nci_db
     db = varnex.FastDatabase(result.path)
     by_smiles = db.search(mols[3], k=0, cutoff=0.1)
-    assert np.array_equal(by_smiles, db.search(Chem.MolFromSmiles(mols[3]), k=0, cutoff=0.1))
     assert np.array_equal(by_smiles, db.search(t.fingerprint(mols[3]), k=0, cutoff=0.1))
     assert len(by_smiles) > 1 and all(by_smiles["score"].astype(np.float32) >= np.float32(0.1)) and by_smiles["index"][0] == 3
     queries = [mols[i] for i in range(0, 500, 7)] + ["C1CC"]
@@ -152,7 +151,7 @@ def test_query_forms_cutoffs_and_many_queries_agree(nci_db):
         assert np.array_equal(hits["score"], db.search(q, k=5)["score"])
 
 
-def test_matrix_and_histogram_cover_every_record(nci_db):
+def test_matrix_covers_every_record(nci_db):
     result, _, t, _ = nci_db
     db = varnex.FastDatabase(result.path)
     matrix = db.matrix(k=3)
@@ -160,8 +159,6 @@ def test_matrix_and_histogram_cover_every_record(nci_db):
     readable = [i for i in range(500) if i not in (10, 321)]
     first = {int(r): (int(c), s) for r, c, s in matrix[::3]}
     assert all(first[i] == (i, 1.0) or first[i][1] == 1.0 for i in readable)
-    counts = db.histogram(bins=20)
-    assert counts.dtype == np.uint64 and len(counts) == 20 and counts.sum() == 500 * 499 // 2
 
 
 @pytest.mark.parametrize("error", [KeyboardInterrupt, RuntimeError])
