@@ -175,7 +175,6 @@ def test_types_round_trip_through_strings_and_pickles(kind, params, expect):
 @pytest.mark.parametrize("kind, params, message", [
     ("Path", {"size": 8}, r"size must lie in 64..65535, got 8"),
     ("Path", {"min_dist": 6}, "invalid min bonds 6 > max bonds 5"),
-    ("Circular", {"atom_type": 0, "bond_type": 0}, "both atom and bond types"),
     ("Path", {"atom_type": "AtmNum|Nonsense"}, "unknown atom_type"),
     ("Path", {"size": 70000}, "size must lie in 64..65535"),
     ("Path", {"max_dist": 11}, "max_dist must lie in 0..10"),

@@ -206,7 +206,6 @@ TEST_F(VarnexInputFaultsCliTest, ValuesOutsideTheirMeaningAreRefused) {
       {"unknown command", "frobnicate", 2, "varnex: unknown command 'frobnicate'; see 'varnex help' for the commands\n"},
       {"hint to the command's help", "compare -a C -b CC -numbits 20", 2, "see 'varnex compare -help'"},
       {"required parameter missing", "compare -a C", 2, "parameter -b is required but has no value"},
-      {"unknown kind", "fp -smiles C -fptype Circle", 2, "is not one of the legal values: Path, Circular, Tree, MACCS166,"},
       {"unknown measure", "search " + db + " -query CCO -simfunc tanimoto", 2,
        "is not one of the legal values: Tanimoto, Cosine, Dice, Euclid, Tversky, Manhattan"},
       {"page without molecules", "search " + db + " -query CCO -format html -out '" + Path("x.html") + "'", 2,
