@@ -139,7 +139,6 @@ def test_a_score_equal_to_the_cutoff_is_always_in(measure, tmp_path):
         for k in (0, 1):
             assert len(db.search(fp, k=k, cutoff=cutoff, measure=measure, **weights)) == 1, (measure, ratio, k)
             assert len(db.search_many([fp], k=k, cutoff=cutoff, measure=measure, **weights)[0]) == 1
-            assert len(db.search(fp, k=k, cutoff=cutoff, measure=measure, threads=2, **weights)) == 1
         memory = varnex.Database(t)
         memory.add(pair[1])
         assert len(memory.search(fp, k=0, cutoff=cutoff, measure=measure, **weights)) == 1, (measure, ratio)
