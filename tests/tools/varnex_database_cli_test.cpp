@@ -40,9 +40,8 @@ class VarnexDatabaseCliTest : public ::testing::Test {
   static inline VarnexTest::TempDir* dir_ = nullptr;
 };
 
-TEST_F(VarnexDatabaseCliTest, SearchFindsTheQueryItselfFirstWithNames) {
-  const auto lines = Lines(RunOk("search " + Db() + " -mols '" + Path("mols.smi") + "' -query 'CC(=O)Oc1ccccc1C(=O)O' -limit 3"));
-  EXPECT_EQ(lines.at(1), "0\t\t1\t1\taspirin\t1.000000");
+// The tab-separated lines of search are the partly bad input's test.
+TEST_F(VarnexDatabaseCliTest, SearchAnswersInJson) {
   EXPECT_EQ(RunOk("search " + Db() + " -query 'CCO q' -limit 1 -format json"),
             "[\n{\"query\": 0, \"query_name\": \"q\", \"hits\": [\n"
             "  {\"rank\": 1, \"index\": 2, \"name\": \"\", \"score\": 1.000000}]}\n]\n");
@@ -159,7 +158,8 @@ TEST_F(VarnexDatabaseCliTest, HistogramCountsEveryPairOnceAndItsChartHasABarPerB
 }
 
 // A picture that cannot be written: one message, status 1, nothing on
-// stdout and no file or temporary file left; an existing file is replaced whole.
+// stdout and no file or temporary file left (an existing file replaced whole is
+// the explain drawing table's, which writes one file over and over).
 TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {
   const std::string mols = " -mols '" + Path("mols.smi") + "'";
   const std::string missing = Path("missing/x.html"), absent = "No such file or directory";
@@ -176,7 +176,7 @@ TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {
       {"explain -smiles CCO -svg", Path("folder"), "Is a directory", ""},  // an existing folder stays as it is
       {"explain -smiles CCO -svg", Path("large.svg"), "File too large", sizeLimit},
   };
-  std::set<std::string> files = dir_->Files();
+  const std::set<std::string> files = dir_->Files();
   for (const auto& [command, path, reason, setup] : cases) {
     const auto r = RunVarnex(command + " '" + path + "'", setup);
     EXPECT_EQ(r.status, 1) << command;
@@ -184,11 +184,6 @@ TEST_F(VarnexDatabaseCliTest, PictureFaultsGiveOneMessageAndNoFile) {
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(dir_->Files(), files) << command;
   }
-  const std::string svg = dir_->File("old.svg", "old");
-  RunOk("explain -smiles CCO -svg '" + svg + "'");
-  EXPECT_TRUE(ParseXml(ReadFile(svg)));
-  files.insert("old.svg");
-  EXPECT_EQ(dir_->Files(), files);
 }
 
 // Names from SD data fields are the fp command's test (the same reader names hits).
