@@ -108,20 +108,18 @@ TEST_F(VarnexCollectionCliTest, VerifyNamesWhatIsWrongAndRefusalsLeaveTheCollect
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.err.find("exists already; add molecules with append"), std::string::npos) << again.err;
   EXPECT_EQ(RunVarnex("verify -db " + catalog_).status, 0);
-  // One byte of the header's padding changed, which only the checksum tells;
-  // then one byte of one record: verify names the shard and what is wrong.
+  // One byte of the header's padding changed, which only the checksum tells: verify
+  // names the shard and what is wrong (each finding of verify is CollectionTest's).
   const std::string shard = FirstShard();
   ASSERT_FALSE(shard.empty());
   std::string bytes = VarnexTest::ReadFile(shard);
-  for (const auto& [at, problem] : {std::pair<std::size_t, std::string>{700, ": checksum differs from the catalog's"},
-                                    {800 + 2 * (16 + 128) + 40, ": record 2 is not that of molecule"}}) {
-    bytes[700] = '\0';
-    bytes[at] ^= 0x01;
-    std::ofstream(shard, std::ios::binary) << bytes;
-    const auto bad = RunVarnex("verify -db " + catalog_);
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_NE(bad.err.find(std::filesystem::path(shard).filename().string() + problem), std::string::npos) << bad.err;
-  }
+  bytes[700] ^= 0x01;
+  std::ofstream(shard, std::ios::binary) << bytes;
+  const auto bad = RunVarnex("verify -db " + catalog_);
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find(std::filesystem::path(shard).filename().string() + ": checksum differs from the catalog's"),
+            std::string::npos)
+      << bad.err;
 }
 
 }  // namespace
