@@ -29,6 +29,10 @@ def test_arguments_outside_their_meaning_raise_like_the_command_line(small_db, t
     hits = [(0, 1.0)]
     cases = [
         (lambda: t.fingerprints("CCO"), TypeError, "iterable of molecules"),
+        (lambda: t.fingerprint(None), TypeError, ""),  # in a list, None is a missing molecule
+        (lambda: t.fingerprint(b"CCO"), TypeError, ""),
+        (lambda: t.fingerprint(1.5), TypeError, ""),
+        (lambda: t.fingerprints(["CCO", object()]), TypeError, ""),
         (lambda: db.search_many("CCO"), TypeError, "iterable of molecules"),
         (lambda: db.search("CCO", cutoff=float("nan")), ValueError, "outside the range of Tanimoto"),
         (lambda: db.search("CCO", cutoff=2, measure="dice"), ValueError, "outside the range of Dice"),
