@@ -16,10 +16,8 @@ N = 1024
 
 
 def fp_with_bits(t, bits):
-    data = bytearray(t.size // 8)
-    for b in bits:
-        data[b // 8] |= 1 << (b % 8)
-    return varnex.Fingerprint.from_hex(t, data.hex())
+    """A fingerprint of type t with `bits` set (bit i is bit i % 8 of byte i // 8)."""
+    return varnex.Fingerprint.from_hex(t, sum(1 << b for b in set(bits)).to_bytes(t.size // 8, "little").hex())
 
 
 # a = 2 bits only in A, b = 1 only in B, c = 2 in both, d = N - 5 in neither.

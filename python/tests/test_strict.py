@@ -116,10 +116,8 @@ def _write_fpbin(path, fptype, row):
 
 
 def _bits(indices):
-    row = np.zeros(N // 64, dtype=np.uint64)
-    for i in indices:
-        row[i // 64] |= np.uint64(1) << np.uint64(i % 64)
-    return row
+    """N bits with `indices` set, as 64-bit little-endian words."""
+    return np.frombuffer(sum(1 << i for i in set(indices)).to_bytes(N // 8, "little"), dtype="<u8")
 
 
 @pytest.mark.parametrize("measure", list(EXACT))
