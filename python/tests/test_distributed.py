@@ -25,9 +25,9 @@ TYPE = varnex.FPType("Path", size=1024)
 # Queries from the set itself (the NCI set holds duplicates, so scores tie
 # at the limit), and one unreadable.
 QUERIES = nci_smiles(N)[::97] + ["C1CC", "c1ccccc1C(=O)O"]
-# The collection's ids: the titles of the molecule file.
-with NCI.open() as _f:
-    TITLES = [line.split()[1] for _, line in zip(range(N), _f)]
+# The molecule file, and the collection's ids: its titles.
+LINES = NCI.read_text().splitlines(keepends=True)[:N]
+TITLES = [line.split()[1] for line in LINES]
 
 
 @pytest.fixture(scope="module")
@@ -45,8 +45,7 @@ def collection(tmp_path_factory):
     """The unsharded file and its manifests of 1, 3 and 7 shards."""
     folder = tmp_path_factory.mktemp("shards")
     smi = folder / "nci.smi"
-    with NCI.open() as f:
-        smi.write_text("".join(line for _, line in zip(range(N), f)))
+    smi.write_text("".join(LINES))
     whole = folder / "whole.fpbin"
     varnex.create_database(smi, whole, TYPE, progress=False)
     made = varnex.create_database(smi, folder / "made.fpbin", TYPE, progress=False, shards=3)
