@@ -40,7 +40,8 @@ def test_measures_give_their_formulas_direction_and_symmetry(measure, alpha, bet
     m = varnex.MEASURES[measure.lower()]
     assert varnex.measure_info(measure.upper()) is m
     apart = varnex.similarity(fp_with_bits(t, range(N)), fp_with_bits(t, []), measure)
-    assert (varnex.similarity(a, a, measure), apart) == ((m.highest, m.lowest) if m.higher_is_better else (m.lowest, m.highest))
+    best, worst = (m.highest, m.lowest) if m.higher_is_better else (m.lowest, m.highest)
+    assert (varnex.similarity(a, a, measure), apart) == (best, worst)
     forth = varnex.similarity(a, b, measure, alpha=0.9, beta=0.1)
     assert (forth == varnex.similarity(b, a, measure, alpha=0.9, beta=0.1)) == m.symmetric
     with pytest.raises(ValueError, match=r"^unknown similarity measure 'jaccard' \(tanimoto, dice, "):
