@@ -127,9 +127,7 @@ TEST(KvPerceptionRingSystems, SystemsShareBonds) {
   EXPECT_EQ(KvDetermineAromaticRingSystems(biphenyl, labels), 2u);
   EXPECT_FALSE(biphenyl.HasPerceived(KvPerception::Rings));
 
-  KvMol salt = Mol("[Na+].[Cl-].CCO");
-  EXPECT_EQ(KvDetermineComponents(salt, labels), 3u);
-  EXPECT_EQ(KvDetermineAromaticRingSystems(salt, labels), 0u);
+  EXPECT_EQ(KvDetermineAromaticRingSystems(Mol("[Na+].[Cl-].CCO"), labels), 0u);
 }
 
 TEST(KvPerceptionPredicates, AlphaBetaUnsaturation) {
