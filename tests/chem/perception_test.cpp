@@ -30,12 +30,8 @@ TEST(KvPerceptionAromatic, UnknownModelIsRefusedAndTheFlagsKept) {
   EXPECT_TRUE(mol.GetAtom(1)->IsAromatic());
 }
 
-// Charges, halogens and hybridisation are read through the typing tests.
-TEST(KvPerceptionAtoms, AtomicSymbols) {
-  EXPECT_EQ(KvGetAtomicSymbol(17), "Cl");
-  EXPECT_EQ(KvGetAtomicSymbol(0), "*");
-  EXPECT_EQ(KvGetAtomicSymbol(500), "");
-}
+// Charges, halogens and hybridisation are read through the typing tests,
+// atomic symbols through the MACCS element keys of every lone atom.
 
 // The parser leaves hybridisation and stereo assigned (unmarked SMILES
 // skip the toolkit's stereo perception); after an edit, which drops that
