@@ -41,16 +41,6 @@ std::vector<KvChem::KvMol> NciMolecules(std::size_t count) {
   return mols;
 }
 
-// The captions of a grid's panels, line by line.
-std::vector<std::vector<std::string>> Captions(const XmlElement& grid) {
-  std::vector<std::vector<std::string>> captions;
-  for (const XmlElement* panel : grid.FindAll("g", "panel")) {
-    captions.emplace_back();
-    for (const XmlElement* text : panel->FindAll("text", "caption")) captions.back().push_back(text->AllText());
-  }
-  return captions;
-}
-
 TEST(KvDrawFPPatternsTest, OnePanelPerSetBitHighlightingItsPatterns) {
   for (unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular}) {
     const KvFPTypeBase* type = KvGetFPType(kind);
@@ -100,9 +90,13 @@ TEST(KvDrawFPPatternsTest, EveryKindExplainedAndEachPatternOfABitInItsOwnColour)
   // the pattern tests check.
   auto grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetFPType(KvFPType::MACCS166)));
   ASSERT_TRUE(grid);
-  const auto captions = Captions(*grid);
-  const std::vector<std::string> key154 = {"key 154 (bit 153)", "a carbonyl (C=O)", "[#6]=[#8]"};
-  EXPECT_NE(std::find(captions.begin(), captions.end(), key154), captions.end());
+  std::set<std::vector<std::string>> captions;  // of each panel, line by line
+  for (const XmlElement* panel : grid->FindAll("g", "panel")) {
+    std::vector<std::string> lines;
+    for (const XmlElement* text : panel->FindAll("text", "caption")) lines.push_back(text->AllText());
+    captions.insert(lines);
+  }
+  EXPECT_EQ(captions.count({"key 154 (bit 153)", "a carbonyl (C=O)", "[#6]=[#8]"}), 1u);
 
   // A small path fingerprint folds several patterns onto one bit: each has
   // a colour of its own, the key before its caption line.
@@ -305,8 +299,7 @@ TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndWrapAtCharacters) {
     EXPECT_EQ(lines, expected[i]) << i;
   }
   EXPECT_EQ(groups[0]->FindAll("title").at(0)->AllText(), e8 + "<&>\xC3\xA9\xC3\xA9\xEF\xBF\xBDxyz\nshort");
-  EXPECT_EQ(groups[1]->FindAll("text", "note").at(0)->AllText(), "no 2D drawing");
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvLayOut() invalid molecule!"});
+  EXPECT_EQ(groups[1]->FindAll("text", "note").at(0)->AllText(), "no 2D drawing");  // the layout's warning is its own
 
   const auto empty = ParseXml(KvGetSvgGrid({}, layout, "nothing <here>"));
   ASSERT_TRUE(empty);

@@ -26,10 +26,13 @@ using VarnexTest::Mol;
 // ---------------------------------------------------------------------------
 // The tables
 
-TEST(VseprTypeTable, NamesParseBackAndEdgesOfEachSpace) {
-  VarnexTest::CaptureSink sink;  // names and name lookups never report
+TEST(VseprTypeTable, NamesAromaticTypesAndStereoVariantsOfEachSpace) {
+  VarnexTest::CaptureSink sink;  // names, lookups and valid ids never report
   for (unsigned id = 0; id < 201; ++id) {
     EXPECT_EQ(Stereo::GetType(Stereo::GetName(id)), id);
+    // Aromatic types are 147 to 164 (their valences are the typed rings' and
+    // the lone-pair identity's).
+    EXPECT_EQ(Stereo::GetAromatic(id), id >= 147 && id <= 164) << id;
     if (id >= 165) continue;
     EXPECT_EQ(Aro::GetType(Aro::GetName(id)), id);
     EXPECT_EQ(Stereo::GetName(id), Aro::GetName(id));
@@ -43,6 +46,25 @@ TEST(VseprTypeTable, NamesParseBackAndEdgesOfEachSpace) {
       {201, "INVALID", "INVALID"},                {0xFFFFFFFFu, "INVALID", "INVALID"}};
   for (const auto& [id, aro, stereo] : names)
     EXPECT_EQ(std::make_pair(Aro::GetName(id), Stereo::GetName(id)), std::make_pair(aro, stereo)) << id;
+
+  // Each :R/:S pair repeats its base type in every property but the stereo value.
+  const auto props = [](unsigned t) {
+    return std::make_tuple(Stereo::GetAtomicNumber(t), Stereo::GetCharge(t), Stereo::GetHeavyDegree(t),
+                           Stereo::GetHydrogenCount(t), Stereo::GetHeavyValence(t), Stereo::GetLPCount(t),
+                           Stereo::GetAromatic(t));
+  };
+  const unsigned bases[18] = {12, 14, 30, 32, 47, 50, 58, 60, 80, 83, 102, 106, 108, 111, 129, 132, 140, 142};
+  for (unsigned pair = 0; pair < 18; ++pair) {
+    const unsigned r = 165 + 2 * pair, base = bases[pair];
+    EXPECT_EQ(Stereo::GetName(r), Stereo::GetName(base) + ":R");
+    EXPECT_EQ(Stereo::GetName(r + 1), Stereo::GetName(base) + ":S");
+    EXPECT_EQ(std::make_tuple(Stereo::GetStereo(base), Stereo::GetStereo(r), Stereo::GetStereo(r + 1)),
+              std::make_tuple(0u, 2u, 3u));
+    EXPECT_EQ(props(r), props(base));
+    EXPECT_EQ(props(r + 1), props(base));
+  }
+  // Every type id, the invalid ones included, fits in one byte of a path key.
+  EXPECT_LT(Stereo::kInvalidType, 256u);
   EXPECT_EQ(sink.Count(), 0u);
 }
 
@@ -84,31 +106,6 @@ TEST(VseprTypeTable, AtomLookupMatchesALinearSearchOverEveryCombination) {
               ASSERT_EQ(Varnex::VseprDetail::TypeOfKey({z, hv, deg, h, charge, aromatic}), expected)
                   << z << " " << hv << " " << deg << " " << h << " " << charge << " " << aromatic;
             }
-}
-
-// Aromatic types are 147 to 164 (their valences are the typed rings' and the
-// lone-pair identity's); each stereo variant repeats its base type.
-TEST(VseprTypeTable, AromaticTypesAndStereoVariantsAreTheListedOnes) {
-  for (unsigned id = 0; id < 201; ++id) EXPECT_EQ(Stereo::GetAromatic(id), id >= 147 && id <= 164) << id;
-
-  // Each :R/:S pair repeats its base type in every property but the stereo value.
-  const auto props = [](unsigned t) {
-    return std::make_tuple(Stereo::GetAtomicNumber(t), Stereo::GetCharge(t), Stereo::GetHeavyDegree(t),
-                           Stereo::GetHydrogenCount(t), Stereo::GetHeavyValence(t), Stereo::GetLPCount(t),
-                           Stereo::GetAromatic(t));
-  };
-  const unsigned bases[18] = {12, 14, 30, 32, 47, 50, 58, 60, 80, 83, 102, 106, 108, 111, 129, 132, 140, 142};
-  for (unsigned pair = 0; pair < 18; ++pair) {
-    const unsigned r = 165 + 2 * pair, base = bases[pair];
-    EXPECT_EQ(Stereo::GetName(r), Stereo::GetName(base) + ":R");
-    EXPECT_EQ(Stereo::GetName(r + 1), Stereo::GetName(base) + ":S");
-    EXPECT_EQ(std::make_tuple(Stereo::GetStereo(base), Stereo::GetStereo(r), Stereo::GetStereo(r + 1)),
-              std::make_tuple(0u, 2u, 3u));
-    EXPECT_EQ(props(r), props(base));
-    EXPECT_EQ(props(r + 1), props(base));
-  }
-  // Every type id, the invalid ones included, fits in one byte of a path key.
-  EXPECT_LT(Stereo::kInvalidType, 256u);
 }
 
 // ---------------------------------------------------------------------------
