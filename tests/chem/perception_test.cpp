@@ -80,15 +80,16 @@ TEST(KvPerceptionStereo, TetrahedralParityOfTheWrittenOrder) {
   // "N[C@@H](C)C(=O)O": looking from N the others run clockwise (@@), with
   // the implicit H last: order N, CH3, COOH gives 3, two swapped 2.
   KvMol a = Mol("N[C@@H](C)C(=O)O");
-  const KvAtomBase* centre = a.GetAtom(1);
-  const std::vector<const KvAtomBase*> written = {a.GetAtom(0), a.GetAtom(2), a.GetAtom(3)};
-  EXPECT_EQ(centre->GetStereo(written, 57), 3u);
-  const std::vector<const KvAtomBase*> swapped = {a.GetAtom(2), a.GetAtom(0), a.GetAtom(3)};
-  EXPECT_EQ(centre->GetStereo(swapped, 57), 2u);
-  EXPECT_EQ(centre->GetStereo(written, 1), 0u);
-  EXPECT_EQ(a.GetAtom(2)->GetStereo({}, 57), 0u);
-  const std::vector<const KvAtomBase*> incomplete = {a.GetAtom(0), a.GetAtom(2)};
-  EXPECT_EQ(centre->GetStereo(incomplete, 57), 0u);
+  const struct {
+    unsigned atom;
+    std::vector<unsigned> order;
+    unsigned query, expected;
+  } cases[] = {{1, {0, 2, 3}, 57, 3}, {1, {2, 0, 3}, 57, 2}, {1, {0, 2, 3}, 1, 0}, {2, {}, 57, 0}, {1, {0, 2}, 57, 0}};
+  for (const auto& c : cases) {
+    std::vector<const KvAtomBase*> order;
+    for (unsigned i : c.order) order.push_back(a.GetAtom(i));
+    EXPECT_EQ(a.GetAtom(c.atom)->GetStereo(order, c.query), c.expected) << c.order.size() << " " << c.query;
+  }
 
   // A centre that is not one loses its mark.
   KvMol fake = Mol("C[C@H](C)O");

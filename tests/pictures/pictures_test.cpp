@@ -162,10 +162,9 @@ TEST(KvGetOverlapHighlightsTest, SharedFeaturesOfAtLeastTwoBondsOnBothSides) {
   for (const OverlapCase& c : cases) {
     KvChem::KvHighlight onA, onB;
     KvGetOverlapHighlights(Mol(c.a), Mol(c.b), KvGetFPType(KvFPType::Path), onA, onB);
-    EXPECT_EQ(onA.atoms, c.atomsA) << c.a << " " << c.b;
-    EXPECT_EQ(onA.bonds, c.bondsA) << c.a << " " << c.b;
-    EXPECT_EQ(onB.atoms, c.atomsB) << c.a << " " << c.b;
-    EXPECT_EQ(onB.bonds, c.bondsB) << c.a << " " << c.b;
+    using Lists = std::vector<std::vector<unsigned>>;
+    EXPECT_EQ((Lists{onA.atoms, onA.bonds, onB.atoms, onB.bonds}), (Lists{c.atomsA, c.bondsA, c.atomsB, c.bondsB}))
+        << c.a << " " << c.b;
   }
   // A molecule against itself shares every heavy atom and bond, whatever the
   // kind (the unhashed kinds through the features of their hashed kind).

@@ -174,9 +174,6 @@ TEST(VseprAtomTyping, TypesOfRingGroupAndUntypedAtoms) {
       {"CC[CH2-]", {6, 9, 0}},
       {"C", {165}},  // no heavy neighbour
       {"C[SiH3]", {6, 165}},
-      {"CB(C)C", {6, 165, 6, 6}},
-      {"C[Se]C", {6, 165, 6}},
-      {"[Na+].[Cl-]", {165, 165}},
       {"[2H]C(C)", {165, 6, 6}},  // a kept hydrogen is never typed; its carbon counts it
   };
   for (const auto& row : rows) {
