@@ -215,8 +215,6 @@ TEST(FPDispatchTest, WarningsAndEmptyResults) {
   invalid.SetInvalid();
   EXPECT_TRUE(KvCollect(KvGetFPPatterns(invalid, nullptr)).empty());
   EXPECT_TRUE(KvCollect(KvGetFPOverlap(mol, invalid, DefaultType(KvFPType::Path))).empty());
-  EXPECT_EQ(sink.Count(), 0u);
-
   // A member given another kind: empty without a message.
   EXPECT_TRUE(KvCollect(KvGetTreeFPPatterns(mol, DefaultType(KvFPType::Path))).empty());
   EXPECT_EQ(sink.Count(), 0u);
@@ -242,7 +240,6 @@ TEST(MACCSCoverageTest, ElementAndSmartsKeys) {
   for (const KvMatchBase& m : matches) {
     keys.insert(MatchKey(m));
     for (const KvChem::KvAtomPair& pair : m.GetAtomPairs()) {
-      ASSERT_TRUE(pair.query != nullptr && pair.target != nullptr);
       EXPECT_EQ(pair.query->GetParent(), &mol);
       EXPECT_EQ(pair.target->GetParent(), &mol);
     }

@@ -36,24 +36,8 @@ Pairs Ones(std::initializer_list<std::uint64_t> keys) {
 // ---------------------------------------------------------------------------
 // Exact fingerprints of small molecules
 
-TEST(VseprFingerprint, EthanolHasNineKeysWithAndWithoutWeights) {
-  KvMol ethanol = Mol("CCO");  // types 6, 9, 62
-  const KvVseprFingerprint fp(ethanol, KvVseprOptions());
-  EXPECT_EQ(fp.GetPathCounts(),
-            Ones({0x06, 0x09, 0x3E, 0x0609, 0x0906, 0x093E, 0x3E09, 0x06093E, 0x3E0906}));
-  EXPECT_EQ(fp.GetVolume(), 9.0);
-
-  // Each path weighs exp((8 - bonds) / 2), as the brute force checks path by path.
-  const KvVseprFingerprint weighted(ethanol, KvVseprOptions().SetWeightByLength(true));
-  EXPECT_DOUBLE_EQ(weighted.GetVolume(), 3 * std::exp(4.0) + 4 * std::exp(3.5) + 2 * std::exp(3.0));
-}
-
+// Limits within 0 to 8 are the brute force's; here the repairs of others.
 TEST(VseprFingerprint, PathLengthLimitsAndTheirRepairs) {
-  // Other limits within 0 to 8 are the brute force's.
-  const KvVseprFingerprint none(Mol("CCO"), KvVseprOptions().SetMaxPathLength(0));
-  EXPECT_TRUE(none.GetPathCounts().empty());
-  EXPECT_EQ(none.GetVolume(), 0.0);
-
   // Above 8: one warning, walked as 8, options kept as passed.
   KvMol chain = Mol("CCCCCCCCCCCC");
   VarnexTest::CaptureSink sink;
@@ -70,15 +54,19 @@ TEST(VseprFingerprint, PathLengthLimitsAndTheirRepairs) {
   EXPECT_EQ(swapped.GetOptions().GetMinPathLength(), 5u);
 }
 
-// Paths from one atom or bond, worked out by hand: the forced walk never
-// turns back in a ring (cyclohexane's CH2 is type 9), a trailing type 0 (the
-// carbanion) shares the shorter path's key, a bond starts from both ends, and
-// a hydrogen atom may start a path but never extends one. Walks that turn
-// back and other one-atom starts are the brute force's.
-TEST(VseprFingerprint, PathsFromOneAtomOrBond) {
+// Paths of a molecule, an atom or a bond, worked out by hand: ethanol's nine
+// (types 6, 9, 62) and none under a limit of 0; the forced walk never turns back
+// in a ring (cyclohexane's CH2 is type 9), a trailing type 0 (the carbanion)
+// shares the shorter path's key, a bond starts from both ends, and a hydrogen
+// atom may start a path but never extends one. Each path weighs
+// exp((8 - bonds) / 2). Walks that turn back and other starts are the brute
+// force's.
+TEST(VseprFingerprint, PathsOfSmallMoleculesAtomsAndBonds) {
   const KvMol ring = Mol("C1CCCCC1"), anion = Mol("CC[CH2-]"), ethanol = Mol("CCO"), deuterated = Mol("[2H]CC");
   ASSERT_TRUE(deuterated.GetAtom(0)->IsHydrogen());
   const std::pair<KvVseprFingerprint, Pairs> cases[] = {
+      {{ethanol, {}}, Ones({0x06, 0x09, 0x3E, 0x0609, 0x0906, 0x093E, 0x3E09, 0x06093E, 0x3E0906})},
+      {{ethanol, KvVseprOptions().SetMaxPathLength(0)}, {}},
       {{*ring.GetAtom(0), {}}, {{0x09, 1}, {0x0909, 2}, {0x090909, 2}, {0x09090909, 2}}},
       {{*anion.GetAtom(0), {}}, {{0x06, 1}, {0x0906, 2}}},
       {{*ethanol.GetBond(0), {}}, Ones({0x06, 0x09, 0x0609, 0x0906, 0x3E09, 0x3E0906})},
@@ -86,8 +74,11 @@ TEST(VseprFingerprint, PathsFromOneAtomOrBond) {
       {{*deuterated.GetAtom(0), KvVseprOptions().SetStereoAware(false)}, Ones({0xA5, 0x06A5, 0x0606A5})},  // 165
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first.GetPathCounts(), cases[i].second) << i;
-  const KvVseprFingerprint weighted(*anion.GetAtom(0), KvVseprOptions().SetWeightByLength(true));
-  EXPECT_DOUBLE_EQ(weighted.GetPathCounts()[1].second, std::exp(3.5) + std::exp(3.0));
+  const KvVseprOptions weighted = KvVseprOptions().SetWeightByLength(true);
+  EXPECT_DOUBLE_EQ(KvVseprFingerprint(ethanol, weighted).GetVolume(),
+                   3 * std::exp(4.0) + 4 * std::exp(3.5) + 2 * std::exp(3.0));
+  EXPECT_DOUBLE_EQ(KvVseprFingerprint(*anion.GetAtom(0), weighted).GetPathCounts()[1].second,
+                   std::exp(3.5) + std::exp(3.0));
   EXPECT_EQ(KvVseprFingerprint(deuterated, {}).GetPathCounts(), KvVseprFingerprint(Mol("CC"), {}).GetPathCounts());
 }
 
