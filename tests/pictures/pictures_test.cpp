@@ -70,19 +70,6 @@ TEST(KvDrawFPPatternsTest, OnePanelPerSetBitHighlightingItsPatterns) {
   }
 }
 
-// The fill colours ("#RRGGBB") of the highlight ellipses and the caption
-// swatches of a panel.
-std::pair<std::set<std::string>, std::vector<std::string>> PanelColours(const XmlElement& panel) {
-  std::set<std::string> fills;
-  for (const XmlElement* e : panel.FindAll("ellipse")) {
-    const std::string style = e->Attribute("style");
-    fills.insert(style.substr(style.find("fill:") + 5, 7));
-  }
-  std::vector<std::string> swatches;
-  for (const XmlElement* r : panel.FindAll("rect", "swatch")) swatches.push_back(r->Attribute("fill"));
-  return {fills, swatches};
-}
-
 TEST(KvDrawFPPatternsTest, EveryKindExplainedAndEachPatternOfABitInItsOwnColour) {
   const KvChem::KvMol aspirin = Mol("CC(=O)Oc1ccccc1C(=O)O");
   // MACCS: a panel per set key (counted by test_pictures.py), captioned with
@@ -104,12 +91,16 @@ TEST(KvDrawFPPatternsTest, EveryKindExplainedAndEachPatternOfABitInItsOwnColour)
   grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetPathFPType(64, 0, 5, 191, 3)));
   ASSERT_TRUE(grid);
   for (const XmlElement* panel : grid->FindAll("g", "panel")) {
-    const auto [fills, swatches] = PanelColours(*panel);
+    std::vector<std::string> swatches;
+    for (const XmlElement* r : panel->FindAll("rect", "swatch")) swatches.push_back(r->Attribute("fill"));
     const std::string tooltip = panel->FindAll("title").at(0)->AllText();  // the bit and the texts, a line each
     EXPECT_EQ(swatches.size(), static_cast<std::size_t>(std::count(tooltip.begin(), tooltip.end(), '\n')))
         << "one swatch per pattern text";
     EXPECT_EQ(std::set<std::string>(swatches.begin(), swatches.end()).size(), std::min<std::size_t>(swatches.size(), 8));
-    for (const std::string& fill : fills) EXPECT_NE(std::find(swatches.begin(), swatches.end(), fill), swatches.end());
+    for (const XmlElement* e : panel->FindAll("ellipse")) {  // each highlight in a swatch's colour
+      const std::string style = e->Attribute("style");
+      EXPECT_NE(std::find(swatches.begin(), swatches.end(), style.substr(style.find("fill:") + 5, 7)), swatches.end());
+    }
     if (swatches.size() > 1) ++crowded;
   }
   EXPECT_GT(crowded, 10u);
@@ -204,9 +195,7 @@ Chart ReadChart(const std::string& svg) {
 }
 
 TEST(KvDrawHistogramTest, LinearBarsScaledToTheCountsWithReadableTicks) {
-  KvHistogramChartOptions options;
-  options.xLabel = "Tanimoto score";
-  options.yLabel = "pairs";
+  const KvHistogramChartOptions options{{}, "Tanimoto score", "pairs", KvChartScale::Auto};
   Chart chart = ReadChart(KvDrawHistogram(KvFPHistogram({0, 30, 120, 7, 0}, 0.0, 1.0), options));
   ASSERT_EQ(chart.heights.size(), 5u);  // 120 / 7 is below 100: linear
   EXPECT_EQ(chart.heights[0], 0.0);
@@ -272,7 +261,6 @@ TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndWrapAtCharacters) {
   KvPictureLayout layout;
   layout.panelWidth = 100;  // 14 characters a line
   layout.bondLength = 10;   // small enough for the molecules to fit the panel
-  layout.columns = 2;
   const std::string e8 = "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";  // eight e-acute
   const std::string longName = e8 + "<&>\xC3\xA9\xC3\xA9\xFFxyz";                      // 17 characters
   KvChem::KvMol invalid;
