@@ -67,6 +67,13 @@ mutants=(
   "vsepr-tversky-swapped@src/vsepr/vsepr_fingerprint.cpp@s/(a.GetVolume() - common) \* alpha + (b.GetVolume() - common) \* beta/(a.GetVolume() - common) * beta + (b.GetVolume() - common) * alpha/@vsepr_tests"
   "vsepr-prep-keeps-first@src/vsepr/vsepr_fingerprint.cpp@s/static_cast<AttachedFingerprint\*>(item)->GetData().swap(fingerprint);/(void)item;/@vsepr_tests"
   "smarts-limit-counts-raw@src/chem/substruct.cpp@s/} else if (limitUnique) {/} else if (false) {/@chem_tests@generators_tests:Maccs*"
+  # Generators and chemistry: the faults that golden bits, the size guard and the hand-checked
+  # keys own once the typing strings, the key list and the invalid-molecule walk were merged.
+  "typing-string-ring-mark@src/generators/typing_strings.cpp@s/q += atom.IsInRing() ? \";R\" : \";R0\";/q += atom.IsInRing() ? \";R\" : \"\";/@generators_tests"
+  "maccs-invalid-molecule-made@src/generators/maccs.cpp@s/if (!mol.IsValid() || !KvChem::KvIsWithinSizeLimit(mol, \"KvMakeMACCS166FP()\")) {/if (!KvChem::KvIsWithinSizeLimit(mol, \"KvMakeMACCS166FP()\")) {/@generators_tests"
+  "maccs-count-key-shifted@src/generators/maccs_keys.cpp@s/{\"\[#6H3\]\", 160, 149},/{\"[#6H3]\", 160, 148},/@generators_tests"
+  "vsepr-sum-drops-options@src/vsepr/vsepr_fingerprint.cpp@s/if (impl_->pairs.empty()) return other;/if (false) return other;/@vsepr_tests"
+  "moldb-unknown-format-read@src/chem/moldb.cpp@s/if (kind.format == FileFormat::Unknown) {/if (false) {/@chem_tests"
   "pool-ignores-cancel@src/system/workers.cpp@s/return KvCancelRequested() || (tCall/return (tCall/@system_tests:*Worker*@fastdb_tests:*Cancel*"
   # Records, texts and names whose checks live in one test each.
   "kvb-payload-one-short@src/system/kvb.cpp@s/if (got != piece) {/if (got + 1 < piece) {/@system_tests@io_tests"

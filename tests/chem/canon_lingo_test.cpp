@@ -36,13 +36,14 @@ TEST(KvCanon, ChainSplitsIntoEndsNextAndMiddle) {
   CanonState state(atoms);
   EXPECT_EQ(state.NumClasses(), 1u);
 
+  // A class is named by the position of its first member in the ranking.
+  const auto classes = [&] {
+    std::vector<unsigned> out;
+    for (const KvAtomBase* atom : pentane.Atoms()) out.push_back(state.GetClass(*atom));
+    return out;
+  };
   KvCanonRefinePartitions(state, false, ByDegree);
-  EXPECT_EQ(state.NumClasses(), 2u);
-  const auto cls = [&](unsigned i) { return state.GetClass(*pentane.GetAtom(i)); };
-  EXPECT_EQ(cls(0), 0u);  // degree 1 ranks first, at position 0
-  EXPECT_EQ(cls(4), 0u);
-  EXPECT_EQ(cls(1), 2u);
-  EXPECT_EQ(cls(2), 2u);
+  EXPECT_EQ(classes(), (std::vector<unsigned>{0, 2, 2, 2, 0}));  // degree 1 ranks first
 
   // Without activation nothing is refined again.
   KvCanonRefinePartitions(state, true, ByNeighbourClasses);
@@ -50,11 +51,7 @@ TEST(KvCanon, ChainSplitsIntoEndsNextAndMiddle) {
 
   KvCanonActivatePartitions(state);
   KvCanonRefinePartitions(state, true, ByNeighbourClasses);
-  EXPECT_EQ(state.NumClasses(), 3u);
-  EXPECT_EQ(cls(0), cls(4));
-  EXPECT_EQ(cls(1), cls(3));
-  EXPECT_NE(cls(1), cls(2));
-  EXPECT_NE(cls(0), cls(1));
+  EXPECT_EQ(classes(), (std::vector<unsigned>{0, 2, 4, 2, 0}));
   EXPECT_FALSE(state.IsDiscrete());
 
   KvCanonSinglePartition(state);

@@ -30,12 +30,8 @@ TEST(KvPerceptionAromatic, UnknownModelIsRefusedAndTheFlagsKept) {
   EXPECT_TRUE(mol.GetAtom(1)->IsAromatic());
 }
 
-// Charges, halogens and hybridisation are read through the typing tests.
-TEST(KvPerceptionAtoms, AtomicSymbols) {
-  EXPECT_EQ(KvGetAtomicSymbol(17), "Cl");
-  EXPECT_EQ(KvGetAtomicSymbol(0), "*");
-  EXPECT_EQ(KvGetAtomicSymbol(500), "");
-}
+// Charges, halogens and hybridisation are read through the typing tests,
+// atomic symbols through the MACCS element keys of every lone atom.
 
 // The parser leaves hybridisation and stereo assigned (unmarked SMILES
 // skip the toolkit's stereo perception); after an edit, which drops that
@@ -84,15 +80,16 @@ TEST(KvPerceptionStereo, TetrahedralParityOfTheWrittenOrder) {
   // "N[C@@H](C)C(=O)O": looking from N the others run clockwise (@@), with
   // the implicit H last: order N, CH3, COOH gives 3, two swapped 2.
   KvMol a = Mol("N[C@@H](C)C(=O)O");
-  const KvAtomBase* centre = a.GetAtom(1);
-  const std::vector<const KvAtomBase*> written = {a.GetAtom(0), a.GetAtom(2), a.GetAtom(3)};
-  EXPECT_EQ(centre->GetStereo(written, 57), 3u);
-  const std::vector<const KvAtomBase*> swapped = {a.GetAtom(2), a.GetAtom(0), a.GetAtom(3)};
-  EXPECT_EQ(centre->GetStereo(swapped, 57), 2u);
-  EXPECT_EQ(centre->GetStereo(written, 1), 0u);
-  EXPECT_EQ(a.GetAtom(2)->GetStereo({}, 57), 0u);
-  const std::vector<const KvAtomBase*> incomplete = {a.GetAtom(0), a.GetAtom(2)};
-  EXPECT_EQ(centre->GetStereo(incomplete, 57), 0u);
+  const struct {
+    unsigned atom;
+    std::vector<unsigned> order;
+    unsigned query, expected;
+  } cases[] = {{1, {0, 2, 3}, 57, 3}, {1, {2, 0, 3}, 57, 2}, {1, {0, 2, 3}, 1, 0}, {2, {}, 57, 0}, {1, {0, 2}, 57, 0}};
+  for (const auto& c : cases) {
+    std::vector<const KvAtomBase*> order;
+    for (unsigned i : c.order) order.push_back(a.GetAtom(i));
+    EXPECT_EQ(a.GetAtom(c.atom)->GetStereo(order, c.query), c.expected) << c.order.size() << " " << c.query;
+  }
 
   // A centre that is not one loses its mark.
   KvMol fake = Mol("C[C@H](C)O");
@@ -127,24 +124,25 @@ TEST(KvPerceptionRingSystems, SystemsShareBonds) {
   EXPECT_EQ(KvDetermineAromaticRingSystems(biphenyl, labels), 2u);
   EXPECT_FALSE(biphenyl.HasPerceived(KvPerception::Rings));
 
-  KvMol salt = Mol("[Na+].[Cl-].CCO");
-  EXPECT_EQ(KvDetermineComponents(salt, labels), 3u);
-  EXPECT_EQ(KvDetermineAromaticRingSystems(salt, labels), 0u);
+  EXPECT_EQ(KvDetermineAromaticRingSystems(Mol("[Na+].[Cl-].CCO"), labels), 0u);
 }
 
+// An atom single-bonded to one with a double or triple bond elsewhere; next
+// to an aromatic ring only when asked (the typing of phenol's oxygen and of
+// ester oxygens checks the aromatic case).
 TEST(KvPerceptionPredicates, AlphaBetaUnsaturation) {
-  // Acrolein-like: C0 single-bonded to C1, which is double-bonded to C2.
-  KvMol enal = Mol("CC=CC=O");
-  KvHasAlphaBetaUnsat withArom(true), withoutArom(false);
-  EXPECT_TRUE(withoutArom(*enal.GetAtom(0)));
-  EXPECT_TRUE(withoutArom(*enal.GetAtom(2)));   // C2-C3, C3=O
-  EXPECT_FALSE(withoutArom(*enal.GetAtom(4)));  // O is double-bonded, not single
-
-  // Next to an aromatic ring only when asked (the typing of phenol's oxygen
-  // checks the aromatic case).
-  KvMol toluene = Mol("Cc1ccccc1");
-  EXPECT_FALSE(withoutArom(*toluene.GetAtom(0)));
-  EXPECT_FALSE(withArom(*toluene.GetAtom(1)));  // ring atoms have no single bond out to a ring
+  const struct {
+    const char* smiles;
+    unsigned atom;
+    bool aromatic, expected;
+  } cases[] = {
+      {"CC=CC=O", 0, false, true},  {"CC=CC=O", 2, false, true},  // C2-C3, C3=O
+      {"CC=CC=O", 4, false, false},                                // O is double-bonded, not single
+      {"Cc1ccccc1", 0, false, false},
+      {"Cc1ccccc1", 1, true, false},  // ring atoms have no single bond out to a ring
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(KvHasAlphaBetaUnsat(c.aromatic)(*Mol(c.smiles).GetAtom(c.atom)), c.expected) << c.smiles << " " << c.atom;
 }
 
 TEST(KvPerceptionThreads, SharedMoleculeReadsAgreeWithSerialOnes) {

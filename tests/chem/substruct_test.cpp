@@ -46,7 +46,6 @@ TEST(KvSubSearchMatch, CountsUniqueRawAndLimited) {
       {"c1ccccc1", "c1ccccc1", false, 5, 5},
       // The limit counts unique matches: naphthalene has 2 unique six-rings among 24 raw.
       {"c1ccccc1", "c1ccc2ccccc2c1", true, 2, 2},
-      {"[$(c(c)c)]1ccccc1", "c1ccc2ccccc2c1", true, 2, 2},
       {"[CH2]", "CCCCCC", true, 0, 4},
       {"[CH2]", "CCCCCC", true, 3, 3},
       // Hydrogen primitives; aromatic carbons next to an OH, through recursive environments.

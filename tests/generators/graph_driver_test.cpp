@@ -155,20 +155,6 @@ TEST(GraphGenerators, TypedEntriesCheckTheKindAndReportStrayBits) {
   }
 }
 
-// What an empty molecule gives is pinned by the golden bits.
-TEST(AllGenerators, InvalidMoleculesGiveNoTypeAndNoMessage) {
-  KvMol invalid;
-  invalid.SetInvalid();
-  for (unsigned kind : kAllKinds) {
-    CaptureSink sink;
-    KvFingerPrint fp;
-    ASSERT_TRUE(KvMakeFP(fp, Mol("CCO"), KvGetFPType(kind)));
-    EXPECT_FALSE(KvMakeFP(fp, invalid, KvGetFPType(kind))) << kind;
-    EXPECT_EQ(fp.GetFPTypeBase(), nullptr) << kind;
-    EXPECT_EQ(sink.Count(), 0u) << kind;
-  }
-}
-
 // Permuted atoms (and bonds), explicit hydrogens and Kekulé input give the
 // fingerprint of the plain molecule, for every kind; the caller's molecule is
 // not changed. The unhashed circular kind typed by element and bond order
@@ -240,22 +226,18 @@ TEST(AllGenerators, ThreadsSharingMoleculesAgreeWithSerialGeneration) {
     for (std::size_t job = 0; job < n; ++job) ASSERT_TRUE(results[t][job] == serial[job]) << t << " " << job;
 }
 
-// Over the NCI set: bits at and above the modulus stay clear (4096 and 1000
-// bits), and every 15th molecule's fingerprint equals the bits of its id
-// generator run without symmetry classes (the brute-force reference of the
-// start-atom skip); symmetry classes the caller perceived change nothing.
+// Every 15th NCI molecule's fingerprint equals the bits of its id generator
+// run without symmetry classes, folded by the modulus (the brute-force
+// reference of the start-atom skip and of the bits at and above the modulus);
+// symmetry classes the caller perceived change nothing.
 TEST(GraphGenerators, RealMoleculesModulusAndIdGeneratorReference) {
   const std::vector<KvMol> mols = VarnexTest::NciMols(3000);
   ASSERT_GT(mols.size(), 2900u);
   for (const Graph& g : kGraphs) {
     const auto* def = static_cast<const KvFPGraphTypeBase*>(KvGetFPType(g.kind));
-    for (std::size_t i = 0; i < mols.size(); ++i) {
-      KvFingerPrint fp, odd;
+    for (std::size_t i = 0; i < mols.size(); i += 15) {
+      KvFingerPrint fp;
       ASSERT_TRUE(g.make(fp, mols[i], 4096, 0, g.defaultMax, def->GetAtomTypes(), def->GetBondTypes()));
-      ASSERT_TRUE(g.make(odd, mols[i], 1000, 0, 3, def->GetAtomTypes(), def->GetBondTypes()));
-      for (std::size_t bit = 4093; bit < 4096; ++bit) ASSERT_FALSE(fp.IsBitOn(bit)) << g.kind << " " << i;
-      for (std::size_t bit = 997; bit < 1000; ++bit) ASSERT_FALSE(odd.IsBitOn(bit)) << g.kind << " " << i;
-      if (i % 15 != 0) continue;
       KvMol copy(mols[i]);
       KvPrepareForFingerprinting(copy, g.kind);
       std::vector<unsigned> atomTypes, bondTypes, ids;

@@ -68,7 +68,8 @@ TEST(MaccsKeys, HandCheckedMolecules) {
 // Single keys, and keys with a count key: the first match sets the key, a
 // second unique match (a different atom set) the count key. Symmetric
 // patterns have many raw matches per atom set, so counting must skip repeats.
-// Element keys are checked atom by atom below.
+// Element keys are checked atom by atom below; two components (key 166) with
+// the hand-checked molecules.
 TEST(MaccsKeys, KeysSetAndUnsetOnSmallMolecules) {
   struct Case {
     const char* smiles;
@@ -90,10 +91,7 @@ TEST(MaccsKeys, KeysSetAndUnsetOnSmallMolecules) {
       {"CCCCC", {147, 118}, {}},  // CH2-CH2 pairs from both ends
       {"CCCC", {}, {147, 118}},
       {"CC(=O)OC", {}, {143, 127}},  // no ring
-      {"CC.O", {166}, {}},
-      {"[Na+].[Cl-]", {166}, {}},
       {"c1ccccc1.c1ccccc1", {125, 162, 166}, {}},  // aromatic systems in separate components
-      {"c1ccncc1", {162}, {}},
       {"c1cc[nH]c1", {162}, {}},
   };
   for (const Case& c : cases) {
@@ -126,24 +124,15 @@ TEST(MaccsElements, LoneAtomsSetTheirKey) {
   }
 }
 
-TEST(MaccsKeyList, AllPatternsCompileAndKeysDoNotOverlap) {
+// A pattern the toolkit does not understand would drop its key silently
+// (key numbers and count keys are pinned by the golden bits).
+TEST(MaccsKeyList, EveryPatternCompiles) {
   const auto keys = KvGetMACCSKeyList();
   ASSERT_EQ(keys.size(), 135u);
-  std::set<unsigned> numbers;
-  std::vector<std::pair<unsigned, unsigned>> countKeys;
   for (const MACCSKey& record : keys) {
     ASSERT_NE(record.search, nullptr);
     EXPECT_TRUE(record.search->IsValid()) << "SMARTS not understood by the toolkit: " << record.smarts;
-    EXPECT_TRUE(numbers.insert(record.key).second) << record.key;
-    if (record.countKey != 0) countKeys.emplace_back(record.key, record.countKey);
   }
-  const std::vector<std::pair<unsigned, unsigned>> expectedCounts = {
-      {124, 130}, {137, 120}, {143, 127}, {147, 118}, {153, 138}, {160, 149}, {163, 145}};
-  EXPECT_EQ(countKeys, expectedCounts);
-  // No pattern key doubles as an element key, a count key or a molecule key.
-  for (unsigned z = 0; z <= 116; ++z) EXPECT_EQ(numbers.count(KvGetMACCSElementKey(z)), 0u) << z;
-  for (const auto& [key, count] : expectedCounts) EXPECT_EQ(numbers.count(count), 0u);
-  for (unsigned key : {44u, 125u, 162u, 166u}) EXPECT_EQ(numbers.count(key), 0u);
 }
 
 // Screens: skipping patterns must never change a bit.

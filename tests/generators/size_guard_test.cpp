@@ -1,5 +1,6 @@
 // Every generator refuses a molecule above the atom limit with one warning
-// naming it, before any perception runs; at the limit it works.
+// naming it, before any perception runs, and an invalid one silently; at the
+// limit it works.
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,8 @@ KvChem::KvMol Ring(unsigned atoms) {
 TEST(SizeGuard, EveryGeneratorRefusesAMoleculeAboveTheAtomLimit) {
   const KvChem::KvMol big = Ring(1001);
   const KvChem::KvMol edge = Ring(1000);
+  KvChem::KvMol invalid;
+  invalid.SetInvalid();
   const struct {
     unsigned kind;
     const char* generator;
@@ -54,6 +57,10 @@ TEST(SizeGuard, EveryGeneratorRefusesAMoleculeAboveTheAtomLimit) {
                                                      " : molecule has 1001 atoms, more than the limit of 1000!"});
     sink.Clear();
     EXPECT_TRUE(Varnex::KvMakeFP(fp, edge, Varnex::KvGetFPType(g.kind)));
+    // An invalid molecule clears the type without a message (what an empty
+    // one gives is pinned by the golden bits).
+    EXPECT_FALSE(Varnex::KvMakeFP(fp, invalid, Varnex::KvGetFPType(g.kind)));
+    EXPECT_FALSE(fp.GetFPTypeBase());
     EXPECT_EQ(sink.Count(), 0u);
     // A raised limit admits the larger molecule.
     AtomLimit raised(1001);

@@ -73,7 +73,6 @@ void CheckPatternsAgainstFingerprint(unsigned kind, size_t molecules) {
     }
     for (const KvFPPattern& p : patterns) {
       ASSERT_EQ(p.GetBit(), p.GetUnhashed() % modulus) << smiles;
-      ASSERT_LT(p.GetBit(), modulus);
       ASSERT_TRUE(fp.IsBitOn(p.GetBit())) << smiles << " " << p.GetSmarts();
       ASSERT_TRUE(BelongsTo(p, mol)) << smiles;
       ASSERT_GE(p.NumAtoms(), 1u);
@@ -81,7 +80,6 @@ void CheckPatternsAgainstFingerprint(unsigned kind, size_t molecules) {
       // ring features leave out the closing bond).
       ASSERT_EQ(p.NumBonds() + 1, p.NumAtoms()) << smiles << " " << p.GetSmarts();
     }
-    ASSERT_FALSE(HasOriginData(mol)) << smiles;
     ++checked;
   }
   EXPECT_GT(checked, molecules * 9 / 10);
@@ -126,10 +124,7 @@ TEST(FPCoverageTest, UniqueFlagOnSymmetricMolecule) {
   // Without it: six atoms, six 3-arcs, six 5-arcs, and the whole ring once
   // per distinct spanning tree (starts whose trees leave out the same ring
   // bond give equal sets, kept once): 5 of the 6 starts differ.
-  const std::vector<KvAtomBondSet> all = KvCollect(KvGetFPCoverage(mol, type, false));
-  EXPECT_EQ(all.size(), 23u);
-  for (const KvAtomBondSet& set : all) EXPECT_TRUE(BelongsTo(set, mol));
-  EXPECT_FALSE(HasOriginData(mol));
+  EXPECT_EQ(KvCollect(KvGetFPCoverage(mol, type, false)).size(), 23u);
 }
 
 // The (query, target) pairs of the atoms, then of the bonds, of a match.
@@ -162,14 +157,13 @@ TEST(FPOverlapTest, MoleculeWithItselfHasEveryFeatureOntoItself) {
         EXPECT_EQ(keys.count(key), 1u) << kind << " " << p.GetSmarts();
       }
     }
-    EXPECT_FALSE(HasOriginData(mol));
-    EXPECT_FALSE(HasOriginData(other));
   }
 }
 
 // Explicit hydrogens: the working copy folds them, the caller's keep theirs.
 // A molecule already in the prepared state (which the generators may read
-// directly) still yields its own atoms, not a copy's.
+// directly) still yields its own atoms, not a copy's. The back-pointers every
+// function leaves on the caller's molecule are looked for here only.
 TEST(FPPatternsCallerMoleculeTest, UnchangedAndWithoutLeftoverData) {
   KvChem::KvMol explicitH = Mol("[H]OC([H])([H])C(=O)N"), prepared = Mol("c1ccncc1CCl");
   KvPrepareForFingerprinting(prepared, KvFPType::Circular);
@@ -220,8 +214,6 @@ TEST(FPDispatchTest, WarningsAndEmptyResults) {
   invalid.SetInvalid();
   EXPECT_TRUE(KvCollect(KvGetFPPatterns(invalid, nullptr)).empty());
   EXPECT_TRUE(KvCollect(KvGetFPOverlap(mol, invalid, DefaultType(KvFPType::Path))).empty());
-  EXPECT_EQ(sink.Count(), 0u);
-
   // A member given another kind: empty without a message.
   EXPECT_TRUE(KvCollect(KvGetTreeFPPatterns(mol, DefaultType(KvFPType::Path))).empty());
   EXPECT_EQ(sink.Count(), 0u);
@@ -233,14 +225,12 @@ TEST(MACCSCoverageTest, ElementAndSmartsKeys) {
   const KvChem::KvMol acid = Mol("OCC(=O)O");
   const std::vector<KvAtomBondSet> all = KvCollect(KvGetFPCoverage(acid, type, false));
   const std::vector<KvAtomBondSet> unique = KvCollect(KvGetFPCoverage(acid, type, true));
-  EXPECT_LE(unique.size(), all.size());
   for (const KvAtomBondSet& set : all) EXPECT_TRUE(BelongsTo(set, acid));
   // Oxygen has an element key: with unique only the first oxygen stands alone.
   size_t loneOxygens = 0;
   for (const KvAtomBondSet& set : unique)
     if (set.NumAtoms() == 1 && set.NumBonds() == 0 && set.GetAtoms()[0]->GetAtomicNum() == 8) ++loneOxygens;
   EXPECT_EQ(loneOxygens, 1u);
-  EXPECT_FALSE(HasOriginData(acid));
 
   const KvChem::KvMol mol = Mol("OCC(=O)N");
   const std::vector<KvMatchBase> matches = KvCollect(KvGetFPOverlap(mol, mol, type));
@@ -249,7 +239,6 @@ TEST(MACCSCoverageTest, ElementAndSmartsKeys) {
   for (const KvMatchBase& m : matches) {
     keys.insert(MatchKey(m));
     for (const KvChem::KvAtomPair& pair : m.GetAtomPairs()) {
-      ASSERT_TRUE(pair.query != nullptr && pair.target != nullptr);
       EXPECT_EQ(pair.query->GetParent(), &mol);
       EXPECT_EQ(pair.target->GetParent(), &mol);
     }
@@ -268,7 +257,7 @@ TEST(MACCSCoverageTest, ElementAndSmartsKeys) {
 }
 
 // Records do not change the identifiers and come one per identifier, in
-// its order, each a tree of the molecule's atoms.
+// its order (that each is a tree is checked on the patterns made of them).
 TEST(FeatureRecordTest, GeneratorsGiveOneRecordPerIdentifier) {
   using Ids = std::vector<unsigned>;
   using Generator = void (*)(Ids&, const KvChem::KvMolBase&, Ids&, Ids&, KvFPFeatureRecords*);
@@ -300,7 +289,6 @@ TEST(FeatureRecordTest, GeneratorsGiveOneRecordPerIdentifier) {
       for (size_t i = 0; i < records.size(); ++i) {
         ASSERT_EQ(records[i].GetId(), plain[i]) << smiles;
         ASSERT_EQ(records[i].GetMol(), &mol);
-        ASSERT_EQ(records[i].NumBonds() + 1, records[i].NumAtoms());
       }
     }
   }

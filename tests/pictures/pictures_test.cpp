@@ -41,16 +41,6 @@ std::vector<KvChem::KvMol> NciMolecules(std::size_t count) {
   return mols;
 }
 
-// The captions of a grid's panels, line by line.
-std::vector<std::vector<std::string>> Captions(const XmlElement& grid) {
-  std::vector<std::vector<std::string>> captions;
-  for (const XmlElement* panel : grid.FindAll("g", "panel")) {
-    captions.emplace_back();
-    for (const XmlElement* text : panel->FindAll("text", "caption")) captions.back().push_back(text->AllText());
-  }
-  return captions;
-}
-
 TEST(KvDrawFPPatternsTest, OnePanelPerSetBitHighlightingItsPatterns) {
   for (unsigned kind : {KvFPType::Path, KvFPType::Tree, KvFPType::Circular}) {
     const KvFPTypeBase* type = KvGetFPType(kind);
@@ -80,19 +70,6 @@ TEST(KvDrawFPPatternsTest, OnePanelPerSetBitHighlightingItsPatterns) {
   }
 }
 
-// The fill colours ("#RRGGBB") of the highlight ellipses and the caption
-// swatches of a panel.
-std::pair<std::set<std::string>, std::vector<std::string>> PanelColours(const XmlElement& panel) {
-  std::set<std::string> fills;
-  for (const XmlElement* e : panel.FindAll("ellipse")) {
-    const std::string style = e->Attribute("style");
-    fills.insert(style.substr(style.find("fill:") + 5, 7));
-  }
-  std::vector<std::string> swatches;
-  for (const XmlElement* r : panel.FindAll("rect", "swatch")) swatches.push_back(r->Attribute("fill"));
-  return {fills, swatches};
-}
-
 TEST(KvDrawFPPatternsTest, EveryKindExplainedAndEachPatternOfABitInItsOwnColour) {
   const KvChem::KvMol aspirin = Mol("CC(=O)Oc1ccccc1C(=O)O");
   // MACCS: a panel per set key (counted by test_pictures.py), captioned with
@@ -100,9 +77,13 @@ TEST(KvDrawFPPatternsTest, EveryKindExplainedAndEachPatternOfABitInItsOwnColour)
   // the pattern tests check.
   auto grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetFPType(KvFPType::MACCS166)));
   ASSERT_TRUE(grid);
-  const auto captions = Captions(*grid);
-  const std::vector<std::string> key154 = {"key 154 (bit 153)", "a carbonyl (C=O)", "[#6]=[#8]"};
-  EXPECT_NE(std::find(captions.begin(), captions.end(), key154), captions.end());
+  std::set<std::vector<std::string>> captions;  // of each panel, line by line
+  for (const XmlElement* panel : grid->FindAll("g", "panel")) {
+    std::vector<std::string> lines;
+    for (const XmlElement* text : panel->FindAll("text", "caption")) lines.push_back(text->AllText());
+    captions.insert(lines);
+  }
+  EXPECT_EQ(captions.count({"key 154 (bit 153)", "a carbonyl (C=O)", "[#6]=[#8]"}), 1u);
 
   // A small path fingerprint folds several patterns onto one bit: each has
   // a colour of its own, the key before its caption line.
@@ -110,12 +91,16 @@ TEST(KvDrawFPPatternsTest, EveryKindExplainedAndEachPatternOfABitInItsOwnColour)
   grid = ParseXml(KvDrawFPPatterns(aspirin, KvGetPathFPType(64, 0, 5, 191, 3)));
   ASSERT_TRUE(grid);
   for (const XmlElement* panel : grid->FindAll("g", "panel")) {
-    const auto [fills, swatches] = PanelColours(*panel);
+    std::vector<std::string> swatches;
+    for (const XmlElement* r : panel->FindAll("rect", "swatch")) swatches.push_back(r->Attribute("fill"));
     const std::string tooltip = panel->FindAll("title").at(0)->AllText();  // the bit and the texts, a line each
     EXPECT_EQ(swatches.size(), static_cast<std::size_t>(std::count(tooltip.begin(), tooltip.end(), '\n')))
         << "one swatch per pattern text";
     EXPECT_EQ(std::set<std::string>(swatches.begin(), swatches.end()).size(), std::min<std::size_t>(swatches.size(), 8));
-    for (const std::string& fill : fills) EXPECT_NE(std::find(swatches.begin(), swatches.end(), fill), swatches.end());
+    for (const XmlElement* e : panel->FindAll("ellipse")) {  // each highlight in a swatch's colour
+      const std::string style = e->Attribute("style");
+      EXPECT_NE(std::find(swatches.begin(), swatches.end(), style.substr(style.find("fill:") + 5, 7)), swatches.end());
+    }
     if (swatches.size() > 1) ++crowded;
   }
   EXPECT_GT(crowded, 10u);
@@ -168,10 +153,9 @@ TEST(KvGetOverlapHighlightsTest, SharedFeaturesOfAtLeastTwoBondsOnBothSides) {
   for (const OverlapCase& c : cases) {
     KvChem::KvHighlight onA, onB;
     KvGetOverlapHighlights(Mol(c.a), Mol(c.b), KvGetFPType(KvFPType::Path), onA, onB);
-    EXPECT_EQ(onA.atoms, c.atomsA) << c.a << " " << c.b;
-    EXPECT_EQ(onA.bonds, c.bondsA) << c.a << " " << c.b;
-    EXPECT_EQ(onB.atoms, c.atomsB) << c.a << " " << c.b;
-    EXPECT_EQ(onB.bonds, c.bondsB) << c.a << " " << c.b;
+    using Lists = std::vector<std::vector<unsigned>>;
+    EXPECT_EQ((Lists{onA.atoms, onA.bonds, onB.atoms, onB.bonds}), (Lists{c.atomsA, c.bondsA, c.atomsB, c.bondsB}))
+        << c.a << " " << c.b;
   }
   // A molecule against itself shares every heavy atom and bond, whatever the
   // kind (the unhashed kinds through the features of their hashed kind).
@@ -211,9 +195,7 @@ Chart ReadChart(const std::string& svg) {
 }
 
 TEST(KvDrawHistogramTest, LinearBarsScaledToTheCountsWithReadableTicks) {
-  KvHistogramChartOptions options;
-  options.xLabel = "Tanimoto score";
-  options.yLabel = "pairs";
+  const KvHistogramChartOptions options{{}, "Tanimoto score", "pairs", KvChartScale::Auto};
   Chart chart = ReadChart(KvDrawHistogram(KvFPHistogram({0, 30, 120, 7, 0}, 0.0, 1.0), options));
   ASSERT_EQ(chart.heights.size(), 5u);  // 120 / 7 is below 100: linear
   EXPECT_EQ(chart.heights[0], 0.0);
@@ -239,7 +221,6 @@ TEST(KvDrawHistogramTest, LinearBarsScaledToTheCountsWithReadableTicks) {
 
 TEST(KvDrawHistogramTest, LogScaleWhenTheBinsSpanMoreThanAHundredfold) {
   const KvFPHistogram histogram({1, 400000000, 2000000, 1000, 0}, 0.0, 1.0);
-  EXPECT_TRUE(KvHistogramWantsLogScale(histogram));
   EXPECT_FALSE(KvHistogramWantsLogScale(KvFPHistogram({100, 1, 0}, 0.0, 1.0)));  // exactly 100 times: linear
   EXPECT_TRUE(KvHistogramWantsLogScale(KvFPHistogram({101, 1, 0}, 0.0, 1.0)));
   // The title and the log-scale axis label are test_pictures.py's.
@@ -280,7 +261,6 @@ TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndWrapAtCharacters) {
   KvPictureLayout layout;
   layout.panelWidth = 100;  // 14 characters a line
   layout.bondLength = 10;   // small enough for the molecules to fit the panel
-  layout.columns = 2;
   const std::string e8 = "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";  // eight e-acute
   const std::string longName = e8 + "<&>\xC3\xA9\xC3\xA9\xFFxyz";                      // 17 characters
   KvChem::KvMol invalid;
@@ -306,8 +286,7 @@ TEST(KvGetSvgGridTest, HostileCaptionsStayWellFormedAndWrapAtCharacters) {
     EXPECT_EQ(lines, expected[i]) << i;
   }
   EXPECT_EQ(groups[0]->FindAll("title").at(0)->AllText(), e8 + "<&>\xC3\xA9\xC3\xA9\xEF\xBF\xBDxyz\nshort");
-  EXPECT_EQ(groups[1]->FindAll("text", "note").at(0)->AllText(), "no 2D drawing");
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvLayOut() invalid molecule!"});
+  EXPECT_EQ(groups[1]->FindAll("text", "note").at(0)->AllText(), "no 2D drawing");  // the layout's warning is its own
 
   const auto empty = ParseXml(KvGetSvgGrid({}, layout, "nothing <here>"));
   ASSERT_TRUE(empty);
