@@ -44,10 +44,6 @@ struct Working {
     bits = type.GetNumBits();
     if (bits < 16 || bits > 65535) bits = KvFindFPKind(kind)->defaults.bits;
     KvPrepareForFingerprinting(copy, kind);
-    // The path and tree fingerprints skip symmetric start atoms of larger
-    // molecules; the same start atoms give the same features here.
-    if (kind != KvFPType::Circular && maxDistance > 3 && mol.NumAtoms() > 20 && copy.NumAtoms() > 0)
-      KvChem::KvPerceiveSymmetry(copy, true, false);
   }
 
   void TypeNumeric() { KvGetFingerprintAtomTypes(atomTypes, bondTypes, copy, atomFlags, bondFlags); }

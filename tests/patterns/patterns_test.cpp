@@ -109,6 +109,20 @@ TEST(FPPatternTest, PathPatternsFollowThePath) {
   EXPECT_NE(patterns[2].GetUnhashed(), patterns[8].GetUnhashed());
 }
 
+// The fingerprints walk from every heavy atom, symmetric or not, so every
+// atom of a larger symmetric molecule starts its own single-atom feature.
+TEST(FPPatternTest, EveryAtomOfALargeSymmetricMoleculeStartsFeatures) {
+  const KvChem::KvMol mol = Mol("c1ccccc1CCCCCCCCCc1ccccc1");  // 21 atoms
+  for (const KvFPTypeBase* type :
+       {KvGetPathFPType(KvGraphFPVersion, 1024, 0, 4, KvFPAtomType::DefaultPathAtom, KvFPBondType::DefaultPathBond),
+        KvGetTreeFPType(KvGraphFPVersion, 1024, 0, 4, KvFPAtomType::DefaultTreeAtom, KvFPBondType::DefaultTreeBond)}) {
+    std::set<const KvChem::KvAtomBase*> starts;
+    for (const KvFPPattern& p : KvCollect(KvGetFPPatterns(mol, type)))
+      if (p.NumAtoms() == 1) starts.insert(p.GetAtoms()[0]);
+    EXPECT_EQ(starts.size(), mol.NumAtoms()) << type->GetFPTypeString();
+  }
+}
+
 TEST(FPCoverageTest, UniqueFlagOnSymmetricMolecule) {
   // Benzene: every atom environment is the same, so one set per radius with
   // the flag.
