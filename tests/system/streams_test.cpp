@@ -138,13 +138,6 @@ TEST(StreamFile, BinaryReadsOfAFileEqualThoseOfTheString) {
   EXPECT_EQ(file.get(), -1);
 }
 
-TEST(StreamFile, TextFileLinesMatchStringStream) {
-  VarnexTest::TempDir dir;
-  const std::string text = "CCO ethanol\nc1ccccc1 benzene\r\n\nlast";
-  kvifstream in(dir.File("mols.smi", text));
-  EXPECT_EQ(Lines(in, 5), Lines(text, 5));
-}
-
 TEST(StreamFile, MissingFileIsReportedAndReadsNothing) {
   VarnexTest::CaptureSink sink;
   kvifstream in("/nonexistent/dir/mols.smi");
