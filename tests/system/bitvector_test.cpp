@@ -40,9 +40,7 @@ TEST(BitVector, OutOfRangeIndicesAreIgnoredAndStorageTailStaysClear) {
   // Shrinking clears the cut bits: growing again must not resurrect them.
   v.SetSize(37);
   v.SetSize(70);
-  EXPECT_EQ(v.CountBits(), 2u);  // bits 0 and 32
-  EXPECT_FALSE(v.IsBitOn(63));
-  EXPECT_FALSE(v.IsBitOn(64));
+  EXPECT_EQ(v.CountBits(), 2u);  // bits 0 and 32: not 63, 64 or 69
   v.ClearBits();
   EXPECT_EQ(v.CountBits(), 0u);
   EXPECT_EQ(v.GetSize(), 70u);

@@ -78,7 +78,6 @@ TEST(FileExtension, LastDotOfTheFileNameOnly) {
   EXPECT_EQ(KvFileExtension("a.smi.gz", "x"), "gz");
   EXPECT_EQ(KvFileExtension("/data/NCI/First_5K.SDF", "x"), "sdf");
   EXPECT_EQ(KvFileExtension("dir.d/file", "none"), "none");
-  EXPECT_EQ(KvFileExtension(".hidden", "none"), "none");
   EXPECT_EQ(KvFileExtension("dir/.hidden", "none"), "none");
   EXPECT_EQ(KvFileExtension(".hidden.txt", "none"), "txt");
   EXPECT_EQ(KvFileExtension("trailing.", "none"), "none");
