@@ -14,7 +14,7 @@ using namespace Varnex;
 
 namespace {
 
-TEST(ConfigureFingerPrintTest, TreeTypeGivesDefaultsInTableOrder) {
+TEST(ConfigureFingerPrintTest, TreeTypeGivesDefaultsInTableOrderOtherKindsAreRefused) {
   KvInterface itf;
   const KvFPTypeBase* tree = KvGetTreeFPType(4096, 0, 4, KvFPAtomType::DefaultTreeAtom, KvFPBondType::DefaultTreeBond);
   ASSERT_TRUE(KvConfigureFingerPrint(itf, tree));
@@ -38,17 +38,16 @@ TEST(ConfigureFingerPrintTest, TreeTypeGivesDefaultsInTableOrder) {
   EXPECT_NE(itf.GetParameter("-bondtype")->GetDetails().at(1).find("\tInRing      \n"), std::string::npos);
   EXPECT_NE(itf.GetParameter("-atomtype")->GetDetails().at(1).find("\tEqHalo       - halogen atoms are equal\n"),
             std::string::npos);
-}
 
-TEST(ConfigureFingerPrintTest, RefusesNullMaccsAndLingoButKeepsTheChildInterface) {
+  // Null, MACCS166 and Lingo types are refused, each leaving an empty group.
   CaptureSink sink;
-  KvInterface itf;
-  EXPECT_FALSE(KvConfigureFingerPrint(itf, nullptr));
-  EXPECT_FALSE(KvConfigureFingerPrint(itf, KvGetFPType(KvFPType::MACCS166)));
-  EXPECT_FALSE(KvConfigureFingerPrint(itf, KvGetFPType(KvFPType::Lingo)));
+  KvInterface refused;
+  EXPECT_FALSE(KvConfigureFingerPrint(refused, nullptr));
+  EXPECT_FALSE(KvConfigureFingerPrint(refused, KvGetFPType(KvFPType::MACCS166)));
+  EXPECT_FALSE(KvConfigureFingerPrint(refused, KvGetFPType(KvFPType::Lingo)));
   EXPECT_EQ(sink.Count(), 3u);  // the texts: tests/messages
-  ASSERT_EQ(itf.GetInterfaces().size(), 3u);
-  for (const auto& child : itf.GetInterfaces()) EXPECT_TRUE(child->GetParameters().empty());
+  ASSERT_EQ(refused.GetInterfaces().size(), 3u);
+  for (const auto& child : refused.GetInterfaces()) EXPECT_TRUE(child->GetParameters().empty());
 }
 
 // Set-up from a group holding only the given parameters (distances as int,

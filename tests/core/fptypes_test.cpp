@@ -81,7 +81,7 @@ TEST(FPTypeDefaults, DefaultTypesOfEveryKindRoundTripWithTheirNamesAndSizes) {
   EXPECT_EQ(sink.Count(), 0u);
 }
 
-TEST(FPTypeDefaults, VSTypesAndTheirVersions) {
+TEST(FPTypeDefaults, VSTypesTheirVersionsAndUnknownKinds) {
   CaptureSink sink;
   // The one VS type the golden bits leave out (version 0 is version 2).
   EXPECT_EQ(KvGetVSFPType(105, 1)->GetFPTypeString(),
@@ -99,13 +99,11 @@ TEST(FPTypeDefaults, VSTypesAndTheirVersions) {
   EXPECT_EQ(sink.Count(), 3u);
   // With vs off, a VS version is not looked at.
   EXPECT_NE(KvGetFPType(102, false, 7), nullptr);
-}
-
-TEST(FPTypeDefaults, UnknownAndLegacyKindsGiveNull) {
+  // Unknown and legacy kinds: no type.
   for (unsigned kind : {0u, 1u, 2u, 3u, 100u, 106u, 8999u, 9003u}) {
-    CaptureSink sink;
+    CaptureSink unknown;
     EXPECT_EQ(KvGetFPType(kind, false, 0), nullptr) << kind;
-    EXPECT_TRUE(sink.Contains("KvGetFPType() unknown fingerprint type")) << kind;
+    EXPECT_TRUE(unknown.Contains("KvGetFPType() unknown fingerprint type")) << kind;
   }
 }
 

@@ -35,7 +35,9 @@ std::vector<std::string> Lines(const std::string& text, size_t capacity = 256) {
 
 using Strings = std::vector<std::string>;
 
-TEST(StreamGetline, LinesWithAndWithoutFinalNewline) {
+// Lines with and without a final newline, and long lines in pieces without
+// phantom empty lines.
+TEST(StreamGetline, LinesAndThePiecesOfLongLines) {
   EXPECT_EQ(Lines("a\nbb\nccc\n"), (Strings{"a", "bb", "ccc"}));
   EXPECT_EQ(Lines("a\nbb\nccc"), (Strings{"a", "bb", "ccc"}));
   EXPECT_EQ(Lines(""), Strings{});
@@ -44,9 +46,6 @@ TEST(StreamGetline, LinesWithAndWithoutFinalNewline) {
   EXPECT_EQ(Lines("lone\rcr\n"), Strings{"lone\rcr"});
   EXPECT_EQ(Lines("end\r"), Strings{"end\r"});
   EXPECT_EQ(Lines(std::string("nul\0byte\n", 9)), Strings{std::string("nul\0byte", 8)});
-}
-
-TEST(StreamGetline, LongLinesComeInPiecesWithoutPhantomLines) {
   // Capacity 4 holds 3 bytes per piece.
   EXPECT_EQ(Lines("abcdefgh\nxy\n", 4), (Strings{"abc", "def", "gh", "xy"}));
   EXPECT_EQ(Lines("abcdef\nxy\n", 4), (Strings{"abc", "def", "xy"})) << "a piece that ends the line takes the newline";
