@@ -64,18 +64,16 @@ TEST(StreamGetline, LinesAndThePiecesOfLongLines) {
   ASSERT_TRUE(in.getline(line));
   EXPECT_EQ(line, "tail");
   EXPECT_FALSE(in.getline(line));
-}
-
-TEST(StreamGetline, TooSmallBufferIsReported) {
+  // A buffer too small for one byte is refused, and nothing is consumed.
   VarnexTest::CaptureSink sink;
-  kvisstream in("abc\n");
+  kvisstream shortLine("abc\n");
   char buffer[1];
-  EXPECT_EQ(in.getline(buffer, 1), -1);
-  EXPECT_EQ(in.getline(nullptr, 10), -1);
+  EXPECT_EQ(shortLine.getline(buffer, 1), -1);
+  EXPECT_EQ(shortLine.getline(nullptr, 10), -1);
   EXPECT_EQ(sink.Count(), 2u);
   EXPECT_TRUE(sink.Contains("kvistream::getline() needs a buffer of at least 2 bytes, got 1"));
   char ok[8];
-  EXPECT_EQ(in.getline(ok, sizeof ok), 3) << "nothing was consumed by the refused calls";
+  EXPECT_EQ(shortLine.getline(ok, sizeof ok), 3) << "nothing was consumed by the refused calls";
 }
 
 TEST(StreamGettoken, SplitsAtWhiteSpace) {

@@ -37,9 +37,8 @@ TEST(StringTokenize, EmptyTokensAndDelimiterSets) {
   EXPECT_EQ(list, (std::list<std::string>{"x", "y", "", "z"}));
 }
 
-// The largest value of each width and mixed-case digits are read; numbers of
-// every base and size: NumberToString below.
-TEST(StringToNumber, AcceptsWholeNumbersInRangeOnly) {
+// The largest value of each width and mixed-case digits are read.
+TEST(StringToNumber, AcceptsWholeNumbersInRangeOnlyAndEveryBaseRoundTrips) {
   unsigned u = 0;
   EXPECT_TRUE(KvStringToNumber("DeadBeef", u, 16));
   EXPECT_EQ(u, 0xDEADBEEFu);
@@ -58,9 +57,7 @@ TEST(StringToNumber, AcceptsWholeNumbersInRangeOnly) {
   EXPECT_FALSE(KvStringToNumber("12", u, 2));
   EXPECT_FALSE(KvStringToNumber("1", u, 37));
   EXPECT_FALSE(KvStringToNumber(std::string("1\0", 2), u));
-}
-
-TEST(NumberToString, EveryBaseRoundTrips) {
+  // Numbers of every base and size round trip.
   EXPECT_EQ(KvNumberToString(255, 16), "ff");
   EXPECT_EQ(KvNumberToString(4294967295u, 2), std::string(32, '1'));
   for (unsigned base = 2; base <= 36; ++base)
