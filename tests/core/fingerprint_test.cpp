@@ -18,7 +18,7 @@ using namespace Varnex;
 using VarnexTest::CaptureSink;
 using VarnexTest::RangesFP;
 
-TEST(FingerPrint, EqualityNeedsTypesOneTypePointerSizeAndBits) {
+TEST(FingerPrint, EqualityNeedsTypesOneTypePointerSizeAndBitsAndTheKindQuery) {
   CaptureSink sink;
   const KvFPTypeBase* path = KvGetFPType(KvFPType::Path);
   const KvFingerPrint untyped, p = RangesFP(path, 4096, {{1, 2}, {77, 78}, {4095, 4096}});
@@ -37,18 +37,14 @@ TEST(FingerPrint, EqualityNeedsTypesOneTypePointerSizeAndBits) {
   copy = p;
   EXPECT_TRUE(copy == p);
   EXPECT_EQ(sink.Count(), 0u);
+  // The kind query (KvIsSameFPType's answers and message: MeasureTable).
+  EXPECT_TRUE(KvIsFPType(p, KvFPType::Path));
+  EXPECT_FALSE(KvIsFPType(p, KvFPType::Tree));
+  EXPECT_FALSE(KvIsFPType(untyped, KvFPType::Path));
   // Setting the type leaves the bits alone.
   copy.SetFPTypeBase(nullptr);
   EXPECT_FALSE(static_cast<bool>(copy));
   EXPECT_EQ(copy.CountBits(), 3u);
-}
-
-// KvIsSameFPType's answers and message: Measures.TypeMismatchGivesZeroAndOneError.
-TEST(FingerPrint, KindQuery) {
-  const KvFingerPrint path = RangesFP(KvGetPathFPType(1024, 0, 6, 1, 1), 1024, {});
-  EXPECT_TRUE(KvIsFPType(path, KvFPType::Path));
-  EXPECT_FALSE(KvIsFPType(path, KvFPType::Tree));
-  EXPECT_FALSE(KvIsFPType(KvFingerPrint(), KvFPType::Path));
 }
 
 TEST(FingerPrint, BoolArrayHasOneEntryPerBitAndWritesNothingElse) {

@@ -49,7 +49,7 @@ std::vector<std::string> GraphMessages(unsigned kind, const std::string& text) {
 
 // Variants of each fault across the kinds; the first example of every
 // message is raised in tests/messages.
-TEST(FPTypeParsing, GraphParserReportsEachFaultWithItsMessage) {
+TEST(FPTypeParsing, GraphParserTakesAnyOrderAndReportsEachFaultWithItsMessage) {
   struct Case {
     unsigned kind;
     std::string text;
@@ -77,9 +77,7 @@ TEST(FPTypeParsing, GraphParserReportsEachFaultWithItsMessage) {
     const auto expected = c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message};
     EXPECT_EQ(GraphMessages(c.kind, c.text), expected) << c.text;
   }
-}
-
-TEST(FPTypeParsing, GraphParserAcceptsAnyEntryOrderAndLastEntryWins) {
+  // Entries in any order, the last one winning.
   CaptureSink sink;
   GraphResult r = ParsePath("size=64,bonds=1-2,ver=1.2.3,Path,atype=None,btype=Order,size=128,bonds=3-4");
   EXPECT_EQ(std::vector<unsigned>({r.ok, r.version, r.bits, r.minimum, r.maximum, r.atomType, r.bondType}),

@@ -83,11 +83,10 @@ TEST(KvDataFlowBuffer, TruncatedAndMalformedItemsFailAndStayFailed) {
   EXPECT_EQ(text, "kept");
 }
 
-TEST(KvDataFlowJSON, StringsEscapeQuotesBackslashesAndControlCharacters) {
+// Strings escape quotes, backslashes and control characters; the parser and
+// the array attribute refuse bad text.
+TEST(KvDataFlowJSON, StringsParserAndArrayAttribute) {
   EXPECT_EQ(KvDataFlow::KvJSONString(std::string("a\"b\\c/\n\x1f\0", 9)), "\"a\\\"b\\\\c/\\n\\u001F\\u0000\"");
-}
-
-TEST(KvDataFlowJSON, ParserAndArrayAttributeRefuseBadText) {
   VarnexTest::CaptureSink sink;
   rapidjson::Document doc;
   EXPECT_FALSE(KvDataFlow::JSONParseHelper("{\"value\": [", doc));
