@@ -52,7 +52,7 @@ TEST(ConfigureFingerPrintTest, TreeTypeGivesDefaultsInTableOrderOtherKindsAreRef
 
 // Set-up from a group holding only the given parameters (distances as int,
 // the rest as string): each kind's defaults, a repaired and refused values.
-TEST(SetupFingerPrintTest, GivenParametersOverTheKindsDefaults) {
+TEST(SetupFingerPrintTest, GivenParametersOverTheKindsOrTheConfiguredDefaults) {
   struct Case {
     std::vector<std::pair<std::string, std::string>> values;
     const KvFPTypeBase* expected;
@@ -80,15 +80,13 @@ TEST(SetupFingerPrintTest, GivenParametersOverTheKindsDefaults) {
     EXPECT_EQ(KvSetupFingerPrint(itf), c.expected) << given;
     EXPECT_EQ(sink.Count(), c.messages) << given;
   }
-}
-
-TEST(SetupFingerPrintTest, RoundTripsConfiguredTypeAndOverrides) {
-  KvInterface itf;
+  // A configured type comes back, and parsed values override it.
+  KvInterface configured;
   const KvFPTypeBase* circular = KvGetCircularFPType(2048, 1, 3, KvFPAtomType::DefaultCircularAtom, 1);
-  ASSERT_TRUE(KvConfigureFingerPrint(itf, circular));
-  EXPECT_EQ(KvSetupFingerPrint(itf), circular);
-  ASSERT_TRUE(itf.ParseCommandLine({"-fpt", "Path", "-size", "1024", "-a", "AtmNum|InRing", "-b", "Order"}));
-  EXPECT_EQ(KvSetupFingerPrint(itf), KvGetPathFPType(1024, 1, 3, 1 | 64, 1));
+  ASSERT_TRUE(KvConfigureFingerPrint(configured, circular));
+  EXPECT_EQ(KvSetupFingerPrint(configured), circular);
+  ASSERT_TRUE(configured.ParseCommandLine({"-fpt", "Path", "-size", "1024", "-a", "AtmNum|InRing", "-b", "Order"}));
+  EXPECT_EQ(KvSetupFingerPrint(configured), KvGetPathFPType(1024, 1, 3, 1 | 64, 1));
 }
 
 }  // namespace
