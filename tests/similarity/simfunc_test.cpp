@@ -55,7 +55,7 @@ TEST(SimFunctors, EachForwardsToItsMeasure) {
   EXPECT_EQ(KvTverskySim(0.3f).GetBeta(), 1.0f - 0.3f);
 }
 
-TEST(LingoFunctors, ScoreTheQueryAgainstAFingerprint) {
+TEST(InternalFunctors, LingoAndUnhashedScoreTheirPreparedQueries) {
   CaptureSink sink;
   // "CCCCC" against "CCCCO": a = 1, b = 1, c = 1.
   const KvChem::KvLingoSim query("CCCCC", 1);
@@ -83,9 +83,8 @@ TEST(LingoFunctors, ScoreTheQueryAgainstAFingerprint) {
   // An invalid comparer scores 0.0 with the terms' warning.
   EXPECT_EQ(TanimotoLingoSim()(KvChem::KvLingoSim("CC", 1), other), 0.0f);
   EXPECT_EQ(sink.Count(), 1u);
-}
 
-TEST(UnhashedFunctor, TanimotoOfSortedIdentifierLists) {
+  // The unhashed functor: Tanimoto of sorted identifier lists.
   const TanimotoUnhashedSim sim;
   using Ids = std::vector<std::uint64_t>;
   // Duplicates pair off as in UnhashedTanimoto (measures_test.cpp), which
@@ -95,8 +94,7 @@ TEST(UnhashedFunctor, TanimotoOfSortedIdentifierLists) {
   EXPECT_EQ(sim(Ids{}, Ids{}), 1.0f);  // two empty feature sets are identical
   EXPECT_EQ(sim(Ids{0, ~std::uint64_t{0}}, Ids{~std::uint64_t{0}}), 0.5f);
   EXPECT_EQ(sim.GetSimTypeString(), "KvTanimoto");
-  const KvFingerPrint fp = LingoText("CCCC");
-  EXPECT_EQ(static_cast<const KvSimFuncBase&>(sim)(fp, fp), 0.0f);
+  EXPECT_EQ(static_cast<const KvSimFuncBase&>(sim)(same, same), 0.0f);
   const std::unique_ptr<UnhashedSimFunc> copy(sim.CreateCopy());
   EXPECT_EQ((*copy)(Ids{1, 2, 3}, Ids{2, 3, 4}), 0.5f);
 }
