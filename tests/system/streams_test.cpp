@@ -37,7 +37,7 @@ using Strings = std::vector<std::string>;
 
 // Lines with and without a final newline, and long lines in pieces without
 // phantom empty lines.
-TEST(StreamGetline, LinesAndThePiecesOfLongLines) {
+TEST(StreamGetline, LinesThePiecesOfLongLinesAndTokens) {
   EXPECT_EQ(Lines("a\nbb\nccc\n"), (Strings{"a", "bb", "ccc"}));
   EXPECT_EQ(Lines("a\nbb\nccc"), (Strings{"a", "bb", "ccc"}));
   EXPECT_EQ(Lines(""), Strings{});
@@ -74,19 +74,17 @@ TEST(StreamGetline, LinesAndThePiecesOfLongLines) {
   EXPECT_TRUE(sink.Contains("kvistream::getline() needs a buffer of at least 2 bytes, got 1"));
   char ok[8];
   EXPECT_EQ(shortLine.getline(ok, sizeof ok), 3) << "nothing was consumed by the refused calls";
-}
-
-TEST(StreamGettoken, SplitsAtWhiteSpace) {
-  kvisstream in("  c1ccccc1\tbenzene\r\n\nCCO  ethanol  ");
-  char buffer[64];
+  // Tokens split at white space, which stays after a token for getline.
+  kvisstream tokenText("  c1ccccc1\tbenzene\r\n\nCCO  ethanol  ");
+  char word[64];
   Strings tokens;
   std::ptrdiff_t n;
-  while ((n = in.gettoken(buffer, sizeof buffer)) >= 0) tokens.emplace_back(buffer, static_cast<size_t>(n));
+  while ((n = tokenText.gettoken(word, sizeof word)) >= 0) tokens.emplace_back(word, static_cast<size_t>(n));
   EXPECT_EQ(tokens, (Strings{"c1ccccc1", "benzene", "CCO", "ethanol"}));
 
   // The white space after a token stays: getline then reads the rest of the line.
   kvisstream mixed("name rest of line\nnext");
-  EXPECT_EQ(mixed.gettoken(buffer, sizeof buffer), 4);
+  EXPECT_EQ(mixed.gettoken(word, sizeof word), 4);
   EXPECT_EQ(Lines(mixed, 64), (Strings{" rest of line", "next"}));
 }
 
