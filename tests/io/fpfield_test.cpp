@@ -41,28 +41,12 @@ KvFingerPrint FromBytes(const KvBytes& bytes) {
   return fp;
 }
 
-// Every kind through the binary form and through the older text form (two
-// strings: the type and the hex bits, told apart by a first byte that is not 0).
-TEST(FingerPrintField, EveryKindRoundTripsThroughBytesAndTheOlderTextForm) {
-  for (const KvFingerPrint& fp : {VarnexIoTest::PathFP(), VarnexIoTest::MACCSFP(), VarnexIoTest::LingoFP(),
-                                  VarnexIoTest::TreeFP(), VarnexIoTest::CircularFP()}) {
-    KvDataFlow::KvWriteBuffer old;
-    old.WriteString(fp.GetFPTypeBase()->GetFPTypeString());
-    old.WriteString(fp.ToHexString());
-    for (const KvBytes& bytes : {Single::ToBytes(fp), old.Get()}) {
-      const KvFingerPrint back = FromBytes(bytes);
-      EXPECT_EQ(back.GetFPTypeBase(), fp.GetFPTypeBase());
-      EXPECT_EQ(back, fp);
-    }
-  }
-}
-
 // flag, kind, version, bits, block size, word bytes
 auto Items(const Decoded& d) {
   return std::make_tuple(d.flag, d.kind, d.version, d.bits, d.block.size(), d.words.size());
 }
 
-TEST(FingerPrintField, BinaryItemsHoldKindVersionBlockAndWords) {
+TEST(FingerPrintField, BinaryItemsAndEveryKindThroughBytesAndTheOlderTextForm) {
   KvFingerPrint path1024;
   ASSERT_TRUE(Varnex::KvMakePathFP(path1024, VarnexIoTest::Mol("c1ccccc1CCN"), 1024, 0, 5, 191, 3));
   const Decoded d = Decode(Single::ToBytes(path1024));
@@ -76,6 +60,19 @@ TEST(FingerPrintField, BinaryItemsHoldKindVersionBlockAndWords) {
   EXPECT_EQ(FromBytes(Single::ToBytes(odd)), odd);
   EXPECT_EQ(Items(Decode(Single::ToBytes(VarnexIoTest::MACCSFP()))),
             std::make_tuple(false, 101u, 0x2020, 166u, std::size_t{0}, std::size_t{24}));
+  // Every kind through the binary form and through the older text form (two
+  // strings: the type and the hex bits, told apart by a first byte that is not 0).
+  for (const KvFingerPrint& fp : {VarnexIoTest::PathFP(), VarnexIoTest::MACCSFP(), VarnexIoTest::LingoFP(),
+                                  VarnexIoTest::TreeFP(), VarnexIoTest::CircularFP()}) {
+    KvDataFlow::KvWriteBuffer old;
+    old.WriteString(fp.GetFPTypeBase()->GetFPTypeString());
+    old.WriteString(fp.ToHexString());
+    for (const KvBytes& bytes : {Single::ToBytes(fp), old.Get()}) {
+      const KvFingerPrint back = FromBytes(bytes);
+      EXPECT_EQ(back.GetFPTypeBase(), fp.GetFPTypeBase());
+      EXPECT_EQ(back, fp);
+    }
+  }
 }
 
 // An untyped fingerprint has no bytes, and no bytes leave the fingerprint as

@@ -71,7 +71,12 @@ TEST(FingerPrintRecord, EveryKindRoundTripsWithTheSameTypeAndBitsButUnhashedOnes
   EXPECT_EQ(sink.Messages()[0].level, KvSystem::KvErrorLevel::Error);
 }
 
-TEST(FingerPrintRecord, PayloadLayoutAndSizes) {
+// The payloads the library writes; then records written by hand, in one
+// stream: the three legacy kinds (read as version 0, each with a warning), a
+// current kind whose parameter word holds stray bits (kept as they are), an
+// unknown kind (an error and no type; the stream stays in step) and a record
+// written by the library.
+TEST(FingerPrintRecord, PayloadLayoutAndLegacyStrayAndUnknownKindsInOneStream) {
   const KvFingerPrint path = VarnexIoTest::PathFP();
   ASSERT_EQ(path.GetSize(), 4096u);
   const std::string pathPayload = Payload(Record(path));
@@ -85,13 +90,7 @@ TEST(FingerPrintRecord, PayloadLayoutAndSizes) {
   const std::string maccsPayload = Payload(Record(maccs));
   ASSERT_EQ(maccsPayload.size(), 34u);  // 4 + 2 + 4 + 24
   EXPECT_EQ(maccsPayload.substr(0, 10), LE(101, 4) + LE(0x2020, 2) + LE(166, 4));
-}
 
-// Records written by hand, in one stream: the three legacy kinds (read as
-// version 0, each with a warning), a current kind whose parameter word holds
-// stray bits (kept as they are), an unknown kind (an error and no type; the
-// stream stays in step) and a record written by the library.
-TEST(FingerPrintRecord, LegacyStrayAndUnknownKindsInOneStream) {
   VarnexTest::CaptureSink sink;
   const std::uint64_t word = Varnex::KvMakeFPParameterWord(64, 0, 5, 191, 3);
   const std::uint64_t stray = Varnex::KvMakeFPParameterWord(32, 1, 2, 3, 4) | (0xFULL << 40) | (0xAULL << 60);
