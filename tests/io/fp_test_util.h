@@ -1,5 +1,5 @@
 // Fingerprints of every kind for the io tests: real molecules where a
-// generator exists, hand-set bits under registry types otherwise.
+// generator exists, hand-set bit ranges under registry types otherwise.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "kvchem/mol.h"
+#include "fp_texts.h"
 #include "molecules.h"
 #include "varnex/fingerprint.h"
 #include "varnex/fptypes.h"
@@ -16,6 +17,7 @@
 namespace VarnexIoTest {
 
 using VarnexTest::Mol;
+using VarnexTest::RangesFP;
 
 // The default fingerprint of `kind` for `smiles` (aspirin unless given).
 inline Varnex::KvFingerPrint Made(unsigned kind, const std::string& smiles) {
@@ -27,19 +29,11 @@ inline Varnex::KvFingerPrint PathFP(const std::string& smiles = "CC(=O)Oc1ccccc1
 inline Varnex::KvFingerPrint MACCSFP() { return Made(101, "CC(=O)Oc1ccccc1C(=O)O"); }
 inline Varnex::KvFingerPrint LingoFP() { return Made(103, "CC(=O)Oc1ccccc1C(=O)O"); }
 
-// `bits` bits with every seventh and the last bit on, under `type`.
-inline Varnex::KvFingerPrint Patterned(const Varnex::KvFPTypeBase* type, unsigned bits) {
-  Varnex::KvFingerPrint fp;
-  fp.SetSize(bits);
-  for (unsigned i = 0; i < bits; i += 7) fp.SetBitOn(i);
-  if (bits > 0) fp.SetBitOn(bits - 1);
-  fp.SetFPTypeBase(type);
-  return fp;
+inline Varnex::KvFingerPrint TreeFP() {
+  return RangesFP(Varnex::KvGetTreeFPType(2048, 0, 4, 63, 1), 2048, {{0, 9}, {2047, 2048}});
 }
-
-inline Varnex::KvFingerPrint TreeFP() { return Patterned(Varnex::KvGetTreeFPType(2048, 0, 4, 63, 1), 2048); }
 inline Varnex::KvFingerPrint CircularFP() {
-  return Patterned(Varnex::KvGetCircularFPType(1024, 0, 3, 4239, 1), 1024);
+  return RangesFP(Varnex::KvGetCircularFPType(1024, 0, 3, 4239, 1), 1024, {{5, 70}});
 }
 
 }  // namespace VarnexIoTest

@@ -41,20 +41,27 @@ KvFingerPrint FromBytes(const KvBytes& bytes) {
   return fp;
 }
 
-TEST(FingerPrintField, UntypedFingerPrintHasNoBytes) {
-  const KvBytes bytes = Single::ToBytes(KvFingerPrint());
-  EXPECT_TRUE(bytes.empty());
-  EXPECT_EQ(Single().BytesToJSON(bytes), "null");
-  KvFingerPrint fp = VarnexIoTest::MACCSFP();
-  EXPECT_FALSE(Single::FromBytes(fp, bytes));
-  EXPECT_TRUE(fp);  // untouched
-  EXPECT_FALSE(Single::ToBytes(std::optional<KvFingerPrint>()).has_value());
-  EXPECT_EQ(*Single::ToBytes(std::optional<KvFingerPrint>(fp)), Single::ToBytes(fp));
+// flag, kind, version, bits, block size, word bytes
+auto Items(const Decoded& d) {
+  return std::make_tuple(d.flag, d.kind, d.version, d.bits, d.block.size(), d.words.size());
 }
 
-// Every kind through the binary form and through the older text form (two
-// strings: the type and the hex bits, told apart by a first byte that is not 0).
-TEST(FingerPrintField, EveryKindRoundTripsThroughBytesAndTheOlderTextForm) {
+TEST(FingerPrintField, BinaryItemsAndEveryKindThroughBytesAndTheOlderTextForm) {
+  KvFingerPrint path1024;
+  ASSERT_TRUE(Varnex::KvMakePathFP(path1024, VarnexIoTest::Mol("c1ccccc1CCN"), 1024, 0, 5, 191, 3));
+  const Decoded d = Decode(Single::ToBytes(path1024));
+  EXPECT_EQ(Items(d), std::make_tuple(false, 102u, 0x2000, 1024u, std::size_t{8}, std::size_t{128}));
+  KvSystem::kvosstream block;
+  ASSERT_TRUE(Varnex::KvWritePathFingerPrintType(block, path1024));
+  EXPECT_EQ(d.block, KvBytes(block.str().begin(), block.str().end()));
+  // 33 bits take two whole words.
+  const KvFingerPrint odd = VarnexIoTest::RangesFP(Varnex::KvGetPathFPType(33, 0, 3, 1, 1), 33, {{0, 3}, {32, 33}});
+  EXPECT_EQ(Decode(Single::ToBytes(odd)).words.size(), 8u);
+  EXPECT_EQ(FromBytes(Single::ToBytes(odd)), odd);
+  EXPECT_EQ(Items(Decode(Single::ToBytes(VarnexIoTest::MACCSFP()))),
+            std::make_tuple(false, 101u, 0x2020, 166u, std::size_t{0}, std::size_t{24}));
+  // Every kind through the binary form and through the older text form (two
+  // strings: the type and the hex bits, told apart by a first byte that is not 0).
   for (const KvFingerPrint& fp : {VarnexIoTest::PathFP(), VarnexIoTest::MACCSFP(), VarnexIoTest::LingoFP(),
                                   VarnexIoTest::TreeFP(), VarnexIoTest::CircularFP()}) {
     KvDataFlow::KvWriteBuffer old;
@@ -65,36 +72,24 @@ TEST(FingerPrintField, EveryKindRoundTripsThroughBytesAndTheOlderTextForm) {
       EXPECT_EQ(back.GetFPTypeBase(), fp.GetFPTypeBase());
       EXPECT_EQ(back, fp);
     }
-    EXPECT_EQ(Single().PtrToBytes(&fp), Single::ToBytes(fp));
   }
 }
 
-// flag, kind, version, bits, block size, word bytes
-auto Items(const Decoded& d) {
-  return std::make_tuple(d.flag, d.kind, d.version, d.bits, d.block.size(), d.words.size());
-}
+// An untyped fingerprint has no bytes, and no bytes leave the fingerprint as
+// it was; bytes that do not decode give an untyped one.
+TEST(FingerPrintField, UntypedFingerPrintsAndUndecodableBytes) {
+  KvFingerPrint fp = VarnexIoTest::MACCSFP();
+  EXPECT_TRUE(Single::ToBytes(KvFingerPrint()).empty());
+  EXPECT_EQ(Single().BytesToJSON(KvBytes{}), "null");
+  EXPECT_FALSE(Single::FromBytes(fp, KvBytes{}));
+  EXPECT_TRUE(fp);
+  EXPECT_FALSE(Single::ToBytes(std::optional<KvFingerPrint>()).has_value());
+  EXPECT_EQ(*Single::ToBytes(std::optional<KvFingerPrint>(fp)), Single::ToBytes(fp));
 
-TEST(FingerPrintField, BinaryItemsHoldKindVersionBlockAndWords) {
-  KvFingerPrint path1024;
-  ASSERT_TRUE(Varnex::KvMakePathFP(path1024, VarnexIoTest::Mol("c1ccccc1CCN"), 1024, 0, 5, 191, 3));
-  const Decoded d = Decode(Single::ToBytes(path1024));
-  EXPECT_EQ(Items(d), std::make_tuple(false, 102u, 0x2000, 1024u, std::size_t{8}, std::size_t{128}));
-  KvSystem::kvosstream block;
-  ASSERT_TRUE(Varnex::KvWritePathFingerPrintType(block, path1024));
-  EXPECT_EQ(d.block, KvBytes(block.str().begin(), block.str().end()));
-  // 33 bits take two whole words.
-  const KvFingerPrint odd = VarnexIoTest::Patterned(Varnex::KvGetPathFPType(33, 0, 3, 1, 1), 33);
-  EXPECT_EQ(Decode(Single::ToBytes(odd)).words.size(), 8u);
-  EXPECT_EQ(FromBytes(Single::ToBytes(odd)), odd);
-  EXPECT_EQ(Items(Decode(Single::ToBytes(VarnexIoTest::MACCSFP()))),
-            std::make_tuple(false, 101u, 0x2020, 166u, std::size_t{0}, std::size_t{24}));
-}
-
-TEST(FingerPrintField, UndecodableBytesGiveAnUntypedFingerPrint) {
   VarnexTest::CaptureSink sink;
   const KvBytes good = Single::ToBytes(VarnexIoTest::PathFP());
   for (std::size_t keep = 1; keep < good.size(); keep += 29) {
-    KvFingerPrint fp = VarnexIoTest::MACCSFP();
+    fp = VarnexIoTest::MACCSFP();
     EXPECT_TRUE(Single::FromBytes(fp, KvBytes(good.begin(), good.begin() + static_cast<long>(keep))));
     EXPECT_FALSE(fp);
     EXPECT_EQ(fp.GetSize(), 0u);
@@ -111,7 +106,7 @@ TEST(FingerPrintField, UndecodableBytesGiveAnUntypedFingerPrint) {
     return out.Get();
   };
   // An unknown kind calls no type reader.
-  KvFingerPrint fp = VarnexIoTest::MACCSFP();
+  fp = VarnexIoTest::MACCSFP();
   EXPECT_TRUE(Single::FromBytes(fp, binary(9000, 0x2000, 8, KvBytes{0xFF, 0, 0, 0})));
   EXPECT_FALSE(fp);
   // An absurd bit count with a short word blob is refused, not allocated.
@@ -120,20 +115,31 @@ TEST(FingerPrintField, UndecodableBytesGiveAnUntypedFingerPrint) {
   EXPECT_EQ(fp.GetSize(), 0u);
 }
 
-TEST(FingerPrintField, SingleJSONIsTheEscapedTextForm) {
+// A single field's JSON is its escaped text form, a list's holds null for
+// its absent entries; JSONToBytes takes the same forms back.
+TEST(FingerPrintField, JSONIsTheEscapedTextFormWithNullForAbsentEntries) {
   const KvFingerPrint maccs = VarnexIoTest::MACCSFP();
   const std::string text = "MACCS166,ver=2.2.0\n" + maccs.ToHexString();
+  const std::string quoted = "\"MACCS166,ver=2.2.0\\n" + maccs.ToHexString() + "\"";
   EXPECT_EQ(Single::ToText(maccs), text);
-  EXPECT_EQ(Single().BytesToJSON(Single::ToBytes(maccs)), "\"MACCS166,ver=2.2.0\\n" + maccs.ToHexString() + "\"");
+  EXPECT_EQ(Single().BytesToJSON(Single::ToBytes(maccs)), quoted);
   EXPECT_EQ(Single::ToText(KvFingerPrint()), "\n");
+  const KvOptionalFPVec list{std::nullopt, maccs};
+  const std::string json = List().BytesToJSON(List::ToBytes(list));
+  EXPECT_EQ(json, "[null," + quoted + "]");
+  EXPECT_EQ(List().BytesToJSON(KvBytes{}), "null");
 
-  // JSONToBytes takes the text form itself.
   EXPECT_EQ(Single().JSONToBytes(text), Single::ToBytes(maccs));
+  EXPECT_EQ(List().JSONToBytes("{\"value\": " + json + "}"), List::ToBytes(list));
+  EXPECT_EQ(List().JSONToBytes("{\"value\": []}"), KvBytes(8, 0));
   EXPECT_TRUE(Single().JSONToBytes("MACCS166,ver=2.2.0").empty());
   EXPECT_TRUE(Single().JSONToBytes("\nMACCS166,ver=2.2.0").empty());
-  VarnexTest::CaptureSink sink;
+  VarnexTest::CaptureSink sink;  // bad JSON texts: dataflow_test.cpp
   EXPECT_TRUE(Single().JSONToBytes("MACCS166,ver=2.2.0\nzz").empty());
   EXPECT_TRUE(Single().JSONToBytes("Nonsense\n00").empty());
+  EXPECT_TRUE(List().JSONToBytes("{\"other\": []}").empty());
+  // A number is not a text form: a present entry (not null) without type.
+  EXPECT_EQ(List().BytesToJSON(List().JSONToBytes("{\"value\": [1]}")), "[\"\\n\"]");
 }
 
 TEST(FingerPrintField, ListsKeepAbsentEntriesInOrder) {
@@ -158,31 +164,9 @@ TEST(FingerPrintField, ListsKeepAbsentEntriesInOrder) {
   const KvBytes hugeCount{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
   EXPECT_FALSE(List::FromBytes(untouched, hugeCount));
   EXPECT_TRUE(untouched.empty());
-}
-
-TEST(FingerPrintField, ListJSONUsesNullForAbsentEntries) {
-  const KvFingerPrint maccs = VarnexIoTest::MACCSFP();
-  EXPECT_EQ(List().BytesToJSON(KvBytes{}), "null");
-  const std::string json = List().BytesToJSON(List::ToBytes(KvOptionalFPVec{std::nullopt, maccs}));
-  EXPECT_EQ(json, "[null,\"MACCS166,ver=2.2.0\\n" + maccs.ToHexString() + "\"]");
-
-  EXPECT_EQ(List().JSONToBytes("{\"value\": " + json + "}"), List::ToBytes(KvOptionalFPVec{std::nullopt, maccs}));
-  EXPECT_EQ(List().JSONToBytes("{\"value\": []}"), KvBytes(8, 0));
-  VarnexTest::CaptureSink sink;  // bad JSON texts: dataflow_test.cpp
-  EXPECT_TRUE(List().JSONToBytes("{\"other\": []}").empty());
-  // A number is not a text form: a present entry without type.
-  KvOptionalFPVec entries;
-  ASSERT_TRUE(List::FromBytes(entries, List().JSONToBytes("{\"value\": [1, null]}")));
-  ASSERT_EQ(entries.size(), 2u);
-  ASSERT_TRUE(entries[0].has_value());
-  EXPECT_FALSE(*entries[0]);
-  EXPECT_EQ(List().BytesToJSON(List().JSONToBytes("{\"value\": [1]}")), "[\"\\n\"]");
-}
-
-TEST(FingerPrintField, Formats) {
-  EXPECT_EQ(Single::Format(VarnexIoTest::PathFP()), "<KvFingerPrint>");
   EXPECT_EQ(List::Format(KvOptionalFPVec{std::nullopt}), "[1 fingerprint]");
   EXPECT_EQ(List::Format(std::vector<KvFingerPrint>(3)), "[3 fingerprints]");
+  EXPECT_EQ(Single::Format(path), "<KvFingerPrint>");
 }
 
 TEST(FingerPrintField, SetFingerPrintValueRetypesTheFieldAndUpdatesTheCachedValueInPlace) {

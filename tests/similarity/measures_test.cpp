@@ -134,8 +134,6 @@ TEST(BitCounts, OutputsAndMismatch) {
   std::uint32_t a = 0, b = 0, c = 0, d = 0;
   ASSERT_TRUE(KvGetBitCounts(p.a, p.b, &a, &b, &c, &d));
   EXPECT_EQ((std::vector<std::uint32_t>{a, b, c, d}), (std::vector<std::uint32_t>{10, 20, 30, 964}));
-  ASSERT_TRUE(KvGetBitCounts(p.b, p.a, &a, &b, &c, nullptr));  // null fourth pointer
-  EXPECT_EQ((std::vector<std::uint32_t>{a, b, c}), (std::vector<std::uint32_t>{20, 10, 30}));
   EXPECT_TRUE(KvGetBitCounts(p.a, p.b, nullptr, nullptr, nullptr, nullptr));
 
   // Sizes that are not whole 64-bit words: 70 bits (three 32-bit words).
@@ -157,8 +155,7 @@ TEST(BitCounts, OutputsAndMismatch) {
   // Sizes that differ within one type (data set by hand) are reported, and
   // the shorter vector is not overrun.
   sink.Clear();
-  EXPECT_EQ(KvTanimoto(p.a, RangesFP(Path1024(), 64, {{0, 10}})), 0.0f);
-  EXPECT_TRUE(sink.Contains("KvGetBitCounts() bit vector size mismatch (1024 and 64 bits)"));
+  EXPECT_EQ(KvTanimoto(p.a, RangesFP(Path1024(), 64, {{0, 10}})), 0.0f);  // the warning: BitCounts.MatchANaiveLoop…
 }
 
 // ---- Unhashed pairs: identifier lists read from the stored text.
@@ -180,9 +177,7 @@ TEST(UnhashedTanimoto, CountsSharedTokens) {
   EXPECT_EQ(KvTanimoto(UnhashedText(UHCircular(), {}), UnhashedText(UHCircular(), {})), 1.0f);
   EXPECT_EQ(KvTanimoto(TextFP(UHCircular(), "   "), UnhashedText(UHCircular(), {})), 1.0f);
   EXPECT_EQ(KvTanimoto(UnhashedText(UHCircular(), {}), UnhashedText(UHCircular(), {"C"})), 0.0f);
-  EXPECT_EQ(sink.Count(), 0u);
-  EXPECT_EQ(KvTanimoto(UnhashedText(UHPath(), {"A"}), UnhashedText(UHTree(), {"A"})), 0.0f);
-  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvTanimoto() fingerprint type mismatch!"});
+  EXPECT_EQ(sink.Count(), 0u);  // two unhashed kinds are two types: MeasureTable's mismatch
 }
 
 }  // namespace

@@ -65,20 +65,31 @@ class FaultyFileSystem final : public KvSystem::KvFileSystem {
     error = KvSystem::KvStatus::FromErrno(code, what + ": " + std::strerror(code));
     return false;
   }
-  static std::unique_ptr<KvSystem::KvMappedRegion> FailedMap(const std::string& path, KvSystem::KvStatus& error) {
-    return Fail(error, ENOMEM, "cannot map " + path), nullptr;
-  }
 
-  class Writable final : public KvSystem::KvWritableFile {
+  // A file of the POSIX file system (`File`: writable or readable) whose
+  // mappings fail on request.
+  template <typename File>
+  class Wrapped : public File {
    public:
-    Writable(FaultyFileSystem& fs, std::string path, std::unique_ptr<KvSystem::KvWritableFile> file)
+    Wrapped(FaultyFileSystem& fs, std::string path, std::unique_ptr<File> file)
         : fs_(fs), path_(std::move(path)), file_(std::move(file)) {}
+    std::unique_ptr<KvSystem::KvMappedRegion> Map(std::uint64_t size, KvSystem::KvStatus& error) override {
+      if (fs_.failMap) return Fail(error, ENOMEM, "cannot map " + path_), nullptr;
+      return file_->Map(size, error);
+    }
+
+   protected:
+    FaultyFileSystem& fs_;
+    std::string path_;
+    std::unique_ptr<File> file_;
+  };
+
+  class Writable final : public Wrapped<KvSystem::KvWritableFile> {
+   public:
+    using Wrapped::Wrapped;
     bool Reserve(std::uint64_t size, KvSystem::KvStatus& error) override {
       if (fs_.failReserve) return Fail(error, ENOSPC, "cannot reserve space for " + path_);
       return file_->Reserve(size, error);
-    }
-    std::unique_ptr<KvSystem::KvMappedRegion> Map(std::uint64_t size, KvSystem::KvStatus& error) override {
-      return fs_.failMap ? FailedMap(path_, error) : file_->Map(size, error);
     }
     bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes, KvSystem::KvStatus& error) override {
       if (writes_++ == fs_.failWriteNumber && path_.find(fs_.failWriteIn) != std::string::npos) {
@@ -99,16 +110,12 @@ class FaultyFileSystem final : public KvSystem::KvFileSystem {
     }
 
    private:
-    FaultyFileSystem& fs_;
-    std::string path_;
-    std::unique_ptr<KvSystem::KvWritableFile> file_;
     int writes_ = 0;
   };
 
-  class Readable final : public KvSystem::KvReadableFile {
+  class Readable final : public Wrapped<KvSystem::KvReadableFile> {
    public:
-    Readable(FaultyFileSystem& fs, std::string path, std::unique_ptr<KvSystem::KvReadableFile> file)
-        : fs_(fs), path_(std::move(path)), file_(std::move(file)) {}
+    using Wrapped::Wrapped;
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count, KvSystem::KvStatus& error) override {
       if (offset >= fs_.readErrorFrom) return Fail(error, EIO, "cannot read"), 0;
       if (offset >= fs_.readEnd) return 0;
@@ -117,15 +124,7 @@ class FaultyFileSystem final : public KvSystem::KvFileSystem {
       if (fs_.readChunk != 0) count = std::min(count, fs_.readChunk);
       return file_->ReadAt(offset, buffer, count, error);
     }
-    std::unique_ptr<KvSystem::KvMappedRegion> Map(std::uint64_t size, KvSystem::KvStatus& error) override {
-      return fs_.failMap ? FailedMap(path_, error) : file_->Map(size, error);
-    }
     std::uint64_t Size() const override { return file_->Size(); }
-
-   private:
-    FaultyFileSystem& fs_;
-    std::string path_;
-    std::unique_ptr<KvSystem::KvReadableFile> file_;
   };
 
   KvSystem::KvFileSystem* previous_;

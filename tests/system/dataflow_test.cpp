@@ -83,11 +83,10 @@ TEST(KvDataFlowBuffer, TruncatedAndMalformedItemsFailAndStayFailed) {
   EXPECT_EQ(text, "kept");
 }
 
-TEST(KvDataFlowJSON, StringsEscapeQuotesBackslashesAndControlCharacters) {
+// Strings escape quotes, backslashes and control characters; the parser and
+// the array attribute refuse bad text.
+TEST(KvDataFlowJSON, StringsParserAndArrayAttribute) {
   EXPECT_EQ(KvDataFlow::KvJSONString(std::string("a\"b\\c/\n\x1f\0", 9)), "\"a\\\"b\\\\c/\\n\\u001F\\u0000\"");
-}
-
-TEST(KvDataFlowJSON, ParserAndArrayAttributeRefuseBadText) {
   VarnexTest::CaptureSink sink;
   rapidjson::Document doc;
   EXPECT_FALSE(KvDataFlow::JSONParseHelper("{\"value\": [", doc));
@@ -181,7 +180,7 @@ TEST(KvDataFlowRegistry, FirstHandlerKeepsItsNameUnlessReplaced) {
   EXPECT_EQ(registry.GetHandler("Test.Nothing"), nullptr);
 }
 
-TEST_F(KvDataFlowRecord, CachedValueMakesBytesOnlyWhenDirty) {
+TEST_F(KvDataFlowRecord, CachedValueMakesBytesOnlyWhenDirtyUncacheableAtOnce) {
   KvDataFlow::KvRecord record;
   KvDataFlow::KvField<Counter> field("count");
   EXPECT_EQ(record.CheckField(field, false), KvDataFlow::KvFieldState::Absent);
@@ -207,6 +206,17 @@ TEST_F(KvDataFlowRecord, CachedValueMakesBytesOnlyWhenDirty) {
   EXPECT_EQ(record.GetJSON(field), "7");
   EXPECT_TRUE(record.SetJSON(field, "-3"));
   EXPECT_EQ(*record.GetBytes(field), (KvBytes{0xFD, 0xFF, 0xFF, 0xFF}));
+
+  // A value whose handler is not cacheable is converted at once.
+  KvDataFlow::KvFieldTypeHandlerRegistry::GetInstance().RegisterHandler(new CounterHandler("Test.Plain", false), 0);
+  KvDataFlow::KvField<PlainCounter> plain("p");
+  conversions = 0;
+  auto plainValue = std::make_shared<PlainCounter>();
+  plainValue->value = 5;
+  record.AddToCache(plain, plainValue);
+  EXPECT_EQ(conversions, 1);
+  EXPECT_EQ(record.CheckField(plain, false), KvDataFlow::KvFieldState::Bytes);
+  EXPECT_EQ(record.GetJSON(plain), "5");
 }
 
 TEST_F(KvDataFlowRecord, FieldOfAnotherTypeIsReportedAndReplaced) {
@@ -224,19 +234,6 @@ TEST_F(KvDataFlowRecord, FieldOfAnotherTypeIsReportedAndReplaced) {
   EXPECT_TRUE(record.DeleteField(field));
   EXPECT_FALSE(record.DeleteField(field));
   EXPECT_EQ(record.NumFields(), 0u);
-}
-
-TEST(KvDataFlowRecordPlain, UncacheableHandlerConvertsAtOnce) {
-  KvDataFlow::KvFieldTypeHandlerRegistry::GetInstance().RegisterHandler(new CounterHandler("Test.Plain", false), 0);
-  KvDataFlow::KvRecord record;
-  KvDataFlow::KvField<PlainCounter> field("p");
-  conversions = 0;
-  auto value = std::make_shared<PlainCounter>();
-  value->value = 5;
-  record.AddToCache(field, value);
-  EXPECT_EQ(conversions, 1);
-  EXPECT_EQ(record.CheckField(field, false), KvDataFlow::KvFieldState::Bytes);
-  EXPECT_EQ(record.GetJSON(field), "5");
 }
 
 }  // namespace

@@ -33,15 +33,14 @@ struct Pipe {
   }
 };
 
-TEST(Dots, LineShowsCountRateAndElapsedTime) {
-  const KvDots dots("Creating", "molecules");
-  EXPECT_EQ(dots.FormatLine(1234567, 2.0), "Creating 1,234,567 molecules 617283.5/s 0:02.00");
-  EXPECT_EQ(dots.FormatLine(0, 0.0), "Creating 0 molecules 0.0/s 0:00.00");
-  EXPECT_EQ(dots.FormatLine(999, 3723.5), "Creating 999 molecules 0.3/s 1:02:03.50");
+TEST(Dots, LineTextAndQuietOffATerminalUnlessForced) {
+  // The line: count, rate and elapsed time.
+  const KvDots line("Creating", "molecules");
+  EXPECT_EQ(line.FormatLine(1234567, 2.0), "Creating 1,234,567 molecules 617283.5/s 0:02.00");
+  EXPECT_EQ(line.FormatLine(0, 0.0), "Creating 0 molecules 0.0/s 0:00.00");
+  EXPECT_EQ(line.FormatLine(999, 3723.5), "Creating 999 molecules 0.3/s 1:02:03.50");
   EXPECT_EQ(KvDots("", "").FormatLine(12, 61.25), "12 0.2/s 1:01.25");
-}
 
-TEST(Dots, QuietOffATerminalUnlessForced) {
   Pipe pipe;
   KvDots automatic("Counting", "items", pipe.fds[1]);
   EXPECT_FALSE(automatic.IsDisplaying());  // a pipe is not a terminal

@@ -14,7 +14,7 @@ using KvSystem::KvThrow;
 // also nest sinks, so a sink that is not restored fails there); here the
 // escaped percent sign, a text longer than any buffer, and the levels.
 // Reports from many threads at once: WorkerPool.ThreadMessages*.
-TEST(ErrorHandler, FormatsPrintfStyleAtAnyLengthAndReportsTheLevel) {
+TEST(ErrorHandler, FormatsPrintfStyleAtAnyLengthReportsTheLevelAndCatchesTheSink) {
   VarnexTest::CaptureSink sink;
   KvThrow()->Info("KvMakeFP: (%d) %u%%", 102, 7u);
   const std::string longText(5000, 'x');
@@ -27,9 +27,7 @@ TEST(ErrorHandler, FormatsPrintfStyleAtAnyLengthAndReportsTheLevel) {
   EXPECT_EQ(messages[1].level, KvErrorLevel::Error);
   EXPECT_EQ(messages[1].text, "<" + longText + ">");
   EXPECT_EQ(messages[2].level, KvErrorLevel::Warning);
-}
-
-TEST(ErrorHandler, ThrowingSinkDoesNotLetTheExceptionOut) {
+  // A sink that throws does not let the exception out.
   auto original = KvSystem::KvSetErrorSink([](KvErrorLevel, const std::string&) { throw 42; });
   EXPECT_NO_THROW(KvThrow()->Warning("boom"));
   KvSystem::KvSetErrorSink(std::move(original));

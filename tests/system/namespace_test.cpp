@@ -20,7 +20,7 @@ KvNamespaceInterface MakeFlags() {
   return ns;
 }
 
-TEST(Namespace, FlagNamesAndValuesRoundTrip) {
+TEST(Namespace, FlagNamesAndValuesRoundTripAndBadNamesAreRefused) {
   KvNamespaceInterface ns = MakeFlags();
   EXPECT_EQ(ns.GetName(2 | 16 | 1, "none"), "One|Two|Sixteen") << "registration order";
   EXPECT_EQ(ns.GetName(0, "none"), "none");
@@ -35,6 +35,14 @@ TEST(Namespace, FlagNamesAndValuesRoundTrip) {
     if ((value & 8) == 0) {
       EXPECT_EQ(ns.GetValue(ns.GetName(value, ""), 99), value) << value;
     }
+  // Bad registrations are refused: a taken name, a separator, no name.
+  VarnexTest::CaptureSink sink;
+  EXPECT_FALSE(ns.AddPrimitive("One", 64));
+  EXPECT_FALSE(ns.AddPrimitive("A|B", 64));
+  EXPECT_FALSE(ns.AddPrimitive("", 64));
+  EXPECT_EQ(sink.Count(), 3u);
+  EXPECT_TRUE(sink.Contains("KvNamespaceInterface::AddPrimitive() duplicate name \"One\" in namespace TestFlags"));
+  ASSERT_EQ(ns.GetPrimitives().size(), 4u);
   ns.AddPrimitive("Three", 3);
   EXPECT_EQ(ns.GetName(3, "none"), "Three") << "an exact value wins";
   EXPECT_EQ(ns.GetName(7, "none"), "One|Two|Four|Three");
@@ -45,17 +53,6 @@ TEST(Namespace, FlagNamesAndValuesRoundTrip) {
   EXPECT_EQ(e.GetName(3, "invalid"), "Dice");
   EXPECT_EQ(e.GetName(7, "invalid"), "invalid");
   EXPECT_FALSE(e.IsValid("Tanimoto|Dice")) << "an enumeration has no combinations";
-}
-
-TEST(Namespace, BadRegistrationsAreRefused) {
-  VarnexTest::CaptureSink sink;
-  KvNamespaceInterface ns = MakeFlags();
-  EXPECT_FALSE(ns.AddPrimitive("One", 64));
-  EXPECT_FALSE(ns.AddPrimitive("A|B", 64));
-  EXPECT_FALSE(ns.AddPrimitive("", 64));
-  EXPECT_EQ(sink.Count(), 3u);
-  EXPECT_TRUE(sink.Contains("KvNamespaceInterface::AddPrimitive() duplicate name \"One\" in namespace TestFlags"));
-  ASSERT_EQ(ns.GetPrimitives().size(), 4u);
 }
 
 }  // namespace

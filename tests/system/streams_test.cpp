@@ -35,7 +35,9 @@ std::vector<std::string> Lines(const std::string& text, size_t capacity = 256) {
 
 using Strings = std::vector<std::string>;
 
-TEST(StreamGetline, LinesWithAndWithoutFinalNewline) {
+// Lines with and without a final newline, and long lines in pieces without
+// phantom empty lines.
+TEST(StreamGetline, LinesThePiecesOfLongLinesAndTokens) {
   EXPECT_EQ(Lines("a\nbb\nccc\n"), (Strings{"a", "bb", "ccc"}));
   EXPECT_EQ(Lines("a\nbb\nccc"), (Strings{"a", "bb", "ccc"}));
   EXPECT_EQ(Lines(""), Strings{});
@@ -44,9 +46,6 @@ TEST(StreamGetline, LinesWithAndWithoutFinalNewline) {
   EXPECT_EQ(Lines("lone\rcr\n"), Strings{"lone\rcr"});
   EXPECT_EQ(Lines("end\r"), Strings{"end\r"});
   EXPECT_EQ(Lines(std::string("nul\0byte\n", 9)), Strings{std::string("nul\0byte", 8)});
-}
-
-TEST(StreamGetline, LongLinesComeInPiecesWithoutPhantomLines) {
   // Capacity 4 holds 3 bytes per piece.
   EXPECT_EQ(Lines("abcdefgh\nxy\n", 4), (Strings{"abc", "def", "gh", "xy"}));
   EXPECT_EQ(Lines("abcdef\nxy\n", 4), (Strings{"abc", "def", "xy"})) << "a piece that ends the line takes the newline";
@@ -65,31 +64,27 @@ TEST(StreamGetline, LongLinesComeInPiecesWithoutPhantomLines) {
   ASSERT_TRUE(in.getline(line));
   EXPECT_EQ(line, "tail");
   EXPECT_FALSE(in.getline(line));
-}
-
-TEST(StreamGetline, TooSmallBufferIsReported) {
+  // A buffer too small for one byte is refused, and nothing is consumed.
   VarnexTest::CaptureSink sink;
-  kvisstream in("abc\n");
+  kvisstream shortLine("abc\n");
   char buffer[1];
-  EXPECT_EQ(in.getline(buffer, 1), -1);
-  EXPECT_EQ(in.getline(nullptr, 10), -1);
+  EXPECT_EQ(shortLine.getline(buffer, 1), -1);
+  EXPECT_EQ(shortLine.getline(nullptr, 10), -1);
   EXPECT_EQ(sink.Count(), 2u);
   EXPECT_TRUE(sink.Contains("kvistream::getline() needs a buffer of at least 2 bytes, got 1"));
   char ok[8];
-  EXPECT_EQ(in.getline(ok, sizeof ok), 3) << "nothing was consumed by the refused calls";
-}
-
-TEST(StreamGettoken, SplitsAtWhiteSpace) {
-  kvisstream in("  c1ccccc1\tbenzene\r\n\nCCO  ethanol  ");
-  char buffer[64];
+  EXPECT_EQ(shortLine.getline(ok, sizeof ok), 3) << "nothing was consumed by the refused calls";
+  // Tokens split at white space, which stays after a token for getline.
+  kvisstream tokenText("  c1ccccc1\tbenzene\r\n\nCCO  ethanol  ");
+  char word[64];
   Strings tokens;
   std::ptrdiff_t n;
-  while ((n = in.gettoken(buffer, sizeof buffer)) >= 0) tokens.emplace_back(buffer, static_cast<size_t>(n));
+  while ((n = tokenText.gettoken(word, sizeof word)) >= 0) tokens.emplace_back(word, static_cast<size_t>(n));
   EXPECT_EQ(tokens, (Strings{"c1ccccc1", "benzene", "CCO", "ethanol"}));
 
   // The white space after a token stays: getline then reads the rest of the line.
   kvisstream mixed("name rest of line\nnext");
-  EXPECT_EQ(mixed.gettoken(buffer, sizeof buffer), 4);
+  EXPECT_EQ(mixed.gettoken(word, sizeof word), 4);
   EXPECT_EQ(Lines(mixed, 64), (Strings{" rest of line", "next"}));
 }
 
@@ -136,13 +131,6 @@ TEST(StreamFile, BinaryReadsOfAFileEqualThoseOfTheString) {
   file.close();
   file.close();
   EXPECT_EQ(file.get(), -1);
-}
-
-TEST(StreamFile, TextFileLinesMatchStringStream) {
-  VarnexTest::TempDir dir;
-  const std::string text = "CCO ethanol\nc1ccccc1 benzene\r\n\nlast";
-  kvifstream in(dir.File("mols.smi", text));
-  EXPECT_EQ(Lines(in, 5), Lines(text, 5));
 }
 
 TEST(StreamFile, MissingFileIsReportedAndReadsNothing) {

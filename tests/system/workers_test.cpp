@@ -1,9 +1,10 @@
 // The worker pool: every worker runs once, the caller as worker 0; messages
 // reach the caller's context and never a later call's; the first exception
 // reaches the caller after all workers ended; cancel and failure stop the
-// claims; nested and concurrent calls complete without growing the pool past
-// need; a forked child gets a working pool. Run under ThreadSanitizer by
-// scripts/test.sh --tsan (the names hold "Thread" or "Concurrent").
+// claims; nested calls complete without growing the pool past need; a forked
+// child gets a working pool. Concurrent callers sharing the pool:
+// FastDbConcurrency.ConcurrentQueriesOfOneDatabaseEqualSerialOnes. Run under
+// ThreadSanitizer by scripts/test.sh --tsan (the names hold "Thread").
 
 #include "kvsystem/workers.h"
 
@@ -182,18 +183,6 @@ TEST(WorkerPool, NestedThreadCallsCompleteWithoutStartingThreads) {
   });
   EXPECT_EQ(total.load(), 5 * (10000ull * 9999 / 2) + 15 * (100ull * 99 / 2));
   EXPECT_EQ(KvSystem::KvWorkerPoolSize(), size);
-}
-
-TEST(WorkerPool, ConcurrentCallersEachGetTheirOwnAnswer) {
-  constexpr unsigned kCallers = 4;
-  std::vector<std::uint64_t> sums(kCallers);
-  std::vector<std::thread> callers;
-  for (unsigned c = 0; c < kCallers; ++c)
-    callers.emplace_back([&, c] {
-      for (int round = 0; round < 50; ++round) sums[c] += ClaimedSum(2 + c % 2, 1000 + c, 3);
-    });
-  for (std::thread& caller : callers) caller.join();
-  for (unsigned c = 0; c < kCallers; ++c) EXPECT_EQ(sums[c], 50 * ((1000ull + c) * (999 + c) / 2)) << c;
 }
 
 // A forked child has none of its parent's helper threads: its pool starts
