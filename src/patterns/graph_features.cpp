@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "generators/modulus.h"
-#include "kvchem/perception.h"
 #include "kvsystem/error.h"
 #include "patterns/feature_key.h"
 #include "patterns/origin_tag.h"
