@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <iterator>
 #include <string>
@@ -79,6 +80,12 @@ TEST(InternalFunctors, LingoAndUnhashedScoreTheirPreparedQueries) {
     EXPECT_EQ((*copy)(query, other), expected) << name;
   }
   EXPECT_EQ(sink.Count(), 0u);
+  // Tversky weighs the query's own terms by alpha, the stored text's by beta.
+  const KvChem::KvLingoSim longer("CCCCCCCO", 1);
+  std::uint32_t a = 0, b = 0, c = 0;
+  ASSERT_TRUE(KvGetLingoSimTerms(longer, other, &a, &b, &c));
+  ASSERT_NE(a, b);
+  EXPECT_FLOAT_EQ(TverskyLingoSim(0.9f, 0.2f)(longer, other), c / (0.9f * a + 0.2f * b + c));
 
   // An invalid comparer scores 0.0 with the terms' warning.
   EXPECT_EQ(TanimotoLingoSim()(KvChem::KvLingoSim("CC", 1), other), 0.0f);
