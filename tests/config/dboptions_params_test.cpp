@@ -29,8 +29,10 @@ TEST(ConfigureFPDatabaseOptionsTest, DefaultsFromOptions) {
   EXPECT_EQ(Names(*itf.GetInterfaces()[0]), (std::vector<std::string>{"-limit", "-simfunc", "-cutoff", "-descending"}));
   EXPECT_EQ(itf.Get<int>("-l"), 1000);
   EXPECT_EQ(itf.Get<std::string>("-s"), "Tanimoto");
-  EXPECT_FALSE(itf.GetParameter("-c")->HasDefault());
-  EXPECT_FALSE(itf.GetParameter("-c")->IsRequired());
+  const KvSystem::KvParameter* cutoff = itf.GetParameter("-c");
+  ASSERT_NE(cutoff, nullptr);
+  EXPECT_FALSE(cutoff->HasDefault());
+  EXPECT_FALSE(cutoff->IsRequired());
   EXPECT_TRUE(itf.Get<bool>("-d"));
   EXPECT_EQ(itf.GetParameter("-simfunc")->GetLegalValues(),
             (std::vector<std::string>{"Tanimoto", "Cosine", "Dice", "Euclid", "Tversky", "Manhattan"}));
