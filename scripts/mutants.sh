@@ -39,6 +39,11 @@ mutants=(
   "extension-dot-unchecked@src/fastdb/storage/file_names.cpp@s/return KvSystem::KvFileExtension(path) == kExtension \\&\\& /return /@fastdb_tests:FpbinCreate*:Shards*@messages_tests"
   "front-index-past-end@src/fastdb/engine/database.cpp@s/if (idx < db.NumFingerPrints()) return true;/if (idx <= db.NumFingerPrints()) return true;/@fastdb_tests:FrontTest.*"
   "histogram-merge-min-unchecked@src/stats/histogram.cpp@s/if (other.min_ != min_) {/if (false \\&\\& other.min_ != min_) {/@stats_tests@messages_tests"
+  # The fast database's pruning, its front, and the in-memory database's ranges and Lingo options.
+  "prune-bin-stops-early@src/fastdb/engine/pruned_scan.h@s/if (minCommon > std::min<std::uint64_t>(p, query_.bits)) break;/if (minCommon >= std::min<std::uint64_t>(p, query_.bits)) break;/@fastdb_tests:OracleTest.*:NciTest.*"
+  "front-molecule-index-is-position@src/fastdb/engine/database.cpp@s/  return static_cast<std::size_t>(molIdx);/  return idx;/@fastdb_tests:FrontTest.*"
+  "range-end-zero-ignored@src/database/fpdatabase.cpp@0,/if (end == 0) end = impl_->NumFingerPrints();/s//if (false) end = impl_->NumFingerPrints();/@database_tests"
+  "lingo-options-cutoff-ignored@src/database/fpdatabase_lingo.cpp@s/return ScanScores(query, 0, NumFingerPrints(), options.HasCutoff(), options.GetCutoff(),/return ScanScores(query, 0, NumFingerPrints(), HasCutoff(), GetCutoff(),/@database_tests"
   "ends-checksum-ignored@src/fastdb/collection/collection.cpp@s/if (ends != s.endsSha256)/if (false \\&\\& ends != s.endsSha256)/@fastdb_tests:CollectionTest.*@py:python/tests/test_collection.py"
   "verify-checksum-ignored@src/fastdb/collection/verify.cpp@s/if (checksum \\&\\& sha.HexDigest() != s.sha256)/if (false \\&\\& sha.HexDigest() != s.sha256)/@fastdb_tests:CollectionTest.*@tools_tests:VarnexCollection*"
   "maccs-key-off-by-one@src/generators/maccs.cpp@s/fp.SetBitOn(key - 1);/fp.SetBitOn(key);/@generators_tests"
