@@ -47,12 +47,13 @@ Answer Ask(const KvFastFPDatabase& db, std::size_t query, unsigned threads) {
 
 TEST(FastDbConcurrency, ConcurrentQueriesOfOneDatabaseEqualSerialOnes) {
   const KvFPTypeBase* type = FastDbTest::PathType(512);
-  const FastDbTest::TempPath file("concurrent.fpbin");
-  FastDbTest::WriteDatabase(file.str(), type, FastDbTest::RandomFingerPrints(type, 1500, 3));
+  const VarnexTest::TempDir dir;
+  const std::string file = dir.Path("concurrent.fpbin");
+  FastDbTest::WriteDatabase(file, type, FastDbTest::RandomFingerPrints(type, 1500, 3));
   Varnex::SetScanWholeUpTo(0);    // pruned, as a large file
   Varnex::SetShareSearchFrom(0);  // and one query's search shared among threads
   for (unsigned memory : {KvFastFPDatabaseMemoryType::MemoryMapped, KvFastFPDatabaseMemoryType::InMemory}) {
-    const KvFastFPDatabase db(file.str(), memory);
+    const KvFastFPDatabase db(file, memory);
     ASSERT_TRUE(db.IsValid());
     constexpr std::size_t kQueries = 12;
     std::vector<Answer> serial(kQueries), concurrent(kQueries);

@@ -1,4 +1,4 @@
-// Test helpers for the fast database: temporary files, little-endian words,
+// Test helpers for the fast database: NCI molecules, little-endian words,
 // random fingerprints, a writer of .fpbin files from fingerprints, and
 // reference scores computed pair by pair in double precision from
 // KvGetBitCounts.
@@ -22,17 +22,6 @@
 namespace FastDbTest {
 
 using Varnex::KvFingerPrint;
-
-// A file in a private temporary directory, removed with it.
-class TempPath {
- public:
-  explicit TempPath(const std::string& name) : path_(dir_.Path(name)) {}
-  const std::string& str() const { return path_; }
-
- private:
-  VarnexTest::TempDir dir_;
-  std::string path_;
-};
 
 // The first `count` lines of the NCI sample set.
 inline std::string NciLines(std::size_t count) {
