@@ -32,11 +32,7 @@ std::vector<double> Reference(const std::vector<double>& scores, std::size_t lim
   std::vector<double> kept;
   for (double s : scores)
     if (descending ? s > threshold : s < threshold) kept.push_back(s);
-  if (descending) {
-    std::sort(kept.begin(), kept.end(), std::greater<>());
-  } else {
-    std::sort(kept.begin(), kept.end());
-  }
+  std::sort(kept.begin(), kept.end(), [&](double a, double b) { return descending ? a > b : a < b; });
   if (kept.size() > limit) kept.resize(limit);
   return kept;
 }

@@ -99,11 +99,7 @@ TEST(SearchResult, ConcurrentMergesEqualSerialSearch) {
     EXPECT_EQ(result.NumSearched(), scores.size());
     const auto hits = KvSystem::KvCollect(result.GetSortedScores());
     std::vector<double> expected = scores;
-    if (descending) {
-      std::sort(expected.begin(), expected.end(), std::greater<>());
-    } else {
-      std::sort(expected.begin(), expected.end());
-    }
+    std::sort(expected.begin(), expected.end(), [&](double a, double b) { return descending ? a > b : a < b; });
     ASSERT_EQ(hits.size(), 25u);
     for (std::size_t i = 0; i < hits.size(); ++i) {
       EXPECT_EQ(hits[i].GetScore(), expected[i]);
