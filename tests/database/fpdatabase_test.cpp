@@ -135,7 +135,7 @@ TEST(FPDatabase, WorkedExamplesOfBothScans) {
   EXPECT_EQ(Pairs(four.GetSortedScores(Query(), 1, 1, 3)), (P{{2, 0.7f}}));
 }
 
-TEST(FPDatabase, OptionsFormsTakeMeasureCutoffOrderAndLimit) {
+TEST(FPDatabase, OptionsFormsAndReplacedMeasures) {
   KvFPDatabase db(FPType::Path);
   Fill(db, {9, 1, 7, 8});
   db.SetCutoff(0.95f);  // the database's own settings do not apply
@@ -162,13 +162,10 @@ TEST(FPDatabase, OptionsFormsTakeMeasureCutoffOrderAndLimit) {
   const auto tversky = Pairs(db.GetScores(Query(), options));
   ASSERT_EQ(tversky.size(), 4u);
   for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(tversky[i].second, Varnex::KvTversky(Query(), stored[i], 0.2f, 0.8f));
-}
 
-TEST(FPDatabase, MeasureReplacementOnBitVectors) {
-  KvFPDatabase db(FPType::Path);
-  Fill(db, {9, 1, 7, 8});
-  const auto stored = KvCollect(db.GetFingerPrints());
-
+  // The database's own measure replaced; a code sets the order too.
+  db.ClearCutoff();
+  db.SetDescendingOrder(true);
   db.SetSimFunc(Varnex::KvSimMeasure::Tversky, false);
   EXPECT_FALSE(db.GetDescendingOrder());
   auto scores = Pairs(db.GetScores(Query()));
