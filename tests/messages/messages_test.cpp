@@ -189,11 +189,6 @@ std::vector<Row> FixedMessages::Rows() {
   const std::string params = "KvFastFPDatabaseParams() ";
   const std::string creator = "KvCreateFastFPDatabaseFile()";
   const std::string compat = "KvAreCompatibleDatabases() ";
-  auto options = [](unsigned measure) {
-    KvFPDatabaseOptions o;
-    o.SetSimFunc(measure);
-    return o;
-  };
   // Reads a parameter of the search options' interface (no -cutoff value).
   auto getParameter = [](auto read) {
     KvSystem::KvInterface itf;
@@ -448,24 +443,24 @@ std::vector<Row> FixedMessages::Rows() {
        fastName + "NumFingerPrints() : invalid KvFastFPDatabase object!"},
       {"IndexOutOfRange", [=, this] { Fetch(db, 4); },
        fastName + "GetFingerPrint() : fingerprint index out of range!"},
-      {"QueryType", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(KvFingerPrint(), options(1))); },
+      {"QueryType", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(KvFingerPrint(), {})); },
        fastName + "GetScores() : invalid fingerprint type!"},
-      {"QueryMismatch", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(maccsFP, options(1))); },
+      {"QueryMismatch", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(maccsFP, {})); },
        fastName + "GetScores() : fingerprint type mismatch!"},
       {"IndexInconsistency", [=, this] { Fetch(Damaged("moved.fpbin", 800, 7), 0); },  // a molecule index moved
        fastName + "GetFingerPrint() : fingerprint and molecule index inconsistency!"},
-      {"EmptyMolecule", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(Unparsed(), options(1))); },
+      {"EmptyMolecule", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(Unparsed(), {})); },
        fastName + "GetScores() : empty molecule!"},
       {"CannotGenerate",
        [=, this] {
          const KvFastFPDatabase fast(db, 1);
          const KvChem::KvMol butane = Mol("CCCC");
          KvChem::KvSetMaxAtoms(2);
-         KvCollect(fast.GetRawScores(butane, options(1)));
+         KvCollect(fast.GetRawScores(butane, {}));
          KvChem::KvSetMaxAtoms(0);
        },
        fastName + "GetRawScores() cannot generate fingerprint!"},
-      {"TverskyUnsupported", [=, this] { KvFastFPDatabase(db, 1).GetVariogram({1, 2, 3, 4}, options(5), 10); },
+      {"TverskyUnsupported", [=] { KvFastFPDatabase(db, 1).GetVariogram({1, 2, 3, 4}, KvFPDatabaseOptions(10, 5), 10); },
        fastName + "GetVariogram() : Tversky similarity is not supported!"},
       {"MoreNeighbours", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetSparseMatrix(KvFPDatabaseOptions(9, 1))); },
        fastName + "GetSparseMatrix() set to retrieve more nearest neighbors (9) than there are fingerprints (4)!"},
