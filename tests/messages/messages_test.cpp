@@ -460,7 +460,7 @@ std::vector<Row> FixedMessages::Rows() {
          KvChem::KvSetMaxAtoms(0);
        },
        fastName + "GetRawScores() cannot generate fingerprint!"},
-      {"TverskyUnsupported", [=] { KvFastFPDatabase(db, 1).GetVariogram({1, 2, 3, 4}, KvFPDatabaseOptions(10, 5), 10); },
+      {"TverskyUnsupported", [=] { KvFastFPDatabase(db, 1).GetVariogram({1, 2, 3, 4}, KvFPDatabaseOptions(0, 5), 10); },
        fastName + "GetVariogram() : Tversky similarity is not supported!"},
       {"MoreNeighbours", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetSparseMatrix(KvFPDatabaseOptions(9, 1))); },
        fastName + "GetSparseMatrix() set to retrieve more nearest neighbors (9) than there are fingerprints (4)!"},
