@@ -45,11 +45,6 @@ TEST(HitList, ThresholdRecordAndCompaction) {
   EXPECT_FALSE(descending.Offer(KvSimScore(0, -1.0)));
   EXPECT_TRUE(descending.Offer(KvSimScore(0, 1e-300)));
 
-  HitList<KvSimScore> ascending(2, false, false, 0.0);
-  EXPECT_EQ(ascending.ThresholdScore(), DBL_MAX);
-  EXPECT_TRUE(ascending.Offer(KvSimScore(0, -5.0)));
-  EXPECT_FALSE(ascending.Offer(KvSimScore(0, DBL_MAX)));
-
   // Room for 2L: the fifth record triggers the compaction to L.
   HitList<KvSimScore> hits(2, true, false, 0.0);
   for (double s : {0.1, 0.4, 0.3, 0.2, 0.25}) hits.Offer(KvSimScore(0, s));
