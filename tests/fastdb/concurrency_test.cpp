@@ -32,13 +32,12 @@ Answer Ask(const KvFastFPDatabase& db, std::size_t query, unsigned threads) {
   KvFPDatabaseOptions options(20, 1 + query % 6);
   options.SetNumProcessors(threads);
   Answer answer;
-  for (const auto& s : KvSystem::KvCollect(db.GetSortedScores(query, options))) answer.hits.push_back(s.GetScore());
+  answer.hits = FastDbTest::ScoresOf(KvSystem::KvCollect(db.GetSortedScores(query, options)));
   KvFingerPrint fp;
   EXPECT_TRUE(db.GetFingerPrint(fp, query));
   const auto shared = db.GetSortedScoresMany({fp}, options);
   EXPECT_EQ(shared.size(), 1u);
-  for (const auto& hits : shared)
-    for (const auto& s : hits) answer.shared.push_back(s.GetScore());
+  if (!shared.empty()) answer.shared = FastDbTest::ScoresOf(shared[0]);
   answer.raw = KvSystem::KvCollect(db.GetRawScores(query, options));
   const KvFPHistogram histogram = db.GetHistogram(options, 16);
   for (std::size_t bin = 0; bin < 16; ++bin) answer.bins.push_back(histogram.GetCount(bin));

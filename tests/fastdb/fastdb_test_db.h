@@ -17,6 +17,7 @@
 #include "varnex/fpbin.h"
 #include "varnex/fpbin_create.h"
 #include "varnex/fptypes.h"
+#include "varnex/dboptions.h"
 #include "varnex/similarity.h"
 
 namespace FastDbTest {
@@ -36,6 +37,13 @@ inline bool Mentions(const std::vector<std::string>& texts, const std::string& p
   return part.empty() || std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
            return t.find(part) != std::string::npos && t.find(also) != std::string::npos;
          });
+}
+
+// The scores of `hits`, in their order.
+inline std::vector<double> ScoresOf(const std::vector<Varnex::KvSimScore>& hits) {
+  std::vector<double> scores;
+  for (const Varnex::KvSimScore& hit : hits) scores.push_back(hit.GetScore());
+  return scores;
 }
 
 // The little-endian word at byte `offset` of `bytes`.

@@ -192,7 +192,6 @@ TEST(FaultInjection, ShortAndFailedReads) {
     std::uint64_t end, errorFrom;
     std::string warning;
   } cases[] = {
-      {"ends inside record 0", 800 + record / 2, UINT64_MAX, opening + "cannot read 0-th fingerprint"},
       {"ends inside record 39", 800 + 39 * record + 8, UINT64_MAX, opening + "cannot read 39-th fingerprint"},
       {"read error at record 12", UINT64_MAX, 800 + 12 * record, opening + "cannot read 12-th fingerprint"},
       {"read error in the header", UINT64_MAX, 0,
