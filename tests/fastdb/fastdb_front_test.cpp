@@ -44,6 +44,8 @@ class FrontTest : public ::testing::Test {
   const KvFPTypeBase* type_ = nullptr;
   std::vector<KvFingerPrint> fps_;
   KvChem::KvMol mol_;
+  // A fingerprint of another type.
+  const KvFingerPrint other_ = FastDbTest::RandomFingerPrints(FastDbTest::PathType(512), 1, 1)[0];
   VarnexTest::TempDir dir_;
   const std::string file_ = dir_.Path("front.fpbin");
 };
@@ -79,10 +81,9 @@ TEST_F(FrontTest, QueryChecksInOrder) {
   VarnexTest::CaptureSink sink;
   KvFingerPrint fp;
   EXPECT_FALSE(db.GetFingerPrint(fp, 20));
-  const KvFingerPrint other = FastDbTest::RandomFingerPrints(FastDbTest::PathType(512), 1, 1)[0];
-  EXPECT_TRUE(KvCollect(db.GetSortedScores(other, KvFPDatabaseOptions())).empty());
+  EXPECT_TRUE(KvCollect(db.GetSortedScores(other_, KvFPDatabaseOptions())).empty());
   // The fingerprint is checked before the options, the options before the engine.
-  EXPECT_TRUE(KvCollect(db.GetRawScores(other, OptionsWithMeasure(0))).empty());
+  EXPECT_TRUE(KvCollect(db.GetRawScores(other_, OptionsWithMeasure(0))).empty());
   EXPECT_TRUE(KvCollect(db.GetRawScores(fps_[0], OptionsWithMeasure(0))).empty());
   EXPECT_TRUE(KvCollect(db.GetScores(std::size_t{20}, OptionsWithMeasure(0))).empty());
   EXPECT_TRUE(KvCollect(db.GetAllScores(OptionsWithMeasure(7))).empty());
@@ -112,8 +113,7 @@ TEST_F(FrontTest, QueryChecksInOrder) {
 // failing ones get empty results and the others their answers.
 TEST_F(FrontTest, BatchCallsCheckEveryQueryAndAnswerTheOthers) {
   KvFastFPDatabase db(file_, KvFastFPDatabaseMemoryType::MemoryMapped);
-  const KvFingerPrint other = FastDbTest::RandomFingerPrints(FastDbTest::PathType(512), 1, 1)[0];
-  const std::vector<KvFingerPrint> queries = {fps_[4], KvFingerPrint(), other, fps_[4]};
+  const std::vector<KvFingerPrint> queries = {fps_[4], KvFingerPrint(), other_, fps_[4]};
   KvFPDatabaseOptions options(5, KvSimMeasure::Tanimoto);
   options.SetNumProcessors(2);
   VarnexTest::CaptureSink sink;
