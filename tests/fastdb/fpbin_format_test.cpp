@@ -131,9 +131,7 @@ TEST(FpbinHeader, ReadsWhatTheWriterWrote) {
     EXPECT_EQ(params.IsInLittleEndian(), c.little);
     EXPECT_EQ(params.GetMolDatabaseFilename(), c.molName);
     EXPECT_EQ(params.GetFPTypeBase(), Path4096());
-    EXPECT_EQ(params.NumFingerPrints(), 3u);
-    EXPECT_EQ(params.GetFileSize(), 800u + 3u * 528u);
-    EXPECT_EQ(params.GetFingerPrintSizeIn64(), 64u);
+    EXPECT_EQ(params.NumFingerPrints(), 3u);  // the size and W: the layout check
     EXPECT_TRUE(Varnex::KvCheckFastFPDatabaseLayout(params, path, "Test()"));
     EXPECT_EQ(sink.Count(), 0u) << sink.Texts().front();
   }
