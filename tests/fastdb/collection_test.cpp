@@ -297,10 +297,13 @@ TEST(CollectionTest, TamperedCollectionsAreRefused) {
     bool catalogSound = false;
     std::string problem = "";  // part of a problem verify finds, with the shard named
   };
-  const auto sql = [](Library& lib, const std::string& statement) {
-    Varnex::Sqlite db;
-    ASSERT_TRUE(db.Open(lib.catalog, Varnex::Sqlite::Mode::ReadWrite, 1000).IsOk());
-    ASSERT_TRUE(db.Exec(statement).IsOk());
+  // Runs `statement` on the catalog.
+  const auto sql = [](const std::string& statement) {
+    return [statement](Library& lib, const std::vector<std::string>&) {
+      Varnex::Sqlite db;
+      ASSERT_TRUE(db.Open(lib.catalog, Varnex::Sqlite::Mode::ReadWrite, 1000).IsOk());
+      ASSERT_TRUE(db.Exec(statement).IsOk());
+    };
   };
   // Swaps two different bytes of record `r` of shard file `file`: its bit count holds.
   const auto swap = [](Library& lib, const std::string& file, std::size_t r) {
@@ -323,7 +326,7 @@ TEST(CollectionTest, TamperedCollectionsAreRefused) {
        [](Library& lib, const auto& s) { std::filesystem::resize_file(lib.dir.Path(s[1]), 5000); },
        "does not match the catalog: 5000 bytes", true},
       {"missing shard", [](Library& lib, const auto& s) { std::filesystem::remove(lib.dir.Path(s[1])); }, "is missing", true},
-      {"parent folder name", [&](Library& lib, const auto&) { sql(lib, "UPDATE shards SET file = '../x.fpbin' WHERE position = 1"); },
+      {"parent folder name", sql("UPDATE shards SET file = '../x.fpbin' WHERE position = 1"),
        "is not a plain file name"},
       {"symbolic link leaving the folder",
        [](Library& lib, const auto& s) {
@@ -332,17 +335,13 @@ TEST(CollectionTest, TamperedCollectionsAreRefused) {
          std::filesystem::create_symlink(outside, lib.dir.Path(s[0]));
        },
        "symbolic link leaving the catalog's folder", true},
-      {"bit range beyond the size", [&](Library& lib, const auto&) { sql(lib, "UPDATE shards SET max_bits = 5000"); },
-       "bit count range beyond the size", true},
-      {"overlapping molecule ranges", [&](Library& lib, const auto&) { sql(lib, "UPDATE shards SET first = 30 WHERE position = 1"); },
+      {"bit range beyond the size", sql("UPDATE shards SET max_bits = 5000"), "bit count range beyond the size", true},
+      {"overlapping molecule ranges", sql("UPDATE shards SET first = 30 WHERE position = 1"),
        "starts at molecule 30, not 40"},
-      {"lost molecule rows", [&](Library& lib, const auto&) { sql(lib, "DELETE FROM molecules WHERE idx > 70"); },
-       "has molecule rows up to 70 for 80 records"},
-      {"not a collection", [&](Library& lib, const auto&) { sql(lib, "DELETE FROM meta WHERE key = 'format'"); },
-       "not a varnex collection"},
-      {"lying bit range",
-       [&](Library& lib, const auto&) { sql(lib, "UPDATE shards SET min_bits = 0, max_bits = 1 WHERE position = 0"); },
-       "", true, "the catalog says 0 to 1"},
+      {"lost molecule rows", sql("DELETE FROM molecules WHERE idx > 70"), "has molecule rows up to 70 for 80 records"},
+      {"not a collection", sql("DELETE FROM meta WHERE key = 'format'"), "not a varnex collection"},
+      {"lying bit range", sql("UPDATE shards SET min_bits = 0, max_bits = 1 WHERE position = 0"), "", true,
+       "the catalog says 0 to 1"},
       {"record in the middle changed",
        [](Library& lib, const auto& s) {
          std::string bytes = ReadFile(lib.dir.Path(s[0]));

@@ -70,23 +70,23 @@ TEST(FpbinCreate, RefusalsWarnAndReturnFalse) {
   const std::string out = dir.Path("out.fpbin");
   struct Case {
     const char* name;
-    std::string fpbin, mol;
+    std::string fpbin;
     const Varnex::KvFPTypeBase* type;
     std::string warning;
   };
   const Case cases[] = {
-      {"upper-case extension", dir.Path("out.FPBIN"), smi, Path4096(),
+      {"upper-case extension", dir.Path("out.FPBIN"), Path4096(),
        "fingerprint database file should have '.fpbin' file extension!"},
-      {"no extension", dir.Path("fpbin"), smi, Path4096(),
+      {"no extension", dir.Path("fpbin"), Path4096(),
        "fingerprint database file should have '.fpbin' file extension!"},
-      {"null type", out, smi, nullptr, "invalid fingerprint pointer!"},
-      {"MACCS", out, smi, Varnex::KvGetFPType(Varnex::KvFPType::MACCS166),
+      {"null type", out, nullptr, "invalid fingerprint pointer!"},
+      {"MACCS", out, Varnex::KvGetFPType(Varnex::KvFPType::MACCS166),
        "invalid fingerprint type (only path, circular or tree allowed)!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CaptureSink sink;
-    EXPECT_FALSE(KvCreateFastFPDatabaseFile(c.fpbin, c.mol, c.type));
+    EXPECT_FALSE(KvCreateFastFPDatabaseFile(c.fpbin, smi, c.type));
     EXPECT_TRUE(sink.Contains(std::string(kCreator) + " " + c.warning))
         << (sink.Count() ? sink.Texts().back() : "no message");
   }
