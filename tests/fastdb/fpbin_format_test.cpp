@@ -12,7 +12,6 @@
 #include "fastdb_test_db.h"
 #include "varnex/fpbin.h"
 
-using FastDbTest::SetWordAt;
 using VarnexTest::TempDir;
 using FastDbTest::WordAt;
 using Varnex::KvFastFPDatabaseParams;
@@ -138,7 +137,7 @@ TEST(FpbinHeader, ReadsWhatTheWriterWrote) {
 }
 
 std::string WithWord(std::string bytes, std::size_t offset, std::uint64_t value) {
-  SetWordAt(bytes, offset, value);
+  FastDbTest::SetWordAt(bytes, offset, value);
   return bytes;
 }
 

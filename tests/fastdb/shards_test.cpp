@@ -17,7 +17,6 @@
 #include "varnex/fastdb.h"
 #include "varnex/fpbin.h"
 
-using FastDbTest::SetWordAt;
 using FastDbTest::WordAt;
 using VarnexTest::CaptureSink;
 using VarnexTest::ReadFile;
@@ -107,7 +106,7 @@ TEST(Shards, RefusalsChangeNoFile) {
   const std::string whole = dir.Path("whole.fpbin");
   ASSERT_TRUE(Varnex::KvCreateFastFPDatabaseFile(whole, smi, Path1024()));
   std::string damaged = ReadFile(whole);
-  SetWordAt(damaged, Varnex::KvFastFPHeaderSize + 3 * kRecordBytes + 8, 1025);  // record 3 claims 1025 bits
+  FastDbTest::SetWordAt(damaged, Varnex::KvFastFPHeaderSize + 3 * kRecordBytes + 8, 1025);  // record 3 claims 1025 bits
   dir.File("damaged.fpbin", damaged);
   const std::set<std::string> before = dir.Files();
   const auto split = [&](const std::string& from, unsigned shards, const std::string& out) {
