@@ -96,6 +96,15 @@ void Fetch(const std::string& path, unsigned index) {
   (void)KvFastFPDatabase(path, 1).GetFingerPrint(fp, index);
 }
 
+// Runs `trigger` under a file system that `arm` makes fail.
+std::function<void()> Faulty(std::function<void(VarnexTest::FaultyFileSystem&)> arm, std::function<void()> trigger) {
+  return [arm, trigger] {
+    VarnexTest::FaultyFileSystem faults;
+    arm(faults);
+    trigger();
+  };
+}
+
 // A molecule whose SMILES did not parse.
 KvChem::KvMol Unparsed() {
   KvChem::KvMol mol;
@@ -428,12 +437,8 @@ std::vector<Row> FixedMessages::Rows() {
        fastName + "KvFastFPDatabase() cannot initialize object for in memory search!"},
       {"EngineBadRecord", [=, this] { KvFastFPDatabase(Damaged("count.fpbin", 800 + 8, 999), 2); },  // a bit count
        fastName + "KvFastFPDatabase() : invalid data in 0-th fingerprint"},
-      {"EngineShortRead",
-       [=, this] {
-         VarnexTest::FaultyFileSystem faults;
-         faults.readEnd = 800 + 3 * 48;  // three records of 48 bytes
-         KvFastFPDatabase(db, 2);
-       },
+      // Three records of 48 bytes arrive.
+      {"EngineShortRead", Faulty([](auto& f) { f.readEnd = 800 + 3 * 48; }, [=] { KvFastFPDatabase(db, 2); }),
        fastName + "KvFastFPDatabase() : cannot read 3-th fingerprint"},
       {"NoCuda", [=, this] { KvFastFPDatabase(db, 3); },
        fastName + "KvFastFPDatabase() : no CUDA-enabled device available falling back to memory-mapped type!"},
@@ -477,12 +482,7 @@ std::vector<Row> FixedMessages::Rows() {
        creator + " empty molecule database!"},
       {"CreateOpen", Create(dir_.Path("no/such/x.fpbin"), smi_),
        creator + " : unable to open fingerprint database file: " + dir_.Path("no/such/x.fpbin")},
-      {"CreateHeader",
-       [=, this] {
-         VarnexTest::FaultyFileSystem faults;
-         faults.failWriteNumber = 0;
-         Create(dir_.Path("x.fpbin"), smi_)();
-       },
+      {"CreateHeader", Faulty([](auto& f) { f.failWriteNumber = 0; }, Create(dir_.Path("x.fpbin"), smi_)),
        creator + " : unable to write fingerprint database header: " + dir_.Path("x.fpbin")},
       {"CreateMolecule", Create(dir_.Path("bad.fpbin"), dir_.File("bad.smi", "CCO a\nC1CC b\nCCN c\n")),
        creator + " cannot access molecule with index 1"},
