@@ -165,10 +165,10 @@ class OracleTest : public ::testing::Test {
     SetShareSearchFrom(0);  // and a single query shared among threads as in one
     type_ = FastDbTest::PathType(1024);
     fps_ = new std::vector<KvFingerPrint>(FastDbTest::RandomFingerPrints(type_, 1100, 1));
-    KvFingerPrint ten, seven, five;
-    ten.SetSize(1024);
-    ten.SetFPTypeBase(type_);
-    seven = five = ten;
+    KvFingerPrint blank;
+    blank.SetSize(1024);
+    blank.SetFPTypeBase(type_);
+    KvFingerPrint ten = blank, seven = blank, five = blank;
     for (unsigned b = 0; b < 10; ++b) ten.SetBitOn(b * 97);
     for (unsigned b = 0; b < 7; ++b) seven.SetBitOn(b * 97);
     for (unsigned b = 0; b < 5; ++b) five.SetBitOn(b * 97);
@@ -180,10 +180,7 @@ class OracleTest : public ::testing::Test {
     FastDbTest::WriteDatabase(file_, type_, *fps_, kBase);
 
     queries_ = new std::vector<KvFingerPrint>{(*fps_)[0], (*fps_)[7], (*fps_)[500], (*fps_)[1099]};
-    KvFingerPrint empty;
-    empty.SetSize(1024);
-    empty.SetFPTypeBase(type_);
-    queries_->push_back(empty);
+    queries_->push_back(blank);
     for (const KvFingerPrint& fp : FastDbTest::RandomFingerPrints(type_, 35, 99)) queries_->push_back(fp);
   }
   static void TearDownTestSuite() {

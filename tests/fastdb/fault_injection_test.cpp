@@ -166,10 +166,7 @@ TEST(FaultInjection, ShortAndFailedReads) {
   Varnex::KvFPDatabaseOptions search;
   search.SetLimit(5);
   auto topHits = [&](const Varnex::KvFastFPDatabase& db) {
-    std::vector<std::pair<std::size_t, double>> hits;
-    for (const auto& s : KvSystem::KvCollect(db.GetSortedScores(std::size_t{7}, search)))
-      hits.emplace_back(s.GetIdx(), s.GetScore());
-    return hits;
+    return FastDbTest::ScoresOf(KvSystem::KvCollect(db.GetSortedScores(std::size_t{7}, search)));
   };
   const Varnex::KvFastFPDatabase clean(out, Varnex::KvFastFPDatabaseMemoryType::InMemory);
   ASSERT_TRUE(clean.IsValid());
