@@ -39,8 +39,10 @@ mutants=(
   "extension-dot-unchecked@src/fastdb/storage/file_names.cpp@s/return KvSystem::KvFileExtension(path) == kExtension \\&\\& /return /@fastdb_tests:FpbinCreate*:Shards*@messages_tests"
   "front-index-past-end@src/fastdb/engine/database.cpp@s/if (idx < db.NumFingerPrints()) return true;/if (idx <= db.NumFingerPrints()) return true;/@fastdb_tests:FrontTest.*"
   "histogram-merge-min-unchecked@src/stats/histogram.cpp@s/if (other.min_ != min_) {/if (false \\&\\& other.min_ != min_) {/@stats_tests@messages_tests"
-  # The fast database's pruning, its front, and the in-memory database's ranges and Lingo options.
-  "prune-bin-stops-early@src/fastdb/engine/pruned_scan.h@s/if (minCommon > std::min<std::uint64_t>(p, query_.bits)) break;/if (minCommon >= std::min<std::uint64_t>(p, query_.bits)) break;/@fastdb_tests:OracleTest.*:NciTest.*"
+  # The fast database's pruning, its front, a strict cutoff in single precision, and the in-memory
+  # database's ranges and Lingo options.
+  "prune-bin-stops-early@src/fastdb/engine/pruned_scan.h@s/if (minCommon > std::min<std::uint64_t>(p, query_.bits)) break;/if (minCommon >= std::min<std::uint64_t>(p, query_.bits)) break;/@fastdb_tests:OracleTest.*"
+  "strict-cutoff-in-float@src/database/dboptions.cpp@s/|| std::isnan(cutoff)) return static_cast<double>(cutoff);/|| std::isnan(cutoff)) return std::nextafter(cutoff, descending ? 2.0f : -2.0f);/@fastdb_tests:OracleTest.*@database_tests"
   "front-molecule-index-is-position@src/fastdb/engine/database.cpp@s/  return static_cast<std::size_t>(molIdx);/  return idx;/@fastdb_tests:FrontTest.*"
   "range-end-zero-ignored@src/database/fpdatabase.cpp@0,/if (end == 0) end = impl_->NumFingerPrints();/s//if (false) end = impl_->NumFingerPrints();/@database_tests"
   "lingo-options-cutoff-ignored@src/database/fpdatabase_lingo.cpp@s/return ScanScores(query, 0, NumFingerPrints(), options.HasCutoff(), options.GetCutoff(),/return ScanScores(query, 0, NumFingerPrints(), HasCutoff(), GetCutoff(),/@database_tests"
