@@ -41,6 +41,13 @@ mutants=(
   "histogram-merge-min-unchecked@src/stats/histogram.cpp@s/if (other.min_ != min_) {/if (false \\&\\& other.min_ != min_) {/@stats_tests@messages_tests"
   "ends-checksum-ignored@src/fastdb/collection/collection.cpp@s/if (ends != s.endsSha256)/if (false \\&\\& ends != s.endsSha256)/@fastdb_tests:CollectionTest.*"
   "verify-checksum-ignored@src/fastdb/collection/verify.cpp@s/if (checksum \\&\\& sha.HexDigest() != s.sha256)/if (false \\&\\& sha.HexDigest() != s.sha256)/@fastdb_tests:CollectionTest.*@tools_tests:VarnexCollection*"
+  # The fast database's pruning, its front, a strict cutoff in single precision, and the in-memory
+  # database's ranges and Lingo options.
+  "prune-bin-stops-early@src/fastdb/engine/pruned_scan.h@s/if (minCommon > std::min<std::uint64_t>(p, query_.bits)) break;/if (minCommon >= std::min<std::uint64_t>(p, query_.bits)) break;/@fastdb_tests:OracleTest.*"
+  "strict-cutoff-in-float@src/database/dboptions.cpp@s/|| std::isnan(cutoff)) return static_cast<double>(cutoff);/|| std::isnan(cutoff)) return std::nextafter(cutoff, descending ? 2.0f : -2.0f);/@fastdb_tests:OracleTest.*@database_tests"
+  "front-molecule-index-is-position@src/fastdb/engine/database.cpp@s/  return static_cast<std::size_t>(molIdx);/  return idx;/@fastdb_tests:FrontTest.*"
+  "range-end-zero-ignored@src/database/fpdatabase.cpp@0,/if (end == 0) end = impl_->NumFingerPrints();/s//if (false) end = impl_->NumFingerPrints();/@database_tests"
+  "lingo-options-cutoff-ignored@src/database/fpdatabase_lingo.cpp@s/return ScanScores(query, 0, NumFingerPrints(), options.HasCutoff(), options.GetCutoff(),/return ScanScores(query, 0, NumFingerPrints(), HasCutoff(), GetCutoff(),/@database_tests"
   "maccs-key-off-by-one@src/generators/maccs.cpp@s/fp.SetBitOn(key - 1);/fp.SetBitOn(key);/@generators_tests"
   "aromatic-systems-apart@src/chem/perception.cpp@s/parent\[find(k)\] = find(static_cast<unsigned>(bondOwner\[b\]));/parent[find(k)] = find(k);/@chem_tests@generators_tests:Maccs*"
   "first-highlight-wins@src/chem/depict.cpp@s/if (a < numAtoms) atomColours\[static_cast<int>(a)\] = colour;/if (a < numAtoms) atomColours.emplace(static_cast<int>(a), colour);/@chem_tests"

@@ -22,13 +22,11 @@ namespace Status = Varnex::KvSimSearchStatus;
 
 namespace {
 
-TEST(SearchResult, StatusNames) {
-  const char* names[] = {"Uninitialized", "InProgress", "Finished", "Invalid"};
-  for (unsigned status : {0u, 1u, 2u, 7u}) EXPECT_EQ(Varnex::KvSimSearchStatusToName(status), names[std::min(status, 3u)]);
-  EXPECT_EQ(Varnex::KvSimSearchStatusToName(0xFFFFFFFFu), "Invalid");
-}
-
-TEST(SearchResult, UninitializedResultAnswersEmptyAndWarnsForTheHistogram) {
+TEST(SearchResult, StatusNamesAndTheUninitializedResult) {
+  const char* names[] = {"Uninitialized", "InProgress", "Finished", "Invalid", "Invalid"};
+  for (unsigned status : {0u, 1u, 2u, 3u, 0xFFFFFFFFu})
+    EXPECT_EQ(Varnex::KvSimSearchStatusToName(status), names[std::min(status, 4u)]);
+  // An uninitialized result answers empty, warning for the histogram only.
   KvSimSearchResult result;
   EXPECT_EQ(result.GetSearchStatus(), Status::Uninitialized);
   EXPECT_FALSE(result.IsValid());
@@ -99,11 +97,7 @@ TEST(SearchResult, ConcurrentMergesEqualSerialSearch) {
     EXPECT_EQ(result.NumSearched(), scores.size());
     const auto hits = KvSystem::KvCollect(result.GetSortedScores());
     std::vector<double> expected = scores;
-    if (descending) {
-      std::sort(expected.begin(), expected.end(), std::greater<>());
-    } else {
-      std::sort(expected.begin(), expected.end());
-    }
+    std::sort(expected.begin(), expected.end(), [&](double a, double b) { return descending ? a > b : a < b; });
     ASSERT_EQ(hits.size(), 25u);
     for (std::size_t i = 0; i < hits.size(); ++i) {
       EXPECT_EQ(hits[i].GetScore(), expected[i]);

@@ -32,13 +32,12 @@ Answer Ask(const KvFastFPDatabase& db, std::size_t query, unsigned threads) {
   KvFPDatabaseOptions options(20, 1 + query % 6);
   options.SetNumProcessors(threads);
   Answer answer;
-  for (const auto& s : KvSystem::KvCollect(db.GetSortedScores(query, options))) answer.hits.push_back(s.GetScore());
+  answer.hits = FastDbTest::ScoresOf(KvSystem::KvCollect(db.GetSortedScores(query, options)));
   KvFingerPrint fp;
   EXPECT_TRUE(db.GetFingerPrint(fp, query));
   const auto shared = db.GetSortedScoresMany({fp}, options);
   EXPECT_EQ(shared.size(), 1u);
-  for (const auto& hits : shared)
-    for (const auto& s : hits) answer.shared.push_back(s.GetScore());
+  if (!shared.empty()) answer.shared = FastDbTest::ScoresOf(shared[0]);
   answer.raw = KvSystem::KvCollect(db.GetRawScores(query, options));
   const KvFPHistogram histogram = db.GetHistogram(options, 16);
   for (std::size_t bin = 0; bin < 16; ++bin) answer.bins.push_back(histogram.GetCount(bin));
@@ -47,12 +46,13 @@ Answer Ask(const KvFastFPDatabase& db, std::size_t query, unsigned threads) {
 
 TEST(FastDbConcurrency, ConcurrentQueriesOfOneDatabaseEqualSerialOnes) {
   const KvFPTypeBase* type = FastDbTest::PathType(512);
-  const FastDbTest::TempPath file("concurrent.fpbin");
-  FastDbTest::WriteDatabase(file.str(), type, FastDbTest::RandomFingerPrints(type, 1500, 3));
+  const VarnexTest::TempDir dir;
+  const std::string file = dir.Path("concurrent.fpbin");
+  FastDbTest::WriteDatabase(file, type, FastDbTest::RandomFingerPrints(type, 1500, 3));
   Varnex::SetScanWholeUpTo(0);    // pruned, as a large file
   Varnex::SetShareSearchFrom(0);  // and one query's search shared among threads
   for (unsigned memory : {KvFastFPDatabaseMemoryType::MemoryMapped, KvFastFPDatabaseMemoryType::InMemory}) {
-    const KvFastFPDatabase db(file.str(), memory);
+    const KvFastFPDatabase db(file, memory);
     ASSERT_TRUE(db.IsValid());
     constexpr std::size_t kQueries = 12;
     std::vector<Answer> serial(kQueries), concurrent(kQueries);

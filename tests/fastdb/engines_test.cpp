@@ -153,8 +153,9 @@ std::string Trace(unsigned memoryType, const KvFPDatabaseOptions& o) {
 
 // ---- The oracle: 1100 random 1024-bit fingerprints (their signatures fold
 // them lossily, so the signature bound is really tested), with duplicates,
-// empty records, and records that score exactly 1.0 and 0.5 against the
-// first query, so that limits and cutoffs fall on ties. Molecule indices
+// empty records, and records that score exactly 1.0, 0.7 and 0.5 against the
+// first query, so that limits and cutoffs fall on ties (0.7, unlike its
+// float, is no binary fraction: scores compare in double precision). Molecule indices
 // start at 1000, so that results must carry them, not positions. CTest runs
 // these tests once more under every scan kernel (VARNEX_KERNEL).
 class OracleTest : public ::testing::Test {
@@ -164,22 +165,22 @@ class OracleTest : public ::testing::Test {
     SetShareSearchFrom(0);  // and a single query shared among threads as in one
     type_ = FastDbTest::PathType(1024);
     fps_ = new std::vector<KvFingerPrint>(FastDbTest::RandomFingerPrints(type_, 1100, 1));
-    KvFingerPrint ten, five;
-    ten.SetSize(1024);
-    ten.SetFPTypeBase(type_);
-    five = ten;
+    KvFingerPrint blank;
+    blank.SetSize(1024);
+    blank.SetFPTypeBase(type_);
+    KvFingerPrint ten = blank, seven = blank, five = blank;
     for (unsigned b = 0; b < 10; ++b) ten.SetBitOn(b * 97);
+    for (unsigned b = 0; b < 7; ++b) seven.SetBitOn(b * 97);
     for (unsigned b = 0; b < 5; ++b) five.SetBitOn(b * 97);
     for (const std::size_t i : {0u, 4u, 600u, 601u}) (*fps_)[i] = ten;  // Tanimoto 1.0 against record 0
-    for (const std::size_t i : {1u, 2u, 3u, 900u}) (*fps_)[i] = five;   // Tanimoto 5 / 10 = 0.5
-    file_ = new FastDbTest::TempPath("oracle.fpbin");
-    FastDbTest::WriteDatabase(file_->str(), type_, *fps_, kBase);
+    for (const std::size_t i : {6u, 700u, 1000u}) (*fps_)[i] = seven;  // 7 / 10 = 0.7
+    for (const std::size_t i : {1u, 2u, 3u, 900u}) (*fps_)[i] = five;   // 5 / 10 = 0.5
+    dir_ = new VarnexTest::TempDir;
+    file_ = dir_->Path("oracle.fpbin");
+    FastDbTest::WriteDatabase(file_, type_, *fps_, kBase);
 
     queries_ = new std::vector<KvFingerPrint>{(*fps_)[0], (*fps_)[7], (*fps_)[500], (*fps_)[1099]};
-    KvFingerPrint empty;
-    empty.SetSize(1024);
-    empty.SetFPTypeBase(type_);
-    queries_->push_back(empty);
+    queries_->push_back(blank);
     for (const KvFingerPrint& fp : FastDbTest::RandomFingerPrints(type_, 35, 99)) queries_->push_back(fp);
   }
   static void TearDownTestSuite() {
@@ -187,13 +188,13 @@ class OracleTest : public ::testing::Test {
     SetShareSearchFrom(32768);
     delete fps_;
     delete queries_;
-    delete file_;
+    delete dir_;
   }
 
-  static std::vector<std::unique_ptr<KvFastFPDatabaseImplBase>> Engines() {
+  static std::vector<std::unique_ptr<KvFastFPDatabaseImplBase>> Engines(const std::string& file = file_) {
     std::vector<std::unique_ptr<KvFastFPDatabaseImplBase>> engines;
-    engines.push_back(std::make_unique<FastFPMemoryMapDatabaseImpl>(file_->str()));
-    engines.push_back(std::make_unique<FastFPInMemoryDatabaseImpl>(file_->str()));
+    engines.push_back(std::make_unique<FastFPMemoryMapDatabaseImpl>(file));
+    engines.push_back(std::make_unique<FastFPInMemoryDatabaseImpl>(file));
     return engines;
   }
   static std::vector<double> Scores(const KvFingerPrint& query, const KvFPDatabaseOptions& options) {
@@ -217,7 +218,8 @@ class OracleTest : public ::testing::Test {
   static inline const KvFPTypeBase* type_ = nullptr;
   static inline std::vector<KvFingerPrint>* fps_ = nullptr;
   static inline std::vector<KvFingerPrint>* queries_ = nullptr;
-  static inline FastDbTest::TempPath* file_ = nullptr;
+  static inline VarnexTest::TempDir* dir_ = nullptr;
+  static inline std::string file_;
 };
 
 TEST_F(OracleTest, TheKernelNamedInTheEnvironmentIsTheOneInUse) {
@@ -233,8 +235,8 @@ TEST_F(OracleTest, TheKernelNamedInTheEnvironmentIsTheOneInUse) {
 // Every form of the sorted search (pruned, every record, the threaded form
 // of a single search, the search into a result object on one and four
 // threads) against the hit list's rule by brute force, with limits and
-// cutoffs on the ties of the first query (four scores of 1.0, four of 0.5
-// under Tanimoto). Unsorted scans keep scores at the cutoff in both orders;
+// cutoffs on the ties of the first query (four scores of 1.0, three of 0.7,
+// four of 0.5 under Tanimoto). Unsorted scans keep scores at the cutoff in both orders;
 // raw scores are every score in record order.
 TEST_F(OracleTest, SearchesEqualTheBruteForce) {
   const auto engines = Engines();
@@ -242,7 +244,7 @@ TEST_F(OracleTest, SearchesEqualTheBruteForce) {
   for (const unsigned measure : kMeasures) {
     for (const bool descending : {true, false}) {
       for (const unsigned limit : {1u, 2u, 6u, 100u, 0u}) {
-        for (const float cutoff : {-1.0f, 0.5f, 0.25f}) {
+        for (const float cutoff : {-1.0f, 0.5f, 0.25f, 0.7f}) {
           KvFPDatabaseOptions options = Options(measure, limit, descending);
           if (cutoff >= 0.0f) options.SetCutoff(cutoff);
           options.SetNumProcessors(2);
@@ -364,6 +366,8 @@ TEST_F(OracleTest, NeighbourMatricesEqualTheListDefinition) {
 // All pairs in tiles on two threads: the matrix (each unordered pair once
 // for symmetric measures, the earlier record as the query), the histogram
 // (unordered pairs, or every ordered pair for Tversky) and the variogram.
+// As many neighbours as records are every pair; one value too few for the
+// variogram is refused.
 TEST_F(OracleTest, AllPairsEqualTheBruteForce) {
   const std::size_t n = fps_->size();
   std::vector<float> values;
@@ -395,6 +399,17 @@ TEST_F(OracleTest, AllPairsEqualTheBruteForce) {
       engine->GetVariogram(gotVariogram, values, options, 30);
       EXPECT_EQ(Counts(gotVariogram), Counts(variogram));
       for (std::size_t b = 0; b < 30; ++b) EXPECT_EQ(gotVariogram.GetSum(b), variogram.GetSum(b));
+      if (measure != 1) continue;
+      VarnexTest::CaptureSink sink;
+      KvFPDatabaseOptions everyOne = Options(1, static_cast<unsigned>(n));
+      everyOne.SetCutoff(0.99f);
+      EXPECT_EQ(KvCollect(engine->GetSparseMatrix(everyOne)).size(),
+                std::count_if(all.begin(), all.end(), [](double s) { return static_cast<float>(s) >= 0.99f; }));
+      KvFPVariogram refused;
+      engine->GetVariogram(refused, std::vector<float>(values.begin(), values.end() - 1), options, 30);
+      EXPECT_EQ(refused.NumSamples(), 0u);
+      EXPECT_EQ(sink.Texts(), std::vector<std::string>{"KvFastFPDatabase::GetVariogram() : fewer values (1099) than "
+                                                       "fingerprints (1100)!"});
     }
   }
 }
@@ -406,8 +421,8 @@ TEST_F(OracleTest, AllPairsEqualTheBruteForce) {
 // message table's bad-record row.)
 TEST_F(OracleTest, DamagedFilesAreRefusedByBothEngines) {
   const std::size_t count10 = 800 + 10 * 18 * 8 + 8;  // the bit count of record 10
-  const FastDbTest::TempPath damaged("damaged.fpbin");
-  const std::string record10 = damaged.str() + " is damaged: record 10: its stored bit count ";
+  const std::string damaged = dir_->Path("damaged.fpbin");
+  const std::string record10 = damaged + " is damaged: record 10: its stored bit count ";
   const struct {
     const char* name;
     std::size_t at;  // the word overwritten with `value`; 0: the file cut to `value` bytes
@@ -420,38 +435,16 @@ TEST_F(OracleTest, DamagedFilesAreRefusedByBothEngines) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string bytes = VarnexTest::ReadFile(file_->str());
+    std::string bytes = VarnexTest::ReadFile(file_);
     if (c.at == 0) bytes.resize(c.value);
     if (c.at != 0) FastDbTest::SetWordAt(bytes, c.at, c.value);
-    std::ofstream(damaged.str(), std::ios::binary) << bytes;
-    for (const unsigned memoryType : {1u, 2u}) {
-      VarnexTest::CaptureSink sink;
-      std::unique_ptr<KvFastFPDatabaseImplBase> engine;
-      if (memoryType == 1) engine = std::make_unique<FastFPMemoryMapDatabaseImpl>(damaged.str());
-      if (memoryType == 2) engine = std::make_unique<FastFPInMemoryDatabaseImpl>(damaged.str());
-      EXPECT_FALSE(engine->IsValid());
-      EXPECT_TRUE(FastDbTest::Mentions(sink.Texts(), c.damage)) << ::testing::PrintToString(sink.Texts());
-    }
+    std::ofstream(damaged, std::ios::binary) << bytes;
+    VarnexTest::CaptureSink sink;
+    for (const auto& engine : Engines(damaged)) EXPECT_FALSE(engine->IsValid());
+    const std::vector<std::string> texts = sink.Texts();  // one engine's damage each
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(), [&](const auto& t) { return t.find(c.damage) != t.npos; }), 2)
+        << ::testing::PrintToString(texts);
   }
-}
-
-// Asked for more than the file holds, the pair routines warn and give
-// nothing; exactly as many is fine.
-TEST(EnginePairs, RequestsBeyondTheRecordsAreRefused) {
-  const auto fps = FastDbTest::RandomFingerPrints(FastDbTest::PathType(256), 5, 31);
-  FastDbTest::TempPath file("small.fpbin");
-  FastDbTest::WriteDatabase(file.str(), fps.front().GetFPTypeBase(), fps);
-  FastFPInMemoryDatabaseImpl engine(file.str());
-  VarnexTest::CaptureSink sink;
-  EXPECT_EQ(KvCollect(engine.GetSparseMatrix(Options(1, 5))).size(), 25u);
-  EXPECT_EQ(sink.Count(), 0u);
-  EXPECT_TRUE(KvCollect(engine.GetSparseMatrix(Options(1, 6))).empty());
-  EXPECT_EQ(sink.Count(), 1u);
-  KvFPVariogram variogram;
-  engine.GetVariogram(variogram, std::vector<float>(4, 1.0f), Options(1), 10);
-  EXPECT_EQ(sink.Texts().back(), "KvFastFPDatabase::GetVariogram() : fewer values (4) than fingerprints (5)!");
-  EXPECT_EQ(variogram.NumBins(), 10u);
-  EXPECT_EQ(variogram.NumSamples(), 0u);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Test helpers for the fast database: temporary files, little-endian words,
+// Test helpers for the fast database: NCI molecules, little-endian words,
 // random fingerprints, a writer of .fpbin files from fingerprints, and
 // reference scores computed pair by pair in double precision from
 // KvGetBitCounts.
@@ -17,22 +17,12 @@
 #include "varnex/fpbin.h"
 #include "varnex/fpbin_create.h"
 #include "varnex/fptypes.h"
+#include "varnex/dboptions.h"
 #include "varnex/similarity.h"
 
 namespace FastDbTest {
 
 using Varnex::KvFingerPrint;
-
-// A file in a private temporary directory, removed with it.
-class TempPath {
- public:
-  explicit TempPath(const std::string& name) : path_(dir_.Path(name)) {}
-  const std::string& str() const { return path_; }
-
- private:
-  VarnexTest::TempDir dir_;
-  std::string path_;
-};
 
 // The first `count` lines of the NCI sample set.
 inline std::string NciLines(std::size_t count) {
@@ -47,6 +37,13 @@ inline bool Mentions(const std::vector<std::string>& texts, const std::string& p
   return part.empty() || std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
            return t.find(part) != std::string::npos && t.find(also) != std::string::npos;
          });
+}
+
+// The scores of `hits`, in their order.
+inline std::vector<double> ScoresOf(const std::vector<Varnex::KvSimScore>& hits) {
+  std::vector<double> scores;
+  for (const Varnex::KvSimScore& hit : hits) scores.push_back(hit.GetScore());
+  return scores;
 }
 
 // The little-endian word at byte `offset` of `bytes`.

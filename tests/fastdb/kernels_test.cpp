@@ -1,5 +1,6 @@
 // The scan kernels against a plain std::popcount reference on random records,
-// for every kernel this processor runs.
+// for every kernel this processor runs. (The kernel a user names is the one
+// searches use: OracleTest.TheKernelNamedInTheEnvironmentIsTheOneInUse.)
 
 #include <gtest/gtest.h>
 
@@ -56,26 +57,11 @@ std::uint32_t ReferenceAnd(const std::uint8_t* record, const std::vector<std::ui
   return count;
 }
 
-TEST(ScanKernels, EveryAvailableKernelCanBeMadeActiveAndIsTheLibrarysChoice) {
-  ASSERT_NE(GetScanKernel(ScanKernelId::Software), nullptr);
-  EXPECT_EQ(GetScanKernel(ScanKernelId::Count), nullptr);
-  const unsigned before = GetActiveScanKernel().id;
-  EXPECT_EQ(before, ActiveKernel());
-  EXPECT_FALSE(SetActiveScanKernel(ScanKernelId::Count));
-  for (unsigned id = 0; id < ScanKernelId::Count; ++id) {
-    const ScanKernel* kernel = GetScanKernel(id);
-    EXPECT_EQ(kernel != nullptr, KernelRunsHere(id));
-    if (kernel == nullptr) continue;
-    ASSERT_TRUE(SetActiveScanKernel(id));
-    EXPECT_EQ(GetActiveScanKernel().id, id);
-    EXPECT_EQ(ActiveKernel(), id);
-  }
-  ASSERT_TRUE(SetActiveScanKernel(before));
-}
-
 TEST(ScanKernels, EveryKernelCountsTheSameAsTheReference) {
   std::mt19937_64 rng(42);
   const auto kernels = AvailableKernels();
+  ASSERT_NE(GetScanKernel(ScanKernelId::Software), nullptr);  // runs anywhere
+  EXPECT_EQ(GetScanKernel(ScanKernelId::Count), nullptr);
   // Word counts around the vector widths (4 and 8 words) and their multiples,
   // odd ones included: the kernels handle any W, the files only multiples of 4.
   for (const std::size_t words : {1u, 3u, 4u, 7u, 8u, 12u, 15u, 16u, 20u, 33u, 64u, 68u, 128u}) {
@@ -115,8 +101,6 @@ TEST(ScanKernels, PopCountOfRunsOfEveryLength) {
       EXPECT_EQ(kernel->popCount(words.data(), n), expected) << n;
       if (n < words.size()) expected += static_cast<std::uint64_t>(std::popcount(words[n]));
     }
-    const std::vector<std::uint64_t> full(8, ~std::uint64_t{0});
-    EXPECT_EQ(kernel->popCount(full.data(), 8), 512u);
   }
 }
 

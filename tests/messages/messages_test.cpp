@@ -96,6 +96,15 @@ void Fetch(const std::string& path, unsigned index) {
   (void)KvFastFPDatabase(path, 1).GetFingerPrint(fp, index);
 }
 
+// Runs `trigger` under a file system that `arm` makes fail.
+std::function<void()> Faulty(std::function<void(VarnexTest::FaultyFileSystem&)> arm, std::function<void()> trigger) {
+  return [arm, trigger] {
+    VarnexTest::FaultyFileSystem faults;
+    arm(faults);
+    trigger();
+  };
+}
+
 // A molecule whose SMILES did not parse.
 KvChem::KvMol Unparsed() {
   KvChem::KvMol mol;
@@ -189,11 +198,6 @@ std::vector<Row> FixedMessages::Rows() {
   const std::string params = "KvFastFPDatabaseParams() ";
   const std::string creator = "KvCreateFastFPDatabaseFile()";
   const std::string compat = "KvAreCompatibleDatabases() ";
-  auto options = [](unsigned measure) {
-    KvFPDatabaseOptions o;
-    o.SetSimFunc(measure);
-    return o;
-  };
   // Reads a parameter of the search options' interface (no -cutoff value).
   auto getParameter = [](auto read) {
     KvSystem::KvInterface itf;
@@ -433,12 +437,8 @@ std::vector<Row> FixedMessages::Rows() {
        fastName + "KvFastFPDatabase() cannot initialize object for in memory search!"},
       {"EngineBadRecord", [=, this] { KvFastFPDatabase(Damaged("count.fpbin", 800 + 8, 999), 2); },  // a bit count
        fastName + "KvFastFPDatabase() : invalid data in 0-th fingerprint"},
-      {"EngineShortRead",
-       [=, this] {
-         VarnexTest::FaultyFileSystem faults;
-         faults.readEnd = 800 + 3 * 48;  // three records of 48 bytes
-         KvFastFPDatabase(db, 2);
-       },
+      // Three records of 48 bytes arrive.
+      {"EngineShortRead", Faulty([](auto& f) { f.readEnd = 800 + 3 * 48; }, [=] { KvFastFPDatabase(db, 2); }),
        fastName + "KvFastFPDatabase() : cannot read 3-th fingerprint"},
       {"NoCuda", [=, this] { KvFastFPDatabase(db, 3); },
        fastName + "KvFastFPDatabase() : no CUDA-enabled device available falling back to memory-mapped type!"},
@@ -448,24 +448,24 @@ std::vector<Row> FixedMessages::Rows() {
        fastName + "NumFingerPrints() : invalid KvFastFPDatabase object!"},
       {"IndexOutOfRange", [=, this] { Fetch(db, 4); },
        fastName + "GetFingerPrint() : fingerprint index out of range!"},
-      {"QueryType", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(KvFingerPrint(), options(1))); },
+      {"QueryType", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(KvFingerPrint(), {})); },
        fastName + "GetScores() : invalid fingerprint type!"},
-      {"QueryMismatch", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(maccsFP, options(1))); },
+      {"QueryMismatch", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(maccsFP, {})); },
        fastName + "GetScores() : fingerprint type mismatch!"},
       {"IndexInconsistency", [=, this] { Fetch(Damaged("moved.fpbin", 800, 7), 0); },  // a molecule index moved
        fastName + "GetFingerPrint() : fingerprint and molecule index inconsistency!"},
-      {"EmptyMolecule", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(Unparsed(), options(1))); },
+      {"EmptyMolecule", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetScores(Unparsed(), {})); },
        fastName + "GetScores() : empty molecule!"},
       {"CannotGenerate",
        [=, this] {
          const KvFastFPDatabase fast(db, 1);
          const KvChem::KvMol butane = Mol("CCCC");
          KvChem::KvSetMaxAtoms(2);
-         KvCollect(fast.GetRawScores(butane, options(1)));
+         KvCollect(fast.GetRawScores(butane, {}));
          KvChem::KvSetMaxAtoms(0);
        },
        fastName + "GetRawScores() cannot generate fingerprint!"},
-      {"TverskyUnsupported", [=, this] { KvFastFPDatabase(db, 1).GetVariogram({1, 2, 3, 4}, options(5), 10); },
+      {"TverskyUnsupported", [=] { KvFastFPDatabase(db, 1).GetVariogram({1, 2, 3, 4}, KvFPDatabaseOptions(0, 5), 10); },
        fastName + "GetVariogram() : Tversky similarity is not supported!"},
       {"MoreNeighbours", [=, this] { KvCollect(KvFastFPDatabase(db, 1).GetSparseMatrix(KvFPDatabaseOptions(9, 1))); },
        fastName + "GetSparseMatrix() set to retrieve more nearest neighbors (9) than there are fingerprints (4)!"},
@@ -482,12 +482,7 @@ std::vector<Row> FixedMessages::Rows() {
        creator + " empty molecule database!"},
       {"CreateOpen", Create(dir_.Path("no/such/x.fpbin"), smi_),
        creator + " : unable to open fingerprint database file: " + dir_.Path("no/such/x.fpbin")},
-      {"CreateHeader",
-       [=, this] {
-         VarnexTest::FaultyFileSystem faults;
-         faults.failWriteNumber = 0;
-         Create(dir_.Path("x.fpbin"), smi_)();
-       },
+      {"CreateHeader", Faulty([](auto& f) { f.failWriteNumber = 0; }, Create(dir_.Path("x.fpbin"), smi_)),
        creator + " : unable to write fingerprint database header: " + dir_.Path("x.fpbin")},
       {"CreateMolecule", Create(dir_.Path("bad.fpbin"), dir_.File("bad.smi", "CCO a\nC1CC b\nCCN c\n")),
        creator + " cannot access molecule with index 1"},
