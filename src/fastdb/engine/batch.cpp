@@ -10,13 +10,14 @@
 // can reach there (so every query of it meets good records early, as in its
 // own search), cut into chunks of about kSlotsPerChunk records (a bin may
 // be cut between chunks). A work unit is one chunk for one block, and
-// within it each run of records is read from memory once for all the
-// block's queries. Threads claim units from an atomic counter and search
-// with hit lists of their own, one per query for the whole sweep, that also
-// respect the best threshold any thread has published for the query; a
-// thread publishes a list's threshold whenever it rises (a lock-free
-// maximum) and merges the lists into the queries' under their locks at the
-// end.
+// within it each run of 128 signatures is screened against all the block's
+// queries at once (ScreenRun), so each signature and each record that
+// passes is read from memory once for the whole block. Threads claim units
+// from an atomic counter and search with hit lists of their own, one per
+// query for the whole sweep, that also respect the best threshold any
+// thread has published for the query; a thread publishes a list's
+// threshold whenever it rises (a lock-free maximum) and merges the lists
+// into the queries' under their locks at the end.
 //
 // A single query on several threads is the same sweep with one block, in
 // small chunks of its own best-first order, so that the threads share it
@@ -43,11 +44,12 @@
 namespace Varnex {
 namespace {
 
-// Queries searched together in one sweep unit: the more share a run read
-// from memory the better, as long as their bit counts stay close enough
-// for one order of bins to suit them all (a block spans at most a
-// sixteenth of the batch in bit-count order).
-std::size_t QueriesPerBlock(std::size_t queries) { return std::clamp<std::size_t>(queries / 16, 16, 64); }
+// Queries searched together in one sweep unit: each run of signatures and
+// each record a block reads comes from memory once for the whole block, so
+// the fewer blocks the better: every query's threshold comes from its own
+// seed, so one order of bins suits a wide range of bit counts. (512
+// queries' signatures of 16 words, 64 KB, stay in the second-level cache.)
+std::size_t QueriesPerBlock(std::size_t queries) { return std::clamp<std::size_t>(queries / 2, 16, 512); }
 // Records per sweep chunk, at least.
 constexpr std::uint64_t kSlotsPerChunk = 8192;
 // Records per chunk of a single query shared among threads, at most: a
