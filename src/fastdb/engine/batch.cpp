@@ -405,7 +405,8 @@ class BatchSearch {
           return;
         }
         Need& need = mine.need[q];
-        if (need.bin != p || !(need.threshold == sink.Threshold())) need = {p, sink.Threshold(), query.MinCommon(p, sink)};
+        if (need.bin != p || !(need.threshold == sink.Threshold()))
+          need = {p, sink.Threshold(), query.MinCommon(p, sink)};
         if (need.common > query.MaxCommon(p)) return;  // no record of this bin can enter
         mine.screened.push_back(q);
         mine.screens.push_back(query.ScreenFor(need.common));

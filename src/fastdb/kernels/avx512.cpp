@@ -66,8 +66,8 @@ KV_TARGET __attribute__((always_inline)) inline void ScreenEightOf(const std::ui
     low[k] = _mm512_maskz_loadu_epi64(lowMask, first + k * stride);
     if (kTwo) high[k] = _mm512_maskz_loadu_epi64(highMask, first + k * stride + 64);
   }
-  // The bound in 64-bit lanes: AVX512F alone (the kernel's check asks for no
-  // 256-bit forms).
+  // The bound in 64-bit lanes of full vectors: the 256-bit compares need
+  // AVX512VL, which choosing this kernel does not check for.
   const __m512i slacks = _mm512_cvtepu32_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(slack)));
   std::uint64_t* word = masks + at / 64;
   const unsigned shift = static_cast<unsigned>(at % 64);
@@ -84,8 +84,8 @@ KV_TARGET __attribute__((always_inline)) inline void ScreenEightOf(const std::ui
     } else {
       for (int k = 0; k < 8; ++k) acc[k] = _mm512_popcnt_epi64(_mm512_and_si512(low[k], y0));
     }
-    const __m512i bound =
-        _mm512_add_epi64(SumEach(acc), _mm512_min_epu64(slacks, _mm512_set1_epi64(static_cast<long long>(query.extra))));
+    const __m512i extra = _mm512_set1_epi64(static_cast<long long>(query.extra));
+    const __m512i bound = _mm512_add_epi64(SumEach(acc), _mm512_min_epu64(slacks, extra));
     const __mmask8 pass = _mm512_cmpge_epu64_mask(bound, _mm512_set1_epi64(static_cast<long long>(query.need)));
     word[2 * j] |= static_cast<std::uint64_t>(pass) << shift;
   }

@@ -90,21 +90,28 @@ KV_TARGET void ScreenRuns(const std::uint8_t* first, std::size_t stride, std::si
   std::size_t r = 0;
   if constexpr (Counts::kScreensEightShortRuns) {
     if (words <= 16) {
-      for (; r + 8 <= count; r += 8) Counts::ScreenEight(first + r * stride, stride, slack + r, queries, nq, words, masks, r);
+      for (; r + 8 <= count; r += 8)
+        Counts::ScreenEight(first + r * stride, stride, slack + r, queries, nq, words, masks, r);
     }
   }
   for (; r < count; ++r) {
     for (std::size_t j = 0; j < nq; ++j) {
       const std::uint64_t common = Counts::And(first + r * stride, queries[j].signature, words);
-      if (common + std::min(slack[r], queries[j].extra) >= queries[j].need) masks[2 * j + r / 64] |= std::uint64_t{1} << (r % 64);
+      if (common + std::min(slack[r], queries[j].extra) >= queries[j].need)
+        masks[2 * j + r / 64] |= std::uint64_t{1} << (r % 64);
     }
   }
 }
 
 template <class Counts>
 constexpr ScanKernel MakeScanKernel(unsigned id) {
-  return {id,           KernelName(id),          &IntersectRun<Counts>, &IntersectAt<Counts, false>,
-          &IntersectAt<Counts, true>, &Counts::Words, &ScreenRuns<Counts>};
+  return {id,
+          KernelName(id),
+          &IntersectRun<Counts>,
+          &IntersectAt<Counts, false>,
+          &IntersectAt<Counts, true>,
+          &Counts::Words,
+          &ScreenRuns<Counts>};
 }
 
 // The counts of the flavours that count word by word (software, POPCNT).
