@@ -4,7 +4,8 @@
 // A kernel reads runs of `words` little-endian 64-bit words that lie
 // `stride` bytes apart (the fingerprint words of records, 16 bytes past each
 // record's start, or the signatures of the search index) and writes, per
-// run, the number of bits set both in it and in the query. Every flavour
+// run, the number of bits set both in it and in the query (or, screening
+// many queries at once, whether that count passes each query's bound). Every flavour
 // gives the same numbers; they differ only in speed. No address needs any
 // alignment.
 //
