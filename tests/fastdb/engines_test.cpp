@@ -295,8 +295,8 @@ TEST_F(OracleTest, SearchesEqualTheBruteForce) {
   }
 }
 
-// Forty queries (three blocks of the batch sweep) on one and two threads:
-// hits, hit counts and histograms.
+// Forty queries (two blocks of the batch sweep, each screened at once) on
+// one and two threads: hits, hit counts and histograms.
 TEST_F(OracleTest, BatchCallsEqualTheBruteForce) {
   std::vector<const KvFingerPrint*> queries;
   for (const KvFingerPrint& query : *queries_) queries.push_back(&query);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <random>
@@ -83,6 +84,22 @@ TEST(ScanKernels, EveryKernelCountsTheSameAsTheReference) {
           std::vector<std::uint32_t> got(positions.size(), 0xdeadbeef);
           at(records.First() + 16, records.stride, positions.data(), positions.size(), query.data(), words, got.data());
           for (std::size_t k = 0; k < positions.size(); ++k) EXPECT_EQ(got[k], expected[positions[k]]);
+        }
+        // The screen of the same runs for three queries, each needing the
+        // count at one run (so ties fall on the limit) with and without slack.
+        std::vector<std::uint32_t> slack(count);
+        for (std::size_t i = 0; i < count; ++i) slack[i] = static_cast<std::uint32_t>(i % 5);
+        const std::vector<ScreenQuery> screens = {
+            {query.data(), 0, expected[5]}, {query.data(), 2, expected[17] + 1}, {query.data(), 9, expected[36] + 9}};
+        std::vector<std::uint64_t> masks(2 * screens.size(), ~std::uint64_t{0});
+        kernel->screenRuns(records.First() + 16, records.stride, count, slack.data(), screens.data(), screens.size(),
+                           words, masks.data());
+        for (std::size_t j = 0; j < screens.size(); ++j) {
+          for (std::size_t i = 0; i < 128; ++i) {
+            const bool passes =
+                i < count && expected[i] + std::min(slack[i], screens[j].extra) >= std::uint64_t{screens[j].need};
+            EXPECT_EQ((masks[2 * j + i / 64] >> (i % 64)) & 1, passes ? 1u : 0u) << "query " << j << " run " << i;
+          }
         }
       }
     }

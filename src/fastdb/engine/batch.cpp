@@ -10,13 +10,14 @@
 // can reach there (so every query of it meets good records early, as in its
 // own search), cut into chunks of about kSlotsPerChunk records (a bin may
 // be cut between chunks). A work unit is one chunk for one block, and
-// within it each run of records is read from memory once for all the
-// block's queries. Threads claim units from an atomic counter and search
-// with hit lists of their own, one per query for the whole sweep, that also
-// respect the best threshold any thread has published for the query; a
-// thread publishes a list's threshold whenever it rises (a lock-free
-// maximum) and merges the lists into the queries' under their locks at the
-// end.
+// within it each run of 128 signatures is screened against all the block's
+// queries at once (ScreenRun), so each signature and each record that
+// passes is read from memory once for the whole block. Threads claim units
+// from an atomic counter and search with hit lists of their own, one per
+// query for the whole sweep, that also respect the best threshold any
+// thread has published for the query; a thread publishes a list's
+// threshold whenever it rises (a lock-free maximum) and merges the lists
+// into the queries' under their locks at the end.
 //
 // A single query on several threads is the same sweep with one block, in
 // small chunks of its own best-first order, so that the threads share it
@@ -43,14 +44,14 @@
 namespace Varnex {
 namespace {
 
-// Queries searched together in one sweep unit: the more share a run read
-// from memory the better, as long as their bit counts stay close enough
-// for one order of bins to suit them all (a block spans at most a
-// sixteenth of the batch in bit-count order).
-std::size_t QueriesPerBlock(std::size_t queries) { return std::clamp<std::size_t>(queries / 16, 16, 64); }
-// Records per sweep chunk, at least, and per run read once for a block.
+// Queries searched together in one sweep unit: each run of signatures and
+// each record a block reads comes from memory once for the whole block, so
+// the fewer blocks the better: every query's threshold comes from its own
+// seed, so one order of bins suits a wide range of bit counts. (512
+// queries' signatures of 16 words, 64 KB, stay in the second-level cache.)
+std::size_t QueriesPerBlock(std::size_t queries) { return std::clamp<std::size_t>(queries / 2, 16, 512); }
+// Records per sweep chunk, at least.
 constexpr std::uint64_t kSlotsPerChunk = 8192;
-constexpr std::uint64_t kSlotsPerRun = 512;
 // Records per chunk of a single query shared among threads, at most: a
 // thread that finds the threshold risen moves on after one chunk.
 constexpr std::uint64_t kSlotsPerSharedChunk = 4096;
@@ -250,7 +251,7 @@ class BatchSearch {
         single && planned < ShareSearchFrom() ? 1 : std::min<std::size_t>(threads, units.size());
     std::atomic<std::size_t> nextUnit{0};
     KvRunWorkers(static_cast<unsigned>(sweepers), [&](unsigned) {
-      Private mine(nq);
+      Private mine(nq, perBlock_);
       for (std::size_t u = KvClaim(nextUnit, units.size()); u < units.size(); u = KvClaim(nextUnit, units.size())) {
         const BlockPlan& plan = plans[units[u].first];
         const Piece* begin = &plan.pieces[plan.chunkStart[units[u].second]];
@@ -270,10 +271,27 @@ class BatchSearch {
   // A worker's own results per query over the whole sweep: its hit lists
   // keep their thresholds from unit to unit (with one thread, the sweep's
   // threshold is the one list's), and are merged once at the end.
+  // The least common bits a query's records of bin `bin` need while its
+  // threshold is `threshold`.
+  struct Need {
+    std::size_t bin = ~std::size_t{0};
+    double threshold = 0.0;
+    std::uint64_t common = 0;
+  };
   struct Private {
-    explicit Private(std::size_t nq) : hits(nq), counts(nq, 0) {}
+    Private(std::size_t nq, std::size_t perBlock)
+        : hits(nq), counts(nq, 0), need(nq), slack(kScreenRuns), masks(2 * perBlock) {
+      screened.reserve(perBlock);
+      screens.reserve(perBlock);
+    }
     std::vector<std::optional<HitList<KvSimScore>>> hits;
     std::vector<std::uint64_t> counts;
+    // Scratch of ScreenRun, kept from run to run.
+    std::vector<Need> need;                  // per query
+    std::vector<std::size_t> screened;       // the queries screened, in order
+    std::vector<ScreenQuery> screens;        // and their screens
+    std::vector<std::uint32_t> slack;        // per slot of the run
+    std::vector<std::uint64_t> masks;        // two words per screened query
   };
 
   // Slots [from, to) of bin `bin`.
@@ -352,26 +370,81 @@ class BatchSearch {
     const std::size_t last = std::min(states_.size(), first + perBlock_);
     for (const Piece* piece = piecesBegin; piece != piecesEnd; ++piece) {
       const std::size_t p = piece->bin;
-      // Runs of the bin are visited by every query of the block in turn, so
-      // each run is read from memory once (a lone query takes the piece whole).
-      const std::uint64_t run = last - first > 1 ? kSlotsPerRun : piece->to - piece->from;
-      for (std::uint64_t from = piece->from; from < piece->to; from += run) {
-        const std::uint64_t to = std::min(piece->to, from + run);
-        for (std::size_t i = first; i < last; ++i) {
-          const std::size_t q = sorted_[i];
-          QueryState& state = states_[q];
-          if (state.done || (p >= state.seenLo && p <= state.seenHi)) continue;
-          if (counting_) {
-            CountSink sink(options_.GetDescendingOrder(), initial_);
-            if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, from, to, sink);
-            mine.counts[q] += sink.Count();
-          } else {
-            if (!mine.hits[q]) mine.hits[q].emplace(NewHitList(64));
-            HitSink sink(*mine.hits[q], view_, state.floor);
-            if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, from, to, sink);
-          }
+      if (last - first == 1) {  // a lone query takes the piece whole
+        const std::size_t q = sorted_[first];
+        if (Visits(q, p)) {
+          WithSink(q, mine, [&](auto& sink) {
+            if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, piece->from, piece->to, sink);
+          });
         }
+        continue;
       }
+      for (std::uint64_t from = piece->from; from < piece->to; from += kScreenRuns)
+        ScreenRun(queries, first, last, p, from, std::min<std::uint64_t>(piece->to, from + kScreenRuns), mine);
+    }
+  }
+
+  // Slots [from, to) of bin p (at most kScreenRuns) for queries [first,
+  // last) of sorted_: their signatures are screened against all the
+  // queries at once, each read once, then each query reads the records that
+  // passed its screen. Queries whose search screens no signatures scan the
+  // slots on their own.
+  template <typename Score>
+  void ScreenRun(const Queries<Score>& queries, std::size_t first, std::size_t last, std::size_t p,
+                 std::uint64_t from, std::uint64_t to, Private& mine) {
+    mine.screened.clear();
+    mine.screens.clear();
+    for (std::size_t i = first; i < last; ++i) {
+      const std::size_t q = sorted_[i];
+      if (!Visits(q, p)) continue;
+      const PrunedQuery<Score>& query = *queries[q];
+      WithSink(q, mine, [&](auto& sink) {
+        if (!sink.Admits(query.Best(p))) return;
+        if (!query.ScreensSignatures()) {
+          query.ScanSlots(p, from, to, sink);
+          return;
+        }
+        Need& need = mine.need[q];
+        if (need.bin != p || !(need.threshold == sink.Threshold()))
+          need = {p, sink.Threshold(), query.MinCommon(p, sink)};
+        if (need.common > query.MaxCommon(p)) return;  // no record of this bin can enter
+        mine.screened.push_back(q);
+        mine.screens.push_back(query.ScreenFor(need.common));
+      });
+    }
+    if (mine.screens.empty()) return;
+    const std::size_t count = static_cast<std::size_t>(to - from);
+    const std::uint16_t* sigBits = index_.SignatureBits().data() + from;
+    for (std::size_t r = 0; r < count; ++r) mine.slack[r] = static_cast<std::uint32_t>(p - sigBits[r]);
+    const std::size_t s = index_.SignatureWords();
+    GetActiveScanKernel().screenRuns(reinterpret_cast<const std::uint8_t*>(index_.Signature(from)), 8 * s, count,
+                                     mine.slack.data(), mine.screens.data(), mine.screens.size(), s,
+                                     mine.masks.data());
+    for (std::size_t k = 0; k < mine.screened.size(); ++k) {
+      const std::size_t q = mine.screened[k];
+      WithSink(q, mine, [&](auto& sink) {
+        queries[q]->OfferPassed(p, from, &mine.masks[2 * k], count, mine.need[q].common, sink);
+      });
+    }
+  }
+
+  // Whether query q still has bin p to search in the sweep.
+  bool Visits(std::size_t q, std::size_t p) const {
+    const QueryState& state = states_[q];
+    return !state.done && (p < state.seenLo || p > state.seenHi);
+  }
+
+  // Calls body(sink) with the worker's sink for query q.
+  template <typename Body>
+  void WithSink(std::size_t q, Private& mine, Body&& body) {
+    if (counting_) {
+      CountSink sink(options_.GetDescendingOrder(), initial_);
+      body(sink);
+      mine.counts[q] += sink.Count();
+    } else {
+      if (!mine.hits[q]) mine.hits[q].emplace(NewHitList(64));
+      HitSink sink(*mine.hits[q], view_, states_[q].floor);
+      body(sink);
     }
   }
 

@@ -29,6 +29,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -73,8 +74,6 @@ class PrunedQuery {
   std::uint64_t ScanSlots(std::size_t p, std::uint64_t begin, std::uint64_t end, Sink& sink) const {
     const ScanKernel& kernel = GetActiveScanKernel();
     const std::span<const std::uint32_t> order = index_.Order();
-    const std::uint8_t* words = view_.records + 16;
-    const std::size_t w = static_cast<std::size_t>(view_.words);
     const double pd = static_cast<double>(p);
     std::uint32_t positions[kBlock];
     std::uint32_t common[kBlock];
@@ -106,18 +105,40 @@ class PrunedQuery {
         kept = count;
       }
       if (kept == 0) continue;
-      kernel.intersectAtFar(words, view_.stride, positions, kept, query_.words.data(), w, common);
       read += kept;
-      for (std::size_t r = 0; r < kept; ++r) {
-        if (common[r] < minCommon) continue;
-        const double value = score_(static_cast<double>(common[r]), pd);
-        if (sink.Admits(value)) sink.Take(positions[r], value);
-      }
+      ScoreKept(pd, positions, kept, minCommon, sink);
     }
     return read;
   }
 
- private:
+  // Whether ScanSlots screens records by their signatures (filters 2 and 3),
+  // so that a batch may screen them for it (ScreenFor, OfferPassed).
+  bool ScreensSignatures() const { return needsManyCommonBits_; }
+  // The most common bits a record of bin p can have.
+  std::uint64_t MaxCommon(std::size_t p) const { return std::min<std::uint64_t>(p, query_.bits); }
+  // The screen (kernels.h) of filter 3 for records needing `minCommon`
+  // common bits, with slack[r] = p - |fold(record r)|; exact when
+  // minCommon <= MaxCommon(p).
+  ScreenQuery ScreenFor(std::uint64_t minCommon) const {
+    return {signature_.data(), static_cast<std::uint32_t>(query_.bits - signatureBits_),
+            static_cast<std::uint32_t>(minCommon)};
+  }
+  // Offers the records of slots first + r, r < count, whose bit r of `mask`
+  // is set (all of bin p; at most kBlock of them), as ScanSlots does once
+  // they passed the screen for `minCommon`.
+  template <typename Sink>
+  void OfferPassed(std::size_t p, std::uint64_t first, const std::uint64_t* mask, std::size_t count,
+                   std::uint64_t minCommon, Sink& sink) const {
+    const std::span<const std::uint32_t> order = index_.Order();
+    std::uint32_t positions[kBlock];
+    std::size_t kept = 0;
+    for (std::size_t word = 0; word * 64 < count; ++word) {
+      for (std::uint64_t bits = mask[word]; bits != 0; bits &= bits - 1)
+        positions[kept++] = order[first + 64 * word + static_cast<unsigned>(std::countr_zero(bits))];
+    }
+    if (kept > 0) ScoreKept(static_cast<double>(p), positions, kept, minCommon, sink);
+  }
+
   // The least c that can be admitted in bin p under the sink's threshold
   // now (one more than the largest feasible c when none can).
   template <typename Sink>
@@ -140,6 +161,22 @@ class PrunedQuery {
       }
     }
     return lo;
+  }
+
+ private:
+  // Reads the `kept` records at `positions` in full and offers the scores
+  // of those with at least `minCommon` common bits to the sink.
+  template <typename Sink>
+  void ScoreKept(double pd, const std::uint32_t* positions, std::size_t kept, std::uint64_t minCommon,
+                 Sink& sink) const {
+    std::uint32_t common[kBlock];
+    GetActiveScanKernel().intersectAtFar(view_.records + 16, view_.stride, positions, kept, query_.words.data(),
+                                         static_cast<std::size_t>(view_.words), common);
+    for (std::size_t r = 0; r < kept; ++r) {
+      if (common[r] < minCommon) continue;
+      const double value = score_(static_cast<double>(common[r]), pd);
+      if (sink.Admits(value)) sink.Take(positions[r], value);
+    }
   }
 
   const SearchIndex& index_;

@@ -69,6 +69,7 @@ struct PlainInput {
 struct Avx2Counts {
   static constexpr bool kPrefetchShortRuns = true;
   static constexpr bool kCountsEightShortRuns = false;
+  static constexpr bool kScreensEightShortRuns = false;
   KV_TARGET static std::uint64_t And(const std::uint8_t* run, const std::uint64_t* query, std::size_t words) {
     return CountVectors(words, AndInput{run, query});
   }

@@ -51,9 +51,50 @@ KV_TARGET inline __m512i SumEach(const __m512i* a) {
                           _mm512_shuffle_i64x2(lo, hi, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
+// ScreenEight for runs of one vector (kTwo false: at most 8 words) or two.
+// The eight runs stay in registers while every query counts them.
+template <bool kTwo>
+KV_TARGET __attribute__((always_inline)) inline void ScreenEightOf(const std::uint8_t* first, std::size_t stride,
+                                                                   const std::uint32_t* slack,
+                                                                   const ScreenQuery* queries, std::size_t nq,
+                                                                   std::size_t words, std::uint64_t* masks,
+                                                                   std::size_t at) {
+  const __mmask8 lowMask = MaskFrom(0, words);
+  const __mmask8 highMask = kTwo ? MaskFrom(8, words) : 0;
+  __m512i low[8], high[8];
+  for (int k = 0; k < 8; ++k) {
+    low[k] = _mm512_maskz_loadu_epi64(lowMask, first + k * stride);
+    if (kTwo) high[k] = _mm512_maskz_loadu_epi64(highMask, first + k * stride + 64);
+  }
+  // The bound in 64-bit lanes of full vectors: the 256-bit compares need
+  // AVX512VL, which choosing this kernel does not check for.
+  const __m512i slacks = _mm512_cvtepu32_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(slack)));
+  std::uint64_t* word = masks + at / 64;
+  const unsigned shift = static_cast<unsigned>(at % 64);
+  for (std::size_t j = 0; j < nq; ++j) {
+    const ScreenQuery& query = queries[j];
+    const __m512i y0 = _mm512_maskz_loadu_epi64(lowMask, query.signature);
+    __m512i acc[8];
+    if (kTwo) {
+      const __m512i y1 = _mm512_maskz_loadu_epi64(highMask, query.signature + 8);
+      for (int k = 0; k < 8; ++k) {
+        acc[k] = _mm512_add_epi64(_mm512_popcnt_epi64(_mm512_and_si512(low[k], y0)),
+                                  _mm512_popcnt_epi64(_mm512_and_si512(high[k], y1)));
+      }
+    } else {
+      for (int k = 0; k < 8; ++k) acc[k] = _mm512_popcnt_epi64(_mm512_and_si512(low[k], y0));
+    }
+    const __m512i extra = _mm512_set1_epi64(static_cast<long long>(query.extra));
+    const __m512i bound = _mm512_add_epi64(SumEach(acc), _mm512_min_epu64(slacks, extra));
+    const __mmask8 pass = _mm512_cmpge_epu64_mask(bound, _mm512_set1_epi64(static_cast<long long>(query.need)));
+    word[2 * j] |= static_cast<std::uint64_t>(pass) << shift;
+  }
+}
+
 struct Avx512Counts {
   static constexpr bool kPrefetchShortRuns = true;
   static constexpr bool kCountsEightShortRuns = true;
+  static constexpr bool kScreensEightShortRuns = true;
 
   KV_TARGET static std::uint64_t And(const std::uint8_t* a, const std::uint64_t* b, std::size_t words) {
     __m512i acc0 = _mm512_setzero_si512();
@@ -99,6 +140,16 @@ struct Avx512Counts {
       }
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm512_cvtepi64_epi32(SumEach(acc)));
+  }
+
+  KV_TARGET static void ScreenEight(const std::uint8_t* first, std::size_t stride, const std::uint32_t* slack,
+                                    const ScreenQuery* queries, std::size_t nq, std::size_t words,
+                                    std::uint64_t* masks, std::size_t at) {
+    if (words > 8) {
+      ScreenEightOf<true>(first, stride, slack, queries, nq, words, masks, at);
+    } else {
+      ScreenEightOf<false>(first, stride, slack, queries, nq, words, masks, at);
+    }
   }
 };
 

@@ -4,7 +4,8 @@
 // A kernel reads runs of `words` little-endian 64-bit words that lie
 // `stride` bytes apart (the fingerprint words of records, 16 bytes past each
 // record's start, or the signatures of the search index) and writes, per
-// run, the number of bits set both in it and in the query. Every flavour
+// run, the number of bits set both in it and in the query (or, screening
+// many queries at once, whether that count passes each query's bound). Every flavour
 // gives the same numbers; they differ only in speed. No address needs any
 // alignment.
 //
@@ -27,6 +28,17 @@
 
 namespace Varnex {
 
+// Runs screened per call of screenRuns, at most (two mask words per query).
+inline constexpr std::size_t kScreenRuns = 128;
+
+// One query of a screen: run r passes when
+//   |run r AND signature| + min(slack[r], extra) >= need.
+struct ScreenQuery {
+  const std::uint64_t* signature;
+  std::uint32_t extra;
+  std::uint32_t need;
+};
+
 struct ScanKernel {
   unsigned id;
   const char* name;
@@ -43,6 +55,12 @@ struct ScanKernel {
                          std::size_t count, const std::uint64_t* query, std::size_t words, std::uint32_t* out);
   // The number of bits set in words[0, n).
   std::uint64_t (*popCount)(const std::uint64_t* words, std::size_t n);
+  // The same count as intersectRun for `count` <= kScreenRuns runs against
+  // each of `nq` queries at once, each run read once for all of them, and
+  // tested as ScreenQuery says: bit r of masks[2j + r / 64] is set when run
+  // r passes query j (every other bit of masks[0, 2nq) is cleared).
+  void (*screenRuns)(const std::uint8_t* first, std::size_t stride, std::size_t count, const std::uint32_t* slack,
+                     const ScreenQuery* queries, std::size_t nq, std::size_t words, std::uint64_t* masks);
 };
 
 // The kernel `id` when this processor runs it, else null.

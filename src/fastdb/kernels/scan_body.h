@@ -19,6 +19,13 @@
 //     static constexpr bool kCountsEightShortRuns;
 //     static void AndEight(const std::uint8_t* first, std::size_t stride, const std::uint64_t* query,
 //                          std::size_t words, std::uint32_t* out);
+//     // Whether ScreenEight exists: screenRuns (kernels.h) for eight short
+//     // runs at `first` (at most 16 words), setting bits `at` to at + 7 of
+//     // each query's masks.
+//     static constexpr bool kScreensEightShortRuns;
+//     static void ScreenEight(const std::uint8_t* first, std::size_t stride, const std::uint32_t* slack,
+//                             const ScreenQuery* queries, std::size_t nq, std::size_t words,
+//                             std::uint64_t* masks, std::size_t at);
 //   };
 //
 // Everything here has internal linkage: each flavour gets its own copy,
@@ -30,6 +37,7 @@
 #error "define KV_TARGET (the flavour's target attribute) before including scan_body.h"
 #endif
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -72,10 +80,38 @@ KV_TARGET void IntersectAt(const std::uint8_t* base, std::size_t stride, const s
   }
 }
 
+// Runs in the outer loop: a run's words stay in cache (or registers) while
+// every query counts them.
+template <class Counts>
+KV_TARGET void ScreenRuns(const std::uint8_t* first, std::size_t stride, std::size_t count,
+                          const std::uint32_t* slack, const ScreenQuery* queries, std::size_t nq, std::size_t words,
+                          std::uint64_t* masks) {
+  for (std::size_t j = 0; j < 2 * nq; ++j) masks[j] = 0;
+  std::size_t r = 0;
+  if constexpr (Counts::kScreensEightShortRuns) {
+    if (words <= 16) {
+      for (; r + 8 <= count; r += 8)
+        Counts::ScreenEight(first + r * stride, stride, slack + r, queries, nq, words, masks, r);
+    }
+  }
+  for (; r < count; ++r) {
+    for (std::size_t j = 0; j < nq; ++j) {
+      const std::uint64_t common = Counts::And(first + r * stride, queries[j].signature, words);
+      if (common + std::min(slack[r], queries[j].extra) >= queries[j].need)
+        masks[2 * j + r / 64] |= std::uint64_t{1} << (r % 64);
+    }
+  }
+}
+
 template <class Counts>
 constexpr ScanKernel MakeScanKernel(unsigned id) {
-  return {id, KernelName(id), &IntersectRun<Counts>, &IntersectAt<Counts, false>, &IntersectAt<Counts, true>,
-          &Counts::Words};
+  return {id,
+          KernelName(id),
+          &IntersectRun<Counts>,
+          &IntersectAt<Counts, false>,
+          &IntersectAt<Counts, true>,
+          &Counts::Words,
+          &ScreenRuns<Counts>};
 }
 
 // The counts of the flavours that count word by word (software, POPCNT).
@@ -83,6 +119,7 @@ template <class Word>
 struct WordByWord {
   static constexpr bool kPrefetchShortRuns = false;
   static constexpr bool kCountsEightShortRuns = false;
+  static constexpr bool kScreensEightShortRuns = false;
   KV_TARGET static std::uint64_t And(const std::uint8_t* run, const std::uint64_t* query, std::size_t words) {
     return CountAndWords<Word>(run, query, words);
   }
