@@ -268,9 +268,6 @@ class BatchSearch {
     });
   }
 
-  // A worker's own results per query over the whole sweep: its hit lists
-  // keep their thresholds from unit to unit (with one thread, the sweep's
-  // threshold is the one list's), and are merged once at the end.
   // The least common bits a query's records of bin `bin` need while its
   // threshold is `threshold`.
   struct Need {
@@ -278,6 +275,9 @@ class BatchSearch {
     double threshold = 0.0;
     std::uint64_t common = 0;
   };
+  // A worker's own results per query over the whole sweep: its hit lists
+  // keep their thresholds from unit to unit (with one thread, the sweep's
+  // threshold is the one list's), and are merged once at the end.
   struct Private {
     Private(std::size_t nq, std::size_t perBlock)
         : hits(nq), counts(nq, 0), need(nq), slack(kScreenRuns), masks(2 * perBlock) {
