@@ -72,15 +72,15 @@ class SearchIndex {
   bool Empty() const { return binStart_.empty(); }
   // The number of bins (64W + 1).
   std::size_t NumBins() const { return binStart_.empty() ? 0 : binStart_.size() - 1; }
-  std::span<const std::uint32_t> Counts() const { return {counts_.data(), counts_.size()}; }
-  std::span<const std::uint32_t> Order() const { return {order_.data(), order_.size()}; }
+  std::span<const std::uint32_t> Counts() const { return {counts_, Slots()}; }
+  std::span<const std::uint32_t> Order() const { return {order_, Slots()}; }
   std::uint64_t BinBegin(std::size_t p) const { return binStart_[p]; }
   std::uint64_t BinEnd(std::size_t p) const { return binStart_[p + 1]; }
 
   // Words per signature (S) and the signature of slot s.
   std::size_t SignatureWords() const { return sigWords_; }
   const std::uint64_t* Signature(std::uint64_t slot) const { return sigs_.Data() + slot * sigWords_; }
-  std::span<const std::uint16_t> SignatureBits() const { return {sigBits_.data(), sigBits_.size()}; }
+  std::span<const std::uint16_t> SignatureBits() const { return {sigBits_, Slots()}; }
 
   // Folds `words` (W of them) onto `signature` (S words).
   void Fold(const std::uint64_t* words, std::size_t w, std::uint64_t* signature) const;
@@ -91,10 +91,17 @@ class SearchIndex {
   static std::size_t ChooseSignatureWords(std::size_t w, double meanBits);
 
  private:
+  std::size_t Slots() const { return binStart_.empty() ? 0 : static_cast<std::size_t>(n_); }
   void Clear();
-  // Folds the words of `record` (W + 2 words, as added) onto `signature`;
-  // returns the bits the signature sets.
-  std::uint16_t FoldRecord(const ScanKernel& kernel, const std::uint64_t* record, std::uint64_t* signature) const;
+  // Folds the `count` records at `records` (W + 2 words each, as added)
+  // onto the signatures at `signatures`, one after the other, and stores
+  // the bits each sets in `bits`.
+  void FoldRecords(const std::uint64_t* records, std::uint64_t count, std::uint64_t* signatures,
+                   std::uint32_t* bits) const;
+  // Folds the records in memory into slot order, filling the order of
+  // slots on the way (the second step of a counting sort whose starts are
+  // `next`).
+  void FoldBySlot(const std::uint64_t* records, std::vector<std::uint64_t>& next);
   // Puts the signatures, folded by position, into slot order in place
   // (no second buffer); `slotOf` (the slot of each position) is used up.
   void MoveToSlots(std::vector<std::uint32_t>& slotOf);
@@ -106,12 +113,17 @@ class SearchIndex {
   bool foldWhileAdding_ = false;
   bool usable_ = false;  // false once a stored count proved wrong or memory ran out
 
-  std::vector<std::uint32_t> counts_;
-  std::vector<std::uint32_t> order_;
+  // The per-record arrays share one buffer of their own pages: small pages
+  // faulted in one by one cost more than the sort that fills them.
+  WordBuffer arrays_;
+  std::uint32_t* counts_ = nullptr;    // by position
+  std::uint32_t* order_ = nullptr;     // by slot
+  std::uint16_t* sigBits_ = nullptr;   // by slot
+  std::vector<std::uint16_t> bitsByPosition_;  // while folding during Add
+  std::vector<std::uint64_t> ones_;    // W words of all bits: the scan kernel counts bits with it
   std::vector<std::uint64_t> binStart_;  // NumBins() + 1 slot offsets
   std::size_t sigWords_ = 0;
   WordBuffer sigs_;  // by slot; by position while folding during Add
-  std::vector<std::uint16_t> sigBits_;
 };
 
 }  // namespace Varnex
