@@ -18,6 +18,7 @@ constexpr const char* kGetFingerPrint = "KvFastFPDatabase::GetFingerPrint()";
 std::atomic<std::uint64_t> scanWholeUpTo{4096};
 std::atomic<std::uint64_t> shareSearchFrom{32768};
 std::atomic<std::uint64_t> matrixRowsFrom{262144};
+std::atomic<std::uint64_t> twoThreadOpeningFrom{std::uint64_t{64} << 20};
 }  // namespace
 
 std::uint64_t ScanWholeUpTo() { return scanWholeUpTo.load(std::memory_order_relaxed); }
@@ -26,6 +27,8 @@ std::uint64_t ShareSearchFrom() { return shareSearchFrom.load(std::memory_order_
 void SetShareSearchFrom(std::uint64_t records) { shareSearchFrom.store(records, std::memory_order_relaxed); }
 std::uint64_t MatrixRowsFrom() { return matrixRowsFrom.load(std::memory_order_relaxed); }
 void SetMatrixRowsFrom(std::uint64_t records) { matrixRowsFrom.store(records, std::memory_order_relaxed); }
+std::uint64_t TwoThreadOpeningFrom() { return twoThreadOpeningFrom.load(std::memory_order_relaxed); }
+void SetTwoThreadOpeningFrom(std::uint64_t bytes) { twoThreadOpeningFrom.store(bytes, std::memory_order_relaxed); }
 
 KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : path_(path), params_(path) {
   valid_ = params_.IsValid();

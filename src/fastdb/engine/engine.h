@@ -57,6 +57,11 @@ void SetShareSearchFrom(std::uint64_t records);
 // tests lower it to 0, or raise it, to check both ways on small files.
 std::uint64_t MatrixRowsFrom();
 void SetMatrixRowsFrom(std::uint64_t records);
+// The record bytes from which opening in memory runs on two threads (64 MB:
+// below it a helper saves less than it costs). Process-wide; tests lower it
+// to 0 so that small files open the way large ones do.
+std::uint64_t TwoThreadOpeningFrom();
+void SetTwoThreadOpeningFrom(std::uint64_t bytes);
 
 // Where the records are and how they are laid out.
 struct RecordView {

@@ -5,7 +5,8 @@
 // kernel's zero-filling of the pages as the reads first touch them. For
 // large files a helper thread faults the pages in ahead of the reads, so
 // that the zeroing and the reads run on two cores; the reads themselves go
-// through the file-system layer as always.
+// through the file-system layer as always. The signatures are then folded
+// from the records in memory on both threads.
 
 #include <algorithm>
 #include <atomic>
@@ -19,9 +20,8 @@
 namespace Varnex {
 namespace {
 constexpr const char* kOpening = "KvFastFPDatabase::KvFastFPDatabase()";
-// Files from this size on have their pages faulted in ahead, in steps of
-// kPopulateStep bytes.
-constexpr std::uint64_t kPopulateFrom = std::uint64_t{64} << 20;
+// From TwoThreadOpeningFrom() bytes on, the pages are faulted in ahead in
+// steps of kPopulateStep bytes.
 constexpr std::uint64_t kPopulateStep = std::uint64_t{8} << 20;
 
 // Sets a flag when it goes out of scope, however that happens.
@@ -64,7 +64,8 @@ bool FastFPInMemoryDatabaseImpl::Load() {
   std::atomic<std::uint64_t> readUpTo{0};  // bytes of records read so far
   std::atomic<bool> over{false};           // the reads have ended
   bool loaded = false;
-  KvRunWorkers(total >= kPopulateFrom ? 2u : 1u, [&](unsigned worker) {
+  const unsigned threads = total >= TwoThreadOpeningFrom() ? 2u : 1u;
+  KvRunWorkers(threads, [&](unsigned worker) {
     if (worker == 0) {
       const RaiseOnExit end(over);
       loaded = ReadRecords(records_.Data(), Msg::kEngineSkipHeader, &readUpTo);
@@ -78,7 +79,7 @@ bool FastFPInMemoryDatabaseImpl::Load() {
     }
   });
   if (!loaded) return false;
-  index_.Finish(records_.Data());
+  index_.Finish(records_.Data(), threads);
   return true;
 }
 

@@ -4,9 +4,11 @@
 #include "fastdb/engine/search_index.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 
+#include "fastdb/engine/workers.h"
 #include "fastdb/kernels/kernels.h"
 
 #if defined(__SSE2__)
@@ -185,7 +187,7 @@ bool SearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::ui
   return true;
 }
 
-void SearchIndex::Finish(const std::uint64_t* records) {
+void SearchIndex::Finish(const std::uint64_t* records, unsigned threads) {
   if (!usable_ || added_ != n_ || (!foldWhileAdding_ && records == nullptr)) {
     Clear();
     return;
@@ -196,10 +198,10 @@ void SearchIndex::Finish(const std::uint64_t* records) {
   std::vector<std::uint64_t> start(bins + 1, 0);
   for (std::uint64_t i = 0; i < n_; ++i) ++start[counts_[i] + 1];
   for (std::size_t p = 1; p < start.size(); ++p) start[p] += start[p - 1];
-  std::vector<std::uint64_t> next(start.begin(), start.end() - 1);
 
   if (foldWhileAdding_) {
     // The signatures, folded by position, move into slot order in place.
+    std::vector<std::uint64_t> next(start.begin(), start.end() - 1);
     std::vector<std::uint32_t> slotOf(static_cast<std::size_t>(n_));
     for (std::uint64_t i = 0; i < n_; ++i) {
       const std::uint64_t slot = next[counts_[i]]++;
@@ -215,24 +217,61 @@ void SearchIndex::Finish(const std::uint64_t* records) {
       Clear();
       return;
     }
-    PopulateAll(sigs_);
-    FoldBySlot(records, next);
+    FoldAll(records, start, std::max(1u, threads));
   }
   binStart_ = std::move(start);
 }
 
-void SearchIndex::FoldBySlot(const std::uint64_t* records, std::vector<std::uint64_t>& next) {
+void SearchIndex::FoldAll(const std::uint64_t* records, const std::vector<std::uint64_t>& start, unsigned threads) {
+  // The signatures' pages first, faulted in in bulk (cheaper than a fault
+  // per page as the stores land), in steps claimed by the threads.
+  const std::size_t bytes = sigs_.Size() * 8;
+  constexpr std::size_t kStep = std::size_t{8} << 20;
+  std::atomic<std::size_t> nextStep{0};
+  KvRunWorkers(threads, [&](unsigned) {
+    for (std::size_t at = KvClaim(nextStep, bytes, kStep); at < bytes; at = KvClaim(nextStep, bytes, kStep)) {
+      if (!sigs_.Populate(at, std::min(kStep, bytes - at))) return;  // the stores fault the pages in
+    }
+  });
+  // Pieces of consecutive records, a few per thread so that a thread kept
+  // off its core delays the others little; each piece's first slot in every
+  // bin follows the records of that bin in the pieces before it.
+  const std::size_t bins = start.size() - 1;
+  const std::uint64_t pieces = std::min<std::uint64_t>(n_, threads == 1 ? 1 : 4 * threads);
+  std::vector<std::uint64_t> next(static_cast<std::size_t>(pieces) * bins);
+  auto pieceBegin = [&](std::uint64_t k) { return n_ * k / pieces; };
+  for (std::uint64_t k = 0; k < pieces; ++k) {
+    std::uint64_t* own = next.data() + k * bins;
+    for (std::uint64_t i = pieceBegin(k); i < pieceBegin(k + 1); ++i) ++own[counts_[i]];
+  }
+  for (std::size_t p = 0; p < bins; ++p) {
+    std::uint64_t slot = start[p];
+    for (std::uint64_t k = 0; k < pieces; ++k) {
+      const std::uint64_t inPiece = next[k * bins + p];
+      next[k * bins + p] = slot;
+      slot += inPiece;
+    }
+  }
+  std::atomic<std::uint64_t> nextPiece{0};
+  KvRunWorkers(threads, [&](unsigned) {
+    for (std::uint64_t k = KvClaim(nextPiece, pieces); k < pieces; k = KvClaim(nextPiece, pieces))
+      FoldBySlot(records, pieceBegin(k), pieceBegin(k + 1), next.data() + k * bins);
+  });
+}
+
+void SearchIndex::FoldBySlot(const std::uint64_t* records, std::uint64_t first, std::uint64_t last,
+                             std::uint64_t* next) {
   // A run of records in file order is folded into a small buffer, then each
   // signature goes to its slot.
   const std::size_t perRun = std::max<std::size_t>(1, std::min<std::size_t>(1024, kRunBytes / (8 * sigWords_)));
   std::vector<std::uint64_t> folded(perRun * sigWords_);
   std::vector<std::uint32_t> bits(perRun);
   const bool wholeLines = sigWords_ % 8 == 0;  // the buffer starts on a page
-  for (std::uint64_t first = 0; first < n_; first += perRun) {
-    const std::uint64_t run = std::min<std::uint64_t>(perRun, n_ - first);
-    FoldRecords(records + first * (words_ + 2), run, folded.data(), bits.data());
+  for (std::uint64_t from = first; from < last; from += perRun) {
+    const std::uint64_t run = std::min<std::uint64_t>(perRun, last - from);
+    FoldRecords(records + from * (words_ + 2), run, folded.data(), bits.data());
     for (std::uint64_t k = 0; k < run; ++k) {
-      const std::uint64_t i = first + k;
+      const std::uint64_t i = from + k;
       const std::uint64_t slot = next[counts_[i]]++;
       order_[slot] = static_cast<std::uint32_t>(i);
       sigBits_[slot] = static_cast<std::uint16_t>(bits[k]);

@@ -64,10 +64,11 @@ class SearchIndex {
   // (an infinite score, or a record pruned away).
   bool Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord, std::string& damage);
   // Orders what was added, folding the signatures from `records` unless
-  // they were folded while adding (then `records` may be null). The index
-  // stays empty when there is nothing to prune with (no records, more than
-  // 2^32 - 1 of them, or no memory for the signatures).
-  void Finish(const std::uint64_t* records);
+  // they were folded while adding (then `records` may be null), on up to
+  // `threads` threads of the worker pool. The index stays empty when there
+  // is nothing to prune with (no records, more than 2^32 - 1 of them, or no
+  // memory for the signatures).
+  void Finish(const std::uint64_t* records, unsigned threads = 1);
 
   bool Empty() const { return binStart_.empty(); }
   // The number of bins (64W + 1).
@@ -98,10 +99,13 @@ class SearchIndex {
   // the bits each sets in `bits`.
   void FoldRecords(const std::uint64_t* records, std::uint64_t count, std::uint64_t* signatures,
                    std::uint32_t* bits) const;
-  // Folds the records in memory into slot order, filling the order of
-  // slots on the way (the second step of a counting sort whose starts are
-  // `next`).
-  void FoldBySlot(const std::uint64_t* records, std::vector<std::uint64_t>& next);
+  // Folds the records [first, last) in memory into slot order, filling the
+  // order of slots on the way: the second step of a counting sort, where
+  // next[p] is the slot of the piece's first record of p bits.
+  void FoldBySlot(const std::uint64_t* records, std::uint64_t first, std::uint64_t last, std::uint64_t* next);
+  // Folds all records into slot order on up to `threads` threads, in pieces
+  // of consecutive records; `start` as binStart_.
+  void FoldAll(const std::uint64_t* records, const std::vector<std::uint64_t>& start, unsigned threads);
   // Puts the signatures, folded by position, into slot order in place
   // (no second buffer); `slotOf` (the slot of each position) is used up.
   void MoveToSlots(std::vector<std::uint32_t>& slotOf);
