@@ -112,16 +112,17 @@ void SearchIndex::Begin(std::uint64_t n, std::size_t words, bool foldWhileAdding
   Clear();
   n_ = n;
   words_ = words;
-  added_ = 0;
-  addedBits_ = 0;
+  added_.store(0, std::memory_order_relaxed);
+  addedBits_.store(0, std::memory_order_relaxed);
   foldWhileAdding_ = foldWhileAdding;
   ones_.assign(words, ~std::uint64_t{0});
-  usable_ = n > 0 && n <= std::numeric_limits<std::uint32_t>::max() && words > 0;
+  bool usable = n > 0 && n <= std::numeric_limits<std::uint32_t>::max() && words > 0;
   // Counts and order (n 32-bit values each), then the signatures' bits
   // (n 16-bit values).
   const std::size_t half = static_cast<std::size_t>((n + 1) / 2);
-  if (usable_ && !arrays_.Allocate(2 * half + (half + 1) / 2)) usable_ = false;
-  if (!usable_) return;
+  if (usable && !arrays_.Allocate(2 * half + (half + 1) / 2)) usable = false;
+  usable_.store(usable, std::memory_order_relaxed);
+  if (!usable) return;
   PopulateAll(arrays_);
   counts_ = reinterpret_cast<std::uint32_t*>(arrays_.Data());
   order_ = reinterpret_cast<std::uint32_t*>(arrays_.Data() + half);
@@ -129,8 +130,8 @@ void SearchIndex::Begin(std::uint64_t n, std::size_t words, bool foldWhileAdding
   if (foldWhileAdding) bitsByPosition_.resize(static_cast<std::size_t>(n));
 }
 
-bool SearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord,
-                      std::string& damage) {
+bool SearchIndex::Add(const std::uint64_t* records, std::uint64_t position, std::uint64_t count,
+                      std::uint64_t& badRecord, std::string& damage) {
   const std::size_t stride = words_ + 2;
   const ScanKernel& kernel = GetActiveScanKernel();
   // Every record's bits, a run at a time, counted by the scan kernel against
@@ -150,13 +151,13 @@ bool SearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::ui
                  " bits it holds";
       else
         continue;
-      badRecord = added_ + first + k;
-      usable_ = false;
+      badRecord = position + first + k;
+      usable_.store(false, std::memory_order_relaxed);
       return false;
     }
   }
-  if (!usable_ || count == 0) {
-    added_ += count;
+  if (!usable_.load(std::memory_order_relaxed) || count == 0) {
+    added_.fetch_add(count, std::memory_order_relaxed);
     return true;
   }
   if (foldWhileAdding_ && sigWords_ == 0) {  // the first run decides the signature size
@@ -164,31 +165,35 @@ bool SearchIndex::Add(const std::uint64_t* records, std::uint64_t count, std::ui
     for (std::uint64_t r = 0; r < count; ++r) sum += records[r * stride + 1];
     sigWords_ = ChooseSignatureWords(words_, static_cast<double>(sum) / static_cast<double>(count));
     if (!sigs_.Allocate(static_cast<std::size_t>(n_) * sigWords_)) {
-      usable_ = false;
-      added_ += count;
+      usable_.store(false, std::memory_order_relaxed);
+      added_.fetch_add(count, std::memory_order_relaxed);
       return true;
     }
     PopulateAll(sigs_);
   }
+  std::uint64_t sum = 0;
   for (std::uint64_t r = 0; r < count; ++r) {
     const std::uint64_t stored = records[r * stride + 1];
-    counts_[added_ + r] = static_cast<std::uint32_t>(stored);
-    addedBits_ += stored;
+    counts_[position + r] = static_cast<std::uint32_t>(stored);
+    sum += stored;
   }
+  addedBits_.fetch_add(sum, std::memory_order_relaxed);
   if (foldWhileAdding_) {
     const std::uint64_t perRun = std::max<std::size_t>(1, std::min(kCounted, kRunBytes / (8 * sigWords_)));
     for (std::uint64_t first = 0; first < count; first += perRun) {
       const std::uint64_t run = std::min(perRun, count - first);
-      FoldRecords(records + first * stride, run, sigs_.Data() + (added_ + first) * sigWords_, bits);
-      for (std::uint64_t k = 0; k < run; ++k) bitsByPosition_[added_ + first + k] = static_cast<std::uint16_t>(bits[k]);
+      FoldRecords(records + first * stride, run, sigs_.Data() + (position + first) * sigWords_, bits);
+      for (std::uint64_t k = 0; k < run; ++k)
+        bitsByPosition_[position + first + k] = static_cast<std::uint16_t>(bits[k]);
     }
   }
-  added_ += count;
+  added_.fetch_add(count, std::memory_order_relaxed);
   return true;
 }
 
 void SearchIndex::Finish(const std::uint64_t* records, unsigned threads) {
-  if (!usable_ || added_ != n_ || (!foldWhileAdding_ && records == nullptr)) {
+  if (!usable_.load(std::memory_order_relaxed) || added_.load(std::memory_order_relaxed) != n_ ||
+      (!foldWhileAdding_ && records == nullptr)) {
     Clear();
     return;
   }
@@ -212,7 +217,7 @@ void SearchIndex::Finish(const std::uint64_t* records, unsigned threads) {
     bitsByPosition_ = {};
     MoveToSlots(slotOf);
   } else {
-    sigWords_ = ChooseSignatureWords(words_, static_cast<double>(addedBits_) / n_);
+    sigWords_ = ChooseSignatureWords(words_, static_cast<double>(addedBits_.load(std::memory_order_relaxed)) / n_);
     if (!sigs_.Allocate(static_cast<std::size_t>(n_) * sigWords_)) {
       Clear();
       return;

@@ -23,14 +23,17 @@
 // a file where that is not so gets no index (Empty()), and its searches
 // score every record as the stored counts demand.
 //
-// Building: Begin, then Add for consecutive runs of records in file order,
-// then Finish. The signatures are folded either from each run as it is
-// added (when the records will not stay in memory) or by Finish from the
-// records in memory, straight into slot order. Thread safety: immutable
-// after Finish; any number of readers.
+// Building: Begin, then Add for every run of records, then Finish. The
+// signatures are folded either from each run as it is added (when the
+// records will not stay in memory; the runs then come in file order) or by
+// Finish from the records in memory, straight into slot order. Thread
+// safety: runs that do not overlap may be added on several threads at once
+// unless folding while adding; immutable after Finish, any number of
+// readers.
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -56,13 +59,14 @@ class SearchIndex {
   // Starts an index of `n` records of `words` words; `foldWhileAdding` as
   // above.
   void Begin(std::uint64_t n, std::size_t words, bool foldWhileAdding);
-  // Adds the next `count` records, laid out as in the file but as words in
-  // the host's order (W + 2 words each). Returns false, with the position
-  // of the first damaged record in `badRecord` and what is wrong with it in
-  // `damage` (empty for a count above 64W), when a record's stored bit count
-  // is not the count of its bits: searches would silently score it wrong
-  // (an infinite score, or a record pruned away).
-  bool Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord, std::string& damage);
+  // Adds the `count` records from `position` on, laid out as in the file
+  // but as words in the host's order (W + 2 words each). Returns false,
+  // with the position of the first damaged one in `badRecord` and what is
+  // wrong with it in `damage` (empty for a count above 64W), when a
+  // record's stored bit count is not the count of its bits: searches would
+  // silently score it wrong (an infinite score, or a record pruned away).
+  bool Add(const std::uint64_t* records, std::uint64_t position, std::uint64_t count, std::uint64_t& badRecord,
+           std::string& damage);
   // Orders what was added, folding the signatures from `records` unless
   // they were folded while adding (then `records` may be null), on up to
   // `threads` threads of the worker pool. The index stays empty when there
@@ -112,10 +116,10 @@ class SearchIndex {
 
   std::uint64_t n_ = 0;
   std::size_t words_ = 0;
-  std::uint64_t added_ = 0;
-  std::uint64_t addedBits_ = 0;
+  std::atomic<std::uint64_t> added_{0};
+  std::atomic<std::uint64_t> addedBits_{0};
   bool foldWhileAdding_ = false;
-  bool usable_ = false;  // false once a stored count proved wrong or memory ran out
+  std::atomic<bool> usable_{false};  // false once a stored count proved wrong or memory ran out
 
   // The per-record arrays share one buffer of their own pages: small pages
   // faulted in one by one cost more than the sort that fills them.
