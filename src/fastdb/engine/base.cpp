@@ -38,8 +38,8 @@ KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : pa
   if (valid_ && !KvCheckFastFPDatabaseLayout(params_, path_, kOpening)) valid_ = false;
 }
 
-std::function<void()> KvFastFPDatabaseImplBase::ReadRange(std::uint64_t first, std::uint64_t last, std::uint64_t* into,
-                                                const char* cannotSkip) {
+std::function<void()> KvFastFPDatabaseImplBase::ReadRange(std::uint64_t first, std::uint64_t last,
+                                                          std::uint64_t* into, const char* cannotSkip) {
   const std::string& path = path_;
   const RecordView view = View();
   const std::size_t recordWords = view.stride / 8;

@@ -58,8 +58,8 @@ void SetShareSearchFrom(std::uint64_t records);
 std::uint64_t MatrixRowsFrom();
 void SetMatrixRowsFrom(std::uint64_t records);
 // The record bytes from which opening in memory runs on two threads (64 MB:
-// below it a second thread saves less than it costs). Process-wide; tests lower it
-// to 0 so that small files open the way large ones do.
+// below it a second thread saves less than it costs). Process-wide; tests
+// lower it to 0 so that small files open the way large ones do.
 std::uint64_t TwoThreadOpeningFrom();
 void SetTwoThreadOpeningFrom(std::uint64_t bytes);
 
