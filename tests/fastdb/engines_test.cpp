@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -161,8 +162,9 @@ std::string Trace(unsigned memoryType, const KvFPDatabaseOptions& o) {
 class OracleTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    SetScanWholeUpTo(0);    // searched like a large file, through the index
-    SetShareSearchFrom(0);  // and a single query shared among threads as in one
+    SetScanWholeUpTo(0);          // searched like a large file, through the index
+    SetShareSearchFrom(0);        // and a single query shared among threads as in one
+    SetTwoThreadOpeningFrom(0);   // opened in memory on two threads as one
     type_ = FastDbTest::PathType(1024);
     fps_ = new std::vector<KvFingerPrint>(FastDbTest::RandomFingerPrints(type_, 1100, 1));
     KvFingerPrint blank;
@@ -186,6 +188,7 @@ class OracleTest : public ::testing::Test {
   static void TearDownTestSuite() {
     SetScanWholeUpTo(4096);
     SetShareSearchFrom(32768);
+    SetTwoThreadOpeningFrom(std::uint64_t{64} << 20);
     delete fps_;
     delete queries_;
     delete dir_;
@@ -241,6 +244,14 @@ TEST_F(OracleTest, TheKernelNamedInTheEnvironmentIsTheOneInUse) {
 TEST_F(OracleTest, SearchesEqualTheBruteForce) {
   const auto engines = Engines();
   ASSERT_LT(engines[0]->Index().SignatureWords(), 16u);  // the bound folds the records lossily
+  // The index folded while reading, on one thread, and the one folded in
+  // pieces on two threads from memory: the same slots and signatures.
+  const SearchIndex& serial = engines[0]->Index();
+  const SearchIndex& pieces = engines[1]->Index();
+  ASSERT_EQ(serial.SignatureWords(), pieces.SignatureWords());
+  ASSERT_TRUE(std::ranges::equal(serial.Order(), pieces.Order()));
+  ASSERT_TRUE(std::ranges::equal(serial.SignatureBits(), pieces.SignatureBits()));
+  ASSERT_EQ(std::memcmp(serial.Signature(0), pieces.Signature(0), 8 * serial.SignatureWords() * fps_->size()), 0);
   for (const unsigned measure : kMeasures) {
     for (const bool descending : {true, false}) {
       for (const unsigned limit : {1u, 2u, 6u, 100u, 0u}) {
@@ -431,6 +442,7 @@ TEST_F(OracleTest, DamagedFilesAreRefusedByBothEngines) {
   } cases[] = {
       {"count 0", count10, 0, record10 + "0 is not"},
       {"count 256", count10, 256, record10 + "256 is not"},
+      {"count 0 in the second run counted", count10 + 1030 * 18 * 8, 0, "record 1040: its stored bit count 0 is not"},
       {"cut inside record 9", 0, count10 - 20, "does not match 1100 fingerprints of 1024 bits!"},
   };
   for (const auto& c : cases) {

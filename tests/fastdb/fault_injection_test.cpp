@@ -9,7 +9,9 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <new>
 #include <set>
 #include <string>
@@ -17,6 +19,7 @@
 
 #include "capture_sink.h"
 #include "fastdb_test_db.h"
+#include "fastdb/engine/engine.h"
 #include "faulty_file_system.h"
 #include "kvsystem/iterator.h"
 #include "kvsystem/temporary_output.h"
@@ -172,13 +175,20 @@ TEST(FaultInjection, ShortAndFailedReads) {
   const auto expected = topHits(clean);
   ASSERT_EQ(expected.size(), 5u);
 
+  // Memory types 1 and 2, and 2 read on two threads (3).
+  auto open = [&](unsigned way) {
+    Varnex::SetTwoThreadOpeningFrom(way == 3 ? 0 : std::uint64_t{64} << 20);
+    auto db = std::make_unique<Varnex::KvFastFPDatabase>(out, std::min(way, 2u));
+    Varnex::SetTwoThreadOpeningFrom(std::uint64_t{64} << 20);
+    return db;
+  };
   for (std::size_t chunk : {1u, 7u, 800u, 1000u}) {
     FaultyFileSystem fs;
     fs.readChunk = chunk;
-    for (unsigned memory : {1u, 2u}) {
-      const Varnex::KvFastFPDatabase db(out, memory);
-      ASSERT_TRUE(db.IsValid()) << chunk;
-      EXPECT_EQ(topHits(db), expected) << chunk;
+    for (unsigned way : {1u, 2u, 3u}) {
+      const auto db = open(way);
+      ASSERT_TRUE(db->IsValid()) << chunk;
+      EXPECT_EQ(topHits(*db), expected) << chunk;
     }
   }
 
@@ -194,14 +204,13 @@ TEST(FaultInjection, ShortAndFailedReads) {
        "KvFastFPDatabaseParams() cannot read fingerprint database file " + out + ": cannot read: Input/output error"},
   };
   for (const auto& c : cases) {
-    for (unsigned memory : {1u, 2u}) {
-      SCOPED_TRACE(std::string(c.name) + ", memory type " + std::to_string(memory));
+    for (unsigned way : {1u, 2u, 3u}) {
+      SCOPED_TRACE(std::string(c.name) + ", way " + std::to_string(way));
       FaultyFileSystem fs;
       fs.readEnd = c.end;
       fs.readErrorFrom = c.errorFrom;
       CaptureSink sink;
-      const Varnex::KvFastFPDatabase db(out, memory);
-      EXPECT_FALSE(db.IsValid());
+      EXPECT_FALSE(open(way)->IsValid());
       EXPECT_TRUE(sink.Contains(c.warning)) << ::testing::PrintToString(sink.Texts());
     }
   }

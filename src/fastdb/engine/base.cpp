@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "fastdb/engine/engine.h"
+#include "fastdb/engine/workers.h"
 #include "fastdb/kernels/kernels.h"
 #include "kvsystem/file_system.h"
 #include "kvsystem/error.h"
@@ -18,6 +19,7 @@ constexpr const char* kGetFingerPrint = "KvFastFPDatabase::GetFingerPrint()";
 std::atomic<std::uint64_t> scanWholeUpTo{4096};
 std::atomic<std::uint64_t> shareSearchFrom{32768};
 std::atomic<std::uint64_t> matrixRowsFrom{262144};
+std::atomic<std::uint64_t> twoThreadOpeningFrom{std::uint64_t{64} << 20};
 }  // namespace
 
 std::uint64_t ScanWholeUpTo() { return scanWholeUpTo.load(std::memory_order_relaxed); }
@@ -26,6 +28,8 @@ std::uint64_t ShareSearchFrom() { return shareSearchFrom.load(std::memory_order_
 void SetShareSearchFrom(std::uint64_t records) { shareSearchFrom.store(records, std::memory_order_relaxed); }
 std::uint64_t MatrixRowsFrom() { return matrixRowsFrom.load(std::memory_order_relaxed); }
 void SetMatrixRowsFrom(std::uint64_t records) { matrixRowsFrom.store(records, std::memory_order_relaxed); }
+std::uint64_t TwoThreadOpeningFrom() { return twoThreadOpeningFrom.load(std::memory_order_relaxed); }
+void SetTwoThreadOpeningFrom(std::uint64_t bytes) { twoThreadOpeningFrom.store(bytes, std::memory_order_relaxed); }
 
 KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : path_(path), params_(path) {
   valid_ = params_.IsValid();
@@ -34,45 +38,61 @@ KvFastFPDatabaseImplBase::KvFastFPDatabaseImplBase(const std::string& path) : pa
   if (valid_ && !KvCheckFastFPDatabaseLayout(params_, path_, kOpening)) valid_ = false;
 }
 
-bool KvFastFPDatabaseImplBase::ReadRecords(std::uint64_t* into, const char* cannotSkip,
-                                           std::atomic<std::uint64_t>* readUpTo) {
-  KvSystem::KvErrorHandler* report = KvSystem::KvThrow();
+std::function<void()> KvFastFPDatabaseImplBase::ReadRange(std::uint64_t first, std::uint64_t last,
+                                                          std::uint64_t* into, const char* cannotSkip) {
+  const std::string& path = path_;
   const RecordView view = View();
   const std::size_t recordWords = view.stride / 8;
-  index_.Begin(view.n, static_cast<std::size_t>(view.words), into == nullptr);
   KvSystem::KvStatus error;
-  const std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path_, error);
-  if (file == nullptr) {
-    report->Warning(error, Msg::kEngineOpen, kOpening, path_.c_str());
-    return false;
-  }
+  const std::unique_ptr<KvSystem::KvReadableFile> file = KvSystem::KvGetFileSystem().OpenForReading(path, error);
+  if (file == nullptr)
+    return [=] { KvSystem::KvThrow()->Warning(error, Msg::kEngineOpen, kOpening, path.c_str()); };
   KvSystem::KvReadableFileStream in(*file);
-  if (in.skip(KvFastFPHeaderSize) != KvFastFPHeaderSize) {
-    report->Warning(cannotSkip, kOpening, path_.c_str());
-    return false;
-  }
+  const std::uint64_t skip = KvFastFPHeaderSize + first * view.stride;
+  if (in.skip(static_cast<std::size_t>(skip)) != skip)
+    return [=] { KvSystem::KvThrow()->Warning(cannotSkip, kOpening, path.c_str()); };
   const std::uint64_t perRead = std::max<std::uint64_t>(1, (std::uint64_t{1} << 20) / view.stride);
   std::vector<std::uint64_t> buffer(into == nullptr ? static_cast<std::size_t>(perRead) * recordWords : 0);
-  for (std::uint64_t first = 0; first < view.n; first += perRead) {
-    const std::uint64_t want = std::min(perRead, view.n - first);
-    std::uint64_t* run = into != nullptr ? into + first * recordWords : buffer.data();
+  for (std::uint64_t at = first; at < last; at += perRead) {
+    const std::uint64_t want = std::min(perRead, last - at);
+    std::uint64_t* run = into != nullptr ? into + at * recordWords : buffer.data();
     const std::uint64_t complete = in.read(run, static_cast<std::size_t>(want * view.stride)) / view.stride;
-    if (readUpTo != nullptr) readUpTo->store((first + want) * view.stride, std::memory_order_relaxed);
     if constexpr (std::endian::native != std::endian::little) {
       for (std::uint64_t w = 0; w < complete * recordWords; ++w)
         run[w] = LoadLE64(reinterpret_cast<const std::uint8_t*>(run + w));
     }
     std::uint64_t bad = 0;
     std::string damage;
-    if (!index_.Add(run, complete, bad, damage)) {
-      report->Warning(Msg::kEngineBadRecord, kOpening, static_cast<int>(bad));
-      if (!damage.empty())
-        report->Warning(KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, ""), "%s : %s is damaged: record %llu: %s",
-                        kOpening, path_.c_str(), static_cast<unsigned long long>(bad), damage.c_str());
-      return false;
+    if (!index_.Add(run, at, complete, bad, damage)) {
+      return [=] {
+        KvSystem::KvThrow()->Warning(Msg::kEngineBadRecord, kOpening, static_cast<int>(bad));
+        if (!damage.empty())
+          KvSystem::KvThrow()->Warning(KvSystem::KvStatus(KvSystem::KvStatusCode::Corrupt, ""),
+                                       "%s : %s is damaged: record %llu: %s", kOpening, path.c_str(),
+                                       static_cast<unsigned long long>(bad), damage.c_str());
+      };
     }
     if (complete < want) {
-      report->Warning(Msg::kEngineShortRead, kOpening, static_cast<int>(first + complete));
+      const std::uint64_t missing = at + complete;
+      return [=] { KvSystem::KvThrow()->Warning(Msg::kEngineShortRead, kOpening, static_cast<int>(missing)); };
+    }
+  }
+  return {};
+}
+
+bool KvFastFPDatabaseImplBase::ReadRecords(std::uint64_t* into, const char* cannotSkip, unsigned threads) {
+  const RecordView view = View();
+  index_.Begin(view.n, static_cast<std::size_t>(view.words), into == nullptr);
+  // Into memory, the records are split among the threads, each reading its
+  // share; what a sequential read would have met first is reported.
+  threads = into == nullptr ? 1u : static_cast<unsigned>(std::clamp<std::uint64_t>(view.n, 1, threads));
+  std::vector<std::function<void()>> failures(threads);
+  KvRunWorkers(threads, [&](unsigned t) {
+    failures[t] = ReadRange(view.n * t / threads, view.n * (t + 1) / threads, into, cannotSkip);
+  });
+  for (const std::function<void()>& warn : failures) {
+    if (warn) {
+      warn();
       return false;
     }
   }

@@ -19,12 +19,12 @@
 // Thread safety: after opening nothing is written, so any number of threads
 // may query one engine at once. SortedSearch, the batch forms and the
 // matrices start options.GetNumProcessors() threads of their own; opening a
-// large file in memory starts one helper (inmemory.cpp).
+// large file in memory runs on two (inmemory.cpp).
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,6 +57,11 @@ void SetShareSearchFrom(std::uint64_t records);
 // tests lower it to 0, or raise it, to check both ways on small files.
 std::uint64_t MatrixRowsFrom();
 void SetMatrixRowsFrom(std::uint64_t records);
+// The record bytes from which opening in memory runs on two threads (64 MB:
+// below it a second thread saves less than it costs). Process-wide; tests
+// lower it to 0 so that small files open the way large ones do.
+std::uint64_t TwoThreadOpeningFrom();
+void SetTwoThreadOpeningFrom(std::uint64_t bytes);
 
 // Where the records are and how they are laid out.
 struct RecordView {
@@ -157,12 +162,17 @@ class KvFastFPDatabaseImplBase {
   // Starts the search index, then reads the records after the header in
   // runs of about a megabyte (large reads, each checked while in cache) and
   // adds each run to the index: into their place in `into` (n x (W + 2)
-  // words) when given, the signatures folded later from there; otherwise
-  // into one reused buffer, the signatures folded as the runs pass. Stores
-  // in `readUpTo`, when given, the bytes of records read so far.
-  // `cannotSkip` is the warning format (engine name, path) when the header
-  // cannot be skipped. False after a warning.
-  bool ReadRecords(std::uint64_t* into, const char* cannotSkip, std::atomic<std::uint64_t>* readUpTo);
+  // words) when given, split among up to `threads` threads that each read
+  // their share through a file object of their own, the signatures folded
+  // later from there; otherwise into one reused buffer, the signatures
+  // folded as the runs pass. `cannotSkip` is the warning format (engine
+  // name, path) when the header cannot be skipped. False after the warning
+  // a read in file order would have given first.
+  bool ReadRecords(std::uint64_t* into, const char* cannotSkip, unsigned threads = 1);
+  // Reads records [first, last) as ReadRecords does; on a failure, the
+  // warning that names it, for the caller to give (empty when none).
+  std::function<void()> ReadRange(std::uint64_t first, std::uint64_t last, std::uint64_t* into,
+                                  const char* cannotSkip);
   bool valid_ = false;
   std::string path_;
   KvFastFPDatabaseParams params_;
@@ -183,8 +193,8 @@ class FastFPMemoryMapDatabaseImpl final : public KvFastFPDatabaseImplBase {
   MMapInputFile file_;
 };
 
-// The records read once into one array of n x (W + 2) words (from 64 MB on,
-// a helper thread faults its pages in ahead of the reads).
+// The records read once into one array of n x (W + 2) words (from
+// TwoThreadOpeningFrom() bytes on, read and indexed on two threads).
 class FastFPInMemoryDatabaseImpl final : public KvFastFPDatabaseImplBase {
  public:
   explicit FastFPInMemoryDatabaseImpl(const std::string& path);

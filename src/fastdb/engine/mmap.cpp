@@ -19,7 +19,7 @@ FastFPMemoryMapDatabaseImpl::FastFPMemoryMapDatabaseImpl(const std::string& path
     valid_ = false;
     return;
   }
-  valid_ = ReadRecords(nullptr, Msg::kEngineOpen, nullptr);
+  valid_ = ReadRecords(nullptr, Msg::kEngineOpen);
   if (valid_) index_.Finish(nullptr);
 }
 

@@ -23,14 +23,17 @@
 // a file where that is not so gets no index (Empty()), and its searches
 // score every record as the stored counts demand.
 //
-// Building: Begin, then Add for consecutive runs of records in file order,
-// then Finish. The signatures are folded either from each run as it is
-// added (when the records will not stay in memory) or by Finish from the
-// records in memory, straight into slot order. Thread safety: immutable
-// after Finish; any number of readers.
+// Building: Begin, then Add for every run of records, then Finish. The
+// signatures are folded either from each run as it is added (when the
+// records will not stay in memory; the runs then come in file order) or by
+// Finish from the records in memory, straight into slot order. Thread
+// safety: runs that do not overlap may be added on several threads at once
+// unless folding while adding; immutable after Finish, any number of
+// readers.
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -56,31 +59,33 @@ class SearchIndex {
   // Starts an index of `n` records of `words` words; `foldWhileAdding` as
   // above.
   void Begin(std::uint64_t n, std::size_t words, bool foldWhileAdding);
-  // Adds the next `count` records, laid out as in the file but as words in
-  // the host's order (W + 2 words each). Returns false, with the position
-  // of the first damaged record in `badRecord` and what is wrong with it in
-  // `damage` (empty for a count above 64W), when a record's stored bit count
-  // is not the count of its bits: searches would silently score it wrong
-  // (an infinite score, or a record pruned away).
-  bool Add(const std::uint64_t* records, std::uint64_t count, std::uint64_t& badRecord, std::string& damage);
+  // Adds the `count` records from `position` on, laid out as in the file
+  // but as words in the host's order (W + 2 words each). Returns false,
+  // with the position of the first damaged one in `badRecord` and what is
+  // wrong with it in `damage` (empty for a count above 64W), when a
+  // record's stored bit count is not the count of its bits: searches would
+  // silently score it wrong (an infinite score, or a record pruned away).
+  bool Add(const std::uint64_t* records, std::uint64_t position, std::uint64_t count, std::uint64_t& badRecord,
+           std::string& damage);
   // Orders what was added, folding the signatures from `records` unless
-  // they were folded while adding (then `records` may be null). The index
-  // stays empty when there is nothing to prune with (no records, more than
-  // 2^32 - 1 of them, or no memory for the signatures).
-  void Finish(const std::uint64_t* records);
+  // they were folded while adding (then `records` may be null), on up to
+  // `threads` threads of the worker pool. The index stays empty when there
+  // is nothing to prune with (no records, more than 2^32 - 1 of them, or no
+  // memory for the signatures).
+  void Finish(const std::uint64_t* records, unsigned threads = 1);
 
   bool Empty() const { return binStart_.empty(); }
   // The number of bins (64W + 1).
   std::size_t NumBins() const { return binStart_.empty() ? 0 : binStart_.size() - 1; }
-  std::span<const std::uint32_t> Counts() const { return {counts_.data(), counts_.size()}; }
-  std::span<const std::uint32_t> Order() const { return {order_.data(), order_.size()}; }
+  std::span<const std::uint32_t> Counts() const { return {counts_, Slots()}; }
+  std::span<const std::uint32_t> Order() const { return {order_, Slots()}; }
   std::uint64_t BinBegin(std::size_t p) const { return binStart_[p]; }
   std::uint64_t BinEnd(std::size_t p) const { return binStart_[p + 1]; }
 
   // Words per signature (S) and the signature of slot s.
   std::size_t SignatureWords() const { return sigWords_; }
   const std::uint64_t* Signature(std::uint64_t slot) const { return sigs_.Data() + slot * sigWords_; }
-  std::span<const std::uint16_t> SignatureBits() const { return {sigBits_.data(), sigBits_.size()}; }
+  std::span<const std::uint16_t> SignatureBits() const { return {sigBits_, Slots()}; }
 
   // Folds `words` (W of them) onto `signature` (S words).
   void Fold(const std::uint64_t* words, std::size_t w, std::uint64_t* signature) const;
@@ -91,27 +96,42 @@ class SearchIndex {
   static std::size_t ChooseSignatureWords(std::size_t w, double meanBits);
 
  private:
+  std::size_t Slots() const { return binStart_.empty() ? 0 : static_cast<std::size_t>(n_); }
   void Clear();
-  // Folds the words of `record` (W + 2 words, as added) onto `signature`;
-  // returns the bits the signature sets.
-  std::uint16_t FoldRecord(const ScanKernel& kernel, const std::uint64_t* record, std::uint64_t* signature) const;
+  // Folds the `count` records at `records` (W + 2 words each, as added)
+  // onto the signatures at `signatures`, one after the other, and stores
+  // the bits each sets in `bits`.
+  void FoldRecords(const std::uint64_t* records, std::uint64_t count, std::uint64_t* signatures,
+                   std::uint32_t* bits) const;
+  // Folds the records [first, last) in memory into slot order, filling the
+  // order of slots on the way: the second step of a counting sort, where
+  // next[p] is the slot of the piece's first record of p bits.
+  void FoldBySlot(const std::uint64_t* records, std::uint64_t first, std::uint64_t last, std::uint64_t* next);
+  // Folds all records into slot order on up to `threads` threads, in pieces
+  // of consecutive records; `start` as binStart_.
+  void FoldAll(const std::uint64_t* records, const std::vector<std::uint64_t>& start, unsigned threads);
   // Puts the signatures, folded by position, into slot order in place
   // (no second buffer); `slotOf` (the slot of each position) is used up.
   void MoveToSlots(std::vector<std::uint32_t>& slotOf);
 
   std::uint64_t n_ = 0;
   std::size_t words_ = 0;
-  std::uint64_t added_ = 0;
-  std::uint64_t addedBits_ = 0;
+  std::atomic<std::uint64_t> added_{0};
+  std::atomic<std::uint64_t> addedBits_{0};
   bool foldWhileAdding_ = false;
-  bool usable_ = false;  // false once a stored count proved wrong or memory ran out
+  std::atomic<bool> usable_{false};  // false once a stored count proved wrong or memory ran out
 
-  std::vector<std::uint32_t> counts_;
-  std::vector<std::uint32_t> order_;
+  // The per-record arrays share one buffer of their own pages: small pages
+  // faulted in one by one cost more than the sort that fills them.
+  WordBuffer arrays_;
+  std::uint32_t* counts_ = nullptr;    // by position
+  std::uint32_t* order_ = nullptr;     // by slot
+  std::uint16_t* sigBits_ = nullptr;   // by slot
+  std::vector<std::uint16_t> bitsByPosition_;  // while folding during Add
+  std::vector<std::uint64_t> ones_;    // W words of all bits: the scan kernel counts bits with it
   std::vector<std::uint64_t> binStart_;  // NumBins() + 1 slot offsets
   std::size_t sigWords_ = 0;
   WordBuffer sigs_;  // by slot; by position while folding during Add
-  std::vector<std::uint16_t> sigBits_;
 };
 
 }  // namespace Varnex
