@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "fastdb/engine/engine.h"
+#include "fastdb/engine/least_passing.h"
 #include "fastdb/kernels/scoring.h"
 
 namespace Varnex {
@@ -127,27 +128,14 @@ CountRange AdmissibleCounts(const Score& score, float floor, std::uint32_t maxCo
   };
   const auto peak = static_cast<std::uint32_t>(std::clamp(BestScorePeak(score), 0.0, double(maxCount)));
   if (!beats(peak)) return kNoCounts;
-  std::uint32_t lo = 0, hi = peak;  // the least p <= peak that beats
-  while (lo < hi) {
-    const std::uint32_t mid = lo + (hi - lo) / 2;
-    if (beats(mid)) {
-      hi = mid;
-    } else {
-      lo = mid + 1;
-    }
-  }
-  const std::uint32_t first = lo;
-  lo = peak;
-  hi = maxCount;  // the largest p >= peak that beats
-  while (lo < hi) {
-    const std::uint32_t mid = lo + (hi - lo + 1) / 2;
-    if (beats(mid)) {
-      lo = mid;
-    } else {
-      hi = mid - 1;
-    }
-  }
-  return {first, lo - first};
+  // The least p <= peak that beats, and the largest p >= peak that does
+  // (one below the least p > peak that does not).
+  const auto first = static_cast<std::uint32_t>(LeastPassing(0, peak, beats));
+  const auto last = static_cast<std::uint32_t>(
+      LeastPassing(std::uint64_t{peak} + 1, std::uint64_t{maxCount} + 1, [&](std::uint64_t p) {
+        return !beats(static_cast<std::uint32_t>(p));
+      }) - 1);
+  return {first, last - first};
 }
 
 // Fills every record's list by one pruned search of its own

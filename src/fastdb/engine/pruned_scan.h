@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "fastdb/engine/engine.h"
+#include "fastdb/engine/least_passing.h"
 #include "fastdb/kernels/kernels.h"
 #include "fastdb/kernels/scoring.h"
 #include "fastdb/engine/search_index.h"
@@ -145,22 +146,14 @@ class PrunedQuery {
   std::uint64_t MinCommon(std::size_t p, const Sink& sink) const {
     const double pd = static_cast<double>(p);
     const double q = static_cast<double>(query_.bits);
-    std::uint64_t lo = static_cast<std::uint64_t>(std::max(0.0, pd + q - score_.k.n));
-    std::uint64_t hi = std::min<std::uint64_t>(p, query_.bits) + 1;  // hi: admitted, or past the end
+    const auto lo = static_cast<std::uint64_t>(std::max(0.0, pd + q - score_.k.n));
+    const std::uint64_t hi = std::min<std::uint64_t>(p, query_.bits) + 1;  // past the largest feasible c
     // Tversky's rounded products are not exactly monotone in c: admit with
     // the same relative margin as its bin bound.
     auto admitted = [&](std::uint64_t c) {
       return sink.Admits(WithBoundMargin<Score>(score_(static_cast<double>(c), pd), descending_));
     };
-    while (lo < hi) {
-      const std::uint64_t mid = lo + (hi - lo) / 2;
-      if (admitted(mid)) {
-        hi = mid;
-      } else {
-        lo = mid + 1;
-      }
-    }
-    return lo;
+    return LeastPassing(lo, hi, admitted);
   }
 
  private:
