@@ -45,6 +45,7 @@ mutants=(
   # database's ranges and Lingo options.
   "prune-bin-stops-early@src/fastdb/engine/pruned_scan.h@s/if (minCommon > std::min<std::uint64_t>(p, query_.bits)) break;/if (minCommon >= std::min<std::uint64_t>(p, query_.bits)) break;/@fastdb_tests:OracleTest.*"
   "strict-cutoff-in-float@src/database/dboptions.cpp@s/|| std::isnan(cutoff)) return static_cast<double>(cutoff);/|| std::isnan(cutoff)) return std::nextafter(cutoff, descending ? 2.0f : -2.0f);/@fastdb_tests:OracleTest.*@database_tests"
+  "inclusive-cutoff-strict@src/database/dboptions.cpp@s/  if (!options.HasInclusiveCutoff() || std::isnan(cutoff)) return/  if (true || std::isnan(cutoff)) return/@fastdb_tests:OracleTest.*"
   "front-molecule-index-is-position@src/fastdb/engine/database.cpp@s/  return static_cast<std::size_t>(molIdx);/  return idx;/@fastdb_tests:FrontTest.*"
   "range-end-zero-ignored@src/database/fpdatabase.cpp@0,/if (end == 0) end = impl_->NumFingerPrints();/s//if (false) end = impl_->NumFingerPrints();/@database_tests"
   "lingo-options-cutoff-ignored@src/database/fpdatabase_lingo.cpp@s/return ScanScores(query, 0, NumFingerPrints(), options.HasCutoff(), options.GetCutoff(),/return ScanScores(query, 0, NumFingerPrints(), HasCutoff(), GetCutoff(),/@database_tests"

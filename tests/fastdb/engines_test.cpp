@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "capture_sink.h"
@@ -59,16 +60,22 @@ std::vector<double> ReferenceScores(const KvFingerPrint& query, const std::vecto
 }
 
 // The hit list's rule by brute force: scores strictly better than the
-// cutoff (else than the smallest positive double / largest double), best
-// first, at most `limit` (all for 0).
+// cutoff (else than the smallest positive double / largest double), or for
+// an inclusive cutoff scores whose float is at or beyond it; best first, at
+// most `limit` (all for 0).
 std::vector<KvSimScore> ReferenceSorted(const std::vector<double>& scores, const KvFPDatabaseOptions& options,
                                         std::uint64_t molIndexBase = 0) {
   const bool descending = options.GetDescendingOrder();
   const double threshold =
       options.HasCutoff() ? static_cast<double>(options.GetCutoff()) : (descending ? DBL_MIN : DBL_MAX);
+  const auto in = [&](double score) {
+    if (!options.HasInclusiveCutoff()) return descending ? score > threshold : score < threshold;
+    const float f = static_cast<float>(score);
+    return descending ? f >= options.GetCutoff() : f <= options.GetCutoff();
+  };
   std::vector<KvSimScore> kept;
   for (std::size_t i = 0; i < scores.size(); ++i) {
-    if (descending ? scores[i] > threshold : scores[i] < threshold) kept.emplace_back(molIndexBase + i, scores[i]);
+    if (in(scores[i])) kept.emplace_back(molIndexBase + i, scores[i]);
   }
   std::stable_sort(kept.begin(), kept.end(), [&](const KvSimScore& a, const KvSimScore& b) {
     return descending ? a.GetScore() > b.GetScore() : a.GetScore() < b.GetScore();
@@ -255,9 +262,12 @@ TEST_F(OracleTest, SearchesEqualTheBruteForce) {
   for (const unsigned measure : kMeasures) {
     for (const bool descending : {true, false}) {
       for (const unsigned limit : {1u, 2u, 6u, 100u, 0u}) {
-        for (const float cutoff : {-1.0f, 0.5f, 0.25f, 0.7f}) {
+        // An inclusive 0.5 keeps the scores of exactly 0.5 that SetCutoff(0.5) drops.
+        for (const auto& [cutoff, inclusive] :
+             {std::pair{-1.0f, false}, {0.5f, false}, {0.25f, false}, {0.7f, false}, {0.5f, true}}) {
           KvFPDatabaseOptions options = Options(measure, limit, descending);
-          if (cutoff >= 0.0f) options.SetCutoff(cutoff);
+          if (cutoff >= 0.0f && inclusive) options.SetInclusiveCutoff(cutoff);
+          if (cutoff >= 0.0f && !inclusive) options.SetCutoff(cutoff);
           options.SetNumProcessors(2);
           KvFPDatabaseOptions unlimited = options;
           unlimited.SetLimit(0);
