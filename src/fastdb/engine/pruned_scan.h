@@ -90,7 +90,7 @@ class PrunedQuery {
           minCommonFor = sink.Threshold();
           minCommon = MinCommon(p, sink);
         }
-        if (minCommon > std::min<std::uint64_t>(p, query_.bits)) break;  // no record of this bin can enter
+        if (minCommon > MaxCommon(p)) break;  // no record of this bin can enter
         const std::size_t s = index_.SignatureWords();
         kernel.intersectRun(reinterpret_cast<const std::uint8_t*>(index_.Signature(first)), 8 * s, count,
                             signature_.data(), s, common);
@@ -147,7 +147,7 @@ class PrunedQuery {
     const double pd = static_cast<double>(p);
     const double q = static_cast<double>(query_.bits);
     const auto lo = static_cast<std::uint64_t>(std::max(0.0, pd + q - score_.k.n));
-    const std::uint64_t hi = std::min<std::uint64_t>(p, query_.bits) + 1;  // past the largest feasible c
+    const std::uint64_t hi = MaxCommon(p) + 1;  // past the largest feasible c
     // Tversky's rounded products are not exactly monotone in c: admit with
     // the same relative margin as its bin bound.
     auto admitted = [&](std::uint64_t c) {
