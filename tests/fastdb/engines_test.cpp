@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <tuple>
@@ -309,6 +311,80 @@ TEST_F(OracleTest, SearchesEqualTheBruteForce) {
               }
               EXPECT_EQ(Counts(result.GetHistogram()), twice);
             }
+          }
+        }
+      }
+    }
+  }
+}
+
+// Sparse 4096-bit records (40 to 400 bits) in families of near-duplicates:
+// their 16-word signatures fold once more onto 4-word coarse ones, which a
+// scan checks first. The coarse signature of every slot is its record folded
+// onto 256 bits (bit b onto b mod 256), in both engines; every measure, both
+// orders, limits and cutoffs among the families' close scores, one query
+// alone and shared among two threads, equal the brute force.
+TEST_F(OracleTest, SparseRecordsScreenedByCoarseSignaturesEqualTheBruteForce) {
+  const KvFPTypeBase* type = FastDbTest::PathType(4096);
+  std::mt19937_64 rng(7);
+  std::vector<KvFingerPrint> fps;
+  for (std::size_t family = 0; family < 150; ++family) {
+    KvFingerPrint base;
+    base.SetSize(4096);
+    base.SetFPTypeBase(type);
+    const std::size_t bits = std::uniform_int_distribution<std::size_t>(40, 400)(rng);
+    for (std::size_t b = 0; b < bits; ++b) base.SetBitOn(rng() % 4096);
+    for (std::size_t member = 0; member < 8; ++member) {
+      KvFingerPrint copy = base;
+      for (std::size_t flip = 0; flip < member; ++flip) {
+        const std::size_t b = rng() % 4096;
+        copy.IsBitOn(b) ? copy.SetBitOff(b) : copy.SetBitOn(b);
+      }
+      fps.push_back(copy);
+    }
+  }
+  const std::string file = dir_->Path("sparse.fpbin");
+  FastDbTest::WriteDatabase(file, type, fps, kBase);
+  const auto engines = Engines(file);
+  for (const auto& engine : engines) {
+    const SearchIndex& index = engine->Index();
+    ASSERT_EQ(index.SignatureWords(), 16u);
+    ASSERT_EQ(index.CoarseWords(), 4u);
+    for (std::size_t slot = 0; slot < fps.size(); ++slot) {
+      std::uint64_t coarse[4] = {};
+      const KvFingerPrint& fp = fps[index.Order()[slot]];
+      for (std::size_t b = 0; b < 4096; ++b) {
+        if (fp.IsBitOn(b)) coarse[(b % 256) / 64] |= std::uint64_t{1} << (b % 64);
+      }
+      ASSERT_EQ(std::memcmp(index.Coarse(slot), coarse, sizeof coarse), 0) << "slot " << slot;
+      ASSERT_EQ(index.CoarseBits()[slot], std::popcount(coarse[0]) + std::popcount(coarse[1]) +
+                                              std::popcount(coarse[2]) + std::popcount(coarse[3]));
+    }
+  }
+  std::vector<KvFingerPrint> queries = {fps[0], fps[803], fps[1199]};
+  for (const std::size_t from : {11u, 500u}) {  // family members with more bits flipped, and no family
+    KvFingerPrint query = fps[from];
+    for (std::size_t flip = 0; flip < 12; ++flip) query.SetBitOn(rng() % 4096);
+    queries.push_back(query);
+  }
+  queries.push_back(FastDbTest::RandomFingerPrints(type, 2, 5)[1]);
+  for (const unsigned measure : kMeasures) {
+    for (const bool descending : {true, false}) {
+      for (const auto& [limit, cutoff] : {std::pair{1u, -1.0f}, {10u, -1.0f}, {10u, 0.8f}, {0u, 0.6f}}) {
+        KvFPDatabaseOptions options = Options(measure, limit, descending);
+        if (cutoff >= 0.0f) options.SetCutoff(cutoff);
+        options.SetNumProcessors(2);
+        KvFPDatabaseOptions unlimited = options;
+        unlimited.SetLimit(0);
+        for (std::size_t q = 0; q < queries.size(); ++q) {
+          const KvFingerPrint& query = queries[q];
+          const std::vector<double> reference = ReferenceScores(query, fps, options);
+          const auto expected = ReferenceSorted(reference, options, kBase);
+          for (const auto& engine : engines) {
+            SCOPED_TRACE(Trace(engine->GetMemoryType(), options) + " query " + std::to_string(q));
+            ExpectSameHits(KvCollect(engine->GetSortedScores(query, options, true)), expected);
+            ExpectSameHits(engine->GetSortedScoresMany({&query}, options)[0], expected);
+            EXPECT_EQ(engine->NumHitsMany({&query}, options)[0], ReferenceSorted(reference, unlimited).size());
           }
         }
       }

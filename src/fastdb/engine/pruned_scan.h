@@ -62,6 +62,11 @@ class PrunedQuery {
         signature_(index.SignatureWords()) {
     index_.Fold(query_.words.data(), query_.words.size(), signature_.data());
     signatureBits_ = GetActiveScanKernel().popCount(signature_.data(), signature_.size());
+    if (index_.CoarseWords() > 0) {
+      coarse_.resize(index_.CoarseWords());
+      index_.FoldCoarse(signature_.data(), coarse_.data());
+      coarseBits_ = GetActiveScanKernel().popCount(coarse_.data(), coarse_.size());
+    }
   }
 
   bool IsDescending() const { return descending_; }
@@ -73,11 +78,9 @@ class PrunedQuery {
   // Returns the number of records whose words were read.
   template <typename Sink>
   std::uint64_t ScanSlots(std::size_t p, std::uint64_t begin, std::uint64_t end, Sink& sink) const {
-    const ScanKernel& kernel = GetActiveScanKernel();
     const std::span<const std::uint32_t> order = index_.Order();
     const double pd = static_cast<double>(p);
     std::uint32_t positions[kBlock];
-    std::uint32_t common[kBlock];
     std::uint64_t read = 0;
     std::uint64_t minCommon = 0;
     double minCommonFor = std::numeric_limits<double>::quiet_NaN();  // the threshold minCommon was found for
@@ -91,16 +94,7 @@ class PrunedQuery {
           minCommon = MinCommon(p, sink);
         }
         if (minCommon > MaxCommon(p)) break;  // no record of this bin can enter
-        const std::size_t s = index_.SignatureWords();
-        kernel.intersectRun(reinterpret_cast<const std::uint8_t*>(index_.Signature(first)), 8 * s, count,
-                            signature_.data(), s, common);
-        const std::uint16_t* sigBits = index_.SignatureBits().data() + first;
-        const std::uint64_t queryExcess = query_.bits - signatureBits_;
-        for (std::size_t r = 0; r < count; ++r) {
-          const std::uint64_t bound = CommonBitsBound<std::uint64_t>(common[r], p, sigBits[r], query_.bits, queryExcess);
-          positions[kept] = order[first + r];
-          kept += bound >= minCommon;
-        }
+        kept = Screen(p, first, count, minCommon, positions);
       } else {
         for (std::size_t r = 0; r < count; ++r) positions[r] = order[first + r];
         kept = count;
@@ -157,6 +151,51 @@ class PrunedQuery {
   }
 
  private:
+  // Filter 3 for the `count` (at most kBlock) records from slot `first` on,
+  // all of bin p: stores the positions of those whose signature bounds
+  // allow `minCommon` common bits in `positions` and returns their number.
+  // With coarse signatures, the records they let through are checked again
+  // on their full signatures (most never are).
+  std::size_t Screen(std::size_t p, std::uint64_t first, std::size_t count, std::uint64_t minCommon,
+                     std::uint32_t* positions) const {
+    const ScanKernel& kernel = GetActiveScanKernel();
+    const std::uint32_t* order = index_.Order().data() + first;
+    const std::size_t s = index_.SignatureWords();
+    const std::uint8_t* signatures = reinterpret_cast<const std::uint8_t*>(index_.Signature(first));
+    const std::uint16_t* sigBits = index_.SignatureBits().data() + first;
+    const std::uint64_t queryExcess = query_.bits - signatureBits_;
+    std::uint32_t common[kBlock];
+    std::size_t kept = 0;
+    if (coarse_.empty()) {
+      kernel.intersectRun(signatures, 8 * s, count, signature_.data(), s, common);
+      for (std::size_t r = 0; r < count; ++r) {
+        positions[kept] = order[r];
+        kept += CommonBitsBound<std::uint64_t>(common[r], p, sigBits[r], query_.bits, queryExcess) >= minCommon;
+      }
+      return kept;
+    }
+    const std::size_t c = coarse_.size();
+    kernel.intersectRun(reinterpret_cast<const std::uint8_t*>(index_.Coarse(first)), 8 * c, count, coarse_.data(), c,
+                        common);
+    const std::uint16_t* coarseBits = index_.CoarseBits().data() + first;
+    const std::uint64_t coarseExcess = query_.bits - coarseBits_;
+    std::uint32_t passed[kBlock];  // slots relative to first
+    std::size_t candidates = 0;
+    for (std::size_t r = 0; r < count; ++r) {
+      passed[candidates] = static_cast<std::uint32_t>(r);
+      candidates +=
+          CommonBitsBound<std::uint64_t>(common[r], p, coarseBits[r], query_.bits, coarseExcess) >= minCommon;
+    }
+    if (candidates == 0) return 0;
+    kernel.intersectAtFar(signatures, 8 * s, passed, candidates, signature_.data(), s, common);
+    for (std::size_t k = 0; k < candidates; ++k) {
+      const std::uint32_t r = passed[k];
+      positions[kept] = order[r];
+      kept += CommonBitsBound<std::uint64_t>(common[k], p, sigBits[r], query_.bits, queryExcess) >= minCommon;
+    }
+    return kept;
+  }
+
   // Reads the `kept` records at `positions` in full and offers the scores
   // of those with at least `minCommon` common bits to the sink.
   template <typename Sink>
@@ -180,6 +219,8 @@ class PrunedQuery {
   bool needsManyCommonBits_;
   std::vector<std::uint64_t> signature_;
   std::uint64_t signatureBits_ = 0;
+  std::vector<std::uint64_t> coarse_;  // the query's coarse signature (empty when the index has none)
+  std::uint64_t coarseBits_ = 0;
 };
 
 // The slot range of bins [lo, hi].

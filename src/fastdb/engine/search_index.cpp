@@ -63,18 +63,8 @@ void StoreLinesDone() {
 #endif
 }
 
-}  // namespace
-
-std::size_t SearchIndex::ChooseSignatureWords(std::size_t w, double meanBits) {
-  if (w < 16) return w;
-  const double wanted = 4.0 * meanBits / 64.0;
-  std::size_t s = 4;
-  while (static_cast<double>(s) < wanted && s < w / 4) s *= 2;
-  return std::min(s, w / 4);
-}
-
-void SearchIndex::Fold(const std::uint64_t* words, std::size_t w, std::uint64_t* signature) const {
-  const std::size_t s = sigWords_;
+// Folds `words` (w of them) onto `s` words at `signature`.
+void FoldWords(const std::uint64_t* words, std::size_t w, std::uint64_t* signature, std::size_t s) {
   switch (s) {
     case 4: return FoldFixed<4>(words, w, signature);
     case 8: return FoldFixed<8>(words, w, signature);
@@ -88,6 +78,24 @@ void SearchIndex::Fold(const std::uint64_t* words, std::size_t w, std::uint64_t*
     for (std::size_t k = 0; k < s; ++k) signature[k] |= words[base + k];
   }
   for (std::size_t k = 0; base + k < w; ++k) signature[k] |= words[base + k];
+}
+
+}  // namespace
+
+std::size_t SearchIndex::ChooseSignatureWords(std::size_t w, double meanBits) {
+  if (w < 16) return w;
+  const double wanted = 4.0 * meanBits / 64.0;
+  std::size_t s = 4;
+  while (static_cast<double>(s) < wanted && s < w / 4) s *= 2;
+  return std::min(s, w / 4);
+}
+
+void SearchIndex::Fold(const std::uint64_t* words, std::size_t w, std::uint64_t* signature) const {
+  FoldWords(words, w, signature, sigWords_);
+}
+
+void SearchIndex::FoldCoarse(const std::uint64_t* signature, std::uint64_t* coarse) const {
+  FoldWords(signature, sigWords_, coarse, coarseWords_);
 }
 
 void SearchIndex::FoldRecords(const std::uint64_t* records, std::uint64_t count, std::uint64_t* signatures,
@@ -106,6 +114,9 @@ void SearchIndex::Clear() {
   binStart_.clear();
   sigs_.Release();
   sigWords_ = 0;
+  coarse_.Release();
+  coarseBits_ = nullptr;
+  coarseWords_ = 0;
 }
 
 void SearchIndex::Begin(std::uint64_t n, std::size_t words, bool foldWhileAdding) {
@@ -224,7 +235,32 @@ void SearchIndex::Finish(const std::uint64_t* records, unsigned threads) {
     }
     FoldAll(records, start, std::max(1u, threads));
   }
+  FoldAllCoarse(std::max(1u, threads));
   binStart_ = std::move(start);
+}
+
+void SearchIndex::FoldAllCoarse(unsigned threads) {
+  if (sigWords_ < 16) return;
+  const std::size_t c = sigWords_ / 4;
+  const std::size_t n = static_cast<std::size_t>(n_);
+  if (!coarse_.Allocate(n * c + (n + 3) / 4)) return;
+  PopulateAll(coarse_);
+  coarseWords_ = c;
+  coarseBits_ = reinterpret_cast<std::uint16_t*>(coarse_.Data() + n * c);
+  constexpr std::uint64_t kRun = 1024;
+  const std::uint64_t runs = (n_ + kRun - 1) / kRun;
+  std::atomic<std::uint64_t> nextRun{0};
+  KvRunWorkers(threads, [&](unsigned) {
+    std::uint32_t bits[kRun];
+    for (std::uint64_t k = KvClaim(nextRun, runs); k < runs; k = KvClaim(nextRun, runs)) {
+      const std::uint64_t first = k * kRun, count = std::min(kRun, n_ - first);
+      for (std::uint64_t slot = first; slot < first + count; ++slot)
+        FoldCoarse(sigs_.Data() + slot * sigWords_, coarse_.Data() + slot * c);
+      GetActiveScanKernel().intersectRun(reinterpret_cast<const std::uint8_t*>(coarse_.Data() + first * c), 8 * c,
+                                         static_cast<std::size_t>(count), ones_.data(), c, bits);
+      for (std::uint64_t r = 0; r < count; ++r) coarseBits_[first + r] = static_cast<std::uint16_t>(bits[r]);
+    }
+  });
 }
 
 void SearchIndex::FoldAll(const std::uint64_t* records, const std::vector<std::uint64_t>& start, unsigned threads) {

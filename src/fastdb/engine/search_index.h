@@ -11,6 +11,12 @@
 //   lie in slot order, so the records of one bit count are checked side by
 //   side, reading S words instead of W.
 //
+// - per slot a coarse signature (when S >= 16): the signature folded once
+//   more onto C = S / 4 words, with the bits it sets. A scan reads these C
+//   words first and the S words only of the records they let through: far
+//   from its best scores a search rejects nearly every record on the coarse
+//   bound alone, reading a quarter of the bytes.
+//
 // Why a signature bounds the intersection: fold the query the same way.
 // Every common bit of record and query sets a common bit of the two folds,
 // and each fold bit of the record stands for at least one record bit, so
@@ -90,6 +96,15 @@ class SearchIndex {
   // Folds `words` (W of them) onto `signature` (S words).
   void Fold(const std::uint64_t* words, std::size_t w, std::uint64_t* signature) const;
 
+  // Words per coarse signature (C; 0 when there are none) and the coarse
+  // signature of slot s. Folding a signature onto C words gives the fold of
+  // its record onto C words, as C divides S.
+  std::size_t CoarseWords() const { return coarseWords_; }
+  const std::uint64_t* Coarse(std::uint64_t slot) const { return coarse_.Data() + slot * coarseWords_; }
+  std::span<const std::uint16_t> CoarseBits() const { return {coarseBits_, coarseWords_ == 0 ? 0 : Slots()}; }
+  // Folds a signature (S words) onto `coarse` (C words).
+  void FoldCoarse(const std::uint64_t* signature, std::uint64_t* coarse) const;
+
   // S for records of W words holding `meanBits` bits on average: about
   // four fold bits per record bit, within 4 <= S <= W / 4 (S = W for
   // records of fewer than 16 words, where the fold is the record itself).
@@ -110,6 +125,10 @@ class SearchIndex {
   // Folds all records into slot order on up to `threads` threads, in pieces
   // of consecutive records; `start` as binStart_.
   void FoldAll(const std::uint64_t* records, const std::vector<std::uint64_t>& start, unsigned threads);
+  // Folds every signature onto its coarse one, on up to `threads` threads;
+  // leaves none when S < 16 or there is no memory for them (searches are
+  // exact either way, only slower).
+  void FoldAllCoarse(unsigned threads);
   // Puts the signatures, folded by position, into slot order in place
   // (no second buffer); `slotOf` (the slot of each position) is used up.
   void MoveToSlots(std::vector<std::uint32_t>& slotOf);
@@ -132,6 +151,9 @@ class SearchIndex {
   std::vector<std::uint64_t> binStart_;  // NumBins() + 1 slot offsets
   std::size_t sigWords_ = 0;
   WordBuffer sigs_;  // by slot; by position while folding during Add
+  std::size_t coarseWords_ = 0;
+  WordBuffer coarse_;                    // the coarse signatures by slot, then their bits
+  std::uint16_t* coarseBits_ = nullptr;  // by slot, in coarse_
 };
 
 }  // namespace Varnex
