@@ -19,10 +19,12 @@
 // threshold whenever it rises (a lock-free maximum) and merges the lists
 // into the queries' under their locks at the end.
 //
-// A single query on several threads is the same sweep with one block, in
-// small chunks of its own best-first order, so that the threads share it
-// evenly; the first chunk that cannot beat the published threshold ends it
-// for all. When the seed leaves little to visit, no thread is started.
+// A single query on several threads has no seed: the calling thread first
+// searches the first records of its peak bin (when its threshold moves),
+// then the rest is the same sweep with one block, in small chunks of the
+// query's own best-first order, so that the threads share it evenly; the
+// first chunk that cannot beat the published threshold ends it for all.
+// When little is left to visit, no thread is started.
 //
 // Exactness: a private list drops a record only when the list itself, or
 // some thread's list, holds `limit` records at least as good, so the
@@ -34,6 +36,7 @@
 #include <mutex>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "fastdb/engine/engine.h"
@@ -59,6 +62,11 @@ constexpr std::uint64_t kSlotsPerSharedChunk = 4096;
 // no more than a sixteenth of the database, and at least four times the
 // limit).
 constexpr std::uint64_t kSeedRecords = 4096;
+// Records of its peak bin a single query shared among threads searches on
+// the calling thread first: enough to find a query's close neighbours
+// among them (then no thread starts), few enough that the other thread is
+// not kept waiting for a threshold that the shared sweep raises anyway.
+constexpr std::uint64_t kLeadRecords = 1024;
 
 std::uint64_t SlotLimit(const KvFPDatabaseOptions& options, std::uint64_t n) {
   return options.GetLimit() != 0 ? options.GetLimit() : n;
@@ -197,13 +205,15 @@ class BatchSearch {
   void RunWith(unsigned threads) {
     const std::size_t nq = states_.size();
     const std::uint64_t limit = SlotLimit(options_, view_.n);
-    // A lone query on one thread searches best-first to the end; otherwise
+    // A lone query on one thread searches best-first to the end; one shared
+    // among threads leads with the best of its peak bin (below); otherwise
     // the seed stops once the threshold has moved (or at once when it never
     // will: counts and searches without a limit keep the initial one).
-    const bool alone = threads <= 1 && nq == 1;
+    const bool single = nq == 1;
+    const bool alone = threads <= 1 && single;
     const bool thresholdMoves = !counting_ && limit < view_.n;
     const std::uint64_t seed = std::max(std::min(kSeedRecords, view_.n / 16), 4 * limit);
-    const std::uint64_t budget = alone ? ~std::uint64_t{0} : (thresholdMoves ? seed : 0);
+    const std::uint64_t budget = alone ? ~std::uint64_t{0} : (thresholdMoves && !single ? seed : 0);
 
     Queries<Score> queries(nq);
     std::atomic<std::size_t> nextSeed{0};
@@ -220,17 +230,36 @@ class BatchSearch {
     if (KvSystem::KvCancelRequested()) return;
     if (std::all_of(states_.begin(), states_.end(), [](const QueryState& state) { return state.done; })) return;
 
+    // Whether bin p can still beat a single query's published threshold.
+    const PrunedQuery<Score>& only = *queries[sorted_[0]];
+    QueryState& onlyState = states_[sorted_[0]];
+    auto canBeat = [&](std::size_t p) {
+      return only.IsBetter(only.Best(p), onlyState.floor.load(std::memory_order_relaxed));
+    };
+    // A single query shared among threads first searches the first records
+    // of its peak bin on the calling thread: a search that ends among them
+    // (a query with close neighbours) plans nothing and starts no thread,
+    // and the others start sharing with a threshold.
+    std::size_t leadBin = index_.NumBins();
+    std::uint64_t leadEnd = 0;
+    if (single && !alone && thresholdMoves) {
+      leadBin = PeakBin(only, index_);
+      if (leadBin == index_.NumBins()) return;
+      leadEnd = std::min(index_.BinEnd(leadBin), index_.BinBegin(leadBin) + kLeadRecords);
+      WithStateSink(onlyState, [&](auto& sink) { only.ScanSlots(leadBin, index_.BinBegin(leadBin), leadEnd, sink); });
+    }
+    // The first slot of bin p that the sweep visits (BinEnd(p): none). A
+    // single query's sweep holds only the bins that can beat its threshold.
+    auto firstSlot = [&](std::size_t p) {
+      if (!single) return index_.BinBegin(p);
+      if (!canBeat(p)) return index_.BinEnd(p);
+      return p == leadBin ? leadEnd : index_.BinBegin(p);
+    };
+
     // Sweep units: (block of queries, chunk of its bins), block-major.
     const std::size_t blocks = (nq + perBlock_ - 1) / perBlock_;
     std::vector<BlockPlan> plans(blocks);
     std::vector<std::pair<std::size_t, std::size_t>> units;  // (block, chunk)
-    const bool single = nq == 1;
-    // Whether bin p can still beat a single query's published threshold.
-    const PrunedQuery<Score>& only = *queries[sorted_[0]];
-    const QueryState& onlyState = states_[sorted_[0]];
-    auto canBeat = [&](std::size_t p) {
-      return only.IsBetter(only.Best(p), onlyState.floor.load(std::memory_order_relaxed));
-    };
     // Enough chunks for the threads to share a single query's search.
     const std::uint64_t perChunk =
         single ? std::clamp<std::uint64_t>(view_.n / 256, 64, kSlotsPerSharedChunk)
@@ -238,14 +267,11 @@ class BatchSearch {
     std::uint64_t planned = 0;
     for (std::size_t b = 0; b < blocks; ++b) {
       const std::size_t first = b * perBlock_, last = std::min(nq, first + perBlock_);
-      // A single query's plan holds only the bins that its seed left and
-      // that can still beat its threshold.
-      plans[b] = PlanBlock(*queries[sorted_[(first + last) / 2]], perChunk, [&](std::size_t p) {
-        return !single || ((p < onlyState.seenLo || p > onlyState.seenHi) && canBeat(p));
-      });
+      plans[b] = PlanBlock(*queries[sorted_[(first + last) / 2]], perChunk, firstSlot);
       for (std::size_t c = 0; c + 1 < plans[b].chunkStart.size(); ++c) units.emplace_back(b, c);
       for (const Piece& piece : plans[b].pieces) planned += piece.to - piece.from;
     }
+    if (units.empty()) return;
     // A little work left for a single query is done on the calling thread.
     const std::size_t sweepers =
         single && planned < ShareSearchFrom() ? 1 : std::min<std::size_t>(threads, units.size());
@@ -254,15 +280,16 @@ class BatchSearch {
       Private mine(nq, perBlock_);
       for (std::size_t u = KvClaim(nextUnit, units.size()); u < units.size(); u = KvClaim(nextUnit, units.size())) {
         const BlockPlan& plan = plans[units[u].first];
-        const Piece* begin = &plan.pieces[plan.chunkStart[units[u].second]];
-        const Piece* end = begin + (plan.chunkStart[units[u].second + 1] - plan.chunkStart[units[u].second]);
+        const std::size_t chunk = units[u].second;
+        const std::span<const Piece> unit(plan.pieces.data() + plan.chunkStart[chunk],
+                                          plan.chunkStart[chunk + 1] - plan.chunkStart[chunk]);
         // A single query's chunks come best first: once one cannot beat the
         // threshold, none after it can.
-        if (single && !canBeat(begin->bin)) {
+        if (single && !canBeat(unit.front().bin)) {
           nextUnit.store(units.size(), std::memory_order_relaxed);
           break;
         }
-        SweepUnit(queries, units[u].first, begin, end, mine);
+        SweepUnit(queries, units[u].first, unit, mine);
       }
       Merge(mine);
     });
@@ -308,21 +335,26 @@ class BatchSearch {
     std::vector<std::size_t> chunkStart;
   };
 
-  // The plan of the non-empty bins p with keep(p).
-  template <typename Score, typename Keep>
-  BlockPlan PlanBlock(const PrunedQuery<Score>& middle, std::uint64_t perChunk, Keep&& keep) const {
+  // The plan of the slots [firstSlot(p), BinEnd(p)) of every bin p.
+  template <typename Score, typename FirstSlot>
+  BlockPlan PlanBlock(const PrunedQuery<Score>& middle, std::uint64_t perChunk, FirstSlot&& firstSlot) const {
     BlockPlan plan;
-    std::vector<std::pair<double, std::uint32_t>> order;
-    for (std::size_t p = 0; p < index_.NumBins(); ++p) {
-      if (index_.BinBegin(p) < index_.BinEnd(p) && keep(p))
-        order.emplace_back(middle.Best(p), static_cast<std::uint32_t>(p));
+    struct Bin {
+      double best;
+      std::uint32_t p;
+      std::uint64_t from;
+    };
+    std::vector<Bin> order;
+    for (const std::uint32_t p : index_.FilledBins()) {
+      if (const std::uint64_t from = firstSlot(p); from < index_.BinEnd(p)) order.push_back({middle.Best(p), p, from});
     }
     std::stable_sort(order.begin(), order.end(),
-                     [&](const auto& a, const auto& b) { return middle.IsBetter(a.first, b.first); });
+                     [&](const Bin& a, const Bin& b) { return middle.IsBetter(a.best, b.best); });
     std::uint64_t inChunk = 0;
     plan.chunkStart.push_back(0);
-    for (const auto& [best, p] : order) {
-      for (std::uint64_t from = index_.BinBegin(p); from < index_.BinEnd(p);) {
+    for (const Bin& bin : order) {
+      const std::uint32_t p = bin.p;
+      for (std::uint64_t from = bin.from; from < index_.BinEnd(p);) {
         const std::uint64_t to = std::min(index_.BinEnd(p), from + (perChunk - inChunk));
         plan.pieces.push_back({p, from, to});
         inChunk += to - from;
@@ -337,25 +369,31 @@ class BatchSearch {
     return plan;
   }
 
+  // Calls body(sink) with a sink into the query's merged result, which
+  // no other thread may touch meanwhile.
+  template <typename Body>
+  void WithStateSink(QueryState& state, Body&& body) {
+    if (counting_) {
+      CountSink sink(options_.GetDescendingOrder(), initial_);
+      body(sink);
+      state.count += sink.Count();
+    } else {
+      HitSink sink(*state.hits, view_, state.floor);
+      body(sink);
+    }
+  }
+
   template <typename Score>
   void SeedOne(const PrunedQuery<Score>& query, QueryState& state, std::uint64_t budget) {
     bool complete = false;
     BinRange seen{0, 0};
-    if (counting_) {
-      CountSink sink(options_.GetDescendingOrder(), initial_);
-      if (budget > 0)
-        seen = Seed(
-            query, index_, sink, budget, [] { return true; }, complete);
-      state.count = sink.Count();
-    } else {
-      HitList<KvSimScore>& hits = *state.hits;
-      HitSink sink(hits, view_, state.floor);
-      if (budget > 0) {
-        seen = Seed(
-            query, index_, sink, budget, [&] { return hits.ThresholdScore() != initial_; }, complete);
-      }
-      state.floor.store(hits.ThresholdScore(), std::memory_order_relaxed);
+    if (budget > 0) {
+      WithStateSink(state, [&](auto& sink) {
+        auto ready = [&] { return counting_ || state.hits->ThresholdScore() != initial_; };
+        seen = Seed(query, index_, sink, budget, ready, complete);
+      });
     }
+    if (!counting_) state.floor.store(state.hits->ThresholdScore(), std::memory_order_relaxed);
     state.done = complete;
     if (budget > 0 && !complete) {
       state.seenLo = seen.lo;
@@ -364,23 +402,22 @@ class BatchSearch {
   }
 
   template <typename Score>
-  void SweepUnit(const Queries<Score>& queries, std::size_t block, const Piece* piecesBegin, const Piece* piecesEnd,
-                 Private& mine) {
+  void SweepUnit(const Queries<Score>& queries, std::size_t block, std::span<const Piece> unit, Private& mine) {
     const std::size_t first = block * perBlock_;
     const std::size_t last = std::min(states_.size(), first + perBlock_);
-    for (const Piece* piece = piecesBegin; piece != piecesEnd; ++piece) {
-      const std::size_t p = piece->bin;
+    for (const Piece& piece : unit) {
+      const std::size_t p = piece.bin;
       if (last - first == 1) {  // a lone query takes the piece whole
         const std::size_t q = sorted_[first];
         if (Visits(q, p)) {
           WithSink(q, mine, [&](auto& sink) {
-            if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, piece->from, piece->to, sink);
+            if (sink.Admits(queries[q]->Best(p))) queries[q]->ScanSlots(p, piece.from, piece.to, sink);
           });
         }
         continue;
       }
-      for (std::uint64_t from = piece->from; from < piece->to; from += kScreenRuns)
-        ScreenRun(queries, first, last, p, from, std::min<std::uint64_t>(piece->to, from + kScreenRuns), mine);
+      for (std::uint64_t from = piece.from; from < piece.to; from += kScreenRuns)
+        ScreenRun(queries, first, last, p, from, std::min<std::uint64_t>(piece.to, from + kScreenRuns), mine);
     }
   }
 

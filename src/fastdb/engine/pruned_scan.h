@@ -34,6 +34,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "fastdb/engine/engine.h"
@@ -229,6 +230,22 @@ struct BinRange {
   std::size_t hi;
 };
 
+// The filled bin with the best reachable score (the first of equals), or
+// NumBins() when every bin is empty.
+template <typename Score>
+std::size_t PeakBin(const PrunedQuery<Score>& query, const SearchIndex& index) {
+  std::size_t peak = index.NumBins();
+  double peakBest = 0.0;
+  for (const std::uint32_t p : index.FilledBins()) {
+    const double best = query.Best(p);
+    if (peak == index.NumBins() || query.IsBetter(best, peakBest)) {
+      peak = p;
+      peakBest = best;
+    }
+  }
+  return peak;
+}
+
 // Searches bins outwards from the one with the best reachable score,
 // always to the neighbour whose best is better, until no neighbour can beat
 // the sink's threshold or the bins done hold `budget` records and `ready()`
@@ -238,53 +255,34 @@ struct BinRange {
 template <typename Score, typename Sink, typename Ready>
 BinRange Seed(const PrunedQuery<Score>& query, const SearchIndex& index, Sink& sink, std::uint64_t budget,
               Ready&& ready, bool& complete) {
-  const std::size_t bins = index.NumBins();
-  auto empty = [&](std::size_t p) { return index.BinBegin(p) == index.BinEnd(p); };
-  std::size_t peak = bins;
-  double peakBest = 0.0;
-  for (std::size_t p = 0; p < bins; ++p) {
-    if (empty(p)) continue;
-    const double best = query.Best(p);
-    if (peak == bins || query.IsBetter(best, peakBest)) {
-      peak = p;
-      peakBest = best;
-    }
-  }
-  complete = false;
-  if (peak == bins) {
-    complete = true;
-    return {0, 0};
-  }
+  // Indices into the filled bins: empty ones are never visited.
+  const std::span<const std::uint32_t> bins = index.FilledBins();
+  complete = bins.empty();
+  if (complete) return {0, 0};
+  auto best = [&](std::size_t k) { return query.Best(bins[k]); };
+  auto scan = [&](std::size_t k) {
+    query.ScanSlots(bins[k], index.BinBegin(bins[k]), index.BinEnd(bins[k]), sink);
+    return index.BinEnd(bins[k]) - index.BinBegin(bins[k]);
+  };
+  const std::size_t peak = std::lower_bound(bins.begin(), bins.end(), PeakBin(query, index)) - bins.begin();
   std::size_t lo = peak, hi = peak;
-  query.ScanSlots(peak, index.BinBegin(peak), index.BinEnd(peak), sink);
-  std::uint64_t done = index.BinEnd(peak) - index.BinBegin(peak);
+  std::uint64_t done = scan(peak);
   for (;;) {
-    if (done >= budget && ready()) return {lo, hi};
-    if (KvSystem::KvCancelRequested()) return {lo, hi};  // the (discarded) search ends at this bin
-    std::size_t left = lo, right = hi;
-    while (left > 0 && empty(left - 1)) --left;
-    while (right + 1 < bins && empty(right + 1)) ++right;
-    const bool hasLeft = left > 0 && sink.Admits(query.Best(left - 1));
-    const bool hasRight = right + 1 < bins && sink.Admits(query.Best(right + 1));
+    if (done >= budget && ready()) return {bins[lo], bins[hi]};
+    if (KvSystem::KvCancelRequested()) return {bins[lo], bins[hi]};  // the (discarded) search ends at this bin
+    const bool hasLeft = lo > 0 && sink.Admits(best(lo - 1));
+    const bool hasRight = hi + 1 < bins.size() && sink.Admits(best(hi + 1));
     if (!hasLeft && !hasRight) break;
-    const bool goLeft = hasLeft && (!hasRight || !query.IsBetter(query.Best(right + 1), query.Best(left - 1)));
-    const std::size_t p = goLeft ? left - 1 : right + 1;
-    query.ScanSlots(p, index.BinBegin(p), index.BinEnd(p), sink);
-    done += index.BinEnd(p) - index.BinBegin(p);
-    (goLeft ? lo : hi) = p;
-    if (goLeft) {
-      hi = std::max(hi, right);
-    } else {
-      lo = std::min(lo, left);
-    }
+    const bool goLeft = hasLeft && (!hasRight || !query.IsBetter(best(hi + 1), best(lo - 1)));
+    const std::size_t k = goLeft ? --lo : ++hi;
+    done += scan(k);
   }
   // Bounds that are not single-peaked may leave better bins further out.
-  for (std::size_t p = 0; p < bins; ++p) {
-    if ((p < lo || p > hi) && !empty(p) && sink.Admits(query.Best(p)))
-      query.ScanSlots(p, index.BinBegin(p), index.BinEnd(p), sink);
+  for (std::size_t k = 0; k < bins.size(); ++k) {
+    if ((k < lo || k > hi) && sink.Admits(best(k))) scan(k);
   }
   complete = true;
-  return {lo, hi};
+  return {bins[lo], bins[hi]};
 }
 
 }  // namespace Varnex

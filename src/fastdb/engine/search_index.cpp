@@ -112,6 +112,7 @@ void SearchIndex::Clear() {
   sigBits_ = nullptr;
   bitsByPosition_.clear();
   binStart_.clear();
+  filledBins_.clear();
   sigs_.Release();
   sigWords_ = 0;
   coarse_.Release();
@@ -237,6 +238,9 @@ void SearchIndex::Finish(const std::uint64_t* records, unsigned threads) {
   }
   FoldAllCoarse(std::max(1u, threads));
   binStart_ = std::move(start);
+  for (std::size_t p = 0; p < bins; ++p) {
+    if (binStart_[p] < binStart_[p + 1]) filledBins_.push_back(static_cast<std::uint32_t>(p));
+  }
 }
 
 void SearchIndex::FoldAllCoarse(unsigned threads) {

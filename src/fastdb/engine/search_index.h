@@ -85,6 +85,8 @@ class SearchIndex {
   std::size_t NumBins() const { return binStart_.empty() ? 0 : binStart_.size() - 1; }
   std::span<const std::uint32_t> Counts() const { return {counts_, Slots()}; }
   std::span<const std::uint32_t> Order() const { return {order_, Slots()}; }
+  // The bit counts p whose bins hold records, ascending.
+  std::span<const std::uint32_t> FilledBins() const { return filledBins_; }
   std::uint64_t BinBegin(std::size_t p) const { return binStart_[p]; }
   std::uint64_t BinEnd(std::size_t p) const { return binStart_[p + 1]; }
 
@@ -149,6 +151,7 @@ class SearchIndex {
   std::vector<std::uint16_t> bitsByPosition_;  // while folding during Add
   std::vector<std::uint64_t> ones_;    // W words of all bits: the scan kernel counts bits with it
   std::vector<std::uint64_t> binStart_;  // NumBins() + 1 slot offsets
+  std::vector<std::uint32_t> filledBins_;
   std::size_t sigWords_ = 0;
   WordBuffer sigs_;  // by slot; by position while folding during Add
   std::size_t coarseWords_ = 0;
