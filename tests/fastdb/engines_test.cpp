@@ -392,6 +392,53 @@ TEST_F(OracleTest, SparseRecordsScreenedByCoarseSignaturesEqualTheBruteForce) {
   }
 }
 
+// 3,000 records of 64 bits each, all in one bin: a single query shared
+// among threads searches the first 1,024 of them on the calling thread and
+// the threads share the rest. Its exact copy sits at the first slot after
+// that lead and two nearer copies around it, so a record lost or scored
+// twice where the lead stops changes the top three.
+TEST_F(OracleTest, ABinCutWhereTheLeadStopsIsSearchedOnce) {
+  const KvFPTypeBase* type = FastDbTest::PathType(1024);
+  std::mt19937_64 rng(11);
+  auto sixtyFourBits = [&] {
+    KvFingerPrint fp;
+    fp.SetSize(1024);
+    fp.SetFPTypeBase(type);
+    for (unsigned set = 0; set < 64;) {
+      const std::size_t b = rng() % 1024;
+      if (!fp.IsBitOn(b)) fp.SetBitOn(b), ++set;
+    }
+    return fp;
+  };
+  std::vector<KvFingerPrint> fps;
+  for (std::size_t i = 0; i < 3000; ++i) fps.push_back(sixtyFourBits());
+  const KvFingerPrint query = fps[1024];
+  // Moves `moves` of the query's bits elsewhere: 64 bits still, Tanimoto (64 - m) / (64 + m).
+  auto moved = [&](unsigned moves) {
+    KvFingerPrint copy = query;
+    for (unsigned b = 0, done = 0; done < moves; ++b) {
+      if (copy.IsBitOn(b) && !query.IsBitOn(b + 1) && !copy.IsBitOn(b + 1)) copy.SetBitOff(b), copy.SetBitOn(b + 1), ++done;
+    }
+    return copy;
+  };
+  fps[1023] = moved(1);
+  fps[1025] = moved(2);
+  const std::string file = dir_->Path("onebin.fpbin");
+  FastDbTest::WriteDatabase(file, type, fps, kBase);
+  for (const unsigned limit : {3u, 10u}) {
+    KvFPDatabaseOptions options = Options(1, limit);
+    options.SetNumProcessors(2);
+    const auto expected = ReferenceSorted(ReferenceScores(query, fps, options), options, kBase);
+    ASSERT_EQ(expected[0].GetIdx(), kBase + 1024);
+    ASSERT_EQ(expected[2].GetIdx(), kBase + 1025);
+    for (const auto& engine : Engines(file)) {
+      SCOPED_TRACE(Trace(engine->GetMemoryType(), options));
+      ASSERT_EQ(engine->Index().FilledBins().size(), 1u);
+      ExpectSameHits(engine->GetSortedScoresMany({&query}, options)[0], expected);
+    }
+  }
+}
+
 // Forty queries (two blocks of the batch sweep, each screened at once) on
 // one and two threads: hits, hit counts and histograms.
 TEST_F(OracleTest, BatchCallsEqualTheBruteForce) {
