@@ -11,7 +11,9 @@
 //    measure is monotone in c for fixed p and q, so a record with fewer
 //    common bits cannot be admitted; no division is spent on it.
 // 3. Per record, the signature bound on c (search_index.h), compared with
-//    that integer threshold, before the record's own words are read.
+//    that integer threshold, before the record's own words are read: the
+//    coarse signature's bound first where the index has them, then the
+//    full signature's for the records it lets through.
 //
 // Filters 2 and 3 apply where the best scores need many common bits
 // (similarities searched descending, Manhattan ascending); searches the
