@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <bit>
 #include <cfloat>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include "capture_sink.h"
 #include "database/searchresult_impl.h"
 #include "fastdb/engine/engine.h"
+#include "fastdb/engine/neighbour_list.h"
 #include "fastdb/kernels/kernels.h"
 #include "fastdb_test_db.h"
 #include "kvsystem/dots.h"
@@ -159,6 +161,36 @@ std::string Trace(unsigned memoryType, const KvFPDatabaseOptions& o) {
   return "memory " + std::to_string(memoryType) + " measure " + std::to_string(o.GetSimFunc()) +
          (o.GetDescendingOrder() ? " desc" : " asc") + " limit " + std::to_string(o.GetLimit()) + " cutoff " +
          (o.HasCutoff() ? std::to_string(o.GetCutoff()) : "none") + " threads " + std::to_string(o.GetNumProcessors());
+}
+
+// The bit counts a neighbour row screens records by: every count at which
+// some record (with any number of common bits) beats the row's floor lies
+// in the range, and both ends of the range are such counts, up to the
+// rounding margin the range is widened by. Every similarity (Tversky
+// asymmetric), 256-bit fingerprints, every common-bit count tried.
+TEST(AdmissibleCountsTest, EveryCountThatCanBeatTheFloorAndNoMore) {
+  constexpr std::uint32_t kBits = 256;
+  for (const unsigned measure : {1u, 2u, 3u, 4u, 5u}) {
+    for (const std::uint32_t q : {0u, 1u, 37u, 128u, 256u}) {
+      for (const float floor : {0.05f, 0.3f, 0.7f, 0.95f, 1.0f}) {
+        SCOPED_TRACE("measure " + std::to_string(measure) + " query bits " + std::to_string(q) + " floor " +
+                     std::to_string(floor));
+        KvFPDatabaseOptions options(10, measure);
+        options.SetTverskyCoeffs(0.7f, 0.2f);
+        WithScoreFunctor(measure, MakeScoreContext(q, kBits / 64, options), [&](const auto& score) {
+          const CountRange range = AdmissibleCounts(score, floor, kBits);
+          for (std::uint32_t p = 0; p <= kBits; ++p) {
+            double best = -1.0;
+            for (std::uint32_t c = p + q > kBits ? p + q - kBits : 0; c <= std::min(p, q); ++c)
+              best = std::max(best, score(static_cast<double>(c), static_cast<double>(p)));
+            if (best > floor) EXPECT_TRUE(range.Holds(p)) << "p " << p << " reaches " << best;
+            if (range.Holds(p) && (p == range.lo || p == range.lo + range.span))
+              EXPECT_GT(best + 1e-6 * std::fabs(best) + 1e-300, floor) << "range end " << p;
+          }
+        });
+      }
+    }
+  }
 }
 
 // ---- The oracle: 1100 random 1024-bit fingerprints (their signatures fold
