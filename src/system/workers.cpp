@@ -56,7 +56,7 @@ struct Call {
 
 struct Helper {
   std::condition_variable wake;
-  std::atomic<bool> called{false};  // a call was given to it: ends its spinning
+  std::atomic<bool> called{false};  // a call was given to it (cleared by Release): ends its spinning
   // Under the pool's mutex:
   Call* call = nullptr;  // the call given to this helper
   bool started = false;  // it has woken up for that call
@@ -173,7 +173,6 @@ class Pool {
       }
       self.wake.wait(lock, [&] { return self.call != nullptr; });
       Call& call = *self.call;
-      self.called.store(false, std::memory_order_relaxed);
       self.started = true;
       ++call.joined;
       lock.unlock();

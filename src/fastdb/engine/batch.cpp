@@ -369,18 +369,26 @@ class BatchSearch {
     return plan;
   }
 
+  // Calls body(sink) with a sink that adds to `count` (counting) or offers
+  // to `hits`, bounded also by the query's published `floor`.
+  template <typename Body>
+  void WithSinkInto(std::optional<HitList<KvSimScore>>& hits, std::uint64_t& count, std::atomic<double>& floor,
+                    Body&& body) {
+    if (counting_) {
+      CountSink sink(options_.GetDescendingOrder(), initial_);
+      body(sink);
+      count += sink.Count();
+    } else {
+      HitSink sink(*hits, view_, floor);
+      body(sink);
+    }
+  }
+
   // Calls body(sink) with a sink into the query's merged result, which
   // no other thread may touch meanwhile.
   template <typename Body>
   void WithStateSink(QueryState& state, Body&& body) {
-    if (counting_) {
-      CountSink sink(options_.GetDescendingOrder(), initial_);
-      body(sink);
-      state.count += sink.Count();
-    } else {
-      HitSink sink(*state.hits, view_, state.floor);
-      body(sink);
-    }
+    WithSinkInto(state.hits, state.count, state.floor, body);
   }
 
   template <typename Score>
@@ -474,15 +482,8 @@ class BatchSearch {
   // Calls body(sink) with the worker's sink for query q.
   template <typename Body>
   void WithSink(std::size_t q, Private& mine, Body&& body) {
-    if (counting_) {
-      CountSink sink(options_.GetDescendingOrder(), initial_);
-      body(sink);
-      mine.counts[q] += sink.Count();
-    } else {
-      if (!mine.hits[q]) mine.hits[q].emplace(NewHitList(64));
-      HitSink sink(*mine.hits[q], view_, states_[q].floor);
-      body(sink);
-    }
+    if (!counting_ && !mine.hits[q]) mine.hits[q].emplace(NewHitList(64));
+    WithSinkInto(mine.hits[q], mine.counts[q], states_[q].floor, body);
   }
 
   // Adds a worker's results to the queries' merged ones.
