@@ -17,7 +17,7 @@ py=/usr/bin/python3
 # name @ file @ sed expression @ test programs (program[:gtest filter], or py:<pytest file>[::test]) ...
 mutants=(
   "dice-is-tanimoto@src/similarity/measures.cpp@s/return DiceOf(terms);/return TanimotoOf(terms);/@similarity_tests@database_tests"
-  "prune-strict@src/fastdb/engine/pruned_scan.h@s/kept += bound >= minCommon;/kept += bound > minCommon;/@fastdb_tests:OracleTest.*:FrontTest.*"
+  "prune-strict@src/fastdb/engine/pruned_scan.h@s/query_.bits, queryExcess) >= minCommon;/query_.bits, queryExcess) > minCommon;/@fastdb_tests:OracleTest.*:FrontTest.*"
   "neighbour-ties-dropped@src/fastdb/engine/neighbour_rows.cpp@s/return static_cast<float>(score) >= floor_; }/return static_cast<float>(score) > floor_; }/@fastdb_tests:OracleTest.Neigh*"
   "neighbour-replay-short@src/fastdb/engine/neighbour_rows.cpp@s/Replay(list, score, scratch, std::uint64_t{last} + 1);/Replay(list, score, scratch, std::uint64_t{last});/@fastdb_tests:OracleTest.Neigh*"
   "hitlist-keeps-one-less@src/database/hitlist.h@s/buffer_.begin() + static_cast<std::ptrdiff_t>(limit_), buffer_.end());/buffer_.begin() + static_cast<std::ptrdiff_t>(limit_ - 1), buffer_.end());/@database_tests"
@@ -44,7 +44,7 @@ mutants=(
   # The fast database's pruning, its front, a strict cutoff in single precision, and the in-memory
   # database's ranges and Lingo options.
   "prune-bin-stops-early@src/fastdb/engine/pruned_scan.h@s/if (minCommon > MaxCommon(p)) break;/if (minCommon >= MaxCommon(p)) break;/@fastdb_tests:OracleTest.*"
-  "coarse-bound-fine-slack@src/fastdb/engine/pruned_scan.h@s/(common\[r\], p, coarseBits\[r\], query_.bits, coarseExcess)/(common[r], p, sigBits[r], query_.bits, coarseExcess)/@fastdb_tests:OracleTest.*"
+  "coarse-bound-fine-slack@src/fastdb/engine/pruned_scan.h@s/coarse_.size(), index_.CoarseBits().data() + first,/coarse_.size(), sigBits,/@fastdb_tests:OracleTest.*"
   "lead-cut-skips-one@src/fastdb/engine/batch.cpp@s/return p == leadBin ? leadEnd : index_.BinBegin(p);/return p == leadBin ? leadEnd + 1 : index_.BinBegin(p);/@fastdb_tests:OracleTest.*"
   "admissible-counts-upper-short@src/fastdb/engine/neighbour_list.h@s/      }) - 1);/      }) - 2);/@fastdb_tests:AdmissibleCountsTest.*"
   "strict-cutoff-in-float@src/database/dboptions.cpp@s/|| std::isnan(cutoff)) return static_cast<double>(cutoff);/|| std::isnan(cutoff)) return std::nextafter(cutoff, descending ? 2.0f : -2.0f);/@fastdb_tests:OracleTest.*@database_tests"

@@ -53,6 +53,7 @@ class PrunedQuery {
  public:
   // Slots per kernel call; the counts stay in small stack arrays.
   static constexpr std::size_t kBlock = 128;
+  static_assert(kBlock <= kScreenRuns, "a block is screened in one kernel call");
 
   PrunedQuery(const SearchIndex& index, const RecordView& view, const QueryWords& query, const Score& score,
                 bool descending)
@@ -158,45 +159,58 @@ class PrunedQuery {
   // all of bin p: stores the positions of those whose signature bounds
   // allow `minCommon` common bits in `positions` and returns their number.
   // With coarse signatures, the records they let through are checked again
-  // on their full signatures (most never are).
+  // on their full signatures (most never are). REQUIRES minCommon <=
+  // MaxCommon(p): the bounds here leave out that cap.
   std::size_t Screen(std::size_t p, std::uint64_t first, std::size_t count, std::uint64_t minCommon,
                      std::uint32_t* positions) const {
-    const ScanKernel& kernel = GetActiveScanKernel();
     const std::uint32_t* order = index_.Order().data() + first;
     const std::size_t s = index_.SignatureWords();
-    const std::uint8_t* signatures = reinterpret_cast<const std::uint8_t*>(index_.Signature(first));
+    const std::uint64_t* signatures = index_.Signature(first);
     const std::uint16_t* sigBits = index_.SignatureBits().data() + first;
-    const std::uint64_t queryExcess = query_.bits - signatureBits_;
-    std::uint32_t common[kBlock];
-    std::size_t kept = 0;
+    std::uint32_t passed[kBlock];  // slots relative to first
     if (coarse_.empty()) {
-      kernel.intersectRun(signatures, 8 * s, count, signature_.data(), s, common);
-      for (std::size_t r = 0; r < count; ++r) {
-        positions[kept] = order[r];
-        kept += CommonBitsBound<std::uint64_t>(common[r], p, sigBits[r], query_.bits, queryExcess) >= minCommon;
-      }
+      const std::size_t kept =
+          Passing(signatures, s, sigBits, p, count, signature_.data(), signatureBits_, minCommon, passed);
+      for (std::size_t k = 0; k < kept; ++k) positions[k] = order[passed[k]];
       return kept;
     }
-    const std::size_t c = coarse_.size();
-    kernel.intersectRun(reinterpret_cast<const std::uint8_t*>(index_.Coarse(first)), 8 * c, count, coarse_.data(), c,
-                        common);
-    const std::uint16_t* coarseBits = index_.CoarseBits().data() + first;
-    const std::uint64_t coarseExcess = query_.bits - coarseBits_;
-    std::uint32_t passed[kBlock];  // slots relative to first
-    std::size_t candidates = 0;
-    for (std::size_t r = 0; r < count; ++r) {
-      passed[candidates] = static_cast<std::uint32_t>(r);
-      candidates +=
-          CommonBitsBound<std::uint64_t>(common[r], p, coarseBits[r], query_.bits, coarseExcess) >= minCommon;
-    }
+    const std::size_t candidates = Passing(index_.Coarse(first), coarse_.size(), index_.CoarseBits().data() + first,
+                                           p, count, coarse_.data(), coarseBits_, minCommon, passed);
     if (candidates == 0) return 0;
-    kernel.intersectAtFar(signatures, 8 * s, passed, candidates, signature_.data(), s, common);
+    std::uint32_t common[kBlock];
+    GetActiveScanKernel().intersectAtFar(reinterpret_cast<const std::uint8_t*>(signatures), 8 * s, passed,
+                                         candidates, signature_.data(), s, common);
+    const std::uint64_t queryExcess = query_.bits - signatureBits_;
+    std::size_t kept = 0;
     for (std::size_t k = 0; k < candidates; ++k) {
       const std::uint32_t r = passed[k];
       positions[kept] = order[r];
       kept += CommonBitsBound<std::uint64_t>(common[k], p, sigBits[r], query_.bits, queryExcess) >= minCommon;
     }
     return kept;
+  }
+
+  // The bound of filter 3 for `count` (at most kBlock) consecutive records
+  // of bin p, on folds of `words` words (`folds`, with their bit counts
+  // `foldBits`) against the query's fold `queryFold` of `queryFoldBits`
+  // bits, compared in the kernel: stores in `passed` the indices of those
+  // that allow `minCommon` common bits and returns their number.
+  std::size_t Passing(const std::uint64_t* folds, std::size_t words, const std::uint16_t* foldBits, std::size_t p,
+                      std::size_t count, const std::uint64_t* queryFold, std::uint64_t queryFoldBits,
+                      std::uint64_t minCommon, std::uint32_t* passed) const {
+    std::uint32_t slack[kBlock];
+    for (std::size_t r = 0; r < count; ++r) slack[r] = static_cast<std::uint32_t>(p - foldBits[r]);
+    const ScreenQuery screen{queryFold, static_cast<std::uint32_t>(query_.bits - queryFoldBits),
+                             static_cast<std::uint32_t>(minCommon)};
+    std::uint64_t mask[2];
+    GetActiveScanKernel().screenRuns(reinterpret_cast<const std::uint8_t*>(folds), 8 * words, count, slack, &screen,
+                                     1, words, mask);
+    std::size_t n = 0;
+    for (std::size_t word = 0; word < 2; ++word) {
+      for (std::uint64_t bits = mask[word]; bits != 0; bits &= bits - 1)
+        passed[n++] = static_cast<std::uint32_t>(64 * word + static_cast<unsigned>(std::countr_zero(bits)));
+    }
+    return n;
   }
 
   // Reads the `kept` records at `positions` in full and offers the scores

@@ -90,8 +90,10 @@ KV_TARGET void ScreenRuns(const std::uint8_t* first, std::size_t stride, std::si
   std::size_t r = 0;
   if constexpr (Counts::kScreensEightShortRuns) {
     if (words <= 16) {
-      for (; r + 8 <= count; r += 8)
+      for (; r + 8 <= count; r += 8) {
+        if (r + 24 <= count) PrefetchRun(first + (r + 16) * stride, 8 * stride);
         Counts::ScreenEight(first + r * stride, stride, slack + r, queries, nq, words, masks, r);
+      }
     }
   }
   for (; r < count; ++r) {
