@@ -5,16 +5,19 @@
 // and then claims the remaining workers from the call's atomic counter like
 // every helper does. When it runs out of workers it takes back the helpers
 // that have not woken up yet (a small call does not wait for a wake-up it no
-// longer needs) and waits for those still running. Each helper waits on a
-// condition variable of its own, so a call wakes exactly the helpers it was
-// given; after a call it first spins on a flag of its own for a while, so
-// that the next call, if it comes soon, needs no wake-up at all.
+// longer needs) and waits for those still running, spinning at first. Each
+// helper waits on a condition variable of its own, so a call wakes exactly
+// the helpers it was given; after a call it first spins on a flag of its
+// own for a while, so that the next call, if it comes soon, needs no
+// wake-up at all.
 
 #include "kvsystem/workers.h"
 
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -49,7 +52,9 @@ struct Call {
   // Under the pool's mutex:
   std::exception_ptr failure;     // the first exception of a worker
   Helper* assigned = nullptr;     // the helpers given to the call, linked through Helper::nextOfCall
-  unsigned busy = 0;              // how many they are
+  // How many they are; written under the pool's mutex, read without it by
+  // the caller's spin.
+  std::atomic<unsigned> busy{0};
   unsigned joined = 0;            // how many of them woke up for it
   std::condition_variable ended;  // busy fell to 0
 };
@@ -95,7 +100,16 @@ class Pool {
       if (!helper->started) Release(*helper, call);
       helper = following;
     }
-    call.ended.wait(lock, [&] { return call.busy == 0; });
+    // Helpers still running mostly end within microseconds, sooner than a
+    // sleeping caller would wake up, so the caller spins first; not when
+    // the call has more workers than processors (its helpers may need the
+    // caller's).
+    if (call.busy.load(std::memory_order_relaxed) > 0 && call.workers <= Processors()) {
+      lock.unlock();
+      SpinWhile([&] { return call.busy.load(std::memory_order_acquire) > 0; });
+      lock.lock();  // the last helper has left Release (and the call) once this is held
+    }
+    call.ended.wait(lock, [&] { return call.busy.load(std::memory_order_relaxed) == 0; });
     lock.unlock();
     if (call.failure) std::rethrow_exception(call.failure);
     return call.joined + 1;
@@ -114,7 +128,7 @@ class Pool {
     helper.started = false;
     helper.nextOfCall = call.assigned;
     call.assigned = &helper;
-    ++call.busy;
+    call.busy.fetch_add(1, std::memory_order_relaxed);
     helper.wake.notify_one();
   }
 
@@ -130,7 +144,7 @@ class Pool {
     helper.call = nullptr;
     helper.started = false;
     idle_.push_back(&helper);
-    if (--call.busy == 0) call.ended.notify_one();
+    if (call.busy.fetch_sub(1, std::memory_order_release) == 1) call.ended.notify_one();
   }
 
   // Starts one more helper, given `call`. REQUIRES: mutex_ held.
@@ -194,9 +208,15 @@ class Pool {
   // pause instruction: hypervisors take the processor away from a virtual
   // one that loops on pauses, which costs the very wake-up spared here.
   static void SpinUntilCalled(const Helper& self) {
+    SpinWhile([&] { return !self.called.load(std::memory_order_acquire); });
+  }
+
+  // Loops while `condition()` holds, for 200 us at most.
+  template <typename Condition>
+  static void SpinWhile(Condition&& condition) {
     constexpr auto kSpin = std::chrono::microseconds(200);
     const auto until = std::chrono::steady_clock::now() + kSpin;
-    for (unsigned k = 1; !self.called.load(std::memory_order_acquire); ++k) {
+    for (unsigned k = 1; condition(); ++k) {
       if (k % 256 == 0 && std::chrono::steady_clock::now() >= until) return;
     }
   }
@@ -218,6 +238,11 @@ class Pool {
       if (t >= call.workers) return;
       RunOne(call, t);
     }
+  }
+
+  static unsigned Processors() {
+    static const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    return processors;
   }
 
   std::mutex mutex_;
