@@ -13,10 +13,11 @@
 
 #include "kvsystem/workers.h"
 
+#include "kvsystem/platform.h"
+
 #include <pthread.h>
 #include <signal.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -240,8 +241,9 @@ class Pool {
     }
   }
 
+  // The processors this process may run on, read once (a system call).
   static unsigned Processors() {
-    static const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    static const unsigned processors = KvGetNumProcessors();
     return processors;
   }
 
