@@ -119,8 +119,7 @@ class PrunedQuery {
   // common bits, with slack[r] = p - |fold(record r)|; exact when
   // minCommon <= MaxCommon(p).
   ScreenQuery ScreenFor(std::uint64_t minCommon) const {
-    return {signature_.data(), static_cast<std::uint32_t>(query_.bits - signatureBits_),
-            static_cast<std::uint32_t>(minCommon)};
+    return ScreenOf(signature_.data(), signatureBits_, minCommon);
   }
   // Offers the records of slots first + r, r < count, whose bit r of `mask`
   // is set (all of bin p; at most kBlock of them), as ScanSlots does once
@@ -128,13 +127,10 @@ class PrunedQuery {
   template <typename Sink>
   void OfferPassed(std::size_t p, std::uint64_t first, const std::uint64_t* mask, std::size_t count,
                    std::uint64_t minCommon, Sink& sink) const {
-    const std::span<const std::uint32_t> order = index_.Order();
+    const std::uint32_t* order = index_.Order().data() + first;
     std::uint32_t positions[kBlock];
-    std::size_t kept = 0;
-    for (std::size_t word = 0; word * 64 < count; ++word) {
-      for (std::uint64_t bits = mask[word]; bits != 0; bits &= bits - 1)
-        positions[kept++] = order[first + 64 * word + static_cast<unsigned>(std::countr_zero(bits))];
-    }
+    const std::size_t kept = SetBits(mask, count, positions);
+    for (std::size_t k = 0; k < kept; ++k) positions[k] = order[positions[k]];
     if (kept > 0) ScoreKept(static_cast<double>(p), positions, kept, minCommon, sink);
   }
 
@@ -200,15 +196,26 @@ class PrunedQuery {
                       std::uint64_t minCommon, std::uint32_t* passed) const {
     std::uint32_t slack[kBlock];
     for (std::size_t r = 0; r < count; ++r) slack[r] = static_cast<std::uint32_t>(p - foldBits[r]);
-    const ScreenQuery screen{queryFold, static_cast<std::uint32_t>(query_.bits - queryFoldBits),
-                             static_cast<std::uint32_t>(minCommon)};
+    const ScreenQuery screen = ScreenOf(queryFold, queryFoldBits, minCommon);
     std::uint64_t mask[2];
     GetActiveScanKernel().screenRuns(reinterpret_cast<const std::uint8_t*>(folds), 8 * words, count, slack, &screen,
                                      1, words, mask);
+    return SetBits(mask, count, passed);
+  }
+
+  // The screen of the query's fold `queryFold` of `queryFoldBits` bits for
+  // records needing `minCommon` common bits.
+  ScreenQuery ScreenOf(const std::uint64_t* queryFold, std::uint64_t queryFoldBits, std::uint64_t minCommon) const {
+    return {queryFold, static_cast<std::uint32_t>(query_.bits - queryFoldBits), static_cast<std::uint32_t>(minCommon)};
+  }
+
+  // Stores the indices r < count whose bit r of `mask` is set in
+  // `indices`, in order, and returns their number.
+  static std::size_t SetBits(const std::uint64_t* mask, std::size_t count, std::uint32_t* indices) {
     std::size_t n = 0;
-    for (std::size_t word = 0; word < 2; ++word) {
+    for (std::size_t word = 0; word * 64 < count; ++word) {
       for (std::uint64_t bits = mask[word]; bits != 0; bits &= bits - 1)
-        passed[n++] = static_cast<std::uint32_t>(64 * word + static_cast<unsigned>(std::countr_zero(bits)));
+        indices[n++] = static_cast<std::uint32_t>(64 * word + static_cast<unsigned>(std::countr_zero(bits)));
     }
     return n;
   }
